@@ -1,0 +1,39 @@
+#include "core/errors.h"
+
+namespace quorvel {
+
+std::string_view ErrorName(ErrorKind kind) {
+    switch (kind) {
+        case ErrorKind::TypeMismatch:
+            return "类型不匹配";
+        case ErrorKind::Overflow:
+            return "溢出";
+        case ErrorKind::DivisionByZero:
+            return "除数为零";
+        case ErrorKind::InvalidCount:
+            return "点数无效";
+    }
+    return "错误";
+}
+
+Error::Error(ErrorKind kind, std::string detail)
+    : std::runtime_error(std::string(ErrorName(kind)) + "：" + detail),
+      kind_(kind),
+      detail_(std::move(detail)) {}
+
+void RethrowWithContext(const Error& e, std::string_view context) {
+    std::string detail = std::string(context) + e.detail();
+    switch (e.kind()) {
+        case ErrorKind::TypeMismatch:
+            throw TypeMismatchError(std::move(detail));
+        case ErrorKind::Overflow:
+            throw OverflowError(std::move(detail));
+        case ErrorKind::DivisionByZero:
+            throw DivisionByZeroError(std::move(detail));
+        case ErrorKind::InvalidCount:
+            throw InvalidCountError(std::move(detail));
+    }
+    throw Error(e.kind(), std::move(detail));
+}
+
+}  // namespace quorvel

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace quorvel {
+
+// The errors a user can run into, named as the program names them to the user.
+enum class ErrorKind { TypeMismatch, Overflow, DivisionByZero, InvalidCount };
+
+std::string_view ErrorName(ErrorKind kind);
+
+class Error : public std::runtime_error {
+public:
+    // `detail` says what failed, in the program's language; what() is the name, a colon, and it.
+    Error(ErrorKind kind, std::string detail);
+    ErrorKind kind() const noexcept { return kind_; }
+    const std::string& detail() const noexcept { return detail_; }
+
+private:
+    ErrorKind kind_;
+    std::string detail_;
+};
+
+class TypeMismatchError : public Error {
+public:
+    explicit TypeMismatchError(std::string detail)
+        : Error(ErrorKind::TypeMismatch, std::move(detail)) {}
+};
+
+class OverflowError : public Error {
+public:
+    explicit OverflowError(std::string detail) : Error(ErrorKind::Overflow, std::move(detail)) {}
+};
+
+class DivisionByZeroError : public Error {
+public:
+    explicit DivisionByZeroError(std::string detail)
+        : Error(ErrorKind::DivisionByZero, std::move(detail)) {}
+};
+
+// A negative point count: no batch can hold it.
+class InvalidCountError : public Error {
+public:
+    explicit InvalidCountError(std::string detail)
+        : Error(ErrorKind::InvalidCount, std::move(detail)) {}
+};
+
+// Rethrows `e` as the same kind of error with `context` put before its detail, so that a message
+// can say which value of which point failed.
+[[noreturn]] void RethrowWithContext(const Error& e, std::string_view context);
+
+}  // namespace quorvel

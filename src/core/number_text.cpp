@@ -1,0 +1,259 @@
+#include "core/number_text.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <stdexcept>
+#include <system_error>
+
+#include "core/errors.h"
+
+namespace quorvel {
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+std::string_view Trim(std::string_view s) {
+    while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
+    while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
+    return s;
+}
+
+// Checks the grammar; from_chars alone would also take "inf", "nan" and hexadecimal forms.
+bool IsNumberText(std::string_view s) {
+    std::size_t i = 0;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
+    std::size_t digits = 0;
+    bool point = false;
+    for (; i < s.size(); ++i) {
+        if (IsDigit(s[i])) {
+            ++digits;
+        } else if (s[i] == '.' && !point) {
+            point = true;
+        } else {
+            break;
+        }
+    }
+    if (digits == 0) return false;
+    if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+        ++i;
+        if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
+        std::size_t expDigits = 0;
+        for (; i < s.size() && IsDigit(s[i]); ++i) ++expDigits;
+        if (expDigits == 0) return false;
+    }
+    return i == s.size();
+}
+
+// For a well-formed number text: whether its magnitude is below 1 (its decimal exponent is
+// negative), which tells underflow from overflow.
+bool IsTiny(std::string_view s) {
+    std::size_t e = s.find_first_of("eE");
+    std::string_view mantissa = s.substr(0, e);
+    long exponent = 0;
+    if (e != std::string_view::npos) {
+        std::string_view digits = s.substr(e + 1);
+        bool negative = !digits.empty() && digits.front() == '-';
+        if (!digits.empty() && (digits.front() == '-' || digits.front() == '+')) {
+            digits.remove_prefix(1);
+        }
+        for (char c : digits) exponent = std::min(exponent * 10 + (c - '0'), 100000L);
+        if (negative) exponent = -exponent;
+    }
+    long magnitude = 0;  // decimal exponent of the first significant digit, plus one
+    bool seenPoint = false, seenSignificant = false;
+    for (char c : mantissa) {
+        if (c == '.') {
+            seenPoint = true;
+        } else if (IsDigit(c)) {
+            if (c != '0') seenSignificant = true;
+            if (!seenPoint && seenSignificant) ++magnitude;
+            if (seenPoint && !seenSignificant) --magnitude;
+            if (seenSignificant && seenPoint) break;
+        }
+    }
+    return magnitude + exponent <= 0;
+}
+
+enum class Parsed { Ok, NotANumber, OutOfRange };
+
+Parsed Parse(std::string_view text, double& out) {
+    std::string_view s = Trim(text);
+    if (!IsNumberText(s)) return Parsed::NotANumber;
+    if (s.front() == '+') s.remove_prefix(1);
+    auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), out);
+    if (ec == std::errc::result_out_of_range) {
+        // from_chars reports underflow as out of range too; a tiny number reads as zero.
+        if (!IsTiny(s)) return Parsed::OutOfRange;
+        out = s.front() == '-' ? -0.0 : 0.0;
+        return Parsed::Ok;
+    }
+    if (ec != std::errc() || end != s.data() + s.size()) return Parsed::NotANumber;
+    return Parsed::Ok;
+}
+
+std::string Quote(std::string_view text) { return "“" + std::string(text) + "”"; }
+
+// The shortest round-trip digits of |value| as an integer digit string and the position of the
+// decimal point: value = 0.digits × 10^point.
+struct Decimal {
+    bool negative = false;
+    std::string digits;  // no leading zeros; empty for zero
+    int point = 0;
+};
+
+Decimal ToDecimal(double value) {
+    Decimal d;
+    d.negative = std::signbit(value);
+    if (value == 0) return d;
+    char buf[64];
+    auto res = std::to_chars(buf, buf + sizeof buf, std::fabs(value), std::chars_format::scientific);
+    std::string_view text(buf, static_cast<std::size_t>(res.ptr - buf));
+    std::size_t e = text.find('e');
+    for (char c : text.substr(0, e)) {
+        if (IsDigit(c)) d.digits.push_back(c);
+    }
+    int exponent = 0;
+    std::string_view exp = text.substr(e + 1);
+    if (!exp.empty() && exp.front() == '+') exp.remove_prefix(1);
+    std::from_chars(exp.data(), exp.data() + exp.size(), exponent);
+    while (d.digits.size() > 1 && d.digits.back() == '0') d.digits.pop_back();
+    d.point = exponent + 1;
+    return d;
+}
+
+enum class Tie { ToEven, AwayFromZero };
+
+// Keeps `decimals` decimals of d, rounding on the dropped digits.
+void RoundDecimal(Decimal& d, int decimals, Tie tie) {
+    long keep = static_cast<long>(d.point) + decimals;
+    if (keep >= static_cast<long>(d.digits.size())) return;
+    if (keep < 0) {
+        d.digits.clear();
+        d.point = 0;
+        return;
+    }
+    auto k = static_cast<std::size_t>(keep);
+    char first = d.digits[k];
+    bool restNonZero = d.digits.find_first_not_of('0', k + 1) != std::string::npos;
+    bool lastOdd = k > 0 && (d.digits[k - 1] - '0') % 2 == 1;
+    bool up = first > '5' || (first == '5' && (restNonZero || tie == Tie::AwayFromZero || lastOdd));
+    d.digits.resize(k);
+    if (up) {
+        std::size_t i = k;
+        while (i > 0 && d.digits[i - 1] == '9') d.digits[--i] = '0';
+        if (i == 0) {
+            d.digits.insert(d.digits.begin(), '1');
+            ++d.point;
+        } else {
+            ++d.digits[i - 1];
+        }
+    }
+    while (!d.digits.empty() && d.digits.back() == '0') d.digits.pop_back();
+    if (d.digits.empty()) d.point = 0;
+}
+
+// Fixed notation with exactly `decimals` decimals; the integer part "0" is left out when
+// `integerDigit` is false and the magnitude is below 1.
+std::string ToFixed(const Decimal& d, int decimals, bool integerDigit) {
+    std::string out;
+    if (d.negative && !d.digits.empty()) out.push_back('-');
+    auto digitAt = [&](long pos) {  // pos 0 is the first digit after the point's position
+        return pos >= 0 && pos < static_cast<long>(d.digits.size()) ? d.digits[pos] : '0';
+    };
+    if (d.point > 0) {
+        for (long i = 0; i < d.point; ++i) out.push_back(digitAt(i));
+    } else if (integerDigit) {
+        out.push_back('0');
+    }
+    if (decimals > 0) {
+        out.push_back('.');
+        for (long i = 0; i < decimals; ++i) out.push_back(digitAt(d.point + i));
+    }
+    if (out.empty() || out == "-") out += "0";
+    return out;
+}
+
+}  // namespace
+
+std::optional<double> TryParseNumber(std::string_view text) {
+    double v = 0;
+    if (Parse(text, v) != Parsed::Ok) return std::nullopt;
+    return v;
+}
+
+double ParseNumber(std::string_view text) {
+    double v = 0;
+    switch (Parse(text, v)) {
+        case Parsed::Ok:
+            return v;
+        case Parsed::OutOfRange:
+            throw OverflowError(Quote(text) + " 超出数值范围");
+        case Parsed::NotANumber:
+            break;
+    }
+    throw TypeMismatchError(text.empty() ? std::string("输入为空，不是数值")
+                                         : Quote(text) + " 不是数值");
+}
+
+std::int16_t ToInt16(double value) {
+    double r = std::nearbyint(value);  // the default rounding mode: half to even
+    if (!(r >= -32768 && r <= 32767)) {
+        throw OverflowError(ShortestText(value) + " 超出整数范围 -32768 到 32767");
+    }
+    return static_cast<std::int16_t>(r);
+}
+
+std::int16_t ParseInt16(std::string_view text) {
+    double v = ParseNumber(text);
+    try {
+        return ToInt16(v);
+    } catch (const OverflowError&) {
+        throw OverflowError(Quote(text) + " 超出整数范围 -32768 到 32767");
+    }
+}
+
+double RoundHalfEven(double value, int decimals) {
+    if (!std::isfinite(value)) return value;
+    Decimal d = ToDecimal(value);
+    RoundDecimal(d, decimals, Tie::ToEven);
+    if (d.digits.empty()) return d.negative ? -0.0 : 0.0;
+    std::string text = ToFixed(d, decimals, true);
+    double out = 0;
+    std::from_chars(text.data(), text.data() + text.size(), out);
+    return out;
+}
+
+Pattern Pattern::Parse(std::string_view pattern) {
+    Pattern p;
+    std::size_t dot = pattern.find('.');
+    if (dot == std::string_view::npos) {
+        p.decimals = 0;
+        p.integerDigit = !pattern.empty();
+    } else {
+        p.integerDigit = dot > 0;
+        p.decimals = static_cast<int>(pattern.size() - dot - 1);
+    }
+    return p;
+}
+
+std::string FormatFixed(double value, Pattern pattern) {
+    if (std::isnan(value)) return "NaN";
+    if (std::isinf(value)) return value < 0 ? "-Infinity" : "Infinity";
+    Decimal d = ToDecimal(value);
+    RoundDecimal(d, pattern.decimals, Tie::AwayFromZero);
+    return ToFixed(d, pattern.decimals, pattern.integerDigit);
+}
+
+std::string FormatFixed(double value, std::string_view pattern) {
+    return FormatFixed(value, Pattern::Parse(pattern));
+}
+
+std::string ShortestText(double value) {
+    char buf[64];
+    auto res = std::to_chars(buf, buf + sizeof buf, value);
+    return std::string(buf, res.ptr);
+}
+
+}  // namespace quorvel

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace quorvel {
+
+// Reads a typed number: blanks around it, an optional sign, digits with at most one point, an
+// optional exponent; '.' is the decimal point whatever the locale. Anything else, the empty text
+// included, is not a number.
+std::optional<double> TryParseNumber(std::string_view text);
+
+// As TryParseNumber; throws TypeMismatchError for a text that is not a number and OverflowError
+// for one beyond the range of a double.
+double ParseNumber(std::string_view text);
+
+// A count or computation type: the number rounded half to even; OverflowError outside 16 bits.
+std::int16_t ToInt16(double value);
+std::int16_t ParseInt16(std::string_view text);
+
+// Rounds to `decimals` decimals, ties to even. The decision is taken on the decimal digits of the
+// value's shortest round-trip representation, so a typed 2.675 rounds as 2.675, not as the binary
+// 2.67499999999999982236431605997495353221893310546875.
+double RoundHalfEven(double value, int decimals);
+
+// A fixed-decimals pattern such as "0.0000" (an integer digit always shown) or ".0000" (no
+// integer digit for magnitudes below 1).
+struct Pattern {
+    int decimals = 0;
+    bool integerDigit = true;
+
+    static Pattern Parse(std::string_view pattern);
+};
+
+// Formats like the pattern, rounding half away from zero at the last shown decimal (again on the
+// shortest round-trip digits). A value that rounds to zero shows no minus sign.
+std::string FormatFixed(double value, Pattern pattern);
+std::string FormatFixed(double value, std::string_view pattern);
+
+// The shortest round-trip decimal of a double, as std::to_chars writes it.
+std::string ShortestText(double value);
+
+}  // namespace quorvel

@@ -1,0 +1,16 @@
+#pragma once
+
+namespace quorvel {
+
+// Angles are typed and reported as packed degrees: 116.3045 is 116°30′45″, further decimals are
+// fractions of a second, and minutes or seconds of 60 or more are taken as they are.
+
+// Packed degrees to decimal degrees, read from the decimal digits of the value's shortest
+// round-trip text: truncating 100·v in binary would turn 0.29 into 0°28′100″.
+double DecodePackedAngle(double packed);
+
+// Decimal degrees to packed degrees. No carry: a minute the products leave just below a whole
+// number keeps nearly 60 seconds (117.35 gives 117.2059999…).
+double DegreesToPacked(double degrees);
+
+}  // namespace quorvel
