@@ -14,7 +14,9 @@ namespace {
 constexpr std::string_view kConfirmTail = " ?  输入正确单击 Enter 键 ,输入错误输入零( 即:0 )";
 constexpr std::string_view kPause = "单击 Enter 键或点击 OK 键输出计算结果 :";
 
-std::string Confirm(std::string_view what) { return std::string(what) + std::string(kConfirmTail); }
+std::string Confirm(std::string_view what) {
+    return std::string(what) + std::string(kConfirmTail);
+}
 
 std::string PointText(std::string_view before, int i, std::string_view after) {
     return std::string(before) + std::to_string(i) + std::string(after);
@@ -86,17 +88,17 @@ void Batches::Command2_click() {
                                                   "本计算为座标换带"};
     if (m >= 1 && m <= 3) panel_.SetText(TextBox::Text15, kHints[m - 1]);
 
-    ConfirmedEntry(prompt_, panel_, TextBox::Text18,
-                   {"请输入需要计算的点数 :", Confirm("确认输入的点数是否正确"),
-                    "请输入需要计算正确的点数 :"},
-                   [this](std::string text) {
-                       try {
-                           state_.PointCount = ParseInt16(text);
-                       } catch (const Error& e) {
-                           RethrowWithContext(e, "计算点数：");
-                       }
-                       return "本次共计算 " + std::to_string(state_.PointCount) + " 点";
-                   });
+    ConfirmedEntry(
+        prompt_, panel_, TextBox::Text18,
+        {"请输入需要计算的点数 :", Confirm("确认输入的点数是否正确"), "请输入需要计算正确的点数 :"},
+        [this](std::string text) {
+            try {
+                state_.PointCount = ParseInt16(text);
+            } catch (const Error& e) {
+                RethrowWithContext(e, "计算点数：");
+            }
+            return "本次共计算 " + std::to_string(state_.PointCount) + " 点";
+        });
 
     if (m < 1 || m > 3) return;
     state_.CalcMode = m;
@@ -126,7 +128,9 @@ int Batches::Begin() const {
     return state_.PointCount;
 }
 
-void Batches::Pause() { prompt_.Ask(kPause); }
+void Batches::Pause() {
+    prompt_.Ask(kPause);
+}
 
 void Batches::Change1() {
     const int n = Begin();
@@ -177,7 +181,8 @@ void Batches::Change1() {
         Pause();
         panel_.SetText(TextBox::Text1, DisplayText(store.ArrL[i], "0.000000"));
         panel_.SetText(TextBox::Text2, DisplayText(store.ArrB[i], "0.000000"));
-        panel_.SetText(TextBox::Text9, DisplayText(RoundHalfEven(store.ArrX[i].Number(), 4), "0.0000"));
+        panel_.SetText(TextBox::Text9,
+                       DisplayText(RoundHalfEven(store.ArrX[i].Number(), 4), "0.0000"));
         store.ArrY[i] = FalseEasting + sign[i] * store.ArrY[i].Number();
         panel_.SetText(TextBox::Text10,
                        DisplayText(RoundHalfEven(store.ArrY[i].Number(), 4), "0.0000"));

@@ -27,7 +27,7 @@ void ConfirmedEntry(Prompt& prompt, Panel& panel, TextBox box, const EntryTexts&
 // only through the prompt and the panel. Errors are thrown as quorvel::Error and name the value
 // that failed; the caller reports them and the program goes on.
 class Batches {
-public:
+  public:
     Batches(BatchState& state, Prompt& prompt, Panel& panel)
         : state_(state), prompt_(prompt), panel_(panel) {}
 
@@ -38,7 +38,7 @@ public:
     void Change2();  // inverse: X, Y -> L, B
     void Change3();  // zone: X1, Y1 on Lo -> X2, Y2 on Ls
 
-private:
+  private:
     // Fails before any prompt when the batch cannot run; returns the point count.
     int Begin() const;
     void Pause();

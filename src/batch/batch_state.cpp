@@ -7,6 +7,8 @@ int BatchState::StoredPointCount() const {
     return static_cast<int>(Store.PointNames.size()) - 1;
 }
 
-void Command1_Click(BatchState& state) { state.Constants = EllipsoidConstants::Load(); }
+void Command1_Click(BatchState& state) {
+    state.Constants = EllipsoidConstants::Load();
+}
 
 }  // namespace quorvel

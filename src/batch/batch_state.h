@@ -32,7 +32,7 @@ void Allocate(std::vector<T>& list, int count) {
 // Everything the window keeps between clicks, for the life of the program.
 struct BatchState {
     std::int16_t PointCount = 0;
-    std::int16_t CalcMode = 0;  // 1 forward, 2 inverse, 3 zone; 0 before the first batch
+    std::int16_t CalcMode = 0;     // 1 forward, 2 inverse, 3 zone; 0 before the first batch
     EllipsoidConstants Constants;  // unset until the start button loads them
     ValueCell CentralMeridian;
     ValueCell TargetMeridian;

@@ -7,14 +7,33 @@ namespace quorvel {
 
 // The window's text boxes, by their numbers.
 enum class TextBox {
-    Text1 = 1, Text2, Text3, Text4, Text5, Text6, Text7, Text8, Text9, Text10,
-    Text11, Text12, Text13, Text14, Text15, Text16, Text17, Text18, Text19, Text20, Text21
+    Text1 = 1,
+    Text2,
+    Text3,
+    Text4,
+    Text5,
+    Text6,
+    Text7,
+    Text8,
+    Text9,
+    Text10,
+    Text11,
+    Text12,
+    Text13,
+    Text14,
+    Text15,
+    Text16,
+    Text17,
+    Text18,
+    Text19,
+    Text20,
+    Text21
 };
 
 // A modal one-line prompt. Returns the typed text, or the empty text on Cancel. An empty title
 // means the program's own title.
 class Prompt {
-public:
+  public:
     virtual ~Prompt() = default;
     virtual std::string Ask(std::string_view message, std::string_view title = {},
                             std::string_view defaultText = {}) = 0;
@@ -22,7 +41,7 @@ public:
 
 // The panel's display-only text boxes; the batches only ever replace a whole text.
 class Panel {
-public:
+  public:
     virtual ~Panel() = default;
     virtual void SetText(TextBox box, std::string_view text) = 0;
 };

@@ -12,37 +12,37 @@ enum class ErrorKind { TypeMismatch, Overflow, DivisionByZero, InvalidCount };
 std::string_view ErrorName(ErrorKind kind);
 
 class Error : public std::runtime_error {
-public:
+  public:
     // `detail` says what failed, in the program's language; what() is the name, a colon, and it.
     Error(ErrorKind kind, std::string detail);
     ErrorKind kind() const noexcept { return kind_; }
     const std::string& detail() const noexcept { return detail_; }
 
-private:
+  private:
     ErrorKind kind_;
     std::string detail_;
 };
 
 class TypeMismatchError : public Error {
-public:
+  public:
     explicit TypeMismatchError(std::string detail)
         : Error(ErrorKind::TypeMismatch, std::move(detail)) {}
 };
 
 class OverflowError : public Error {
-public:
+  public:
     explicit OverflowError(std::string detail) : Error(ErrorKind::Overflow, std::move(detail)) {}
 };
 
 class DivisionByZeroError : public Error {
-public:
+  public:
     explicit DivisionByZeroError(std::string detail)
         : Error(ErrorKind::DivisionByZero, std::move(detail)) {}
 };
 
 // A negative point count: no batch can hold it.
 class InvalidCountError : public Error {
-public:
+  public:
     explicit InvalidCountError(std::string detail)
         : Error(ErrorKind::InvalidCount, std::move(detail)) {}
 };

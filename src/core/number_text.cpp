@@ -11,8 +11,12 @@
 namespace quorvel {
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 std::string_view Trim(std::string_view s) {
     while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
@@ -93,7 +97,9 @@ Parsed Parse(std::string_view text, double& out) {
     return Parsed::Ok;
 }
 
-std::string Quote(std::string_view text) { return "“" + std::string(text) + "”"; }
+std::string Quote(std::string_view text) {
+    return "“" + std::string(text) + "”";
+}
 
 // The shortest round-trip digits of |value| as an integer digit string and the position of the
 // decimal point: value = 0.digits × 10^point.
@@ -108,7 +114,8 @@ Decimal ToDecimal(double value) {
     d.negative = std::signbit(value);
     if (value == 0) return d;
     char buf[64];
-    auto res = std::to_chars(buf, buf + sizeof buf, std::fabs(value), std::chars_format::scientific);
+    auto res =
+        std::to_chars(buf, buf + sizeof buf, std::fabs(value), std::chars_format::scientific);
     std::string_view text(buf, static_cast<std::size_t>(res.ptr - buf));
     std::size_t e = text.find('e');
     for (char c : text.substr(0, e)) {

@@ -7,7 +7,9 @@ namespace {
 
 using std::pow;
 
-int SignOf(double v) { return (v > 0) - (v < 0); }
+int SignOf(double v) {
+    return (v > 0) - (v < 0);
+}
 
 // The zone transformation repeats the two series with a few products grouped differently; the
 // grouping decides the last bits, so each variant is spelled out where it differs.
@@ -69,15 +71,16 @@ GeodeticPoint InverseSeries(const EllipsoidConstants& c, double X, double y, dou
     const double tb2 =
         scaled(2, 12) * (((((5 + 3 * pow(t, 2)) + 6 * h) - (6 * h) * pow(t, 2)) - 3 * pow(h, 2)) -
                          (9 * pow(t, 2)) * pow(h, 2));
-    const double tb4 = scaled(4, 360) * (((((61 + 90 * pow(t, 2)) + 45 * pow(t, 4)) + 107 * h) -
-                                          (162 * h) * pow(t, 2)) -
-                                         (45 * h) * pow(t, 4));
+    const double tb4 =
+        scaled(4, 360) *
+        (((((61 + 90 * pow(t, 2)) + 45 * pow(t, 4)) + 107 * h) - (162 * h) * pow(t, 2)) -
+         (45 * h) * pow(t, 4));
     const double tb6 =
         scaled(6, 20160) * (((1385 + 3633 * pow(t, 2)) + 4095 * pow(t, 4)) + 1575 * pow(t, 6));
 
     GeodeticPoint g;
-    g.B = Bf - (((((((1 + h) * t) * pow(y, 2)) * rho) / 2) / pow(N, 2)) *
-                (((1 - tb2) + tb4) - tb6));
+    g.B =
+        Bf - (((((((1 + h) * t) * pow(y, 2)) * rho) / 2) / pow(N, 2)) * (((1 - tb2) + tb4) - tb6));
 
     const double tl2 = ((pow(y, 2) / pow(N, 2)) / 6) * ((1 + 2 * pow(t, 2)) + h);
     const double last4 = variant == Variant::Zone ? (8 * h) * pow(t, 2) : (8 * pow(t, 2)) * h;

@@ -11,10 +11,10 @@ namespace quorvel {
 // A stored value: unset, a number, or the text the user typed. Typed values are kept as text and
 // read as the number they spell only where they are computed with or formatted.
 class ValueCell {
-public:
+  public:
     ValueCell() = default;
     ValueCell(double number) : value_(number) {}  // NOLINT: cells are assigned numbers freely
-    ValueCell(std::string text) : value_(std::move(text)) {}  // NOLINT
+    ValueCell(std::string text) : value_(std::move(text)) {}    // NOLINT
     ValueCell(const char* text) : value_(std::string(text)) {}  // NOLINT
 
     bool IsUnset() const { return std::holds_alternative<std::monostate>(value_); }
@@ -33,7 +33,7 @@ public:
 
     bool operator==(const ValueCell&) const = default;
 
-private:
+  private:
     std::variant<std::monostate, double, std::string> value_;
 };
 

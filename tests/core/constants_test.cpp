@@ -1,16 +1,19 @@
+#include "core/constants.h"
+
 #include <gtest/gtest.h>
 
 #include <bit>
 #include <cstdint>
 
-#include "core/constants.h"
 #include "core/errors.h"
 #include "core/projection.h"
 
 namespace quorvel {
 namespace {
 
-std::uint64_t Bits(double v) { return std::bit_cast<std::uint64_t>(v); }
+std::uint64_t Bits(double v) {
+    return std::bit_cast<std::uint64_t>(v);
+}
 
 TEST(EllipsoidConstants, LoadedValuesHaveTheDocumentedBitPatterns) {
     const EllipsoidConstants c = EllipsoidConstants::Load();

@@ -1,10 +1,11 @@
+#include "core/number_text.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
 
 #include "core/errors.h"
-#include "core/number_text.h"
 #include "core/value_cell.h"
 
 namespace quorvel {

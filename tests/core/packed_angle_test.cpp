@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "core/packed_angle.h"
+
+#include <gtest/gtest.h>
 
 namespace quorvel {
 namespace {

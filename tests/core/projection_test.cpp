@@ -1,19 +1,22 @@
+#include "core/projection.h"
+
 #include <gtest/gtest.h>
 
 #include "core/number_text.h"
 #include "core/packed_angle.h"
-#include "core/projection.h"
 
 namespace quorvel {
 namespace {
 
 class Projection : public ::testing::Test {
-protected:
+  protected:
     const EllipsoidConstants c = EllipsoidConstants::Load();
 
     // The window's text of a metre value: rounded half to even to 4 decimals.
     static std::string Metres(double v) { return FormatFixed(RoundHalfEven(v, 4), "0.0000"); }
-    static std::string Packed(double v) { return FormatFixed(RoundHalfEven(v, 10), "0.0000000000"); }
+    static std::string Packed(double v) {
+        return FormatFixed(RoundHalfEven(v, 10), "0.0000000000");
+    }
 
     PlanePoint Forward(double packedB, double packedL, double packedLo) const {
         return ForwardProject(c, DecodePackedAngle(packedB), DecodePackedAngle(packedL),

@@ -14,8 +14,12 @@ using testing::ReadFixture;
 
 const EllipsoidConstants kC = EllipsoidConstants::Load();
 
-std::string Metres(double v) { return FormatFixed(RoundHalfEven(v, 4), "0.0000"); }
-std::string Packed(double v) { return FormatFixed(RoundHalfEven(v, 10), "0.0000000000"); }
+std::string Metres(double v) {
+    return FormatFixed(RoundHalfEven(v, 4), "0.0000");
+}
+std::string Packed(double v) {
+    return FormatFixed(RoundHalfEven(v, 10), "0.0000000000");
+}
 
 TEST(ReferenceVectors, Forward) {
     const auto rows = ReadFixture("forward.csv");

@@ -1,0 +1,298 @@
+#include <gtest/gtest.h>
+
+#include "batch/batch.h"
+#include "batch/scripted_io.h"
+#include "core/errors.h"
+
+namespace quorvel {
+namespace {
+
+using testing::RecordingPanel;
+using testing::ScriptedPrompt;
+using Asked = ScriptedPrompt::Asked;
+
+const std::string kTail = " ?  输入正确单击 Enter 键 ,输入错误输入零( 即:0 )";
+const std::string kPause = "单击 Enter 键或点击 OK 键输出计算结果 :";
+
+class BatchRun : public ::testing::Test {
+  protected:
+    BatchState state;
+    ScriptedPrompt prompt;
+    RecordingPanel panel;
+    Batches batches{state, prompt, panel};
+
+    void SetUp() override { Command1_Click(state); }
+
+    // Type and count prompts, count accepted at once.
+    void Start(int type, int count) {
+        prompt.Answer({std::to_string(type), std::to_string(count), ""});
+    }
+    std::vector<Asked> AskedAfterDispatch() const {
+        return {prompt.asked.begin() + 3, prompt.asked.end()};
+    }
+    static std::string Num(const ValueCell& c) { return ShortestText(c.Number()); }
+};
+
+TEST_F(BatchRun, ForwardBatchPromptsDisplaysAndStore) {
+    Start(1, 2);
+    prompt.Answer({"P1", "", "116.3045", "", "30.3030", "",   // point 1
+                   "P2", "", "117.2930", "0", "117.293", "",  // point 2, L re-entered
+                   "30.3030", "",                             // B of point 2
+                   "117", "", ""});                           // Lo, two pauses
+    batches.Command2_click();
+    EXPECT_EQ(prompt.Unanswered(), 0u);
+
+    const std::vector<Asked> expected = {
+        {"请输入第 1 点的点名 :", ""},
+        {"确认输入的点名是否正确" + kTail, ""},
+        {"请输入第 1 点大地经度数值 :", ""},
+        {"确认输入的大地经度是否正确" + kTail, ""},
+        {"请输入第 1 点大地纬度数值 :", ""},
+        {"确认输入的大地纬度是否正确" + kTail, ""},
+        {"请输入第 2 点的点名 :", ""},
+        {"确认输入的点名是否正确" + kTail, ""},
+        {"请输入第 2 点大地经度数值 :", ""},
+        {"确认输入的大地经度是否正确" + kTail, ""},
+        {"请输入大地经度的正确数值", ""},
+        {"确认输入的大地经度是否正确" + kTail, ""},
+        {"请输入第 2 点大地纬度数值 :", ""},
+        {"确认输入的大地纬度是否正确" + kTail, ""},
+        {"请输入中央子午线 Lo 的数值", "中央子午线"},
+        {kPause, ""},
+        {kPause, ""},
+    };
+    EXPECT_EQ(AskedAfterDispatch(), expected);
+
+    EXPECT_EQ(panel.History(TextBox::Text19), (std::vector<std::string>{" P1", " P2"}));
+    EXPECT_EQ(panel.History(TextBox::Text1),
+              (std::vector<std::string>{" 116.3045000000", " 117.2930000000", "", " 117.2930000000",
+                                        " 116.304500", " 117.293000"}));
+    EXPECT_EQ(panel.History(TextBox::Text3), (std::vector<std::string>{" 117.000000"}));
+    EXPECT_EQ(panel.History(TextBox::Text9),
+              (std::vector<std::string>{" 3376626.6403", " 3376628.3754"}));
+    EXPECT_EQ(panel.History(TextBox::Text10),
+              (std::vector<std::string>{" 453203.4506", " 547196.5246"}));
+    EXPECT_EQ(panel.shown[TextBox::Text2], " 30.303000");
+
+    const ResultStore& st = state.Store;
+    EXPECT_EQ(state.CalcMode, 1);
+    EXPECT_TRUE(state.BatchComplete);
+    EXPECT_EQ(state.StoredPointCount(), 2);
+    EXPECT_EQ(st.PointNames, (std::vector<std::string>{"", "P1", "P2"}));
+    EXPECT_EQ(st.ArrL[2], ValueCell("117.293"));  // the re-entered text
+    EXPECT_EQ(st.ArrB[1], ValueCell("30.3030"));
+    EXPECT_TRUE(st.ArrL[0].IsUnset());
+    EXPECT_EQ(st.ArrX[1], ValueCell(3376626.6403469066));
+    EXPECT_EQ(st.ArrY[1], ValueCell(453203.4506491546));  // final Y, not |y|
+    EXPECT_EQ(state.CentralMeridian, ValueCell("117"));
+}
+
+TEST_F(BatchRun, ForwardPointsOnBothSidesKeepTheirOwnSideInEitherOrder) {
+    for (bool eastFirst : {false, true}) {
+        const std::string a = eastFirst ? "117.2930" : "116.3045";
+        const std::string b = eastFirst ? "116.3045" : "117.2930";
+        Start(1, 2);
+        prompt.Answer(
+            {"A", "", a, "", "30.3030", "", "B", "", b, "", "30.3030", "", "117", "", ""});
+        batches.Command2_click();
+        const double y1 = state.Store.ArrY[1].Number(), y2 = state.Store.ArrY[2].Number();
+        EXPECT_EQ(eastFirst, y1 > 500000);
+        EXPECT_EQ(eastFirst, y2 < 500000);
+    }
+}
+
+TEST_F(BatchRun, InverseBatchPromptsDisplaysAndStore) {
+    Start(2, 1);
+    prompt.Answer({"K1", "", "3380000", "0", "3380000", "", "612345.678", "", "117.3", ""});
+    batches.Command2_click();
+    EXPECT_EQ(prompt.Unanswered(), 0u);
+    const std::vector<Asked> expected = {
+        {"请输入第 1 点的点名 :", ""},
+        {"确认输入的点名是否正确" + kTail, ""},
+        {"请输入第 1 点纵座标的数值 :", ""},
+        {"确认输入的纵座标是否正确" + kTail, ""},
+        {"请输入纵座标的正确数值 :", ""},
+        {"确认输入的纵座标是否正确" + kTail, ""},
+        {"请输入第 1 点横座标的数值 :", ""},
+        {"确认输入的横座标是否正确" + kTail, ""},
+        {"请输入中央子午线 Lo 的数值", "中央子午线"},
+        {kPause, ""},
+    };
+    EXPECT_EQ(AskedAfterDispatch(), expected);
+    EXPECT_EQ(panel.History(TextBox::Text4),
+              (std::vector<std::string>{" 3380000.0000", "", " 3380000.0000", " 3380000.000"}));
+    EXPECT_EQ(panel.History(TextBox::Text5),
+              (std::vector<std::string>{" 612345.6780", " 612345.678"}));
+    EXPECT_EQ(panel.History(TextBox::Text16), (std::vector<std::string>{"117.30000"}));
+    EXPECT_EQ(state.CentralMeridian, ValueCell("117.3"));
+    EXPECT_EQ(state.Store.ArrX[1], ValueCell("3380000"));
+    EXPECT_EQ(state.Store.ArrY[1], ValueCell("612345.678"));
+    EXPECT_TRUE(state.Store.ArrLP[1].IsNumber());
+    EXPECT_TRUE(state.Store.ArrBP[1].IsNumber());
+}
+
+TEST_F(BatchRun, InverseDocumentedPointShowsPackedResults) {
+    Start(2, 1);
+    prompt.Answer({"K1", "", "3380000", "", "612345.678", "", "117", ""});
+    batches.Command2_click();
+    EXPECT_EQ(panel.shown[TextBox::Text11], " 118.1014280635");
+    EXPECT_EQ(panel.shown[TextBox::Text12], " 30.3203887185");
+    EXPECT_EQ(state.Store.ArrLP[1], ValueCell(118.10142806347972));
+    EXPECT_EQ(state.Store.ArrBP[1], ValueCell(30.320388718503438));
+}
+
+TEST_F(BatchRun, ZoneBatchPromptsDisplaysAndStore) {
+    Start(3, 2);
+    prompt.Answer({"Z1",  "",  "3380000", "", "612345.678", "",  // point 1
+                   "Z2",  "",  "3380000", "", "387654.322", "",  // point 2
+                   "116", "0", "117",     "",                    // Lo re-entered
+                   "119", "0", "118",     "",                    // Ls re-entered
+                   "",    ""});                                  // pauses
+    batches.Command2_click();
+    EXPECT_EQ(prompt.Unanswered(), 0u);
+    const std::vector<Asked> tailPrompts = {
+        {"请输入换带前中央子午线的数值 :", ""},
+        {"确认换带前中央子午线输入是否正确" + kTail, ""},
+        {"输入换带前中央子午线正确的数值 :", ""},
+        {"确认换带前中央子午线输入是否正确" + kTail, ""},
+        {"请输入换带后中央子午线的数值 :", ""},
+        {"确认换带后中央子午线输入是否正确" + kTail, ""},
+        {"请输入换带后中央子午线的数值 :", ""},
+        {"确认换带后中央子午线输入是否正确" + kTail, ""},
+        {kPause, ""},
+        {kPause, ""},
+    };
+    const std::vector<Asked> asked = AskedAfterDispatch();
+    ASSERT_EQ(asked.size(), 12u + tailPrompts.size());
+    EXPECT_EQ(asked[2], (Asked{"请输入换带第 1 点纵座标 :", ""}));
+    EXPECT_EQ(asked[4], (Asked{"请输入换带第 1 点横座标 Y 的数值 :", ""}));
+    EXPECT_EQ(asked[5], (Asked{"确认换带的横座标输入是否正确" + kTail, ""}));
+    EXPECT_EQ(std::vector<Asked>(asked.begin() + 12, asked.end()), tailPrompts);
+
+    EXPECT_EQ(panel.History(TextBox::Text17),
+              (std::vector<std::string>{" 116.00000", "", " 117.00000"}));
+    EXPECT_EQ(panel.History(TextBox::Text8),
+              (std::vector<std::string>{" 119.00000", "", " 118.00000"}));
+    EXPECT_EQ(panel.History(TextBox::Text13),
+              (std::vector<std::string>{" 3379429.2471", " 3381422.4089"}));
+    EXPECT_EQ(panel.History(TextBox::Text14),
+              (std::vector<std::string>{" 516375.1515", " 291667.1158"}));
+    EXPECT_EQ(
+        panel.History(TextBox::Text7),
+        (std::vector<std::string>{" 612345.6780", " 387654.3220", " 612345.6780", " 387654.3220"}));
+    EXPECT_EQ(panel.History(TextBox::Text21), (std::vector<std::string>{" Z1", " Z2"}));
+    EXPECT_EQ(state.CentralMeridian, ValueCell("117"));
+    EXPECT_EQ(state.TargetMeridian, ValueCell("118"));
+    EXPECT_EQ(state.Store.ArrX1[2], ValueCell("3380000"));
+    EXPECT_EQ(state.Store.ArrY1[2], ValueCell("387654.322"));
+    EXPECT_LT(state.Store.ArrY[2].Number(), 500000);  // final Y2, side of its own point
+}
+
+TEST_F(BatchRun, EmptyBatchesStillAskTheMeridians) {
+    Start(1, 0);
+    prompt.Answer({"117"});
+    batches.Command2_click();
+    EXPECT_EQ(state.Store.ArrL.size(), 1u);
+    EXPECT_EQ(state.CentralMeridian, ValueCell("117"));
+    EXPECT_TRUE(state.BatchComplete);
+
+    Start(3, 0);
+    prompt.Answer({"117", "", "120", ""});
+    batches.Command2_click();
+    EXPECT_EQ(prompt.Unanswered(), 0u);
+    EXPECT_EQ(state.TargetMeridian, ValueCell("120"));
+    EXPECT_EQ(panel.shown.count(TextBox::Text13), 0u);
+}
+
+TEST_F(BatchRun, LaterBatchesReplaceOnlyTheirOwnLists) {
+    Start(1, 3);
+    for (int i = 0; i < 3; ++i) prompt.Answer({"F", "", "116.3045", "", "30.3030", ""});
+    prompt.Answer({"117", "", "", ""});
+    batches.Command2_click();
+    Start(3, 1);
+    prompt.Answer({"Z", "", "3380000", "", "500000", "", "117", "", "120", "", ""});
+    batches.Command2_click();
+    Start(2, 5);
+    for (int i = 0; i < 5; ++i) prompt.Answer({"I", "", "3380000", "", "500000", ""});
+    prompt.Answer({"117", "", "", "", "", ""});
+    batches.Command2_click();
+
+    const ResultStore& st = state.Store;
+    EXPECT_EQ(state.CalcMode, 2);
+    EXPECT_EQ(st.PointNames.size(), 6u);
+    EXPECT_EQ(st.ArrX.size(), 6u);
+    EXPECT_EQ(st.ArrLP.size(), 6u);
+    EXPECT_EQ(st.ArrL.size(), 4u);  // the forward inputs survive
+    EXPECT_EQ(st.ArrX1.size(), 2u);
+    EXPECT_EQ(state.TargetMeridian, ValueCell("120"));
+
+    Start(2, 1);  // fewer points: no trace of the earlier five
+    prompt.Answer({"J", "", "0", "x", "500000", "", "117", ""});
+    batches.Command2_click();
+    EXPECT_EQ(st.PointNames, (std::vector<std::string>{"", "J"}));
+    EXPECT_EQ(st.ArrLP.size(), 2u);
+}
+
+TEST_F(BatchRun, TypedTextThatIsNotANumberFailsWhenComputedAndNamesThePoint) {
+    Start(1, 2);
+    prompt.Answer({"A", "", "116.3045", "", "30.3030", "", "B", "", "117", "", "abc", "", "117"});
+    try {
+        batches.Command2_click();
+        FAIL();
+    } catch (const TypeMismatchError& e) {
+        EXPECT_EQ(std::string(e.what()), "类型不匹配：第 2 点的大地纬度 B：“abc” 不是数值");
+    }
+    EXPECT_EQ(panel.shown[TextBox::Text2], " abc");    // shown as typed while entered
+    EXPECT_EQ(panel.shown.count(TextBox::Text9), 0u);  // no result shown
+    EXPECT_EQ(state.CalcMode, 1);
+    EXPECT_FALSE(state.BatchComplete);
+    EXPECT_EQ(state.StoredPointCount(), 0);  // nothing half-filled to print
+
+    Start(2, 0);
+    prompt.Answer({""});  // Cancel on the meridian
+    EXPECT_THROW(batches.Command2_click(), TypeMismatchError);
+    EXPECT_EQ(panel.shown[TextBox::Text16], "");
+    EXPECT_EQ(state.CentralMeridian, ValueCell(""));
+}
+
+TEST_F(BatchRun, ABatchWithoutConstantsFailsBeforeItsFirstPrompt) {
+    state.Constants = EllipsoidConstants();
+    for (int type : {1, 2, 3}) {
+        Start(type, 2);
+        const std::size_t before = prompt.asked.size();
+        try {
+            batches.Command2_click();
+            FAIL();
+        } catch (const DivisionByZeroError& e) {
+            EXPECT_NE(std::string(e.what()).find("开始计算"), std::string::npos);
+        }
+        EXPECT_EQ(prompt.asked.size(), before + 3);  // type, count, confirmation only
+        EXPECT_FALSE(state.BatchComplete);
+    }
+}
+
+TEST_F(BatchRun, ANegativeCountRunsNothing) {
+    Start(3, -2);
+    EXPECT_THROW(batches.Command2_click(), InvalidCountError);
+    EXPECT_EQ(prompt.asked.size(), 3u);
+    EXPECT_TRUE(state.Store.PointNames.empty());
+}
+
+TEST_F(BatchRun, CancelOnThePausePromptContinues) {
+    Start(2, 2);
+    prompt.Answer({"A", "", "3380000", "", "500000", "", "B", "", "3380000", "", "612345.678", "",
+                   "117", "", "anything"});
+    batches.Command2_click();
+    EXPECT_EQ(panel.History(TextBox::Text11).size(), 2u);
+    EXPECT_EQ(panel.shown[TextBox::Text11], " 118.1014280635");
+}
+
+TEST_F(BatchRun, ResultsThatAreNoNumberAreAnErrorNotAText) {
+    Start(2, 1);
+    prompt.Answer({"A", "", "3380000", "", "1e300", "", "117"});
+    EXPECT_THROW(batches.Command2_click(), OverflowError);
+    EXPECT_FALSE(state.BatchComplete);
+}
+
+}  // namespace
+}  // namespace quorvel
