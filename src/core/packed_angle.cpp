@@ -2,32 +2,99 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdint>
+#include <optional>
 #include <string>
 
 namespace quorvel {
 
-double DecodePackedAngle(double packed) {
-    if (!std::isfinite(packed)) return packed;
+namespace {
+
+struct PackedParts {
+    double degrees, minutes, seconds;
+};
+
+// Splits the shortest round-trip text of |packed|: the whole degrees, the first two decimals,
+// and the rest read as seconds ("30.30305" gives 30, 30 and 30.5).
+PackedParts PartsFromText(double magnitude) {
     // Fixed notation of a double needs at most ~330 characters (the smallest subnormal).
     char buf[400];
-    auto res = std::to_chars(buf, buf + sizeof buf, std::fabs(packed), std::chars_format::fixed);
+    auto res = std::to_chars(buf, buf + sizeof buf, magnitude, std::chars_format::fixed);
     std::string_view text(buf, static_cast<std::size_t>(res.ptr - buf));
     std::size_t dot = text.find('.');
     std::string_view whole = text.substr(0, dot);
     std::string decimals(dot == std::string_view::npos ? "" : text.substr(dot + 1));
     if (decimals.size() < 4) decimals.resize(4, '0');
 
-    double degrees = 0;
-    std::from_chars(whole.data(), whole.data() + whole.size(), degrees);
-    double minutes = (decimals[0] - '0') * 10 + (decimals[1] - '0');
+    PackedParts p{};
+    std::from_chars(whole.data(), whole.data() + whole.size(), p.degrees);
+    p.minutes = (decimals[0] - '0') * 10 + (decimals[1] - '0');
     std::string secondsText = decimals.substr(2, 2) + "." + decimals.substr(4);
-    if (secondsText.back() == '.') secondsText.pop_back();
-    double seconds = 0;
-    std::from_chars(secondsText.data(), secondsText.data() + secondsText.size(), seconds);
+    std::from_chars(secondsText.data(), secondsText.data() + secondsText.size(), p.seconds);
+    return p;
+}
 
-    double result = (degrees + minutes / 60) + seconds / 3600;
+constexpr double kPow10[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                             1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+
+// The same split without text, for the usual case of a few decimals: the shortest decimal with
+// k decimals is the one integer n with n / 10^k == magnitude (a correctly rounded division of
+// exact operands, as reading the text would give). Declines whenever that is not unambiguous.
+std::optional<PackedParts> PartsFromDigits(double magnitude) {
+    constexpr std::uint64_t kExact = std::uint64_t{1} << 53;
+    for (int k = 0; k < 16; ++k) {
+        const double scaled = magnitude * kPow10[k];
+        if (!(scaled < static_cast<double>(kExact) - 2)) return std::nullopt;
+        const auto guess = static_cast<std::uint64_t>(std::nearbyint(scaled));
+        std::uint64_t n = 0;
+        int matches = 0;
+        for (std::uint64_t c = guess == 0 ? 0 : guess - 1; c <= guess + 1; ++c) {
+            if (static_cast<double>(c) / kPow10[k] == magnitude) {
+                n = c;
+                ++matches;
+            }
+        }
+        if (matches > 1) return std::nullopt;
+        if (matches == 0) continue;
+
+        int decimals = k;
+        std::uint64_t scale = static_cast<std::uint64_t>(kPow10[k]);
+        std::uint64_t whole = n / scale, frac = n % scale;
+        if (decimals < 4) {
+            frac *= static_cast<std::uint64_t>(kPow10[4 - decimals]);
+            decimals = 4;
+        }
+        const auto secondsScale = static_cast<std::uint64_t>(kPow10[decimals - 2]);
+        PackedParts p{};
+        p.degrees = static_cast<double>(whole);
+        p.minutes = static_cast<double>(frac / secondsScale);
+        p.seconds = static_cast<double>(frac % secondsScale) / kPow10[decimals - 4];
+        return p;
+    }
+    return std::nullopt;
+}
+
+double Decode(double packed, bool allowDigits) {
+    if (!std::isfinite(packed)) return packed;
+    const double magnitude = std::fabs(packed);
+    const std::optional<PackedParts> fast =
+        allowDigits ? PartsFromDigits(magnitude) : std::optional<PackedParts>();
+    const PackedParts p = fast ? *fast : PartsFromText(magnitude);
+    const double result = (p.degrees + p.minutes / 60) + p.seconds / 3600;
     return std::signbit(packed) ? -result : result;
 }
+
+}  // namespace
+
+double DecodePackedAngle(double packed) {
+    return Decode(packed, true);
+}
+
+namespace detail {
+double DecodePackedAngleFromText(double packed) {
+    return Decode(packed, false);
+}
+}  // namespace detail
 
 double DegreesToPacked(double degrees) {
     double d = std::trunc(degrees);

@@ -9,6 +9,12 @@ namespace quorvel {
 // round-trip text: truncating 100·v in binary would turn 0.29 into 0°28′100″.
 double DecodePackedAngle(double packed);
 
+namespace detail {
+// The decoding through the shortest round-trip text alone, without the arithmetic shortcut that
+// DecodePackedAngle takes for short decimals; the two must agree for every double.
+double DecodePackedAngleFromText(double packed);
+}  // namespace detail
+
 // Decimal degrees to packed degrees. No carry: a minute the products leave just below a whole
 // number keeps nearly 60 seconds (117.35 gives 117.2059999…).
 double DegreesToPacked(double degrees);

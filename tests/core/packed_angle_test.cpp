@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <random>
+
 namespace quorvel {
 namespace {
 
@@ -38,6 +41,33 @@ TEST(DegreesToPacked, TruncatesWithoutCarry) {
     EXPECT_NEAR(DegreesToPacked(117.35), 117.206, 1e-9);
     EXPECT_LT(DegreesToPacked(117.35), 117.21);
     EXPECT_NEAR(DegreesToPacked(29.999999999), 29.59599999964, 1e-11);
+}
+
+}  // namespace
+}  // namespace quorvel
+
+namespace quorvel {
+namespace {
+
+// The arithmetic shortcut for short decimals must read the same digits as the text does.
+TEST(DecodePackedAngle, ShortcutAgreesWithTheTextReading) {
+    std::mt19937_64 rng(7);
+    std::uniform_int_distribution<std::int64_t> whole(0, 400), frac(0, 99999999);
+    std::uniform_int_distribution<int> places(0, 8);
+    std::uniform_real_distribution<double> any(-1000, 1000);
+    for (int i = 0; i < 200000; ++i) {
+        const int k = places(rng);
+        const double typed =
+            static_cast<double>(whole(rng)) +
+            static_cast<double>(frac(rng) % static_cast<std::int64_t>(std::pow(10, k))) /
+                std::pow(10, k);
+        for (double v : {typed, -typed, any(rng), std::nextafter(typed, 1e9)}) {
+            ASSERT_EQ(DecodePackedAngle(v), detail::DecodePackedAngleFromText(v)) << v;
+        }
+    }
+    for (double v : {0.0, 1e-300, 5e-324, 9007199254740991.0, 1e15, 123456789.123456, 0.1, 0.29}) {
+        EXPECT_EQ(DecodePackedAngle(v), detail::DecodePackedAngleFromText(v)) << v;
+    }
 }
 
 }  // namespace
