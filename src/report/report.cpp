@@ -1,0 +1,252 @@
+#include "report/report.h"
+
+#include <algorithm>
+#include <cmath>
+#include <optional>
+
+#include "core/number_text.h"
+
+namespace quorvel {
+namespace {
+
+constexpr int kTitleFontSize = 12;
+constexpr int kBodyFontSize = 10;
+
+constexpr int kTitleColumn = 30;
+constexpr int kMeridianColumn = 24;
+constexpr int kRowNumberColumn = 24;
+constexpr std::array<int, 4> kValueColumns = {30, 43, 56, 69};
+
+// How one value column is printed: rounded half to even to `round` decimals first (none when
+// negative), then formatted with the pattern.
+struct ColumnFormat {
+    int round;
+    std::string_view pattern;
+};
+
+struct Layout {
+    std::string_view title;
+    std::array<ReportItem, 4> headings;
+    std::array<ColumnFormat, 4> columns;
+};
+
+const Layout* LayoutOf(int mode) {
+    static const Layout kForward{
+        "大地正算( 共",
+        {{{36, "L"}, {49, "B"}, {62, "X"}, {75, "Y"}}},
+        {{{-1, "0.00000000"}, {-1, ".00000000"}, {4, "0.0000"}, {4, "0.0000"}}}};
+    static const Layout kInverse{
+        "大地反算( 共",
+        {{{35, "X"}, {48, "Y"}, {62, "L"}, {75, "B"}}},
+        {{{-1, "0.0000"}, {-1, ".0000"}, {8, "0.00000000"}, {8, "0.00000000"}}}};
+    static const Layout kZone{"座标换带( 共",
+                              {{{35, "X1"}, {48, "Y1"}, {62, "X2"}, {75, "Y2"}}},
+                              {{{-1, "0.0000"}, {-1, ".0000"}, {4, "0.0000"}, {4, "0.0000"}}}};
+    switch (mode) {
+        case 1:
+            return &kForward;
+        case 2:
+            return &kInverse;
+        case 3:
+            return &kZone;
+        default:
+            return nullptr;
+    }
+}
+
+std::string FormatValue(const ValueCell& cell, const ColumnFormat& format) {
+    const Pattern pattern = Pattern::Parse(format.pattern);
+    if (format.round < 0) return cell.Format(pattern);
+    std::optional<double> value = 0.0;
+    if (cell.IsNumber()) {
+        value = cell.Number();
+    } else if (cell.IsText()) {
+        value = TryParseNumber(cell.Text());
+    }
+    // A text that spells no number is printed as it is, as the typed columns do.
+    if (!value) return cell.Text();
+    return FormatFixed(RoundHalfEven(*value, format.round), pattern);
+}
+
+// The meridian exactly as typed.
+std::string TypedText(const ValueCell& cell) {
+    if (cell.IsText()) return cell.Text();
+    if (cell.IsNumber()) return ShortestText(cell.Number());
+    return {};
+}
+
+ReportLine Line(ReportLineKind kind, int fontSize, std::vector<ReportItem> items = {}) {
+    return ReportLine{kind, fontSize, std::move(items)};
+}
+
+}  // namespace
+
+std::string_view ReportKindName(int mode) {
+    switch (mode) {
+        case 1:
+            return "大地正算";
+        case 2:
+            return "大地反算";
+        case 3:
+            return "座标换带";
+        default:
+            return {};
+    }
+}
+
+ReportInput ReportInputFrom(const BatchState& state) {
+    ReportInput input;
+    const ResultStore& s = state.Store;
+    std::array<const std::vector<ValueCell>*, 4> lists{};
+    switch (state.CalcMode) {
+        case 1:
+            lists = {&s.ArrL, &s.ArrB, &s.ArrX, &s.ArrY};
+            break;
+        case 2:
+            lists = {&s.ArrX, &s.ArrY, &s.ArrLP, &s.ArrBP};
+            break;
+        case 3:
+            lists = {&s.ArrX1, &s.ArrY1, &s.ArrX, &s.ArrY};
+            break;
+        default:
+            return input;
+    }
+    // A batch that stopped half way left half-filled lists: there is nothing to print then.
+    if (!state.BatchComplete || s.PointNames.empty()) return input;
+
+    // The points the batch was run with, never PointCount, which a later count prompt may have
+    // changed; bounded by every list read, so no cell beyond a list is touched.
+    int n = state.StoredPointCount();
+    for (const std::vector<ValueCell>* list : lists) {
+        n = std::min(n, static_cast<int>(list->size()) - 1);
+    }
+    n = std::max(n, 0);
+
+    input.mode = state.CalcMode;
+    input.pointCount = n;
+    input.centralMeridian = state.CentralMeridian;
+    if (input.mode == 3) input.targetMeridian = state.TargetMeridian;
+    input.rows.reserve(static_cast<std::size_t>(n));
+    for (int i = 1; i <= n; ++i) {
+        const auto at = static_cast<std::size_t>(i);
+        input.rows.push_back({(*lists[0])[at], (*lists[1])[at], (*lists[2])[at], (*lists[3])[at]});
+    }
+    return input;
+}
+
+Report BuildReport(const ReportInput& input) {
+    Report report;
+    const Layout* layout = LayoutOf(input.mode);
+    if (layout == nullptr) return report;
+
+    auto& lines = report.lines;
+    lines.push_back(Line(ReportLineKind::Title, kTitleFontSize,
+                         {{kTitleColumn, std::string(layout->title) +
+                                             std::to_string(input.pointCount) + " 个点 )"}}));
+    lines.push_back(Line(ReportLineKind::Empty, kBodyFontSize));
+    if (input.mode == 3) {
+        lines.push_back(Line(
+            ReportLineKind::Meridian, kBodyFontSize,
+            {{kMeridianColumn, "换带前中央子午线经度 : Lo= " + TypedText(input.centralMeridian) +
+                                   " ( 度,分,秒 )"}}));
+        lines.push_back(Line(
+            ReportLineKind::Meridian, kBodyFontSize,
+            {{kMeridianColumn,
+              "换带后中央子午线经度 : Lx= " + TypedText(input.targetMeridian) + " ( 度,分,秒 )"}}));
+    } else {
+        lines.push_back(
+            Line(ReportLineKind::Meridian, kBodyFontSize,
+                 {{kMeridianColumn,
+                   "中央子午线经度 : Lo= " + TypedText(input.centralMeridian) + " ( 度,分,秒 )"}}));
+    }
+    lines.push_back(Line(ReportLineKind::Empty, kBodyFontSize));
+
+    std::vector<ReportItem> heading{{kRowNumberColumn, "序号"}};
+    heading.insert(heading.end(), layout->headings.begin(), layout->headings.end());
+    lines.push_back(Line(ReportLineKind::Heading, kBodyFontSize, std::move(heading)));
+    lines.push_back(Line(ReportLineKind::Empty, kBodyFontSize));
+
+    int number = 0;
+    for (const auto& row : input.rows) {
+        std::vector<ReportItem> items{{kRowNumberColumn, std::to_string(++number) + " :"}};
+        for (std::size_t c = 0; c < row.size(); ++c) {
+            items.push_back({kValueColumns[c], FormatValue(row[c], layout->columns[c])});
+        }
+        lines.push_back(Line(ReportLineKind::Point, kBodyFontSize, std::move(items)));
+    }
+    return report;
+}
+
+double CharacterMetrics::TextWidth(std::string_view text, int) const {
+    // UTF-8: every byte that is not a continuation byte starts a code point.
+    return static_cast<double>(std::count_if(text.begin(), text.end(), [](char c) {
+        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    }));
+}
+
+std::vector<std::vector<PlacedItem>> PlaceItems(const ReportLine& line,
+                                                const ReportMetrics& metrics, double startX) {
+    std::vector<std::vector<PlacedItem>> out(1);
+    const double w = metrics.ColumnWidth(line.fontSize);
+    double x = startX;
+    for (const ReportItem& item : line.items) {
+        const double columnX = (item.column - 1) * w;
+        if (x > columnX) out.emplace_back();
+        out.back().push_back({columnX, item.text});
+        x = columnX + metrics.TextWidth(item.text, line.fontSize);
+    }
+    return out;
+}
+
+std::vector<PlacedLine> PlaceReport(const Report& report, const ReportMetrics& metrics,
+                                    const PageFrame& frame) {
+    std::vector<PlacedLine> out;
+    int page = 0;
+    bool pageUsed = false;
+    double x = frame.startX;
+    double y = frame.startY;
+    for (const ReportLine& line : report.lines) {
+        const double height = metrics.LineHeight(line.fontSize);
+        for (auto& items : PlaceItems(line, metrics, x)) {
+            x = 0;  // every line break returns to the left edge
+            if (items.empty()) {
+                y += height;
+                continue;
+            }
+            if (y + height > frame.pageHeight) {
+                // Continue at the top of the next page; a page with nothing on it yet is reused,
+                // so a start position below a short page does not leave it blank.
+                if (pageUsed) ++page;
+                pageUsed = false;
+                y = 0;
+            }
+            out.push_back({page, y, line.fontSize, std::move(items)});
+            pageUsed = true;
+            y += height;
+        }
+    }
+    return out;
+}
+
+int PageCount(const std::vector<PlacedLine>& lines) {
+    return lines.empty() ? 0 : lines.back().page + 1;
+}
+
+std::string RenderReportText(const Report& report) {
+    const CharacterMetrics metrics;
+    std::string text;
+    for (const ReportLine& line : report.lines) {
+        for (const auto& items : PlaceItems(line, metrics)) {
+            double x = 0;
+            for (const PlacedItem& item : items) {
+                text.append(static_cast<std::size_t>(item.x - x), ' ');
+                text += item.text;
+                x = item.x + metrics.TextWidth(item.text, line.fontSize);
+            }
+            text += '\n';
+        }
+    }
+    return text;
+}
+
+}  // namespace quorvel

@@ -1,0 +1,116 @@
+#pragma once
+
+#include <array>
+#include <limits>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "batch/batch_state.h"
+#include "core/value_cell.h"
+
+namespace quorvel {
+
+// What a report prints: the batch of one computation type.
+struct ReportInput {
+    int mode = 0;        // 1 forward, 2 inverse, 3 zone; anything else: nothing to print
+    int pointCount = 0;  // the number in the title
+    ValueCell centralMeridian, targetMeridian;  // as typed
+    // One row per point, the four values in column order, unformatted: forward L, B as typed
+    // and X, Y computed; inverse X, Y as typed and LP, BP (packed) computed; zone X1, Y1 as
+    // typed and X2, Y2 computed. The layout applies each column's rounding and pattern.
+    std::vector<std::array<ValueCell, 4>> rows;
+};
+
+// The completed batch of the state's CalcMode, whole, with the count it was run with. A count
+// typed later without starting a batch does not change it; with no completed batch the mode
+// is 0. Reads no cell beyond the lists.
+ReportInput ReportInputFrom(const BatchState& state);
+
+// "大地正算", "大地反算", "座标换带" for modes 1 to 3; empty otherwise.
+std::string_view ReportKindName(int mode);
+
+enum class ReportLineKind { Title, Empty, Meridian, Heading, Point };
+
+// A text placed at a character column; column 1 is the left edge.
+struct ReportItem {
+    int column = 1;
+    std::string text;  // UTF-8
+    bool operator==(const ReportItem&) const = default;
+};
+
+struct ReportLine {
+    ReportLineKind kind = ReportLineKind::Empty;
+    int fontSize = 10;              // points
+    std::vector<ReportItem> items;  // none for an empty line
+    bool operator==(const ReportLine&) const = default;
+};
+
+// The report's lines in print order. No lines: nothing is printed, not even an empty page.
+struct Report {
+    std::vector<ReportLine> lines;
+    bool IsEmpty() const { return lines.empty(); }
+    bool operator==(const Report&) const = default;
+};
+
+Report BuildReport(const ReportInput& input);
+
+// Measures of one surface, all in one unit of the surface's choosing.
+class ReportMetrics {
+  public:
+    virtual ~ReportMetrics() = default;
+    // The width of a column: the average character width of the font.
+    virtual double ColumnWidth(int fontSize) const = 0;
+    virtual double TextWidth(std::string_view text, int fontSize) const = 0;
+    virtual double LineHeight(int fontSize) const = 0;
+};
+
+// Plain text: a code point is one column, a line is one unit high.
+class CharacterMetrics : public ReportMetrics {
+  public:
+    double ColumnWidth(int) const override { return 1; }
+    double TextWidth(std::string_view text, int) const override;
+    double LineHeight(int) const override { return 1; }
+};
+
+struct PlacedItem {
+    double x = 0;  // from the left edge
+    std::string text;
+    bool operator==(const PlacedItem&) const = default;
+};
+
+// Applies the column rule to one line: an item whose column the print position has already
+// passed goes to that column of a new line. Returns the lines the line takes on the surface (one
+// line without items for an empty line). `startX` is the print position when the line begins.
+std::vector<std::vector<PlacedItem>> PlaceItems(const ReportLine& line,
+                                                const ReportMetrics& metrics, double startX = 0);
+
+// Where the print position starts and how tall a page's printable area is, in the metrics' unit.
+struct PageFrame {
+    double startX = 0;
+    double startY = 0;
+    double pageHeight = std::numeric_limits<double>::infinity();
+};
+
+struct PlacedLine {
+    int page = 0;  // from 0
+    double y = 0;  // top of the line, from the top of its page's printable area
+    int fontSize = 10;
+    std::vector<PlacedItem> items;  // never empty: empty lines only move the position down
+    bool operator==(const PlacedLine&) const = default;
+};
+
+// Positions every line that has something to draw. A line that does not fit below the previous
+// one starts the next page at the top of its printable area; nothing is repeated there. Empty
+// lines falling past the end of a page are dropped, so no page is ever blank.
+std::vector<PlacedLine> PlaceReport(const Report& report, const ReportMetrics& metrics,
+                                    const PageFrame& frame);
+
+// The pages that PlaceReport's lines fill.
+int PageCount(const std::vector<PlacedLine>& lines);
+
+// The report as plain text: column n is the n-th character of its line, each line ends in '\n'.
+// Empty for an empty report.
+std::string RenderReportText(const Report& report);
+
+}  // namespace quorvel
