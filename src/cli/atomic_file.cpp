@@ -1,0 +1,171 @@
+#include "cli/atomic_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+#include <vector>
+
+#include "cli/text_io.h"
+
+namespace quorvel::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Temporary files the signal handler removes. Fixed storage: a handler may not allocate.
+constexpr int kSlots = 4;
+constexpr std::size_t kPathMax = 4096;
+char gPaths[kSlots][kPathMax];
+volatile std::sig_atomic_t gUsed[kSlots];
+constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
+
+extern "C" void RemoveTempFilesAndDie(int sig) {
+    for (int i = 0; i < kSlots; ++i) {
+        if (gUsed[i]) ::unlink(gPaths[i]);
+    }
+    std::signal(sig, SIG_DFL);
+    std::raise(sig);
+}
+
+void InstallHandlersOnce() {
+    static bool installed = false;
+    if (installed) return;
+    installed = true;
+    for (int sig : kSignals) {
+        struct sigaction current {};
+        sigaction(sig, nullptr, &current);
+        if (current.sa_handler == SIG_IGN) continue;  // e.g. started with nohup
+        struct sigaction action {};
+        action.sa_handler = RemoveTempFilesAndDie;
+        sigemptyset(&action.sa_mask);
+        for (int other : kSignals) sigaddset(&action.sa_mask, other);
+        sigaction(sig, &action, nullptr);
+    }
+}
+
+int Register(const std::string& path) {
+    if (path.size() >= kPathMax) return -1;
+    for (int i = 0; i < kSlots; ++i) {
+        if (!gUsed[i]) {
+            std::memcpy(gPaths[i], path.c_str(), path.size() + 1);
+            gUsed[i] = 1;
+            return i;
+        }
+    }
+    return -1;
+}
+
+void Unregister(int slot) {
+    if (slot >= 0) gUsed[slot] = 0;
+}
+
+std::string ErrnoText() {
+    return std::strerror(errno);
+}
+
+// The file a path leads to once symbolic links are followed; for a path that does not exist
+// yet, the path itself.
+fs::path Resolve(const std::string& target) {
+    std::error_code ec;
+    fs::path p(target);
+    for (int depth = 0; depth < 40 && fs::is_symlink(fs::symlink_status(p, ec)); ++depth) {
+        fs::path next = fs::read_symlink(p, ec);
+        if (ec) break;
+        p = next.is_absolute() ? next : p.parent_path() / next;
+    }
+    return p;
+}
+
+}  // namespace
+
+AtomicFile::AtomicFile(const std::string& target) {
+    const fs::path resolved = Resolve(target);
+    target_ = resolved.string();
+    struct stat st {};
+    const bool exists = ::stat(target_.c_str(), &st) == 0;
+    if (exists && S_ISDIR(st.st_mode)) throw IoError(target + " is a folder");
+
+    const fs::path dir = resolved.has_parent_path() ? resolved.parent_path() : fs::path(".");
+    const std::string ext = resolved.extension().string();
+    std::string pattern = (dir / ("." + resolved.filename().string() + ".XXXXXX")).string() + ext;
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back('\0');
+
+    InstallHandlersOnce();
+    // Signals wait until the temporary name is in the table, so none is left behind.
+    sigset_t block, old;
+    sigemptyset(&block);
+    for (int sig : kSignals) sigaddset(&block, sig);
+    sigprocmask(SIG_BLOCK, &block, &old);
+    fd_ = ::mkstemps(name.data(), static_cast<int>(ext.size()));
+    const int mkErrno = errno;
+    if (fd_ >= 0) {
+        tempPath_ = name.data();
+        slot_ = Register(tempPath_);
+    }
+    sigprocmask(SIG_SETMASK, &old, nullptr);
+    if (fd_ < 0) {
+        errno = mkErrno;
+        throw IoError("cannot write " + target + ": " + ErrnoText());
+    }
+
+    // Keep the mode of the file being replaced; a new file gets the usual 0666 less the umask
+    // (mkstemp makes it 0600).
+    mode_t mode = 0;
+    if (exists) {
+        mode = st.st_mode & 07777;
+    } else {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode = 0666 & ~mask;
+    }
+    if (::fchmod(fd_, mode) != 0) {
+        const std::string why = ErrnoText();
+        Discard();
+        throw IoError("cannot write " + target + ": " + why);
+    }
+}
+
+AtomicFile::~AtomicFile() {
+    if (!committed_) Discard();
+}
+
+void AtomicFile::Discard() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+    if (!tempPath_.empty()) ::unlink(tempPath_.c_str());
+    Unregister(slot_);
+    slot_ = -1;
+}
+
+void AtomicFile::Commit() {
+    if (::fsync(fd_) != 0 && errno != EINVAL) {
+        throw IoError("cannot write " + target_ + ": " + ErrnoText());
+    }
+    const int fd = fd_;
+    fd_ = -1;
+    if (::close(fd) != 0) throw IoError("cannot write " + target_ + ": " + ErrnoText());
+    if (::rename(tempPath_.c_str(), target_.c_str()) != 0) {
+        throw IoError("cannot replace " + target_ + ": " + ErrnoText());
+    }
+    committed_ = true;
+    Unregister(slot_);
+    slot_ = -1;
+}
+
+bool SamePath(const std::string& a, const std::string& b) {
+    std::error_code ec1, ec2;
+    const fs::path pa = fs::weakly_canonical(fs::absolute(Resolve(a)), ec1);
+    const fs::path pb = fs::weakly_canonical(fs::absolute(Resolve(b)), ec2);
+    if (ec1 || ec2) return Resolve(a) == Resolve(b);
+    return pa == pb;
+}
+
+}  // namespace quorvel::cli

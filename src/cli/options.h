@@ -1,0 +1,42 @@
+#pragma once
+
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+#include "cli/points.h"
+
+namespace quorvel::cli {
+
+// A command line that cannot be run: the message is shown with the usage, exit status 2.
+class UsageError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+enum class ReportKind { None, Text, Pdf };
+
+struct Options {
+    enum class Action { Run, Help, Version };
+    Action action = Action::Run;
+    Mode mode = Mode::Forward;
+    std::string loText;  // as typed, for the report
+    std::string lsText;
+    Meridians meridians;
+    std::string input = "-";  // "-" is standard input
+    std::string output;       // empty: standard output
+    std::string report;
+    ReportKind reportKind = ReportKind::None;
+    bool full = false;
+    bool header = false;
+};
+
+// Reads the arguments after the program name. `pdfReports` says whether this build can write
+// PDF reports. Throws UsageError.
+Options ParseArguments(std::span<const std::string_view> args, bool pdfReports);
+
+std::string_view UsageText();  // the short synopsis shown with a usage error
+std::string_view HelpText();   // --help
+
+}  // namespace quorvel::cli

@@ -1,0 +1,338 @@
+#include "cli/run.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <optional>
+#include <ostream>
+
+#include "cli/atomic_file.h"
+#include "cli/line_parser.h"
+#include "core/constants.h"
+
+#ifndef QUORVEL_VERSION
+#error "QUORVEL_VERSION must be defined by the build"
+#endif
+
+namespace quorvel::cli {
+namespace {
+
+std::string_view TrimBlanks(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+    return s;
+}
+
+// Messages for rejected lines, written to the error stream in blocks: a file of bad lines would
+// otherwise cost a system call each.
+class MessageLog {
+  public:
+    MessageLog(std::ostream& err, std::string_view inputName) : err_(err), name_(inputName) {}
+    ~MessageLog() { Flush(); }
+
+    std::string& Begin(std::size_t line) {
+        text_ += name_;
+        text_ += ':';
+        text_ += std::to_string(line);
+        text_ += ": ";
+        return text_;
+    }
+    void End() {
+        text_ += '\n';
+        if (text_.size() > (1 << 16)) Flush();
+    }
+    void Flush() {
+        err_ << text_;
+        err_.flush();
+        text_.clear();
+    }
+
+  private:
+    std::ostream& err_;
+    std::string_view name_;
+    std::string text_;
+};
+
+std::string FieldName(Mode mode, std::size_t field) {
+    if (field >= 1 && field <= kPointFields) return std::string(ColumnsOf(mode).header[field - 1]);
+    return "field " + std::to_string(field);
+}
+
+void DescribeLineError(const ParsedLine& p, Mode mode, std::string& msg) {
+    switch (p.status) {
+        case LineStatus::InvalidUtf8:
+            msg += "not UTF-8 text (byte " + std::to_string(p.errorColumn) +
+                   "); save the file as UTF-8";
+            break;
+        case LineStatus::UnclosedQuote:
+            msg += FieldName(mode, p.errorField) + ": the quote is not closed on this line";
+            break;
+        case LineStatus::TextAfterQuote:
+            msg += FieldName(mode, p.errorField) + ": text after the closing quote";
+            break;
+        case LineStatus::QuoteInUnquoted:
+            msg += FieldName(mode, p.errorField) +
+                   ": a quote inside an unquoted field (quote the whole field and double the "
+                   "quote)";
+            break;
+        case LineStatus::Fields:
+        case LineStatus::Skip:
+            break;
+    }
+}
+
+}  // namespace
+
+std::string QuoteForMessage(std::string_view text) {
+    constexpr std::size_t kShown = 60;
+    std::string out = "\"";
+    std::size_t i = 0;
+    for (; i < text.size() && i < kShown; ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c < 0x20 || c == 0x7F) {
+            static constexpr char kHex[] = "0123456789abcdef";
+            out += "\\x";
+            out += kHex[c >> 4];
+            out += kHex[c & 15];
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    if (i < text.size()) {
+        // Do not cut a UTF-8 sequence in two.
+        while (!out.empty() && (static_cast<unsigned char>(out.back()) & 0xC0) == 0x80) {
+            out.pop_back();
+        }
+        if (!out.empty() && static_cast<unsigned char>(out.back()) >= 0xC0) out.pop_back();
+        out += "...";
+    }
+    out += "\"";
+    return out;
+}
+
+RunCounts ProcessPoints(const Options& options, ByteSource& in, std::string_view inputName,
+                        OutputBuffer& out, std::ostream& err, ReportData* report) {
+    const EllipsoidConstants constants = EllipsoidConstants::Load();
+    const ModeColumns& columns = ColumnsOf(options.mode);
+    const Mode mode = options.mode;
+
+    std::string& text = out.Text();
+    for (std::size_t i = 0; i < columns.header.size(); ++i) {
+        if (i > 0) text += ',';
+        text += columns.header[i];
+    }
+    text += kCsvLineEnd;
+
+    LineReader reader(in);
+    MessageLog log(err, inputName);
+    ParsedLine parsed;
+    RunCounts counts;
+    bool headerPending = options.header;
+    std::string_view line;
+    for (;;) {
+        const LineReader::Result got = reader.Next(line);
+        if (got == LineReader::Result::End) break;
+        if (got == LineReader::Result::TooLong) {
+            log.Begin(reader.LineNumber()) +=
+                "line longer than " + std::to_string(LineReader::kMaxLine) + " bytes";
+            log.End();
+            ++counts.rejected;
+            continue;
+        }
+        ParseLine(line, parsed);
+        if (parsed.status == LineStatus::Skip) continue;
+        if (headerPending) {
+            headerPending = false;
+            continue;
+        }
+        if (parsed.status != LineStatus::Fields) {
+            DescribeLineError(parsed, mode, log.Begin(reader.LineNumber()));
+            log.End();
+            ++counts.rejected;
+            continue;
+        }
+        if (parsed.count != kPointFields) {
+            std::string& msg = log.Begin(reader.LineNumber());
+            msg += "expected 3 fields (";
+            msg += columns.header[0];
+            msg += ", ";
+            msg += columns.header[1];
+            msg += ", ";
+            msg += columns.header[2];
+            msg += "), found " + std::to_string(parsed.count);
+            log.End();
+            ++counts.rejected;
+            continue;
+        }
+
+        const std::string_view name = parsed.fields[0];
+        const std::string_view first = TrimBlanks(parsed.fields[1]);
+        const std::string_view second = TrimBlanks(parsed.fields[2]);
+        const RowResult r = ComputeRow(mode, constants, options.meridians, first, second);
+        if (r.status != RowStatus::Ok) {
+            std::string& msg = log.Begin(reader.LineNumber());
+            if (r.status == RowStatus::NoFiniteResult) {
+                msg += columns.header[1];
+                msg += ' ';
+                msg += QuoteForMessage(first);
+                msg += ", ";
+                msg += columns.header[2];
+                msg += ' ';
+                msg += QuoteForMessage(second);
+                msg += ": no finite result (the point lies outside the projection's range)";
+            } else {
+                const std::string_view value = r.field == 1 ? first : second;
+                msg += columns.header[static_cast<std::size_t>(r.field)];
+                msg += ": ";
+                if (value.empty()) {
+                    msg += "empty, not a number";
+                } else {
+                    msg += QuoteForMessage(value);
+                    msg +=
+                        r.status == RowStatus::OutOfRange ? " is out of range" : " is not a number";
+                }
+            }
+            log.End();
+            ++counts.rejected;
+            continue;
+        }
+
+        AppendCsvField(text, name);
+        text += ',';
+        AppendCsvField(text, first);
+        text += ',';
+        AppendCsvField(text, second);
+        text += ',';
+        AppendResult(text, mode, r.first, options.full);
+        text += ',';
+        AppendResult(text, mode, r.second, options.full);
+        text += kCsvLineEnd;
+        out.MaybeFlush();
+        ++counts.points;
+        if (report != nullptr) {
+            report->rows.push_back({ValueCell(std::string(first)), ValueCell(std::string(second)),
+                                    ValueCell(r.first), ValueCell(r.second)});
+        }
+    }
+    out.Flush();
+    return counts;
+}
+
+namespace {
+
+void ShowUsageError(std::ostream& err, std::string_view message) {
+    err << "quorvel-batch: " << message << '\n' << UsageText();
+    err.flush();
+}
+
+// Closes a descriptor this run opened.
+struct FdCloser {
+    int fd = -1;
+    ~FdCloser() {
+        if (fd >= 0) ::close(fd);
+    }
+};
+
+}  // namespace
+
+ReportInput ToReportInput(const ReportData& data) {
+    ReportInput input;
+    input.mode = static_cast<int>(data.mode);
+    input.pointCount = static_cast<int>(data.rows.size());
+    input.centralMeridian = ValueCell(data.loText);
+    if (data.mode == Mode::Zone) input.targetMeridian = ValueCell(data.lsText);
+    input.rows = data.rows;
+    return input;
+}
+
+std::string RenderTextReport(const ReportData& data) {
+    return RenderReportText(BuildReport(ToReportInput(data)));
+}
+
+int RunCommand(std::span<const std::string_view> args, const Environment& env) {
+    Options options;
+    try {
+        options = ParseArguments(args, static_cast<bool>(env.writePdf));
+    } catch (const UsageError& e) {
+        ShowUsageError(env.err, e.what());
+        return 2;
+    }
+    if (options.action == Options::Action::Help) {
+        env.out << UsageText() << '\n' << HelpText();
+        env.out.flush();
+        return 0;
+    }
+    if (options.action == Options::Action::Version) {
+        env.out << "quorvel-batch " << QUORVEL_VERSION << '\n';
+        env.out.flush();
+        return 0;
+    }
+
+    FdCloser input;
+    int inFd = env.stdinFd;
+    std::string inputName = "<stdin>";
+    if (options.input != "-") {
+        inputName = options.input;
+        input.fd = ::open(options.input.c_str(), O_RDONLY | O_CLOEXEC);
+        struct stat st {};
+        if (input.fd < 0 || ::fstat(input.fd, &st) != 0) {
+            ShowUsageError(env.err, "cannot read " + options.input + ": " + std::strerror(errno));
+            return 2;
+        }
+        if (S_ISDIR(st.st_mode)) {
+            ShowUsageError(env.err, "cannot read " + options.input + ": it is a folder");
+            return 2;
+        }
+        inFd = input.fd;
+    }
+
+    // Temporary files first, so that an unwritable folder stops the run before any work.
+    std::optional<AtomicFile> outputFile, reportFile;
+    try {
+        if (!options.output.empty()) outputFile.emplace(options.output);
+        if (options.reportKind != ReportKind::None) reportFile.emplace(options.report);
+    } catch (const IoError& e) {
+        ShowUsageError(env.err, e.what());
+        return 2;
+    }
+
+    RunCounts counts;
+    try {
+        FdSource source(inFd, inputName);
+        FdSink sink(outputFile ? outputFile->fd() : env.stdoutFd,
+                    outputFile ? options.output : std::string("standard output"));
+        OutputBuffer out(sink);
+        ReportData report;
+        report.mode = options.mode;
+        report.loText = options.loText;
+        report.lsText = options.lsText;
+        counts =
+            ProcessPoints(options, source, inputName, out, env.err, reportFile ? &report : nullptr);
+
+        if (options.reportKind == ReportKind::Text) {
+            const std::string page = RenderTextReport(report);
+            FdSink(reportFile->fd(), options.report).Write(page.data(), page.size());
+        } else if (options.reportKind == ReportKind::Pdf) {
+            std::string why;
+            if (!env.writePdf(report, reportFile->TempPath(), why)) {
+                throw IoError("cannot write the report " + options.report + ": " + why);
+            }
+        }
+        if (outputFile) outputFile->Commit();
+        if (reportFile) reportFile->Commit();
+    } catch (const IoError& e) {
+        env.err << "quorvel-batch: " << e.what() << '\n';
+        env.err.flush();
+        return 2;
+    }
+
+    env.err << counts.points << " points, " << counts.rejected << " rejected\n";
+    env.err.flush();
+    return counts.rejected > 0 ? 1 : 0;
+}
+
+}  // namespace quorvel::cli

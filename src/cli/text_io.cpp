@@ -1,0 +1,128 @@
+#include "cli/text_io.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+namespace quorvel::cli {
+
+std::size_t FdSource::Read(char* buffer, std::size_t size) {
+    for (;;) {
+        const ssize_t got = ::read(fd_, buffer, size);
+        if (got >= 0) return static_cast<std::size_t>(got);
+        if (errno != EINTR) throw IoError("cannot read " + name_ + ": " + std::strerror(errno));
+    }
+}
+
+void FdSink::Write(const char* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t put = ::write(fd_, data, size);
+        if (put < 0) {
+            if (errno == EINTR) continue;
+            throw IoError("cannot write " + name_ + ": " + std::strerror(errno));
+        }
+        data += put;
+        size -= static_cast<std::size_t>(put);
+    }
+}
+
+std::size_t StringSource::Read(char* buffer, std::size_t size) {
+    const std::size_t n = std::min({size, chunk_, text_.size() - pos_});
+    std::memcpy(buffer, text_.data() + pos_, n);
+    pos_ += n;
+    return n;
+}
+
+LineReader::LineReader(ByteSource& source, std::size_t bufferSize)
+    : source_(source),
+      buffer_(new char[std::max(bufferSize, kMaxLine + 1)]),
+      capacity_(std::max(bufferSize, kMaxLine + 1)) {}
+
+bool LineReader::Fill() {
+    if (eof_) return false;
+    if (begin_ > 0) {
+        std::memmove(buffer_.get(), buffer_.get() + begin_, end_ - begin_);
+        end_ -= begin_;
+        begin_ = 0;
+    }
+    if (end_ == capacity_) return false;
+    const std::size_t got = source_.Read(buffer_.get() + end_, capacity_ - end_);
+    if (got == 0) {
+        eof_ = true;
+        return false;
+    }
+    end_ += got;
+    return true;
+}
+
+LineReader::Result LineReader::Deliver(std::string_view text, bool tooLong,
+                                       std::string_view& line) {
+    ++lineNumber_;
+    const bool first = atStart_;
+    atStart_ = false;
+    if (tooLong) return Result::TooLong;
+    if (first && text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+    line = text;
+    return Result::Line;
+}
+
+LineReader::Result LineReader::Next(std::string_view& line) {
+    line = {};
+    std::size_t scanned = begin_;  // bytes before this are known to hold no LF
+    bool tooLong = false;
+    for (;;) {
+        const char* base = buffer_.get();
+        const void* lf = std::memchr(base + scanned, '\n', end_ - scanned);
+        if (lf != nullptr) {
+            const auto at = static_cast<std::size_t>(static_cast<const char*>(lf) - base);
+            std::string_view text(base + begin_, at - begin_);
+            begin_ = at + 1;
+            return Deliver(text, tooLong || text.size() > kMaxLine, line);
+        }
+        if (end_ - begin_ > kMaxLine) {
+            // Drop what is held of an overlong line and keep looking for its end.
+            tooLong = true;
+            begin_ = end_;
+        }
+        const std::size_t held = end_ - begin_;
+        if (!Fill()) {
+            if (held == 0 && !tooLong) return Result::End;
+            // The last line has no line break.
+            std::string_view text(buffer_.get() + begin_, end_ - begin_);
+            begin_ = end_;
+            return Deliver(text, tooLong, line);
+        }
+        scanned = begin_ + held;
+    }
+}
+
+OutputBuffer::OutputBuffer(ByteSink& sink, std::size_t blockSize)
+    : sink_(sink), blockSize_(blockSize) {
+    text_.reserve(blockSize + 4096);
+}
+
+void OutputBuffer::Flush() {
+    if (text_.empty()) return;
+    sink_.Write(text_.data(), text_.size());
+    text_.clear();
+}
+
+void AppendCsvField(std::string& out, std::string_view field) {
+    const bool quote = field.find_first_of(",\"\r\n") != std::string_view::npos ||
+                       (!field.empty() && (field.front() == ' ' || field.front() == '\t' ||
+                                           field.back() == ' ' || field.back() == '\t'));
+    if (!quote) {
+        out.append(field);
+        return;
+    }
+    out.push_back('"');
+    for (char c : field) {
+        if (c == '"') out.push_back('"');
+        out.push_back(c);
+    }
+    out.push_back('"');
+}
+
+}  // namespace quorvel::cli

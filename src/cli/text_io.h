@@ -1,0 +1,126 @@
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace quorvel::cli {
+
+// A read or write that failed: the run cannot finish.
+class IoError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+class ByteSource {
+  public:
+    virtual ~ByteSource() = default;
+    // Up to `size` bytes into `buffer`; 0 at the end. Throws IoError.
+    virtual std::size_t Read(char* buffer, std::size_t size) = 0;
+};
+
+class ByteSink {
+  public:
+    virtual ~ByteSink() = default;
+    // All `size` bytes or IoError.
+    virtual void Write(const char* data, std::size_t size) = 0;
+};
+
+// A file descriptor the caller owns; `name` is used in error messages.
+class FdSource : public ByteSource {
+  public:
+    FdSource(int fd, std::string name) : fd_(fd), name_(std::move(name)) {}
+    std::size_t Read(char* buffer, std::size_t size) override;
+
+  private:
+    int fd_;
+    std::string name_;
+};
+
+class FdSink : public ByteSink {
+  public:
+    FdSink(int fd, std::string name) : fd_(fd), name_(std::move(name)) {}
+    void Write(const char* data, std::size_t size) override;
+
+  private:
+    int fd_;
+    std::string name_;
+};
+
+class StringSource : public ByteSource {
+  public:
+    explicit StringSource(std::string text, std::size_t chunk = 1 << 20)
+        : text_(std::move(text)), chunk_(chunk) {}
+    std::size_t Read(char* buffer, std::size_t size) override;
+
+  private:
+    std::string text_;
+    std::size_t pos_ = 0;
+    std::size_t chunk_;  // at most this much per read, to exercise refills in tests
+};
+
+class StringSink : public ByteSink {
+  public:
+    void Write(const char* data, std::size_t size) override { text.append(data, size); }
+    std::string text;
+};
+
+// Splits a byte stream into lines with a fixed buffer, so memory does not grow with the input.
+// Line breaks are LF (a CR before it stays in the line); a UTF-8 byte order mark at the very
+// start is dropped.
+class LineReader {
+  public:
+    static constexpr std::size_t kMaxLine = 64 * 1024;
+
+    explicit LineReader(ByteSource& source, std::size_t bufferSize = 1 << 20);
+
+    enum class Result { Line, TooLong, End };
+    // The next line; the view stays valid until the next call. For TooLong the rest of the
+    // line has been skipped and `line` is empty.
+    Result Next(std::string_view& line);
+
+    // 1-based number of the line last returned.
+    std::size_t LineNumber() const { return lineNumber_; }
+
+  private:
+    bool Fill();
+    Result Deliver(std::string_view text, bool tooLong, std::string_view& line);
+
+    ByteSource& source_;
+    std::unique_ptr<char[]> buffer_;
+    std::size_t capacity_;
+    std::size_t begin_ = 0;
+    std::size_t end_ = 0;
+    std::size_t lineNumber_ = 0;
+    bool eof_ = false;
+    bool atStart_ = true;
+};
+
+// Collects output and hands it to the sink in large blocks.
+class OutputBuffer {
+  public:
+    explicit OutputBuffer(ByteSink& sink, std::size_t blockSize = 1 << 18);
+
+    std::string& Text() { return text_; }
+    // Writes out a full block; call after each record.
+    void MaybeFlush() {
+        if (text_.size() >= blockSize_) Flush();
+    }
+    void Flush();
+
+  private:
+    ByteSink& sink_;
+    std::size_t blockSize_;
+    std::string text_;
+};
+
+// Appends a field as RFC 4180 writes it: quoted, with quotes doubled, when it holds a comma, a
+// quote or a line break, or starts or ends with a blank that a reader might trim.
+void AppendCsvField(std::string& out, std::string_view field);
+
+// Records end in CRLF, as RFC 4180 has them.
+inline constexpr std::string_view kCsvLineEnd = "\r\n";
+
+}  // namespace quorvel::cli
