@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QFontMetrics>
+#include <QLineEdit>
+#include <QString>
+#include <QWidget>
+#include <array>
+#include <functional>
+
+#include "batch/batch_state.h"
+#include "batch/user_io.h"
+#include "ui/qt_io.h"
+
+namespace quorvel {
+
+// Sets what every window and prompt of the program shares: the title "Quorvel" that the window
+// and untitled prompts carry, and the font substitutions. Call once, after the application object
+// exists and before the first widget.
+void PrepareApplication();
+
+// Breaks `caption` into lines only after a run of blanks, filling each line greedily to `width`
+// pixels (trailing blanks do not count). Lines are joined with '\n' and keep their blanks, so
+// removing the '\n' gives back the caption. A word wider than `width` stands alone on its line.
+QString WrapAtSpaces(const QString& caption, const QFontMetrics& metrics, int width);
+
+// The program's only window: the hint row, the three panels, the results rows and the four
+// buttons, placed in twips as the program has always laid them out.
+class MainWindow : public QWidget {
+    Q_OBJECT
+
+  public:
+    explicit MainWindow(QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    BatchState& state() { return state_; }
+    const BatchState& state() const { return state_; }
+    QLineEdit* textBox(TextBox box) const;
+
+    // Twips to pixels at the window's logical resolution.
+    int pxX(int twips) const;
+    int pxY(int twips) const;
+
+  public slots:
+    void Command1_Click();
+    void Command2_click();
+    void command3_click();
+    void Command4_Click();
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+
+  private:
+    // Runs a handler; an error ends the handler with a message box, and the program goes on.
+    void RunHandler(const std::function<void()>& handler);
+
+    BatchState state_;
+    std::array<QLineEdit*, 21> textBoxes_{};
+    QtPrompt prompt_;
+    QtPanel panel_;
+};
+
+}  // namespace quorvel

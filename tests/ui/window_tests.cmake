@@ -1,0 +1,19 @@
+# The main window offscreen, and the program driven as a person would under Xvfb.
+set(QUORVEL_WINDOW_XDG ${CMAKE_CURRENT_BINARY_DIR}/window-xdg-runtime)
+file(MAKE_DIRECTORY ${QUORVEL_WINDOW_XDG})
+file(CHMOD ${QUORVEL_WINDOW_XDG} DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
+
+add_executable(window_tests window_test.cpp)
+target_link_libraries(window_tests PRIVATE quorvel_window Qt6::Test)
+add_test(NAME window_tests COMMAND window_tests)
+set_tests_properties(window_tests PROPERTIES
+    TIMEOUT 300
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_RUNTIME_DIR=${QUORVEL_WINDOW_XDG};LC_ALL=C.UTF-8")
+
+add_test(NAME window_e2e
+    COMMAND bash ${PROJECT_SOURCE_DIR}/tests/e2e/window_e2e.sh $<TARGET_FILE:quorvel>
+            ${CMAKE_CURRENT_BINARY_DIR}/window-e2e)
+set_tests_properties(window_e2e PROPERTIES
+    TIMEOUT 300
+    SKIP_RETURN_CODE 77
+    ENVIRONMENT "XDG_RUNTIME_DIR=${QUORVEL_WINDOW_XDG};LC_ALL=C.UTF-8")
