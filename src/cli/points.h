@@ -50,4 +50,9 @@ RowResult ComputeRow(Mode mode, const EllipsoidConstants& constants, const Merid
 // `full`, the shortest round-trip decimal of the unrounded double.
 void AppendResult(std::string& out, Mode mode, double value, bool full);
 
+// The window's text FormatFixed(RoundHalfEven(value, decimals), "0.000…") without allocating,
+// for the values whose rounded digits fit a double exactly (up to 15 significant digits);
+// returns false, appending nothing, for the others, which the core formats.
+bool AppendRoundedFast(std::string& out, double value, int decimals);
+
 }  // namespace quorvel::cli

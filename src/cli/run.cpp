@@ -256,7 +256,7 @@ std::string RenderTextReport(const ReportData& data) {
 int RunCommand(std::span<const std::string_view> args, const Environment& env) {
     Options options;
     try {
-        options = ParseArguments(args, static_cast<bool>(env.writePdf));
+        options = ParseArguments(args, env.pdfReports);
     } catch (const UsageError& e) {
         ShowUsageError(env.err, e.what());
         return 2;
@@ -270,6 +270,17 @@ int RunCommand(std::span<const std::string_view> args, const Environment& env) {
         env.out << "quorvel-batch " << QUORVEL_VERSION << '\n';
         env.out.flush();
         return 0;
+    }
+
+    PdfWriter writePdf;
+    if (options.reportKind == ReportKind::Pdf) {
+        std::string why = "no PDF writer";
+        if (env.loadPdfWriter) writePdf = env.loadPdfWriter(why);
+        if (!writePdf) {
+            env.err << "quorvel-batch: " << why << '\n';
+            env.err.flush();
+            return 2;
+        }
     }
 
     FdCloser input;
@@ -318,7 +329,7 @@ int RunCommand(std::span<const std::string_view> args, const Environment& env) {
             FdSink(reportFile->fd(), options.report).Write(page.data(), page.size());
         } else if (options.reportKind == ReportKind::Pdf) {
             std::string why;
-            if (!env.writePdf(report, reportFile->TempPath(), why)) {
+            if (!writePdf(report, reportFile->TempPath(), why)) {
                 throw IoError("cannot write the report " + options.report + ": " + why);
             }
         }

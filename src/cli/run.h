@@ -45,7 +45,9 @@ struct Environment {
     int stdoutFd = 1;
     std::ostream& out;  // --help and --version
     std::ostream& err;
-    PdfWriter writePdf;  // empty in builds without Qt
+    bool pdfReports = false;  // whether this build has a PDF writer
+    // Loads it when a PDF report is asked for; an empty writer and `error` when it cannot.
+    std::function<PdfWriter(std::string& error)> loadPdfWriter;
 };
 
 // The whole command: arguments after the program name; returns the exit status (0 all points

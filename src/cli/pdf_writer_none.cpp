@@ -1,9 +1,0 @@
-#include "cli/pdf_writer.h"
-
-namespace quorvel::cli {
-
-PdfWriter PdfWriterOfThisBuild() {
-    return {};
-}
-
-}  // namespace quorvel::cli
