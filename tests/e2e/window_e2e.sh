@@ -1,0 +1,208 @@
+#!/usr/bin/env bash
+# Quorvel as a person uses it: the real program under Xvfb, driven with mouse clicks and typed
+# answers (the texts in the boxes are checked by the offscreen window tests). Runs a two-point forward batch, then a batch with a mistyped latitude whose error box
+# is dismissed, checks the program is still running and answering clicks, and ends it with
+# "终止计算". Screenshots are kept in the output folder.
+#
+# Usage: window_e2e.sh QUORVEL_PROGRAM OUTPUT_FOLDER
+# Environment:
+#   E2E_AFTER_FORWARD  a bash file sourced right after the forward batch; it may use the
+#                      functions below (click Command4, wait_dialog, answer, screenshot, ...).
+#   E2E_SHOT_COPY      copy the screenshot of the window after the forward batch to this path.
+#   E2E_WAIT           seconds to wait for each window (default 30).
+set -euo pipefail
+
+program=$(realpath "${1:?usage: window_e2e.sh QUORVEL_PROGRAM OUTPUT_FOLDER}")
+out=${2:?usage: window_e2e.sh QUORVEL_PROGRAM OUTPUT_FOLDER}
+wait_s=${E2E_WAIT:-30}
+
+for tool in xvfb-run xdotool xprop import; do
+    if ! command -v "$tool" >/dev/null; then
+        echo "SKIPPED: $tool is not installed (scripts/install-deps.sh installs it)"
+        exit 77
+    fi
+done
+
+# One private X server per run; the default screen of xvfb-run is too small for the window.
+if [ -z "${QUORVEL_E2E_ON_XVFB:-}" ]; then
+    exec xvfb-run -a -s "-screen 0 1280x1024x24" env QUORVEL_E2E_ON_XVFB=1 \
+        bash "$0" "$program" "$out"
+fi
+
+mkdir -p "$out"
+rm -f "$out"/*.png
+export LC_ALL=C.UTF-8
+log="$out/quorvel.log"
+pid=
+main=
+last_dialog=
+
+fail() {
+    echo "FAIL: $*" >&2
+    import -window root "$out/failure.png" 2>/dev/null || true
+    [ -s "$log" ] && sed 's/^/quorvel: /' "$log" >&2
+    exit 1
+}
+
+cleanup() { [ -n "$pid" ] && kill "$pid" 2>/dev/null || true; }
+trap cleanup EXIT
+
+alive() { kill -0 "$pid" 2>/dev/null; }
+
+screenshot() { import -window root "$out/$1.png"; }
+
+# Buttons by name: left, top, width, height in twips; clicked at their centre (15 twips a pixel).
+declare -A buttons=(
+    [Command1]="4680 9840 975 375" [Command2]="5880 9840 975 375"
+    [Command3]="7080 9840 975 375" [Command4]="8280 9840 735 375"
+)
+click() {
+    local left top width height
+    read -r left top width height <<<"${buttons[$1]}"
+    alive || fail "the program ended before $1 was clicked"
+    xdotool mousemove --window "$main" $(((left + width / 2) / 15)) $(((top + height / 2) / 15)) \
+        click 1
+}
+
+title_of() { xprop -id "$1" _NET_WM_NAME 2>/dev/null | sed -n 's/^_NET_WM_NAME([^)]*) = "\(.*\)"$/\1/p'; }
+
+is_dialog() { xprop -id "$1" _NET_WM_WINDOW_TYPE 2>/dev/null | grep -q _NET_WM_WINDOW_TYPE_DIALOG; }
+
+# Waits until a dialog other than the last one has the input focus and sets `dialog` to it. Keys
+# sent before that would be lost.
+dialog=
+wait_dialog() {
+    local deadline=$((SECONDS + wait_s)) w
+    while ((SECONDS < deadline)); do
+        alive || fail "the program ended while a dialog was awaited"
+        w=$(xdotool getwindowfocus 2>/dev/null || true)
+        if [ -n "$w" ] && [ "$w" != "$last_dialog" ] && [ "$w" != "$main" ] && is_dialog "$w"; then
+            last_dialog=$w
+            dialog=$w
+            return
+        fi
+        sleep 0.05
+    done
+    fail "no new dialog within ${wait_s}s (last answered: ${last_answer:-none})"
+}
+
+# Answers the next prompt: `answer TEXT [TITLE]`; an empty TEXT is Enter on the empty prompt.
+last_answer=
+answer() {
+    local title
+    wait_dialog
+    title=$(title_of "$dialog")
+    [ "$title" = "${2:-Quorvel}" ] || fail "prompt titled '$title', expected '${2:-Quorvel}'"
+    [ -n "$1" ] && xdotool type --delay 20 -- "$1"
+    xdotool key Return
+    last_answer="'$1' ($title)"
+}
+
+# Pixels of the error icon's red in a screenshot; a prompt has none.
+red_pixels() {
+    /usr/bin/convert "$1" -depth 8 -format %c histogram:info:- |
+        sed -n 's/^ *\([0-9]*\): *( *\([0-9]*\), *\([0-9]*\), *\([0-9]*\).*/\1 \2 \3 \4/p' |
+        awk '$2 > 180 && $3 < 90 && $4 < 90 { n += $1 } END { print n + 0 }'
+}
+
+# The next window must be the error box, not one more prompt: it carries the error icon.
+dismiss_error_box() {
+    wait_dialog
+    [ "$(title_of "$dialog")" = Quorvel ] || fail "error box titled '$(title_of "$dialog")'"
+    screenshot error-box
+    import -window "$dialog" "$out/error-box-only.png"
+    local red
+    red=$(red_pixels "$out/error-box-only.png")
+    ((red > 50)) || fail "the dialog after the mistyped value is no error box ($red red pixels)"
+    xdotool key Return
+    echo "error box shown and dismissed"
+}
+
+# No dialog may remain open after a handler has ended.
+expect_no_dialog() {
+    sleep 1
+    local w
+    w=$(xdotool getwindowfocus 2>/dev/null || true)
+    if [ -n "$w" ] && [ "$w" != "$main" ] && is_dialog "$w"; then
+        fail "a dialog titled '$(title_of "$w")' is still open"
+    fi
+}
+
+# One point: name, L and B, each confirmed with Enter.
+enter_point() {
+    answer "$1"
+    answer ""
+    answer "$2"
+    answer ""
+    answer "$3"
+    answer ""
+}
+
+start_program() {
+    "$program" >"$log" 2>&1 &
+    pid=$!
+    main=$(timeout "$wait_s" xdotool search --sync --onlyvisible --pid "$pid" --name '^Quorvel$' |
+        head -n 1) || true
+    [ -n "$main" ] || fail "the window did not appear"
+}
+
+forward_batch() {
+    click Command1
+    click Command2
+    answer 1 计算类型判别符号
+    answer 2
+    answer ""
+    # East of Lo first, then the point the README quotes, which the window shows last.
+    enter_point P1 117.2000 30.1500
+    enter_point P2 116.3045 30.3030
+    answer 117 中央子午线
+    answer ""  # output of point 1
+    answer ""  # output of point 2
+    expect_no_dialog
+    screenshot after-forward
+    import -window "$main" "$out/window.png"
+    if [ -n "${E2E_SHOT_COPY:-}" ]; then cp "$out/window.png" "$E2E_SHOT_COPY"; fi
+    echo "forward batch of two points done"
+}
+
+mistyped_batch() {
+    click Command2
+    answer 1 计算类型判别符号
+    answer 1
+    answer ""
+    enter_point P3 116.3045 abc
+    answer 117 中央子午线
+    dismiss_error_box
+    expect_no_dialog
+    alive || fail "the program ended after the error box"
+    screenshot after-error
+    # The window still answers clicks: a new batch starts with its first prompt.
+    click Command2
+    answer 4 计算类型判别符号
+    answer 0
+    answer ""
+    expect_no_dialog
+    echo "program still running after a mistyped value"
+}
+
+end_program() {
+    click Command3
+    local deadline=$((SECONDS + wait_s))
+    while alive && ((SECONDS < deadline)); do sleep 0.1; done
+    alive && fail "终止计算 did not end the program"
+    local status=0
+    wait "$pid" || status=$?
+    pid=
+    [ "$status" -eq 0 ] || fail "the program ended with status $status"
+    echo "终止计算 ended the program"
+}
+
+start_program
+forward_batch
+if [ -n "${E2E_AFTER_FORWARD:-}" ]; then
+    # shellcheck source=/dev/null
+    source "$E2E_AFTER_FORWARD"
+fi
+mistyped_batch
+end_program
+echo "screenshots in $out"
