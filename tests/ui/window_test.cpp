@@ -128,12 +128,6 @@ class ModalDriver : public QObject {
     }
 
     const std::vector<Seen>& seen() const { return seen_; }
-    QStringList promptTexts() const {
-        QStringList texts;
-        for (const Seen& s : seen_)
-            if (s.kind == u"prompt") texts << s.text;
-        return texts;
-    }
     std::vector<Seen> messages() const {
         std::vector<Seen> boxes;
         std::copy_if(seen_.begin(), seen_.end(), std::back_inserter(boxes),
@@ -474,30 +468,6 @@ class WindowTest : public QObject {
         QVERIFY(driver.messages().empty());
         QCOMPARE(text(TextBox::Text9), QStringLiteral(" 3376626.6403"));
         QVERIFY(window_->state().BatchComplete);
-    }
-
-    void batchBeforeTheConstantsStopsBeforeAnyPoint() {
-        ModalDriver driver({"1", "3", "", "P1"});
-        click("Command2");
-        // Type, count and its confirmation; then the message instead of the first point.
-        QCOMPARE(driver.promptTexts().size(), 3);
-        QCOMPARE(driver.unused(), 1);
-        const auto boxes = driver.messages();
-        QCOMPARE(boxes.size(), std::size_t{1});
-        QVERIFY2(boxes[0].text.contains(QStringLiteral("开始计算")), qPrintable(boxes[0].text));
-        QVERIFY(text(TextBox::Text19).isEmpty());
-    }
-
-    void cancelAtTheTypePromptReportsAndChangesNothing() {
-        click("Command1");
-        ModalDriver driver({ModalDriver::kCancel, "1"});
-        click("Command2");
-        QCOMPARE(driver.promptTexts().size(), 1);
-        const auto boxes = driver.messages();
-        QCOMPARE(boxes.size(), std::size_t{1});
-        QVERIFY2(boxes[0].text.startsWith(QStringLiteral("类型不匹配")), qPrintable(boxes[0].text));
-        QVERIFY(text(TextBox::Text15).isEmpty());
-        QVERIFY(text(TextBox::Text18).isEmpty());
     }
 };
 
