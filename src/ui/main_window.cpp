@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPainter>
+#include <QPointer>
 #include <QPushButton>
 #include <QStyle>
 #include <QStyleFactory>
@@ -134,6 +135,16 @@ QFont MakeFont(FontId id) {
     return font;
 }
 
+// One classic style for every button of every window; it outlives them all.
+QStyle* ClassicButtonStyle() {
+    static QPointer<QStyle> style;
+    if (!style) {
+        style = QStyleFactory::create(QStringLiteral("Windows"));
+        if (style) style->setParent(QCoreApplication::instance());
+    }
+    return style;
+}
+
 int ToPixels(int twips, int dpi) {
     return qRound(twips * dpi / 1440.0);
 }
@@ -183,8 +194,7 @@ MainWindow::MainWindow(QWidget* parent)
     setAutoFillBackground(true);
 
     // The classic style paints a button's whole face in its palette colour; Fusion only tints.
-    QStyle* buttonStyle = QStyleFactory::create(QStringLiteral("Windows"));
-    if (buttonStyle) buttonStyle->setParent(this);
+    QStyle* buttonStyle = ClassicButtonStyle();
 
     struct Focusable {
         int tab;
@@ -205,7 +215,8 @@ MainWindow::MainWindow(QWidget* parent)
                 label->setText(
                     WrapAtSpaces(QString::fromUtf8(c.caption), label->fontMetrics(), rect.width()));
                 label->setObjectName(name);
-                // Two-line captions need a few pixels more than their twips give them here.
+                // Two-line captions and the 14-point title are taller than their twips give them
+                // here: they grow downwards rather than lose their lower edge.
                 label->setGeometry(rect.adjusted(
                     0, 0, 0, std::max(0, label->sizeHint().height() - rect.height())));
                 break;
@@ -290,7 +301,7 @@ void MainWindow::paintEvent(QPaintEvent* event) {
     QWidget::paintEvent(event);
     QPainter painter(this);
     for (const Line& line : kLines) {
-        painter.setPen(QPen(kLineColour, line.width, Qt::SolidLine, Qt::FlatCap));
+        painter.setPen(QPen(kLineColour, line.width, Qt::SolidLine, Qt::SquareCap));
         painter.drawLine(pxX(line.x1), pxY(line.y1), pxX(line.x2), pxY(line.y2));
     }
 }
