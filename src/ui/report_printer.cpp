@@ -1,0 +1,270 @@
+#include "ui/report_printer.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QFont>
+#include <QFontMetrics>
+#include <QMessageBox>
+#include <QPageLayout>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QStandardPaths>
+#include <QTemporaryFile>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <memory>
+
+#include "ui/fonts.h"
+
+namespace quorvel {
+namespace {
+
+constexpr double kStartXTwips = 2000;
+constexpr double kStartYTwips = 1500;
+constexpr double kTwipsPerInch = 1440;
+
+QFont ReportFont(int pointSize) {
+    QFont font(QStringLiteral("宋体"));
+    font.setPointSize(pointSize);
+    return font;
+}
+
+QString FromUtf8(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// The printer font's measures on one device, in device units.
+class DeviceMetrics : public ReportMetrics {
+  public:
+    explicit DeviceMetrics(QPaintDevice& device) : device_(device) {}
+
+    double ColumnWidth(int size) const override { return Metrics(size).averageCharWidth(); }
+    double TextWidth(std::string_view text, int size) const override {
+        return Metrics(size).horizontalAdvance(FromUtf8(text));
+    }
+    double LineHeight(int size) const override { return Metrics(size).lineSpacing(); }
+    int Ascent(int size) const { return Metrics(size).ascent(); }
+
+  private:
+    const QFontMetrics& Metrics(int size) const {
+        auto it = cache_.find(size);
+        if (it == cache_.end()) {
+            it = cache_.emplace(size, QFontMetrics(ReportFont(size), &device_)).first;
+        }
+        return it->second;
+    }
+
+    QPaintDevice& device_;
+    mutable std::map<int, QFontMetrics> cache_;
+};
+
+void SetError(QString* error, const QString& text) {
+    if (error != nullptr) *error = text;
+}
+
+QString ErrnoText(int err) {
+    return QString::fromLocal8Bit(std::strerror(err));
+}
+
+// The report drawn into a temporary file in `folder`, flushed to disk; null on failure.
+std::unique_ptr<QTemporaryFile> RenderPdfToTemporary(const Report& report, const QString& folder,
+                                                     QString* error) {
+    auto file = std::make_unique<QTemporaryFile>(
+        QDir(folder).filePath(QStringLiteral(".quorvel-report-XXXXXX.part")));
+    if (!file->open()) {
+        SetError(error, QStringLiteral("无法在 %1 中写入文件：%2")
+                            .arg(QDir::toNativeSeparators(folder), file->errorString()));
+        return nullptr;
+    }
+    {
+        QPdfWriter writer(file.get());
+        writer.setCreator(QStringLiteral("Quorvel"));
+        writer.setTitle(FromUtf8(report.lines.front().items.front().text));
+        writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
+                                         QMarginsF(10, 10, 10, 10), QPageLayout::Millimeter));
+        if (!PaintReport(report, writer, error)) return nullptr;
+    }
+    // A file that lands in the user's folder gets the permissions any new file of theirs gets.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    if (!file->flush() || ::fchmod(file->handle(), 0666 & ~mask) != 0 ||
+        ::fsync(file->handle()) != 0) {
+        SetError(error, QStringLiteral("无法写入 PDF 文件：%1").arg(file->errorString()));
+        return nullptr;
+    }
+    return file;
+}
+
+enum class Published { Done, Taken, Failed };
+
+// Moves the finished temporary file to `target`. Without `overwrite`, an existing target is
+// never replaced: a hard link fails atomically when the name is taken, so no race with another
+// writer can clobber a file.
+Published Publish(QTemporaryFile& file, const QString& target, bool overwrite, QString* error) {
+    const QByteArray from = QFile::encodeName(file.fileName());
+    const QByteArray to = QFile::encodeName(target);
+    if (overwrite) {
+        if (std::rename(from.constData(), to.constData()) != 0) {
+            SetError(error, QStringLiteral("无法写入 %1：%2")
+                                .arg(QDir::toNativeSeparators(target), ErrnoText(errno)));
+            return Published::Failed;
+        }
+        file.setAutoRemove(false);
+        return Published::Done;
+    }
+    if (::link(from.constData(), to.constData()) == 0) return Published::Done;
+    const int err = errno;
+    if (err != EEXIST && !QFileInfo::exists(target)) {
+        // A file system without hard links: check and move, the best it allows.
+        if (std::rename(from.constData(), to.constData()) == 0) {
+            file.setAutoRemove(false);
+            return Published::Done;
+        }
+        SetError(error, QStringLiteral("无法写入 %1：%2")
+                            .arg(QDir::toNativeSeparators(target), ErrnoText(errno)));
+        return Published::Failed;
+    }
+    SetError(error, QStringLiteral("文件 %1 已存在，未覆盖").arg(QDir::toNativeSeparators(target)));
+    return Published::Taken;
+}
+
+}  // namespace
+
+std::vector<PlacedLine> LayoutReportOn(const Report& report, QPaintDevice& device) {
+    InstallFontSubstitutions();
+    const DeviceMetrics metrics(device);
+    PageFrame frame;
+    frame.startX = kStartXTwips * device.logicalDpiX() / kTwipsPerInch;
+    frame.startY = kStartYTwips * device.logicalDpiY() / kTwipsPerInch;
+    frame.pageHeight = device.height();
+    return PlaceReport(report, metrics, frame);
+}
+
+bool PaintReport(const Report& report, QPagedPaintDevice& device, QString* error) {
+    if (report.IsEmpty()) return true;
+    const std::vector<PlacedLine> lines = LayoutReportOn(report, device);
+    const DeviceMetrics metrics(device);
+
+    QPainter painter;
+    if (!painter.begin(&device)) {
+        SetError(error, QStringLiteral("无法开始打印"));
+        return false;
+    }
+    int page = 0;
+    for (const PlacedLine& line : lines) {
+        if (line.page != page) {
+            if (!device.newPage()) {
+                SetError(error, QStringLiteral("无法开始新的一页"));
+                painter.end();
+                return false;
+            }
+            page = line.page;
+        }
+        painter.setFont(ReportFont(line.fontSize));
+        const double baseline = line.y + metrics.Ascent(line.fontSize);
+        for (const PlacedItem& item : line.items) {
+            painter.drawText(QPointF(item.x, baseline), FromUtf8(item.text));
+        }
+    }
+    if (!painter.end()) {
+        SetError(error, QStringLiteral("无法完成打印"));
+        return false;
+    }
+    return true;
+}
+
+bool WriteReportPdf(const Report& report, const QString& path, QString* error, bool overwrite) {
+    if (report.IsEmpty()) {
+        SetError(error, QStringLiteral("没有可打印的计算结果"));
+        return false;
+    }
+    const QFileInfo info(path);
+    std::unique_ptr<QTemporaryFile> file = RenderPdfToTemporary(report, info.absolutePath(), error);
+    if (!file) return false;
+    return Publish(*file, info.absoluteFilePath(), overwrite, error) == Published::Done;
+}
+
+QString ReportPdfFolder() {
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (!documents.isEmpty() && QFileInfo(documents).isDir()) return documents;
+    return QDir::homePath();
+}
+
+QString ReportPdfBaseName(int mode, const QDateTime& when) {
+    return QStringLiteral("Quorvel %1 %2")
+        .arg(FromUtf8(ReportKindName(mode)), when.toString(QStringLiteral("yyyy-MM-dd HH-mm-ss")));
+}
+
+PrintResult PrintReport(const Report& report, int mode, const QDateTime& now) {
+    PrintResult result;
+    if (report.IsEmpty()) return result;
+
+    const QPrinterInfo info = QPrinterInfo::defaultPrinter();
+    if (!info.isNull()) {
+        QPrinter printer(info, QPrinter::HighResolution);
+        printer.setDocName(QStringLiteral("Quorvel ") + FromUtf8(ReportKindName(mode)));
+        QString error;
+        if (!PaintReport(report, printer, &error) || printer.printerState() == QPrinter::Error) {
+            result.outcome = PrintOutcome::Failed;
+            result.message = QStringLiteral("无法在打印机 %1 上打印：%2")
+                                 .arg(info.printerName(),
+                                      error.isEmpty() ? QStringLiteral("打印机报告错误") : error);
+            return result;
+        }
+        result.outcome = PrintOutcome::Printed;
+        result.printer = info.printerName();
+        return result;
+    }
+
+    // No printer: a new file, rendered once and then given the first free name.
+    const QString folder = ReportPdfFolder();
+    const QString base = ReportPdfBaseName(mode, now);
+    QString error;
+    std::unique_ptr<QTemporaryFile> file = RenderPdfToTemporary(report, folder, &error);
+    for (int n = 1; file && n <= 1000; ++n) {
+        const QString name =
+            n == 1 ? base + QStringLiteral(".pdf") : QStringLiteral("%1 (%2).pdf").arg(base).arg(n);
+        const QString path = QDir(folder).filePath(name);
+        const Published p = Publish(*file, path, false, &error);
+        if (p == Published::Taken) continue;
+        if (p == Published::Failed) break;
+        result.outcome = PrintOutcome::SavedAsPdf;
+        result.pdfPath = path;
+        result.message = QStringLiteral("没有可用的打印机。报表已保存为 PDF 文件：\n%1")
+                             .arg(QDir::toNativeSeparators(path));
+        return result;
+    }
+    result.outcome = PrintOutcome::Failed;
+    result.message = QStringLiteral("没有可用的打印机，报表也无法保存为 PDF 文件：%1").arg(error);
+    return result;
+}
+
+PrintResult PrintStoredBatch(const BatchState& state, const QDateTime& now) {
+    const ReportInput input = ReportInputFrom(state);
+    return PrintReport(BuildReport(input), input.mode, now);
+}
+
+void ShowPrintResult(QWidget* parent, const PrintResult& result) {
+    switch (result.outcome) {
+        case PrintOutcome::SavedAsPdf:
+            QMessageBox::information(parent, QStringLiteral("Quorvel"), result.message);
+            break;
+        case PrintOutcome::Failed:
+            QMessageBox::warning(parent, QStringLiteral("Quorvel"), result.message);
+            break;
+        case PrintOutcome::NothingToPrint:
+        case PrintOutcome::Printed:
+            break;
+    }
+}
+
+}  // namespace quorvel

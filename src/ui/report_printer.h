@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <vector>
+
+#include "batch/batch_state.h"
+#include "report/report.h"
+
+class QPaintDevice;
+class QPagedPaintDevice;
+class QWidget;
+
+namespace quorvel {
+
+// The report's lines positioned on `device`, in its units: font "宋体", print position starting
+// at (2000, 1500) twips, a column as wide as the font's average character on the device, pages
+// as tall as the device's printable area.
+std::vector<PlacedLine> LayoutReportOn(const Report& report, QPaintDevice& device);
+
+// Draws the report on `device`, one device page per report page. An empty report begins no
+// painter, so a printer gets no job at all. Returns false with `error` set when the device
+// cannot be painted on.
+bool PaintReport(const Report& report, QPagedPaintDevice& device, QString* error);
+
+// Writes the report as an A4 PDF at `path`. The file appears whole or not at all (written
+// beside it under a temporary name, then moved into place). An existing file is replaced only
+// when `overwrite` is set. An empty report writes nothing and fails.
+bool WriteReportPdf(const Report& report, const QString& path, QString* error,
+                    bool overwrite = false);
+
+enum class PrintOutcome {
+    NothingToPrint,  // no completed batch: no job, no file, nothing to tell
+    Printed,         // sent to the default printer
+    SavedAsPdf,      // no printer: written as a new PDF file
+    Failed,
+};
+
+struct PrintResult {
+    PrintOutcome outcome = PrintOutcome::NothingToPrint;
+    QString printer;  // the queue printed to
+    QString pdfPath;  // the file written
+    QString message;  // what to tell the user; empty when there is nothing to tell
+};
+
+// Where a report is saved when there is no printer: the documents folder, or the home folder
+// when there is none.
+QString ReportPdfFolder();
+
+// "Quorvel 大地正算 2026-12-08 14-03-05": what the file holds and when it was made.
+QString ReportPdfBaseName(int mode, const QDateTime& when);
+
+// Prints the report on the default printer without a dialog; with no printer, saves it under a
+// new name in ReportPdfFolder() (" (2)", " (3)", ... added when taken) and never overwrites.
+PrintResult PrintReport(const Report& report, int mode,
+                        const QDateTime& now = QDateTime::currentDateTime());
+
+// The print button: the completed batch of the current type, as PrintReport. Reads the state
+// only.
+PrintResult PrintStoredBatch(const BatchState& state,
+                             const QDateTime& now = QDateTime::currentDateTime());
+
+// Tells the user where a saved report went, or why printing failed; silent otherwise.
+void ShowPrintResult(QWidget* parent, const PrintResult& result);
+
+}  // namespace quorvel
