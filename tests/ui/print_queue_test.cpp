@@ -1,0 +1,93 @@
+// Runs under tests/print/with_cups.sh: a private CUPS scheduler whose default queue copies
+// each job's document to QUORVEL_PRINT_JOBS as job-<id>.pdf.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QPrinterInfo>
+#include <QThread>
+
+#include "csv_fixture.h"
+#include "print_test_util.h"
+#include "report/batch_session.h"
+#include "ui/report_printer.h"
+
+namespace quorvel {
+namespace {
+
+using testing::PdfLines;
+using testing::Session;
+
+QStringList Jobs(const QString& folder) {
+    return QDir(folder).entryList({QStringLiteral("job-*.pdf")}, QDir::Files, QDir::Name);
+}
+
+// A typed angle as the report shows it: the same digits, eight decimals; under ".00000000" no
+// integer digit for values below one.
+std::string EightDecimals(std::string typed, bool integerDigit = true) {
+    if (typed.find('.') == std::string::npos) typed += '.';
+    while (typed.size() - typed.find('.') - 1 < 8) typed += '0';
+    if (!integerDigit && typed.starts_with("0.")) typed.erase(0, 1);
+    return typed;
+}
+
+// Waits until `count` jobs have landed.
+QStringList WaitForJobs(const QString& folder, int count) {
+    QElapsedTimer timer;
+    timer.start();
+    while (Jobs(folder).size() < count && timer.elapsed() < 60000) QThread::msleep(50);
+    return Jobs(folder);
+}
+
+TEST(PrintQueue, StoredBatchArrivesAtTheDefaultQueueAsTheReport) {
+    const QString queue = qEnvironmentVariable("QUORVEL_PRINT_QUEUE");
+    const QString jobs = qEnvironmentVariable("QUORVEL_PRINT_JOBS");
+    ASSERT_FALSE(jobs.isEmpty()) << "run this under tests/print/with_cups.sh";
+    ASSERT_EQ(QPrinterInfo::defaultPrinter().printerName(), queue);
+
+    // Nothing to print: not even an empty job may reach the queue.
+    Session s;
+    EXPECT_EQ(PrintStoredBatch(s.state).outcome, PrintOutcome::NothingToPrint);
+
+    // Three points of the reference results, one of them re-entered after a refusal.
+    const auto rows = testing::ReadFixture("forward.csv");
+    std::vector<const testing::Row*> used;
+    for (const auto& row : rows) {
+        if (row.at("Lo_text") == "117" && row.at("flags").empty()) used.push_back(&row);
+        if (used.size() == 3) break;
+    }
+    ASSERT_EQ(used.size(), 3u);
+    std::vector<std::array<std::string, 3>> points;
+    for (const auto* row : used) points.push_back({"P", row->at("L_text"), row->at("B_text")});
+    s.Forward(points, "117");
+
+    const PrintResult printed = PrintStoredBatch(s.state);
+    ASSERT_EQ(printed.outcome, PrintOutcome::Printed) << printed.message.toStdString();
+    EXPECT_EQ(printed.printer, queue);
+    ASSERT_EQ(WaitForJobs(jobs, 1), QStringList{"job-1.pdf"})
+        << "the first job must be the report: nothing was sent for the empty state";
+
+    const QStringList lines = PdfLines(QDir(jobs).filePath("job-1.pdf"));
+    ASSERT_EQ(lines.size(), 3 + 3) << lines.join('\n').toStdString();
+    EXPECT_EQ(lines[0], "大地正算( 共3 个点 )");
+    EXPECT_EQ(lines[1], "中央子午线经度 : Lo= 117 ( 度,分,秒 )");
+    EXPECT_EQ(lines[2], "序号 L B X Y");
+    for (int i = 0; i < 3; ++i) {
+        const QStringList row = lines[3 + i].split(' ');
+        ASSERT_EQ(row.size(), 6) << lines[3 + i].toStdString();
+        EXPECT_EQ(row[0], QString::number(i + 1));
+        EXPECT_EQ(row[2].toStdString(), EightDecimals(used[i]->at("L_text")));
+        EXPECT_EQ(row[3].toStdString(), EightDecimals(used[i]->at("B_text"), false));
+        EXPECT_EQ(row[4].toStdString(), used[i]->at("X_text"));
+        EXPECT_EQ(row[5].toStdString(), used[i]->at("Y_text"));
+    }
+
+    // A count typed later without a batch changes nothing: the same report, a second time.
+    s.Run(4, 9, {});
+    ASSERT_EQ(PrintStoredBatch(s.state).outcome, PrintOutcome::Printed);
+    ASSERT_EQ(WaitForJobs(jobs, 2), (QStringList{"job-1.pdf", "job-2.pdf"}));
+    EXPECT_EQ(PdfLines(QDir(jobs).filePath("job-2.pdf")), lines);
+}
+
+}  // namespace
+}  // namespace quorvel
