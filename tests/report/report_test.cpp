@@ -295,6 +295,15 @@ TEST(ReportCount, PrintingTwiceGivesTheSameReportAndLeavesTheStateAlone) {
 // ---------------------------------------------------------------------------------------------
 // The column rule.
 
+ReportInput ForwardRowsForColumns() {
+    ReportInput in;
+    in.mode = 1;
+    in.pointCount = 1;
+    in.centralMeridian = "117";
+    in.rows = {{"117", "30", 1.0, 2.0}};
+    return in;
+}
+
 TEST(ColumnRule, TextRenderingPutsEachItemAtItsCharacterColumn) {
     ReportInput in;
     in.mode = 1;
@@ -381,6 +390,18 @@ TEST(ColumnRule, StartPositionBeyondTheFirstColumnLeavesTheFirstLineEmpty) {
     ASSERT_EQ(placed.size(), 2u);
     EXPECT_TRUE(placed[0].empty());
     EXPECT_EQ(placed[1], (std::vector<PlacedItem>{{29, "T"}}));
+}
+
+TEST(ColumnRule, StartPositionHoldsForTheFirstLineOnly) {
+    // The print position starts right of column 24 but left of the title's column 30; every
+    // later line starts at the left edge, so the meridian line stays on one line.
+    const auto placed =
+        PlaceReport(BuildReport(ForwardRowsForColumns()), CharacterMetrics{}, {25, 0, 1000});
+    ASSERT_EQ(placed.size(), 4u);
+    EXPECT_EQ(placed[0].y, 0);
+    EXPECT_EQ(placed[1].y, 2);
+    EXPECT_EQ(placed[1].items[0].x, 23);
+    EXPECT_EQ(placed[3].y, 6);
 }
 
 // ---------------------------------------------------------------------------------------------
