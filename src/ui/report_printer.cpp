@@ -75,6 +75,20 @@ QString ErrnoText(int err) {
     return QString::fromLocal8Bit(std::strerror(err));
 }
 
+// Read without setting it, which would change it for a moment for every thread.
+mode_t CurrentUmask() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (status.open(QIODevice::ReadOnly)) {
+        for (QByteArray line = status.readLine(); !line.isEmpty(); line = status.readLine()) {
+            if (!line.startsWith("Umask:")) continue;
+            bool ok = false;
+            const uint mask = line.mid(6).trimmed().toUInt(&ok, 8);
+            if (ok) return static_cast<mode_t>(mask);
+        }
+    }
+    return 077;  // unknown: keep the file private
+}
+
 // The report drawn into a temporary file in `folder`, flushed to disk; null on failure.
 std::unique_ptr<QTemporaryFile> RenderPdfToTemporary(const Report& report, const QString& folder,
                                                      QString* error) {
@@ -94,9 +108,7 @@ std::unique_ptr<QTemporaryFile> RenderPdfToTemporary(const Report& report, const
         if (!PaintReport(report, writer, error)) return nullptr;
     }
     // A file that lands in the user's folder gets the permissions any new file of theirs gets.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    if (!file->flush() || ::fchmod(file->handle(), 0666 & ~mask) != 0 ||
+    if (!file->flush() || ::fchmod(file->handle(), 0666 & ~CurrentUmask()) != 0 ||
         ::fsync(file->handle()) != 0) {
         SetError(error, QStringLiteral("无法写入 PDF 文件：%1").arg(file->errorString()));
         return nullptr;

@@ -14,6 +14,8 @@ namespace quorvel::testing {
 class Session {
   public:
     Session() { Command1_Click(state); }
+    Session(const Session&) = delete;  // the batches refer to this session's own members
+    Session& operator=(const Session&) = delete;
 
     // Dispatch with the count accepted at once, then the batch's answers.
     void Run(int type, int count, std::initializer_list<std::string> answers) {

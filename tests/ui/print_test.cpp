@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QDir>
 #include <QFile>
@@ -223,12 +224,6 @@ class NoPrinter : public ::testing::Test {
     }
     void TearDown() override { qputenv("HOME", savedHome); }
 
-    static Session ForwardBatch() {
-        Session s;
-        s.Forward({{"A", "116.3045", "30.3030"}, {"B", "117.2930", "30.3030"}}, "117");
-        return s;
-    }
-
     QTemporaryDir home;
     QByteArray savedHome;
     const QDateTime when{QDate(2026, 12, 8), QTime(14, 3, 5)};
@@ -260,6 +255,24 @@ TEST_F(NoPrinter, SavesANewPdfInTheDocumentsFolderAndSaysWhere) {
     EXPECT_EQ(ReadAll(docs + "/Quorvel 大地正算 2026-12-08 14-03-05 (3).pdf"), "mine");
     EXPECT_EQ(PdfLines(third.pdfPath), lines);
     EXPECT_EQ(Entries(docs).size(), 4) << Entries(docs).join(", ").toStdString();
+}
+
+TEST_F(NoPrinter, SavedFileIsMadeAsAnyNewFileOfTheUser) {
+    Session s;
+    s.Forward({{"A", "116.3045", "30.3030"}}, "117");
+    const mode_t saved = ::umask(077);
+    const PrintResult secret = PrintStoredBatch(s.state, when);
+    ::umask(022);
+    const PrintResult shared = PrintStoredBatch(s.state, when);
+    ::umask(saved);
+    ASSERT_EQ(secret.outcome, PrintOutcome::SavedAsPdf);
+    ASSERT_EQ(shared.outcome, PrintOutcome::SavedAsPdf);
+    const auto kOwner = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+    const auto kOthers = QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup |
+                         QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
+    EXPECT_EQ(QFileInfo(secret.pdfPath).permissions() & (kOwner | kOthers), kOwner);
+    EXPECT_EQ(QFileInfo(shared.pdfPath).permissions() & (kOwner | kOthers),
+              kOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
 }
 
 TEST_F(NoPrinter, UsesTheHomeFolderWhenThereIsNoDocumentsFolder) {
