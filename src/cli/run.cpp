@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -89,9 +90,13 @@ void DescribeLineError(const ParsedLine& p, Mode mode, std::string& msg) {
 
 std::string QuoteForMessage(std::string_view text) {
     constexpr std::size_t kShown = 60;
+    std::size_t cut = std::min(text.size(), kShown);
+    // Do not cut a UTF-8 sequence in two.
+    while (cut > 0 && cut < text.size() && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) {
+        --cut;
+    }
     std::string out = "\"";
-    std::size_t i = 0;
-    for (; i < text.size() && i < kShown; ++i) {
+    for (std::size_t i = 0; i < cut; ++i) {
         const auto c = static_cast<unsigned char>(text[i]);
         if (c < 0x20 || c == 0x7F) {
             static constexpr char kHex[] = "0123456789abcdef";
@@ -102,14 +107,7 @@ std::string QuoteForMessage(std::string_view text) {
             out += static_cast<char>(c);
         }
     }
-    if (i < text.size()) {
-        // Do not cut a UTF-8 sequence in two.
-        while (!out.empty() && (static_cast<unsigned char>(out.back()) & 0xC0) == 0x80) {
-            out.pop_back();
-        }
-        if (!out.empty() && static_cast<unsigned char>(out.back()) >= 0xC0) out.pop_back();
-        out += "...";
-    }
+    if (cut < text.size()) out += "...";
     out += "\"";
     return out;
 }

@@ -1,0 +1,377 @@
+// quorvel-batch run as a program: exit statuses, messages, files replaced whole or not at all.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <thread>
+
+#include "cli/run.h"
+#include "csv_fixture.h"
+
+extern char** environ;
+
+namespace quorvel::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Outcome {
+    int status = -1;  // exit status, or -1 when ended by a signal
+    int signal = 0;
+    std::string out;
+    std::string err;
+};
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void WriteFile(const fs::path& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+std::vector<char*> Argv(const std::vector<std::string>& args) {
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(QUORVEL_BATCH_PROGRAM));
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    return argv;
+}
+
+int Wait(pid_t pid, Outcome& o) {
+    int status = 0;
+    waitpid(pid, &status, 0);
+    if (WIFEXITED(status)) o.status = WEXITSTATUS(status);
+    if (WIFSIGNALED(status)) o.signal = WTERMSIG(status);
+    return status;
+}
+
+// Spawns the program with default signal dispositions, whatever the test runner ignores.
+pid_t Spawn(const std::vector<std::string>& args, posix_spawn_file_actions_t& actions) {
+    posix_spawnattr_t attr;
+    posix_spawnattr_init(&attr);
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) sigaddset(&defaults, sig);
+    posix_spawnattr_setsigdefault(&attr, &defaults);
+    sigset_t none;
+    sigemptyset(&none);
+    posix_spawnattr_setsigmask(&attr, &none);
+    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+    std::vector<char*> argv = Argv(args);
+    pid_t pid = 0;
+    EXPECT_EQ(posix_spawn(&pid, argv[0], &actions, &attr, argv.data(), environ), 0);
+    posix_spawnattr_destroy(&attr);
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
+
+class Program : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/quorvel-batch-test-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir = pattern;
+        work = dir / "work";
+        fs::create_directory(work);
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    // Runs the program in `work` with `input` on standard input (`stdoutPath` may redirect
+    // standard output to a file of the caller's, such as /dev/full).
+    Outcome Run(const std::vector<std::string>& args, const std::string& input = "",
+                const std::string& stdoutPath = "") {
+        WriteFile(dir / "stdin", input);
+        const fs::path out = stdoutPath.empty() ? dir / "stdout" : fs::path(stdoutPath);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 0, (dir / "stdin").c_str(), O_RDONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0644);
+        posix_spawn_file_actions_addopen(&actions, 2, (dir / "stderr").c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addchdir_np(&actions, work.c_str());
+        Outcome o;
+        Wait(Spawn(args, actions), o);
+        if (stdoutPath.empty()) o.out = ReadFile(out);
+        o.err = ReadFile(dir / "stderr");
+        return o;
+    }
+
+    // Names in `work` other than the given ones: left-over temporary files.
+    std::vector<std::string> Strays(std::initializer_list<std::string> expected) {
+        std::vector<std::string> strays;
+        for (const auto& e : fs::directory_iterator(work)) {
+            const std::string name = e.path().filename().string();
+            if (std::find(expected.begin(), expected.end(), name) == expected.end()) {
+                strays.push_back(name);
+            }
+        }
+        return strays;
+    }
+
+    // Every reference vector through the program, one run per meridian, against its shown texts.
+    void ExpectFixtureThroughProgram(const std::string& file, const std::string& mode,
+                                     const std::string& a, const std::string& b,
+                                     const std::string& shownA, const std::string& shownB) {
+        std::map<std::pair<std::string, std::string>, std::vector<quorvel::testing::Row>> groups;
+        for (const auto& row : quorvel::testing::ReadFixture(file)) {
+            const std::string ls = row.count("Ls_text") ? row.at("Ls_text") : "";
+            groups[{row.at("Lo_text"), ls}].push_back(row);
+        }
+        std::size_t checked = 0;
+        for (const auto& [meridians, rows] : groups) {
+            std::string input = "# " + file + "\n";
+            for (const auto& row : rows)
+                input += row.at("id") + "\t" + row.at(a) + "\t" + row.at(b) + "\n";
+            std::vector<std::string> args = {mode, "--lo", meridians.first};
+            if (mode == "zone") args.insert(args.end(), {"--ls", meridians.second});
+            const Outcome o = Run(args, input);
+            ASSERT_EQ(o.status, 0) << o.err;
+            std::istringstream lines(o.out);
+            std::string line;
+            std::getline(lines, line);
+            for (const auto& row : rows) {
+                ASSERT_TRUE(std::getline(lines, line));
+                const std::string expected = row.at("id") + "," + row.at(a) + "," + row.at(b) +
+                                             "," + row.at(shownA) + "," + row.at(shownB) + "\r";
+                EXPECT_EQ(line, expected);
+                ++checked;
+            }
+        }
+        EXPECT_EQ(checked, quorvel::testing::ReadFixture(file).size());
+    }
+
+    fs::path dir, work;
+};
+
+const std::string kPoints = "P1,116.3045,30.3030\nP2,117.2930,30.3030\n";
+
+TEST_F(Program, AllPointsWrittenExitsZeroWithASummary) {
+    const Outcome o = Run({"forward", "--lo", "117"}, kPoints);
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.out,
+              "name,L,B,X,Y\r\n"
+              "P1,116.3045,30.3030,3376626.6403,453203.4506\r\n"
+              "P2,117.2930,30.3030,3376628.3754,547196.5246\r\n");
+    EXPECT_EQ(o.err, "2 points, 0 rejected\n");
+
+    WriteFile(work / "in.csv", kPoints);
+    EXPECT_EQ(Run({"forward", "--lo", "117", "in.csv"}).out, o.out);
+    EXPECT_EQ(Run({"forward", "--lo", "117", "-"}, kPoints).out, o.out);
+}
+
+TEST_F(Program, RejectedLinesExitOneAndTheGoodOnesAreStillWritten) {
+    WriteFile(work / "in.csv", "P1,116.3045,30.3030\nP2,x,30\n\nP3,117,30,1\n");
+    const Outcome o = Run({"forward", "--lo", "117", "-o", "out.csv", "in.csv"});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.out, "");
+    EXPECT_EQ(o.err,
+              "in.csv:2: L: \"x\" is not a number\n"
+              "in.csv:4: expected 3 fields (name, L, B), found 4\n"
+              "1 points, 2 rejected\n");
+    EXPECT_EQ(ReadFile(work / "out.csv"),
+              "name,L,B,X,Y\r\nP1,116.3045,30.3030,3376626.6403,453203.4506\r\n");
+    EXPECT_EQ(Run({"forward", "--lo", "117"}, "P1,a,b\n").err,
+              "<stdin>:1: L: \"a\" is not a number\n0 points, 1 rejected\n");
+}
+
+TEST_F(Program, UsageErrorsExitTwoWithTheUsageAndTouchNoFile) {
+    WriteFile(work / "out.csv", "precious\n");
+    WriteFile(work / "in.csv", kPoints);
+    fs::create_directory(work / "folder");
+    const std::vector<std::vector<std::string>> cases = {
+        {"sideways", "--lo", "117", "-o", "out.csv", "in.csv"},
+        {"forward", "-o", "out.csv", "in.csv"},
+        {"forward", "--lo", "abc", "-o", "out.csv", "in.csv"},
+        {"zone", "--lo", "117", "-o", "out.csv", "in.csv"},
+        {"forward", "--lo", "117", "--bogus", "-o", "out.csv", "in.csv"},
+        {"forward", "--lo", "117", "-o", "out.csv", "missing.csv"},
+        {"forward", "--lo", "117", "-o", "out.csv", "folder"},
+        {"forward", "--lo", "117", "-o", "no/such/dir/out.csv", "in.csv"},
+        {"forward", "--lo", "117", "-o", "folder", "in.csv"},
+        {"forward", "--lo", "117", "-o", "out.csv", "--report", "out.csv", "in.csv"},
+        {"forward", "--lo", "117", "-o", "out.csv", "--report", "r.doc", "in.csv"},
+    };
+    for (const auto& args : cases) {
+        const Outcome o = Run(args);
+        std::string shown;
+        for (const auto& a : args) shown += a + " ";
+        EXPECT_EQ(o.status, 2) << shown;
+        EXPECT_EQ(o.out, "") << shown;
+        EXPECT_EQ(o.err.rfind("quorvel-batch: ", 0), 0u) << shown << o.err;
+        EXPECT_NE(o.err.find("usage: quorvel-batch forward"), std::string::npos) << shown;
+        EXPECT_EQ(ReadFile(work / "out.csv"), "precious\n") << shown;
+        EXPECT_EQ(Strays({"out.csv", "in.csv", "folder"}), std::vector<std::string>{}) << shown;
+    }
+    EXPECT_NE(Run({"forward", "--lo", "117", "missing.csv"}).err.find("cannot read missing.csv"),
+              std::string::npos);
+}
+
+TEST_F(Program, AFailedWriteExitsTwoAndIsNotReportedAsSuccess) {
+    const Outcome o = Run({"forward", "--lo", "117"}, kPoints, "/dev/full");
+    EXPECT_EQ(o.status, 2);
+    EXPECT_NE(o.err.find("cannot write standard output"), std::string::npos) << o.err;
+    EXPECT_EQ(o.err.find("points,"), std::string::npos);
+}
+
+TEST_F(Program, OutputReplacesAFileWholeKeepingItsModeAndLinks) {
+    WriteFile(work / "out.csv", "old\n");
+    chmod((work / "out.csv").c_str(), 0640);
+    EXPECT_EQ(Run({"forward", "--lo", "117", "-o", "out.csv"}, kPoints).status, 0);
+    EXPECT_EQ(ReadFile(work / "out.csv").substr(0, 12), "name,L,B,X,Y");
+    struct stat st {};
+    stat((work / "out.csv").c_str(), &st);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+
+    // A new file gets the usual mode for the umask, not the 0600 of a temporary file.
+    const mode_t mask = umask(022);
+    umask(mask);
+    EXPECT_EQ(Run({"forward", "--lo", "117", "-o", "new.csv"}, kPoints).status, 0);
+    stat((work / "new.csv").c_str(), &st);
+    EXPECT_EQ(st.st_mode & 07777, 0666u & ~mask);
+
+    fs::create_directory(work / "real");
+    WriteFile(work / "real" / "target.csv", "old\n");
+    fs::create_symlink("real/target.csv", work / "link.csv");
+    EXPECT_EQ(Run({"forward", "--lo", "117", "-o", "link.csv"}, kPoints).status, 0);
+    EXPECT_TRUE(fs::is_symlink(work / "link.csv"));
+    EXPECT_EQ(ReadFile(work / "real" / "target.csv").substr(0, 12), "name,L,B,X,Y");
+
+    // Reading and writing the same file works: it is replaced only at the end.
+    WriteFile(work / "same.csv", kPoints);
+    EXPECT_EQ(Run({"forward", "--lo", "117", "-o", "same.csv", "same.csv"}).status, 0);
+    EXPECT_EQ(ReadFile(work / "same.csv"), Run({"forward", "--lo", "117"}, kPoints).out);
+    EXPECT_EQ(Strays({"out.csv", "new.csv", "real", "link.csv", "same.csv"}),
+              std::vector<std::string>{});
+}
+
+// Ends a run that waits for more input with `sig` once its temporary file exists.
+Outcome Interrupt(const fs::path& dir, const fs::path& work, int sig) {
+    int pipeFds[2];
+    EXPECT_EQ(pipe(pipeFds), 0);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipeFds[0], 0);
+    posix_spawn_file_actions_addclose(&actions, pipeFds[1]);
+    posix_spawn_file_actions_addopen(&actions, 1, (dir / "stdout").c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, (dir / "stderr").c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addchdir_np(&actions, work.c_str());
+    const pid_t pid =
+        Spawn({"forward", "--lo", "117", "-o", "out.csv", "--report", "out.txt"}, actions);
+    close(pipeFds[0]);
+    EXPECT_EQ(write(pipeFds[1], kPoints.data(), kPoints.size()),
+              static_cast<ssize_t>(kPoints.size()));
+
+    // Both temporary files exist once the run is under way.
+    for (int i = 0; i < 500; ++i) {
+        int temps = 0;
+        for (const auto& e : fs::directory_iterator(work)) {
+            temps += e.path().filename().string().rfind(".out.", 0) == 0;
+        }
+        if (temps == 2) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    kill(pid, sig);
+    close(pipeFds[1]);  // should the signal be lost, the run ends instead of waiting forever
+    Outcome o;
+    Wait(pid, o);
+    o.err = ReadFile(dir / "stderr");
+    return o;
+}
+
+TEST_F(Program, AnInterruptedRunLeavesTheOldFilesAndNoTemporaryOnes) {
+    for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
+        WriteFile(work / "out.csv", "precious\n");
+        WriteFile(work / "out.txt", "report\n");
+        const Outcome o = Interrupt(dir, work, sig);
+        EXPECT_EQ(o.signal, sig);
+        EXPECT_EQ(ReadFile(work / "out.csv"), "precious\n");
+        EXPECT_EQ(ReadFile(work / "out.txt"), "report\n");
+        EXPECT_EQ(Strays({"out.csv", "out.txt"}), std::vector<std::string>{}) << sig;
+    }
+}
+
+TEST_F(Program, TextReportIsTheLayoutOfThePointsWritten) {
+    const std::string input = "P1,116.3045,30.3030\nbad line\nP2,117.2930,30.3030\n";
+    const Outcome o =
+        Run({"forward", "--lo", "117", "-o", "out.csv", "--report", "out.txt"}, input);
+    EXPECT_EQ(o.status, 1);
+
+    ReportData data;
+    data.mode = Mode::Forward;
+    data.loText = "117";
+    for (auto [l, b] : {std::pair{"116.3045", "30.3030"}, {"117.2930", "30.3030"}}) {
+        const std::vector<std::string_view> args = {"forward", "--lo", "117"};
+        StringSource one(std::string("p,") + l + "," + b + "\n");
+        StringSink sink;
+        OutputBuffer out(sink);
+        std::ostringstream err;
+        ProcessPoints(ParseArguments(args, false), one, "x", out, err, &data);
+    }
+    const std::string expected = RenderTextReport(data);
+    EXPECT_NE(expected.find("116.30450000"), std::string::npos);
+    EXPECT_EQ(ReadFile(work / "out.txt"), expected);
+
+    // A zone report, to standard output's side.
+    const Outcome z =
+        Run({"zone", "--lo", "117", "--ls", "120", "--report", "z.TXT"}, "1,3380000,612345.678\n");
+    EXPECT_EQ(z.status, 0);
+    EXPECT_NE(ReadFile(work / "z.TXT").find("Lx= 120"), std::string::npos);
+}
+
+TEST_F(Program, PdfReport) {
+    WriteFile(work / "r.pdf", "old report\n");
+    const Outcome o =
+        Run({"inverse", "--lo", "117", "--report", "r.pdf"}, "a,3380000,612345.678\n");
+#if QUORVEL_BATCH_HAS_PDF
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_EQ(o.err, "1 points, 0 rejected\n");
+    EXPECT_EQ(ReadFile(work / "r.pdf").substr(0, 5), "%PDF-");
+    EXPECT_NE(o.out.find("118.1014280635"), std::string::npos);
+#else
+    EXPECT_EQ(o.status, 2);
+    EXPECT_NE(o.err.find("no PDF reports"), std::string::npos) << o.err;
+    EXPECT_EQ(ReadFile(work / "r.pdf"), "old report\n");
+#endif
+    EXPECT_EQ(Strays({"r.pdf"}), std::vector<std::string>{});
+}
+
+TEST_F(Program, VersionAndHelp) {
+    Outcome o = Run({"--version"});
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.out, std::string("quorvel-batch ") + QUORVEL_VERSION_TEXT + "\n");
+    o = Run({"--help"});
+    EXPECT_EQ(o.status, 0);
+    EXPECT_NE(o.out.find("--report FILE"), std::string::npos);
+    EXPECT_EQ(o.err, "");
+}
+
+TEST_F(Program, ForwardReferenceVectors) {
+    ExpectFixtureThroughProgram("forward.csv", "forward", "L_text", "B_text", "X_text", "Y_text");
+}
+
+TEST_F(Program, InverseReferenceVectors) {
+    ExpectFixtureThroughProgram("inverse.csv", "inverse", "X_text", "Y_text", "LP_text", "BP_text");
+}
+
+TEST_F(Program, ZoneReferenceVectors) {
+    ExpectFixtureThroughProgram("zone.csv", "zone", "X1_text", "Y1_text", "X2_text", "Y2_text");
+}
+
+}  // namespace
+}  // namespace quorvel::cli

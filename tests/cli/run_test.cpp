@@ -1,0 +1,373 @@
+#include "cli/run.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "batch/batch.h"
+#include "batch/scripted_io.h"
+#include "core/number_text.h"
+#include "csv_fixture.h"
+
+namespace quorvel::cli {
+namespace {
+
+using Row = std::vector<std::string>;
+
+// An independent RFC 4180 reader for what the program writes: CRLF records, quoted fields.
+std::vector<Row> ReadCsv(const std::string& text) {
+    std::vector<Row> rows;
+    Row row;
+    std::string field;
+    bool quoted = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (quoted) {
+            if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
+                field += '"';
+                ++i;
+            } else if (c == '"') {
+                quoted = false;
+            } else {
+                field += c;
+            }
+        } else if (c == '"') {
+            quoted = true;
+        } else if (c == ',') {
+            row.push_back(field);
+            field.clear();
+        } else if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+            row.push_back(field);
+            field.clear();
+            rows.push_back(row);
+            row.clear();
+            ++i;
+        } else {
+            field += c;
+        }
+    }
+    EXPECT_TRUE(field.empty() && row.empty()) << "output does not end in CRLF";
+    return rows;
+}
+
+struct Processed {
+    RunCounts counts;
+    std::string out;
+    std::vector<Row> rows;  // without the header
+    std::string err;
+    ReportData report;
+};
+
+Processed Process(std::vector<std::string_view> args, std::string input, bool report = false,
+                  std::size_t chunk = 1 << 20) {
+    const Options o = ParseArguments(args, true);
+    StringSource source(std::move(input), chunk);
+    StringSink sink;
+    OutputBuffer out(sink, 64);
+    std::ostringstream err;
+    Processed p;
+    p.counts = ProcessPoints(o, source, "pts.csv", out, err, report ? &p.report : nullptr);
+    p.out = sink.text;
+    p.err = err.str();
+    std::vector<Row> all = ReadCsv(sink.text);
+    EXPECT_FALSE(all.empty());
+    if (!all.empty()) p.rows.assign(all.begin() + 1, all.end());
+    return p;
+}
+
+TEST(ProcessPoints, WritesTheHeaderAndOneRowPerPointAsTheWindowShowsIt) {
+    Processed p = Process({"forward", "--lo", "117"},
+                          "P1,116.3045,30.3030\nP2 117.2930 30.3030\n  P3\t120\t40  \n");
+    EXPECT_EQ(p.out.substr(0, p.out.find("\r\n")), "name,L,B,X,Y");
+    EXPECT_EQ(p.rows,
+              (std::vector<Row>{{"P1", "116.3045", "30.3030", "3376626.6403", "453203.4506"},
+                                {"P2", "117.2930", "30.3030", "3376628.3754", "547196.5246"},
+                                {"P3", "120", "40", "4433921.0036", "756206.4161"}}));
+    EXPECT_EQ(p.counts.points, 3u);
+    EXPECT_EQ(p.counts.rejected, 0u);
+    EXPECT_EQ(p.err, "");
+
+    p = Process({"inverse", "--lo", "117"}, "a,3380000,612345.678\n");
+    EXPECT_EQ(p.out.substr(0, p.out.find("\r\n")), "name,X,Y,L,B");
+    EXPECT_EQ(
+        p.rows,
+        (std::vector<Row>{{"a", "3380000", "612345.678", "118.1014280635", "30.3203887185"}}));
+
+    p = Process({"zone", "--lo", "117", "--ls", "118"},
+                "1,3380000,612345.678\n2,3380000,387654.322\n");
+    EXPECT_EQ(p.out.substr(0, p.out.find("\r\n")), "name,X1,Y1,X2,Y2");
+    EXPECT_EQ(p.rows,
+              (std::vector<Row>{{"1", "3380000", "612345.678", "3379429.2471", "516375.1515"},
+                                {"2", "3380000", "387654.322", "3381422.4089", "291667.1158"}}));
+}
+
+TEST(ProcessPoints, EmptyInputGivesTheHeaderAlone) {
+    for (const char* input : {"", "\n\n", "# nothing\r\n", "\xEF\xBB\xBF"}) {
+        const Processed p = Process({"zone", "--lo", "117", "--ls", "120"}, input);
+        EXPECT_EQ(p.out, "name,X1,Y1,X2,Y2\r\n");
+        EXPECT_EQ(p.counts.points, 0u);
+        EXPECT_EQ(p.counts.rejected, 0u);
+    }
+}
+
+TEST(ProcessPoints, CrlfAndAByteOrderMarkChangeNothing) {
+    const std::string plain = "# batch 7\nP1,116.3045,30.3030\n\n\"P 2\" 117.2930 30.3030\n";
+    std::string windows = "\xEF\xBB\xBF";
+    for (char c : plain) windows += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    const Processed a = Process({"forward", "--lo", "117"}, plain);
+    for (std::size_t chunk : {1u, 5u, 1u << 20}) {
+        const Processed b = Process({"forward", "--lo", "117"}, windows, false, chunk);
+        EXPECT_EQ(a.out, b.out) << chunk;
+        EXPECT_EQ(b.counts.points, 2u);
+    }
+}
+
+TEST(ProcessPoints, RejectedLinesAreNamedByLineAndFieldAndTheRunGoesOn) {
+    const std::string input =
+        "# points\r\n"                    // 1
+        "P1,116.3045,30.3030\r\n"         // 2
+        "P2,abc,30.3030\r\n"              // 3
+        "\r\n"                            // 4
+        "P3,116.3045,\r\n"                // 5
+        "P4,116.3045\r\n"                 // 6
+        "P5,116.3045,30.3030,9\r\n"       // 7
+        "P6,1e999,30\r\n"                 // 8
+        "\"P7,116.3045,30.3030\r\n"       // 9
+        "P8,\"116\"x,30\r\n"              // 10
+        "P\xB5\xE3,116.3045,30.3030\r\n"  // 11
+        "P10,1e300,30\r\n"                // 12
+        "P11 116.3045 3O.3030\r\n"        // 13
+        "P12,116\"3,30\r\n"               // 14
+        "P13,117,30\r\n";                 // 15
+    const Processed p = Process({"forward", "--lo", "117"}, input);
+    EXPECT_EQ(p.err,
+              "pts.csv:3: L: \"abc\" is not a number\n"
+              "pts.csv:5: B: empty, not a number\n"
+              "pts.csv:6: expected 3 fields (name, L, B), found 2\n"
+              "pts.csv:7: expected 3 fields (name, L, B), found 4\n"
+              "pts.csv:8: L: \"1e999\" is out of range\n"
+              "pts.csv:9: name: the quote is not closed on this line\n"
+              "pts.csv:10: L: text after the closing quote\n"
+              "pts.csv:11: not UTF-8 text (byte 2); save the file as UTF-8\n"
+              "pts.csv:12: L \"1e300\", B \"30\": no finite result (the point lies outside the "
+              "projection's range)\n"
+              "pts.csv:13: B: \"3O.3030\" is not a number\n"
+              "pts.csv:14: L: a quote inside an unquoted field (quote the whole field and double "
+              "the quote)\n");
+    ASSERT_EQ(p.rows.size(), 2u);
+    EXPECT_EQ(p.rows[0][0], "P1");
+    EXPECT_EQ(p.rows[1][0], "P13");
+    EXPECT_EQ(p.counts.points, 2u);
+    EXPECT_EQ(p.counts.rejected, 11u);
+}
+
+TEST(ProcessPoints, AnOverlongLineIsRejectedWithItsNumber) {
+    const std::string input =
+        "a,117,30\n" + std::string(LineReader::kMaxLine + 1, 'x') + "\nb,117,30\n";
+    const Processed p = Process({"forward", "--lo", "117"}, input, false, 4096);
+    EXPECT_EQ(p.err, "pts.csv:2: line longer than 65536 bytes\n");
+    EXPECT_EQ(p.rows.size(), 2u);
+}
+
+TEST(ProcessPoints, HeaderOptionSkipsTheFirstLineThatIsNotACommentOnly) {
+    const std::string input = "# exported 2026-12-08\n\nname,L,B\nP1,116.3045,30.3030\n";
+    Processed p = Process({"forward", "--lo", "117", "--header"}, input);
+    EXPECT_EQ(p.err, "");
+    ASSERT_EQ(p.rows.size(), 1u);
+    EXPECT_EQ(p.rows[0][0], "P1");
+
+    // Without the option the header is a line like any other, and is refused.
+    p = Process({"forward", "--lo", "117"}, input);
+    EXPECT_EQ(p.err, "pts.csv:3: L: \"L\" is not a number\n");
+    EXPECT_EQ(p.rows.size(), 1u);
+
+    // The header line is skipped even when it holds numbers; only one line is skipped.
+    p = Process({"forward", "--lo", "117", "--header"}, "P0,117,30\nP1,117,30\n");
+    ASSERT_EQ(p.rows.size(), 1u);
+    EXPECT_EQ(p.rows[0][0], "P1");
+}
+
+TEST(ProcessPoints, NamesAndValuesComeOutAsTypedWithCsvQuotingWhereNeeded) {
+    const Processed p = Process({"inverse", "--lo", "117"},
+                                "\"Shi, \"\"North\"\" gate\"\t3380000 \t 612345.678\n"
+                                "\" padded \",\" 3.38E6 \",+612345.678\n"
+                                "点名 3380000 500000\n");
+    ASSERT_EQ(p.rows.size(), 3u);
+    EXPECT_EQ(p.rows[0][0], "Shi, \"North\" gate");
+    EXPECT_EQ(p.rows[0][1], "3380000");
+    EXPECT_EQ(p.rows[1][0], " padded ");
+    EXPECT_EQ(p.rows[1][1], "3.38E6");  // values are trimmed, names kept
+    EXPECT_EQ(p.rows[1][2], "+612345.678");
+    EXPECT_EQ(p.rows[1][3], p.rows[0][3]);
+    EXPECT_EQ(p.rows[1][4], p.rows[0][4]);
+    EXPECT_EQ(p.rows[2][0], "点名");
+    EXPECT_NE(p.out.find("\"Shi, \"\"North\"\" gate\",3380000,"), std::string::npos);
+    EXPECT_NE(p.out.find("\" padded \",3.38E6,"), std::string::npos);
+}
+
+TEST(ProcessPoints, FullWritesTheUnroundedDoublesThatParseBack) {
+    const Processed shown = Process({"inverse", "--lo", "117"}, "a,3380000,612345.678\n");
+    const Processed full = Process({"inverse", "--lo", "117", "--full"}, "a,3380000,612345.678\n");
+    ASSERT_EQ(full.rows.size(), 1u);
+    const double lp = quorvel::testing::Exact(full.rows[0][3]);
+    const double bp = quorvel::testing::Exact(full.rows[0][4]);
+    EXPECT_EQ(ShortestText(lp), full.rows[0][3]);
+    EXPECT_EQ(FormatFixed(RoundHalfEven(lp, 10), "0.0000000000"), shown.rows[0][3]);
+    EXPECT_EQ(FormatFixed(RoundHalfEven(bp, 10), "0.0000000000"), shown.rows[0][4]);
+    EXPECT_NE(full.rows[0][3], shown.rows[0][3]);
+}
+
+TEST(ProcessPoints, CollectsTheReportRowsOnlyWhenAsked) {
+    Processed p =
+        Process({"forward", "--lo", "117"}, "P1,116.3045,30.3030\nbad\nP2,117,30\n", true);
+    ASSERT_EQ(p.report.rows.size(), 2u);
+    EXPECT_EQ(p.report.rows[0][0], ValueCell("116.3045"));
+    EXPECT_EQ(p.report.rows[0][1], ValueCell("30.3030"));
+    EXPECT_TRUE(p.report.rows[0][2].IsNumber());
+    EXPECT_EQ(FormatFixed(RoundHalfEven(p.report.rows[0][2].Number(), 4), "0.0000"), p.rows[0][3]);
+    EXPECT_EQ(p.report.rows[1][3].Number(), 500000);
+
+    p = Process({"forward", "--lo", "117"}, "P1,116.3045,30.3030\n", false);
+    EXPECT_TRUE(p.report.rows.empty());
+}
+
+TEST(ToReportInput, TitleCountsThePointsWrittenAndZoneCarriesBothMeridians) {
+    ReportData data;
+    data.mode = Mode::Zone;
+    data.loText = "117";
+    data.lsText = "120.3";
+    data.rows.resize(3);
+    ReportInput in = ToReportInput(data);
+    EXPECT_EQ(in.mode, 3);
+    EXPECT_EQ(in.pointCount, 3);
+    EXPECT_EQ(in.centralMeridian, ValueCell("117"));
+    EXPECT_EQ(in.targetMeridian, ValueCell("120.3"));
+    data.mode = Mode::Inverse;
+    in = ToReportInput(data);
+    EXPECT_EQ(in.mode, 2);
+    EXPECT_TRUE(in.targetMeridian.IsUnset());
+}
+
+TEST(QuoteForMessage, EscapesControlBytesAndShortensLongTexts) {
+    EXPECT_EQ(QuoteForMessage("abc"), "\"abc\"");
+    EXPECT_EQ(QuoteForMessage("a\x1b[2Jb\r"), "\"a\\x1b[2Jb\\x0d\"");
+    const std::string shortened = QuoteForMessage(std::string(100, '9'));
+    EXPECT_EQ(shortened, "\"" + std::string(60, '9') + "...\"");
+    // Never cut inside a UTF-8 character.
+    std::string cjk;
+    for (int i = 0; i < 30; ++i) cjk += "点";
+    const std::string q = QuoteForMessage(cjk);
+    EXPECT_EQ(q, "\"" + cjk.substr(0, 60) + "...\"");
+    const std::string offset = QuoteForMessage("x" + cjk);
+    EXPECT_EQ(offset, "\"x" + cjk.substr(0, 57) + "...\"");
+}
+
+// The same points typed into the window's batch procedures, answering every confirmation with
+// Enter: the texts the window shows, without their leading blank.
+class WindowBatch {
+  public:
+    WindowBatch() { Command1_Click(state_); }
+
+    std::vector<std::array<std::string, 2>> Run(Mode mode, const std::vector<Row>& points,
+                                                const std::string& lo, const std::string& ls) {
+        for (const Row& p : points) prompt_.Answer({p[0], "", p[1], "", p[2], ""});
+        if (mode == Mode::Zone) {
+            prompt_.Answer({lo, "", ls, ""});
+        } else {
+            prompt_.Answer({lo});
+        }
+        for (std::size_t i = 0; i < points.size(); ++i) prompt_.Answer({""});
+        state_.PointCount = static_cast<std::int16_t>(points.size());
+        TextBox first = TextBox::Text9, second = TextBox::Text10;
+        switch (mode) {
+            case Mode::Forward:
+                batches_.Change1();
+                break;
+            case Mode::Inverse:
+                batches_.Change2();
+                first = TextBox::Text11;
+                second = TextBox::Text12;
+                break;
+            case Mode::Zone:
+                batches_.Change3();
+                first = TextBox::Text13;
+                second = TextBox::Text14;
+                break;
+        }
+        EXPECT_EQ(prompt_.Unanswered(), 0u);
+        const std::vector<std::string> a = panel_.History(first), b = panel_.History(second);
+        EXPECT_EQ(a.size(), points.size());
+        EXPECT_EQ(b.size(), points.size());
+        std::vector<std::array<std::string, 2>> shown;
+        for (std::size_t i = 0; i < a.size() && i < b.size(); ++i) {
+            EXPECT_EQ(a[i].substr(0, 1), " ");
+            shown.push_back({a[i].substr(1), b[i].substr(1)});
+        }
+        return shown;
+    }
+
+  private:
+    BatchState state_;
+    quorvel::testing::ScriptedPrompt prompt_;
+    quorvel::testing::RecordingPanel panel_;
+    Batches batches_{state_, prompt_, panel_};
+};
+
+void ExpectSameAsWindow(Mode mode, const std::vector<Row>& points, const std::string& lo,
+                        const std::string& ls = "") {
+    std::string input;
+    for (const Row& p : points) input += p[0] + "," + p[1] + "," + p[2] + "\n";
+    std::vector<std::string_view> args = {ColumnsOf(mode).mode, "--lo", lo};
+    if (mode == Mode::Zone) args.insert(args.end(), {"--ls", ls});
+    const Processed cli = Process(args, input);
+    ASSERT_EQ(cli.rows.size(), points.size()) << cli.err;
+
+    const auto window = WindowBatch().Run(mode, points, lo, ls);
+    ASSERT_EQ(window.size(), points.size());
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        EXPECT_EQ(cli.rows[i][3], window[i][0]) << points[i][0];
+        EXPECT_EQ(cli.rows[i][4], window[i][1]) << points[i][0];
+    }
+}
+
+// Fixture points of one central meridian (and one target meridian for zone), as typed.
+std::vector<Row> FixturePoints(const std::string& file, const std::string& a, const std::string& b,
+                               const std::string& lo, const std::string& ls = "") {
+    std::vector<Row> points;
+    for (const auto& row : quorvel::testing::ReadFixture(file)) {
+        if (row.at("Lo_text") != lo || (!ls.empty() && row.at("Ls_text") != ls)) continue;
+        points.push_back({"id" + row.at("id"), row.at(a), row.at(b)});
+    }
+    return points;
+}
+
+TEST(SameAsTheWindow, ForwardPoints) {
+    const std::vector<Row> points = FixturePoints("forward.csv", "L_text", "B_text", "117");
+    ASSERT_GT(points.size(), 30u);
+    ExpectSameAsWindow(Mode::Forward, points, "117");
+    ExpectSameAsWindow(Mode::Forward,
+                       {{"a", "+116.3045", " 30.3030"},
+                        {"b", "1.163045E2", "30.303"},
+                        {"c", "117.35", "0.29"},
+                        {"d", "-116.3045", "-30.3030"}},
+                       "117.0");
+}
+
+TEST(SameAsTheWindow, InversePoints) {
+    const std::vector<Row> points = FixturePoints("inverse.csv", "X_text", "Y_text", "117");
+    ASSERT_GT(points.size(), 10u);
+    ExpectSameAsWindow(Mode::Inverse, points, "117");
+    ExpectSameAsWindow(Mode::Inverse,
+                       {{"a", "3.38e6", "612345.678"}, {"b", "-3380000", "387654.322"}}, "117.3");
+}
+
+TEST(SameAsTheWindow, ZonePoints) {
+    const std::vector<Row> points = FixturePoints("zone.csv", "X1_text", "Y1_text", "117", "120");
+    ASSERT_GT(points.size(), 5u);
+    ExpectSameAsWindow(Mode::Zone, points, "117", "120");
+    ExpectSameAsWindow(Mode::Zone, {{"1", "3380000", "612345.678"}, {"2", "3380000", "387654.322"}},
+                       "117", "118.3");
+}
+
+}  // namespace
+}  // namespace quorvel::cli

@@ -1,0 +1,148 @@
+#include "cli/text_io.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace quorvel::cli {
+namespace {
+
+struct Got {
+    std::vector<std::string> lines;  // "<too long>" for a skipped line
+    std::vector<std::size_t> numbers;
+};
+
+Got ReadAll(const std::string& text, std::size_t chunk, std::size_t buffer = 1 << 20) {
+    StringSource source(text, chunk);
+    LineReader reader(source, buffer);
+    Got got;
+    std::string_view line;
+    for (;;) {
+        const LineReader::Result r = reader.Next(line);
+        if (r == LineReader::Result::End) break;
+        got.lines.push_back(r == LineReader::Result::TooLong ? "<too long>" : std::string(line));
+        got.numbers.push_back(reader.LineNumber());
+    }
+    return got;
+}
+
+using Lines = std::vector<std::string>;
+
+TEST(LineReader, SplitsAtLineFeedsWhateverTheReadSizes) {
+    const std::string text = "a,1,2\r\nbb\n\n last\r\nno break at end";
+    for (std::size_t chunk : {1u, 2u, 3u, 7u, 1u << 20}) {
+        const Got got = ReadAll(text, chunk);
+        EXPECT_EQ(got.lines, (Lines{"a,1,2\r", "bb", "", " last\r", "no break at end"})) << chunk;
+        EXPECT_EQ(got.numbers, (std::vector<std::size_t>{1, 2, 3, 4, 5})) << chunk;
+    }
+}
+
+TEST(LineReader, EmptyInputHasNoLinesAndAFinalLineBreakAddsNone) {
+    EXPECT_TRUE(ReadAll("", 5).lines.empty());
+    EXPECT_EQ(ReadAll("x\n", 5).lines, (Lines{"x"}));
+    EXPECT_EQ(ReadAll("\n", 5).lines, (Lines{""}));
+}
+
+TEST(LineReader, DropsAByteOrderMarkOnlyAtTheStart) {
+    const std::string bom = "\xEF\xBB\xBF";
+    EXPECT_EQ(ReadAll(bom + "a,1,2\n" + bom + "b\n", 1).lines, (Lines{"a,1,2", bom + "b"}));
+    EXPECT_EQ(ReadAll(bom, 2).lines, (Lines{""}));
+    EXPECT_EQ(ReadAll("\xEF\xBB", 1).lines, (Lines{"\xEF\xBB"}));
+}
+
+TEST(LineReader, SkipsAnOverlongLineAndGoesOnWithTheNext) {
+    const std::string longLine(LineReader::kMaxLine + 1, 'x');
+    const std::string fits(LineReader::kMaxLine, 'y');
+    // A buffer barely above the limit forces the overlong line through several refills.
+    for (std::size_t chunk : {4096u, 1u << 20}) {
+        const Got got = ReadAll("a\n" + longLine + "\n" + fits + "\nb\n" + longLine, chunk,
+                                LineReader::kMaxLine + 10);
+        EXPECT_EQ(got.lines, (Lines{"a", "<too long>", fits, "b", "<too long>"})) << chunk;
+        EXPECT_EQ(got.numbers, (std::vector<std::size_t>{1, 2, 3, 4, 5})) << chunk;
+    }
+    const std::string huge(5 * LineReader::kMaxLine, 'z');
+    EXPECT_EQ(ReadAll(huge + "\nafter\n", 65536, 0).lines, (Lines{"<too long>", "after"}));
+}
+
+TEST(LineReader, ABomOnAnOverlongFirstLineIsNotLookedForOnTheSecond) {
+    const std::string bom = "\xEF\xBB\xBF";
+    const std::string longLine(LineReader::kMaxLine + 1, 'x');
+    EXPECT_EQ(ReadAll(longLine + "\n" + bom + "b", 1 << 20).lines,
+              (Lines{"<too long>", bom + "b"}));
+}
+
+// Reports a read failure after the first chunk.
+class FailingSource : public ByteSource {
+  public:
+    std::size_t Read(char* buffer, std::size_t size) override {
+        if (calls_++ > 0) throw IoError("device gone");
+        const std::string text = "a,1,2\nb,";
+        const std::size_t n = std::min(size, text.size());
+        text.copy(buffer, n);
+        return n;
+    }
+
+  private:
+    int calls_ = 0;
+};
+
+TEST(LineReader, PassesReadFailuresOn) {
+    FailingSource source;
+    LineReader reader(source);
+    std::string_view line;
+    ASSERT_EQ(reader.Next(line), LineReader::Result::Line);
+    EXPECT_EQ(line, "a,1,2");
+    EXPECT_THROW(reader.Next(line), IoError);
+}
+
+TEST(AppendCsvField, QuotesOnlyWhatNeedsQuoting) {
+    auto csv = [](std::string_view field) {
+        std::string out;
+        AppendCsvField(out, field);
+        return out;
+    };
+    EXPECT_EQ(csv("P1"), "P1");
+    EXPECT_EQ(csv(""), "");
+    EXPECT_EQ(csv("点 名"), "点 名");
+    EXPECT_EQ(csv("a,b"), "\"a,b\"");
+    EXPECT_EQ(csv(R"(say "hi")"), R"("say ""hi""")");
+    EXPECT_EQ(csv("\""), R"("""")");
+    EXPECT_EQ(csv("a\rb"), "\"a\rb\"");
+    EXPECT_EQ(csv("a\nb"), "\"a\nb\"");
+    EXPECT_EQ(csv(" lead"), "\" lead\"");
+    EXPECT_EQ(csv("trail\t"), "\"trail\t\"");
+    EXPECT_EQ(csv("in side"), "in side");
+}
+
+// Counts the writes it gets.
+class CountingSink : public ByteSink {
+  public:
+    void Write(const char* data, std::size_t size) override {
+        text.append(data, size);
+        ++writes;
+    }
+    std::string text;
+    int writes = 0;
+};
+
+TEST(OutputBuffer, WritesInBlocksAndEverythingOnFlush) {
+    CountingSink sink;
+    OutputBuffer out(sink, 100);
+    for (int i = 0; i < 50; ++i) {
+        out.Text() += "0123456789";
+        out.MaybeFlush();
+    }
+    EXPECT_EQ(sink.writes, 5);
+    out.Text() += "tail";
+    out.MaybeFlush();
+    EXPECT_EQ(sink.writes, 5);
+    out.Flush();
+    out.Flush();
+    EXPECT_EQ(sink.writes, 6);
+    EXPECT_EQ(sink.text.size(), 504u);
+    EXPECT_EQ(sink.text.substr(500), "tail");
+}
+
+}  // namespace
+}  // namespace quorvel::cli
