@@ -16,6 +16,7 @@
 #include "batch/batch.h"
 #include "core/errors.h"
 #include "ui/fonts.h"
+#include "ui/report_printer.h"
 
 namespace quorvel {
 namespace {
@@ -294,7 +295,7 @@ void MainWindow::command3_click() {
 }
 
 void MainWindow::Command4_Click() {
-    // Printing the stored batch is connected here by the report's printer surface.
+    RunHandler([this] { ShowPrintResult(this, PrintStoredBatch(state_)); });
 }
 
 void MainWindow::paintEvent(QPaintEvent* event) {

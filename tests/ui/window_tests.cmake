@@ -17,3 +17,14 @@ set_tests_properties(window_e2e PROPERTIES
     TIMEOUT 300
     SKIP_RETURN_CODE 77
     ENVIRONMENT "XDG_RUNTIME_DIR=${QUORVEL_WINDOW_XDG};LC_ALL=C.UTF-8")
+
+# The same run with a private print queue: "打 印" after the forward batch, the job read back.
+add_test(NAME window_print_e2e
+    COMMAND ${PROJECT_SOURCE_DIR}/tests/print/with_cups.sh env
+            E2E_AFTER_FORWARD=${PROJECT_SOURCE_DIR}/tests/e2e/print_step.sh
+            bash ${PROJECT_SOURCE_DIR}/tests/e2e/window_e2e.sh $<TARGET_FILE:quorvel>
+            ${CMAKE_CURRENT_BINARY_DIR}/window-print-e2e)
+set_tests_properties(window_print_e2e PROPERTIES
+    TIMEOUT 300
+    SKIP_RETURN_CODE 77
+    ENVIRONMENT "XDG_RUNTIME_DIR=${QUORVEL_WINDOW_XDG};LC_ALL=C.UTF-8")
