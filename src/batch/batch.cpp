@@ -132,6 +132,31 @@ void Batches::Pause() {
     prompt_.Ask(kPause);
 }
 
+void Batches::InputPass(int n, TextBox nameBox, const PointValue& a, const PointValue& b,
+                        std::vector<ValueCell>& workA, std::vector<ValueCell>& workB,
+                        std::vector<ValueCell>& storeA, std::vector<ValueCell>& storeB) {
+    for (int i = 1; i <= n; ++i) {
+        ConfirmedEntry(prompt_, panel_, nameBox,
+                       {PointText("请输入第 ", i, " 点的点名 :"), Confirm("确认输入的点名是否正确"),
+                        "输入正确的点名 :"},
+                       NameInto(state_.Store.PointNames[i]));
+        for (auto [value, work] : {std::pair{&a, &workA}, std::pair{&b, &workB}}) {
+            ConfirmedEntry(prompt_, panel_, value->box,
+                           {PointText(value->before, i, value->after), Confirm(value->what),
+                            std::string(value->reentry)},
+                           TypedInto((*work)[i], value->pattern));
+        }
+        storeA[i] = workA[i];
+        storeB[i] = workB[i];
+    }
+}
+
+void Batches::ShowFinalEasting(int i, int sign, TextBox box) {
+    ValueCell& y = state_.Store.ArrY[i];
+    y = FalseEasting + sign * y.Number();
+    panel_.SetText(box, DisplayText(RoundHalfEven(y.Number(), 4), "0.0000"));
+}
+
 void Batches::Change1() {
     const int n = Begin();
     ResultStore& store = state_.Store;
@@ -145,22 +170,12 @@ void Batches::Change1() {
     Allocate(store.ArrX, n);
     Allocate(store.ArrY, n);
 
-    for (int i = 1; i <= n; ++i) {
-        ConfirmedEntry(prompt_, panel_, TextBox::Text19,
-                       {PointText("请输入第 ", i, " 点的点名 :"), Confirm("确认输入的点名是否正确"),
-                        "输入正确的点名 :"},
-                       NameInto(store.PointNames[i]));
-        ConfirmedEntry(prompt_, panel_, TextBox::Text1,
-                       {PointText("请输入第 ", i, " 点大地经度数值 :"),
-                        Confirm("确认输入的大地经度是否正确"), "请输入大地经度的正确数值"},
-                       TypedInto(workL[i], "0.0000000000"));
-        ConfirmedEntry(prompt_, panel_, TextBox::Text2,
-                       {PointText("请输入第 ", i, " 点大地纬度数值 :"),
-                        Confirm("确认输入的大地纬度是否正确"), "请输入大地纬度的正确数值"},
-                       TypedInto(workB[i], "0.0000000000"));
-        store.ArrL[i] = workL[i];
-        store.ArrB[i] = workB[i];
-    }
+    InputPass(n, TextBox::Text19,
+              {TextBox::Text1, "请输入第 ", " 点大地经度数值 :", "确认输入的大地经度是否正确",
+               "请输入大地经度的正确数值", "0.0000000000"},
+              {TextBox::Text2, "请输入第 ", " 点大地纬度数值 :", "确认输入的大地纬度是否正确",
+               "请输入大地纬度的正确数值", "0.0000000000"},
+              workL, workB, store.ArrL, store.ArrB);
 
     ValueCell lo(prompt_.Ask("请输入中央子午线 Lo 的数值", "中央子午线"));
     panel_.SetText(TextBox::Text3, DisplayText(lo, "0.000000"));
@@ -183,9 +198,7 @@ void Batches::Change1() {
         panel_.SetText(TextBox::Text2, DisplayText(store.ArrB[i], "0.000000"));
         panel_.SetText(TextBox::Text9,
                        DisplayText(RoundHalfEven(store.ArrX[i].Number(), 4), "0.0000"));
-        store.ArrY[i] = FalseEasting + sign[i] * store.ArrY[i].Number();
-        panel_.SetText(TextBox::Text10,
-                       DisplayText(RoundHalfEven(store.ArrY[i].Number(), 4), "0.0000"));
+        ShowFinalEasting(i, sign[i], TextBox::Text10);
     }
 }
 
@@ -201,22 +214,12 @@ void Batches::Change2() {
     Allocate(store.ArrLP, n);
     Allocate(store.ArrBP, n);
 
-    for (int i = 1; i <= n; ++i) {
-        ConfirmedEntry(prompt_, panel_, TextBox::Text20,
-                       {PointText("请输入第 ", i, " 点的点名 :"), Confirm("确认输入的点名是否正确"),
-                        "输入正确的点名 :"},
-                       NameInto(store.PointNames[i]));
-        ConfirmedEntry(prompt_, panel_, TextBox::Text4,
-                       {PointText("请输入第 ", i, " 点纵座标的数值 :"),
-                        Confirm("确认输入的纵座标是否正确"), "请输入纵座标的正确数值 :"},
-                       TypedInto(workX[i], "0.0000"));
-        ConfirmedEntry(prompt_, panel_, TextBox::Text5,
-                       {PointText("请输入第 ", i, " 点横座标的数值 :"),
-                        Confirm("确认输入的横座标是否正确"), "请输入横座标的正确数值 :"},
-                       TypedInto(workY[i], "0.0000"));
-        store.ArrX[i] = workX[i];
-        store.ArrY[i] = workY[i];
-    }
+    InputPass(n, TextBox::Text20,
+              {TextBox::Text4, "请输入第 ", " 点纵座标的数值 :", "确认输入的纵座标是否正确",
+               "请输入纵座标的正确数值 :", "0.0000"},
+              {TextBox::Text5, "请输入第 ", " 点横座标的数值 :", "确认输入的横座标是否正确",
+               "请输入横座标的正确数值 :", "0.0000"},
+              workX, workY, store.ArrX, store.ArrY);
 
     ValueCell lo(prompt_.Ask("请输入中央子午线 Lo 的数值", "中央子午线"));
     panel_.SetText(TextBox::Text16, lo.Format("0.00000"));
@@ -258,22 +261,12 @@ void Batches::Change3() {
     Allocate(store.ArrX, n);
     Allocate(store.ArrY, n);
 
-    for (int i = 1; i <= n; ++i) {
-        ConfirmedEntry(prompt_, panel_, TextBox::Text21,
-                       {PointText("请输入第 ", i, " 点的点名 :"), Confirm("确认输入的点名是否正确"),
-                        "输入正确的点名 :"},
-                       NameInto(store.PointNames[i]));
-        ConfirmedEntry(prompt_, panel_, TextBox::Text6,
-                       {PointText("请输入换带第 ", i, " 点纵座标 :"),
-                        Confirm("确认换带的纵座标输入是否正确"), "请输入换带纵座标的正确数值 :"},
-                       TypedInto(workX1[i], "0.0000"));
-        ConfirmedEntry(prompt_, panel_, TextBox::Text7,
-                       {PointText("请输入换带第 ", i, " 点横座标 Y 的数值 :"),
-                        Confirm("确认换带的横座标输入是否正确"), "请输入换带横座标正确的数值 :"},
-                       TypedInto(workY1[i], "0.0000"));
-        store.ArrX1[i] = workX1[i];
-        store.ArrY1[i] = workY1[i];
-    }
+    InputPass(n, TextBox::Text21,
+              {TextBox::Text6, "请输入换带第 ", " 点纵座标 :", "确认换带的纵座标输入是否正确",
+               "请输入换带纵座标的正确数值 :", "0.0000"},
+              {TextBox::Text7, "请输入换带第 ", " 点横座标 Y 的数值 :",
+               "确认换带的横座标输入是否正确", "请输入换带横座标正确的数值 :", "0.0000"},
+              workX1, workY1, store.ArrX1, store.ArrY1);
 
     ValueCell lo, ls;
     ConfirmedEntry(prompt_, panel_, TextBox::Text17,
@@ -305,9 +298,7 @@ void Batches::Change3() {
         panel_.SetText(TextBox::Text7, DisplayText(store.ArrY1[i], "0.0000"));
         panel_.SetText(TextBox::Text13,
                        DisplayText(RoundHalfEven(store.ArrX[i].Number(), 4), "0.0000"));
-        store.ArrY[i] = FalseEasting + sign[i] * store.ArrY[i].Number();
-        panel_.SetText(TextBox::Text14,
-                       DisplayText(RoundHalfEven(store.ArrY[i].Number(), 4), "0.0000"));
+        ShowFinalEasting(i, sign[i], TextBox::Text14);
     }
 }
 

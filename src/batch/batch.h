@@ -3,6 +3,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "batch/batch_state.h"
 #include "batch/user_io.h"
@@ -23,6 +24,15 @@ struct EntryTexts {
 void ConfirmedEntry(Prompt& prompt, Panel& panel, TextBox box, const EntryTexts& texts,
                     const std::function<std::string(std::string)>& store);
 
+// One typed value of a point: its prompts around the point number, and where it shows.
+struct PointValue {
+    TextBox box;
+    std::string_view before, after;  // entry prompt: before + i + after
+    std::string_view what;           // named in the confirmation prompt
+    std::string_view reentry;
+    std::string_view pattern;
+};
+
 // The batch procedures and the dispatch. They work on the window's state and talk to the user
 // only through the prompt and the panel. Errors are thrown as quorvel::Error and name the value
 // that failed; the caller reports them and the program goes on.
@@ -42,6 +52,12 @@ class Batches {
     // Fails before any prompt when the batch cannot run; returns the point count.
     int Begin() const;
     void Pause();
+    // Asks name and two values of every point; the accepted texts are copied to the store.
+    void InputPass(int n, TextBox nameBox, const PointValue& a, const PointValue& b,
+                   std::vector<ValueCell>& workA, std::vector<ValueCell>& workB,
+                   std::vector<ValueCell>& storeA, std::vector<ValueCell>& storeB);
+    // Forms Y = false easting + s·|y| in the store and shows it.
+    void ShowFinalEasting(int i, int sign, TextBox box);
 
     BatchState& state_;
     Prompt& prompt_;
