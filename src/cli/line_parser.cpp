@@ -2,15 +2,15 @@
 
 #include <cstdint>
 #include <cstring>
+#include <optional>
 
 namespace quorvel::cli {
 namespace {
 
-constexpr char kWhitespace = 0;  // separator value for "runs of blanks"
-
-// The separator of a line: a comma or tab outside quotes. Quotes are only counted, which is
-// exact for well-formed lines; a stray quote inside an unquoted field is reported later anyway.
-char DetectSeparator(std::string_view line) {
+// The separator of a line: a comma or tab outside quotes, or none when runs of blanks separate.
+// Quotes are only counted, which is exact for well-formed lines; a stray quote inside an unquoted
+// field is reported later anyway.
+std::optional<char> DetectSeparator(std::string_view line) {
     bool inQuotes = false;
     bool tab = false;
     for (char c : line) {
@@ -21,7 +21,8 @@ char DetectSeparator(std::string_view line) {
             if (c == '\t') tab = true;
         }
     }
-    return tab ? '\t' : kWhitespace;
+    if (tab) return '\t';
+    return std::nullopt;
 }
 
 void Unescape(std::string_view quotedBody, std::string& out) {
@@ -96,8 +97,12 @@ void ParseLine(std::string_view line, ParsedLine& out) {
         return;
     }
 
-    const char sep = DetectSeparator(line);
+    // Any byte may occur in a line, NUL included, so "no separator" is not a character.
+    const std::optional<char> separator = DetectSeparator(line);
+    const bool blanksSeparate = !separator;
+    const char sep = separator.value_or(' ');
     auto isBlank = [sep](char c) { return c == ' ' || (c == '\t' && sep != '\t'); };
+    auto isSeparator = [&](char c) { return blanksSeparate ? isBlank(c) : c == sep; };
     auto fail = [&out](LineStatus status, std::size_t field) {
         out.status = status;
         out.errorField = field;
@@ -106,7 +111,7 @@ void ParseLine(std::string_view line, ParsedLine& out) {
     std::size_t i = 0;
     for (;;) {
         while (i < n && isBlank(line[i])) ++i;
-        if (sep == kWhitespace && i == n) break;
+        if (blanksSeparate && i == n) break;
         const std::size_t field = out.count + 1;
         std::string_view value;
         bool quoted = false;
@@ -130,15 +135,13 @@ void ParseLine(std::string_view line, ParsedLine& out) {
                 Unescape(value, out.storage[field - 1]);
                 value = out.storage[field - 1];
             }
-            if (sep == kWhitespace) {
-                if (i < n && !isBlank(line[i])) return fail(LineStatus::TextAfterQuote, field);
-            } else {
+            if (!blanksSeparate) {
                 while (i < n && isBlank(line[i])) ++i;
-                if (i < n && line[i] != sep) return fail(LineStatus::TextAfterQuote, field);
             }
+            if (i < n && !isSeparator(line[i])) return fail(LineStatus::TextAfterQuote, field);
         } else {
             const std::size_t start = i;
-            while (i < n && line[i] != sep && !(sep == kWhitespace && isBlank(line[i]))) {
+            while (i < n && !isSeparator(line[i])) {
                 if (line[i] == '"') return fail(LineStatus::QuoteInUnquoted, field);
                 ++i;
             }
@@ -152,7 +155,7 @@ void ParseLine(std::string_view line, ParsedLine& out) {
         }
         out.count = field;
         if (i == n) break;
-        if (sep != kWhitespace) ++i;  // past the separator; a last one leaves an empty field
+        if (!blanksSeparate) ++i;  // past the separator; a last one leaves an empty field
     }
     out.status = LineStatus::Fields;
 }

@@ -112,7 +112,8 @@ void OutputBuffer::Flush() {
 void AppendCsvField(std::string& out, std::string_view field) {
     // A plain loop: find_first_of would search the set once per character.
     bool quote = !field.empty() && (field.front() == ' ' || field.front() == '\t' ||
-                                    field.back() == ' ' || field.back() == '\t');
+                                    field.front() == '#' || field.back() == ' ' ||
+                                    field.back() == '\t');
     for (std::size_t i = 0; i < field.size() && !quote; ++i) {
         const char c = field[i];
         quote = c == ',' || c == '"' || c == '\r' || c == '\n';

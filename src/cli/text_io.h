@@ -117,7 +117,8 @@ class OutputBuffer {
 };
 
 // Appends a field as RFC 4180 writes it: quoted, with quotes doubled, when it holds a comma, a
-// quote or a line break, or starts or ends with a blank that a reader might trim.
+// quote or a line break, starts or ends with a blank that a reader might trim, or starts with
+// '#', which would make a first field read back as a comment.
 void AppendCsvField(std::string& out, std::string_view field);
 
 // Records end in CRLF, as RFC 4180 has them.

@@ -119,6 +119,14 @@ TEST(ParseLine, EmptyBlankAndCommentLinesAreSkipped) {
     EXPECT_EQ(SplitLine("a#,1,2").status, LineStatus::Fields);
 }
 
+TEST(ParseLine, NulAndOtherControlBytesAreOrdinaryCharacters) {
+    using namespace std::string_literals;
+    EXPECT_EQ(SplitLine("a\0b 1 2"s).fields, (Fields{"a\0b"s, "1", "2"}));
+    EXPECT_EQ(SplitLine("\0\0\0\x02nam"s).count, 1u);
+    EXPECT_EQ(SplitLine("\0,\0,\0"s).fields, (Fields{"\0"s, "\0"s, "\0"s}));
+    EXPECT_EQ(SplitLine("\"x\"\0 1 2"s).status, LineStatus::TextAfterQuote);
+}
+
 TEST(ParseLine, OnlyOneTrailingCarriageReturnIsALineEnd) {
     EXPECT_EQ(SplitLine("a,1,2\r\r").fields, (Fields{"a", "1", "2\r"}));
 }

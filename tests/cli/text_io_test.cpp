@@ -113,6 +113,8 @@ TEST(AppendCsvField, QuotesOnlyWhatNeedsQuoting) {
     EXPECT_EQ(csv(" lead"), "\" lead\"");
     EXPECT_EQ(csv("trail\t"), "\"trail\t\"");
     EXPECT_EQ(csv("in side"), "in side");
+    EXPECT_EQ(csv("#12"), "\"#12\"");
+    EXPECT_EQ(csv("12#"), "12#");
 }
 
 // Counts the writes it gets.
