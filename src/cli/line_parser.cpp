@@ -86,8 +86,9 @@ void ParseLine(std::string_view line, ParsedLine& out) {
     out.fields = {};
     out.quoted = {};
 
-    const std::size_t first = line.find_first_not_of(" \t");
-    if (first == std::string_view::npos || line[first] == '#') {
+    std::size_t first = 0;  // a loop: find_first_not_of calls memchr for every character
+    while (first < line.size() && (line[first] == ' ' || line[first] == '\t')) ++first;
+    if (first == line.size() || line[first] == '#') {
         out.status = LineStatus::Skip;
         return;
     }

@@ -118,12 +118,11 @@ RunCounts ProcessPoints(const Options& options, ByteSource& in, std::string_view
     const ModeColumns& columns = ColumnsOf(options.mode);
     const Mode mode = options.mode;
 
-    std::string& text = out.Text();
     for (std::size_t i = 0; i < columns.header.size(); ++i) {
-        if (i > 0) text += ',';
-        text += columns.header[i];
+        if (i > 0) out.Append(",");
+        out.Append(columns.header[i]);
     }
-    text += kCsvLineEnd;
+    out.Append(kCsvLineEnd);
 
     LineReader reader(in);
     MessageLog log(err, inputName);
@@ -199,16 +198,20 @@ RunCounts ProcessPoints(const Options& options, ByteSource& in, std::string_view
             continue;
         }
 
-        AppendCsvField(text, name);
-        text += ',';
-        AppendCsvField(text, first);
-        text += ',';
-        AppendCsvField(text, second);
-        text += ',';
-        AppendResult(text, mode, r.first, options.full);
-        text += ',';
-        AppendResult(text, mode, r.second, options.full);
-        text += kCsvLineEnd;
+        char* p = out.Reserve(2 * (name.size() + first.size() + second.size()) + 6 +
+                              2 * kMaxResultText + kCsvLineEnd.size());
+        p = WriteCsvField(p, name);
+        *p++ = ',';
+        p = WriteCsvField(p, first);
+        *p++ = ',';
+        p = WriteCsvField(p, second);
+        *p++ = ',';
+        p = WriteResult(p, mode, r.first, options.full);
+        *p++ = ',';
+        p = WriteResult(p, mode, r.second, options.full);
+        *p++ = '\r';
+        *p++ = '\n';
+        out.Commit(p);
         out.MaybeFlush();
         ++counts.points;
         if (report != nullptr) {

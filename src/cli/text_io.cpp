@@ -99,35 +99,45 @@ LineReader::Result LineReader::Next(std::string_view& line) {
 }
 
 OutputBuffer::OutputBuffer(ByteSink& sink, std::size_t blockSize)
-    : sink_(sink), blockSize_(blockSize) {
-    text_.reserve(blockSize + 4096);
+    : sink_(sink), blockSize_(blockSize), data_(2 * blockSize + 4096) {}
+
+void OutputBuffer::Append(std::string_view text) {
+    char* p = Reserve(text.size());
+    std::memcpy(p, text.data(), text.size());
+    Commit(p + text.size());
 }
 
 void OutputBuffer::Flush() {
-    if (text_.empty()) return;
-    sink_.Write(text_.data(), text_.size());
-    text_.clear();
+    if (used_ == 0) return;
+    sink_.Write(data_.data(), used_);
+    used_ = 0;
 }
 
-void AppendCsvField(std::string& out, std::string_view field) {
+char* WriteCsvField(char* out, std::string_view field) {
     // A plain loop: find_first_of would search the set once per character.
-    bool quote = !field.empty() && (field.front() == ' ' || field.front() == '\t' ||
-                                    field.front() == '#' || field.back() == ' ' ||
-                                    field.back() == '\t');
+    bool quote =
+        !field.empty() && (field.front() == ' ' || field.front() == '\t' || field.front() == '#' ||
+                           field.back() == ' ' || field.back() == '\t');
     for (std::size_t i = 0; i < field.size() && !quote; ++i) {
         const char c = field[i];
         quote = c == ',' || c == '"' || c == '\r' || c == '\n';
     }
     if (!quote) {
-        out.append(field);
-        return;
+        std::memcpy(out, field.data(), field.size());
+        return out + field.size();
     }
-    out.push_back('"');
+    *out++ = '"';
     for (char c : field) {
-        if (c == '"') out.push_back('"');
-        out.push_back(c);
+        if (c == '"') *out++ = '"';
+        *out++ = c;
     }
-    out.push_back('"');
+    *out++ = '"';
+    return out;
+}
+
+void AppendCsvField(std::string& out, std::string_view field) {
+    std::vector<char> buffer(2 * field.size() + 2);
+    out.append(buffer.data(), WriteCsvField(buffer.data(), field));
 }
 
 }  // namespace quorvel::cli

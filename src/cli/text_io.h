@@ -5,6 +5,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quorvel::cli {
 
@@ -98,27 +99,38 @@ class LineReader {
     bool atStart_ = true;
 };
 
-// Collects output and hands it to the sink in large blocks.
+// Collects output and hands it to the sink in large blocks. Records are written straight into
+// the buffer: Reserve room, write, Commit the end.
 class OutputBuffer {
   public:
     explicit OutputBuffer(ByteSink& sink, std::size_t blockSize = 1 << 18);
 
-    std::string& Text() { return text_; }
+    // Room for at least `size` more bytes.
+    char* Reserve(std::size_t size) {
+        if (used_ + size > data_.size()) data_.resize(used_ + size + blockSize_);
+        return data_.data() + used_;
+    }
+    void Commit(const char* end) { used_ = static_cast<std::size_t>(end - data_.data()); }
+    void Append(std::string_view text);
+
     // Writes out a full block; call after each record.
     void MaybeFlush() {
-        if (text_.size() >= blockSize_) Flush();
+        if (used_ >= blockSize_) Flush();
     }
     void Flush();
 
   private:
     ByteSink& sink_;
     std::size_t blockSize_;
-    std::string text_;
+    std::vector<char> data_;
+    std::size_t used_ = 0;
 };
 
-// Appends a field as RFC 4180 writes it: quoted, with quotes doubled, when it holds a comma, a
-// quote or a line break, starts or ends with a blank that a reader might trim, or starts with
-// '#', which would make a first field read back as a comment.
+// Writes a field as RFC 4180 has it: quoted, with quotes doubled, when it holds a comma, a quote
+// or a line break, starts or ends with a blank that a reader might trim, or starts with '#',
+// which would make a first field read back as a comment. Needs room for 2 × size + 2 bytes;
+// returns the end.
+char* WriteCsvField(char* out, std::string_view field);
 void AppendCsvField(std::string& out, std::string_view field);
 
 // Records end in CRLF, as RFC 4180 has them.

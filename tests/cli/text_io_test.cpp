@@ -132,11 +132,11 @@ TEST(OutputBuffer, WritesInBlocksAndEverythingOnFlush) {
     CountingSink sink;
     OutputBuffer out(sink, 100);
     for (int i = 0; i < 50; ++i) {
-        out.Text() += "0123456789";
+        out.Append("0123456789");
         out.MaybeFlush();
     }
     EXPECT_EQ(sink.writes, 5);
-    out.Text() += "tail";
+    out.Append("tail");
     out.MaybeFlush();
     EXPECT_EQ(sink.writes, 5);
     out.Flush();
