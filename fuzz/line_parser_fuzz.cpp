@@ -80,7 +80,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (!a.empty()) args.push_back(a);
     }
     if (control & 0x80) args.push_back("--header");
-    const Options options = ParseArguments(args, false);
+    Options options = ParseArguments(args, false);
+    // Now and then worker threads and chunks of a few lines, to check the order they keep.
+    options.threads = (control & 0x40) ? 2 : 1;
+    options.chunkBytes = (control & 0x20) ? 16 : options.chunkBytes;
     StringSource source(input, 1 + (control >> 3) % 13);
     StringSink sink;
     OutputBuffer out(sink, 256);

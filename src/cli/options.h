@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -30,6 +31,10 @@ struct Options {
     ReportKind reportKind = ReportKind::None;
     bool full = false;
     bool header = false;
+    // Tuning, not on the command line: worker threads (0 picks by the cores, 1 works in the
+    // calling thread; QUORVEL_BATCH_THREADS sets it) and the size of a chunk of input lines.
+    int threads = 0;
+    std::size_t chunkBytes = 64 * 1024;
 };
 
 // Reads the arguments after the program name. `pdfReports` says whether this build can write

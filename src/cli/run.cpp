@@ -6,13 +6,17 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <optional>
 #include <ostream>
+#include <thread>
 
 #include "cli/atomic_file.h"
 #include "cli/line_parser.h"
+#include "cli/ordered_pool.h"
 #include "core/constants.h"
 
 #ifndef QUORVEL_VERSION
@@ -28,12 +32,10 @@ std::string_view TrimBlanks(std::string_view s) {
     return s;
 }
 
-// Messages for rejected lines, written to the error stream in blocks: a file of bad lines would
-// otherwise cost a system call each.
+// Messages for rejected lines, collected per chunk of lines and written out in input order.
 class MessageLog {
   public:
-    MessageLog(std::ostream& err, std::string_view inputName) : err_(err), name_(inputName) {}
-    ~MessageLog() { Flush(); }
+    MessageLog(std::string& text, std::string_view inputName) : text_(text), name_(inputName) {}
 
     std::string& Begin(std::size_t line) {
         text_ += name_;
@@ -42,20 +44,11 @@ class MessageLog {
         text_ += ": ";
         return text_;
     }
-    void End() {
-        text_ += '\n';
-        if (text_.size() > (1 << 16)) Flush();
-    }
-    void Flush() {
-        err_ << text_;
-        err_.flush();
-        text_.clear();
-    }
+    void End() { text_ += '\n'; }
 
   private:
-    std::ostream& err_;
+    std::string& text_;
     std::string_view name_;
-    std::string text_;
 };
 
 std::string FieldName(Mode mode, std::size_t field) {
@@ -112,48 +105,66 @@ std::string QuoteForMessage(std::string_view text) {
     return out;
 }
 
-RunCounts ProcessPoints(const Options& options, ByteSource& in, std::string_view inputName,
-                        OutputBuffer& out, std::ostream& err, ReportData* report) {
-    const EllipsoidConstants constants = EllipsoidConstants::Load();
-    const ModeColumns& columns = ColumnsOf(options.mode);
-    const Mode mode = options.mode;
+namespace {
 
-    for (std::size_t i = 0; i < columns.header.size(); ++i) {
-        if (i > 0) out.Append(",");
-        out.Append(columns.header[i]);
-    }
-    out.Append(kCsvLineEnd);
+// Lines travel to the workers in chunks; each comes back with its output, its messages and the
+// points for the report, to be written in input order.
+struct Chunk {
+    struct Line {
+        std::uint32_t offset = 0;  // a chunk holds far less than 4 GB
+        std::uint32_t size = 0;
+        bool tooLong = false;
+    };
+    std::string text;  // the lines, back to back
+    std::vector<Line> lines;
+    std::size_t firstLine = 0;               // the number of lines[0]
+    std::size_t header = std::string::npos;  // the index of the header line to skip
 
-    LineReader reader(in);
-    MessageLog log(err, inputName);
-    ParsedLine parsed;
+    std::string out;
+    std::string messages;
     RunCounts counts;
-    bool headerPending = options.header;
-    std::string_view line;
-    for (;;) {
-        const LineReader::Result got = reader.Next(line);
-        if (got == LineReader::Result::End) break;
-        if (got == LineReader::Result::TooLong) {
-            log.Begin(reader.LineNumber()) +=
+    std::vector<std::array<ValueCell, 4>> rows;
+};
+
+struct ChunkContext {
+    const Options& options;
+    EllipsoidConstants constants;
+    std::string_view inputName;
+    bool collectRows;
+};
+
+void ProcessChunk(const ChunkContext& ctx, Chunk& chunk) {
+    const Mode mode = ctx.options.mode;
+    const ModeColumns& columns = ColumnsOf(mode);
+    StringSink sink;
+    sink.text.swap(chunk.out);
+    sink.text.clear();
+    OutputBuffer out(sink, 1 << 16);
+    MessageLog log(chunk.messages, ctx.inputName);
+    ParsedLine parsed;
+    RunCounts& counts = chunk.counts;
+
+    for (std::size_t i = 0; i < chunk.lines.size(); ++i) {
+        const Chunk::Line& at = chunk.lines[i];
+        const std::size_t number = chunk.firstLine + i;
+        if (at.tooLong) {
+            log.Begin(number) +=
                 "line longer than " + std::to_string(LineReader::kMaxLine) + " bytes";
             log.End();
             ++counts.rejected;
             continue;
         }
-        ParseLine(line, parsed);
+        if (i == chunk.header) continue;
+        ParseLine(std::string_view(chunk.text).substr(at.offset, at.size), parsed);
         if (parsed.status == LineStatus::Skip) continue;
-        if (headerPending) {
-            headerPending = false;
-            continue;
-        }
         if (parsed.status != LineStatus::Fields) {
-            DescribeLineError(parsed, mode, log.Begin(reader.LineNumber()));
+            DescribeLineError(parsed, mode, log.Begin(number));
             log.End();
             ++counts.rejected;
             continue;
         }
         if (parsed.count != kPointFields) {
-            std::string& msg = log.Begin(reader.LineNumber());
+            std::string& msg = log.Begin(number);
             msg += "expected 3 fields (";
             msg += columns.header[0];
             msg += ", ";
@@ -169,9 +180,9 @@ RunCounts ProcessPoints(const Options& options, ByteSource& in, std::string_view
         const std::string_view name = parsed.fields[0];
         const std::string_view first = TrimBlanks(parsed.fields[1]);
         const std::string_view second = TrimBlanks(parsed.fields[2]);
-        const RowResult r = ComputeRow(mode, constants, options.meridians, first, second);
+        const RowResult r = ComputeRow(mode, ctx.constants, ctx.options.meridians, first, second);
         if (r.status != RowStatus::Ok) {
-            std::string& msg = log.Begin(reader.LineNumber());
+            std::string& msg = log.Begin(number);
             if (r.status == RowStatus::NoFiniteResult) {
                 msg += columns.header[1];
                 msg += ' ';
@@ -206,19 +217,93 @@ RunCounts ProcessPoints(const Options& options, ByteSource& in, std::string_view
         *p++ = ',';
         p = WriteCsvField(p, second);
         *p++ = ',';
-        p = WriteResult(p, mode, r.first, options.full);
+        p = WriteResult(p, mode, r.first, ctx.options.full);
         *p++ = ',';
-        p = WriteResult(p, mode, r.second, options.full);
+        p = WriteResult(p, mode, r.second, ctx.options.full);
         *p++ = '\r';
         *p++ = '\n';
         out.Commit(p);
         out.MaybeFlush();
         ++counts.points;
-        if (report != nullptr) {
-            report->rows.push_back({ValueCell(std::string(first)), ValueCell(std::string(second)),
-                                    ValueCell(r.first), ValueCell(r.second)});
+        if (ctx.collectRows) {
+            chunk.rows.push_back({ValueCell(std::string(first)), ValueCell(std::string(second)),
+                                  ValueCell(r.first), ValueCell(r.second)});
         }
     }
+    out.Flush();
+    chunk.out.swap(sink.text);
+}
+
+int WorkerCount(int requested) {
+    if (requested > 0) return requested == 1 ? 0 : std::min(requested, 16);
+    const unsigned cores = std::thread::hardware_concurrency();
+    return cores <= 1 ? 0 : static_cast<int>(std::min(cores, 4u));
+}
+
+}  // namespace
+
+RunCounts ProcessPoints(const Options& options, ByteSource& in, std::string_view inputName,
+                        OutputBuffer& out, std::ostream& err, ReportData* report) {
+    const ModeColumns& columns = ColumnsOf(options.mode);
+    for (std::size_t i = 0; i < columns.header.size(); ++i) {
+        if (i > 0) out.Append(",");
+        out.Append(columns.header[i]);
+    }
+    out.Append(kCsvLineEnd);
+
+    const ChunkContext ctx{options, EllipsoidConstants::Load(), inputName, report != nullptr};
+    const int workers = WorkerCount(options.threads);
+    OrderedPool<Chunk> pool(workers, [&ctx](Chunk& c) { ProcessChunk(ctx, c); });
+    // Chunks read ahead while the oldest is written: enough to keep every worker busy, few
+    // enough to keep memory small.
+    const std::size_t window = 2 * static_cast<std::size_t>(workers) + 1;
+    RunCounts counts;
+    auto emit = [&](std::unique_ptr<Chunk> c) {
+        out.Append(c->out);
+        out.MaybeFlush();
+        if (!c->messages.empty()) {
+            err << c->messages;
+            err.flush();
+        }
+        counts.points += c->counts.points;
+        counts.rejected += c->counts.rejected;
+        if (report != nullptr) {
+            for (auto& row : c->rows) report->rows.push_back(std::move(row));
+        }
+    };
+
+    LineReader reader(in);
+    ParsedLine parsed;
+    bool headerPending = options.header;
+    std::unique_ptr<Chunk> chunk;
+    std::string_view line;
+    for (;;) {
+        const LineReader::Result got = reader.Next(line);
+        if (got == LineReader::Result::End) break;
+        if (!chunk) {
+            chunk = std::make_unique<Chunk>();
+            chunk->firstLine = reader.LineNumber();
+        }
+        Chunk::Line& at = chunk->lines.emplace_back();
+        at.offset = static_cast<std::uint32_t>(chunk->text.size());
+        at.size = static_cast<std::uint32_t>(line.size());
+        at.tooLong = got == LineReader::Result::TooLong;
+        chunk->text.append(line);
+        // The header is the first line that is not empty or a comment, wherever it falls.
+        if (headerPending && !at.tooLong) {
+            ParseLine(line, parsed);
+            if (parsed.status != LineStatus::Skip) {
+                chunk->header = chunk->lines.size() - 1;
+                headerPending = false;
+            }
+        }
+        if (chunk->text.size() >= options.chunkBytes || chunk->lines.size() >= 8192) {
+            if (pool.InFlight() >= window) emit(pool.TakeNext());
+            pool.Submit(std::move(chunk));
+        }
+    }
+    if (chunk) pool.Submit(std::move(chunk));
+    while (std::unique_ptr<Chunk> c = pool.TakeNext()) emit(std::move(c));
     out.Flush();
     return counts;
 }
@@ -261,6 +346,9 @@ int RunCommand(std::span<const std::string_view> args, const Environment& env) {
     } catch (const UsageError& e) {
         ShowUsageError(env.err, e.what());
         return 2;
+    }
+    if (const char* threads = std::getenv("QUORVEL_BATCH_THREADS")) {
+        options.threads = std::max(0, std::atoi(threads));
     }
     if (options.action == Options::Action::Help) {
         env.out << UsageText() << '\n' << HelpText();

@@ -59,8 +59,10 @@ struct Processed {
 };
 
 Processed Process(std::vector<std::string_view> args, std::string input, bool report = false,
-                  std::size_t chunk = 1 << 20) {
-    const Options o = ParseArguments(args, true);
+                  std::size_t chunk = 1 << 20, int threads = 1, std::size_t chunkBytes = 0) {
+    Options o = ParseArguments(args, true);
+    o.threads = threads;
+    if (chunkBytes > 0) o.chunkBytes = chunkBytes;
     StringSource source(std::move(input), chunk);
     StringSink sink;
     OutputBuffer out(sink, 64);
@@ -229,6 +231,42 @@ TEST(ProcessPoints, CollectsTheReportRowsOnlyWhenAsked) {
 
     p = Process({"forward", "--lo", "117"}, "P1,116.3045,30.3030\n", false);
     EXPECT_TRUE(p.report.rows.empty());
+}
+
+TEST(ProcessPoints, WorkerThreadsKeepRowsMessagesAndReportInInputOrder) {
+    std::string input = "# header follows after comments that fill whole chunks\n";
+    for (int i = 0; i < 40; ++i) input += "# padding padding padding\n";
+    input += "name,L,B\n";
+    for (int i = 0; i < 3000; ++i) {
+        const std::string n = std::to_string(i);
+        switch (i % 7) {
+            case 3:
+                input += "P" + n + ",abc," + n + "\n";
+                break;
+            case 5:
+                input += "\"P " + n + "\"\t117." + n + "\t30\n";
+                break;
+            case 6:
+                input += std::string(i == 6 ? LineReader::kMaxLine + 1 : 0, 'x') + "\n";
+                break;
+            default:
+                input += "P" + n + ",116." + std::to_string(i % 60) + ",30." + n + "\n";
+        }
+    }
+    const std::vector<std::string_view> args = {"forward", "--lo", "117", "--header"};
+    const Processed one = Process(args, input, true, 1 << 20, 1);
+    EXPECT_EQ(one.counts.rejected, 429u + 1u);  // the i % 7 == 3 lines and the overlong one
+    EXPECT_EQ(one.err.substr(0, one.err.find('\n')), "pts.csv:46: L: \"abc\" is not a number");
+    for (int threads : {2, 3, 8}) {
+        for (std::size_t chunkBytes : {1u, 100u, 4096u}) {
+            const Processed many = Process(args, input, true, 4093, threads, chunkBytes);
+            EXPECT_EQ(many.out, one.out) << threads << ' ' << chunkBytes;
+            EXPECT_EQ(many.err, one.err) << threads << ' ' << chunkBytes;
+            EXPECT_EQ(many.counts.points, one.counts.points);
+            EXPECT_EQ(many.counts.rejected, one.counts.rejected);
+            EXPECT_EQ(many.report.rows, one.report.rows) << threads << ' ' << chunkBytes;
+        }
+    }
 }
 
 TEST(ToReportInput, TitleCountsThePointsWrittenAndZoneCarriesBothMeridians) {
