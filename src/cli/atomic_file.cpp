@@ -85,12 +85,21 @@ fs::path Resolve(const std::string& target) {
 
 }  // namespace
 
-AtomicFile::AtomicFile(const std::string& target) {
+AtomicFile::AtomicFile(const std::string& target, bool allowDirect) {
     const fs::path resolved = Resolve(target);
     target_ = resolved.string();
     struct stat st {};
     const bool exists = ::stat(target_.c_str(), &st) == 0;
     if (exists && S_ISDIR(st.st_mode)) throw IoError(target + " is a folder");
+    if (exists && !S_ISREG(st.st_mode)) {
+        // A device or a pipe (/dev/null, /dev/stdout) is written as it is: renaming a file over
+        // it would replace the device itself.
+        if (!allowDirect) throw IoError(target + " is not a regular file");
+        fd_ = ::open(target_.c_str(), O_WRONLY | O_CLOEXEC);
+        if (fd_ < 0) throw IoError("cannot write " + target + ": " + ErrnoText());
+        direct_ = true;
+        return;
+    }
 
     const fs::path dir = resolved.has_parent_path() ? resolved.parent_path() : fs::path(".");
     const std::string ext = resolved.extension().string();
@@ -146,6 +155,13 @@ void AtomicFile::Discard() {
 }
 
 void AtomicFile::Commit() {
+    if (direct_) {
+        const int fd = fd_;
+        fd_ = -1;
+        committed_ = true;
+        if (::close(fd) != 0) throw IoError("cannot write " + target_ + ": " + ErrnoText());
+        return;
+    }
     if (::fsync(fd_) != 0 && errno != EINVAL) {
         throw IoError("cannot write " + target_ + ": " + ErrnoText());
     }

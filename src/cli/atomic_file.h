@@ -7,19 +7,21 @@ namespace quorvel::cli {
 // A file written under a temporary name in the target's folder and renamed over the target only
 // by Commit(), so that a failed or interrupted run leaves the target as it was. The temporary
 // file is removed when the object is destroyed uncommitted, and on SIGINT, SIGTERM, SIGHUP or
-// SIGPIPE. Throws IoError when the temporary file cannot be created.
+// SIGPIPE. Throws IoError when the temporary file cannot be created. A target that exists and
+// is not a regular file (a device, a pipe) is written directly when `allowDirect`, and refused
+// otherwise.
 class AtomicFile {
   public:
-    explicit AtomicFile(const std::string& target);
+    explicit AtomicFile(const std::string& target, bool allowDirect = false);
     ~AtomicFile();
     AtomicFile(const AtomicFile&) = delete;
     AtomicFile& operator=(const AtomicFile&) = delete;
 
     int fd() const { return fd_; }
-    const std::string& TempPath() const { return tempPath_; }
+    const std::string& TempPath() const { return tempPath_; }  // empty when written directly
     const std::string& Target() const { return target_; }
 
-    // Flushes to disk, closes and renames over the target. Throws IoError.
+    // Flushes to disk, closes and renames over the target (closes a direct one). Throws IoError.
     void Commit();
 
   private:
@@ -30,6 +32,7 @@ class AtomicFile {
     int fd_ = -1;
     int slot_ = -1;  // in the table the signal handler clears
     bool committed_ = false;
+    bool direct_ = false;
 };
 
 // Whether two paths name the same file, including paths to files that do not exist yet.

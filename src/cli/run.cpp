@@ -393,7 +393,7 @@ int RunCommand(std::span<const std::string_view> args, const Environment& env) {
     // Temporary files first, so that an unwritable folder stops the run before any work.
     std::optional<AtomicFile> outputFile, reportFile;
     try {
-        if (!options.output.empty()) outputFile.emplace(options.output);
+        if (!options.output.empty()) outputFile.emplace(options.output, /*allowDirect=*/true);
         if (options.reportKind != ReportKind::None) reportFile.emplace(options.report);
     } catch (const IoError& e) {
         ShowUsageError(env.err, e.what());

@@ -258,6 +258,32 @@ TEST_F(Program, OutputReplacesAFileWholeKeepingItsModeAndLinks) {
               std::vector<std::string>{});
 }
 
+TEST_F(Program, DevicesAndPipesAreWrittenAsTheyAreNeverReplaced) {
+    EXPECT_EQ(Run({"forward", "--lo", "117", "-o", "/dev/null"}, kPoints).status, 0);
+    struct stat st {};
+    ASSERT_EQ(stat("/dev/null", &st), 0);
+    EXPECT_TRUE(S_ISCHR(st.st_mode));
+
+    // A named pipe gets the rows through it, read on the other end.
+    const fs::path fifo = work / "pipe";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    std::string received;
+    std::thread reader([&] { received = ReadFile(fifo); });
+    const Outcome o = Run({"forward", "--lo", "117", "-o", "pipe"}, kPoints);
+    reader.join();
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(received, Run({"forward", "--lo", "117"}, kPoints).out);
+    EXPECT_TRUE(fs::is_fifo(fifo));
+
+    // A report is a document, never written into a pipe or device.
+    ASSERT_EQ(mkfifo((work / "r.txt").c_str(), 0600), 0);
+    const Outcome r = Run({"forward", "--lo", "117", "--report", "r.txt"}, kPoints);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("r.txt is not a regular file"), std::string::npos) << r.err;
+    EXPECT_TRUE(fs::is_fifo(work / "r.txt"));
+    EXPECT_EQ(Strays({"pipe", "r.txt"}), std::vector<std::string>{});
+}
+
 // Ends a run that waits for more input with `sig` once its temporary file exists.
 Outcome Interrupt(const fs::path& dir, const fs::path& work, int sig) {
     int pipeFds[2];
