@@ -79,7 +79,7 @@ void BM_FormatMetres(benchmark::State& state) {
     const auto pts = Samples(2.2e6, 5.5e6, 250000.0, 750000.0);
     for (auto _ : state) {
         for (const Sample& p : pts) {
-            benchmark::DoNotOptimize(FormatFixed(RoundHalfEven(p.a, 4), Pattern{4, true}));
+            benchmark::DoNotOptimize(RoundedText(p.a, 4));
         }
     }
     PerPoint(state);

@@ -6,7 +6,6 @@
 #include <string>
 #include <string_view>
 
-#include "cli/points.h"
 #include "core/errors.h"
 #include "core/number_text.h"
 #include "core/packed_angle.h"
@@ -44,10 +43,11 @@ void Display(double v) {
         if (std::isfinite(v))
             Check(std::fabs(r - v) <= std::fabs(v) * 1e-15 + std::pow(10.0, -k),
                   "rounding moves a value by at most half a unit");
-        // quorvel-batch's own writer of shown results agrees with the core's.
-        std::string fast;
-        if (cli::AppendRoundedFast(fast, v, k)) {
-            Check(fast == FormatFixed(r, Pattern{k, true}),
+        // The allocation-free writer of shown results agrees with the general formatting.
+        char fast[64];
+        if (const char* end = detail::WriteRoundedFast(fast, v, k)) {
+            Check(std::string_view(fast, static_cast<std::size_t>(end - fast)) ==
+                      FormatFixed(r, Pattern{k, true}),
                   "quorvel-batch shows what the window shows");
         }
     }

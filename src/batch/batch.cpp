@@ -154,7 +154,7 @@ void Batches::InputPass(int n, TextBox nameBox, const PointValue& a, const Point
 void Batches::ShowFinalEasting(int i, int sign, TextBox box) {
     ValueCell& y = state_.Store.ArrY[i];
     y = FalseEasting + sign * y.Number();
-    panel_.SetText(box, DisplayText(RoundHalfEven(y.Number(), 4), "0.0000"));
+    panel_.SetText(box, " " + RoundedText(y.Number(), 4));
 }
 
 void Batches::Change1() {
@@ -196,8 +196,7 @@ void Batches::Change1() {
         Pause();
         panel_.SetText(TextBox::Text1, DisplayText(store.ArrL[i], "0.000000"));
         panel_.SetText(TextBox::Text2, DisplayText(store.ArrB[i], "0.000000"));
-        panel_.SetText(TextBox::Text9,
-                       DisplayText(RoundHalfEven(store.ArrX[i].Number(), 4), "0.0000"));
+        panel_.SetText(TextBox::Text9, " " + RoundedText(store.ArrX[i].Number(), 4));
         ShowFinalEasting(i, sign[i], TextBox::Text10);
     }
 }
@@ -241,10 +240,8 @@ void Batches::Change2() {
         Pause();
         panel_.SetText(TextBox::Text4, DisplayText(store.ArrX[i], "0.000"));
         panel_.SetText(TextBox::Text5, DisplayText(store.ArrY[i], "0.000"));
-        panel_.SetText(TextBox::Text11,
-                       DisplayText(RoundHalfEven(store.ArrLP[i].Number(), 10), "0.0000000000"));
-        panel_.SetText(TextBox::Text12,
-                       DisplayText(RoundHalfEven(store.ArrBP[i].Number(), 10), "0.0000000000"));
+        panel_.SetText(TextBox::Text11, " " + RoundedText(store.ArrLP[i].Number(), 10));
+        panel_.SetText(TextBox::Text12, " " + RoundedText(store.ArrBP[i].Number(), 10));
     }
 }
 
@@ -296,8 +293,7 @@ void Batches::Change3() {
         Pause();
         panel_.SetText(TextBox::Text6, DisplayText(store.ArrX1[i], "0.0000"));
         panel_.SetText(TextBox::Text7, DisplayText(store.ArrY1[i], "0.0000"));
-        panel_.SetText(TextBox::Text13,
-                       DisplayText(RoundHalfEven(store.ArrX[i].Number(), 4), "0.0000"));
+        panel_.SetText(TextBox::Text13, " " + RoundedText(store.ArrX[i].Number(), 4));
         ShowFinalEasting(i, sign[i], TextBox::Text14);
     }
 }

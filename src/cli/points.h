@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "core/constants.h"
+#include "core/number_text.h"
 
 namespace quorvel::cli {
 
@@ -50,15 +51,8 @@ RowResult ComputeRow(Mode mode, const EllipsoidConstants& constants, const Merid
 // even to 4 decimals under "0.0000", inverse packed angles to 10 under "0.0000000000". With
 // `full`, the shortest round-trip decimal of the unrounded double. Needs kMaxResultText bytes
 // of room; returns the end.
-inline constexpr std::size_t kMaxResultText = 352;  // the widest finite double, fixed
+inline constexpr std::size_t kMaxResultText = kMaxRoundedText;
 char* WriteResult(char* out, Mode mode, double value, bool full);
 void AppendResult(std::string& out, Mode mode, double value, bool full);
-
-// The window's text FormatFixed(RoundHalfEven(value, decimals), "0.000…") without allocating,
-// for the values whose rounded digits fit a double exactly (up to 15 significant digits) and
-// that are below 1e24; returns nullptr, writing nothing, for the others, which the core formats.
-// Needs 64 bytes of room.
-char* WriteRoundedFast(char* out, double value, int decimals);
-bool AppendRoundedFast(std::string& out, double value, int decimals);
 
 }  // namespace quorvel::cli

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -38,6 +39,21 @@ struct Pattern {
 // shortest round-trip digits). A value that rounds to zero shows no minus sign.
 std::string FormatFixed(double value, Pattern pattern);
 std::string FormatFixed(double value, std::string_view pattern);
+
+// The window's text of a computed result: `value` rounded half to even to `decimals` (0 to 20)
+// decimals under the pattern "0.000…", exactly FormatFixed(RoundHalfEven(value, decimals),
+// Pattern{decimals, true}), written into `out` without allocating for the usual magnitudes.
+// `out` needs kMaxRoundedText bytes; returns the end.
+inline constexpr std::size_t kMaxRoundedText = 352;  // the widest finite double in fixed notation
+char* WriteRoundedText(char* out, double value, int decimals);
+std::string RoundedText(double value, int decimals);
+
+namespace detail {
+// The allocation-free path of WriteRoundedText alone, for values whose rounded digits fit a
+// double exactly (up to 15 significant digits) and below 1e24; returns nullptr, writing
+// nothing, where it declines. Needs 64 bytes.
+char* WriteRoundedFast(char* out, double value, int decimals);
+}  // namespace detail
 
 // The shortest round-trip decimal of a double, as std::to_chars writes it.
 std::string ShortestText(double value);
