@@ -66,7 +66,7 @@ TEST_F(Dispatch, TypeIsRoundedHalfToEvenAndOtherTypesOnlyAskTheCount) {
     EXPECT_EQ(prompt.asked[2].message,
               "确认输入的点数是否正确 ?  输入正确单击 Enter 键 ,输入错误输入零( 即:0 )");
 
-    prompt.Answer({"0", "-3", ""});
+    prompt.Answer({"0", "-3", ""});  // type 0: no batch either
     batches.Command2_click();
     EXPECT_EQ(state.PointCount, -3);
     EXPECT_EQ(panel.shown[TextBox::Text18], "本次共计算 -3 点");
