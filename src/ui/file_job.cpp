@@ -1,0 +1,224 @@
+#include "ui/file_job.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <optional>
+#include <span>
+#include <sstream>
+#include <string_view>
+
+#include "core/constants.h"
+#include "core/errors.h"
+#include "core/number_text.h"
+#include "core/packed_angle.h"
+#include "core/projection.h"
+
+namespace quorvel {
+namespace {
+
+class Cancelled : public cli::IoError {
+  public:
+    Cancelled() : cli::IoError("cancelled") {}
+};
+
+// The file as the engine reads it, counting what it has read and stopping on Cancel.
+class WatchedSource : public cli::ByteSource {
+  public:
+    WatchedSource(int fd, std::string name, std::atomic<bool>& cancel,
+                  std::atomic<std::uint64_t>& bytes)
+        : file_(fd, std::move(name)), cancel_(cancel), bytes_(bytes) {}
+    std::size_t Read(char* buffer, std::size_t size) override {
+        if (cancel_) throw Cancelled();
+        const std::size_t got = file_.Read(buffer, size);
+        bytes_ += got;
+        return got;
+    }
+
+  private:
+    cli::FdSource file_;
+    std::atomic<bool>& cancel_;
+    std::atomic<std::uint64_t>& bytes_;
+};
+
+// The engine's messages name the input as "NAME:LINE: reason"; the name given is empty.
+std::vector<RejectedLine> ReadMessages(const std::string& text) {
+    std::vector<RejectedLine> lines;
+    std::string_view rest(text);
+    while (!rest.empty()) {
+        const std::size_t lf = rest.find('\n');
+        std::string_view message = rest.substr(0, lf);
+        rest.remove_prefix(lf == std::string_view::npos ? rest.size() : lf + 1);
+        RejectedLine entry;
+        if (message.starts_with(':')) {
+            const char* begin = message.data() + 1;
+            const char* end = message.data() + message.size();
+            const auto [ptr, ec] = std::from_chars(begin, end, entry.line);
+            if (ec == std::errc() && ptr != begin && end - ptr >= 2 && ptr[0] == ':' &&
+                ptr[1] == ' ') {
+                message = std::string_view(ptr + 2, static_cast<std::size_t>(end - ptr - 2));
+            } else {
+                entry.line = 0;
+            }
+        }
+        entry.reason = message;
+        lines.push_back(std::move(entry));
+    }
+    return lines;
+}
+
+std::string ShellQuote(const std::string& arg) {
+    const bool plain = !arg.empty() && std::all_of(arg.begin(), arg.end(), [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) || std::strchr("-_./=,+:@%", c);
+    });
+    if (plain) return arg;
+    std::string out = "'";
+    for (char c : arg) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
+}
+
+std::optional<double> PackedDegrees(std::string_view text) {
+    const std::optional<double> packed = TryParseNumber(text);
+    if (!packed) return std::nullopt;
+    return DecodePackedAngle(*packed);
+}
+
+}  // namespace
+
+std::string ShellCommand(const std::vector<std::string>& args) {
+    std::string line = "quorvel-batch";
+    for (const std::string& a : args) line += ' ' + ShellQuote(a);
+    return line;
+}
+
+FileJob::FileJob(std::vector<std::string> args) : result_(std::make_unique<FileJobResult>()) {
+    std::vector<std::string_view> views(args.begin(), args.end());
+    result_->options = cli::ParseArguments(views, /*pdfReports=*/false);
+    result_->path = result_->options.input;
+    // The export carries a byte order mark: the command that writes the same bytes asks for one.
+    auto end = std::find(args.begin(), args.end(), "--");
+    if (std::find(args.begin(), end, "--bom") == end) args.insert(end, "--bom");
+    result_->commandLine = ShellCommand(args);
+    struct stat st {};
+    if (::stat(result_->path.c_str(), &st) == 0)
+        totalBytes_ = static_cast<std::uint64_t>(st.st_size);
+}
+
+void FileJob::Run() {
+    FileJobResult& r = *result_;
+    const int fd = ::open(r.path.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat st {};
+    if (fd < 0 || ::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        r.error =
+            "无法读取 " + r.path + "：" +
+            (fd >= 0 && S_ISDIR(st.st_mode) ? std::string("这是文件夹") : std::strerror(errno));
+        if (fd >= 0) ::close(fd);
+        done_ = true;
+        return;
+    }
+    std::ostringstream messages;
+    try {
+        WatchedSource source(fd, r.path, cancel_, bytesRead_);
+        cli::OutputBuffer out(r.store);
+        r.counts = cli::ProcessPoints(r.options, source, "", out, messages, nullptr);
+        r.rejected = ReadMessages(messages.str());
+        r.map = BuildMapData(r.store, r.options);
+    } catch (const Cancelled&) {
+        r.cancelled = true;
+    } catch (const cli::IoError& e) {
+        r.error = e.what();
+    } catch (const std::bad_alloc&) {
+        r.error = "内存不足";
+    }
+    ::close(fd);
+    done_ = true;
+}
+
+MapData BuildMapData(const CsvStore& store, const cli::Options& options) {
+    MapData map;
+    const std::size_t rows = store.RowCount();
+    map.x.reserve(rows);
+    map.y.reserve(rows);
+    map.outside.reserve(rows);
+    std::vector<std::string> fields;
+    const auto add = [&map](double x, double y) {
+        map.x.push_back(x);
+        map.y.push_back(y);
+        map.outside.push_back(false);
+    };
+
+    if (options.mode != cli::Mode::Zone) {
+        map.meridian = options.meridians.lo;
+        // Forward: the typed L and B; inverse: the computed ones.
+        const std::size_t first = options.mode == cli::Mode::Forward ? 1 : 3;
+        for (std::size_t i = 0; i < rows; ++i) {
+            SplitCsvRecord(store.Row(i), fields);
+            if (fields.size() < first + 2) continue;
+            const auto l = PackedDegrees(fields[first]);
+            const auto b = PackedDegrees(fields[first + 1]);
+            if (!l || !b) continue;
+            add(*l, *b);
+            map.outside.back() = std::abs(*l - map.meridian) > 3;
+        }
+        return map;
+    }
+
+    map.geographic = false;
+    map.meridian = FalseEasting;
+    double low = HUGE_VAL, high = -HUGE_VAL;
+    for (std::size_t i = 0; i < rows; ++i) {
+        SplitCsvRecord(store.Row(i), fields);
+        if (fields.size() < 5) continue;
+        const auto north = TryParseNumber(fields[3]);
+        const auto east = TryParseNumber(fields[4]);
+        if (!north || !east) continue;
+        add(*east, *north);
+        low = std::min(low, *north);
+        high = std::max(high, *north);
+    }
+    if (map.x.empty()) return map;
+
+    // The band's edges, meridian ± 3°, over the latitudes the points span (and a little more).
+    const EllipsoidConstants c = EllipsoidConstants::Load();
+    const double ls = options.meridians.ls;
+    const double south = std::clamp(FootpointLatitude(c, low) - 0.5, -89.0, 89.0);
+    const double north = std::clamp(FootpointLatitude(c, high) + 0.5, -89.0, 89.0);
+    std::vector<std::pair<double, double>> halfWidth;  // (northing, |y| of the edge)
+    constexpr int kSteps = 64;
+    for (int k = 0; k <= kSteps; ++k) {
+        const double b = south + (north - south) * k / kSteps;
+        const PlanePoint east = ForwardProject(c, b, ls + 3, ls);
+        if (!std::isfinite(east.X) || !std::isfinite(east.AbsY)) continue;
+        map.eastEdge.emplace_back(FalseEasting + east.AbsY, east.X);
+        map.westEdge.emplace_back(FalseEasting - east.AbsY, east.X);
+        halfWidth.emplace_back(east.X, east.AbsY);
+    }
+    std::sort(halfWidth.begin(), halfWidth.end());
+    if (halfWidth.empty()) return map;
+    for (std::size_t i = 0; i < map.x.size(); ++i) {
+        const double north = map.y[i];
+        auto at =
+            std::lower_bound(halfWidth.begin(), halfWidth.end(), std::make_pair(north, -HUGE_VAL));
+        double width;
+        if (at == halfWidth.begin()) {
+            width = at->second;
+        } else if (at == halfWidth.end()) {
+            width = halfWidth.back().second;
+        } else {
+            const auto& [x0, w0] = *(at - 1);
+            const auto& [x1, w1] = *at;
+            width = x1 > x0 ? w0 + (w1 - w0) * (north - x0) / (x1 - x0) : w0;
+        }
+        map.outside[i] = std::abs(map.x[i] - FalseEasting) > width;
+    }
+    return map;
+}
+
+}  // namespace quorvel
