@@ -138,7 +138,7 @@ void AppWindow::StartJob(const std::vector<std::string>& args) {
         new QProgressDialog(QStringLiteral("正在计算 %1 …")
                                 .arg(QFileInfo(QString::fromStdString(args.back())).fileName()),
                             QStringLiteral("取消"), 0, 1000, this);
-    progress_->setWindowTitle(QStringLiteral("从文件计算"));
+    progress_->setWindowTitle(QStringLiteral("正在计算"));
     progress_->setWindowModality(Qt::WindowModal);
     progress_->setMinimumDuration(0);
     progress_->setAutoClose(false);

@@ -1,0 +1,309 @@
+// The window's file computation and settings: the stored CSV against quorvel-batch's own bytes,
+// the results model, and the rules of the two dialogs.
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QSettings>
+#include <QStandardItemModel>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+#include <fstream>
+#include <sstream>
+
+#include "cli/run.h"
+#include "ui/app_window.h"
+#include "ui/file_compute_dialog.h"
+#include "ui/main_window.h"
+#include "ui/results_model.h"
+#include "ui/results_window.h"
+#include "ui/settings_dialog.h"
+
+using namespace quorvel;
+using Ellipsoid = GeodesySettings::Ellipsoid;
+using Method = GeodesySettings::Method;
+
+namespace {
+
+QtMessageHandler previousHandler = nullptr;
+
+// Closes the next message box with Enter and keeps its text.
+QString* AnswerNextMessageBox() {
+    auto* text = new QString;
+    auto* timer = new QTimer;
+    QObject::connect(timer, &QTimer::timeout, [timer, text] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            *text = box->text();
+            QTest::keyClick(box, Qt::Key_Return);
+            timer->deleteLater();
+        }
+    });
+    timer->start(5);
+    return text;
+}
+
+std::string ReadAll(const QString& path) {
+    std::ifstream in(path.toStdString(), std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+}  // namespace
+
+class AppTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir_;
+
+    QString WriteFile(const char* name, const std::string& text) {
+        const QString path = dir_.filePath(QString::fromUtf8(name));
+        std::ofstream(path.toStdString(), std::ios::binary) << text;
+        return path;
+    }
+
+    // The file through the window's job, and the bytes quorvel-batch writes for the same
+    // arguments with -o.
+    std::pair<std::shared_ptr<FileJobResult>, std::string> RunBoth(const FileComputeChoice& choice,
+                                                                   const QString& path) {
+        const std::vector<std::string> args = BatchArguments(choice, path);
+        FileJob job(args);
+        job.Run();
+        std::vector<std::string> cli(args.begin(), args.end() - 2);
+        const QString out = dir_.filePath(QStringLiteral("cli.csv"));
+        cli.push_back("-o");
+        cli.push_back(out.toStdString());
+        cli.insert(cli.end(), args.end() - 2, args.end());
+        std::vector<std::string_view> views(cli.begin(), cli.end());
+        std::ostringstream sink;
+        cli::RunCommand(views, {0, 1, sink, sink, false, {}});
+        return {job.TakeResult(), ReadAll(out)};
+    }
+
+  private slots:
+    void initTestCase() {
+        // Offscreen windows cannot pass size hints on; every dialog would say so.
+        previousHandler = qInstallMessageHandler(
+            [](QtMsgType type, const QMessageLogContext& context, const QString& message) {
+                if (message != u"This plugin does not support propagateSizeHints()")
+                    previousHandler(type, context, message);
+            });
+        QStandardPaths::setTestModeEnabled(true);
+        QSettings(QStringLiteral("Quorvel"), QStringLiteral("Quorvel")).clear();
+        PrepareApplication();
+    }
+
+    void storeKeepsTheBytesWhateverTheWrites() {
+        const std::string csv =
+            "name,L,B,X,Y\r\nP1,1,2,3,4\r\n\"Hill, \"\"north\"\"\",5,6,7,8\r\n,9,10,11,\r\n";
+        for (std::size_t piece : {std::size_t{1}, std::size_t{7}, csv.size()}) {
+            CsvStore store;
+            for (std::size_t at = 0; at < csv.size(); at += piece)
+                store.Write(csv.data() + at, std::min(piece, csv.size() - at));
+            QCOMPARE(store.Header(), std::string_view("name,L,B,X,Y"));
+            QCOMPARE(store.RowCount(), std::size_t{3});
+            QCOMPARE(store.Row(1), std::string_view("\"Hill, \"\"north\"\"\",5,6,7,8"));
+            cli::StringSink back;
+            store.WriteAll(back);
+            QCOMPARE(back.text, csv);
+            QCOMPARE(store.ByteSize(), csv.size());
+        }
+        std::vector<std::string> fields;
+        SplitCsvRecord("\"Hill, \"\"north\"\"\",5,6,7,8", fields);
+        QCOMPARE(fields, (std::vector<std::string>{"Hill, \"north\"", "5", "6", "7", "8"}));
+        SplitCsvRecord(",9,10,11,", fields);
+        QCOMPARE(fields, (std::vector<std::string>{"", "9", "10", "11", ""}));
+    }
+
+    void fileJobWritesWhatTheCommandLineWrites() {
+        const QString path = WriteFile("水塔.csv",
+                                       "name,L,B\n"
+                                       "P1,116.3045,30.3030\n"
+                                       "\"Hill, north\",117.2930,30.3030\n"
+                                       "# comment\n"
+                                       "far,121.0,30\n"
+                                       "bad,116.3O45,30\n");
+        FileComputeChoice choice;
+        choice.lo = QStringLiteral("117");
+        choice.header = true;
+        auto [result, expected] = RunBoth(choice, path);
+        QVERIFY(result && result->error.empty() && !result->cancelled);
+        cli::StringSink stored;
+        result->store.WriteAll(stored);
+        QCOMPARE(stored.text, expected);
+        QCOMPARE(result->counts.points, std::size_t{3});
+        QCOMPARE(result->rejected.size(), std::size_t{1});
+        QCOMPARE(result->rejected[0].line, std::uint64_t{6});
+        QVERIFY(result->rejected[0].reason.find("116.3O45") != std::string::npos);
+        // The map: L and B in degrees, the point 4° east of Lo outside the band.
+        QCOMPARE(result->map.x.size(), std::size_t{3});
+        QCOMPARE(result->map.x[0], 116.5125);
+        QCOMPARE(result->map.outside, (std::vector<bool>{false, false, true}));
+
+        // The export is a byte order mark and those bytes.
+        const QString exported = dir_.filePath(QStringLiteral("out.csv"));
+        QString error;
+        QVERIFY(ResultsWindow::WriteCsv(*result, exported, &error));
+        QCOMPARE(ReadAll(exported), "\xEF\xBB\xBF" + expected);
+
+        // A zone change: the band's edges bracket the meridian; a point 350 km west is outside.
+        const QString zone = WriteFile("zone.csv",
+                                       "A,3380000,500000\n"
+                                       "B,3380000,150000\n");
+        choice = {};
+        choice.mode = 3;
+        choice.lo = QStringLiteral("117");
+        choice.ls = QStringLiteral("117");
+        auto [moved, movedCli] = RunBoth(choice, zone);
+        QCOMPARE(moved->map.outside, (std::vector<bool>{false, true}));
+        QVERIFY(moved->map.westEdge.front().first < 500000);
+        QVERIFY(moved->map.eastEdge.front().first > 500000);
+    }
+
+    void cancelledOrUnreadableJobsSayWhy() {
+        const QString path = WriteFile("c.csv", "P1,116.3045,30.3030\n");
+        FileComputeChoice choice;
+        choice.lo = QStringLiteral("117");
+        FileJob cancelled(BatchArguments(choice, path));
+        cancelled.Cancel();
+        cancelled.Run();
+        QVERIFY(cancelled.Done());
+        QVERIFY(cancelled.TakeResult()->cancelled);
+
+        FileJob missing(BatchArguments(choice, dir_.filePath(QStringLiteral("none.csv"))));
+        missing.Run();
+        QVERIFY(!missing.TakeResult()->error.empty());
+        // A meridian quorvel-batch refuses is refused here too.
+        choice.lo = QStringLiteral("abc");
+        QVERIFY_THROWS_EXCEPTION(cli::UsageError, FileJob(BatchArguments(choice, path)));
+    }
+
+    void modelShowsFieldsAndCopiesForASpreadsheet() {
+        auto result = std::make_shared<FileJobResult>();
+        const std::string csv =
+            "name,L,B,X,Y\r\n\"a\tb\",1,2,3,4\r\n\"say \"\"hi\"\"\",5,6,7,8\r\n";
+        result->store.Write(csv.data(), csv.size());
+        result->rejected = {{12, "L: not a number"}};
+        ResultsModel model(result);
+        QCOMPARE(model.rowCount(), 2);
+        QCOMPARE(model.columnCount(), 5);
+        QCOMPARE(model.headerData(3, Qt::Horizontal).toString(), QStringLiteral("X"));
+        QCOMPARE(model.index(1, 0).data().toString(), QStringLiteral("say \"hi\""));
+        QCOMPARE(model.index(0, 4).data().toString(), QStringLiteral("4"));
+        QCOMPARE(model.RowsAsText({0, 1}),
+                 QStringLiteral("\"a\tb\"\t1\t2\t3\t4\n\"say \"\"hi\"\"\"\t5\t6\t7\t8\n"));
+        RejectedModel rejected(result);
+        QCOMPARE(rejected.index(0, 0).data().toULongLong(), 12ull);
+        QCOMPARE(SummaryText(*result), QStringLiteral("0 点, 0 行被拒绝"));
+    }
+
+    void settingsDialogRules() {
+        SettingsDialog dialog{GeodesySettings{}};
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowActive(&dialog));
+        QCOMPARE(QApplication::focusWidget(), dialog.ellipsoidBox());
+        const QStringList names{"克拉索夫斯基 (北京1954)", "IAG-75 (西安1980)", "CGCS2000",
+                                "WGS 84", "自定义 a 与 1/f"};
+        for (int i = 0; i < names.size(); ++i)
+            QCOMPARE(dialog.ellipsoidBox()->itemText(i), names[i]);
+        QCOMPARE(dialog.methodBox()->currentText(), QStringLiteral("传统级数"));
+
+        // Off Krassovsky the series cannot be chosen.
+        auto* methods = qobject_cast<QStandardItemModel*>(dialog.methodBox()->model());
+        QTest::keyClick(dialog.ellipsoidBox(), Qt::Key_Down);
+        QTest::keyClick(dialog.ellipsoidBox(), Qt::Key_Down);
+        QCOMPARE(dialog.settings().ellipsoid, Ellipsoid::Cgcs2000);
+        QCOMPARE(dialog.settings().method, Method::Exact);
+        QVERIFY(!methods->item(0)->isEnabled());
+        QCOMPARE(dialog.settings().a, 6378137.0);
+        dialog.ellipsoidBox()->setCurrentIndex(0);
+        QVERIFY(methods->item(0)->isEnabled());
+
+        // A custom ellipsoid out of sense keeps the dialog open; Enter accepts a sound one.
+        dialog.ellipsoidBox()->setCurrentIndex(4);
+        QVERIFY(dialog.aEdit()->isEnabled());
+        dialog.aEdit()->setText(QStringLiteral("6378.137"));
+        QString* message = AnswerNextMessageBox();
+        QTest::keyClick(dialog.ellipsoidBox(), Qt::Key_Return);
+        QVERIFY2(message->contains(QStringLiteral("长半轴")), qPrintable(*message));
+        QVERIFY(dialog.isVisible());
+        delete message;
+        dialog.aEdit()->setText(QStringLiteral("6378137"));
+        dialog.rfEdit()->setText(QStringLiteral("298.257"));
+        QTest::keyClick(dialog.ellipsoidBox(), Qt::Key_Return);
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(dialog.settings().Describe(), QStringLiteral("a = 6378137, 1/f = 298.257, 精确"));
+    }
+
+    void settingsAreKeptAndTheTitleSaysSo() {
+        QCOMPARE(WindowTitleFor({}), QStringLiteral("Quorvel"));
+        GeodesySettings cgcs;
+        cgcs.ellipsoid = Ellipsoid::Cgcs2000;
+        cgcs.method = Method::Exact;
+        QCOMPARE(WindowTitleFor(cgcs), QStringLiteral("Quorvel — CGCS2000, 精确"));
+
+        QSettings s(dir_.filePath(QStringLiteral("s.ini")), QSettings::IniFormat);
+        cgcs.a = 6378137;
+        cgcs.rf = 298.257222101;
+        cgcs.Save(s);
+        QCOMPARE(GeodesySettings::Load(s), cgcs);
+        // The series never stand with another ellipsoid, even from an edited file.
+        s.setValue(QStringLiteral("geodesy/method"), QStringLiteral("classic"));
+        QCOMPARE(GeodesySettings::Load(s).method, Method::Exact);
+        s.setValue(QStringLiteral("geodesy/ellipsoid"), QStringLiteral("custom"));
+        s.setValue(QStringLiteral("geodesy/a"), 12);
+        QVERIFY(GeodesySettings::Load(s).IsDefault());
+    }
+
+    void fileDialogChecksMeridiansAsThePromptsDo() {
+        const QString path = WriteFile("d.csv", "name,X,Y\nP1,3380000,612345.678\n");
+        FileComputeDialog dialog(path, QStringLiteral("默认"));
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowActive(&dialog));
+        QCOMPARE(QApplication::focusWidget(), dialog.typeBox());
+        QTest::keyClick(dialog.typeBox(), Qt::Key_Down);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), dialog.loEdit());
+        QVERIFY(!dialog.lsEdit()->isEnabled());
+
+        for (const char* bad : {"", "abc", "400"}) {
+            dialog.loEdit()->setText(QString::fromUtf8(bad));
+            QString* message = AnswerNextMessageBox();
+            QTest::keyClick(dialog.loEdit(), Qt::Key_Return);
+            QVERIFY2(message->startsWith(QStringLiteral("中央子午线 Lo：")), qPrintable(*message));
+            QVERIFY(dialog.isVisible());
+            QCOMPARE(dialog.focusWidget(), dialog.loEdit());
+            delete message;
+        }
+        dialog.loEdit()->setText(QStringLiteral("117"));
+        QTest::keyClick(dialog.loEdit(), Qt::Key_Return);
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        const FileComputeChoice c = dialog.choice();
+        QCOMPARE(c.mode, 2);
+        QVERIFY(c.header);  // guessed from the words in the first line
+        QCOMPARE(BatchArguments(c, path),
+                 (std::vector<std::string>{"inverse", "--lo=117", "--header", "--",
+                                           path.toStdString()}));
+    }
+
+    void menuBarStandsAboveTheLayout() {
+        AppWindow window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QCOMPARE(window.windowTitle(), QStringLiteral("Quorvel"));
+        QStringList menus;
+        for (QAction* a : window.menuBar()->actions()) menus << a->text();
+        QCOMPARE(menus, (QStringList{"文件(&F)", "设置(&S)", "帮助(&H)"}));
+        QStringList shortcuts;
+        for (QAction* menu : window.menuBar()->actions())
+            for (QAction* a : menu->menu()->actions())
+                if (!a->shortcut().isEmpty()) shortcuts << a->shortcut().toString();
+        QCOMPARE(shortcuts, (QStringList{"Ctrl+O", "Ctrl+Q", "F1"}));
+        // The documented window starts right below the menu bar, whole.
+        MainWindow* calculator = window.calculator();
+        QCOMPARE(calculator->mapTo(&window, QPoint(0, 0)).y(), window.menuBar()->height());
+        QVERIFY(calculator->height() >= calculator->pxY(10215));
+    }
+};
+
+QTEST_MAIN(AppTest)
+#include "app_test.moc"
