@@ -79,7 +79,7 @@ AppWindow::AppWindow(QWidget* parent)
 
     SetGeodesy(GeodesySettings::Load(*ProgramSettings()));
     resize(calculator_->size() + QSize(0, menuBar()->sizeHint().height()));
-    poll_->setInterval(50);
+    poll_->setInterval(20);
     connect(poll_, &QTimer::timeout, this, &AppWindow::PollJob);
 }
 
@@ -165,6 +165,8 @@ void AppWindow::PollJob() {
     worker_.join();
     std::shared_ptr<FileJobResult> result = job_->TakeResult();
     job_.reset();
+    // Gone before the results window shows, so the focus does not fall back on the main window.
+    progress_->hide();
     progress_->deleteLater();
     progress_ = nullptr;
     if (result->cancelled) return;
@@ -175,6 +177,7 @@ void AppWindow::PollJob() {
     auto* window = new ResultsWindow(std::move(result), this);
     window->setWindowFlag(Qt::Window);
     window->show();
+    window->raise();
     window->activateWindow();
 }
 

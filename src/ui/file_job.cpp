@@ -14,6 +14,7 @@
 #include <span>
 #include <sstream>
 #include <string_view>
+#include <thread>
 
 #include "core/constants.h"
 #include "core/errors.h"
@@ -84,6 +85,37 @@ std::string ShellQuote(const std::string& arg) {
     return out + "'";
 }
 
+// Fields `first` and `first + 1` of a record; split in place when no quote comes before them,
+// as for nearly every row.
+bool TwoFields(std::string_view record, std::size_t first, std::vector<std::string>& scratch,
+               std::string_view& a, std::string_view& b) {
+    constexpr auto npos = std::string_view::npos;
+    // An unquoted field holds no comma: the engine quotes every field that has one.
+    const auto unquotedAt = [record](std::size_t at) {
+        return at >= record.size() || record[at] != '"';
+    };
+    std::size_t at = 0;
+    bool plain = true;
+    for (std::size_t k = 0; k < first && plain; ++k) {
+        const std::size_t comma = record.find(',', at);
+        plain = unquotedAt(at) && comma != npos;
+        at = comma + 1;
+    }
+    if (plain && unquotedAt(at)) {
+        const std::size_t comma = record.find(',', at);
+        if (comma != npos && unquotedAt(comma + 1)) {
+            a = record.substr(at, comma - at);
+            b = record.substr(comma + 1, record.find(',', comma + 1) - (comma + 1));
+            return true;
+        }
+    }
+    SplitCsvRecord(record, scratch);
+    if (scratch.size() < first + 2) return false;
+    a = scratch[first];
+    b = scratch[first + 1];
+    return true;
+}
+
 std::optional<double> PackedDegrees(std::string_view text) {
     const std::optional<double> packed = TryParseNumber(text);
     if (!packed) return std::nullopt;
@@ -144,46 +176,53 @@ void FileJob::Run() {
 MapData BuildMapData(const CsvStore& store, const cli::Options& options) {
     MapData map;
     const std::size_t rows = store.RowCount();
-    map.x.reserve(rows);
-    map.y.reserve(rows);
-    map.outside.reserve(rows);
-    std::vector<std::string> fields;
-    const auto add = [&map](double x, double y) {
-        map.x.push_back(x);
-        map.y.push_back(y);
-        map.outside.push_back(false);
-    };
+    map.x.assign(rows, NAN);
+    map.y.assign(rows, NAN);
+    map.outside.assign(rows, 0);
+    const bool zone = options.mode == cli::Mode::Zone;
+    map.geographic = !zone;
+    map.meridian = zone ? FalseEasting : options.meridians.lo;
+    // Forward: the typed L and B; inverse: the computed L and B; zone: the computed X2, Y2.
+    const std::size_t first = options.mode == cli::Mode::Forward ? 1 : 3;
 
-    if (options.mode != cli::Mode::Zone) {
-        map.meridian = options.meridians.lo;
-        // Forward: the typed L and B; inverse: the computed ones.
-        const std::size_t first = options.mode == cli::Mode::Forward ? 1 : 3;
-        for (std::size_t i = 0; i < rows; ++i) {
-            SplitCsvRecord(store.Row(i), fields);
-            if (fields.size() < first + 2) continue;
-            const auto l = PackedDegrees(fields[first]);
-            const auto b = PackedDegrees(fields[first + 1]);
-            if (!l || !b) continue;
-            add(*l, *b);
-            map.outside.back() = std::abs(*l - map.meridian) > 3;
+    // A million rows are read in a few threads, each with its own range of rows.
+    const auto place = [&](std::size_t begin, std::size_t end) {
+        std::vector<std::string> scratch;
+        for (std::size_t i = begin; i < end; ++i) {
+            std::string_view a, b;
+            if (!TwoFields(store.Row(i), first, scratch, a, b)) continue;
+            if (zone) {
+                const auto north = TryParseNumber(a);
+                const auto east = TryParseNumber(b);
+                if (!north || !east) continue;
+                map.x[i] = *east;
+                map.y[i] = *north;
+            } else {
+                const auto l = PackedDegrees(a);
+                const auto lat = PackedDegrees(b);
+                if (!l || !lat) continue;
+                map.x[i] = *l;
+                map.y[i] = *lat;
+                map.outside[i] = std::abs(*l - map.meridian) > 3;
+            }
         }
-        return map;
-    }
+    };
+    const std::size_t threads =
+        rows < 50000 ? 1 : std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, 4);
+    std::vector<std::thread> pool;
+    for (std::size_t t = 1; t < threads; ++t)
+        pool.emplace_back(place, rows * t / threads, rows * (t + 1) / threads);
+    place(0, rows / threads);
+    for (std::thread& t : pool) t.join();
+    if (!zone) return map;
 
-    map.geographic = false;
-    map.meridian = FalseEasting;
     double low = HUGE_VAL, high = -HUGE_VAL;
-    for (std::size_t i = 0; i < rows; ++i) {
-        SplitCsvRecord(store.Row(i), fields);
-        if (fields.size() < 5) continue;
-        const auto north = TryParseNumber(fields[3]);
-        const auto east = TryParseNumber(fields[4]);
-        if (!north || !east) continue;
-        add(*east, *north);
-        low = std::min(low, *north);
-        high = std::max(high, *north);
+    for (double north : map.y) {
+        if (!std::isfinite(north)) continue;
+        low = std::min(low, north);
+        high = std::max(high, north);
     }
-    if (map.x.empty()) return map;
+    if (!(low <= high)) return map;
 
     // The band's edges, meridian ± 3°, over the latitudes the points span (and a little more).
     const EllipsoidConstants c = EllipsoidConstants::Load();
@@ -204,6 +243,7 @@ MapData BuildMapData(const CsvStore& store, const cli::Options& options) {
     if (halfWidth.empty()) return map;
     for (std::size_t i = 0; i < map.x.size(); ++i) {
         const double north = map.y[i];
+        if (!std::isfinite(north)) continue;
         auto at =
             std::lower_bound(halfWidth.begin(), halfWidth.end(), std::make_pair(north, -HUGE_VAL));
         double width;
@@ -216,7 +256,7 @@ MapData BuildMapData(const CsvStore& store, const cli::Options& options) {
             const auto& [x1, w1] = *at;
             width = x1 > x0 ? w0 + (w1 - w0) * (north - x0) / (x1 - x0) : w0;
         }
-        map.outside[i] = std::abs(map.x[i] - FalseEasting) > width;
+        map.outside[i] = std::abs(map.x[i] - FalseEasting) > width;  // NaN: not outside
     }
     return map;
 }

@@ -16,9 +16,9 @@ namespace quorvel {
 // forward and inverse computations, easting and northing in metres for the zone change.
 struct MapData {
     bool geographic = true;
-    double meridian = 0;  // decimal degrees (geographic) or the easting of the meridian
-    std::vector<double> x, y;
-    std::vector<bool> outside;  // more than 3° from the central meridian
+    double meridian = 0;       // decimal degrees (geographic) or the easting of the meridian
+    std::vector<double> x, y;  // NaN where a row gives no point
+    std::vector<std::uint8_t> outside;  // more than 3° from the central meridian
     // For the zone change: the band's edges (meridian ± 3°) as (easting, northing) polylines.
     std::vector<std::pair<double, double>> westEdge, eastEdge;
 };

@@ -30,13 +30,14 @@ PointMap::PointMap(std::shared_ptr<const FileJobResult> result, QWidget* parent)
     const MapData& m = result_->map;
     double x0 = m.meridian, x1 = m.meridian, y0 = HUGE_VAL, y1 = -HUGE_VAL;
     for (std::size_t i = 0; i < m.x.size(); ++i) {
+        if (!std::isfinite(m.x[i]) || !std::isfinite(m.y[i])) continue;
         x0 = std::min(x0, m.x[i]);
         x1 = std::max(x1, m.x[i]);
         y0 = std::min(y0, m.y[i]);
         y1 = std::max(y1, m.y[i]);
     }
-    if (m.x.empty()) y0 = y1 = 0;
-    const double pad = m.geographic ? 0.05 : 1000;
+    if (y0 > y1) y0 = y1 = 0;  // no point at all
+    const double pad = std::max({x1 - x0, y1 - y0, m.geographic ? 0.1 : 10000.0}) * 0.05;
     all_ = QRectF(QPointF(x0 - pad, y0 - pad), QPointF(x1 + pad, y1 + pad));
     view_ = all_;
 }
@@ -111,7 +112,9 @@ void PointMap::paintEvent(QPaintEvent*) {
     const MapData& m = result_->map;
     const double top = view_.bottom(), bottom = view_.top();
 
-    // The band, then the meridian.
+    // The band, the meridian and the points inside the frame; the labels around it.
+    const QRect plot(kMargin, kMargin, width() - 2 * kMargin, height() - 2 * kMargin);
+    p.setClipRect(plot);
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(235, 245, 235));
     if (m.geographic) {
@@ -131,6 +134,7 @@ void PointMap::paintEvent(QPaintEvent*) {
 
     if (stale_ || points_.size() != size()) Render();
     p.drawImage(0, 0, points_);
+    p.setClipping(false);
 
     // Axis labels at the corners of the view.
     p.setPen(Qt::black);
@@ -146,7 +150,7 @@ void PointMap::paintEvent(QPaintEvent*) {
                AxisText(bottom, m.geographic));
     p.setPen(QColor(160, 160, 160));
     p.setBrush(Qt::NoBrush);
-    p.drawRect(QRect(kMargin, kMargin, width() - 2 * kMargin, height() - 2 * kMargin));
+    p.drawRect(plot);
 }
 
 void PointMap::resizeEvent(QResizeEvent*) {

@@ -106,8 +106,7 @@ ResultsWindow::ResultsWindow(std::shared_ptr<const FileJobResult> result, QWidge
     auto* sideBySide = new QSplitter(Qt::Horizontal, this);
     sideBySide->addWidget(table_);
     sideBySide->addWidget(map_);
-    sideBySide->setStretchFactor(0, 3);
-    sideBySide->setStretchFactor(1, 2);
+    sideBySide->setSizes({600, 380});
     auto* stacked = new QSplitter(Qt::Vertical, this);
     stacked->addWidget(sideBySide);
     stacked->addWidget(rejected);

@@ -68,7 +68,7 @@ wait_focus() {
 # blanks around values and a mistyped line.
 points="$out/points.csv"
 printf '%s\r\n' 'name,X,Y' 'P1,3380000,612345.678' '"Hill, north",3376628.3754,547196.5246' \
-    '# checked twice' '水塔, 3381234.5 , 498765.4321' 'P4,3382000,abc' 'P5,3390000.25,401234.5' \
+    '# checked twice' '水塔, 3381234.5 , 498765.4321' 'P4,3382000,abc' 'P5,3390000.25,401234.5' 'P6,3385000,830000' \
     >"$points"
 
 "$program" >"$log" 2>&1 &
@@ -90,8 +90,10 @@ xdotool key Down          # 大地反算
 xdotool key Tab
 xdotool type --delay 20 -- 117
 xdotool key Return
+results=$(timeout "$wait_s" xdotool search --sync --all --onlyvisible --pid "$pid" \
+    --name '^计算结果 — points\.csv$' | head -n 1) || true
+[ -n "$results" ] || fail "the results window did not appear"
 wait_focus '^计算结果 — points\.csv$'
-results=$focused
 sleep 0.5
 import -window "$results" "$out/results-window.png"
 

@@ -1,7 +1,9 @@
 // The window's file computation and settings: the stored CSV against quorvel-batch's own bytes,
 // the results model, and the rules of the two dialogs.
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QSettings>
@@ -137,7 +139,7 @@ class AppTest : public QObject {
         // The map: L and B in degrees, the point 4° east of Lo outside the band.
         QCOMPARE(result->map.x.size(), std::size_t{3});
         QCOMPARE(result->map.x[0], 116.5125);
-        QCOMPARE(result->map.outside, (std::vector<bool>{false, false, true}));
+        QCOMPARE(result->map.outside, (std::vector<std::uint8_t>{0, 0, 1}));
 
         // The export is a byte order mark and those bytes.
         const QString exported = dir_.filePath(QStringLiteral("out.csv"));
@@ -154,7 +156,7 @@ class AppTest : public QObject {
         choice.lo = QStringLiteral("117");
         choice.ls = QStringLiteral("117");
         auto [moved, movedCli] = RunBoth(choice, zone);
-        QCOMPARE(moved->map.outside, (std::vector<bool>{false, true}));
+        QCOMPARE(moved->map.outside, (std::vector<std::uint8_t>{0, 1}));
         QVERIFY(moved->map.westEdge.front().first < 500000);
         QVERIFY(moved->map.eastEdge.front().first > 500000);
     }
@@ -302,6 +304,24 @@ class AppTest : public QObject {
         MainWindow* calculator = window.calculator();
         QCOMPARE(calculator->mapTo(&window, QPoint(0, 0)).y(), window.menuBar()->height());
         QVERIFY(calculator->height() >= calculator->pxY(10215));
+
+        // A file dropped on the window opens 从文件计算 with it.
+        const QString path = WriteFile("dropped.csv", "P1,116.3045,30.3030\n");
+        QMimeData mime;
+        mime.setUrls({QUrl::fromLocalFile(path)});
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, {});
+        QApplication::sendEvent(&window, &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, {});
+        QApplication::sendEvent(&window, &drop);
+        QString opened;
+        QTimer::singleShot(0, [&opened] {
+            QTRY_VERIFY(qobject_cast<FileComputeDialog*>(QApplication::activeModalWidget()));
+            auto* dialog = QApplication::activeModalWidget();
+            opened = dialog->findChild<QLabel*>()->text();
+            dialog->close();
+        });
+        QTRY_VERIFY(opened.endsWith(QStringLiteral("dropped.csv")));
     }
 };
 
