@@ -238,7 +238,10 @@ void AppWindow::dropEvent(QDropEvent* event) {
 }
 
 void AppWindow::closeEvent(QCloseEvent* event) {
+    // Closing the window ends the program, results windows included.
     StopJob();
+    for (ResultsWindow* results : findChildren<ResultsWindow*>(Qt::FindDirectChildrenOnly))
+        results->close();
     event->accept();
 }
 
