@@ -114,16 +114,21 @@ void AppWindow::OpenFile(const QString& path) {
                              QStringLiteral("无法读取 %1").arg(QDir::toNativeSeparators(path)));
         return;
     }
-    FileComputeDialog dialog(path, geodesy_.Describe(), this);
-    if (dialog.exec() != QDialog::Accepted) return;
-    std::vector<std::string> args = BatchArguments(dialog.choice(), path);
-    if (!geodesy_.IsDefault()) {
+    // The engine computes with the settings or not at all: never silently with others.
+    const std::vector<std::string> geodesy = GeodesyArguments(geodesy_);
+    std::vector<std::string> probe{"--lo=117"};
+    probe.insert(probe.end(), geodesy.begin(), geodesy.end());
+    if (!geodesy.empty() && !EngineTakes(probe)) {
         QMessageBox::warning(
             this, windowTitle(),
             QStringLiteral("此版本的计算引擎只能按克拉索夫斯基椭球与传统级数计算文件。"
                            "请在“设置 › 椭球与算法”中选回默认。"));
         return;
     }
+    FileComputeDialog dialog(path, geodesy_.Describe(), this);
+    if (dialog.exec() != QDialog::Accepted) return;
+    std::vector<std::string> args = BatchArguments(dialog.choice(), path);
+    args.insert(args.begin() + 1, geodesy.begin(), geodesy.end());
     StartJob(args);
 }
 

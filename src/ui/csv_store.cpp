@@ -34,6 +34,7 @@ void CsvStore::Store(std::string_view record) {
         headerSeen_ = true;
         headerBytes_ = record;
         header_ = record.substr(0, record.size() - (record.ends_with("\r\n") ? 2 : 1));
+        if (header_.starts_with(kBom)) header_.erase(0, kBom.size());
         return;
     }
     if (blocks_.empty() || used_.back() + record.size() > kBlock) {

@@ -18,7 +18,8 @@ class CsvStore : public cli::ByteSink {
   public:
     void Write(const char* data, std::size_t size) override;
 
-    // The header record and the data records, without their line end.
+    // The header record (without a byte order mark) and the data records, without their line
+    // end.
     std::string_view Header() const { return header_; }
     std::size_t RowCount() const { return rowStart_.size(); }
     std::string_view Row(std::size_t row) const;
@@ -26,6 +27,10 @@ class CsvStore : public cli::ByteSink {
     // Every byte written, header first, in the order written.
     void WriteAll(cli::ByteSink& sink) const;
     std::uint64_t ByteSize() const;
+    // Whether the engine wrote a UTF-8 byte order mark first.
+    bool HasBom() const { return std::string_view(headerBytes_).starts_with(kBom); }
+
+    static constexpr std::string_view kBom = "\xEF\xBB\xBF";
 
   private:
     void Store(std::string_view record);  // one record with its line end

@@ -69,9 +69,24 @@ std::vector<std::string> BatchArguments(const FileComputeChoice& c, const QStrin
     if (c.zonePrefix) args.push_back("--zone-prefix");
     if (c.gb18030) args.push_back("--encoding=gb18030");
     if (c.header) args.push_back("--header");
+    // The CSV kept is then the CSV exported, mark and all.
+    static const bool bom = EngineTakes({"--lo=117", "--bom"});
+    if (bom) args.push_back("--bom");
     args.push_back("--");
     args.push_back(QFile::encodeName(path).toStdString());
     return args;
+}
+
+bool EngineTakes(const std::vector<std::string>& extra) {
+    std::vector<std::string> args{"forward"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    const std::vector<std::string_view> views(args.begin(), args.end());
+    try {
+        cli::ParseArguments(views, false);
+        return true;
+    } catch (const cli::UsageError&) {
+        return false;
+    }
 }
 
 QString CheckMeridian(const QString& label, const QString& text) {
@@ -198,27 +213,16 @@ FileComputeDialog::FileComputeDialog(const QString& path, const QString& setting
     for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 
     // Options the engine of this build lacks stay visible but cannot be chosen.
-    const auto engineTakes = [](std::vector<std::string> extra) {
-        std::vector<std::string> args{"forward"};
-        args.insert(args.end(), extra.begin(), extra.end());
-        std::vector<std::string_view> views(args.begin(), args.end());
-        try {
-            cli::ParseArguments(views, false);
-            return true;
-        } catch (const cli::UsageError&) {
-            return false;
-        }
-    };
     const QString missing = QStringLiteral("此版本的计算引擎尚不支持");
-    if (!engineTakes({"--zone=6"})) {
+    if (!EngineTakes({"--zone=6"})) {
         zone_->setEnabled(false);
         zone_->setToolTip(missing);
     }
-    if (!engineTakes({"--lo=117", "--zone-prefix"})) {
+    if (!EngineTakes({"--lo=117", "--zone-prefix"})) {
         prefix_->setEnabled(false);
         prefix_->setToolTip(missing);
     }
-    if (!engineTakes({"--lo=117", "--encoding=gb18030"})) {
+    if (!EngineTakes({"--lo=117", "--encoding=gb18030"})) {
         encoding_->setEnabled(false);
         encoding_->setToolTip(missing);
     }

@@ -152,7 +152,8 @@ bool ResultsWindow::WriteCsv(const FileJobResult& result, const QString& path, Q
     }
     try {
         SaveFileSink sink(file);
-        sink.Write("\xEF\xBB\xBF", 3);  // so that Excel reads the names as UTF-8
+        // The mark makes Excel read the names as UTF-8; an engine run with --bom wrote it already.
+        if (!result.store.HasBom()) sink.Write(CsvStore::kBom.data(), CsvStore::kBom.size());
         result.store.WriteAll(sink);
     } catch (const cli::IoError& e) {
         *error = QString::fromStdString(e.what());

@@ -63,6 +63,15 @@ QString EllipsoidName(Ellipsoid ellipsoid) {
     return QStringLiteral("自定义 a 与 1/f");
 }
 
+std::vector<std::string> GeodesyArguments(const GeodesySettings& g) {
+    if (g.IsDefault()) return {};
+    const std::string ellipsoid = g.ellipsoid == Ellipsoid::Custom
+                                      ? ShortestText(g.a) + "," + ShortestText(g.rf)
+                                      : Find(g.ellipsoid).key;
+    return {"--ellipsoid=" + ellipsoid,
+            g.method == Method::Classic ? "--method=classic" : "--method=exact"};
+}
+
 QString MethodName(Method method) {
     return method == Method::Classic ? QStringLiteral("传统级数") : QStringLiteral("精确");
 }

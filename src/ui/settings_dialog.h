@@ -2,6 +2,8 @@
 
 #include <QDialog>
 #include <QString>
+#include <string>
+#include <vector>
 
 class QComboBox;
 class QLineEdit;
@@ -32,6 +34,9 @@ struct GeodesySettings {
     void Save(QSettings& settings) const;
     bool operator==(const GeodesySettings&) const = default;
 };
+
+// quorvel-batch's options for the settings; none for the default.
+std::vector<std::string> GeodesyArguments(const GeodesySettings& settings);
 
 // The named ellipsoids in the order the dialog lists them.
 QString EllipsoidName(GeodesySettings::Ellipsoid ellipsoid);
