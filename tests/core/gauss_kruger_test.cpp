@@ -130,6 +130,8 @@ TEST(GaussKruger, OutsideTheDomainThrows) {
         EXPECT_THROW(gk.Forward(30, NAN, 117), OutOfDomainError);
         EXPECT_THROW(gk.Inverse(3e6, INFINITY, 117), OutOfDomainError);
         EXPECT_THROW(gk.Zone(3e6, 5e5, 117, NAN), OutOfDomainError);
+        EXPECT_THROW(gk.Inverse(1e300, 1e300, 117), OutOfDomainError);
+        EXPECT_THROW(gk.Zone(-1e300, 1e300, 117, 120), OutOfDomainError);
     }
     const GaussKruger exact(Method::Exact);
     EXPECT_NO_THROW(exact.Forward(30, 152, 117));
