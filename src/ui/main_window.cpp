@@ -14,9 +14,10 @@
 #include <vector>
 
 #include "batch/batch.h"
+#include "batch/report_input.h"
 #include "core/errors.h"
-#include "ui/fonts.h"
-#include "ui/report_printer.h"
+#include "print/fonts.h"
+#include "print/report_printer.h"
 
 namespace quorvel {
 namespace {
@@ -148,6 +149,21 @@ QStyle* ClassicButtonStyle() {
 
 int ToPixels(int twips, int dpi) {
     return qRound(twips * dpi / 1440.0);
+}
+
+// Tells the user where a saved report went, or why printing failed; silent otherwise.
+void ShowPrintResult(QWidget* parent, const PrintResult& result) {
+    switch (result.outcome) {
+        case PrintOutcome::SavedAsPdf:
+            QMessageBox::information(parent, QStringLiteral("Quorvel"), result.message);
+            break;
+        case PrintOutcome::Failed:
+            QMessageBox::warning(parent, QStringLiteral("Quorvel"), result.message);
+            break;
+        case PrintOutcome::NothingToPrint:
+        case PrintOutcome::Printed:
+            break;
+    }
 }
 
 }  // namespace
@@ -295,7 +311,7 @@ void MainWindow::command3_click() {
 }
 
 void MainWindow::Command4_Click() {
-    RunHandler([this] { ShowPrintResult(this, PrintStoredBatch(state_)); });
+    RunHandler([this] { ShowPrintResult(this, PrintBatchReport(ReportInputFrom(state_))); });
 }
 
 void MainWindow::paintEvent(QPaintEvent* event) {

@@ -19,8 +19,8 @@
 
 #include "cli/run.h"
 #include "core/constants.h"
+#include "print/report_printer.h"
 #include "ui/point_map.h"
-#include "ui/report_printer.h"
 #include "ui/results_model.h"
 
 namespace quorvel {
@@ -54,6 +54,15 @@ void FitColumns(QTableView* table) {
             width =
                 std::max(width, fm.horizontalAdvance(model->index(r, c).data().toString()) + 16);
         table->setColumnWidth(c, std::min(width, 360));
+    }
+}
+
+// Where a saved report went, or why printing failed; silent when it printed.
+void ShowPrintOutcome(QWidget* parent, const PrintResult& result) {
+    if (result.outcome == PrintOutcome::SavedAsPdf) {
+        QMessageBox::information(parent, parent->windowTitle(), result.message);
+    } else if (result.outcome == PrintOutcome::Failed) {
+        QMessageBox::warning(parent, parent->windowTitle(), result.message);
     }
 }
 
@@ -234,7 +243,7 @@ void ResultsWindow::PrintReport() {
         data.rows.push_back(
             {ValueCell(fields[1]), ValueCell(fields[2]), ValueCell(r.first), ValueCell(r.second)});
     }
-    ShowPrintResult(this, quorvel::PrintReport(BuildReport(cli::ToReportInput(data)),
+    ShowPrintOutcome(this, quorvel::PrintReport(BuildReport(cli::ToReportInput(data)),
                                                static_cast<int>(o.mode)));
 }
 

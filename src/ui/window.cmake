@@ -5,7 +5,7 @@ add_library(quorvel_window STATIC
     qt_io.cpp
     qt_io.h
 )
-target_link_libraries(quorvel_window PUBLIC quorvel_batch quorvel_print quorvel_fonts Qt6::Widgets)
+target_link_libraries(quorvel_window PUBLIC quorvel_batch quorvel_print Qt6::Widgets)
 
 # The menu bar above it, and whole files computed by quorvel-batch's engine.
 add_library(quorvel_app STATIC

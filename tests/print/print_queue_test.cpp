@@ -7,10 +7,11 @@
 #include <QPrinterInfo>
 #include <QThread>
 
+#include "batch/report_input.h"
 #include "csv_fixture.h"
+#include "print/report_printer.h"
 #include "print_test_util.h"
 #include "report/batch_session.h"
-#include "ui/report_printer.h"
 
 namespace quorvel {
 namespace {
@@ -47,7 +48,7 @@ TEST(PrintQueue, StoredBatchArrivesAtTheDefaultQueueAsTheReport) {
 
     // Nothing to print: not even an empty job may reach the queue.
     Session s;
-    EXPECT_EQ(PrintStoredBatch(s.state).outcome, PrintOutcome::NothingToPrint);
+    EXPECT_EQ(PrintBatchReport(ReportInputFrom(s.state)).outcome, PrintOutcome::NothingToPrint);
 
     // Three points of the reference results, one of them re-entered after a refusal.
     const auto rows = testing::ReadFixture("forward.csv");
@@ -61,7 +62,7 @@ TEST(PrintQueue, StoredBatchArrivesAtTheDefaultQueueAsTheReport) {
     for (const auto* row : used) points.push_back({"P", row->at("L_text"), row->at("B_text")});
     s.Forward(points, "117");
 
-    const PrintResult printed = PrintStoredBatch(s.state);
+    const PrintResult printed = PrintBatchReport(ReportInputFrom(s.state));
     ASSERT_EQ(printed.outcome, PrintOutcome::Printed) << printed.message.toStdString();
     EXPECT_EQ(printed.printer, queue);
     ASSERT_EQ(WaitForJobs(jobs, 1), QStringList{"job-1.pdf"})
@@ -84,7 +85,7 @@ TEST(PrintQueue, StoredBatchArrivesAtTheDefaultQueueAsTheReport) {
 
     // A count typed later without a batch changes nothing: the same report, a second time.
     s.Run(4, 9, {});
-    ASSERT_EQ(PrintStoredBatch(s.state).outcome, PrintOutcome::Printed);
+    ASSERT_EQ(PrintBatchReport(ReportInputFrom(s.state)).outcome, PrintOutcome::Printed);
     ASSERT_EQ(WaitForJobs(jobs, 2), (QStringList{"job-1.pdf", "job-2.pdf"}));
     EXPECT_EQ(PdfLines(QDir(jobs).filePath("job-2.pdf")), lines);
 }

@@ -4,12 +4,10 @@
 #include <QString>
 #include <vector>
 
-#include "batch/batch_state.h"
 #include "report/report.h"
 
 class QPaintDevice;
 class QPagedPaintDevice;
-class QWidget;
 
 namespace quorvel {
 
@@ -55,12 +53,8 @@ QString ReportPdfBaseName(int mode, const QDateTime& when);
 PrintResult PrintReport(const Report& report, int mode,
                         const QDateTime& now = QDateTime::currentDateTime());
 
-// The print button: the completed batch of the current type, as PrintReport. Reads the state
-// only.
-PrintResult PrintStoredBatch(const BatchState& state,
+// The print button: the report of a completed batch, as PrintReport.
+PrintResult PrintBatchReport(const ReportInput& input,
                              const QDateTime& now = QDateTime::currentDateTime());
-
-// Tells the user where a saved report went, or why printing failed; silent otherwise.
-void ShowPrintResult(QWidget* parent, const PrintResult& result);
 
 }  // namespace quorvel

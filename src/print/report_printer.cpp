@@ -1,4 +1,4 @@
-#include "ui/report_printer.h"
+#include "print/report_printer.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -9,7 +9,6 @@
 #include <QFileInfo>
 #include <QFont>
 #include <QFontMetrics>
-#include <QMessageBox>
 #include <QPageLayout>
 #include <QPainter>
 #include <QPdfWriter>
@@ -23,7 +22,7 @@
 #include <map>
 #include <memory>
 
-#include "ui/fonts.h"
+#include "print/fonts.h"
 
 namespace quorvel {
 namespace {
@@ -260,23 +259,8 @@ PrintResult PrintReport(const Report& report, int mode, const QDateTime& now) {
     return result;
 }
 
-PrintResult PrintStoredBatch(const BatchState& state, const QDateTime& now) {
-    const ReportInput input = ReportInputFrom(state);
+PrintResult PrintBatchReport(const ReportInput& input, const QDateTime& now) {
     return PrintReport(BuildReport(input), input.mode, now);
-}
-
-void ShowPrintResult(QWidget* parent, const PrintResult& result) {
-    switch (result.outcome) {
-        case PrintOutcome::SavedAsPdf:
-            QMessageBox::information(parent, QStringLiteral("Quorvel"), result.message);
-            break;
-        case PrintOutcome::Failed:
-            QMessageBox::warning(parent, QStringLiteral("Quorvel"), result.message);
-            break;
-        case PrintOutcome::NothingToPrint:
-        case PrintOutcome::Printed:
-            break;
-    }
 }
 
 }  // namespace quorvel
