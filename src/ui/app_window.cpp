@@ -89,6 +89,7 @@ AppWindow::~AppWindow() {
 
 void AppWindow::SetGeodesy(const GeodesySettings& settings) {
     geodesy_ = settings;
+    calculator_->state().Projection = ProjectionFor(geodesy_);
     setWindowTitle(WindowTitleFor(geodesy_));
 }
 

@@ -244,7 +244,7 @@ void ResultsWindow::PrintReport() {
             {ValueCell(fields[1]), ValueCell(fields[2]), ValueCell(r.first), ValueCell(r.second)});
     }
     ShowPrintOutcome(this, quorvel::PrintReport(BuildReport(cli::ToReportInput(data)),
-                                               static_cast<int>(o.mode)));
+                                                static_cast<int>(o.mode)));
 }
 
 }  // namespace quorvel

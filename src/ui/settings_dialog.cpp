@@ -12,28 +12,29 @@
 #include <cmath>
 #include <optional>
 
+#include "core/ellipsoid.h"
 #include "core/number_text.h"
 
 namespace quorvel {
 namespace {
 
-using Ellipsoid = GeodesySettings::Ellipsoid;
-using Method = GeodesySettings::Method;
+using EllipsoidId = GeodesySettings::Ellipsoid;
+using MethodId = GeodesySettings::Method;
 
 struct Named {
-    Ellipsoid id;
+    EllipsoidId id;
     const char* key;  // in the settings file
     double a, rf;
 };
 constexpr Named kEllipsoids[] = {
-    {Ellipsoid::Krassovsky, "krassovsky", 6378245, 298.3},
-    {Ellipsoid::Xian80, "xian80", 6378140, 298.257},
-    {Ellipsoid::Cgcs2000, "cgcs2000", 6378137, 298.257222101},
-    {Ellipsoid::Wgs84, "wgs84", 6378137, 298.257223563},
-    {Ellipsoid::Custom, "custom", 0, 0},
+    {EllipsoidId::Krassovsky, "krassovsky", 6378245, 298.3},
+    {EllipsoidId::Xian80, "xian80", 6378140, 298.257},
+    {EllipsoidId::Cgcs2000, "cgcs2000", 6378137, 298.257222101},
+    {EllipsoidId::Wgs84, "wgs84", 6378137, 298.257223563},
+    {EllipsoidId::Custom, "custom", 0, 0},
 };
 
-const Named& Find(Ellipsoid id) {
+const Named& Find(EllipsoidId id) {
     return kEllipsoids[static_cast<int>(id)];
 }
 
@@ -47,17 +48,17 @@ std::optional<double> ReadNumber(const QString& text) {
 
 }  // namespace
 
-QString EllipsoidName(Ellipsoid ellipsoid) {
+QString EllipsoidName(EllipsoidId ellipsoid) {
     switch (ellipsoid) {
-        case Ellipsoid::Krassovsky:
+        case EllipsoidId::Krassovsky:
             return QStringLiteral("克拉索夫斯基 (北京1954)");
-        case Ellipsoid::Xian80:
+        case EllipsoidId::Xian80:
             return QStringLiteral("IAG-75 (西安1980)");
-        case Ellipsoid::Cgcs2000:
+        case EllipsoidId::Cgcs2000:
             return QStringLiteral("CGCS2000");
-        case Ellipsoid::Wgs84:
+        case EllipsoidId::Wgs84:
             return QStringLiteral("WGS 84");
-        case Ellipsoid::Custom:
+        case EllipsoidId::Custom:
             break;
     }
     return QStringLiteral("自定义 a 与 1/f");
@@ -65,19 +66,19 @@ QString EllipsoidName(Ellipsoid ellipsoid) {
 
 std::vector<std::string> GeodesyArguments(const GeodesySettings& g) {
     if (g.IsDefault()) return {};
-    const std::string ellipsoid = g.ellipsoid == Ellipsoid::Custom
+    const std::string ellipsoid = g.ellipsoid == EllipsoidId::Custom
                                       ? ShortestText(g.a) + "," + ShortestText(g.rf)
                                       : Find(g.ellipsoid).key;
     return {"--ellipsoid=" + ellipsoid,
-            g.method == Method::Classic ? "--method=classic" : "--method=exact"};
+            g.method == MethodId::Classic ? "--method=classic" : "--method=exact"};
 }
 
-QString MethodName(Method method) {
-    return method == Method::Classic ? QStringLiteral("传统级数") : QStringLiteral("精确");
+QString MethodName(MethodId method) {
+    return method == MethodId::Classic ? QStringLiteral("传统级数") : QStringLiteral("精确");
 }
 
 QString GeodesySettings::Describe() const {
-    const QString name = ellipsoid == Ellipsoid::Custom
+    const QString name = ellipsoid == EllipsoidId::Custom
                              ? QStringLiteral("a = %1, 1/f = %2").arg(Number(a), Number(rf))
                              : EllipsoidName(ellipsoid);
     return name + QStringLiteral(", ") + MethodName(method);
@@ -89,12 +90,40 @@ QString WindowTitleFor(const GeodesySettings& settings) {
 }
 
 QString CheckCustomEllipsoid(double a, double rf) {
-    // The Earth's ellipsoids in use lie far inside these bounds; outside them a typing slip
-    // (km for m, f for 1/f) is the likelier story.
-    if (!(a >= 6300000 && a <= 6400000))
-        return QStringLiteral("长半轴 a 应在 6300000 到 6400000 米之间");
-    if (!(rf >= 250 && rf <= 350)) return QStringLiteral("扁率倒数 1/f 应在 250 到 350 之间");
+    // The core's bounds for a plausible Earth ellipsoid: outside them a typing slip (km for m,
+    // f for 1/f) is the likelier story.
+    if (!(a >= kMinSemiMajorAxis && a <= kMaxSemiMajorAxis))
+        return QStringLiteral("长半轴 a 应在 %1 到 %2 米之间")
+            .arg(Number(kMinSemiMajorAxis), Number(kMaxSemiMajorAxis));
+    if (!(rf >= kMinInverseFlattening && rf <= kMaxInverseFlattening))
+        return QStringLiteral("扁率倒数 1/f 应在 %1 到 %2 之间")
+            .arg(Number(kMinInverseFlattening), Number(kMaxInverseFlattening));
     return {};
+}
+
+ProjectionChoice ProjectionFor(const GeodesySettings& g) {
+    if (g.IsDefault()) return {};
+    Ellipsoid e;
+    switch (g.ellipsoid) {
+        case EllipsoidId::Krassovsky:
+            e = Krassovsky();
+            break;
+        case EllipsoidId::Xian80:
+            e = Xian80();
+            break;
+        case EllipsoidId::Cgcs2000:
+            e = Cgcs2000();
+            break;
+        case EllipsoidId::Wgs84:
+            e = Wgs84();
+            break;
+        case EllipsoidId::Custom:
+            e = MakeEllipsoid(ShortestText(g.a) + "," + ShortestText(g.rf), g.a, g.rf);
+            break;
+    }
+    const Method method =
+        g.method == MethodId::Classic ? quorvel::Method::Classic : quorvel::Method::Exact;
+    return {std::make_shared<GaussKruger>(method, e), g.Describe().toStdString()};
 }
 
 GeodesySettings GeodesySettings::Load(QSettings& s) {
@@ -106,19 +135,19 @@ GeodesySettings GeodesySettings::Load(QSettings& s) {
         g.a = n.a;
         g.rf = n.rf;
     }
-    if (g.ellipsoid == Ellipsoid::Custom) {
+    if (g.ellipsoid == EllipsoidId::Custom) {
         g.a = s.value(QStringLiteral("geodesy/a")).toDouble();
         g.rf = s.value(QStringLiteral("geodesy/rf")).toDouble();
         if (!CheckCustomEllipsoid(g.a, g.rf).isEmpty()) return {};
     }
     const bool exact = s.value(QStringLiteral("geodesy/method")).toString() == u"exact";
-    g.method = exact || g.ellipsoid != Ellipsoid::Krassovsky ? Method::Exact : Method::Classic;
+    g.method = exact || g.ellipsoid != EllipsoidId::Krassovsky ? MethodId::Exact : MethodId::Classic;
     return g;
 }
 
 void GeodesySettings::Save(QSettings& s) const {
     s.setValue(QStringLiteral("geodesy/ellipsoid"), QLatin1String(Find(ellipsoid).key));
-    if (ellipsoid == Ellipsoid::Custom) {
+    if (ellipsoid == EllipsoidId::Custom) {
         s.setValue(QStringLiteral("geodesy/a"), a);
         s.setValue(QStringLiteral("geodesy/rf"), rf);
     } else {
@@ -126,7 +155,7 @@ void GeodesySettings::Save(QSettings& s) const {
         s.remove(QStringLiteral("geodesy/rf"));
     }
     s.setValue(QStringLiteral("geodesy/method"),
-               method == Method::Classic ? QStringLiteral("classic") : QStringLiteral("exact"));
+               method == MethodId::Classic ? QStringLiteral("classic") : QStringLiteral("exact"));
 }
 
 SettingsDialog::SettingsDialog(const GeodesySettings& settings, QWidget* parent)
@@ -137,8 +166,8 @@ SettingsDialog::SettingsDialog(const GeodesySettings& settings, QWidget* parent)
       method_(new QComboBox(this)) {
     setWindowTitle(QStringLiteral("椭球与算法"));
     for (const Named& n : kEllipsoids) ellipsoid_->addItem(EllipsoidName(n.id));
-    method_->addItem(MethodName(Method::Classic));
-    method_->addItem(MethodName(Method::Exact));
+    method_->addItem(MethodName(MethodId::Classic));
+    method_->addItem(MethodName(MethodId::Exact));
     method_->setToolTip(
         QStringLiteral("传统级数：一直以来的克拉索夫斯基级数；精确：横轴墨卡托的精确解，任何椭球"));
 
@@ -170,8 +199,8 @@ SettingsDialog::SettingsDialog(const GeodesySettings& settings, QWidget* parent)
 }
 
 void SettingsDialog::EllipsoidChosen(int index) {
-    const auto id = static_cast<Ellipsoid>(index);
-    const bool custom = id == Ellipsoid::Custom;
+    const auto id = static_cast<EllipsoidId>(index);
+    const bool custom = id == EllipsoidId::Custom;
     a_->setEnabled(custom);
     rf_->setEnabled(custom);
     if (!custom) {
@@ -180,16 +209,16 @@ void SettingsDialog::EllipsoidChosen(int index) {
     }
     // The series hold for Krassovsky alone.
     auto* model = qobject_cast<QStandardItemModel*>(method_->model());
-    const bool classicAllowed = id == Ellipsoid::Krassovsky;
-    model->item(static_cast<int>(Method::Classic))->setEnabled(classicAllowed);
-    if (!classicAllowed) method_->setCurrentIndex(static_cast<int>(Method::Exact));
+    const bool classicAllowed = id == EllipsoidId::Krassovsky;
+    model->item(static_cast<int>(MethodId::Classic))->setEnabled(classicAllowed);
+    if (!classicAllowed) method_->setCurrentIndex(static_cast<int>(MethodId::Exact));
 }
 
 GeodesySettings SettingsDialog::settings() const {
     GeodesySettings g;
-    g.ellipsoid = static_cast<Ellipsoid>(ellipsoid_->currentIndex());
-    g.method = static_cast<Method>(method_->currentIndex());
-    if (g.ellipsoid == Ellipsoid::Custom) {
+    g.ellipsoid = static_cast<EllipsoidId>(ellipsoid_->currentIndex());
+    g.method = static_cast<MethodId>(method_->currentIndex());
+    if (g.ellipsoid == EllipsoidId::Custom) {
         g.a = ReadNumber(a_->text()).value_or(NAN);
         g.rf = ReadNumber(rf_->text()).value_or(NAN);
     } else {
@@ -201,7 +230,7 @@ GeodesySettings SettingsDialog::settings() const {
 
 void SettingsDialog::accept() {
     const GeodesySettings g = settings();
-    if (g.ellipsoid == Ellipsoid::Custom) {
+    if (g.ellipsoid == EllipsoidId::Custom) {
         const QString problem = CheckCustomEllipsoid(g.a, g.rf);
         if (!problem.isEmpty()) {
             QMessageBox::warning(this, windowTitle(), problem);

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "batch/projection_choice.h"
+
 class QComboBox;
 class QLineEdit;
 class QSettings;
@@ -34,6 +36,9 @@ struct GeodesySettings {
     void Save(QSettings& settings) const;
     bool operator==(const GeodesySettings&) const = default;
 };
+
+// The projection the batches compute with; none for the default (the documented series).
+ProjectionChoice ProjectionFor(const GeodesySettings& settings);
 
 // quorvel-batch's options for the settings; none for the default.
 std::vector<std::string> GeodesyArguments(const GeodesySettings& settings);

@@ -23,8 +23,8 @@
 #include "ui/settings_dialog.h"
 
 using namespace quorvel;
-using Ellipsoid = GeodesySettings::Ellipsoid;
-using Method = GeodesySettings::Method;
+using EllipsoidId = GeodesySettings::Ellipsoid;
+using MethodId = GeodesySettings::Method;
 
 namespace {
 
@@ -213,8 +213,8 @@ class AppTest : public QObject {
         auto* methods = qobject_cast<QStandardItemModel*>(dialog.methodBox()->model());
         QTest::keyClick(dialog.ellipsoidBox(), Qt::Key_Down);
         QTest::keyClick(dialog.ellipsoidBox(), Qt::Key_Down);
-        QCOMPARE(dialog.settings().ellipsoid, Ellipsoid::Cgcs2000);
-        QCOMPARE(dialog.settings().method, Method::Exact);
+        QCOMPARE(dialog.settings().ellipsoid, EllipsoidId::Cgcs2000);
+        QCOMPARE(dialog.settings().method, MethodId::Exact);
         QVERIFY(!methods->item(0)->isEnabled());
         QCOMPARE(dialog.settings().a, 6378137.0);
         dialog.ellipsoidBox()->setCurrentIndex(0);
@@ -239,8 +239,8 @@ class AppTest : public QObject {
     void settingsAreKeptAndTheTitleSaysSo() {
         QCOMPARE(WindowTitleFor({}), QStringLiteral("Quorvel"));
         GeodesySettings cgcs;
-        cgcs.ellipsoid = Ellipsoid::Cgcs2000;
-        cgcs.method = Method::Exact;
+        cgcs.ellipsoid = EllipsoidId::Cgcs2000;
+        cgcs.method = MethodId::Exact;
         QCOMPARE(WindowTitleFor(cgcs), QStringLiteral("Quorvel — CGCS2000, 精确"));
 
         QSettings s(dir_.filePath(QStringLiteral("s.ini")), QSettings::IniFormat);
@@ -250,7 +250,7 @@ class AppTest : public QObject {
         QCOMPARE(GeodesySettings::Load(s), cgcs);
         // The series never stand with another ellipsoid, even from an edited file.
         s.setValue(QStringLiteral("geodesy/method"), QStringLiteral("classic"));
-        QCOMPARE(GeodesySettings::Load(s).method, Method::Exact);
+        QCOMPARE(GeodesySettings::Load(s).method, MethodId::Exact);
         s.setValue(QStringLiteral("geodesy/ellipsoid"), QStringLiteral("custom"));
         s.setValue(QStringLiteral("geodesy/a"), 12);
         QVERIFY(GeodesySettings::Load(s).IsDefault());
@@ -292,6 +292,19 @@ class AppTest : public QObject {
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QCOMPARE(window.windowTitle(), QStringLiteral("Quorvel"));
+        // The batches compute with the setting; the default is the documented series.
+        QVERIFY(!window.calculator()->state().Projection.projection);
+        GeodesySettings cgcs;
+        cgcs.ellipsoid = EllipsoidId::Cgcs2000;
+        cgcs.method = MethodId::Exact;
+        window.SetGeodesy(cgcs);
+        QCOMPARE(window.windowTitle(), QStringLiteral("Quorvel — CGCS2000, 精确"));
+        const auto& chosen = window.calculator()->state().Projection;
+        QVERIFY(chosen.projection && chosen.projection->method() == Method::Exact);
+        QCOMPARE(chosen.projection->ellipsoid().a, 6378137.0);
+        QCOMPARE(chosen.label, std::string("CGCS2000, 精确"));
+        window.SetGeodesy({});
+        QVERIFY(!window.calculator()->state().Projection.projection);
         QStringList menus;
         for (QAction* a : window.menuBar()->actions()) menus << a->text();
         QCOMPARE(menus, (QStringList{"文件(&F)", "设置(&S)", "帮助(&H)"}));
