@@ -130,7 +130,7 @@ sleep 0.3
 xdotool windowfocus "$main"
 wait_focus '^Quorvel$'
 xdotool key alt+s
-sleep 0.3
+sleep 1  # the menu opens, its first entry 椭球与算法… highlighted
 xdotool key Return
 wait_focus '^椭球与算法$'
 xdotool key Down Down
