@@ -1,5 +1,7 @@
 #include "ui/app_window.h"
 
+#include <GeographicLib/Config.h>
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDialog>
@@ -219,14 +221,16 @@ void AppWindow::ShowHelp() {
 }
 
 void AppWindow::ShowAbout() {
-    QMessageBox::about(
-        this, QStringLiteral("关于 Quorvel"),
-        QStringLiteral("<h3>Quorvel %1</h3>"
-                       "<p>高斯-克吕格投影计算：大地正算、大地反算、座标换带。</p>"
-                       "<p>许可：%2</p>"
-                       "<p>使用的库：Qt %3（LGPL-3.0）%4</p>")
-            .arg(QStringLiteral(QUORVEL_VERSION), QStringLiteral(QUORVEL_LICENSE),
-                 QString::fromLatin1(qVersion()), QStringLiteral(QUORVEL_MORE_LIBRARIES)));
+    QMessageBox::about(this, QStringLiteral("关于 Quorvel"),
+                       QStringLiteral("<h3>Quorvel %1</h3>"
+                                      "<p>高斯-克吕格投影计算：大地正算、大地反算、座标换带；"
+                                      "克拉索夫斯基、IAG-75、CGCS2000、WGS 84 及自定义椭球。</p>"
+                                      "<p>许可：版权所有 © 2026 Quorvel 维护者，保留所有权利"
+                                      "（尚未以任何许可发布）。</p>"
+                                      "<p>使用的库：Qt %2（LGPL-3.0），GeographicLib %3（MIT），"
+                                      "GNU C 库的 iconv（LGPL-2.1）。</p>")
+                           .arg(QStringLiteral(QUORVEL_VERSION), QString::fromLatin1(qVersion()),
+                                QStringLiteral(GEOGRAPHICLIB_VERSION_STRING)));
 }
 
 void AppWindow::dragEnterEvent(QDragEnterEvent* event) {

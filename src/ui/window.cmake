@@ -19,10 +19,7 @@ add_library(quorvel_app STATIC
     settings_dialog.cpp
 )
 target_link_libraries(quorvel_app PUBLIC quorvel_window quorvel_cli)
-target_compile_definitions(quorvel_app PRIVATE
-    QUORVEL_VERSION="${PROJECT_VERSION}"
-    QUORVEL_LICENSE="见随附的 copyright 文件"
-    QUORVEL_MORE_LIBRARIES="")
+target_compile_definitions(quorvel_app PRIVATE QUORVEL_VERSION="${PROJECT_VERSION}")
 
 # The program itself, at the top of the build folder where `make run` looks for it.
 add_executable(quorvel main.cpp)

@@ -305,6 +305,13 @@ class AppTest : public QObject {
         QCOMPARE(chosen.label, std::string("CGCS2000, 精确"));
         window.SetGeodesy({});
         QVERIFY(!window.calculator()->state().Projection.projection);
+
+        // 关于 names the version of this build, its licence and the libraries.
+        QString* about = AnswerNextMessageBox();
+        window.ShowAbout();
+        for (const char* part : {"Quorvel " QUORVEL_VERSION "<", "许可", "Qt ", "GeographicLib "})
+            QVERIFY2(about->contains(QString::fromUtf8(part)), qPrintable(*about));
+        delete about;
         QStringList menus;
         for (QAction* a : window.menuBar()->actions()) menus << a->text();
         QCOMPARE(menus, (QStringList{"文件(&F)", "设置(&S)", "帮助(&H)"}));

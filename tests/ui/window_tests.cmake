@@ -32,6 +32,7 @@ set_tests_properties(window_print_e2e PROPERTIES
 # The file computation and the settings, offscreen; the keyboard flow under Xvfb.
 add_executable(app_tests app_test.cpp)
 target_link_libraries(app_tests PRIVATE quorvel_app Qt6::Test)
+target_compile_definitions(app_tests PRIVATE QUORVEL_VERSION="${PROJECT_VERSION}")
 add_test(NAME app_tests COMMAND app_tests)
 set_tests_properties(app_tests PROPERTIES
     TIMEOUT 120
