@@ -68,6 +68,28 @@ void ShowPrintOutcome(QWidget* parent, const PrintResult& result) {
 
 }  // namespace
 
+cli::ReportData ReportDataOf(const FileJobResult& result) {
+    // The report rounds the unrounded results, as the print button does: each point is computed
+    // again from its typed values rather than the CSV's rounded text rounded a second time.
+    const cli::Options& o = result.options;
+    cli::ReportData data;
+    data.mode = o.mode;
+    data.loText = o.loText;
+    data.lsText = o.lsText;
+    const std::size_t points = result.store.RowCount();
+    data.rows.reserve(points);
+    const EllipsoidConstants constants = EllipsoidConstants::Load();
+    std::vector<std::string> fields;
+    for (std::size_t i = 0; i < points; ++i) {
+        SplitCsvRecord(result.store.Row(i), fields);
+        const cli::RowResult r =
+            cli::ComputeRow(o.mode, constants, o.meridians, fields.at(1), fields.at(2));
+        data.rows.push_back(
+            {ValueCell(fields[1]), ValueCell(fields[2]), ValueCell(r.first), ValueCell(r.second)});
+    }
+    return data;
+}
+
 QString SummaryText(const FileJobResult& result) {
     return QStringLiteral("%1 点, %2 行被拒绝")
         .arg(result.counts.points)
@@ -226,25 +248,9 @@ void ResultsWindow::PrintReport() {
                                                    .arg(points / 50 + 1)) != QMessageBox::Yes) {
         return;
     }
-    // The report rounds the unrounded results, as the print button does: compute each point
-    // again from its typed values rather than round the CSV's rounded text a second time.
-    const cli::Options& o = result_->options;
-    cli::ReportData data;
-    data.mode = o.mode;
-    data.loText = o.loText;
-    data.lsText = o.lsText;
-    data.rows.reserve(points);
-    const EllipsoidConstants constants = EllipsoidConstants::Load();
-    std::vector<std::string> fields;
-    for (std::size_t i = 0; i < points; ++i) {
-        SplitCsvRecord(result_->store.Row(i), fields);
-        const cli::RowResult r =
-            cli::ComputeRow(o.mode, constants, o.meridians, fields.at(1), fields.at(2));
-        data.rows.push_back(
-            {ValueCell(fields[1]), ValueCell(fields[2]), ValueCell(r.first), ValueCell(r.second)});
-    }
+    const cli::ReportData data = ReportDataOf(*result_);
     ShowPrintOutcome(this, quorvel::PrintReport(BuildReport(cli::ToReportInput(data)),
-                                                static_cast<int>(o.mode)));
+                                                static_cast<int>(data.mode)));
 }
 
 }  // namespace quorvel

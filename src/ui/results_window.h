@@ -41,6 +41,9 @@ class ResultsWindow : public QMainWindow {
     PointMap* map_;
 };
 
+// The report of the computed points: what quorvel-batch's --report prints for the same run.
+cli::ReportData ReportDataOf(const FileJobResult& result);
+
 // "1 点, 0 行被拒绝"
 QString SummaryText(const FileJobResult& result);
 

@@ -141,7 +141,8 @@ GeodesySettings GeodesySettings::Load(QSettings& s) {
         if (!CheckCustomEllipsoid(g.a, g.rf).isEmpty()) return {};
     }
     const bool exact = s.value(QStringLiteral("geodesy/method")).toString() == u"exact";
-    g.method = exact || g.ellipsoid != EllipsoidId::Krassovsky ? MethodId::Exact : MethodId::Classic;
+    g.method =
+        exact || g.ellipsoid != EllipsoidId::Krassovsky ? MethodId::Exact : MethodId::Classic;
     return g;
 }
 

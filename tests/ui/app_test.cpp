@@ -3,9 +3,9 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMimeData>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QSettings>
 #include <QStandardItemModel>
 #include <QTemporaryDir>
@@ -140,6 +140,23 @@ class AppTest : public QObject {
         QCOMPARE(result->map.x.size(), std::size_t{3});
         QCOMPARE(result->map.x[0], 116.5125);
         QCOMPARE(result->map.outside, (std::vector<std::uint8_t>{0, 0, 1}));
+
+        // The report holds what quorvel-batch's report holds for the run.
+        {
+            const std::vector<std::string> args = BatchArguments(choice, path);
+            const std::vector<std::string_view> views(args.begin(), args.end());
+            const cli::Options options = cli::ParseArguments(views, false);
+            cli::StringSource in(ReadAll(path));
+            cli::StringSink sink;
+            cli::OutputBuffer out(sink);
+            std::ostringstream err;
+            cli::ReportData want;
+            cli::ProcessPoints(options, in, "", out, err, &want);
+            const cli::ReportData got = ReportDataOf(*result);
+            QCOMPARE(got.rows.size(), want.rows.size());
+            for (std::size_t i = 0; i < got.rows.size(); ++i) QVERIFY(got.rows[i] == want.rows[i]);
+            QCOMPARE(got.loText, std::string("117"));
+        }
 
         // The export is a byte order mark and those bytes.
         const QString exported = dir_.filePath(QStringLiteral("out.csv"));
