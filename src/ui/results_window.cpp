@@ -42,17 +42,21 @@ QString FileNameOf(const std::string& path) {
     return QFileInfo(QFile::decodeName(path.c_str())).fileName();
 }
 
-// Column widths from the header and the first rows: measuring all of a million rows would
-// stall the window.
+// Column widths from the header, the first rows and the last (where numbered names are longest):
+// measuring all of a million rows would stall the window.
 void FitColumns(QTableView* table) {
     const QFontMetrics fm(table->font());
     QAbstractItemModel* model = table->model();
-    const int rows = std::min(model->rowCount(), 200);
+    const int count = model->rowCount();
+    std::vector<int> rows;
+    for (int r = 0; r < count && r < 100; ++r) rows.push_back(r);
+    for (int r = std::max(100, count - 100); r < count; ++r) rows.push_back(r);
     for (int c = 0; c < model->columnCount(); ++c) {
         int width = fm.horizontalAdvance(model->headerData(c, Qt::Horizontal).toString()) + 24;
-        for (int r = 0; r < rows; ++r)
+        for (int r : rows) {
             width =
                 std::max(width, fm.horizontalAdvance(model->index(r, c).data().toString()) + 16);
+        }
         table->setColumnWidth(c, std::min(width, 360));
     }
 }
