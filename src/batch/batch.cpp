@@ -80,8 +80,9 @@ std::optional<std::string> CheckValue(const ValueCell& cell, Domain domain, std:
             break;
         case Domain::Easting:
             if (std::fabs(v - FalseEasting) >= kMaxEastingOffset) {
-                return head + " 与 500000 米相差 1000000 米或更多，横座标应大于 -500000 米且小于 "
-                              "1500000 米";
+                return head +
+                       " 与 500000 米相差 1000000 米或更多，横座标应大于 -500000 米且小于 "
+                       "1500000 米";
             }
             break;
     }
@@ -121,8 +122,7 @@ std::string AskOrAbandon(Prompt& prompt, std::string_view message, std::string_v
 }  // namespace
 
 void ConfirmedEntry(Prompt& prompt, Panel& panel, TextBox box, const EntryTexts& texts,
-                    const std::function<std::string(std::string)>& store,
-                    const ValueCheck& check) {
+                    const std::function<std::string(std::string)>& store, const ValueCheck& check) {
     panel.SetText(box, store(AskOrAbandon(prompt, texts.entry, texts.title)));
     for (;;) {
         std::optional<double> answer = TryParseNumber(AskOrAbandon(prompt, texts.confirm));
@@ -218,7 +218,8 @@ void Batches::Pause() {
     Ask(kPause);
 }
 
-double Batches::AskCentralMeridian(TextBox box, const std::function<std::string(const ValueCell&)>& shown,
+double Batches::AskCentralMeridian(TextBox box,
+                                   const std::function<std::string(const ValueCell&)>& shown,
                                    const std::vector<ValueCell>* longitudes) {
     for (;;) {
         ValueCell lo(Ask("请输入中央子午线 Lo 的数值", "中央子午线"));
@@ -369,13 +370,13 @@ void Batches::Change3() {
     Allocate(store.ArrX, n);
     Allocate(store.ArrY, n);
 
-    InputPass(n, TextBox::Text21,
-              {TextBox::Text6, "请输入换带第 ", " 点纵座标 :", "确认换带的纵座标输入是否正确",
-               "请输入换带纵座标的正确数值 :", "0.0000", "纵座标 X1", Domain::Northing},
-              {TextBox::Text7, "请输入换带第 ", " 点横座标 Y 的数值 :",
-               "确认换带的横座标输入是否正确", "请输入换带横座标正确的数值 :", "0.0000",
-               "横座标 Y1", Domain::Easting},
-              workX1, workY1, store.ArrX1, store.ArrY1);
+    InputPass(
+        n, TextBox::Text21,
+        {TextBox::Text6, "请输入换带第 ", " 点纵座标 :", "确认换带的纵座标输入是否正确",
+         "请输入换带纵座标的正确数值 :", "0.0000", "纵座标 X1", Domain::Northing},
+        {TextBox::Text7, "请输入换带第 ", " 点横座标 Y 的数值 :", "确认换带的横座标输入是否正确",
+         "请输入换带横座标正确的数值 :", "0.0000", "横座标 Y1", Domain::Easting},
+        workX1, workY1, store.ArrX1, store.ArrY1);
 
     ValueCell lo, ls;
     ConfirmedEntry(prompt_, panel_, TextBox::Text17,

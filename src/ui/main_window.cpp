@@ -2,16 +2,16 @@
 
 #include <QApplication>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPointer>
 #include <QPushButton>
-#include <QKeyEvent>
 #include <QScreen>
-#include <QVBoxLayout>
 #include <QStyle>
 #include <QStyleFactory>
+#include <QVBoxLayout>
 #include <algorithm>
 #include <exception>
 #include <vector>
@@ -332,9 +332,9 @@ MainWindow::MainWindow(QWidget* parent)
     QSize size = layoutSize;
     if (const QScreen* s = screen()) {
         const int frameWidth = style()->pixelMetric(QStyle::PM_DefaultFrameWidth);
-        const QSize room = s->availableGeometry().size() -
-                           QSize(2 * frameWidth, style()->pixelMetric(QStyle::PM_TitleBarHeight) +
-                                                     2 * frameWidth);
+        const QSize room =
+            s->availableGeometry().size() -
+            QSize(2 * frameWidth, style()->pixelMetric(QStyle::PM_TitleBarHeight) + 2 * frameWidth);
         const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
         if (size.height() > room.height()) size.rwidth() += bar;
         if (size.width() > room.width()) size.rheight() += bar;
@@ -375,13 +375,13 @@ void MainWindow::Command4_Click() {
 }
 
 QRect MainWindow::promptBand() const {
-    const QRect band(canvas_->mapToGlobal(QPoint(0, 0)), QSize(canvas_->width(), pxY(kPromptBandHeight)));
+    const QRect band(canvas_->mapToGlobal(QPoint(0, 0)),
+                     QSize(canvas_->width(), pxY(kPromptBandHeight)));
     const QRect seen(scroll_->viewport()->mapToGlobal(QPoint(0, 0)), scroll_->viewport()->size());
     // Horizontally the band is the window's whole width; only its height matters.
     const QRect visible = band & seen;
     if (visible.isEmpty()) return {};
-    return {QPoint(mapToGlobal(QPoint(0, 0)).x(), visible.top()),
-            QSize(width(), visible.height())};
+    return {QPoint(mapToGlobal(QPoint(0, 0)).x(), visible.top()), QSize(width(), visible.height())};
 }
 
 void MainWindow::RunHandler(const std::function<void()>& handler) {

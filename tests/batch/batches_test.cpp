@@ -238,7 +238,7 @@ TEST_F(BatchRun, LaterBatchesReplaceOnlyTheirOwnLists) {
 TEST_F(BatchRun, ATextThatIsNotANumberIsReportedWhenConfirmedAndAskedAgain) {
     Start(1, 2);
     prompt.Answer({"A", "", "116.3045", "", "30.3030", "", "B", "", "117", "",  // point 2: L
-                   "abc", "",                                                // B refused
+                   "abc", "",                                                   // B refused
                    "30.3030", "", "117", "", ""});
     batches.Command2_click();
     EXPECT_EQ(prompt.Unanswered(), 0u);
@@ -259,8 +259,7 @@ TEST_F(BatchRun, ATextThatIsNotANumberIsReportedWhenConfirmedAndAskedAgain) {
     prompt.Answer({"", "117.3"});
     batches.Command2_click();
     EXPECT_EQ(prompt.errors.back().message, "类型不匹配：中央子午线 Lo：输入为空，不是数值");
-    EXPECT_EQ(panel.History(TextBox::Text16),
-              (std::vector<std::string>{"", "", "117.30000"}));
+    EXPECT_EQ(panel.History(TextBox::Text16), (std::vector<std::string>{"", "", "117.30000"}));
     EXPECT_EQ(prompt.asked.back(), (Asked{"请输入中央子午线 Lo 的数值", "中央子午线"}));
     EXPECT_EQ(state.CentralMeridian, ValueCell("117.3"));
 }
@@ -276,19 +275,29 @@ struct Refusal {
 
 TEST_F(BatchRun, ValuesOutsideWhatTheComputationMeansAreRefusedNamingTheLimit) {
     const Refusal cases[] = {
-        {1, {"P", "", "116", ""}, "90.0001",
+        {1,
+         {"P", "", "116", ""},
+         "90.0001",
          "超出范围：第 1 点的大地纬度 B：“90.0001” 超过 90°，纬度应在 -90° 与 90° 之间",
          {"-89.60", "", "116", ""}},  // 89°60′ is 90°: accepted, as minutes of 60 are
-        {2, {"P", ""}, "-10002000.5",
-         "超出范围：第 1 点的纵座标 X：“-10002000.5” 的绝对值超过 10002000 米（赤道至极点的子午线弧长）",
+        {2,
+         {"P", ""},
+         "-10002000.5",
+         "超出范围：第 1 点的纵座标 X：“-10002000.5” 的绝对值超过 10002000 "
+         "米（赤道至极点的子午线弧长）",
          {"-10002000", "", "500000", "", "117", ""}},
-        {2, {"P", "", "3380000", ""}, "1e300",
+        {2,
+         {"P", "", "3380000", ""},
+         "1e300",
          "超出范围：第 1 点的横座标 Y：“1e300” 与 500000 米相差 1000000 米或更多，横座标应大于 "
          "-500000 米且小于 1500000 米",
          {"1499999.9", "", "117", ""}},
         {3, {"P", "", "3380000", ""}, "-500000", "", {"-499999", "", "117", "", "117", "", ""}},
-        {3, {"P", "", "3380000", "", "612345.678", "", "117", ""}, "x",
-         "类型不匹配：换带后中央子午线 Ls：“x” 不是数值", {"118", "", ""}},
+        {3,
+         {"P", "", "3380000", "", "612345.678", "", "117", ""},
+         "x",
+         "类型不匹配：换带后中央子午线 Ls：“x” 不是数值",
+         {"118", "", ""}},
     };
     for (const Refusal& c : cases) {
         SCOPED_TRACE(c.refused);
@@ -335,8 +344,8 @@ auto Snapshot(const BatchState& s, const RecordingPanel& p) {
         if (!text.empty()) shown[box] = text;
     }
     return std::make_tuple(s.PointCount, s.CalcMode, s.CentralMeridian, s.TargetMeridian,
-                           s.BatchComplete, r.PointNames, r.ArrL, r.ArrB, r.ArrLP, r.ArrBP,
-                           r.ArrX1, r.ArrY1, r.ArrX, r.ArrY, shown);
+                           s.BatchComplete, r.PointNames, r.ArrL, r.ArrB, r.ArrLP, r.ArrBP, r.ArrX1,
+                           r.ArrY1, r.ArrX, r.ArrY, shown);
 }
 
 TEST_F(BatchRun, CancelAtAnyPromptLeavesTheBatchAndChangesNothing) {
@@ -347,9 +356,8 @@ TEST_F(BatchRun, CancelAtAnyPromptLeavesTheBatchAndChangesNothing) {
 
     // A whole zone batch, X1 of point 1 refused once; Cancel in turn at each of its prompts.
     const std::vector<std::string> zone = {
-        "3",    "2", "",   "Z1",  "", "3380000", "0", "3380000", "", "612345.678", "",
-        "Z2",   "",  "3380000",   "", "387654.322", "", "117",   "", "118",        "",
-        "",     ""};
+        "3", "2",       "", "Z1",         "", "3380000", "0", "3380000", "", "612345.678", "", "Z2",
+        "",  "3380000", "", "387654.322", "", "117",     "",  "118",     "", "",           ""};
     for (std::size_t k = 0; k < zone.size(); ++k) {
         SCOPED_TRACE(k);
         for (std::size_t j = 0; j < k; ++j) prompt.Answer({zone[j]});

@@ -285,18 +285,29 @@ TEST_F(NoPrinter, UsesTheHomeFolderWhenThereIsNoDocumentsFolder) {
     EXPECT_FALSE(QFileInfo::exists(home.filePath("Documents")));
 }
 
-TEST_F(NoPrinter, NothingToPrintWritesNothingAndSaysNothing) {
+TEST_F(NoPrinter, NothingToPrintWritesNothingAndSaysWhatToDo) {
     Session s;
     PrintResult r = PrintStoredBatch(s.state, when);
     EXPECT_EQ(r.outcome, PrintOutcome::NothingToPrint);
-    EXPECT_TRUE(r.message.isEmpty());
+    EXPECT_TRUE(r.message.startsWith("没有可打印的计算结果：还没有完成过一批计算。"))
+        << r.message.toStdString();
+    EXPECT_TRUE(r.message.contains("投影计算"));
 
-    // A later count without a batch, or a batch that stopped, leaves nothing to print either.
+    // A later count without a batch, or a batch left with Cancel, leaves nothing to print either.
     s.Run(4, 3, {});
     EXPECT_EQ(PrintStoredBatch(s.state, when).outcome, PrintOutcome::NothingToPrint);
-    s.prompt.Answer({"2", "1", "", "P", "", "abc", "", "500000", "", "117"});
-    EXPECT_ANY_THROW(s.batches.Command2_click());
+    s.prompt.Answer({"2", "1", "", "P", testing::kCancel});
+    s.batches.Command2_click();
     EXPECT_EQ(PrintStoredBatch(s.state, when).outcome, PrintOutcome::NothingToPrint);
+
+    // A batch that failed: what to do names it.
+    s.state.Constants = EllipsoidConstants();
+    s.prompt.Answer({"3", "1", ""});
+    EXPECT_ANY_THROW(s.batches.Command2_click());
+    r = PrintStoredBatch(s.state, when);
+    EXPECT_EQ(r.outcome, PrintOutcome::NothingToPrint);
+    EXPECT_TRUE(r.message.startsWith("没有可打印的计算结果：上一批座标换带没有完成。"))
+        << r.message.toStdString();
     EXPECT_TRUE(Entries(home.path()).isEmpty()) << Entries(home.path()).join(", ").toStdString();
 }
 

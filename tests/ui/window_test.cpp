@@ -163,8 +163,11 @@ class ModalDriver : public QObject {
             QTest::keyClicks(edit, answer);
             QTest::keyClick(edit, Qt::Key_Return);
         } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
-            seen_.push_back(
-                {QStringLiteral("message"), box->windowTitle(), box->text(), {}, box->frameGeometry()});
+            seen_.push_back({QStringLiteral("message"),
+                             box->windowTitle(),
+                             box->text(),
+                             {},
+                             box->frameGeometry()});
             QTest::keyClick(box, Qt::Key_Return);
         }
     }
@@ -325,7 +328,8 @@ class WindowTest : public QObject {
                                 .arg(available.height())));
         auto* scroll = window_->findChild<QScrollArea*>();
         QVERIFY(scroll);
-        const bool roomy = available.height() > Px(10215) + 60 && available.width() > Px(11640) + 60;
+        const bool roomy =
+            available.height() > Px(10215) + 60 && available.width() > Px(11640) + 60;
         if (roomy) {
             // Room enough: the whole layout, no scroll bar.
             QVERIFY(window_->width() >= Px(11640) && window_->height() >= Px(10215));
