@@ -232,7 +232,7 @@ double Batches::AskCentralMeridian(TextBox box,
                 problem = "超出范围：" + PointLabel(static_cast<int>(i), "大地经度 L") + " " +
                           Quoted(l) + " 与中央子午线 Lo " + Quoted(lo) +
                           " 相差超过 45°，无法投影。请重新输入中央子午线 Lo；若该点的经度有误，"
-                          "请单击“取消”放弃本批计算。";
+                          "请按 Esc 键（或单击 Cancel）放弃本批计算后重新输入。";
             }
         }
         if (!problem) {
