@@ -4,7 +4,8 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config clang clang-format libclang-rt-14-dev
-  qt6-base-dev libcups2-dev libgtest-dev libgmock-dev libbenchmark-dev
+  qt6-base-dev libcups2-dev libgtest-dev libgmock-dev libbenchmark-dev libgeographiclib-dev
+  proj-bin geographiclib-tools  # tests only: cct and TransverseMercatorProj
   xvfb xauth x11-utils x11-apps xdotool imagemagick
   fonts-wqy-zenhei fonts-arphic-uming fonts-dejavu-extra
   poppler-utils cups cups-client cups-bsd printer-driver-cups-pdf

@@ -56,6 +56,11 @@ std::optional<std::string> NotANumber(const ValueCell& cell, std::string_view wh
     }
 }
 
+// The head of a message about a value where the computation means nothing.
+std::string OutOfDomain() {
+    return std::string(ErrorName(ErrorKind::OutOfDomain)) + "：";
+}
+
 std::string Quoted(const ValueCell& cell) {
     return "“" + (cell.IsText() ? cell.Text() : ShortestText(cell.Number())) + "”";
 }
@@ -64,7 +69,7 @@ std::string Quoted(const ValueCell& cell) {
 std::optional<std::string> CheckValue(const ValueCell& cell, Domain domain, std::string_view what) {
     if (auto problem = NotANumber(cell, what)) return problem;
     const double v = cell.Number();
-    const std::string head = "超出范围：" + std::string(what) + "：" + Quoted(cell);
+    const std::string head = OutOfDomain() + std::string(what) + "：" + Quoted(cell);
     switch (domain) {
         case Domain::Angle:
             break;
@@ -229,7 +234,7 @@ double Batches::AskCentralMeridian(TextBox box,
         for (std::size_t i = 1; !problem && longitudes && i < longitudes->size(); ++i) {
             const ValueCell& l = (*longitudes)[i];
             if (std::fabs(DecodePackedAngle(l.Number()) - loDeg) > kMaxFromMeridian) {
-                problem = "超出范围：" + PointLabel(static_cast<int>(i), "大地经度 L") + " " +
+                problem = OutOfDomain() + PointLabel(static_cast<int>(i), "大地经度 L") + " " +
                           Quoted(l) + " 与中央子午线 Lo " + Quoted(lo) +
                           " 相差超过 45°，无法投影。请重新输入中央子午线 Lo；若该点的经度有误，"
                           "请按 Esc 键（或单击 Cancel）放弃本批计算后重新输入。";

@@ -17,9 +17,10 @@
 #include <vector>
 
 #include "batch/batch.h"
+#include "batch/report_input.h"
 #include "core/errors.h"
-#include "ui/fonts.h"
-#include "ui/report_printer.h"
+#include "print/fonts.h"
+#include "print/report_printer.h"
 
 namespace quorvel {
 namespace {
@@ -193,6 +194,32 @@ class Button : public QPushButton {
         QPushButton::keyPressEvent(event);
     }
 };
+
+// Tells the user what happened unless the report was simply printed; with nothing to print, why
+// and what to do.
+void ShowPrintResult(QWidget* parent, const BatchState& state, const PrintResult& result) {
+    QString message = result.message;
+    if (result.outcome == PrintOutcome::NothingToPrint) {
+        const std::string_view kind = ReportKindName(state.CalcMode);
+        message =
+            kind.empty()
+                ? QStringLiteral(
+                      "没有可打印的计算结果：还没有完成过一批计算。\n请先单击“开始计算”，"
+                      "再单击“投影计算”完成一批计算，然后单击“打 印”。")
+                : QStringLiteral(
+                      "没有可打印的计算结果：上一批%1没有完成。\n请单击“投影计算”"
+                      "重新完成一批计算，然后单击“打 印”。")
+                      .arg(QString::fromUtf8(kind.data(), static_cast<qsizetype>(kind.size())));
+    }
+    if (message.isEmpty()) return;
+    const bool trouble = result.outcome == PrintOutcome::Failed ||
+                         (result.outcome == PrintOutcome::SavedAsPdf && !result.printer.isEmpty());
+    if (trouble) {
+        QMessageBox::warning(parent, QStringLiteral("Quorvel"), message);
+    } else {
+        QMessageBox::information(parent, QStringLiteral("Quorvel"), message);
+    }
+}
 
 }  // namespace
 
@@ -371,7 +398,8 @@ void MainWindow::command3_click() {
 }
 
 void MainWindow::Command4_Click() {
-    RunHandler([this] { ShowPrintResult(this, PrintStoredBatch(state_)); });
+    RunHandler(
+        [this] { ShowPrintResult(this, state_, PrintBatchReport(ReportInputFrom(state_))); });
 }
 
 QRect MainWindow::promptBand() const {

@@ -5,7 +5,7 @@ add_library(quorvel_window STATIC
     qt_io.cpp
     qt_io.h
 )
-target_link_libraries(quorvel_window PUBLIC quorvel_batch quorvel_print quorvel_fonts Qt6::Widgets)
+target_link_libraries(quorvel_window PUBLIC quorvel_batch quorvel_print Qt6::Widgets)
 
 # The program itself, at the top of the build folder where `make run` looks for it.
 add_executable(quorvel main.cpp)

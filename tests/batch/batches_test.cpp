@@ -278,18 +278,18 @@ TEST_F(BatchRun, ValuesOutsideWhatTheComputationMeansAreRefusedNamingTheLimit) {
         {1,
          {"P", "", "116", ""},
          "90.0001",
-         "超出范围：第 1 点的大地纬度 B：“90.0001” 超过 90°，纬度应在 -90° 与 90° 之间",
+         "超出适用范围：第 1 点的大地纬度 B：“90.0001” 超过 90°，纬度应在 -90° 与 90° 之间",
          {"-89.60", "", "116", ""}},  // 89°60′ is 90°: accepted, as minutes of 60 are
         {2,
          {"P", ""},
          "-10002000.5",
-         "超出范围：第 1 点的纵座标 X：“-10002000.5” 的绝对值超过 10002000 "
+         "超出适用范围：第 1 点的纵座标 X：“-10002000.5” 的绝对值超过 10002000 "
          "米（赤道至极点的子午线弧长）",
          {"-10002000", "", "500000", "", "117", ""}},
         {2,
          {"P", "", "3380000", ""},
          "1e300",
-         "超出范围：第 1 点的横座标 Y：“1e300” 与 500000 米相差 1000000 米或更多，横座标应大于 "
+         "超出适用范围：第 1 点的横座标 Y：“1e300” 与 500000 米相差 1000000 米或更多，横座标应大于 "
          "-500000 米且小于 1500000 米",
          {"1499999.9", "", "117", ""}},
         {3, {"P", "", "3380000", ""}, "-500000", "", {"-499999", "", "117", "", "117", "", ""}},
@@ -312,7 +312,7 @@ TEST_F(BatchRun, ValuesOutsideWhatTheComputationMeansAreRefusedNamingTheLimit) {
         if (!c.message.empty()) {
             EXPECT_EQ(prompt.errors[0].message, c.message);
         } else {
-            EXPECT_TRUE(prompt.errors[0].message.starts_with("超出范围：第 1 点的横座标 Y1："))
+            EXPECT_TRUE(prompt.errors[0].message.starts_with("超出适用范围：第 1 点的横座标 Y1："))
                 << prompt.errors[0].message;
         }
         EXPECT_TRUE(state.BatchComplete);
@@ -329,7 +329,7 @@ TEST_F(BatchRun, AForwardPointFarFromTheMeridianIsNamedAndTheMeridianAskedAgain)
     EXPECT_EQ(prompt.Unanswered(), 0u);
     ASSERT_EQ(prompt.errors.size(), 1u);
     EXPECT_TRUE(prompt.errors[0].message.starts_with(
-        "超出范围：第 2 点的大地经度 L “162” 与中央子午线 Lo “116” 相差超过 45°"))
+        "超出适用范围：第 2 点的大地经度 L “162” 与中央子午线 Lo “116” 相差超过 45°"))
         << prompt.errors[0].message;
     EXPECT_EQ(panel.History(TextBox::Text3),
               (std::vector<std::string>{" 116.000000", "", " 117.000000"}));

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "batch/report_input.h"
 #include "core/errors.h"
 #include "csv_fixture.h"
 #include "report/batch_session.h"

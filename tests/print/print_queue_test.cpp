@@ -8,11 +8,12 @@
 #include <QTemporaryDir>
 #include <QThread>
 
+#include "batch/report_input.h"
 #include "csv_fixture.h"
 #include "print/cups_queue.h"
+#include "print/report_printer.h"
 #include "print_test_util.h"
 #include "report/batch_session.h"
-#include "ui/report_printer.h"
 
 namespace quorvel {
 namespace {
@@ -49,7 +50,7 @@ TEST(PrintQueue, StoredBatchArrivesAtTheDefaultQueueAsTheReport) {
 
     // Nothing to print: not even an empty job may reach the queue.
     Session s;
-    EXPECT_EQ(PrintStoredBatch(s.state).outcome, PrintOutcome::NothingToPrint);
+    EXPECT_EQ(PrintBatchReport(ReportInputFrom(s.state)).outcome, PrintOutcome::NothingToPrint);
 
     // Three points of the reference results, one of them re-entered after a refusal.
     const auto rows = testing::ReadFixture("forward.csv");
@@ -63,7 +64,7 @@ TEST(PrintQueue, StoredBatchArrivesAtTheDefaultQueueAsTheReport) {
     for (const auto* row : used) points.push_back({"P", row->at("L_text"), row->at("B_text")});
     s.Forward(points, "117");
 
-    const PrintResult printed = PrintStoredBatch(s.state);
+    const PrintResult printed = PrintBatchReport(ReportInputFrom(s.state));
     ASSERT_EQ(printed.outcome, PrintOutcome::Printed) << printed.message.toStdString();
     EXPECT_EQ(printed.printer, queue);
     ASSERT_EQ(WaitForJobs(jobs, 1), QStringList{"job-1.pdf"})
@@ -86,7 +87,7 @@ TEST(PrintQueue, StoredBatchArrivesAtTheDefaultQueueAsTheReport) {
 
     // A count typed later without a batch changes nothing: the same report, a second time.
     s.Run(4, 9, {});
-    ASSERT_EQ(PrintStoredBatch(s.state).outcome, PrintOutcome::Printed);
+    ASSERT_EQ(PrintBatchReport(ReportInputFrom(s.state)).outcome, PrintOutcome::Printed);
     ASSERT_EQ(WaitForJobs(jobs, 2), (QStringList{"job-1.pdf", "job-2.pdf"}));
     EXPECT_EQ(PdfLines(QDir(jobs).filePath("job-2.pdf")), lines);
 }
@@ -134,7 +135,7 @@ class RefusingQueue : public ::testing::Test {
 
 TEST_F(RefusingQueue, NotAcceptingJobs) {
     Admin("cupsreject", {"-r", "纸盒已取出", queue});
-    const PrintResult r = PrintStoredBatch(s.state);
+    const PrintResult r = PrintBatchReport(ReportInputFrom(s.state));
     ExpectSavedInstead(r, "目前不接受打印作业", "CUPS：纸盒已取出");
 
     // A job handed over all the same is refused, with the scheduler's reason.
@@ -148,12 +149,12 @@ TEST_F(RefusingQueue, NotAcceptingJobs) {
 TEST_F(RefusingQueue, RefusingTheJob) {
     // The queue takes jobs, but this user's quota is used up by the jobs already printed.
     if (jobsBefore == 0) {
-        ASSERT_EQ(PrintStoredBatch(s.state).outcome, PrintOutcome::Printed);
+        ASSERT_EQ(PrintBatchReport(ReportInputFrom(s.state)).outcome, PrintOutcome::Printed);
         jobsBefore = WaitForJobs(jobs, 1).size();
     }
     Admin("lpadmin", {"-p", queue, "-o", "job-quota-period=86400", "-o", "job-k-limit=1"});
     ASSERT_TRUE(AskQueue(queue.toStdString()).accepting);
-    ExpectSavedInstead(PrintStoredBatch(s.state), "拒绝了打印作业", "CUPS：");
+    ExpectSavedInstead(PrintBatchReport(ReportInputFrom(s.state)), "拒绝了打印作业", "CUPS：");
 }
 
 }  // namespace

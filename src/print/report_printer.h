@@ -4,12 +4,10 @@
 #include <QString>
 #include <vector>
 
-#include "batch/batch_state.h"
 #include "report/report.h"
 
 class QPaintDevice;
 class QPagedPaintDevice;
-class QWidget;
 
 namespace quorvel {
 
@@ -56,12 +54,8 @@ QString ReportPdfBaseName(int mode, const QDateTime& when);
 PrintResult PrintReport(const Report& report, int mode,
                         const QDateTime& now = QDateTime::currentDateTime());
 
-// The print button: the completed batch of the current type, as PrintReport; with none, a
-// message that says so and what to do. Reads the state only.
-PrintResult PrintStoredBatch(const BatchState& state,
+// The print button: the report of a completed batch, as PrintReport.
+PrintResult PrintBatchReport(const ReportInput& input,
                              const QDateTime& now = QDateTime::currentDateTime());
-
-// Tells the user what happened unless the report was simply printed.
-void ShowPrintResult(QWidget* parent, const PrintResult& result);
 
 }  // namespace quorvel

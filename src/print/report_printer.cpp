@@ -1,4 +1,4 @@
-#include "ui/report_printer.h"
+#include "print/report_printer.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -9,7 +9,6 @@
 #include <QFileInfo>
 #include <QFont>
 #include <QFontMetrics>
-#include <QMessageBox>
 #include <QPageLayout>
 #include <QPainter>
 #include <QPdfWriter>
@@ -24,7 +23,7 @@
 #include <memory>
 
 #include "print/cups_queue.h"
-#include "ui/fonts.h"
+#include "print/fonts.h"
 
 namespace quorvel {
 namespace {
@@ -304,31 +303,8 @@ PrintResult PrintReport(const Report& report, int mode, const QDateTime& now) {
     return result;
 }
 
-PrintResult PrintStoredBatch(const BatchState& state, const QDateTime& now) {
-    const ReportInput input = ReportInputFrom(state);
-    PrintResult result = PrintReport(BuildReport(input), input.mode, now);
-    if (result.outcome != PrintOutcome::NothingToPrint) return result;
-    const std::string_view kind = ReportKindName(state.CalcMode);
-    result.message = kind.empty()
-                         ? QStringLiteral(
-                               "没有可打印的计算结果：还没有完成过一批计算。\n请先单击“开始计算”，"
-                               "再单击“投影计算”完成一批计算，然后单击“打 印”。")
-                         : QStringLiteral(
-                               "没有可打印的计算结果：上一批%1没有完成。\n请单击“投影计算”"
-                               "重新完成一批计算，然后单击“打 印”。")
-                               .arg(FromUtf8(kind));
-    return result;
-}
-
-void ShowPrintResult(QWidget* parent, const PrintResult& result) {
-    if (result.message.isEmpty()) return;
-    const bool trouble = result.outcome == PrintOutcome::Failed ||
-                         (result.outcome == PrintOutcome::SavedAsPdf && !result.printer.isEmpty());
-    if (trouble) {
-        QMessageBox::warning(parent, QStringLiteral("Quorvel"), result.message);
-    } else {
-        QMessageBox::information(parent, QStringLiteral("Quorvel"), result.message);
-    }
+PrintResult PrintBatchReport(const ReportInput& input, const QDateTime& now) {
+    return PrintReport(BuildReport(input), input.mode, now);
 }
 
 }  // namespace quorvel
