@@ -370,11 +370,23 @@ class WindowTest : public QObject {
         QVERIFY(!window_->state().Constants.Loaded);
         QTest::keyClick(button, Qt::Key_Return);
         QVERIFY(window_->state().Constants.Loaded);
-        // Enter on the print button with nothing to print says so.
-        ModalDriver driver({});
-        control("Command4")->setFocus();
-        QTest::keyClick(control("Command4"), Qt::Key_Enter, Qt::KeypadModifier);
-        QCOMPARE(driver.messages().size(), std::size_t{1});
+        // Enter on the print button with nothing to print says so, and what to do.
+        {
+            ModalDriver driver({});
+            control("Command4")->setFocus();
+            QTest::keyClick(control("Command4"), Qt::Key_Enter, Qt::KeypadModifier);
+            QCOMPARE(driver.messages().size(), std::size_t{1});
+            QVERIFY(driver.messages()[0].text.startsWith(
+                QStringLiteral("没有可打印的计算结果：还没有完成过一批计算。")));
+        }
+        // After a batch that failed, the message names it.
+        window_->state().Constants = {};
+        ModalDriver driver({"3", "1", ""});
+        click("Command2");
+        click("Command4");
+        QCOMPARE(driver.messages().size(), std::size_t{2});
+        QVERIFY(driver.messages()[1].text.startsWith(
+            QStringLiteral("没有可打印的计算结果：上一批座标换带没有完成。")));
     }
 
     void textBoxesStandAboveTheLabelsTheyOverlap() {
