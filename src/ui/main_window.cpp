@@ -21,6 +21,7 @@
 #include "core/errors.h"
 #include "print/fonts.h"
 #include "print/report_printer.h"
+#include "ui/qt_io.h"
 
 namespace quorvel {
 namespace {
@@ -197,7 +198,8 @@ class Button : public QPushButton {
 
 // Tells the user what happened unless the report was simply printed; with nothing to print, why
 // and what to do.
-void ShowPrintResult(QWidget* parent, const BatchState& state, const PrintResult& result) {
+void ShowPrintResult(QWidget* parent, const QRect& band, const BatchState& state,
+                     const PrintResult& result) {
     QString message = result.message;
     if (result.outcome == PrintOutcome::NothingToPrint) {
         const std::string_view kind = ReportKindName(state.CalcMode);
@@ -214,11 +216,7 @@ void ShowPrintResult(QWidget* parent, const BatchState& state, const PrintResult
     if (message.isEmpty()) return;
     const bool trouble = result.outcome == PrintOutcome::Failed ||
                          (result.outcome == PrintOutcome::SavedAsPdf && !result.printer.isEmpty());
-    if (trouble) {
-        QMessageBox::warning(parent, QStringLiteral("Quorvel"), message);
-    } else {
-        QMessageBox::information(parent, QStringLiteral("Quorvel"), message);
-    }
+    ShowMessage(parent, band, trouble ? QMessageBox::Warning : QMessageBox::Information, message);
 }
 
 }  // namespace
@@ -398,8 +396,9 @@ void MainWindow::command3_click() {
 }
 
 void MainWindow::Command4_Click() {
-    RunHandler(
-        [this] { ShowPrintResult(this, state_, PrintBatchReport(ReportInputFrom(state_))); });
+    RunHandler([this] {
+        ShowPrintResult(this, promptBand(), state_, PrintBatchReport(ReportInputFrom(state_)));
+    });
 }
 
 QRect MainWindow::promptBand() const {
@@ -422,7 +421,7 @@ void MainWindow::RunHandler(const std::function<void()>& handler) {
     } catch (const std::exception& e) {
         message = QStringLiteral("程序错误：") + QString::fromUtf8(e.what());
     }
-    QMessageBox::critical(this, QStringLiteral("Quorvel"), message);
+    ShowMessage(this, promptBand(), QMessageBox::Critical, message);
 }
 
 }  // namespace quorvel

@@ -25,16 +25,27 @@ QPoint DialogPosition(QSize size, QRect band, QRect windowFrame, QRect available
     return {x, std::max(available.top(), available.bottom() + 1 - h)};
 }
 
-void QtPrompt::Place(QWidget& dialog) const {
-    if (!parent_ || !band_) return;
-    QWidget* window = parent_->window();
+void PlaceDialog(QWidget& dialog, const QWidget* parent, const QRect& band) {
+    if (!parent || band.isEmpty()) return;
+    const QWidget* window = parent->window();
     const QScreen* screen = window->screen();
     if (!screen) return;
     dialog.adjustSize();
     // The dialog's frame is not known before it is shown; the window's is a fair estimate.
     const QSize frame = window->frameGeometry().size() - window->geometry().size();
-    dialog.move(DialogPosition(dialog.size() + frame, band_(), window->frameGeometry(),
+    dialog.move(DialogPosition(dialog.size() + frame, band, window->frameGeometry(),
                                screen->availableGeometry()));
+}
+
+void ShowMessage(QWidget* parent, const QRect& band, QMessageBox::Icon icon,
+                 const QString& message) {
+    QMessageBox box(icon, QStringLiteral("Quorvel"), message, QMessageBox::Ok, parent);
+    PlaceDialog(box, parent, band);
+    box.exec();
+}
+
+void QtPrompt::Place(QWidget& dialog) const {
+    if (band_) PlaceDialog(dialog, parent_, band_());
 }
 
 std::optional<std::string> QtPrompt::Ask(std::string_view message, std::string_view title,
@@ -52,10 +63,7 @@ std::optional<std::string> QtPrompt::Ask(std::string_view message, std::string_v
 }
 
 void QtPrompt::ShowError(std::string_view message) {
-    QMessageBox box(QMessageBox::Critical, QStringLiteral("Quorvel"), FromUtf8(message),
-                    QMessageBox::Ok, parent_);
-    Place(box);
-    box.exec();
+    ShowMessage(parent_, band_ ? band_() : QRect(), QMessageBox::Critical, FromUtf8(message));
 }
 
 void QtPanel::SetText(TextBox box, std::string_view text) {

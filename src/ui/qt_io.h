@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPointer>
 #include <QRect>
 #include <QWidget>
@@ -18,6 +19,14 @@ namespace quorvel {
 // the band is too low for it, just below the window; where neither has room, at the bottom of
 // the screen. Everything is in global coordinates and bounded by the screen's `available` area.
 QPoint DialogPosition(QSize size, QRect band, QRect windowFrame, QRect available);
+
+// Moves a dialog that is about to be shown to DialogPosition's place over `parent`'s window;
+// leaves it to Qt when the window is not on a screen or `band` is empty.
+void PlaceDialog(QWidget& dialog, const QWidget* parent, const QRect& band);
+
+// A modal message box titled "Quorvel", placed as the prompts are.
+void ShowMessage(QWidget* parent, const QRect& band, QMessageBox::Icon icon,
+                 const QString& message);
 
 // The modal one-line prompt of every typed value, a QInputDialog placed by DialogPosition.
 class QtPrompt : public Prompt {
