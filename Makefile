@@ -64,11 +64,14 @@ fuzz-build:
 	cmake -S fuzz -B $(BUILD_FUZZ) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build $(BUILD_FUZZ) -j$(JOBS)
 
-# A Debian package of an install into /usr, in build-deb/.
+# A Debian package of an install into /usr, in build-deb/, built with Debian's hardening flags.
+DEB_FLAGS := DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get
 package:
 	@bash scripts/install-deps.sh package
 	cmake -S . -B $(BUILD_DEB) -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
-	  -DBUILD_TESTING=OFF -DQUORVEL_WERROR=OFF
+	  -DBUILD_TESTING=OFF -DQUORVEL_WERROR=OFF \
+	  -DCMAKE_CXX_FLAGS="$$($(DEB_FLAGS) CPPFLAGS) $$($(DEB_FLAGS) CXXFLAGS)" \
+	  -DCMAKE_EXE_LINKER_FLAGS="$$($(DEB_FLAGS) LDFLAGS)"
 	cmake --build $(BUILD_DEB) -j$(JOBS)
 	cd $(BUILD_DEB) && cpack -G DEB
 	@ls $(BUILD_DEB)/*.deb
