@@ -155,6 +155,10 @@ start_program() {
     main=$(timeout "$wait_s" xdotool search --sync --onlyvisible --pid "$pid" --name '^Quorvel$' |
         head -n 1) || true
     [ -n "$main" ] || fail "the window did not appear"
+    # The window carries the program's icon (the desktop shows it in task bars and switchers).
+    local icons
+    icons=$(xprop -id "$main" _NET_WM_ICON)
+    grep -q 'Icon (48 x 48)' <<<"$icons" || fail "the window has no 48 px icon"
 }
 
 forward_batch() {
