@@ -25,3 +25,12 @@ target_compile_definitions(quorvel_app PRIVATE QUORVEL_VERSION="${PROJECT_VERSIO
 add_executable(quorvel main.cpp)
 target_link_libraries(quorvel PRIVATE quorvel_app)
 set_target_properties(quorvel PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR})
+target_compile_definitions(quorvel PRIVATE QUORVEL_VERSION="${PROJECT_VERSION}")
+# The window's icon, the same pictures the desktop's menu shows.
+qt_add_resources(quorvel quorvel_icons
+    PREFIX /icons
+    BASE ${PROJECT_SOURCE_DIR}/data/icons
+    FILES ${PROJECT_SOURCE_DIR}/data/icons/quorvel-48.png
+          ${PROJECT_SOURCE_DIR}/data/icons/quorvel-128.png
+          ${PROJECT_SOURCE_DIR}/data/icons/quorvel-256.png)
+install(TARGETS quorvel RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
