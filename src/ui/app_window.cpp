@@ -16,7 +16,9 @@
 #include <QMimeData>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QScreen>
 #include <QSettings>
+#include <QStyle>
 #include <QTextBrowser>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -80,7 +82,19 @@ AppWindow::AppWindow(QWidget* parent)
     help->addAction(QStringLiteral("关于 Quorvel"), this, &AppWindow::ShowAbout);
 
     SetGeodesy(GeodesySettings::Load(*ProgramSettings()));
-    resize(calculator_->size() + QSize(0, menuBar()->sizeHint().height()));
+    // The calculator chose its size to fit the screen; the menu bar must not push it past the
+    // bottom edge: the calculator's scroll area takes up what does not fit.
+    QSize size = calculator_->size() + QSize(0, menuBar()->sizeHint().height());
+    if (const QScreen* s = screen()) {
+        const int frame = style()->pixelMetric(QStyle::PM_DefaultFrameWidth);
+        const QSize room =
+            s->availableGeometry().size() -
+            QSize(2 * frame, style()->pixelMetric(QStyle::PM_TitleBarHeight) + 2 * frame);
+        if (size.height() > room.height() && size.width() < room.width())
+            size.rwidth() += style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+        size = size.boundedTo(room);
+    }
+    resize(size);
     poll_->setInterval(20);
     connect(poll_, &QTimer::timeout, this, &AppWindow::PollJob);
 }
