@@ -27,6 +27,7 @@
 #include "ui/file_compute_dialog.h"
 #include "ui/file_job.h"
 #include "ui/main_window.h"
+#include "ui/qt_io.h"
 #include "ui/results_window.h"
 
 #ifndef QUORVEL_VERSION
@@ -109,6 +110,11 @@ void AppWindow::SetGeodesy(const GeodesySettings& settings) {
     setWindowTitle(WindowTitleFor(geodesy_));
 }
 
+void AppWindow::Tell(QMessageBox::Icon icon, const QString& message) {
+    // Above the title, as every message of the window, so that it hides none of the panels.
+    ShowMessage(this, calculator_->promptBand(), icon, message);
+}
+
 void AppWindow::OpenFileDialog() {
     // Qt's own dialog, so that it behaves alike everywhere and a typed full path opens.
     QFileDialog dialog(this, QStringLiteral("打开点文件"));
@@ -122,13 +128,13 @@ void AppWindow::OpenFileDialog() {
 
 void AppWindow::OpenFile(const QString& path) {
     if (Computing()) {
-        QMessageBox::information(this, windowTitle(), QStringLiteral("另一个文件正在计算。"));
+        Tell(QMessageBox::Information, QStringLiteral("另一个文件正在计算。"));
         return;
     }
     const QFileInfo info(path);
     if (!info.isFile() || !info.isReadable()) {
-        QMessageBox::warning(this, windowTitle(),
-                             QStringLiteral("无法读取 %1").arg(QDir::toNativeSeparators(path)));
+        Tell(QMessageBox::Warning,
+             QStringLiteral("无法读取 %1").arg(QDir::toNativeSeparators(path)));
         return;
     }
     // The engine computes with the settings or not at all: never silently with others.
@@ -136,10 +142,9 @@ void AppWindow::OpenFile(const QString& path) {
     std::vector<std::string> probe{"--lo=117"};
     probe.insert(probe.end(), geodesy.begin(), geodesy.end());
     if (!geodesy.empty() && !EngineTakes(probe)) {
-        QMessageBox::warning(
-            this, windowTitle(),
-            QStringLiteral("此版本的计算引擎只能按克拉索夫斯基椭球与传统级数计算文件。"
-                           "请在“设置 › 椭球与算法”中选回默认。"));
+        Tell(QMessageBox::Warning,
+             QStringLiteral("此版本的计算引擎只能按克拉索夫斯基椭球与传统级数计算文件。"
+                            "请在“设置 › 椭球与算法”中选回默认。"));
         return;
     }
     FileComputeDialog dialog(path, geodesy_.Describe(), this);
@@ -153,7 +158,7 @@ void AppWindow::StartJob(const std::vector<std::string>& args) {
     try {
         job_ = std::make_unique<FileJob>(args);
     } catch (const cli::UsageError& e) {
-        QMessageBox::warning(this, windowTitle(), QString::fromStdString(e.what()));
+        Tell(QMessageBox::Warning, QString::fromStdString(e.what()));
         return;
     }
     progress_ =
@@ -193,7 +198,7 @@ void AppWindow::PollJob() {
     progress_ = nullptr;
     if (result->cancelled) return;
     if (!result->error.empty()) {
-        QMessageBox::warning(this, windowTitle(), QString::fromStdString(result->error));
+        Tell(QMessageBox::Warning, QString::fromStdString(result->error));
         return;
     }
     auto* window = new ResultsWindow(std::move(result), this);

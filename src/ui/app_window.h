@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QMessageBox>
 #include <memory>
 #include <string>
 #include <thread>
@@ -47,6 +48,7 @@ class AppWindow : public QMainWindow {
     void closeEvent(QCloseEvent* event) override;
 
   private:
+    void Tell(QMessageBox::Icon icon, const QString& message);
     void PollJob();
     void StopJob();
 
