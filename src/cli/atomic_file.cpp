@@ -154,20 +154,27 @@ void AtomicFile::Discard() {
     slot_ = -1;
 }
 
-void AtomicFile::Commit() {
+void AtomicFile::Finish() {
+    if (finished_) return;
+    const int fd = fd_;
+    fd_ = -1;
+    finished_ = true;
     if (direct_) {
-        const int fd = fd_;
-        fd_ = -1;
         committed_ = true;
         if (::close(fd) != 0) throw IoError("cannot write " + target_ + ": " + ErrnoText());
         return;
     }
-    if (::fsync(fd_) != 0 && errno != EINVAL) {
-        throw IoError("cannot write " + target_ + ": " + ErrnoText());
+    if (::fsync(fd) != 0 && errno != EINVAL) {
+        const std::string why = ErrnoText();
+        ::close(fd);
+        throw IoError("cannot write " + target_ + ": " + why);
     }
-    const int fd = fd_;
-    fd_ = -1;
     if (::close(fd) != 0) throw IoError("cannot write " + target_ + ": " + ErrnoText());
+}
+
+void AtomicFile::Publish() {
+    Finish();
+    if (committed_) return;
     if (::rename(tempPath_.c_str(), target_.c_str()) != 0) {
         throw IoError("cannot replace " + target_ + ": " + ErrnoText());
     }

@@ -22,7 +22,13 @@ class AtomicFile {
     const std::string& Target() const { return target_; }
 
     // Flushes to disk, closes and renames over the target (closes a direct one). Throws IoError.
-    void Commit();
+    void Commit() {
+        Finish();
+        Publish();
+    }
+    // The two halves of Commit, so that several files are all written before any is renamed.
+    void Finish();
+    void Publish();
 
   private:
     void Discard();
@@ -31,6 +37,7 @@ class AtomicFile {
     std::string tempPath_;
     int fd_ = -1;
     int slot_ = -1;  // in the table the signal handler clears
+    bool finished_ = false;
     bool committed_ = false;
     bool direct_ = false;
 };
