@@ -116,10 +116,14 @@ RowResult ComputeRow(Mode mode, const EllipsoidConstants& constants, const Merid
 }
 
 std::string PackedExcess(std::string_view text) {
-    const std::size_t point = text.find('.');
-    if (point == std::string_view::npos || text.find_first_of("eE") != std::string_view::npos) {
-        return {};
+    // One pass: this runs for both angles of every forward point.
+    std::size_t point = std::string_view::npos;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '.') point = i;
+        if (c == 'e' || c == 'E') return {};
     }
+    if (point == std::string_view::npos) return {};
     auto twoDigits = [&](std::size_t at) {
         int v = 0;
         for (std::size_t i = at; i < at + 2; ++i) {

@@ -321,9 +321,16 @@ void ProcessChunk(const ChunkContext& ctx, Chunk& chunk) {
         char* p = out.Reserve(2 * (extra + count) + 6 + 2 * kMaxResultText + kCsvLineEnd.size());
         p = WriteCsvField(p, name);
         *p++ = ',';
-        p = WriteCsvField(p, first);
-        *p++ = ',';
-        p = WriteCsvField(p, second);
+        // Texts that read as numbers need no quotes, unless a decimal comma is in them.
+        if (o.decimalComma) {
+            p = WriteCsvField(p, first);
+            *p++ = ',';
+            p = WriteCsvField(p, second);
+        } else {
+            p = std::copy(first.begin(), first.end(), p);
+            *p++ = ',';
+            p = std::copy(second.begin(), second.end(), p);
+        }
         *p++ = ',';
         p = WriteResult(p, mode, r.first, o.full);
         *p++ = ',';

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstring>
 
@@ -164,16 +165,25 @@ void OutputBuffer::Flush() {
     used_ = 0;
 }
 
+namespace {
+
+// The bytes that make a field quoted wherever they are.
+constexpr auto kQuoteAnywhere = [] {
+    std::array<bool, 256> table{};
+    for (unsigned char c : {',', '"', '\r', '\n'}) table[c] = true;
+    return table;
+}();
+
+}  // namespace
+
 char* WriteCsvField(char* out, std::string_view field) {
-    // A plain loop: find_first_of would search the set once per character.
     bool quote =
         !field.empty() && (field.front() == ' ' || field.front() == '\t' || field.front() == '#' ||
                            field.back() == ' ' || field.back() == '\t' ||
                            field.starts_with("\xE3\x80\x80") ||  // the ideographic space
                            field.ends_with("\xE3\x80\x80"));
     for (std::size_t i = 0; i < field.size() && !quote; ++i) {
-        const char c = field[i];
-        quote = c == ',' || c == '"' || c == '\r' || c == '\n';
+        quote = kQuoteAnywhere[static_cast<unsigned char>(field[i])];
     }
     if (!quote) {
         std::memcpy(out, field.data(), field.size());
