@@ -140,6 +140,9 @@ struct Chunk {
 
     std::string out;
     std::vector<Note> notes;
+    std::array<std::size_t, kWarningKinds> listed{};    // warnings of a kind among the notes
+    std::array<std::size_t, kWarningKinds> unlisted{};  // and beyond them
+    std::string scratch;
     RunCounts counts;
     FarPoints far;
     std::string report;  // ReportSpool records
@@ -154,6 +157,12 @@ struct ChunkContext {
 };
 
 std::string& BeginNote(Chunk& chunk, int kind, std::string_view inputName, std::size_t line) {
+    if (kind >= 0 && chunk.listed[static_cast<std::size_t>(kind)]++ >= kListedWarnings) {
+        // Never shown: only the first of the whole run are, and those come first in a chunk.
+        ++chunk.unlisted[static_cast<std::size_t>(kind)];
+        chunk.scratch.clear();
+        return chunk.scratch;
+    }
     Note& note = chunk.notes.emplace_back();
     note.kind = kind;
     note.text.append(inputName);
@@ -425,6 +434,7 @@ RunCounts ProcessPoints(const Options& options, ByteSource& in, std::string_view
             }
         }
         if (!c->notes.empty()) err.flush();
+        for (std::size_t k = 0; k < kWarningKinds; ++k) warned[k] += c->unlisted[k];
         counts.points += c->counts.points;
         counts.rejected += c->counts.rejected;
         if (c->far.count > 0) far.Add(c->far.largest, c->far.line, c->far.count);
