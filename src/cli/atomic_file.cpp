@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -174,9 +175,39 @@ void AtomicFile::Finish() {
 
 void AtomicFile::Publish() {
     Finish();
+    if (committed_ || published_) return;
+    if (::renameat2(AT_FDCWD, tempPath_.c_str(), AT_FDCWD, target_.c_str(), RENAME_EXCHANGE) == 0) {
+        exchanged_ = true;
+    } else {
+        const bool noTarget = errno == ENOENT;
+        if (::rename(tempPath_.c_str(), target_.c_str()) != 0) {
+            throw IoError("cannot replace " + target_ + ": " + ErrnoText());
+        }
+        createdNew_ = noTarget;
+        Unregister(slot_);
+        slot_ = -1;
+    }
+    published_ = true;
+}
+
+void AtomicFile::Settle() {
+    Publish();
     if (committed_) return;
-    if (::rename(tempPath_.c_str(), target_.c_str()) != 0) {
-        throw IoError("cannot replace " + target_ + ": " + ErrnoText());
+    if (exchanged_) ::unlink(tempPath_.c_str());  // the file replaced
+    committed_ = true;
+    Unregister(slot_);
+    slot_ = -1;
+}
+
+void AtomicFile::Undo() {
+    if (!published_ || committed_) return;
+    if (exchanged_) {
+        if (::renameat2(AT_FDCWD, tempPath_.c_str(), AT_FDCWD, target_.c_str(), RENAME_EXCHANGE) ==
+            0) {
+            ::unlink(tempPath_.c_str());  // the new file, back under the temporary name
+        }
+    } else if (createdNew_) {
+        ::unlink(target_.c_str());
     }
     committed_ = true;
     Unregister(slot_);

@@ -690,7 +690,14 @@ int RunCommand(std::span<const std::string_view> args, const Environment& env) {
         if (outputFile) outputFile->Finish();
         if (reportFile) reportFile->Finish();
         if (outputFile) outputFile->Publish();
-        if (reportFile) reportFile->Publish();
+        try {
+            if (reportFile) reportFile->Publish();
+        } catch (const IoError&) {
+            if (outputFile) outputFile->Undo();
+            throw;
+        }
+        if (outputFile) outputFile->Settle();
+        if (reportFile) reportFile->Settle();
     } catch (const IoError& e) {
         env.err << "quorvel-batch: " << e.what() << '\n';
         env.err.flush();

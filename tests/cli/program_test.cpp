@@ -321,6 +321,39 @@ TEST_F(Program, OutputAndReportArePublishedTogetherOrNotAtAll) {
     EXPECT_EQ(ReadFile(work / "out.csv"), "precious\n");
     EXPECT_EQ(ReadFile(work / "out.txt"), "report\n");
     EXPECT_EQ(Strays({"out.csv", "out.txt"}), std::vector<std::string>{});
+
+    // The report cannot be renamed into place (its folder moved away during the run): the
+    // output, already renamed, is put back.
+    fs::create_directory(work / "rep");
+    WriteFile(work / "rep" / "r.txt", "report\n");
+    int pipeFds[2];
+    ASSERT_EQ(pipe(pipeFds), 0);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipeFds[0], 0);
+    posix_spawn_file_actions_addclose(&actions, pipeFds[1]);
+    posix_spawn_file_actions_addopen(&actions, 2, (dir / "stderr").c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addchdir_np(&actions, work.c_str());
+    const pid_t pid =
+        Spawn({"forward", "--lo", "117", "-o", "out.csv", "--report", "rep/r.txt"}, actions);
+    close(pipeFds[0]);
+    for (int i = 0; i < 500 && std::distance(fs::directory_iterator(work / "rep"),
+                                             fs::directory_iterator()) < 2;
+         ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    fs::rename(work / "rep", work / "moved");
+    EXPECT_EQ(write(pipeFds[1], kPoints.data(), kPoints.size()),
+              static_cast<ssize_t>(kPoints.size()));
+    close(pipeFds[1]);
+    Outcome moved;
+    Wait(pid, moved);
+    moved.err = ReadFile(dir / "stderr");
+    EXPECT_EQ(moved.status, 2);
+    EXPECT_NE(moved.err.find("cannot replace"), std::string::npos) << moved.err;
+    EXPECT_EQ(ReadFile(work / "out.csv"), "precious\n");
+    EXPECT_EQ(Strays({"out.csv", "out.txt", "moved"}), std::vector<std::string>{});
 }
 
 TEST_F(Program, ChineseWindowsFilesAndExcel) {
