@@ -1,47 +1,83 @@
-# The two commands of the README: `make run` and `make test`. Both install what is missing first.
+# The commands of the README. Each first checks the Debian packages it needs (scripts/install-deps.sh).
 BUILD      := build
 BUILD_ASAN := build-asan
+BUILD_DEB  := build-deb
+BUILD_FUZZ := build-fuzz
 JOBS       := $(shell nproc)
+# Inputs each fuzzer runs in `make test` after replaying its corpus (about 25 s each here): a
+# fixed count and seed, so the result does not depend on the machine's speed. `make fuzz` runs
+# each for FUZZ_SECONDS.
+FUZZ_RUNS    := number_text:200000 line_parser:40000
+FUZZ_SECONDS := 300
 
-.PHONY: all deps build run test test-asan format clean
+.PHONY: all build run test test-asan test-fuzz fuzz package format clean
 
 all: build
 
-deps:
-	@bash scripts/install-deps.sh
-
-build: deps
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
+# The programs only: no tests, and warnings stay warnings (a newer compiler must not stop a build).
+build:
+	@bash scripts/install-deps.sh run
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DQUORVEL_WERROR=OFF
 	cmake --build $(BUILD) -j$(JOBS)
 
 run: build
 	./$(BUILD)/quorvel
 
-test: build
+# Every test, with warnings as errors; then the sanitizer build and the fuzzers.
+test:
+	@bash scripts/install-deps.sh test
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=ON -DQUORVEL_WERROR=ON
+	cmake --build $(BUILD) -j$(JOBS)
 	ctest --test-dir $(BUILD) --output-on-failure
 	$(MAKE) --no-print-directory test-asan
 	$(MAKE) --no-print-directory test-fuzz
 
 # The code without Qt once more under AddressSanitizer and UndefinedBehaviorSanitizer.
-test-asan: deps
-	cmake -S . -B $(BUILD_ASAN) -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_SANITIZE=ON -DQUORVEL_WITH_QT=OFF
+test-asan:
+	@bash scripts/install-deps.sh test
+	cmake -S . -B $(BUILD_ASAN) -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_SANITIZE=ON -DQUORVEL_WITH_QT=OFF \
+	  -DQUORVEL_WERROR=ON
 	cmake --build $(BUILD_ASAN) -j$(JOBS)
 	ctest --test-dir $(BUILD_ASAN) --output-on-failure
 
-# quorvel-batch's libFuzzer targets (clang, ASan, UBSan), each for a bounded time from its
-# committed seeds; what they find new stays in build-fuzz.
-.PHONY: test-fuzz
-test-fuzz: deps
-	cmake -S fuzz -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo
-	cmake --build build-fuzz -j$(JOBS)
-	for t in number_text line_parser; do \
-	  mkdir -p build-fuzz/corpus-$$t && \
-	  ./build-fuzz/fuzz_$$t -max_total_time=20 -timeout=10 -artifact_prefix=build-fuzz/ \
-	    build-fuzz/corpus-$$t fuzz/corpus/$$t || exit 1; \
+# quorvel-batch's libFuzzer targets (clang, ASan, UBSan): the committed corpus replayed, then
+# FUZZ_RUNS new inputs from seed 1. New finds go to a scratch folder, never into the corpus.
+test-fuzz: fuzz-build
+	for tr in $(FUZZ_RUNS); do \
+	  t=$${tr%%:*} && \
+	  rm -rf $(BUILD_FUZZ)/new-$$t && mkdir -p $(BUILD_FUZZ)/new-$$t && \
+	  ./$(BUILD_FUZZ)/fuzz_$$t -runs=$${tr#*:} -seed=1 -timeout=10 \
+	    -artifact_prefix=$(BUILD_FUZZ)/ $(BUILD_FUZZ)/new-$$t fuzz/corpus/$$t || exit 1; \
 	done
+
+# Longer fuzzing; what it finds stays in build-fuzz/corpus-* for the next run.
+fuzz: fuzz-build
+	for t in number_text line_parser; do \
+	  mkdir -p $(BUILD_FUZZ)/corpus-$$t && \
+	  ./$(BUILD_FUZZ)/fuzz_$$t -max_total_time=$(FUZZ_SECONDS) -timeout=10 \
+	    -artifact_prefix=$(BUILD_FUZZ)/ $(BUILD_FUZZ)/corpus-$$t fuzz/corpus/$$t || exit 1; \
+	done
+
+.PHONY: fuzz-build
+fuzz-build:
+	@bash scripts/install-deps.sh test
+	cmake -S fuzz -B $(BUILD_FUZZ) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(BUILD_FUZZ) -j$(JOBS)
+
+# A Debian package of an install into /usr, in build-deb/, built with Debian's hardening flags.
+DEB_FLAGS := DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get
+package:
+	@bash scripts/install-deps.sh package
+	cmake -S . -B $(BUILD_DEB) -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
+	  -DBUILD_TESTING=OFF -DQUORVEL_WERROR=OFF \
+	  -DCMAKE_CXX_FLAGS="$$($(DEB_FLAGS) CPPFLAGS) $$($(DEB_FLAGS) CXXFLAGS)" \
+	  -DCMAKE_EXE_LINKER_FLAGS="$$($(DEB_FLAGS) LDFLAGS)"
+	cmake --build $(BUILD_DEB) -j$(JOBS)
+	cd $(BUILD_DEB) && cpack -G DEB
+	@ls $(BUILD_DEB)/*.deb
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(BUILD_ASAN)
+	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_DEB) $(BUILD_FUZZ)

@@ -5,6 +5,7 @@
 #include <random>
 #include <vector>
 
+#include "core/gauss_kruger.h"
 #include "core/number_text.h"
 #include "core/packed_angle.h"
 #include "core/projection.h"
@@ -74,6 +75,58 @@ void BM_Zone(benchmark::State& state) {
     PerPoint(state);
 }
 BENCHMARK(BM_Zone);
+
+// The same points through the projection object: the documented series, then GeographicLib's
+// exact transverse Mercator on CGCS2000 (inverse without packing, as its results are compared
+// to cct's decimal degrees).
+void ForwardThrough(benchmark::State& state, const GaussKruger& gk) {
+    auto pts = Samples(114.0, 119.5959, 20.0, 50.0);
+    for (Sample& p : pts) p = {std::round(p.a * 1e5) / 1e5, std::round(p.b * 1e5) / 1e5};
+    const double lo = DecodePackedAngle(117);
+    for (auto _ : state) {
+        for (const Sample& p : pts) {
+            benchmark::DoNotOptimize(
+                gk.Forward(DecodePackedAngle(p.b), DecodePackedAngle(p.a), lo));
+        }
+    }
+    PerPoint(state);
+}
+
+void InverseThrough(benchmark::State& state, const GaussKruger& gk) {
+    const auto pts = Samples(2.2e6, 5.5e6, 250000.0, 750000.0);
+    const double lo = DecodePackedAngle(117);
+    for (auto _ : state) {
+        for (const Sample& p : pts) benchmark::DoNotOptimize(gk.Inverse(p.a, p.b, lo));
+    }
+    PerPoint(state);
+}
+
+void BM_ClassicForward(benchmark::State& state) {
+    ForwardThrough(state, GaussKruger(Method::Classic));
+}
+BENCHMARK(BM_ClassicForward);
+
+void BM_ExactForward(benchmark::State& state) {
+    ForwardThrough(state, GaussKruger(Method::Exact, Cgcs2000()));
+}
+BENCHMARK(BM_ExactForward);
+
+void BM_ExactInverse(benchmark::State& state) {
+    InverseThrough(state, GaussKruger(Method::Exact, Cgcs2000()));
+}
+BENCHMARK(BM_ExactInverse);
+
+void BM_ExactForwardWithConvergenceAndScale(benchmark::State& state) {
+    const GaussKruger gk(Method::Exact, Cgcs2000());
+    const auto pts = Samples(114.0, 120.0, 20.0, 50.0);
+    for (auto _ : state) {
+        for (const Sample& p : pts) {
+            benchmark::DoNotOptimize(gk.Forward(p.b, p.a, 117, Extras::ConvergenceAndScale));
+        }
+    }
+    PerPoint(state);
+}
+BENCHMARK(BM_ExactForwardWithConvergenceAndScale);
 
 void BM_FormatMetres(benchmark::State& state) {
     const auto pts = Samples(2.2e6, 5.5e6, 250000.0, 750000.0);

@@ -1,14 +1,44 @@
 #!/usr/bin/env bash
-# Installs the Debian packages Quorvel builds and tests with; touches apt only when one is missing.
+# Installs the Debian 12 packages Quorvel needs; touches apt only when one is missing.
+#
+#   install-deps.sh run       building and running the programs (make run)
+#   install-deps.sh package   the above, and building the .deb (make package)
+#   install-deps.sh test      all of the above, and the tests, the sanitizer build and the
+#                             fuzzers (make test, CI)
+#
+# As root, missing packages are installed without questions. Otherwise the script stops and
+# lists them, with the command to install them.
 set -euo pipefail
 
-packages=(
-  build-essential cmake pkg-config clang clang-format libclang-rt-14-dev
-  qt6-base-dev libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth x11-utils x11-apps xdotool imagemagick
+# The compiler, CMake, Qt, the fonts the window and the report are drawn with, and the libraries
+# the programs link.
+run=(
+  build-essential cmake pkg-config qt6-base-dev
   fonts-wqy-zenhei fonts-arphic-uming fonts-dejavu-extra
-  poppler-utils cups cups-client cups-bsd printer-driver-cups-pdf
+  libcups2-dev libgeographiclib-dev
 )
+# cpack's DEB generator: dpkg-shlibdeps for the dependencies, file to find the programs.
+package=(dpkg-dev file)
+# Tests only. Never printer-driver-cups-pdf: it adds a PDF queue and may make it the default
+# printer, so a user's 打 印 would no longer take the no-printer path.
+test=(
+  libgtest-dev libgmock-dev libbenchmark-dev
+  clang libclang-rt-14-dev clang-format
+  xvfb xauth x11-utils x11-apps xdotool imagemagick
+  poppler-utils cups cups-client cups-bsd
+  proj-bin geographiclib-tools
+  desktop-file-utils appstream lintian bash-completion man-db groff-base
+)
+
+case "${1:-}" in
+  run) packages=("${run[@]}") ;;
+  package) packages=("${run[@]}" "${package[@]}") ;;
+  test) packages=("${run[@]}" "${package[@]}" "${test[@]}") ;;
+  *)
+    echo "usage: $0 run|package|test" >&2
+    exit 2
+    ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do
@@ -16,8 +46,17 @@ for p in "${packages[@]}"; do
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
-as_root=(env DEBIAN_FRONTEND=noninteractive)
-[ "$(id -u)" -eq 0 ] || as_root=(sudo env DEBIAN_FRONTEND=noninteractive)
+if [ "$(id -u)" -ne 0 ]; then
+  {
+    echo "Quorvel needs these Debian packages, which are not installed:"
+    echo "  ${missing[*]}"
+    echo "Install them as root, then run make again:"
+    echo "  apt-get install --no-install-recommends ${missing[*]}"
+  } >&2
+  exit 1
+fi
+
 echo "Installing: ${missing[*]}"
-"${as_root[@]}" apt-get update -o DPkg::Lock::Timeout=600
-"${as_root[@]}" apt-get install -y --no-install-recommends -o DPkg::Lock::Timeout=600 "${missing[@]}"
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -o DPkg::Lock::Timeout=600
+apt-get install -y --no-install-recommends -o DPkg::Lock::Timeout=600 "${missing[@]}"

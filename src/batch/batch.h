@@ -1,6 +1,8 @@
 #pragma once
 
 #include <functional>
+#include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,11 +20,28 @@ struct EntryTexts {
     std::string title = {};  // of the entry prompt only
 };
 
+// Thrown when the user cancels a prompt of a batch: the batch is left at once.
+struct BatchAbandoned {};
+
+// Says why an accepted value cannot be computed with, or nothing when it can.
+using ValueCheck = std::function<std::optional<std::string>()>;
+
 // Asks a value, shows it, and asks for confirmation until the answer is anything but a number
-// equal to 0; then the value is accepted. `store` takes every typed text (it may throw) and
-// returns what `box` shows for it.
+// equal to 0; then the value is accepted, unless `check` finds it unusable: then the error box
+// says why and the value is asked again as if it had been refused. `store` takes every typed
+// text (it may throw) and returns what `box` shows for it. Cancel at any prompt throws
+// BatchAbandoned.
 void ConfirmedEntry(Prompt& prompt, Panel& panel, TextBox box, const EntryTexts& texts,
-                    const std::function<std::string(std::string)>& store);
+                    const std::function<std::string(std::string)>& store,
+                    const ValueCheck& check = {});
+
+// Where a typed value makes sense to the computations.
+enum class Domain {
+    Angle,     // any number: a longitude or a central meridian
+    Latitude,  // |B| <= 90°
+    Northing,  // |X| <= 10,002,000 m, about the pole's distance from the equator
+    Easting,   // |Y - 500000| < 1,000,000 m
+};
 
 // One typed value of a point: its prompts around the point number, and where it shows.
 struct PointValue {
@@ -31,11 +50,30 @@ struct PointValue {
     std::string_view what;           // named in the confirmation prompt
     std::string_view reentry;
     std::string_view pattern;
+    std::string_view name;  // named in error messages, e.g. "大地纬度 B"
+    Domain domain;
+};
+
+// The panel as a batch writes it, remembering what each box showed before the batch first
+// changed it, so that an abandoned batch can put it back.
+class JournalPanel : public Panel {
+  public:
+    explicit JournalPanel(Panel& panel) : panel_(panel) {}
+    void SetText(TextBox box, std::string_view text) override;
+    std::string Text(TextBox box) const override { return panel_.Text(box); }
+    void Forget() { before_.clear(); }
+    void Restore();
+
+  private:
+    Panel& panel_;
+    std::map<TextBox, std::string> before_;
 };
 
 // The batch procedures and the dispatch. They work on the window's state and talk to the user
-// only through the prompt and the panel. Errors are thrown as quorvel::Error and name the value
-// that failed; the caller reports them and the program goes on.
+// only through the prompt and the panel. A value that cannot be computed with is refused when it
+// is confirmed; the remaining errors are thrown as quorvel::Error and name the value that
+// failed; the caller reports them and the program goes on. Cancel at any prompt leaves the batch
+// and puts the state and the boxes back as they were before the compute button was clicked.
 class Batches {
   public:
     Batches(BatchState& state, Prompt& prompt, Panel& panel)
@@ -44,6 +82,8 @@ class Batches {
     // The compute button: asks the type and the count, then runs the batch of that type.
     void Command2_click();
 
+    // The procedures throw BatchAbandoned on Cancel; Command2_click catches it.
+
     void Change1();  // forward: L, B -> X, Y
     void Change2();  // inverse: X, Y -> L, B
     void Change3();  // zone: X1, Y1 on Lo -> X2, Y2 on Ls
@@ -51,7 +91,15 @@ class Batches {
   private:
     // Fails before any prompt when the batch cannot run; returns the point count.
     int Begin() const;
+    void RunCommand2();
+    // Asks one prompt; Cancel abandons the batch.
+    std::string Ask(std::string_view message, std::string_view title = {});
     void Pause();
+    // Asks the unconfirmed central meridian of a forward or inverse batch until it reads as a
+    // number and, for a forward batch, lies within 45° of every point; returns it in degrees.
+    double AskCentralMeridian(TextBox box,
+                              const std::function<std::string(const ValueCell&)>& shown,
+                              const std::vector<ValueCell>* longitudes);
     // Asks name and two values of every point; the accepted texts are copied to the store.
     void InputPass(int n, TextBox nameBox, const PointValue& a, const PointValue& b,
                    std::vector<ValueCell>& workA, std::vector<ValueCell>& workB,
@@ -61,7 +109,7 @@ class Batches {
 
     BatchState& state_;
     Prompt& prompt_;
-    Panel& panel_;
+    JournalPanel panel_;
 };
 
 }  // namespace quorvel

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -30,20 +31,25 @@ enum class TextBox {
     Text21
 };
 
-// A modal one-line prompt. Returns the typed text, or the empty text on Cancel. An empty title
-// means the program's own title.
+// A modal one-line prompt. Returns the typed text (empty when Enter is pressed on an empty
+// prompt), or nothing when the user cancels it (Cancel, Esc, or closing the prompt). An empty
+// title means the program's own title.
 class Prompt {
   public:
     virtual ~Prompt() = default;
-    virtual std::string Ask(std::string_view message, std::string_view title = {},
-                            std::string_view defaultText = {}) = 0;
+    virtual std::optional<std::string> Ask(std::string_view message, std::string_view title = {},
+                                           std::string_view defaultText = {}) = 0;
+    // A modal error box with the program's title; returns when the user has closed it.
+    virtual void ShowError(std::string_view message) = 0;
 };
 
-// The panel's display-only text boxes; the batches only ever replace a whole text.
+// The panel's display-only text boxes; the batches only ever replace a whole text. Text() is
+// read only to put back what a box showed before an abandoned batch.
 class Panel {
   public:
     virtual ~Panel() = default;
     virtual void SetText(TextBox box, std::string_view text) = 0;
+    virtual std::string Text(TextBox box) const = 0;
 };
 
 }  // namespace quorvel

@@ -1,5 +1,7 @@
-// quorvel-batch: the window's three computations on files of points.
+// quorvel-batch: the window's three computations on files of points. Built twice: as
+// quorvel-batch, and with the PDF writer as quorvel-batch-pdf (QUORVEL_BATCH_PDF).
 #include <iostream>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -8,14 +10,21 @@
 
 int main(int argc, char** argv) {
     std::ios::sync_with_stdio(false);
-    quorvel::cli::RememberCommandLine(argv);
     const std::vector<std::string_view> args(argv + 1, argv + argc);
-#ifdef QUORVEL_BATCH_PDF
-    constexpr bool kPdfReports = true;
+#if defined(QUORVEL_BATCH_PDF)
+    const quorvel::cli::Environment env{0,         1,    std::cout,
+                                        std::cerr, true, quorvel::cli::LoadPdfWriter};
+#elif defined(QUORVEL_PDF_LIBEXEC_RELATIVE)
+    if (quorvel::cli::AsksForPdfReport(args)) {
+        // Returns only when the writer cannot start; nothing may be written before.
+        const std::string why =
+            quorvel::cli::ReplaceProcessWithPdfWriter(argv, QUORVEL_PDF_LIBEXEC_RELATIVE);
+        std::cerr << "quorvel-batch: " << why << '\n';
+        return 2;
+    }
+    const quorvel::cli::Environment env{0, 1, std::cout, std::cerr, true, nullptr};
 #else
-    constexpr bool kPdfReports = false;
+    const quorvel::cli::Environment env{0, 1, std::cout, std::cerr, false, nullptr};
 #endif
-    const quorvel::cli::Environment env{0,         1,           std::cout,
-                                        std::cerr, kPdfReports, quorvel::cli::LoadPdfWriter};
     return quorvel::cli::RunCommand(args, env);
 }

@@ -6,34 +6,41 @@
 #include <filesystem>
 #include <system_error>
 
+#include "cli/options.h"
 #include "cli/pdf_loader.h"
 
 namespace quorvel::cli {
+
 namespace {
-char** gArgv = nullptr;
+constexpr const char* kPdfProgram = "quorvel-batch-pdf";
 }
 
-void RememberCommandLine(char** argv) {
-    gArgv = argv;
+bool AsksForPdfReport(std::span<const std::string_view> args) {
+    try {
+        const Options options = ParseArguments(args, /*pdfReports=*/true);
+        return options.action == Options::Action::Run && options.reportKind == ReportKind::Pdf;
+    } catch (const UsageError&) {
+        return false;
+    }
 }
 
-PdfWriter LoadPdfWriter(std::string& error) {
-#ifdef QUORVEL_BATCH_PDF_PROGRAM
+std::string ReplaceProcessWithPdfWriter(char** argv, std::string_view libexecRelative) {
     std::error_code ec;
     const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (ec || gArgv == nullptr) {
-        error = "cannot find the PDF writer quorvel-batch-pdf: " + ec.message();
-        return {};
+    if (ec) return std::string("cannot find the PDF writer ") + kPdfProgram + ": " + ec.message();
+    const std::filesystem::path folder = self.parent_path();
+    std::string tried;
+    int err = ENOENT;
+    for (const std::filesystem::path& candidate :
+         {folder / libexecRelative / kPdfProgram, folder / kPdfProgram}) {
+        ::execv(candidate.c_str(), argv);
+        err = errno;
+        if (!tried.empty()) tried += ", ";
+        tried += candidate.string();
+        // Only a missing file makes the next place worth a try.
+        if (err != ENOENT && err != ENOTDIR) break;
     }
-    const std::string program = (self.parent_path() / QUORVEL_BATCH_PDF_PROGRAM).string();
-    ::execv(program.c_str(), gArgv);
-    error = "cannot start the PDF writer " + program + ": " + std::strerror(errno);
-#else
-    error =
-        "this build of quorvel-batch writes no PDF reports (built without Qt); use a .txt "
-        "report";
-#endif
-    return {};
+    return std::string("cannot start the PDF writer (") + tried + "): " + std::strerror(err);
 }
 
 }  // namespace quorvel::cli

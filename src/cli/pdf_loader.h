@@ -1,19 +1,27 @@
 #pragma once
 
+#include <span>
 #include <string>
+#include <string_view>
 
 #include "cli/run.h"
 
 namespace quorvel::cli {
 
-// The PDF report writer. Qt's libraries alone take more memory than a whole run of plain points,
-// so quorvel-batch itself is built without them; for a PDF report it hands the very same command
-// line to quorvel-batch-pdf, the same program with the writer, found beside it. That happens
-// here, before any input is read: on success this call does not return in quorvel-batch.
-// Returns an empty writer with `error` set when there is no writer.
-PdfWriter LoadPdfWriter(std::string& error);
+// Qt's libraries alone take more memory than a whole run of plain points, so quorvel-batch is
+// built without them. A run that asks for a PDF report is handed, command line and all, to
+// quorvel-batch-pdf: the same program with the PDF writer, installed in libexec.
 
-// The command line to hand on; main() stores it first.
-void RememberCommandLine(char** argv);
+// Whether the command line is a run that writes a PDF report (a usage error is not: the
+// program reports it itself).
+bool AsksForPdfReport(std::span<const std::string_view> args);
+
+// Replaces this process with quorvel-batch-pdf running `argv`, before any input is read. Found
+// relative to the running program: `libexecRelative` from its folder (the installed layout),
+// then beside it (the build folder). Returns only when it cannot start; the text says why.
+std::string ReplaceProcessWithPdfWriter(char** argv, std::string_view libexecRelative);
+
+// quorvel-batch-pdf's writer.
+PdfWriter LoadPdfWriter(std::string& error);
 
 }  // namespace quorvel::cli

@@ -8,12 +8,10 @@
 #include <memory>
 
 #include "cli/pdf_loader.h"
-#include "ui/fonts.h"
-#include "ui/report_printer.h"
+#include "print/fonts.h"
+#include "print/report_printer.h"
 
 namespace quorvel::cli {
-
-void RememberCommandLine(char**) {}
 
 PdfWriter LoadPdfWriter(std::string&) {
     return [](ReportLines& lines, int fd, std::string& error) {

@@ -12,6 +12,10 @@ std::string_view ErrorName(ErrorKind kind) {
             return "除数为零";
         case ErrorKind::InvalidCount:
             return "点数无效";
+        case ErrorKind::InvalidParameter:
+            return "参数无效";
+        case ErrorKind::OutOfDomain:
+            return "超出适用范围";
     }
     return "错误";
 }
@@ -32,6 +36,10 @@ void RethrowWithContext(const Error& e, std::string_view context) {
             throw DivisionByZeroError(std::move(detail));
         case ErrorKind::InvalidCount:
             throw InvalidCountError(std::move(detail));
+        case ErrorKind::InvalidParameter:
+            throw InvalidParameterError(std::move(detail));
+        case ErrorKind::OutOfDomain:
+            throw OutOfDomainError(std::move(detail));
     }
     throw Error(e.kind(), std::move(detail));
 }

@@ -7,7 +7,14 @@
 namespace quorvel {
 
 // The errors a user can run into, named as the program names them to the user.
-enum class ErrorKind { TypeMismatch, Overflow, DivisionByZero, InvalidCount };
+enum class ErrorKind {
+    TypeMismatch,
+    Overflow,
+    DivisionByZero,
+    InvalidCount,
+    InvalidParameter,
+    OutOfDomain,
+};
 
 std::string_view ErrorName(ErrorKind kind);
 
@@ -45,6 +52,22 @@ class InvalidCountError : public Error {
   public:
     explicit InvalidCountError(std::string detail)
         : Error(ErrorKind::InvalidCount, std::move(detail)) {}
+};
+
+// A setting of the projection that makes no sense: an unknown or implausible ellipsoid, a
+// central scale or false easting out of range, a method that does not serve the ellipsoid.
+class InvalidParameterError : public Error {
+  public:
+    explicit InvalidParameterError(std::string detail)
+        : Error(ErrorKind::InvalidParameter, std::move(detail)) {}
+};
+
+// A point outside the domain where a computation gives a trustworthy result: a latitude beyond
+// a pole, a point too far from the central meridian, a zone number that no zone has.
+class OutOfDomainError : public Error {
+  public:
+    explicit OutOfDomainError(std::string detail)
+        : Error(ErrorKind::OutOfDomain, std::move(detail)) {}
 };
 
 // Rethrows `e` as the same kind of error with `context` put before its detail, so that a message

@@ -117,13 +117,22 @@ double FootpointLatitude(const EllipsoidConstants& c, double X) {
 }
 
 GeodeticPoint InverseProject(const EllipsoidConstants& c, double X, double Y, double Lo) {
-    c.RequireLoaded();
-    return InverseSeries(c, X, Y - FalseEasting, Lo, Variant::Standalone);
+    return InverseProjectOffset(c, X, Y - FalseEasting, Lo);
 }
 
 PlanePoint ZoneTransform(const EllipsoidConstants& c, double X1, double Y1, double Lo, double Ls) {
+    return ZoneTransformOffset(c, X1, Y1 - FalseEasting, Lo, Ls);
+}
+
+GeodeticPoint InverseProjectOffset(const EllipsoidConstants& c, double X, double y, double Lo) {
     c.RequireLoaded();
-    const GeodeticPoint g = InverseSeries(c, X1, Y1 - FalseEasting, Lo, Variant::Zone);
+    return InverseSeries(c, X, y, Lo, Variant::Standalone);
+}
+
+PlanePoint ZoneTransformOffset(const EllipsoidConstants& c, double X1, double y1, double Lo,
+                               double Ls) {
+    c.RequireLoaded();
+    const GeodeticPoint g = InverseSeries(c, X1, y1, Lo, Variant::Zone);
     return ForwardSeries(c, g.B, g.L - Ls, Variant::Zone);
 }
 

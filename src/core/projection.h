@@ -35,4 +35,11 @@ GeodeticPoint InverseProject(const EllipsoidConstants& c, double X, double Y, do
 // Carries X1, Y1 on central meridian Lo to the central meridian Ls.
 PlanePoint ZoneTransform(const EllipsoidConstants& c, double X1, double Y1, double Lo, double Ls);
 
+// InverseProject and ZoneTransform with the easting given as y, its signed distance from the
+// central meridian, for callers with a false easting of their own. With y = Y − FalseEasting
+// they give the same bits.
+GeodeticPoint InverseProjectOffset(const EllipsoidConstants& c, double X, double y, double Lo);
+PlanePoint ZoneTransformOffset(const EllipsoidConstants& c, double X1, double y1, double Lo,
+                               double Ls);
+
 }  // namespace quorvel

@@ -6,7 +6,6 @@
 #include <string_view>
 #include <vector>
 
-#include "batch/batch_state.h"
 #include "core/value_cell.h"
 
 namespace quorvel {
@@ -21,11 +20,6 @@ struct ReportInput {
     // typed and X2, Y2 computed. The layout applies each column's rounding and pattern.
     std::vector<std::array<ValueCell, 4>> rows;
 };
-
-// The completed batch of the state's CalcMode, whole, with the count it was run with. A count
-// typed later without starting a batch does not change it; with no completed batch the mode
-// is 0. Reads no cell beyond the lists.
-ReportInput ReportInputFrom(const BatchState& state);
 
 // "大地正算", "大地反算", "座标换带" for modes 1 to 3; empty otherwise.
 std::string_view ReportKindName(int mode);

@@ -2,21 +2,26 @@
 
 #include <QApplication>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
 #include <QStyle>
 #include <QStyleFactory>
+#include <QVBoxLayout>
 #include <algorithm>
 #include <exception>
 #include <vector>
 
 #include "batch/batch.h"
+#include "batch/report_input.h"
 #include "core/errors.h"
-#include "ui/fonts.h"
-#include "ui/report_printer.h"
+#include "print/fonts.h"
+#include "print/report_printer.h"
+#include "ui/qt_io.h"
 
 namespace quorvel {
 namespace {
@@ -108,6 +113,8 @@ constexpr Line kLines[] = {
 
 // The extent the layout needs: right edge of the frame, bottom of the buttons.
 constexpr int kLayoutWidth = 11640;
+// The empty band above the title (its top edge), where prompts stand clear of every text box.
+constexpr int kPromptBandHeight = 4440;
 constexpr int kLayoutHeight = 10215;
 constexpr int kMargin = 240;
 
@@ -150,6 +157,68 @@ int ToPixels(int twips, int dpi) {
     return qRound(twips * dpi / 1440.0);
 }
 
+// The layout at its full size, with the red frame lines drawn under the controls.
+class LayoutCanvas : public QWidget {
+  public:
+    using QWidget::QWidget;
+
+  protected:
+    void paintEvent(QPaintEvent* event) override {
+        QWidget::paintEvent(event);
+        QPainter painter(this);
+        for (const Line& line : kLines) {
+            painter.setPen(QPen(kLineColour, line.width, Qt::SolidLine, Qt::SquareCap));
+            painter.drawLine(Px(line.x1, logicalDpiX()), Px(line.y1, logicalDpiY()),
+                             Px(line.x2, logicalDpiX()), Px(line.y2, logicalDpiY()));
+        }
+    }
+
+  private:
+    static int Px(int twips, int dpi) { return ToPixels(twips, dpi); }
+};
+
+// A push button that Enter clicks as Space does, as buttons elsewhere on the desktop do. A held
+// key's repeats are ignored, so that Enter held on a closing prompt starts nothing new.
+class Button : public QPushButton {
+  public:
+    using QPushButton::QPushButton;
+
+  protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+        const auto mods = event->modifiers() & ~Qt::KeypadModifier;
+        if (enter && mods == Qt::NoModifier) {
+            event->accept();
+            if (!event->isAutoRepeat()) click();
+            return;
+        }
+        QPushButton::keyPressEvent(event);
+    }
+};
+
+// Tells the user what happened unless the report was simply printed; with nothing to print, why
+// and what to do.
+void ShowPrintResult(QWidget* parent, const QRect& band, const BatchState& state,
+                     const PrintResult& result) {
+    QString message = result.message;
+    if (result.outcome == PrintOutcome::NothingToPrint) {
+        const std::string_view kind = ReportKindName(state.CalcMode);
+        message =
+            kind.empty()
+                ? QStringLiteral(
+                      "没有可打印的计算结果：还没有完成过一批计算。\n请先单击“开始计算”，"
+                      "再单击“投影计算”完成一批计算，然后单击“打 印”。")
+                : QStringLiteral(
+                      "没有可打印的计算结果：上一批%1没有完成。\n请单击“投影计算”"
+                      "重新完成一批计算，然后单击“打 印”。")
+                      .arg(QString::fromUtf8(kind.data(), static_cast<qsizetype>(kind.size())));
+    }
+    if (message.isEmpty()) return;
+    const bool trouble = result.outcome == PrintOutcome::Failed ||
+                         (result.outcome == PrintOutcome::SavedAsPdf && !result.printer.isEmpty());
+    ShowMessage(parent, band, trouble ? QMessageBox::Warning : QMessageBox::Information, message);
+}
+
 }  // namespace
 
 void PrepareApplication() {
@@ -187,12 +256,31 @@ QString WrapAtSpaces(const QString& caption, const QFontMetrics& metrics, int wi
 }
 
 MainWindow::MainWindow(QWidget* parent)
-    : QWidget(parent), prompt_(this), panel_([this](TextBox box) { return textBox(box); }) {
+    : QWidget(parent),
+      prompt_(this, [this] { return promptBand(); }),
+      panel_([this](TextBox box) { return textBox(box); }) {
     setWindowTitle(QStringLiteral("Quorvel"));
     QPalette background = palette();
     background.setColor(QPalette::Window, kBackground);
     setPalette(background);
     setAutoFillBackground(true);
+
+    // Controls keep their places on a canvas of the layout's size; the scroll area shows bars
+    // only when the window is smaller than that.
+    scroll_ = new QScrollArea(this);
+    scroll_->setObjectName(QStringLiteral("LayoutScroll"));
+    scroll_->setFrameShape(QFrame::NoFrame);
+    scroll_->viewport()->setAutoFillBackground(true);
+    scroll_->setFocusPolicy(Qt::NoFocus);  // Tab goes through the controls only
+    canvas_ = new LayoutCanvas;
+    canvas_->setObjectName(QStringLiteral("Layout"));
+    canvas_->setAutoFillBackground(true);
+    const QSize layoutSize(pxX(kLayoutWidth + kMargin), pxY(kLayoutHeight + kMargin));
+    canvas_->setFixedSize(layoutSize);
+    scroll_->setWidget(canvas_);
+    auto* frame = new QVBoxLayout(this);
+    frame->setContentsMargins(0, 0, 0, 0);
+    frame->addWidget(scroll_);
 
     // The classic style paints a button's whole face in its palette colour; Fusion only tints.
     QStyle* buttonStyle = ClassicButtonStyle();
@@ -209,7 +297,7 @@ MainWindow::MainWindow(QWidget* parent)
         const QFont font = MakeFont(c.font);
         switch (c.kind) {
             case Kind::Label: {
-                auto* label = new QLabel(this);
+                auto* label = new QLabel(canvas_);
                 label->setFont(font);
                 label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
                 label->setWordWrap(false);
@@ -223,7 +311,7 @@ MainWindow::MainWindow(QWidget* parent)
                 break;
             }
             case Kind::TextBox: {
-                auto* edit = new QLineEdit(this);
+                auto* edit = new QLineEdit(canvas_);
                 edit->setObjectName(name);
                 edit->setFont(font);
                 edit->setGeometry(rect);
@@ -233,7 +321,7 @@ MainWindow::MainWindow(QWidget* parent)
                 break;
             }
             case Kind::Button: {
-                auto* button = new QPushButton(QString::fromUtf8(c.caption), this);
+                auto* button = new Button(QString::fromUtf8(c.caption), canvas_);
                 button->setObjectName(name);
                 button->setFont(font);
                 button->setGeometry(rect);
@@ -264,7 +352,20 @@ MainWindow::MainWindow(QWidget* parent)
     connect(command3, &QPushButton::clicked, this, &MainWindow::command3_click);
     connect(command4, &QPushButton::clicked, this, &MainWindow::Command4_Click);
 
-    resize(pxX(kLayoutWidth + kMargin), pxY(kLayoutHeight + kMargin));
+    // No larger than the screen's available area, leaving room for the title bar and frame the
+    // window manager adds; a bar on one side takes room from the other.
+    QSize size = layoutSize;
+    if (const QScreen* s = screen()) {
+        const int frameWidth = style()->pixelMetric(QStyle::PM_DefaultFrameWidth);
+        const QSize room =
+            s->availableGeometry().size() -
+            QSize(2 * frameWidth, style()->pixelMetric(QStyle::PM_TitleBarHeight) + 2 * frameWidth);
+        const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+        if (size.height() > room.height()) size.rwidth() += bar;
+        if (size.width() > room.width()) size.rheight() += bar;
+        size = size.boundedTo(room);
+    }
+    resize(size);
     textBox(TextBox::Text1)->setFocus();
 }
 
@@ -295,16 +396,19 @@ void MainWindow::command3_click() {
 }
 
 void MainWindow::Command4_Click() {
-    RunHandler([this] { ShowPrintResult(this, PrintStoredBatch(state_)); });
+    RunHandler([this] {
+        ShowPrintResult(this, promptBand(), state_, PrintBatchReport(ReportInputFrom(state_)));
+    });
 }
 
-void MainWindow::paintEvent(QPaintEvent* event) {
-    QWidget::paintEvent(event);
-    QPainter painter(this);
-    for (const Line& line : kLines) {
-        painter.setPen(QPen(kLineColour, line.width, Qt::SolidLine, Qt::SquareCap));
-        painter.drawLine(pxX(line.x1), pxY(line.y1), pxX(line.x2), pxY(line.y2));
-    }
+QRect MainWindow::promptBand() const {
+    const QRect band(canvas_->mapToGlobal(QPoint(0, 0)),
+                     QSize(canvas_->width(), pxY(kPromptBandHeight)));
+    const QRect seen(scroll_->viewport()->mapToGlobal(QPoint(0, 0)), scroll_->viewport()->size());
+    // Horizontally the band is the window's whole width; only its height matters.
+    const QRect visible = band & seen;
+    if (visible.isEmpty()) return {};
+    return {QPoint(mapToGlobal(QPoint(0, 0)).x(), visible.top()), QSize(width(), visible.height())};
 }
 
 void MainWindow::RunHandler(const std::function<void()>& handler) {
@@ -317,7 +421,7 @@ void MainWindow::RunHandler(const std::function<void()>& handler) {
     } catch (const std::exception& e) {
         message = QStringLiteral("程序错误：") + QString::fromUtf8(e.what());
     }
-    QMessageBox::critical(this, QStringLiteral("Quorvel"), message);
+    ShowMessage(this, promptBand(), QMessageBox::Critical, message);
 }
 
 }  // namespace quorvel

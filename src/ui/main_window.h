@@ -2,6 +2,8 @@
 
 #include <QFontMetrics>
 #include <QLineEdit>
+#include <QRect>
+#include <QScrollArea>
 #include <QString>
 #include <QWidget>
 #include <array>
@@ -24,7 +26,8 @@ void PrepareApplication();
 QString WrapAtSpaces(const QString& caption, const QFontMetrics& metrics, int width);
 
 // The program's only window: the hint row, the three panels, the results rows and the four
-// buttons, placed in twips as the program has always laid them out.
+// buttons, placed in twips as the program has always laid them out, inside a scroll area that
+// shows its bars only when the window is smaller than the layout.
 class MainWindow : public QWidget {
     Q_OBJECT
 
@@ -40,20 +43,23 @@ class MainWindow : public QWidget {
     int pxX(int twips) const;
     int pxY(int twips) const;
 
+    // The empty strip above the title where prompts go, as far as it is in sight now, in global
+    // coordinates.
+    QRect promptBand() const;
+
   public slots:
     void Command1_Click();
     void Command2_click();
     void command3_click();
     void Command4_Click();
 
-  protected:
-    void paintEvent(QPaintEvent* event) override;
-
   private:
     // Runs a handler; an error ends the handler with a message box, and the program goes on.
     void RunHandler(const std::function<void()>& handler);
 
     BatchState state_;
+    QScrollArea* scroll_ = nullptr;
+    QWidget* canvas_ = nullptr;  // the layout at its full size; the controls' parent
     std::array<QLineEdit*, 21> textBoxes_{};
     QtPrompt prompt_;
     QtPanel panel_;

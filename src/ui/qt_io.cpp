@@ -2,6 +2,9 @@
 
 #include <QGuiApplication>
 #include <QInputDialog>
+#include <QMessageBox>
+#include <QScreen>
+#include <algorithm>
 
 namespace quorvel {
 namespace {
@@ -12,16 +15,55 @@ QString FromUtf8(std::string_view text) {
 
 }  // namespace
 
-std::string QtPrompt::Ask(std::string_view message, std::string_view title,
-                          std::string_view defaultText) {
+QPoint DialogPosition(QSize size, QRect band, QRect windowFrame, QRect available) {
+    const int w = size.width(), h = size.height();
+    const int x = std::clamp(windowFrame.left() + (windowFrame.width() - w) / 2, available.left(),
+                             std::max(available.left(), available.right() + 1 - w));
+    band &= available;
+    if (band.height() >= h) return {x, band.top() + (band.height() - h) / 2};
+    if (windowFrame.bottom() + h <= available.bottom()) return {x, windowFrame.bottom() + 1};
+    return {x, std::max(available.top(), available.bottom() + 1 - h)};
+}
+
+void PlaceDialog(QWidget& dialog, const QWidget* parent, const QRect& band) {
+    if (!parent || band.isEmpty()) return;
+    const QWidget* window = parent->window();
+    const QScreen* screen = window->screen();
+    if (!screen) return;
+    dialog.adjustSize();
+    // The dialog's frame is not known before it is shown; the window's is a fair estimate.
+    const QSize frame = window->frameGeometry().size() - window->geometry().size();
+    dialog.move(DialogPosition(dialog.size() + frame, band, window->frameGeometry(),
+                               screen->availableGeometry()));
+}
+
+void ShowMessage(QWidget* parent, const QRect& band, QMessageBox::Icon icon,
+                 const QString& message) {
+    QMessageBox box(icon, QStringLiteral("Quorvel"), message, QMessageBox::Ok, parent);
+    PlaceDialog(box, parent, band);
+    box.exec();
+}
+
+void QtPrompt::Place(QWidget& dialog) const {
+    if (band_) PlaceDialog(dialog, parent_, band_());
+}
+
+std::optional<std::string> QtPrompt::Ask(std::string_view message, std::string_view title,
+                                         std::string_view defaultText) {
     QInputDialog dialog(parent_);
     dialog.setInputMode(QInputDialog::TextInput);
     dialog.setWindowTitle(title.empty() ? QGuiApplication::applicationDisplayName()
                                         : FromUtf8(title));
     dialog.setLabelText(FromUtf8(message));
     dialog.setTextValue(FromUtf8(defaultText));
-    if (dialog.exec() != QDialog::Accepted) return {};
+    Place(dialog);
+    // Cancel, Esc and closing the prompt all reject it.
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     return dialog.textValue().toStdString();
+}
+
+void QtPrompt::ShowError(std::string_view message) {
+    ShowMessage(parent_, band_ ? band_() : QRect(), QMessageBox::Critical, FromUtf8(message));
 }
 
 void QtPanel::SetText(TextBox box, std::string_view text) {
@@ -29,6 +71,10 @@ void QtPanel::SetText(TextBox box, std::string_view text) {
     edit->setText(FromUtf8(text));
     // A text box shows the beginning of a text wider than itself, not its end.
     edit->setCursorPosition(0);
+}
+
+std::string QtPanel::Text(TextBox box) const {
+    return boxes_(box)->text().toStdString();
 }
 
 }  // namespace quorvel

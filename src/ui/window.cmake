@@ -5,9 +5,18 @@ add_library(quorvel_window STATIC
     qt_io.cpp
     qt_io.h
 )
-target_link_libraries(quorvel_window PUBLIC quorvel_batch quorvel_print quorvel_fonts Qt6::Widgets)
+target_link_libraries(quorvel_window PUBLIC quorvel_batch quorvel_print Qt6::Widgets)
 
 # The program itself, at the top of the build folder where `make run` looks for it.
 add_executable(quorvel main.cpp)
 target_link_libraries(quorvel PRIVATE quorvel_window)
 set_target_properties(quorvel PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR})
+target_compile_definitions(quorvel PRIVATE QUORVEL_VERSION="${PROJECT_VERSION}")
+# The window's icon, the same pictures the desktop's menu shows.
+qt_add_resources(quorvel quorvel_icons
+    PREFIX /icons
+    BASE ${PROJECT_SOURCE_DIR}/data/icons
+    FILES ${PROJECT_SOURCE_DIR}/data/icons/quorvel-48.png
+          ${PROJECT_SOURCE_DIR}/data/icons/quorvel-128.png
+          ${PROJECT_SOURCE_DIR}/data/icons/quorvel-256.png)
+install(TARGETS quorvel RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})

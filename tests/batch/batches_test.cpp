@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "batch/batch.h"
 #include "batch/scripted_io.h"
 #include "core/errors.h"
@@ -233,26 +235,147 @@ TEST_F(BatchRun, LaterBatchesReplaceOnlyTheirOwnLists) {
     EXPECT_EQ(st.ArrLP.size(), 2u);
 }
 
-TEST_F(BatchRun, TypedTextThatIsNotANumberFailsWhenComputedAndNamesThePoint) {
+TEST_F(BatchRun, ATextThatIsNotANumberIsReportedWhenConfirmedAndAskedAgain) {
     Start(1, 2);
-    prompt.Answer({"A", "", "116.3045", "", "30.3030", "", "B", "", "117", "", "abc", "", "117"});
-    try {
-        batches.Command2_click();
-        FAIL();
-    } catch (const TypeMismatchError& e) {
-        EXPECT_EQ(std::string(e.what()), "类型不匹配：第 2 点的大地纬度 B：“abc” 不是数值");
-    }
-    EXPECT_EQ(panel.shown[TextBox::Text2], " abc");    // shown as typed while entered
-    EXPECT_EQ(panel.shown.count(TextBox::Text9), 0u);  // no result shown
-    EXPECT_EQ(state.CalcMode, 1);
-    EXPECT_FALSE(state.BatchComplete);
-    EXPECT_EQ(state.StoredPointCount(), 0);  // nothing half-filled to print
+    prompt.Answer({"A", "", "116.3045", "", "30.3030", "", "B", "", "117", "",  // point 2: L
+                   "abc", "",                                                   // B refused
+                   "30.3030", "", "117", "", ""});
+    batches.Command2_click();
+    EXPECT_EQ(prompt.Unanswered(), 0u);
+    ASSERT_EQ(prompt.errors.size(), 1u);
+    EXPECT_EQ(prompt.errors[0].message, "类型不匹配：第 2 点的大地纬度 B：“abc” 不是数值");
+    // Shown after the confirmation of B; the re-entry prompt follows, then the confirmation.
+    EXPECT_EQ(prompt.errors[0].afterPrompts, 3u + 12u);
+    EXPECT_EQ(prompt.asked[15], (Asked{"请输入大地纬度的正确数值", ""}));
+    EXPECT_EQ(prompt.asked[16], (Asked{"确认输入的大地纬度是否正确" + kTail, ""}));
+    EXPECT_EQ(panel.History(TextBox::Text2),
+              (std::vector<std::string>{" 30.3030000000", " abc", "", " 30.3030000000",
+                                        " 30.303000", " 30.303000"}));
+    EXPECT_TRUE(state.BatchComplete);
+    EXPECT_EQ(state.Store.ArrB[2], ValueCell("30.3030"));
 
+    // The unconfirmed meridian of an inverse batch: an empty answer is asked again at once.
     Start(2, 0);
-    prompt.Answer({""});  // Cancel on the meridian
-    EXPECT_THROW(batches.Command2_click(), TypeMismatchError);
-    EXPECT_EQ(panel.shown[TextBox::Text16], "");
-    EXPECT_EQ(state.CentralMeridian, ValueCell(""));
+    prompt.Answer({"", "117.3"});
+    batches.Command2_click();
+    EXPECT_EQ(prompt.errors.back().message, "类型不匹配：中央子午线 Lo：输入为空，不是数值");
+    EXPECT_EQ(panel.History(TextBox::Text16), (std::vector<std::string>{"", "", "117.30000"}));
+    EXPECT_EQ(prompt.asked.back(), (Asked{"请输入中央子午线 Lo 的数值", "中央子午线"}));
+    EXPECT_EQ(state.CentralMeridian, ValueCell("117.3"));
+}
+
+// One refused value per case: the batch's answers up to it, the refused text, the message, and
+// the answers that finish the batch after a good value.
+struct Refusal {
+    int type;
+    std::vector<std::string> before;
+    std::string refused, message;
+    std::vector<std::string> after;
+};
+
+TEST_F(BatchRun, ValuesOutsideWhatTheComputationMeansAreRefusedNamingTheLimit) {
+    const Refusal cases[] = {
+        {1,
+         {"P", "", "116", ""},
+         "90.0001",
+         "超出适用范围：第 1 点的大地纬度 B：“90.0001” 超过 90°，纬度应在 -90° 与 90° 之间",
+         {"-89.60", "", "116", ""}},  // 89°60′ is 90°: accepted, as minutes of 60 are
+        {2,
+         {"P", ""},
+         "-10002000.5",
+         "超出适用范围：第 1 点的纵座标 X：“-10002000.5” 的绝对值超过 10002000 "
+         "米（赤道至极点的子午线弧长）",
+         {"-10002000", "", "500000", "", "117", ""}},
+        {2,
+         {"P", "", "3380000", ""},
+         "1e300",
+         "超出适用范围：第 1 点的横座标 Y：“1e300” 与 500000 米相差 1000000 米或更多，横座标应大于 "
+         "-500000 米且小于 1500000 米",
+         {"1499999.9", "", "117", ""}},
+        {3, {"P", "", "3380000", ""}, "-500000", "", {"-499999", "", "117", "", "117", "", ""}},
+        {3,
+         {"P", "", "3380000", "", "612345.678", "", "117", ""},
+         "x",
+         "类型不匹配：换带后中央子午线 Ls：“x” 不是数值",
+         {"118", "", ""}},
+    };
+    for (const Refusal& c : cases) {
+        SCOPED_TRACE(c.refused);
+        Start(c.type, 1);
+        for (const auto& a : c.before) prompt.Answer({a});
+        prompt.errors.clear();
+        prompt.Answer({c.refused, ""});
+        for (const auto& a : c.after) prompt.Answer({a});
+        batches.Command2_click();
+        EXPECT_EQ(prompt.Unanswered(), 0u);
+        ASSERT_EQ(prompt.errors.size(), 1u);
+        if (!c.message.empty()) {
+            EXPECT_EQ(prompt.errors[0].message, c.message);
+        } else {
+            EXPECT_TRUE(prompt.errors[0].message.starts_with("超出适用范围：第 1 点的横座标 Y1："))
+                << prompt.errors[0].message;
+        }
+        EXPECT_TRUE(state.BatchComplete);
+    }
+}
+
+TEST_F(BatchRun, AForwardPointFarFromTheMeridianIsNamedAndTheMeridianAskedAgain) {
+    Start(1, 2);
+    prompt.Answer({"A", "", "116.3045", "", "30.3030", "", "B", "", "162", "", "30", "",
+                   "116",  // 46° from point 2
+                   "117",  // exactly 45°: accepted
+                   "", ""});
+    batches.Command2_click();
+    EXPECT_EQ(prompt.Unanswered(), 0u);
+    ASSERT_EQ(prompt.errors.size(), 1u);
+    EXPECT_TRUE(prompt.errors[0].message.starts_with(
+        "超出适用范围：第 2 点的大地经度 L “162” 与中央子午线 Lo “116” 相差超过 45°"))
+        << prompt.errors[0].message;
+    EXPECT_EQ(panel.History(TextBox::Text3),
+              (std::vector<std::string>{" 116.000000", "", " 117.000000"}));
+    EXPECT_EQ(state.CentralMeridian, ValueCell("117"));
+}
+
+// What a batch can change: the state and what every box shows (never written: empty).
+auto Snapshot(const BatchState& s, const RecordingPanel& p) {
+    const ResultStore& r = s.Store;
+    std::map<TextBox, std::string> shown;
+    for (const auto& [box, text] : p.shown) {
+        if (!text.empty()) shown[box] = text;
+    }
+    return std::make_tuple(s.PointCount, s.CalcMode, s.CentralMeridian, s.TargetMeridian,
+                           s.BatchComplete, r.PointNames, r.ArrL, r.ArrB, r.ArrLP, r.ArrBP, r.ArrX1,
+                           r.ArrY1, r.ArrX, r.ArrY, shown);
+}
+
+TEST_F(BatchRun, CancelAtAnyPromptLeavesTheBatchAndChangesNothing) {
+    Start(1, 1);
+    prompt.Answer({"F", "", "116.3045", "", "30.3030", "", "117", ""});
+    batches.Command2_click();
+    const auto before = Snapshot(state, panel);
+
+    // A whole zone batch, X1 of point 1 refused once; Cancel in turn at each of its prompts.
+    const std::vector<std::string> zone = {
+        "3", "2",       "", "Z1",         "", "3380000", "0", "3380000", "", "612345.678", "", "Z2",
+        "",  "3380000", "", "387654.322", "", "117",     "",  "118",     "", "",           ""};
+    for (std::size_t k = 0; k < zone.size(); ++k) {
+        SCOPED_TRACE(k);
+        for (std::size_t j = 0; j < k; ++j) prompt.Answer({zone[j]});
+        prompt.Answer({testing::kCancel});
+        const std::size_t asked = prompt.asked.size();
+        batches.Command2_click();
+        EXPECT_EQ(prompt.Unanswered(), 0u);
+        EXPECT_EQ(prompt.asked.size(), asked + k + 1);  // no prompt after the Cancel
+        EXPECT_TRUE(prompt.errors.empty());
+        EXPECT_TRUE(Snapshot(state, panel) == before);
+    }
+
+    // The count of 32767: Cancel at the first point's name ends it with no further prompt.
+    prompt.Answer({"2", "32767", "", testing::kCancel});
+    batches.Command2_click();
+    EXPECT_EQ(prompt.Unanswered(), 0u);
+    EXPECT_TRUE(Snapshot(state, panel) == before);
+    EXPECT_EQ(state.StoredPointCount(), 1);
 }
 
 TEST_F(BatchRun, ABatchWithoutConstantsFailsBeforeItsFirstPrompt) {
@@ -278,20 +401,13 @@ TEST_F(BatchRun, ANegativeCountRunsNothing) {
     EXPECT_TRUE(state.Store.PointNames.empty());
 }
 
-TEST_F(BatchRun, CancelOnThePausePromptContinues) {
+TEST_F(BatchRun, AnswersOnThePausePromptAreIgnored) {
     Start(2, 2);
     prompt.Answer({"A", "", "3380000", "", "500000", "", "B", "", "3380000", "", "612345.678", "",
                    "117", "", "anything"});
     batches.Command2_click();
     EXPECT_EQ(panel.History(TextBox::Text11).size(), 2u);
     EXPECT_EQ(panel.shown[TextBox::Text11], " 118.1014280635");
-}
-
-TEST_F(BatchRun, ResultsThatAreNoNumberAreAnErrorNotAText) {
-    Start(2, 1);
-    prompt.Answer({"A", "", "3380000", "", "1e300", "", "117"});
-    EXPECT_THROW(batches.Command2_click(), OverflowError);
-    EXPECT_FALSE(state.BatchComplete);
 }
 
 }  // namespace

@@ -44,6 +44,35 @@ TEST(ConfirmedEntry, AnswersThatReadAsZeroAskAgainUntilAccepted) {
     }
 }
 
+TEST(ConfirmedEntry, AnUnusableAcceptedValueIsReportedAndAskedAgainAndCancelLeaves) {
+    EntryRun r;
+    r.prompt.Answer({"bad", "", "good", "y"});
+    ConfirmedEntry(
+        r.prompt, r.panel, TextBox::Text1, kTexts,
+        [&r](std::string t) {
+            r.stored = t;
+            return t;
+        },
+        [&r]() -> std::optional<std::string> {
+            if (r.stored == "bad") return "no good";
+            return std::nullopt;
+        });
+    EXPECT_EQ(r.stored, "good");
+    EXPECT_EQ(r.panel.History(TextBox::Text1), (std::vector<std::string>{"bad", "", "good"}));
+    EXPECT_EQ(r.prompt.errors, (std::vector<ScriptedPrompt::Shown>{{"no good", 2}}));
+    EXPECT_EQ(r.prompt.asked[2], (ScriptedPrompt::Asked{"again", ""}));
+
+    // Cancel at the entry, the confirmation or the re-entry: the value is left at once.
+    using Script = std::vector<std::string>;
+    for (const Script& answers : {Script{testing::kCancel}, Script{"a", testing::kCancel},
+                                  Script{"a", "0", testing::kCancel}}) {
+        EntryRun c;
+        for (const std::string& a : answers) c.prompt.Answer({a});
+        EXPECT_THROW(c.Run(), BatchAbandoned);
+        EXPECT_EQ(c.prompt.Unanswered(), 0u);
+    }
+}
+
 class Dispatch : public ::testing::Test {
   protected:
     BatchState state;
@@ -89,7 +118,7 @@ TEST_F(Dispatch, CountReEntryShowsEachCountAndStoresItAtOnce) {
 }
 
 TEST_F(Dispatch, ConversionErrorsNameTheValue) {
-    prompt.Answer({""});  // Cancel at the type prompt
+    prompt.Answer({""});  // Enter on the empty type prompt
     try {
         batches.Command2_click();
         FAIL();

@@ -10,7 +10,10 @@
 
 namespace quorvel::testing {
 
-// Answers prompts from a script and records what was asked.
+// An answer that cancels its prompt.
+inline const std::string kCancel = "<Cancel>";
+
+// Answers prompts from a script and records what was asked and which errors were shown.
 class ScriptedPrompt : public Prompt {
   public:
     struct Asked {
@@ -25,18 +28,29 @@ class ScriptedPrompt : public Prompt {
         answers_.insert(answers_.end(), answers.begin(), answers.end());
     }
 
-    std::string Ask(std::string_view message, std::string_view title,
-                    std::string_view /*defaultText*/) override {
+    std::optional<std::string> Ask(std::string_view message, std::string_view title,
+                                   std::string_view /*defaultText*/) override {
         asked.push_back({std::string(message), std::string(title)});
         if (answers_.empty()) throw std::logic_error("unexpected prompt: " + std::string(message));
         std::string a = answers_.front();
         answers_.pop_front();
+        if (a == kCancel) return std::nullopt;
         return a;
+    }
+
+    struct Shown {
+        std::string message;
+        std::size_t afterPrompts;  // how many prompts had been asked before it
+        bool operator==(const Shown&) const = default;
+    };
+    void ShowError(std::string_view message) override {
+        errors.push_back({std::string(message), asked.size()});
     }
 
     std::size_t Unanswered() const { return answers_.size(); }
 
     std::vector<Asked> asked;
+    std::vector<Shown> errors;
 
   private:
     std::deque<std::string> answers_;
@@ -54,6 +68,10 @@ class RecordingPanel : public Panel {
     void SetText(TextBox box, std::string_view text) override {
         changes.push_back({box, std::string(text)});
         shown[box] = std::string(text);
+    }
+    std::string Text(TextBox box) const override {
+        auto it = shown.find(box);
+        return it == shown.end() ? std::string() : it->second;
     }
 
     std::vector<std::string> History(TextBox box) const {

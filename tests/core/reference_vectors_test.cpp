@@ -1,6 +1,7 @@
 // The reference results of an independent implementation, compared bit for bit.
 #include <gtest/gtest.h>
 
+#include "core/gauss_kruger.h"
 #include "core/number_text.h"
 #include "core/packed_angle.h"
 #include "core/projection.h"
@@ -13,6 +14,8 @@ using testing::Exact;
 using testing::ReadFixture;
 
 const EllipsoidConstants kC = EllipsoidConstants::Load();
+// The documented series once more through the interface that also serves the exact method.
+const GaussKruger kClassic(Method::Classic);
 
 std::string Metres(double v) {
     return FormatFixed(RoundHalfEven(v, 4), "0.0000");
@@ -39,6 +42,9 @@ TEST(ReferenceVectors, Forward) {
         EXPECT_EQ(p.Y(), Exact(r.at("Y")));
         EXPECT_EQ(Metres(p.X), r.at("X_text"));
         EXPECT_EQ(Metres(p.Y()), r.at("Y_text"));
+        const GridPoint q = kClassic.Forward(b, l, lo);
+        EXPECT_EQ(q.X, Exact(r.at("X")));
+        EXPECT_EQ(q.Y, Exact(r.at("Y")));
     }
 }
 
@@ -53,6 +59,10 @@ TEST(ReferenceVectors, Inverse) {
             InverseProject(kC, ParseNumber(r.at("X_text")), ParseNumber(r.at("Y_text")), lo);
         EXPECT_EQ(g.B, Exact(r.at("B_deg")));
         EXPECT_EQ(g.L, Exact(r.at("L_deg")));
+        const GeoPoint q =
+            kClassic.Inverse(ParseNumber(r.at("X_text")), ParseNumber(r.at("Y_text")), lo);
+        EXPECT_EQ(q.B, Exact(r.at("B_deg")));
+        EXPECT_EQ(q.L, Exact(r.at("L_deg")));
         const double lp = DegreesToPacked(g.L);
         const double bp = DegreesToPacked(g.B);
         EXPECT_EQ(lp, Exact(r.at("LP")));
@@ -79,6 +89,10 @@ TEST(ReferenceVectors, Zone) {
         EXPECT_EQ(p.Y(), Exact(r.at("Y2")));
         EXPECT_EQ(Metres(p.X), r.at("X2_text"));
         EXPECT_EQ(Metres(p.Y()), r.at("Y2_text"));
+        const GridPoint q =
+            kClassic.Zone(ParseNumber(r.at("X1_text")), ParseNumber(r.at("Y1_text")), lo, ls);
+        EXPECT_EQ(q.X, Exact(r.at("X2")));
+        EXPECT_EQ(q.Y, Exact(r.at("Y2")));
     }
 }
 

@@ -1,8 +1,12 @@
 #!/usr/bin/env bash
 # Quorvel as a person uses it: the real program under Xvfb, driven with mouse clicks and typed
-# answers (the texts in the boxes are checked by the offscreen window tests). Runs a two-point forward batch, then a batch with a mistyped latitude whose error box
-# is dismissed, checks the program is still running and answering clicks, and ends it with
-# "终止计算". Screenshots are kept in the output folder.
+# answers (the texts in the boxes are checked by the offscreen window tests). Presses "打 印"
+# before any batch and dismisses the message that says there is nothing to print; runs a
+# two-point forward batch; leaves a batch of 32767 points with Esc at its first prompt and prints
+# the earlier batch again; types "abc" for a latitude, dismisses the error box and completes the
+# batch with a good value; ends the program with "终止计算". Screenshots are kept in the output
+# folder. Without a print queue of its own (see print_step.sh) the run sees no printer at all and
+# the report is saved as a PDF file in a home folder of its own.
 #
 # Usage: window_e2e.sh QUORVEL_PROGRAM OUTPUT_FOLDER
 # Environment:
@@ -16,7 +20,7 @@ program=$(realpath "${1:?usage: window_e2e.sh QUORVEL_PROGRAM OUTPUT_FOLDER}")
 out=${2:?usage: window_e2e.sh QUORVEL_PROGRAM OUTPUT_FOLDER}
 wait_s=${E2E_WAIT:-30}
 
-for tool in xvfb-run xdotool xprop import; do
+for tool in xvfb-run xdotool xprop import pdftotext; do
     if ! command -v "$tool" >/dev/null; then
         echo "SKIPPED: $tool is not installed (scripts/install-deps.sh installs it)"
         exit 77
@@ -32,6 +36,13 @@ fi
 mkdir -p "$out"
 rm -f "$out"/*.png
 export LC_ALL=C.UTF-8
+export HOME="$out/home"
+rm -rf "$HOME"
+mkdir -p "$HOME"
+if [ -z "${QUORVEL_PRINT_JOBS:-}" ]; then
+    # No scheduler listens here: no printer, whatever the machine has.
+    export CUPS_SERVER="$out/no-cups-here.sock"
+fi
 log="$out/quorvel.log"
 pid=
 main=
@@ -144,6 +155,10 @@ start_program() {
     main=$(timeout "$wait_s" xdotool search --sync --onlyvisible --pid "$pid" --name '^Quorvel$' |
         head -n 1) || true
     [ -n "$main" ] || fail "the window did not appear"
+    # The window carries the program's icon (the desktop shows it in task bars and switchers).
+    local icons
+    icons=$(xprop -id "$main" _NET_WM_ICON)
+    grep -q 'Icon (48 x 48)' <<<"$icons" || fail "the window has no 48 px icon"
 }
 
 forward_batch() {
@@ -165,14 +180,71 @@ forward_batch() {
     echo "forward batch of two points done"
 }
 
+# Any message box titled Quorvel, closed with Enter.
+dismiss_message() {
+    wait_dialog
+    [ "$(title_of "$dialog")" = Quorvel ] || fail "message box titled '$(title_of "$dialog")'"
+    screenshot "$1"
+    xdotool key Return
+}
+
+print_before_any_batch() {
+    click Command4
+    dismiss_message nothing-to-print
+    expect_no_dialog
+    if [ -n "${QUORVEL_PRINT_JOBS:-}" ]; then
+        compgen -G "$QUORVEL_PRINT_JOBS/job-*.pdf" >/dev/null && fail "a job was sent with nothing to print"
+    fi
+    [ -z "$(ls -A "$HOME")" ] || fail "a file was written with nothing to print"
+    echo "打 印 before any batch said there was nothing to print"
+}
+
+# The first line of the text of a PDF file.
+pdf_title() { pdftotext -layout "$1" - | tr -s ' ' | sed 's/^ //' | grep -v '^$' | head -n 1; }
+
+abandoned_batch() {
+    click Command2
+    answer 1 计算类型判别符号
+    answer 32767
+    answer ""
+    wait_dialog  # the name of point 1
+    xdotool key Escape
+    expect_no_dialog
+    alive || fail "the program ended after Esc"
+    screenshot after-esc
+    echo "Esc at point 1 of 32767 ended the batch with no further prompt"
+
+    # The earlier batch is still the one printed.
+    click Command4
+    local pdf
+    if [ -n "${QUORVEL_PRINT_JOBS:-}" ]; then
+        expect_no_dialog
+        local deadline=$((SECONDS + wait_s))
+        until [ -e "$QUORVEL_PRINT_JOBS/job-2.pdf" ] || ((SECONDS >= deadline)); do sleep 0.2; done
+        pdf="$QUORVEL_PRINT_JOBS/job-2.pdf"
+        sleep 0.5
+    else
+        dismiss_message saved-as-pdf
+        pdf=$(compgen -G "$HOME/*.pdf" | head -n 1) || true
+    fi
+    [ -e "$pdf" ] || fail "打 印 after Esc printed nothing"
+    local title
+    title=$(pdf_title "$pdf")
+    [ "$title" = "大地正算( 共2 个点 )" ] || fail "打 印 after Esc printed '$title'"
+    echo "the earlier batch printed again after Esc"
+}
+
 mistyped_batch() {
     click Command2
     answer 1 计算类型判别符号
     answer 1
     answer ""
     enter_point P3 116.3045 abc
-    answer 117 中央子午线
     dismiss_error_box
+    answer 30.3030  # the latitude asked again
+    answer ""
+    answer 117 中央子午线
+    answer ""  # output of the point
     expect_no_dialog
     alive || fail "the program ended after the error box"
     screenshot after-error
@@ -182,7 +254,7 @@ mistyped_batch() {
     answer 0
     answer ""
     expect_no_dialog
-    echo "program still running after a mistyped value"
+    echo "a mistyped latitude was asked again and the batch completed"
 }
 
 end_program() {
@@ -198,11 +270,13 @@ end_program() {
 }
 
 start_program
+print_before_any_batch
 forward_batch
 if [ -n "${E2E_AFTER_FORWARD:-}" ]; then
     # shellcheck source=/dev/null
     source "$E2E_AFTER_FORWARD"
 fi
+abandoned_batch
 mistyped_batch
 end_program
 echo "screenshots in $out"

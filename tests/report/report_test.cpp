@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "batch/report_input.h"
 #include "core/errors.h"
 #include "csv_fixture.h"
 #include "report/batch_session.h"
@@ -243,10 +244,10 @@ TEST(ReportCount, NothingBeforeAnyBatchOrAfterABatchThatStopped) {
 
     s.Forward({{"A", "116.3045", "30.3030"}}, "117");
     ASSERT_FALSE(ReportOf(s.state).IsEmpty());
-    // A second forward batch whose latitude is no number stops in its computation pass with
-    // its lists half-filled; they must not be printed, nor the first batch's, which is gone.
-    s.prompt.Answer(
-        {"1", "2", "", "A", "", "116", "", "30", "", "B", "", "117", "", "abc", "", "117"});
+    // A second forward batch that stops (the constants unloaded) must not print the first
+    // batch's lists as its own.
+    s.state.Constants = EllipsoidConstants();
+    s.prompt.Answer({"1", "2", ""});
     EXPECT_THROW(s.batches.Command2_click(), Error);
     const ReportInput in = ReportInputFrom(s.state);
     EXPECT_EQ(in.mode, 0);

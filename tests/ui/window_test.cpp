@@ -7,6 +7,9 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTimer>
 #include <QtTest>
 #include <algorithm>
@@ -119,6 +122,7 @@ class ModalDriver : public QObject {
         QString title;
         QString text;
         QString initialValue;
+        QRect frame;  // where it stood on the screen
     };
     static constexpr const char* kCancel = "\x1b";
 
@@ -145,7 +149,7 @@ class ModalDriver : public QObject {
         if (auto* dialog = qobject_cast<QInputDialog*>(modal)) {
             auto* edit = dialog->findChild<QLineEdit*>();
             seen_.push_back({QStringLiteral("prompt"), dialog->windowTitle(), dialog->labelText(),
-                             edit->text()});
+                             edit->text(), dialog->frameGeometry()});
             if (answers_.isEmpty()) {
                 ranOut_ = true;  // an unexpected prompt: leave it so the batch ends
                 QTest::keyClick(edit, Qt::Key_Escape);
@@ -159,7 +163,11 @@ class ModalDriver : public QObject {
             QTest::keyClicks(edit, answer);
             QTest::keyClick(edit, Qt::Key_Return);
         } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
-            seen_.push_back({QStringLiteral("message"), box->windowTitle(), box->text(), {}});
+            seen_.push_back({QStringLiteral("message"),
+                             box->windowTitle(),
+                             box->text(),
+                             {},
+                             box->frameGeometry()});
             QTest::keyClick(box, Qt::Key_Return);
         }
     }
@@ -310,16 +318,75 @@ class WindowTest : public QObject {
 
     void windowShowsEveryControlAndResizes() {
         QCOMPARE(window_->windowTitle(), QStringLiteral("Quorvel"));
-        QVERIFY(window_->width() >= Px(11640) && window_->height() >= Px(10215));
-        for (const Expected& e : kLayout)
-            QVERIFY2(window_->rect().contains(control(e.name)->geometry()), e.name);
+        // Never larger than the screen's available area, frame included.
+        const QRect available = window_->screen()->availableGeometry();
+        QVERIFY2(available.contains(window_->frameGeometry()),
+                 qPrintable(QStringLiteral("%1x%2 on %3x%4")
+                                .arg(window_->frameGeometry().width())
+                                .arg(window_->frameGeometry().height())
+                                .arg(available.width())
+                                .arg(available.height())));
+        auto* scroll = window_->findChild<QScrollArea*>();
+        QVERIFY(scroll);
+        const bool roomy =
+            available.height() > Px(10215) + 60 && available.width() > Px(11640) + 60;
+        if (roomy) {
+            // Room enough: the whole layout, no scroll bar.
+            QVERIFY(window_->width() >= Px(11640) && window_->height() >= Px(10215));
+            QVERIFY(!scroll->verticalScrollBar()->isVisible());
+            QVERIFY(!scroll->horizontalScrollBar()->isVisible());
+            for (const Expected& e : kLayout)
+                QVERIFY2(window_->rect().contains(control(e.name)->geometry()), e.name);
+        }
         QVERIFY(window_->minimumSize().width() < window_->width());
         QVERIFY(window_->maximumSize().width() > 4000);
-        // Resizing moves nothing.
+        // Resizing moves nothing; the bars then reach every control.
         window_->resize(312, 213);
         QCoreApplication::processEvents();
         QCOMPARE(control("Command4")->pos(), QPoint(Px(8280), Px(9840)));
         QCOMPARE(control("Text14")->geometry(), QRect(Px(9960), Px(9240), Px(1575), Px(285)));
+        QVERIFY(scroll->verticalScrollBar()->isVisible());
+        QVERIFY(scroll->horizontalScrollBar()->isVisible());
+        for (const Expected& e : kLayout) {
+            QWidget* w = control(e.name);
+            const QPoint c = w->geometry().center();
+            scroll->ensureVisible(c.x(), c.y(), w->width() / 2 + 1, w->height() / 2 + 1);
+            const QRect seen(w->mapTo(scroll->viewport(), QPoint(0, 0)), w->size());
+            QVERIFY2(scroll->viewport()->rect().contains(seen),
+                     qPrintable(QStringLiteral("%1 at %2,%3 %4x%5 in %6x%7")
+                                    .arg(QLatin1String(e.name))
+                                    .arg(seen.x())
+                                    .arg(seen.y())
+                                    .arg(seen.width())
+                                    .arg(seen.height())
+                                    .arg(scroll->viewport()->width())
+                                    .arg(scroll->viewport()->height())));
+        }
+    }
+
+    void enterOnAFocusedButtonClicksIt() {
+        QWidget* button = control("Command1");
+        button->setFocus();
+        QVERIFY(!window_->state().Constants.Loaded);
+        QTest::keyClick(button, Qt::Key_Return);
+        QVERIFY(window_->state().Constants.Loaded);
+        // Enter on the print button with nothing to print says so, and what to do.
+        {
+            ModalDriver driver({});
+            control("Command4")->setFocus();
+            QTest::keyClick(control("Command4"), Qt::Key_Enter, Qt::KeypadModifier);
+            QCOMPARE(driver.messages().size(), std::size_t{1});
+            QVERIFY(driver.messages()[0].text.startsWith(
+                QStringLiteral("没有可打印的计算结果：还没有完成过一批计算。")));
+        }
+        // After a batch that failed, the message names it.
+        window_->state().Constants = {};
+        ModalDriver driver({"3", "1", ""});
+        click("Command2");
+        click("Command4");
+        QCOMPARE(driver.messages().size(), std::size_t{2});
+        QVERIFY(driver.messages()[1].text.startsWith(
+            QStringLiteral("没有可打印的计算结果：上一批座标换带没有完成。")));
     }
 
     void textBoxesStandAboveTheLabelsTheyOverlap() {
@@ -332,14 +399,14 @@ class WindowTest : public QObject {
                     control(box.name)->geometry() & control(label.name)->geometry();
                 if (common.isEmpty()) continue;
                 ++overlaps;
-                QCOMPARE(window_->childAt(common.center()), control(box.name));
+                QCOMPARE(control("Layout")->childAt(common.center()), control(box.name));
             }
         }
         QVERIFY(overlaps >= 4);
     }
 
     void colours() {
-        const QImage image = window_->grab().toImage();
+        const QImage image = control("Layout")->grab().toImage();
         QCOMPARE(QColor(image.pixel(5, 5)), kBackground);
         // Labels show the window's colour around their text.
         const QRect title = control("Label1")->geometry();
@@ -349,7 +416,7 @@ class WindowTest : public QObject {
     }
 
     void frameLines() {
-        const QImage image = window_->grab().toImage();
+        const QImage image = control("Layout")->grab().toImage();
         for (const ExpectedLine& line : kLines) {
             const bool vertical = line.x1 == line.x2;
             // Two points along the line, each away from any control.
@@ -388,23 +455,39 @@ class WindowTest : public QObject {
         }
     }
 
-    void promptReturnsTypedTextDefaultOrEmptyOnCancel() {
+    void promptReturnsTypedTextOrDefaultAndNothingOnCancel() {
         quorvel::QtPrompt prompt(window_);
+        using Answer = std::optional<std::string>;
         {
             ModalDriver driver({"", "abc"});
-            QCOMPARE(prompt.Ask("消息", "标题", "5"), std::string("5"));
+            QVERIFY(prompt.Ask("消息", "标题", "5") == Answer("5"));
             QCOMPARE(driver.seen().at(0).title, QStringLiteral("标题"));
             QCOMPARE(driver.seen().at(0).text, QStringLiteral("消息"));
             QCOMPARE(driver.seen().at(0).initialValue, QStringLiteral("5"));
             // The default opens selected: typing replaces it.
-            QCOMPARE(prompt.Ask("消息", "标题", "5"), std::string("abc"));
+            QVERIFY(prompt.Ask("消息", "标题", "5") == Answer("abc"));
         }
         {
-            ModalDriver driver({ModalDriver::kCancel});
-            QCOMPARE(prompt.Ask("消息", {}, "typed"), std::string());
+            ModalDriver driver({"", ModalDriver::kCancel});
+            // Enter on the empty prompt is an empty answer; Esc is no answer at all.
+            QVERIFY(prompt.Ask("消息") == Answer(""));
+            QVERIFY(prompt.Ask("消息", {}, "typed") == std::nullopt);
             // Untitled prompts carry the program's title.
             QCOMPARE(driver.seen().at(0).title, QStringLiteral("Quorvel"));
         }
+    }
+
+    void dialogsGoAboveTheTitleElseBelowTheWindow() {
+        using quorvel::DialogPosition;
+        const QRect screen(0, 0, 1000, 700), window(100, 50, 600, 500);
+        // Room in the band: centred on the window and in the band.
+        QCOMPARE(DialogPosition({200, 100}, {100, 50, 600, 200}, window, screen), QPoint(300, 100));
+        // The band too low (scrolled away, a small window): just below the window.
+        QCOMPARE(DialogPosition({200, 100}, {100, 50, 600, 60}, window, screen), QPoint(300, 550));
+        QCOMPARE(DialogPosition({200, 100}, {}, window, screen), QPoint(300, 550));
+        // No room below either: at the bottom of the screen; never off its sides.
+        QCOMPARE(DialogPosition({200, 100}, {}, {700, 50, 600, 620}, screen), QPoint(800, 600));
+        QCOMPARE(DialogPosition({1200, 100}, {}, window, screen), QPoint(0, 550));
     }
 
     void panelReplacesTextAndShowsItsBeginning() {
@@ -443,31 +526,61 @@ class WindowTest : public QObject {
         QVERIFY(text(TextBox::Text13).isEmpty());
     }
 
-    void mistypedValueShowsAMessageAndTheWindowGoesOn() {
+    void mistypedValueIsReportedAndAskedAgainAndNoDialogCoversABox() {
         click("Command1");
-        {
-            ModalDriver driver(OnePointForward("abc"));
-            click("Command2");
-            QVERIFY(!driver.ranOut());
-            // The batch stops at B in the computation pass: no pause prompt.
-            QCOMPARE(driver.unused(), 1);
-            const auto boxes = driver.messages();
-            QCOMPARE(boxes.size(), std::size_t{1});
-            QCOMPARE(boxes[0].title, QStringLiteral("Quorvel"));
-            QVERIFY2(boxes[0].text.startsWith(QStringLiteral("类型不匹配")),
-                     qPrintable(boxes[0].text));
-            QVERIFY2(boxes[0].text.contains(QStringLiteral("“abc”")), qPrintable(boxes[0].text));
-            QVERIFY(!window_->state().BatchComplete);
-            QVERIFY(text(TextBox::Text9).isEmpty());
-        }
-        QVERIFY(window_->isVisible());
-        QCOMPARE(QApplication::activeModalWidget(), nullptr);
-        // The next batch runs as if nothing had happened.
-        ModalDriver driver(OnePointForward("30.3030"));
+        QStringList answers = OnePointForward("abc");
+        answers.insert(9, "30.3030");  // after the error box: the re-entry prompt
+        answers.insert(10, "");
+        ModalDriver driver(answers);
         click("Command2");
-        QVERIFY(driver.messages().empty());
+        QVERIFY(!driver.ranOut());
+        QCOMPARE(driver.unused(), 0);
+        const auto boxes = driver.messages();
+        QCOMPARE(boxes.size(), std::size_t{1});
+        QCOMPARE(boxes[0].title, QStringLiteral("Quorvel"));
+        QCOMPARE(boxes[0].text, QStringLiteral("类型不匹配：第 1 点的大地纬度 B：“abc” 不是数值"));
+        QCOMPARE(driver.seen()[9].kind, QStringLiteral("message"));
+        QCOMPARE(driver.seen()[10].text, QStringLiteral("请输入大地纬度的正确数值"));
         QCOMPARE(text(TextBox::Text9), QStringLiteral(" 3376626.6403"));
         QVERIFY(window_->state().BatchComplete);
+        QCOMPARE(QApplication::activeModalWidget(), nullptr);
+        // Every prompt and the error box stood above the title, centred, covering no text box.
+        const QRect title(control("Label1")->mapToGlobal(QPoint(0, 0)), control("Label1")->size());
+        const int centre = window_->frameGeometry().center().x();
+        for (const auto& seen : driver.seen()) {
+            QVERIFY2(seen.frame.isValid(), qPrintable(seen.text));
+            QVERIFY2(seen.frame.bottom() < title.top(), qPrintable(seen.text));
+            QVERIFY2(qAbs(seen.frame.center().x() - centre) <= 1, qPrintable(seen.text));
+            for (int i = 1; i <= 21; ++i) {
+                const QLineEdit* box = window_->textBox(static_cast<TextBox>(i));
+                const QRect r(box->mapToGlobal(QPoint(0, 0)), box->size());
+                QVERIFY2(!seen.frame.intersects(r), qPrintable(seen.text));
+            }
+        }
+    }
+
+    void cancelLeavesTheBatchAndPutsTheWindowBack() {
+        click("Command1");
+        {
+            ModalDriver driver(OnePointForward("30.3030"));
+            click("Command2");
+        }
+        auto texts = [this] {
+            QStringList all;
+            for (int i = 1; i <= 21; ++i) all << text(static_cast<TextBox>(i));
+            return all;
+        };
+        const QStringList before = texts();
+        // A count of 32767 (inverse, so the hint box changes), then Esc at the first name.
+        ModalDriver driver({"2", "32767", "", ModalDriver::kCancel});
+        click("Command2");
+        QVERIFY(!driver.ranOut());
+        QCOMPARE(driver.seen().size(), std::size_t{4});
+        QVERIFY(driver.messages().empty());
+        QCOMPARE(texts(), before);
+        QCOMPARE(window_->state().CalcMode, 1);
+        QCOMPARE(window_->state().StoredPointCount(), 1);
+        QCOMPARE(QApplication::activeModalWidget(), nullptr);
     }
 };
 

@@ -10,6 +10,16 @@ set_tests_properties(window_tests PROPERTIES
     TIMEOUT 300
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_RUNTIME_DIR=${QUORVEL_WINDOW_XDG};LC_ALL=C.UTF-8")
 
+# The same tests on a laptop screen of 1366 x 768 at 125 %: 1093 x 614 logical pixels, smaller
+# than the layout.
+set(QUORVEL_SMALL_SCREEN ${CMAKE_CURRENT_BINARY_DIR}/small-screen.json)
+file(WRITE ${QUORVEL_SMALL_SCREEN}
+     "{\"screens\": [{\"name\": \"laptop\", \"x\": 0, \"y\": 0, \"width\": 1093, \"height\": 614, \"logicalDpi\": 96}]}\n")
+add_test(NAME window_tests_small_screen COMMAND window_tests)
+set_tests_properties(window_tests_small_screen PROPERTIES
+    TIMEOUT 300
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen:configfile=${QUORVEL_SMALL_SCREEN};XDG_RUNTIME_DIR=${QUORVEL_WINDOW_XDG};LC_ALL=C.UTF-8")
+
 add_test(NAME window_e2e
     COMMAND bash ${PROJECT_SOURCE_DIR}/tests/e2e/window_e2e.sh $<TARGET_FILE:quorvel>
             ${CMAKE_CURRENT_BINARY_DIR}/window-e2e)

@@ -5,12 +5,15 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QPrinterInfo>
+#include <QTemporaryDir>
 #include <QThread>
 
+#include "batch/report_input.h"
 #include "csv_fixture.h"
+#include "print/cups_queue.h"
+#include "print/report_printer.h"
 #include "print_test_util.h"
 #include "report/batch_session.h"
-#include "ui/report_printer.h"
 
 namespace quorvel {
 namespace {
@@ -47,7 +50,7 @@ TEST(PrintQueue, StoredBatchArrivesAtTheDefaultQueueAsTheReport) {
 
     // Nothing to print: not even an empty job may reach the queue.
     Session s;
-    EXPECT_EQ(PrintStoredBatch(s.state).outcome, PrintOutcome::NothingToPrint);
+    EXPECT_EQ(PrintBatchReport(ReportInputFrom(s.state)).outcome, PrintOutcome::NothingToPrint);
 
     // Three points of the reference results, one of them re-entered after a refusal.
     const auto rows = testing::ReadFixture("forward.csv");
@@ -61,7 +64,7 @@ TEST(PrintQueue, StoredBatchArrivesAtTheDefaultQueueAsTheReport) {
     for (const auto* row : used) points.push_back({"P", row->at("L_text"), row->at("B_text")});
     s.Forward(points, "117");
 
-    const PrintResult printed = PrintStoredBatch(s.state);
+    const PrintResult printed = PrintBatchReport(ReportInputFrom(s.state));
     ASSERT_EQ(printed.outcome, PrintOutcome::Printed) << printed.message.toStdString();
     EXPECT_EQ(printed.printer, queue);
     ASSERT_EQ(WaitForJobs(jobs, 1), QStringList{"job-1.pdf"})
@@ -84,9 +87,74 @@ TEST(PrintQueue, StoredBatchArrivesAtTheDefaultQueueAsTheReport) {
 
     // A count typed later without a batch changes nothing: the same report, a second time.
     s.Run(4, 9, {});
-    ASSERT_EQ(PrintStoredBatch(s.state).outcome, PrintOutcome::Printed);
+    ASSERT_EQ(PrintBatchReport(ReportInputFrom(s.state)).outcome, PrintOutcome::Printed);
     ASSERT_EQ(WaitForJobs(jobs, 2), (QStringList{"job-1.pdf", "job-2.pdf"}));
     EXPECT_EQ(PdfLines(QDir(jobs).filePath("job-2.pdf")), lines);
+}
+
+// The queue's administration, as a person would do it with CUPS's own tools.
+void Admin(const QString& tool, const QStringList& args) {
+    testing::RunTool(tool, args);
+}
+
+class RefusingQueue : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        queue = qEnvironmentVariable("QUORVEL_PRINT_QUEUE");
+        jobs = qEnvironmentVariable("QUORVEL_PRINT_JOBS");
+        ASSERT_FALSE(jobs.isEmpty()) << "run this under tests/print/with_cups.sh";
+        ASSERT_TRUE(home.isValid());
+        savedHome = qgetenv("HOME");
+        qputenv("HOME", home.path().toUtf8());
+        s.Forward({{"A", "116.3045", "30.3030"}}, "117");
+        jobsBefore = Jobs(jobs).size();
+    }
+    void TearDown() override {
+        qputenv("HOME", savedHome);
+        Admin("cupsaccept", {queue});
+        Admin("lpadmin", {"-p", queue, "-o", "job-k-limit=0", "-o", "job-quota-period=0"});
+    }
+    // Saved in the home folder instead, naming the printer and CUPS's reason.
+    void ExpectSavedInstead(const PrintResult& r, const QString& said, const QString& reason) {
+        ASSERT_EQ(r.outcome, PrintOutcome::SavedAsPdf) << r.message.toStdString();
+        EXPECT_EQ(r.printer, queue);
+        EXPECT_TRUE(r.message.contains("打印机 " + queue + " " + said)) << r.message.toStdString();
+        EXPECT_TRUE(r.message.contains(reason)) << r.message.toStdString();
+        EXPECT_TRUE(r.message.contains(r.pdfPath)) << r.message.toStdString();
+        EXPECT_EQ(PdfLines(r.pdfPath).value(0), "大地正算( 共1 个点 )");
+        QThread::msleep(500);
+        EXPECT_EQ(Jobs(jobs).size(), jobsBefore);
+    }
+
+    QString queue, jobs;
+    QTemporaryDir home;
+    QByteArray savedHome;
+    Session s;
+    qsizetype jobsBefore = 0;
+};
+
+TEST_F(RefusingQueue, NotAcceptingJobs) {
+    Admin("cupsreject", {"-r", "纸盒已取出", queue});
+    const PrintResult r = PrintBatchReport(ReportInputFrom(s.state));
+    ExpectSavedInstead(r, "目前不接受打印作业", "CUPS：纸盒已取出");
+
+    // A job handed over all the same is refused, with the scheduler's reason.
+    const JobSubmission sent =
+        SubmitJob(queue.toStdString(), QFile::encodeName(r.pdfPath).toStdString(), "t");
+    EXPECT_EQ(sent.jobId, 0);
+    EXPECT_FALSE(sent.ok);
+    EXPECT_FALSE(sent.reason.empty());
+}
+
+TEST_F(RefusingQueue, RefusingTheJob) {
+    // The queue takes jobs, but this user's quota is used up by the jobs already printed.
+    if (jobsBefore == 0) {
+        ASSERT_EQ(PrintBatchReport(ReportInputFrom(s.state)).outcome, PrintOutcome::Printed);
+        jobsBefore = WaitForJobs(jobs, 1).size();
+    }
+    Admin("lpadmin", {"-p", queue, "-o", "job-quota-period=86400", "-o", "job-k-limit=1"});
+    ASSERT_TRUE(AskQueue(queue.toStdString()).accepting);
+    ExpectSavedInstead(PrintBatchReport(ReportInputFrom(s.state)), "拒绝了打印作业", "CUPS：");
 }
 
 }  // namespace

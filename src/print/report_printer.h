@@ -5,12 +5,10 @@
 #include <functional>
 #include <vector>
 
-#include "batch/batch_state.h"
 #include "report/report.h"
 
 class QPaintDevice;
 class QPagedPaintDevice;
-class QWidget;
 
 namespace quorvel {
 
@@ -37,15 +35,15 @@ bool WriteReportPdf(const Report& report, const QString& path, QString* error,
                     bool overwrite = false);
 
 enum class PrintOutcome {
-    NothingToPrint,  // no completed batch: no job, no file, nothing to tell
-    Printed,         // sent to the default printer
-    SavedAsPdf,      // no printer: written as a new PDF file
+    NothingToPrint,  // no completed batch: no job, no file
+    Printed,         // taken by the default printer's queue
+    SavedAsPdf,      // no printer, or its queue refused the job: written as a new PDF file
     Failed,
 };
 
 struct PrintResult {
     PrintOutcome outcome = PrintOutcome::NothingToPrint;
-    QString printer;  // the queue printed to
+    QString printer;  // the queue printed to, or that refused the job
     QString pdfPath;  // the file written
     QString message;  // what to tell the user; empty when there is nothing to tell
 };
@@ -57,17 +55,14 @@ QString ReportPdfFolder();
 // "Quorvel 大地正算 2026-12-08 14-03-05": what the file holds and when it was made.
 QString ReportPdfBaseName(int mode, const QDateTime& when);
 
-// Prints the report on the default printer without a dialog; with no printer, saves it under a
-// new name in ReportPdfFolder() (" (2)", " (3)", ... added when taken) and never overwrites.
+// Prints the report on the default printer without a dialog; with no printer, or when its queue
+// does not accept jobs or refuses this one, saves it under a new name in ReportPdfFolder()
+// (" (2)", " (3)", ... added when taken), never overwriting, and says why.
 PrintResult PrintReport(const Report& report, int mode,
                         const QDateTime& now = QDateTime::currentDateTime());
 
-// The print button: the completed batch of the current type, as PrintReport. Reads the state
-// only.
-PrintResult PrintStoredBatch(const BatchState& state,
+// The print button: the report of a completed batch, as PrintReport.
+PrintResult PrintBatchReport(const ReportInput& input,
                              const QDateTime& now = QDateTime::currentDateTime());
-
-// Tells the user where a saved report went, or why printing failed; silent otherwise.
-void ShowPrintResult(QWidget* parent, const PrintResult& result);
 
 }  // namespace quorvel

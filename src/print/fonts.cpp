@@ -1,4 +1,4 @@
-#include "ui/fonts.h"
+#include "print/fonts.h"
 
 #include <QFont>
 #include <QStringList>

@@ -1,4 +1,4 @@
-#include "ui/report_printer.h"
+#include "print/report_printer.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -9,7 +9,6 @@
 #include <QFileInfo>
 #include <QFont>
 #include <QFontMetrics>
-#include <QMessageBox>
 #include <QPageLayout>
 #include <QPainter>
 #include <QPdfWriter>
@@ -24,7 +23,8 @@
 #include <map>
 #include <memory>
 
-#include "ui/fonts.h"
+#include "print/cups_queue.h"
+#include "print/fonts.h"
 
 namespace quorvel {
 namespace {
@@ -240,28 +240,12 @@ QString ReportPdfBaseName(int mode, const QDateTime& when) {
         .arg(FromUtf8(ReportKindName(mode)), when.toString(QStringLiteral("yyyy-MM-dd HH-mm-ss")));
 }
 
-PrintResult PrintReport(const Report& report, int mode, const QDateTime& now) {
+namespace {
+
+// Saves the report as a new PDF file instead of printing it; `why` says why, without a stop.
+PrintResult SaveInstead(const Report& report, int mode, const QDateTime& now, const QString& why) {
     PrintResult result;
-    if (report.IsEmpty()) return result;
-
-    const QPrinterInfo info = QPrinterInfo::defaultPrinter();
-    if (!info.isNull()) {
-        QPrinter printer(info, QPrinter::HighResolution);
-        printer.setDocName(QStringLiteral("Quorvel ") + FromUtf8(ReportKindName(mode)));
-        QString error;
-        if (!PaintReport(report, printer, &error) || printer.printerState() == QPrinter::Error) {
-            result.outcome = PrintOutcome::Failed;
-            result.message = QStringLiteral("无法在打印机 %1 上打印：%2")
-                                 .arg(info.printerName(),
-                                      error.isEmpty() ? QStringLiteral("打印机报告错误") : error);
-            return result;
-        }
-        result.outcome = PrintOutcome::Printed;
-        result.printer = info.printerName();
-        return result;
-    }
-
-    // No printer: a new file, rendered once and then given the first free name.
+    // A new file, rendered once and then given the first free name.
     const QString folder = ReportPdfFolder();
     const QString base = ReportPdfBaseName(mode, now);
     QString error;
@@ -275,32 +259,76 @@ PrintResult PrintReport(const Report& report, int mode, const QDateTime& now) {
         if (p == Published::Failed) break;
         result.outcome = PrintOutcome::SavedAsPdf;
         result.pdfPath = path;
-        result.message = QStringLiteral("没有可用的打印机。报表已保存为 PDF 文件：\n%1")
-                             .arg(QDir::toNativeSeparators(path));
+        result.message = QStringLiteral("%1。报表已保存为 PDF 文件：\n%2")
+                             .arg(why, QDir::toNativeSeparators(path));
         return result;
     }
     result.outcome = PrintOutcome::Failed;
-    result.message = QStringLiteral("没有可用的打印机，报表也无法保存为 PDF 文件：%1").arg(error);
+    result.message = QStringLiteral("%1，报表也无法保存为 PDF 文件：%2").arg(why, error);
     return result;
 }
 
-PrintResult PrintStoredBatch(const BatchState& state, const QDateTime& now) {
-    const ReportInput input = ReportInputFrom(state);
-    return PrintReport(BuildReport(input), input.mode, now);
+QString CupsReason(const std::string& reason) {
+    QString text = QString::fromStdString(reason).trimmed();
+    while (text.endsWith(u'.') || text.endsWith(u'。')) text.chop(1);
+    return text.isEmpty() ? QStringLiteral("CUPS 未说明原因") : QStringLiteral("CUPS：") + text;
 }
 
-void ShowPrintResult(QWidget* parent, const PrintResult& result) {
-    switch (result.outcome) {
-        case PrintOutcome::SavedAsPdf:
-            QMessageBox::information(parent, QStringLiteral("Quorvel"), result.message);
-            break;
-        case PrintOutcome::Failed:
-            QMessageBox::warning(parent, QStringLiteral("Quorvel"), result.message);
-            break;
-        case PrintOutcome::NothingToPrint:
-        case PrintOutcome::Printed:
-            break;
+}  // namespace
+
+PrintResult PrintReport(const Report& report, int mode, const QDateTime& now) {
+    PrintResult result;
+    if (report.IsEmpty()) return result;
+
+    const QPrinterInfo info = QPrinterInfo::defaultPrinter();
+    if (info.isNull()) return SaveInstead(report, mode, now, QStringLiteral("没有可用的打印机"));
+
+    // Qt neither asks whether the queue takes jobs nor says whether it took this one: ask the
+    // scheduler before, and hand it the job ourselves.
+    const QString queue = info.printerName();
+    const QueueStatus status = AskQueue(queue.toStdString());
+    if (status.known && !status.accepting) {
+        result = SaveInstead(report, mode, now,
+                             QStringLiteral("打印机 %1 目前不接受打印作业（%2）")
+                                 .arg(queue, CupsReason(status.reason)));
+        result.printer = queue;
+        return result;
     }
+    const QString docName = QStringLiteral("Quorvel ") + FromUtf8(ReportKindName(mode));
+    QTemporaryFile job(QDir::temp().filePath(QStringLiteral("quorvel-print-XXXXXX.pdf")));
+    QString error;
+    bool drawn = false;
+    if (job.open()) {
+        // The printer's own paper and margins, drawn into the file that becomes the job.
+        QPrinter printer(info, QPrinter::HighResolution);
+        printer.setDocName(docName);
+        printer.setOutputFileName(job.fileName());
+        drawn = PaintReport(report, printer, &error);
+    } else {
+        error = job.errorString();
+    }
+    if (!drawn) {
+        result.outcome = PrintOutcome::Failed;
+        result.message = QStringLiteral("无法在打印机 %1 上打印：%2").arg(queue, error);
+        return result;
+    }
+    const JobSubmission sent =
+        SubmitJob(queue.toStdString(), QFile::encodeName(job.fileName()).toStdString(),
+                  docName.toStdString());
+    if (!sent.ok) {
+        result = SaveInstead(
+            report, mode, now,
+            QStringLiteral("打印机 %1 拒绝了打印作业（%2）").arg(queue, CupsReason(sent.reason)));
+        result.printer = queue;
+        return result;
+    }
+    result.outcome = PrintOutcome::Printed;
+    result.printer = queue;
+    return result;
+}
+
+PrintResult PrintBatchReport(const ReportInput& input, const QDateTime& now) {
+    return PrintReport(BuildReport(input), input.mode, now);
 }
 
 }  // namespace quorvel

@@ -1,0 +1,13 @@
+#pragma once
+
+#include "batch/batch_state.h"
+#include "report/report.h"
+
+namespace quorvel {
+
+// The completed batch of the state's CalcMode, whole, with the count it was run with. A count
+// typed later without starting a batch does not change it; with no completed batch the mode
+// is 0. Reads no cell beyond the lists.
+ReportInput ReportInputFrom(const BatchState& state);
+
+}  // namespace quorvel

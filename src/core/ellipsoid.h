@@ -1,0 +1,45 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace quorvel {
+
+// A reference ellipsoid: its name, the semi-major axis a in metres and the flattening f.
+struct Ellipsoid {
+    std::string name;
+    double a = 0;
+    double f = 0;
+
+    double InverseFlattening() const { return 1 / f; }
+};
+
+// The named ellipsoids. Krassovsky is the ellipsoid of the documented series (its constants,
+// loaded by EllipsoidConstants::Load, are derived from these two numbers); Xi'an 1980 uses the
+// IAG-75 ellipsoid.
+Ellipsoid Krassovsky();  // "krassovsky": 6378245 m, 1/298.3
+Ellipsoid Xian80();      // "xian80": 6378140 m, 1/298.257
+Ellipsoid Cgcs2000();    // "cgcs2000": 6378137 m, 1/298.257222101
+Ellipsoid Wgs84();       // "wgs84": 6378137 m, 1/298.257223563
+
+// Plausible Earth ellipsoids, with room for a projection surface raised or lowered by a few
+// kilometres: a in [6,000,000, 7,000,000] m and 1/f in [250, 350].
+inline constexpr double kMinSemiMajorAxis = 6'000'000;
+inline constexpr double kMaxSemiMajorAxis = 7'000'000;
+inline constexpr double kMinInverseFlattening = 250;
+inline constexpr double kMaxInverseFlattening = 350;
+
+// The ellipsoid of semi-major axis `a` (metres) and inverse flattening `rf`, called `name`.
+// Throws InvalidParameterError unless both are finite and in the plausible ranges above.
+Ellipsoid MakeEllipsoid(std::string name, double a, double rf);
+
+// An ellipsoid as a user names it: one of the names above (any letter case), or "a,rf" (two
+// numbers as TryParseNumber reads them, blanks allowed around each), whose name is then the
+// trimmed text. Throws InvalidParameterError naming the text for anything else.
+Ellipsoid ParseEllipsoid(std::string_view text);
+
+// True for the ellipsoid of the documented series: a = 6378245 m and f = 1/298.3 exactly, by
+// whatever name.
+bool IsKrassovsky(const Ellipsoid& e);
+
+}  // namespace quorvel

@@ -1,0 +1,167 @@
+#include "core/gauss_kruger.h"
+
+#include <GeographicLib/Math.hpp>
+#include <cmath>
+#include <string>
+
+#include "core/computation.h"
+#include "core/errors.h"
+#include "core/projection.h"
+
+namespace quorvel {
+namespace {
+
+void RequireFinite(Computation c, std::initializer_list<double> values) {
+    for (double v : values) {
+        if (!std::isfinite(v)) {
+            throw OutOfDomainError(std::string(ComputationName(c)) + "：输入值不是有限数");
+        }
+    }
+}
+
+void RequireLatitude(double B) {
+    if (!(std::abs(B) <= 90)) {
+        throw OutOfDomainError(std::string(ComputationName(Computation::Forward)) +
+                               "：纬度超出 ±90°");
+    }
+}
+
+void RequireFiniteResult(Computation c, std::initializer_list<double> values) {
+    for (double v : values) {
+        if (!std::isfinite(v)) {
+            throw OutOfDomainError(std::string(ComputationName(c)) + "：级数得不出有限的结果");
+        }
+    }
+}
+
+// The longitude difference L − Lo reduced to [−180°, 180°], checked against the exact method's
+// domain.
+double ExactOffset(Computation c, double L, double Lo) {
+    const double dl = GeographicLib::Math::AngDiff(Lo, L);
+    if (!(std::abs(dl) <= kExactMaxOffset)) {
+        throw OutOfDomainError(std::string(ComputationName(c)) + "：点距中央子午线超过 35°");
+    }
+    return dl;
+}
+
+// Checks the settings before GeographicLib sees them, so that every fault is reported in the
+// program's own terms.
+GeographicLib::TransverseMercator CheckedProjection(Method method, const Ellipsoid& ellipsoid,
+                                                    double k0, double falseEasting) {
+    MakeEllipsoid(ellipsoid.name, ellipsoid.a, ellipsoid.InverseFlattening());
+    if (method == Method::Classic && !IsKrassovsky(ellipsoid)) {
+        throw InvalidParameterError("经典级数只适用于克拉索夫斯基椭球，椭球“" + ellipsoid.name +
+                                    "”请用 exact 方法");
+    }
+    if (!(k0 >= 0.9 && k0 <= 1.1)) {
+        throw InvalidParameterError("中央子午线比例因子 k0 应在 0.9 至 1.1 之间");
+    }
+    if (!(std::abs(falseEasting) <= 1e9)) {
+        throw InvalidParameterError("东伪偏移应为不超过 1e9 米的有限数");
+    }
+    return GeographicLib::TransverseMercator(ellipsoid.a, ellipsoid.f, k0);
+}
+
+}  // namespace
+
+std::string_view MethodName(Method method) {
+    return method == Method::Classic ? "classic" : "exact";
+}
+
+Method ParseMethod(std::string_view text) {
+    if (text == "classic") return Method::Classic;
+    if (text == "exact") return Method::Exact;
+    throw InvalidParameterError("未知的计算方法“" + std::string(text) + "”：应为 classic 或 exact");
+}
+
+GaussKruger::GaussKruger(Method method, const Ellipsoid& ellipsoid, double k0, double falseEasting)
+    : method_(method),
+      ellipsoid_(ellipsoid),
+      k0_(k0),
+      falseEasting_(falseEasting),
+      constants_(EllipsoidConstants::Load()),
+      tm_(CheckedProjection(method, ellipsoid, k0, falseEasting)) {}
+
+void GaussKruger::AddExtras(double B, double L, double Lo, double& gamma, double& k) const {
+    double x, y;
+    tm_.Forward(Lo, B, L, x, y, gamma, k);
+}
+
+GridPoint GaussKruger::Forward(double B, double L, double Lo, Extras extras) const {
+    RequireFinite(Computation::Forward, {B, L, Lo});
+    RequireLatitude(B);
+    GridPoint g;
+    if (method_ == Method::Classic) {
+        const PlanePoint p = ForwardProject(constants_, B, L, Lo);
+        RequireFiniteResult(Computation::Forward, {p.X, p.AbsY});
+        g.X = k0_ * p.X;
+        g.y = p.Sign * (k0_ * p.AbsY);
+        if (extras == Extras::ConvergenceAndScale) AddExtras(B, L, Lo, g.Convergence, g.Scale);
+    } else {
+        ExactOffset(Computation::Forward, L, Lo);
+        double gamma, k;
+        tm_.Forward(Lo, B, L, g.y, g.X, gamma, k);
+        if (extras == Extras::ConvergenceAndScale) {
+            g.Convergence = gamma;
+            g.Scale = k;
+        }
+    }
+    g.Y = falseEasting_ + g.y;
+    return g;
+}
+
+GeoPoint GaussKruger::Inverse(double X, double Y, double Lo, Extras extras) const {
+    RequireFinite(Computation::Inverse, {X, Y, Lo});
+    GeoPoint g;
+    if (method_ == Method::Classic) {
+        const GeodeticPoint p =
+            InverseProjectOffset(constants_, X / k0_, (Y - falseEasting_) / k0_, Lo);
+        RequireFiniteResult(Computation::Inverse, {p.B, p.L});
+        g.B = p.B;
+        g.L = p.L;
+        if (extras == Extras::ConvergenceAndScale) AddExtras(g.B, g.L, Lo, g.Convergence, g.Scale);
+    } else {
+        double lon, gamma, k;
+        tm_.Reverse(Lo, Y - falseEasting_, X, g.B, lon, gamma, k);
+        RequireFiniteResult(Computation::Inverse, {g.B, lon});
+        g.L = Lo + ExactOffset(Computation::Inverse, lon, Lo);
+        if (extras == Extras::ConvergenceAndScale) {
+            g.Convergence = gamma;
+            g.Scale = k;
+        }
+    }
+    return g;
+}
+
+GridPoint GaussKruger::Zone(double X1, double Y1, double Lo, double Ls, Extras extras) const {
+    RequireFinite(Computation::Zone, {X1, Y1, Lo, Ls});
+    GridPoint g;
+    if (method_ == Method::Classic) {
+        const double x1 = X1 / k0_;
+        const double y1 = (Y1 - falseEasting_) / k0_;
+        const PlanePoint p = ZoneTransformOffset(constants_, x1, y1, Lo, Ls);
+        RequireFiniteResult(Computation::Zone, {p.X, p.AbsY});
+        g.X = k0_ * p.X;
+        g.y = p.Sign * (k0_ * p.AbsY);
+        if (extras == Extras::ConvergenceAndScale) {
+            const GeodeticPoint q = InverseProjectOffset(constants_, x1, y1, Lo);
+            AddExtras(q.B, q.L, Ls, g.Convergence, g.Scale);
+        }
+    } else {
+        double B, L;
+        tm_.Reverse(Lo, Y1 - falseEasting_, X1, B, L);
+        RequireFiniteResult(Computation::Zone, {B, L});
+        ExactOffset(Computation::Zone, L, Lo);
+        ExactOffset(Computation::Zone, L, Ls);
+        double gamma, k;
+        tm_.Forward(Ls, B, L, g.y, g.X, gamma, k);
+        if (extras == Extras::ConvergenceAndScale) {
+            g.Convergence = gamma;
+            g.Scale = k;
+        }
+    }
+    g.Y = falseEasting_ + g.y;
+    return g;
+}
+
+}  // namespace quorvel

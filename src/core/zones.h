@@ -1,0 +1,45 @@
+#pragma once
+
+namespace quorvel {
+
+// Gauss-Krüger zones of 3° and 6°, numbered eastward from Greenwich, and the zone number written
+// in front of an easting.
+//
+// Longitudes are decimal degrees east of Greenwich in [0°, 360°). A zone is the half-open
+// interval [Lo − w/2, Lo + w/2) around its central meridian Lo, so a longitude on a border
+// belongs to the zone east of it:
+//   3° zones: n = round(L/3), ties (L = 1.5° + 3k) upward to the eastern zone; Lo = 3n;
+//             n in 0..120. Zone 0 (L below 1.5°) and zone 120 (from 358.5°) lie on the same
+//             meridian 0° = 360°; each keeps L − Lo small on its side.
+//   6° zones: n = floor(L/6) + 1, so L = 6k begins zone k + 1; Lo = 6n − 3; n in 1..60.
+// The computations are exact in binary (no rounding of L/3 can move a point across a border).
+
+enum class ZoneWidth { Three = 3, Six = 6 };
+
+// Zone number of longitude L. Throws OutOfDomainError unless 0 ≤ L < 360.
+int ZoneOf(ZoneWidth width, double L);
+
+// Central meridian of zone n, in decimal degrees. Throws OutOfDomainError for a number no zone
+// of that width has.
+double CentralMeridianOf(ZoneWidth width, int zone);
+
+// An easting with the zone number in front: Yp = n·1,000,000 + Y, where Y = FE + y is the
+// easting of the zone (false easting FE, distance y from the central meridian). Writing is
+// exact up to one rounding of the sum; reading is exact.
+inline constexpr double kZonePrefixUnit = 1'000'000;
+
+// Writes zone n in front of easting Y (false easting included). Throws OutOfDomainError for a
+// number no zone of that width has.
+double WithZonePrefix(ZoneWidth width, int zone, double Y);
+
+struct ZonedEasting {
+    int zone = 0;
+    double Y = 0;  // easting within the zone, false easting included, zone number removed
+};
+
+// Reads the zone number in front of Yp: the n for which y = Yp − n·1,000,000 − FE lies in
+// [−500,000, 500,000). Throws OutOfDomainError for a non-finite Yp or a number no zone of that
+// width has.
+ZonedEasting SplitZonePrefix(ZoneWidth width, double Yp, double falseEasting);
+
+}  // namespace quorvel
