@@ -173,6 +173,7 @@ std::string& BeginNote(Chunk& chunk, int kind, std::string_view inputName, std::
 }
 
 std::string MetresText(double metres) {
+    if (!(std::fabs(metres) < 1e15)) return ShortestText(std::fabs(metres));
     char text[400];
     return std::string(
         text,
@@ -196,7 +197,7 @@ void DescribeLimit(const RowResult& r, std::string_view text, const Options& o, 
         case Limit::EastingOffset:
             msg += " is " + MetresText(r.value) +
                    " m from the central meridian: |Y - 500000| must be below 1000000 m";
-            if (r.value >= kMaxEastingOffset) {
+            if (r.value >= kMaxEastingOffset && r.value + FalseEasting < 1e9) {
                 msg += "; the easting looks like it carries a zone number (" +
                        std::to_string(static_cast<long long>((r.value + FalseEasting) / 1e6)) +
                        " in front of " + std::to_string(FalseEasting) +

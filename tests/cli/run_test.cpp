@@ -184,7 +184,8 @@ TEST(ProcessPoints, PlaneValuesBeyondThePoleOrWithAZoneNumberAreRejected) {
         "a,10002000.1,500000\n"
         "b,-3380000,1500000\n"
         "c,3380000,38500000.5\n"
-        "d,-10002000,-499999.9\n";
+        "d,-10002000,-499999.9\n"
+        "e,0,1e300\n";
     std::string expected =
         "pts.csv:1: X: \"10002000.1\" is beyond the pole: |X| is at most 10002000 m\n"
         "pts.csv:2: Y: \"1500000\" is 1000000 m from the central meridian: |Y - 500000| must be "
@@ -203,6 +204,11 @@ TEST(ProcessPoints, PlaneValuesBeyondThePoleOrWithAZoneNumberAreRejected) {
             }
         }
         EXPECT_EQ(p.err.substr(0, expected.size()), expected) << mode;
+        EXPECT_NE(p.err.find(":5: Y" + std::string(mode == std::string("zone") ? "1" : "") +
+                             ": \"1e300\" is 1e+300 m from the central meridian: |Y - 500000| "
+                             "must be below 1000000 m\n"),
+                  std::string::npos)
+            << p.err;
         ASSERT_EQ(p.rows.size(), 1u) << mode;
         EXPECT_EQ(p.rows[0][0], "d");
     }
