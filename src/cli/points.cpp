@@ -115,7 +115,9 @@ RowResult ComputeRow(Mode mode, const EllipsoidConstants& constants, const Merid
     return r;
 }
 
-std::string PackedExcess(std::string_view text) {
+namespace {
+
+std::string PackedExcessAscii(std::string_view text) {
     // One pass: this runs for both angles of every forward point.
     std::size_t point = std::string_view::npos;
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -138,6 +140,14 @@ std::string PackedExcess(std::string_view text) {
         if (const int s = twoDigits(point + 3); s >= 60) return std::to_string(s) + " seconds";
     }
     return {};
+}
+
+}  // namespace
+
+std::string PackedExcess(std::string_view text) {
+    std::string ascii;
+    if (ToHalfWidth(text, ascii)) return PackedExcessAscii(ascii);  // typed in full-width mode
+    return PackedExcessAscii(text);
 }
 
 std::string DegreesText(double degrees) {

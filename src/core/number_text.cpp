@@ -86,9 +86,8 @@ bool IsTiny(std::string_view s) {
 
 enum class Parsed { Ok, NotANumber, OutOfRange };
 
-// The ASCII form of a number typed with a Chinese input method in full-width mode: full-width
-// digits, point, signs and exponent letters, and the ideographic space as a blank. False when
-// the text has nothing to change.
+}  // namespace
+
 bool ToHalfWidth(std::string_view text, std::string& out) {
     if (std::none_of(text.begin(), text.end(), [](char c) { return c & 0x80; })) return false;
     out.clear();
@@ -115,6 +114,8 @@ bool ToHalfWidth(std::string_view text, std::string& out) {
     }
     return true;
 }
+
+namespace {
 
 Parsed ParseAscii(std::string_view text, double& out);
 

@@ -15,6 +15,11 @@ namespace quorvel {
 // full-width mode types them. Anything else, the empty text included, is not a number.
 std::optional<double> TryParseNumber(std::string_view text);
 
+// The ASCII form of a number typed with a Chinese input method in full-width mode, as
+// TryParseNumber reads it: full-width digits, point, signs and exponent letters, and the
+// ideographic space as a blank. False, `out` untouched, when the text has no byte beyond ASCII.
+bool ToHalfWidth(std::string_view text, std::string& out);
+
 // As TryParseNumber; throws TypeMismatchError for a text that is not a number and OverflowError
 // for one beyond the range of a double.
 double ParseNumber(std::string_view text);

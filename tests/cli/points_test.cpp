@@ -117,6 +117,8 @@ TEST(PackedExcess, MinutesOrSecondsOfSixtyOrMoreAsTyped) {
     EXPECT_EQ(PackedExcess("116.75"), "75 minutes");
     EXPECT_EQ(PackedExcess("30.3060"), "60 seconds");
     EXPECT_EQ(PackedExcess("-30.6"), "60 minutes");
+    EXPECT_EQ(PackedExcess("１１６．７５"), "75 minutes");
+    EXPECT_EQ(PackedExcess("点.30"), "");  // other characters: read once, as they are
     EXPECT_EQ(PackedExcess("30.59599"), "");
     EXPECT_EQ(PackedExcess("0.29"), "");  // 0°29′, however the double falls
     EXPECT_EQ(PackedExcess("117"), "");
