@@ -117,13 +117,18 @@ RowResult ComputeRow(Mode mode, const EllipsoidConstants& constants, const Merid
 
 namespace {
 
-std::string PackedExcessAscii(std::string_view text) {
+std::string PackedExcessOf(std::string_view text, bool halfWidth) {
     // One pass: this runs for both angles of every forward point.
     std::size_t point = std::string_view::npos;
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
         if (c == '.') point = i;
         if (c == 'e' || c == 'E') return {};
+        if ((c & 0x80) != 0 && !halfWidth) {  // typed in full-width mode
+            std::string ascii;
+            ToHalfWidth(text, ascii);
+            return PackedExcessOf(ascii, true);
+        }
     }
     if (point == std::string_view::npos) return {};
     auto twoDigits = [&](std::size_t at) {
@@ -145,9 +150,7 @@ std::string PackedExcessAscii(std::string_view text) {
 }  // namespace
 
 std::string PackedExcess(std::string_view text) {
-    std::string ascii;
-    if (ToHalfWidth(text, ascii)) return PackedExcessAscii(ascii);  // typed in full-width mode
-    return PackedExcessAscii(text);
+    return PackedExcessOf(text, false);
 }
 
 std::string DegreesText(double degrees) {
