@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # quorvel-batch end to end on 1,000,000 points per mode, beside PROJ's cct on the same points and
-# the core alone (bench/core_bench); peak memory without a report.
+# the core alone (bench/core_bench); peak memory without a report, and of runs with a text and
+# a PDF report of 10,000,000 points.
 #
-#   bench/cli_bench.sh [BUILD_DIR]      default build/; N=… RUNS=… override the sizes
+#   bench/cli_bench.sh [BUILD_DIR]      default build/; N=… RUNS=… REPORT_N=… override the sizes
+#                                       (REPORT_N=0 leaves the report runs out)
 #
 # cct comes from Debian's proj-bin, installed here on demand: it is no dependency of the build or
 # the tests. Prints a Markdown table for bench/README.md.
@@ -11,6 +13,7 @@ cd "$(dirname "$0")/.."
 build=${1:-build}
 n=${N:-1000000}
 runs=${RUNS:-3}
+report_n=${REPORT_N:-10000000}
 batch=$build/quorvel-batch
 core=$build/bench/core_bench
 
@@ -31,15 +34,15 @@ fi
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-# The same points for both programs: packed degrees (tenths of an arc-second) for quorvel-batch
-# and decimal degrees for cct, which reads four columns x y z t.
+# The same points for both programs: packed degrees to a thousandth of an arc-second
+# (116.3045123) for quorvel-batch and decimal degrees for cct, which reads four columns x y z t.
 awk -v n="$n" -v dir="$work" 'BEGIN {
   srand(42)
   for (i = 1; i <= n; i++) {
-    ld = 114 + int(rand() * 6); lm = int(rand() * 60); lt = int(rand() * 600)  # tenths of a second
-    bd = 20 + int(rand() * 30); bm = int(rand() * 60); bt = int(rand() * 600)
-    printf "P%d,%d.%02d%03d,%d.%02d%03d\n", i, ld, lm, lt, bd, bm, bt > (dir "/forward.csv")
-    printf "%.9f %.9f 0 0\n", ld + lm / 60 + lt / 36000, bd + bm / 60 + bt / 36000 > (dir "/forward.cct")
+    ld = 114 + int(rand() * 6); lm = int(rand() * 60); lt = int(rand() * 60000)  # ms of arc
+    bd = 20 + int(rand() * 30); bm = int(rand() * 60); bt = int(rand() * 60000)
+    printf "P%d,%d.%02d%05d,%d.%02d%05d\n", i, ld, lm, lt, bd, bm, bt > (dir "/forward.csv")
+    printf "%.10f %.10f 0 0\n", ld + lm / 60 + lt / 3600000, bd + bm / 60 + bt / 3600000 > (dir "/forward.cct")
     x = 2200000 + rand() * 3300000; y = 250000 + rand() * 500000
     printf "P%d,%.4f,%.4f\n", i, x, y > (dir "/plane.csv")
     printf "%.4f %.4f 0 0\n", y, x > (dir "/plane.cct")
@@ -95,10 +98,35 @@ row() { # mode batch-s one-thread-s cct-s target core-ns rss-kb
       m, b, e2e / 1e6, s, n / s / 1e6, c, n / c / 1e6, c / b, goal, k, core / 1e6, e2e / core, r / 1024
   }'
 }
-row forward "$bf" "$sf" "$cf" 4 "$kf" "$rf"
-row inverse "$bi" "$si" "$ci" 2.5 "$ki" "$ri"
+row forward "$bf" "$sf" "$cf" 5 "$kf" "$rf"
+row inverse "$bi" "$si" "$ci" 4 "$ki" "$ri"
 row zone "$bz" "$sz" "$cz" "" "$kz" "$rz"
 echo
 echo "Peak RSS, forward: $(awk -v r="$rsmall" 'BEGIN { printf "%.1f", r / 1024 }') MB for 100,000 points," \
   "$(awk -v r="$rf" 'BEGIN { printf "%.1f", r / 1024 }') MB for $n."
 echo "$(cct --version 2>&1 | head -n1); $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //')"
+
+# Peak memory with a report, which streams: the points of 1,000,000 lines repeated to REPORT_N.
+if [ "$report_n" -gt 0 ]; then
+  big=$work/report.csv
+  reps=$(((report_n + n - 1) / n))
+  for _ in $(seq "$reps"); do cat "$work/forward.csv"; done | head -n "$report_n" >"$big"
+  rm -f "$work/forward.cct" "$work/plane.cct"
+  echo
+  echo "Peak RSS with --report, forward, $report_n points (output to /dev/null; limit 64 MB):"
+  echo
+  echo "| report | elapsed | peak RSS | report size |"
+  echo "|---|---|---|---|"
+  for kind in txt pdf; do
+    if [ "$kind" = pdf ] && [ ! -x "$build/quorvel-batch-pdf" ]; then
+      echo "| pdf | (this build writes no PDF reports) | | |"
+      continue
+    fi
+    read -r t r < <(RUNS=1 timed "$batch" forward --lo 117 -o /dev/null --report "$work/r.$kind" "$big")
+    size=$(stat -c %s "$work/r.$kind")
+    awk -v k="$kind" -v t="$t" -v r="$r" -v s="$size" 'BEGIN {
+      printf "| %s | %.1f s | %.1f MB%s | %.0f MB |\n", k, t, r / 1024, r / 1024 < 64 ? "" : " (over 64 MB)", s / 1048576
+    }'
+    rm -f "$work/r.$kind"
+  done
+fi

@@ -262,11 +262,13 @@ void Batches::InputPass(int n, TextBox nameBox, const PointValue& a, const Point
         for (auto [value, work] : {std::pair{&a, &workA}, std::pair{&b, &workB}}) {
             const ValueCell& cell = (*work)[i];
             const std::string what = PointLabel(i, value->name);
-            ConfirmedEntry(prompt_, panel_, value->box,
-                           {PointText(value->before, i, value->after), Confirm(value->what),
-                            std::string(value->reentry)},
-                           TypedInto((*work)[i], value->pattern),
-                           [&cell, &what, value] { return CheckValue(cell, value->domain, what); });
+            ConfirmedEntry(
+                prompt_, panel_, value->box,
+                {PointText(value->before, i, value->after), Confirm(value->what),
+                 std::string(value->reentry)},
+                TypedInto((*work)[i], value->pattern),
+                // clang 14 cannot capture a structured binding: capture its domain.
+                [&cell, &what, domain = value->domain] { return CheckValue(cell, domain, what); });
         }
         storeA[i] = workA[i];
         storeB[i] = workB[i];

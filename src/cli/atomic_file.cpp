@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -154,22 +155,59 @@ void AtomicFile::Discard() {
     slot_ = -1;
 }
 
-void AtomicFile::Commit() {
+void AtomicFile::Finish() {
+    if (finished_) return;
+    const int fd = fd_;
+    fd_ = -1;
+    finished_ = true;
     if (direct_) {
-        const int fd = fd_;
-        fd_ = -1;
         committed_ = true;
         if (::close(fd) != 0) throw IoError("cannot write " + target_ + ": " + ErrnoText());
         return;
     }
-    if (::fsync(fd_) != 0 && errno != EINVAL) {
-        throw IoError("cannot write " + target_ + ": " + ErrnoText());
+    if (::fsync(fd) != 0 && errno != EINVAL) {
+        const std::string why = ErrnoText();
+        ::close(fd);
+        throw IoError("cannot write " + target_ + ": " + why);
     }
-    const int fd = fd_;
-    fd_ = -1;
     if (::close(fd) != 0) throw IoError("cannot write " + target_ + ": " + ErrnoText());
-    if (::rename(tempPath_.c_str(), target_.c_str()) != 0) {
-        throw IoError("cannot replace " + target_ + ": " + ErrnoText());
+}
+
+void AtomicFile::Publish() {
+    Finish();
+    if (committed_ || published_) return;
+    if (::renameat2(AT_FDCWD, tempPath_.c_str(), AT_FDCWD, target_.c_str(), RENAME_EXCHANGE) == 0) {
+        exchanged_ = true;
+    } else {
+        const bool noTarget = errno == ENOENT;
+        if (::rename(tempPath_.c_str(), target_.c_str()) != 0) {
+            throw IoError("cannot replace " + target_ + ": " + ErrnoText());
+        }
+        createdNew_ = noTarget;
+        Unregister(slot_);
+        slot_ = -1;
+    }
+    published_ = true;
+}
+
+void AtomicFile::Settle() {
+    Publish();
+    if (committed_) return;
+    if (exchanged_) ::unlink(tempPath_.c_str());  // the file replaced
+    committed_ = true;
+    Unregister(slot_);
+    slot_ = -1;
+}
+
+void AtomicFile::Undo() {
+    if (!published_ || committed_) return;
+    if (exchanged_) {
+        if (::renameat2(AT_FDCWD, tempPath_.c_str(), AT_FDCWD, target_.c_str(), RENAME_EXCHANGE) ==
+            0) {
+            ::unlink(tempPath_.c_str());  // the new file, back under the temporary name
+        }
+    } else if (createdNew_) {
+        ::unlink(target_.c_str());
     }
     committed_ = true;
     Unregister(slot_);

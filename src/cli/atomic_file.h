@@ -22,7 +22,20 @@ class AtomicFile {
     const std::string& Target() const { return target_; }
 
     // Flushes to disk, closes and renames over the target (closes a direct one). Throws IoError.
-    void Commit();
+    void Commit() {
+        Finish();
+        Publish();
+        Settle();
+    }
+    // The steps of Commit, so that several files are all written before any is renamed, and
+    // renamed all or none: Finish flushes and closes; Publish puts the file in place, keeping
+    // the file it replaces (exchanged with the temporary name) until Settle drops it or Undo
+    // puts it back (or removes a file that replaced none). Where the file system cannot
+    // exchange two names, Publish renames and the replaced file is gone.
+    void Finish();
+    void Publish();
+    void Settle();
+    void Undo();
 
   private:
     void Discard();
@@ -31,6 +44,10 @@ class AtomicFile {
     std::string tempPath_;
     int fd_ = -1;
     int slot_ = -1;  // in the table the signal handler clears
+    bool finished_ = false;
+    bool published_ = false;
+    bool exchanged_ = false;  // the replaced file is at tempPath_
+    bool createdNew_ = false;
     bool committed_ = false;
     bool direct_ = false;
 };

@@ -7,22 +7,45 @@
 namespace quorvel::cli {
 namespace {
 
-// The separator of a line: a comma or tab outside quotes, or none when runs of blanks separate.
-// Quotes are only counted, which is exact for well-formed lines; a stray quote inside an unquoted
-// field is reported later anyway.
-std::optional<char> DetectSeparator(std::string_view line) {
+// The separator of a line: a comma, semicolon or tab outside quotes, or none when runs of blanks
+// separate. Quotes are only counted, which is exact for well-formed lines; a stray quote inside
+// an unquoted field is reported later anyway.
+std::optional<char> DetectSeparator(std::string_view line, bool decimalComma) {
     bool inQuotes = false;
-    bool tab = false;
+    bool tab = false, semicolon = false;
     for (char c : line) {
         if (c == '"') {
             inQuotes = !inQuotes;
         } else if (!inQuotes) {
-            if (c == ',') return ',';
+            if (c == ',' && !decimalComma) return ',';
+            if (c == ';') semicolon = true;
             if (c == '\t') tab = true;
         }
     }
+    if (semicolon) return ';';
     if (tab) return '\t';
     return std::nullopt;
+}
+
+// The ideographic space, typed by Chinese input methods in full-width mode.
+constexpr std::string_view kIdeographicSpace = "\xE3\x80\x80";
+
+// The length of the blank at `i` (0 when there is none): a space, a tab that does not separate,
+// or an ideographic space.
+std::size_t BlankAt(std::string_view line, std::size_t i, char sep) {
+    const char c = line[i];
+    if (c == ' ' || (c == '\t' && sep != '\t')) return 1;
+    if (c == '\xE3' && line.substr(i, 3) == kIdeographicSpace) return 3;
+    return 0;
+}
+
+// Whether the field text ends in a blank, and how long it is.
+std::size_t BlankBefore(std::string_view line, std::size_t end, char sep) {
+    if (end == 0) return 0;
+    const char c = line[end - 1];
+    if (c == ' ' || (c == '\t' && sep != '\t')) return 1;
+    if (end >= 3 && line.substr(end - 3, 3) == kIdeographicSpace) return 3;
+    return 0;
 }
 
 void Unescape(std::string_view quotedBody, std::string& out) {
@@ -78,16 +101,20 @@ std::size_t FindInvalidUtf8(std::string_view text) {
     return std::string_view::npos;
 }
 
-void ParseLine(std::string_view line, ParsedLine& out) {
+void ParseLine(std::string_view line, ParsedLine& out, bool decimalComma) {
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     out.count = 0;
     out.errorField = 0;
     out.errorColumn = 0;
-    out.fields = {};
-    out.quoted = {};
+    out.fields.clear();
+    out.quoted.clear();
 
-    std::size_t first = 0;  // a loop: find_first_not_of calls memchr for every character
-    while (first < line.size() && (line[first] == ' ' || line[first] == '\t')) ++first;
+    std::size_t first = 0;
+    while (first < line.size()) {
+        const std::size_t b = BlankAt(line, first, '\0');
+        if (b == 0) break;
+        first += b;
+    }
     if (first == line.size() || line[first] == '#') {
         out.status = LineStatus::Skip;
         return;
@@ -99,32 +126,39 @@ void ParseLine(std::string_view line, ParsedLine& out) {
     }
 
     // Any byte may occur in a line, NUL included, so "no separator" is not a character.
-    const std::optional<char> separator = DetectSeparator(line);
+    const std::optional<char> separator = DetectSeparator(line, decimalComma);
     const bool blanksSeparate = !separator;
     const char sep = separator.value_or(' ');
-    auto isBlank = [sep](char c) { return c == ' ' || (c == '\t' && sep != '\t'); };
-    auto isSeparator = [&](char c) { return blanksSeparate ? isBlank(c) : c == sep; };
     auto fail = [&out](LineStatus status, std::size_t field) {
         out.status = status;
         out.errorField = field;
     };
+    auto skipBlanks = [&](std::size_t& i) {
+        while (i < line.size()) {
+            const std::size_t b = BlankAt(line, i, sep);
+            if (b == 0) break;
+            i += b;
+        }
+    };
+    // Fields whose doubled quotes are undone once all are known, so that `storage` does not move
+    // under a view.
+    std::size_t doubledFields = 0;
     const std::size_t n = line.size();
     std::size_t i = 0;
     for (;;) {
-        while (i < n && isBlank(line[i])) ++i;
+        skipBlanks(i);
         if (blanksSeparate && i == n) break;
         const std::size_t field = out.count + 1;
         std::string_view value;
-        bool quoted = false;
+        char quoted = 0;  // 1 quoted, 2 with doubled quotes to undo
         if (i < n && line[i] == '"') {
-            quoted = true;
+            quoted = 1;
             const std::size_t start = ++i;
-            bool doubled = false;
             for (;;) {
                 const std::size_t q = line.find('"', i);
                 if (q == std::string_view::npos) return fail(LineStatus::UnclosedQuote, field);
                 if (q + 1 < n && line[q + 1] == '"') {
-                    doubled = true;
+                    quoted = 2;
                     i = q + 2;
                     continue;
                 }
@@ -132,31 +166,49 @@ void ParseLine(std::string_view line, ParsedLine& out) {
                 i = q + 1;
                 break;
             }
-            if (doubled && field <= kPointFields) {
-                Unescape(value, out.storage[field - 1]);
-                value = out.storage[field - 1];
+            if (!blanksSeparate) skipBlanks(i);
+            if (i < n && (blanksSeparate ? BlankAt(line, i, sep) == 0 : line[i] != sep)) {
+                return fail(LineStatus::TextAfterQuote, field);
             }
-            if (!blanksSeparate) {
-                while (i < n && isBlank(line[i])) ++i;
-            }
-            if (i < n && !isSeparator(line[i])) return fail(LineStatus::TextAfterQuote, field);
         } else {
             const std::size_t start = i;
-            while (i < n && !isSeparator(line[i])) {
-                if (line[i] == '"') return fail(LineStatus::QuoteInUnquoted, field);
-                ++i;
+            if (blanksSeparate) {
+                while (i < n && BlankAt(line, i, sep) == 0) {
+                    if (line[i] == '"') return fail(LineStatus::QuoteInUnquoted, field);
+                    ++i;
+                }
+            } else {
+                while (i < n && line[i] != sep) {
+                    if (line[i] == '"') return fail(LineStatus::QuoteInUnquoted, field);
+                    ++i;
+                }
             }
             std::size_t end = i;
-            while (end > start && isBlank(line[end - 1])) --end;
+            while (end > start) {
+                const std::size_t b = BlankBefore(line, end, sep);
+                if (b == 0 || end - b < start) break;
+                end -= b;
+            }
             value = line.substr(start, end - start);
         }
-        if (field <= kPointFields) {
-            out.fields[field - 1] = value;
-            out.quoted[field - 1] = quoted;
-        }
+        out.fields.push_back(value);
+        out.quoted.push_back(quoted);
+        doubledFields += quoted == 2;
         out.count = field;
         if (i == n) break;
-        if (!blanksSeparate) ++i;  // past the separator; a last one leaves an empty field
+        if (blanksSeparate) {
+            i += BlankAt(line, i, sep);
+        } else {
+            ++i;  // past the separator; a last one leaves an empty field
+        }
+    }
+    if (doubledFields > 0) {
+        if (out.storage.size() < out.count) out.storage.resize(out.count);
+        for (std::size_t f = 0; f < out.count; ++f) {
+            if (out.quoted[f] != 2) continue;
+            Unescape(out.fields[f], out.storage[f]);
+            out.fields[f] = out.storage[f];
+        }
     }
     out.status = LineStatus::Fields;
 }

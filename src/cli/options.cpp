@@ -1,6 +1,9 @@
 #include "cli/options.h"
 
+#include <charconv>
+#include <cmath>
 #include <optional>
+#include <system_error>
 #include <vector>
 
 #include "cli/atomic_file.h"
@@ -28,12 +31,27 @@ constexpr std::string_view kHelp =
     "  --full         results as the shortest round-trip decimal of the computed value\n"
     "  --header       the first line that is not empty or a comment is a header: skip it\n"
     "  --report FILE  also write the printed report: PDF for *.pdf, text for *.txt\n"
+    "  --fields N,A,B the input fields (from 1) of the name and the two values; default\n"
+    "                 1,2,3. Every other field is passed through after the results\n"
+    "  --decimal-comma  read 116,3045 as 116.3045 (commas then never separate fields)\n"
+    "  --encoding ENC input encoding: utf-8 (default), gb18030 or gbk (files saved by\n"
+    "                 Chinese Windows programs, such as Excel's CSV); output is UTF-8\n"
+    "  --bom          start the output with a UTF-8 byte order mark, for Excel\n"
+    "  --quiet        no summary line on standard error\n"
     "  --help         show this help\n"
     "  --version      show the version\n"
     "\n"
-    "Input (FILE, or standard input when absent or \"-\"): UTF-8, one point per line: a name and\n"
-    "the two values, separated by commas, tabs or blanks; a field may be double-quoted as in\n"
-    "CSV. Angles are packed degrees. Empty lines and lines starting with '#' are skipped.\n"
+    "Input (FILE, or standard input when absent or \"-\"): one point per line: a name and the\n"
+    "two values, separated by commas, semicolons (in lines without commas), tabs or blanks; a\n"
+    "field may be double-quoted as in CSV; trailing empty fields are ignored. Angles are packed\n"
+    "degrees; full-width digits read as digits. Empty lines and lines starting with '#' are\n"
+    "skipped.\n"
+    "\n"
+    "Checks: a line is rejected when |B| > 90, a forward point lies more than 45 deg from the\n"
+    "central meridian, |X| > 10002000 or |Y - 500000| >= 1000000 m (a zone number in front).\n"
+    "Warnings (standard error, exit status unchanged): packed angles with 60 or more minutes\n"
+    "or seconds, points more than 3 deg 30 min from the central meridian, a --header line\n"
+    "that reads as a point.\n"
     "\n"
     "Output: CSV with a header line; results as the window shows them (X, Y to 4 decimals,\n"
     "packed L, B to 10), rounded half to even.\n"
@@ -46,14 +64,64 @@ std::string Quoted(std::string_view text) {
 }
 
 // A packed-degree meridian: read as a number, then decoded like the window's.
-double ReadMeridian(std::string_view option, std::string_view text) {
+double ReadMeridian(std::string_view option, std::string_view text, Options& o) {
+    double degrees = 0;
     try {
-        return DecodePackedAngle(ParseNumber(text));
+        degrees = DecodePackedAngle(ParseNumber(text));
     } catch (const OverflowError&) {
         throw UsageError(std::string(option) + ": " + Quoted(text) + " is out of range");
     } catch (const Error&) {
         throw UsageError(std::string(option) + ": " + Quoted(text) + " is not a number");
     }
+    if (!(std::fabs(degrees) <= 360)) {
+        throw UsageError(std::string(option) + ": " + Quoted(text) +
+                         " is beyond -360 to 360 degrees");
+    }
+    if (const std::string excess = PackedExcess(text); !excess.empty()) {
+        o.warnings.push_back(std::string(option) + " " + std::string(text) + " has " + excess +
+                             ": packed degrees are degrees.minutes-seconds; is it decimal "
+                             "degrees?");
+    }
+    return degrees;
+}
+
+// "1,4,3": three different field numbers from 1.
+std::array<std::size_t, 3> ReadFields(std::string_view text) {
+    std::array<std::size_t, 3> fields{};
+    std::size_t n = 0;
+    std::string_view rest = text;
+    for (;;) {
+        const std::size_t comma = rest.find(',');
+        const std::string_view part = rest.substr(0, comma);
+        std::size_t value = 0;
+        const auto [end, ec] = std::from_chars(part.data(), part.data() + part.size(), value);
+        if (n == 3 || part.empty() || ec != std::errc() || end != part.data() + part.size() ||
+            value < 1 || value > 1000) {
+            throw UsageError("--fields: " + Quoted(text) +
+                             " must be three field numbers from 1, such as 1,4,3");
+        }
+        fields[n++] = value - 1;
+        if (comma == std::string_view::npos) break;
+        rest.remove_prefix(comma + 1);
+    }
+    if (n != 3) {
+        throw UsageError("--fields: " + Quoted(text) +
+                         " must be three field numbers from 1, such as 1,4,3");
+    }
+    if (fields[0] == fields[1] || fields[0] == fields[2] || fields[1] == fields[2]) {
+        throw UsageError("--fields: " + Quoted(text) + " names a field twice");
+    }
+    return fields;
+}
+
+// The iconv name of an encoding the user may give; empty for UTF-8.
+std::string ReadEncoding(std::string_view text) {
+    std::string lower;
+    for (char c : text) lower += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    if (lower == "utf-8" || lower == "utf8") return "";
+    if (lower == "gb18030") return "GB18030";
+    if (lower == "gbk" || lower == "cp936") return "GBK";
+    throw UsageError("--encoding: " + Quoted(text) + " is not one of utf-8, gb18030, gbk");
 }
 
 bool EndsWithNoCase(std::string_view text, std::string_view suffix) {
@@ -91,8 +159,9 @@ Options ParseArguments(std::span<const std::string_view> args, bool pdfReports) 
         }
     }
 
-    std::optional<std::string> lo, ls, output, report;
-    bool full = false, header = false, optionsEnded = false;
+    std::optional<std::string> lo, ls, output, report, fields, encoding;
+    bool full = false, header = false, decimalComma = false, bom = false, quiet = false;
+    bool optionsEnded = false;
     std::vector<std::string_view> positional;
 
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -124,13 +193,19 @@ Options ParseArguments(std::span<const std::string_view> args, bool pdfReports) 
             return true;
         };
         if (valued("--lo", lo) || valued("--ls", ls) || valued("-o", output) ||
-            valued("--report", report)) {
+            valued("--report", report) || valued("--fields", fields) ||
+            valued("--encoding", encoding)) {
             continue;
         }
-        if (a == "--full" || a == "--header") {
-            bool& flag = a == "--full" ? full : header;
-            if (flag) throw UsageError(std::string(a) + " given twice");
-            flag = true;
+        bool* flag = a == "--full"            ? &full
+                     : a == "--header"        ? &header
+                     : a == "--decimal-comma" ? &decimalComma
+                     : a == "--bom"           ? &bom
+                     : a == "--quiet"         ? &quiet
+                                              : nullptr;
+        if (flag != nullptr) {
+            if (*flag) throw UsageError(std::string(a) + " given twice");
+            *flag = true;
             continue;
         }
         throw UsageError("unknown option " + std::string(a));
@@ -157,11 +232,11 @@ Options ParseArguments(std::span<const std::string_view> args, bool pdfReports) 
 
     if (!lo) throw UsageError("--lo is required");
     o.loText = *lo;
-    o.meridians.lo = ReadMeridian("--lo", *lo);
+    o.meridians.lo = ReadMeridian("--lo", *lo, o);
     if (o.mode == Mode::Zone) {
         if (!ls) throw UsageError("zone needs --ls, the central meridian after the change");
         o.lsText = *ls;
-        o.meridians.ls = ReadMeridian("--ls", *ls);
+        o.meridians.ls = ReadMeridian("--ls", *ls, o);
     } else if (ls) {
         throw UsageError("--ls belongs to the zone mode only");
     }
@@ -190,6 +265,11 @@ Options ParseArguments(std::span<const std::string_view> args, bool pdfReports) 
     }
     o.full = full;
     o.header = header;
+    if (fields) o.fields = ReadFields(*fields);
+    if (encoding) o.encoding = ReadEncoding(*encoding);
+    o.decimalComma = decimalComma;
+    o.bom = bom;
+    o.quiet = quiet;
     return o;
 }
 

@@ -1,5 +1,8 @@
 // quorvel-batch-pdf: quorvel-batch with the PDF report writer in the same process.
+#include <QFile>
 #include <QGuiApplication>
+#include <QPageLayout>
+#include <QPdfWriter>
 #include <QString>
 #include <cstdio>
 #include <memory>
@@ -11,7 +14,7 @@
 namespace quorvel::cli {
 
 PdfWriter LoadPdfWriter(std::string&) {
-    return [](const ReportData& data, const std::string& path, std::string& error) {
+    return [](ReportLines& lines, int fd, std::string& error) {
         // Fonts and page metrics need an application object; a command-line run has no display.
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
             qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -31,11 +34,26 @@ PdfWriter LoadPdfWriter(std::string&) {
             app = std::make_unique<QGuiApplication>(argc, argv);
             InstallFontSubstitutions();
         }
+        // Straight into the caller's temporary file, which keeps the mode of the file it
+        // replaces and is removed on a signal; drawn page by page as the lines are read.
+        QFile file;
+        if (!file.open(fd, QIODevice::WriteOnly, QFileDevice::DontCloseHandle)) {
+            error = file.errorString().toStdString();
+            return false;
+        }
         QString why;
-        // `path` is a fresh temporary file of the caller's, there to be replaced.
-        if (!WriteReportPdf(BuildReport(ToReportInput(data)), QString::fromStdString(path), &why,
-                            /*overwrite=*/true)) {
-            error = why.toStdString();
+        bool painted = false;
+        {
+            QPdfWriter writer(&file);
+            writer.setCreator(QStringLiteral("Quorvel"));
+            writer.setTitle(QString::fromStdString(lines.Title()));
+            writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
+                                             QMarginsF(10, 10, 10, 10), QPageLayout::Millimeter));
+            painted = PaintReportLines([&lines](ReportLine& line) { return lines.Next(line); },
+                                       writer, &why);
+        }
+        if (!painted || !file.flush()) {
+            error = (painted ? file.errorString() : why).toStdString();
             return false;
         }
         return true;

@@ -1,8 +1,10 @@
 #include "cli/points.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <optional>
 
 #include "core/errors.h"
@@ -40,6 +42,29 @@ const ModeColumns& ColumnsOf(Mode mode) {
     return kColumns[static_cast<int>(mode) - 1];
 }
 
+namespace {
+
+bool Beyond(RowResult& r, int field, Limit limit, double value, double max, bool inclusive) {
+    const double magnitude = std::fabs(value);
+    if (inclusive ? magnitude < max : magnitude <= max) return false;
+    r.status = RowStatus::BeyondLimit;
+    r.field = field;
+    r.limit = limit;
+    r.value = value;
+    return true;
+}
+
+// A longitude offset in degrees from northing and easting offset, never below the true one for
+// the points checked here: cos B from the footpoint's crude first guess less a margin, and the
+// smallest radius of curvature of the ellipsoid.
+double OffsetBound(double x, double y) {
+    constexpr double kDegPerRad = 57.29577951308232;
+    const double guess = std::min(std::fabs(x) / 111134.86108381 + 0.5, 89.9);
+    return std::fabs(y) / 6335552.0 / std::cos(guess / kDegPerRad) * kDegPerRad;
+}
+
+}  // namespace
+
 RowResult ComputeRow(Mode mode, const EllipsoidConstants& constants, const Meridians& meridians,
                      std::string_view first, std::string_view second) {
     RowResult r;
@@ -52,26 +77,94 @@ RowResult ComputeRow(Mode mode, const EllipsoidConstants& constants, const Merid
         case Mode::Forward: {
             const double latitude = DecodePackedAngle(*b);
             const double longitude = DecodePackedAngle(*a);
+            if (Beyond(r, 2, Limit::Latitude, latitude, kMaxLatitude, false)) return r;
+            const double l = longitude - meridians.lo;
+            if (Beyond(r, 1, Limit::MeridianOffset, l, kMaxMeridianOffset, false)) return r;
+            r.offset = std::fabs(l);
             const PlanePoint p = ForwardProject(constants, latitude, longitude, meridians.lo);
             r.first = p.X;
             r.second = p.Y();
             break;
         }
-        case Mode::Inverse: {
-            const GeodeticPoint g = InverseProject(constants, *a, *b, meridians.lo);
-            r.first = DegreesToPacked(g.L);
-            r.second = DegreesToPacked(g.B);
-            break;
-        }
+        case Mode::Inverse:
         case Mode::Zone: {
+            if (Beyond(r, 1, Limit::Northing, *a, kMaxNorthing, false)) return r;
+            if (Beyond(r, 2, Limit::EastingOffset, *b - FalseEasting, kMaxEastingOffset, true)) {
+                return r;
+            }
+            if (mode == Mode::Inverse) {
+                const GeodeticPoint g = InverseProject(constants, *a, *b, meridians.lo);
+                r.offset = std::fabs(g.L - meridians.lo);
+                r.first = DegreesToPacked(g.L);
+                r.second = DegreesToPacked(g.B);
+                break;
+            }
             const PlanePoint p = ZoneTransform(constants, *a, *b, meridians.lo, meridians.ls);
             r.first = p.X;
             r.second = p.Y();
+            // The longitude itself only where a point may lie far out on either meridian.
+            if (OffsetBound(*a, *b - FalseEasting) > kAccurateOffset ||
+                OffsetBound(p.X, p.Sign * p.AbsY) > kAccurateOffset) {
+                const double L = InverseProject(constants, *a, *b, meridians.lo).L;
+                r.offset = std::max(std::fabs(L - meridians.lo), std::fabs(L - meridians.ls));
+            }
             break;
         }
     }
     if (!std::isfinite(r.first) || !std::isfinite(r.second)) r.status = RowStatus::NoFiniteResult;
     return r;
+}
+
+namespace {
+
+std::string PackedExcessOf(std::string_view text, bool halfWidth) {
+    // One pass: this runs for both angles of every forward point.
+    std::size_t point = std::string_view::npos;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '.') point = i;
+        if (c == 'e' || c == 'E') return {};
+        if ((c & 0x80) != 0 && !halfWidth) {  // typed in full-width mode
+            std::string ascii;
+            ToHalfWidth(text, ascii);
+            return PackedExcessOf(ascii, true);
+        }
+    }
+    if (point == std::string_view::npos) return {};
+    auto twoDigits = [&](std::size_t at) {
+        int v = 0;
+        for (std::size_t i = at; i < at + 2; ++i) {
+            const char c = i < text.size() ? text[i] : '0';
+            if (c < '0' || c > '9') return -1;
+            v = v * 10 + (c - '0');
+        }
+        return v;
+    };
+    if (const int m = twoDigits(point + 1); m >= 60) return std::to_string(m) + " minutes";
+    if (point + 3 < text.size()) {
+        if (const int s = twoDigits(point + 3); s >= 60) return std::to_string(s) + " seconds";
+    }
+    return {};
+}
+
+}  // namespace
+
+std::string PackedExcess(std::string_view text) {
+    return PackedExcessOf(text, false);
+}
+
+std::string DegreesText(double degrees) {
+    if (!(std::fabs(degrees) < 1e6)) {
+        char text[64];
+        std::snprintf(text, sizeof text, "%g°", degrees);
+        return text;
+    }
+    const double total = std::round(std::fabs(degrees) * 3600);
+    const auto seconds = static_cast<long long>(total);
+    char text[64];
+    std::snprintf(text, sizeof text, "%s%lld°%02lld′%02lld″", degrees < 0 ? "-" : "",
+                  seconds / 3600, seconds / 60 % 60, seconds % 60);
+    return text;
 }
 
 char* WriteResult(char* out, Mode mode, double value, bool full) {

@@ -31,15 +31,32 @@ enum class RowStatus {
     NotANumber,      // `field` (1 or 2, the first or second typed value) does not read as one
     OutOfRange,      // `field` is beyond the range of a double
     NoFiniteResult,  // the series give no number for this point (a northing beyond the pole)
+    BeyondLimit,     // `field` reads as a number that cannot be what was meant: see `limit`
 };
+
+// The values a point cannot have, checked before anything is computed.
+inline constexpr double kMaxLatitude = 90;            // |B|, degrees
+inline constexpr double kMaxMeridianOffset = 45;      // |L − Lo| of a forward point, degrees
+inline constexpr double kMaxNorthing = 10002000;      // |X|: the pole is 10,002,137 m away
+inline constexpr double kMaxEastingOffset = 1000000;  // |Y − 500000|, metres
+// Beyond this distance from the central meridian the series lose centimetre accuracy in the
+// inverse: a warning, not an error.
+inline constexpr double kAccurateOffset = 3.5;  // degrees
+
+enum class Limit { None, Latitude, MeridianOffset, Northing, EastingOffset };
 
 // The two results of a point as the window stores them: forward X and Y, inverse L and B as
 // packed angles, zone X2 and Y2; unrounded.
 struct RowResult {
     RowStatus status = RowStatus::Ok;
     int field = 0;
+    Limit limit = Limit::None;
+    double value = 0;  // what the limit is checked on: B or L − Lo in degrees, X or Y − 500000
     double first = 0;
     double second = 0;
+    // Degrees between the point's longitude and its central meridian (for zone, the farther of
+    // the two); exact where it matters, that is, beyond kAccurateOffset.
+    double offset = 0;
 };
 
 // One point from its two typed values, with the same conversions and core calls as the window's
@@ -54,5 +71,12 @@ RowResult ComputeRow(Mode mode, const EllipsoidConstants& constants, const Merid
 inline constexpr std::size_t kMaxResultText = kMaxRoundedText;
 char* WriteResult(char* out, Mode mode, double value, bool full);
 void AppendResult(std::string& out, Mode mode, double value, bool full);
+
+// A packed angle typed with 60 or more minutes or seconds, as "75 minutes"; empty otherwise.
+// Read from the digits as typed (forms with an exponent are not checked).
+std::string PackedExcess(std::string_view text);
+
+// Degrees as d°mm′ss″, for messages.
+std::string DegreesText(double degrees);
 
 }  // namespace quorvel::cli

@@ -10,14 +10,15 @@
 #include <vector>
 
 #include "cli/options.h"
+#include "cli/report_spool.h"
 #include "cli/text_io.h"
 #include "core/value_cell.h"
 #include "report/report.h"
 
 namespace quorvel::cli {
 
-// The points of a run for the report, in the report's column order: the two typed values as
-// text, the two results as unrounded numbers.
+// A report in memory, for tests: the points in the report's column order, the two typed values
+// as text, the two results as unrounded numbers.
 struct ReportData {
     Mode mode = Mode::Forward;
     std::string loText;
@@ -30,15 +31,32 @@ struct RunCounts {
     std::size_t rejected = 0;
 };
 
-// Reads points line by line, writes the CSV rows to `out` and one message per rejected line to
-// `err` ("NAME:LINE: ..."). Memory stays bounded unless `report` collects the rows. Throws
-// IoError when reading or writing fails.
+// Reads points line by line, writes the CSV rows to `out` and one message per rejected line
+// ("NAME:LINE: ...") and per warning to `err`. The points also go to `report` when given; memory
+// stays bounded either way. Throws IoError when reading or writing fails.
 RunCounts ProcessPoints(const Options& options, ByteSource& in, std::string_view inputName,
-                        OutputBuffer& out, std::ostream& err, ReportData* report);
+                        OutputBuffer& out, std::ostream& err, ReportSpool* report);
 
-// Writes a PDF report to `path`; returns false with `error` set when it cannot.
-using PdfWriter =
-    std::function<bool(const ReportData&, const std::string& path, std::string& error)>;
+// A run's report read line by line: its head, then one line per point.
+class ReportLines {
+  public:
+    ReportLines(const Options& options, ReportSpool& spool);
+    bool Next(ReportLine& line);  // false at the end; throws IoError
+    const std::string& Title() const { return title_; }
+
+  private:
+    Report head_;
+    std::size_t nextHead_ = 0;
+    int mode_;
+    int number_ = 0;
+    ReportSpool& spool_;
+    std::string title_;
+    std::array<ValueCell, 4> row_;
+};
+
+// Writes a PDF report of `lines` into the open file `fd`; returns false with `error` set when
+// it cannot.
+using PdfWriter = std::function<bool(ReportLines& lines, int fd, std::string& error)>;
 
 struct Environment {
     int stdinFd = 0;
@@ -57,6 +75,9 @@ int RunCommand(std::span<const std::string_view> args, const Environment& env);
 // The report layout's view of a run: the title counts the points written.
 ReportInput ToReportInput(const ReportData& data);
 std::string RenderTextReport(const ReportData& data);
+
+// "1 point, 0 rejected", "2 points, 1 rejected".
+std::string SummaryText(const RunCounts& counts);
 
 // Quotes a text for a message: control bytes escaped, long texts shortened.
 std::string QuoteForMessage(std::string_view text);

@@ -1,8 +1,10 @@
 #include "cli/text_io.h"
 
+#include <iconv.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstring>
 
@@ -33,6 +35,56 @@ std::size_t StringSource::Read(char* buffer, std::size_t size) {
     std::memcpy(buffer, text_.data() + pos_, n);
     pos_ += n;
     return n;
+}
+
+DecodingSource::DecodingSource(ByteSource& source, const std::string& encoding)
+    : source_(source), in_(1 << 16) {
+    iconv_t cd = ::iconv_open("UTF-8", encoding.c_str());
+    if (cd == reinterpret_cast<iconv_t>(-1)) {
+        throw IoError("cannot read " + encoding + " text: " + std::strerror(errno));
+    }
+    cd_ = cd;
+}
+
+DecodingSource::~DecodingSource() {
+    ::iconv_close(static_cast<iconv_t>(cd_));
+}
+
+void DecodingSource::Refill() {
+    if (begin_ > 0) {
+        std::memmove(in_.data(), in_.data() + begin_, end_ - begin_);
+        end_ -= begin_;
+        begin_ = 0;
+    }
+    const std::size_t got = source_.Read(in_.data() + end_, in_.size() - end_);
+    if (got == 0) eof_ = true;
+    end_ += got;
+}
+
+std::size_t DecodingSource::Read(char* buffer, std::size_t size) {
+    char* out = buffer;
+    std::size_t room = size;
+    // Room for the longest UTF-8 character; returns as soon as something was decoded.
+    while (out == buffer && room >= 4) {
+        if (!eof_ && end_ - begin_ < 8) Refill();  // a character may be cut at the end
+        if (begin_ == end_) break;
+        char* from = in_.data() + begin_;
+        std::size_t left = end_ - begin_;
+        const std::size_t done = ::iconv(static_cast<iconv_t>(cd_), &from, &left, &out, &room);
+        const int err = errno;
+        begin_ = end_ - left;
+        if (done != static_cast<std::size_t>(-1) || err == E2BIG) continue;
+        if (err == EILSEQ || (err == EINVAL && eof_)) {
+            *out++ = '\xFF';
+            --room;
+            ++begin_;
+        } else if (err == EINVAL) {
+            if (out == buffer) Refill();  // the rest of a character cut by the buffer
+        } else {
+            throw IoError(std::string("cannot read the input: ") + std::strerror(err));
+        }
+    }
+    return static_cast<std::size_t>(out - buffer);
 }
 
 LineReader::LineReader(ByteSource& source, std::size_t bufferSize)
@@ -113,14 +165,25 @@ void OutputBuffer::Flush() {
     used_ = 0;
 }
 
+namespace {
+
+// The bytes that make a field quoted wherever they are.
+constexpr auto kQuoteAnywhere = [] {
+    std::array<bool, 256> table{};
+    for (unsigned char c : {',', '"', '\r', '\n'}) table[c] = true;
+    return table;
+}();
+
+}  // namespace
+
 char* WriteCsvField(char* out, std::string_view field) {
-    // A plain loop: find_first_of would search the set once per character.
     bool quote =
         !field.empty() && (field.front() == ' ' || field.front() == '\t' || field.front() == '#' ||
-                           field.back() == ' ' || field.back() == '\t');
+                           field.back() == ' ' || field.back() == '\t' ||
+                           field.starts_with("\xE3\x80\x80") ||  // the ideographic space
+                           field.ends_with("\xE3\x80\x80"));
     for (std::size_t i = 0; i < field.size() && !quote; ++i) {
-        const char c = field[i];
-        quote = c == ',' || c == '"' || c == '\r' || c == '\n';
+        quote = kQuoteAnywhere[static_cast<unsigned char>(field[i])];
     }
     if (!quote) {
         std::memcpy(out, field.data(), field.size());

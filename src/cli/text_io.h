@@ -62,6 +62,29 @@ class StringSource : public ByteSource {
     std::size_t chunk_;  // at most this much per read, to exercise refills in tests
 };
 
+// Another source in a legacy encoding such as GB18030, handed on as UTF-8 (the C library's
+// iconv). A byte that starts no character of the encoding comes out as 0xFF, which is never
+// UTF-8, so that its line is refused rather than changed.
+class DecodingSource : public ByteSource {
+  public:
+    // Throws IoError when the C library does not know `encoding`.
+    DecodingSource(ByteSource& source, const std::string& encoding);
+    ~DecodingSource() override;
+    DecodingSource(const DecodingSource&) = delete;
+    DecodingSource& operator=(const DecodingSource&) = delete;
+    std::size_t Read(char* buffer, std::size_t size) override;
+
+  private:
+    void Refill();
+
+    ByteSource& source_;
+    void* cd_;
+    std::vector<char> in_;
+    std::size_t begin_ = 0;
+    std::size_t end_ = 0;
+    bool eof_ = false;
+};
+
 class StringSink : public ByteSink {
   public:
     void Write(const char* data, std::size_t size) override { text.append(data, size); }

@@ -86,7 +86,48 @@ bool IsTiny(std::string_view s) {
 
 enum class Parsed { Ok, NotANumber, OutOfRange };
 
+}  // namespace
+
+bool ToHalfWidth(std::string_view text, std::string& out) {
+    if (std::none_of(text.begin(), text.end(), [](char c) { return c & 0x80; })) return false;
+    out.clear();
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto b0 = static_cast<unsigned char>(text[i]);
+        if (b0 == 0xE3 && text.substr(i, 3) == "\xE3\x80\x80") {  // U+3000
+            out += ' ';
+            i += 2;
+            continue;
+        }
+        if ((b0 == 0xEF) && i + 2 < text.size()) {
+            const auto b1 = static_cast<unsigned char>(text[i + 1]);
+            const auto b2 = static_cast<unsigned char>(text[i + 2]);
+            const unsigned cp = 0xF000u | ((b1 & 0x3Fu) << 6) | (b2 & 0x3Fu);  // U+FFxx
+            const bool mapped = (cp >= 0xFF10 && cp <= 0xFF19) || cp == 0xFF0E || cp == 0xFF0B ||
+                                cp == 0xFF0D || cp == 0xFF25 || cp == 0xFF45;
+            if (mapped && (b1 & 0xC0) == 0x80 && (b2 & 0xC0) == 0x80) {
+                out += static_cast<char>(cp - 0xFF00 + 0x20);  // U+FF01..FF5E mirror 0x21..0x7E
+                i += 2;
+                continue;
+            }
+        }
+        out += text[i];
+    }
+    return true;
+}
+
+namespace {
+
+Parsed ParseAscii(std::string_view text, double& out);
+
 Parsed Parse(std::string_view text, double& out) {
+    const Parsed p = ParseAscii(text, out);
+    if (p != Parsed::NotANumber) return p;
+    std::string ascii;
+    if (!ToHalfWidth(text, ascii)) return p;
+    return ParseAscii(ascii, out);
+}
+
+Parsed ParseAscii(std::string_view text, double& out) {
     std::string_view s = Trim(text);
     if (!IsNumberText(s)) return Parsed::NotANumber;
     if (s.front() == '+') s.remove_prefix(1);

@@ -9,9 +9,16 @@
 namespace quorvel {
 
 // Reads a typed number: blanks around it, an optional sign, digits with at most one point, an
-// optional exponent; '.' is the decimal point whatever the locale. Anything else, the empty text
-// included, is not a number.
+// optional exponent; '.' is the decimal point whatever the locale. Full-width digits, point,
+// signs and exponent letters (U+FF10..FF19, U+FF0E, U+FF0B, U+FF0D, U+FF25, U+FF45) read as their
+// ASCII forms and the ideographic space U+3000 as a blank, as a Chinese input method in
+// full-width mode types them. Anything else, the empty text included, is not a number.
 std::optional<double> TryParseNumber(std::string_view text);
+
+// The ASCII form of a number typed with a Chinese input method in full-width mode, as
+// TryParseNumber reads it: full-width digits, point, signs and exponent letters, and the
+// ideographic space as a blank. False, `out` untouched, when the text has no byte beyond ASCII.
+bool ToHalfWidth(std::string_view text, std::string& out);
 
 // As TryParseNumber; throws TypeMismatchError for a text that is not a number and OverflowError
 // for one beyond the range of a double.

@@ -45,7 +45,13 @@ std::optional<PackedParts> PartsFromDigits(double magnitude) {
     for (int k = 0; k < 16; ++k) {
         const double scaled = magnitude * kPow10[k];
         if (!(scaled < static_cast<double>(kExact) - 2)) return std::nullopt;
-        const auto guess = static_cast<std::uint64_t>(std::nearbyint(scaled));
+        // floor(scaled + 0.5) by conversion: nearbyint is a library call without SSE4.1, and
+        // differs from this only at ties, which the check below turns away anyway.
+        const auto nearest = static_cast<double>(static_cast<std::uint64_t>(scaled + 0.5));
+        // n / 10^k == magnitude puts magnitude · 10^k within 2.3e-16 · n of n: farther from
+        // every integer, no n can match, and the divisions below are saved.
+        if (std::fabs(scaled - nearest) > scaled * 1e-15) continue;
+        const auto guess = static_cast<std::uint64_t>(nearest);
         std::uint64_t n = 0;
         int matches = 0;
         for (std::uint64_t c = guess == 0 ? 0 : guess - 1; c <= guess + 1; ++c) {

@@ -19,6 +19,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <memory>
 
@@ -163,8 +164,25 @@ std::vector<PlacedLine> LayoutReportOn(const Report& report, QPaintDevice& devic
 
 bool PaintReport(const Report& report, QPagedPaintDevice& device, QString* error) {
     if (report.IsEmpty()) return true;
-    const std::vector<PlacedLine> lines = LayoutReportOn(report, device);
+    std::size_t next = 0;
+    return PaintReportLines(
+        [&](ReportLine& line) {
+            if (next == report.lines.size()) return false;
+            line = report.lines[next++];
+            return true;
+        },
+        device, error);
+}
+
+bool PaintReportLines(const std::function<bool(ReportLine&)>& next, QPagedPaintDevice& device,
+                      QString* error) {
+    InstallFontSubstitutions();
     const DeviceMetrics metrics(device);
+    PageFrame frame;
+    frame.startX = kStartXTwips * device.logicalDpiX() / kTwipsPerInch;
+    frame.startY = kStartYTwips * device.logicalDpiY() / kTwipsPerInch;
+    frame.pageHeight = device.height();
+    ReportPlacer placer(metrics, frame);
 
     QPainter painter;
     if (!painter.begin(&device)) {
@@ -172,19 +190,25 @@ bool PaintReport(const Report& report, QPagedPaintDevice& device, QString* error
         return false;
     }
     int page = 0;
-    for (const PlacedLine& line : lines) {
-        if (line.page != page) {
-            if (!device.newPage()) {
-                SetError(error, QStringLiteral("无法开始新的一页"));
-                painter.end();
-                return false;
+    ReportLine line;
+    std::vector<PlacedLine> placed;
+    while (next(line)) {
+        placed.clear();
+        placer.Place(line, placed);
+        for (const PlacedLine& part : placed) {
+            if (part.page != page) {
+                if (!device.newPage()) {
+                    SetError(error, QStringLiteral("无法开始新的一页"));
+                    painter.end();
+                    return false;
+                }
+                page = part.page;
             }
-            page = line.page;
-        }
-        painter.setFont(ReportFont(line.fontSize));
-        const double baseline = line.y + metrics.Ascent(line.fontSize);
-        for (const PlacedItem& item : line.items) {
-            painter.drawText(QPointF(item.x, baseline), FromUtf8(item.text));
+            painter.setFont(ReportFont(part.fontSize));
+            const double baseline = part.y + metrics.Ascent(part.fontSize);
+            for (const PlacedItem& item : part.items) {
+                painter.drawText(QPointF(item.x, baseline), FromUtf8(item.text));
+            }
         }
     }
     if (!painter.end()) {

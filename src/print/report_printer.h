@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <functional>
 #include <vector>
 
 #include "report/report.h"
@@ -20,6 +21,12 @@ std::vector<PlacedLine> LayoutReportOn(const Report& report, QPaintDevice& devic
 // painter, so a printer gets no job at all. Returns false with `error` set when the device
 // cannot be painted on.
 bool PaintReport(const Report& report, QPagedPaintDevice& device, QString* error);
+
+// As PaintReport for a report read line by line from `next` (false at the end), so that a
+// report of any length is drawn holding one line at a time. Begins the painter even when `next`
+// has no line.
+bool PaintReportLines(const std::function<bool(ReportLine&)>& next, QPagedPaintDevice& device,
+                      QString* error);
 
 // Writes the report as an A4 PDF at `path`. The file appears whole or not at all (written
 // beside it under a temporary name, then moved into place). An existing file is replaced only

@@ -131,14 +131,18 @@ Report BuildReport(const ReportInput& input) {
     lines.push_back(Line(ReportLineKind::Empty, kBodyFontSize));
 
     int number = 0;
-    for (const auto& row : input.rows) {
-        std::vector<ReportItem> items{{kRowNumberColumn, std::to_string(++number) + " :"}};
-        for (std::size_t c = 0; c < row.size(); ++c) {
-            items.push_back({kValueColumns[c], FormatValue(row[c], layout->columns[c])});
-        }
-        lines.push_back(Line(ReportLineKind::Point, kBodyFontSize, std::move(items)));
-    }
+    for (const auto& row : input.rows) lines.push_back(BuildPointLine(input.mode, ++number, row));
     return report;
+}
+
+ReportLine BuildPointLine(int mode, int number, const std::array<ValueCell, 4>& row) {
+    const Layout* layout = LayoutOf(mode);
+    std::vector<ReportItem> items{{kRowNumberColumn, std::to_string(number) + " :"}};
+    if (layout == nullptr) return Line(ReportLineKind::Point, kBodyFontSize, std::move(items));
+    for (std::size_t c = 0; c < row.size(); ++c) {
+        items.push_back({kValueColumns[c], FormatValue(row[c], layout->columns[c])});
+    }
+    return Line(ReportLineKind::Point, kBodyFontSize, std::move(items));
 }
 
 double CharacterMetrics::TextWidth(std::string_view text, int) const {
@@ -162,33 +166,32 @@ std::vector<std::vector<PlacedItem>> PlaceItems(const ReportLine& line,
     return out;
 }
 
+void ReportPlacer::Place(const ReportLine& line, std::vector<PlacedLine>& out) {
+    const double height = metrics_.LineHeight(line.fontSize);
+    for (auto& items : PlaceItems(line, metrics_, x_)) {
+        x_ = 0;  // every line break returns to the left edge
+        if (items.empty()) {
+            y_ += height;
+            continue;
+        }
+        if (y_ + height > frame_.pageHeight) {
+            // Continue at the top of the next page; a page with nothing on it yet is reused,
+            // so a start position below a short page does not leave it blank.
+            if (pageUsed_) ++page_;
+            pageUsed_ = false;
+            y_ = 0;
+        }
+        out.push_back({page_, y_, line.fontSize, std::move(items)});
+        pageUsed_ = true;
+        y_ += height;
+    }
+}
+
 std::vector<PlacedLine> PlaceReport(const Report& report, const ReportMetrics& metrics,
                                     const PageFrame& frame) {
     std::vector<PlacedLine> out;
-    int page = 0;
-    bool pageUsed = false;
-    double x = frame.startX;
-    double y = frame.startY;
-    for (const ReportLine& line : report.lines) {
-        const double height = metrics.LineHeight(line.fontSize);
-        for (auto& items : PlaceItems(line, metrics, x)) {
-            x = 0;  // every line break returns to the left edge
-            if (items.empty()) {
-                y += height;
-                continue;
-            }
-            if (y + height > frame.pageHeight) {
-                // Continue at the top of the next page; a page with nothing on it yet is reused,
-                // so a start position below a short page does not leave it blank.
-                if (pageUsed) ++page;
-                pageUsed = false;
-                y = 0;
-            }
-            out.push_back({page, y, line.fontSize, std::move(items)});
-            pageUsed = true;
-            y += height;
-        }
-    }
+    ReportPlacer placer(metrics, frame);
+    for (const ReportLine& line : report.lines) placer.Place(line, out);
     return out;
 }
 
@@ -196,20 +199,22 @@ int PageCount(const std::vector<PlacedLine>& lines) {
     return lines.empty() ? 0 : lines.back().page + 1;
 }
 
-std::string RenderReportText(const Report& report) {
+void AppendReportLineText(const ReportLine& line, std::string& text) {
     const CharacterMetrics metrics;
-    std::string text;
-    for (const ReportLine& line : report.lines) {
-        for (const auto& items : PlaceItems(line, metrics)) {
-            double x = 0;
-            for (const PlacedItem& item : items) {
-                text.append(static_cast<std::size_t>(item.x - x), ' ');
-                text += item.text;
-                x = item.x + metrics.TextWidth(item.text, line.fontSize);
-            }
-            text += '\n';
+    for (const auto& items : PlaceItems(line, metrics)) {
+        double x = 0;
+        for (const PlacedItem& item : items) {
+            text.append(static_cast<std::size_t>(item.x - x), ' ');
+            text += item.text;
+            x = item.x + metrics.TextWidth(item.text, line.fontSize);
         }
+        text += '\n';
     }
+}
+
+std::string RenderReportText(const Report& report) {
+    std::string text;
+    for (const ReportLine& line : report.lines) AppendReportLineText(line, text);
     return text;
 }
 

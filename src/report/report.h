@@ -52,6 +52,10 @@ struct Report {
 
 Report BuildReport(const ReportInput& input);
 
+// The line of the `number`-th point (from 1) of a report of `mode` (1 to 3), as BuildReport
+// makes it; a report too long to hold is its head (BuildReport without rows) and these.
+ReportLine BuildPointLine(int mode, int number, const std::array<ValueCell, 4>& row);
+
 // Measures of one surface, all in one unit of the surface's choosing.
 class ReportMetrics {
   public:
@@ -97,6 +101,22 @@ struct PlacedLine {
     bool operator==(const PlacedLine&) const = default;
 };
 
+// Positions lines one after another, as PlaceReport does, for reports drawn as they are read.
+class ReportPlacer {
+  public:
+    ReportPlacer(const ReportMetrics& metrics, const PageFrame& frame)
+        : metrics_(metrics), frame_(frame), x_(frame.startX), y_(frame.startY) {}
+    // Appends the placed parts of `line` to `out`.
+    void Place(const ReportLine& line, std::vector<PlacedLine>& out);
+
+  private:
+    const ReportMetrics& metrics_;
+    PageFrame frame_;
+    int page_ = 0;
+    bool pageUsed_ = false;
+    double x_, y_;
+};
+
 // Positions every line that has something to draw. A line that does not fit below the previous
 // one starts the next page at the top of its printable area; nothing is repeated there. Empty
 // lines falling past the end of a page are dropped, so no page is ever blank.
@@ -109,5 +129,7 @@ int PageCount(const std::vector<PlacedLine>& lines);
 // The report as plain text: column n is the n-th character of its line, each line ends in '\n'.
 // Empty for an empty report.
 std::string RenderReportText(const Report& report);
+// One line of it, appended to `text`.
+void AppendReportLineText(const ReportLine& line, std::string& text);
 
 }  // namespace quorvel

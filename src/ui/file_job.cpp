@@ -49,8 +49,11 @@ class WatchedSource : public cli::ByteSource {
     std::atomic<std::uint64_t>& bytes_;
 };
 
-// The engine's messages name the input as "NAME:LINE: reason"; the name given is empty.
+// The engine's messages name the input as "NAME:LINE: reason" (the name given is empty), its
+// warnings "NAME:LINE: warning: ..." or "quorvel-batch: warning: ...".
 std::vector<RejectedLine> ReadMessages(const std::string& text) {
+    constexpr std::string_view kWarning = "warning: ";
+    constexpr std::string_view kProgram = "quorvel-batch: ";
     std::vector<RejectedLine> lines;
     std::string_view rest(text);
     while (!rest.empty()) {
@@ -68,6 +71,12 @@ std::vector<RejectedLine> ReadMessages(const std::string& text) {
             } else {
                 entry.line = 0;
             }
+        } else if (message.starts_with(kProgram)) {
+            message.remove_prefix(kProgram.size());
+        }
+        if (message.starts_with(kWarning)) {
+            entry.warning = true;
+            message.remove_prefix(kWarning.size());
         }
         entry.reason = message;
         lines.push_back(std::move(entry));
@@ -157,7 +166,12 @@ void FileJob::Run() {
     }
     std::ostringstream messages;
     try {
-        WatchedSource source(fd, r.path, cancel_, bytesRead_);
+        for (const std::string& w : r.options.warnings) messages << "warning: " << w << '\n';
+        WatchedSource file(fd, r.path, cancel_, bytesRead_);
+        // Read as quorvel-batch reads it: converted to UTF-8 first when it is in another encoding.
+        std::optional<cli::DecodingSource> decoded;
+        if (!r.options.encoding.empty()) decoded.emplace(file, r.options.encoding);
+        cli::ByteSource& source = decoded ? static_cast<cli::ByteSource&>(*decoded) : file;
         cli::OutputBuffer out(r.store);
         r.counts = cli::ProcessPoints(r.options, source, "", out, messages, nullptr);
         r.rejected = ReadMessages(messages.str());

@@ -23,10 +23,12 @@ struct MapData {
     std::vector<std::pair<double, double>> westEdge, eastEdge;
 };
 
-// One rejected input line as the engine reported it.
+// A rejected input line as the engine reported it, or one of its warnings (results and
+// counts stand; line 0 for a warning about the whole run).
 struct RejectedLine {
     std::uint64_t line = 0;
     std::string reason;
+    bool warning = false;
 };
 
 struct FileJobResult {

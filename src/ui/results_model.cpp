@@ -90,7 +90,8 @@ QVariant RejectedModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || role != Qt::DisplayRole) return {};
     const RejectedLine& line = result_->rejected.at(static_cast<std::size_t>(index.row()));
     if (index.column() == 0) return line.line > 0 ? QVariant(qulonglong{line.line}) : QVariant();
-    return QString::fromStdString(line.reason);
+    return (line.warning ? QStringLiteral("警告：") : QString()) +
+           QString::fromStdString(line.reason);
 }
 
 QVariant RejectedModel::headerData(int section, Qt::Orientation orientation, int role) const {

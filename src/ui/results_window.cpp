@@ -95,9 +95,12 @@ cli::ReportData ReportDataOf(const FileJobResult& result) {
 }
 
 QString SummaryText(const FileJobResult& result) {
-    return QStringLiteral("%1 点, %2 行被拒绝")
-        .arg(result.counts.points)
-        .arg(result.counts.rejected);
+    const auto warnings = std::count_if(result.rejected.begin(), result.rejected.end(),
+                                        [](const RejectedLine& l) { return l.warning; });
+    QString text =
+        QStringLiteral("%1 点, %2 行被拒绝").arg(result.counts.points).arg(result.counts.rejected);
+    if (warnings > 0) text += QStringLiteral("，%1 条警告").arg(warnings);
+    return text;
 }
 
 ResultsWindow::ResultsWindow(std::shared_ptr<const FileJobResult> result, QWidget* parent)

@@ -28,18 +28,19 @@ struct EntryRun {
 TEST(ConfirmedEntry, AnswersThatReadAsZeroAskAgainUntilAccepted) {
     for (const char* accept : {"", "y", "1", "-2", "0x", "no"}) {
         EntryRun r;
-        r.prompt.Answer({"a", "0", "b", "00", "c", "0.0", "d", "-0", "e", accept});
+        // A full-width ０ typed with a Chinese input method is a zero too.
+        r.prompt.Answer({"a", "0", "b", "00", "c", "0.0", "d", "-0", "e", "０", "f", accept});
         r.Run();
-        EXPECT_EQ(r.stored, "e") << accept;
+        EXPECT_EQ(r.stored, "f") << accept;
         EXPECT_EQ(r.prompt.Unanswered(), 0u);
-        const std::vector<std::string> history = {"[a]", "",    "[b]", "",   "[c]",
-                                                  "",    "[d]", "",    "[e]"};
+        const std::vector<std::string> history = {"[a]", "", "[b]", "", "[c]", "",
+                                                  "[d]", "", "[e]", "", "[f]"};
         EXPECT_EQ(r.panel.History(TextBox::Text1), history) << accept;
-        ASSERT_EQ(r.prompt.asked.size(), 10u);
+        ASSERT_EQ(r.prompt.asked.size(), 12u);
         EXPECT_EQ(r.prompt.asked[0], (ScriptedPrompt::Asked{"entry", "title"}));
         EXPECT_EQ(r.prompt.asked[1], (ScriptedPrompt::Asked{"confirm", ""}));
         EXPECT_EQ(r.prompt.asked[2], (ScriptedPrompt::Asked{"again", ""}));
-        EXPECT_EQ(r.prompt.asked[9], (ScriptedPrompt::Asked{"confirm", ""}));
+        EXPECT_EQ(r.prompt.asked[11], (ScriptedPrompt::Asked{"confirm", ""}));
     }
 }
 

@@ -15,13 +15,11 @@ struct Split {
     std::vector<std::string> fields;
 };
 
-Split SplitLine(std::string_view line) {
+Split SplitLine(std::string_view line, bool decimalComma = false) {
     ParsedLine p;
-    ParseLine(line, p);
+    ParseLine(line, p, decimalComma);
     Split s{p.status, p.count, {}};
-    for (std::size_t i = 0; i < std::min(p.count, kPointFields); ++i) {
-        s.fields.emplace_back(p.fields[i]);
-    }
+    for (std::size_t i = 0; i < p.count; ++i) s.fields.emplace_back(p.fields[i]);
     return s;
 }
 
@@ -31,7 +29,8 @@ TEST(ParseLine, SeparatorsCommaTabAndBlanksGiveTheSameFields) {
     for (const char* line :
          {"P1,116.3045,30.3030", "P1, 116.3045 ,30.3030 ", "P1\t116.3045\t30.3030",
           "P1 \t 116.3045\t 30.3030", "P1 116.3045 30.3030", "  P1    116.3045   30.3030  ",
-          "P1,116.3045,30.3030\r"}) {
+          "P1,116.3045,30.3030\r", "P1;116.3045;30.3030", "P1 ; 116.3045\t;30.3030",
+          "P1\u3000116.3045\u3000\u300030.3030", "P1,\u3000116.3045\u3000,30.3030"}) {
         const Split s = SplitLine(line);
         EXPECT_EQ(s.status, LineStatus::Fields) << line;
         EXPECT_EQ(s.count, 3u) << line;
@@ -50,16 +49,21 @@ TEST(ParseLine, CommaOrTabLinesKeepBlanksInsideFieldsAndCountEmptyFields) {
     EXPECT_EQ(SplitLine("a,1,").fields, (Fields{"a", "1", ""}));
     EXPECT_EQ(SplitLine("a\t\t2").fields, (Fields{"a", "", "2"}));
     EXPECT_EQ(SplitLine("a,1,2,").count, 4u);
+    // Semicolons separate only in lines without a comma; a decimal comma never separates.
+    EXPECT_EQ(SplitLine("a;1,5;2").fields, (Fields{"a;1", "5;2"}));
+    EXPECT_EQ(SplitLine("a;1,5;2", true).fields, (Fields{"a", "1,5", "2"}));
+    EXPECT_EQ(SplitLine("a 1,5 2", true).fields, (Fields{"a", "1,5", "2"}));
+    EXPECT_EQ(SplitLine("\"x;y\";1;").fields, (Fields{"x;y", "1", ""}));
     EXPECT_EQ(SplitLine("a\t1\t2\t").count, 4u);
     // Blank-separated lines have no empty fields: runs of blanks are one separator.
     EXPECT_EQ(SplitLine("a   1 2   ").count, 3u);
 }
 
-TEST(ParseLine, CountsEveryFieldButKeepsThree) {
-    const Split s = SplitLine("a,1,2,3,4,5");
+TEST(ParseLine, KeepsEveryField) {
+    const Split s = SplitLine("a,1,2,3,\"4,\"\"4\"\"\",5");
     EXPECT_EQ(s.status, LineStatus::Fields);
     EXPECT_EQ(s.count, 6u);
-    EXPECT_EQ(s.fields, (Fields{"a", "1", "2"}));
+    EXPECT_EQ(s.fields, (Fields{"a", "1", "2", "3", "4,\"4\"", "5"}));
     EXPECT_EQ(SplitLine("a 1").count, 2u);
     EXPECT_EQ(SplitLine("a").count, 1u);
 }

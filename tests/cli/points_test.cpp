@@ -25,7 +25,6 @@ std::string Shown(Mode mode, double v, bool full = false) {
     return out;
 }
 
-
 TEST(ComputeRow, ForwardReferenceVectorsBitForBitAndAsShown) {
     for (const auto& row : ReadFixture("forward.csv")) {
         const Meridians m{DecodePackedAngle(ParseNumber(row.at("Lo_text"))), 0};
@@ -79,18 +78,51 @@ TEST(ComputeRow, NamesTheFirstValueThatIsNotANumber) {
         r = ComputeRow(mode, kC, m, "117", "1e999");
         EXPECT_EQ(r.status, RowStatus::OutOfRange);
         EXPECT_EQ(r.field, 2);
-        for (const char* text : {"inf", "nan", "0x10", "1,5", "１２"}) {
+        for (const char* text : {"inf", "nan", "0x10", "1,5", "１２ａ"}) {
             EXPECT_EQ(ComputeRow(mode, kC, m, text, "1").status, RowStatus::NotANumber) << text;
         }
     }
 }
 
-TEST(ComputeRow, APointWithoutAFiniteResultIsRefusedNotWritten) {
+TEST(ComputeRow, ValuesBeyondTheirLimitsAreRefusedNotComputed) {
     const Meridians m{117, 120};
-    EXPECT_EQ(ComputeRow(Mode::Inverse, kC, m, "3380000", "1e300").status,
-              RowStatus::NoFiniteResult);
-    EXPECT_EQ(ComputeRow(Mode::Zone, kC, m, "3380000", "1e300").status, RowStatus::NoFiniteResult);
-    EXPECT_EQ(ComputeRow(Mode::Forward, kC, m, "1e300", "30").status, RowStatus::NoFiniteResult);
+    struct Case {
+        Mode mode;
+        const char* a;
+        const char* b;
+        int field;  // 0: accepted
+        Limit limit;
+    };
+    for (const Case& c : std::initializer_list<Case>{
+             {Mode::Forward, "117", "90.0001", 2, Limit::Latitude},
+             {Mode::Forward, "117", "-90", 0, Limit::None},
+             {Mode::Forward, "162.0001", "30", 1, Limit::MeridianOffset},
+             {Mode::Forward, "72", "30", 0, Limit::None},
+             {Mode::Forward, "1e300", "30", 1, Limit::MeridianOffset},
+             {Mode::Inverse, "-10002000.001", "500000", 1, Limit::Northing},
+             {Mode::Inverse, "10002000", "500000", 0, Limit::None},
+             {Mode::Inverse, "3380000", "1500000", 2, Limit::EastingOffset},
+             {Mode::Inverse, "3380000", "-499999.999", 0, Limit::None},
+             {Mode::Zone, "3380000", "1e300", 2, Limit::EastingOffset},
+             {Mode::Zone, "3380000", "39500000", 2, Limit::EastingOffset},
+         }) {
+        const RowResult r = ComputeRow(c.mode, kC, m, c.a, c.b);
+        EXPECT_EQ(r.field, c.field) << c.a << ' ' << c.b;
+        EXPECT_EQ(r.limit, c.limit) << c.a << ' ' << c.b;
+        EXPECT_EQ(r.status, c.field == 0 ? RowStatus::Ok : RowStatus::BeyondLimit) << c.a;
+    }
+}
+
+TEST(PackedExcess, MinutesOrSecondsOfSixtyOrMoreAsTyped) {
+    EXPECT_EQ(PackedExcess("116.75"), "75 minutes");
+    EXPECT_EQ(PackedExcess("30.3060"), "60 seconds");
+    EXPECT_EQ(PackedExcess("-30.6"), "60 minutes");
+    EXPECT_EQ(PackedExcess("１１６．７５"), "75 minutes");
+    EXPECT_EQ(PackedExcess("点.30"), "");  // other characters: read once, as they are
+    EXPECT_EQ(PackedExcess("30.59599"), "");
+    EXPECT_EQ(PackedExcess("0.29"), "");  // 0°29′, however the double falls
+    EXPECT_EQ(PackedExcess("117"), "");
+    EXPECT_EQ(PackedExcess("1.1675e2"), "");  // exponent forms are not checked
 }
 
 TEST(ComputeRow, AcceptsTheNumberFormsTheWindowAccepts) {
@@ -98,7 +130,8 @@ TEST(ComputeRow, AcceptsTheNumberFormsTheWindowAccepts) {
     const RowResult plain = ComputeRow(Mode::Inverse, kC, m, "3380000", "612345.678");
     for (auto [x, y] : {std::pair{"3.38E6", "612345.678"},
                         {" 3380000 ", "+612345.678"},
-                        {"3380000.", "6.12345678e5"}}) {
+                        {"3380000.", "6.12345678e5"},
+                        {"３３８００００", "６１２３４５．６７８"}}) {
         const RowResult r = ComputeRow(Mode::Inverse, kC, m, x, y);
         ASSERT_EQ(r.status, RowStatus::Ok) << x << ' ' << y;
         EXPECT_EQ(r.first, plain.first);

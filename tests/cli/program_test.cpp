@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -89,6 +90,23 @@ class Program : public ::testing::Test {
     }
     void TearDown() override { fs::remove_all(dir); }
 
+    // Runs the program in `work` with standard input read from `file`.
+    Outcome RunWithInputFile(const std::vector<std::string>& args, const fs::path& file) {
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 0, file.c_str(), O_RDONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 1, (dir / "stdout").c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addopen(&actions, 2, (dir / "stderr").c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addchdir_np(&actions, work.c_str());
+        Outcome o;
+        Wait(Spawn(args, actions), o);
+        o.out = ReadFile(dir / "stdout");
+        o.err = ReadFile(dir / "stderr");
+        return o;
+    }
+
     // Runs the program in `work` with `input` on standard input (`stdoutPath` may redirect
     // standard output to a file of the caller's, such as /dev/full).
     Outcome Run(const std::vector<std::string>& args, const std::string& input = "",
@@ -167,6 +185,7 @@ TEST_F(Program, AllPointsWrittenExitsZeroWithASummary) {
               "P1,116.3045,30.3030,3376626.6403,453203.4506\r\n"
               "P2,117.2930,30.3030,3376628.3754,547196.5246\r\n");
     EXPECT_EQ(o.err, "2 points, 0 rejected\n");
+    EXPECT_EQ(Run({"forward", "--lo", "117", "--quiet"}, kPoints).err, "");
 
     WriteFile(work / "in.csv", kPoints);
     EXPECT_EQ(Run({"forward", "--lo", "117", "in.csv"}).out, o.out);
@@ -174,14 +193,14 @@ TEST_F(Program, AllPointsWrittenExitsZeroWithASummary) {
 }
 
 TEST_F(Program, RejectedLinesExitOneAndTheGoodOnesAreStillWritten) {
-    WriteFile(work / "in.csv", "P1,116.3045,30.3030\nP2,x,30\n\nP3,117,30,1\n");
+    WriteFile(work / "in.csv", "P1,116.3045,30.3030\nP2,x,30\n\nP3,117\n");
     const Outcome o = Run({"forward", "--lo", "117", "-o", "out.csv", "in.csv"});
     EXPECT_EQ(o.status, 1);
     EXPECT_EQ(o.out, "");
     EXPECT_EQ(o.err,
               "in.csv:2: L: \"x\" is not a number\n"
-              "in.csv:4: expected 3 fields (name, L, B), found 4\n"
-              "1 points, 2 rejected\n");
+              "in.csv:4: expected at least 3 fields (name, L, B), found 2\n"
+              "1 point, 2 rejected\n");
     EXPECT_EQ(ReadFile(work / "out.csv"),
               "name,L,B,X,Y\r\nP1,116.3045,30.3030,3376626.6403,453203.4506\r\n");
     EXPECT_EQ(Run({"forward", "--lo", "117"}, "P1,a,b\n").err,
@@ -204,6 +223,10 @@ TEST_F(Program, UsageErrorsExitTwoWithTheUsageAndTouchNoFile) {
         {"forward", "--lo", "117", "-o", "folder", "in.csv"},
         {"forward", "--lo", "117", "-o", "out.csv", "--report", "out.csv", "in.csv"},
         {"forward", "--lo", "117", "-o", "out.csv", "--report", "r.doc", "in.csv"},
+        {"forward", "--lo", "360.0001", "-o", "out.csv", "in.csv"},
+        {"forward", "--lo", "117", "--fields", "1,2,2", "-o", "out.csv", "in.csv"},
+        {"forward", "--lo", "117", "--fields", "0,1,2", "-o", "out.csv", "in.csv"},
+        {"forward", "--lo", "117", "--encoding", "latin1", "-o", "out.csv", "in.csv"},
     };
     for (const auto& args : cases) {
         const Outcome o = Run(args);
@@ -251,12 +274,98 @@ TEST_F(Program, OutputReplacesAFileWholeKeepingItsModeAndLinks) {
     EXPECT_TRUE(fs::is_symlink(work / "link.csv"));
     EXPECT_EQ(ReadFile(work / "real" / "target.csv").substr(0, 12), "name,L,B,X,Y");
 
-    // Reading and writing the same file works: it is replaced only at the end.
-    WriteFile(work / "same.csv", kPoints);
-    EXPECT_EQ(Run({"forward", "--lo", "117", "-o", "same.csv", "same.csv"}).status, 0);
-    EXPECT_EQ(ReadFile(work / "same.csv"), Run({"forward", "--lo", "117"}, kPoints).out);
-    EXPECT_EQ(Strays({"out.csv", "new.csv", "real", "link.csv", "same.csv"}),
-              std::vector<std::string>{});
+    EXPECT_EQ(Strays({"out.csv", "new.csv", "real", "link.csv"}), std::vector<std::string>{});
+}
+
+TEST_F(Program, NoRunWritesOverItsOwnInput) {
+    WriteFile(work / "s.csv", kPoints);
+    fs::create_hard_link(work / "s.csv", work / "hard.txt");
+    fs::create_symlink("s.csv", work / "soft.txt");
+    const std::vector<std::vector<std::string>> cases = {
+        {"-o", "s.csv", "s.csv"},          {"--report", "s.txt", "s.txt"},
+        {"-o", "hard.txt", "s.csv"},       {"-o", "./soft.txt", "s.csv"},
+        {"--report", "soft.txt", "s.csv"}, {"--report", "hard.txt", "-"},
+    };
+    for (const auto& extra : cases) {
+        WriteFile(work / "s.txt", "report\n");
+        std::vector<std::string> args = {"forward", "--lo", "117"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        // Standard input redirected from the file itself counts too.
+        const Outcome o = extra.back() == "-" ? RunWithInputFile(args, work / "s.csv") : Run(args);
+        EXPECT_EQ(o.status, 2) << extra[0] << ' ' << extra[1];
+        EXPECT_NE(o.err.find("is the input file"), std::string::npos) << o.err;
+        EXPECT_EQ(ReadFile(work / "s.csv"), kPoints);
+        EXPECT_EQ(ReadFile(work / "s.txt"), "report\n");
+    }
+    EXPECT_EQ(Strays({"s.csv", "hard.txt", "soft.txt", "s.txt"}), std::vector<std::string>{});
+}
+
+TEST_F(Program, OutputAndReportArePublishedTogetherOrNotAtAll) {
+    // The rows fit under the file size limit, the report does not: neither file is replaced.
+    std::string input;
+    for (int i = 0; i < 30; ++i) input += "P" + std::to_string(i) + ",116.3045,30.3030\n";
+    WriteFile(work / "out.csv", "precious\n");
+    WriteFile(work / "out.txt", "report\n");
+    struct rlimit old {};
+    getrlimit(RLIMIT_FSIZE, &old);
+    struct rlimit small = old;
+    small.rlim_cur = 2000;
+    signal(SIGXFSZ, SIG_IGN);  // a write beyond the limit fails instead of ending the program
+    setrlimit(RLIMIT_FSIZE, &small);
+    const Outcome o = Run({"forward", "--lo", "117", "-o", "out.csv", "--report", "out.txt"},
+                          input.substr(0, 1000));
+    setrlimit(RLIMIT_FSIZE, &old);
+    signal(SIGXFSZ, SIG_DFL);
+    EXPECT_EQ(o.status, 2) << o.err;
+    EXPECT_NE(o.err.find("cannot write out.txt"), std::string::npos) << o.err;
+    EXPECT_EQ(ReadFile(work / "out.csv"), "precious\n");
+    EXPECT_EQ(ReadFile(work / "out.txt"), "report\n");
+    EXPECT_EQ(Strays({"out.csv", "out.txt"}), std::vector<std::string>{});
+
+    // The report cannot be renamed into place (its folder moved away during the run): the
+    // output, already renamed, is put back.
+    fs::create_directory(work / "rep");
+    WriteFile(work / "rep" / "r.txt", "report\n");
+    int pipeFds[2];
+    ASSERT_EQ(pipe(pipeFds), 0);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipeFds[0], 0);
+    posix_spawn_file_actions_addclose(&actions, pipeFds[1]);
+    posix_spawn_file_actions_addopen(&actions, 2, (dir / "stderr").c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addchdir_np(&actions, work.c_str());
+    const pid_t pid =
+        Spawn({"forward", "--lo", "117", "-o", "out.csv", "--report", "rep/r.txt"}, actions);
+    close(pipeFds[0]);
+    for (int i = 0; i < 500 && std::distance(fs::directory_iterator(work / "rep"),
+                                             fs::directory_iterator()) < 2;
+         ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    fs::rename(work / "rep", work / "moved");
+    EXPECT_EQ(write(pipeFds[1], kPoints.data(), kPoints.size()),
+              static_cast<ssize_t>(kPoints.size()));
+    close(pipeFds[1]);
+    Outcome moved;
+    Wait(pid, moved);
+    moved.err = ReadFile(dir / "stderr");
+    EXPECT_EQ(moved.status, 2);
+    EXPECT_NE(moved.err.find("cannot replace"), std::string::npos) << moved.err;
+    EXPECT_EQ(ReadFile(work / "out.csv"), "precious\n");
+    EXPECT_EQ(Strays({"out.csv", "out.txt", "moved"}), std::vector<std::string>{});
+}
+
+TEST_F(Program, ChineseWindowsFilesAndExcel) {
+    // GB18030 as Excel saves CSV on Chinese Windows: names come out as UTF-8.
+    std::string gb = "\xB5\xE3\xC3\xFB,L,B\r\n\xB1\xB1\xC3\xC5,116.3045,30.3030\r\n";
+    Outcome o = Run({"forward", "--lo", "117", "--header", "--encoding", "GB18030", "--bom"}, gb);
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_EQ(o.out,
+              "\xEF\xBB\xBFname,L,B,X,Y\r\n北门,116.3045,30.3030,3376626.6403,453203.4506\r\n");
+    o = Run({"forward", "--lo", "117", "--encoding", "gbk"}, "\xB1\xB1\xFF,117,30\n");
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.err, "<stdin>:1: not GBK text\n0 points, 1 rejected\n");
 }
 
 TEST_F(Program, DevicesAndPipesAreWrittenAsTheyAreNeverReplaced) {
@@ -286,7 +395,7 @@ TEST_F(Program, DevicesAndPipesAreWrittenAsTheyAreNeverReplaced) {
 }
 
 // Ends a run that waits for more input with `sig` once its temporary file exists.
-Outcome Interrupt(const fs::path& dir, const fs::path& work, int sig) {
+Outcome Interrupt(const fs::path& dir, const fs::path& work, int sig, const std::string& report) {
     int pipeFds[2];
     EXPECT_EQ(pipe(pipeFds), 0);
     posix_spawn_file_actions_t actions;
@@ -299,7 +408,7 @@ Outcome Interrupt(const fs::path& dir, const fs::path& work, int sig) {
                                      O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_addchdir_np(&actions, work.c_str());
     const pid_t pid =
-        Spawn({"forward", "--lo", "117", "-o", "out.csv", "--report", "out.txt"}, actions);
+        Spawn({"forward", "--lo", "117", "-o", "out.csv", "--report", report}, actions);
     close(pipeFds[0]);
     EXPECT_EQ(write(pipeFds[1], kPoints.data(), kPoints.size()),
               static_cast<ssize_t>(kPoints.size()));
@@ -322,14 +431,19 @@ Outcome Interrupt(const fs::path& dir, const fs::path& work, int sig) {
 }
 
 TEST_F(Program, AnInterruptedRunLeavesTheOldFilesAndNoTemporaryOnes) {
-    for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
-        WriteFile(work / "out.csv", "precious\n");
-        WriteFile(work / "out.txt", "report\n");
-        const Outcome o = Interrupt(dir, work, sig);
-        EXPECT_EQ(o.signal, sig);
-        EXPECT_EQ(ReadFile(work / "out.csv"), "precious\n");
-        EXPECT_EQ(ReadFile(work / "out.txt"), "report\n");
-        EXPECT_EQ(Strays({"out.csv", "out.txt"}), std::vector<std::string>{}) << sig;
+    std::vector<std::string> reports = {"out.txt"};
+    if (QUORVEL_BATCH_HAS_PDF) reports.push_back("out.pdf");  // the PDF writer's files too
+    for (const std::string& report : reports) {
+        for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
+            WriteFile(work / "out.csv", "precious\n");
+            WriteFile(work / report, "report\n");
+            const Outcome o = Interrupt(dir, work, sig, report);
+            EXPECT_EQ(o.signal, sig);
+            EXPECT_EQ(ReadFile(work / "out.csv"), "precious\n");
+            EXPECT_EQ(ReadFile(work / report), "report\n");
+            EXPECT_EQ(Strays({"out.csv", report}), std::vector<std::string>{}) << sig;
+        }
+        fs::remove(work / report);
     }
 }
 
@@ -342,14 +456,16 @@ TEST_F(Program, TextReportIsTheLayoutOfThePointsWritten) {
     ReportData data;
     data.mode = Mode::Forward;
     data.loText = "117";
+    ReportSpool spool;
     for (auto [l, b] : {std::pair{"116.3045", "30.3030"}, {"117.2930", "30.3030"}}) {
         const std::vector<std::string_view> args = {"forward", "--lo", "117"};
         StringSource one(std::string("p,") + l + "," + b + "\n");
         StringSink sink;
         OutputBuffer out(sink);
         std::ostringstream err;
-        ProcessPoints(ParseArguments(args, false), one, "x", out, err, &data);
+        ProcessPoints(ParseArguments(args, false), one, "x", out, err, &spool);
     }
+    data.rows = spool.ReadAll();
     const std::string expected = RenderTextReport(data);
     EXPECT_NE(expected.find("116.30450000"), std::string::npos);
     EXPECT_EQ(ReadFile(work / "out.txt"), expected);
@@ -363,12 +479,16 @@ TEST_F(Program, TextReportIsTheLayoutOfThePointsWritten) {
 
 TEST_F(Program, PdfReport) {
     WriteFile(work / "r.pdf", "old report\n");
+    chmod((work / "r.pdf").c_str(), 0640);
     const Outcome o =
         Run({"inverse", "--lo", "117", "--report", "r.pdf"}, "a,3380000,612345.678\n");
 #if QUORVEL_BATCH_HAS_PDF
     EXPECT_EQ(o.status, 0) << o.err;
-    EXPECT_EQ(o.err, "1 points, 0 rejected\n");
+    EXPECT_EQ(o.err, "1 point, 0 rejected\n");
     EXPECT_EQ(ReadFile(work / "r.pdf").substr(0, 5), "%PDF-");
+    struct stat st {};
+    stat((work / "r.pdf").c_str(), &st);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);  // the mode of the report it replaced
     EXPECT_NE(o.out.find("118.1014280635"), std::string::npos);
 #else
     EXPECT_EQ(o.status, 2);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 
 #include "batch/batch.h"
@@ -68,7 +69,9 @@ Processed Process(std::vector<std::string_view> args, std::string input, bool re
     OutputBuffer out(sink, 64);
     std::ostringstream err;
     Processed p;
-    p.counts = ProcessPoints(o, source, "pts.csv", out, err, report ? &p.report : nullptr);
+    ReportSpool spool;
+    p.counts = ProcessPoints(o, source, "pts.csv", out, err, report ? &spool : nullptr);
+    if (report) p.report.rows = spool.ReadAll();
     p.out = sink.text;
     p.err = err.str();
     std::vector<Row> all = ReadCsv(sink.text);
@@ -140,27 +143,155 @@ TEST(ProcessPoints, RejectedLinesAreNamedByLineAndFieldAndTheRunGoesOn) {
         "P10,1e300,30\r\n"                // 12
         "P11 116.3045 3O.3030\r\n"        // 13
         "P12,116\"3,30\r\n"               // 14
-        "P13,117,30\r\n";                 // 15
+        "P13,117,30\r\n"                  // 15
+        "P14,162.0001,30\r\n"             // 16
+        "P15,117,-90.0001\r\n"            // 17
+        "P16,72,89\r\n";                  // 18
     const Processed p = Process({"forward", "--lo", "117"}, input);
     EXPECT_EQ(p.err,
               "pts.csv:3: L: \"abc\" is not a number\n"
               "pts.csv:5: B: empty, not a number\n"
-              "pts.csv:6: expected 3 fields (name, L, B), found 2\n"
-              "pts.csv:7: expected 3 fields (name, L, B), found 4\n"
+              "pts.csv:6: expected at least 3 fields (name, L, B), found 2\n"
               "pts.csv:8: L: \"1e999\" is out of range\n"
               "pts.csv:9: name: the quote is not closed on this line\n"
               "pts.csv:10: L: text after the closing quote\n"
-              "pts.csv:11: not UTF-8 text (byte 2); save the file as UTF-8\n"
-              "pts.csv:12: L \"1e300\", B \"30\": no finite result (the point lies outside the "
-              "projection's range)\n"
+              "pts.csv:11: not UTF-8 text (byte 2); save the file as UTF-8, or use --encoding "
+              "gb18030 for a file saved by a Chinese Windows program\n"
+              "pts.csv:12: L: \"1e300\" lies 1e+300° from the central meridian 117: at most 45 "
+              "degrees\n"
               "pts.csv:13: B: \"3O.3030\" is not a number\n"
               "pts.csv:14: L: a quote inside an unquoted field (quote the whole field and double "
-              "the quote)\n");
-    ASSERT_EQ(p.rows.size(), 2u);
+              "the quote)\n"
+              "pts.csv:16: L: \"162.0001\" lies 45°00′01″ from the central meridian 117: at most "
+              "45 degrees\n"
+              "pts.csv:17: B: \"-90.0001\" is beyond the pole: |B| is at most 90 degrees\n"
+              "pts.csv:18: warning: the point lies 45°00′00″ from the central meridian, beyond "
+              "3°30′, where the inverse series lose centimetre accuracy\n"
+              "quorvel-batch: warning: 1 point lies more than 3°30′ from the central meridian, "
+              "the farthest 45°00′00″ (line 18): there the inverse series lose centimetre "
+              "accuracy\n");
+    ASSERT_EQ(p.rows.size(), 4u);
     EXPECT_EQ(p.rows[0][0], "P1");
-    EXPECT_EQ(p.rows[1][0], "P13");
-    EXPECT_EQ(p.counts.points, 2u);
-    EXPECT_EQ(p.counts.rejected, 11u);
+    EXPECT_EQ(p.rows[1], (Row{"P5", "116.3045", "30.3030", "3376626.6403", "453203.4506", "9"}));
+    EXPECT_EQ(p.rows[2][0], "P13");
+    EXPECT_EQ(p.rows[3][0], "P16");  // 45° exactly is still accepted
+    EXPECT_EQ(p.counts.points, 4u);
+    EXPECT_EQ(p.counts.rejected, 12u);
+}
+
+TEST(ProcessPoints, PlaneValuesBeyondThePoleOrWithAZoneNumberAreRejected) {
+    const std::string input =
+        "a,10002000.1,500000\n"
+        "b,-3380000,1500000\n"
+        "c,3380000,38500000.5\n"
+        "d,-10002000,-499999.9\n"
+        "e,0,1e300\n";
+    std::string expected =
+        "pts.csv:1: X: \"10002000.1\" is beyond the pole: |X| is at most 10002000 m\n"
+        "pts.csv:2: Y: \"1500000\" is 1000000 m from the central meridian: |Y - 500000| must be "
+        "below 1000000 m; the easting looks like it carries a zone number (1 in front of "
+        "500000); give it without, with the zone's central meridian\n"
+        "pts.csv:3: Y: \"38500000.5\" is 38000000.5 m from the central meridian: |Y - 500000| "
+        "must be below 1000000 m; the easting looks like it carries a zone number (38 in front "
+        "of 500000); give it without, with the zone's central meridian\n";
+    for (const char* mode : {"inverse", "zone"}) {
+        std::vector<std::string_view> args = {mode, "--lo", "117"};
+        if (mode == std::string("zone")) args.insert(args.end(), {"--ls", "120"});
+        const Processed p = Process(args, input);
+        if (mode == std::string("zone")) {  // the zone's columns are X1, Y1
+            for (const char* field : {"1: X", "2: Y", "3: Y"}) {
+                expected.insert(expected.find(field) + 4, "1");
+            }
+        }
+        EXPECT_EQ(p.err.substr(0, expected.size()), expected) << mode;
+        EXPECT_NE(p.err.find(":5: Y" + std::string(mode == std::string("zone") ? "1" : "") +
+                             ": \"1e300\" is 1e+300 m from the central meridian: |Y - 500000| "
+                             "must be below 1000000 m\n"),
+                  std::string::npos)
+            << p.err;
+        ASSERT_EQ(p.rows.size(), 1u) << mode;
+        EXPECT_EQ(p.rows[0][0], "d");
+    }
+}
+
+TEST(ProcessPoints, WarningsListTheFirstTenLinesOfAKindThenCount) {
+    std::string input;
+    for (int i = 0; i < 12; ++i) input += "P" + std::to_string(i) + ",116.75,30.3030\n";
+    input += "Q,116.3045,30.3075\n";
+    const Processed p = Process({"forward", "--lo", "117"}, input);
+    EXPECT_EQ(p.counts.points, 13u);
+    EXPECT_EQ(p.counts.rejected, 0u);
+    EXPECT_EQ(p.err.substr(0, p.err.find('\n')),
+              "pts.csv:1: warning: L 116.75 has 75 minutes: packed degrees are "
+              "degrees.minutes-seconds; is it decimal degrees?");
+    EXPECT_EQ(std::count(p.err.begin(), p.err.end(), '\n'), 11);
+    EXPECT_EQ(p.err.find("pts.csv:11:"), std::string::npos);
+    EXPECT_NE(p.err.find("quorvel-batch: warning: 3 more packed angles with 60 or more minutes "
+                         "or seconds\n"),
+              std::string::npos)
+        << p.err;
+
+    // Inverse: the count and the farthest point beyond 3°30′.
+    const Processed far = Process({"inverse", "--lo", "117"},
+                                  "a,3380000,500000\nb,3380000,850000\nc,3380000,900000\n");
+    EXPECT_NE(far.err.find("pts.csv:2: warning: the point lies 3°38′"), std::string::npos)
+        << far.err;
+    EXPECT_NE(far.err.find("2 points lie more than 3°30′ from the central meridian, the farthest "
+                           "4°09′49″ (line 3)"),
+              std::string::npos)
+        << far.err;
+    EXPECT_EQ(far.counts.rejected, 0u);
+
+    // Zone: the target meridian counts too.
+    const Processed zone = Process({"zone", "--lo", "117", "--ls", "121"}, "a,3380000,500000\n");
+    EXPECT_NE(zone.err.find("1 point lies more than 3°30′ from the central meridian, the "
+                            "farthest 4°00′00″"),
+              std::string::npos)
+        << zone.err;
+}
+
+TEST(ProcessPoints, FieldFilesAsTheyCome) {
+    // Spreadsheet rows with trailing empty fields; extra fields passed through with the
+    // header's names.
+    Processed p = Process({"forward", "--lo", "117", "--header"},
+                          "name,L,B,H,code,,\nP1,116.3045,30.3030,12.5,\"a, b\",,\n"
+                          "P2,116.3045,30.3030,,,,\n");
+    EXPECT_EQ(p.err, "");
+    EXPECT_EQ(p.out.substr(0, p.out.find("\r\n")), "name,L,B,X,Y,H,code");
+    EXPECT_EQ(p.rows,
+              (std::vector<Row>{
+                  {"P1", "116.3045", "30.3030", "3376626.6403", "453203.4506", "12.5", "a, b"},
+                  {"P2", "116.3045", "30.3030", "3376626.6403", "453203.4506"}}));
+
+    // name,code,Y,X,H picked by --fields; semicolons; names fieldN without a header line.
+    p = Process({"inverse", "--lo", "117", "--fields", "1,4,3"},
+                "K1;GPS;612345.678;3380000;35.2\n");
+    EXPECT_EQ(p.out.substr(0, p.out.find("\r\n")), "name,X,Y,L,B,field2,field5");
+    EXPECT_EQ(p.rows, (std::vector<Row>{{"K1", "3380000", "612345.678", "118.1014280635",
+                                         "30.3203887185", "GPS", "35.2"}}));
+    p = Process({"inverse", "--lo", "117", "--fields", "1,4,3"}, "K1,GPS,612345.678\n");
+    EXPECT_EQ(p.err,
+              "pts.csv:1: expected at least 4 fields (name, X, Y in fields 1,4,3), found 3\n");
+
+    // Decimal commas, only when asked; full-width digits as typed in full-width mode.
+    p = Process({"forward", "--lo", "117", "--decimal-comma"}, "P1;116,3045;30,3030\n");
+    ASSERT_EQ(p.rows.size(), 1u) << p.err;
+    EXPECT_EQ(p.rows[0][3], "3376626.6403");
+    p = Process({"forward", "--lo", "117"}, "P1;116,3045;30,3030\n");
+    EXPECT_EQ(p.counts.rejected, 1u);
+    p = Process({"forward", "--lo", "117"}, "点１\u3000１１６．３０４５\u3000３０．３０３０\n");
+    ASSERT_EQ(p.rows.size(), 1u) << p.err;
+    EXPECT_EQ(p.rows[0][4], "453203.4506");
+
+    // A header line that reads as a point is skipped, with a warning.
+    p = Process({"forward", "--lo", "117", "--header"}, "P0,117,30\nP1,117,30\n");
+    EXPECT_EQ(p.err,
+              "pts.csv:1: warning: this line, skipped by --header, reads as a point; leave "
+              "--header out if the file has no header line\n");
+
+    // A byte order mark for Excel.
+    p = Process({"forward", "--lo", "117", "--bom"}, "");
+    EXPECT_EQ(p.out, "\xEF\xBB\xBFname,L,B,X,Y\r\n");
 }
 
 TEST(ProcessPoints, AnOverlongLineIsRejectedWithItsNumber) {
@@ -183,7 +314,8 @@ TEST(ProcessPoints, HeaderOptionSkipsTheFirstLineThatIsNotACommentOnly) {
     EXPECT_EQ(p.err, "pts.csv:3: L: \"L\" is not a number\n");
     EXPECT_EQ(p.rows.size(), 1u);
 
-    // The header line is skipped even when it holds numbers; only one line is skipped.
+    // The header line is skipped even when it holds numbers (with a warning); only one line is
+    // skipped.
     p = Process({"forward", "--lo", "117", "--header"}, "P0,117,30\nP1,117,30\n");
     ASSERT_EQ(p.rows.size(), 1u);
     EXPECT_EQ(p.rows[0][0], "P1");

@@ -115,6 +115,23 @@ TEST(AppendCsvField, QuotesOnlyWhatNeedsQuoting) {
     EXPECT_EQ(csv("in side"), "in side");
     EXPECT_EQ(csv("#12"), "\"#12\"");
     EXPECT_EQ(csv("12#"), "12#");
+    EXPECT_EQ(csv("\u3000名"), "\"\u3000名\"");  // an ideographic space a reader would trim
+}
+
+TEST(DecodingSource, Gb18030ToUtf8WhateverTheReadSizesAndStrayBytesRefused) {
+    // 北门 and € in two bytes a character, ¥ in four, then a byte that starts no
+    // character.
+    const std::string gb = "\xB1\xB1\xC3\xC5,1\n\xA2\xE3\x81\x30\x84\x36\n\xFF!\n";
+    for (std::size_t chunk : {1u, 2u, 3u, 1u << 20}) {
+        StringSource raw(gb, chunk);
+        DecodingSource source(raw, "GB18030");
+        std::string text;
+        char buffer[5];
+        for (std::size_t n; (n = source.Read(buffer, sizeof buffer)) > 0;) text.append(buffer, n);
+        EXPECT_EQ(text, "北门,1\n€¥\n\xFF!\n") << chunk;
+    }
+    StringSource raw("");
+    EXPECT_THROW(DecodingSource(raw, "NO-SUCH-ENCODING"), IoError);
 }
 
 // Counts the writes it gets.

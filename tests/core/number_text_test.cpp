@@ -23,11 +23,19 @@ TEST(ParseNumber, AcceptsDecimalTextsWithBlanksSignPointAndExponent) {
     EXPECT_EQ(ParseNumber("2.5e+1"), 25);
     EXPECT_EQ(ParseNumber("1e-400"), 0);  // underflow reads as zero
     EXPECT_TRUE(std::signbit(ParseNumber("-1e-400")));
+    // Full-width forms, as a Chinese input method types them, and the ideographic space.
+    EXPECT_EQ(ParseNumber("１１６．３０４５"), 116.3045);
+    EXPECT_EQ(ParseNumber("－５"), -5);
+    EXPECT_EQ(ParseNumber("＋3.38Ｅ６"), 3380000);
+    EXPECT_EQ(ParseNumber("1ｅ－2"), 0.01);
+    EXPECT_EQ(ParseNumber("\u3000３０\u3000"), 30);
+    EXPECT_THROW(ParseNumber("１ｅ９９９"), OverflowError);
 }
 
 TEST(ParseNumber, RejectsEverythingElseAsTypeMismatch) {
-    for (const char* text : {"", " ", "abc", "1,5", "1.2.3", "--1", "+-1", ".", "-", "1e", "1e+",
-                             "e5", "inf", "nan", "0x10", "1 2", "12a", "１２", "1_000"}) {
+    for (const char* text :
+         {"",   " ",   "abc", "1,5",  "1.2.3", "--1", "+-1",    ".",     "-",      "1e",    "1e+",
+          "e5", "inf", "nan", "0x10", "1 2",   "12a", "１２ａ", "1_000", "１，５", "\u3000"}) {
         EXPECT_THROW(ParseNumber(text), TypeMismatchError) << '"' << text << '"';
         EXPECT_FALSE(TryParseNumber(text).has_value()) << '"' << text << '"';
     }

@@ -64,12 +64,12 @@ wait_focus() {
     fail "no window titled '$1' got the focus within ${wait_s}s"
 }
 
-# A field file as it comes: a header, a quoted name with a comma, a Chinese name, a comment,
-# blanks around values and a mistyped line.
+# A field file as it comes: a header, heights passed through, a quoted name with a comma, a
+# Chinese name, a comment, blanks around values, a mistyped line and a point far east.
 points="$out/points.csv"
-printf '%s\r\n' 'name,X,Y' 'P1,3380000,612345.678' '"Hill, north",3376628.3754,547196.5246' \
-    '# checked twice' '水塔, 3381234.5 , 498765.4321' 'P4,3382000,abc' 'P5,3390000.25,401234.5' 'P6,3385000,830000' \
-    >"$points"
+printf '%s\r\n' 'name,X,Y,H' 'P1,3380000,612345.678,12.5' '"Hill, north",3376628.3754,547196.5246,8' \
+    '# checked twice' '水塔, 3381234.5 , 498765.4321,31.2' 'P4,3382000,abc,0' \
+    'P5,3390000.25,401234.5,7.75' 'P6,3385000,830000,3' >"$points"
 
 "$program" >"$log" 2>&1 &
 pid=$!

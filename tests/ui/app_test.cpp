@@ -123,6 +123,7 @@ class AppTest : public QObject {
                                        "\"Hill, north\",117.2930,30.3030\n"
                                        "# comment\n"
                                        "far,121.0,30\n"
+                                       "全角,１１６．３０４５,３０．３０３０\n"
                                        "bad,116.3O45,30\n");
         FileComputeChoice choice;
         choice.lo = QStringLiteral("117");
@@ -132,14 +133,19 @@ class AppTest : public QObject {
         cli::StringSink stored;
         result->store.WriteAll(stored);
         QCOMPARE(stored.text, expected);
-        QCOMPARE(result->counts.points, std::size_t{3});
-        QCOMPARE(result->rejected.size(), std::size_t{1});
-        QCOMPARE(result->rejected[0].line, std::uint64_t{6});
-        QVERIFY(result->rejected[0].reason.find("116.3O45") != std::string::npos);
+        QCOMPARE(result->counts.points, std::size_t{4});
+        // The rejected line, and the warnings apart from it.
+        std::vector<RejectedLine> rejected;
+        std::copy_if(result->rejected.begin(), result->rejected.end(),
+                     std::back_inserter(rejected), [](const RejectedLine& l) { return !l.warning; });
+        QCOMPARE(rejected.size(), std::size_t{1});
+        QCOMPARE(rejected[0].line, std::uint64_t{7});
+        QVERIFY(rejected[0].reason.find("116.3O45") != std::string::npos);
+        QVERIFY(rejected.size() < result->rejected.size());  // 4° from Lo: a warning
         // The map: L and B in degrees, the point 4° east of Lo outside the band.
-        QCOMPARE(result->map.x.size(), std::size_t{3});
+        QCOMPARE(result->map.x.size(), std::size_t{4});
         QCOMPARE(result->map.x[0], 116.5125);
-        QCOMPARE(result->map.outside, (std::vector<std::uint8_t>{0, 0, 1}));
+        QCOMPARE(result->map.outside, (std::vector<std::uint8_t>{0, 0, 1, 0}));
 
         // The report holds what quorvel-batch's report holds for the run.
         {
@@ -150,19 +156,33 @@ class AppTest : public QObject {
             cli::StringSink sink;
             cli::OutputBuffer out(sink);
             std::ostringstream err;
-            cli::ReportData want;
-            cli::ProcessPoints(options, in, "", out, err, &want);
+            cli::ReportSpool spool;
+            cli::ProcessPoints(options, in, "", out, err, &spool);
+            const auto want = spool.ReadAll();
             const cli::ReportData got = ReportDataOf(*result);
-            QCOMPARE(got.rows.size(), want.rows.size());
-            for (std::size_t i = 0; i < got.rows.size(); ++i) QVERIFY(got.rows[i] == want.rows[i]);
+            QCOMPARE(got.rows.size(), want.size());
+            for (std::size_t i = 0; i < want.size(); ++i) QVERIFY(got.rows[i] == want[i]);
             QCOMPARE(got.loText, std::string("117"));
         }
 
-        // The export is a byte order mark and those bytes.
+        // The export is those bytes, which --bom begins with the byte order mark; the model
+        // shows the header without it.
+        QVERIFY(expected.starts_with("\xEF\xBB\xBF"));
         const QString exported = dir_.filePath(QStringLiteral("out.csv"));
         QString error;
         QVERIFY(ResultsWindow::WriteCsv(*result, exported, &error));
-        QCOMPARE(ReadAll(exported), "\xEF\xBB\xBF" + expected);
+        QCOMPARE(ReadAll(exported), expected);
+        QCOMPARE(result->store.Header(), std::string_view("name,L,B,X,Y"));
+
+        // A file saved by a Chinese Windows program, read as quorvel-batch reads it.
+        const QString gb = WriteFile("gb.csv", "\xCB\xAE\xCB\xFE,116.3045,30.3030\n");
+        choice.header = false;
+        choice.gb18030 = true;
+        auto [decoded, decodedCli] = RunBoth(choice, gb);
+        cli::StringSink names;
+        decoded->store.WriteAll(names);
+        QCOMPARE(names.text, decodedCli);
+        QVERIFY(decoded->store.Row(0).starts_with("水塔,"));
 
         // A zone change: the band's edges bracket the meridian; a point 350 km west is outside.
         const QString zone = WriteFile("zone.csv",
@@ -210,7 +230,12 @@ class AppTest : public QObject {
         QCOMPARE(model.index(0, 4).data().toString(), QStringLiteral("4"));
         QCOMPARE(model.RowsAsText({0, 1}),
                  QStringLiteral("\"a\tb\"\t1\t2\t3\t4\n\"say \"\"hi\"\"\"\t5\t6\t7\t8\n"));
-        RejectedModel rejected(result);
+        // Bytes without a byte order mark get one in front on export, for Excel.
+        const QString exported = dir_.filePath(QStringLiteral("marked.csv"));
+        QString error;
+        QVERIFY(ResultsWindow::WriteCsv(*result, exported, &error));
+        QCOMPARE(ReadAll(exported), "\xEF\xBB\xBF" + csv);
+                RejectedModel rejected(result);
         QCOMPARE(rejected.index(0, 0).data().toULongLong(), 12ull);
         QCOMPARE(SummaryText(*result), QStringLiteral("0 点, 0 行被拒绝"));
     }
@@ -300,7 +325,7 @@ class AppTest : public QObject {
         QCOMPARE(c.mode, 2);
         QVERIFY(c.header);  // guessed from the words in the first line
         QCOMPARE(BatchArguments(c, path),
-                 (std::vector<std::string>{"inverse", "--lo=117", "--header", "--",
+                 (std::vector<std::string>{"inverse", "--lo=117", "--header", "--bom", "--",
                                            path.toStdString()}));
     }
 
