@@ -10,6 +10,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <optional>
 #include <span>
 #include <sstream>
@@ -125,10 +126,25 @@ bool TwoFields(std::string_view record, std::size_t first, std::vector<std::stri
     return true;
 }
 
+// A number for the map, where a pixel is far coarser than the last bit: the plain ASCII form
+// directly, anything else (full-width digits, blanks) as the engine reads it.
+std::optional<double> MapNumber(std::string_view text) {
+    double v = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+    if (ec == std::errc() && end == text.data() + text.size()) return v;
+    return TryParseNumber(text);
+}
+
+// Packed degrees to degrees, close enough for the map (the exact decoding reads the digits of
+// the shortest text, several times slower and no different on the screen).
 std::optional<double> PackedDegrees(std::string_view text) {
-    const std::optional<double> packed = TryParseNumber(text);
-    if (!packed) return std::nullopt;
-    return DecodePackedAngle(*packed);
+    const std::optional<double> packed = MapNumber(text);
+    if (!packed || !std::isfinite(*packed)) return std::nullopt;
+    const double a = std::abs(*packed);
+    const double degrees = std::trunc(a);
+    const double minutes = std::trunc((a - degrees) * 100 + 1e-9);
+    const double seconds = ((a - degrees) * 100 - minutes) * 100;
+    return std::copysign(degrees + minutes / 60 + seconds / 3600, *packed);
 }
 
 }  // namespace
@@ -173,9 +189,10 @@ void FileJob::Run() {
         if (!r.options.encoding.empty()) decoded.emplace(file, r.options.encoding);
         cli::ByteSource& source = decoded ? static_cast<cli::ByteSource&>(*decoded) : file;
         cli::OutputBuffer out(r.store);
-        r.counts = cli::ProcessPoints(r.options, source, "", out, messages, nullptr);
+        r.report = std::make_unique<cli::ReportSpool>(
+            spoolFolder_.empty() ? std::filesystem::temp_directory_path().string() : spoolFolder_);
+        r.counts = cli::ProcessPoints(r.options, source, "", out, messages, r.report.get());
         r.rejected = ReadMessages(messages.str());
-        r.map = BuildMapData(r.store, r.options);
     } catch (const Cancelled&) {
         r.cancelled = true;
     } catch (const cli::IoError& e) {
@@ -206,8 +223,8 @@ MapData BuildMapData(const CsvStore& store, const cli::Options& options) {
             std::string_view a, b;
             if (!TwoFields(store.Row(i), first, scratch, a, b)) continue;
             if (zone) {
-                const auto north = TryParseNumber(a);
-                const auto east = TryParseNumber(b);
+                const auto north = MapNumber(a);
+                const auto east = MapNumber(b);
                 if (!north || !east) continue;
                 map.x[i] = *east;
                 map.y[i] = *north;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cli/options.h"
+#include "cli/report_spool.h"
 #include "cli/run.h"
 #include "ui/csv_store.h"
 
@@ -38,7 +39,9 @@ struct FileJobResult {
     CsvStore store;
     std::vector<RejectedLine> rejected;
     cli::RunCounts counts;
-    MapData map;
+    // The points for the printed report, as the engine keeps them for --report: on disk, in a
+    // file without a name that goes with the program.
+    std::unique_ptr<cli::ReportSpool> report;
     bool cancelled = false;
     std::string error;  // a read that failed: nothing else is valid
 };
@@ -56,6 +59,8 @@ class FileJob {
     bool Done() const { return done_; }
     std::uint64_t BytesRead() const { return bytesRead_; }
     std::uint64_t TotalBytes() const { return totalBytes_; }
+    // Where the report's points wait; the system's temporary folder unless set before Run().
+    void SetSpoolFolder(std::string folder) { spoolFolder_ = std::move(folder); }
     // Valid once Done().
     std::unique_ptr<FileJobResult> TakeResult() { return std::move(result_); }
 
@@ -65,9 +70,10 @@ class FileJob {
     std::atomic<bool> done_{false};
     std::atomic<std::uint64_t> bytesRead_{0};
     std::uint64_t totalBytes_ = 0;
+    std::string spoolFolder_;
 };
 
-// Places the computed points of `result` for the map.
+// Places the computed points for the map; several threads read a million rows.
 MapData BuildMapData(const CsvStore& store, const cli::Options& options);
 
 // "quorvel-batch inverse --lo=117 --bom -- FILE" with the arguments quoted for a shell.

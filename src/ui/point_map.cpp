@@ -22,12 +22,16 @@ QString AxisText(double v, bool geographic) {
 
 }  // namespace
 
-PointMap::PointMap(std::shared_ptr<const FileJobResult> result, QWidget* parent)
-    : QWidget(parent), result_(std::move(result)) {
+PointMap::PointMap(QWidget* parent) : QWidget(parent) {
     setFocusPolicy(Qt::StrongFocus);
     setMinimumSize(200, 200);
     setToolTip(QStringLiteral("滚轮缩放，拖动平移，双击显示全部"));
-    const MapData& m = result_->map;
+}
+
+void PointMap::SetData(MapData data) {
+    data_ = std::move(data);
+    ready_ = true;
+    const MapData& m = data_;
     double x0 = m.meridian, x1 = m.meridian, y0 = HUGE_VAL, y1 = -HUGE_VAL;
     for (std::size_t i = 0; i < m.x.size(); ++i) {
         if (!std::isfinite(m.x[i]) || !std::isfinite(m.y[i])) continue;
@@ -39,7 +43,7 @@ PointMap::PointMap(std::shared_ptr<const FileJobResult> result, QWidget* parent)
     if (y0 > y1) y0 = y1 = 0;  // no point at all
     const double pad = std::max({x1 - x0, y1 - y0, m.geographic ? 0.1 : 10000.0}) * 0.05;
     all_ = QRectF(QPointF(x0 - pad, y0 - pad), QPointF(x1 + pad, y1 + pad));
-    view_ = all_;
+    ShowAll();
 }
 
 QRectF PointMap::Fitted(QRectF wanted) const {
@@ -58,6 +62,7 @@ void PointMap::ShowAll() {
 }
 
 void PointMap::ZoomAt(QPointF pixel, double factor) {
+    if (!ready_) return;
     const QPointF at = ToPlane(pixel);
     showingAll_ = false;
     view_ =
@@ -82,7 +87,7 @@ QPointF PointMap::ToPlane(QPointF p) const {
 void PointMap::Render() {
     points_ = QImage(size(), QImage::Format_ARGB32_Premultiplied);
     points_.fill(Qt::transparent);
-    const MapData& m = result_->map;
+    const MapData& m = data_;
     const double w = width() - 2 * kMargin, h = height() - 2 * kMargin;
     const double sx = w / view_.width(), sy = h / view_.height();
     const QRgb inside = kInside.rgba(), outside = kOutside.rgba();
@@ -109,7 +114,11 @@ void PointMap::Render() {
 void PointMap::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.fillRect(rect(), Qt::white);
-    const MapData& m = result_->map;
+    if (!ready_) {
+        p.drawText(rect(), Qt::AlignCenter, QStringLiteral("正在准备点位图…"));
+        return;
+    }
+    const MapData& m = data_;
     const double top = view_.bottom(), bottom = view_.top();
 
     // The band, the meridian and the points inside the frame; the labels around it.

@@ -18,7 +18,10 @@ class PointMap : public QWidget {
     Q_OBJECT
 
   public:
-    explicit PointMap(std::shared_ptr<const FileJobResult> result, QWidget* parent = nullptr);
+    // Empty until SetData gives it the points.
+    explicit PointMap(QWidget* parent = nullptr);
+    void SetData(MapData data);
+    bool HasData() const { return ready_; }
 
     QSize sizeHint() const override { return {420, 420}; }
 
@@ -45,7 +48,8 @@ class PointMap : public QWidget {
     QPointF ToPlane(QPointF pixel) const;
     void Render();
 
-    std::shared_ptr<const FileJobResult> result_;
+    MapData data_;
+    bool ready_ = false;
     QRectF all_;
     QRectF view_;
     QImage points_;  // the rendered points, redone when the view or the size changes

@@ -18,7 +18,6 @@
 #include <algorithm>
 
 #include "cli/run.h"
-#include "core/constants.h"
 #include "print/report_printer.h"
 #include "ui/point_map.h"
 #include "ui/results_model.h"
@@ -72,26 +71,13 @@ void ShowPrintOutcome(QWidget* parent, const PrintResult& result) {
 
 }  // namespace
 
-cli::ReportData ReportDataOf(const FileJobResult& result) {
-    // The report rounds the unrounded results, as the print button does: each point is computed
-    // again from its typed values rather than the CSV's rounded text rounded a second time.
-    const cli::Options& o = result.options;
-    cli::ReportData data;
-    data.mode = o.mode;
-    data.loText = o.loText;
-    data.lsText = o.lsText;
-    const std::size_t points = result.store.RowCount();
-    data.rows.reserve(points);
-    const EllipsoidConstants constants = EllipsoidConstants::Load();
-    std::vector<std::string> fields;
-    for (std::size_t i = 0; i < points; ++i) {
-        SplitCsvRecord(result.store.Row(i), fields);
-        const cli::RowResult r =
-            cli::ComputeRow(o.mode, constants, o.meridians, fields.at(1), fields.at(2));
-        data.rows.push_back(
-            {ValueCell(fields[1]), ValueCell(fields[2]), ValueCell(r.first), ValueCell(r.second)});
-    }
-    return data;
+Report ReportOf(const FileJobResult& result) {
+    Report report;
+    if (!result.report) return report;
+    cli::ReportLines lines(result.options, *result.report);
+    ReportLine line;
+    while (lines.Next(line)) report.lines.push_back(line);
+    return report;
 }
 
 QString SummaryText(const FileJobResult& result) {
@@ -108,7 +94,7 @@ ResultsWindow::ResultsWindow(std::shared_ptr<const FileJobResult> result, QWidge
       result_(std::move(result)),
       model_(new ResultsModel(result_, this)),
       table_(new QTableView(this)),
-      map_(new PointMap(result_, this)) {
+      map_(new PointMap(this)) {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("计算结果 — ") + FileNameOf(result_->path));
 
@@ -177,9 +163,22 @@ ResultsWindow::ResultsWindow(std::shared_ptr<const FileJobResult> result, QWidge
     tools->addAction(copy);
     tools->addAction(print);
 
+    // The table first: the map's points are read from the rows in the background. The window
+    // waits for the thread before its map goes, and a call queued for a deleted map is dropped.
+    mapper_ = std::thread([result = result_, map = map_] {
+        MapData data = BuildMapData(result->store, result->options);
+        QMetaObject::invokeMethod(
+            map, [map, data = std::move(data)]() mutable { map->SetData(std::move(data)); },
+            Qt::QueuedConnection);
+    });
+
     resize(1000, 680);
     table_->setFocus();
     if (model_->rowCount() > 0) table_->selectRow(0);
+}
+
+ResultsWindow::~ResultsWindow() {
+    mapper_.join();
 }
 
 bool ResultsWindow::WriteCsv(const FileJobResult& result, const QString& path, QString* error) {
@@ -255,9 +254,17 @@ void ResultsWindow::PrintReport() {
                                                    .arg(points / 50 + 1)) != QMessageBox::Yes) {
         return;
     }
-    const cli::ReportData data = ReportDataOf(*result_);
-    ShowPrintOutcome(this, quorvel::PrintReport(BuildReport(cli::ToReportInput(data)),
-                                                static_cast<int>(data.mode)));
+    QString error;
+    Report report;
+    try {
+        report = ReportOf(*result_);
+    } catch (const cli::IoError& e) {
+        QMessageBox::warning(
+            this, windowTitle(),
+            QStringLiteral("无法读回报告的点：") + QString::fromStdString(e.what()));
+        return;
+    }
+    ShowPrintOutcome(this, quorvel::PrintReport(report, static_cast<int>(result_->options.mode)));
 }
 
 }  // namespace quorvel

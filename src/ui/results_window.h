@@ -2,7 +2,9 @@
 
 #include <QMainWindow>
 #include <memory>
+#include <thread>
 
+#include "report/report.h"
 #include "ui/file_job.h"
 
 class QLabel;
@@ -21,6 +23,7 @@ class ResultsWindow : public QMainWindow {
 
   public:
     explicit ResultsWindow(std::shared_ptr<const FileJobResult> result, QWidget* parent = nullptr);
+    ~ResultsWindow() override;
 
     QTableView* table() const { return table_; }
     ResultsModel* model() const { return model_; }
@@ -39,10 +42,12 @@ class ResultsWindow : public QMainWindow {
     ResultsModel* model_;
     QTableView* table_;
     PointMap* map_;
+    std::thread mapper_;  // places the points for the map once the table shows
 };
 
 // The report of the computed points: what quorvel-batch's --report prints for the same run.
-cli::ReportData ReportDataOf(const FileJobResult& result);
+// Throws cli::IoError when the points cannot be read back.
+Report ReportOf(const FileJobResult& result);
 
 // "1 点, 0 行被拒绝"
 QString SummaryText(const FileJobResult& result);

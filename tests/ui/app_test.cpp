@@ -8,6 +8,7 @@
 #include <QMimeData>
 #include <QSettings>
 #include <QStandardItemModel>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -18,6 +19,7 @@
 #include "ui/app_window.h"
 #include "ui/file_compute_dialog.h"
 #include "ui/main_window.h"
+#include "ui/point_map.h"
 #include "ui/results_model.h"
 #include "ui/results_window.h"
 #include "ui/settings_dialog.h"
@@ -136,33 +138,27 @@ class AppTest : public QObject {
         QCOMPARE(result->counts.points, std::size_t{4});
         // The rejected line, and the warnings apart from it.
         std::vector<RejectedLine> rejected;
-        std::copy_if(result->rejected.begin(), result->rejected.end(),
-                     std::back_inserter(rejected), [](const RejectedLine& l) { return !l.warning; });
+        std::copy_if(result->rejected.begin(), result->rejected.end(), std::back_inserter(rejected),
+                     [](const RejectedLine& l) { return !l.warning; });
         QCOMPARE(rejected.size(), std::size_t{1});
         QCOMPARE(rejected[0].line, std::uint64_t{7});
         QVERIFY(rejected[0].reason.find("116.3O45") != std::string::npos);
         QVERIFY(rejected.size() < result->rejected.size());  // 4° from Lo: a warning
         // The map: L and B in degrees, the point 4° east of Lo outside the band.
-        QCOMPARE(result->map.x.size(), std::size_t{4});
-        QCOMPARE(result->map.x[0], 116.5125);
-        QCOMPARE(result->map.outside, (std::vector<std::uint8_t>{0, 0, 1, 0}));
+        const MapData map = BuildMapData(result->store, result->options);
+        QCOMPARE(map.x.size(), std::size_t{4});
+        QCOMPARE(map.x[0], 116.5125);
+        QCOMPARE(map.outside, (std::vector<std::uint8_t>{0, 0, 1, 0}));
 
-        // The report holds what quorvel-batch's report holds for the run.
+        // The report is the one quorvel-batch's --report writes for the run.
         {
-            const std::vector<std::string> args = BatchArguments(choice, path);
+            const QString txt = dir_.filePath(QStringLiteral("report.txt"));
+            std::vector<std::string> args = BatchArguments(choice, path);
+            args.insert(args.begin() + 1, {"--report", txt.toStdString(), "-o", "/dev/null"});
             const std::vector<std::string_view> views(args.begin(), args.end());
-            const cli::Options options = cli::ParseArguments(views, false);
-            cli::StringSource in(ReadAll(path));
-            cli::StringSink sink;
-            cli::OutputBuffer out(sink);
-            std::ostringstream err;
-            cli::ReportSpool spool;
-            cli::ProcessPoints(options, in, "", out, err, &spool);
-            const auto want = spool.ReadAll();
-            const cli::ReportData got = ReportDataOf(*result);
-            QCOMPARE(got.rows.size(), want.size());
-            for (std::size_t i = 0; i < want.size(); ++i) QVERIFY(got.rows[i] == want[i]);
-            QCOMPARE(got.loText, std::string("117"));
+            std::ostringstream sink;
+            cli::RunCommand(views, {0, 1, sink, sink, false, {}});
+            QCOMPARE(RenderReportText(ReportOf(*result)), ReadAll(txt));
         }
 
         // The export is those bytes, which --bom begins with the byte order mark; the model
@@ -173,6 +169,16 @@ class AppTest : public QObject {
         QVERIFY(ResultsWindow::WriteCsv(*result, exported, &error));
         QCOMPARE(ReadAll(exported), expected);
         QCOMPARE(result->store.Header(), std::string_view("name,L,B,X,Y"));
+
+        // The results window: titled by the file, the counts, the map once its points are read.
+        {
+            ResultsWindow window(result);
+            QCOMPARE(window.windowTitle(), QStringLiteral("计算结果 — 水塔.csv"));
+            const QString summary = window.findChild<QLabel*>(QStringLiteral("summary"))->text();
+            QVERIFY2(summary.startsWith(QStringLiteral("4 点, 1 行被拒绝，")), qPrintable(summary));
+            QCOMPARE(window.table()->model()->rowCount(), 4);
+            QTRY_VERIFY(window.map()->HasData());
+        }
 
         // A file saved by a Chinese Windows program, read as quorvel-batch reads it.
         const QString gb = WriteFile("gb.csv", "\xCB\xAE\xCB\xFE,116.3045,30.3030\n");
@@ -193,9 +199,10 @@ class AppTest : public QObject {
         choice.lo = QStringLiteral("117");
         choice.ls = QStringLiteral("117");
         auto [moved, movedCli] = RunBoth(choice, zone);
-        QCOMPARE(moved->map.outside, (std::vector<std::uint8_t>{0, 1}));
-        QVERIFY(moved->map.westEdge.front().first < 500000);
-        QVERIFY(moved->map.eastEdge.front().first > 500000);
+        const MapData zoneMap = BuildMapData(moved->store, moved->options);
+        QCOMPARE(zoneMap.outside, (std::vector<std::uint8_t>{0, 1}));
+        QVERIFY(zoneMap.westEdge.front().first < 500000);
+        QVERIFY(zoneMap.eastEdge.front().first > 500000);
     }
 
     void cancelledOrUnreadableJobsSayWhy() {
@@ -235,7 +242,7 @@ class AppTest : public QObject {
         QString error;
         QVERIFY(ResultsWindow::WriteCsv(*result, exported, &error));
         QCOMPARE(ReadAll(exported), "\xEF\xBB\xBF" + csv);
-                RejectedModel rejected(result);
+        RejectedModel rejected(result);
         QCOMPARE(rejected.index(0, 0).data().toULongLong(), 12ull);
         QCOMPARE(SummaryText(*result), QStringLiteral("0 点, 0 行被拒绝"));
     }
