@@ -1,7 +1,5 @@
 #include "ui/file_compute_dialog.h"
 
-#include <iconv.h>
-
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -18,12 +16,12 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 
 #include "cli/line_parser.h"
 #include "cli/options.h"
 #include "cli/points.h"
+#include "cli/text_io.h"
 #include "core/number_text.h"
 
 namespace quorvel {
@@ -31,25 +29,14 @@ namespace {
 
 const char* const kModes[] = {"forward", "inverse", "zone"};
 
-// GB18030 text as UTF-8; undecodable bytes stay as they are, so the preview still shows them.
-std::string FromGb18030(const std::string& in) {
-    iconv_t cd = iconv_open("UTF-8", "GB18030");
-    if (cd == reinterpret_cast<iconv_t>(-1)) return in;
-    std::string out(in.size() * 2 + 4, '\0');
-    char* src = const_cast<char*>(in.data());
-    std::size_t srcLeft = in.size();
-    char* dst = out.data();
-    std::size_t dstLeft = out.size();
-    while (srcLeft > 0) {
-        if (iconv(cd, &src, &srcLeft, &dst, &dstLeft) != static_cast<std::size_t>(-1)) break;
-        if (errno == E2BIG || dstLeft == 0) break;
-        *dst++ = *src++;  // an invalid or cut sequence: keep the byte
-        --srcLeft;
-        --dstLeft;
-    }
-    iconv_close(cd);
-    out.resize(out.size() - dstLeft);
-    return out;
+// Text in another encoding as UTF-8, converted as quorvel-batch converts its input.
+std::string Decoded(std::string raw, const std::string& encoding) {
+    cli::StringSource source(std::move(raw));
+    cli::DecodingSource decoding(source, encoding);
+    std::string text;
+    char buffer[1 << 14];
+    while (const std::size_t got = decoding.Read(buffer, sizeof buffer)) text.append(buffer, got);
+    return text;
 }
 
 QString Utf8(std::string_view s) {
@@ -105,7 +92,7 @@ std::vector<PreviewLine> PreviewFile(const QString& path, bool gb18030, int maxL
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return lines;
     std::string text = file.read(64 * 1024).toStdString();
-    if (gb18030) text = FromGb18030(text);
+    if (gb18030) text = Decoded(std::move(text), "gb18030");
     if (text.starts_with("\xEF\xBB\xBF")) text.erase(0, 3);
     cli::ParsedLine parsed;
     std::size_t number = 0;

@@ -305,6 +305,19 @@ class AppTest : public QObject {
         QVERIFY(GeodesySettings::Load(s).IsDefault());
     }
 
+    void previewReadsTheFileAsTheEngineWill() {
+        const QString gb =
+            WriteFile("gbp.csv", "# survey\n\xCB\xAE\xCB\xFE,116.3045,30.3030,12.5\n");
+        std::vector<PreviewLine> lines = PreviewFile(gb, false);
+        QCOMPARE(lines.size(), std::size_t{1});
+        QCOMPARE(lines[0].line, std::size_t{2});
+        QVERIFY2(lines[0].problem.contains(QStringLiteral("GB18030")),
+                 qPrintable(lines[0].problem));
+        lines = PreviewFile(gb, true);
+        QCOMPARE(lines[0].fields, (std::vector<QString>{"水塔", "116.3045", "30.3030", "12.5"}));
+        QVERIFY(lines[0].problem.isEmpty());
+    }
+
     void fileDialogChecksMeridiansAsThePromptsDo() {
         const QString path = WriteFile("d.csv", "name,X,Y\nP1,3380000,612345.678\n");
         FileComputeDialog dialog(path, QStringLiteral("默认"));
