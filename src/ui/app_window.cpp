@@ -163,7 +163,7 @@ void AppWindow::StartJob(const std::vector<std::string>& args) {
     }
     progress_ =
         new QProgressDialog(QStringLiteral("正在计算 %1 …")
-                                .arg(QFileInfo(QString::fromStdString(args.back())).fileName()),
+                                .arg(QFileInfo(QFile::decodeName(args.back().c_str())).fileName()),
                             QStringLiteral("取消"), 0, 1000, this);
     progress_->setWindowTitle(QStringLiteral("正在计算"));
     progress_->setWindowModality(Qt::WindowModal);
@@ -192,11 +192,13 @@ void AppWindow::PollJob() {
     worker_.join();
     std::shared_ptr<FileJobResult> result = job_->TakeResult();
     job_.reset();
+    // A Cancel that came after the last read leaves no results window either.
+    const bool cancelled = result->cancelled || progress_->wasCanceled();
     // Gone before the results window shows, so the focus does not fall back on the main window.
     progress_->hide();
     progress_->deleteLater();
     progress_ = nullptr;
-    if (result->cancelled) return;
+    if (cancelled) return;
     if (!result->error.empty()) {
         Tell(QMessageBox::Warning, QString::fromStdString(result->error));
         return;

@@ -6,6 +6,8 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QSettings>
 #include <QStandardItemModel>
 #include <QTableView>
@@ -221,6 +223,27 @@ class AppTest : public QObject {
         // A meridian quorvel-batch refuses is refused here too.
         choice.lo = QStringLiteral("abc");
         QVERIFY_THROWS_EXCEPTION(cli::UsageError, FileJob(BatchArguments(choice, path)));
+    }
+
+    void progressShowsAtOnceAndCancelLeavesNoResults() {
+        std::string many;
+        for (int i = 0; i < 200000; ++i) many += "P" + std::to_string(i) + ",116.3045,30.3030\n";
+        const QString path = WriteFile("many.csv", many);
+        FileComputeChoice choice;
+        choice.lo = QStringLiteral("117");
+        AppWindow window;
+        window.show();
+        window.StartJob(BatchArguments(choice, path));
+        auto* progress = window.findChild<QProgressDialog*>();
+        QVERIFY(progress && progress->isVisible());
+        progress->findChild<QPushButton*>()->click();
+        QTRY_VERIFY(!window.Computing());
+        QVERIFY(window.findChildren<ResultsWindow*>().isEmpty());
+        // Left alone, the same file ends in a results window.
+        window.StartJob(BatchArguments(choice, path));
+        QTRY_VERIFY_WITH_TIMEOUT(!window.Computing(), 30000);
+        QCOMPARE(window.findChildren<ResultsWindow*>().size(), 1);
+        QCOMPARE(window.findChild<ResultsWindow*>()->table()->model()->rowCount(), 200000);
     }
 
     void modelShowsFieldsAndCopiesForASpreadsheet() {
