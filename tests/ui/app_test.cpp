@@ -1,5 +1,6 @@
 // The window's file computation and settings: the stored CSV against quorvel-batch's own bytes,
 // the results model, and the rules of the two dialogs.
+#include <QClipboard>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -180,6 +181,15 @@ class AppTest : public QObject {
             QVERIFY2(summary.startsWith(QStringLiteral("4 点, 1 行被拒绝，")), qPrintable(summary));
             QCOMPARE(window.table()->model()->rowCount(), 4);
             QTRY_VERIFY(window.map()->HasData());
+            // Ctrl+C in the table copies the selected rows, not the current cell alone.
+            window.show();
+            QVERIFY(QTest::qWaitForWindowActive(&window));
+            window.table()->selectRow(1);
+            window.table()->selectionModel()->select(
+                window.table()->model()->index(2, 0),
+                QItemSelectionModel::Select | QItemSelectionModel::Rows);
+            QTest::keyClick(window.table(), Qt::Key_C, Qt::ControlModifier);
+            QCOMPARE(QApplication::clipboard()->text(), window.model()->RowsAsText({1, 2}));
         }
 
         // A file saved by a Chinese Windows program, read as quorvel-batch reads it.
