@@ -159,8 +159,12 @@ FileJob::FileJob(std::vector<std::string> args) : result_(std::make_unique<FileJ
     std::vector<std::string_view> views(args.begin(), args.end());
     result_->options = cli::ParseArguments(views, /*pdfReports=*/false);
     result_->path = result_->options.input;
+    const auto end = std::find(args.begin(), args.end(), "--");
+    for (auto a = args.begin(); a != end; ++a) {
+        if (*a == "--zone" || a->starts_with("--zone=")) result_->zoneEach = true;
+        if (*a == "--zone-prefix") result_->zonePrefix = true;
+    }
     // The export carries a byte order mark: the command that writes the same bytes asks for one.
-    auto end = std::find(args.begin(), args.end(), "--");
     if (std::find(args.begin(), end, "--bom") == end) args.insert(end, "--bom");
     result_->commandLine = ShellCommand(args);
     struct stat st {};
@@ -204,7 +208,9 @@ void FileJob::Run() {
     done_ = true;
 }
 
-MapData BuildMapData(const CsvStore& store, const cli::Options& options) {
+MapData BuildMapData(const FileJobResult& result) {
+    const CsvStore& store = result.store;
+    const cli::Options& options = result.options;
     MapData map;
     const std::size_t rows = store.RowCount();
     map.x.assign(rows, NAN);
@@ -212,7 +218,8 @@ MapData BuildMapData(const CsvStore& store, const cli::Options& options) {
     map.outside.assign(rows, 0);
     const bool zone = options.mode == cli::Mode::Zone;
     map.geographic = !zone;
-    map.meridian = zone ? FalseEasting : options.meridians.lo;
+    // With a zone for each point there is no one meridian to draw or measure from.
+    map.meridian = result.zoneEach ? NAN : zone ? FalseEasting : options.meridians.lo;
     // Forward: the typed L and B; inverse: the computed L and B; zone: the computed X2, Y2.
     const std::size_t first = options.mode == cli::Mode::Forward ? 1 : 3;
 
@@ -226,7 +233,8 @@ MapData BuildMapData(const CsvStore& store, const cli::Options& options) {
                 const auto north = MapNumber(a);
                 const auto east = MapNumber(b);
                 if (!north || !east) continue;
-                map.x[i] = *east;
+                // The zone number in front of the easting moves no point within its zone.
+                map.x[i] = result.zonePrefix ? std::fmod(*east, 1e6) : *east;
                 map.y[i] = *north;
             } else {
                 const auto l = PackedDegrees(a);
@@ -245,7 +253,7 @@ MapData BuildMapData(const CsvStore& store, const cli::Options& options) {
         pool.emplace_back(place, rows * t / threads, rows * (t + 1) / threads);
     place(0, rows / threads);
     for (std::thread& t : pool) t.join();
-    if (!zone) return map;
+    if (!zone || result.zoneEach) return map;
 
     double low = HUGE_VAL, high = -HUGE_VAL;
     for (double north : map.y) {

@@ -36,6 +36,8 @@ struct FileJobResult {
     cli::Options options;
     std::string path;
     std::string commandLine;  // the quorvel-batch command that writes the same CSV
+    bool zoneEach = false;    // each point on the meridian of its own zone (--zone)
+    bool zonePrefix = false;  // eastings with the zone number in front (--zone-prefix)
     CsvStore store;
     std::vector<RejectedLine> rejected;
     cli::RunCounts counts;
@@ -74,7 +76,7 @@ class FileJob {
 };
 
 // Places the computed points for the map; several threads read a million rows.
-MapData BuildMapData(const CsvStore& store, const cli::Options& options);
+MapData BuildMapData(const FileJobResult& result);
 
 // "quorvel-batch inverse --lo=117 --bom -- FILE" with the arguments quoted for a shell.
 std::string ShellCommand(const std::vector<std::string>& args);

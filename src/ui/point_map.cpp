@@ -32,7 +32,9 @@ void PointMap::SetData(MapData data) {
     data_ = std::move(data);
     ready_ = true;
     const MapData& m = data_;
-    double x0 = m.meridian, x1 = m.meridian, y0 = HUGE_VAL, y1 = -HUGE_VAL;
+    const bool meridian = std::isfinite(m.meridian);
+    double x0 = meridian ? m.meridian : HUGE_VAL, x1 = meridian ? m.meridian : -HUGE_VAL;
+    double y0 = HUGE_VAL, y1 = -HUGE_VAL;
     for (std::size_t i = 0; i < m.x.size(); ++i) {
         if (!std::isfinite(m.x[i]) || !std::isfinite(m.y[i])) continue;
         x0 = std::min(x0, m.x[i]);
@@ -41,6 +43,7 @@ void PointMap::SetData(MapData data) {
         y1 = std::max(y1, m.y[i]);
     }
     if (y0 > y1) y0 = y1 = 0;  // no point at all
+    if (x0 > x1) x0 = x1 = 0;
     const double pad = std::max({x1 - x0, y1 - y0, m.geographic ? 0.1 : 10000.0}) * 0.05;
     all_ = QRectF(QPointF(x0 - pad, y0 - pad), QPointF(x1 + pad, y1 + pad));
     ShowAll();
@@ -126,7 +129,9 @@ void PointMap::paintEvent(QPaintEvent*) {
     p.setClipRect(plot);
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(235, 245, 235));
-    if (m.geographic) {
+    if (!std::isfinite(m.meridian)) {
+        // Points each on its own zone's meridian: no band to draw.
+    } else if (m.geographic) {
         const QPointF a = ToPixel(m.meridian - 3, top), b = ToPixel(m.meridian + 3, bottom);
         p.drawRect(QRectF(a, b));
     } else if (!m.eastEdge.empty()) {
@@ -138,8 +143,10 @@ void PointMap::paintEvent(QPaintEvent*) {
         band.closeSubpath();
         p.drawPath(band);
     }
-    p.setPen(QPen(QColor(0, 130, 0), 1, Qt::DashLine));
-    p.drawLine(ToPixel(m.meridian, top), ToPixel(m.meridian, bottom));
+    if (std::isfinite(m.meridian)) {
+        p.setPen(QPen(QColor(0, 130, 0), 1, Qt::DashLine));
+        p.drawLine(ToPixel(m.meridian, top), ToPixel(m.meridian, bottom));
+    }
 
     if (stale_ || points_.size() != size()) Render();
     p.drawImage(0, 0, points_);

@@ -166,7 +166,7 @@ ResultsWindow::ResultsWindow(std::shared_ptr<const FileJobResult> result, QWidge
     // The table first: the map's points are read from the rows in the background. The window
     // waits for the thread before its map goes, and a call queued for a deleted map is dropped.
     mapper_ = std::thread([result = result_, map = map_] {
-        MapData data = BuildMapData(result->store, result->options);
+        MapData data = BuildMapData(*result);
         QMetaObject::invokeMethod(
             map, [map, data = std::move(data)]() mutable { map->SetData(std::move(data)); },
             Qt::QueuedConnection);

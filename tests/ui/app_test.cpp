@@ -148,7 +148,7 @@ class AppTest : public QObject {
         QVERIFY(rejected[0].reason.find("116.3O45") != std::string::npos);
         QVERIFY(rejected.size() < result->rejected.size());  // 4° from Lo: a warning
         // The map: L and B in degrees, the point 4° east of Lo outside the band.
-        const MapData map = BuildMapData(result->store, result->options);
+        const MapData map = BuildMapData(*result);
         QCOMPARE(map.x.size(), std::size_t{4});
         QCOMPARE(map.x[0], 116.5125);
         QCOMPARE(map.outside, (std::vector<std::uint8_t>{0, 0, 1, 0}));
@@ -211,7 +211,7 @@ class AppTest : public QObject {
         choice.lo = QStringLiteral("117");
         choice.ls = QStringLiteral("117");
         auto [moved, movedCli] = RunBoth(choice, zone);
-        const MapData zoneMap = BuildMapData(moved->store, moved->options);
+        const MapData zoneMap = BuildMapData(*moved);
         QCOMPARE(zoneMap.outside, (std::vector<std::uint8_t>{0, 1}));
         QVERIFY(zoneMap.westEdge.front().first < 500000);
         QVERIFY(zoneMap.eastEdge.front().first > 500000);
