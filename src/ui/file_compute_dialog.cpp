@@ -52,7 +52,9 @@ std::vector<std::string> BatchArguments(const FileComputeChoice& c, const QStrin
     } else {
         args.push_back("--lo=" + c.lo.trimmed().toStdString());
     }
-    if (c.mode == 3) args.push_back("--ls=" + c.ls.trimmed().toStdString());
+    // With zones, a zone change without Ls takes each point into the zone of its longitude.
+    if (c.mode == 3 && (c.zoneWidth == 0 || !c.ls.trimmed().isEmpty()))
+        args.push_back("--ls=" + c.ls.trimmed().toStdString());
     if (c.zonePrefix) args.push_back("--zone-prefix");
     if (c.gb18030) args.push_back("--encoding=gb18030");
     if (c.header) args.push_back("--header");
@@ -157,7 +159,6 @@ FileComputeDialog::FileComputeDialog(const QString& path, const QString& setting
         {QStringLiteral("按输入的 Lo"), QStringLiteral("3° 带"), QStringLiteral("6° 带")});
     encoding_->addItems({QStringLiteral("UTF-8"), QStringLiteral("GB18030")});
     lo_->setPlaceholderText(QStringLiteral("度.分秒，如 117"));
-    ls_->setPlaceholderText(QStringLiteral("度.分秒，如 120"));
 
     auto* file = new QLabel(QStringLiteral("文件：") + QDir::toNativeSeparators(path), this);
     file->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -205,10 +206,9 @@ FileComputeDialog::FileComputeDialog(const QString& path, const QString& setting
         zone_->setEnabled(false);
         zone_->setToolTip(missing);
     }
-    if (!EngineTakes({"--lo=117", "--zone-prefix"})) {
-        prefix_->setEnabled(false);
-        prefix_->setToolTip(missing);
-    }
+    // The zone number in front of Y comes with the zones.
+    prefixTaken_ = EngineTakes({"--zone=6", "--zone-prefix"});
+    if (!prefixTaken_) prefix_->setToolTip(missing);
     if (!EngineTakes({"--lo=117", "--encoding=gb18030"})) {
         encoding_->setEnabled(false);
         encoding_->setToolTip(missing);
@@ -223,8 +223,13 @@ FileComputeDialog::FileComputeDialog(const QString& path, const QString& setting
 }
 
 void FileComputeDialog::Refresh() {
+    const bool zones = zone_->currentIndex() != 0;
     ls_->setEnabled(type_->currentIndex() == 2);
-    lo_->setEnabled(zone_->currentIndex() == 0);
+    ls_->setPlaceholderText(zones ? QStringLiteral("留空：各点换到其经度所在的带")
+                                  : QStringLiteral("度.分秒，如 120"));
+    lo_->setEnabled(!zones);
+    prefix_->setEnabled(prefixTaken_ && zones);
+    if (!prefix_->isEnabled()) prefix_->setChecked(false);
     ShowPreview();
 }
 
@@ -282,7 +287,8 @@ void FileComputeDialog::accept() {
         {c.zoneWidth == 0,
          c.mode == 3 ? QStringLiteral("换带前中央子午线 Lo") : QStringLiteral("中央子午线 Lo"),
          lo_},
-        {c.mode == 3, QStringLiteral("换带后中央子午线 Ls"), ls_},
+        {c.mode == 3 && (c.zoneWidth == 0 || !c.ls.trimmed().isEmpty()),
+         QStringLiteral("换带后中央子午线 Ls"), ls_},
     };
     for (const Check& check : checks) {
         if (!check.wanted) continue;

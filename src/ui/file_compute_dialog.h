@@ -76,6 +76,7 @@ class FileComputeDialog : public QDialog {
     QCheckBox* header_;
     QPushButton* compute_;
     bool headerGuessed_ = false;
+    bool prefixTaken_ = false;
 };
 
 }  // namespace quorvel
