@@ -151,12 +151,13 @@ void AppWindow::OpenFile(const QString& path) {
     if (dialog.exec() != QDialog::Accepted) return;
     std::vector<std::string> args = BatchArguments(dialog.choice(), path);
     args.insert(args.begin() + 1, geodesy.begin(), geodesy.end());
-    StartJob(args);
+    StartJob(args, ProjectionFor(geodesy_).label);
 }
 
-void AppWindow::StartJob(const std::vector<std::string>& args) {
+void AppWindow::StartJob(const std::vector<std::string>& args, const std::string& projectionLabel) {
     try {
         job_ = std::make_unique<FileJob>(args);
+        job_->SetProjectionLabel(projectionLabel);
     } catch (const cli::UsageError& e) {
         Tell(QMessageBox::Warning, QString::fromStdString(e.what()));
         return;

@@ -40,7 +40,7 @@ class AppWindow : public QMainWindow {
     void ShowAbout();     // 关于 Quorvel
     // Computes a file in a worker thread with quorvel-batch's arguments; a progress dialog
     // that can be cancelled stays up meanwhile, then the results window opens.
-    void StartJob(const std::vector<std::string>& args);
+    void StartJob(const std::vector<std::string>& args, const std::string& projectionLabel = {});
 
   protected:
     void dragEnterEvent(QDragEnterEvent* event) override;

@@ -234,7 +234,7 @@ void FileComputeDialog::Refresh() {
 }
 
 void FileComputeDialog::ShowPreview() {
-    const auto mode = static_cast<cli::Mode>(type_->currentIndex() + 1);
+    const auto mode = static_cast<decltype(cli::Options::mode)>(type_->currentIndex() + 1);
     const auto& header = cli::ColumnsOf(mode).header;
     const std::vector<PreviewLine> lines = PreviewFile(path_, encoding_->currentIndex() == 1);
     std::size_t columns = 3;

@@ -216,12 +216,13 @@ MapData BuildMapData(const FileJobResult& result) {
     map.x.assign(rows, NAN);
     map.y.assign(rows, NAN);
     map.outside.assign(rows, 0);
-    const bool zone = options.mode == cli::Mode::Zone;
+    using Mode = decltype(cli::Options::mode);
+    const bool zone = options.mode == Mode::Zone;
     map.geographic = !zone;
     // With a zone for each point there is no one meridian to draw or measure from.
     map.meridian = result.zoneEach ? NAN : zone ? FalseEasting : options.meridians.lo;
     // Forward: the typed L and B; inverse: the computed L and B; zone: the computed X2, Y2.
-    const std::size_t first = options.mode == cli::Mode::Forward ? 1 : 3;
+    const std::size_t first = options.mode == Mode::Forward ? 1 : 3;
 
     // A million rows are read in a few threads, each with its own range of rows.
     const auto place = [&](std::size_t begin, std::size_t end) {

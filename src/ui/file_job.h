@@ -35,9 +35,10 @@ struct RejectedLine {
 struct FileJobResult {
     cli::Options options;
     std::string path;
-    std::string commandLine;  // the quorvel-batch command that writes the same CSV
-    bool zoneEach = false;    // each point on the meridian of its own zone (--zone)
-    bool zonePrefix = false;  // eastings with the zone number in front (--zone-prefix)
+    std::string commandLine;      // the quorvel-batch command that writes the same CSV
+    bool zoneEach = false;        // each point on the meridian of its own zone (--zone)
+    bool zonePrefix = false;      // eastings with the zone number in front (--zone-prefix)
+    std::string projectionLabel;  // "CGCS2000, 精确" for the report; empty for the default
     CsvStore store;
     std::vector<RejectedLine> rejected;
     cli::RunCounts counts;
@@ -61,6 +62,8 @@ class FileJob {
     bool Done() const { return done_; }
     std::uint64_t BytesRead() const { return bytesRead_; }
     std::uint64_t TotalBytes() const { return totalBytes_; }
+    // The ellipsoid and method for the report's heading, when not the default.
+    void SetProjectionLabel(std::string label) { result_->projectionLabel = std::move(label); }
     // Where the report's points wait; the system's temporary folder unless set before Run().
     void SetSpoolFolder(std::string folder) { spoolFolder_ = std::move(folder); }
     // Valid once Done().

@@ -16,6 +16,8 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <array>
+#include <climits>
 
 #include "cli/run.h"
 #include "print/report_printer.h"
@@ -72,11 +74,21 @@ void ShowPrintOutcome(QWidget* parent, const PrintResult& result) {
 }  // namespace
 
 Report ReportOf(const FileJobResult& result) {
-    Report report;
-    if (!result.report) return report;
-    cli::ReportLines lines(result.options, *result.report);
-    ReportLine line;
-    while (lines.Next(line)) report.lines.push_back(line);
+    if (!result.report) return {};
+    // The head as quorvel-batch's report has it, with the ellipsoid and method when they are not
+    // the documented series; then the engine's points.
+    cli::ReportData data;
+    data.mode = result.options.mode;
+    data.loText = result.options.loText;
+    data.lsText = result.options.lsText;
+    ReportInput input = cli::ToReportInput(data);
+    input.pointCount = static_cast<int>(std::min<std::size_t>(result.report->Count(), INT32_MAX));
+    input.projection = result.projectionLabel;
+    Report report = BuildReport(input);
+    result.report->Rewind();
+    std::array<ValueCell, 4> row;
+    for (int number = 1; result.report->Next(row); ++number)
+        report.lines.push_back(BuildPointLine(input.mode, number, row));
     return report;
 }
 
@@ -254,7 +266,14 @@ void ResultsWindow::PrintReport() {
                                                    .arg(points / 50 + 1)) != QMessageBox::Yes) {
         return;
     }
-    QString error;
+    if (result_->zoneEach) {
+        // The report has room for one central meridian (two for a zone change), as the print
+        // button's report and quorvel-batch's; points each in its own zone have more.
+        QMessageBox::information(this, windowTitle(),
+                                 QStringLiteral("各点在各自的带中计算，报告只能写一条中央子午线，"
+                                                "无法打印。请导出 CSV。"));
+        return;
+    }
     Report report;
     try {
         report = ReportOf(*result_);

@@ -1,5 +1,6 @@
 // The window's file computation and settings: the stored CSV against quorvel-batch's own bytes,
 // the results model, and the rules of the two dialogs.
+#include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
 #include <QLabel>
@@ -15,6 +16,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
+#include <cmath>
 #include <fstream>
 #include <sstream>
 
@@ -71,8 +73,11 @@ class AppTest : public QObject {
     // The file through the window's job, and the bytes quorvel-batch writes for the same
     // arguments with -o.
     std::pair<std::shared_ptr<FileJobResult>, std::string> RunBoth(const FileComputeChoice& choice,
-                                                                   const QString& path) {
-        const std::vector<std::string> args = BatchArguments(choice, path);
+                                                                   const QString& path,
+                                                                   const GeodesySettings& g = {}) {
+        std::vector<std::string> args = BatchArguments(choice, path);
+        const std::vector<std::string> geodesy = GeodesyArguments(g);
+        args.insert(args.begin() + 1, geodesy.begin(), geodesy.end());
         FileJob job(args);
         job.Run();
         std::vector<std::string> cli(args.begin(), args.end() - 2);
@@ -215,6 +220,47 @@ class AppTest : public QObject {
         QCOMPARE(zoneMap.outside, (std::vector<std::uint8_t>{0, 1}));
         QVERIFY(zoneMap.westEdge.front().first < 500000);
         QVERIFY(zoneMap.eastEdge.front().first > 500000);
+    }
+
+    // Zones, the zone number in front of Y and the ellipsoid reach quorvel-batch's engine as its
+    // own options, once it takes them.
+    void zonesAndEllipsoidsGoToTheEngine() {
+        if (!EngineTakes({"--zone=6", "--zone-prefix"}) ||
+            !EngineTakes({"--lo=117", "--ellipsoid=cgcs2000", "--method=exact"})) {
+            QSKIP("this build's quorvel-batch has no zones or ellipsoids");
+        }
+        const QString path = WriteFile("zones.csv", "P1,116.3045,30.3030\nP2,121.1,31.2\n");
+        FileComputeChoice choice;
+        choice.zoneWidth = 6;
+        choice.zonePrefix = true;
+        GeodesySettings cgcs;
+        cgcs.ellipsoid = EllipsoidId::Cgcs2000;
+        cgcs.method = MethodId::Exact;
+        auto [result, expected] = RunBoth(choice, path, cgcs);
+        QVERIFY2(result->error.empty(), result->error.c_str());
+        cli::StringSink stored;
+        result->store.WriteAll(stored);
+        QCOMPARE(stored.text, expected);
+        QCOMPARE(result->counts.points, std::size_t{2});
+        // Two zones: no one meridian on the map.
+        QVERIFY(std::isnan(BuildMapData(*result).meridian));
+        // The report holds the engine's points under a heading that names the ellipsoid.
+        FileComputeChoice plain;
+        plain.lo = QStringLiteral("117");
+        FileJob labelled(BatchArguments(plain, path));
+        labelled.SetProjectionLabel("CGCS2000, 精确");
+        labelled.Run();
+        const Report report = ReportOf(*labelled.TakeResult());
+        QCOMPARE(report.lines.at(2).items.at(0).text, std::string("椭球与算法 : CGCS2000, 精确"));
+        QCOMPARE(report.lines.size(), std::size_t{6 + 1 + 2});
+
+        // In the dialog the zone number comes with the zones.
+        FileComputeDialog dialog(path, QStringLiteral("CGCS2000, 精确"));
+        auto* prefix = dialog.findChild<QCheckBox*>();
+        auto* zones = dialog.findChildren<QComboBox*>().at(1);
+        QVERIFY(!prefix->isEnabled());
+        zones->setCurrentIndex(2);
+        QVERIFY(prefix->isEnabled() && !dialog.loEdit()->isEnabled());
     }
 
     void cancelledOrUnreadableJobsSayWhy() {
