@@ -214,11 +214,11 @@ Options ParseArguments(std::span<const std::string_view> args, bool pdfReports) 
     if (positional.empty()) throw UsageError("no mode given: forward, inverse or zone");
     const std::string_view mode = positional[0];
     if (mode == "forward") {
-        o.mode = Mode::Forward;
+        o.mode = Computation::Forward;
     } else if (mode == "inverse") {
-        o.mode = Mode::Inverse;
+        o.mode = Computation::Inverse;
     } else if (mode == "zone") {
-        o.mode = Mode::Zone;
+        o.mode = Computation::Zone;
     } else {
         throw UsageError("unknown mode " + Quoted(mode) + ": use forward, inverse or zone");
     }
@@ -233,7 +233,7 @@ Options ParseArguments(std::span<const std::string_view> args, bool pdfReports) 
     if (!lo) throw UsageError("--lo is required");
     o.loText = *lo;
     o.meridians.lo = ReadMeridian("--lo", *lo, o);
-    if (o.mode == Mode::Zone) {
+    if (o.mode == Computation::Zone) {
         if (!ls) throw UsageError("zone needs --ls, the central meridian after the change");
         o.lsText = *ls;
         o.meridians.ls = ReadMeridian("--ls", *ls, o);

@@ -38,7 +38,7 @@ std::optional<double> ReadValue(std::string_view text, int field, RowResult& res
 
 }  // namespace
 
-const ModeColumns& ColumnsOf(Mode mode) {
+const ModeColumns& ColumnsOf(Computation mode) {
     return kColumns[static_cast<int>(mode) - 1];
 }
 
@@ -65,8 +65,8 @@ double OffsetBound(double x, double y) {
 
 }  // namespace
 
-RowResult ComputeRow(Mode mode, const EllipsoidConstants& constants, const Meridians& meridians,
-                     std::string_view first, std::string_view second) {
+RowResult ComputeRow(Computation mode, const EllipsoidConstants& constants,
+                     const Meridians& meridians, std::string_view first, std::string_view second) {
     RowResult r;
     const std::optional<double> a = ReadValue(first, 1, r);
     if (!a) return r;
@@ -74,7 +74,7 @@ RowResult ComputeRow(Mode mode, const EllipsoidConstants& constants, const Merid
     if (!b) return r;
 
     switch (mode) {
-        case Mode::Forward: {
+        case Computation::Forward: {
             const double latitude = DecodePackedAngle(*b);
             const double longitude = DecodePackedAngle(*a);
             if (Beyond(r, 2, Limit::Latitude, latitude, kMaxLatitude, false)) return r;
@@ -86,13 +86,13 @@ RowResult ComputeRow(Mode mode, const EllipsoidConstants& constants, const Merid
             r.second = p.Y();
             break;
         }
-        case Mode::Inverse:
-        case Mode::Zone: {
+        case Computation::Inverse:
+        case Computation::Zone: {
             if (Beyond(r, 1, Limit::Northing, *a, kMaxNorthing, false)) return r;
             if (Beyond(r, 2, Limit::EastingOffset, *b - FalseEasting, kMaxEastingOffset, true)) {
                 return r;
             }
-            if (mode == Mode::Inverse) {
+            if (mode == Computation::Inverse) {
                 const GeodeticPoint g = InverseProject(constants, *a, *b, meridians.lo);
                 r.offset = std::fabs(g.L - meridians.lo);
                 r.first = DegreesToPacked(g.L);
@@ -167,14 +167,14 @@ std::string DegreesText(double degrees) {
     return text;
 }
 
-char* WriteResult(char* out, Mode mode, double value, bool full) {
+char* WriteResult(char* out, Computation mode, double value, bool full) {
     if (full) {
         return std::to_chars(out, out + kMaxResultText, value).ptr;  // as ShortestText writes it
     }
-    return WriteRoundedText(out, value, mode == Mode::Inverse ? 10 : 4);
+    return WriteRoundedText(out, value, mode == Computation::Inverse ? 10 : 4);
 }
 
-void AppendResult(std::string& out, Mode mode, double value, bool full) {
+void AppendResult(std::string& out, Computation mode, double value, bool full) {
     char text[kMaxResultText];
     out.append(text, WriteResult(text, mode, value, full));
 }

@@ -5,20 +5,19 @@
 #include <string>
 #include <string_view>
 
+#include "core/computation.h"
 #include "core/constants.h"
+#include "core/limits.h"
 #include "core/number_text.h"
 
 namespace quorvel::cli {
-
-// The three computations, numbered as the window numbers them.
-enum class Mode { Forward = 1, Inverse = 2, Zone = 3 };
 
 // Column names of a mode: name, the two typed values, the two results.
 struct ModeColumns {
     std::string_view mode;
     std::array<std::string_view, 5> header;
 };
-const ModeColumns& ColumnsOf(Mode mode);
+const ModeColumns& ColumnsOf(Computation mode);
 
 // The meridians of a run, decoded to decimal degrees. Ls is used by the zone mode only.
 struct Meridians {
@@ -34,11 +33,6 @@ enum class RowStatus {
     BeyondLimit,     // `field` reads as a number that cannot be what was meant: see `limit`
 };
 
-// The values a point cannot have, checked before anything is computed.
-inline constexpr double kMaxLatitude = 90;            // |B|, degrees
-inline constexpr double kMaxMeridianOffset = 45;      // |L − Lo| of a forward point, degrees
-inline constexpr double kMaxNorthing = 10002000;      // |X|: the pole is 10,002,137 m away
-inline constexpr double kMaxEastingOffset = 1000000;  // |Y − 500000|, metres
 // Beyond this distance from the central meridian the series lose centimetre accuracy in the
 // inverse: a warning, not an error.
 inline constexpr double kAccurateOffset = 3.5;  // degrees
@@ -61,16 +55,16 @@ struct RowResult {
 
 // One point from its two typed values, with the same conversions and core calls as the window's
 // batch: angles are read as numbers and decoded from packed degrees, coordinates read as numbers.
-RowResult ComputeRow(Mode mode, const EllipsoidConstants& constants, const Meridians& meridians,
-                     std::string_view first, std::string_view second);
+RowResult ComputeRow(Computation mode, const EllipsoidConstants& constants,
+                     const Meridians& meridians, std::string_view first, std::string_view second);
 
 // A result as the window shows it, without the leading blank: forward and zone rounded half to
 // even to 4 decimals under "0.0000", inverse packed angles to 10 under "0.0000000000". With
 // `full`, the shortest round-trip decimal of the unrounded double. Needs kMaxResultText bytes
 // of room; returns the end.
 inline constexpr std::size_t kMaxResultText = kMaxRoundedText;
-char* WriteResult(char* out, Mode mode, double value, bool full);
-void AppendResult(std::string& out, Mode mode, double value, bool full);
+char* WriteResult(char* out, Computation mode, double value, bool full);
+void AppendResult(std::string& out, Computation mode, double value, bool full);
 
 // A packed angle typed with 60 or more minutes or seconds, as "75 minutes"; empty otherwise.
 // Read from the digits as typed (forms with an exponent are not checked).

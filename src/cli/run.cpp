@@ -221,7 +221,7 @@ std::string_view DecimalText(std::string_view text, bool decimalComma, std::stri
 
 void ProcessChunk(const ChunkContext& ctx, Chunk& chunk) {
     const Options& o = ctx.options;
-    const Mode mode = o.mode;
+    const Computation mode = o.mode;
     const ModeColumns& columns = ColumnsOf(mode);
     const std::size_t needed = FieldsNeeded(o);
     const std::size_t nameAt = o.fields[0], firstAt = o.fields[1], secondAt = o.fields[2];
@@ -305,7 +305,7 @@ void ProcessChunk(const ChunkContext& ctx, Chunk& chunk) {
             continue;
         }
 
-        if (mode == Mode::Forward) {
+        if (mode == Computation::Forward) {
             for (int k = 1; k <= 2; ++k) {
                 const std::string_view text = k == 1 ? firstNumber : secondNumber;
                 const std::string excess = PackedExcess(text);
@@ -503,7 +503,7 @@ RunCounts ProcessPoints(const Options& options, ByteSource& in, std::string_view
 }
 
 ReportLines::ReportLines(const Options& options, ReportSpool& spool)
-    : mode_(static_cast<int>(options.mode)), spool_(spool) {
+    : mode_(options.mode), spool_(spool) {
     ReportData data;
     data.mode = options.mode;
     data.loText = options.loText;
@@ -523,7 +523,7 @@ bool ReportLines::Next(ReportLine& line) {
         return true;
     }
     if (!spool_.Next(row_)) return false;
-    line = BuildPointLine(mode_, ++number_, row_);
+    line = BuildPointLine(static_cast<int>(mode_), ++number_, row_);
     return true;
 }
 
@@ -562,7 +562,7 @@ ReportInput ToReportInput(const ReportData& data) {
     input.mode = static_cast<int>(data.mode);
     input.pointCount = static_cast<int>(data.rows.size());
     input.centralMeridian = ValueCell(data.loText);
-    if (data.mode == Mode::Zone) input.targetMeridian = ValueCell(data.lsText);
+    if (data.mode == Computation::Zone) input.targetMeridian = ValueCell(data.lsText);
     input.rows = data.rows;
     return input;
 }

@@ -26,7 +26,7 @@ std::string UsageErrorOf(std::vector<std::string_view> args, bool pdf = true) {
 TEST(ParseArguments, ModesMeridiansAndDefaults) {
     Options o = Parse({"forward", "--lo", "117.3"});
     EXPECT_EQ(o.action, Options::Action::Run);
-    EXPECT_EQ(o.mode, Mode::Forward);
+    EXPECT_EQ(o.mode, Computation::Forward);
     EXPECT_EQ(o.loText, "117.3");
     EXPECT_EQ(o.meridians.lo, 117.5);  // packed degrees: 117°30′
     EXPECT_EQ(o.input, "-");
@@ -36,14 +36,14 @@ TEST(ParseArguments, ModesMeridiansAndDefaults) {
     EXPECT_FALSE(o.header);
 
     o = Parse({"zone", "--lo=117", "--ls", "120.3045", "pts.csv"});
-    EXPECT_EQ(o.mode, Mode::Zone);
+    EXPECT_EQ(o.mode, Computation::Zone);
     EXPECT_EQ(o.meridians.lo, 117);
     EXPECT_EQ(o.meridians.ls, DecodePackedAngle(120.3045));
     EXPECT_EQ(o.lsText, "120.3045");
     EXPECT_EQ(o.input, "pts.csv");
 
     o = Parse({"inverse", "--lo", "-117", "-o", "out.csv", "--full", "--header", "-"});
-    EXPECT_EQ(o.mode, Mode::Inverse);
+    EXPECT_EQ(o.mode, Computation::Inverse);
     EXPECT_EQ(o.meridians.lo, -117);  // a value that looks like an option is still the value
     EXPECT_EQ(o.output, "out.csv");
     EXPECT_TRUE(o.full);

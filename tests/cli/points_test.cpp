@@ -19,7 +19,7 @@ using quorvel::testing::ReadFixture;
 
 const EllipsoidConstants kC = EllipsoidConstants::Load();
 
-std::string Shown(Mode mode, double v, bool full = false) {
+std::string Shown(Computation mode, double v, bool full = false) {
     std::string out;
     AppendResult(out, mode, v, full);
     return out;
@@ -28,26 +28,28 @@ std::string Shown(Mode mode, double v, bool full = false) {
 TEST(ComputeRow, ForwardReferenceVectorsBitForBitAndAsShown) {
     for (const auto& row : ReadFixture("forward.csv")) {
         const Meridians m{DecodePackedAngle(ParseNumber(row.at("Lo_text"))), 0};
-        const RowResult r = ComputeRow(Mode::Forward, kC, m, row.at("L_text"), row.at("B_text"));
+        const RowResult r =
+            ComputeRow(Computation::Forward, kC, m, row.at("L_text"), row.at("B_text"));
         ASSERT_EQ(r.status, RowStatus::Ok) << row.at("id");
         EXPECT_EQ(r.first, Exact(row.at("X"))) << row.at("id");
         EXPECT_EQ(r.second, Exact(row.at("Y"))) << row.at("id");
-        EXPECT_EQ(Shown(Mode::Forward, r.first), row.at("X_text")) << row.at("id");
-        EXPECT_EQ(Shown(Mode::Forward, r.second), row.at("Y_text")) << row.at("id");
-        EXPECT_EQ(Exact(Shown(Mode::Forward, r.first, true)), r.first) << row.at("id");
+        EXPECT_EQ(Shown(Computation::Forward, r.first), row.at("X_text")) << row.at("id");
+        EXPECT_EQ(Shown(Computation::Forward, r.second), row.at("Y_text")) << row.at("id");
+        EXPECT_EQ(Exact(Shown(Computation::Forward, r.first, true)), r.first) << row.at("id");
     }
 }
 
 TEST(ComputeRow, InverseReferenceVectorsBitForBitAndAsShown) {
     for (const auto& row : ReadFixture("inverse.csv")) {
         const Meridians m{DecodePackedAngle(ParseNumber(row.at("Lo_text"))), 0};
-        const RowResult r = ComputeRow(Mode::Inverse, kC, m, row.at("X_text"), row.at("Y_text"));
+        const RowResult r =
+            ComputeRow(Computation::Inverse, kC, m, row.at("X_text"), row.at("Y_text"));
         ASSERT_EQ(r.status, RowStatus::Ok) << row.at("id");
         EXPECT_EQ(r.first, Exact(row.at("LP"))) << row.at("id");
         EXPECT_EQ(r.second, Exact(row.at("BP"))) << row.at("id");
-        EXPECT_EQ(Shown(Mode::Inverse, r.first), row.at("LP_text")) << row.at("id");
-        EXPECT_EQ(Shown(Mode::Inverse, r.second), row.at("BP_text")) << row.at("id");
-        EXPECT_EQ(Exact(Shown(Mode::Inverse, r.second, true)), r.second) << row.at("id");
+        EXPECT_EQ(Shown(Computation::Inverse, r.first), row.at("LP_text")) << row.at("id");
+        EXPECT_EQ(Shown(Computation::Inverse, r.second), row.at("BP_text")) << row.at("id");
+        EXPECT_EQ(Exact(Shown(Computation::Inverse, r.second, true)), r.second) << row.at("id");
     }
 }
 
@@ -55,18 +57,19 @@ TEST(ComputeRow, ZoneReferenceVectorsBitForBitAndAsShown) {
     for (const auto& row : ReadFixture("zone.csv")) {
         const Meridians m{DecodePackedAngle(ParseNumber(row.at("Lo_text"))),
                           DecodePackedAngle(ParseNumber(row.at("Ls_text")))};
-        const RowResult r = ComputeRow(Mode::Zone, kC, m, row.at("X1_text"), row.at("Y1_text"));
+        const RowResult r =
+            ComputeRow(Computation::Zone, kC, m, row.at("X1_text"), row.at("Y1_text"));
         ASSERT_EQ(r.status, RowStatus::Ok) << row.at("id");
         EXPECT_EQ(r.first, Exact(row.at("X2"))) << row.at("id");
         EXPECT_EQ(r.second, Exact(row.at("Y2"))) << row.at("id");
-        EXPECT_EQ(Shown(Mode::Zone, r.first), row.at("X2_text")) << row.at("id");
-        EXPECT_EQ(Shown(Mode::Zone, r.second), row.at("Y2_text")) << row.at("id");
+        EXPECT_EQ(Shown(Computation::Zone, r.first), row.at("X2_text")) << row.at("id");
+        EXPECT_EQ(Shown(Computation::Zone, r.second), row.at("Y2_text")) << row.at("id");
     }
 }
 
 TEST(ComputeRow, NamesTheFirstValueThatIsNotANumber) {
     const Meridians m{117, 120};
-    for (Mode mode : {Mode::Forward, Mode::Inverse, Mode::Zone}) {
+    for (Computation mode : {Computation::Forward, Computation::Inverse, Computation::Zone}) {
         RowResult r = ComputeRow(mode, kC, m, "abc", "30");
         EXPECT_EQ(r.status, RowStatus::NotANumber);
         EXPECT_EQ(r.field, 1);
@@ -87,24 +90,24 @@ TEST(ComputeRow, NamesTheFirstValueThatIsNotANumber) {
 TEST(ComputeRow, ValuesBeyondTheirLimitsAreRefusedNotComputed) {
     const Meridians m{117, 120};
     struct Case {
-        Mode mode;
+        Computation mode;
         const char* a;
         const char* b;
         int field;  // 0: accepted
         Limit limit;
     };
     for (const Case& c : std::initializer_list<Case>{
-             {Mode::Forward, "117", "90.0001", 2, Limit::Latitude},
-             {Mode::Forward, "117", "-90", 0, Limit::None},
-             {Mode::Forward, "162.0001", "30", 1, Limit::MeridianOffset},
-             {Mode::Forward, "72", "30", 0, Limit::None},
-             {Mode::Forward, "1e300", "30", 1, Limit::MeridianOffset},
-             {Mode::Inverse, "-10002000.001", "500000", 1, Limit::Northing},
-             {Mode::Inverse, "10002000", "500000", 0, Limit::None},
-             {Mode::Inverse, "3380000", "1500000", 2, Limit::EastingOffset},
-             {Mode::Inverse, "3380000", "-499999.999", 0, Limit::None},
-             {Mode::Zone, "3380000", "1e300", 2, Limit::EastingOffset},
-             {Mode::Zone, "3380000", "39500000", 2, Limit::EastingOffset},
+             {Computation::Forward, "117", "90.0001", 2, Limit::Latitude},
+             {Computation::Forward, "117", "-90", 0, Limit::None},
+             {Computation::Forward, "162.0001", "30", 1, Limit::MeridianOffset},
+             {Computation::Forward, "72", "30", 0, Limit::None},
+             {Computation::Forward, "1e300", "30", 1, Limit::MeridianOffset},
+             {Computation::Inverse, "-10002000.001", "500000", 1, Limit::Northing},
+             {Computation::Inverse, "10002000", "500000", 0, Limit::None},
+             {Computation::Inverse, "3380000", "1500000", 2, Limit::EastingOffset},
+             {Computation::Inverse, "3380000", "-499999.999", 0, Limit::None},
+             {Computation::Zone, "3380000", "1e300", 2, Limit::EastingOffset},
+             {Computation::Zone, "3380000", "39500000", 2, Limit::EastingOffset},
          }) {
         const RowResult r = ComputeRow(c.mode, kC, m, c.a, c.b);
         EXPECT_EQ(r.field, c.field) << c.a << ' ' << c.b;
@@ -127,12 +130,12 @@ TEST(PackedExcess, MinutesOrSecondsOfSixtyOrMoreAsTyped) {
 
 TEST(ComputeRow, AcceptsTheNumberFormsTheWindowAccepts) {
     const Meridians m{117, 0};
-    const RowResult plain = ComputeRow(Mode::Inverse, kC, m, "3380000", "612345.678");
+    const RowResult plain = ComputeRow(Computation::Inverse, kC, m, "3380000", "612345.678");
     for (auto [x, y] : {std::pair{"3.38E6", "612345.678"},
                         {" 3380000 ", "+612345.678"},
                         {"3380000.", "6.12345678e5"},
                         {"３３８００００", "６１２３４５．６７８"}}) {
-        const RowResult r = ComputeRow(Mode::Inverse, kC, m, x, y);
+        const RowResult r = ComputeRow(Computation::Inverse, kC, m, x, y);
         ASSERT_EQ(r.status, RowStatus::Ok) << x << ' ' << y;
         EXPECT_EQ(r.first, plain.first);
         EXPECT_EQ(r.second, plain.second);
@@ -140,11 +143,11 @@ TEST(ComputeRow, AcceptsTheNumberFormsTheWindowAccepts) {
 }
 
 TEST(ColumnsOf, HeadersInTheWindowsOrder) {
-    EXPECT_EQ(ColumnsOf(Mode::Forward).header,
+    EXPECT_EQ(ColumnsOf(Computation::Forward).header,
               (std::array<std::string_view, 5>{"name", "L", "B", "X", "Y"}));
-    EXPECT_EQ(ColumnsOf(Mode::Inverse).header,
+    EXPECT_EQ(ColumnsOf(Computation::Inverse).header,
               (std::array<std::string_view, 5>{"name", "X", "Y", "L", "B"}));
-    EXPECT_EQ(ColumnsOf(Mode::Zone).header,
+    EXPECT_EQ(ColumnsOf(Computation::Zone).header,
               (std::array<std::string_view, 5>{"name", "X1", "Y1", "X2", "Y2"}));
 }
 

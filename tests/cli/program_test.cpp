@@ -454,7 +454,7 @@ TEST_F(Program, TextReportIsTheLayoutOfThePointsWritten) {
     EXPECT_EQ(o.status, 1);
 
     ReportData data;
-    data.mode = Mode::Forward;
+    data.mode = Computation::Forward;
     data.loText = "117";
     ReportSpool spool;
     for (auto [l, b] : {std::pair{"116.3045", "30.3030"}, {"117.2930", "30.3030"}}) {

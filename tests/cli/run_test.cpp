@@ -403,7 +403,7 @@ TEST(ProcessPoints, WorkerThreadsKeepRowsMessagesAndReportInInputOrder) {
 
 TEST(ToReportInput, TitleCountsThePointsWrittenAndZoneCarriesBothMeridians) {
     ReportData data;
-    data.mode = Mode::Zone;
+    data.mode = Computation::Zone;
     data.loText = "117";
     data.lsText = "120.3";
     data.rows.resize(3);
@@ -412,7 +412,7 @@ TEST(ToReportInput, TitleCountsThePointsWrittenAndZoneCarriesBothMeridians) {
     EXPECT_EQ(in.pointCount, 3);
     EXPECT_EQ(in.centralMeridian, ValueCell("117"));
     EXPECT_EQ(in.targetMeridian, ValueCell("120.3"));
-    data.mode = Mode::Inverse;
+    data.mode = Computation::Inverse;
     in = ToReportInput(data);
     EXPECT_EQ(in.mode, 2);
     EXPECT_TRUE(in.targetMeridian.IsUnset());
@@ -438,10 +438,10 @@ class WindowBatch {
   public:
     WindowBatch() { Command1_Click(state_); }
 
-    std::vector<std::array<std::string, 2>> Run(Mode mode, const std::vector<Row>& points,
+    std::vector<std::array<std::string, 2>> Run(Computation mode, const std::vector<Row>& points,
                                                 const std::string& lo, const std::string& ls) {
         for (const Row& p : points) prompt_.Answer({p[0], "", p[1], "", p[2], ""});
-        if (mode == Mode::Zone) {
+        if (mode == Computation::Zone) {
             prompt_.Answer({lo, "", ls, ""});
         } else {
             prompt_.Answer({lo});
@@ -450,15 +450,15 @@ class WindowBatch {
         state_.PointCount = static_cast<std::int16_t>(points.size());
         TextBox first = TextBox::Text9, second = TextBox::Text10;
         switch (mode) {
-            case Mode::Forward:
+            case Computation::Forward:
                 batches_.Change1();
                 break;
-            case Mode::Inverse:
+            case Computation::Inverse:
                 batches_.Change2();
                 first = TextBox::Text11;
                 second = TextBox::Text12;
                 break;
-            case Mode::Zone:
+            case Computation::Zone:
                 batches_.Change3();
                 first = TextBox::Text13;
                 second = TextBox::Text14;
@@ -483,12 +483,12 @@ class WindowBatch {
     Batches batches_{state_, prompt_, panel_};
 };
 
-void ExpectSameAsWindow(Mode mode, const std::vector<Row>& points, const std::string& lo,
+void ExpectSameAsWindow(Computation mode, const std::vector<Row>& points, const std::string& lo,
                         const std::string& ls = "") {
     std::string input;
     for (const Row& p : points) input += p[0] + "," + p[1] + "," + p[2] + "\n";
     std::vector<std::string_view> args = {ColumnsOf(mode).mode, "--lo", lo};
-    if (mode == Mode::Zone) args.insert(args.end(), {"--ls", ls});
+    if (mode == Computation::Zone) args.insert(args.end(), {"--ls", ls});
     const Processed cli = Process(args, input);
     ASSERT_EQ(cli.rows.size(), points.size()) << cli.err;
 
@@ -514,8 +514,8 @@ std::vector<Row> FixturePoints(const std::string& file, const std::string& a, co
 TEST(SameAsTheWindow, ForwardPoints) {
     const std::vector<Row> points = FixturePoints("forward.csv", "L_text", "B_text", "117");
     ASSERT_GT(points.size(), 30u);
-    ExpectSameAsWindow(Mode::Forward, points, "117");
-    ExpectSameAsWindow(Mode::Forward,
+    ExpectSameAsWindow(Computation::Forward, points, "117");
+    ExpectSameAsWindow(Computation::Forward,
                        {{"a", "+116.3045", " 30.3030"},
                         {"b", "1.163045E2", "30.303"},
                         {"c", "117.35", "0.29"},
@@ -526,17 +526,18 @@ TEST(SameAsTheWindow, ForwardPoints) {
 TEST(SameAsTheWindow, InversePoints) {
     const std::vector<Row> points = FixturePoints("inverse.csv", "X_text", "Y_text", "117");
     ASSERT_GT(points.size(), 10u);
-    ExpectSameAsWindow(Mode::Inverse, points, "117");
-    ExpectSameAsWindow(Mode::Inverse,
+    ExpectSameAsWindow(Computation::Inverse, points, "117");
+    ExpectSameAsWindow(Computation::Inverse,
                        {{"a", "3.38e6", "612345.678"}, {"b", "-3380000", "387654.322"}}, "117.3");
 }
 
 TEST(SameAsTheWindow, ZonePoints) {
     const std::vector<Row> points = FixturePoints("zone.csv", "X1_text", "Y1_text", "117", "120");
     ASSERT_GT(points.size(), 5u);
-    ExpectSameAsWindow(Mode::Zone, points, "117", "120");
-    ExpectSameAsWindow(Mode::Zone, {{"1", "3380000", "612345.678"}, {"2", "3380000", "387654.322"}},
-                       "117", "118.3");
+    ExpectSameAsWindow(Computation::Zone, points, "117", "120");
+    ExpectSameAsWindow(Computation::Zone,
+                       {{"1", "3380000", "612345.678"}, {"2", "3380000", "387654.322"}}, "117",
+                       "118.3");
 }
 
 }  // namespace
