@@ -28,6 +28,7 @@ struct Options {
     std::string loText;  // as typed, for the report
     std::string lsText;
     Meridians meridians;
+    Geodesy geodesy;
     std::string input = "-";  // "-" is standard input
     std::string output;       // empty: standard output
     std::string report;

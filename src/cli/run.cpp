@@ -152,6 +152,7 @@ struct Chunk {
 struct ChunkContext {
     const Options& options;
     EllipsoidConstants constants;
+    const Projector* projector;  // none for the window's computation
     std::string_view inputName;
     bool collectRows;
 };
@@ -188,21 +189,31 @@ void DescribeLimit(const RowResult& r, std::string_view text, const Options& o, 
             msg += " is beyond the pole: |B| is at most 90 degrees";
             break;
         case Limit::MeridianOffset:
-            msg += " lies " + DegreesText(r.value) + " from the central meridian " + o.loText +
-                   ": at most 45 degrees";
+            msg += " lies " + DegreesText(r.value) + " from the central meridian " +
+                   (o.geodesy.zone ? std::string("of its zone") : o.loText);
+            msg += o.geodesy.method == Method::Exact ? ": at most 35 degrees with --method exact"
+                                                     : ": at most 45 degrees";
             break;
         case Limit::Northing:
             msg += " is beyond the pole: |X| is at most 10002000 m";
             break;
-        case Limit::EastingOffset:
-            msg += " is " + MetresText(r.value) +
-                   " m from the central meridian: |Y - 500000| must be below 1000000 m";
-            if (r.value >= kMaxEastingOffset && r.value + FalseEasting < 1e9) {
+        case Limit::EastingOffset: {
+            const double fe = o.geodesy.falseEasting;
+            msg += " is " + MetresText(r.value) + " m from the central meridian: |Y - " +
+                   ShortestText(fe) + "| must be below 1000000 m";
+            if (r.value >= kMaxEastingOffset && r.value + fe < 1e9) {
                 msg += "; the easting looks like it carries a zone number (" +
-                       std::to_string(static_cast<long long>((r.value + FalseEasting) / 1e6)) +
-                       " in front of " + std::to_string(FalseEasting) +
+                       std::to_string(static_cast<long long>((r.value + fe) / 1e6)) +
+                       " in front of " + ShortestText(fe) +
                        "); give it without, with the zone's central meridian";
             }
+            break;
+        }
+        case Limit::ZoneNumber:
+            msg += " carries no zone number of a " +
+                   std::to_string(static_cast<int>(*o.geodesy.zone)) + " deg zone in front (" +
+                   (*o.geodesy.zone == ZoneWidth::Three ? "0 to 120" : "1 to 60") +
+                   ", as 20500000 for zone 20), which --zone needs";
             break;
         case Limit::None:
             break;
@@ -276,7 +287,10 @@ void ProcessChunk(const ChunkContext& ctx, Chunk& chunk) {
         const std::string_view second = TrimBlanks(parsed.fields[secondAt]);
         const std::string_view firstNumber = DecimalText(first, o.decimalComma, firstBuffer);
         const std::string_view secondNumber = DecimalText(second, o.decimalComma, secondBuffer);
-        const RowResult r = ComputeRow(mode, ctx.constants, o.meridians, firstNumber, secondNumber);
+        const RowResult r =
+            ctx.projector != nullptr
+                ? ctx.projector->Compute(mode, o.meridians, firstNumber, secondNumber)
+                : ComputeRow(mode, ctx.constants, o.meridians, firstNumber, secondNumber);
         if (r.status != RowStatus::Ok) {
             std::string& msg = reject();
             if (r.status == RowStatus::NoFiniteResult) {
@@ -318,7 +332,7 @@ void ProcessChunk(const ChunkContext& ctx, Chunk& chunk) {
                        ": packed degrees are degrees.minutes-seconds; is it decimal degrees?";
             }
         }
-        if (r.offset > kAccurateOffset) {
+        if (r.offset > kAccurateOffset && o.geodesy.method == Method::Classic) {
             chunk.far.Add(r.offset, number);
             std::string& msg = BeginNote(chunk, kFarFromMeridian, ctx.inputName, number);
             msg += "the point lies " + DegreesText(r.offset) +
@@ -328,7 +342,8 @@ void ProcessChunk(const ChunkContext& ctx, Chunk& chunk) {
 
         std::size_t extra = 0;
         for (std::size_t f = 0; f < count; ++f) extra += parsed.fields[f].size();
-        char* p = out.Reserve(2 * (extra + count) + 6 + 2 * kMaxResultText + kCsvLineEnd.size());
+        char* p = out.Reserve(2 * (extra + count) + 6 + 2 * kMaxResultText + kCsvLineEnd.size() +
+                              (ctx.projector != nullptr ? kMaxExtrasText : 0));
         p = WriteCsvField(p, name);
         *p++ = ',';
         // Texts that read as numbers need no quotes, unless a decimal comma is in them.
@@ -345,6 +360,7 @@ void ProcessChunk(const ChunkContext& ctx, Chunk& chunk) {
         p = WriteResult(p, mode, r.first, o.full);
         *p++ = ',';
         p = WriteResult(p, mode, r.second, o.full);
+        if (ctx.projector != nullptr) p = WriteExtras(p, o.geodesy, mode, r, o.full);
         for (std::size_t f = 0; f < count; ++f) {
             if (f == nameAt || f == firstAt || f == secondAt) continue;
             *p++ = ',';
@@ -379,6 +395,7 @@ std::string HeaderLine(const Options& o, const ParsedLine* first, bool firstIsHe
         if (i > 0) line += ',';
         line += columns.header[i];
     }
+    line += ExtraColumns(o.geodesy, o.mode);
     if (first != nullptr && first->status == LineStatus::Fields) {
         std::size_t count = first->count;
         while (count > FieldsNeeded(o) && first->fields[count - 1].empty()) --count;
@@ -410,7 +427,10 @@ bool ReadsAsPoint(const Options& o, const ParsedLine& p) {
 RunCounts ProcessPoints(const Options& options, ByteSource& in, std::string_view inputName,
                         OutputBuffer& out, std::ostream& err, ReportSpool* report) {
     if (options.bom) out.Append("\xEF\xBB\xBF");
-    const ChunkContext ctx{options, EllipsoidConstants::Load(), inputName, report != nullptr};
+    std::optional<Projector> projector;
+    if (!options.geodesy.IsDefault()) projector.emplace(options.geodesy);
+    const ChunkContext ctx{options, EllipsoidConstants::Load(), projector ? &*projector : nullptr,
+                           inputName, report != nullptr};
     const int workers = WorkerCount(options.threads);
     OrderedPool<Chunk> pool(workers, [&ctx](Chunk& c) { ProcessChunk(ctx, c); });
     // Chunks read ahead while the oldest is written: enough to keep every worker busy, few
