@@ -181,6 +181,10 @@ std::string MetresText(double metres) {
         std::to_chars(text, text + sizeof text, std::fabs(metres), std::chars_format::fixed).ptr);
 }
 
+std::string FalseEastingText(double fe) {
+    return (fe < 0 ? "-" : "") + MetresText(fe);
+}
+
 // Why a value is refused: its text and the limit it passes.
 void DescribeLimit(const RowResult& r, std::string_view text, const Options& o, std::string& msg) {
     msg += QuoteForMessage(text);
@@ -200,11 +204,11 @@ void DescribeLimit(const RowResult& r, std::string_view text, const Options& o, 
         case Limit::EastingOffset: {
             const double fe = o.geodesy.falseEasting;
             msg += " is " + MetresText(r.value) + " m from the central meridian: |Y - " +
-                   ShortestText(fe) + "| must be below 1000000 m";
+                   FalseEastingText(fe) + "| must be below 1000000 m";
             if (r.value >= kMaxEastingOffset && r.value + fe < 1e9) {
                 msg += "; the easting looks like it carries a zone number (" +
                        std::to_string(static_cast<long long>((r.value + fe) / 1e6)) +
-                       " in front of " + ShortestText(fe) +
+                       " in front of " + FalseEastingText(fe) +
                        "); give it without, with the zone's central meridian";
             }
             break;
