@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <GeographicLib/Geodesic.hpp>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -65,6 +66,64 @@ TEST(ComputeRow, ZoneReferenceVectorsBitForBitAndAsShown) {
         EXPECT_EQ(Shown(Computation::Zone, r.first), row.at("X2_text")) << row.at("id");
         EXPECT_EQ(Shown(Computation::Zone, r.second), row.at("Y2_text")) << row.at("id");
     }
+}
+
+// The projector's classic method is the window's computation bit for bit, whatever columns it
+// adds.
+TEST(Projector, ClassicGivesTheWindowsBitsOnTheReferenceVectors) {
+    Geodesy g;
+    g.convergence = true;
+    const Projector projector(g);
+    const struct {
+        Computation mode;
+        const char* file;
+        const char* a;
+        const char* b;
+    } sets[] = {{Computation::Forward, "forward.csv", "L_text", "B_text"},
+                {Computation::Inverse, "inverse.csv", "X_text", "Y_text"},
+                {Computation::Zone, "zone.csv", "X1_text", "Y1_text"}};
+    for (const auto& set : sets) {
+        for (const auto& row : ReadFixture(set.file)) {
+            Meridians m{DecodePackedAngle(ParseNumber(row.at("Lo_text"))), 0};
+            if (set.mode == Computation::Zone) {
+                m.ls = DecodePackedAngle(ParseNumber(row.at("Ls_text")));
+            }
+            const RowResult want = ComputeRow(set.mode, kC, m, row.at(set.a), row.at(set.b));
+            const RowResult got = projector.Compute(set.mode, m, row.at(set.a), row.at(set.b));
+            ASSERT_EQ(got.status, want.status) << row.at("id");
+            EXPECT_EQ(got.first, want.first) << row.at("id");
+            EXPECT_EQ(got.second, want.second) << row.at("id");
+            EXPECT_TRUE(std::isfinite(got.convergence)) << row.at("id");
+        }
+    }
+}
+
+// classic − exact, north and east on the ground: checked against the geodesic between the two
+// inverse results, 5 deg from the central meridian where the classic inverse misses by decimetres.
+TEST(Projector, CompareIsClassicMinusExactInMillimetresOnTheGround) {
+    Geodesy g;
+    g.compare = true;
+    const Projector projector(g);
+    const GaussKruger exact(Method::Exact);
+    const GeographicLib::Geodesic geodesic(Krassovsky().a, Krassovsky().f);
+    for (const char* y : {"980000", "20000"}) {  // east and west of 117 deg
+        const RowResult r = projector.Compute(Computation::Inverse, {117, 0}, "3400000", y);
+        ASSERT_EQ(r.status, RowStatus::Ok);
+        const GeoPoint e = exact.Inverse(3400000, ParseNumber(y), 117);
+        double s12, azi1, azi2;
+        geodesic.Inverse(e.B, e.L, DecodePackedAngle(r.second), DecodePackedAngle(r.first), s12,
+                         azi1, azi2);
+        EXPECT_GT(s12, 0.1) << y;
+        EXPECT_NEAR(std::hypot(r.diff1, r.diff2), s12 * 1000, 0.002 * s12 * 1000) << y;
+        EXPECT_NEAR(r.diff1, s12 * 1000 * std::cos(azi1 * M_PI / 180), 0.5) << y;
+        EXPECT_NEAR(r.diff2, s12 * 1000 * std::sin(azi1 * M_PI / 180), 0.5) << y;
+    }
+    // Forward: the plane differences themselves, in millimetres.
+    const RowResult f = projector.Compute(Computation::Forward, {117, 0}, "122.3", "30");
+    const GridPoint e = exact.Forward(30, 122.5, 117);
+    EXPECT_NEAR(f.diff1, (f.first - e.X) * 1000, 1e-3);
+    EXPECT_NEAR(f.diff2, (f.second - e.Y) * 1000, 1e-3);
+    EXPECT_GT(std::fabs(f.diff2), 0.1);  // the forward series too, 5.5 deg out
 }
 
 TEST(ComputeRow, NamesTheFirstValueThatIsNotANumber) {

@@ -7,7 +7,9 @@
 
 #include "batch/batch.h"
 #include "batch/scripted_io.h"
+#include "core/gauss_kruger.h"
 #include "core/number_text.h"
+#include "core/packed_angle.h"
 #include "csv_fixture.h"
 
 namespace quorvel::cli {
@@ -212,6 +214,71 @@ TEST(ProcessPoints, PlaneValuesBeyondThePoleOrWithAZoneNumberAreRejected) {
         ASSERT_EQ(p.rows.size(), 1u) << mode;
         EXPECT_EQ(p.rows[0][0], "d");
     }
+}
+
+// The checks of an easting apply to it less the false easting, after the zone number in front is
+// taken off.
+TEST(ProcessPoints, EastingLimitsAfterTheZoneNumberAndTheFalseEasting) {
+    struct Case {
+        std::vector<std::string_view> args;
+        const char* input;
+        const char* says;  // empty: accepted
+    };
+    const Case cases[] = {
+        {{"inverse", "--lo", "117", "--false-easting", "0"}, "a,3380000,-999999.9\n", ""},
+        {{"inverse", "--lo", "117", "--false-easting", "0"},
+         "a,3380000,1000000\n",
+         "Y: \"1000000\" is 1000000 m from the central meridian: |Y - 0| must be below"},
+        {{"zone", "--lo", "117", "--ls", "120", "--false-easting", "-250000.5"},
+         "a,3380000,750000\n",
+         "Y1: \"750000\" is 1000000.5 m"},
+        {{"inverse", "--zone", "6"}, "a,3380000,20999999.9\n", ""},
+        {{"inverse", "--zone", "6"},
+         "a,3380000,500000\n",
+         "Y: \"500000\" carries no zone number of a 6 deg zone in front (1 to 60"},
+        {{"zone", "--zone", "6"}, "a,3380000,60999999\n", ""},
+        {{"zone", "--zone", "6"}, "a,3380000,61000000\n", "no zone number of a 6 deg zone"},
+        {{"inverse", "--zone", "3", "--false-easting", "0"}, "a,3380000,39499999\n", ""},
+        {{"inverse", "--zone", "3", "--false-easting", "0"},
+         "a,10002000.1,39000000\n",
+         "X: \"10002000.1\" is beyond the pole"},
+        {{"forward", "--lo", "117", "--method", "exact"}, "a,152,30\n", ""},
+        {{"forward", "--lo", "117", "--method", "exact"},
+         "a,152.0001,30\n",
+         "at most 35 degrees with --method exact"},
+    };
+    for (const Case& c : cases) {
+        const Processed p = Process(c.args, c.input);
+        EXPECT_EQ(p.counts.rejected, *c.says == 0 ? 0u : 1u) << c.input << p.err;
+        EXPECT_NE(p.err.find(c.says), std::string::npos) << p.err;
+    }
+}
+
+// γ and k are the core's at the point; the zone column is the zone of the point's longitude.
+TEST(ProcessPoints, ConvergenceScaleAndZoneColumns) {
+    const Processed f = Process({"forward", "--zone", "6", "--method", "exact", "--ellipsoid",
+                                 "wgs84", "--k0", "0.9996", "--convergence", "--scale"},
+                                "P,119.3,40.15\n");
+    EXPECT_NE(f.out.find("name,L,B,X,Y,zone,gamma,k\r\n"), std::string::npos) << f.out;
+    ASSERT_EQ(f.rows.size(), 1u);
+    ASSERT_EQ(f.rows[0].size(), 8u);
+    const GridPoint g = GaussKruger(Method::Exact, Wgs84(), 0.9996)
+                            .Forward(40.25, 119.5, 117, Extras::ConvergenceAndScale);
+    EXPECT_EQ(f.rows[0][5], "20");
+    EXPECT_NEAR(DecodePackedAngle(ParseNumber(f.rows[0][6])), g.Convergence, 0.005 / 3600);
+    EXPECT_EQ(f.rows[0][6].size(), std::string("1.354321").size());
+    EXPECT_NEAR(ParseNumber(f.rows[0][7]), g.Scale, 0.51e-10);
+    EXPECT_EQ(f.rows[0][7].size(), std::string("0.9996123456").size());
+
+    // Classic inverse: γ and k at the point it computed.
+    const Processed i = Process({"inverse", "--lo", "117", "--scale", "--convergence", "--full"},
+                                "P,3380000,612345.678\n");
+    ASSERT_EQ(i.rows.size(), 1u);
+    const GeoPoint q = GaussKruger(Method::Classic).Inverse(3380000, 612345.678, 117);
+    const GridPoint at =
+        GaussKruger(Method::Exact).Forward(q.B, q.L, 117, Extras::ConvergenceAndScale);
+    EXPECT_EQ(i.rows[0][5], ShortestText(DegreesToPacked(at.Convergence)));
+    EXPECT_EQ(i.rows[0][6], ShortestText(at.Scale));
 }
 
 TEST(ProcessPoints, WarningsListTheFirstTenLinesOfAKindThenCount) {
