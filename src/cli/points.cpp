@@ -156,18 +156,19 @@ Projector::Projector(const Geodesy& geodesy)
     }
 }
 
-void Projector::Compare(RowResult& r, const GridPoint& classic, double B, double L,
+void Projector::Compare(RowExtras& x, const GridPoint& classic, double B, double L,
                         double Lo) const {
     try {
         const GridPoint e = exact_->Forward(B, L, Lo);
-        r.diff1 = (classic.X - e.X) * 1000;
-        r.diff2 = (classic.y - e.y) * 1000;
+        x.diff1 = (classic.X - e.X) * 1000;
+        x.diff2 = (classic.y - e.y) * 1000;
     } catch (const OutOfDomainError&) {
     }
 }
 
 RowResult Projector::Compute(Computation mode, const Meridians& meridians, std::string_view first,
-                             std::string_view second) const {
+                             std::string_view second, RowExtras& x) const {
+    x = RowExtras();
     RowResult r;
     const std::optional<double> a = ReadValue(first, 1, r);
     if (!a) return r;
@@ -178,7 +179,7 @@ RowResult Projector::Compute(Computation mode, const Meridians& meridians, std::
     const bool exact = g.method == Method::Exact;
     const double maxOffset = exact ? kExactMaxOffset : kMaxMeridianOffset;
     auto finish = [&](double Y) {
-        return g.zone && g.zonePrefix ? WithZonePrefix(*g.zone, r.zone, Y) : Y;
+        return g.zone && g.zonePrefix ? WithZonePrefix(*g.zone, x.zone, Y) : Y;
     };
 
     try {
@@ -189,17 +190,17 @@ RowResult Projector::Compute(Computation mode, const Meridians& meridians, std::
             double Lo = meridians.lo;
             if (g.zone) {
                 L = ZoneLongitude(L);
-                r.zone = ZoneOf(*g.zone, L);
-                Lo = CentralMeridianOf(*g.zone, r.zone);
+                x.zone = ZoneOf(*g.zone, L);
+                Lo = CentralMeridianOf(*g.zone, x.zone);
             }
             if (Beyond(r, 1, Limit::MeridianOffset, L - Lo, maxOffset, false)) return r;
             r.offset = std::fabs(L - Lo);
             const GridPoint p = projection_.Forward(B, L, Lo, extras);
             r.first = p.X;
             r.second = finish(p.Y);
-            r.convergence = p.Convergence;
-            r.scale = p.Scale;
-            if (exact_) Compare(r, p, B, L, Lo);
+            x.convergence = p.Convergence;
+            x.scale = p.Scale;
+            if (exact_) Compare(x, p, B, L, Lo);
         } else {
             const double X = *a;
             double Y = *b;
@@ -227,13 +228,13 @@ RowResult Projector::Compute(Computation mode, const Meridians& meridians, std::
                 r.offset = std::fabs(q.L - Lo);
                 r.first = DegreesToPacked(q.L);
                 r.second = DegreesToPacked(q.B);
-                r.convergence = q.Convergence;
-                r.scale = q.Scale;
+                x.convergence = q.Convergence;
+                x.scale = q.Scale;
                 if (exact_) {
                     try {
                         const GeoPoint e = exact_->Inverse(X, Y, Lo);
-                        r.diff1 = NorthMillimetres(g.ellipsoid, e.B, q.B - e.B);
-                        r.diff2 = EastMillimetres(g.ellipsoid, e.B, q.L - e.L);
+                        x.diff1 = NorthMillimetres(g.ellipsoid, e.B, q.B - e.B);
+                        x.diff2 = EastMillimetres(g.ellipsoid, e.B, q.L - e.L);
                     } catch (const OutOfDomainError&) {
                     }
                 }
@@ -241,19 +242,19 @@ RowResult Projector::Compute(Computation mode, const Meridians& meridians, std::
                 double Ls = meridians.ls;
                 std::optional<GeoPoint> at;  // the point itself, when needed
                 if (g.zone) {
-                    r.zone = g.targetZone;
-                    if (r.zone < 0) {
+                    x.zone = g.targetZone;
+                    if (x.zone < 0) {
                         at = projection_.Inverse(X, Y, Lo);
-                        r.zone = ZoneOf(*g.zone, ZoneLongitude(at->L));
+                        x.zone = ZoneOf(*g.zone, ZoneLongitude(at->L));
                     }
-                    Ls = CentralMeridianOf(*g.zone, r.zone);
+                    Ls = CentralMeridianOf(*g.zone, x.zone);
                     Ls = NearMeridian(Ls, at ? at->L : Lo);
                 }
                 const GridPoint p = projection_.Zone(X, Y, Lo, Ls, extras);
                 r.first = p.X;
                 r.second = finish(p.Y);
-                r.convergence = p.Convergence;
-                r.scale = p.Scale;
+                x.convergence = p.Convergence;
+                x.scale = p.Scale;
                 if (!exact) {
                     if (!at) at = projection_.Inverse(X, Y, Lo);
                     r.offset = std::max(std::fabs(at->L - Lo), std::fabs(at->L - Ls));
@@ -261,8 +262,8 @@ RowResult Projector::Compute(Computation mode, const Meridians& meridians, std::
                 if (exact_) {
                     try {
                         const GridPoint e = exact_->Zone(X, Y, Lo, Ls);
-                        r.diff1 = (p.X - e.X) * 1000;
-                        r.diff2 = (p.y - e.y) * 1000;
+                        x.diff1 = (p.X - e.X) * 1000;
+                        x.diff2 = (p.y - e.y) * 1000;
                     } catch (const OutOfDomainError&) {
                     }
                 }
@@ -285,7 +286,7 @@ std::string ExtraColumns(const Geodesy& g, Computation mode) {
     return columns;
 }
 
-char* WriteExtras(char* out, const Geodesy& g, Computation mode, const RowResult& r, bool full) {
+char* WriteExtras(char* out, const Geodesy& g, Computation mode, const RowExtras& x, bool full) {
     auto number = [&](double v, int decimals) {
         *out++ = ',';
         if (!std::isfinite(v)) return;
@@ -294,13 +295,13 @@ char* WriteExtras(char* out, const Geodesy& g, Computation mode, const RowResult
     };
     if (g.ZoneColumn(mode)) {
         *out++ = ',';
-        out = std::to_chars(out, out + 8, r.zone).ptr;
+        out = std::to_chars(out, out + 8, x.zone).ptr;
     }
-    if (g.convergence) number(DegreesToPacked(r.convergence), 6);
-    if (g.scale) number(r.scale, 10);
+    if (g.convergence) number(DegreesToPacked(x.convergence), 6);
+    if (g.scale) number(x.scale, 10);
     if (g.compare) {
-        number(r.diff1, 3);
-        number(r.diff2, 3);
+        number(x.diff1, 3);
+        number(x.diff2, 3);
     }
     return out;
 }

@@ -64,20 +64,23 @@ struct RowResult {
     // Degrees between the point's longitude and its central meridian (for zone, the farther of
     // the two); exact where it matters, that is, beyond kAccurateOffset.
     double offset = 0;
-    // With a Projector only: the zone of the output's easting (forward and zone with --zone),
-    // γ in decimal degrees and k (--convergence, --scale), and classic − exact in millimetres on
-    // the ground (--compare; NaN where the exact method has no result).
-    int zone = -1;
-    double convergence = std::numeric_limits<double>::quiet_NaN();
-    double scale = std::numeric_limits<double>::quiet_NaN();
-    double diff1 = std::numeric_limits<double>::quiet_NaN();
-    double diff2 = std::numeric_limits<double>::quiet_NaN();
 };
 
 // One point from its two typed values, with the same conversions and core calls as the window's
 // batch: angles are read as numbers and decoded from packed degrees, coordinates read as numbers.
 RowResult ComputeRow(Computation mode, const EllipsoidConstants& constants,
                      const Meridians& meridians, std::string_view first, std::string_view second);
+
+// What a Projector computes beyond the two results: the zone of the output's easting (forward
+// and zone with --zone), γ in decimal degrees and k (--convergence, --scale), and classic − exact
+// in millimetres on the ground (--compare; NaN where the exact method has no result).
+struct RowExtras {
+    int zone = -1;
+    double convergence = std::numeric_limits<double>::quiet_NaN();
+    double scale = std::numeric_limits<double>::quiet_NaN();
+    double diff1 = std::numeric_limits<double>::quiet_NaN();
+    double diff2 = std::numeric_limits<double>::quiet_NaN();
+};
 
 // A run's projection beyond the window's: ellipsoid, method, scale and false easting, zones, and
 // the columns added after the results.
@@ -115,11 +118,11 @@ class Projector {
     // Throws InvalidParameterError for settings the core refuses.
     explicit Projector(const Geodesy& geodesy);
     RowResult Compute(Computation mode, const Meridians& meridians, std::string_view first,
-                      std::string_view second) const;
+                      std::string_view second, RowExtras& extras) const;
     const Geodesy& geodesy() const { return geodesy_; }
 
   private:
-    void Compare(RowResult& r, const GridPoint& classic, double B, double L, double Lo) const;
+    void Compare(RowExtras& x, const GridPoint& classic, double B, double L, double Lo) const;
 
     Geodesy geodesy_;
     GaussKruger projection_;
@@ -146,7 +149,7 @@ void AppendResult(std::string& out, Computation mode, double value, bool full);
 // bytes; return the end.
 std::string ExtraColumns(const Geodesy& geodesy, Computation mode);
 inline constexpr std::size_t kMaxExtrasText = 5 * (kMaxResultText + 1);
-char* WriteExtras(char* out, const Geodesy& geodesy, Computation mode, const RowResult& r,
+char* WriteExtras(char* out, const Geodesy& geodesy, Computation mode, const RowExtras& x,
                   bool full);
 
 // A packed angle typed with 60 or more minutes or seconds, as "75 minutes"; empty otherwise.

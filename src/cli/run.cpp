@@ -234,7 +234,10 @@ std::string_view DecimalText(std::string_view text, bool decimalComma, std::stri
     return buffer;
 }
 
-void ProcessChunk(const ChunkContext& ctx, Chunk& chunk) {
+// Compiled twice, so that the window's computation (kProjected false) carries nothing of the
+// other settings.
+template <bool kProjected>
+void ProcessChunkAs(const ChunkContext& ctx, Chunk& chunk) {
     const Options& o = ctx.options;
     const Computation mode = o.mode;
     const ModeColumns& columns = ColumnsOf(mode);
@@ -246,6 +249,7 @@ void ProcessChunk(const ChunkContext& ctx, Chunk& chunk) {
     OutputBuffer out(sink, 1 << 16);
     ParsedLine parsed;
     std::string firstBuffer, secondBuffer;
+    RowExtras extras;
     RunCounts& counts = chunk.counts;
 
     for (std::size_t i = 0; i < chunk.lines.size(); ++i) {
@@ -292,8 +296,8 @@ void ProcessChunk(const ChunkContext& ctx, Chunk& chunk) {
         const std::string_view firstNumber = DecimalText(first, o.decimalComma, firstBuffer);
         const std::string_view secondNumber = DecimalText(second, o.decimalComma, secondBuffer);
         const RowResult r =
-            ctx.projector != nullptr
-                ? ctx.projector->Compute(mode, o.meridians, firstNumber, secondNumber)
+            kProjected
+                ? ctx.projector->Compute(mode, o.meridians, firstNumber, secondNumber, extras)
                 : ComputeRow(mode, ctx.constants, o.meridians, firstNumber, secondNumber);
         if (r.status != RowStatus::Ok) {
             std::string& msg = reject();
@@ -336,7 +340,7 @@ void ProcessChunk(const ChunkContext& ctx, Chunk& chunk) {
                        ": packed degrees are degrees.minutes-seconds; is it decimal degrees?";
             }
         }
-        if (r.offset > kAccurateOffset && o.geodesy.method == Method::Classic) {
+        if (r.offset > kAccurateOffset && (!kProjected || o.geodesy.method == Method::Classic)) {
             chunk.far.Add(r.offset, number);
             std::string& msg = BeginNote(chunk, kFarFromMeridian, ctx.inputName, number);
             msg += "the point lies " + DegreesText(r.offset) +
@@ -347,7 +351,7 @@ void ProcessChunk(const ChunkContext& ctx, Chunk& chunk) {
         std::size_t extra = 0;
         for (std::size_t f = 0; f < count; ++f) extra += parsed.fields[f].size();
         char* p = out.Reserve(2 * (extra + count) + 6 + 2 * kMaxResultText + kCsvLineEnd.size() +
-                              (ctx.projector != nullptr ? kMaxExtrasText : 0));
+                              (kProjected ? kMaxExtrasText : 0));
         p = WriteCsvField(p, name);
         *p++ = ',';
         // Texts that read as numbers need no quotes, unless a decimal comma is in them.
@@ -364,7 +368,7 @@ void ProcessChunk(const ChunkContext& ctx, Chunk& chunk) {
         p = WriteResult(p, mode, r.first, o.full);
         *p++ = ',';
         p = WriteResult(p, mode, r.second, o.full);
-        if (ctx.projector != nullptr) p = WriteExtras(p, o.geodesy, mode, r, o.full);
+        if constexpr (kProjected) p = WriteExtras(p, o.geodesy, mode, extras, o.full);
         for (std::size_t f = 0; f < count; ++f) {
             if (f == nameAt || f == firstAt || f == secondAt) continue;
             *p++ = ',';
@@ -382,6 +386,14 @@ void ProcessChunk(const ChunkContext& ctx, Chunk& chunk) {
     }
     out.Flush();
     chunk.out.swap(sink.text);
+}
+
+void ProcessChunk(const ChunkContext& ctx, Chunk& chunk) {
+    if (ctx.projector != nullptr) {
+        ProcessChunkAs<true>(ctx, chunk);
+    } else {
+        ProcessChunkAs<false>(ctx, chunk);
+    }
 }
 
 int WorkerCount(int requested) {
