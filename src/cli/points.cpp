@@ -189,6 +189,7 @@ RowResult Projector::Compute(Computation mode, const Meridians& meridians, std::
             if (Beyond(r, 2, Limit::Latitude, B, kMaxLatitude, false)) return r;
             double Lo = meridians.lo;
             if (g.zone) {
+                if (Beyond(r, 1, Limit::Longitude, L, 360, false)) return r;
                 L = ZoneLongitude(L);
                 x.zone = ZoneOf(*g.zone, L);
                 Lo = CentralMeridianOf(*g.zone, x.zone);

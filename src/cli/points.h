@@ -48,6 +48,7 @@ enum class Limit {
     Northing,
     EastingOffset,
     ZoneNumber,  // with --zone: the easting has no zone number of that width in front
+    Longitude,   // with --zone: a forward L beyond ±360°, where no zone is meant
 };
 
 // The two results of a point as the window stores them: forward X and Y, inverse L and B as

@@ -213,6 +213,9 @@ void DescribeLimit(const RowResult& r, std::string_view text, const Options& o, 
             }
             break;
         }
+        case Limit::Longitude:
+            msg += " is beyond -360 to 360 degrees of longitude, where --zone finds no zone";
+            break;
         case Limit::ZoneNumber:
             msg += " carries no zone number of a " +
                    std::to_string(static_cast<int>(*o.geodesy.zone)) + " deg zone in front (" +

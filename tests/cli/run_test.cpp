@@ -242,6 +242,8 @@ TEST(ProcessPoints, EastingLimitsAfterTheZoneNumberAndTheFalseEasting) {
         {{"inverse", "--zone", "3", "--false-easting", "0"},
          "a,10002000.1,39000000\n",
          "X: \"10002000.1\" is beyond the pole"},
+        {{"forward", "--zone", "3"}, "a,-360,30\n", ""},
+        {{"forward", "--zone", "3"}, "a,360.0001,30\n", "L: \"360.0001\" is beyond -360 to 360"},
         {{"forward", "--lo", "117", "--method", "exact"}, "a,152,30\n", ""},
         {{"forward", "--lo", "117", "--method", "exact"},
          "a,152.0001,30\n",
