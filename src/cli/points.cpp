@@ -211,6 +211,9 @@ RowResult Projector::Compute(Computation mode, const Meridians& meridians, std::
                 ZonedEasting z;
                 try {
                     z = SplitZonePrefix(*g.zone, Y, g.falseEasting);
+                    // Zone 0 shows no number: an easting without one is a number forgotten far
+                    // more often than a point within 1.5° of Greenwich (write those as 120).
+                    if (z.zone == 0) throw OutOfDomainError("no zone number");
                 } catch (const OutOfDomainError&) {
                     r.status = RowStatus::BeyondLimit;
                     r.field = 2;

@@ -219,7 +219,7 @@ void DescribeLimit(const RowResult& r, std::string_view text, const Options& o, 
         case Limit::ZoneNumber:
             msg += " carries no zone number of a " +
                    std::to_string(static_cast<int>(*o.geodesy.zone)) + " deg zone in front (" +
-                   (*o.geodesy.zone == ZoneWidth::Three ? "0 to 120" : "1 to 60") +
+                   (*o.geodesy.zone == ZoneWidth::Three ? "1 to 120" : "1 to 60") +
                    ", as 20500000 for zone 20), which --zone needs";
             break;
         case Limit::None:

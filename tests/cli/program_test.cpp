@@ -537,11 +537,11 @@ std::vector<std::vector<double>> Cct(const std::string& args, const std::string&
 TEST_F(Program, ZonesAndPrefixesAgreeWithProjAndRoundTrip) {
     if (std::system("cct --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "no cct (proj-bin)";
     const std::string tm = "+proj=tmerc +a=6378137 +rf=298.257222101 +k_0=1 ";
-    // Packed: 114 and 120 begin 6 deg zones, 115.3 (115 deg 30 min) and 118.3 begin 3 deg
-    // zones; 0.3 and 359.3 lie on either side of 0 deg = 360 deg.
+    // Packed: 114 and 120 begin 6 deg zones, 115.3 (115 deg 30 min), 118.3 and 1.3 begin 3 deg
+    // zones; 359.3 lies in 3 deg zone 120, whose central meridian is 360 deg.
     const std::vector<std::pair<double, double>> points = {
         {114, 30},   {120, 40.3},   {115.3, 25},      {118.3, 45.1234567},
-        {0.3, 51.3}, {359.3, 51.3}, {117.2345, -33.5}};
+        {1.3, 51.3}, {359.3, 51.3}, {117.2345, -33.5}};
     std::string input;
     for (const auto& [l, b] : points)
         input += "P," + ShortestText(l) + "," + ShortestText(b) + "\n";

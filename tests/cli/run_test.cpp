@@ -239,6 +239,8 @@ TEST(ProcessPoints, EastingLimitsAfterTheZoneNumberAndTheFalseEasting) {
         {{"zone", "--zone", "6"}, "a,3380000,60999999\n", ""},
         {{"zone", "--zone", "6"}, "a,3380000,61000000\n", "no zone number of a 6 deg zone"},
         {{"inverse", "--zone", "3", "--false-easting", "0"}, "a,3380000,39499999\n", ""},
+        {{"inverse", "--zone", "3"}, "a,3380000,612345\n", "no zone number of a 3 deg zone"},
+        {{"inverse", "--zone", "3"}, "a,3380000,120412345\n", ""},
         {{"inverse", "--zone", "3", "--false-easting", "0"},
          "a,10002000.1,39000000\n",
          "X: \"10002000.1\" is beyond the pole"},
