@@ -285,6 +285,31 @@ TEST(ProcessPoints, ConvergenceScaleAndZoneColumns) {
     EXPECT_EQ(i.rows[0][6], ShortestText(at.Scale));
 }
 
+// Zone transformation with --zone: a point of 6 deg zone 21 computed in zone 20 (its overlap)
+// goes back to zone 21 by itself, or to the zone --ls names; either is the forward in that zone.
+TEST(ProcessPoints, ZoneModeReadsTheZoneNumberAndCarriesToTheTargetZone) {
+    const std::vector<std::string_view> exact = {"--method", "exact", "--ellipsoid", "xian80"};
+    auto run = [&](std::vector<std::string_view> args, const std::string& input) {
+        args.insert(args.end(), exact.begin(), exact.end());
+        const Processed p = Process(args, input);
+        EXPECT_EQ(p.counts.rejected, 0u) << p.err;
+        return p.rows.empty() ? Row() : p.rows[0];
+    };
+    const Row in20 = run({"forward", "--lo", "117"}, "P,120.1,35\n");
+    const std::string prefixed = "P," + in20[3] + ",20" + in20[4] + "\n";
+    const Row own = run({"zone", "--zone", "6"}, prefixed);
+    const Row in21 = run({"forward", "--zone", "6"}, "P,120.1,35\n");
+    EXPECT_EQ(own[5], "21");
+    EXPECT_EQ(in21[5], "21");
+    EXPECT_NEAR(ParseNumber(own[3]), ParseNumber(in21[3]), 0.00011);
+    EXPECT_NEAR(ParseNumber(own[4]), ParseNumber(in21[4]), 0.00011);
+    const Row back = run({"zone", "--zone", "6", "--ls", "117", "--zone-prefix"},
+                         "P," + own[3] + ",21" + own[4] + "\n");
+    EXPECT_EQ(back.size(), 5u);  // no zone column: the number is in front
+    EXPECT_NEAR(ParseNumber(back[3]), ParseNumber(in20[3]), 0.00011);
+    EXPECT_NEAR(ParseNumber(back[4]), 20e6 + ParseNumber(in20[4]), 0.00011);
+}
+
 TEST(ProcessPoints, WarningsListTheFirstTenLinesOfAKindThenCount) {
     std::string input;
     for (int i = 0; i < 12; ++i) input += "P" + std::to_string(i) + ",116.75,30.3030\n";
