@@ -1,5 +1,6 @@
 #include "cli/line_parser.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <optional>
@@ -201,6 +202,12 @@ void ParseLine(std::string_view line, ParsedLine& out, bool decimalComma) {
         } else {
             ++i;  // past the separator; a last one leaves an empty field
         }
+    }
+    // A spreadsheet's blank row comes out as separators alone: it is an empty line, not a point.
+    if (std::all_of(out.fields.begin(), out.fields.end(), [](auto f) { return f.empty(); }) &&
+        std::all_of(out.quoted.begin(), out.quoted.end(), [](char q) { return q == 0; })) {
+        out.status = LineStatus::Skip;
+        return;
     }
     if (doubledFields > 0) {
         if (out.storage.size() < out.count) out.storage.resize(out.count);

@@ -12,7 +12,7 @@ inline constexpr std::size_t kPointFields = 3;
 
 enum class LineStatus {
     Fields,           // fields were read; check `count`
-    Skip,             // empty, blanks only, or a comment
+    Skip,             // empty, blanks or separators only, or a comment
     InvalidUtf8,      // `errorColumn` is the 1-based byte of the first bad sequence
     UnclosedQuote,    // `errorField` is the field whose quote is never closed
     TextAfterQuote,   // text follows the closing quote of `errorField`

@@ -117,10 +117,12 @@ TEST(ParseLine, MalformedQuotesAreReportedWithTheirField) {
 }
 
 TEST(ParseLine, EmptyBlankAndCommentLinesAreSkipped) {
-    for (const char* line : {"", "\r", "   ", "\t \t", "# comment", "   # indented, 1, 2", "#"}) {
+    for (const char* line :
+         {"", "\r", "   ", "\t \t", "# comment", "   # indented, 1, 2", "#", ",,,,", " ; ;\r"}) {
         EXPECT_EQ(SplitLine(line).status, LineStatus::Skip) << '"' << line << '"';
     }
     EXPECT_EQ(SplitLine("a#,1,2").status, LineStatus::Fields);
+    EXPECT_EQ(SplitLine("\"\",,").status, LineStatus::Fields);  // a quoted empty name is a name
 }
 
 TEST(ParseLine, NulAndOtherControlBytesAreOrdinaryCharacters) {
