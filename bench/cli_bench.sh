@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # quorvel-batch end to end on 1,000,000 points per mode, beside PROJ's cct on the same points and
-# the core alone (bench/core_bench); peak memory without a report, and of runs with a text and
-# a PDF report of 10,000,000 points.
+# the core alone (bench/core_bench), with the documented series on Krassovsky and with the exact
+# method on CGCS2000; peak memory without a report, and of runs with a text and a PDF report of
+# 10,000,000 points.
 #
 #   bench/cli_bench.sh [BUILD_DIR]      default build/; N=… RUNS=… REPORT_N=… override the sizes
 #                                       (REPORT_N=0 leaves the report runs out)
@@ -80,10 +81,21 @@ read -r cf _ < <(timed cct +proj=tmerc $tm +lon_0=117 "$work/forward.cct")
 read -r ci _ < <(timed cct -I +proj=tmerc $tm +lon_0=117 "$work/plane.cct")
 read -r cz _ < <(timed cct +proj=pipeline +step +inv +proj=tmerc $tm +lon_0=117 \
   +step +proj=tmerc $tm +lon_0=120 "$work/plane.cct")
+# The exact method on CGCS2000, and PROJ's tmerc on the same ellipsoid.
+exact=(--method exact --ellipsoid cgcs2000)
+tmc="+a=6378137 +rf=298.257222101 +x_0=500000 +k=1"
+read -r ef ref < <(timed "$batch" forward "${exact[@]}" --lo 117 "$work/forward.csv")
+read -r ei rei < <(timed "$batch" inverse "${exact[@]}" --lo 117 "$work/plane.csv")
+read -r sef _ < <(QUORVEL_BATCH_THREADS=1 timed "$batch" forward "${exact[@]}" --lo 117 "$work/forward.csv")
+read -r sei _ < <(QUORVEL_BATCH_THREADS=1 timed "$batch" inverse "${exact[@]}" --lo 117 "$work/plane.csv")
+read -r cef _ < <(timed cct +proj=tmerc $tmc +lon_0=117 "$work/forward.cct")
+read -r cei _ < <(timed cct -I +proj=tmerc $tmc +lon_0=117 "$work/plane.cct")
 read -r _ rsmall < <(RUNS=1 timed "$batch" forward --lo 117 "$work/forward-small.csv")
 kf=$(ns_per_point BM_Forward)
 ki=$(ns_per_point BM_Inverse)
 kz=$(ns_per_point BM_Zone)
+kef=$(ns_per_point BM_ExactForward)
+kei=$(ns_per_point BM_ExactInverse)
 
 echo "$n points per mode, best of $runs runs, output to /dev/null; M = million points per second;"
 echo "quorvel-batch with its default worker threads, and with QUORVEL_BATCH_THREADS=1."
@@ -101,6 +113,8 @@ row() { # mode batch-s one-thread-s cct-s target core-ns rss-kb
 row forward "$bf" "$sf" "$cf" 5 "$kf" "$rf"
 row inverse "$bi" "$si" "$ci" 4 "$ki" "$ri"
 row zone "$bz" "$sz" "$cz" "" "$kz" "$rz"
+row "forward, exact" "$ef" "$sef" "$cef" 4 "$kef" "$ref"
+row "inverse, exact" "$ei" "$sei" "$cei" 4 "$kei" "$rei"
 echo
 echo "Peak RSS, forward: $(awk -v r="$rsmall" 'BEGIN { printf "%.1f", r / 1024 }') MB for 100,000 points," \
   "$(awk -v r="$rf" 'BEGIN { printf "%.1f", r / 1024 }') MB for $n."

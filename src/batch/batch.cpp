@@ -5,6 +5,7 @@
 
 #include "batch/projection_choice.h"
 #include "core/errors.h"
+#include "core/limits.h"
 #include "core/number_text.h"
 #include "core/packed_angle.h"
 #include "core/projection.h"
@@ -14,12 +15,6 @@ namespace {
 
 constexpr std::string_view kConfirmTail = " ?  输入正确单击 Enter 键 ,输入错误输入零( 即:0 )";
 constexpr std::string_view kPause = "单击 Enter 键或点击 OK 键输出计算结果 :";
-
-// Limits beyond which the projection series give no meaningful result.
-constexpr double kMaxLatitude = 90;            // degrees
-constexpr double kMaxFromMeridian = 45;        // degrees of longitude from the central meridian
-constexpr double kMaxNorthing = 10002000;      // metres, about the meridian arc to the pole
-constexpr double kMaxEastingOffset = 1000000;  // metres from the false easting
 
 std::string Confirm(std::string_view what) {
     return std::string(what) + std::string(kConfirmTail);
@@ -235,7 +230,7 @@ double Batches::AskCentralMeridian(TextBox box,
         const double loDeg = problem ? 0 : DecodePackedAngle(lo.Number());
         for (std::size_t i = 1; !problem && longitudes && i < longitudes->size(); ++i) {
             const ValueCell& l = (*longitudes)[i];
-            if (std::fabs(DecodePackedAngle(l.Number()) - loDeg) > kMaxFromMeridian) {
+            if (std::fabs(DecodePackedAngle(l.Number()) - loDeg) > kMaxMeridianOffset) {
                 problem = OutOfDomain() + PointLabel(static_cast<int>(i), "大地经度 L") + " " +
                           Quoted(l) + " 与中央子午线 Lo " + Quoted(lo) +
                           " 相差超过 45°，无法投影。请重新输入中央子午线 Lo；若该点的经度有误，"

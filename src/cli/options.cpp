@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cli/atomic_file.h"
+#include "core/ellipsoid.h"
 #include "core/errors.h"
 #include "core/number_text.h"
 #include "core/packed_angle.h"
@@ -18,15 +19,36 @@ constexpr std::string_view kUsage =
     "usage: quorvel-batch forward --lo LO [options] [FILE]      name, L, B   -> X, Y\n"
     "       quorvel-batch inverse --lo LO [options] [FILE]      name, X, Y   -> L, B\n"
     "       quorvel-batch zone --lo LO --ls LS [options] [FILE] name, X1, Y1 -> X2, Y2\n"
+    "       quorvel-batch MODE --zone 3|6 [--ls LS] [options] [FILE]\n"
     "       quorvel-batch --help | --version\n";
 
 constexpr std::string_view kHelp =
-    "Gauss-Krueger computations on the Krassovsky ellipsoid for a file of points.\n"
+    "Gauss-Krueger computations for a file of points: by default the documented series on the\n"
+    "Krassovsky ellipsoid, exactly as the window computes them.\n"
     "\n"
     "Options:\n"
     "  --lo LO        central meridian, packed degrees (degrees.minutes-seconds: 117.3 is\n"
     "                 117 deg 30 min); for zone, the meridian before the change\n"
     "  --ls LS        zone only: the central meridian after the change\n"
+    "  --ellipsoid E  krassovsky (default), xian80 (IAG-75), cgcs2000, wgs84, or A,RF: the\n"
+    "                 semi-major axis in metres and the inverse flattening\n"
+    "  --method M     classic (default): the documented series, Krassovsky only; exact:\n"
+    "                 transverse Mercator to 5 nm within 35 deg of the central meridian\n"
+    "  --k0 K         scale on the central meridian, 0.9 to 1.1; default 1\n"
+    "  --false-easting M  added to every easting; default 500000\n"
+    "  --zone 3|6     each point's central meridian from its 3 or 6 deg zone, instead of\n"
+    "                 --lo: forward from L; inverse and zone from the zone number that the\n"
+    "                 input easting must carry in front (20500000 is zone 20). Zone: --ls\n"
+    "                 names the target zone's meridian; without --ls each point goes into\n"
+    "                 the zone its longitude lies in. Forward and zone write a zone column\n"
+    "  --zone-prefix  with --zone: write output eastings with the zone number in front,\n"
+    "                 instead of the zone column\n"
+    "  --convergence  add the column gamma: meridian convergence, packed degrees\n"
+    "  --scale        add the column k: point scale factor\n"
+    "  --compare      classic only: add classic - exact in millimetres on the ground: dX, dY\n"
+    "                 (forward, zone); dB, dL (inverse) as arcs of the meridian (radius\n"
+    "                 M = a(1-e2)/W^3) and of the parallel (radius N cos B = a cos B/W),\n"
+    "                 W = sqrt(1 - e2 sin2 B)\n"
     "  -o FILE        write the results to FILE instead of standard output\n"
     "  --full         results as the shortest round-trip decimal of the computed value\n"
     "  --header       the first line that is not empty or a comment is a header: skip it\n"
@@ -47,14 +69,19 @@ constexpr std::string_view kHelp =
     "degrees; full-width digits read as digits. Empty lines and lines starting with '#' are\n"
     "skipped.\n"
     "\n"
-    "Checks: a line is rejected when |B| > 90, a forward point lies more than 45 deg from the\n"
-    "central meridian, |X| > 10002000 or |Y - 500000| >= 1000000 m (a zone number in front).\n"
+    "Checks: a line is rejected when |B| > 90, a forward point lies more than 45 deg (exact:\n"
+    "35) from the central meridian, |X| > 10002000 or |Y - FE| >= 1000000 m, FE the false\n"
+    "easting, after the zone number is taken off (without --zone such an easting usually\n"
+    "carries a zone number); with --zone, an easting without one.\n"
     "Warnings (standard error, exit status unchanged): packed angles with 60 or more minutes\n"
     "or seconds, points more than 3 deg 30 min from the central meridian, a --header line\n"
     "that reads as a point.\n"
     "\n"
     "Output: CSV with a header line; results as the window shows them (X, Y to 4 decimals,\n"
-    "packed L, B to 10), rounded half to even.\n"
+    "packed L, B to 10), rounded half to even; then zone, gamma (6 decimals), k (10), the\n"
+    "differences (mm, 3 decimals), each when asked for; then the fields passed through.\n"
+    "--report prints the window's report: only with the classic method on Krassovsky, k0 1,\n"
+    "false easting 500000 and --lo.\n"
     "\n"
     "Exit status: 0 all points computed; 1 some lines rejected (each reported as FILE:LINE:\n"
     "on standard error); 2 usage error or failed run, no output file written.\n";
@@ -135,6 +162,95 @@ bool EndsWithNoCase(std::string_view text, std::string_view suffix) {
     return true;
 }
 
+// A number option: the value as a number, or a usage error.
+double ReadNumber(std::string_view option, std::string_view text) {
+    if (const std::optional<double> v = TryParseNumber(text)) return *v;
+    throw UsageError(std::string(option) + ": " + Quoted(text) + " is not a number");
+}
+
+Ellipsoid ReadEllipsoid(std::string_view text) {
+    try {
+        return ParseEllipsoid(text);
+    } catch (const Error&) {
+        if (text.find(',') != std::string_view::npos) {
+            throw UsageError("--ellipsoid: " + Quoted(text) +
+                             " is no Earth ellipsoid: A from 6000000 to 7000000 m, RF (the "
+                             "inverse flattening) from 250 to 350");
+        }
+        throw UsageError("--ellipsoid: " + Quoted(text) +
+                         " is not krassovsky, xian80, cgcs2000, wgs84 or A,RF");
+    }
+}
+
+// The zone of width `w` whose central meridian `degrees` is, or a usage error.
+int ZoneOfMeridian(ZoneWidth w, std::string_view text, double degrees) {
+    double m = std::fmod(degrees, 360.0);
+    if (m < 0) m += 360;
+    const int width = static_cast<int>(w);
+    const double n = w == ZoneWidth::Three ? m / 3 : (m + 3) / 6;
+    if (n != std::floor(n) || n < (w == ZoneWidth::Three ? 0 : 1)) {
+        throw UsageError("--ls: " + Quoted(text) + " is not the central meridian of a " +
+                         std::to_string(width) + " deg zone (" +
+                         (w == ZoneWidth::Three ? "a multiple of 3" : "3 plus a multiple of 6") +
+                         ")");
+    }
+    return static_cast<int>(n);
+}
+
+// The settings of the projection and the columns beyond the window's, checked together.
+void ReadGeodesy(Options& o, const std::optional<std::string>& ellipsoid,
+                 const std::optional<std::string>& method, const std::optional<std::string>& k0,
+                 const std::optional<std::string>& falseEasting,
+                 const std::optional<std::string>& zone) {
+    Geodesy& g = o.geodesy;
+    if (ellipsoid) g.ellipsoid = ReadEllipsoid(*ellipsoid);
+    if (method) {
+        if (*method == "classic") {
+            g.method = Method::Classic;
+        } else if (*method == "exact") {
+            g.method = Method::Exact;
+        } else {
+            throw UsageError("--method: " + Quoted(*method) + " is not classic or exact");
+        }
+    }
+    if (g.method == Method::Classic && !IsKrassovsky(g.ellipsoid)) {
+        throw UsageError(
+            "the classic method is the documented series on the Krassovsky "
+            "ellipsoid only: use --method exact with --ellipsoid " +
+            g.ellipsoid.name);
+    }
+    if (g.compare && g.method != Method::Classic) {
+        throw UsageError(
+            "--compare compares the classic method with the exact one: leave out "
+            "--method exact");
+    }
+    if (k0) {
+        g.k0 = ReadNumber("--k0", *k0);
+        if (!(g.k0 >= 0.9 && g.k0 <= 1.1)) {
+            throw UsageError("--k0: " + Quoted(*k0) + " is not between 0.9 and 1.1");
+        }
+    }
+    if (falseEasting) {
+        g.falseEasting = ReadNumber("--false-easting", *falseEasting);
+        if (!(std::fabs(g.falseEasting) <= 1e9)) {
+            throw UsageError("--false-easting: " + Quoted(*falseEasting) +
+                             " is beyond 1000000000 m");
+        }
+    }
+    if (zone) {
+        if (*zone == "3") {
+            g.zone = ZoneWidth::Three;
+        } else if (*zone == "6") {
+            g.zone = ZoneWidth::Six;
+        } else {
+            throw UsageError("--zone: " + Quoted(*zone) + " is not 3 or 6");
+        }
+    }
+    if (g.zonePrefix && !g.zone) {
+        throw UsageError("--zone-prefix needs --zone 3 or --zone 6, the width of the zones");
+    }
+}
+
 }  // namespace
 
 std::string_view UsageText() {
@@ -160,7 +276,9 @@ Options ParseArguments(std::span<const std::string_view> args, bool pdfReports) 
     }
 
     std::optional<std::string> lo, ls, output, report, fields, encoding;
+    std::optional<std::string> ellipsoid, method, k0, falseEasting, zone;
     bool full = false, header = false, decimalComma = false, bom = false, quiet = false;
+    Geodesy& g = o.geodesy;
     bool optionsEnded = false;
     std::vector<std::string_view> positional;
 
@@ -194,7 +312,9 @@ Options ParseArguments(std::span<const std::string_view> args, bool pdfReports) 
         };
         if (valued("--lo", lo) || valued("--ls", ls) || valued("-o", output) ||
             valued("--report", report) || valued("--fields", fields) ||
-            valued("--encoding", encoding)) {
+            valued("--encoding", encoding) || valued("--ellipsoid", ellipsoid) ||
+            valued("--method", method) || valued("--k0", k0) ||
+            valued("--false-easting", falseEasting) || valued("--zone", zone)) {
             continue;
         }
         bool* flag = a == "--full"            ? &full
@@ -202,6 +322,10 @@ Options ParseArguments(std::span<const std::string_view> args, bool pdfReports) 
                      : a == "--decimal-comma" ? &decimalComma
                      : a == "--bom"           ? &bom
                      : a == "--quiet"         ? &quiet
+                     : a == "--zone-prefix"   ? &g.zonePrefix
+                     : a == "--convergence"   ? &g.convergence
+                     : a == "--scale"         ? &g.scale
+                     : a == "--compare"       ? &g.compare
                                               : nullptr;
         if (flag != nullptr) {
             if (*flag) throw UsageError(std::string(a) + " given twice");
@@ -214,11 +338,11 @@ Options ParseArguments(std::span<const std::string_view> args, bool pdfReports) 
     if (positional.empty()) throw UsageError("no mode given: forward, inverse or zone");
     const std::string_view mode = positional[0];
     if (mode == "forward") {
-        o.mode = Mode::Forward;
+        o.mode = Computation::Forward;
     } else if (mode == "inverse") {
-        o.mode = Mode::Inverse;
+        o.mode = Computation::Inverse;
     } else if (mode == "zone") {
-        o.mode = Mode::Zone;
+        o.mode = Computation::Zone;
     } else {
         throw UsageError("unknown mode " + Quoted(mode) + ": use forward, inverse or zone");
     }
@@ -230,13 +354,25 @@ Options ParseArguments(std::span<const std::string_view> args, bool pdfReports) 
         o.input = std::string(positional[1]);
     }
 
-    if (!lo) throw UsageError("--lo is required");
-    o.loText = *lo;
-    o.meridians.lo = ReadMeridian("--lo", *lo, o);
-    if (o.mode == Mode::Zone) {
-        if (!ls) throw UsageError("zone needs --ls, the central meridian after the change");
-        o.lsText = *ls;
-        o.meridians.ls = ReadMeridian("--ls", *ls, o);
+    ReadGeodesy(o, ellipsoid, method, k0, falseEasting, zone);
+    if (g.zone) {
+        if (lo) {
+            throw UsageError("--lo and --zone both give the central meridian: give one of them");
+        }
+    } else {
+        if (!lo) throw UsageError("--lo is required, or --zone 3|6");
+        o.loText = *lo;
+        o.meridians.lo = ReadMeridian("--lo", *lo, o);
+    }
+    if (o.mode == Computation::Zone) {
+        if (!ls && !g.zone) {
+            throw UsageError("zone needs --ls, the central meridian after the change");
+        }
+        if (ls) {
+            o.lsText = *ls;
+            o.meridians.ls = ReadMeridian("--ls", *ls, o);
+            if (g.zone) g.targetZone = ZoneOfMeridian(*g.zone, *ls, o.meridians.ls);
+        }
     } else if (ls) {
         throw UsageError("--ls belongs to the zone mode only");
     }
@@ -257,6 +393,12 @@ Options ParseArguments(std::span<const std::string_view> args, bool pdfReports) 
             o.reportKind = ReportKind::Pdf;
         } else {
             throw UsageError("--report: " + Quoted(*report) + " must end in .pdf or .txt");
+        }
+        if (g.zone || g.method != Method::Classic || !IsKrassovsky(g.ellipsoid) || g.k0 != 1 ||
+            g.falseEasting != FalseEasting) {
+            throw UsageError(
+                "--report prints the window's report, which knows only the classic method on "
+                "Krassovsky with k0 1, false easting 500000 and --lo");
         }
         if (output && SamePath(*output, *report)) {
             throw UsageError("-o and --report name the same file");

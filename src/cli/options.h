@@ -24,10 +24,11 @@ enum class ReportKind { None, Text, Pdf };
 struct Options {
     enum class Action { Run, Help, Version };
     Action action = Action::Run;
-    Mode mode = Mode::Forward;
+    Computation mode = Computation::Forward;
     std::string loText;  // as typed, for the report
     std::string lsText;
     Meridians meridians;
+    Geodesy geodesy;
     std::string input = "-";  // "-" is standard input
     std::string output;       // empty: standard output
     std::string report;

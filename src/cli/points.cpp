@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "core/errors.h"
+#include "core/limits.h"
 #include "core/number_text.h"
 #include "core/packed_angle.h"
 #include "core/projection.h"
@@ -38,7 +39,7 @@ std::optional<double> ReadValue(std::string_view text, int field, RowResult& res
 
 }  // namespace
 
-const ModeColumns& ColumnsOf(Mode mode) {
+const ModeColumns& ColumnsOf(Computation mode) {
     return kColumns[static_cast<int>(mode) - 1];
 }
 
@@ -65,8 +66,8 @@ double OffsetBound(double x, double y) {
 
 }  // namespace
 
-RowResult ComputeRow(Mode mode, const EllipsoidConstants& constants, const Meridians& meridians,
-                     std::string_view first, std::string_view second) {
+RowResult ComputeRow(Computation mode, const EllipsoidConstants& constants,
+                     const Meridians& meridians, std::string_view first, std::string_view second) {
     RowResult r;
     const std::optional<double> a = ReadValue(first, 1, r);
     if (!a) return r;
@@ -74,7 +75,7 @@ RowResult ComputeRow(Mode mode, const EllipsoidConstants& constants, const Merid
     if (!b) return r;
 
     switch (mode) {
-        case Mode::Forward: {
+        case Computation::Forward: {
             const double latitude = DecodePackedAngle(*b);
             const double longitude = DecodePackedAngle(*a);
             if (Beyond(r, 2, Limit::Latitude, latitude, kMaxLatitude, false)) return r;
@@ -86,13 +87,13 @@ RowResult ComputeRow(Mode mode, const EllipsoidConstants& constants, const Merid
             r.second = p.Y();
             break;
         }
-        case Mode::Inverse:
-        case Mode::Zone: {
+        case Computation::Inverse:
+        case Computation::Zone: {
             if (Beyond(r, 1, Limit::Northing, *a, kMaxNorthing, false)) return r;
             if (Beyond(r, 2, Limit::EastingOffset, *b - FalseEasting, kMaxEastingOffset, true)) {
                 return r;
             }
-            if (mode == Mode::Inverse) {
+            if (mode == Computation::Inverse) {
                 const GeodeticPoint g = InverseProject(constants, *a, *b, meridians.lo);
                 r.offset = std::fabs(g.L - meridians.lo);
                 r.first = DegreesToPacked(g.L);
@@ -113,6 +114,200 @@ RowResult ComputeRow(Mode mode, const EllipsoidConstants& constants, const Merid
     }
     if (!std::isfinite(r.first) || !std::isfinite(r.second)) r.status = RowStatus::NoFiniteResult;
     return r;
+}
+
+namespace {
+
+constexpr double kRadPerDeg = 0.017453292519943295;
+
+// Longitude in [0°, 360°), where zones are counted.
+double ZoneLongitude(double L) {
+    double l = std::fmod(L, 360.0);
+    if (l < 0) l += 360;
+    return l < 360 ? l : 0;  // −1e-20 + 360 rounds to 360
+}
+
+// Meridian m shifted by whole turns to lie within 180° of L, so that L − m stays small across
+// 0° = 360°.
+double NearMeridian(double m, double L) {
+    return m - 360 * std::round((m - L) / 360);
+}
+
+}  // namespace
+
+double NorthMillimetres(const Ellipsoid& e, double B, double dB) {
+    const double e2 = e.f * (2 - e.f);
+    const double s = std::sin(B * kRadPerDeg);
+    const double w = std::sqrt(1 - e2 * s * s);
+    return dB * kRadPerDeg * e.a * (1 - e2) / (w * w * w) * 1000;
+}
+
+double EastMillimetres(const Ellipsoid& e, double B, double dL) {
+    const double e2 = e.f * (2 - e.f);
+    const double s = std::sin(B * kRadPerDeg);
+    return dL * kRadPerDeg * e.a * std::cos(B * kRadPerDeg) / std::sqrt(1 - e2 * s * s) * 1000;
+}
+
+Projector::Projector(const Geodesy& geodesy)
+    : geodesy_(geodesy),
+      projection_(geodesy.method, geodesy.ellipsoid, geodesy.k0, geodesy.falseEasting) {
+    if (geodesy.compare) {
+        exact_.emplace(Method::Exact, geodesy.ellipsoid, geodesy.k0, geodesy.falseEasting);
+    }
+}
+
+void Projector::Compare(RowExtras& x, const GridPoint& classic, double B, double L,
+                        double Lo) const {
+    try {
+        const GridPoint e = exact_->Forward(B, L, Lo);
+        x.diff1 = (classic.X - e.X) * 1000;
+        x.diff2 = (classic.y - e.y) * 1000;
+    } catch (const OutOfDomainError&) {
+    }
+}
+
+RowResult Projector::Compute(Computation mode, const Meridians& meridians, std::string_view first,
+                             std::string_view second, RowExtras& x) const {
+    x = RowExtras();
+    RowResult r;
+    const std::optional<double> a = ReadValue(first, 1, r);
+    if (!a) return r;
+    const std::optional<double> b = ReadValue(second, 2, r);
+    if (!b) return r;
+    const Geodesy& g = geodesy_;
+    const Extras extras = g.convergence || g.scale ? Extras::ConvergenceAndScale : Extras::None;
+    const bool exact = g.method == Method::Exact;
+    const double maxOffset = exact ? kExactMaxOffset : kMaxMeridianOffset;
+    auto finish = [&](double Y) {
+        return g.zone && g.zonePrefix ? WithZonePrefix(*g.zone, x.zone, Y) : Y;
+    };
+
+    try {
+        if (mode == Computation::Forward) {
+            const double B = DecodePackedAngle(*b);
+            double L = DecodePackedAngle(*a);
+            if (Beyond(r, 2, Limit::Latitude, B, kMaxLatitude, false)) return r;
+            double Lo = meridians.lo;
+            if (g.zone) {
+                if (Beyond(r, 1, Limit::Longitude, L, 360, false)) return r;
+                L = ZoneLongitude(L);
+                x.zone = ZoneOf(*g.zone, L);
+                Lo = CentralMeridianOf(*g.zone, x.zone);
+            }
+            if (Beyond(r, 1, Limit::MeridianOffset, L - Lo, maxOffset, false)) return r;
+            r.offset = std::fabs(L - Lo);
+            const GridPoint p = projection_.Forward(B, L, Lo, extras);
+            r.first = p.X;
+            r.second = finish(p.Y);
+            x.convergence = p.Convergence;
+            x.scale = p.Scale;
+            if (exact_) Compare(x, p, B, L, Lo);
+        } else {
+            const double X = *a;
+            double Y = *b;
+            if (Beyond(r, 1, Limit::Northing, X, kMaxNorthing, false)) return r;
+            double Lo = meridians.lo;
+            if (g.zone) {
+                ZonedEasting z;
+                try {
+                    z = SplitZonePrefix(*g.zone, Y, g.falseEasting);
+                    // Zone 0 shows no number: an easting without one is a number forgotten far
+                    // more often than a point within 1.5° of Greenwich (write those as 120).
+                    if (z.zone == 0) throw OutOfDomainError("no zone number");
+                } catch (const OutOfDomainError&) {
+                    r.status = RowStatus::BeyondLimit;
+                    r.field = 2;
+                    r.limit = Limit::ZoneNumber;
+                    r.value = Y;
+                    return r;
+                }
+                Lo = CentralMeridianOf(*g.zone, z.zone);
+                Y = z.Y;
+            }
+            if (Beyond(r, 2, Limit::EastingOffset, Y - g.falseEasting, kMaxEastingOffset, true)) {
+                return r;
+            }
+            if (mode == Computation::Inverse) {
+                const GeoPoint q = projection_.Inverse(X, Y, Lo, extras);
+                r.offset = std::fabs(q.L - Lo);
+                r.first = DegreesToPacked(q.L);
+                r.second = DegreesToPacked(q.B);
+                x.convergence = q.Convergence;
+                x.scale = q.Scale;
+                if (exact_) {
+                    try {
+                        const GeoPoint e = exact_->Inverse(X, Y, Lo);
+                        x.diff1 = NorthMillimetres(g.ellipsoid, e.B, q.B - e.B);
+                        x.diff2 = EastMillimetres(g.ellipsoid, e.B, q.L - e.L);
+                    } catch (const OutOfDomainError&) {
+                    }
+                }
+            } else {
+                double Ls = meridians.ls;
+                std::optional<GeoPoint> at;  // the point itself, when needed
+                if (g.zone) {
+                    x.zone = g.targetZone;
+                    if (x.zone < 0) {
+                        at = projection_.Inverse(X, Y, Lo);
+                        x.zone = ZoneOf(*g.zone, ZoneLongitude(at->L));
+                    }
+                    Ls = CentralMeridianOf(*g.zone, x.zone);
+                    Ls = NearMeridian(Ls, at ? at->L : Lo);
+                }
+                const GridPoint p = projection_.Zone(X, Y, Lo, Ls, extras);
+                r.first = p.X;
+                r.second = finish(p.Y);
+                x.convergence = p.Convergence;
+                x.scale = p.Scale;
+                if (!exact) {
+                    if (!at) at = projection_.Inverse(X, Y, Lo);
+                    r.offset = std::max(std::fabs(at->L - Lo), std::fabs(at->L - Ls));
+                }
+                if (exact_) {
+                    try {
+                        const GridPoint e = exact_->Zone(X, Y, Lo, Ls);
+                        x.diff1 = (p.X - e.X) * 1000;
+                        x.diff2 = (p.y - e.y) * 1000;
+                    } catch (const OutOfDomainError&) {
+                    }
+                }
+            }
+        }
+    } catch (const OutOfDomainError&) {
+        r.status = RowStatus::NoFiniteResult;
+        return r;
+    }
+    if (!std::isfinite(r.first) || !std::isfinite(r.second)) r.status = RowStatus::NoFiniteResult;
+    return r;
+}
+
+std::string ExtraColumns(const Geodesy& g, Computation mode) {
+    std::string columns;
+    if (g.ZoneColumn(mode)) columns += ",zone";
+    if (g.convergence) columns += ",gamma";
+    if (g.scale) columns += ",k";
+    if (g.compare) columns += mode == Computation::Inverse ? ",dB,dL" : ",dX,dY";
+    return columns;
+}
+
+char* WriteExtras(char* out, const Geodesy& g, Computation mode, const RowExtras& x, bool full) {
+    auto number = [&](double v, int decimals) {
+        *out++ = ',';
+        if (!std::isfinite(v)) return;
+        out = full ? std::to_chars(out, out + kMaxResultText, v).ptr
+                   : WriteRoundedText(out, v, decimals);
+    };
+    if (g.ZoneColumn(mode)) {
+        *out++ = ',';
+        out = std::to_chars(out, out + 8, x.zone).ptr;
+    }
+    if (g.convergence) number(DegreesToPacked(x.convergence), 6);
+    if (g.scale) number(x.scale, 10);
+    if (g.compare) {
+        number(x.diff1, 3);
+        number(x.diff2, 3);
+    }
+    return out;
 }
 
 namespace {
@@ -167,14 +362,14 @@ std::string DegreesText(double degrees) {
     return text;
 }
 
-char* WriteResult(char* out, Mode mode, double value, bool full) {
+char* WriteResult(char* out, Computation mode, double value, bool full) {
     if (full) {
         return std::to_chars(out, out + kMaxResultText, value).ptr;  // as ShortestText writes it
     }
-    return WriteRoundedText(out, value, mode == Mode::Inverse ? 10 : 4);
+    return WriteRoundedText(out, value, mode == Computation::Inverse ? 10 : 4);
 }
 
-void AppendResult(std::string& out, Mode mode, double value, bool full) {
+void AppendResult(std::string& out, Computation mode, double value, bool full) {
     char text[kMaxResultText];
     out.append(text, WriteResult(text, mode, value, full));
 }

@@ -2,23 +2,26 @@
 
 #include <array>
 #include <cstddef>
+#include <limits>
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "core/computation.h"
 #include "core/constants.h"
+#include "core/gauss_kruger.h"
+#include "core/limits.h"
 #include "core/number_text.h"
+#include "core/zones.h"
 
 namespace quorvel::cli {
-
-// The three computations, numbered as the window numbers them.
-enum class Mode { Forward = 1, Inverse = 2, Zone = 3 };
 
 // Column names of a mode: name, the two typed values, the two results.
 struct ModeColumns {
     std::string_view mode;
     std::array<std::string_view, 5> header;
 };
-const ModeColumns& ColumnsOf(Mode mode);
+const ModeColumns& ColumnsOf(Computation mode);
 
 // The meridians of a run, decoded to decimal degrees. Ls is used by the zone mode only.
 struct Meridians {
@@ -34,16 +37,19 @@ enum class RowStatus {
     BeyondLimit,     // `field` reads as a number that cannot be what was meant: see `limit`
 };
 
-// The values a point cannot have, checked before anything is computed.
-inline constexpr double kMaxLatitude = 90;            // |B|, degrees
-inline constexpr double kMaxMeridianOffset = 45;      // |L − Lo| of a forward point, degrees
-inline constexpr double kMaxNorthing = 10002000;      // |X|: the pole is 10,002,137 m away
-inline constexpr double kMaxEastingOffset = 1000000;  // |Y − 500000|, metres
 // Beyond this distance from the central meridian the series lose centimetre accuracy in the
 // inverse: a warning, not an error.
 inline constexpr double kAccurateOffset = 3.5;  // degrees
 
-enum class Limit { None, Latitude, MeridianOffset, Northing, EastingOffset };
+enum class Limit {
+    None,
+    Latitude,
+    MeridianOffset,  // beyond kMaxMeridianOffset, or kExactMaxOffset for the exact method
+    Northing,
+    EastingOffset,
+    ZoneNumber,  // with --zone: the easting has no zone number of that width in front
+    Longitude,   // with --zone: a forward L beyond ±360°, where no zone is meant
+};
 
 // The two results of a point as the window stores them: forward X and Y, inverse L and B as
 // packed angles, zone X2 and Y2; unrounded.
@@ -51,7 +57,9 @@ struct RowResult {
     RowStatus status = RowStatus::Ok;
     int field = 0;
     Limit limit = Limit::None;
-    double value = 0;  // what the limit is checked on: B or L − Lo in degrees, X or Y − 500000
+    // What the limit is checked on: B or L − Lo in degrees, X, or Y less the false easting
+    // (after the zone number is taken off).
+    double value = 0;
     double first = 0;
     double second = 0;
     // Degrees between the point's longitude and its central meridian (for zone, the farther of
@@ -61,16 +69,89 @@ struct RowResult {
 
 // One point from its two typed values, with the same conversions and core calls as the window's
 // batch: angles are read as numbers and decoded from packed degrees, coordinates read as numbers.
-RowResult ComputeRow(Mode mode, const EllipsoidConstants& constants, const Meridians& meridians,
-                     std::string_view first, std::string_view second);
+RowResult ComputeRow(Computation mode, const EllipsoidConstants& constants,
+                     const Meridians& meridians, std::string_view first, std::string_view second);
+
+// What a Projector computes beyond the two results: the zone of the output's easting (forward
+// and zone with --zone), γ in decimal degrees and k (--convergence, --scale), and classic − exact
+// in millimetres on the ground (--compare; NaN where the exact method has no result).
+struct RowExtras {
+    int zone = -1;
+    double convergence = std::numeric_limits<double>::quiet_NaN();
+    double scale = std::numeric_limits<double>::quiet_NaN();
+    double diff1 = std::numeric_limits<double>::quiet_NaN();
+    double diff2 = std::numeric_limits<double>::quiet_NaN();
+};
+
+// A run's projection beyond the window's: ellipsoid, method, scale and false easting, zones, and
+// the columns added after the results.
+struct Geodesy {
+    Ellipsoid ellipsoid = Krassovsky();
+    Method method = Method::Classic;
+    double k0 = 1;
+    double falseEasting = FalseEasting;
+    // Each point's central meridian from its zone: forward from L; inverse and zone from the
+    // zone number in front of the input easting, which is then required.
+    std::optional<ZoneWidth> zone;
+    bool zonePrefix = false;  // output eastings (forward, zone) with the zone number in front
+    // Zone mode with `zone`: the zone --ls names; -1 carries each point into the zone its
+    // longitude lies in.
+    int targetZone = -1;
+    bool convergence = false;
+    bool scale = false;
+    bool compare = false;  // classic − exact after the results
+
+    // Whether the run is the window's computation and nothing more, done by ComputeRow.
+    bool IsDefault() const {
+        return method == Method::Classic && IsKrassovsky(ellipsoid) && k0 == 1 &&
+               falseEasting == FalseEasting && !zone && !convergence && !scale && !compare;
+    }
+    // Whether the output names the zone in a column of its own.
+    bool ZoneColumn(Computation mode) const {
+        return zone && !zonePrefix && mode != Computation::Inverse;
+    }
+};
+
+// ComputeRow for a run that is not the window's: the core's projection with the run's settings.
+// The classic method with the default settings gives the same bits as ComputeRow.
+class Projector {
+  public:
+    // Throws InvalidParameterError for settings the core refuses.
+    explicit Projector(const Geodesy& geodesy);
+    RowResult Compute(Computation mode, const Meridians& meridians, std::string_view first,
+                      std::string_view second, RowExtras& extras) const;
+    const Geodesy& geodesy() const { return geodesy_; }
+
+  private:
+    void Compare(RowExtras& x, const GridPoint& classic, double B, double L, double Lo) const;
+
+    Geodesy geodesy_;
+    GaussKruger projection_;
+    std::optional<GaussKruger> exact_;  // --compare
+};
+
+// Differences in latitude and longitude (degrees) at latitude B, as millimetres on the ground:
+// through the meridian radius M = a(1 − e²)/W³ north and the radius of the parallel N cos B =
+// a cos B/W east, W = √(1 − e² sin²B).
+double NorthMillimetres(const Ellipsoid& e, double B, double dB);
+double EastMillimetres(const Ellipsoid& e, double B, double dL);
 
 // A result as the window shows it, without the leading blank: forward and zone rounded half to
 // even to 4 decimals under "0.0000", inverse packed angles to 10 under "0.0000000000". With
 // `full`, the shortest round-trip decimal of the unrounded double. Needs kMaxResultText bytes
 // of room; returns the end.
 inline constexpr std::size_t kMaxResultText = kMaxRoundedText;
-char* WriteResult(char* out, Mode mode, double value, bool full);
-void AppendResult(std::string& out, Mode mode, double value, bool full);
+char* WriteResult(char* out, Computation mode, double value, bool full);
+void AppendResult(std::string& out, Computation mode, double value, bool full);
+
+// The columns after the results that `geodesy` adds, for the header ("zone", "gamma", "k",
+// "dX,dY" or "dB,dL"), and their values: γ as packed degrees to 6 decimals, k to 10, the
+// differences in millimetres to 3 (empty where there is none). Values need kMaxExtrasText
+// bytes; return the end.
+std::string ExtraColumns(const Geodesy& geodesy, Computation mode);
+inline constexpr std::size_t kMaxExtrasText = 5 * (kMaxResultText + 1);
+char* WriteExtras(char* out, const Geodesy& geodesy, Computation mode, const RowExtras& x,
+                  bool full);
 
 // A packed angle typed with 60 or more minutes or seconds, as "75 minutes"; empty otherwise.
 // Read from the digits as typed (forms with an exponent are not checked).

@@ -152,6 +152,7 @@ struct Chunk {
 struct ChunkContext {
     const Options& options;
     EllipsoidConstants constants;
+    const Projector* projector;  // none for the window's computation
     std::string_view inputName;
     bool collectRows;
 };
@@ -180,6 +181,10 @@ std::string MetresText(double metres) {
         std::to_chars(text, text + sizeof text, std::fabs(metres), std::chars_format::fixed).ptr);
 }
 
+std::string FalseEastingText(double fe) {
+    return (fe < 0 ? "-" : "") + MetresText(fe);
+}
+
 // Why a value is refused: its text and the limit it passes.
 void DescribeLimit(const RowResult& r, std::string_view text, const Options& o, std::string& msg) {
     msg += QuoteForMessage(text);
@@ -188,21 +193,34 @@ void DescribeLimit(const RowResult& r, std::string_view text, const Options& o, 
             msg += " is beyond the pole: |B| is at most 90 degrees";
             break;
         case Limit::MeridianOffset:
-            msg += " lies " + DegreesText(r.value) + " from the central meridian " + o.loText +
-                   ": at most 45 degrees";
+            msg += " lies " + DegreesText(r.value) + " from the central meridian " +
+                   (o.geodesy.zone ? std::string("of its zone") : o.loText);
+            msg += o.geodesy.method == Method::Exact ? ": at most 35 degrees with --method exact"
+                                                     : ": at most 45 degrees";
             break;
         case Limit::Northing:
             msg += " is beyond the pole: |X| is at most 10002000 m";
             break;
-        case Limit::EastingOffset:
-            msg += " is " + MetresText(r.value) +
-                   " m from the central meridian: |Y - 500000| must be below 1000000 m";
-            if (r.value >= kMaxEastingOffset && r.value + FalseEasting < 1e9) {
+        case Limit::EastingOffset: {
+            const double fe = o.geodesy.falseEasting;
+            msg += " is " + MetresText(r.value) + " m from the central meridian: |Y - " +
+                   FalseEastingText(fe) + "| must be below 1000000 m";
+            if (r.value >= kMaxEastingOffset && r.value + fe < 1e9) {
                 msg += "; the easting looks like it carries a zone number (" +
-                       std::to_string(static_cast<long long>((r.value + FalseEasting) / 1e6)) +
-                       " in front of " + std::to_string(FalseEasting) +
+                       std::to_string(static_cast<long long>((r.value + fe) / 1e6)) +
+                       " in front of " + FalseEastingText(fe) +
                        "); give it without, with the zone's central meridian";
             }
+            break;
+        }
+        case Limit::Longitude:
+            msg += " is beyond -360 to 360 degrees of longitude, where --zone finds no zone";
+            break;
+        case Limit::ZoneNumber:
+            msg += " carries no zone number of a " +
+                   std::to_string(static_cast<int>(*o.geodesy.zone)) + " deg zone in front (" +
+                   (*o.geodesy.zone == ZoneWidth::Three ? "1 to 120" : "1 to 60") +
+                   ", as 20500000 for zone 20), which --zone needs";
             break;
         case Limit::None:
             break;
@@ -219,9 +237,12 @@ std::string_view DecimalText(std::string_view text, bool decimalComma, std::stri
     return buffer;
 }
 
-void ProcessChunk(const ChunkContext& ctx, Chunk& chunk) {
+// Compiled twice, so that the window's computation (kProjected false) carries nothing of the
+// other settings.
+template <bool kProjected>
+void ProcessChunkAs(const ChunkContext& ctx, Chunk& chunk) {
     const Options& o = ctx.options;
-    const Mode mode = o.mode;
+    const Computation mode = o.mode;
     const ModeColumns& columns = ColumnsOf(mode);
     const std::size_t needed = FieldsNeeded(o);
     const std::size_t nameAt = o.fields[0], firstAt = o.fields[1], secondAt = o.fields[2];
@@ -231,6 +252,7 @@ void ProcessChunk(const ChunkContext& ctx, Chunk& chunk) {
     OutputBuffer out(sink, 1 << 16);
     ParsedLine parsed;
     std::string firstBuffer, secondBuffer;
+    RowExtras extras;
     RunCounts& counts = chunk.counts;
 
     for (std::size_t i = 0; i < chunk.lines.size(); ++i) {
@@ -276,7 +298,10 @@ void ProcessChunk(const ChunkContext& ctx, Chunk& chunk) {
         const std::string_view second = TrimBlanks(parsed.fields[secondAt]);
         const std::string_view firstNumber = DecimalText(first, o.decimalComma, firstBuffer);
         const std::string_view secondNumber = DecimalText(second, o.decimalComma, secondBuffer);
-        const RowResult r = ComputeRow(mode, ctx.constants, o.meridians, firstNumber, secondNumber);
+        const RowResult r =
+            kProjected
+                ? ctx.projector->Compute(mode, o.meridians, firstNumber, secondNumber, extras)
+                : ComputeRow(mode, ctx.constants, o.meridians, firstNumber, secondNumber);
         if (r.status != RowStatus::Ok) {
             std::string& msg = reject();
             if (r.status == RowStatus::NoFiniteResult) {
@@ -305,7 +330,7 @@ void ProcessChunk(const ChunkContext& ctx, Chunk& chunk) {
             continue;
         }
 
-        if (mode == Mode::Forward) {
+        if (mode == Computation::Forward) {
             for (int k = 1; k <= 2; ++k) {
                 const std::string_view text = k == 1 ? firstNumber : secondNumber;
                 const std::string excess = PackedExcess(text);
@@ -318,7 +343,7 @@ void ProcessChunk(const ChunkContext& ctx, Chunk& chunk) {
                        ": packed degrees are degrees.minutes-seconds; is it decimal degrees?";
             }
         }
-        if (r.offset > kAccurateOffset) {
+        if (r.offset > kAccurateOffset && (!kProjected || o.geodesy.method == Method::Classic)) {
             chunk.far.Add(r.offset, number);
             std::string& msg = BeginNote(chunk, kFarFromMeridian, ctx.inputName, number);
             msg += "the point lies " + DegreesText(r.offset) +
@@ -328,7 +353,8 @@ void ProcessChunk(const ChunkContext& ctx, Chunk& chunk) {
 
         std::size_t extra = 0;
         for (std::size_t f = 0; f < count; ++f) extra += parsed.fields[f].size();
-        char* p = out.Reserve(2 * (extra + count) + 6 + 2 * kMaxResultText + kCsvLineEnd.size());
+        char* p = out.Reserve(2 * (extra + count) + 6 + 2 * kMaxResultText + kCsvLineEnd.size() +
+                              (kProjected ? kMaxExtrasText : 0));
         p = WriteCsvField(p, name);
         *p++ = ',';
         // Texts that read as numbers need no quotes, unless a decimal comma is in them.
@@ -345,6 +371,7 @@ void ProcessChunk(const ChunkContext& ctx, Chunk& chunk) {
         p = WriteResult(p, mode, r.first, o.full);
         *p++ = ',';
         p = WriteResult(p, mode, r.second, o.full);
+        if constexpr (kProjected) p = WriteExtras(p, o.geodesy, mode, extras, o.full);
         for (std::size_t f = 0; f < count; ++f) {
             if (f == nameAt || f == firstAt || f == secondAt) continue;
             *p++ = ',';
@@ -364,6 +391,14 @@ void ProcessChunk(const ChunkContext& ctx, Chunk& chunk) {
     chunk.out.swap(sink.text);
 }
 
+void ProcessChunk(const ChunkContext& ctx, Chunk& chunk) {
+    if (ctx.projector != nullptr) {
+        ProcessChunkAs<true>(ctx, chunk);
+    } else {
+        ProcessChunkAs<false>(ctx, chunk);
+    }
+}
+
 int WorkerCount(int requested) {
     if (requested > 0) return requested == 1 ? 0 : std::min(requested, 16);
     const unsigned cores = std::thread::hardware_concurrency();
@@ -379,6 +414,7 @@ std::string HeaderLine(const Options& o, const ParsedLine* first, bool firstIsHe
         if (i > 0) line += ',';
         line += columns.header[i];
     }
+    line += ExtraColumns(o.geodesy, o.mode);
     if (first != nullptr && first->status == LineStatus::Fields) {
         std::size_t count = first->count;
         while (count > FieldsNeeded(o) && first->fields[count - 1].empty()) --count;
@@ -410,7 +446,10 @@ bool ReadsAsPoint(const Options& o, const ParsedLine& p) {
 RunCounts ProcessPoints(const Options& options, ByteSource& in, std::string_view inputName,
                         OutputBuffer& out, std::ostream& err, ReportSpool* report) {
     if (options.bom) out.Append("\xEF\xBB\xBF");
-    const ChunkContext ctx{options, EllipsoidConstants::Load(), inputName, report != nullptr};
+    std::optional<Projector> projector;
+    if (!options.geodesy.IsDefault()) projector.emplace(options.geodesy);
+    const ChunkContext ctx{options, EllipsoidConstants::Load(), projector ? &*projector : nullptr,
+                           inputName, report != nullptr};
     const int workers = WorkerCount(options.threads);
     OrderedPool<Chunk> pool(workers, [&ctx](Chunk& c) { ProcessChunk(ctx, c); });
     // Chunks read ahead while the oldest is written: enough to keep every worker busy, few
@@ -503,7 +542,7 @@ RunCounts ProcessPoints(const Options& options, ByteSource& in, std::string_view
 }
 
 ReportLines::ReportLines(const Options& options, ReportSpool& spool)
-    : mode_(static_cast<int>(options.mode)), spool_(spool) {
+    : mode_(options.mode), spool_(spool) {
     ReportData data;
     data.mode = options.mode;
     data.loText = options.loText;
@@ -523,7 +562,7 @@ bool ReportLines::Next(ReportLine& line) {
         return true;
     }
     if (!spool_.Next(row_)) return false;
-    line = BuildPointLine(mode_, ++number_, row_);
+    line = BuildPointLine(static_cast<int>(mode_), ++number_, row_);
     return true;
 }
 
@@ -562,7 +601,7 @@ ReportInput ToReportInput(const ReportData& data) {
     input.mode = static_cast<int>(data.mode);
     input.pointCount = static_cast<int>(data.rows.size());
     input.centralMeridian = ValueCell(data.loText);
-    if (data.mode == Mode::Zone) input.targetMeridian = ValueCell(data.lsText);
+    if (data.mode == Computation::Zone) input.targetMeridian = ValueCell(data.lsText);
     input.rows = data.rows;
     return input;
 }

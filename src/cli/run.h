@@ -20,7 +20,7 @@ namespace quorvel::cli {
 // A report in memory, for tests: the points in the report's column order, the two typed values
 // as text, the two results as unrounded numbers.
 struct ReportData {
-    Mode mode = Mode::Forward;
+    Computation mode = Computation::Forward;
     std::string loText;
     std::string lsText;
     std::vector<std::array<ValueCell, 4>> rows;
@@ -47,7 +47,7 @@ class ReportLines {
   private:
     Report head_;
     std::size_t nextHead_ = 0;
-    int mode_;
+    Computation mode_;
     int number_ = 0;
     ReportSpool& spool_;
     std::string title_;

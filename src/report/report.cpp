@@ -4,6 +4,7 @@
 #include <cmath>
 #include <optional>
 
+#include "core/computation.h"
 #include "core/number_text.h"
 
 namespace quorvel {
@@ -42,16 +43,17 @@ const Layout* LayoutOf(int mode) {
     static const Layout kZone{"座标换带( 共",
                               {{{35, "X1"}, {48, "Y1"}, {62, "X2"}, {75, "Y2"}}},
                               {{{-1, "0.0000"}, {-1, ".0000"}, {4, "0.0000"}, {4, "0.0000"}}}};
-    switch (mode) {
-        case 1:
+    const std::optional<Computation> computation = ComputationOf(mode);
+    if (!computation) return nullptr;
+    switch (*computation) {
+        case Computation::Forward:
             return &kForward;
-        case 2:
+        case Computation::Inverse:
             return &kInverse;
-        case 3:
+        case Computation::Zone:
             return &kZone;
-        default:
-            return nullptr;
     }
+    return nullptr;
 }
 
 std::string FormatValue(const ValueCell& cell, const ColumnFormat& format) {
@@ -82,16 +84,8 @@ ReportLine Line(ReportLineKind kind, int fontSize, std::vector<ReportItem> items
 }  // namespace
 
 std::string_view ReportKindName(int mode) {
-    switch (mode) {
-        case 1:
-            return "大地正算";
-        case 2:
-            return "大地反算";
-        case 3:
-            return "座标换带";
-        default:
-            return {};
-    }
+    const std::optional<Computation> computation = ComputationOf(mode);
+    return computation ? ComputationName(*computation) : std::string_view();
 }
 
 Report BuildReport(const ReportInput& input) {
@@ -108,7 +102,7 @@ Report BuildReport(const ReportInput& input) {
         lines.push_back(Line(ReportLineKind::Meridian, kBodyFontSize,
                              {{kMeridianColumn, "椭球与算法 : " + input.projection}}));
     }
-    if (input.mode == 3) {
+    if (ComputationOf(input.mode) == Computation::Zone) {
         lines.push_back(Line(
             ReportLineKind::Meridian, kBodyFontSize,
             {{kMeridianColumn, "换带前中央子午线经度 : Lo= " + TypedText(input.centralMeridian) +

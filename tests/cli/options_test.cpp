@@ -26,7 +26,7 @@ std::string UsageErrorOf(std::vector<std::string_view> args, bool pdf = true) {
 TEST(ParseArguments, ModesMeridiansAndDefaults) {
     Options o = Parse({"forward", "--lo", "117.3"});
     EXPECT_EQ(o.action, Options::Action::Run);
-    EXPECT_EQ(o.mode, Mode::Forward);
+    EXPECT_EQ(o.mode, Computation::Forward);
     EXPECT_EQ(o.loText, "117.3");
     EXPECT_EQ(o.meridians.lo, 117.5);  // packed degrees: 117°30′
     EXPECT_EQ(o.input, "-");
@@ -36,14 +36,14 @@ TEST(ParseArguments, ModesMeridiansAndDefaults) {
     EXPECT_FALSE(o.header);
 
     o = Parse({"zone", "--lo=117", "--ls", "120.3045", "pts.csv"});
-    EXPECT_EQ(o.mode, Mode::Zone);
+    EXPECT_EQ(o.mode, Computation::Zone);
     EXPECT_EQ(o.meridians.lo, 117);
     EXPECT_EQ(o.meridians.ls, DecodePackedAngle(120.3045));
     EXPECT_EQ(o.lsText, "120.3045");
     EXPECT_EQ(o.input, "pts.csv");
 
     o = Parse({"inverse", "--lo", "-117", "-o", "out.csv", "--full", "--header", "-"});
-    EXPECT_EQ(o.mode, Mode::Inverse);
+    EXPECT_EQ(o.mode, Computation::Inverse);
     EXPECT_EQ(o.meridians.lo, -117);  // a value that looks like an option is still the value
     EXPECT_EQ(o.output, "out.csv");
     EXPECT_TRUE(o.full);
@@ -101,6 +101,21 @@ TEST(ParseArguments, UsageErrorsSayWhatIsWrong) {
         {{"forward", "--lo", "117", "a.csv", "b.csv"}, "more than one input file"},
         {{"forward", "--lo", "117", ""}, "empty input file name"},
         {{"forward", "--lo", "117", "-o", "x.txt", "--report", "./x.txt"}, "the same file"},
+        {{"forward", "--lo", "117", "--ellipsoid", "bessel"}, "--ellipsoid: \"bessel\" is not"},
+        {{"forward", "--lo", "117", "--ellipsoid", "6378137,1"}, "is no Earth ellipsoid"},
+        {{"forward", "--lo", "117", "--ellipsoid", "cgcs2000"}, "use --method exact"},
+        {{"forward", "--lo", "117", "--method", "fast"}, "--method: \"fast\" is not"},
+        {{"forward", "--lo", "117", "--method", "exact", "--compare"}, "leave out --method exact"},
+        {{"forward", "--lo", "117", "--k0", "0.8"}, "--k0: \"0.8\" is not between 0.9 and 1.1"},
+        {{"forward", "--lo", "117", "--false-easting", "2e9"}, "is beyond 1000000000 m"},
+        {{"forward", "--zone", "4"}, "--zone: \"4\" is not 3 or 6"},
+        {{"forward", "--zone", "6", "--lo", "117"}, "--lo and --zone"},
+        {{"inverse", "--lo", "117", "--zone-prefix"}, "--zone-prefix needs --zone"},
+        {{"zone", "--zone", "6", "--ls", "120"}, "not the central meridian of a 6 deg zone"},
+        {{"zone", "--zone", "3", "--ls", "118"}, "not the central meridian of a 3 deg zone"},
+        {{"forward", "--zone", "6", "--report", "r.txt"}, "--report prints the window's"},
+        {{"forward", "--lo", "117", "--k0", "0.9996", "--report", "r.txt"}, "--report prints"},
+        {{"forward", "--lo", "117", "--scale", "--scale"}, "--scale given twice"},
     };
     for (const Case& c : cases) {
         const std::string message = UsageErrorOf(c.args);
@@ -109,11 +124,42 @@ TEST(ParseArguments, UsageErrorsSayWhatIsWrong) {
     }
 }
 
+TEST(ParseArguments, GeodesyOptions) {
+    Options o = Parse({"forward", "--lo", "117"});
+    EXPECT_TRUE(o.geodesy.IsDefault());
+    EXPECT_TRUE(Parse({"forward", "--lo", "117", "--method", "classic", "--ellipsoid", "KRASSOVSKY",
+                       "--k0", "1", "--false-easting", "500000"})
+                    .geodesy.IsDefault());
+
+    o = Parse({"inverse", "--ellipsoid", " 6378140 , 298.257 ", "--method=exact", "--k0", "0.9996",
+               "--false-easting", "0", "--zone", "3", "--zone-prefix", "--convergence"});
+    EXPECT_FALSE(o.geodesy.IsDefault());
+    EXPECT_EQ(o.geodesy.ellipsoid.a, 6378140);
+    EXPECT_EQ(o.geodesy.ellipsoid.f, Xian80().f);
+    EXPECT_EQ(o.geodesy.method, Method::Exact);
+    EXPECT_EQ(o.geodesy.k0, 0.9996);
+    EXPECT_EQ(o.geodesy.falseEasting, 0);
+    EXPECT_EQ(o.geodesy.zone, ZoneWidth::Three);
+    EXPECT_TRUE(o.geodesy.zonePrefix && o.geodesy.convergence);
+    EXPECT_FALSE(o.geodesy.scale || o.geodesy.compare);
+    EXPECT_FALSE(Parse({"forward", "--lo", "117", "--compare"}).geodesy.IsDefault());
+
+    // Zone mode with --zone: --ls names the target zone, across 0 deg = 360 deg too; without
+    // it each point goes into its own zone.
+    EXPECT_EQ(Parse({"zone", "--zone", "6", "--ls", "117"}).geodesy.targetZone, 20);
+    EXPECT_EQ(Parse({"zone", "--zone", "3", "--ls", "-3"}).geodesy.targetZone, 119);
+    EXPECT_EQ(Parse({"zone", "--zone", "3", "--ls", "0"}).geodesy.targetZone, 0);
+    EXPECT_EQ(Parse({"zone", "--zone", "3"}).geodesy.targetZone, -1);
+}
+
 TEST(UsageText, NamesEveryModeAndOption) {
     for (std::string_view word : {"forward", "inverse", "zone", "--lo", "--ls"}) {
         EXPECT_NE(UsageText().find(word), std::string_view::npos) << word;
     }
-    for (std::string_view word : {"-o FILE", "--full", "--header", "--report", "--version"}) {
+    for (std::string_view word :
+         {"-o FILE", "--full", "--header", "--report", "--version", "--ellipsoid", "--method",
+          "--k0", "--false-easting", "--zone 3|6", "--zone-prefix", "--convergence", "--scale",
+          "--compare"}) {
         EXPECT_NE(HelpText().find(word), std::string_view::npos) << word;
     }
 }

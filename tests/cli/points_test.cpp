@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <GeographicLib/Geodesic.hpp>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -19,7 +20,7 @@ using quorvel::testing::ReadFixture;
 
 const EllipsoidConstants kC = EllipsoidConstants::Load();
 
-std::string Shown(Mode mode, double v, bool full = false) {
+std::string Shown(Computation mode, double v, bool full = false) {
     std::string out;
     AppendResult(out, mode, v, full);
     return out;
@@ -28,26 +29,28 @@ std::string Shown(Mode mode, double v, bool full = false) {
 TEST(ComputeRow, ForwardReferenceVectorsBitForBitAndAsShown) {
     for (const auto& row : ReadFixture("forward.csv")) {
         const Meridians m{DecodePackedAngle(ParseNumber(row.at("Lo_text"))), 0};
-        const RowResult r = ComputeRow(Mode::Forward, kC, m, row.at("L_text"), row.at("B_text"));
+        const RowResult r =
+            ComputeRow(Computation::Forward, kC, m, row.at("L_text"), row.at("B_text"));
         ASSERT_EQ(r.status, RowStatus::Ok) << row.at("id");
         EXPECT_EQ(r.first, Exact(row.at("X"))) << row.at("id");
         EXPECT_EQ(r.second, Exact(row.at("Y"))) << row.at("id");
-        EXPECT_EQ(Shown(Mode::Forward, r.first), row.at("X_text")) << row.at("id");
-        EXPECT_EQ(Shown(Mode::Forward, r.second), row.at("Y_text")) << row.at("id");
-        EXPECT_EQ(Exact(Shown(Mode::Forward, r.first, true)), r.first) << row.at("id");
+        EXPECT_EQ(Shown(Computation::Forward, r.first), row.at("X_text")) << row.at("id");
+        EXPECT_EQ(Shown(Computation::Forward, r.second), row.at("Y_text")) << row.at("id");
+        EXPECT_EQ(Exact(Shown(Computation::Forward, r.first, true)), r.first) << row.at("id");
     }
 }
 
 TEST(ComputeRow, InverseReferenceVectorsBitForBitAndAsShown) {
     for (const auto& row : ReadFixture("inverse.csv")) {
         const Meridians m{DecodePackedAngle(ParseNumber(row.at("Lo_text"))), 0};
-        const RowResult r = ComputeRow(Mode::Inverse, kC, m, row.at("X_text"), row.at("Y_text"));
+        const RowResult r =
+            ComputeRow(Computation::Inverse, kC, m, row.at("X_text"), row.at("Y_text"));
         ASSERT_EQ(r.status, RowStatus::Ok) << row.at("id");
         EXPECT_EQ(r.first, Exact(row.at("LP"))) << row.at("id");
         EXPECT_EQ(r.second, Exact(row.at("BP"))) << row.at("id");
-        EXPECT_EQ(Shown(Mode::Inverse, r.first), row.at("LP_text")) << row.at("id");
-        EXPECT_EQ(Shown(Mode::Inverse, r.second), row.at("BP_text")) << row.at("id");
-        EXPECT_EQ(Exact(Shown(Mode::Inverse, r.second, true)), r.second) << row.at("id");
+        EXPECT_EQ(Shown(Computation::Inverse, r.first), row.at("LP_text")) << row.at("id");
+        EXPECT_EQ(Shown(Computation::Inverse, r.second), row.at("BP_text")) << row.at("id");
+        EXPECT_EQ(Exact(Shown(Computation::Inverse, r.second, true)), r.second) << row.at("id");
     }
 }
 
@@ -55,18 +58,80 @@ TEST(ComputeRow, ZoneReferenceVectorsBitForBitAndAsShown) {
     for (const auto& row : ReadFixture("zone.csv")) {
         const Meridians m{DecodePackedAngle(ParseNumber(row.at("Lo_text"))),
                           DecodePackedAngle(ParseNumber(row.at("Ls_text")))};
-        const RowResult r = ComputeRow(Mode::Zone, kC, m, row.at("X1_text"), row.at("Y1_text"));
+        const RowResult r =
+            ComputeRow(Computation::Zone, kC, m, row.at("X1_text"), row.at("Y1_text"));
         ASSERT_EQ(r.status, RowStatus::Ok) << row.at("id");
         EXPECT_EQ(r.first, Exact(row.at("X2"))) << row.at("id");
         EXPECT_EQ(r.second, Exact(row.at("Y2"))) << row.at("id");
-        EXPECT_EQ(Shown(Mode::Zone, r.first), row.at("X2_text")) << row.at("id");
-        EXPECT_EQ(Shown(Mode::Zone, r.second), row.at("Y2_text")) << row.at("id");
+        EXPECT_EQ(Shown(Computation::Zone, r.first), row.at("X2_text")) << row.at("id");
+        EXPECT_EQ(Shown(Computation::Zone, r.second), row.at("Y2_text")) << row.at("id");
     }
+}
+
+// The projector's classic method is the window's computation bit for bit, whatever columns it
+// adds.
+TEST(Projector, ClassicGivesTheWindowsBitsOnTheReferenceVectors) {
+    Geodesy g;
+    g.convergence = true;
+    const Projector projector(g);
+    const struct {
+        Computation mode;
+        const char* file;
+        const char* a;
+        const char* b;
+    } sets[] = {{Computation::Forward, "forward.csv", "L_text", "B_text"},
+                {Computation::Inverse, "inverse.csv", "X_text", "Y_text"},
+                {Computation::Zone, "zone.csv", "X1_text", "Y1_text"}};
+    for (const auto& set : sets) {
+        for (const auto& row : ReadFixture(set.file)) {
+            Meridians m{DecodePackedAngle(ParseNumber(row.at("Lo_text"))), 0};
+            if (set.mode == Computation::Zone) {
+                m.ls = DecodePackedAngle(ParseNumber(row.at("Ls_text")));
+            }
+            const RowResult want = ComputeRow(set.mode, kC, m, row.at(set.a), row.at(set.b));
+            RowExtras x;
+            const RowResult got = projector.Compute(set.mode, m, row.at(set.a), row.at(set.b), x);
+            ASSERT_EQ(got.status, want.status) << row.at("id");
+            EXPECT_EQ(got.first, want.first) << row.at("id");
+            EXPECT_EQ(got.second, want.second) << row.at("id");
+            EXPECT_TRUE(std::isfinite(x.convergence)) << row.at("id");
+        }
+    }
+}
+
+// classic − exact, north and east on the ground: checked against the geodesic between the two
+// inverse results, 5 deg from the central meridian where the classic inverse misses by decimetres.
+TEST(Projector, CompareIsClassicMinusExactInMillimetresOnTheGround) {
+    Geodesy g;
+    g.compare = true;
+    const Projector projector(g);
+    const GaussKruger exact(Method::Exact);
+    const GeographicLib::Geodesic geodesic(Krassovsky().a, Krassovsky().f);
+    for (const char* y : {"980000", "20000"}) {  // east and west of 117 deg
+        RowExtras x;
+        const RowResult r = projector.Compute(Computation::Inverse, {117, 0}, "3400000", y, x);
+        ASSERT_EQ(r.status, RowStatus::Ok);
+        const GeoPoint e = exact.Inverse(3400000, ParseNumber(y), 117);
+        double s12, azi1, azi2;
+        geodesic.Inverse(e.B, e.L, DecodePackedAngle(r.second), DecodePackedAngle(r.first), s12,
+                         azi1, azi2);
+        EXPECT_GT(s12, 0.1) << y;
+        EXPECT_NEAR(std::hypot(x.diff1, x.diff2), s12 * 1000, 0.002 * s12 * 1000) << y;
+        EXPECT_NEAR(x.diff1, s12 * 1000 * std::cos(azi1 * M_PI / 180), 0.5) << y;
+        EXPECT_NEAR(x.diff2, s12 * 1000 * std::sin(azi1 * M_PI / 180), 0.5) << y;
+    }
+    // Forward: the plane differences themselves, in millimetres.
+    RowExtras x;
+    const RowResult f = projector.Compute(Computation::Forward, {117, 0}, "122.3", "30", x);
+    const GridPoint e = exact.Forward(30, 122.5, 117);
+    EXPECT_NEAR(x.diff1, (f.first - e.X) * 1000, 1e-3);
+    EXPECT_NEAR(x.diff2, (f.second - e.Y) * 1000, 1e-3);
+    EXPECT_GT(std::fabs(x.diff2), 0.1);  // the forward series too, 5.5 deg out
 }
 
 TEST(ComputeRow, NamesTheFirstValueThatIsNotANumber) {
     const Meridians m{117, 120};
-    for (Mode mode : {Mode::Forward, Mode::Inverse, Mode::Zone}) {
+    for (Computation mode : {Computation::Forward, Computation::Inverse, Computation::Zone}) {
         RowResult r = ComputeRow(mode, kC, m, "abc", "30");
         EXPECT_EQ(r.status, RowStatus::NotANumber);
         EXPECT_EQ(r.field, 1);
@@ -87,24 +152,24 @@ TEST(ComputeRow, NamesTheFirstValueThatIsNotANumber) {
 TEST(ComputeRow, ValuesBeyondTheirLimitsAreRefusedNotComputed) {
     const Meridians m{117, 120};
     struct Case {
-        Mode mode;
+        Computation mode;
         const char* a;
         const char* b;
         int field;  // 0: accepted
         Limit limit;
     };
     for (const Case& c : std::initializer_list<Case>{
-             {Mode::Forward, "117", "90.0001", 2, Limit::Latitude},
-             {Mode::Forward, "117", "-90", 0, Limit::None},
-             {Mode::Forward, "162.0001", "30", 1, Limit::MeridianOffset},
-             {Mode::Forward, "72", "30", 0, Limit::None},
-             {Mode::Forward, "1e300", "30", 1, Limit::MeridianOffset},
-             {Mode::Inverse, "-10002000.001", "500000", 1, Limit::Northing},
-             {Mode::Inverse, "10002000", "500000", 0, Limit::None},
-             {Mode::Inverse, "3380000", "1500000", 2, Limit::EastingOffset},
-             {Mode::Inverse, "3380000", "-499999.999", 0, Limit::None},
-             {Mode::Zone, "3380000", "1e300", 2, Limit::EastingOffset},
-             {Mode::Zone, "3380000", "39500000", 2, Limit::EastingOffset},
+             {Computation::Forward, "117", "90.0001", 2, Limit::Latitude},
+             {Computation::Forward, "117", "-90", 0, Limit::None},
+             {Computation::Forward, "162.0001", "30", 1, Limit::MeridianOffset},
+             {Computation::Forward, "72", "30", 0, Limit::None},
+             {Computation::Forward, "1e300", "30", 1, Limit::MeridianOffset},
+             {Computation::Inverse, "-10002000.001", "500000", 1, Limit::Northing},
+             {Computation::Inverse, "10002000", "500000", 0, Limit::None},
+             {Computation::Inverse, "3380000", "1500000", 2, Limit::EastingOffset},
+             {Computation::Inverse, "3380000", "-499999.999", 0, Limit::None},
+             {Computation::Zone, "3380000", "1e300", 2, Limit::EastingOffset},
+             {Computation::Zone, "3380000", "39500000", 2, Limit::EastingOffset},
          }) {
         const RowResult r = ComputeRow(c.mode, kC, m, c.a, c.b);
         EXPECT_EQ(r.field, c.field) << c.a << ' ' << c.b;
@@ -127,12 +192,12 @@ TEST(PackedExcess, MinutesOrSecondsOfSixtyOrMoreAsTyped) {
 
 TEST(ComputeRow, AcceptsTheNumberFormsTheWindowAccepts) {
     const Meridians m{117, 0};
-    const RowResult plain = ComputeRow(Mode::Inverse, kC, m, "3380000", "612345.678");
+    const RowResult plain = ComputeRow(Computation::Inverse, kC, m, "3380000", "612345.678");
     for (auto [x, y] : {std::pair{"3.38E6", "612345.678"},
                         {" 3380000 ", "+612345.678"},
                         {"3380000.", "6.12345678e5"},
                         {"３３８００００", "６１２３４５．６７８"}}) {
-        const RowResult r = ComputeRow(Mode::Inverse, kC, m, x, y);
+        const RowResult r = ComputeRow(Computation::Inverse, kC, m, x, y);
         ASSERT_EQ(r.status, RowStatus::Ok) << x << ' ' << y;
         EXPECT_EQ(r.first, plain.first);
         EXPECT_EQ(r.second, plain.second);
@@ -140,11 +205,11 @@ TEST(ComputeRow, AcceptsTheNumberFormsTheWindowAccepts) {
 }
 
 TEST(ColumnsOf, HeadersInTheWindowsOrder) {
-    EXPECT_EQ(ColumnsOf(Mode::Forward).header,
+    EXPECT_EQ(ColumnsOf(Computation::Forward).header,
               (std::array<std::string_view, 5>{"name", "L", "B", "X", "Y"}));
-    EXPECT_EQ(ColumnsOf(Mode::Inverse).header,
+    EXPECT_EQ(ColumnsOf(Computation::Inverse).header,
               (std::array<std::string_view, 5>{"name", "X", "Y", "L", "B"}));
-    EXPECT_EQ(ColumnsOf(Mode::Zone).header,
+    EXPECT_EQ(ColumnsOf(Computation::Zone).header,
               (std::array<std::string_view, 5>{"name", "X1", "Y1", "X2", "Y2"}));
 }
 

@@ -9,6 +9,9 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -16,6 +19,8 @@
 #include <thread>
 
 #include "cli/run.h"
+#include "core/number_text.h"
+#include "core/packed_angle.h"
 #include "csv_fixture.h"
 
 extern char** environ;
@@ -454,7 +459,7 @@ TEST_F(Program, TextReportIsTheLayoutOfThePointsWritten) {
     EXPECT_EQ(o.status, 1);
 
     ReportData data;
-    data.mode = Mode::Forward;
+    data.mode = Computation::Forward;
     data.loText = "117";
     ReportSpool spool;
     for (auto [l, b] : {std::pair{"116.3045", "30.3030"}, {"117.2930", "30.3030"}}) {
@@ -506,6 +511,88 @@ TEST_F(Program, VersionAndHelp) {
     EXPECT_EQ(o.status, 0);
     EXPECT_NE(o.out.find("--report FILE"), std::string::npos);
     EXPECT_EQ(o.err, "");
+}
+
+// PROJ's cct run on `lines` ("x y z t"), its output lines as numbers; none without cct.
+std::vector<std::vector<double>> Cct(const std::string& args, const std::string& lines,
+                                     const fs::path& dir) {
+    WriteFile(dir / "cct.in", lines);
+    std::vector<std::vector<double>> rows;
+    FILE* pipe =
+        popen(("cct -d 9 " + args + " " + (dir / "cct.in").string() + " 2>/dev/null").c_str(), "r");
+    if (pipe == nullptr) return rows;
+    char line[512];
+    while (std::fgets(line, sizeof line, pipe) != nullptr) {
+        std::istringstream in(line);
+        std::vector<double>& row = rows.emplace_back();
+        for (double v; in >> v;) row.push_back(v);
+    }
+    pclose(pipe);
+    return rows;
+}
+
+// Exact forward on CGCS2000 in 3 and 6 deg zones, the zone number in front, is PROJ's tmerc
+// with +x_0 = n 1e6 + 500000, zone borders included; the inverse reads the zone back and
+// returns the points, as PROJ's inverse does.
+TEST_F(Program, ZonesAndPrefixesAgreeWithProjAndRoundTrip) {
+    if (std::system("cct --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "no cct (proj-bin)";
+    const std::string tm = "+proj=tmerc +a=6378137 +rf=298.257222101 +k_0=1 ";
+    // Packed: 114 and 120 begin 6 deg zones, 115.3 (115 deg 30 min), 118.3 and 1.3 begin 3 deg
+    // zones; 359.3 lies in 3 deg zone 120, whose central meridian is 360 deg.
+    const std::vector<std::pair<double, double>> points = {
+        {114, 30},   {120, 40.3},   {115.3, 25},      {118.3, 45.1234567},
+        {1.3, 51.3}, {359.3, 51.3}, {117.2345, -33.5}};
+    std::string input;
+    for (const auto& [l, b] : points)
+        input += "P," + ShortestText(l) + "," + ShortestText(b) + "\n";
+    for (const int width : {3, 6}) {
+        const std::string w = std::to_string(width);
+        const std::vector<std::string> exact = {"--method", "exact", "--ellipsoid", "cgcs2000"};
+        std::vector<std::string> args = {"forward", "--zone", w, "--zone-prefix"};
+        args.insert(args.end(), exact.begin(), exact.end());
+        const Outcome f = Run(args, input);
+        ASSERT_EQ(f.status, 0) << f.err;
+        std::istringstream rows(f.out);
+        std::string row;
+        std::getline(rows, row);
+        EXPECT_EQ(row, "name,L,B,X,Y\r");
+        std::string plane;
+        for (const auto& [l, b] : points) {
+            ASSERT_TRUE(std::getline(rows, row));
+            const double L = DecodePackedAngle(l), B = DecodePackedAngle(b);
+            const int n = width == 3 ? static_cast<int>(std::floor(L / 3 + 0.5))
+                                     : static_cast<int>(std::floor(L / 6)) + 1;
+            const double lo = width == 3 ? 3.0 * n : 6.0 * n - 3;
+            const auto proj =
+                Cct(tm + "+lon_0=" + ShortestText(lo) + " +x_0=" + std::to_string(n) + "500000",
+                    ShortestText(L) + " " + ShortestText(B) + " 0 0\n", dir);
+            ASSERT_EQ(proj.size(), 1u);
+            const std::size_t c1 = row.find(',', row.find(',', 2) + 1), c2 = row.find(',', c1 + 1);
+            const double X = std::stod(row.substr(c1 + 1)), Y = std::stod(row.substr(c2 + 1));
+            EXPECT_NEAR(X, proj[0][1], 0.000051) << row;
+            EXPECT_NEAR(Y, proj[0][0], 0.000051) << row;
+            plane += "P," + row.substr(c1 + 1, row.size() - c1 - 2) + "\n";
+
+            const auto back =
+                Cct("-I " + tm + "+lon_0=" + ShortestText(lo) + " +x_0=500000",
+                    ShortestText(Y - n * 1e6) + " " + ShortestText(X) + " 0 0\n", dir);
+            ASSERT_EQ(back.size(), 1u);
+            std::vector<std::string> inv = {"inverse", "--zone", w};
+            inv.insert(inv.end(), exact.begin(), exact.end());
+            const Outcome i = Run(inv, "P," + row.substr(c1 + 1, row.size() - c1 - 2) + "\n");
+            ASSERT_EQ(i.status, 0) << i.err;
+            const std::size_t at = i.out.find("\r\n") + 2;
+            const std::string result = i.out.substr(at, i.out.size() - at - 2);
+            const std::size_t r1 = result.rfind(','), r0 = result.rfind(',', r1 - 1);
+            const double LP = std::stod(result.substr(r0 + 1)),
+                         BP = std::stod(result.substr(r1 + 1));
+            EXPECT_NEAR(DecodePackedAngle(LP), back[0][0] + (back[0][0] < lo - 180 ? 360 : 0), 1e-9)
+                << result;
+            EXPECT_NEAR(DecodePackedAngle(BP), back[0][1], 1e-9) << result;
+            EXPECT_NEAR(DecodePackedAngle(LP), L, 1e-8) << result;  // 0.05 mm of rounding
+            EXPECT_NEAR(DecodePackedAngle(BP), B, 1e-8) << result;
+        }
+    }
 }
 
 TEST_F(Program, ForwardReferenceVectors) {

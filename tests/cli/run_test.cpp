@@ -7,7 +7,9 @@
 
 #include "batch/batch.h"
 #include "batch/scripted_io.h"
+#include "core/gauss_kruger.h"
 #include "core/number_text.h"
+#include "core/packed_angle.h"
 #include "csv_fixture.h"
 
 namespace quorvel::cli {
@@ -214,6 +216,100 @@ TEST(ProcessPoints, PlaneValuesBeyondThePoleOrWithAZoneNumberAreRejected) {
     }
 }
 
+// The checks of an easting apply to it less the false easting, after the zone number in front is
+// taken off.
+TEST(ProcessPoints, EastingLimitsAfterTheZoneNumberAndTheFalseEasting) {
+    struct Case {
+        std::vector<std::string_view> args;
+        const char* input;
+        const char* says;  // empty: accepted
+    };
+    const Case cases[] = {
+        {{"inverse", "--lo", "117", "--false-easting", "0"}, "a,3380000,-999999.9\n", ""},
+        {{"inverse", "--lo", "117", "--false-easting", "0"},
+         "a,3380000,1000000\n",
+         "Y: \"1000000\" is 1000000 m from the central meridian: |Y - 0| must be below"},
+        {{"zone", "--lo", "117", "--ls", "120", "--false-easting", "-250000.5"},
+         "a,3380000,750000\n",
+         "Y1: \"750000\" is 1000000.5 m"},
+        {{"inverse", "--zone", "6"}, "a,3380000,20999999.9\n", ""},
+        {{"inverse", "--zone", "6"},
+         "a,3380000,500000\n",
+         "Y: \"500000\" carries no zone number of a 6 deg zone in front (1 to 60"},
+        {{"zone", "--zone", "6"}, "a,3380000,60999999\n", ""},
+        {{"zone", "--zone", "6"}, "a,3380000,61000000\n", "no zone number of a 6 deg zone"},
+        {{"inverse", "--zone", "3", "--false-easting", "0"}, "a,3380000,39499999\n", ""},
+        {{"inverse", "--zone", "3"}, "a,3380000,612345\n", "no zone number of a 3 deg zone"},
+        {{"inverse", "--zone", "3"}, "a,3380000,120412345\n", ""},
+        {{"inverse", "--zone", "3", "--false-easting", "0"},
+         "a,10002000.1,39000000\n",
+         "X: \"10002000.1\" is beyond the pole"},
+        {{"forward", "--zone", "3"}, "a,-360,30\n", ""},
+        {{"forward", "--zone", "3"}, "a,360.0001,30\n", "L: \"360.0001\" is beyond -360 to 360"},
+        {{"forward", "--lo", "117", "--method", "exact"}, "a,152,30\n", ""},
+        {{"forward", "--lo", "117", "--method", "exact"},
+         "a,152.0001,30\n",
+         "at most 35 degrees with --method exact"},
+    };
+    for (const Case& c : cases) {
+        const Processed p = Process(c.args, c.input);
+        EXPECT_EQ(p.counts.rejected, *c.says == 0 ? 0u : 1u) << c.input << p.err;
+        EXPECT_NE(p.err.find(c.says), std::string::npos) << p.err;
+    }
+}
+
+// γ and k are the core's at the point; the zone column is the zone of the point's longitude.
+TEST(ProcessPoints, ConvergenceScaleAndZoneColumns) {
+    const Processed f = Process({"forward", "--zone", "6", "--method", "exact", "--ellipsoid",
+                                 "wgs84", "--k0", "0.9996", "--convergence", "--scale"},
+                                "P,119.3,40.15\n");
+    EXPECT_NE(f.out.find("name,L,B,X,Y,zone,gamma,k\r\n"), std::string::npos) << f.out;
+    ASSERT_EQ(f.rows.size(), 1u);
+    ASSERT_EQ(f.rows[0].size(), 8u);
+    const GridPoint g = GaussKruger(Method::Exact, Wgs84(), 0.9996)
+                            .Forward(40.25, 119.5, 117, Extras::ConvergenceAndScale);
+    EXPECT_EQ(f.rows[0][5], "20");
+    EXPECT_NEAR(DecodePackedAngle(ParseNumber(f.rows[0][6])), g.Convergence, 0.005 / 3600);
+    EXPECT_EQ(f.rows[0][6].size(), std::string("1.354321").size());
+    EXPECT_NEAR(ParseNumber(f.rows[0][7]), g.Scale, 0.51e-10);
+    EXPECT_EQ(f.rows[0][7].size(), std::string("0.9996123456").size());
+
+    // Classic inverse: γ and k at the point it computed.
+    const Processed i = Process({"inverse", "--lo", "117", "--scale", "--convergence", "--full"},
+                                "P,3380000,612345.678\n");
+    ASSERT_EQ(i.rows.size(), 1u);
+    const GeoPoint q = GaussKruger(Method::Classic).Inverse(3380000, 612345.678, 117);
+    const GridPoint at =
+        GaussKruger(Method::Exact).Forward(q.B, q.L, 117, Extras::ConvergenceAndScale);
+    EXPECT_EQ(i.rows[0][5], ShortestText(DegreesToPacked(at.Convergence)));
+    EXPECT_EQ(i.rows[0][6], ShortestText(at.Scale));
+}
+
+// Zone transformation with --zone: a point of 6 deg zone 21 computed in zone 20 (its overlap)
+// goes back to zone 21 by itself, or to the zone --ls names; either is the forward in that zone.
+TEST(ProcessPoints, ZoneModeReadsTheZoneNumberAndCarriesToTheTargetZone) {
+    const std::vector<std::string_view> exact = {"--method", "exact", "--ellipsoid", "xian80"};
+    auto run = [&](std::vector<std::string_view> args, const std::string& input) {
+        args.insert(args.end(), exact.begin(), exact.end());
+        const Processed p = Process(args, input);
+        EXPECT_EQ(p.counts.rejected, 0u) << p.err;
+        return p.rows.empty() ? Row() : p.rows[0];
+    };
+    const Row in20 = run({"forward", "--lo", "117"}, "P,120.1,35\n");
+    const std::string prefixed = "P," + in20[3] + ",20" + in20[4] + "\n";
+    const Row own = run({"zone", "--zone", "6"}, prefixed);
+    const Row in21 = run({"forward", "--zone", "6"}, "P,120.1,35\n");
+    EXPECT_EQ(own[5], "21");
+    EXPECT_EQ(in21[5], "21");
+    EXPECT_NEAR(ParseNumber(own[3]), ParseNumber(in21[3]), 0.00011);
+    EXPECT_NEAR(ParseNumber(own[4]), ParseNumber(in21[4]), 0.00011);
+    const Row back = run({"zone", "--zone", "6", "--ls", "117", "--zone-prefix"},
+                         "P," + own[3] + ",21" + own[4] + "\n");
+    EXPECT_EQ(back.size(), 5u);  // no zone column: the number is in front
+    EXPECT_NEAR(ParseNumber(back[3]), ParseNumber(in20[3]), 0.00011);
+    EXPECT_NEAR(ParseNumber(back[4]), 20e6 + ParseNumber(in20[4]), 0.00011);
+}
+
 TEST(ProcessPoints, WarningsListTheFirstTenLinesOfAKindThenCount) {
     std::string input;
     for (int i = 0; i < 12; ++i) input += "P" + std::to_string(i) + ",116.75,30.3030\n";
@@ -403,7 +499,7 @@ TEST(ProcessPoints, WorkerThreadsKeepRowsMessagesAndReportInInputOrder) {
 
 TEST(ToReportInput, TitleCountsThePointsWrittenAndZoneCarriesBothMeridians) {
     ReportData data;
-    data.mode = Mode::Zone;
+    data.mode = Computation::Zone;
     data.loText = "117";
     data.lsText = "120.3";
     data.rows.resize(3);
@@ -412,7 +508,7 @@ TEST(ToReportInput, TitleCountsThePointsWrittenAndZoneCarriesBothMeridians) {
     EXPECT_EQ(in.pointCount, 3);
     EXPECT_EQ(in.centralMeridian, ValueCell("117"));
     EXPECT_EQ(in.targetMeridian, ValueCell("120.3"));
-    data.mode = Mode::Inverse;
+    data.mode = Computation::Inverse;
     in = ToReportInput(data);
     EXPECT_EQ(in.mode, 2);
     EXPECT_TRUE(in.targetMeridian.IsUnset());
@@ -438,10 +534,10 @@ class WindowBatch {
   public:
     WindowBatch() { Command1_Click(state_); }
 
-    std::vector<std::array<std::string, 2>> Run(Mode mode, const std::vector<Row>& points,
+    std::vector<std::array<std::string, 2>> Run(Computation mode, const std::vector<Row>& points,
                                                 const std::string& lo, const std::string& ls) {
         for (const Row& p : points) prompt_.Answer({p[0], "", p[1], "", p[2], ""});
-        if (mode == Mode::Zone) {
+        if (mode == Computation::Zone) {
             prompt_.Answer({lo, "", ls, ""});
         } else {
             prompt_.Answer({lo});
@@ -450,15 +546,15 @@ class WindowBatch {
         state_.PointCount = static_cast<std::int16_t>(points.size());
         TextBox first = TextBox::Text9, second = TextBox::Text10;
         switch (mode) {
-            case Mode::Forward:
+            case Computation::Forward:
                 batches_.Change1();
                 break;
-            case Mode::Inverse:
+            case Computation::Inverse:
                 batches_.Change2();
                 first = TextBox::Text11;
                 second = TextBox::Text12;
                 break;
-            case Mode::Zone:
+            case Computation::Zone:
                 batches_.Change3();
                 first = TextBox::Text13;
                 second = TextBox::Text14;
@@ -483,12 +579,12 @@ class WindowBatch {
     Batches batches_{state_, prompt_, panel_};
 };
 
-void ExpectSameAsWindow(Mode mode, const std::vector<Row>& points, const std::string& lo,
+void ExpectSameAsWindow(Computation mode, const std::vector<Row>& points, const std::string& lo,
                         const std::string& ls = "") {
     std::string input;
     for (const Row& p : points) input += p[0] + "," + p[1] + "," + p[2] + "\n";
     std::vector<std::string_view> args = {ColumnsOf(mode).mode, "--lo", lo};
-    if (mode == Mode::Zone) args.insert(args.end(), {"--ls", ls});
+    if (mode == Computation::Zone) args.insert(args.end(), {"--ls", ls});
     const Processed cli = Process(args, input);
     ASSERT_EQ(cli.rows.size(), points.size()) << cli.err;
 
@@ -514,8 +610,8 @@ std::vector<Row> FixturePoints(const std::string& file, const std::string& a, co
 TEST(SameAsTheWindow, ForwardPoints) {
     const std::vector<Row> points = FixturePoints("forward.csv", "L_text", "B_text", "117");
     ASSERT_GT(points.size(), 30u);
-    ExpectSameAsWindow(Mode::Forward, points, "117");
-    ExpectSameAsWindow(Mode::Forward,
+    ExpectSameAsWindow(Computation::Forward, points, "117");
+    ExpectSameAsWindow(Computation::Forward,
                        {{"a", "+116.3045", " 30.3030"},
                         {"b", "1.163045E2", "30.303"},
                         {"c", "117.35", "0.29"},
@@ -526,17 +622,18 @@ TEST(SameAsTheWindow, ForwardPoints) {
 TEST(SameAsTheWindow, InversePoints) {
     const std::vector<Row> points = FixturePoints("inverse.csv", "X_text", "Y_text", "117");
     ASSERT_GT(points.size(), 10u);
-    ExpectSameAsWindow(Mode::Inverse, points, "117");
-    ExpectSameAsWindow(Mode::Inverse,
+    ExpectSameAsWindow(Computation::Inverse, points, "117");
+    ExpectSameAsWindow(Computation::Inverse,
                        {{"a", "3.38e6", "612345.678"}, {"b", "-3380000", "387654.322"}}, "117.3");
 }
 
 TEST(SameAsTheWindow, ZonePoints) {
     const std::vector<Row> points = FixturePoints("zone.csv", "X1_text", "Y1_text", "117", "120");
     ASSERT_GT(points.size(), 5u);
-    ExpectSameAsWindow(Mode::Zone, points, "117", "120");
-    ExpectSameAsWindow(Mode::Zone, {{"1", "3380000", "612345.678"}, {"2", "3380000", "387654.322"}},
-                       "117", "118.3");
+    ExpectSameAsWindow(Computation::Zone, points, "117", "120");
+    ExpectSameAsWindow(Computation::Zone,
+                       {{"1", "3380000", "612345.678"}, {"2", "3380000", "387654.322"}}, "117",
+                       "118.3");
 }
 
 }  // namespace

@@ -73,7 +73,7 @@ for page in quorvel quorvel-batch; do
     [ ! -s "$page.warnings" ] || fail "$page(1): $(cat "$page.warnings")"
     grep -q "Quorvel $version" "$page.txt" || fail "$page(1) names another version"
 done
-options=$("$root/usr/bin/quorvel-batch" --help | grep -oE '^  -[-a-z]+' | tr -d ' ')
+options=$("$root/usr/bin/quorvel-batch" --help | grep -oE '^  -[-a-z0-9]+' | tr -d ' ')
 [ -n "$options" ] || fail "no options in --help"
 for option in $options; do
     grep -qE "^ +(-[a-z], )?$option( |$)" quorvel-batch.txt ||
