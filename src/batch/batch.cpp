@@ -3,6 +3,7 @@
 #include <cmath>
 #include <vector>
 
+#include "batch/projection_choice.h"
 #include "core/errors.h"
 #include "core/limits.h"
 #include "core/number_text.h"
@@ -201,6 +202,7 @@ void Batches::RunCommand2() {
             break;
     }
     state_.BatchComplete = true;
+    state_.BatchProjection = state_.Projection;
 }
 
 int Batches::Begin() const {
@@ -300,7 +302,7 @@ void Batches::Change1() {
     for (int i = 1; i <= n; ++i) {
         const double b = DecodedAngle(workB[i], PointLabel(i, "大地纬度 B"));
         const double l = DecodedAngle(workL[i], PointLabel(i, "大地经度 L"));
-        const PlanePoint p = ForwardProject(state_.Constants, b, l, loDeg);
+        const PlanePoint p = ProjectForward(state_, b, l, loDeg);
         RequireFinite(i, {p.X, p.AbsY});
         store.ArrX[i] = p.X;
         store.ArrY[i] = p.AbsY;
@@ -342,7 +344,7 @@ void Batches::Change2() {
     for (int i = 1; i <= n; ++i) {
         const double x = NumberOf(workX[i], PointLabel(i, "纵座标 X"));
         const double y = NumberOf(workY[i], PointLabel(i, "横座标 Y"));
-        const GeodeticPoint g = InverseProject(state_.Constants, x, y, loDeg);
+        const GeodeticPoint g = ProjectInverse(state_, x, y, loDeg);
         const double lp = DegreesToPacked(g.L);
         const double bp = DegreesToPacked(g.B);
         RequireFinite(i, {lp, bp});
@@ -399,7 +401,7 @@ void Batches::Change3() {
     for (int i = 1; i <= n; ++i) {
         const double y1 = NumberOf(workY1[i], PointLabel(i, "横座标 Y1"));
         const double x1 = NumberOf(workX1[i], PointLabel(i, "纵座标 X1"));
-        const PlanePoint p = ZoneTransform(state_.Constants, x1, y1, loDeg, lsDeg);
+        const PlanePoint p = ProjectZone(state_, x1, y1, loDeg, lsDeg);
         RequireFinite(i, {p.X, p.AbsY});
         store.ArrX[i] = p.X;
         store.ArrY[i] = p.AbsY;

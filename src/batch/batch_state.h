@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "batch/projection_choice.h"
 #include "core/constants.h"
 #include "core/value_cell.h"
 
@@ -40,6 +41,10 @@ struct BatchState {
     // The batch of CalcMode ran to its end. A batch that stops on an error leaves its lists
     // half-filled; they are never printed.
     bool BatchComplete = false;
+    // The projection the window's settings chose (none: the documented series on Constants), and
+    // the one the completed batch was computed with, for its report.
+    ProjectionChoice Projection;
+    ProjectionChoice BatchProjection;
 
     // Points of the completed batch of CalcMode (read from its lists, never from PointCount,
     // which a later count prompt may have changed); 0 when there is none.

@@ -38,6 +38,7 @@ ReportInput ReportInputFrom(const BatchState& state) {
     input.pointCount = n;
     input.centralMeridian = state.CentralMeridian;
     if (input.mode == 3) input.targetMeridian = state.TargetMeridian;
+    input.projection = state.BatchProjection.label;
     input.rows.reserve(static_cast<std::size_t>(n));
     for (int i = 1; i <= n; ++i) {
         const auto at = static_cast<std::size_t>(i);

@@ -98,6 +98,10 @@ Report BuildReport(const ReportInput& input) {
                          {{kTitleColumn, std::string(layout->title) +
                                              std::to_string(input.pointCount) + " 个点 )"}}));
     lines.push_back(Line(ReportLineKind::Empty, kBodyFontSize));
+    if (!input.projection.empty()) {
+        lines.push_back(Line(ReportLineKind::Meridian, kBodyFontSize,
+                             {{kMeridianColumn, "椭球与算法 : " + input.projection}}));
+    }
     if (ComputationOf(input.mode) == Computation::Zone) {
         lines.push_back(Line(
             ReportLineKind::Meridian, kBodyFontSize,

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string_view>
 
+#include "ui/app_window.h"
 #include "ui/main_window.h"
 
 int main(int argc, char* argv[]) {
@@ -31,7 +32,7 @@ int main(int argc, char* argv[]) {
         icon.addFile(QStringLiteral(":/icons/quorvel-%1.png").arg(size), QSize(size, size));
     }
     QApplication::setWindowIcon(icon);
-    quorvel::MainWindow window;
+    quorvel::AppWindow window;
     window.show();
     return app.exec();
 }

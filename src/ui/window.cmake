@@ -7,9 +7,23 @@ add_library(quorvel_window STATIC
 )
 target_link_libraries(quorvel_window PUBLIC quorvel_batch quorvel_print Qt6::Widgets)
 
+# The menu bar above it, and whole files computed by quorvel-batch's engine.
+add_library(quorvel_app STATIC
+    app_window.cpp
+    file_compute_dialog.cpp
+    file_job.cpp
+    point_map.cpp
+    csv_store.cpp
+    results_model.cpp
+    results_window.cpp
+    settings_dialog.cpp
+)
+target_link_libraries(quorvel_app PUBLIC quorvel_window quorvel_cli)
+target_compile_definitions(quorvel_app PRIVATE QUORVEL_VERSION="${PROJECT_VERSION}")
+
 # The program itself, at the top of the build folder where `make run` looks for it.
 add_executable(quorvel main.cpp)
-target_link_libraries(quorvel PRIVATE quorvel_window)
+target_link_libraries(quorvel PRIVATE quorvel_app)
 set_target_properties(quorvel PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR})
 target_compile_definitions(quorvel PRIVATE QUORVEL_VERSION="${PROJECT_VERSION}")
 # The window's icon, the same pictures the desktop's menu shows.

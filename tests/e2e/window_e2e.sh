@@ -71,8 +71,8 @@ click() {
     local left top width height
     read -r left top width height <<<"${buttons[$1]}"
     alive || fail "the program ended before $1 was clicked"
-    xdotool mousemove --window "$main" $(((left + width / 2) / 15)) $(((top + height / 2) / 15)) \
-        click 1
+    xdotool mousemove --window "$main" $(((left + width / 2) / 15)) \
+        $(((top + height / 2) / 15 + layout_top)) click 1
 }
 
 title_of() { xprop -id "$1" _NET_WM_NAME 2>/dev/null | sed -n 's/^_NET_WM_NAME([^)]*) = "\(.*\)"$/\1/p'; }
@@ -159,6 +159,24 @@ start_program() {
     local icons
     icons=$(xprop -id "$main" _NET_WM_ICON)
     grep -q 'Icon (48 x 48)' <<<"$icons" || fail "the window has no 48 px icon"
+    find_layout_top
+}
+
+# The documented layout stands below the menu bar: find how far down by the frame's top edge
+# (Line2, 3 px wide, centred 320 px below the layout's top).
+layout_top=0
+find_layout_top() {
+    local deadline=$((SECONDS + wait_s)) y
+    while ((SECONDS < deadline)); do
+        y=$(import -window "$main" -crop 1x600+200+0 +repage -depth 8 txt:- 2>/dev/null |
+            sed -n 's/^0,\([0-9]*\):.*#FF0000.*/\1/p' | head -n 1)
+        if [ -n "$y" ]; then
+            layout_top=$((y + 1 - 320))
+            return
+        fi
+        sleep 0.1
+    done
+    fail "the frame of the layout was not found"
 }
 
 forward_batch() {

@@ -7,6 +7,7 @@
 
 #include "batch/report_input.h"
 #include "core/errors.h"
+#include "core/gauss_kruger.h"
 #include "csv_fixture.h"
 #include "report/batch_session.h"
 
@@ -223,6 +224,25 @@ TEST(ReportCount, LaterCountWithoutABatchChangesNothingPrinted) {
         EXPECT_EQ(after.lines[0].items[0].text, "大地正算( 共3 个点 )");
         EXPECT_EQ(after.lines.size(), 6u + 3u);
     }
+}
+
+TEST(ReportCount, ASettingOtherThanTheSeriesComputesTheBatchAndHeadsItsReport) {
+    Session s;
+    const auto exact = std::make_shared<GaussKruger>(Method::Exact, Cgcs2000());
+    s.state.Projection = {exact, "CGCS2000, 精确"};
+    s.Forward({{"A", "116.3045", "30.3030"}}, "117");
+    const GridPoint want = exact->Forward(30.5083333333333333, 116.5125, 117);
+    EXPECT_EQ(s.state.Store.ArrX[1].Number(), want.X);
+    EXPECT_EQ(s.state.Store.ArrY[1].Number(), want.Y);
+    // The heading names the batch's setting, whatever is chosen after it.
+    s.state.Projection = {};
+    const Report r = ReportOf(s.state);
+    ASSERT_EQ(r.lines.size(), 7u + 1u);
+    EXPECT_EQ(r.lines[2].items[0].text, "椭球与算法 : CGCS2000, 精确");
+    EXPECT_EQ(r.lines[3].items[0].text, "中央子午线经度 : Lo= 117 ( 度,分,秒 )");
+    // Without a setting, the report is as it has always been.
+    s.Forward({{"A", "116.3045", "30.3030"}}, "117");
+    EXPECT_EQ(ReportOf(s.state).lines.size(), 6u + 1u);
 }
 
 TEST(ReportCount, PrintsTheListsOfTheLastBatchTypeOnly) {

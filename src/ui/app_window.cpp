@@ -1,0 +1,280 @@
+#include "ui/app_window.h"
+
+#include <GeographicLib/Config.h>
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QScreen>
+#include <QSettings>
+#include <QStyle>
+#include <QTextBrowser>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "cli/options.h"
+#include "ui/file_compute_dialog.h"
+#include "ui/file_job.h"
+#include "ui/main_window.h"
+#include "ui/qt_io.h"
+#include "ui/results_window.h"
+
+#ifndef QUORVEL_VERSION
+#error "QUORVEL_VERSION must be defined by the build"
+#endif
+
+namespace quorvel {
+namespace {
+
+const char kHelp[] = R"(<h3>一批点的计算</h3>
+<ol>
+<li>单击 <b>开始计算</b>，载入椭球常数。</li>
+<li>单击 <b>投影计算</b>，输入计算类型（1 大地正算，2 大地反算，3 座标换带）和点数。</li>
+<li>每个值都要确认：在确认框里直接按 Enter 接受，输入 0 重新输入。</li>
+<li>逐点输入点名和两个值，然后输入中央子午线（换带时还有换带后的中央子午线）。</li>
+<li>在“单击 Enter 键或点击 OK 键输出计算结果 :”处按 Enter，逐点显示结果。<b>打 印</b> 打印最近一批。</li>
+</ol>
+<h3>度.分秒</h3>
+<p>经纬度按“度.分秒”输入和显示：<code>116.3045</code> 是 116°30′45″，<code>117.3</code> 是
+117°30′，再往后的小数是秒的小数。</p>
+<h3>从文件计算（Ctrl+O，或把文件拖到窗口上）</h3>
+<p>文本文件，每行一个点：点名和两个值（正算 L、B；反算 X、Y；换带 X1、Y1），以逗号、制表符或空格分隔；
+字段可像 CSV 那样加双引号。空行和以 <code>#</code> 开头的行跳过。其后的字段原样带到结果中。
+结果可导出为 CSV（带 UTF-8 BOM，Excel 可直接打开），与 quorvel-batch 加 <code>--bom</code>
+的输出逐字节相同。</p>
+<h3>椭球与算法</h3>
+<p>默认是克拉索夫斯基椭球（北京1954）和传统级数，结果与以往逐位相同。其他椭球只能用精确算法。</p>)";
+
+}  // namespace
+
+std::unique_ptr<QSettings> ProgramSettings() {
+    return std::make_unique<QSettings>(QStringLiteral("Quorvel"), QStringLiteral("Quorvel"));
+}
+
+AppWindow::AppWindow(QWidget* parent)
+    : QMainWindow(parent), calculator_(new MainWindow(this)), poll_(new QTimer(this)) {
+    setCentralWidget(calculator_);
+    setAcceptDrops(true);
+
+    QMenu* file = menuBar()->addMenu(QStringLiteral("文件(&F)"));
+    QAction* open =
+        file->addAction(QStringLiteral("从文件计算…"), this, &AppWindow::OpenFileDialog);
+    open->setShortcut(QKeySequence::Open);
+    file->addSeparator();
+    QAction* quit =
+        file->addAction(QStringLiteral("退出"), calculator_, &MainWindow::command3_click);
+    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    QMenu* settings = menuBar()->addMenu(QStringLiteral("设置(&S)"));
+    settings->addAction(QStringLiteral("椭球与算法…"), this, &AppWindow::EditSettings);
+    QMenu* help = menuBar()->addMenu(QStringLiteral("帮助(&H)"));
+    QAction* manual = help->addAction(QStringLiteral("使用说明"), this, &AppWindow::ShowHelp);
+    manual->setShortcut(QKeySequence::HelpContents);
+    help->addAction(QStringLiteral("关于 Quorvel"), this, &AppWindow::ShowAbout);
+
+    SetGeodesy(GeodesySettings::Load(*ProgramSettings()));
+    // The calculator chose its size to fit the screen; the menu bar must not push it past the
+    // bottom edge: the calculator's scroll area takes up what does not fit.
+    QSize size = calculator_->size() + QSize(0, menuBar()->sizeHint().height());
+    if (const QScreen* s = screen()) {
+        const int frame = style()->pixelMetric(QStyle::PM_DefaultFrameWidth);
+        const QSize room =
+            s->availableGeometry().size() -
+            QSize(2 * frame, style()->pixelMetric(QStyle::PM_TitleBarHeight) + 2 * frame);
+        if (size.height() > room.height() && size.width() < room.width())
+            size.rwidth() += style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+        size = size.boundedTo(room);
+    }
+    resize(size);
+    poll_->setInterval(20);
+    connect(poll_, &QTimer::timeout, this, &AppWindow::PollJob);
+}
+
+AppWindow::~AppWindow() {
+    StopJob();
+}
+
+void AppWindow::SetGeodesy(const GeodesySettings& settings) {
+    geodesy_ = settings;
+    calculator_->state().Projection = ProjectionFor(geodesy_);
+    setWindowTitle(WindowTitleFor(geodesy_));
+}
+
+void AppWindow::Tell(QMessageBox::Icon icon, const QString& message) {
+    // Above the title, as every message of the window, so that it hides none of the panels.
+    ShowMessage(this, calculator_->promptBand(), icon, message);
+}
+
+void AppWindow::OpenFileDialog() {
+    // Qt's own dialog, so that it behaves alike everywhere and a typed full path opens.
+    QFileDialog dialog(this, QStringLiteral("打开点文件"));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilters(
+        {QStringLiteral("点文件 (*.csv *.txt *.tsv *.dat)"), QStringLiteral("所有文件 (*)")});
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+    OpenFile(dialog.selectedFiles().constFirst());
+}
+
+void AppWindow::OpenFile(const QString& path) {
+    if (Computing()) {
+        Tell(QMessageBox::Information, QStringLiteral("另一个文件正在计算。"));
+        return;
+    }
+    const QFileInfo info(path);
+    if (!info.isFile() || !info.isReadable()) {
+        Tell(QMessageBox::Warning,
+             QStringLiteral("无法读取 %1").arg(QDir::toNativeSeparators(path)));
+        return;
+    }
+    // The engine computes with the settings or not at all: never silently with others.
+    const std::vector<std::string> geodesy = GeodesyArguments(geodesy_);
+    std::vector<std::string> probe{"--lo=117"};
+    probe.insert(probe.end(), geodesy.begin(), geodesy.end());
+    if (!geodesy.empty() && !EngineTakes(probe)) {
+        Tell(QMessageBox::Warning,
+             QStringLiteral("此版本的计算引擎只能按克拉索夫斯基椭球与传统级数计算文件。"
+                            "请在“设置 › 椭球与算法”中选回默认。"));
+        return;
+    }
+    FileComputeDialog dialog(path, geodesy_.Describe(), this);
+    if (dialog.exec() != QDialog::Accepted) return;
+    std::vector<std::string> args = BatchArguments(dialog.choice(), path);
+    args.insert(args.begin() + 1, geodesy.begin(), geodesy.end());
+    StartJob(args, ProjectionFor(geodesy_).label);
+}
+
+void AppWindow::StartJob(const std::vector<std::string>& args, const std::string& projectionLabel) {
+    try {
+        job_ = std::make_unique<FileJob>(args);
+        job_->SetProjectionLabel(projectionLabel);
+    } catch (const cli::UsageError& e) {
+        Tell(QMessageBox::Warning, QString::fromStdString(e.what()));
+        return;
+    }
+    progress_ =
+        new QProgressDialog(QStringLiteral("正在计算 %1 …")
+                                .arg(QFileInfo(QFile::decodeName(args.back().c_str())).fileName()),
+                            QStringLiteral("取消"), 0, 1000, this);
+    progress_->setWindowTitle(QStringLiteral("正在计算"));
+    progress_->setWindowModality(Qt::WindowModal);
+    progress_->setMinimumDuration(0);
+    progress_->setAutoClose(false);
+    progress_->setAutoReset(false);
+    progress_->setValue(0);
+    progress_->show();
+    connect(progress_, &QProgressDialog::canceled, this, [this] {
+        if (job_) job_->Cancel();
+        progress_->setLabelText(QStringLiteral("正在取消…"));
+    });
+    worker_ = std::thread([job = job_.get()] { job->Run(); });
+    poll_->start();
+}
+
+void AppWindow::PollJob() {
+    if (!job_) return;
+    if (!job_->Done()) {
+        const std::uint64_t total = std::max<std::uint64_t>(job_->TotalBytes(), 1);
+        progress_->setValue(
+            static_cast<int>(std::min<std::uint64_t>(999, job_->BytesRead() * 1000 / total)));
+        return;
+    }
+    poll_->stop();
+    worker_.join();
+    std::shared_ptr<FileJobResult> result = job_->TakeResult();
+    job_.reset();
+    // A Cancel that came after the last read leaves no results window either.
+    const bool cancelled = result->cancelled || progress_->wasCanceled();
+    // Gone before the results window shows, so the focus does not fall back on the main window.
+    progress_->hide();
+    progress_->deleteLater();
+    progress_ = nullptr;
+    if (cancelled) return;
+    if (!result->error.empty()) {
+        Tell(QMessageBox::Warning, QString::fromStdString(result->error));
+        return;
+    }
+    auto* window = new ResultsWindow(std::move(result), this);
+    window->setWindowFlag(Qt::Window);
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+void AppWindow::StopJob() {
+    if (!job_) return;
+    job_->Cancel();
+    if (worker_.joinable()) worker_.join();
+    job_.reset();
+    poll_->stop();
+}
+
+void AppWindow::EditSettings() {
+    SettingsDialog dialog(geodesy_, this);
+    if (dialog.exec() != QDialog::Accepted) return;
+    const GeodesySettings chosen = dialog.settings();
+    chosen.Save(*ProgramSettings());
+    SetGeodesy(chosen);
+}
+
+void AppWindow::ShowHelp() {
+    QDialog dialog(this);
+    dialog.setWindowTitle(QStringLiteral("使用说明"));
+    auto* text = new QTextBrowser(&dialog);
+    text->setHtml(QString::fromUtf8(kHelp));
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, &dialog);
+    buttons->button(QDialogButtonBox::Close)->setText(QStringLiteral("关闭"));
+    connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    auto* layout = new QVBoxLayout(&dialog);
+    layout->addWidget(text);
+    layout->addWidget(buttons);
+    dialog.resize(560, 520);
+    dialog.exec();
+}
+
+void AppWindow::ShowAbout() {
+    QMessageBox::about(this, QStringLiteral("关于 Quorvel"),
+                       QStringLiteral("<h3>Quorvel %1</h3>"
+                                      "<p>高斯-克吕格投影计算：大地正算、大地反算、座标换带；"
+                                      "克拉索夫斯基、IAG-75、CGCS2000、WGS 84 及自定义椭球。</p>"
+                                      "<p>许可：版权所有 © 2026 Quorvel 维护者，保留所有权利"
+                                      "（尚未以任何许可发布）。</p>"
+                                      "<p>使用的库：Qt %2（LGPL-3.0），GeographicLib %3（MIT），"
+                                      "GNU C 库的 iconv（LGPL-2.1）。</p>")
+                           .arg(QStringLiteral(QUORVEL_VERSION), QString::fromLatin1(qVersion()),
+                                QStringLiteral(GEOGRAPHICLIB_VERSION_STRING)));
+}
+
+void AppWindow::dragEnterEvent(QDragEnterEvent* event) {
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (urls.size() == 1 && urls.front().isLocalFile()) event->acceptProposedAction();
+}
+
+void AppWindow::dropEvent(QDropEvent* event) {
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (urls.size() != 1 || !urls.front().isLocalFile()) return;
+    event->acceptProposedAction();
+    const QString path = urls.front().toLocalFile();
+    // Not inside the drop: the source application waits until the drop returns.
+    QTimer::singleShot(0, this, [this, path] { OpenFile(path); });
+}
+
+void AppWindow::closeEvent(QCloseEvent* event) {
+    // Closing the window ends the program, results windows included.
+    StopJob();
+    for (ResultsWindow* results : findChildren<ResultsWindow*>(Qt::FindDirectChildrenOnly))
+        results->close();
+    event->accept();
+}
+
+}  // namespace quorvel

@@ -1,0 +1,220 @@
+#include "ui/point_map.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QWheelEvent>
+#include <algorithm>
+#include <cmath>
+
+namespace quorvel {
+
+const QColor PointMap::kInside(0, 90, 200);
+const QColor PointMap::kOutside(220, 0, 0);
+
+namespace {
+
+constexpr int kMargin = 28;  // room for the axis labels
+
+QString AxisText(double v, bool geographic) {
+    return geographic ? QString::number(v, 'f', 2) + u'°' : QString::number(v, 'f', 0);
+}
+
+}  // namespace
+
+PointMap::PointMap(QWidget* parent) : QWidget(parent) {
+    setFocusPolicy(Qt::StrongFocus);
+    setMinimumSize(200, 200);
+    setToolTip(QStringLiteral("滚轮缩放，拖动平移，双击显示全部"));
+}
+
+void PointMap::SetData(MapData data) {
+    data_ = std::move(data);
+    ready_ = true;
+    const MapData& m = data_;
+    const bool meridian = std::isfinite(m.meridian);
+    double x0 = meridian ? m.meridian : HUGE_VAL, x1 = meridian ? m.meridian : -HUGE_VAL;
+    double y0 = HUGE_VAL, y1 = -HUGE_VAL;
+    for (std::size_t i = 0; i < m.x.size(); ++i) {
+        if (!std::isfinite(m.x[i]) || !std::isfinite(m.y[i])) continue;
+        x0 = std::min(x0, m.x[i]);
+        x1 = std::max(x1, m.x[i]);
+        y0 = std::min(y0, m.y[i]);
+        y1 = std::max(y1, m.y[i]);
+    }
+    if (y0 > y1) y0 = y1 = 0;  // no point at all
+    if (x0 > x1) x0 = x1 = 0;
+    const double pad = std::max({x1 - x0, y1 - y0, m.geographic ? 0.1 : 10000.0}) * 0.05;
+    all_ = QRectF(QPointF(x0 - pad, y0 - pad), QPointF(x1 + pad, y1 + pad));
+    ShowAll();
+}
+
+QRectF PointMap::Fitted(QRectF wanted) const {
+    const double w = std::max(1, width() - 2 * kMargin);
+    const double h = std::max(1, height() - 2 * kMargin);
+    const double scale = std::max(wanted.width() / w, wanted.height() / h);
+    const QPointF c = wanted.center();
+    return {c.x() - scale * w / 2, c.y() - scale * h / 2, scale * w, scale * h};
+}
+
+void PointMap::ShowAll() {
+    showingAll_ = true;
+    view_ = Fitted(all_);
+    stale_ = true;
+    update();
+}
+
+void PointMap::ZoomAt(QPointF pixel, double factor) {
+    if (!ready_) return;
+    const QPointF at = ToPlane(pixel);
+    showingAll_ = false;
+    view_ =
+        QRectF(at.x() - (at.x() - view_.left()) / factor, at.y() - (at.y() - view_.top()) / factor,
+               view_.width() / factor, view_.height() / factor);
+    stale_ = true;
+    update();
+}
+
+QPointF PointMap::ToPixel(double x, double y) const {
+    const double w = width() - 2 * kMargin, h = height() - 2 * kMargin;
+    return {kMargin + (x - view_.left()) / view_.width() * w,
+            kMargin + (view_.bottom() - y) / view_.height() * h};  // north up
+}
+
+QPointF PointMap::ToPlane(QPointF p) const {
+    const double w = width() - 2 * kMargin, h = height() - 2 * kMargin;
+    return {view_.left() + (p.x() - kMargin) / w * view_.width(),
+            view_.bottom() - (p.y() - kMargin) / h * view_.height()};
+}
+
+void PointMap::Render() {
+    points_ = QImage(size(), QImage::Format_ARGB32_Premultiplied);
+    points_.fill(Qt::transparent);
+    const MapData& m = data_;
+    const double w = width() - 2 * kMargin, h = height() - 2 * kMargin;
+    const double sx = w / view_.width(), sy = h / view_.height();
+    const QRgb inside = kInside.rgba(), outside = kOutside.rgba();
+    const int iw = points_.width(), ih = points_.height();
+    // Few points are drawn larger, so that a handful stand out; many stay fine-grained.
+    const int dot = m.x.size() < 2000 ? 4 : 2;
+    for (std::size_t i = 0; i < m.x.size(); ++i) {
+        const double px = kMargin + (m.x[i] - view_.left()) * sx;
+        const double py = kMargin + (view_.bottom() - m.y[i]) * sy;
+        if (!(px >= 0 && py >= 0 && px < iw - dot && py < ih - dot)) continue;
+        const int x = static_cast<int>(px), y = static_cast<int>(py);
+        const QRgb colour = m.outside[i] ? outside : inside;
+        // Red wins where both fall on one pixel, so no outlier hides.
+        for (int dy = 0; dy < dot; ++dy) {
+            auto* line = reinterpret_cast<QRgb*>(points_.scanLine(y + dy));
+            for (int dx = 0; dx < dot; ++dx) {
+                if (line[x + dx] != outside) line[x + dx] = colour;
+            }
+        }
+    }
+    stale_ = false;
+}
+
+void PointMap::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.fillRect(rect(), Qt::white);
+    if (!ready_) {
+        p.drawText(rect(), Qt::AlignCenter, QStringLiteral("正在准备点位图…"));
+        return;
+    }
+    const MapData& m = data_;
+    const double top = view_.bottom(), bottom = view_.top();
+
+    // The band, the meridian and the points inside the frame; the labels around it.
+    const QRect plot(kMargin, kMargin, width() - 2 * kMargin, height() - 2 * kMargin);
+    p.setClipRect(plot);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(235, 245, 235));
+    if (!std::isfinite(m.meridian)) {
+        // Points each on its own zone's meridian: no band to draw.
+    } else if (m.geographic) {
+        const QPointF a = ToPixel(m.meridian - 3, top), b = ToPixel(m.meridian + 3, bottom);
+        p.drawRect(QRectF(a, b));
+    } else if (!m.eastEdge.empty()) {
+        QPainterPath band;
+        band.moveTo(ToPixel(m.westEdge.front().first, m.westEdge.front().second));
+        for (const auto& [x, y] : m.westEdge) band.lineTo(ToPixel(x, y));
+        for (auto it = m.eastEdge.rbegin(); it != m.eastEdge.rend(); ++it)
+            band.lineTo(ToPixel(it->first, it->second));
+        band.closeSubpath();
+        p.drawPath(band);
+    }
+    if (std::isfinite(m.meridian)) {
+        p.setPen(QPen(QColor(0, 130, 0), 1, Qt::DashLine));
+        p.drawLine(ToPixel(m.meridian, top), ToPixel(m.meridian, bottom));
+    }
+
+    if (stale_ || points_.size() != size()) Render();
+    p.drawImage(0, 0, points_);
+    p.setClipping(false);
+
+    // Axis labels at the corners of the view.
+    p.setPen(Qt::black);
+    const QString xName = m.geographic ? QStringLiteral("L") : QStringLiteral("Y");
+    const QString yName = m.geographic ? QStringLiteral("B") : QStringLiteral("X");
+    p.drawText(QRect(0, height() - kMargin + 4, width(), kMargin - 4), Qt::AlignLeft,
+               xName + u' ' + AxisText(view_.left(), m.geographic));
+    p.drawText(QRect(0, height() - kMargin + 4, width(), kMargin - 4), Qt::AlignRight,
+               AxisText(view_.right(), m.geographic));
+    p.drawText(QRect(2, 2, width(), kMargin), Qt::AlignLeft,
+               yName + u' ' + AxisText(top, m.geographic));
+    p.drawText(QRect(2, height() - 2 * kMargin, width(), kMargin), Qt::AlignLeft | Qt::AlignBottom,
+               AxisText(bottom, m.geographic));
+    p.setPen(QColor(160, 160, 160));
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(plot);
+}
+
+void PointMap::resizeEvent(QResizeEvent*) {
+    view_ = Fitted(showingAll_ ? all_ : view_);
+    stale_ = true;
+}
+
+void PointMap::wheelEvent(QWheelEvent* event) {
+    const double steps = event->angleDelta().y() / 120.0;
+    if (steps != 0) ZoomAt(event->position(), std::pow(1.25, steps));
+    event->accept();
+}
+
+void PointMap::mousePressEvent(QMouseEvent* event) {
+    dragFrom_ = event->position().toPoint();
+    dragView_ = view_;
+}
+
+void PointMap::mouseMoveEvent(QMouseEvent* event) {
+    if (!(event->buttons() & Qt::LeftButton)) return;
+    const QPointF d = event->position() - dragFrom_;
+    const double w = width() - 2 * kMargin, h = height() - 2 * kMargin;
+    showingAll_ = false;
+    view_ = dragView_.translated(-d.x() / w * dragView_.width(), d.y() / h * dragView_.height());
+    stale_ = true;
+    update();
+}
+
+void PointMap::mouseDoubleClickEvent(QMouseEvent*) {
+    ShowAll();
+}
+
+void PointMap::keyPressEvent(QKeyEvent* event) {
+    const QPointF centre(width() / 2.0, height() / 2.0);
+    switch (event->key()) {
+        case Qt::Key_Plus:
+        case Qt::Key_Equal:
+            ZoomAt(centre, 1.5);
+            break;
+        case Qt::Key_Minus:
+            ZoomAt(centre, 1 / 1.5);
+            break;
+        case Qt::Key_Home:
+            ShowAll();
+            break;
+        default:
+            QWidget::keyPressEvent(event);
+    }
+}
+
+}  // namespace quorvel

@@ -1,0 +1,102 @@
+#include "ui/results_model.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace quorvel {
+namespace {
+
+int ClampToInt(std::size_t n) {
+    return static_cast<int>(std::min<std::size_t>(n, std::numeric_limits<int>::max()));
+}
+
+QString ForSpreadsheet(const std::string& field) {
+    const QString text = QString::fromStdString(field);
+    if (!text.contains(u'\t') && !text.contains(u'\n') && !text.contains(u'\r') &&
+        !text.contains(u'"')) {
+        return text;
+    }
+    return u'"' + QString(text).replace(u'"', QStringLiteral("\"\"")) + u'"';
+}
+
+}  // namespace
+
+ResultsModel::ResultsModel(std::shared_ptr<const FileJobResult> result, QObject* parent)
+    : QAbstractTableModel(parent), result_(std::move(result)) {
+    SplitCsvRecord(result_->store.Header(), header_);
+}
+
+int ResultsModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : ClampToInt(result_->store.RowCount());
+}
+
+int ResultsModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(header_.size());
+}
+
+const std::vector<std::string>& ResultsModel::Fields(int row) const {
+    if (row != cachedRow_) {
+        SplitCsvRecord(result_->store.Row(static_cast<std::size_t>(row)), cached_);
+        cachedRow_ = row;
+    }
+    return cached_;
+}
+
+QVariant ResultsModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid()) return {};
+    if (role == Qt::TextAlignmentRole) {
+        // Numbers line up on the right, names on the left.
+        return index.column() == 0 ? QVariant(Qt::AlignLeft | Qt::AlignVCenter)
+                                   : QVariant(Qt::AlignRight | Qt::AlignVCenter);
+    }
+    if (role != Qt::DisplayRole) return {};
+    const std::vector<std::string>& fields = Fields(index.row());
+    const auto column = static_cast<std::size_t>(index.column());
+    return column < fields.size() ? QString::fromStdString(fields[column]) : QString();
+}
+
+QVariant ResultsModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (role != Qt::DisplayRole) return {};
+    if (orientation == Qt::Vertical) return section + 1;
+    const auto column = static_cast<std::size_t>(section);
+    return column < header_.size() ? QString::fromStdString(header_[column]) : QVariant();
+}
+
+QString ResultsModel::RowsAsText(const std::vector<int>& rows) const {
+    QString text;
+    for (int row : rows) {
+        const std::vector<std::string>& fields = Fields(row);
+        for (std::size_t i = 0; i < fields.size(); ++i) {
+            if (i > 0) text += u'\t';
+            text += ForSpreadsheet(fields[i]);
+        }
+        text += u'\n';
+    }
+    return text;
+}
+
+RejectedModel::RejectedModel(std::shared_ptr<const FileJobResult> result, QObject* parent)
+    : QAbstractTableModel(parent), result_(std::move(result)) {}
+
+int RejectedModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : ClampToInt(result_->rejected.size());
+}
+
+int RejectedModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : 2;
+}
+
+QVariant RejectedModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || role != Qt::DisplayRole) return {};
+    const RejectedLine& line = result_->rejected.at(static_cast<std::size_t>(index.row()));
+    if (index.column() == 0) return line.line > 0 ? QVariant(qulonglong{line.line}) : QVariant();
+    return (line.warning ? QStringLiteral("警告：") : QString()) +
+           QString::fromStdString(line.reason);
+}
+
+QVariant RejectedModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (role != Qt::DisplayRole || orientation != Qt::Horizontal) return {};
+    return section == 0 ? QStringLiteral("行") : QStringLiteral("原因");
+}
+
+}  // namespace quorvel

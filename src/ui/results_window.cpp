@@ -1,0 +1,289 @@
+#include "ui/results_window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QSaveFile>
+#include <QSplitter>
+#include <QTableView>
+#include <QToolBar>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <array>
+#include <climits>
+
+#include "cli/run.h"
+#include "print/report_printer.h"
+#include "ui/point_map.h"
+#include "ui/results_model.h"
+
+namespace quorvel {
+namespace {
+
+class SaveFileSink : public cli::ByteSink {
+  public:
+    explicit SaveFileSink(QSaveFile& file) : file_(file) {}
+    void Write(const char* data, std::size_t size) override {
+        if (file_.write(data, static_cast<qint64>(size)) != static_cast<qint64>(size))
+            throw cli::IoError(file_.errorString().toStdString());
+    }
+
+  private:
+    QSaveFile& file_;
+};
+
+QString FileNameOf(const std::string& path) {
+    return QFileInfo(QFile::decodeName(path.c_str())).fileName();
+}
+
+// Column widths from the header, the first rows and the last (where numbered names are longest):
+// measuring all of a million rows would stall the window.
+void FitColumns(QTableView* table) {
+    const QFontMetrics fm(table->font());
+    QAbstractItemModel* model = table->model();
+    const int count = model->rowCount();
+    std::vector<int> rows;
+    for (int r = 0; r < count && r < 100; ++r) rows.push_back(r);
+    for (int r = std::max(100, count - 100); r < count; ++r) rows.push_back(r);
+    for (int c = 0; c < model->columnCount(); ++c) {
+        int width = fm.horizontalAdvance(model->headerData(c, Qt::Horizontal).toString()) + 24;
+        for (int r : rows) {
+            width =
+                std::max(width, fm.horizontalAdvance(model->index(r, c).data().toString()) + 16);
+        }
+        table->setColumnWidth(c, std::min(width, 360));
+    }
+}
+
+// Where a saved report went, or why printing failed; silent when it printed.
+void ShowPrintOutcome(QWidget* parent, const PrintResult& result) {
+    if (result.outcome == PrintOutcome::SavedAsPdf) {
+        QMessageBox::information(parent, parent->windowTitle(), result.message);
+    } else if (result.outcome == PrintOutcome::Failed) {
+        QMessageBox::warning(parent, parent->windowTitle(), result.message);
+    }
+}
+
+}  // namespace
+
+Report ReportOf(const FileJobResult& result) {
+    if (!result.report) return {};
+    // The head as quorvel-batch's report has it, with the ellipsoid and method when they are not
+    // the documented series; then the engine's points.
+    cli::ReportData data;
+    data.mode = result.options.mode;
+    data.loText = result.options.loText;
+    data.lsText = result.options.lsText;
+    ReportInput input = cli::ToReportInput(data);
+    input.pointCount = static_cast<int>(std::min<std::size_t>(result.report->Count(), INT32_MAX));
+    input.projection = result.projectionLabel;
+    Report report = BuildReport(input);
+    result.report->Rewind();
+    std::array<ValueCell, 4> row;
+    for (int number = 1; result.report->Next(row); ++number)
+        report.lines.push_back(BuildPointLine(input.mode, number, row));
+    return report;
+}
+
+QString SummaryText(const FileJobResult& result) {
+    const auto warnings = std::count_if(result.rejected.begin(), result.rejected.end(),
+                                        [](const RejectedLine& l) { return l.warning; });
+    QString text =
+        QStringLiteral("%1 点, %2 行被拒绝").arg(result.counts.points).arg(result.counts.rejected);
+    if (warnings > 0) text += QStringLiteral("，%1 条警告").arg(warnings);
+    return text;
+}
+
+ResultsWindow::ResultsWindow(std::shared_ptr<const FileJobResult> result, QWidget* parent)
+    : QMainWindow(parent),
+      result_(std::move(result)),
+      model_(new ResultsModel(result_, this)),
+      table_(new QTableView(this)),
+      map_(new PointMap(this)) {
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QStringLiteral("计算结果 — ") + FileNameOf(result_->path));
+
+    table_->setModel(model_);
+    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Fixed row heights keep scrolling through a million rows smooth.
+    table_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 6);
+    table_->horizontalHeader()->setStretchLastSection(true);
+    FitColumns(table_);
+
+    auto* summary = new QLabel(SummaryText(*result_), this);
+    summary->setObjectName(QStringLiteral("summary"));
+    QFont bold = summary->font();
+    bold.setBold(true);
+    summary->setFont(bold);
+    auto* command = new QLabel(
+        QStringLiteral("同样的计算：") + QString::fromStdString(result_->commandLine), this);
+    command->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    command->setWordWrap(true);
+
+    auto* rejected = new QTableView(this);
+    rejected->setObjectName(QStringLiteral("rejected"));
+    rejected->setModel(new RejectedModel(result_, rejected));
+    rejected->verticalHeader()->setVisible(false);
+    rejected->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    rejected->horizontalHeader()->setStretchLastSection(true);
+    rejected->setColumnWidth(0, 80);
+    rejected->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    rejected->setVisible(!result_->rejected.empty());
+
+    auto* sideBySide = new QSplitter(Qt::Horizontal, this);
+    sideBySide->addWidget(table_);
+    sideBySide->addWidget(map_);
+    sideBySide->setSizes({600, 380});
+    auto* stacked = new QSplitter(Qt::Vertical, this);
+    stacked->addWidget(sideBySide);
+    stacked->addWidget(rejected);
+    stacked->setStretchFactor(0, 4);
+    stacked->setStretchFactor(1, 1);
+
+    auto* central = new QWidget(this);
+    auto* layout = new QVBoxLayout(central);
+    layout->addWidget(summary);
+    layout->addWidget(command);
+    layout->addWidget(stacked, 1);
+    setCentralWidget(central);
+
+    QMenu* menu = menuBar()->addMenu(QStringLiteral("文件(&F)"));
+    QAction* exportCsv =
+        menu->addAction(QStringLiteral("导出 CSV…"), this, &ResultsWindow::ExportCsv);
+    exportCsv->setShortcut(QKeySequence::Save);
+    QAction* copy = menu->addAction(QStringLiteral("复制"), this, &ResultsWindow::CopyRows);
+    copy->setShortcut(QKeySequence::Copy);
+    // The table would otherwise take Ctrl+C for its current cell alone.
+    copy->setShortcutContext(Qt::WindowShortcut);
+    QAction* print = menu->addAction(QStringLiteral("打印…"), this, &ResultsWindow::PrintReport);
+    print->setShortcut(QKeySequence::Print);
+    menu->addSeparator();
+    QAction* close = menu->addAction(QStringLiteral("关闭"), this, &QWidget::close);
+    close->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_W));
+    QToolBar* tools = addToolBar(QStringLiteral("操作"));
+    tools->setMovable(false);
+    tools->addAction(exportCsv);
+    tools->addAction(copy);
+    tools->addAction(print);
+
+    // The table first: the map's points are read from the rows in the background. The window
+    // waits for the thread before its map goes, and a call queued for a deleted map is dropped.
+    mapper_ = std::thread([result = result_, map = map_] {
+        MapData data = BuildMapData(*result);
+        QMetaObject::invokeMethod(
+            map, [map, data = std::move(data)]() mutable { map->SetData(std::move(data)); },
+            Qt::QueuedConnection);
+    });
+
+    resize(1000, 680);
+    table_->setFocus();
+    if (model_->rowCount() > 0) table_->selectRow(0);
+}
+
+ResultsWindow::~ResultsWindow() {
+    mapper_.join();
+}
+
+bool ResultsWindow::WriteCsv(const FileJobResult& result, const QString& path, QString* error) {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        *error = file.errorString();
+        return false;
+    }
+    try {
+        SaveFileSink sink(file);
+        // The mark makes Excel read the names as UTF-8; an engine run with --bom wrote it already.
+        if (!result.store.HasBom()) sink.Write(CsvStore::kBom.data(), CsvStore::kBom.size());
+        result.store.WriteAll(sink);
+    } catch (const cli::IoError& e) {
+        *error = QString::fromStdString(e.what());
+        file.cancelWriting();
+        return false;
+    }
+    if (!file.commit()) {
+        *error = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+void ResultsWindow::ExportCsv() {
+    const QFileInfo input(QFile::decodeName(result_->path.c_str()));
+    QFileDialog dialog(this, QStringLiteral("导出 CSV"));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilters({QStringLiteral("CSV 文件 (*.csv)"), QStringLiteral("所有文件 (*)")});
+    dialog.setDefaultSuffix(QStringLiteral("csv"));
+    dialog.setDirectory(input.absolutePath());
+    dialog.selectFile(input.completeBaseName() + QStringLiteral("-结果.csv"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+    const QString path = dialog.selectedFiles().constFirst();
+    if (QFileInfo(path).canonicalFilePath() == input.canonicalFilePath()) {
+        QMessageBox::warning(this, windowTitle(),
+                             QStringLiteral("不能把结果写到输入文件 %1 上").arg(path));
+        return;
+    }
+    QString error;
+    if (!WriteCsv(*result_, path, &error)) {
+        QMessageBox::warning(this, windowTitle(),
+                             QStringLiteral("无法写入 %1：%2").arg(path, error));
+    }
+}
+
+void ResultsWindow::CopyRows() {
+    std::vector<int> rows;
+    for (const QItemSelectionRange& range : table_->selectionModel()->selection()) {
+        for (int r = range.top(); r <= range.bottom(); ++r) rows.push_back(r);
+    }
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    if (rows.empty() && table_->currentIndex().isValid())
+        rows.push_back(table_->currentIndex().row());
+    if (rows.empty()) return;
+    QApplication::clipboard()->setText(model_->RowsAsText(rows));
+}
+
+void ResultsWindow::PrintReport() {
+    const std::size_t points = result_->store.RowCount();
+    if (points == 0) {
+        QMessageBox::information(this, windowTitle(), QStringLiteral("没有可打印的点。"));
+        return;
+    }
+    // About 50 rows a page.
+    if (points > 5000 && QMessageBox::question(this, windowTitle(),
+                                               QStringLiteral("报告共 %1 点，约 %2 页。要打印吗？")
+                                                   .arg(points)
+                                                   .arg(points / 50 + 1)) != QMessageBox::Yes) {
+        return;
+    }
+    if (result_->zoneEach) {
+        // The report has room for one central meridian (two for a zone change), as the print
+        // button's report and quorvel-batch's; points each in its own zone have more.
+        QMessageBox::information(this, windowTitle(),
+                                 QStringLiteral("各点在各自的带中计算，报告只能写一条中央子午线，"
+                                                "无法打印。请导出 CSV。"));
+        return;
+    }
+    Report report;
+    try {
+        report = ReportOf(*result_);
+    } catch (const cli::IoError& e) {
+        QMessageBox::warning(
+            this, windowTitle(),
+            QStringLiteral("无法读回报告的点：") + QString::fromStdString(e.what()));
+        return;
+    }
+    ShowPrintOutcome(this, quorvel::PrintReport(report, static_cast<int>(result_->options.mode)));
+}
+
+}  // namespace quorvel

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QMainWindow>
+#include <memory>
+#include <thread>
+
+#include "report/report.h"
+#include "ui/file_job.h"
+
+class QLabel;
+class QTableView;
+
+namespace quorvel {
+
+class ResultsModel;
+class PointMap;
+
+// 计算结果 — FILE: the computed rows as a table, "N 点, M 行被拒绝", the rejected lines with
+// their reasons, and the map of the points. 导出 CSV… writes exactly the CSV quorvel-batch writes
+// with --bom for the same file and settings.
+class ResultsWindow : public QMainWindow {
+    Q_OBJECT
+
+  public:
+    explicit ResultsWindow(std::shared_ptr<const FileJobResult> result, QWidget* parent = nullptr);
+    ~ResultsWindow() override;
+
+    QTableView* table() const { return table_; }
+    ResultsModel* model() const { return model_; }
+    PointMap* map() const { return map_; }
+
+    // The bytes an export writes: a UTF-8 byte order mark, then the engine's CSV.
+    static bool WriteCsv(const FileJobResult& result, const QString& path, QString* error);
+
+  public slots:
+    void ExportCsv();
+    void CopyRows();
+    void PrintReport();
+
+  private:
+    std::shared_ptr<const FileJobResult> result_;
+    ResultsModel* model_;
+    QTableView* table_;
+    PointMap* map_;
+    std::thread mapper_;  // places the points for the map once the table shows
+};
+
+// The report of the computed points: what quorvel-batch's --report prints for the same run.
+// Throws cli::IoError when the points cannot be read back.
+Report ReportOf(const FileJobResult& result);
+
+// "1 点, 0 行被拒绝"
+QString SummaryText(const FileJobResult& result);
+
+}  // namespace quorvel

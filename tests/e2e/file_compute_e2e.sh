@@ -1,0 +1,162 @@
+#!/usr/bin/env bash
+# 从文件计算 as a person uses it, by keyboard alone, under Xvfb: Ctrl+O, the file's path and
+# Enter in Qt's file dialog, the computation type and Lo in 从文件计算, Enter; then in the results
+# window Ctrl+S, a path and Enter. The exported CSV must be byte for byte what quorvel-batch
+# writes with --bom for the same file. Screenshots are kept in the output folder.
+#
+# Usage: file_compute_e2e.sh QUORVEL QUORVEL_BATCH OUTPUT_FOLDER
+# Environment:
+#   E2E_SHOT_DIR  copy the screenshots of the results window and the settings dialog here.
+#   E2E_WAIT      seconds to wait for each window (default 30).
+set -euo pipefail
+
+program=$(realpath "${1:?usage: file_compute_e2e.sh QUORVEL QUORVEL_BATCH OUTPUT_FOLDER}")
+batch=$(realpath "${2:?usage: file_compute_e2e.sh QUORVEL QUORVEL_BATCH OUTPUT_FOLDER}")
+out=${3:?usage: file_compute_e2e.sh QUORVEL QUORVEL_BATCH OUTPUT_FOLDER}
+wait_s=${E2E_WAIT:-30}
+
+for tool in xvfb-run xdotool xprop import; do
+    if ! command -v "$tool" >/dev/null; then
+        echo "SKIPPED: $tool is not installed (scripts/install-deps.sh installs it)"
+        exit 77
+    fi
+done
+
+if [ -z "${QUORVEL_E2E_ON_XVFB:-}" ]; then
+    exec xvfb-run -a -s "-screen 0 1280x1024x24" env QUORVEL_E2E_ON_XVFB=1 \
+        bash "$0" "$program" "$batch" "$out"
+fi
+
+mkdir -p "$out"
+out=$(realpath "$out")
+rm -rf "${out:?}"/*
+export LC_ALL=C.UTF-8
+# Settings of this run only: the user's own stay untouched.
+export XDG_CONFIG_HOME="$out/config"
+log="$out/quorvel.log"
+pid=
+
+fail() {
+    echo "FAIL: $*" >&2
+    import -window root "$out/failure.png" 2>/dev/null || true
+    [ -s "$log" ] && sed 's/^/quorvel: /' "$log" >&2
+    exit 1
+}
+cleanup() { [ -n "$pid" ] && kill "$pid" 2>/dev/null || true; }
+trap cleanup EXIT
+alive() { kill -0 "$pid" 2>/dev/null; }
+title_of() { xprop -id "$1" _NET_WM_NAME 2>/dev/null | sed -n 's/^_NET_WM_NAME([^)]*) = "\(.*\)"$/\1/p'; }
+
+# Waits until the focused window's title matches the pattern (keys typed earlier would be lost).
+focused=
+wait_focus() {
+    local deadline=$((SECONDS + wait_s)) w
+    while ((SECONDS < deadline)); do
+        alive || fail "the program ended while '$1' was awaited"
+        w=$(xdotool getwindowfocus 2>/dev/null || true)
+        if [ -n "$w" ] && [[ "$(title_of "$w")" =~ $1 ]]; then
+            focused=$w
+            sleep 0.2  # let the window finish taking the focus before typing
+            return
+        fi
+        sleep 0.05
+    done
+    fail "no window titled '$1' got the focus within ${wait_s}s"
+}
+
+# A field file as it comes: a header, heights passed through, a quoted name with a comma, a
+# Chinese name, a comment, blanks around values, a mistyped line and a point far east.
+points="$out/points.csv"
+printf '%s\r\n' 'name,X,Y,H' 'P1,3380000,612345.678,12.5' '"Hill, north",3376628.3754,547196.5246,8' \
+    '# checked twice' '水塔, 3381234.5 , 498765.4321,31.2' 'P4,3382000,abc,0' \
+    'P5,3390000.25,401234.5,7.75' 'P6,3385000,830000,3' >"$points"
+
+"$program" >"$log" 2>&1 &
+pid=$!
+main=$(timeout "$wait_s" xdotool search --sync --onlyvisible --pid "$pid" --name '^Quorvel$' |
+    head -n 1) || true
+[ -n "$main" ] || fail "the window did not appear"
+# No window manager gives the new window the focus: a person would click into it.
+xdotool windowfocus "$main"
+wait_focus '^Quorvel$'
+
+xdotool key ctrl+o
+wait_focus '^打开点文件$'
+xdotool type --delay 10 -- "$points"
+xdotool key Return
+wait_focus '^从文件计算$'
+import -window "$focused" "$out/file-compute-dialog.png"
+xdotool key Down          # 大地反算
+xdotool key Tab
+xdotool type --delay 20 -- 117
+xdotool key Return
+results=$(timeout "$wait_s" xdotool search --sync --all --onlyvisible --pid "$pid" \
+    --name '^计算结果 — points\.csv$' | head -n 1) || true
+[ -n "$results" ] || fail "the results window did not appear"
+wait_focus '^计算结果 — points\.csv$'
+sleep 0.5
+import -window "$results" "$out/results-window.png"
+
+export_path="$out/exported.csv"
+xdotool key ctrl+s
+wait_focus '^导出 CSV$'
+xdotool key ctrl+a
+xdotool type --delay 10 -- "$export_path"
+xdotool key Return
+deadline=$((SECONDS + wait_s))
+while [ ! -s "$export_path" ] && ((SECONDS < deadline)); do sleep 0.1; done
+[ -s "$export_path" ] || fail "nothing was exported to $export_path"
+
+status=0
+if "$batch" --help | grep -q -- --bom; then
+    "$batch" inverse --lo 117 --header --bom "$points" >"$out/batch.csv" 2>"$out/batch.err" ||
+        status=$?
+else
+    # An engine without --bom: the mark in front of its output is what --bom writes.
+    { printf '\357\273\277'; "$batch" inverse --lo 117 --header "$points" 2>"$out/batch.err" ||
+        status=$?; } >"$out/batch.csv"
+fi
+[ "$status" -eq 1 ] || fail "quorvel-batch ended with status $status, expected 1 (one line rejected)"
+cmp "$export_path" "$out/batch.csv" || fail "the exported CSV differs from quorvel-batch's output"
+echo "exported CSV is byte for byte quorvel-batch's --bom output ($(wc -c <"$export_path") bytes)"
+
+# The settings dialog: the focus on the ellipsoid; choosing CGCS2000 takes the exact method,
+# Enter accepts, the window's title says so.
+# Without a window manager the focus does not come back by itself after a dialog.
+xdotool windowfocus "$results"
+wait_focus '^计算结果 — points\.csv$'
+xdotool key ctrl+w
+sleep 0.3
+xdotool windowfocus "$main"
+wait_focus '^Quorvel$'
+xdotool key alt+s
+sleep 1  # the menu opens, its first entry 椭球与算法… highlighted
+xdotool key Return
+wait_focus '^椭球与算法$'
+xdotool key Down Down
+sleep 0.3
+import -window "$focused" "$out/settings-dialog.png"
+xdotool key Return
+deadline=$((SECONDS + wait_s))
+while [ "$(title_of "$main")" != 'Quorvel — CGCS2000, 精确' ] && ((SECONDS < deadline)); do
+    sleep 0.1
+done
+[ "$(title_of "$main")" = 'Quorvel — CGCS2000, 精确' ] ||
+    fail "the window is titled '$(title_of "$main")' after choosing CGCS2000"
+grep -q '^ellipsoid=cgcs2000$' "$XDG_CONFIG_HOME/Quorvel/Quorvel.conf" ||
+    fail "the choice was not kept in the settings"
+xdotool windowfocus "$main"
+wait_focus '^Quorvel — CGCS2000, 精确$'
+echo "settings: CGCS2000 chose the exact method and the title says so"
+
+if [ -n "${E2E_SHOT_DIR:-}" ]; then
+    cp "$out/results-window.png" "$E2E_SHOT_DIR/results-window.png"
+    cp "$out/settings-dialog.png" "$E2E_SHOT_DIR/settings-dialog.png"
+fi
+xdotool key ctrl+q
+deadline=$((SECONDS + wait_s))
+while alive && ((SECONDS < deadline)); do sleep 0.1; done
+alive && fail "Ctrl+Q did not end the program"
+wait "$pid" || fail "the program ended with status $?"
+pid=
+echo "screenshots in $out"
