@@ -7,14 +7,14 @@
 #include <string_view>
 #include <vector>
 
-#include "cli/line_parser.h"
-#include "cli/options.h"
-#include "cli/run.h"
-#include "cli/text_io.h"
+#include "engine/line_parser.h"
+#include "engine/options.h"
+#include "engine/run.h"
+#include "engine/text_io.h"
 
 namespace {
 
-using namespace quorvel::cli;
+using namespace quorvel::engine;
 
 void Check(bool ok, const char* what) {
     if (!ok) {

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# The folders of src/ depend downwards only: core -> report -> {batch, print} -> cli -> ui (the
-# window computes whole files with quorvel-batch's engine, the Qt-free library of src/cli; nothing
-# of src/cli uses the window). Every project include must name a folder below (or the same as)
-# the including file's; src/print uses no widgets.
+# The folders of src/ depend downwards only: core -> report -> {batch, print, engine} -> {ui, cli}.
+# engine is quorvel-batch's engine without Qt, which the window and the program both use; ui and
+# cli, the window and the program, are siblings and use nothing of each other. Every project
+# include must name a folder below (or the same as) the including file's; src/print uses no
+# widgets.
 #
 #   layering_test.sh SOURCE_FOLDER
 set -euo pipefail
@@ -13,8 +14,9 @@ declare -A allowed=(
     [report]="core report"
     [batch]="core report batch"
     [print]="core report print"
-    [ui]="core report batch print cli ui"
-    [cli]="core report batch print cli"
+    [engine]="core report engine"
+    [ui]="core report batch print engine ui"
+    [cli]="core report batch print engine cli"
 )
 status=0
 for folder in "$src"/*/; do

@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <system_error>
 
-#include "cli/options.h"
 #include "cli/pdf_loader.h"
+#include "engine/options.h"
 
 namespace quorvel::cli {
 
@@ -17,9 +17,10 @@ constexpr const char* kPdfProgram = "quorvel-batch-pdf";
 
 bool AsksForPdfReport(std::span<const std::string_view> args) {
     try {
-        const Options options = ParseArguments(args, /*pdfReports=*/true);
-        return options.action == Options::Action::Run && options.reportKind == ReportKind::Pdf;
-    } catch (const UsageError&) {
+        const engine::Options options = engine::ParseArguments(args, /*pdfReports=*/true);
+        return options.action == engine::Options::Action::Run &&
+               options.reportKind == engine::ReportKind::Pdf;
+    } catch (const engine::UsageError&) {
         return false;
     }
 }

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "cli/run.h"
+#include "engine/run.h"
 
 namespace quorvel::cli {
 
@@ -22,6 +22,6 @@ bool AsksForPdfReport(std::span<const std::string_view> args);
 std::string ReplaceProcessWithPdfWriter(char** argv, std::string_view libexecRelative);
 
 // quorvel-batch-pdf's writer.
-PdfWriter LoadPdfWriter(std::string& error);
+engine::PdfWriter LoadPdfWriter(std::string& error);
 
 }  // namespace quorvel::cli

@@ -13,8 +13,8 @@
 
 namespace quorvel::cli {
 
-PdfWriter LoadPdfWriter(std::string&) {
-    return [](ReportLines& lines, int fd, std::string& error) {
+engine::PdfWriter LoadPdfWriter(std::string&) {
+    return [](engine::ReportLines& lines, int fd, std::string& error) {
         // Fonts and page metrics need an application object; a command-line run has no display.
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
             qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -23,7 +23,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "cli/options.h"
+#include "engine/options.h"
 #include "ui/file_compute_dialog.h"
 #include "ui/file_job.h"
 #include "ui/main_window.h"
@@ -137,16 +137,7 @@ void AppWindow::OpenFile(const QString& path) {
              QStringLiteral("无法读取 %1").arg(QDir::toNativeSeparators(path)));
         return;
     }
-    // The engine computes with the settings or not at all: never silently with others.
     const std::vector<std::string> geodesy = GeodesyArguments(geodesy_);
-    std::vector<std::string> probe{"--lo=117"};
-    probe.insert(probe.end(), geodesy.begin(), geodesy.end());
-    if (!geodesy.empty() && !EngineTakes(probe)) {
-        Tell(QMessageBox::Warning,
-             QStringLiteral("此版本的计算引擎只能按克拉索夫斯基椭球与传统级数计算文件。"
-                            "请在“设置 › 椭球与算法”中选回默认。"));
-        return;
-    }
     FileComputeDialog dialog(path, geodesy_.Describe(), this);
     if (dialog.exec() != QDialog::Accepted) return;
     std::vector<std::string> args = BatchArguments(dialog.choice(), path);
@@ -158,7 +149,7 @@ void AppWindow::StartJob(const std::vector<std::string>& args, const std::string
     try {
         job_ = std::make_unique<FileJob>(args);
         job_->SetProjectionLabel(projectionLabel);
-    } catch (const cli::UsageError& e) {
+    } catch (const engine::UsageError& e) {
         Tell(QMessageBox::Warning, QString::fromStdString(e.what()));
         return;
     }

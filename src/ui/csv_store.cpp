@@ -60,7 +60,7 @@ std::string_view CsvStore::Row(std::size_t row) const {
     return {begin, size};
 }
 
-void CsvStore::WriteAll(cli::ByteSink& sink) const {
+void CsvStore::WriteAll(engine::ByteSink& sink) const {
     sink.Write(headerBytes_.data(), headerBytes_.size());
     for (std::size_t i = 0; i < blocks_.size(); ++i) sink.Write(blocks_[i].get(), used_[i]);
     if (!pending_.empty()) sink.Write(pending_.data(), pending_.size());

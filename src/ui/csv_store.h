@@ -7,14 +7,14 @@
 #include <string_view>
 #include <vector>
 
-#include "cli/text_io.h"
+#include "engine/text_io.h"
 
 namespace quorvel {
 
 // The CSV that quorvel-batch's engine wrote for a file, kept as the bytes themselves so that an
 // export is exactly its output, with an index of the records for a table. Records are stored
 // whole in large blocks, so 1 M rows cost little more than their text and never move.
-class CsvStore : public cli::ByteSink {
+class CsvStore : public engine::ByteSink {
   public:
     void Write(const char* data, std::size_t size) override;
 
@@ -25,7 +25,7 @@ class CsvStore : public cli::ByteSink {
     std::string_view Row(std::size_t row) const;
 
     // Every byte written, header first, in the order written.
-    void WriteAll(cli::ByteSink& sink) const;
+    void WriteAll(engine::ByteSink& sink) const;
     std::uint64_t ByteSize() const;
     // Whether the engine wrote a UTF-8 byte order mark first.
     bool HasBom() const { return std::string_view(headerBytes_).starts_with(kBom); }

@@ -18,11 +18,11 @@
 #include <algorithm>
 #include <cmath>
 
-#include "cli/line_parser.h"
-#include "cli/options.h"
-#include "cli/points.h"
-#include "cli/text_io.h"
 #include "core/number_text.h"
+#include "engine/line_parser.h"
+#include "engine/options.h"
+#include "engine/points.h"
+#include "engine/text_io.h"
 
 namespace quorvel {
 namespace {
@@ -31,8 +31,8 @@ const char* const kModes[] = {"forward", "inverse", "zone"};
 
 // Text in another encoding as UTF-8, converted as quorvel-batch converts its input.
 std::string Decoded(std::string raw, const std::string& encoding) {
-    cli::StringSource source(std::move(raw));
-    cli::DecodingSource decoding(source, encoding);
+    engine::StringSource source(std::move(raw));
+    engine::DecodingSource decoding(source, encoding);
     std::string text;
     char buffer[1 << 14];
     while (const std::size_t got = decoding.Read(buffer, sizeof buffer)) text.append(buffer, got);
@@ -59,23 +59,10 @@ std::vector<std::string> BatchArguments(const FileComputeChoice& c, const QStrin
     if (c.gb18030) args.push_back("--encoding=gb18030");
     if (c.header) args.push_back("--header");
     // The CSV kept is then the CSV exported, mark and all.
-    static const bool bom = EngineTakes({"--lo=117", "--bom"});
-    if (bom) args.push_back("--bom");
+    args.push_back("--bom");
     args.push_back("--");
     args.push_back(QFile::encodeName(path).toStdString());
     return args;
-}
-
-bool EngineTakes(const std::vector<std::string>& extra) {
-    std::vector<std::string> args{"forward"};
-    args.insert(args.end(), extra.begin(), extra.end());
-    const std::vector<std::string_view> views(args.begin(), args.end());
-    try {
-        cli::ParseArguments(views, false);
-        return true;
-    } catch (const cli::UsageError&) {
-        return false;
-    }
 }
 
 QString CheckMeridian(const QString& label, const QString& text) {
@@ -96,7 +83,7 @@ std::vector<PreviewLine> PreviewFile(const QString& path, bool gb18030, int maxL
     std::string text = file.read(64 * 1024).toStdString();
     if (gb18030) text = Decoded(std::move(text), "gb18030");
     if (text.starts_with("\xEF\xBB\xBF")) text.erase(0, 3);
-    cli::ParsedLine parsed;
+    engine::ParsedLine parsed;
     std::size_t number = 0;
     std::size_t at = 0;
     while (at < text.size() && static_cast<int>(lines.size()) < maxLines) {
@@ -108,27 +95,27 @@ std::vector<PreviewLine> PreviewFile(const QString& path, bool gb18030, int maxL
         const std::string_view line(text.data() + at, lf - at);
         at = lf + 1;
         ++number;
-        cli::ParseLine(line, parsed);
-        if (parsed.status == cli::LineStatus::Skip) continue;
+        engine::ParseLine(line, parsed);
+        if (parsed.status == engine::LineStatus::Skip) continue;
         PreviewLine& p = lines.emplace_back();
         p.line = number;
         switch (parsed.status) {
-            case cli::LineStatus::InvalidUtf8:
+            case engine::LineStatus::InvalidUtf8:
                 p.problem = gb18030 ? QStringLiteral("不是 GB18030 文本")
                                     : QStringLiteral("不是 UTF-8 文本：请选 GB18030 编码");
                 continue;
-            case cli::LineStatus::UnclosedQuote:
-            case cli::LineStatus::TextAfterQuote:
-            case cli::LineStatus::QuoteInUnquoted:
+            case engine::LineStatus::UnclosedQuote:
+            case engine::LineStatus::TextAfterQuote:
+            case engine::LineStatus::QuoteInUnquoted:
                 p.problem = QStringLiteral("引号不成对");
                 continue;
-            case cli::LineStatus::Fields:
-            case cli::LineStatus::Skip:
+            case engine::LineStatus::Fields:
+            case engine::LineStatus::Skip:
                 break;
         }
         const std::size_t kept = std::min(parsed.count, parsed.fields.size());
         for (std::size_t i = 0; i < kept; ++i) p.fields.push_back(Utf8(parsed.fields[i]));
-        if (parsed.count < cli::kPointFields) {
+        if (parsed.count < engine::kPointFields) {
             p.problem = QStringLiteral("只有 %1 个字段").arg(parsed.count);
         } else if (!TryParseNumber(parsed.fields[1]) || !TryParseNumber(parsed.fields[2])) {
             p.problem = QStringLiteral("不是数值");
@@ -200,20 +187,6 @@ FileComputeDialog::FileComputeDialog(const QString& path, const QString& setting
     QWidget* order[] = {type_, lo_, zone_, ls_, encoding_, prefix_, header_, compute_, cancel};
     for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 
-    // Options the engine of this build lacks stay visible but cannot be chosen.
-    const QString missing = QStringLiteral("此版本的计算引擎尚不支持");
-    if (!EngineTakes({"--zone=6"})) {
-        zone_->setEnabled(false);
-        zone_->setToolTip(missing);
-    }
-    // The zone number in front of Y comes with the zones.
-    prefixTaken_ = EngineTakes({"--zone=6", "--zone-prefix"});
-    if (!prefixTaken_) prefix_->setToolTip(missing);
-    if (!EngineTakes({"--lo=117", "--encoding=gb18030"})) {
-        encoding_->setEnabled(false);
-        encoding_->setToolTip(missing);
-    }
-
     connect(type_, &QComboBox::currentIndexChanged, this, &FileComputeDialog::Refresh);
     connect(zone_, &QComboBox::currentIndexChanged, this, &FileComputeDialog::Refresh);
     connect(encoding_, &QComboBox::currentIndexChanged, this, &FileComputeDialog::ShowPreview);
@@ -228,14 +201,15 @@ void FileComputeDialog::Refresh() {
     ls_->setPlaceholderText(zones ? QStringLiteral("留空：各点换到其经度所在的带")
                                   : QStringLiteral("度.分秒，如 120"));
     lo_->setEnabled(!zones);
-    prefix_->setEnabled(prefixTaken_ && zones);
+    // The zone number in front of Y comes with the zones.
+    prefix_->setEnabled(zones);
     if (!prefix_->isEnabled()) prefix_->setChecked(false);
     ShowPreview();
 }
 
 void FileComputeDialog::ShowPreview() {
-    const auto mode = static_cast<decltype(cli::Options::mode)>(type_->currentIndex() + 1);
-    const auto& header = cli::ColumnsOf(mode).header;
+    const auto mode = static_cast<decltype(engine::Options::mode)>(type_->currentIndex() + 1);
+    const auto& header = engine::ColumnsOf(mode).header;
     const std::vector<PreviewLine> lines = PreviewFile(path_, encoding_->currentIndex() == 1);
     std::size_t columns = 3;
     for (const PreviewLine& p : lines) columns = std::max(columns, p.fields.size());

@@ -28,9 +28,6 @@ struct FileComputeChoice {
 // as the command line does (with --bom: the CSV the window exports).
 std::vector<std::string> BatchArguments(const FileComputeChoice& choice, const QString& path);
 
-// Whether quorvel-batch's engine in this build takes these options (after "forward").
-bool EngineTakes(const std::vector<std::string>& options);
-
 // Why a typed meridian cannot be used, in the words of the window's prompts; empty when it can.
 QString CheckMeridian(const QString& label, const QString& text);
 
@@ -76,7 +73,6 @@ class FileComputeDialog : public QDialog {
     QCheckBox* header_;
     QPushButton* compute_;
     bool headerGuessed_ = false;
-    bool prefixTaken_ = false;
 };
 
 }  // namespace quorvel

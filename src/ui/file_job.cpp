@@ -26,13 +26,13 @@
 namespace quorvel {
 namespace {
 
-class Cancelled : public cli::IoError {
+class Cancelled : public engine::IoError {
   public:
-    Cancelled() : cli::IoError("cancelled") {}
+    Cancelled() : engine::IoError("cancelled") {}
 };
 
 // The file as the engine reads it, counting what it has read and stopping on Cancel.
-class WatchedSource : public cli::ByteSource {
+class WatchedSource : public engine::ByteSource {
   public:
     WatchedSource(int fd, std::string name, std::atomic<bool>& cancel,
                   std::atomic<std::uint64_t>& bytes)
@@ -45,7 +45,7 @@ class WatchedSource : public cli::ByteSource {
     }
 
   private:
-    cli::FdSource file_;
+    engine::FdSource file_;
     std::atomic<bool>& cancel_;
     std::atomic<std::uint64_t>& bytes_;
 };
@@ -157,7 +157,7 @@ std::string ShellCommand(const std::vector<std::string>& args) {
 
 FileJob::FileJob(std::vector<std::string> args) : result_(std::make_unique<FileJobResult>()) {
     std::vector<std::string_view> views(args.begin(), args.end());
-    result_->options = cli::ParseArguments(views, /*pdfReports=*/false);
+    result_->options = engine::ParseArguments(views, /*pdfReports=*/false);
     result_->path = result_->options.input;
     const auto end = std::find(args.begin(), args.end(), "--");
     for (auto a = args.begin(); a != end; ++a) {
@@ -189,17 +189,17 @@ void FileJob::Run() {
         for (const std::string& w : r.options.warnings) messages << "warning: " << w << '\n';
         WatchedSource file(fd, r.path, cancel_, bytesRead_);
         // Read as quorvel-batch reads it: converted to UTF-8 first when it is in another encoding.
-        std::optional<cli::DecodingSource> decoded;
+        std::optional<engine::DecodingSource> decoded;
         if (!r.options.encoding.empty()) decoded.emplace(file, r.options.encoding);
-        cli::ByteSource& source = decoded ? static_cast<cli::ByteSource&>(*decoded) : file;
-        cli::OutputBuffer out(r.store);
-        r.report = std::make_unique<cli::ReportSpool>(
+        engine::ByteSource& source = decoded ? static_cast<engine::ByteSource&>(*decoded) : file;
+        engine::OutputBuffer out(r.store);
+        r.report = std::make_unique<engine::ReportSpool>(
             spoolFolder_.empty() ? std::filesystem::temp_directory_path().string() : spoolFolder_);
-        r.counts = cli::ProcessPoints(r.options, source, "", out, messages, r.report.get());
+        r.counts = engine::ProcessPoints(r.options, source, "", out, messages, r.report.get());
         r.rejected = ReadMessages(messages.str());
     } catch (const Cancelled&) {
         r.cancelled = true;
-    } catch (const cli::IoError& e) {
+    } catch (const engine::IoError& e) {
         r.error = e.what();
     } catch (const std::bad_alloc&) {
         r.error = "内存不足";
@@ -210,13 +210,13 @@ void FileJob::Run() {
 
 MapData BuildMapData(const FileJobResult& result) {
     const CsvStore& store = result.store;
-    const cli::Options& options = result.options;
+    const engine::Options& options = result.options;
     MapData map;
     const std::size_t rows = store.RowCount();
     map.x.assign(rows, NAN);
     map.y.assign(rows, NAN);
     map.outside.assign(rows, 0);
-    using Mode = decltype(cli::Options::mode);
+    using Mode = decltype(engine::Options::mode);
     const bool zone = options.mode == Mode::Zone;
     map.geographic = !zone;
     // With a zone for each point there is no one meridian to draw or measure from.

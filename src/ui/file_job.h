@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "cli/options.h"
-#include "cli/report_spool.h"
-#include "cli/run.h"
+#include "engine/options.h"
+#include "engine/report_spool.h"
+#include "engine/run.h"
 #include "ui/csv_store.h"
 
 namespace quorvel {
@@ -33,7 +33,7 @@ struct RejectedLine {
 };
 
 struct FileJobResult {
-    cli::Options options;
+    engine::Options options;
     std::string path;
     std::string commandLine;      // the quorvel-batch command that writes the same CSV
     bool zoneEach = false;        // each point on the meridian of its own zone (--zone)
@@ -41,10 +41,10 @@ struct FileJobResult {
     std::string projectionLabel;  // "CGCS2000, 精确" for the report; empty for the default
     CsvStore store;
     std::vector<RejectedLine> rejected;
-    cli::RunCounts counts;
+    engine::RunCounts counts;
     // The points for the printed report, as the engine keeps them for --report: on disk, in a
     // file without a name that goes with the program.
-    std::unique_ptr<cli::ReportSpool> report;
+    std::unique_ptr<engine::ReportSpool> report;
     bool cancelled = false;
     std::string error;  // a read that failed: nothing else is valid
 };
@@ -54,7 +54,7 @@ struct FileJobResult {
 // calling thread; the progress and Cancel() may be used from any other.
 class FileJob {
   public:
-    // Throws cli::UsageError for arguments quorvel-batch would refuse.
+    // Throws engine::UsageError for arguments quorvel-batch would refuse.
     explicit FileJob(std::vector<std::string> args);
 
     void Run();

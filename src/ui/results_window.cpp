@@ -19,7 +19,7 @@
 #include <array>
 #include <climits>
 
-#include "cli/run.h"
+#include "engine/run.h"
 #include "print/report_printer.h"
 #include "ui/point_map.h"
 #include "ui/results_model.h"
@@ -27,12 +27,12 @@
 namespace quorvel {
 namespace {
 
-class SaveFileSink : public cli::ByteSink {
+class SaveFileSink : public engine::ByteSink {
   public:
     explicit SaveFileSink(QSaveFile& file) : file_(file) {}
     void Write(const char* data, std::size_t size) override {
         if (file_.write(data, static_cast<qint64>(size)) != static_cast<qint64>(size))
-            throw cli::IoError(file_.errorString().toStdString());
+            throw engine::IoError(file_.errorString().toStdString());
     }
 
   private:
@@ -77,11 +77,11 @@ Report ReportOf(const FileJobResult& result) {
     if (!result.report) return {};
     // The head as quorvel-batch's report has it, with the ellipsoid and method when they are not
     // the documented series; then the engine's points.
-    cli::ReportData data;
+    engine::ReportData data;
     data.mode = result.options.mode;
     data.loText = result.options.loText;
     data.lsText = result.options.lsText;
-    ReportInput input = cli::ToReportInput(data);
+    ReportInput input = engine::ToReportInput(data);
     input.pointCount = static_cast<int>(std::min<std::size_t>(result.report->Count(), INT32_MAX));
     input.projection = result.projectionLabel;
     Report report = BuildReport(input);
@@ -204,7 +204,7 @@ bool ResultsWindow::WriteCsv(const FileJobResult& result, const QString& path, Q
         // The mark makes Excel read the names as UTF-8; an engine run with --bom wrote it already.
         if (!result.store.HasBom()) sink.Write(CsvStore::kBom.data(), CsvStore::kBom.size());
         result.store.WriteAll(sink);
-    } catch (const cli::IoError& e) {
+    } catch (const engine::IoError& e) {
         *error = QString::fromStdString(e.what());
         file.cancelWriting();
         return false;
@@ -277,7 +277,7 @@ void ResultsWindow::PrintReport() {
     Report report;
     try {
         report = ReportOf(*result_);
-    } catch (const cli::IoError& e) {
+    } catch (const engine::IoError& e) {
         QMessageBox::warning(
             this, windowTitle(),
             QStringLiteral("无法读回报告的点：") + QString::fromStdString(e.what()));

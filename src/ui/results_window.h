@@ -46,7 +46,7 @@ class ResultsWindow : public QMainWindow {
 };
 
 // The report of the computed points: what quorvel-batch's --report prints for the same run.
-// Throws cli::IoError when the points cannot be read back.
+// Throws engine::IoError when the points cannot be read back.
 Report ReportOf(const FileJobResult& result);
 
 // "1 点, 0 行被拒绝"

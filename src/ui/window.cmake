@@ -18,7 +18,7 @@ add_library(quorvel_app STATIC
     results_window.cpp
     settings_dialog.cpp
 )
-target_link_libraries(quorvel_app PUBLIC quorvel_window quorvel_cli)
+target_link_libraries(quorvel_app PUBLIC quorvel_window quorvel_engine)
 target_compile_definitions(quorvel_app PRIVATE QUORVEL_VERSION="${PROJECT_VERSION}")
 
 # The program itself, at the top of the build folder where `make run` looks for it.

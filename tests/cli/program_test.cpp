@@ -18,15 +18,18 @@
 #include <sstream>
 #include <thread>
 
-#include "cli/run.h"
 #include "core/number_text.h"
 #include "core/packed_angle.h"
 #include "csv_fixture.h"
+#include "engine/run.h"
 
 extern char** environ;
 
 namespace quorvel::cli {
 namespace {
+
+// The engine in process, to compare the program with.
+using namespace engine;
 
 namespace fs = std::filesystem;
 

@@ -20,7 +20,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "cli/run.h"
+#include "engine/run.h"
 #include "ui/app_window.h"
 #include "ui/file_compute_dialog.h"
 #include "ui/main_window.h"
@@ -87,7 +87,7 @@ class AppTest : public QObject {
         cli.insert(cli.end(), args.end() - 2, args.end());
         std::vector<std::string_view> views(cli.begin(), cli.end());
         std::ostringstream sink;
-        cli::RunCommand(views, {0, 1, sink, sink, false, {}});
+        engine::RunCommand(views, {0, 1, sink, sink, false, {}});
         return {job.TakeResult(), ReadAll(out)};
     }
 
@@ -114,7 +114,7 @@ class AppTest : public QObject {
             QCOMPARE(store.Header(), std::string_view("name,L,B,X,Y"));
             QCOMPARE(store.RowCount(), std::size_t{3});
             QCOMPARE(store.Row(1), std::string_view("\"Hill, \"\"north\"\"\",5,6,7,8"));
-            cli::StringSink back;
+            engine::StringSink back;
             store.WriteAll(back);
             QCOMPARE(back.text, csv);
             QCOMPARE(store.ByteSize(), csv.size());
@@ -140,7 +140,7 @@ class AppTest : public QObject {
         choice.header = true;
         auto [result, expected] = RunBoth(choice, path);
         QVERIFY(result && result->error.empty() && !result->cancelled);
-        cli::StringSink stored;
+        engine::StringSink stored;
         result->store.WriteAll(stored);
         QCOMPARE(stored.text, expected);
         QCOMPARE(result->counts.points, std::size_t{4});
@@ -165,7 +165,7 @@ class AppTest : public QObject {
             args.insert(args.begin() + 1, {"--report", txt.toStdString(), "-o", "/dev/null"});
             const std::vector<std::string_view> views(args.begin(), args.end());
             std::ostringstream sink;
-            cli::RunCommand(views, {0, 1, sink, sink, false, {}});
+            engine::RunCommand(views, {0, 1, sink, sink, false, {}});
             QCOMPARE(RenderReportText(ReportOf(*result)), ReadAll(txt));
         }
 
@@ -202,7 +202,7 @@ class AppTest : public QObject {
         choice.header = false;
         choice.gb18030 = true;
         auto [decoded, decodedCli] = RunBoth(choice, gb);
-        cli::StringSink names;
+        engine::StringSink names;
         decoded->store.WriteAll(names);
         QCOMPARE(names.text, decodedCli);
         QVERIFY(decoded->store.Row(0).starts_with("水塔,"));
@@ -223,12 +223,8 @@ class AppTest : public QObject {
     }
 
     // Zones, the zone number in front of Y and the ellipsoid reach quorvel-batch's engine as its
-    // own options, once it takes them.
+    // own options.
     void zonesAndEllipsoidsGoToTheEngine() {
-        if (!EngineTakes({"--zone=6", "--zone-prefix"}) ||
-            !EngineTakes({"--lo=117", "--ellipsoid=cgcs2000", "--method=exact"})) {
-            QSKIP("this build's quorvel-batch has no zones or ellipsoids");
-        }
         const QString path = WriteFile("zones.csv", "P1,116.3045,30.3030\nP2,121.1,31.2\n");
         FileComputeChoice choice;
         choice.zoneWidth = 6;
@@ -238,7 +234,7 @@ class AppTest : public QObject {
         cgcs.method = MethodId::Exact;
         auto [result, expected] = RunBoth(choice, path, cgcs);
         QVERIFY2(result->error.empty(), result->error.c_str());
-        cli::StringSink stored;
+        engine::StringSink stored;
         result->store.WriteAll(stored);
         QCOMPARE(stored.text, expected);
         QCOMPARE(result->counts.points, std::size_t{2});
@@ -278,7 +274,7 @@ class AppTest : public QObject {
         QVERIFY(!missing.TakeResult()->error.empty());
         // A meridian quorvel-batch refuses is refused here too.
         choice.lo = QStringLiteral("abc");
-        QVERIFY_THROWS_EXCEPTION(cli::UsageError, FileJob(BatchArguments(choice, path)));
+        QVERIFY_THROWS_EXCEPTION(engine::UsageError, FileJob(BatchArguments(choice, path)));
     }
 
     void progressShowsAtOnceAndCancelLeavesNoResults() {

@@ -1,11 +1,11 @@
-#include "cli/line_parser.h"
+#include "engine/line_parser.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-namespace quorvel::cli {
+namespace quorvel::engine {
 namespace {
 
 // The fields of a line as owned strings, or the status when it has none.
@@ -168,4 +168,4 @@ TEST(FindInvalidUtf8, AcceptsWellFormedAndRejectsEveryMalformedSequence) {
 }
 
 }  // namespace
-}  // namespace quorvel::cli
+}  // namespace quorvel::engine

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-namespace quorvel::cli {
+namespace quorvel::engine {
 
 // A read or write that failed: the run cannot finish.
 class IoError : public std::runtime_error {
@@ -159,4 +159,4 @@ void AppendCsvField(std::string& out, std::string_view field);
 // Records end in CRLF, as RFC 4180 has them.
 inline constexpr std::string_view kCsvLineEnd = "\r\n";
 
-}  // namespace quorvel::cli
+}  // namespace quorvel::engine

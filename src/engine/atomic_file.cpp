@@ -1,4 +1,4 @@
-#include "cli/atomic_file.h"
+#include "engine/atomic_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -13,9 +13,9 @@
 #include <system_error>
 #include <vector>
 
-#include "cli/text_io.h"
+#include "engine/text_io.h"
 
-namespace quorvel::cli {
+namespace quorvel::engine {
 namespace {
 
 namespace fs = std::filesystem;
@@ -222,4 +222,4 @@ bool SamePath(const std::string& a, const std::string& b) {
     return pa == pb;
 }
 
-}  // namespace quorvel::cli
+}  // namespace quorvel::engine

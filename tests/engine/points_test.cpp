@@ -1,4 +1,4 @@
-#include "cli/points.h"
+#include "engine/points.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,7 @@
 #include "core/packed_angle.h"
 #include "csv_fixture.h"
 
-namespace quorvel::cli {
+namespace quorvel::engine {
 namespace {
 
 using quorvel::testing::Exact;
@@ -214,4 +214,4 @@ TEST(ColumnsOf, HeadersInTheWindowsOrder) {
 }
 
 }  // namespace
-}  // namespace quorvel::cli
+}  // namespace quorvel::engine

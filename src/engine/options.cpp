@@ -1,4 +1,4 @@
-#include "cli/options.h"
+#include "engine/options.h"
 
 #include <charconv>
 #include <cmath>
@@ -6,13 +6,13 @@
 #include <system_error>
 #include <vector>
 
-#include "cli/atomic_file.h"
 #include "core/ellipsoid.h"
 #include "core/errors.h"
 #include "core/number_text.h"
 #include "core/packed_angle.h"
+#include "engine/atomic_file.h"
 
-namespace quorvel::cli {
+namespace quorvel::engine {
 namespace {
 
 constexpr std::string_view kUsage =
@@ -415,4 +415,4 @@ Options ParseArguments(std::span<const std::string_view> args, bool pdfReports) 
     return o;
 }
 
-}  // namespace quorvel::cli
+}  // namespace quorvel::engine

@@ -1,11 +1,11 @@
-#include "cli/text_io.h"
+#include "engine/text_io.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-namespace quorvel::cli {
+namespace quorvel::engine {
 namespace {
 
 struct Got {
@@ -164,4 +164,4 @@ TEST(OutputBuffer, WritesInBlocksAndEverythingOnFlush) {
 }
 
 }  // namespace
-}  // namespace quorvel::cli
+}  // namespace quorvel::engine

@@ -2,7 +2,7 @@
 
 #include <string>
 
-namespace quorvel::cli {
+namespace quorvel::engine {
 
 // A file written under a temporary name in the target's folder and renamed over the target only
 // by Commit(), so that a failed or interrupted run leaves the target as it was. The temporary
@@ -55,4 +55,4 @@ class AtomicFile {
 // Whether two paths name the same file, including paths to files that do not exist yet.
 bool SamePath(const std::string& a, const std::string& b);
 
-}  // namespace quorvel::cli
+}  // namespace quorvel::engine

@@ -1,4 +1,4 @@
-#include "cli/options.h"
+#include "engine/options.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 
 #include "core/packed_angle.h"
 
-namespace quorvel::cli {
+namespace quorvel::engine {
 namespace {
 
 Options Parse(std::vector<std::string_view> args, bool pdf = true) {
@@ -165,4 +165,4 @@ TEST(UsageText, NamesEveryModeAndOption) {
 }
 
 }  // namespace
-}  // namespace quorvel::cli
+}  // namespace quorvel::engine

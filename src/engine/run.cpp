@@ -1,4 +1,4 @@
-#include "cli/run.h"
+#include "engine/run.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -17,17 +17,17 @@
 #include <ostream>
 #include <thread>
 
-#include "cli/atomic_file.h"
-#include "cli/line_parser.h"
-#include "cli/ordered_pool.h"
 #include "core/constants.h"
 #include "core/number_text.h"
+#include "engine/atomic_file.h"
+#include "engine/line_parser.h"
+#include "engine/ordered_pool.h"
 
 #ifndef QUORVEL_VERSION
 #error "QUORVEL_VERSION must be defined by the build"
 #endif
 
-namespace quorvel::cli {
+namespace quorvel::engine {
 namespace {
 
 std::string_view TrimBlanks(std::string_view s) {
@@ -749,4 +749,4 @@ int RunCommand(std::span<const std::string_view> args, const Environment& env) {
     return counts.rejected > 0 ? 1 : 0;
 }
 
-}  // namespace quorvel::cli
+}  // namespace quorvel::engine

@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-namespace quorvel::cli {
+namespace quorvel::engine {
 
 // Works on items in worker threads and hands them back in the order they were submitted, so
 // that output stays in input order. With no workers the work runs in Submit itself.
@@ -120,4 +120,4 @@ class OrderedPool {
     bool stopping_ = false;
 };
 
-}  // namespace quorvel::cli
+}  // namespace quorvel::engine

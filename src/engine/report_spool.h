@@ -8,7 +8,7 @@
 
 #include "core/value_cell.h"
 
-namespace quorvel::cli {
+namespace quorvel::engine {
 
 // The points of a run for its report, kept on disk rather than in memory, since the report's
 // title counts them and so cannot be written before the last one: the two typed values as text
@@ -47,4 +47,4 @@ class ReportSpool {
     bool eof_ = false;
 };
 
-}  // namespace quorvel::cli
+}  // namespace quorvel::engine

@@ -9,9 +9,9 @@
 #include <string_view>
 #include <vector>
 
-#include "cli/points.h"
+#include "engine/points.h"
 
-namespace quorvel::cli {
+namespace quorvel::engine {
 
 // A command line that cannot be run: the message is shown with the usage, exit status 2.
 class UsageError : public std::runtime_error {
@@ -61,4 +61,4 @@ inline std::size_t FieldsNeeded(const Options& o) {
 std::string_view UsageText();  // the short synopsis shown with a usage error
 std::string_view HelpText();   // --help
 
-}  // namespace quorvel::cli
+}  // namespace quorvel::engine

@@ -1,4 +1,4 @@
-#include "cli/run.h"
+#include "engine/run.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,7 @@
 #include "core/packed_angle.h"
 #include "csv_fixture.h"
 
-namespace quorvel::cli {
+namespace quorvel::engine {
 namespace {
 
 using Row = std::vector<std::string>;
@@ -637,4 +637,4 @@ TEST(SameAsTheWindow, ZonePoints) {
 }
 
 }  // namespace
-}  // namespace quorvel::cli
+}  // namespace quorvel::engine

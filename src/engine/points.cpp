@@ -1,4 +1,4 @@
-#include "cli/points.h"
+#include "engine/points.h"
 
 #include <algorithm>
 #include <charconv>
@@ -13,7 +13,7 @@
 #include "core/packed_angle.h"
 #include "core/projection.h"
 
-namespace quorvel::cli {
+namespace quorvel::engine {
 namespace {
 
 const ModeColumns kColumns[] = {
@@ -374,4 +374,4 @@ void AppendResult(std::string& out, Computation mode, double value, bool full) {
     out.append(text, WriteResult(text, mode, value, full));
 }
 
-}  // namespace quorvel::cli
+}  // namespace quorvel::engine

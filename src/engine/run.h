@@ -9,13 +9,13 @@
 #include <string_view>
 #include <vector>
 
-#include "cli/options.h"
-#include "cli/report_spool.h"
-#include "cli/text_io.h"
 #include "core/value_cell.h"
+#include "engine/options.h"
+#include "engine/report_spool.h"
+#include "engine/text_io.h"
 #include "report/report.h"
 
-namespace quorvel::cli {
+namespace quorvel::engine {
 
 // A report in memory, for tests: the points in the report's column order, the two typed values
 // as text, the two results as unrounded numbers.
@@ -82,4 +82,4 @@ std::string SummaryText(const RunCounts& counts);
 // Quotes a text for a message: control bytes escaped, long texts shortened.
 std::string QuoteForMessage(std::string_view text);
 
-}  // namespace quorvel::cli
+}  // namespace quorvel::engine

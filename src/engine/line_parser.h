@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-namespace quorvel::cli {
+namespace quorvel::engine {
 
 // A point line has at least three fields: the name and the two values.
 inline constexpr std::size_t kPointFields = 3;
@@ -43,4 +43,4 @@ void ParseLine(std::string_view line, ParsedLine& out, bool decimalComma = false
 // Index of the first byte that is not part of a well-formed UTF-8 sequence, or npos.
 std::size_t FindInvalidUtf8(std::string_view text);
 
-}  // namespace quorvel::cli
+}  // namespace quorvel::engine

@@ -1,4 +1,4 @@
-#include "cli/report_spool.h"
+#include "engine/report_spool.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -8,9 +8,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "cli/text_io.h"
+#include "engine/text_io.h"
 
-namespace quorvel::cli {
+namespace quorvel::engine {
 namespace {
 
 constexpr std::size_t kBlock = 1 << 18;
@@ -125,4 +125,4 @@ std::vector<std::array<ValueCell, 4>> ReportSpool::ReadAll() {
     return rows;
 }
 
-}  // namespace quorvel::cli
+}  // namespace quorvel::engine

@@ -14,7 +14,7 @@
 #include "core/number_text.h"
 #include "core/zones.h"
 
-namespace quorvel::cli {
+namespace quorvel::engine {
 
 // Column names of a mode: name, the two typed values, the two results.
 struct ModeColumns {
@@ -160,4 +160,4 @@ std::string PackedExcess(std::string_view text);
 // Degrees as d°mm′ss″, for messages.
 std::string DegreesText(double degrees);
 
-}  // namespace quorvel::cli
+}  // namespace quorvel::engine

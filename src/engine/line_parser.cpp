@@ -1,11 +1,11 @@
-#include "cli/line_parser.h"
+#include "engine/line_parser.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <optional>
 
-namespace quorvel::cli {
+namespace quorvel::engine {
 namespace {
 
 // The separator of a line: a comma, semicolon or tab outside quotes, or none when runs of blanks
@@ -220,4 +220,4 @@ void ParseLine(std::string_view line, ParsedLine& out, bool decimalComma) {
     out.status = LineStatus::Fields;
 }
 
-}  // namespace quorvel::cli
+}  // namespace quorvel::engine

@@ -1,4 +1,4 @@
-#include "cli/text_io.h"
+#include "engine/text_io.h"
 
 #include <iconv.h>
 #include <unistd.h>
@@ -8,7 +8,7 @@
 #include <cerrno>
 #include <cstring>
 
-namespace quorvel::cli {
+namespace quorvel::engine {
 
 std::size_t FdSource::Read(char* buffer, std::size_t size) {
     for (;;) {
@@ -203,4 +203,4 @@ void AppendCsvField(std::string& out, std::string_view field) {
     out.append(buffer.data(), WriteCsvField(buffer.data(), field));
 }
 
-}  // namespace quorvel::cli
+}  // namespace quorvel::engine
