@@ -150,15 +150,21 @@ Published Publish(QTemporaryFile& file, const QString& target, bool overwrite, Q
     return Published::Taken;
 }
 
+// The print position of the first line and the page height, in the device's units.
+PageFrame FrameOf(const QPaintDevice& device) {
+    PageFrame frame;
+    frame.startX = kStartXTwips * device.logicalDpiX() / kTwipsPerInch;
+    frame.startY = kStartYTwips * device.logicalDpiY() / kTwipsPerInch;
+    frame.pageHeight = device.height();
+    return frame;
+}
+
 }  // namespace
 
 std::vector<PlacedLine> LayoutReportOn(const Report& report, QPaintDevice& device) {
     InstallFontSubstitutions();
     const DeviceMetrics metrics(device);
-    PageFrame frame;
-    frame.startX = kStartXTwips * device.logicalDpiX() / kTwipsPerInch;
-    frame.startY = kStartYTwips * device.logicalDpiY() / kTwipsPerInch;
-    frame.pageHeight = device.height();
+    const PageFrame frame = FrameOf(device);
     return PlaceReport(report, metrics, frame);
 }
 
@@ -178,10 +184,7 @@ bool PaintReportLines(const std::function<bool(ReportLine&)>& next, QPagedPaintD
                       QString* error) {
     InstallFontSubstitutions();
     const DeviceMetrics metrics(device);
-    PageFrame frame;
-    frame.startX = kStartXTwips * device.logicalDpiX() / kTwipsPerInch;
-    frame.startY = kStartYTwips * device.logicalDpiY() / kTwipsPerInch;
-    frame.pageHeight = device.height();
+    const PageFrame frame = FrameOf(device);
     ReportPlacer placer(metrics, frame);
 
     QPainter painter;

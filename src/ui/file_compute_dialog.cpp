@@ -76,6 +76,16 @@ QString CheckMeridian(const QString& label, const QString& text) {
     return {};
 }
 
+bool LooksLikeGb18030(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return false;
+    std::string text = file.read(64 * 1024).toStdString();
+    // A character cut by the read is no evidence either way.
+    if (file.size() > static_cast<qint64>(text.size())) text.resize(text.rfind('\n') + 1);
+    if (engine::FindInvalidUtf8(text) == std::string::npos) return false;
+    return engine::FindInvalidUtf8(Decoded(std::move(text), "gb18030")) == std::string::npos;
+}
+
 std::vector<PreviewLine> PreviewFile(const QString& path, bool gb18030, int maxLines) {
     std::vector<PreviewLine> lines;
     QFile file(path);
@@ -187,6 +197,8 @@ FileComputeDialog::FileComputeDialog(const QString& path, const QString& setting
     QWidget* order[] = {type_, lo_, zone_, ls_, encoding_, prefix_, header_, compute_, cancel};
     for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 
+    // Excel's CSV on Chinese Windows: chosen in the box, where the user sees and may change it.
+    if (LooksLikeGb18030(path_)) encoding_->setCurrentIndex(1);
     connect(type_, &QComboBox::currentIndexChanged, this, &FileComputeDialog::Refresh);
     connect(zone_, &QComboBox::currentIndexChanged, this, &FileComputeDialog::Refresh);
     connect(encoding_, &QComboBox::currentIndexChanged, this, &FileComputeDialog::ShowPreview);

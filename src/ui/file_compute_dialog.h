@@ -41,6 +41,10 @@ struct PreviewLine {
 };
 std::vector<PreviewLine> PreviewFile(const QString& path, bool gb18030, int maxLines = 12);
 
+// Whether the file's start is not UTF-8 but reads as GB18030, as files saved by Chinese Windows
+// programs do.
+bool LooksLikeGb18030(const QString& path);
+
 // 从文件计算: the file's first lines as parsed, then, in tab order with the focus on the first,
 // the computation type, Lo (or a 3°/6° zone), Ls (zone change only), the encoding, the zone
 // number in front of Y, and whether the first line is a header. Enter (计算) starts.

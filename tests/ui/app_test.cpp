@@ -388,6 +388,9 @@ class AppTest : public QObject {
         QCOMPARE(lines[0].line, std::size_t{2});
         QVERIFY2(lines[0].problem.contains(QStringLiteral("GB18030")),
                  qPrintable(lines[0].problem));
+        QVERIFY(LooksLikeGb18030(gb));
+        QVERIFY(!LooksLikeGb18030(WriteFile("u8.csv", "水塔,116.3045,30.3030\n")));
+        QVERIFY(!LooksLikeGb18030(WriteFile("bad.csv", "P\x80\xFF,116.3045,30.3030\n")));
         lines = PreviewFile(gb, true);
         QCOMPARE(lines[0].fields, (std::vector<QString>{"水塔", "116.3045", "30.3030", "12.5"}));
         QVERIFY(lines[0].problem.isEmpty());
