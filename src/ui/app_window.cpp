@@ -238,8 +238,7 @@ void AppWindow::ShowAbout() {
                        QStringLiteral("<h3>Quorvel %1</h3>"
                                       "<p>高斯-克吕格投影计算：大地正算、大地反算、座标换带；"
                                       "克拉索夫斯基、IAG-75、CGCS2000、WGS 84 及自定义椭球。</p>"
-                                      "<p>许可：版权所有 © 2026 Quorvel 维护者，保留所有权利"
-                                      "（尚未以任何许可发布）。</p>"
+                                      "<p>许可：MIT 许可证。版权所有 © 2026 Quorvel 维护者。</p>"
                                       "<p>使用的库：Qt %2（LGPL-3.0），GeographicLib %3（MIT），"
                                       "GNU C 库的 iconv（LGPL-2.1）。</p>")
                            .arg(QStringLiteral(QUORVEL_VERSION), QString::fromLatin1(qVersion()),

@@ -449,7 +449,8 @@ class AppTest : public QObject {
         // 关于 names the version of this build, its licence and the libraries.
         QString* about = AnswerNextMessageBox();
         window.ShowAbout();
-        for (const char* part : {"Quorvel " QUORVEL_VERSION "<", "许可", "Qt ", "GeographicLib "})
+        for (const char* part :
+             {"Quorvel " QUORVEL_VERSION "<", "MIT 许可证", "Qt ", "GeographicLib "})
             QVERIFY2(about->contains(QString::fromUtf8(part)), qPrintable(*about));
         delete about;
         QStringList menus;
