@@ -118,8 +118,18 @@ for _ in $(seq 200); do
 done
 lpstat -r >/dev/null 2>&1 || { show_log; echo "cupsd did not answer" >&2; exit 1; }
 
-# A raw queue: no filters, the job's document goes to the backend as it was sent.
-if ! lpadmin -p "$queue" -E -v pdfcopy:/ -m raw 2>"$root/log/lpadmin" || ! lpadmin -d "$queue"; then
+# A raw queue: no filters, the job's document goes to the backend as it was sent. A scheduler
+# that has just answered may still drop a connection while it finishes starting: try again.
+added=
+for _ in $(seq 20); do
+    if lpadmin -p "$queue" -E -v pdfcopy:/ -m raw 2>"$root/log/lpadmin" &&
+        lpadmin -d "$queue" 2>>"$root/log/lpadmin"; then
+        added=1
+        break
+    fi
+    sleep 0.1
+done
+if [ -z "$added" ]; then
     cat "$root/log/lpadmin" >&2
     show_log
     exit 1
