@@ -62,6 +62,15 @@ GeographicLib::TransverseMercator CheckedProjection(Method method, const Ellipso
     return GeographicLib::TransverseMercator(ellipsoid.a, ellipsoid.f, k0);
 }
 
+// GeographicLib gives γ and k with every point; they are kept only when asked for.
+template <class Point>
+void KeepExtras(Extras extras, double gamma, double k, Point& p) {
+    if (extras == Extras::ConvergenceAndScale) {
+        p.Convergence = gamma;
+        p.Scale = k;
+    }
+}
+
 }  // namespace
 
 std::string_view MethodName(Method method) {
@@ -101,10 +110,7 @@ GridPoint GaussKruger::Forward(double B, double L, double Lo, Extras extras) con
         ExactOffset(Computation::Forward, L, Lo);
         double gamma, k;
         tm_.Forward(Lo, B, L, g.y, g.X, gamma, k);
-        if (extras == Extras::ConvergenceAndScale) {
-            g.Convergence = gamma;
-            g.Scale = k;
-        }
+        KeepExtras(extras, gamma, k, g);
     }
     g.Y = falseEasting_ + g.y;
     return g;
@@ -125,10 +131,7 @@ GeoPoint GaussKruger::Inverse(double X, double Y, double Lo, Extras extras) cons
         tm_.Reverse(Lo, Y - falseEasting_, X, g.B, lon, gamma, k);
         RequireFiniteResult(Computation::Inverse, {g.B, lon});
         g.L = Lo + ExactOffset(Computation::Inverse, lon, Lo);
-        if (extras == Extras::ConvergenceAndScale) {
-            g.Convergence = gamma;
-            g.Scale = k;
-        }
+        KeepExtras(extras, gamma, k, g);
     }
     return g;
 }
@@ -155,10 +158,7 @@ GridPoint GaussKruger::Zone(double X1, double Y1, double Lo, double Ls, Extras e
         ExactOffset(Computation::Zone, L, Ls);
         double gamma, k;
         tm_.Forward(Ls, B, L, g.y, g.X, gamma, k);
-        if (extras == Extras::ConvergenceAndScale) {
-            g.Convergence = gamma;
-            g.Scale = k;
-        }
+        KeepExtras(extras, gamma, k, g);
     }
     g.Y = falseEasting_ + g.y;
     return g;
