@@ -64,6 +64,19 @@ wait_focus() {
     fail "no window titled '$1' got the focus within ${wait_s}s"
 }
 
+# The first visible window of the program whose title matches, or nothing after wait_s. No
+# --sync: a search that meets a window closing meanwhile (the progress dialog) fails with an X
+# error instead of going on, so search again until the deadline.
+find_window() {
+    local deadline=$((SECONDS + wait_s)) w
+    while ((SECONDS < deadline)) && alive; do
+        w=$(xdotool search --all --onlyvisible --pid "$pid" --name "$1" 2>/dev/null | head -n 1) ||
+            true
+        [ -n "$w" ] && { echo "$w"; return; }
+        sleep 0.1
+    done
+}
+
 # A field file as it comes: a header, heights passed through, a quoted name with a comma, a
 # Chinese name, a comment, blanks around values, a mistyped line and a point far east.
 points="$out/points.csv"
@@ -73,8 +86,7 @@ printf '%s\r\n' 'name,X,Y,H' 'P1,3380000,612345.678,12.5' '"Hill, north",3376628
 
 "$program" >"$log" 2>&1 &
 pid=$!
-main=$(timeout "$wait_s" xdotool search --sync --onlyvisible --pid "$pid" --name '^Quorvel$' |
-    head -n 1) || true
+main=$(find_window '^Quorvel$')
 [ -n "$main" ] || fail "the window did not appear"
 # No window manager gives the new window the focus: a person would click into it.
 xdotool windowfocus "$main"
@@ -90,8 +102,7 @@ xdotool key Down          # 大地反算
 xdotool key Tab
 xdotool type --delay 20 -- 117
 xdotool key Return
-results=$(timeout "$wait_s" xdotool search --sync --all --onlyvisible --pid "$pid" \
-    --name '^计算结果 — points\.csv$' | head -n 1) || true
+results=$(find_window '^计算结果 — points\.csv$')
 [ -n "$results" ] || fail "the results window did not appear"
 wait_focus '^计算结果 — points\.csv$'
 sleep 0.5
