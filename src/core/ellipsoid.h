@@ -12,6 +12,7 @@ struct Ellipsoid {
     double f = 0;
 
     double InverseFlattening() const { return 1 / f; }
+    bool operator==(const Ellipsoid&) const = default;
 };
 
 // The named ellipsoids. Krassovsky is the ellipsoid of the documented series (its constants,

@@ -90,28 +90,6 @@ std::string Quoted(std::string_view text) {
     return "\"" + std::string(text) + "\"";
 }
 
-// A packed-degree meridian: read as a number, then decoded like the window's.
-double ReadMeridian(std::string_view option, std::string_view text, Options& o) {
-    double degrees = 0;
-    try {
-        degrees = DecodePackedAngle(ParseNumber(text));
-    } catch (const OverflowError&) {
-        throw UsageError(std::string(option) + ": " + Quoted(text) + " is out of range");
-    } catch (const Error&) {
-        throw UsageError(std::string(option) + ": " + Quoted(text) + " is not a number");
-    }
-    if (!(std::fabs(degrees) <= 360)) {
-        throw UsageError(std::string(option) + ": " + Quoted(text) +
-                         " is beyond -360 to 360 degrees");
-    }
-    if (const std::string excess = PackedExcess(text); !excess.empty()) {
-        o.warnings.push_back(std::string(option) + " " + std::string(text) + " has " + excess +
-                             ": packed degrees are degrees.minutes-seconds; is it decimal "
-                             "degrees?");
-    }
-    return degrees;
-}
-
 // "1,4,3": three different field numbers from 1.
 std::array<std::size_t, 3> ReadFields(std::string_view text) {
     std::array<std::size_t, 3> fields{};
@@ -139,16 +117,6 @@ std::array<std::size_t, 3> ReadFields(std::string_view text) {
         throw UsageError("--fields: " + Quoted(text) + " names a field twice");
     }
     return fields;
-}
-
-// The iconv name of an encoding the user may give; empty for UTF-8.
-std::string ReadEncoding(std::string_view text) {
-    std::string lower;
-    for (char c : text) lower += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    if (lower == "utf-8" || lower == "utf8") return "";
-    if (lower == "gb18030") return "GB18030";
-    if (lower == "gbk" || lower == "cp936") return "GBK";
-    throw UsageError("--encoding: " + Quoted(text) + " is not one of utf-8, gb18030, gbk");
 }
 
 bool EndsWithNoCase(std::string_view text, std::string_view suffix) {
@@ -182,22 +150,7 @@ Ellipsoid ReadEllipsoid(std::string_view text) {
     }
 }
 
-// The zone of width `w` whose central meridian `degrees` is, or a usage error.
-int ZoneOfMeridian(ZoneWidth w, std::string_view text, double degrees) {
-    double m = std::fmod(degrees, 360.0);
-    if (m < 0) m += 360;
-    const int width = static_cast<int>(w);
-    const double n = w == ZoneWidth::Three ? m / 3 : (m + 3) / 6;
-    if (n != std::floor(n) || n < (w == ZoneWidth::Three ? 0 : 1)) {
-        throw UsageError("--ls: " + Quoted(text) + " is not the central meridian of a " +
-                         std::to_string(width) + " deg zone (" +
-                         (w == ZoneWidth::Three ? "a multiple of 3" : "3 plus a multiple of 6") +
-                         ")");
-    }
-    return static_cast<int>(n);
-}
-
-// The settings of the projection and the columns beyond the window's, checked together.
+// The settings of the projection and the columns beyond the window's, as typed.
 void ReadGeodesy(Options& o, const std::optional<std::string>& ellipsoid,
                  const std::optional<std::string>& method, const std::optional<std::string>& k0,
                  const std::optional<std::string>& falseEasting,
@@ -212,17 +165,6 @@ void ReadGeodesy(Options& o, const std::optional<std::string>& ellipsoid,
         } else {
             throw UsageError("--method: " + Quoted(*method) + " is not classic or exact");
         }
-    }
-    if (g.method == Method::Classic && !IsKrassovsky(g.ellipsoid)) {
-        throw UsageError(
-            "the classic method is the documented series on the Krassovsky "
-            "ellipsoid only: use --method exact with --ellipsoid " +
-            g.ellipsoid.name);
-    }
-    if (g.compare && g.method != Method::Classic) {
-        throw UsageError(
-            "--compare compares the classic method with the exact one: leave out "
-            "--method exact");
     }
     if (k0) {
         g.k0 = ReadNumber("--k0", *k0);
@@ -246,9 +188,7 @@ void ReadGeodesy(Options& o, const std::optional<std::string>& ellipsoid,
             throw UsageError("--zone: " + Quoted(*zone) + " is not 3 or 6");
         }
     }
-    if (g.zonePrefix && !g.zone) {
-        throw UsageError("--zone-prefix needs --zone 3 or --zone 6, the width of the zones");
-    }
+    CheckJob(o);
 }
 
 }  // namespace
@@ -355,27 +295,7 @@ Options ParseArguments(std::span<const std::string_view> args, bool pdfReports) 
     }
 
     ReadGeodesy(o, ellipsoid, method, k0, falseEasting, zone);
-    if (g.zone) {
-        if (lo) {
-            throw UsageError("--lo and --zone both give the central meridian: give one of them");
-        }
-    } else {
-        if (!lo) throw UsageError("--lo is required, or --zone 3|6");
-        o.loText = *lo;
-        o.meridians.lo = ReadMeridian("--lo", *lo, o);
-    }
-    if (o.mode == Computation::Zone) {
-        if (!ls && !g.zone) {
-            throw UsageError("zone needs --ls, the central meridian after the change");
-        }
-        if (ls) {
-            o.lsText = *ls;
-            o.meridians.ls = ReadMeridian("--ls", *ls, o);
-            if (g.zone) g.targetZone = ZoneOfMeridian(*g.zone, *ls, o.meridians.ls);
-        }
-    } else if (ls) {
-        throw UsageError("--ls belongs to the zone mode only");
-    }
+    SetMeridians(o, lo, ls, o.warnings);
 
     if (output) {
         if (output->empty()) throw UsageError("-o needs a file name");

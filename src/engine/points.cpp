@@ -281,12 +281,15 @@ RowResult Projector::Compute(Computation mode, const Meridians& meridians, std::
     return r;
 }
 
-std::string ExtraColumns(const Geodesy& g, Computation mode) {
-    std::string columns;
-    if (g.ZoneColumn(mode)) columns += ",zone";
-    if (g.convergence) columns += ",gamma";
-    if (g.scale) columns += ",k";
-    if (g.compare) columns += mode == Computation::Inverse ? ",dB,dL" : ",dX,dY";
+std::vector<std::string_view> ExtraColumnNames(const Geodesy& g, Computation mode) {
+    std::vector<std::string_view> columns;
+    if (g.ZoneColumn(mode)) columns.emplace_back("zone");
+    if (g.convergence) columns.emplace_back("gamma");
+    if (g.scale) columns.emplace_back("k");
+    if (g.compare) {
+        columns.emplace_back(mode == Computation::Inverse ? "dB" : "dX");
+        columns.emplace_back(mode == Computation::Inverse ? "dL" : "dY");
+    }
     return columns;
 }
 
@@ -312,20 +315,20 @@ char* WriteExtras(char* out, const Geodesy& g, Computation mode, const RowExtras
 
 namespace {
 
-std::string PackedExcessOf(std::string_view text, bool halfWidth) {
+std::optional<PackedExcessValue> PackedExcessOf(std::string_view text, bool halfWidth) {
     // One pass: this runs for both angles of every forward point.
     std::size_t point = std::string_view::npos;
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
         if (c == '.') point = i;
-        if (c == 'e' || c == 'E') return {};
+        if (c == 'e' || c == 'E') return std::nullopt;
         if ((c & 0x80) != 0 && !halfWidth) {  // typed in full-width mode
             std::string ascii;
             ToHalfWidth(text, ascii);
             return PackedExcessOf(ascii, true);
         }
     }
-    if (point == std::string_view::npos) return {};
+    if (point == std::string_view::npos) return std::nullopt;
     auto twoDigits = [&](std::size_t at) {
         int v = 0;
         for (std::size_t i = at; i < at + 2; ++i) {
@@ -335,17 +338,23 @@ std::string PackedExcessOf(std::string_view text, bool halfWidth) {
         }
         return v;
     };
-    if (const int m = twoDigits(point + 1); m >= 60) return std::to_string(m) + " minutes";
+    if (const int m = twoDigits(point + 1); m >= 60) return PackedExcessValue{m, false};
     if (point + 3 < text.size()) {
-        if (const int s = twoDigits(point + 3); s >= 60) return std::to_string(s) + " seconds";
+        if (const int s = twoDigits(point + 3); s >= 60) return PackedExcessValue{s, true};
     }
-    return {};
+    return std::nullopt;
 }
 
 }  // namespace
 
-std::string PackedExcess(std::string_view text) {
+std::optional<PackedExcessValue> FindPackedExcess(std::string_view text) {
     return PackedExcessOf(text, false);
+}
+
+std::string PackedExcess(std::string_view text) {
+    const std::optional<PackedExcessValue> e = FindPackedExcess(text);
+    if (!e) return {};
+    return std::to_string(e->amount) + (e->seconds ? " seconds" : " minutes");
 }
 
 std::string DegreesText(double degrees) {

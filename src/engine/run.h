@@ -11,6 +11,7 @@
 
 #include "core/value_cell.h"
 #include "engine/options.h"
+#include "engine/process.h"
 #include "engine/report_spool.h"
 #include "engine/text_io.h"
 #include "report/report.h"
@@ -26,14 +27,7 @@ struct ReportData {
     std::vector<std::array<ValueCell, 4>> rows;
 };
 
-struct RunCounts {
-    std::size_t points = 0;
-    std::size_t rejected = 0;
-};
-
-// Reads points line by line, writes the CSV rows to `out` and one message per rejected line
-// ("NAME:LINE: ...") and per warning to `err`. The points also go to `report` when given; memory
-// stays bounded either way. Throws IoError when reading or writing fails.
+// ProcessPoints with the options' threads and chunk size.
 RunCounts ProcessPoints(const Options& options, ByteSource& in, std::string_view inputName,
                         OutputBuffer& out, std::ostream& err, ReportSpool* report);
 
@@ -78,8 +72,5 @@ std::string RenderTextReport(const ReportData& data);
 
 // "1 point, 0 rejected", "2 points, 1 rejected".
 std::string SummaryText(const RunCounts& counts);
-
-// Quotes a text for a message: control bytes escaped, long texts shortened.
-std::string QuoteForMessage(std::string_view text);
 
 }  // namespace quorvel::engine
