@@ -293,22 +293,26 @@ std::vector<std::string_view> ExtraColumnNames(const Geodesy& g, Computation mod
     return columns;
 }
 
-char* WriteExtras(char* out, const Geodesy& g, Computation mode, const RowExtras& x, bool full) {
+char* WriteExtra(char* out, const Geodesy& g, Computation mode, const RowExtras& x,
+                 std::size_t column, bool full) {
     auto number = [&](double v, int decimals) {
-        *out++ = ',';
-        if (!std::isfinite(v)) return;
-        out = full ? std::to_chars(out, out + kMaxResultText, v).ptr
-                   : WriteRoundedText(out, v, decimals);
+        if (!std::isfinite(v)) return out;
+        return full ? std::to_chars(out, out + kMaxResultText, v).ptr
+                    : WriteRoundedText(out, v, decimals);
     };
-    if (g.ZoneColumn(mode)) {
+    if (g.ZoneColumn(mode) && column-- == 0) return std::to_chars(out, out + 8, x.zone).ptr;
+    if (g.convergence && column-- == 0) return number(DegreesToPacked(x.convergence), 6);
+    if (g.scale && column-- == 0) return number(x.scale, 10);
+    if (g.compare && column < 2) return number(column == 0 ? x.diff1 : x.diff2, 3);
+    return out;
+}
+
+char* WriteExtras(char* out, const Geodesy& g, Computation mode, const RowExtras& x, bool full) {
+    const std::size_t columns = (g.ZoneColumn(mode) ? 1 : 0) + (g.convergence ? 1 : 0) +
+                                (g.scale ? 1 : 0) + (g.compare ? 2 : 0);
+    for (std::size_t k = 0; k < columns; ++k) {
         *out++ = ',';
-        out = std::to_chars(out, out + 8, x.zone).ptr;
-    }
-    if (g.convergence) number(DegreesToPacked(x.convergence), 6);
-    if (g.scale) number(x.scale, 10);
-    if (g.compare) {
-        number(x.diff1, 3);
-        number(x.diff2, 3);
+        out = WriteExtra(out, g, mode, x, k, full);
     }
     return out;
 }

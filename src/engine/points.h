@@ -156,6 +156,9 @@ std::vector<std::string_view> ExtraColumnNames(const Geodesy& geodesy, Computati
 inline constexpr std::size_t kMaxExtrasText = 5 * (kMaxResultText + 1);
 char* WriteExtras(char* out, const Geodesy& geodesy, Computation mode, const RowExtras& x,
                   bool full);
+// One of them, `column` counted from 0 as ExtraColumnNames lists them, without the comma.
+char* WriteExtra(char* out, const Geodesy& geodesy, Computation mode, const RowExtras& x,
+                 std::size_t column, bool full);
 
 // A packed angle typed with 60 or more minutes or seconds: how many, and which. Read from the
 // digits as typed (forms with an exponent are not checked).

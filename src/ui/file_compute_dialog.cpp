@@ -27,8 +27,6 @@
 namespace quorvel {
 namespace {
 
-const char* const kModes[] = {"forward", "inverse", "zone"};
-
 // Text in another encoding as UTF-8, converted as quorvel-batch converts its input.
 std::string Decoded(std::string raw, const std::string& encoding) {
     engine::StringSource source(std::move(raw));
@@ -45,24 +43,26 @@ QString Utf8(std::string_view s) {
 
 }  // namespace
 
-std::vector<std::string> BatchArguments(const FileComputeChoice& c, const QString& path) {
-    std::vector<std::string> args{kModes[std::clamp(c.mode, 1, 3) - 1]};
-    if (c.zoneWidth == 3 || c.zoneWidth == 6) {
-        args.push_back("--zone=" + std::to_string(c.zoneWidth));
-    } else {
-        args.push_back("--lo=" + c.lo.trimmed().toStdString());
-    }
+engine::Job JobFor(const FileComputeChoice& c, const engine::Geodesy& projection) {
+    engine::Job job;
+    job.mode = c.mode;
+    job.geodesy = projection;
+    if (c.zoneWidth == 3) job.geodesy.zone = ZoneWidth::Three;
+    if (c.zoneWidth == 6) job.geodesy.zone = ZoneWidth::Six;
+    job.geodesy.zonePrefix = c.zonePrefix;
+    std::optional<std::string> lo, ls;
+    if (!job.geodesy.zone) lo = c.lo.trimmed().toStdString();
     // With zones, a zone change without Ls takes each point into the zone of its longitude.
-    if (c.mode == 3 && (c.zoneWidth == 0 || !c.ls.trimmed().isEmpty()))
-        args.push_back("--ls=" + c.ls.trimmed().toStdString());
-    if (c.zonePrefix) args.push_back("--zone-prefix");
-    if (c.gb18030) args.push_back("--encoding=gb18030");
-    if (c.header) args.push_back("--header");
-    // The CSV kept is then the CSV exported, mark and all.
-    args.push_back("--bom");
-    args.push_back("--");
-    args.push_back(QFile::encodeName(path).toStdString());
-    return args;
+    if (c.mode == Computation::Zone && (c.zoneWidth == 0 || !c.ls.trimmed().isEmpty())) {
+        ls = c.ls.trimmed().toStdString();
+    }
+    std::vector<engine::Diagnostic> warnings;
+    engine::SetMeridians(job, lo, ls, warnings);
+    if (c.gb18030) job.encoding = engine::ReadEncoding("gb18030");
+    job.header = c.header;
+    job.bom = true;  // the CSV kept is then the CSV exported, mark and all
+    engine::CheckJob(job);
+    return job;
 }
 
 QString CheckMeridian(const QString& label, const QString& text) {
@@ -220,7 +220,7 @@ void FileComputeDialog::Refresh() {
 }
 
 void FileComputeDialog::ShowPreview() {
-    const auto mode = static_cast<decltype(engine::Options::mode)>(type_->currentIndex() + 1);
+    const auto mode = static_cast<Computation>(type_->currentIndex() + 1);
     const auto& header = engine::ColumnsOf(mode).header;
     const std::vector<PreviewLine> lines = PreviewFile(path_, encoding_->currentIndex() == 1);
     std::size_t columns = 3;
@@ -252,7 +252,7 @@ void FileComputeDialog::ShowPreview() {
 
 FileComputeChoice FileComputeDialog::choice() const {
     FileComputeChoice c;
-    c.mode = type_->currentIndex() + 1;
+    c.mode = static_cast<Computation>(type_->currentIndex() + 1);
     c.lo = lo_->text();
     c.ls = ls_->text();
     c.zoneWidth = zone_->currentIndex() == 1 ? 3 : zone_->currentIndex() == 2 ? 6 : 0;
@@ -271,9 +271,10 @@ void FileComputeDialog::accept() {
     };
     const Check checks[] = {
         {c.zoneWidth == 0,
-         c.mode == 3 ? QStringLiteral("换带前中央子午线 Lo") : QStringLiteral("中央子午线 Lo"),
+         c.mode == Computation::Zone ? QStringLiteral("换带前中央子午线 Lo")
+                                     : QStringLiteral("中央子午线 Lo"),
          lo_},
-        {c.mode == 3 && (c.zoneWidth == 0 || !c.ls.trimmed().isEmpty()),
+        {c.mode == Computation::Zone && (c.zoneWidth == 0 || !c.ls.trimmed().isEmpty()),
          QStringLiteral("换带后中央子午线 Ls"), ls_},
     };
     for (const Check& check : checks) {

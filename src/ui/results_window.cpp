@@ -78,9 +78,9 @@ Report ReportOf(const FileJobResult& result) {
     // The head as quorvel-batch's report has it, with the ellipsoid and method when they are not
     // the documented series; then the engine's points.
     engine::ReportData data;
-    data.mode = result.options.mode;
-    data.loText = result.options.loText;
-    data.lsText = result.options.lsText;
+    data.mode = result.job.mode;
+    data.loText = result.job.loText;
+    data.lsText = result.job.lsText;
     ReportInput input = engine::ToReportInput(data);
     input.pointCount = static_cast<int>(std::min<std::size_t>(result.report->Count(), INT32_MAX));
     input.projection = result.projectionLabel;
@@ -93,8 +93,7 @@ Report ReportOf(const FileJobResult& result) {
 }
 
 QString SummaryText(const FileJobResult& result) {
-    const auto warnings = std::count_if(result.rejected.begin(), result.rejected.end(),
-                                        [](const RejectedLine& l) { return l.warning; });
+    const std::size_t warnings = result.WarningCount();
     QString text =
         QStringLiteral("%1 点, %2 行被拒绝").arg(result.counts.points).arg(result.counts.rejected);
     if (warnings > 0) text += QStringLiteral("，%1 条警告").arg(warnings);
@@ -137,7 +136,7 @@ ResultsWindow::ResultsWindow(std::shared_ptr<const FileJobResult> result, QWidge
     rejected->horizontalHeader()->setStretchLastSection(true);
     rejected->setColumnWidth(0, 80);
     rejected->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    rejected->setVisible(!result_->rejected.empty());
+    rejected->setVisible(!result_->diagnostics.empty());
 
     auto* sideBySide = new QSplitter(Qt::Horizontal, this);
     sideBySide->addWidget(table_);
@@ -201,9 +200,12 @@ bool ResultsWindow::WriteCsv(const FileJobResult& result, const QString& path, Q
     }
     try {
         SaveFileSink sink(file);
-        // The mark makes Excel read the names as UTF-8; an engine run with --bom wrote it already.
-        if (!result.store.HasBom()) sink.Write(CsvStore::kBom.data(), CsvStore::kBom.size());
-        result.store.WriteAll(sink);
+        engine::OutputBuffer out(sink);
+        // The mark makes Excel read the names as UTF-8.
+        engine::Job job = result.job;
+        job.bom = true;
+        engine::CsvSink csv(job, out);
+        result.rows.Replay(csv);
     } catch (const engine::IoError& e) {
         *error = QString::fromStdString(e.what());
         file.cancelWriting();
@@ -254,7 +256,7 @@ void ResultsWindow::CopyRows() {
 }
 
 void ResultsWindow::PrintReport() {
-    const std::size_t points = result_->store.RowCount();
+    const std::size_t points = result_->rows.size();
     if (points == 0) {
         QMessageBox::information(this, windowTitle(), QStringLiteral("没有可打印的点。"));
         return;
@@ -266,7 +268,7 @@ void ResultsWindow::PrintReport() {
                                                    .arg(points / 50 + 1)) != QMessageBox::Yes) {
         return;
     }
-    if (result_->zoneEach) {
+    if (result_->job.geodesy.zone) {
         // The report has room for one central meridian (two for a zone change), as the print
         // button's report and quorvel-batch's; points each in its own zone have more.
         QMessageBox::information(this, windowTitle(),
@@ -283,7 +285,7 @@ void ResultsWindow::PrintReport() {
             QStringLiteral("无法读回报告的点：") + QString::fromStdString(e.what()));
         return;
     }
-    ShowPrintOutcome(this, quorvel::PrintReport(report, static_cast<int>(result_->options.mode)));
+    ShowPrintOutcome(this, quorvel::PrintReport(report, static_cast<int>(result_->job.mode)));
 }
 
 }  // namespace quorvel

@@ -64,15 +64,6 @@ QString EllipsoidName(EllipsoidId ellipsoid) {
     return QStringLiteral("自定义 a 与 1/f");
 }
 
-std::vector<std::string> GeodesyArguments(const GeodesySettings& g) {
-    if (g.IsDefault()) return {};
-    const std::string ellipsoid = g.ellipsoid == EllipsoidId::Custom
-                                      ? ShortestText(g.a) + "," + ShortestText(g.rf)
-                                      : Find(g.ellipsoid).key;
-    return {"--ellipsoid=" + ellipsoid,
-            g.method == MethodId::Classic ? "--method=classic" : "--method=exact"};
-}
-
 QString MethodName(MethodId method) {
     return method == MethodId::Classic ? QStringLiteral("传统级数") : QStringLiteral("精确");
 }
@@ -101,29 +92,35 @@ QString CheckCustomEllipsoid(double a, double rf) {
     return {};
 }
 
-ProjectionChoice ProjectionFor(const GeodesySettings& g) {
-    if (g.IsDefault()) return {};
-    Ellipsoid e;
+engine::Geodesy ProjectionOf(const GeodesySettings& g) {
+    engine::Geodesy geodesy;
     switch (g.ellipsoid) {
         case EllipsoidId::Krassovsky:
-            e = Krassovsky();
+            geodesy.ellipsoid = Krassovsky();
             break;
         case EllipsoidId::Xian80:
-            e = Xian80();
+            geodesy.ellipsoid = Xian80();
             break;
         case EllipsoidId::Cgcs2000:
-            e = Cgcs2000();
+            geodesy.ellipsoid = Cgcs2000();
             break;
         case EllipsoidId::Wgs84:
-            e = Wgs84();
+            geodesy.ellipsoid = Wgs84();
             break;
         case EllipsoidId::Custom:
-            e = MakeEllipsoid(ShortestText(g.a) + "," + ShortestText(g.rf), g.a, g.rf);
+            geodesy.ellipsoid =
+                MakeEllipsoid(ShortestText(g.a) + "," + ShortestText(g.rf), g.a, g.rf);
             break;
     }
-    const Method method =
+    geodesy.method =
         g.method == MethodId::Classic ? quorvel::Method::Classic : quorvel::Method::Exact;
-    return {std::make_shared<GaussKruger>(method, e), g.Describe().toStdString()};
+    return geodesy;
+}
+
+ProjectionChoice ProjectionFor(const GeodesySettings& g) {
+    if (g.IsDefault()) return {};
+    const engine::Geodesy p = ProjectionOf(g);
+    return {std::make_shared<GaussKruger>(p.method, p.ellipsoid), g.Describe().toStdString()};
 }
 
 GeodesySettings GeodesySettings::Load(QSettings& s) {

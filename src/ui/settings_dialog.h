@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "batch/projection_choice.h"
+#include "engine/points.h"
 
 class QComboBox;
 class QLineEdit;
@@ -40,8 +41,8 @@ struct GeodesySettings {
 // The projection the batches compute with; none for the default (the documented series).
 ProjectionChoice ProjectionFor(const GeodesySettings& settings);
 
-// quorvel-batch's options for the settings; none for the default.
-std::vector<std::string> GeodesyArguments(const GeodesySettings& settings);
+// The ellipsoid and method of the settings as a job's projection.
+engine::Geodesy ProjectionOf(const GeodesySettings& settings);
 
 // The named ellipsoids in the order the dialog lists them.
 QString EllipsoidName(GeodesySettings::Ellipsoid ellipsoid);
