@@ -152,6 +152,27 @@ TEST(ParseArguments, GeodesyOptions) {
     EXPECT_EQ(Parse({"zone", "--zone", "3"}).geodesy.targetZone, -1);
 }
 
+// The command the results window shows is made from the job and must read back to it, for the
+// defaults and for every option a job can hold.
+TEST(JobArguments, ParseBackToTheSameJob) {
+    const std::vector<std::vector<std::string_view>> commands = {
+        {"forward", "--lo", "117"},
+        {"inverse", "--lo=-116.3045", "--header", "--bom"},
+        {"zone", "--lo", "117", "--ls", "120", "--full", "--fields", "2,4,3", "--decimal-comma"},
+        {"forward", "--zone", "3", "--zone-prefix", "--ellipsoid", "cgcs2000", "--method",
+         "exact", "--k0", "0.9996", "--false-easting", "250000.5", "--convergence", "--scale"},
+        {"zone", "--zone=6", "--ls=117", "--encoding", "GBK", "--ellipsoid", "6378140,298.257",
+         "--method=exact"},
+        {"inverse", "--lo", "117", "--compare", "--encoding=gb18030"},
+    };
+    for (const auto& command : commands) {
+        const Job job = Parse(command);
+        const std::vector<std::string> args = JobArguments(job);
+        const std::vector<std::string_view> views(args.begin(), args.end());
+        EXPECT_EQ(static_cast<const Job&>(Parse(views)), job) << command.front();
+    }
+}
+
 TEST(UsageText, NamesEveryModeAndOption) {
     for (std::string_view word : {"forward", "inverse", "zone", "--lo", "--ls"}) {
         EXPECT_NE(UsageText().find(word), std::string_view::npos) << word;
