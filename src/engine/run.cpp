@@ -56,7 +56,7 @@ bool ReportLines::Next(ReportLine& line) {
         return true;
     }
     if (!spool_.Next(row_)) return false;
-    line = BuildPointLine(static_cast<int>(mode_), ++number_, row_);
+    line = BuildPointLine(mode_, ++number_, row_);
     return true;
 }
 
@@ -92,7 +92,7 @@ std::string FolderOf(const std::string& path) {
 
 ReportInput ToReportInput(const ReportData& data) {
     ReportInput input;
-    input.mode = static_cast<int>(data.mode);
+    input.mode = data.mode;
     input.pointCount = static_cast<int>(data.rows.size());
     input.centralMeridian = ValueCell(data.loText);
     if (data.mode == Computation::Zone) input.targetMeridian = ValueCell(data.lsText);

@@ -238,7 +238,7 @@ QString ReportPdfFolder() {
     return QDir::homePath();
 }
 
-QString ReportPdfBaseName(int mode, const QDateTime& when) {
+QString ReportPdfBaseName(Computation mode, const QDateTime& when) {
     return QStringLiteral("Quorvel %1 %2")
         .arg(FromUtf8(ReportKindName(mode)), when.toString(QStringLiteral("yyyy-MM-dd HH-mm-ss")));
 }
@@ -246,7 +246,8 @@ QString ReportPdfBaseName(int mode, const QDateTime& when) {
 namespace {
 
 // Saves the report as a new PDF file instead of printing it; `why` says why, without a stop.
-PrintResult SaveInstead(const Report& report, int mode, const QDateTime& now, const QString& why) {
+PrintResult SaveInstead(const Report& report, Computation mode, const QDateTime& now,
+                        const QString& why) {
     PrintResult result;
     // A new file, rendered once and then given the first free name.
     const QString folder = ReportPdfFolder();
@@ -279,7 +280,7 @@ QString CupsReason(const std::string& reason) {
 
 }  // namespace
 
-PrintResult PrintReport(const Report& report, int mode, const QDateTime& now) {
+PrintResult PrintReport(const Report& report, Computation mode, const QDateTime& now) {
     PrintResult result;
     if (report.IsEmpty()) return result;
 
@@ -331,7 +332,8 @@ PrintResult PrintReport(const Report& report, int mode, const QDateTime& now) {
 }
 
 PrintResult PrintBatchReport(const ReportInput& input, const QDateTime& now) {
-    return PrintReport(BuildReport(input), input.mode, now);
+    if (!input.mode) return {};
+    return PrintReport(BuildReport(input), *input.mode, now);
 }
 
 }  // namespace quorvel

@@ -202,7 +202,8 @@ void ShowPrintResult(QWidget* parent, const QRect& band, const BatchState& state
                      const PrintResult& result) {
     QString message = result.message;
     if (result.outcome == PrintOutcome::NothingToPrint) {
-        const std::string_view kind = ReportKindName(state.CalcMode);
+        const std::optional<Computation> computation = ComputationOf(state.CalcMode);
+        const std::string_view kind = computation ? ReportKindName(*computation) : "";
         message =
             kind.empty()
                 ? QStringLiteral(

@@ -88,7 +88,7 @@ Report ReportOf(const FileJobResult& result) {
     result.report->Rewind();
     std::array<ValueCell, 4> row;
     for (int number = 1; result.report->Next(row); ++number)
-        report.lines.push_back(BuildPointLine(input.mode, number, row));
+        report.lines.push_back(BuildPointLine(result.job.mode, number, row));
     return report;
 }
 
@@ -285,7 +285,7 @@ void ResultsWindow::PrintReport() {
             QStringLiteral("无法读回报告的点：") + QString::fromStdString(e.what()));
         return;
     }
-    ShowPrintOutcome(this, quorvel::PrintReport(report, static_cast<int>(result_->job.mode)));
+    ShowPrintOutcome(this, quorvel::PrintReport(report, result_->job.mode));
 }
 
 }  // namespace quorvel
