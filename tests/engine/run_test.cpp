@@ -445,6 +445,23 @@ TEST(ProcessPoints, FullWritesTheUnroundedDoublesThatParseBack) {
     EXPECT_EQ(FormatFixed(RoundHalfEven(lp, 10), "0.0000000000"), shown.rows[0][3]);
     EXPECT_EQ(FormatFixed(RoundHalfEven(bp, 10), "0.0000000000"), shown.rows[0][4]);
     EXPECT_NE(full.rows[0][3], shown.rows[0][3]);
+
+    // Plain decimals in every column, the added ones too, however round or small the value.
+    const Processed plain =
+        Process({"forward", "--lo", "117", "--full", "--convergence", "--scale", "--compare"},
+                "a,117,0\nb,117.0000001,0.0000001\n");
+    ASSERT_EQ(plain.rows.size(), 2u);
+    EXPECT_EQ(plain.rows[0][4], "500000");
+    EXPECT_EQ(plain.rows[0][5], "0");
+    for (const Row& row : plain.rows) {
+        for (std::size_t c = 3; c < row.size(); ++c) {
+            EXPECT_EQ(row[c].find_first_of("eE"), std::string::npos) << row[0] << ' ' << row[c];
+        }
+    }
+    const RowResult b = ComputeRow(Computation::Forward, EllipsoidConstants::Load(), {117, 0},
+                                   "117.0000001", "0.0000001");
+    EXPECT_EQ(quorvel::testing::Exact(plain.rows[1][3]), b.first);
+    EXPECT_EQ(quorvel::testing::Exact(plain.rows[1][4]), b.second);
 }
 
 TEST(ProcessPoints, CollectsTheReportRowsOnlyWhenAsked) {
