@@ -573,6 +573,12 @@ void ShowUsageError(std::ostream& err, std::string_view message) {
     err.flush();
 }
 
+// A run that cannot start for a reason other than its command line: no usage text.
+void ShowError(std::ostream& err, std::string_view message) {
+    err << "quorvel-batch: " << message << '\n';
+    err.flush();
+}
+
 // Closes a descriptor this run opened.
 struct FdCloser {
     int fd = -1;
@@ -656,11 +662,11 @@ int RunCommand(std::span<const std::string_view> args, const Environment& env) {
         inputName = options.input;
         input.fd = ::open(options.input.c_str(), O_RDONLY | O_CLOEXEC);
         if (input.fd < 0 || ::fstat(input.fd, &inputStat) != 0) {
-            ShowUsageError(env.err, "cannot read " + options.input + ": " + std::strerror(errno));
+            ShowError(env.err, "cannot read " + options.input + ": " + std::strerror(errno));
             return 2;
         }
         if (S_ISDIR(inputStat.st_mode)) {
-            ShowUsageError(env.err, "cannot read " + options.input + ": it is a folder");
+            ShowError(env.err, "cannot read " + options.input + ": it is a folder");
             return 2;
         }
         inFd = input.fd;
@@ -669,13 +675,13 @@ int RunCommand(std::span<const std::string_view> args, const Environment& env) {
     }
     const std::string shownInput = options.input == "-" ? "standard input" : options.input;
     if (!options.output.empty() && IsInputFile(options.output, inputStat)) {
-        ShowUsageError(env.err, "-o " + options.output + " is the input file " + shownInput +
-                                    ": it would be replaced; write to another file");
+        ShowError(env.err, "-o " + options.output + " is the input file " + shownInput +
+                               ": it would be replaced; write to another file");
         return 2;
     }
     if (!options.report.empty() && IsInputFile(options.report, inputStat)) {
-        ShowUsageError(env.err, "--report " + options.report + " is the input file " + shownInput +
-                                    ": it would be replaced; write to another file");
+        ShowError(env.err, "--report " + options.report + " is the input file " + shownInput +
+                               ": it would be replaced; write to another file");
         return 2;
     }
     for (const std::string& w : options.warnings)
@@ -691,7 +697,7 @@ int RunCommand(std::span<const std::string_view> args, const Environment& env) {
             spool.emplace(FolderOf(reportFile->Target()));
         }
     } catch (const IoError& e) {
-        ShowUsageError(env.err, e.what());
+        ShowError(env.err, e.what());
         return 2;
     }
 

@@ -219,16 +219,19 @@ TEST_F(Program, UsageErrorsExitTwoWithTheUsageAndTouchNoFile) {
     WriteFile(work / "out.csv", "precious\n");
     WriteFile(work / "in.csv", kPoints);
     fs::create_directory(work / "folder");
+    // Files that cannot be read or written: the command line is right, so no usage follows.
+    const std::vector<std::vector<std::string>> runErrors = {
+        {"forward", "--lo", "117", "-o", "out.csv", "missing.csv"},
+        {"forward", "--lo", "117", "-o", "out.csv", "folder"},
+        {"forward", "--lo", "117", "-o", "no/such/dir/out.csv", "in.csv"},
+        {"forward", "--lo", "117", "-o", "folder", "in.csv"},
+    };
     const std::vector<std::vector<std::string>> cases = {
         {"sideways", "--lo", "117", "-o", "out.csv", "in.csv"},
         {"forward", "-o", "out.csv", "in.csv"},
         {"forward", "--lo", "abc", "-o", "out.csv", "in.csv"},
         {"zone", "--lo", "117", "-o", "out.csv", "in.csv"},
         {"forward", "--lo", "117", "--bogus", "-o", "out.csv", "in.csv"},
-        {"forward", "--lo", "117", "-o", "out.csv", "missing.csv"},
-        {"forward", "--lo", "117", "-o", "out.csv", "folder"},
-        {"forward", "--lo", "117", "-o", "no/such/dir/out.csv", "in.csv"},
-        {"forward", "--lo", "117", "-o", "folder", "in.csv"},
         {"forward", "--lo", "117", "-o", "out.csv", "--report", "out.csv", "in.csv"},
         {"forward", "--lo", "117", "-o", "out.csv", "--report", "r.doc", "in.csv"},
         {"forward", "--lo", "360.0001", "-o", "out.csv", "in.csv"},
@@ -236,16 +239,20 @@ TEST_F(Program, UsageErrorsExitTwoWithTheUsageAndTouchNoFile) {
         {"forward", "--lo", "117", "--fields", "0,1,2", "-o", "out.csv", "in.csv"},
         {"forward", "--lo", "117", "--encoding", "latin1", "-o", "out.csv", "in.csv"},
     };
-    for (const auto& args : cases) {
-        const Outcome o = Run(args);
-        std::string shown;
-        for (const auto& a : args) shown += a + " ";
-        EXPECT_EQ(o.status, 2) << shown;
-        EXPECT_EQ(o.out, "") << shown;
-        EXPECT_EQ(o.err.rfind("quorvel-batch: ", 0), 0u) << shown << o.err;
-        EXPECT_NE(o.err.find("usage: quorvel-batch forward"), std::string::npos) << shown;
-        EXPECT_EQ(ReadFile(work / "out.csv"), "precious\n") << shown;
-        EXPECT_EQ(Strays({"out.csv", "in.csv", "folder"}), std::vector<std::string>{}) << shown;
+    for (const auto* list : {&cases, &runErrors}) {
+        for (const auto& args : *list) {
+            const Outcome o = Run(args);
+            std::string shown;
+            for (const auto& a : args) shown += a + " ";
+            EXPECT_EQ(o.status, 2) << shown;
+            EXPECT_EQ(o.out, "") << shown;
+            EXPECT_EQ(o.err.rfind("quorvel-batch: ", 0), 0u) << shown << o.err;
+            EXPECT_EQ(o.err.find("usage: quorvel-batch forward") != std::string::npos,
+                      list == &cases)
+                << shown << o.err;
+            EXPECT_EQ(ReadFile(work / "out.csv"), "precious\n") << shown;
+            EXPECT_EQ(Strays({"out.csv", "in.csv", "folder"}), std::vector<std::string>{}) << shown;
+        }
     }
     EXPECT_NE(Run({"forward", "--lo", "117", "missing.csv"}).err.find("cannot read missing.csv"),
               std::string::npos);
