@@ -290,6 +290,17 @@ TEST_F(Program, OutputReplacesAFileWholeKeepingItsModeAndLinks) {
     EXPECT_EQ(ReadFile(work / "real" / "target.csv").substr(0, 12), "name,L,B,X,Y");
 
     EXPECT_EQ(Strays({"out.csv", "new.csv", "real", "link.csv"}), std::vector<std::string>{});
+
+    // A file nobody may write is refused, as cp refuses it, even for root; so is a report.
+    for (const std::string option : {"-o", "--report"}) {
+        const std::string name = option == "-o" ? "ro.csv" : "ro.txt";
+        WriteFile(work / name, "kept\n");
+        chmod((work / name).c_str(), 0444);
+        const Outcome o = Run({"forward", "--lo", "117", option, name}, kPoints);
+        EXPECT_EQ(o.status, 2) << option;
+        EXPECT_EQ(o.err, "quorvel-batch: cannot write " + name + ": the file is read-only\n");
+        EXPECT_EQ(ReadFile(work / name), "kept\n");
+    }
 }
 
 TEST_F(Program, NoRunWritesOverItsOwnInput) {
