@@ -616,6 +616,10 @@ std::string RenderTextReport(const ReportData& data) {
     return RenderReportText(BuildReport(ToReportInput(data)));
 }
 
+std::string Utf8MarkWarning(std::string_view encoding) {
+    return "starts with a UTF-8 byte order mark: read as UTF-8, not " + std::string(encoding);
+}
+
 std::string SummaryText(const RunCounts& counts) {
     return std::to_string(counts.points) + (counts.points == 1 ? " point, " : " points, ") +
            std::to_string(counts.rejected) + " rejected";
@@ -706,6 +710,10 @@ int RunCommand(std::span<const std::string_view> args, const Environment& env) {
         FdSource fdSource(inFd, inputName);
         std::optional<DecodingSource> decoded;
         if (!options.encoding.empty()) decoded.emplace(fdSource, options.encoding);
+        if (decoded && decoded->ReadsUtf8()) {
+            env.err << "quorvel-batch: warning: " << inputName << ": "
+                    << Utf8MarkWarning(options.encoding) << '\n';
+        }
         ByteSource& source = decoded ? static_cast<ByteSource&>(*decoded) : fdSource;
         FdSink sink(outputFile ? outputFile->fd() : env.stdoutFd,
                     outputFile ? options.output : std::string("standard output"));

@@ -44,6 +44,13 @@ DecodingSource::DecodingSource(ByteSource& source, const std::string& encoding)
         throw IoError("cannot read " + encoding + " text: " + std::strerror(errno));
     }
     cd_ = cd;
+    try {
+        while (!eof_ && end_ < 3) Refill();
+    } catch (...) {
+        ::iconv_close(cd);
+        throw;
+    }
+    utf8_ = std::string_view(in_.data(), end_).starts_with("\xEF\xBB\xBF");
 }
 
 DecodingSource::~DecodingSource() {
@@ -62,6 +69,13 @@ void DecodingSource::Refill() {
 }
 
 std::size_t DecodingSource::Read(char* buffer, std::size_t size) {
+    if (utf8_) {
+        if (begin_ == end_) return eof_ ? 0 : source_.Read(buffer, size);
+        const std::size_t n = std::min(size, end_ - begin_);
+        std::memcpy(buffer, in_.data() + begin_, n);
+        begin_ += n;
+        return n;
+    }
     char* out = buffer;
     std::size_t room = size;
     // Room for the longest UTF-8 character; returns as soon as something was decoded.

@@ -64,15 +64,20 @@ class StringSource : public ByteSource {
 
 // Another source in a legacy encoding such as GB18030, handed on as UTF-8 (the C library's
 // iconv). A byte that starts no character of the encoding comes out as 0xFF, which is never
-// UTF-8, so that its line is refused rather than changed.
+// UTF-8, so that its line is refused rather than changed. A source that starts with a UTF-8 byte
+// order mark is UTF-8 whatever the encoding named, and is handed on as it is.
 class DecodingSource : public ByteSource {
   public:
-    // Throws IoError when the C library does not know `encoding`.
+    // Reads the first bytes of `source` to look for the mark. Throws IoError when the C library
+    // does not know `encoding`, or when reading fails.
     DecodingSource(ByteSource& source, const std::string& encoding);
     ~DecodingSource() override;
     DecodingSource(const DecodingSource&) = delete;
     DecodingSource& operator=(const DecodingSource&) = delete;
     std::size_t Read(char* buffer, std::size_t size) override;
+
+    // Whether the source starts with a UTF-8 byte order mark and is read as UTF-8.
+    bool ReadsUtf8() const { return utf8_; }
 
   private:
     void Refill();
@@ -83,6 +88,7 @@ class DecodingSource : public ByteSource {
     std::size_t begin_ = 0;
     std::size_t end_ = 0;
     bool eof_ = false;
+    bool utf8_ = false;
 };
 
 class StringSink : public ByteSink {

@@ -389,6 +389,14 @@ TEST_F(Program, ChineseWindowsFilesAndExcel) {
     EXPECT_EQ(o.status, 0) << o.err;
     EXPECT_EQ(o.out,
               "\xEF\xBB\xBFname,L,B,X,Y\r\n北门,116.3045,30.3030,3376626.6403,453203.4506\r\n");
+    // A UTF-8 file (its byte order mark says so) stays UTF-8 whatever --encoding asks.
+    o = Run({"forward", "--lo", "117", "--encoding", "gb18030", "--quiet"},
+            "\xEF\xBB\xBF北门,116.3045,30.3030\n");
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.out, "name,L,B,X,Y\r\n北门,116.3045,30.3030,3376626.6403,453203.4506\r\n");
+    EXPECT_EQ(o.err,
+              "quorvel-batch: warning: <stdin>: starts with a UTF-8 byte order mark: read as "
+              "UTF-8, not GB18030\n");
     o = Run({"forward", "--lo", "117", "--encoding", "gbk"}, "\xB1\xB1\xFF,117,30\n");
     EXPECT_EQ(o.status, 1);
     EXPECT_EQ(o.err, "<stdin>:1: not GBK text\n0 points, 1 rejected\n");

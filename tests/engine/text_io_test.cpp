@@ -132,6 +132,20 @@ TEST(DecodingSource, Gb18030ToUtf8WhateverTheReadSizesAndStrayBytesRefused) {
     }
     StringSource raw("");
     EXPECT_THROW(DecodingSource(raw, "NO-SUCH-ENCODING"), IoError);
+
+    // A UTF-8 byte order mark wins over the encoding named: the bytes pass as they are.
+    const std::string utf8 = "\xEF\xBB\xBF北门,1\n€\n";
+    for (std::size_t chunk : {1u, 2u, 1u << 20}) {
+        StringSource marked(utf8, chunk);
+        DecodingSource source(marked, "GB18030");
+        EXPECT_TRUE(source.ReadsUtf8());
+        std::string text;
+        char buffer[5];
+        for (std::size_t n; (n = source.Read(buffer, sizeof buffer)) > 0;) text.append(buffer, n);
+        EXPECT_EQ(text, utf8) << chunk;
+    }
+    StringSource gbShort("\xB1\xB1");
+    EXPECT_FALSE(DecodingSource(gbShort, "GB18030").ReadsUtf8());
 }
 
 // Counts the writes it gets.
