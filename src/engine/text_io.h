@@ -157,10 +157,15 @@ class OutputBuffer {
 
 // Writes a field as RFC 4180 has it: quoted, with quotes doubled, when it holds a comma, a quote
 // or a line break, starts or ends with a blank that a reader might trim, or starts with '#',
-// which would make a first field read back as a comment. Needs room for 2 × size + 2 bytes;
-// returns the end.
-char* WriteCsvField(char* out, std::string_view field);
-void AppendCsvField(std::string& out, std::string_view field);
+// which would make a first field read back as a comment. With `forExcel`, a text that Excel
+// would run as a formula (see LooksLikeFormula) gets a leading apostrophe. Needs room for
+// 2 × size + 3 bytes; returns the end.
+char* WriteCsvField(char* out, std::string_view field, bool forExcel = false);
+void AppendCsvField(std::string& out, std::string_view field, bool forExcel = false);
+
+// Whether Excel would take a cell as a formula: it starts with '=', '+', '-', '@', a tab or a
+// carriage return and is not a plain number such as -12.5 or +3e2.
+bool LooksLikeFormula(std::string_view field);
 
 // Records end in CRLF, as RFC 4180 has them.
 inline constexpr std::string_view kCsvLineEnd = "\r\n";
