@@ -539,6 +539,7 @@ TEST_F(Program, VersionAndHelp) {
     o = Run({"--help"});
     EXPECT_EQ(o.status, 0);
     EXPECT_NE(o.out.find("--report FILE"), std::string::npos);
+    EXPECT_NE(o.out.find(std::to_string(LineReader::kMaxLine) + " bytes"), std::string::npos);
     EXPECT_EQ(o.err, "");
 }
 
