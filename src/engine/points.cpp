@@ -294,8 +294,7 @@ char* WriteExtras(char* out, const Geodesy& g, Computation mode, const RowExtras
     auto number = [&](double v, int decimals) {
         *out++ = ',';
         if (!std::isfinite(v)) return;
-        out = full ? std::to_chars(out, out + kMaxResultText, v).ptr
-                   : WriteRoundedText(out, v, decimals);
+        out = full ? WriteFullText(out, v) : WriteRoundedText(out, v, decimals);
     };
     if (g.ZoneColumn(mode)) {
         *out++ = ',';
@@ -362,10 +361,13 @@ std::string DegreesText(double degrees) {
     return text;
 }
 
+char* WriteFullText(char* out, double value) {
+    // Fixed notation without a precision: the fewest digits that read back as `value`.
+    return std::to_chars(out, out + kMaxResultText, value, std::chars_format::fixed).ptr;
+}
+
 char* WriteResult(char* out, Computation mode, double value, bool full) {
-    if (full) {
-        return std::to_chars(out, out + kMaxResultText, value).ptr;  // as ShortestText writes it
-    }
+    if (full) return WriteFullText(out, value);
     return WriteRoundedText(out, value, mode == Computation::Inverse ? 10 : 4);
 }
 

@@ -125,6 +125,14 @@ struct FarPoints {
     }
 };
 
+// The input fields the output has columns for, set by the header line or else by the first point
+// line: a later line with more fields is refused rather than cut or written ragged.
+struct Columns {
+    std::size_t count = 0;  // at least FieldsNeeded
+    std::size_t line = 0;
+    bool header = false;
+};
+
 // Lines travel to the workers in chunks; each comes back with its output, its messages and the
 // points for the report, to be written in input order.
 struct Chunk {
@@ -137,6 +145,7 @@ struct Chunk {
     std::vector<Line> lines;
     std::size_t firstLine = 0;               // the number of lines[0]
     std::size_t header = std::string::npos;  // the index of the header line to skip
+    Columns columns;                         // known before any line here is written
 
     std::string out;
     std::vector<Note> notes;
@@ -293,6 +302,20 @@ void ProcessChunkAs(const ChunkContext& ctx, Chunk& chunk) {
             continue;
         }
 
+        // Empty fields beyond the columns lose nothing; any other field would.
+        const std::size_t width = std::max(chunk.columns.count, needed);
+        while (count > width && parsed.fields[count - 1].empty()) --count;
+        if (count > width) {
+            std::string& msg = reject();
+            msg += std::to_string(count) + " fields, but the output has columns for the " +
+                   std::to_string(width) + " of line " + std::to_string(chunk.columns.line) +
+                   (chunk.columns.header ? " (the header)" : "") + ": field " +
+                   std::to_string(width + 1) + " " + QuoteForMessage(parsed.fields[width]) +
+                   " would be lost; give line " + std::to_string(chunk.columns.line) +
+                   " as many fields (empty ones will do), or quote a field that holds a separator";
+            continue;
+        }
+
         const std::string_view name = parsed.fields[nameAt];
         const std::string_view first = TrimBlanks(parsed.fields[firstAt]);
         const std::string_view second = TrimBlanks(parsed.fields[secondAt]);
@@ -353,9 +376,9 @@ void ProcessChunkAs(const ChunkContext& ctx, Chunk& chunk) {
 
         std::size_t extra = 0;
         for (std::size_t f = 0; f < count; ++f) extra += parsed.fields[f].size();
-        char* p = out.Reserve(2 * (extra + count) + 6 + 2 * kMaxResultText + kCsvLineEnd.size() +
+        char* p = out.Reserve(2 * extra + 4 * width + 6 + 2 * kMaxResultText + kCsvLineEnd.size() +
                               (kProjected ? kMaxExtrasText : 0));
-        p = WriteCsvField(p, name);
+        p = WriteCsvField(p, name, o.bom);
         *p++ = ',';
         // Texts that read as numbers need no quotes, unless a decimal comma is in them.
         if (o.decimalComma) {
@@ -372,10 +395,11 @@ void ProcessChunkAs(const ChunkContext& ctx, Chunk& chunk) {
         *p++ = ',';
         p = WriteResult(p, mode, r.second, o.full);
         if constexpr (kProjected) p = WriteExtras(p, o.geodesy, mode, extras, o.full);
-        for (std::size_t f = 0; f < count; ++f) {
+        // Every row as wide as the header: fields missing at the end come out empty.
+        for (std::size_t f = 0; f < width; ++f) {
             if (f == nameAt || f == firstAt || f == secondAt) continue;
             *p++ = ',';
-            p = WriteCsvField(p, parsed.fields[f]);
+            if (f < count) p = WriteCsvField(p, parsed.fields[f], o.bom);
         }
         *p++ = '\r';
         *p++ = '\n';
@@ -405,9 +429,20 @@ int WorkerCount(int requested) {
     return cores <= 1 ? 0 : static_cast<int>(std::min(cores, 4u));
 }
 
-// The output's header: the mode's five columns, then a name for every field passed through,
-// from the input's header line when there is one, else "fieldN" for input field N.
-std::string HeaderLine(const Options& o, const ParsedLine* first, bool firstIsHeader) {
+// The fields of a line that count for the columns: trailing empty ones down to the fields needed
+// are not; none for a line that was not read as fields.
+std::size_t KeptFields(const Options& o, const ParsedLine& p) {
+    if (p.status != LineStatus::Fields) return 0;
+    std::size_t count = p.count;
+    while (count > FieldsNeeded(o) && p.fields[count - 1].empty()) --count;
+    return count;
+}
+
+// The output's header: the mode's five columns, then a name for each of the first `fields` input
+// fields passed through, from the input's header line when there is one, else "fieldN" for input
+// field N.
+std::string HeaderLine(const Options& o, const ParsedLine* first, bool firstIsHeader,
+                       std::size_t fields) {
     const ModeColumns& columns = ColumnsOf(o.mode);
     std::string line;
     for (std::size_t i = 0; i < columns.header.size(); ++i) {
@@ -415,18 +450,15 @@ std::string HeaderLine(const Options& o, const ParsedLine* first, bool firstIsHe
         line += columns.header[i];
     }
     line += ExtraColumns(o.geodesy, o.mode);
-    if (first != nullptr && first->status == LineStatus::Fields) {
-        std::size_t count = first->count;
-        while (count > FieldsNeeded(o) && first->fields[count - 1].empty()) --count;
-        for (std::size_t f = 0; f < count; ++f) {
-            if (f == o.fields[0] || f == o.fields[1] || f == o.fields[2]) continue;
-            line += ',';
-            const std::string_view name = first->fields[f];
-            if (firstIsHeader && !name.empty()) {
-                AppendCsvField(line, name);
-            } else {
-                line += "field" + std::to_string(f + 1);
-            }
+    for (std::size_t f = 0; f < fields; ++f) {
+        if (f == o.fields[0] || f == o.fields[1] || f == o.fields[2]) continue;
+        line += ',';
+        const std::string_view name =
+            first != nullptr && f < first->count ? first->fields[f] : std::string_view();
+        if (firstIsHeader && !name.empty()) {
+            AppendCsvField(line, name, o.bom);
+        } else {
+            line += "field" + std::to_string(f + 1);
         }
     }
     line += kCsvLineEnd;
@@ -459,13 +491,15 @@ RunCounts ProcessPoints(const Options& options, ByteSource& in, std::string_view
     FarPoints far;
     std::array<std::size_t, kWarningKinds> warned{};
     bool headerWritten = false;
-    auto writeHeader = [&](const ParsedLine* first, bool isHeader) {
+    // The header when no line sets the columns (no point line comes out): from the first line.
+    std::string plainHeader;
+    auto writeHeader = [&](const std::string& header) {
         if (headerWritten) return;
-        out.Append(HeaderLine(options, first, isHeader));
+        out.Append(header.empty() ? HeaderLine(options, nullptr, false, 0) : header);
         headerWritten = true;
     };
     auto emit = [&](std::unique_ptr<Chunk> c) {
-        writeHeader(nullptr, false);
+        if (!c->out.empty()) writeHeader(plainHeader);
         out.Append(c->out);
         out.MaybeFlush();
         for (const Note& note : c->notes) {
@@ -483,7 +517,9 @@ RunCounts ProcessPoints(const Options& options, ByteSource& in, std::string_view
 
     LineReader reader(in);
     ParsedLine parsed;
-    bool firstPending = true;
+    bool firstPending = true;    // no line but empty ones and comments yet
+    bool columnsPending = true;  // no line has set the columns
+    Columns columns;
     std::unique_ptr<Chunk> chunk;
     std::string_view line;
     for (;;) {
@@ -499,12 +535,13 @@ RunCounts ProcessPoints(const Options& options, ByteSource& in, std::string_view
         at.tooLong = got == LineReader::Result::TooLong;
         chunk->text.append(line);
         // The first line that is not empty or a comment, wherever it falls, is the header with
-        // --header, and names the columns passed through.
-        if (firstPending && !at.tooLong) {
+        // --header, and names the columns passed through. That line, or else the first line
+        // with the fields of a point, sets how many there are.
+        if (columnsPending && !at.tooLong) {
             ParseLine(line, parsed, options.decimalComma);
             if (parsed.status != LineStatus::Skip) {
-                firstPending = false;
-                if (options.header) {
+                const bool isHeader = firstPending && options.header;
+                if (isHeader) {
                     chunk->header = chunk->lines.size() - 1;
                     if (ReadsAsPoint(options, parsed)) {
                         err << inputName << ':' << reader.LineNumber()
@@ -513,17 +550,31 @@ RunCounts ProcessPoints(const Options& options, ByteSource& in, std::string_view
                         err.flush();
                     }
                 }
-                writeHeader(&parsed, options.header);
+                const std::size_t kept = KeptFields(options, parsed);
+                if (parsed.status == LineStatus::Fields &&
+                    (isHeader || kept >= FieldsNeeded(options))) {
+                    columns = {std::max(kept, FieldsNeeded(options)), reader.LineNumber(),
+                               isHeader};
+                    columnsPending = false;
+                    writeHeader(HeaderLine(options, &parsed, isHeader, columns.count));
+                } else if (firstPending) {
+                    plainHeader = HeaderLine(options, &parsed, isHeader, kept);
+                }
+                firstPending = false;
             }
         }
         if (chunk->text.size() >= options.chunkBytes || chunk->lines.size() >= 8192) {
             if (pool.InFlight() >= window) emit(pool.TakeNext());
+            chunk->columns = columns;
             pool.Submit(std::move(chunk));
         }
     }
-    if (chunk) pool.Submit(std::move(chunk));
+    if (chunk) {
+        chunk->columns = columns;
+        pool.Submit(std::move(chunk));
+    }
     while (std::unique_ptr<Chunk> c = pool.TakeNext()) emit(std::move(c));
-    writeHeader(nullptr, false);
+    writeHeader(plainHeader);
     out.Flush();
 
     if (warned[kPackedExcess] > kListedWarnings) {
@@ -573,6 +624,12 @@ void ShowUsageError(std::ostream& err, std::string_view message) {
     err.flush();
 }
 
+// A run that cannot start for a reason other than its command line: no usage text.
+void ShowError(std::ostream& err, std::string_view message) {
+    err << "quorvel-batch: " << message << '\n';
+    err.flush();
+}
+
 // Closes a descriptor this run opened.
 struct FdCloser {
     int fd = -1;
@@ -608,6 +665,10 @@ ReportInput ToReportInput(const ReportData& data) {
 
 std::string RenderTextReport(const ReportData& data) {
     return RenderReportText(BuildReport(ToReportInput(data)));
+}
+
+std::string Utf8MarkWarning(std::string_view encoding) {
+    return "starts with a UTF-8 byte order mark: read as UTF-8, not " + std::string(encoding);
 }
 
 std::string SummaryText(const RunCounts& counts) {
@@ -656,11 +717,11 @@ int RunCommand(std::span<const std::string_view> args, const Environment& env) {
         inputName = options.input;
         input.fd = ::open(options.input.c_str(), O_RDONLY | O_CLOEXEC);
         if (input.fd < 0 || ::fstat(input.fd, &inputStat) != 0) {
-            ShowUsageError(env.err, "cannot read " + options.input + ": " + std::strerror(errno));
+            ShowError(env.err, "cannot read " + options.input + ": " + std::strerror(errno));
             return 2;
         }
         if (S_ISDIR(inputStat.st_mode)) {
-            ShowUsageError(env.err, "cannot read " + options.input + ": it is a folder");
+            ShowError(env.err, "cannot read " + options.input + ": it is a folder");
             return 2;
         }
         inFd = input.fd;
@@ -669,13 +730,13 @@ int RunCommand(std::span<const std::string_view> args, const Environment& env) {
     }
     const std::string shownInput = options.input == "-" ? "standard input" : options.input;
     if (!options.output.empty() && IsInputFile(options.output, inputStat)) {
-        ShowUsageError(env.err, "-o " + options.output + " is the input file " + shownInput +
-                                    ": it would be replaced; write to another file");
+        ShowError(env.err, "-o " + options.output + " is the input file " + shownInput +
+                               ": it would be replaced; write to another file");
         return 2;
     }
     if (!options.report.empty() && IsInputFile(options.report, inputStat)) {
-        ShowUsageError(env.err, "--report " + options.report + " is the input file " + shownInput +
-                                    ": it would be replaced; write to another file");
+        ShowError(env.err, "--report " + options.report + " is the input file " + shownInput +
+                               ": it would be replaced; write to another file");
         return 2;
     }
     for (const std::string& w : options.warnings)
@@ -691,7 +752,7 @@ int RunCommand(std::span<const std::string_view> args, const Environment& env) {
             spool.emplace(FolderOf(reportFile->Target()));
         }
     } catch (const IoError& e) {
-        ShowUsageError(env.err, e.what());
+        ShowError(env.err, e.what());
         return 2;
     }
 
@@ -700,6 +761,10 @@ int RunCommand(std::span<const std::string_view> args, const Environment& env) {
         FdSource fdSource(inFd, inputName);
         std::optional<DecodingSource> decoded;
         if (!options.encoding.empty()) decoded.emplace(fdSource, options.encoding);
+        if (decoded && decoded->ReadsUtf8()) {
+            env.err << "quorvel-batch: warning: " << inputName << ": "
+                    << Utf8MarkWarning(options.encoding) << '\n';
+        }
         ByteSource& source = decoded ? static_cast<ByteSource&>(*decoded) : fdSource;
         FdSink sink(outputFile ? outputFile->fd() : env.stdoutFd,
                     outputFile ? options.output : std::string("standard output"));

@@ -76,6 +76,10 @@ int RunCommand(std::span<const std::string_view> args, const Environment& env);
 ReportInput ToReportInput(const ReportData& data);
 std::string RenderTextReport(const ReportData& data);
 
+// Why an input asked to be read in `encoding` is read as UTF-8 (DecodingSource::ReadsUtf8), after
+// the input's name.
+std::string Utf8MarkWarning(std::string_view encoding);
+
 // "1 point, 0 rejected", "2 points, 1 rejected".
 std::string SummaryText(const RunCounts& counts);
 

@@ -191,6 +191,9 @@ void FileJob::Run() {
         // Read as quorvel-batch reads it: converted to UTF-8 first when it is in another encoding.
         std::optional<engine::DecodingSource> decoded;
         if (!r.options.encoding.empty()) decoded.emplace(file, r.options.encoding);
+        if (decoded && decoded->ReadsUtf8()) {
+            messages << "warning: the file " << engine::Utf8MarkWarning(r.options.encoding) << '\n';
+        }
         engine::ByteSource& source = decoded ? static_cast<engine::ByteSource&>(*decoded) : file;
         engine::OutputBuffer out(r.store);
         r.report = std::make_unique<engine::ReportSpool>(
