@@ -102,6 +102,15 @@ AtomicFile::AtomicFile(const std::string& target, bool allowDirect) {
         return;
     }
 
+    // Renaming over a file needs only the folder's permission: refuse, as cp does, a file its
+    // user may not write, and a file nobody may write even when root runs this.
+    if (exists && (st.st_mode & 0222) == 0) {
+        throw IoError("cannot write " + target + ": the file is read-only");
+    }
+    if (exists && ::access(target_.c_str(), W_OK) != 0) {
+        throw IoError("cannot write " + target + ": " + ErrnoText());
+    }
+
     const fs::path dir = resolved.has_parent_path() ? resolved.parent_path() : fs::path(".");
     const std::string ext = resolved.extension().string();
     std::string pattern = (dir / ("." + resolved.filename().string() + ".XXXXXX")).string() + ext;

@@ -133,6 +133,14 @@ std::string QuoteForMessage(std::string_view text) {
     return out;
 }
 
+Diagnostic Utf8Mark(const Job& job, std::string_view inputName) {
+    Diagnostic d;
+    d.problem = Problem::Utf8Mark;
+    d.text = job.encoding;
+    d.text2 = inputName;
+    return d;
+}
+
 std::string Describe(const Diagnostic& d, const Job& job) {
     const ModeColumns& columns = ColumnsOf(job.mode);
     switch (d.problem) {
@@ -153,6 +161,13 @@ std::string Describe(const Diagnostic& d, const Job& job) {
                    "quote)";
         case Problem::TooFewFields:
             return DescribeTooFewFields(d, job);
+        case Problem::SurplusFields:
+            return std::to_string(d.count) + " fields, but the output has columns for the " +
+                   std::to_string(d.field) + " of line " + std::to_string(d.otherLine) +
+                   (d.header ? " (the header)" : "") + ": field " + std::to_string(d.field + 1) +
+                   " " + QuoteForMessage(d.text) + " would be lost; give line " +
+                   std::to_string(d.otherLine) +
+                   " as many fields (empty ones will do), or quote a field that holds a separator";
         case Problem::NoFiniteResult:
             return std::string(columns.header[1]) + ' ' + QuoteForMessage(d.text) + ", " +
                    std::string(columns.header[2]) + ' ' + QuoteForMessage(d.text2) +
@@ -180,6 +195,8 @@ std::string Describe(const Diagnostic& d, const Job& job) {
                    " more than 3°30′ from the central meridian, the farthest " +
                    DegreesText(d.value) + " (line " + std::to_string(d.line) +
                    "): there the inverse series lose centimetre accuracy";
+        case Problem::Utf8Mark:
+            return d.text2 + ": starts with a UTF-8 byte order mark: read as UTF-8, not " + d.text;
         case Problem::SettingExcess:
             return d.text2 + " " + d.text + " has " + ExcessText(d) +
                    ": packed degrees are degrees.minutes-seconds; is it decimal degrees?";

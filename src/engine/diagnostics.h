@@ -21,6 +21,8 @@ enum class Problem {
     TextAfterQuote,   // field
     QuoteInUnquoted,  // field
     TooFewFields,     // count: the fields found
+    SurplusFields,    // count: the fields found; field: the output's; otherLine and header: the
+                      // line that set them; text: the first field that would be lost
     EmptyValue,       // field: 1 or 2, the first or second value; text
     NotANumber,       // field, text
     OutOfRange,       // field, text
@@ -34,6 +36,7 @@ enum class Problem {
     MorePackedExcess,  // count: beyond the lines listed
     FarPoints,         // count, value: the farthest in degrees, at `line`
     SettingExcess,     // PackedExcess of a meridian: text2 the option, text as typed
+    Utf8Mark,          // text2 the input's name, text the encoding that was not used
 };
 
 struct Diagnostic {
@@ -46,6 +49,8 @@ struct Diagnostic {
     double value = 0;
     std::uint64_t count = 0;
     bool seconds = false;
+    std::uint64_t otherLine = 0;
+    bool header = false;
 
     bool IsWarning() const { return problem >= Problem::PackedExcess; }
     // Whether it speaks of the whole run rather than of its line.
@@ -58,6 +63,10 @@ class DiagnosticSink {
     virtual ~DiagnosticSink() = default;
     virtual void Take(const Diagnostic& diagnostic) = 0;
 };
+
+// A file named `inputName` that starts with a UTF-8 byte order mark, read as UTF-8 rather than in
+// the job's encoding.
+Diagnostic Utf8Mark(const Job& job, std::string_view inputName);
 
 // The words of a diagnostic for `job`, without the line it is about.
 std::string Describe(const Diagnostic& diagnostic, const Job& job);

@@ -297,8 +297,7 @@ char* WriteExtra(char* out, const Geodesy& g, Computation mode, const RowExtras&
                  std::size_t column, bool full) {
     auto number = [&](double v, int decimals) {
         if (!std::isfinite(v)) return out;
-        return full ? std::to_chars(out, out + kMaxResultText, v).ptr
-                    : WriteRoundedText(out, v, decimals);
+        return full ? WriteFullText(out, v) : WriteRoundedText(out, v, decimals);
     };
     if (g.ZoneColumn(mode) && column-- == 0) return std::to_chars(out, out + 8, x.zone).ptr;
     if (g.convergence && column-- == 0) return number(DegreesToPacked(x.convergence), 6);
@@ -375,10 +374,13 @@ std::string DegreesText(double degrees) {
     return text;
 }
 
+char* WriteFullText(char* out, double value) {
+    // Fixed notation without a precision: the fewest digits that read back as `value`.
+    return std::to_chars(out, out + kMaxResultText, value, std::chars_format::fixed).ptr;
+}
+
 char* WriteResult(char* out, Computation mode, double value, bool full) {
-    if (full) {
-        return std::to_chars(out, out + kMaxResultText, value).ptr;  // as ShortestText writes it
-    }
+    if (full) return WriteFullText(out, value);
     return WriteRoundedText(out, value, mode == Computation::Inverse ? 10 : 4);
 }
 

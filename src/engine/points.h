@@ -142,9 +142,10 @@ double EastMillimetres(const Ellipsoid& e, double B, double dL);
 
 // A result as the window shows it, without the leading blank: forward and zone rounded half to
 // even to 4 decimals under "0.0000", inverse packed angles to 10 under "0.0000000000". With
-// `full`, the shortest round-trip decimal of the unrounded double. Needs kMaxResultText bytes
-// of room; returns the end.
-inline constexpr std::size_t kMaxResultText = kMaxRoundedText;
+// `full`, the shortest round-trip decimal of the unrounded double, never with an exponent
+// (500000, not 5e+05). Needs kMaxResultText bytes of room; returns the end.
+inline constexpr std::size_t kMaxResultText = kMaxRoundedText;  // holds any double in fixed
+char* WriteFullText(char* out, double value);
 char* WriteResult(char* out, Computation mode, double value, bool full);
 void AppendResult(std::string& out, Computation mode, double value, bool full);
 

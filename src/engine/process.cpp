@@ -42,6 +42,14 @@ struct FarPoints {
     }
 };
 
+// The input fields the output has columns for, set by the header line or else by the first point
+// line: a later line with more fields is refused rather than cut or written ragged.
+struct Columns {
+    std::size_t count = 0;  // at least FieldsNeeded
+    std::size_t line = 0;
+    bool header = false;
+};
+
 // Lines travel to the workers in chunks; each comes back with its rows, what each sink made of
 // them and its diagnostics, to be handed on in input order.
 struct Chunk {
@@ -54,6 +62,7 @@ struct Chunk {
     std::vector<Line> lines;
     std::size_t firstLine = 0;               // the number of lines[0]
     std::size_t header = std::string::npos;  // the index of the header line to skip
+    Columns columns;                         // known before any line here is computed
 
     RowBlock rows;
     std::vector<std::string> encoded;  // one per sink
@@ -194,6 +203,18 @@ void ComputeChunkAs(const ChunkContext& ctx, Chunk& chunk) {
             Reject(chunk, Problem::TooFewFields, number).count = parsed.count;
             continue;
         }
+        // Empty fields beyond the columns lose nothing; any other field would.
+        const std::size_t width = std::max(chunk.columns.count, needed);
+        while (count > width && parsed.fields[count - 1].empty()) --count;
+        if (count > width) {
+            Diagnostic& d = Reject(chunk, Problem::SurplusFields, number);
+            d.count = count;
+            d.field = width;
+            d.otherLine = chunk.columns.line;
+            d.header = chunk.columns.header;
+            d.text = parsed.fields[width];
+            continue;
+        }
 
         const std::string_view first = TrimBlanks(parsed.fields[firstAt]);
         const std::string_view second = TrimBlanks(parsed.fields[secondAt]);
@@ -210,9 +231,11 @@ void ComputeChunkAs(const ChunkContext& ctx, Chunk& chunk) {
         }
         WarnOfPoint(ctx, chunk, r, number, firstNumber, secondNumber);
 
+        // Every row as wide as the header: fields missing at the end come out empty.
         passed.clear();
-        for (std::size_t f = 0; f < count; ++f) {
-            if (f != nameAt && f != firstAt && f != secondAt) passed.push_back(parsed.fields[f]);
+        for (std::size_t f = 0; f < width; ++f) {
+            if (f == nameAt || f == firstAt || f == secondAt) continue;
+            passed.push_back(f < count ? parsed.fields[f] : std::string_view());
         }
         row.line = number;
         row.name = parsed.fields[nameAt];
@@ -244,18 +267,24 @@ int WorkerCount(int requested) {
     return cores <= 1 ? 0 : static_cast<int>(std::min(cores, 4u));
 }
 
-// The fields of the first line that are passed through, for the output's column names.
-std::vector<std::string_view> PassedFields(const Job& job, const ParsedLine& first) {
+// The fields of a line that count for the columns: trailing empty ones down to the fields needed
+// are not; none for a line that was not read as fields.
+std::size_t KeptFields(const Job& job, const ParsedLine& p) {
+    if (p.status != LineStatus::Fields) return 0;
+    std::size_t count = p.count;
+    while (count > FieldsNeeded(job) && p.fields[count - 1].empty()) --count;
+    return count;
+}
+
+// The output's columns when the first `fields` input fields of `first` name them.
+std::vector<std::string> ColumnsOf(const Job& job, const ParsedLine& first, std::size_t fields,
+                                   bool isHeader) {
     std::vector<std::string_view> passed;
-    if (first.status != LineStatus::Fields) return passed;
-    std::size_t count = first.count;
-    while (count > FieldsNeeded(job) && first.fields[count - 1].empty()) --count;
-    for (std::size_t f = 0; f < count; ++f) {
-        if (f != job.fields[0] && f != job.fields[1] && f != job.fields[2]) {
-            passed.push_back(first.fields[f]);
-        }
+    for (std::size_t f = 0; f < fields; ++f) {
+        if (f == job.fields[0] || f == job.fields[1] || f == job.fields[2]) continue;
+        passed.push_back(f < first.count ? first.fields[f] : std::string_view());
     }
-    return passed;
+    return OutputColumns(job, passed, isHeader);
 }
 
 // Whether a line skipped as the header would have been a point: its two values read as numbers.
@@ -272,16 +301,16 @@ class Emitter {
     Emitter(const Job& job, std::span<RowSink* const> sinks, DiagnosticSink& diagnostics)
         : job_(job), sinks_(sinks), diagnostics_(diagnostics) {}
 
-    void Begin(const ParsedLine* first, bool isHeader) {
+    void Begin(const std::vector<std::string>& columns) {
         if (begun_) return;
         begun_ = true;
-        const std::vector<std::string> columns = OutputColumns(
-            job_, first ? PassedFields(job_, *first) : std::vector<std::string_view>{}, isHeader);
         for (RowSink* sink : sinks_) sink->Begin(columns);
     }
+    // The columns when no line sets them (no point line comes out): from the first line.
+    void SetPlainColumns(std::vector<std::string> columns) { plain_ = std::move(columns); }
 
     void Emit(const Chunk& c) {
-        Begin(nullptr, false);
+        if (!c.rows.empty()) Begin(plain_);
         for (std::size_t k = 0; k < sinks_.size(); ++k) sinks_[k]->Take(c.rows, c.encoded[k]);
         for (const Diagnostic& d : c.diagnostics) {
             const auto kind = d.problem == Problem::PackedExcess      ? kPackedExcess
@@ -299,7 +328,7 @@ class Emitter {
     }
 
     RunCounts End() {
-        Begin(nullptr, false);
+        Begin(plain_);
         for (RowSink* sink : sinks_) sink->End();
         if (warned_[kPackedExcess] > kListedWarnings) {
             Diagnostic d;
@@ -323,6 +352,7 @@ class Emitter {
     std::span<RowSink* const> sinks_;
     DiagnosticSink& diagnostics_;
     bool begun_ = false;
+    std::vector<std::string> plain_;
     std::array<std::size_t, kWarningKinds> warned_{};
     RunCounts counts_;
     FarPoints far_;
@@ -351,10 +381,13 @@ RunCounts RunJob(const Job& job, ByteSource& in, std::span<RowSink* const> sinks
     // enough to keep memory small.
     const std::size_t window = 2 * static_cast<std::size_t>(workers) + 1;
     Emitter emitter(job, sinks, diagnostics);
+    emitter.SetPlainColumns(OutputColumns(job, {}, false));
 
     LineReader reader(in);
     ParsedLine parsed;
-    bool firstPending = true;
+    bool firstPending = true;    // no line but empty ones and comments yet
+    bool columnsPending = true;  // no line has set the columns
+    Columns columns;
     std::unique_ptr<Chunk> chunk;
     std::string_view line;
     for (;;) {
@@ -370,12 +403,13 @@ RunCounts RunJob(const Job& job, ByteSource& in, std::span<RowSink* const> sinks
         at.tooLong = got == LineReader::Result::TooLong;
         chunk->text.append(line);
         // The first line that is not empty or a comment, wherever it falls, is the header with
-        // --header, and names the columns passed through.
-        if (firstPending && !at.tooLong) {
+        // --header, and names the columns passed through. That line, or else the first line
+        // with the fields of a point, sets how many there are.
+        if (columnsPending && !at.tooLong) {
             ParseLine(line, parsed, job.decimalComma);
             if (parsed.status != LineStatus::Skip) {
-                firstPending = false;
-                if (job.header) {
+                const bool isHeader = firstPending && job.header;
+                if (isHeader) {
                     chunk->header = chunk->lines.size() - 1;
                     if (ReadsAsPoint(job, parsed)) {
                         Diagnostic d;
@@ -384,15 +418,28 @@ RunCounts RunJob(const Job& job, ByteSource& in, std::span<RowSink* const> sinks
                         diagnostics.Take(d);
                     }
                 }
-                emitter.Begin(&parsed, job.header);
+                const std::size_t kept = KeptFields(job, parsed);
+                if (parsed.status == LineStatus::Fields &&
+                    (isHeader || kept >= FieldsNeeded(job))) {
+                    columns = {std::max(kept, FieldsNeeded(job)), reader.LineNumber(), isHeader};
+                    columnsPending = false;
+                    emitter.Begin(ColumnsOf(job, parsed, columns.count, isHeader));
+                } else if (firstPending) {
+                    emitter.SetPlainColumns(ColumnsOf(job, parsed, kept, isHeader));
+                }
+                firstPending = false;
             }
         }
         if (chunk->text.size() >= tuning.chunkBytes || chunk->lines.size() >= 8192) {
             if (pool.InFlight() >= window) emitter.Emit(*pool.TakeNext());
+            chunk->columns = columns;
             pool.Submit(std::move(chunk));
         }
     }
-    if (chunk) pool.Submit(std::move(chunk));
+    if (chunk) {
+        chunk->columns = columns;
+        pool.Submit(std::move(chunk));
+    }
     while (std::unique_ptr<Chunk> c = pool.TakeNext()) emitter.Emit(*c);
     return emitter.End();
 }
@@ -404,7 +451,7 @@ std::size_t CsvRecordSize(const Row& row) {
 }
 
 char* WriteCsvRecord(char* p, const Job& job, const Row& row) {
-    p = WriteCsvField(p, row.name);
+    p = WriteCsvField(p, row.name, job.bom);
     *p++ = ',';
     // Texts that read as numbers need no quotes, unless a decimal comma is in them.
     if (job.decimalComma) {
@@ -423,7 +470,7 @@ char* WriteCsvRecord(char* p, const Job& job, const Row& row) {
     p = WriteExtras(p, job.geodesy, job.mode, row.extras, job.full);
     for (std::string_view field : row.passed) {
         *p++ = ',';
-        p = WriteCsvField(p, field);
+        p = WriteCsvField(p, field, job.bom);
     }
     *p++ = '\r';
     *p++ = '\n';
@@ -434,7 +481,7 @@ void CsvSink::Begin(const std::vector<std::string>& columns) {
     std::string line = job_.bom ? "\xEF\xBB\xBF" : "";
     for (std::size_t i = 0; i < columns.size(); ++i) {
         if (i > 0) line += ',';
-        AppendCsvField(line, columns[i]);
+        AppendCsvField(line, columns[i], job_.bom);
     }
     line += kCsvLineEnd;
     out_.Append(line);

@@ -67,6 +67,12 @@ void ShowUsageError(std::ostream& err, std::string_view message) {
     err.flush();
 }
 
+// A run that cannot start for a reason other than its command line: no usage text.
+void ShowError(std::ostream& err, std::string_view message) {
+    err << "quorvel-batch: " << message << '\n';
+    err.flush();
+}
+
 // Closes a descriptor this run opened.
 struct FdCloser {
     int fd = -1;
@@ -150,11 +156,11 @@ int RunCommand(std::span<const std::string_view> args, const Environment& env) {
         inputName = options.input;
         input.fd = ::open(options.input.c_str(), O_RDONLY | O_CLOEXEC);
         if (input.fd < 0 || ::fstat(input.fd, &inputStat) != 0) {
-            ShowUsageError(env.err, "cannot read " + options.input + ": " + std::strerror(errno));
+            ShowError(env.err, "cannot read " + options.input + ": " + std::strerror(errno));
             return 2;
         }
         if (S_ISDIR(inputStat.st_mode)) {
-            ShowUsageError(env.err, "cannot read " + options.input + ": it is a folder");
+            ShowError(env.err, "cannot read " + options.input + ": it is a folder");
             return 2;
         }
         inFd = input.fd;
@@ -163,13 +169,13 @@ int RunCommand(std::span<const std::string_view> args, const Environment& env) {
     }
     const std::string shownInput = options.input == "-" ? "standard input" : options.input;
     if (!options.output.empty() && IsInputFile(options.output, inputStat)) {
-        ShowUsageError(env.err, "-o " + options.output + " is the input file " + shownInput +
-                                    ": it would be replaced; write to another file");
+        ShowError(env.err, "-o " + options.output + " is the input file " + shownInput +
+                               ": it would be replaced; write to another file");
         return 2;
     }
     if (!options.report.empty() && IsInputFile(options.report, inputStat)) {
-        ShowUsageError(env.err, "--report " + options.report + " is the input file " + shownInput +
-                                    ": it would be replaced; write to another file");
+        ShowError(env.err, "--report " + options.report + " is the input file " + shownInput +
+                               ": it would be replaced; write to another file");
         return 2;
     }
     for (const Diagnostic& w : options.warnings) {
@@ -186,7 +192,7 @@ int RunCommand(std::span<const std::string_view> args, const Environment& env) {
             spool.emplace(FolderOf(reportFile->Target()));
         }
     } catch (const IoError& e) {
-        ShowUsageError(env.err, e.what());
+        ShowError(env.err, e.what());
         return 2;
     }
 
@@ -195,6 +201,10 @@ int RunCommand(std::span<const std::string_view> args, const Environment& env) {
         FdSource fdSource(inFd, inputName);
         std::optional<DecodingSource> decoded;
         if (!options.encoding.empty()) decoded.emplace(fdSource, options.encoding);
+        if (decoded && decoded->ReadsUtf8()) {
+            env.err << "quorvel-batch: warning: " << Describe(Utf8Mark(options, inputName), options)
+                    << '\n';
+        }
         ByteSource& source = decoded ? static_cast<ByteSource&>(*decoded) : fdSource;
         FdSink sink(outputFile ? outputFile->fd() : env.stdoutFd,
                     outputFile ? options.output : std::string("standard output"));

@@ -44,6 +44,13 @@ DecodingSource::DecodingSource(ByteSource& source, const std::string& encoding)
         throw IoError("cannot read " + encoding + " text: " + std::strerror(errno));
     }
     cd_ = cd;
+    try {
+        while (!eof_ && end_ < 3) Refill();
+    } catch (...) {
+        ::iconv_close(cd);
+        throw;
+    }
+    utf8_ = std::string_view(in_.data(), end_).starts_with("\xEF\xBB\xBF");
 }
 
 DecodingSource::~DecodingSource() {
@@ -62,6 +69,13 @@ void DecodingSource::Refill() {
 }
 
 std::size_t DecodingSource::Read(char* buffer, std::size_t size) {
+    if (utf8_) {
+        if (begin_ == end_) return eof_ ? 0 : source_.Read(buffer, size);
+        const std::size_t n = std::min(size, end_ - begin_);
+        std::memcpy(buffer, in_.data() + begin_, n);
+        begin_ += n;
+        return n;
+    }
     char* out = buffer;
     std::size_t room = size;
     // Room for the longest UTF-8 character; returns as soon as something was decoded.
@@ -176,7 +190,33 @@ constexpr auto kQuoteAnywhere = [] {
 
 }  // namespace
 
-char* WriteCsvField(char* out, std::string_view field) {
+bool LooksLikeFormula(std::string_view field) {
+    if (field.empty()) return false;
+    const char lead = field.front();
+    if (lead == '=' || lead == '@' || lead == '\t' || lead == '\r') return true;
+    if (lead != '+' && lead != '-') return false;
+    // A signed number is a number to Excel too: digits with one decimal point or comma, and
+    // an exponent.
+    std::size_t i = 1;
+    auto run = [&] {
+        const std::size_t from = i;
+        while (i < field.size() && field[i] >= '0' && field[i] <= '9') ++i;
+        return i - from;
+    };
+    std::size_t digits = run();
+    if (i < field.size() && (field[i] == '.' || field[i] == ',')) {
+        ++i;
+        digits += run();
+    }
+    if (digits > 0 && i < field.size() && (field[i] == 'e' || field[i] == 'E')) {
+        ++i;
+        if (i < field.size() && (field[i] == '+' || field[i] == '-')) ++i;
+        if (run() == 0) return true;
+    }
+    return digits == 0 || i != field.size();
+}
+
+char* WriteCsvField(char* out, std::string_view field, bool forExcel) {
     bool quote =
         !field.empty() && (field.front() == ' ' || field.front() == '\t' || field.front() == '#' ||
                            field.back() == ' ' || field.back() == '\t' ||
@@ -185,11 +225,15 @@ char* WriteCsvField(char* out, std::string_view field) {
     for (std::size_t i = 0; i < field.size() && !quote; ++i) {
         quote = kQuoteAnywhere[static_cast<unsigned char>(field[i])];
     }
+    // The apostrophe makes Excel show the text instead of running it; Excel keeps it in the cell.
+    const bool guard = forExcel && LooksLikeFormula(field);
     if (!quote) {
+        if (guard) *out++ = '\'';
         std::memcpy(out, field.data(), field.size());
         return out + field.size();
     }
     *out++ = '"';
+    if (guard) *out++ = '\'';
     for (char c : field) {
         if (c == '"') *out++ = '"';
         *out++ = c;
@@ -198,9 +242,9 @@ char* WriteCsvField(char* out, std::string_view field) {
     return out;
 }
 
-void AppendCsvField(std::string& out, std::string_view field) {
-    std::vector<char> buffer(2 * field.size() + 2);
-    out.append(buffer.data(), WriteCsvField(buffer.data(), field));
+void AppendCsvField(std::string& out, std::string_view field, bool forExcel) {
+    std::vector<char> buffer(2 * field.size() + 3);
+    out.append(buffer.data(), WriteCsvField(buffer.data(), field, forExcel));
 }
 
 }  // namespace quorvel::engine

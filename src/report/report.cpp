@@ -16,6 +16,7 @@ constexpr int kBodyFontSize = 10;
 constexpr int kTitleColumn = 30;
 constexpr int kMeridianColumn = 24;
 constexpr int kRowNumberColumn = 24;
+constexpr int kRowNumberWidth = 5;  // "999 :"
 constexpr std::array<int, 4> kValueColumns = {30, 43, 56, 69};
 
 // How one value column is printed: rounded half to even to `round` decimals first (none when
@@ -128,7 +129,12 @@ Report BuildReport(const ReportInput& input) {
 
 ReportLine BuildPointLine(Computation mode, int number, const std::array<ValueCell, 4>& row) {
     const Layout& layout = LayoutOf(mode);
-    std::vector<ReportItem> items{{kRowNumberColumn, std::to_string(number) + " :"}};
+    // Up to three digits at the heading's column; a longer number starts further left, so that
+    // its colon stays where those end and the row stays on its line.
+    std::string label = std::to_string(number) + " :";
+    const int column =
+        kRowNumberColumn - std::max(0, static_cast<int>(label.size()) - kRowNumberWidth);
+    std::vector<ReportItem> items{{column, std::move(label)}};
     for (std::size_t c = 0; c < row.size(); ++c) {
         items.push_back({kValueColumns[c], FormatValue(row[c], layout.columns[c])});
     }

@@ -116,6 +116,8 @@ void FileJob::Run(const Progress& progress) {
         // Read as quorvel-batch reads it: converted to UTF-8 first when it is in another encoding.
         std::optional<engine::DecodingSource> decoded;
         if (!r.job.encoding.empty()) decoded.emplace(file, r.job.encoding);
+        if (decoded && decoded->ReadsUtf8())
+            r.diagnostics.push_back(engine::Utf8Mark(r.job, r.path));
         engine::ByteSource& source = decoded ? static_cast<engine::ByteSource&>(*decoded) : file;
         r.report =
             std::make_unique<engine::ReportSpool>(std::filesystem::temp_directory_path().string());

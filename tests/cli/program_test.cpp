@@ -219,16 +219,19 @@ TEST_F(Program, UsageErrorsExitTwoWithTheUsageAndTouchNoFile) {
     WriteFile(work / "out.csv", "precious\n");
     WriteFile(work / "in.csv", kPoints);
     fs::create_directory(work / "folder");
+    // Files that cannot be read or written: the command line is right, so no usage follows.
+    const std::vector<std::vector<std::string>> runErrors = {
+        {"forward", "--lo", "117", "-o", "out.csv", "missing.csv"},
+        {"forward", "--lo", "117", "-o", "out.csv", "folder"},
+        {"forward", "--lo", "117", "-o", "no/such/dir/out.csv", "in.csv"},
+        {"forward", "--lo", "117", "-o", "folder", "in.csv"},
+    };
     const std::vector<std::vector<std::string>> cases = {
         {"sideways", "--lo", "117", "-o", "out.csv", "in.csv"},
         {"forward", "-o", "out.csv", "in.csv"},
         {"forward", "--lo", "abc", "-o", "out.csv", "in.csv"},
         {"zone", "--lo", "117", "-o", "out.csv", "in.csv"},
         {"forward", "--lo", "117", "--bogus", "-o", "out.csv", "in.csv"},
-        {"forward", "--lo", "117", "-o", "out.csv", "missing.csv"},
-        {"forward", "--lo", "117", "-o", "out.csv", "folder"},
-        {"forward", "--lo", "117", "-o", "no/such/dir/out.csv", "in.csv"},
-        {"forward", "--lo", "117", "-o", "folder", "in.csv"},
         {"forward", "--lo", "117", "-o", "out.csv", "--report", "out.csv", "in.csv"},
         {"forward", "--lo", "117", "-o", "out.csv", "--report", "r.doc", "in.csv"},
         {"forward", "--lo", "360.0001", "-o", "out.csv", "in.csv"},
@@ -236,16 +239,20 @@ TEST_F(Program, UsageErrorsExitTwoWithTheUsageAndTouchNoFile) {
         {"forward", "--lo", "117", "--fields", "0,1,2", "-o", "out.csv", "in.csv"},
         {"forward", "--lo", "117", "--encoding", "latin1", "-o", "out.csv", "in.csv"},
     };
-    for (const auto& args : cases) {
-        const Outcome o = Run(args);
-        std::string shown;
-        for (const auto& a : args) shown += a + " ";
-        EXPECT_EQ(o.status, 2) << shown;
-        EXPECT_EQ(o.out, "") << shown;
-        EXPECT_EQ(o.err.rfind("quorvel-batch: ", 0), 0u) << shown << o.err;
-        EXPECT_NE(o.err.find("usage: quorvel-batch forward"), std::string::npos) << shown;
-        EXPECT_EQ(ReadFile(work / "out.csv"), "precious\n") << shown;
-        EXPECT_EQ(Strays({"out.csv", "in.csv", "folder"}), std::vector<std::string>{}) << shown;
+    for (const auto* list : {&cases, &runErrors}) {
+        for (const auto& args : *list) {
+            const Outcome o = Run(args);
+            std::string shown;
+            for (const auto& a : args) shown += a + " ";
+            EXPECT_EQ(o.status, 2) << shown;
+            EXPECT_EQ(o.out, "") << shown;
+            EXPECT_EQ(o.err.rfind("quorvel-batch: ", 0), 0u) << shown << o.err;
+            EXPECT_EQ(o.err.find("usage: quorvel-batch forward") != std::string::npos,
+                      list == &cases)
+                << shown << o.err;
+            EXPECT_EQ(ReadFile(work / "out.csv"), "precious\n") << shown;
+            EXPECT_EQ(Strays({"out.csv", "in.csv", "folder"}), std::vector<std::string>{}) << shown;
+        }
     }
     EXPECT_NE(Run({"forward", "--lo", "117", "missing.csv"}).err.find("cannot read missing.csv"),
               std::string::npos);
@@ -283,6 +290,17 @@ TEST_F(Program, OutputReplacesAFileWholeKeepingItsModeAndLinks) {
     EXPECT_EQ(ReadFile(work / "real" / "target.csv").substr(0, 12), "name,L,B,X,Y");
 
     EXPECT_EQ(Strays({"out.csv", "new.csv", "real", "link.csv"}), std::vector<std::string>{});
+
+    // A file nobody may write is refused, as cp refuses it, even for root; so is a report.
+    for (const std::string option : {"-o", "--report"}) {
+        const std::string name = option == "-o" ? "ro.csv" : "ro.txt";
+        WriteFile(work / name, "kept\n");
+        chmod((work / name).c_str(), 0444);
+        const Outcome o = Run({"forward", "--lo", "117", option, name}, kPoints);
+        EXPECT_EQ(o.status, 2) << option;
+        EXPECT_EQ(o.err, "quorvel-batch: cannot write " + name + ": the file is read-only\n");
+        EXPECT_EQ(ReadFile(work / name), "kept\n");
+    }
 }
 
 TEST_F(Program, NoRunWritesOverItsOwnInput) {
@@ -371,6 +389,14 @@ TEST_F(Program, ChineseWindowsFilesAndExcel) {
     EXPECT_EQ(o.status, 0) << o.err;
     EXPECT_EQ(o.out,
               "\xEF\xBB\xBFname,L,B,X,Y\r\n北门,116.3045,30.3030,3376626.6403,453203.4506\r\n");
+    // A UTF-8 file (its byte order mark says so) stays UTF-8 whatever --encoding asks.
+    o = Run({"forward", "--lo", "117", "--encoding", "gb18030", "--quiet"},
+            "\xEF\xBB\xBF北门,116.3045,30.3030\n");
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.out, "name,L,B,X,Y\r\n北门,116.3045,30.3030,3376626.6403,453203.4506\r\n");
+    EXPECT_EQ(o.err,
+              "quorvel-batch: warning: <stdin>: starts with a UTF-8 byte order mark: read as "
+              "UTF-8, not GB18030\n");
     o = Run({"forward", "--lo", "117", "--encoding", "gbk"}, "\xB1\xB1\xFF,117,30\n");
     EXPECT_EQ(o.status, 1);
     EXPECT_EQ(o.err, "<stdin>:1: not GBK text\n0 points, 1 rejected\n");
@@ -513,6 +539,7 @@ TEST_F(Program, VersionAndHelp) {
     o = Run({"--help"});
     EXPECT_EQ(o.status, 0);
     EXPECT_NE(o.out.find("--report FILE"), std::string::npos);
+    EXPECT_NE(o.out.find(std::to_string(LineReader::kMaxLine) + " bytes"), std::string::npos);
     EXPECT_EQ(o.err, "");
 }
 

@@ -132,7 +132,7 @@ TEST(ProcessPoints, CrlfAndAByteOrderMarkChangeNothing) {
 TEST(ProcessPoints, RejectedLinesAreNamedByLineAndFieldAndTheRunGoesOn) {
     const std::string input =
         "# points\r\n"                    // 1
-        "P1,116.3045,30.3030\r\n"         // 2
+        "P1,116.3045,30.3030,h\r\n"       // 2
         "P2,abc,30.3030\r\n"              // 3
         "\r\n"                            // 4
         "P3,116.3045,\r\n"                // 5
@@ -357,7 +357,7 @@ TEST(ProcessPoints, FieldFilesAsTheyCome) {
     EXPECT_EQ(p.rows,
               (std::vector<Row>{
                   {"P1", "116.3045", "30.3030", "3376626.6403", "453203.4506", "12.5", "a, b"},
-                  {"P2", "116.3045", "30.3030", "3376626.6403", "453203.4506"}}));
+                  {"P2", "116.3045", "30.3030", "3376626.6403", "453203.4506", "", ""}}));
 
     // name,code,Y,X,H picked by --fields; semicolons; names fieldN without a header line.
     p = Process({"inverse", "--lo", "117", "--fields", "1,4,3"},
@@ -388,6 +388,46 @@ TEST(ProcessPoints, FieldFilesAsTheyCome) {
     // A byte order mark for Excel.
     p = Process({"forward", "--lo", "117", "--bom"}, "");
     EXPECT_EQ(p.out, "\xEF\xBB\xBFname,L,B,X,Y\r\n");
+
+    // For Excel, names and texts passed through that would run as formulas do not; without
+    // --bom they come out as they came.
+    const std::string formulas = "name,L,B,=H\n@P1,+116.3045,30.3030,-1\n-P2,117,30,=2+5\n";
+    p = Process({"forward", "--lo", "117", "--header", "--bom"}, formulas);
+    EXPECT_EQ(p.out.substr(0, p.out.find("\r\n")), "\xEF\xBB\xBFname,L,B,X,Y,'=H");
+    ASSERT_EQ(p.rows.size(), 2u) << p.err;
+    EXPECT_EQ(p.rows[0][0], "'@P1");
+    EXPECT_EQ(p.rows[0][1], "+116.3045");
+    EXPECT_EQ(p.rows[0][5], "-1");
+    EXPECT_EQ(p.rows[1][0], "'-P2");
+    EXPECT_EQ(p.rows[1][5], "'=2+5");
+    p = Process({"forward", "--lo", "117", "--header"}, formulas);
+    EXPECT_EQ(p.out.substr(0, p.out.find("\r\n")), "name,L,B,X,Y,=H");
+    EXPECT_EQ(p.rows[1][0], "-P2");
+    EXPECT_EQ(p.rows[1][5], "=2+5");
+}
+
+TEST(ProcessPoints, EveryRowHasTheHeadersColumnsAndNoFieldIsDroppedUnsaid) {
+    // The first point line sets the columns (a broken line before it does not); a longer line
+    // is refused, naming both counts; empty surplus fields go; a shorter line is filled.
+    Processed p = Process({"forward", "--lo", "117"},
+                          "P0,117\nP1,117,30,h\nP2,117,30,h,x,y\nP3,117,30,h,\"\"\nP4,117,30\n");
+    EXPECT_EQ(p.out.substr(0, p.out.find("\r\n")), "name,L,B,X,Y,field4");
+    EXPECT_EQ(p.err,
+              "pts.csv:1: expected at least 3 fields (name, L, B), found 2\n"
+              "pts.csv:3: 6 fields, but the output has columns for the 4 of line 2: field 5 "
+              "\"x\" would be lost; give line 2 as many fields (empty ones will do), or quote a "
+              "field that holds a separator\n");
+    ASSERT_EQ(p.rows.size(), 3u);
+    for (const Row& row : p.rows) EXPECT_EQ(row.size(), 6u) << row[0];
+    EXPECT_EQ(p.rows[2][5], "");
+
+    // The header line sets them even when it is the shorter one.
+    p = Process({"forward", "--lo", "117", "--header"}, "name,L,B\nP1,117,30,h\n");
+    EXPECT_EQ(p.out, "name,L,B,X,Y\r\n");
+    EXPECT_NE(p.err.find("pts.csv:2: 4 fields, but the output has columns for the 3 of line 1 "
+                         "(the header)"),
+              std::string::npos)
+        << p.err;
 }
 
 TEST(ProcessPoints, AnOverlongLineIsRejectedWithItsNumber) {
@@ -445,6 +485,23 @@ TEST(ProcessPoints, FullWritesTheUnroundedDoublesThatParseBack) {
     EXPECT_EQ(FormatFixed(RoundHalfEven(lp, 10), "0.0000000000"), shown.rows[0][3]);
     EXPECT_EQ(FormatFixed(RoundHalfEven(bp, 10), "0.0000000000"), shown.rows[0][4]);
     EXPECT_NE(full.rows[0][3], shown.rows[0][3]);
+
+    // Plain decimals in every column, the added ones too, however round or small the value.
+    const Processed plain =
+        Process({"forward", "--lo", "117", "--full", "--convergence", "--scale", "--compare"},
+                "a,117,0\nb,117.0000001,0.0000001\n");
+    ASSERT_EQ(plain.rows.size(), 2u);
+    EXPECT_EQ(plain.rows[0][4], "500000");
+    EXPECT_EQ(plain.rows[0][5], "0");
+    for (const Row& row : plain.rows) {
+        for (std::size_t c = 3; c < row.size(); ++c) {
+            EXPECT_EQ(row[c].find_first_of("eE"), std::string::npos) << row[0] << ' ' << row[c];
+        }
+    }
+    const RowResult b = ComputeRow(Computation::Forward, EllipsoidConstants::Load(), {117, 0},
+                                   "117.0000001", "0.0000001");
+    EXPECT_EQ(quorvel::testing::Exact(plain.rows[1][3]), b.first);
+    EXPECT_EQ(quorvel::testing::Exact(plain.rows[1][4]), b.second);
 }
 
 TEST(ProcessPoints, CollectsTheReportRowsOnlyWhenAsked) {

@@ -79,6 +79,10 @@ for option in $options; do
     grep -qE "^ +(-[a-z], )?$option( |$)" quorvel-batch.txt ||
         fail "quorvel-batch(1) does not describe $option"
 done
+# The longest line read, as --help gives it.
+limit=$("$root/usr/bin/quorvel-batch" --help | grep -oE 'at most [0-9]+ bytes')
+[ -n "$limit" ] || fail "--help does not give the longest line"
+tr -s ' \n' ' ' <quorvel-batch.txt | grep -q "$limit" || fail "quorvel-batch(1) does not say $limit"
 
 # Bash completion offers the modes, and every option of --help after a mode.
 if [ -f /usr/share/bash-completion/bash_completion ]; then

@@ -367,6 +367,20 @@ TEST(ColumnRule, ValueFillingItsGapStaysValueOneWiderPushesTheNextItemDown) {
     EXPECT_EQ(placed[1], (std::vector<PlacedItem>{{29, "1.0"}, {42, "2.0"}}));
 }
 
+TEST(ColumnRule, LongRowNumbersStayOnTheirLineBeforeTheFirstValue) {
+    // Up to 999 the number starts at column 24; longer ones end where those end.
+    const std::array<ValueCell, 4> row{"117", "30", 1.0, 2.0};
+    std::string text;
+    for (int number : {999, 1000, 10000, 1234567})
+        AppendReportLineText(BuildPointLine(Computation::Forward, number, row), text);
+    EXPECT_EQ(TextLines(text),
+              (std::vector<std::string>{
+                  Spaces(23) + "999 : 117.00000000 30.00000000  1.0000       2.0000",
+                  Spaces(22) + "1000 : 117.00000000 30.00000000  1.0000       2.0000",
+                  Spaces(21) + "10000 : 117.00000000 30.00000000  1.0000       2.0000",
+                  Spaces(19) + "1234567 : 117.00000000 30.00000000  1.0000       2.0000"}));
+}
+
 TEST(ColumnRule, WrappedValueInAWholeReportGoesToItsColumnOnTheNextLine) {
     ReportInput in;
     in.mode = Computation::Forward;

@@ -276,7 +276,7 @@ class AppTest : public QObject {
 
     void modelShowsFieldsAndCopiesForASpreadsheet() {
         const QString path = WriteFile("quoted.csv",
-                                       "\"a\tb\",116.3045,30.3030\n"
+                                       "\"a\tb\",116.3045,30.3030,note\n"
                                        "\"say \"\"hi\"\"\",116.3045,30.3030,extra\n"
                                        "bad,abc,30\n");
         FileComputeChoice choice;
@@ -286,8 +286,9 @@ class AppTest : public QObject {
         std::shared_ptr<const FileJobResult> result = job.TakeResult();
         ResultsModel model(result);
         QCOMPARE(model.rowCount(), 2);
-        QCOMPARE(model.columnCount(), 5);
+        QCOMPARE(model.columnCount(), 6);
         QCOMPARE(model.headerData(3, Qt::Horizontal).toString(), QStringLiteral("X"));
+        QCOMPARE(model.index(1, 5).data().toString(), QStringLiteral("extra"));
         QCOMPARE(model.index(1, 0).data().toString(), QStringLiteral("say \"hi\""));
         QCOMPARE(model.index(0, 4).data().toString(), QStringLiteral("453203.4506"));
         const QString text = model.RowsAsText({0, 1});
