@@ -29,6 +29,8 @@ struct ReportData {
 struct RunCounts {
     std::size_t points = 0;
     std::size_t rejected = 0;
+    // Points whose easting carried the zone number of the central meridian itself, taken off.
+    std::size_t zoneNumbersTakenOff = 0;
 };
 
 // Reads points line by line, writes the CSV rows to `out` and one message per rejected line
@@ -76,7 +78,8 @@ int RunCommand(std::span<const std::string_view> args, const Environment& env);
 ReportInput ToReportInput(const ReportData& data);
 std::string RenderTextReport(const ReportData& data);
 
-// "1 point, 0 rejected", "2 points, 1 rejected".
+// "1 point, 0 rejected", "2 points, 1 rejected"; "3 points, 0 rejected, 2 eastings with the
+// zone number of the central meridian taken off" when any were.
 std::string SummaryText(const RunCounts& counts);
 
 // Quotes a text for a message: control bytes escaped, long texts shortened.
