@@ -320,6 +320,9 @@ class AppTest : public QObject {
         RejectedModel rejected(result);
         QCOMPARE(rejected.index(0, 0).data().toULongLong(), 12ull);
         QCOMPARE(SummaryText(*result), QStringLiteral("0 点, 0 行被拒绝"));
+        result->counts.zoneNumbersTakenOff = 2;
+        QCOMPARE(SummaryText(*result),
+                 QStringLiteral("0 点, 0 行被拒绝，2 个横坐标去掉了中央子午线的带号"));
     }
 
     void settingsDialogRules() {
