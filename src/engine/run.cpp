@@ -194,6 +194,14 @@ std::string FalseEastingText(double fe) {
     return (fe < 0 ? "-" : "") + MetresText(fe);
 }
 
+// "lies 36°00′00″ from the central meridian 117: at most 35 degrees with --method exact".
+void DescribeMeridianOffset(const RowResult& r, const Options& o, std::string& msg) {
+    msg += "lies " + DegreesText(r.value) + " from the central meridian " +
+           (o.geodesy.zone ? std::string("of its zone") : o.loText);
+    msg += o.geodesy.method == Method::Exact ? ": at most 35 degrees with --method exact"
+                                             : ": at most 45 degrees";
+}
+
 // Why a value is refused: its text and the limit it passes.
 void DescribeLimit(const RowResult& r, std::string_view text, const Options& o, std::string& msg) {
     msg += QuoteForMessage(text);
@@ -202,10 +210,8 @@ void DescribeLimit(const RowResult& r, std::string_view text, const Options& o, 
             msg += " is beyond the pole: |B| is at most 90 degrees";
             break;
         case Limit::MeridianOffset:
-            msg += " lies " + DegreesText(r.value) + " from the central meridian " +
-                   (o.geodesy.zone ? std::string("of its zone") : o.loText);
-            msg += o.geodesy.method == Method::Exact ? ": at most 35 degrees with --method exact"
-                                                     : ": at most 45 degrees";
+            msg += ' ';
+            DescribeMeridianOffset(r, o, msg);
             break;
         case Limit::Northing:
             msg += " is beyond the pole: |X| is at most 10002000 m";
@@ -327,7 +333,11 @@ void ProcessChunkAs(const ChunkContext& ctx, Chunk& chunk) {
                 : ComputeRow(mode, ctx.constants, o.meridians, firstNumber, secondNumber);
         if (r.status != RowStatus::Ok) {
             std::string& msg = reject();
-            if (r.status == RowStatus::NoFiniteResult) {
+            // A result refused, rather than one value: both values named.
+            const bool computed =
+                r.status == RowStatus::NoFiniteResult ||
+                (r.limit == Limit::MeridianOffset && mode != Computation::Forward);
+            if (computed) {
                 msg += columns.header[1];
                 msg += ' ';
                 msg += QuoteForMessage(first);
@@ -335,7 +345,12 @@ void ProcessChunkAs(const ChunkContext& ctx, Chunk& chunk) {
                 msg += columns.header[2];
                 msg += ' ';
                 msg += QuoteForMessage(second);
+            }
+            if (r.status == RowStatus::NoFiniteResult) {
                 msg += ": no finite result (the point lies outside the projection's range)";
+            } else if (computed) {
+                msg += ": the point ";
+                DescribeMeridianOffset(r, o, msg);
             } else {
                 const std::string_view value = r.field == 1 ? first : second;
                 msg += columns.header[static_cast<std::size_t>(r.field)];
@@ -406,6 +421,7 @@ void ProcessChunkAs(const ChunkContext& ctx, Chunk& chunk) {
         out.Commit(p);
         out.MaybeFlush();
         ++counts.points;
+        if (r.zoneNumberTakenOff) ++counts.zoneNumbersTakenOff;
         if (ctx.collectRows) {
             ReportSpool::Encode(chunk.report, firstNumber, secondNumber, r.first, r.second);
             ++chunk.reportRows;
@@ -511,6 +527,7 @@ RunCounts ProcessPoints(const Options& options, ByteSource& in, std::string_view
         for (std::size_t k = 0; k < kWarningKinds; ++k) warned[k] += c->unlisted[k];
         counts.points += c->counts.points;
         counts.rejected += c->counts.rejected;
+        counts.zoneNumbersTakenOff += c->counts.zoneNumbersTakenOff;
         if (c->far.count > 0) far.Add(c->far.largest, c->far.line, c->far.count);
         if (report != nullptr) report->Append(c->report, c->reportRows);
     };
@@ -672,8 +689,14 @@ std::string Utf8MarkWarning(std::string_view encoding) {
 }
 
 std::string SummaryText(const RunCounts& counts) {
-    return std::to_string(counts.points) + (counts.points == 1 ? " point, " : " points, ") +
-           std::to_string(counts.rejected) + " rejected";
+    std::string text = std::to_string(counts.points) +
+                       (counts.points == 1 ? " point, " : " points, ") +
+                       std::to_string(counts.rejected) + " rejected";
+    if (const std::size_t n = counts.zoneNumbersTakenOff; n > 0) {
+        text += ", " + std::to_string(n) + (n == 1 ? " easting" : " eastings") +
+                " with the zone number of the central meridian taken off";
+    }
+    return text;
 }
 
 int RunCommand(std::span<const std::string_view> args, const Environment& env) {

@@ -29,6 +29,8 @@ struct ReportData {
 struct RunCounts {
     std::size_t points = 0;
     std::size_t rejected = 0;
+    // Points whose easting carried the zone number of the central meridian itself, taken off.
+    std::size_t zoneNumbersTakenOff = 0;
 };
 
 // Reads points line by line, writes the CSV rows to `out` and one message per rejected line
@@ -80,7 +82,8 @@ std::string RenderTextReport(const ReportData& data);
 // the input's name.
 std::string Utf8MarkWarning(std::string_view encoding);
 
-// "1 point, 0 rejected", "2 points, 1 rejected".
+// "1 point, 0 rejected", "2 points, 1 rejected"; "3 points, 0 rejected, 2 eastings with the
+// zone number of the central meridian taken off" when any were.
 std::string SummaryText(const RunCounts& counts);
 
 // Quotes a text for a message: control bytes escaped, long texts shortened.

@@ -22,6 +22,7 @@
 #include "core/number_text.h"
 #include "core/packed_angle.h"
 #include "core/projection.h"
+#include "core/zones.h"
 
 namespace quorvel {
 namespace {
@@ -244,9 +245,15 @@ MapData BuildMapData(const FileJobResult& result) {
                 const auto l = PackedDegrees(a);
                 const auto lat = PackedDegrees(b);
                 if (!l || !lat) continue;
-                map.x[i] = *l;
+                // A longitude whole turns away is drawn beside the meridian: −179° next to 180°.
+                double x = *l;
+                if (const double offset = MeridianOffset(x, map.meridian);
+                    offset != x - map.meridian) {
+                    x = map.meridian + offset;
+                }
+                map.x[i] = x;
                 map.y[i] = *lat;
-                map.outside[i] = std::abs(*l - map.meridian) > 3;
+                map.outside[i] = std::abs(x - map.meridian) > 3;
             }
         }
     };
