@@ -9,6 +9,7 @@
 #include "core/number_text.h"
 #include "core/packed_angle.h"
 #include "core/projection.h"
+#include "core/zones.h"
 
 namespace quorvel {
 namespace {
@@ -230,7 +231,8 @@ double Batches::AskCentralMeridian(TextBox box,
         const double loDeg = problem ? 0 : DecodePackedAngle(lo.Number());
         for (std::size_t i = 1; !problem && longitudes && i < longitudes->size(); ++i) {
             const ValueCell& l = (*longitudes)[i];
-            if (std::fabs(DecodePackedAngle(l.Number()) - loDeg) > kMaxMeridianOffset) {
+            if (std::fabs(MeridianOffset(DecodePackedAngle(l.Number()), loDeg)) >
+                kMaxMeridianOffset) {
                 problem = OutOfDomain() + PointLabel(static_cast<int>(i), "大地经度 L") + " " +
                           Quoted(l) + " 与中央子午线 Lo " + Quoted(lo) +
                           " 相差超过 45°，无法投影。请重新输入中央子午线 Lo；若该点的经度有误，"

@@ -39,7 +39,8 @@ void RequireFiniteResult(Computation c, std::initializer_list<double> values) {
 double ExactOffset(Computation c, double L, double Lo) {
     const double dl = GeographicLib::Math::AngDiff(Lo, L);
     if (!(std::abs(dl) <= kExactMaxOffset)) {
-        throw OutOfDomainError(std::string(ComputationName(c)) + "：点距中央子午线超过 35°");
+        throw BeyondExactOffsetError(std::string(ComputationName(c)) + "：点距中央子午线超过 35°",
+                                     dl, Lo);
     }
     return dl;
 }

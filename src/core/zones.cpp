@@ -24,6 +24,11 @@ void RequireZone(ZoneWidth width, int zone) {
     }
 }
 
+// The number in front of Yp: the n for which Yp − n·1,000,000 − FE lies in [−500,000, 500,000).
+double PrefixNumber(double Yp, double falseEasting) {
+    return std::floor((Yp - falseEasting + kZonePrefixUnit / 2) / kZonePrefixUnit);
+}
+
 }  // namespace
 
 int ZoneOf(ZoneWidth width, double L) {
@@ -45,18 +50,38 @@ double CentralMeridianOf(ZoneWidth width, int zone) {
 
 double WithZonePrefix(ZoneWidth width, int zone, double Y) {
     RequireZone(width, zone);
-    return zone * kZonePrefixUnit + Y;
+    return (zone == 0 ? 120 : zone) * kZonePrefixUnit + Y;
 }
 
 ZonedEasting SplitZonePrefix(ZoneWidth width, double Yp, double falseEasting) {
     if (!std::isfinite(Yp)) throw OutOfDomainError("带号前置的横坐标不是有限数");
-    const double n = std::floor((Yp - falseEasting + kZonePrefixUnit / 2) / kZonePrefixUnit);
-    if (!(n >= MinZone(width) && n <= MaxZone(width))) {
+    const double n = PrefixNumber(Yp, falseEasting);
+    if (!(n >= 1 && n <= MaxZone(width))) {
         throw OutOfDomainError("横坐标 " + std::to_string(Yp) + " 前没有 " +
                                std::to_string(static_cast<int>(width)) + "° 带的带号");
     }
     const int zone = static_cast<int>(n);
-    return {zone, Yp - zone * kZonePrefixUnit};
+    const double Y = Yp - zone * kZonePrefixUnit;
+    if (width == ZoneWidth::Three && zone == 120 && Y >= falseEasting) return {0, Y};
+    return {zone, Y};
+}
+
+std::optional<double> WithoutOwnZoneNumber(double Yp, double falseEasting, double Lo) {
+    const double n = PrefixNumber(Yp, falseEasting);
+    if (!(n >= 1 && n <= 120)) return std::nullopt;  // also for NaN and infinities
+    double m = std::fmod(Lo, 360.0);
+    if (m < 0) m += 360;
+    const int zone = static_cast<int>(n);
+    // Exact: Lo must be the zone's central meridian to the bit.
+    const bool three = std::fmod(3.0 * zone, 360.0) == m || 3.0 * zone == m;
+    const bool six = zone <= 60 && 6.0 * zone - 3 == m;
+    if (!three && !six) return std::nullopt;
+    return Yp - zone * kZonePrefixUnit;
+}
+
+double MeridianOffset(double L, double Lo) {
+    const double d = L - Lo;
+    return std::fabs(d) <= 720 ? std::remainder(d, 360.0) : d;
 }
 
 }  // namespace quorvel

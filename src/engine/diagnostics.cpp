@@ -35,6 +35,15 @@ std::string ExcessText(const Diagnostic& d) {
     return std::to_string(d.count) + (d.seconds ? " seconds" : " minutes");
 }
 
+// "lies 36°00′00″ from the central meridian 117: at most 35 degrees with --method exact".
+std::string DescribeMeridianOffset(const Diagnostic& d, const Job& job) {
+    const Geodesy& g = job.geodesy;
+    return "lies " + DegreesText(d.value) + " from the central meridian " +
+           (g.zone ? std::string("of its zone") : job.loText) +
+           (g.method == Method::Exact ? ": at most 35 degrees with --method exact"
+                                      : ": at most 45 degrees");
+}
+
 // Why a value is refused: its text and the limit it passes.
 std::string DescribeLimit(const Diagnostic& d, const Job& job) {
     std::string msg = QuoteForMessage(d.text);
@@ -44,10 +53,7 @@ std::string DescribeLimit(const Diagnostic& d, const Job& job) {
             msg += " is beyond the pole: |B| is at most 90 degrees";
             break;
         case Limit::MeridianOffset:
-            msg += " lies " + DegreesText(d.value) + " from the central meridian " +
-                   (g.zone ? std::string("of its zone") : job.loText);
-            msg += g.method == Method::Exact ? ": at most 35 degrees with --method exact"
-                                             : ": at most 45 degrees";
+            msg += " " + DescribeMeridianOffset(d, job);
             break;
         case Limit::Northing:
             msg += " is beyond the pole: |X| is at most 10002000 m";
@@ -93,7 +99,15 @@ std::string DescribeTooFewFields(const Diagnostic& d, const Job& job) {
 }
 
 std::string DescribeValue(const Diagnostic& d, const Job& job) {
-    std::string msg(ColumnsOf(job.mode).header[d.field]);
+    const ModeColumns& columns = ColumnsOf(job.mode);
+    if (d.problem == Problem::BeyondLimit && d.limit == Limit::MeridianOffset &&
+        job.mode != Computation::Forward) {
+        // A result refused, rather than one value: both values named.
+        return std::string(columns.header[1]) + ' ' + QuoteForMessage(d.text2) + ", " +
+               std::string(columns.header[2]) + ' ' + QuoteForMessage(d.text) + ": the point " +
+               DescribeMeridianOffset(d, job);
+    }
+    std::string msg(columns.header[d.field]);
     msg += ": ";
     switch (d.problem) {
         case Problem::BeyondLimit:

@@ -64,6 +64,16 @@ double OffsetBound(double x, double y) {
     return std::fabs(y) / 6335552.0 / std::cos(guess / kDegPerRad) * kDegPerRad;
 }
 
+// An easting beyond the limit that carries the zone number of the central meridian itself, as
+// 39512345.678 or 20512345.678 for 117°: the number taken off, which the result counts.
+void TakeOffOwnZoneNumber(RowResult& r, double& Y, double falseEasting, double Lo) {
+    if (std::fabs(Y - falseEasting) < kMaxEastingOffset) return;
+    if (const std::optional<double> without = WithoutOwnZoneNumber(Y, falseEasting, Lo)) {
+        Y = *without;
+        r.zoneNumberTakenOff = true;
+    }
+}
+
 }  // namespace
 
 RowResult ComputeRow(Computation mode, const EllipsoidConstants& constants,
@@ -79,7 +89,7 @@ RowResult ComputeRow(Computation mode, const EllipsoidConstants& constants,
             const double latitude = DecodePackedAngle(*b);
             const double longitude = DecodePackedAngle(*a);
             if (Beyond(r, 2, Limit::Latitude, latitude, kMaxLatitude, false)) return r;
-            const double l = longitude - meridians.lo;
+            const double l = MeridianOffset(longitude, meridians.lo);
             if (Beyond(r, 1, Limit::MeridianOffset, l, kMaxMeridianOffset, false)) return r;
             r.offset = std::fabs(l);
             const PlanePoint p = ForwardProject(constants, latitude, longitude, meridians.lo);
@@ -90,24 +100,27 @@ RowResult ComputeRow(Computation mode, const EllipsoidConstants& constants,
         case Computation::Inverse:
         case Computation::Zone: {
             if (Beyond(r, 1, Limit::Northing, *a, kMaxNorthing, false)) return r;
-            if (Beyond(r, 2, Limit::EastingOffset, *b - FalseEasting, kMaxEastingOffset, true)) {
+            double Y = *b;
+            TakeOffOwnZoneNumber(r, Y, FalseEasting, meridians.lo);
+            if (Beyond(r, 2, Limit::EastingOffset, Y - FalseEasting, kMaxEastingOffset, true)) {
                 return r;
             }
             if (mode == Computation::Inverse) {
-                const GeodeticPoint g = InverseProject(constants, *a, *b, meridians.lo);
+                const GeodeticPoint g = InverseProject(constants, *a, Y, meridians.lo);
                 r.offset = std::fabs(g.L - meridians.lo);
                 r.first = DegreesToPacked(g.L);
                 r.second = DegreesToPacked(g.B);
                 break;
             }
-            const PlanePoint p = ZoneTransform(constants, *a, *b, meridians.lo, meridians.ls);
+            const PlanePoint p = ZoneTransform(constants, *a, Y, meridians.lo, meridians.ls);
             r.first = p.X;
             r.second = p.Y();
             // The longitude itself only where a point may lie far out on either meridian.
-            if (OffsetBound(*a, *b - FalseEasting) > kAccurateOffset ||
+            if (OffsetBound(*a, Y - FalseEasting) > kAccurateOffset ||
                 OffsetBound(p.X, p.Sign * p.AbsY) > kAccurateOffset) {
-                const double L = InverseProject(constants, *a, *b, meridians.lo).L;
-                r.offset = std::max(std::fabs(L - meridians.lo), std::fabs(L - meridians.ls));
+                const double L = InverseProject(constants, *a, Y, meridians.lo).L;
+                r.offset = std::max(std::fabs(L - meridians.lo),
+                                    std::fabs(MeridianOffset(L, meridians.ls)));
             }
             break;
         }
@@ -181,21 +194,22 @@ RowResult Projector::Compute(Computation mode, const Meridians& meridians, std::
     auto finish = [&](double Y) {
         return g.zone && g.zonePrefix ? WithZonePrefix(*g.zone, x.zone, Y) : Y;
     };
+    double Lo = meridians.lo;  // the point's central meridian
 
     try {
         if (mode == Computation::Forward) {
             const double B = DecodePackedAngle(*b);
             double L = DecodePackedAngle(*a);
             if (Beyond(r, 2, Limit::Latitude, B, kMaxLatitude, false)) return r;
-            double Lo = meridians.lo;
             if (g.zone) {
                 if (Beyond(r, 1, Limit::Longitude, L, 360, false)) return r;
                 L = ZoneLongitude(L);
                 x.zone = ZoneOf(*g.zone, L);
                 Lo = CentralMeridianOf(*g.zone, x.zone);
             }
-            if (Beyond(r, 1, Limit::MeridianOffset, L - Lo, maxOffset, false)) return r;
-            r.offset = std::fabs(L - Lo);
+            const double l = MeridianOffset(L, Lo);
+            if (Beyond(r, 1, Limit::MeridianOffset, l, maxOffset, false)) return r;
+            r.offset = std::fabs(l);
             const GridPoint p = projection_.Forward(B, L, Lo, extras);
             r.first = p.X;
             r.second = finish(p.Y);
@@ -206,14 +220,12 @@ RowResult Projector::Compute(Computation mode, const Meridians& meridians, std::
             const double X = *a;
             double Y = *b;
             if (Beyond(r, 1, Limit::Northing, X, kMaxNorthing, false)) return r;
-            double Lo = meridians.lo;
             if (g.zone) {
                 ZonedEasting z;
                 try {
+                    // An easting without a number is a number forgotten, never zone 0: that is
+                    // written as 120.
                     z = SplitZonePrefix(*g.zone, Y, g.falseEasting);
-                    // Zone 0 shows no number: an easting without one is a number forgotten far
-                    // more often than a point within 1.5° of Greenwich (write those as 120).
-                    if (z.zone == 0) throw OutOfDomainError("no zone number");
                 } catch (const OutOfDomainError&) {
                     r.status = RowStatus::BeyondLimit;
                     r.field = 2;
@@ -223,6 +235,8 @@ RowResult Projector::Compute(Computation mode, const Meridians& meridians, std::
                 }
                 Lo = CentralMeridianOf(*g.zone, z.zone);
                 Y = z.Y;
+            } else {
+                TakeOffOwnZoneNumber(r, Y, g.falseEasting, Lo);
             }
             if (Beyond(r, 2, Limit::EastingOffset, Y - g.falseEasting, kMaxEastingOffset, true)) {
                 return r;
@@ -261,7 +275,8 @@ RowResult Projector::Compute(Computation mode, const Meridians& meridians, std::
                 x.scale = p.Scale;
                 if (!exact) {
                     if (!at) at = projection_.Inverse(X, Y, Lo);
-                    r.offset = std::max(std::fabs(at->L - Lo), std::fabs(at->L - Ls));
+                    r.offset =
+                        std::max(std::fabs(at->L - Lo), std::fabs(MeridianOffset(at->L, Ls)));
                 }
                 if (exact_) {
                     try {
@@ -273,6 +288,18 @@ RowResult Projector::Compute(Computation mode, const Meridians& meridians, std::
                 }
             }
         }
+    } catch (const BeyondExactOffsetError& e) {
+        // Beyond the exact method's 35° from the point's own meridian: that limit, named. Too far
+        // from a zone change's Ls, the point has no result here.
+        if (e.meridian() == Lo) {
+            r.status = RowStatus::BeyondLimit;
+            r.field = mode == Computation::Forward ? 1 : 2;
+            r.limit = Limit::MeridianOffset;
+            r.value = e.offset();
+        } else {
+            r.status = RowStatus::NoFiniteResult;
+        }
+        return r;
     } catch (const OutOfDomainError&) {
         r.status = RowStatus::NoFiniteResult;
         return r;

@@ -46,7 +46,9 @@ inline constexpr double kAccurateOffset = 3.5;  // degrees
 enum class Limit {
     None,
     Latitude,
-    MeridianOffset,  // beyond kMaxMeridianOffset, or kExactMaxOffset for the exact method
+    // L − Lo modulo 360° beyond kMaxMeridianOffset, or kExactMaxOffset for the exact method
+    // (inverse and zone: the point computed, field 2)
+    MeridianOffset,
     Northing,
     EastingOffset,
     ZoneNumber,  // with --zone: the easting has no zone number of that width in front
@@ -67,6 +69,9 @@ struct RowResult {
     // Degrees between the point's longitude and its central meridian (for zone, the farther of
     // the two); exact where it matters, that is, beyond kAccurateOffset.
     double offset = 0;
+    // Without --zone: the easting carried the zone number of the central meridian itself in
+    // front, taken off before it was checked and computed.
+    bool zoneNumberTakenOff = false;
 };
 
 // One point from its two typed values, with the same conversions and core calls as the window's

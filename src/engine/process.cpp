@@ -138,6 +138,7 @@ void RejectPoint(Chunk& chunk, const RowResult& r, std::size_t line, std::string
     Diagnostic& d = Reject(chunk, problem, line);
     d.field = static_cast<std::size_t>(r.field);
     d.text = value;
+    d.text2 = r.field == 1 ? second : first;
     d.limit = r.limit;
     d.value = r.value;
 }
@@ -245,6 +246,7 @@ void ComputeChunkAs(const ChunkContext& ctx, Chunk& chunk) {
         row.result2 = r.second;
         chunk.rows.Add(row, passed);
         ++chunk.counts.points;
+        if (r.zoneNumberTakenOff) ++chunk.counts.zoneNumbersTakenOff;
     }
 }
 
@@ -324,6 +326,7 @@ class Emitter {
         for (std::size_t k = 0; k < kWarningKinds; ++k) warned_[k] += c.unlisted[k];
         counts_.points += c.counts.points;
         counts_.rejected += c.counts.rejected;
+        counts_.zoneNumbersTakenOff += c.counts.zoneNumbersTakenOff;
         if (c.far.count > 0) far_.Add(c.far.largest, c.far.line, c.far.count);
     }
 

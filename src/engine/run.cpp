@@ -111,8 +111,14 @@ std::string RenderTextReport(const ReportData& data) {
 }
 
 std::string SummaryText(const RunCounts& counts) {
-    return std::to_string(counts.points) + (counts.points == 1 ? " point, " : " points, ") +
-           std::to_string(counts.rejected) + " rejected";
+    std::string text = std::to_string(counts.points) +
+                       (counts.points == 1 ? " point, " : " points, ") +
+                       std::to_string(counts.rejected) + " rejected";
+    if (const std::size_t n = counts.zoneNumbersTakenOff; n > 0) {
+        text += ", " + std::to_string(n) + (n == 1 ? " easting" : " eastings") +
+                " with the zone number of the central meridian taken off";
+    }
+    return text;
 }
 
 int RunCommand(std::span<const std::string_view> args, const Environment& env) {

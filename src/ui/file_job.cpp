@@ -22,6 +22,7 @@
 #include "core/number_text.h"
 #include "core/packed_angle.h"
 #include "core/projection.h"
+#include "core/zones.h"
 
 namespace quorvel {
 namespace {
@@ -172,7 +173,10 @@ MapData BuildMapData(const FileJobResult& result) {
                 l = *typedL;
                 b = *typedB;
             }
-            map.x[i] = DecodePackedAngle(l);
+            // A longitude whole turns away is drawn beside the meridian: −179° next to 180°.
+            const double x = DecodePackedAngle(l);
+            map.x[i] =
+                std::isnan(map.meridian) ? x : map.meridian + MeridianOffset(x, map.meridian);
             map.y[i] = DecodePackedAngle(b);
             map.outside[i] = std::abs(map.x[i] - map.meridian) > 3;
         }

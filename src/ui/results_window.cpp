@@ -96,6 +96,8 @@ QString SummaryText(const FileJobResult& result) {
     const std::size_t warnings = result.WarningCount();
     QString text =
         QStringLiteral("%1 点, %2 行被拒绝").arg(result.counts.points).arg(result.counts.rejected);
+    if (const std::size_t n = result.counts.zoneNumbersTakenOff; n > 0)
+        text += QStringLiteral("，%1 个横坐标去掉了中央子午线的带号").arg(n);
     if (warnings > 0) text += QStringLiteral("，%1 条警告").arg(warnings);
     return text;
 }

@@ -5,6 +5,7 @@
 #include "batch/batch.h"
 #include "batch/scripted_io.h"
 #include "core/errors.h"
+#include "core/projection.h"
 
 namespace quorvel {
 namespace {
@@ -334,6 +335,18 @@ TEST_F(BatchRun, AForwardPointFarFromTheMeridianIsNamedAndTheMeridianAskedAgain)
     EXPECT_EQ(panel.History(TextBox::Text3),
               (std::vector<std::string>{" 116.000000", "", " 117.000000"}));
     EXPECT_EQ(state.CentralMeridian, ValueCell("117"));
+}
+
+// L − Lo counts modulo 360°: −179° lies 1° east of 180°, as 181° does.
+TEST_F(BatchRun, AForwardPointAcrossTheAntimeridianLiesOneDegreeAway) {
+    Start(1, 1);
+    prompt.Answer({"A", "", "-179", "", "30", "", "180", ""});
+    batches.Command2_click();
+    EXPECT_EQ(prompt.Unanswered(), 0u);
+    EXPECT_TRUE(prompt.errors.empty());
+    const PlanePoint p = ForwardProject(state.Constants, 30, 181, 180);
+    EXPECT_EQ(state.Store.ArrX[1], ValueCell(p.X));
+    EXPECT_EQ(state.Store.ArrY[1], ValueCell(p.Y()));
 }
 
 // What a batch can change: the state and what every box shows (never written: empty).

@@ -193,6 +193,9 @@ TEST_F(Program, AllPointsWrittenExitsZeroWithASummary) {
               "P1,116.3045,30.3030,3376626.6403,453203.4506\r\n"
               "P2,117.2930,30.3030,3376628.3754,547196.5246\r\n");
     EXPECT_EQ(o.err, "2 points, 0 rejected\n");
+    EXPECT_EQ(Run({"inverse", "--lo", "117"}, "K,3380000,39512345.678\n").err,
+              "1 point, 0 rejected, 1 easting with the zone number of the central meridian taken "
+              "off\n");
     EXPECT_EQ(Run({"forward", "--lo", "117", "--quiet"}, kPoints).err, "");
 
     WriteFile(work / "in.csv", kPoints);
@@ -562,16 +565,20 @@ std::vector<std::vector<double>> Cct(const std::string& args, const std::string&
 }
 
 // Exact forward on CGCS2000 in 3 and 6 deg zones, the zone number in front, is PROJ's tmerc
-// with +x_0 = n 1e6 + 500000, zone borders included; the inverse reads the zone back and
-// returns the points, as PROJ's inverse does.
+// with +x_0 = n 1e6 + 500000, zone borders and both sides of 0° and 180° included; the inverse
+// reads the zone back and returns the points (modulo 360°), as PROJ's inverse does.
 TEST_F(Program, ZonesAndPrefixesAgreeWithProjAndRoundTrip) {
     if (std::system("cct --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "no cct (proj-bin)";
     const std::string tm = "+proj=tmerc +a=6378137 +rf=298.257222101 +k_0=1 ";
     // Packed: 114 and 120 begin 6 deg zones, 115.3 (115 deg 30 min), 118.3 and 1.3 begin 3 deg
-    // zones; 359.3 lies in 3 deg zone 120, whose central meridian is 360 deg.
+    // zones; 359.3 lies in 3 deg zone 120, whose central meridian is 360 deg; east of 0 deg, 3 deg
+    // zone 0 is written as 120 too.
     const std::vector<std::pair<double, double>> points = {
-        {114, 30},   {120, 40.3},   {115.3, 25},      {118.3, 45.1234567},
-        {1.3, 51.3}, {359.3, 51.3}, {117.2345, -33.5}};
+        {114, 30},   {120, 40.3},   {115.3, 25},       {118.3, 45.1234567},
+        {1.3, 51.3}, {359.3, 51.3}, {117.2345, -33.5}, {0, 30},
+        {1, 30},     {-1, 30},      {-1.3, 30},        {179, 30},
+        {180, 30},   {-179, 30}};
+    const auto turns = [](double degrees) { return std::remainder(degrees, 360.0); };
     std::string input;
     for (const auto& [l, b] : points)
         input += "P," + ShortestText(l) + "," + ShortestText(b) + "\n";
@@ -593,9 +600,11 @@ TEST_F(Program, ZonesAndPrefixesAgreeWithProjAndRoundTrip) {
             const int n = width == 3 ? static_cast<int>(std::floor(L / 3 + 0.5))
                                      : static_cast<int>(std::floor(L / 6)) + 1;
             const double lo = width == 3 ? 3.0 * n : 6.0 * n - 3;
-            const auto proj =
-                Cct(tm + "+lon_0=" + ShortestText(lo) + " +x_0=" + std::to_string(n) + "500000",
-                    ShortestText(L) + " " + ShortestText(B) + " 0 0\n", dir);
+            const int zones = 360 / width;  // numbered from 1: zone 0 is the last one
+            const int prefix = ((n - 1) % zones + zones) % zones + 1;
+            const auto proj = Cct(
+                tm + "+lon_0=" + ShortestText(lo) + " +x_0=" + std::to_string(prefix) + "500000",
+                ShortestText(L) + " " + ShortestText(B) + " 0 0\n", dir);
             ASSERT_EQ(proj.size(), 1u);
             const std::size_t c1 = row.find(',', row.find(',', 2) + 1), c2 = row.find(',', c1 + 1);
             const double X = std::stod(row.substr(c1 + 1)), Y = std::stod(row.substr(c2 + 1));
@@ -605,7 +614,7 @@ TEST_F(Program, ZonesAndPrefixesAgreeWithProjAndRoundTrip) {
 
             const auto back =
                 Cct("-I " + tm + "+lon_0=" + ShortestText(lo) + " +x_0=500000",
-                    ShortestText(Y - n * 1e6) + " " + ShortestText(X) + " 0 0\n", dir);
+                    ShortestText(Y - prefix * 1e6) + " " + ShortestText(X) + " 0 0\n", dir);
             ASSERT_EQ(back.size(), 1u);
             std::vector<std::string> inv = {"inverse", "--zone", w};
             inv.insert(inv.end(), exact.begin(), exact.end());
@@ -616,10 +625,10 @@ TEST_F(Program, ZonesAndPrefixesAgreeWithProjAndRoundTrip) {
             const std::size_t r1 = result.rfind(','), r0 = result.rfind(',', r1 - 1);
             const double LP = std::stod(result.substr(r0 + 1)),
                          BP = std::stod(result.substr(r1 + 1));
-            EXPECT_NEAR(DecodePackedAngle(LP), back[0][0] + (back[0][0] < lo - 180 ? 360 : 0), 1e-9)
-                << result;
+            EXPECT_NEAR(turns(DecodePackedAngle(LP) - back[0][0]), 0, 1e-9) << result;
             EXPECT_NEAR(DecodePackedAngle(BP), back[0][1], 1e-9) << result;
-            EXPECT_NEAR(DecodePackedAngle(LP), L, 1e-8) << result;  // 0.05 mm of rounding
+            EXPECT_NEAR(turns(DecodePackedAngle(LP) - L), 0, 1e-8)
+                << result;  // 0.05 mm of rounding
             EXPECT_NEAR(DecodePackedAngle(BP), B, 1e-8) << result;
         }
     }

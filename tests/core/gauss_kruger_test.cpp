@@ -138,6 +138,13 @@ TEST(GaussKruger, OutsideTheDomainThrows) {
     EXPECT_THROW(exact.Forward(30, 152.01, 117), OutOfDomainError);
     EXPECT_NO_THROW(exact.Forward(30, -179, 178));                    // 3° across the antimeridian
     EXPECT_THROW(exact.Inverse(10.1e6, 5e5, 117), OutOfDomainError);  // beyond the pole
+    try {
+        exact.Inverse(9e6, 1.49e6, 117);  // 81° north, 990 km out
+        ADD_FAILURE() << "no exception";
+    } catch (const BeyondExactOffsetError& e) {
+        EXPECT_NEAR(e.offset(), 44.9, 0.1);
+        EXPECT_EQ(e.meridian(), 117);
+    }
     EXPECT_THROW(exact.Zone(3e6, 5e5, 117, 160), OutOfDomainError);
     // The documented series enforces no distance, as the window does not.
     EXPECT_NO_THROW(GaussKruger(Method::Classic).Zone(3e6, 5e5, 117, 160));
@@ -201,6 +208,33 @@ TEST(Zones, NumberAndCentralMeridian) {
     const ZonedEasting z = SplitZonePrefix(ZoneWidth::Six, 20e6, 500000);  // y = −500 km
     EXPECT_EQ(z.zone, 20);
     EXPECT_EQ(z.Y, 0);
+
+    // 3° zone 0 is written as 120, its meridian 0° = 360°; the side of the easting tells them
+    // apart. An easting without a number is never read as zone 0.
+    EXPECT_EQ(WithZonePrefix(ZoneWidth::Three, 0, 512345.5), 120512345.5);
+    EXPECT_EQ(SplitZonePrefix(ZoneWidth::Three, 120500000, 500000).zone, 0);
+    EXPECT_EQ(SplitZonePrefix(ZoneWidth::Three, 120499999.5, 500000).zone, 120);
+    EXPECT_THROW(SplitZonePrefix(ZoneWidth::Three, 612345, 500000), OutOfDomainError);
+
+    // Only the zone number of the meridian itself comes off, of either width.
+    EXPECT_EQ(WithoutOwnZoneNumber(39512345.5, 500000, 117), 512345.5);
+    EXPECT_EQ(WithoutOwnZoneNumber(20487654.5, 500000, 117), 487654.5);
+    EXPECT_EQ(WithoutOwnZoneNumber(20012345.5, 0, -243), 12345.5);
+    EXPECT_EQ(WithoutOwnZoneNumber(120512345.5, 500000, 360), 512345.5);
+    EXPECT_EQ(WithoutOwnZoneNumber(120512345.5, 500000, 0), 512345.5);
+    EXPECT_EQ(WithoutOwnZoneNumber(39512345.5, 500000, 231), 512345.5);  // 6° zone 39
+    for (double lo : {114.0, 117.5, 225.0, double(NAN)}) {
+        EXPECT_FALSE(WithoutOwnZoneNumber(39512345.5, 500000, lo)) << lo;
+    }
+    EXPECT_FALSE(WithoutOwnZoneNumber(612345, 500000, 117));
+    EXPECT_FALSE(WithoutOwnZoneNumber(INFINITY, 500000, 117));
+
+    // Offsets from a meridian modulo 360°, exact; nonsense left to be refused.
+    EXPECT_EQ(MeridianOffset(-179, 180), 1);
+    EXPECT_EQ(MeridianOffset(179, -180), -1);
+    EXPECT_EQ(MeridianOffset(117.1, 117), 117.1 - 117);
+    EXPECT_EQ(MeridianOffset(-180, 0), -180);
+    EXPECT_EQ(MeridianOffset(-1e300, 117), -1e300);
 }
 
 // Points on zone borders and inside zones: the zone of L, its central meridian and the zone

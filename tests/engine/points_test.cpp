@@ -169,12 +169,17 @@ TEST(ComputeRow, ValuesBeyondTheirLimitsAreRefusedNotComputed) {
              {Computation::Inverse, "3380000", "1500000", 2, Limit::EastingOffset},
              {Computation::Inverse, "3380000", "-499999.999", 0, Limit::None},
              {Computation::Zone, "3380000", "1e300", 2, Limit::EastingOffset},
-             {Computation::Zone, "3380000", "39500000", 2, Limit::EastingOffset},
+             {Computation::Zone, "3380000", "38500000", 2, Limit::EastingOffset},
+             {Computation::Zone, "3380000", "39500000", 0, Limit::None},      // 117's own zone
+             {Computation::Forward, "-116", "30", 1, Limit::MeridianOffset},  // 127° modulo 360°
          }) {
         const RowResult r = ComputeRow(c.mode, kC, m, c.a, c.b);
         EXPECT_EQ(r.field, c.field) << c.a << ' ' << c.b;
         EXPECT_EQ(r.limit, c.limit) << c.a << ' ' << c.b;
         EXPECT_EQ(r.status, c.field == 0 ? RowStatus::Ok : RowStatus::BeyondLimit) << c.a;
+        if (c.a == std::string("-116")) {
+            EXPECT_EQ(r.value, 127);
+        }
     }
 }
 

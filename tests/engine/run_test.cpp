@@ -250,12 +250,57 @@ TEST(ProcessPoints, EastingLimitsAfterTheZoneNumberAndTheFalseEasting) {
         {{"forward", "--lo", "117", "--method", "exact"},
          "a,152.0001,30\n",
          "at most 35 degrees with --method exact"},
+        {{"inverse", "--lo", "117", "--method", "exact"},
+         "a,9000000,1490000\n",
+         "X \"9000000\", Y \"1490000\": the point lies 44°52′56″ from the central meridian 117: "
+         "at most 35 degrees with --method exact\n"},
     };
     for (const Case& c : cases) {
         const Processed p = Process(c.args, c.input);
         EXPECT_EQ(p.counts.rejected, *c.says == 0 ? 0u : 1u) << c.input << p.err;
         EXPECT_NE(p.err.find(c.says), std::string::npos) << p.err;
     }
+}
+
+// −179° lies 1° east of the meridian 180°, as 181° does and as 1° lies east of 0°.
+TEST(ProcessPoints, LongitudeOffsetsAreTakenModulo360) {
+    for (const char* method : {"classic", "exact"}) {
+        const Processed p =
+            Process({"forward", "--lo", "180", "--method", method}, "a,-179,30\nb,181,30\n");
+        const Processed q = Process({"forward", "--lo", "0", "--method", method}, "c,1,30\n");
+        ASSERT_EQ(p.rows.size(), 2u) << p.err;
+        ASSERT_EQ(q.rows.size(), 1u) << q.err;
+        for (const Row& row : {p.rows[1], q.rows[0]}) {
+            EXPECT_EQ(row[3], p.rows[0][3]) << method;
+            EXPECT_EQ(row[4], p.rows[0][4]) << method;
+        }
+    }
+}
+
+// Eastings that carry the zone number of --lo's own 3° or 6° zone are read without it, and
+// counted; the number of another zone is refused.
+TEST(ProcessPoints, EastingsWithTheMeridiansOwnZoneNumberAreReadAndCounted) {
+    const std::string input =
+        "a,3380000,512345.678\nb,3380000,39512345.678\nc,3380000,20512345.678\n"
+        "d,3380000,38512345.678\n";
+    for (const auto& args : std::vector<std::vector<std::string_view>>{
+             {"inverse", "--lo", "117"},
+             {"zone", "--lo", "117", "--ls", "120"},
+             {"zone", "--lo", "117", "--ls", "114", "--method", "exact"}}) {
+        const Processed p = Process(args, input);
+        EXPECT_EQ(p.counts.rejected, 1u) << p.err;
+        EXPECT_EQ(p.counts.zoneNumbersTakenOff, 2u) << args[0];
+        ASSERT_EQ(p.rows.size(), 3u) << p.err;
+        for (std::size_t i : {1, 2}) {
+            EXPECT_EQ(p.rows[i][3], p.rows[0][3]) << args[0] << ' ' << i;
+            EXPECT_EQ(p.rows[i][4], p.rows[0][4]) << args[0] << ' ' << i;
+        }
+        EXPECT_NE(p.err.find("pts.csv:4: Y"), std::string::npos) << p.err;
+        EXPECT_NE(p.err.find("carries a zone number (38 in front"), std::string::npos) << p.err;
+    }
+    EXPECT_EQ(SummaryText({3, 1, 2}),
+              "3 points, 1 rejected, 2 eastings with the zone number of the central meridian "
+              "taken off");
 }
 
 // γ and k are the core's at the point; the zone column is the zone of the point's longitude.
@@ -308,6 +353,19 @@ TEST(ProcessPoints, ZoneModeReadsTheZoneNumberAndCarriesToTheTargetZone) {
     EXPECT_EQ(back.size(), 5u);  // no zone column: the number is in front
     EXPECT_NEAR(ParseNumber(back[3]), ParseNumber(in20[3]), 0.00011);
     EXPECT_NEAR(ParseNumber(back[4]), 20e6 + ParseNumber(in20[4]), 0.00011);
+
+    // Either side of 0°: 3° zone 0 and zone 120, both written as 120, stay where they are.
+    for (const char* L : {"0.3", "-0.3"}) {
+        const Row f =
+            run({"forward", "--zone", "3", "--zone-prefix"}, "P," + std::string(L) + ",35\n");
+        ASSERT_EQ(f.size(), 5u);
+        EXPECT_EQ(f[4].substr(0, 3), "120") << L;
+        const Row z =
+            run({"zone", "--zone", "3", "--zone-prefix"}, "P," + f[3] + "," + f[4] + "\n");
+        ASSERT_EQ(z.size(), 5u);
+        EXPECT_NEAR(ParseNumber(z[3]), ParseNumber(f[3]), 0.00011) << L;
+        EXPECT_NEAR(ParseNumber(z[4]), ParseNumber(f[4]), 0.00011) << L;
+    }
 }
 
 TEST(ProcessPoints, WarningsListTheFirstTenLinesOfAKindThenCount) {

@@ -202,6 +202,20 @@ class AppTest : public QObject {
         QVERIFY(zoneMap.eastEdge.front().first > 500000);
     }
 
+    // Across 180°: −179° is computed and drawn 1° east of the meridian, inside the band.
+    void longitudesAcrossTheAntimeridianLieBesideTheMeridian() {
+        const QString path = WriteFile("180.csv", "W,179.3,30\nE,-179,30\n");
+        FileComputeChoice choice;
+        choice.lo = QStringLiteral("180");
+        auto [result, expected] = RunBoth(choice, path);
+        QCOMPARE(result->counts.points, std::size_t{2});
+        const MapData map = BuildMapData(*result);
+        QCOMPARE(map.x.size(), std::size_t{2});
+        QCOMPARE(map.x[0], 179.5);
+        QCOMPARE(map.x[1], 181.0);
+        QCOMPARE(map.outside, (std::vector<std::uint8_t>{0, 0}));
+    }
+
     // Zones, the zone number in front of Y and the ellipsoid reach quorvel-batch's engine as its
     // own options.
     void zonesAndEllipsoidsGoToTheEngine() {
@@ -283,7 +297,7 @@ class AppTest : public QObject {
         choice.lo = QStringLiteral("117");
         FileJob job(JobFor(choice, {}), path.toStdString());
         job.Run();
-        std::shared_ptr<const FileJobResult> result = job.TakeResult();
+        std::shared_ptr<FileJobResult> result = job.TakeResult();
         ResultsModel model(result);
         QCOMPARE(model.rowCount(), 2);
         QCOMPARE(model.columnCount(), 6);
@@ -298,6 +312,9 @@ class AppTest : public QObject {
         RejectedModel rejected(result);
         QCOMPARE(rejected.index(0, 0).data().toULongLong(), 3ull);
         QCOMPARE(SummaryText(*result), QStringLiteral("2 点, 1 行被拒绝"));
+        result->counts.zoneNumbersTakenOff = 2;
+        QCOMPARE(SummaryText(*result),
+                 QStringLiteral("2 点, 1 行被拒绝，2 个横坐标去掉了中央子午线的带号"));
     }
 
     void settingsDialogRules() {
