@@ -217,6 +217,37 @@ TEST(ComputeRow, ClassicResultsFarFromTheExactOnesAreRefusedOrWarned) {
     }
 }
 
+// With another k0 and false easting the projector compares in the series' own terms: the miss
+// is the one GeographicLib gives with that k0.
+TEST(Projector, MissesWithAnotherScaleAndFalseEasting) {
+    Geodesy g;
+    g.k0 = 0.9996;
+    g.falseEasting = 0;
+    const Projector projector(g);
+    const Ellipsoid e = Krassovsky();
+    const GeographicLib::TransverseMercator tm(e.a, e.f, g.k0);
+    RowExtras extras;
+    double x, y, B, L;
+    RowResult r = projector.Compute(Computation::Forward, {117, 0}, "129", "0", extras);
+    tm.Forward(117, 0, 129, y, x);
+    EXPECT_NEAR(r.miss, std::hypot(r.first - x, r.second - y), 1e-6);
+    EXPECT_GT(r.miss, 0.08);
+
+    r = projector.Compute(Computation::Inverse, {117, 0}, "3380000", "350000", extras);
+    tm.Reverse(117, 350000, 3380000, B, L);
+    double s12, azi1, azi2;
+    GeographicLib::Geodesic(e.a, e.f).Inverse(B, L, DecodePackedAngle(r.second),
+                                              DecodePackedAngle(r.first), s12, azi1, azi2);
+    EXPECT_NEAR(r.miss, s12, 1e-4 * s12);
+    EXPECT_GT(r.miss, 0.04);
+
+    r = projector.Compute(Computation::Zone, {117, 126}, "3380000", "-100000", extras);
+    tm.Reverse(117, -100000, 3380000, B, L);
+    tm.Forward(126, B, L, y, x);
+    EXPECT_NEAR(r.miss, std::hypot(r.first - x, r.second - y), 1e-6);
+    EXPECT_GT(r.miss, 0.01);
+}
+
 TEST(ComputeRow, NamesTheFirstValueThatIsNotANumber) {
     const Meridians m{117, 120};
     for (Computation mode : {Computation::Forward, Computation::Inverse, Computation::Zone}) {
