@@ -346,8 +346,8 @@ TEST(ProcessPoints, WarningsListTheFirstTenLinesOfAKindThenCount) {
     EXPECT_EQ(far.counts.rejected, 1u);
 
     // Zone: the target meridian counts too; a point 180° from it has no exact counterpart.
-    const Processed zone = Process({"zone", "--lo", "117", "--ls", "297"},
-                                   "a,3380000,500000\nA,3380000,612345.678\n");
+    const Processed zone =
+        Process({"zone", "--lo", "117", "--ls", "297"}, "a,3380000,500000\nA,3380000,612345.678\n");
     EXPECT_NE(zone.err.find("pts.csv:2: X1 \"3380000\", Y1 \"612345.678\": the point lies "
                             "178°49′46″ from the target meridian 297, beyond 35 degrees"),
               std::string::npos)
