@@ -10,6 +10,7 @@
 #include <climits>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -101,7 +102,7 @@ std::string QuoteForMessage(std::string_view text) {
 namespace {
 
 // Kinds of warnings; each is listed for its first kListedWarnings lines, then counted.
-enum Warning { kPackedExcess, kFarFromMeridian, kWarningKinds };
+enum Warning { kPackedExcess, kSeriesMiss, kWarningKinds };
 constexpr std::size_t kListedWarnings = 10;
 
 // A message of a chunk: a rejected line (kind -1, always shown) or a warning.
@@ -110,16 +111,16 @@ struct Note {
     std::string text;
 };
 
-// Points far from the central meridian: how many, and the farthest.
-struct FarPoints {
+// Points the classic series computed more than a centimetre off: how many, and the worst.
+struct MissedPoints {
     std::size_t count = 0;
     double largest = 0;
     std::size_t line = 0;
 
-    void Add(double offset, std::size_t at, std::size_t points = 1) {
+    void Add(double miss, std::size_t at, std::size_t points = 1) {
         count += points;
-        if (offset > largest) {
-            largest = offset;
+        if (miss > largest) {
+            largest = miss;
             line = at;
         }
     }
@@ -153,7 +154,7 @@ struct Chunk {
     std::array<std::size_t, kWarningKinds> unlisted{};  // and beyond them
     std::string scratch;
     RunCounts counts;
-    FarPoints far;
+    MissedPoints missed;
     std::string report;  // ReportSpool records
     std::size_t reportRows = 0;
 };
@@ -188,6 +189,41 @@ std::string MetresText(double metres) {
     return std::string(
         text,
         std::to_chars(text, text + sizeof text, std::fabs(metres), std::chars_format::fixed).ptr);
+}
+
+// A miss of the classic series: "84 mm", "444.51 m", "3.52 km".
+std::string MissText(double metres) {
+    char text[64];
+    if (metres < 1) {
+        std::snprintf(text, sizeof text, "%.0f mm", metres * 1000);
+    } else if (metres < 1000) {
+        std::snprintf(text, sizeof text, "%.2f m", metres);
+    } else if (metres < 1e6) {
+        std::snprintf(text, sizeof text, "%.2f km", metres / 1000);
+    } else {
+        return "more than 1000 km";
+    }
+    return text;
+}
+
+// Why the classic series are refused for a point.
+void DescribeMiss(const RowResult& r, const Options& o, std::string& msg) {
+    if (!std::isnan(r.miss)) {
+        msg += "the classic series are " + MissText(r.miss) +
+               " off the exact transverse Mercator here, more than 1 m: compute it with "
+               "--method exact";
+        return;
+    }
+    msg += "the point lies " + DegreesText(r.offset) + " from the ";
+    if (o.geodesy.zone) {
+        msg +=
+            r.fromTarget ? "central meridian of the target zone" : "central meridian of its zone";
+    } else {
+        msg += r.fromTarget ? "target meridian " + o.lsText : "central meridian " + o.loText;
+    }
+    msg +=
+        ", beyond 35 degrees, where the classic series cannot be checked against the exact "
+        "transverse Mercator and --method exact has no result either";
 }
 
 std::string FalseEastingText(double fe) {
@@ -335,7 +371,7 @@ void ProcessChunkAs(const ChunkContext& ctx, Chunk& chunk) {
             std::string& msg = reject();
             // A result refused, rather than one value: both values named.
             const bool computed =
-                r.status == RowStatus::NoFiniteResult ||
+                r.status == RowStatus::NoFiniteResult || r.status == RowStatus::Inaccurate ||
                 (r.limit == Limit::MeridianOffset && mode != Computation::Forward);
             if (computed) {
                 msg += columns.header[1];
@@ -348,6 +384,9 @@ void ProcessChunkAs(const ChunkContext& ctx, Chunk& chunk) {
             }
             if (r.status == RowStatus::NoFiniteResult) {
                 msg += ": no finite result (the point lies outside the projection's range)";
+            } else if (r.status == RowStatus::Inaccurate) {
+                msg += ": ";
+                DescribeMiss(r, o, msg);
             } else if (computed) {
                 msg += ": the point ";
                 DescribeMeridianOffset(r, o, msg);
@@ -381,12 +420,12 @@ void ProcessChunkAs(const ChunkContext& ctx, Chunk& chunk) {
                        ": packed degrees are degrees.minutes-seconds; is it decimal degrees?";
             }
         }
-        if (r.offset > kAccurateOffset && (!kProjected || o.geodesy.method == Method::Classic)) {
-            chunk.far.Add(r.offset, number);
-            std::string& msg = BeginNote(chunk, kFarFromMeridian, ctx.inputName, number);
-            msg += "the point lies " + DegreesText(r.offset) +
-                   " from the central meridian, beyond 3°30′, where the inverse series lose "
-                   "centimetre accuracy";
+        if (r.miss > kClassicWarnMiss) {
+            chunk.missed.Add(r.miss, number);
+            std::string& msg = BeginNote(chunk, kSeriesMiss, ctx.inputName, number);
+            msg += "the classic series are " + MissText(r.miss) +
+                   " off the exact transverse Mercator here, more than 1 cm (--method exact is "
+                   "accurate to 5 nm)";
         }
 
         std::size_t extra = 0;
@@ -504,7 +543,7 @@ RunCounts ProcessPoints(const Options& options, ByteSource& in, std::string_view
     // enough to keep memory small.
     const std::size_t window = 2 * static_cast<std::size_t>(workers) + 1;
     RunCounts counts;
-    FarPoints far;
+    MissedPoints missed;
     std::array<std::size_t, kWarningKinds> warned{};
     bool headerWritten = false;
     // The header when no line sets the columns (no point line comes out): from the first line.
@@ -528,7 +567,7 @@ RunCounts ProcessPoints(const Options& options, ByteSource& in, std::string_view
         counts.points += c->counts.points;
         counts.rejected += c->counts.rejected;
         counts.zoneNumbersTakenOff += c->counts.zoneNumbersTakenOff;
-        if (c->far.count > 0) far.Add(c->far.largest, c->far.line, c->far.count);
+        if (c->missed.count > 0) missed.Add(c->missed.largest, c->missed.line, c->missed.count);
         if (report != nullptr) report->Append(c->report, c->reportRows);
     };
 
@@ -598,12 +637,12 @@ RunCounts ProcessPoints(const Options& options, ByteSource& in, std::string_view
         err << "quorvel-batch: warning: " << warned[kPackedExcess] - kListedWarnings
             << " more packed angles with 60 or more minutes or seconds\n";
     }
-    if (far.count > 0) {
-        err << "quorvel-batch: warning: " << far.count
-            << (far.count == 1 ? " point lies" : " points lie")
-            << " more than 3°30′ from the central meridian, the farthest "
-            << DegreesText(far.largest) << " (line " << far.line
-            << "): there the inverse series lose centimetre accuracy\n";
+    if (missed.count > 0) {
+        err << "quorvel-batch: warning: " << missed.count
+            << (missed.count == 1 ? " point was" : " points were")
+            << " computed more than 1 cm off the exact transverse Mercator, the worst "
+            << MissText(missed.largest) << " (line " << missed.line
+            << "): --method exact computes them to 5 nm\n";
     }
     err.flush();
     return counts;
