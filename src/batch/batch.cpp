@@ -1,9 +1,12 @@
 #include "batch/batch.h"
 
+#include <GeographicLib/Math.hpp>
 #include <cmath>
+#include <cstdio>
 #include <vector>
 
 #include "batch/projection_choice.h"
+#include "core/classic_check.h"
 #include "core/errors.h"
 #include "core/limits.h"
 #include "core/number_text.h"
@@ -89,6 +92,137 @@ std::optional<std::string> CheckValue(const ValueCell& cell, Domain domain, std:
             break;
     }
     return std::nullopt;
+}
+
+// A miss of the classic series: "84 毫米", "444.51 米", "3.52 公里".
+std::string MissText(double metres) {
+    char text[64];
+    if (metres < 1) {
+        std::snprintf(text, sizeof text, "%.0f 毫米", metres * 1000);
+    } else if (metres < 1000) {
+        std::snprintf(text, sizeof text, "%.2f 米", metres);
+    } else if (metres < 1e6) {
+        std::snprintf(text, sizeof text, "%.2f 公里", metres / 1000);
+    } else {
+        return "超过 1000 公里";
+    }
+    return text;
+}
+
+// Degrees as d°mm′ss″.
+std::string DegreesText(double degrees) {
+    const double total = std::round(std::fmin(std::fabs(degrees), 1e6) * 3600);
+    const auto seconds = static_cast<long long>(total);
+    char text[64];
+    std::snprintf(text, sizeof text, "%lld°%02lld′%02lld″", seconds / 3600, seconds / 60 % 60,
+                  seconds % 60);
+    return text;
+}
+
+// A central meridian as messages name it, e.g. 换带后中央子午线 Ls “297”.
+struct MeridianName {
+    std::string_view name;
+    const ValueCell& value;
+};
+
+// The limits quorvel-batch keeps, applied when a meridian is typed: the exact method computes
+// within 35° of the central meridian; a classic result more than 1 m from the exact one, or
+// without one, is refused (core/classic_check.h). The messages name the point (`point`: 第 2 点
+// and its typed values), the size and where the exact method is chosen, and ask `again` again.
+class PointLimits {
+  public:
+    explicit PointLimits(const BatchState& state)
+        : state_(state),
+          exact_(state.Projection.projection &&
+                 state.Projection.projection->method() == Method::Exact) {}
+
+    std::optional<std::string> Forward(const std::string& point, std::string_view again, double B,
+                                       double L, const MeridianName& lo, double loDeg) const {
+        if (exact_) {
+            const double offset = GeographicLib::Math::AngDiff(loDeg, L);
+            if (std::fabs(offset) > kExactMaxOffset) return Beyond35(point, again, lo, offset);
+            return std::nullopt;
+        }
+        const double l = MeridianOffset(L, loDeg);
+        if (!ForwardMayMiss(B, l)) return std::nullopt;
+        const PlanePoint p = ProjectForward(state_, B, L, loDeg);
+        return Judge(point, again, lo, check_.Forward(B, l, p.X, p.Sign * p.AbsY));
+    }
+
+    std::optional<std::string> Inverse(const std::string& point, std::string_view again, double X,
+                                       double Y, const MeridianName& lo, double loDeg) const {
+        if (exact_) {
+            try {
+                ProjectInverse(state_, X, Y, loDeg);
+            } catch (const OutOfDomainError&) {
+                return Beyond35(point, again, lo, std::nullopt);
+            }
+            return std::nullopt;
+        }
+        const double y = Y - FalseEasting;
+        if (!InverseMayMiss(X, y)) return std::nullopt;
+        const GeodeticPoint g = ProjectInverse(state_, X, Y, loDeg);
+        return Judge(point, again, lo, check_.Inverse(X, y, g.B, g.L - loDeg));
+    }
+
+    // With Lo already accepted by Inverse.
+    std::optional<std::string> Zone(const std::string& point, std::string_view again, double X1,
+                                    double Y1, double loDeg, const MeridianName& ls,
+                                    double lsDeg) const {
+        if (exact_) {
+            try {
+                ProjectZone(state_, X1, Y1, loDeg, lsDeg);
+            } catch (const OutOfDomainError&) {
+                return Beyond35(point, again, ls, std::nullopt);
+            }
+            return std::nullopt;
+        }
+        const double y1 = Y1 - FalseEasting, shift = MeridianOffset(lsDeg, loDeg);
+        if (!ZoneMayMiss(X1, y1, shift)) return std::nullopt;
+        const PlanePoint p = ProjectZone(state_, X1, Y1, loDeg, lsDeg);
+        return Judge(point, again, ls, check_.Zone(X1, y1, shift, p.X, p.Sign * p.AbsY));
+    }
+
+  private:
+    static std::string Retype(std::string_view again) {
+        return "请重新输入" + std::string(again) +
+               "；若该点的数值有误，请按 Esc 键（或单击 Cancel）"
+               "放弃本批计算后重新输入。";
+    }
+
+    static std::string Beyond35(const std::string& point, std::string_view again,
+                                const MeridianName& m, std::optional<double> offset) {
+        return OutOfDomain() + point + "距" + std::string(m.name) + " " + Quoted(m.value) +
+               (offset ? " " + DegreesText(*offset) + "，" : " ") +
+               "超过 35°，精确算法（设置 › 椭球与算法 › 精确）只算到 35°。" + Retype(again);
+    }
+
+    static std::optional<std::string> Judge(const std::string& point, std::string_view again,
+                                            const MeridianName& m, const SeriesMiss& miss) {
+        if (!miss.metres) {
+            return OutOfDomain() + point + "距" + std::string(m.name) + " " + Quoted(m.value) +
+                   " " + DegreesText(miss.offset) +
+                   "，超过 35°：传统级数在此无法与精确解核对，精确算法（设置 › 椭球与算法 › "
+                   "精确）也只算到 35°。" +
+                   Retype(again);
+        }
+        if (*miss.metres <= kClassicMaxMiss) return std::nullopt;
+        return OutOfDomain() + point + "用传统级数计算，结果与精确解相差 " +
+               MissText(*miss.metres) + "，超过 1 米。请重新输入" + std::string(again) +
+               "；若要计算该点，请按 Esc 键（或单击 Cancel）放弃本批计算，在 设置 › 椭球与算法 › "
+               "精确 改用精确算法后重新计算。";
+    }
+
+    const BatchState& state_;
+    bool exact_;
+    ClassicCheck check_;
+};
+
+// 第 2 点（大地经度 L “152”，大地纬度 B “0”）
+std::string PointWith(int i, std::string_view aName, const ValueCell& a, std::string_view bName,
+                      const ValueCell& b) {
+    return "第 " + std::to_string(i) + " 点（" + std::string(aName) + " " + Quoted(a) + "，" +
+           std::string(bName) + " " + Quoted(b) + "）";
 }
 
 // A series evaluated far outside its domain (a northing beyond the pole, say) gives no number.
@@ -223,22 +357,13 @@ void Batches::Pause() {
 
 double Batches::AskCentralMeridian(TextBox box,
                                    const std::function<std::string(const ValueCell&)>& shown,
-                                   const std::vector<ValueCell>* longitudes) {
+                                   const MeridianCheck& check) {
     for (;;) {
         ValueCell lo(Ask("请输入中央子午线 Lo 的数值", "中央子午线"));
         panel_.SetText(box, shown(lo));
         std::optional<std::string> problem = NotANumber(lo, "中央子午线 Lo");
         const double loDeg = problem ? 0 : DecodePackedAngle(lo.Number());
-        for (std::size_t i = 1; !problem && longitudes && i < longitudes->size(); ++i) {
-            const ValueCell& l = (*longitudes)[i];
-            if (std::fabs(MeridianOffset(DecodePackedAngle(l.Number()), loDeg)) >
-                kMaxMeridianOffset) {
-                problem = OutOfDomain() + PointLabel(static_cast<int>(i), "大地经度 L") + " " +
-                          Quoted(l) + " 与中央子午线 Lo " + Quoted(lo) +
-                          " 相差超过 45°，无法投影。请重新输入中央子午线 Lo；若该点的经度有误，"
-                          "请按 Esc 键（或单击 Cancel）放弃本批计算后重新输入。";
-            }
-        }
+        if (!problem) problem = check(lo, loDeg);
         if (!problem) {
             state_.CentralMeridian = lo;
             return loDeg;
@@ -298,8 +423,28 @@ void Batches::Change1() {
                "请输入大地纬度的正确数值", "0.0000000000", "大地纬度 B", Domain::Latitude},
               workL, workB, store.ArrL, store.ArrB);
 
+    const PointLimits limits(state_);
     const double loDeg = AskCentralMeridian(
-        TextBox::Text3, [](const ValueCell& lo) { return DisplayText(lo, "0.000000"); }, &workL);
+        TextBox::Text3, [](const ValueCell& lo) { return DisplayText(lo, "0.000000"); },
+        [&](const ValueCell& lo, double loDeg) -> std::optional<std::string> {
+            for (int i = 1; i <= n; ++i) {
+                const double l = DecodePackedAngle(workL[i].Number());
+                if (std::fabs(MeridianOffset(l, loDeg)) > kMaxMeridianOffset) {
+                    return OutOfDomain() + PointLabel(i, "大地经度 L") + " " + Quoted(workL[i]) +
+                           " 与中央子午线 Lo " + Quoted(lo) +
+                           " 相差超过 45°，无法投影。请重新输入中央子午线 Lo；若该点的经度有误，"
+                           "请按 Esc 键（或单击 Cancel）放弃本批计算后重新输入。";
+                }
+                const std::string point =
+                    PointWith(i, "大地经度 L", workL[i], "大地纬度 B", workB[i]);
+                if (auto problem =
+                        limits.Forward(point, "中央子午线 Lo", DecodePackedAngle(workB[i].Number()),
+                                       l, {"中央子午线 Lo", lo}, loDeg)) {
+                    return problem;
+                }
+            }
+            return std::nullopt;
+        });
 
     for (int i = 1; i <= n; ++i) {
         const double b = DecodedAngle(workB[i], PointLabel(i, "大地纬度 B"));
@@ -340,8 +485,20 @@ void Batches::Change2() {
               workX, workY, store.ArrX, store.ArrY);
 
     // Shown without the leading blank, as this panel always has.
+    const PointLimits limits(state_);
     const double loDeg = AskCentralMeridian(
-        TextBox::Text16, [](const ValueCell& lo) { return lo.Format("0.00000"); }, nullptr);
+        TextBox::Text16, [](const ValueCell& lo) { return lo.Format("0.00000"); },
+        [&](const ValueCell& lo, double loDeg) -> std::optional<std::string> {
+            for (int i = 1; i <= n; ++i) {
+                const std::string point = PointWith(i, "纵座标 X", workX[i], "横座标 Y", workY[i]);
+                if (auto problem =
+                        limits.Inverse(point, "中央子午线 Lo", workX[i].Number(), workY[i].Number(),
+                                       {"中央子午线 Lo", lo}, loDeg)) {
+                    return problem;
+                }
+            }
+            return std::nullopt;
+        });
 
     for (int i = 1; i <= n; ++i) {
         const double x = NumberOf(workX[i], PointLabel(i, "纵座标 X"));
@@ -384,20 +541,46 @@ void Batches::Change3() {
          "请输入换带横座标正确的数值 :", "0.0000", "横座标 Y1", Domain::Easting},
         workX1, workY1, store.ArrX1, store.ArrY1);
 
+    // Each meridian is checked against every point when it is typed: the point's distance from
+    // Lo does not depend on Ls.
+    const PointLimits limits(state_);
+    auto point = [&](int i) {
+        return PointWith(i, "纵座标 X1", workX1[i], "横座标 Y1", workY1[i]);
+    };
     ValueCell lo, ls;
     ConfirmedEntry(prompt_, panel_, TextBox::Text17,
                    {"请输入换带前中央子午线的数值 :", Confirm("确认换带前中央子午线输入是否正确"),
                     "输入换带前中央子午线正确的数值 :"},
-                   TypedInto(lo, "0.00000"),
-                   [&lo] { return NotANumber(lo, "换带前中央子午线 Lo"); });
+                   TypedInto(lo, "0.00000"), [&]() -> std::optional<std::string> {
+                       if (auto problem = NotANumber(lo, "换带前中央子午线 Lo")) return problem;
+                       const double loDeg = DecodePackedAngle(lo.Number());
+                       for (int i = 1; i <= n; ++i) {
+                           if (auto problem = limits.Inverse(point(i), "换带前中央子午线 Lo",
+                                                             workX1[i].Number(), workY1[i].Number(),
+                                                             {"换带前中央子午线 Lo", lo}, loDeg)) {
+                               return problem;
+                           }
+                       }
+                       return std::nullopt;
+                   });
+    const double loDeg = DecodePackedAngle(lo.Number());
     ConfirmedEntry(prompt_, panel_, TextBox::Text8,
                    {"请输入换带后中央子午线的数值 :", Confirm("确认换带后中央子午线输入是否正确"),
                     "请输入换带后中央子午线的数值 :"},
-                   TypedInto(ls, "0.00000"),
-                   [&ls] { return NotANumber(ls, "换带后中央子午线 Ls"); });
+                   TypedInto(ls, "0.00000"), [&]() -> std::optional<std::string> {
+                       if (auto problem = NotANumber(ls, "换带后中央子午线 Ls")) return problem;
+                       const double lsDeg = DecodePackedAngle(ls.Number());
+                       for (int i = 1; i <= n; ++i) {
+                           if (auto problem = limits.Zone(
+                                   point(i), "换带后中央子午线 Ls", workX1[i].Number(),
+                                   workY1[i].Number(), loDeg, {"换带后中央子午线 Ls", ls}, lsDeg)) {
+                               return problem;
+                           }
+                       }
+                       return std::nullopt;
+                   });
     state_.CentralMeridian = lo;
     state_.TargetMeridian = ls;
-    const double loDeg = DecodedAngle(lo, "换带前中央子午线 Lo");
     const double lsDeg = DecodedAngle(ls, "换带后中央子午线 Ls");
 
     for (int i = 1; i <= n; ++i) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 
 #include "core/number_text.h"
 #include "engine/job.h"
@@ -29,6 +30,40 @@ std::string MetresText(double metres) {
 
 std::string FalseEastingText(double fe) {
     return (fe < 0 ? "-" : "") + MetresText(fe);
+}
+
+// A miss of the classic series: "84 mm", "444.51 m", "3.52 km".
+std::string MissText(double metres) {
+    char text[64];
+    if (metres < 1) {
+        std::snprintf(text, sizeof text, "%.0f mm", metres * 1000);
+    } else if (metres < 1000) {
+        std::snprintf(text, sizeof text, "%.2f m", metres);
+    } else if (metres < 1e6) {
+        std::snprintf(text, sizeof text, "%.2f km", metres / 1000);
+    } else {
+        return "more than 1000 km";
+    }
+    return text;
+}
+
+// Why the classic series are refused for a point.
+std::string DescribeMiss(const Diagnostic& d, const Job& job) {
+    if (!std::isnan(d.value)) {
+        return "the classic series are " + MissText(d.value) +
+               " off the exact transverse Mercator here, more than 1 m: compute it with "
+               "--method exact";
+    }
+    std::string msg = "the point lies " + DegreesText(d.offset) + " from the ";
+    if (job.geodesy.zone) {
+        msg +=
+            d.fromTarget ? "central meridian of the target zone" : "central meridian of its zone";
+    } else {
+        msg += d.fromTarget ? "target meridian " + job.lsText : "central meridian " + job.loText;
+    }
+    return msg +
+           ", beyond 35 degrees, where the classic series cannot be checked against the exact "
+           "transverse Mercator and --method exact has no result either";
 }
 
 std::string ExcessText(const Diagnostic& d) {
@@ -183,9 +218,12 @@ std::string Describe(const Diagnostic& d, const Job& job) {
                    std::to_string(d.otherLine) +
                    " as many fields (empty ones will do), or quote a field that holds a separator";
         case Problem::NoFiniteResult:
+        case Problem::SeriesOff:
             return std::string(columns.header[1]) + ' ' + QuoteForMessage(d.text) + ", " +
-                   std::string(columns.header[2]) + ' ' + QuoteForMessage(d.text2) +
-                   ": no finite result (the point lies outside the projection's range)";
+                   std::string(columns.header[2]) + ' ' + QuoteForMessage(d.text2) + ": " +
+                   (d.problem == Problem::SeriesOff
+                        ? DescribeMiss(d, job)
+                        : "no finite result (the point lies outside the projection's range)");
         case Problem::EmptyValue:
         case Problem::NotANumber:
         case Problem::OutOfRange:
@@ -194,21 +232,21 @@ std::string Describe(const Diagnostic& d, const Job& job) {
         case Problem::PackedExcess:
             return std::string(columns.header[d.field]) + ' ' + d.text + " has " + ExcessText(d) +
                    ": packed degrees are degrees.minutes-seconds; is it decimal degrees?";
-        case Problem::FarFromMeridian:
-            return "the point lies " + DegreesText(d.value) +
-                   " from the central meridian, beyond 3°30′, where the inverse series lose "
-                   "centimetre accuracy";
+        case Problem::SeriesMiss:
+            return "the classic series are " + MissText(d.value) +
+                   " off the exact transverse Mercator here, more than 1 cm (--method exact is "
+                   "accurate to 5 nm)";
         case Problem::HeaderReadsAsPoint:
             return "this line, skipped by --header, reads as a point; leave --header out if the "
                    "file has no header line";
         case Problem::MorePackedExcess:
             return std::to_string(d.count) +
                    " more packed angles with 60 or more minutes or seconds";
-        case Problem::FarPoints:
-            return std::to_string(d.count) + (d.count == 1 ? " point lies" : " points lie") +
-                   " more than 3°30′ from the central meridian, the farthest " +
-                   DegreesText(d.value) + " (line " + std::to_string(d.line) +
-                   "): there the inverse series lose centimetre accuracy";
+        case Problem::SeriesMisses:
+            return std::to_string(d.count) + (d.count == 1 ? " point was" : " points were") +
+                   " computed more than 1 cm off the exact transverse Mercator, the worst " +
+                   MissText(d.value) + " (line " + std::to_string(d.line) +
+                   "): --method exact computes them to 5 nm";
         case Problem::Utf8Mark:
             return d.text2 + ": starts with a UTF-8 byte order mark: read as UTF-8, not " + d.text;
         case Problem::SettingExcess:

@@ -27,21 +27,24 @@ enum class Problem {
     NotANumber,       // field, text
     OutOfRange,       // field, text
     NoFiniteResult,   // text and text2: the two values
+    SeriesOff,        // text and text2: the two values; value: the classic series' miss in
+                      // metres, or NaN without an exact counterpart, the point lying `offset`
+                      // degrees from the central meridian (`fromTarget`: from Ls)
     BeyondLimit,      // field, text, limit, value
     // Warnings about a line.
     PackedExcess,        // field, text; count minutes or seconds (`seconds`) of 60 or more
-    FarFromMeridian,     // value: degrees from the central meridian
+    SeriesMiss,          // value: the classic series' miss in metres, above 1 cm
     HeaderReadsAsPoint,  // the line skipped by --header
     // Warnings about the whole run (line 0).
     MorePackedExcess,  // count: beyond the lines listed
-    FarPoints,         // count, value: the farthest in degrees, at `line`
+    SeriesMisses,      // count, value: the worst miss in metres, at `line`
     SettingExcess,     // PackedExcess of a meridian: text2 the option, text as typed
     Utf8Mark,          // text2 the input's name, text the encoding that was not used
 };
 
 struct Diagnostic {
     Problem problem = Problem::NotANumber;
-    std::uint64_t line = 0;  // 1-based input line; 0 for the whole run (but FarPoints)
+    std::uint64_t line = 0;  // 1-based input line; 0 for the whole run (but SeriesMisses)
     std::size_t field = 0;
     std::string text;
     std::string text2;
@@ -51,6 +54,8 @@ struct Diagnostic {
     bool seconds = false;
     std::uint64_t otherLine = 0;
     bool header = false;
+    double offset = 0;
+    bool fromTarget = false;
 
     bool IsWarning() const { return problem >= Problem::PackedExcess; }
     // Whether it speaks of the whole run rather than of its line.

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <limits>
 #include <optional>
 
 #include "core/errors.h"
@@ -55,13 +56,23 @@ bool Beyond(RowResult& r, int field, Limit limit, double value, double max, bool
     return true;
 }
 
-// A longitude offset in degrees from northing and easting offset, never below the true one for
-// the points checked here: cos B from the footpoint's crude first guess less a margin, and the
-// smallest radius of curvature of the ellipsoid.
-double OffsetBound(double x, double y) {
-    constexpr double kDegPerRad = 57.29577951308232;
-    const double guess = std::min(std::fabs(x) / 111134.86108381 + 0.5, 89.9);
-    return std::fabs(y) / 6335552.0 / std::cos(guess / kDegPerRad) * kDegPerRad;
+const ClassicCheck& Check() {
+    static const ClassicCheck check;
+    return check;
+}
+
+// Keeps what a comparison with the exact method found; refuses the point beyond
+// kClassicMaxMiss or without an exact counterpart. `scale` is k0, for misses in the plane.
+void Judge(RowResult& r, const SeriesMiss& m, double scale = 1) {
+    if (!m.metres) {
+        r.status = RowStatus::Inaccurate;
+        r.miss = std::numeric_limits<double>::quiet_NaN();
+        r.offset = m.offset;
+        r.fromTarget = m.fromTarget;
+        return;
+    }
+    r.miss = *m.metres * scale;
+    if (!(r.miss <= kClassicMaxMiss)) r.status = RowStatus::Inaccurate;
 }
 
 // An easting beyond the limit that carries the zone number of the central meridian itself, as
@@ -91,10 +102,12 @@ RowResult ComputeRow(Computation mode, const EllipsoidConstants& constants,
             if (Beyond(r, 2, Limit::Latitude, latitude, kMaxLatitude, false)) return r;
             const double l = MeridianOffset(longitude, meridians.lo);
             if (Beyond(r, 1, Limit::MeridianOffset, l, kMaxMeridianOffset, false)) return r;
-            r.offset = std::fabs(l);
             const PlanePoint p = ForwardProject(constants, latitude, longitude, meridians.lo);
             r.first = p.X;
             r.second = p.Y();
+            if (ForwardMayMiss(latitude, l)) {
+                Judge(r, Check().Forward(latitude, l, p.X, p.Sign * p.AbsY));
+            }
             break;
         }
         case Computation::Inverse:
@@ -105,22 +118,22 @@ RowResult ComputeRow(Computation mode, const EllipsoidConstants& constants,
             if (Beyond(r, 2, Limit::EastingOffset, Y - FalseEasting, kMaxEastingOffset, true)) {
                 return r;
             }
+            const double y = Y - FalseEasting;
             if (mode == Computation::Inverse) {
                 const GeodeticPoint g = InverseProject(constants, *a, Y, meridians.lo);
-                r.offset = std::fabs(g.L - meridians.lo);
                 r.first = DegreesToPacked(g.L);
                 r.second = DegreesToPacked(g.B);
+                if (InverseMayMiss(*a, y)) {
+                    Judge(r, Check().Inverse(*a, y, g.B, g.L - meridians.lo));
+                }
                 break;
             }
             const PlanePoint p = ZoneTransform(constants, *a, Y, meridians.lo, meridians.ls);
             r.first = p.X;
             r.second = p.Y();
-            // The longitude itself only where a point may lie far out on either meridian.
-            if (OffsetBound(*a, Y - FalseEasting) > kAccurateOffset ||
-                OffsetBound(p.X, p.Sign * p.AbsY) > kAccurateOffset) {
-                const double L = InverseProject(constants, *a, Y, meridians.lo).L;
-                r.offset = std::max(std::fabs(L - meridians.lo),
-                                    std::fabs(MeridianOffset(L, meridians.ls)));
+            const double shift = MeridianOffset(meridians.ls, meridians.lo);
+            if (ZoneMayMiss(*a, y, shift)) {
+                Judge(r, Check().Zone(*a, y, shift, p.X, p.Sign * p.AbsY));
             }
             break;
         }
@@ -209,10 +222,12 @@ RowResult Projector::Compute(Computation mode, const Meridians& meridians, std::
             }
             const double l = MeridianOffset(L, Lo);
             if (Beyond(r, 1, Limit::MeridianOffset, l, maxOffset, false)) return r;
-            r.offset = std::fabs(l);
             const GridPoint p = projection_.Forward(B, L, Lo, extras);
             r.first = p.X;
             r.second = finish(p.Y);
+            if (!exact && ForwardMayMiss(B, l)) {
+                Judge(r, Check().Forward(B, l, p.X / g.k0, p.y / g.k0), g.k0);
+            }
             x.convergence = p.Convergence;
             x.scale = p.Scale;
             if (exact_) Compare(x, p, B, L, Lo);
@@ -243,9 +258,12 @@ RowResult Projector::Compute(Computation mode, const Meridians& meridians, std::
             }
             if (mode == Computation::Inverse) {
                 const GeoPoint q = projection_.Inverse(X, Y, Lo, extras);
-                r.offset = std::fabs(q.L - Lo);
                 r.first = DegreesToPacked(q.L);
                 r.second = DegreesToPacked(q.B);
+                const double x1 = X / g.k0, y1 = (Y - g.falseEasting) / g.k0;
+                if (!exact && InverseMayMiss(x1, y1)) {
+                    Judge(r, Check().Inverse(x1, y1, q.B, q.L - Lo));
+                }
                 x.convergence = q.Convergence;
                 x.scale = q.Scale;
                 if (exact_) {
@@ -273,10 +291,10 @@ RowResult Projector::Compute(Computation mode, const Meridians& meridians, std::
                 r.second = finish(p.Y);
                 x.convergence = p.Convergence;
                 x.scale = p.Scale;
-                if (!exact) {
-                    if (!at) at = projection_.Inverse(X, Y, Lo);
-                    r.offset =
-                        std::max(std::fabs(at->L - Lo), std::fabs(MeridianOffset(at->L, Ls)));
+                const double x1 = X / g.k0, y1 = (Y - g.falseEasting) / g.k0;
+                const double shift = MeridianOffset(Ls, Lo);
+                if (!exact && ZoneMayMiss(x1, y1, shift)) {
+                    Judge(r, Check().Zone(x1, y1, shift, p.X / g.k0, p.y / g.k0), g.k0);
                 }
                 if (exact_) {
                     try {

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/classic_check.h"
 #include "core/computation.h"
 #include "core/constants.h"
 #include "core/gauss_kruger.h"
@@ -37,11 +38,10 @@ enum class RowStatus {
     OutOfRange,      // `field` is beyond the range of a double
     NoFiniteResult,  // the series give no number for this point (a northing beyond the pole)
     BeyondLimit,     // `field` reads as a number that cannot be what was meant: see `limit`
+    // The classic result lies more than kClassicMaxMiss from the exact one, or the exact method
+    // has no counterpart: see `miss`.
+    Inaccurate,
 };
-
-// Beyond this distance from the central meridian the series lose centimetre accuracy in the
-// inverse: a warning, not an error.
-inline constexpr double kAccurateOffset = 3.5;  // degrees
 
 enum class Limit {
     None,
@@ -66,9 +66,13 @@ struct RowResult {
     double value = 0;
     double first = 0;
     double second = 0;
-    // Degrees between the point's longitude and its central meridian (for zone, the farther of
-    // the two); exact where it matters, that is, beyond kAccurateOffset.
+    // Classic method: classic − exact in metres on the ground (forward and zone: in the plane)
+    // where the series may be kClassicWarnMiss off (core/classic_check.h), 0 where a bound rules
+    // that out; NaN where the exact method has no counterpart, the point lying `offset` degrees
+    // from the central meridian (zone: the farther one, Ls when `fromTarget`).
+    double miss = 0;
     double offset = 0;
+    bool fromTarget = false;
     // Without --zone: the easting carried the zone number of the central meridian itself in
     // front, taken off before it was checked and computed.
     bool zoneNumberTakenOff = false;

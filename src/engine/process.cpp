@@ -24,19 +24,19 @@ std::string_view TrimBlanks(std::string_view s) {
 }
 
 // Warnings of a line that are listed for their first kListedWarnings lines, then counted.
-enum Warning { kPackedExcess, kFarFromMeridian, kWarningKinds };
+enum Warning { kPackedExcess, kSeriesMiss, kWarningKinds };
 constexpr std::size_t kListedWarnings = 10;
 
-// Points far from the central meridian: how many, and the farthest.
-struct FarPoints {
+// Points the classic series computed more than a centimetre off: how many, and the worst.
+struct MissedPoints {
     std::size_t count = 0;
     double largest = 0;
     std::size_t line = 0;
 
-    void Add(double offset, std::size_t at, std::size_t points = 1) {
+    void Add(double miss, std::size_t at, std::size_t points = 1) {
         count += points;
-        if (offset > largest) {
-            largest = offset;
+        if (miss > largest) {
+            largest = miss;
             line = at;
         }
     }
@@ -70,7 +70,7 @@ struct Chunk {
     std::array<std::size_t, kWarningKinds> listed{};    // warnings of a kind among them
     std::array<std::size_t, kWarningKinds> unlisted{};  // and beyond them
     RunCounts counts;
-    FarPoints far;
+    MissedPoints missed;
 };
 
 struct ChunkContext {
@@ -124,10 +124,15 @@ void RejectLine(Chunk& chunk, const ParsedLine& p, std::size_t line) {
 
 void RejectPoint(Chunk& chunk, const RowResult& r, std::size_t line, std::string_view first,
                  std::string_view second) {
-    if (r.status == RowStatus::NoFiniteResult) {
-        Diagnostic& d = Reject(chunk, Problem::NoFiniteResult, line);
+    if (r.status == RowStatus::NoFiniteResult || r.status == RowStatus::Inaccurate) {
+        Diagnostic& d = Reject(
+            chunk, r.status == RowStatus::Inaccurate ? Problem::SeriesOff : Problem::NoFiniteResult,
+            line);
         d.text = first;
         d.text2 = second;
+        d.value = r.miss;
+        d.offset = r.offset;
+        d.fromTarget = r.fromTarget;
         return;
     }
     const std::string_view value = r.field == 1 ? first : second;
@@ -158,12 +163,9 @@ void WarnOfPoint(const ChunkContext& ctx, Chunk& chunk, const RowResult& r, std:
             }
         }
     }
-    if (r.offset > kAccurateOffset &&
-        (ctx.projector == nullptr || ctx.job.geodesy.method == Method::Classic)) {
-        chunk.far.Add(r.offset, line);
-        if (Diagnostic* d = Warn(chunk, kFarFromMeridian, Problem::FarFromMeridian, line)) {
-            d->value = r.offset;
-        }
+    if (r.miss > kClassicWarnMiss) {
+        chunk.missed.Add(r.miss, line);
+        if (Diagnostic* d = Warn(chunk, kSeriesMiss, Problem::SeriesMiss, line)) d->value = r.miss;
     }
 }
 
@@ -315,9 +317,9 @@ class Emitter {
         if (!c.rows.empty()) Begin(plain_);
         for (std::size_t k = 0; k < sinks_.size(); ++k) sinks_[k]->Take(c.rows, c.encoded[k]);
         for (const Diagnostic& d : c.diagnostics) {
-            const auto kind = d.problem == Problem::PackedExcess      ? kPackedExcess
-                              : d.problem == Problem::FarFromMeridian ? kFarFromMeridian
-                                                                      : kWarningKinds;
+            const auto kind = d.problem == Problem::PackedExcess ? kPackedExcess
+                              : d.problem == Problem::SeriesMiss ? kSeriesMiss
+                                                                 : kWarningKinds;
             if (kind == kWarningKinds ||
                 warned_[static_cast<std::size_t>(kind)]++ < kListedWarnings) {
                 diagnostics_.Take(d);
@@ -327,7 +329,7 @@ class Emitter {
         counts_.points += c.counts.points;
         counts_.rejected += c.counts.rejected;
         counts_.zoneNumbersTakenOff += c.counts.zoneNumbersTakenOff;
-        if (c.far.count > 0) far_.Add(c.far.largest, c.far.line, c.far.count);
+        if (c.missed.count > 0) missed_.Add(c.missed.largest, c.missed.line, c.missed.count);
     }
 
     RunCounts End() {
@@ -339,12 +341,12 @@ class Emitter {
             d.count = warned_[kPackedExcess] - kListedWarnings;
             diagnostics_.Take(d);
         }
-        if (far_.count > 0) {
+        if (missed_.count > 0) {
             Diagnostic d;
-            d.problem = Problem::FarPoints;
-            d.count = far_.count;
-            d.value = far_.largest;
-            d.line = far_.line;
+            d.problem = Problem::SeriesMisses;
+            d.count = missed_.count;
+            d.value = missed_.largest;
+            d.line = missed_.line;
             diagnostics_.Take(d);
         }
         return counts_;
@@ -358,7 +360,7 @@ class Emitter {
     std::vector<std::string> plain_;
     std::array<std::size_t, kWarningKinds> warned_{};
     RunCounts counts_;
-    FarPoints far_;
+    MissedPoints missed_;
 };
 
 }  // namespace

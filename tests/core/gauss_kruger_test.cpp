@@ -13,7 +13,9 @@
 #include <string>
 #include <vector>
 
+#include "core/classic_check.h"
 #include "core/errors.h"
+#include "core/projection.h"
 #include "core/zones.h"
 
 namespace quorvel {
@@ -165,6 +167,49 @@ TEST(GaussKruger, ClassicTakesScaleAndFalseEastingAsExactDoes) {
     const GridPoint ez = exact.Zone(e.X, e.Y, 117, 114);
     EXPECT_NEAR(cz.X, ez.X, 0.2);  // 2.8° from 114°: the series are off by centimetres here
     EXPECT_NEAR(cz.Y, ez.Y, 0.2);
+}
+
+// The check of the classic series: the size of the miss where there is an exact point, the
+// offset where there is none (beyond 35°, past the pole, Ls 180° away); the bounds hold back
+// the comparison near the meridian only, and never for a value that is not a number.
+TEST(ClassicCheck, MissesAndPointsWithoutAnExactCounterpart) {
+    const EllipsoidConstants c = EllipsoidConstants::Load();
+    const ClassicCheck check;
+    PlanePoint p = ForwardProject(c, 0, 152, 117);
+    SeriesMiss m = check.Forward(0, 35, p.X, p.Sign * p.AbsY);
+    ASSERT_TRUE(m.metres);
+    EXPECT_NEAR(*m.metres, 444.51, 0.005);
+    p = ForwardProject(c, 0, 152.001, 117);
+    m = check.Forward(0, 35.001, p.X, p.Sign * p.AbsY);
+    EXPECT_FALSE(m.metres);
+    EXPECT_DOUBLE_EQ(m.offset, 35.001);
+    EXPECT_EQ(*check.Forward(0, 12, NAN, 0).metres, INFINITY);
+
+    const GeodeticPoint g = InverseProjectOffset(c, 10001965, 22200, 117);
+    EXPECT_GT(std::fabs(g.B), 90);  // what the series make of it
+    m = check.Inverse(10001965, 22200, g.B, g.L - 117);
+    EXPECT_FALSE(m.metres);
+    EXPECT_NEAR(m.offset, 89.55, 0.01);
+
+    const PlanePoint z = ZoneTransformOffset(c, 3380000, 112345.678, 117, 297);
+    m = check.Zone(3380000, 112345.678, 180, z.X, z.Sign * z.AbsY);
+    EXPECT_FALSE(m.metres);
+    EXPECT_TRUE(m.fromTarget);
+    EXPECT_NEAR(m.offset, 178.83, 0.01);
+
+    EXPECT_FALSE(ForwardMayMiss(89, 7.5));
+    EXPECT_TRUE(ForwardMayMiss(0, -7.6));
+    EXPECT_FALSE(InverseMayMiss(-3380000, 192000));
+    EXPECT_TRUE(InverseMayMiss(3380000, -194000));
+    EXPECT_TRUE(InverseMayMiss(9800000, 0));
+    EXPECT_FALSE(ZoneMayMiss(3380000, 150000, 3));
+    EXPECT_TRUE(ZoneMayMiss(3380000, 150000, 6));
+    for (double v : {double(NAN), double(INFINITY)}) {
+        EXPECT_TRUE(ForwardMayMiss(0, v));
+        EXPECT_TRUE(InverseMayMiss(v, 0));
+        EXPECT_TRUE(InverseMayMiss(0, v));
+        EXPECT_TRUE(ZoneMayMiss(0, 0, v));
+    }
 }
 
 // The zone numbers of longitudes, borders included; both widths.

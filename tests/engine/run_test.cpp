@@ -167,18 +167,15 @@ TEST(ProcessPoints, RejectedLinesAreNamedByLineAndFieldAndTheRunGoesOn) {
               "pts.csv:16: L: \"162.0001\" lies 45°00′01″ from the central meridian 117: at most "
               "45 degrees\n"
               "pts.csv:17: B: \"-90.0001\" is beyond the pole: |B| is at most 90 degrees\n"
-              "pts.csv:18: warning: the point lies 45°00′00″ from the central meridian, beyond "
-              "3°30′, where the inverse series lose centimetre accuracy\n"
-              "quorvel-batch: warning: 1 point lies more than 3°30′ from the central meridian, "
-              "the farthest 45°00′00″ (line 18): there the inverse series lose centimetre "
-              "accuracy\n");
-    ASSERT_EQ(p.rows.size(), 4u);
+              "pts.csv:18: L \"72\", B \"89\": the point lies 45°00′00″ from the central "
+              "meridian 117, beyond 35 degrees, where the classic series cannot be checked "
+              "against the exact transverse Mercator and --method exact has no result either\n");
+    ASSERT_EQ(p.rows.size(), 3u);
     EXPECT_EQ(p.rows[0][0], "P1");
     EXPECT_EQ(p.rows[1], (Row{"P5", "116.3045", "30.3030", "3376626.6403", "453203.4506", "9"}));
     EXPECT_EQ(p.rows[2][0], "P13");
-    EXPECT_EQ(p.rows[3][0], "P16");  // 45° exactly is still accepted
-    EXPECT_EQ(p.counts.points, 4u);
-    EXPECT_EQ(p.counts.rejected, 12u);
+    EXPECT_EQ(p.counts.points, 3u);
+    EXPECT_EQ(p.counts.rejected, 13u);
 }
 
 TEST(ProcessPoints, PlaneValuesBeyondThePoleOrWithAZoneNumberAreRejected) {
@@ -186,7 +183,7 @@ TEST(ProcessPoints, PlaneValuesBeyondThePoleOrWithAZoneNumberAreRejected) {
         "a,10002000.1,500000\n"
         "b,-3380000,1500000\n"
         "c,3380000,38500000.5\n"
-        "d,-10002000,-499999.9\n"
+        "d,-10002000,499999.9\n"
         "e,0,1e300\n";
     std::string expected =
         "pts.csv:1: X: \"10002000.1\" is beyond the pole: |X| is at most 10002000 m\n"
@@ -225,7 +222,9 @@ TEST(ProcessPoints, EastingLimitsAfterTheZoneNumberAndTheFalseEasting) {
         const char* says;  // empty: accepted
     };
     const Case cases[] = {
-        {{"inverse", "--lo", "117", "--false-easting", "0"}, "a,3380000,-999999.9\n", ""},
+        {{"inverse", "--lo", "117", "--false-easting", "0"},
+         "a,3380000,-999999.9\n",
+         "Y \"-999999.9\": the classic series are 2.81 m off"},
         {{"inverse", "--lo", "117", "--false-easting", "0"},
          "a,3380000,1000000\n",
          "Y: \"1000000\" is 1000000 m from the central meridian: |Y - 0| must be below"},
@@ -385,23 +384,36 @@ TEST(ProcessPoints, WarningsListTheFirstTenLinesOfAKindThenCount) {
               std::string::npos)
         << p.err;
 
-    // Inverse: the count and the farthest point beyond 3°30′.
+    // Classic results more than 1 cm off: each named with its size, then the count and the
+    // worst; points off by more than 1 m refused.
     const Processed far = Process({"inverse", "--lo", "117"},
-                                  "a,3380000,500000\nb,3380000,850000\nc,3380000,900000\n");
-    EXPECT_NE(far.err.find("pts.csv:2: warning: the point lies 3°38′"), std::string::npos)
-        << far.err;
-    EXPECT_NE(far.err.find("2 points lie more than 3°30′ from the central meridian, the farthest "
-                           "4°09′49″ (line 3)"),
-              std::string::npos)
-        << far.err;
-    EXPECT_EQ(far.counts.rejected, 0u);
+                                  "a,3380000,500000\nb,3380000,850000\nc,3380000,900000\n"
+                                  "d,9501750,1420000\n");
+    EXPECT_EQ(far.err,
+              "pts.csv:2: warning: the classic series are 43 mm off the exact transverse "
+              "Mercator here, more than 1 cm (--method exact is accurate to 5 nm)\n"
+              "pts.csv:3: warning: the classic series are 73 mm off the exact transverse "
+              "Mercator here, more than 1 cm (--method exact is accurate to 5 nm)\n"
+              "pts.csv:4: X \"9501750\", Y \"1420000\": the point lies 61°33′55″ from the "
+              "central meridian 117, beyond 35 degrees, where the classic series cannot be "
+              "checked against the exact transverse Mercator and --method exact has no result "
+              "either\n"
+              "quorvel-batch: warning: 2 points were computed more than 1 cm off the exact "
+              "transverse Mercator, the worst 73 mm (line 3): --method exact computes them to "
+              "5 nm\n");
+    EXPECT_EQ(far.counts.rejected, 1u);
 
-    // Zone: the target meridian counts too.
-    const Processed zone = Process({"zone", "--lo", "117", "--ls", "121"}, "a,3380000,500000\n");
-    EXPECT_NE(zone.err.find("1 point lies more than 3°30′ from the central meridian, the "
-                            "farthest 4°00′00″"),
+    // Zone: the target meridian counts too; a point 180° from it has no exact counterpart.
+    const Processed zone =
+        Process({"zone", "--lo", "117", "--ls", "297"}, "a,3380000,500000\nA,3380000,612345.678\n");
+    EXPECT_NE(zone.err.find("pts.csv:2: X1 \"3380000\", Y1 \"612345.678\": the point lies "
+                            "178°49′46″ from the target meridian 297, beyond 35 degrees"),
               std::string::npos)
         << zone.err;
+    EXPECT_EQ(zone.counts.rejected, 2u);
+    const Processed near = Process({"zone", "--lo", "117", "--ls", "126"}, "a,3380000,400000\n");
+    EXPECT_NE(near.err.find("pts.csv:1: warning: the classic series are "), std::string::npos)
+        << near.err;
 }
 
 TEST(ProcessPoints, FieldFilesAsTheyCome) {

@@ -114,7 +114,7 @@ class AppTest : public QObject {
                                        "P1,116.3045,30.3030\n"
                                        "\"Hill, north\",117.2930,30.3030\n"
                                        "# comment\n"
-                                       "far,121.0,30\n"
+                                       "far,129.0,0\n"
                                        "全角,１１６．３０４５,３０．３０３０\n"
                                        "bad,116.3O45,30\n");
         FileComputeChoice choice;
@@ -132,8 +132,8 @@ class AppTest : public QObject {
         QCOMPARE(rejected.size(), std::size_t{1});
         QCOMPARE(rejected[0].line, std::uint64_t{7});
         QCOMPARE(rejected[0].text, std::string("116.3O45"));
-        QCOMPARE(result->WarningCount(), std::size_t{2});  // 4° from Lo
-        // The map: L and B in degrees, the point 4° east of Lo outside the band.
+        QCOMPARE(result->WarningCount(), std::size_t{2});  // 12° from Lo: 84 mm off
+        // The map: L and B in degrees, the point 12° east of Lo outside the band.
         const MapData map = BuildMapData(*result);
         QCOMPARE(map.x.size(), std::size_t{4});
         QCOMPARE(map.x[0], 116.5125);
