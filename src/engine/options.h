@@ -22,7 +22,7 @@ class UsageError : public std::runtime_error {
 enum class ReportKind { None, Text, Pdf };
 
 struct Options {
-    enum class Action { Run, Help, Version };
+    enum class Action { Run, Help, Version, ListEllipsoids };
     Action action = Action::Run;
     Computation mode = Computation::Forward;
     std::string loText;  // as typed, for the report
@@ -60,5 +60,6 @@ inline std::size_t FieldsNeeded(const Options& o) {
 
 std::string_view UsageText();  // the short synopsis shown with a usage error
 std::string_view HelpText();   // --help
+std::string EllipsoidList();   // --list-ellipsoids: the catalogue's keys, one a line
 
 }  // namespace quorvel::engine
