@@ -79,6 +79,11 @@ for option in $options; do
     grep -qE "^ +(-[a-z], )?$option( |$)" quorvel-batch.txt ||
         fail "quorvel-batch(1) does not describe $option"
 done
+ellipsoids=$("$root/usr/bin/quorvel-batch" --list-ellipsoids)
+[ -n "$ellipsoids" ] || fail "no ellipsoids listed"
+for key in $ellipsoids; do
+    grep -qw -- "$key" quorvel-batch.txt || fail "quorvel-batch(1) does not name $key"
+done
 
 # Bash completion offers the modes, and every option of --help after a mode.
 if [ -f /usr/share/bash-completion/bash_completion ]; then
@@ -95,5 +100,8 @@ if [ -f /usr/share/bash-completion/bash_completion ]; then
     for option in $options; do
         grep -qx -- "$option" <<<"$offered" || fail "completion does not offer $option"
     done
+    # The ellipsoids, asked of the installed program.
+    offered=$(PATH=$root/usr/bin:$PATH completions quorvel-batch forward --ellipsoid '')
+    [ "$offered" = "$ellipsoids" ] || fail "completion of --ellipsoid: $offered"
 fi
 echo "installed tree works"
