@@ -22,16 +22,16 @@ constexpr std::string_view kUsage =
     "       quorvel-batch MODE --zone 3|6 [--ls LS] [options] [FILE]\n"
     "       quorvel-batch --help | --version\n";
 
-constexpr std::string_view kHelp =
+// --help, around the --ellipsoid entry that the catalogue of ellipsoids writes.
+constexpr std::string_view kHelpHead =
     "Gauss-Krueger computations for a file of points: by default the documented series on the\n"
     "Krassovsky ellipsoid, exactly as the window computes them.\n"
     "\n"
     "Options:\n"
     "  --lo LO        central meridian, packed degrees (degrees.minutes-seconds: 117.3 is\n"
     "                 117 deg 30 min); for zone, the meridian before the change\n"
-    "  --ls LS        zone only: the central meridian after the change\n"
-    "  --ellipsoid E  krassovsky (default), xian80 (IAG-75), cgcs2000, wgs84, or A,RF: the\n"
-    "                 semi-major axis in metres and the inverse flattening\n"
+    "  --ls LS        zone only: the central meridian after the change\n";
+constexpr std::string_view kHelpTail =
     "  --method M     classic (default): the documented series, Krassovsky only; exact:\n"
     "                 transverse Mercator to 5 nm within 35 deg of the central meridian\n"
     "  --k0 K         scale on the central meridian, 0.9 to 1.1; default 1\n"
@@ -95,6 +95,41 @@ constexpr std::string_view kHelp =
     "Exit status: 0 all points computed; 1 some lines rejected (each reported as FILE:LINE:\n"
     "on standard error); 2 usage error or failed run, no output file written.\n";
 
+// The --ellipsoid entry: each key, with its English name where the key does not already say
+// it, folded as the rest of --help is.
+std::string EllipsoidHelp() {
+    std::string words;
+    for (const EllipsoidEntry& e : EllipsoidCatalogue()) {
+        std::string said;
+        for (char c : e.english) {
+            if (c != ' ') said += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+        }
+        words += std::string(e.key);
+        if (e.classicSeries) {
+            words += " (default)";
+        } else if (said != e.key) {
+            words += " (" + std::string(e.english) + ")";
+        }
+        words += ", ";
+    }
+    words += "or A,RF: the semi-major axis in metres and the inverse flattening";
+
+    constexpr std::size_t kWidth = 90;  // the widest line of --help
+    std::string text, line = "  --ellipsoid E ";
+    std::string_view rest = words;
+    while (!rest.empty()) {
+        const std::string_view word = rest.substr(0, rest.find(' '));
+        rest.remove_prefix(std::min(rest.size(), word.size() + 1));
+        if (line.size() + 1 + word.size() > kWidth) {
+            text += line + '\n';
+            line.assign(16, ' ');
+        }
+        line += ' ';
+        line += word;
+    }
+    return text + line + '\n';
+}
+
 std::string Quoted(std::string_view text) {
     return "\"" + std::string(text) + "\"";
 }
@@ -154,8 +189,8 @@ Ellipsoid ReadEllipsoid(std::string_view text) {
                              " is no Earth ellipsoid: A from 6000000 to 7000000 m, RF (the "
                              "inverse flattening) from 250 to 350");
         }
-        throw UsageError("--ellipsoid: " + Quoted(text) +
-                         " is not krassovsky, xian80, cgcs2000, wgs84 or A,RF");
+        throw UsageError("--ellipsoid: " + Quoted(text) + " is not " + EllipsoidKeys(", ") +
+                         " or A,RF");
     }
 }
 
@@ -207,7 +242,15 @@ std::string_view UsageText() {
 }
 
 std::string_view HelpText() {
-    return kHelp;
+    static const std::string help =
+        std::string(kHelpHead) + EllipsoidHelp() + std::string(kHelpTail);
+    return help;
+}
+
+std::string EllipsoidList() {
+    std::string list;
+    for (const EllipsoidEntry& e : EllipsoidCatalogue()) list += std::string(e.key) + '\n';
+    return list;
 }
 
 Options ParseArguments(std::span<const std::string_view> args, bool pdfReports) {
@@ -220,6 +263,10 @@ Options ParseArguments(std::span<const std::string_view> args, bool pdfReports) 
         }
         if (a == "--version") {
             o.action = Options::Action::Version;
+            return o;
+        }
+        if (a == "--list-ellipsoids") {  // for the shell's completion; not in --help
+            o.action = Options::Action::ListEllipsoids;
             return o;
         }
     }

@@ -143,6 +143,11 @@ int RunCommand(std::span<const std::string_view> args, const Environment& env) {
         env.out.flush();
         return 0;
     }
+    if (options.action == Options::Action::ListEllipsoids) {
+        env.out << EllipsoidList();
+        env.out.flush();
+        return 0;
+    }
 
     PdfWriter writePdf;
     if (options.reportKind == ReportKind::Pdf) {

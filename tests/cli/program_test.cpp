@@ -596,6 +596,10 @@ TEST_F(Program, VersionAndHelp) {
     EXPECT_NE(o.out.find("--report FILE"), std::string::npos);
     EXPECT_NE(o.out.find(std::to_string(LineReader::kMaxLine) + " bytes"), std::string::npos);
     EXPECT_EQ(o.err, "");
+    // For the completion of --ellipsoid.
+    o = Run({"--list-ellipsoids"});
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.out, "krassovsky\nxian80\ncgcs2000\nwgs84\n");
 }
 
 // PROJ's cct run on `lines` ("x y z t"), its output lines as numbers; none without cct.

@@ -72,6 +72,7 @@ TEST(ParseArguments, HelpAndVersionWinOverEverythingElse) {
     EXPECT_EQ(Parse({"--help"}).action, Options::Action::Help);
     EXPECT_EQ(Parse({"bogus", "-h"}).action, Options::Action::Help);
     EXPECT_EQ(Parse({"forward", "--version"}).action, Options::Action::Version);
+    EXPECT_EQ(Parse({"forward", "--list-ellipsoids"}).action, Options::Action::ListEllipsoids);
     EXPECT_EQ(Parse({"forward", "--lo", "117", "--", "--help"}).action, Options::Action::Run);
 }
 
@@ -101,7 +102,8 @@ TEST(ParseArguments, UsageErrorsSayWhatIsWrong) {
         {{"forward", "--lo", "117", "a.csv", "b.csv"}, "more than one input file"},
         {{"forward", "--lo", "117", ""}, "empty input file name"},
         {{"forward", "--lo", "117", "-o", "x.txt", "--report", "./x.txt"}, "the same file"},
-        {{"forward", "--lo", "117", "--ellipsoid", "bessel"}, "--ellipsoid: \"bessel\" is not"},
+        {{"forward", "--lo", "117", "--ellipsoid", "bessel"},
+         "--ellipsoid: \"bessel\" is not krassovsky, xian80, cgcs2000, wgs84 or A,RF"},
         {{"forward", "--lo", "117", "--ellipsoid", "6378137,1"}, "is no Earth ellipsoid"},
         {{"forward", "--lo", "117", "--ellipsoid", "cgcs2000"}, "use --method exact"},
         {{"forward", "--lo", "117", "--method", "fast"}, "--method: \"fast\" is not"},
@@ -183,6 +185,15 @@ TEST(UsageText, NamesEveryModeAndOption) {
           "--compare"}) {
         EXPECT_NE(HelpText().find(word), std::string_view::npos) << word;
     }
+    // Written from the catalogue of ellipsoids, in the words and folds it always had.
+    EXPECT_NE(HelpText().find(
+                  "change\n"
+                  "  --ellipsoid E  krassovsky (default), xian80 (IAG-75), cgcs2000, wgs84, or "
+                  "A,RF: the\n"
+                  "                 semi-major axis in metres and the inverse flattening\n"
+                  "  --method M "),
+              std::string_view::npos)
+        << HelpText();
 }
 
 }  // namespace

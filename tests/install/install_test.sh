@@ -83,6 +83,11 @@ done
 limit=$("$root/usr/bin/quorvel-batch" --help | grep -oE 'at most [0-9]+ bytes')
 [ -n "$limit" ] || fail "--help does not give the longest line"
 tr -s ' \n' ' ' <quorvel-batch.txt | grep -q "$limit" || fail "quorvel-batch(1) does not say $limit"
+ellipsoids=$("$root/usr/bin/quorvel-batch" --list-ellipsoids)
+[ -n "$ellipsoids" ] || fail "no ellipsoids listed"
+for key in $ellipsoids; do
+    grep -qw -- "$key" quorvel-batch.txt || fail "quorvel-batch(1) does not name $key"
+done
 
 # Bash completion offers the modes, and every option of --help after a mode.
 if [ -f /usr/share/bash-completion/bash_completion ]; then
@@ -99,5 +104,8 @@ if [ -f /usr/share/bash-completion/bash_completion ]; then
     for option in $options; do
         grep -qx -- "$option" <<<"$offered" || fail "completion does not offer $option"
     done
+    # The ellipsoids, asked of the installed program.
+    offered=$(PATH=$root/usr/bin:$PATH completions quorvel-batch forward --ellipsoid '')
+    [ "$offered" = "$ellipsoids" ] || fail "completion of --ellipsoid: $offered"
 fi
 echo "installed tree works"

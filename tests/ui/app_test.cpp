@@ -30,8 +30,6 @@
 #include "ui/settings_dialog.h"
 
 using namespace quorvel;
-using EllipsoidId = GeodesySettings::Ellipsoid;
-using MethodId = GeodesySettings::Method;
 
 namespace {
 
@@ -224,8 +222,8 @@ class AppTest : public QObject {
         choice.zoneWidth = 6;
         choice.zonePrefix = true;
         GeodesySettings cgcs;
-        cgcs.ellipsoid = EllipsoidId::Cgcs2000;
-        cgcs.method = MethodId::Exact;
+        cgcs.ellipsoid = "cgcs2000";
+        cgcs.method = Method::Exact;
         auto [result, expected] = RunBoth(choice, path, cgcs);
         QVERIFY2(result->error.empty(), result->error.c_str());
         QCOMPARE(Exported(*result), expected);
@@ -332,8 +330,8 @@ class AppTest : public QObject {
         auto* methods = qobject_cast<QStandardItemModel*>(dialog.methodBox()->model());
         QTest::keyClick(dialog.ellipsoidBox(), Qt::Key_Down);
         QTest::keyClick(dialog.ellipsoidBox(), Qt::Key_Down);
-        QCOMPARE(dialog.settings().ellipsoid, EllipsoidId::Cgcs2000);
-        QCOMPARE(dialog.settings().method, MethodId::Exact);
+        QCOMPARE(dialog.settings().ellipsoid, std::string("cgcs2000"));
+        QCOMPARE(dialog.settings().method, Method::Exact);
         QVERIFY(!methods->item(0)->isEnabled());
         QCOMPARE(dialog.settings().a, 6378137.0);
         dialog.ellipsoidBox()->setCurrentIndex(0);
@@ -358,8 +356,8 @@ class AppTest : public QObject {
     void settingsAreKeptAndTheTitleSaysSo() {
         QCOMPARE(WindowTitleFor({}), QStringLiteral("Quorvel"));
         GeodesySettings cgcs;
-        cgcs.ellipsoid = EllipsoidId::Cgcs2000;
-        cgcs.method = MethodId::Exact;
+        cgcs.ellipsoid = "cgcs2000";
+        cgcs.method = Method::Exact;
         QCOMPARE(WindowTitleFor(cgcs), QStringLiteral("Quorvel — CGCS2000, 精确"));
 
         QSettings s(dir_.filePath(QStringLiteral("s.ini")), QSettings::IniFormat);
@@ -369,7 +367,7 @@ class AppTest : public QObject {
         QCOMPARE(GeodesySettings::Load(s), cgcs);
         // The series never stand with another ellipsoid, even from an edited file.
         s.setValue(QStringLiteral("geodesy/method"), QStringLiteral("classic"));
-        QCOMPARE(GeodesySettings::Load(s).method, MethodId::Exact);
+        QCOMPARE(GeodesySettings::Load(s).method, Method::Exact);
         s.setValue(QStringLiteral("geodesy/ellipsoid"), QStringLiteral("custom"));
         s.setValue(QStringLiteral("geodesy/a"), 12);
         QVERIFY(GeodesySettings::Load(s).IsDefault());
@@ -429,8 +427,8 @@ class AppTest : public QObject {
         // The batches compute with the setting; the default is the documented series.
         QVERIFY(!window.calculator()->state().Projection.projection);
         GeodesySettings cgcs;
-        cgcs.ellipsoid = EllipsoidId::Cgcs2000;
-        cgcs.method = MethodId::Exact;
+        cgcs.ellipsoid = "cgcs2000";
+        cgcs.method = Method::Exact;
         window.SetGeodesy(cgcs);
         QCOMPARE(window.windowTitle(), QStringLiteral("Quorvel — CGCS2000, 精确"));
         const auto& chosen = window.calculator()->state().Projection;
