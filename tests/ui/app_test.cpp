@@ -105,7 +105,7 @@ class AppTest : public QObject {
             });
         QStandardPaths::setTestModeEnabled(true);
         QSettings(QStringLiteral("Quorvel"), QStringLiteral("Quorvel")).clear();
-        PrepareApplication();
+        PrepareApplication(QUORVEL_LOCALE_DIR);
     }
 
     void fileJobWritesWhatTheCommandLineWrites() {
