@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 
+#include "core/messages.h"
 #include "core/number_text.h"
 #include "engine/job.h"
 #include "engine/text_io.h"
@@ -16,7 +17,7 @@ std::string FieldName(const Job& job, std::size_t field) {
     for (std::size_t k = 0; k < job.fields.size(); ++k) {
         if (job.fields[k] + 1 == field) return std::string(ColumnsOf(job.mode).header[k]);
     }
-    return "field " + std::to_string(field);
+    return Fill(Tr("field {0}"), {std::to_string(field)});
 }
 
 std::string MetresText(double metres) {
@@ -32,78 +33,96 @@ std::string FalseEastingText(double fe) {
 }
 
 std::string ExcessText(const Diagnostic& d) {
-    return std::to_string(d.count) + (d.seconds ? " seconds" : " minutes");
+    return Fill(d.seconds ? Tr("{0} seconds") : Tr("{0} minutes"), {std::to_string(d.count)});
+}
+
+// "A: B" in the language of the messages.
+std::string Joined(std::string_view a, std::string_view b) {
+    return Fill(Tr("{0}: {1}"), {a, b});
+}
+
+// The warning about a packed angle: `what` names it, `text` as typed.
+std::string DescribeExcess(std::string_view what, const Diagnostic& d) {
+    return Fill(Tr("{0} {1} has {2}: packed degrees are degrees.minutes-seconds; is it decimal "
+                   "degrees?"),
+                {what, d.text, ExcessText(d)});
 }
 
 // Why a value is refused: its text and the limit it passes.
 std::string DescribeLimit(const Diagnostic& d, const Job& job) {
-    std::string msg = QuoteForMessage(d.text);
+    const std::string typed = QuoteForMessage(d.text);
     const Geodesy& g = job.geodesy;
     switch (d.limit) {
         case Limit::Latitude:
-            msg += " is beyond the pole: |B| is at most 90 degrees";
-            break;
-        case Limit::MeridianOffset:
-            msg += " lies " + DegreesText(d.value) + " from the central meridian " +
-                   (g.zone ? std::string("of its zone") : job.loText);
-            msg += g.method == Method::Exact ? ": at most 35 degrees with --method exact"
-                                             : ": at most 45 degrees";
-            break;
+            return Fill(Tr("{0} is beyond the pole: |B| is at most 90 degrees"), {typed});
+        case Limit::MeridianOffset: {
+            const std::string lies =
+                g.zone ? Fill(Tr("{0} lies {1} from the central meridian of its zone"),
+                              {typed, DegreesText(d.value)})
+                       : Fill(Tr("{0} lies {1} from the central meridian {2}"),
+                              {typed, DegreesText(d.value), job.loText});
+            return Fill(g.method == Method::Exact
+                            ? Tr("{0}: at most 35 degrees with --method exact")
+                            : Tr("{0}: at most 45 degrees"),
+                        {lies});
+        }
         case Limit::Northing:
-            msg += " is beyond the pole: |X| is at most 10002000 m";
-            break;
+            return Fill(Tr("{0} is beyond the pole: |X| is at most 10002000 m"), {typed});
         case Limit::EastingOffset: {
             const double fe = g.falseEasting;
-            msg += " is " + MetresText(d.value) + " m from the central meridian: |Y - " +
-                   FalseEastingText(fe) + "| must be below 1000000 m";
+            std::string msg = Fill(
+                Tr("{0} is {1} m from the central meridian: |Y - {2}| must be below 1000000 m"),
+                {typed, MetresText(d.value), FalseEastingText(fe)});
             if (d.value >= kMaxEastingOffset && d.value + fe < 1e9) {
-                msg += "; the easting looks like it carries a zone number (" +
-                       std::to_string(static_cast<long long>((d.value + fe) / 1e6)) +
-                       " in front of " + FalseEastingText(fe) +
-                       "); give it without, with the zone's central meridian";
+                msg = Fill(Tr("{0}; the easting looks like it carries a zone number ({1} in front "
+                              "of {2}); give it without, with the zone's central meridian"),
+                           {msg, std::to_string(static_cast<long long>((d.value + fe) / 1e6)),
+                            FalseEastingText(fe)});
             }
-            break;
+            return msg;
         }
         case Limit::Longitude:
-            msg += " is beyond -360 to 360 degrees of longitude, where --zone finds no zone";
-            break;
+            return Fill(Tr("{0} is beyond -360 to 360 degrees of longitude, where --zone finds no "
+                           "zone"),
+                        {typed});
         case Limit::ZoneNumber:
-            msg += " carries no zone number of a " + std::to_string(static_cast<int>(*g.zone)) +
-                   " deg zone in front (" + (*g.zone == ZoneWidth::Three ? "1 to 120" : "1 to 60") +
-                   ", as 20500000 for zone 20), which --zone needs";
-            break;
+            return Fill(Tr("{0} carries no zone number of a {1} deg zone in front ({2} to {3}, as "
+                           "20500000 for zone 20), which --zone needs"),
+                        {typed, std::to_string(static_cast<int>(*g.zone)), "1",
+                         *g.zone == ZoneWidth::Three ? "120" : "60"});
         case Limit::None:
             break;
     }
-    return msg;
+    return typed;
 }
 
 std::string DescribeTooFewFields(const Diagnostic& d, const Job& job) {
     const ModeColumns& columns = ColumnsOf(job.mode);
-    std::string msg = "expected at least " + std::to_string(FieldsNeeded(job)) + " fields (";
+    std::string names;
     for (std::size_t k = 0; k < 3; ++k) {
-        if (k > 0) msg += ", ";
-        msg += columns.header[k];
+        if (k > 0) names += ", ";
+        names += columns.header[k];
     }
     if (FieldsNeeded(job) != 3 || job.fields[0] != 0 || job.fields[1] != 1) {
-        msg += " in fields " + std::to_string(job.fields[0] + 1) + "," +
-               std::to_string(job.fields[1] + 1) + "," + std::to_string(job.fields[2] + 1);
+        names = Fill(Tr("{0} in fields {1}"), {names, std::to_string(job.fields[0] + 1) + "," +
+                                                          std::to_string(job.fields[1] + 1) + "," +
+                                                          std::to_string(job.fields[2] + 1)});
     }
-    return msg + "), found " + std::to_string(d.count);
+    return Fill(Tr("expected at least {0} fields ({1}), found {2}"),
+                {std::to_string(FieldsNeeded(job)), names, std::to_string(d.count)});
 }
 
 std::string DescribeValue(const Diagnostic& d, const Job& job) {
-    std::string msg(ColumnsOf(job.mode).header[d.field]);
-    msg += ": ";
+    const std::string_view name = ColumnsOf(job.mode).header[d.field];
     switch (d.problem) {
         case Problem::BeyondLimit:
-            return msg + DescribeLimit(d, job);
+            return Joined(name, DescribeLimit(d, job));
         case Problem::EmptyValue:
-            return msg + "empty, not a number";
+            return Joined(name, Tr("empty, not a number"));
         case Problem::OutOfRange:
-            return msg + QuoteForMessage(d.text) + " is out of range";
+            return Joined(name, Fill(Tr("{0} is out of range"), {QuoteForMessage(d.text)}));
         default:
-            return msg + QuoteForMessage(d.text) + " is not a number";
+            return Joined(name, Fill(Tr("{0} is not a number"), {QuoteForMessage(d.text)}));
     }
 }
 
@@ -137,52 +156,56 @@ std::string Describe(const Diagnostic& d, const Job& job) {
     const ModeColumns& columns = ColumnsOf(job.mode);
     switch (d.problem) {
         case Problem::LineTooLong:
-            return "line longer than " + std::to_string(d.count) + " bytes";
+            return Fill(Tr("line longer than {0} bytes"), {std::to_string(d.count)});
         case Problem::InvalidUtf8:
-            if (!job.encoding.empty()) return "not " + job.encoding + " text";
-            return "not UTF-8 text (byte " + std::to_string(d.count) +
-                   "); save the file as UTF-8, or use --encoding gb18030 for a file saved by a "
-                   "Chinese Windows program";
+            if (!job.encoding.empty()) return Fill(Tr("not {0} text"), {job.encoding});
+            return Fill(Tr("not UTF-8 text (byte {0}); save the file as UTF-8, or use --encoding "
+                           "gb18030 for a file saved by a Chinese Windows program"),
+                        {std::to_string(d.count)});
         case Problem::UnclosedQuote:
-            return FieldName(job, d.field) + ": the quote is not closed on this line";
+            return Joined(FieldName(job, d.field), Tr("the quote is not closed on this line"));
         case Problem::TextAfterQuote:
-            return FieldName(job, d.field) + ": text after the closing quote";
+            return Joined(FieldName(job, d.field), Tr("text after the closing quote"));
         case Problem::QuoteInUnquoted:
-            return FieldName(job, d.field) +
-                   ": a quote inside an unquoted field (quote the whole field and double the "
-                   "quote)";
+            return Joined(FieldName(job, d.field),
+                          Tr("a quote inside an unquoted field (quote the whole field and double "
+                             "the quote)"));
         case Problem::TooFewFields:
             return DescribeTooFewFields(d, job);
         case Problem::NoFiniteResult:
-            return std::string(columns.header[1]) + ' ' + QuoteForMessage(d.text) + ", " +
-                   std::string(columns.header[2]) + ' ' + QuoteForMessage(d.text2) +
-                   ": no finite result (the point lies outside the projection's range)";
+            return Fill(Tr("{0} {1}, {2} {3}: no finite result (the point lies outside the "
+                           "projection's range)"),
+                        {columns.header[1], QuoteForMessage(d.text), columns.header[2],
+                         QuoteForMessage(d.text2)});
         case Problem::EmptyValue:
         case Problem::NotANumber:
         case Problem::OutOfRange:
         case Problem::BeyondLimit:
             return DescribeValue(d, job);
         case Problem::PackedExcess:
-            return std::string(columns.header[d.field]) + ' ' + d.text + " has " + ExcessText(d) +
-                   ": packed degrees are degrees.minutes-seconds; is it decimal degrees?";
+            return DescribeExcess(columns.header[d.field], d);
         case Problem::FarFromMeridian:
-            return "the point lies " + DegreesText(d.value) +
-                   " from the central meridian, beyond 3°30′, where the inverse series lose "
-                   "centimetre accuracy";
+            return Fill(Tr("the point lies {0} from the central meridian, beyond 3°30′, where the "
+                           "inverse series lose centimetre accuracy"),
+                        {DegreesText(d.value)});
         case Problem::HeaderReadsAsPoint:
-            return "this line, skipped by --header, reads as a point; leave --header out if the "
-                   "file has no header line";
+            return Tr(
+                "this line, skipped by --header, reads as a point; leave --header out if "
+                "the file has no header line");
         case Problem::MorePackedExcess:
-            return std::to_string(d.count) +
-                   " more packed angles with 60 or more minutes or seconds";
+            return Fill(Tr("{0} more packed angles with 60 or more minutes or seconds"),
+                        {std::to_string(d.count)});
         case Problem::FarPoints:
-            return std::to_string(d.count) + (d.count == 1 ? " point lies" : " points lie") +
-                   " more than 3°30′ from the central meridian, the farthest " +
-                   DegreesText(d.value) + " (line " + std::to_string(d.line) +
-                   "): there the inverse series lose centimetre accuracy";
+            return Fill(TrN("{0} point lies more than 3°30′ from the central meridian, the "
+                            "farthest {1} (line {2}): there the inverse series lose centimetre "
+                            "accuracy",
+                            "{0} points lie more than 3°30′ from the central meridian, the "
+                            "farthest {1} (line {2}): there the inverse series lose centimetre "
+                            "accuracy",
+                            d.count),
+                        {std::to_string(d.count), DegreesText(d.value), std::to_string(d.line)});
         case Problem::SettingExcess:
-            return d.text2 + " " + d.text + " has " + ExcessText(d) +
-                   ": packed degrees are degrees.minutes-seconds; is it decimal degrees?";
+            return DescribeExcess(d.text2, d);
     }
     return {};
 }

@@ -133,6 +133,12 @@ class AppTest : public QObject {
         QCOMPARE(rejected[0].line, std::uint64_t{7});
         QCOMPARE(rejected[0].text, std::string("116.3O45"));
         QCOMPARE(result->WarningCount(), std::size_t{2});  // 4° from Lo
+        // Their reasons in the window's language, whatever the engine's locale.
+        const RejectedModel reasons(result);
+        QCOMPARE(reasons.index(0, 1).data().toString(),
+                 QStringLiteral(
+                     "警告：该点距中央子午线 4°00′00″，超过 3°30′，反算级数在此达不到厘米精度"));
+        QCOMPARE(reasons.index(1, 1).data().toString(), QStringLiteral("L：\"116.3O45\" 不是数值"));
         // The map: L and B in degrees, the point 4° east of Lo outside the band.
         const MapData map = BuildMapData(*result);
         QCOMPARE(map.x.size(), std::size_t{4});
