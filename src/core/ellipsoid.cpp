@@ -4,6 +4,7 @@
 #include <iterator>
 
 #include "core/errors.h"
+#include "core/messages.h"
 #include "core/number_text.h"
 
 namespace quorvel {
@@ -110,10 +111,12 @@ Ellipsoid Wgs84() {
 
 Ellipsoid MakeEllipsoid(std::string name, double a, double rf) {
     if (!(a >= kMinSemiMajorAxis && a <= kMaxSemiMajorAxis)) {  // NaN fails too
-        throw InvalidParameterError("椭球长半轴 a 应在 6000000 至 7000000 米之间（" + name + "）");
+        throw InvalidParameterError(
+            Fill(Tr("the semi-major axis a must be between 6000000 and 7000000 m ({0})"), {name}));
     }
     if (!(rf >= kMinInverseFlattening && rf <= kMaxInverseFlattening)) {
-        throw InvalidParameterError("椭球扁率倒数 rf 应在 250 至 350 之间（" + name + "）");
+        throw InvalidParameterError(
+            Fill(Tr("the inverse flattening rf must be between 250 and 350 ({0})"), {name}));
     }
     return {std::move(name), a, 1 / rf};
 }
@@ -127,8 +130,8 @@ Ellipsoid ParseEllipsoid(std::string_view text) {
         const std::optional<double> rf = TryParseNumber(t.substr(comma + 1));
         if (a && rf) return MakeEllipsoid(std::string(t), *a, *rf);
     }
-    throw InvalidParameterError("未知的椭球“" + std::string(t) + "”：应为 " + EllipsoidKeys("、") +
-                                " 或 a,rf");
+    throw InvalidParameterError(
+        Fill(Tr("unknown ellipsoid “{0}”: {1} or a,rf"), {t, EllipsoidKeys(Tr(", "))}));
 }
 
 bool IsKrassovsky(const Ellipsoid& e) {

@@ -73,7 +73,9 @@ class DiagnosticSink {
 // the job's encoding.
 Diagnostic Utf8Mark(const Job& job, std::string_view inputName);
 
-// The words of a diagnostic for `job`, without the line it is about.
+// The words of a diagnostic for `job`, without the line it is about, in the language of the
+// messages (core/messages.h). A new kind is a case there with its English in Tr(), and its
+// Chinese in po/zh_CN.po, which the test `messages` asks for.
 std::string Describe(const Diagnostic& diagnostic, const Job& job);
 
 // Quotes a text for a message: control bytes escaped, long texts shortened.

@@ -35,8 +35,8 @@ struct Options : Job {
 // PDF reports. Throws UsageError.
 Options ParseArguments(std::span<const std::string_view> args, bool pdfReports);
 
-std::string_view UsageText();  // the short synopsis shown with a usage error
-std::string_view HelpText();   // --help
-std::string EllipsoidList();   // --list-ellipsoids: the catalogue's keys, one a line
+std::string UsageText();      // the synopsis shown with a usage error, in the messages' language
+std::string HelpText();       // --help: the synopsis and the options, in English
+std::string EllipsoidList();  // --list-ellipsoids: the catalogue's keys, one a line
 
 }  // namespace quorvel::engine

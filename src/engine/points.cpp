@@ -405,20 +405,6 @@ std::string PackedExcess(std::string_view text) {
     return std::to_string(e->amount) + (e->seconds ? " seconds" : " minutes");
 }
 
-std::string DegreesText(double degrees) {
-    if (!(std::fabs(degrees) < 1e6)) {
-        char text[64];
-        std::snprintf(text, sizeof text, "%g°", degrees);
-        return text;
-    }
-    const double total = std::round(std::fabs(degrees) * 3600);
-    const auto seconds = static_cast<long long>(total);
-    char text[64];
-    std::snprintf(text, sizeof text, "%s%lld°%02lld′%02lld″", degrees < 0 ? "-" : "",
-                  seconds / 3600, seconds / 60 % 60, seconds % 60);
-    return text;
-}
-
 char* WriteFullText(char* out, double value) {
     // Fixed notation without a precision: the fewest digits that read back as `value`.
     return std::to_chars(out, out + kMaxResultText, value, std::chars_format::fixed).ptr;

@@ -180,7 +180,4 @@ std::optional<PackedExcessValue> FindPackedExcess(std::string_view text);
 // The same as "75 minutes"; empty when there is none.
 std::string PackedExcess(std::string_view text);
 
-// Degrees as d°mm′ss″, for messages.
-std::string DegreesText(double degrees);
-
 }  // namespace quorvel::engine

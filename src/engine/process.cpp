@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/constants.h"
+#include "core/messages.h"
 #include "core/number_text.h"
 #include "engine/line_parser.h"
 #include "engine/ordered_pool.h"
@@ -526,9 +527,9 @@ void ReportSink::Take(const RowBlock& rows, std::string_view encoded) {
 
 void PrintedDiagnostics::Take(const Diagnostic& d) {
     if (d.OfRun()) {
-        err_ << "quorvel-batch: warning: ";
+        err_ << "quorvel-batch: " << Tr("warning: ");
     } else {
-        err_ << inputName_ << ':' << d.line << ": " << (d.IsWarning() ? "warning: " : "");
+        err_ << inputName_ << ':' << d.line << ": " << (d.IsWarning() ? Tr("warning: ") : "");
     }
     err_ << Describe(d, job_) << '\n';
 }

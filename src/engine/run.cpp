@@ -19,6 +19,7 @@
 #include <thread>
 
 #include "core/constants.h"
+#include "core/messages.h"
 #include "core/number_text.h"
 #include "engine/atomic_file.h"
 #include "engine/line_parser.h"
@@ -112,12 +113,14 @@ std::string RenderTextReport(const ReportData& data) {
 }
 
 std::string SummaryText(const RunCounts& counts) {
-    std::string text = std::to_string(counts.points) +
-                       (counts.points == 1 ? " point, " : " points, ") +
-                       std::to_string(counts.rejected) + " rejected";
+    std::string text =
+        Fill(TrN("{0} point, {1} rejected", "{0} points, {1} rejected", counts.points),
+             {std::to_string(counts.points), std::to_string(counts.rejected)});
     if (const std::size_t n = counts.zoneNumbersTakenOff; n > 0) {
-        text += ", " + std::to_string(n) + (n == 1 ? " easting" : " eastings") +
-                " with the zone number of the central meridian taken off";
+        text +=
+            Fill(TrN(", {0} easting with the zone number of the central meridian taken off",
+                     ", {0} eastings with the zone number of the central meridian taken off", n),
+                 {std::to_string(n)});
     }
     return text;
 }
@@ -134,7 +137,7 @@ int RunCommand(std::span<const std::string_view> args, const Environment& env) {
         options.threads = std::max(0, std::atoi(threads));
     }
     if (options.action == Options::Action::Help) {
-        env.out << UsageText() << '\n' << HelpText();
+        env.out << HelpText();
         env.out.flush();
         return 0;
     }
@@ -151,7 +154,7 @@ int RunCommand(std::span<const std::string_view> args, const Environment& env) {
 
     PdfWriter writePdf;
     if (options.reportKind == ReportKind::Pdf) {
-        std::string why = "no PDF writer";
+        std::string why = Tr("no PDF writer");
         if (env.loadPdfWriter) writePdf = env.loadPdfWriter(why);
         if (!writePdf) {
             env.err << "quorvel-batch: " << why << '\n';
@@ -168,30 +171,30 @@ int RunCommand(std::span<const std::string_view> args, const Environment& env) {
         inputName = options.input;
         input.fd = ::open(options.input.c_str(), O_RDONLY | O_CLOEXEC);
         if (input.fd < 0 || ::fstat(input.fd, &inputStat) != 0) {
-            ShowError(env.err, "cannot read " + options.input + ": " + std::strerror(errno));
+            ShowError(env.err,
+                      Fill(Tr("cannot read {0}: {1}"), {options.input, std::strerror(errno)}));
             return 2;
         }
         if (S_ISDIR(inputStat.st_mode)) {
-            ShowError(env.err, "cannot read " + options.input + ": it is a folder");
+            ShowError(env.err,
+                      Fill(Tr("cannot read {0}: {1}"), {options.input, Tr("it is a folder")}));
             return 2;
         }
         inFd = input.fd;
     } else if (::fstat(inFd, &inputStat) != 0) {
         inputStat = {};
     }
-    const std::string shownInput = options.input == "-" ? "standard input" : options.input;
-    if (!options.output.empty() && IsInputFile(options.output, inputStat)) {
-        ShowError(env.err, "-o " + options.output + " is the input file " + shownInput +
-                               ": it would be replaced; write to another file");
-        return 2;
-    }
-    if (!options.report.empty() && IsInputFile(options.report, inputStat)) {
-        ShowError(env.err, "--report " + options.report + " is the input file " + shownInput +
-                               ": it would be replaced; write to another file");
-        return 2;
-    }
+    const std::string shownInput = options.input == "-" ? Tr("standard input") : options.input;
+    const auto replacesInput = [&](std::string_view option, const std::string& path) {
+        if (path.empty() || !IsInputFile(path, inputStat)) return false;
+        ShowError(env.err, Fill(Tr("{0} {1} is the input file {2}: it would be replaced; "
+                                   "write to another file"),
+                                {option, path, shownInput}));
+        return true;
+    };
+    if (replacesInput("-o", options.output) || replacesInput("--report", options.report)) return 2;
     for (const Diagnostic& w : options.warnings) {
-        env.err << "quorvel-batch: warning: " << Describe(w, options) << '\n';
+        env.err << "quorvel-batch: " << Tr("warning: ") << Describe(w, options) << '\n';
     }
 
     // Temporary files first, so that an unwritable folder stops the run before any work.
@@ -214,12 +217,12 @@ int RunCommand(std::span<const std::string_view> args, const Environment& env) {
         std::optional<DecodingSource> decoded;
         if (!options.encoding.empty()) decoded.emplace(fdSource, options.encoding);
         if (decoded && decoded->ReadsUtf8()) {
-            env.err << "quorvel-batch: warning: " << Describe(Utf8Mark(options, inputName), options)
-                    << '\n';
+            env.err << "quorvel-batch: " << Tr("warning: ")
+                    << Describe(Utf8Mark(options, inputName), options) << '\n';
         }
         ByteSource& source = decoded ? static_cast<ByteSource&>(*decoded) : fdSource;
         FdSink sink(outputFile ? outputFile->fd() : env.stdoutFd,
-                    outputFile ? options.output : std::string("standard output"));
+                    outputFile ? options.output : Tr("standard output"));
         OutputBuffer out(sink);
         counts = ProcessPoints(options, source, inputName, out, env.err, spool ? &*spool : nullptr);
 
@@ -240,7 +243,7 @@ int RunCommand(std::span<const std::string_view> args, const Environment& env) {
             ReportLines lines(options, *spool);
             std::string why;
             if (!writePdf(lines, reportFile->fd(), why)) {
-                throw IoError("cannot write the report " + options.report + ": " + why);
+                throw IoError(Fill(Tr("cannot write the report {0}: {1}"), {options.report, why}));
             }
         }
         // Both files complete on disk before either replaces what was there.

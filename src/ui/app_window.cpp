@@ -25,6 +25,7 @@
 #include <QtConcurrent/QtConcurrentRun>
 
 #include "engine/options.h"
+#include "print/qt_messages.h"
 #include "ui/file_compute_dialog.h"
 #include "ui/file_job.h"
 #include "ui/main_window.h"
@@ -133,13 +134,13 @@ void AppWindow::OpenFileDialog() {
 
 void AppWindow::OpenFile(const QString& path) {
     if (Computing()) {
-        Tell(QMessageBox::Information, QStringLiteral("另一个文件正在计算。"));
+        Tell(QMessageBox::Information, QtMessage(Tr("Another file is being computed.")));
         return;
     }
     const QFileInfo info(path);
     if (!info.isFile() || !info.isReadable()) {
         Tell(QMessageBox::Warning,
-             QStringLiteral("无法读取 %1").arg(QDir::toNativeSeparators(path)));
+             QtMessage(Tr("Cannot read {0}"), {QDir::toNativeSeparators(path)}));
         return;
     }
     FileComputeDialog dialog(path, geodesy_.Describe(), this);
@@ -154,7 +155,7 @@ void AppWindow::OpenFile(const QString& path) {
 void AppWindow::StartJob(const engine::Job& job, const QString& path) {
     auto fileJob = std::make_shared<FileJob>(job, QFile::encodeName(path).toStdString(),
                                              ProjectionFor(geodesy_).label);
-    progress_ = new QProgressDialog(QStringLiteral("正在计算 %1 …").arg(QFileInfo(path).fileName()),
+    progress_ = new QProgressDialog(QtMessage(Tr("Computing {0} …"), {QFileInfo(path).fileName()}),
                                     QStringLiteral("取消"), 0, 1000, this);
     progress_->setWindowTitle(QStringLiteral("正在计算"));
     progress_->setWindowModality(Qt::WindowModal);
@@ -166,7 +167,7 @@ void AppWindow::StartJob(const engine::Job& job, const QString& path) {
     cancel_ = false;
     connect(progress_, &QProgressDialog::canceled, this, [this] {
         cancel_ = true;
-        progress_->setLabelText(QStringLiteral("正在取消…"));
+        progress_->setLabelText(QtMessage(Tr("Cancelling…")));
     });
     running_.setFuture(
         QtConcurrent::run([fileJob, this](QPromise<std::shared_ptr<FileJobResult>>& promise) {

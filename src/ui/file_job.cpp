@@ -19,6 +19,7 @@
 
 #include "core/constants.h"
 #include "core/errors.h"
+#include "core/messages.h"
 #include "core/number_text.h"
 #include "core/packed_angle.h"
 #include "core/projection.h"
@@ -106,9 +107,9 @@ void FileJob::Run(const Progress& progress) {
     const int fd = ::open(r.path.c_str(), O_RDONLY | O_CLOEXEC);
     struct stat st {};
     if (fd < 0 || ::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-        r.error =
-            "无法读取 " + r.path + "：" +
-            (fd >= 0 && S_ISDIR(st.st_mode) ? std::string("这是文件夹") : std::strerror(errno));
+        r.error = Fill(
+            Tr("cannot read {0}: {1}"),
+            {r.path, fd >= 0 && S_ISDIR(st.st_mode) ? Tr("it is a folder") : std::strerror(errno)});
         if (fd >= 0) ::close(fd);
         return;
     }
@@ -131,7 +132,7 @@ void FileJob::Run(const Progress& progress) {
     } catch (const engine::IoError& e) {
         r.error = e.what();
     } catch (const std::bad_alloc&) {
-        r.error = "内存不足";
+        r.error = Tr("out of memory");
     }
     ::close(fd);
 }

@@ -15,6 +15,7 @@
 
 #include "core/ellipsoid.h"
 #include "core/number_text.h"
+#include "print/qt_messages.h"
 
 namespace quorvel {
 namespace {
@@ -60,11 +61,11 @@ QString CheckCustomEllipsoid(double a, double rf) {
     // The core's bounds for a plausible Earth ellipsoid: outside them a typing slip (km for m,
     // f for 1/f) is the likelier story.
     if (!(a >= kMinSemiMajorAxis && a <= kMaxSemiMajorAxis))
-        return QStringLiteral("长半轴 a 应在 %1 到 %2 米之间")
-            .arg(Number(kMinSemiMajorAxis), Number(kMaxSemiMajorAxis));
+        return QtMessage(Tr("the semi-major axis a must be between {0} and {1} m"),
+                         {Number(kMinSemiMajorAxis), Number(kMaxSemiMajorAxis)});
     if (!(rf >= kMinInverseFlattening && rf <= kMaxInverseFlattening))
-        return QStringLiteral("扁率倒数 1/f 应在 %1 到 %2 之间")
-            .arg(Number(kMinInverseFlattening), Number(kMaxInverseFlattening));
+        return QtMessage(Tr("the inverse flattening 1/f must be between {0} and {1}"),
+                         {Number(kMinInverseFlattening), Number(kMaxInverseFlattening)});
     return {};
 }
 
@@ -197,7 +198,9 @@ void SettingsDialog::accept() {
         const QString problem = CheckCustomEllipsoid(g.a, g.rf);
         if (!problem.isEmpty()) {
             QMessageBox::warning(this, windowTitle(), problem);
-            (std::isfinite(g.a) && problem.startsWith(u'扁') ? rf_ : a_)->setFocus();
+            // The semi-major axis is checked first: when it passes, the flattening failed.
+            const bool aFits = g.a >= kMinSemiMajorAxis && g.a <= kMaxSemiMajorAxis;
+            (aFits ? rf_ : a_)->setFocus();
             return;
         }
     }

@@ -42,7 +42,7 @@ TEST(ExtraEllipsoid, ReachesQuorvelBatch) {
         ParseEllipsoid("hayford");
         ADD_FAILURE() << "hayford parsed";
     } catch (const InvalidParameterError& error) {
-        EXPECT_NE(error.detail().find("wgs84、bessel 或 a,rf"), std::string::npos)
+        EXPECT_NE(error.detail().find("wgs84, bessel or a,rf"), std::string::npos)
             << error.detail();
     }
 

@@ -103,7 +103,7 @@ class AppTest : public QObject {
             });
         QStandardPaths::setTestModeEnabled(true);
         QSettings(QStringLiteral("Quorvel"), QStringLiteral("Quorvel")).clear();
-        PrepareApplication();
+        PrepareApplication(QUORVEL_LOCALE_DIR);
     }
 
     void fileJobWritesWhatTheCommandLineWrites() {
@@ -131,6 +131,12 @@ class AppTest : public QObject {
         QCOMPARE(rejected[0].line, std::uint64_t{7});
         QCOMPARE(rejected[0].text, std::string("116.3O45"));
         QCOMPARE(result->WarningCount(), std::size_t{2});  // 12° from Lo: 84 mm off
+        // Their reasons in the window's language, whatever the engine's locale.
+        const RejectedModel reasons(result);
+        QCOMPARE(reasons.index(0, 1).data().toString(),
+                 QStringLiteral("警告：传统级数在此与精确的横轴墨卡托投影相差 84 毫米，超过 1 厘米"
+                                "（精确算法准确到 5 纳米）"));
+        QCOMPARE(reasons.index(1, 1).data().toString(), QStringLiteral("L：\"116.3O45\" 不是数值"));
         // The map: L and B in degrees, the point 12° east of Lo outside the band.
         const MapData map = BuildMapData(*result);
         QCOMPARE(map.x.size(), std::size_t{4});
