@@ -43,14 +43,15 @@ enum class Domain {
     Easting,   // |Y - 500000| < 1,000,000 m
 };
 
-// One typed value of a point: its prompts around the point number, and where it shows.
+// One typed value of a point: its prompts (messages, translated where shown), and where it
+// shows.
 struct PointValue {
     TextBox box;
-    std::string_view before, after;  // entry prompt: before + i + after
-    std::string_view what;           // named in the confirmation prompt
-    std::string_view reentry;
+    const char* entry;  // entry prompt, {0} the point number
+    const char* what;   // the confirmation prompt's question
+    const char* reentry;
     std::string_view pattern;
-    std::string_view name;  // named in error messages, e.g. "大地纬度 B"
+    const char* name;  // named in error messages, e.g. "大地纬度 B"
     Domain domain;
 };
 

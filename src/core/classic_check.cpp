@@ -1,11 +1,13 @@
 #include "core/classic_check.h"
 
 #include <cmath>
+#include <cstdio>
 #include <iterator>
 #include <limits>
 
 #include "core/ellipsoid.h"
 #include "core/gauss_kruger.h"
+#include "core/messages.h"
 
 namespace quorvel {
 namespace {
@@ -108,6 +110,23 @@ SeriesMiss ClassicCheck::Zone(double X1, double y1, double shift, double X2, dou
     exact_.Forward(0, b, l2, ye, xe);
     m.metres = Finite(std::hypot(X2 - xe, y2 - ye));
     return m;
+}
+
+std::string MissText(double metres) {
+    char number[64];
+    if (metres < 1) {
+        std::snprintf(number, sizeof number, "%.0f", metres * 1000);
+        return Fill(Tr("{0} mm"), {number});
+    }
+    if (metres < 1000) {
+        std::snprintf(number, sizeof number, "%.2f", metres);
+        return Fill(Tr("{0} m"), {number});
+    }
+    if (metres < 1e6) {
+        std::snprintf(number, sizeof number, "%.2f", metres / 1000);
+        return Fill(Tr("{0} km"), {number});
+    }
+    return Tr("more than 1000 km");
 }
 
 }  // namespace quorvel

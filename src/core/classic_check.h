@@ -2,6 +2,7 @@
 
 #include <GeographicLib/TransverseMercator.hpp>
 #include <optional>
+#include <string>
 
 namespace quorvel {
 
@@ -103,5 +104,9 @@ class ClassicCheck {
     GeographicLib::TransverseMercator exact_;
     double a_, e2_;  // of Krassovsky
 };
+
+// A miss of the classic series for messages: "84 mm", "444.51 m", "3.52 km" in the language of
+// the messages.
+std::string MissText(double metres);
 
 }  // namespace quorvel

@@ -1,32 +1,34 @@
 #include "core/errors.h"
 
+#include "core/messages.h"
+
 namespace quorvel {
 
-std::string_view ErrorName(ErrorKind kind) {
+std::string ErrorName(ErrorKind kind) {
     switch (kind) {
         case ErrorKind::TypeMismatch:
-            return "类型不匹配";
+            return Tr("type mismatch");
         case ErrorKind::Overflow:
-            return "溢出";
+            return Tr("overflow");
         case ErrorKind::DivisionByZero:
-            return "除数为零";
+            return Tr("division by zero");
         case ErrorKind::InvalidCount:
-            return "点数无效";
+            return Tr("invalid point count");
         case ErrorKind::InvalidParameter:
-            return "参数无效";
+            return Tr("invalid parameter");
         case ErrorKind::OutOfDomain:
-            return "超出适用范围";
+            return Tr("outside the domain");
     }
-    return "错误";
+    return Tr("error");
 }
 
 Error::Error(ErrorKind kind, std::string detail)
-    : std::runtime_error(std::string(ErrorName(kind)) + "：" + detail),
+    : std::runtime_error(Fill(Tr("{0}: {1}"), {ErrorName(kind), detail})),
       kind_(kind),
       detail_(std::move(detail)) {}
 
-void RethrowWithContext(const Error& e, std::string_view context) {
-    std::string detail = std::string(context) + e.detail();
+void RethrowWithContext(const Error& e, std::string_view what) {
+    std::string detail = Fill(Tr("{0}: {1}"), {what, e.detail()});
     switch (e.kind()) {
         case ErrorKind::TypeMismatch:
             throw TypeMismatchError(std::move(detail));

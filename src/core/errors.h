@@ -16,7 +16,8 @@ enum class ErrorKind {
     OutOfDomain,
 };
 
-std::string_view ErrorName(ErrorKind kind);
+// The kind's name in the language of the messages: "类型不匹配" in Chinese.
+std::string ErrorName(ErrorKind kind);
 
 class Error : public std::runtime_error {
   public:
@@ -70,8 +71,8 @@ class OutOfDomainError : public Error {
         : Error(ErrorKind::OutOfDomain, std::move(detail)) {}
 };
 
-// Rethrows `e` as the same kind of error with `context` put before its detail, so that a message
-// can say which value of which point failed.
-[[noreturn]] void RethrowWithContext(const Error& e, std::string_view context);
+// Rethrows `e` as the same kind of error with the name of what failed put before its detail,
+// so that a message can say which value of which point failed.
+[[noreturn]] void RethrowWithContext(const Error& e, std::string_view what);
 
 }  // namespace quorvel

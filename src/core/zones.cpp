@@ -4,6 +4,7 @@
 #include <string>
 
 #include "core/errors.h"
+#include "core/messages.h"
 
 namespace quorvel {
 namespace {
@@ -17,10 +18,10 @@ int MinZone(ZoneWidth width) {
 
 void RequireZone(ZoneWidth width, int zone) {
     if (zone < MinZone(width) || zone > MaxZone(width)) {
-        throw OutOfDomainError("带号 " + std::to_string(zone) + " 不是 " +
-                               std::to_string(static_cast<int>(width)) + "° 带的带号（" +
-                               std::to_string(MinZone(width)) + " 至 " +
-                               std::to_string(MaxZone(width)) + "）");
+        throw OutOfDomainError(
+            Fill(Tr("zone {0} is not a zone of {1}° ({2} to {3})"),
+                 {std::to_string(zone), std::to_string(static_cast<int>(width)),
+                  std::to_string(MinZone(width)), std::to_string(MaxZone(width))}));
     }
 }
 
@@ -33,7 +34,7 @@ double PrefixNumber(double Yp, double falseEasting) {
 
 int ZoneOf(ZoneWidth width, double L) {
     if (!(L >= 0 && L < 360)) {
-        throw OutOfDomainError("经度应在 0° 至 360° 之间才能定带");
+        throw OutOfDomainError(Tr("a zone is found for a longitude from 0° to 360° only"));
     }
     const double w = static_cast<int>(width);
     // fmod is exact, so is L − r (a multiple of w below 2^53), and the border test below.
@@ -54,11 +55,14 @@ double WithZonePrefix(ZoneWidth width, int zone, double Y) {
 }
 
 ZonedEasting SplitZonePrefix(ZoneWidth width, double Yp, double falseEasting) {
-    if (!std::isfinite(Yp)) throw OutOfDomainError("带号前置的横坐标不是有限数");
+    if (!std::isfinite(Yp)) {
+        throw OutOfDomainError(
+            Tr("the easting with the zone number in front is not a finite number"));
+    }
     const double n = PrefixNumber(Yp, falseEasting);
     if (!(n >= 1 && n <= MaxZone(width))) {
-        throw OutOfDomainError("横坐标 " + std::to_string(Yp) + " 前没有 " +
-                               std::to_string(static_cast<int>(width)) + "° 带的带号");
+        throw OutOfDomainError(Fill(Tr("the easting {0} has no zone number of {1}° in front"),
+                                    {std::to_string(Yp), std::to_string(static_cast<int>(width))}));
     }
     const int zone = static_cast<int>(n);
     const double Y = Yp - zone * kZonePrefixUnit;

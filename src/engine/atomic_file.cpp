@@ -13,6 +13,7 @@
 #include <system_error>
 #include <vector>
 
+#include "core/messages.h"
 #include "engine/text_io.h"
 
 namespace quorvel::engine {
@@ -91,13 +92,13 @@ AtomicFile::AtomicFile(const std::string& target, bool allowDirect) {
     target_ = resolved.string();
     struct stat st {};
     const bool exists = ::stat(target_.c_str(), &st) == 0;
-    if (exists && S_ISDIR(st.st_mode)) throw IoError(target + " is a folder");
+    if (exists && S_ISDIR(st.st_mode)) throw IoError(Fill(Tr("{0} is a folder"), {target}));
     if (exists && !S_ISREG(st.st_mode)) {
         // A device or a pipe (/dev/null, /dev/stdout) is written as it is: renaming a file over
         // it would replace the device itself.
-        if (!allowDirect) throw IoError(target + " is not a regular file");
+        if (!allowDirect) throw IoError(Fill(Tr("{0} is not a regular file"), {target}));
         fd_ = ::open(target_.c_str(), O_WRONLY | O_CLOEXEC);
-        if (fd_ < 0) throw IoError("cannot write " + target + ": " + ErrnoText());
+        if (fd_ < 0) throw IoError(Fill(Tr("cannot write {0}: {1}"), {target, ErrnoText()}));
         direct_ = true;
         return;
     }
@@ -132,7 +133,7 @@ AtomicFile::AtomicFile(const std::string& target, bool allowDirect) {
     sigprocmask(SIG_SETMASK, &old, nullptr);
     if (fd_ < 0) {
         errno = mkErrno;
-        throw IoError("cannot write " + target + ": " + ErrnoText());
+        throw IoError(Fill(Tr("cannot write {0}: {1}"), {target, ErrnoText()}));
     }
 
     // Keep the mode of the file being replaced; a new file gets the usual 0666 less the umask
@@ -148,7 +149,7 @@ AtomicFile::AtomicFile(const std::string& target, bool allowDirect) {
     if (::fchmod(fd_, mode) != 0) {
         const std::string why = ErrnoText();
         Discard();
-        throw IoError("cannot write " + target + ": " + why);
+        throw IoError(Fill(Tr("cannot write {0}: {1}"), {target, why}));
     }
 }
 
@@ -171,15 +172,16 @@ void AtomicFile::Finish() {
     finished_ = true;
     if (direct_) {
         committed_ = true;
-        if (::close(fd) != 0) throw IoError("cannot write " + target_ + ": " + ErrnoText());
+        if (::close(fd) != 0)
+            throw IoError(Fill(Tr("cannot write {0}: {1}"), {target_, ErrnoText()}));
         return;
     }
     if (::fsync(fd) != 0 && errno != EINVAL) {
         const std::string why = ErrnoText();
         ::close(fd);
-        throw IoError("cannot write " + target_ + ": " + why);
+        throw IoError(Fill(Tr("cannot write {0}: {1}"), {target_, why}));
     }
-    if (::close(fd) != 0) throw IoError("cannot write " + target_ + ": " + ErrnoText());
+    if (::close(fd) != 0) throw IoError(Fill(Tr("cannot write {0}: {1}"), {target_, ErrnoText()}));
 }
 
 void AtomicFile::Publish() {
@@ -190,7 +192,7 @@ void AtomicFile::Publish() {
     } else {
         const bool noTarget = errno == ENOENT;
         if (::rename(tempPath_.c_str(), target_.c_str()) != 0) {
-            throw IoError("cannot replace " + target_ + ": " + ErrnoText());
+            throw IoError(Fill(Tr("cannot replace {0}: {1}"), {target_, ErrnoText()}));
         }
         createdNew_ = noTarget;
         Unregister(slot_);

@@ -8,6 +8,7 @@
 
 #include "core/ellipsoid.h"
 #include "core/errors.h"
+#include "core/messages.h"
 #include "core/number_text.h"
 #include "core/packed_angle.h"
 #include "engine/atomic_file.h"
@@ -15,23 +16,24 @@
 namespace quorvel::engine {
 namespace {
 
-constexpr std::string_view kUsage =
+// Shown with a usage error in the language of the messages; --help is English.
+constexpr const char* kUsage = TR_NOOP(
     "usage: quorvel-batch forward --lo LO [options] [FILE]      name, L, B   -> X, Y\n"
     "       quorvel-batch inverse --lo LO [options] [FILE]      name, X, Y   -> L, B\n"
     "       quorvel-batch zone --lo LO --ls LS [options] [FILE] name, X1, Y1 -> X2, Y2\n"
     "       quorvel-batch MODE --zone 3|6 [--ls LS] [options] [FILE]\n"
-    "       quorvel-batch --help | --version\n";
+    "       quorvel-batch --help | --version\n");
 
-constexpr std::string_view kHelp =
+// --help, around the --ellipsoid entry that the catalogue of ellipsoids writes.
+constexpr std::string_view kHelpHead =
     "Gauss-Krueger computations for a file of points: by default the documented series on the\n"
     "Krassovsky ellipsoid, exactly as the window computes them.\n"
     "\n"
     "Options:\n"
     "  --lo LO        central meridian, packed degrees (degrees.minutes-seconds: 117.3 is\n"
     "                 117 deg 30 min); for zone, the meridian before the change\n"
-    "  --ls LS        zone only: the central meridian after the change\n"
-    "  --ellipsoid E  krassovsky (default), xian80 (IAG-75), cgcs2000, wgs84, or A,RF: the\n"
-    "                 semi-major axis in metres and the inverse flattening\n"
+    "  --ls LS        zone only: the central meridian after the change\n";
+constexpr std::string_view kHelpTail =
     "  --method M     classic (default): the documented series, Krassovsky only; exact:\n"
     "                 transverse Mercator to 5 nm within 35 deg of the central meridian\n"
     "  --k0 K         scale on the central meridian, 0.9 to 1.1; default 1\n"
@@ -93,32 +95,48 @@ constexpr std::string_view kHelp =
     "false easting 500000 and --lo.\n"
     "\n"
     "Exit status: 0 all points computed; 1 some lines rejected (each reported as FILE:LINE:\n"
-    "on standard error); 2 usage error or failed run, no output file written.\n";
+    "on standard error); 2 usage error or failed run, no output file written.\n"
+    "\n"
+    "Messages are Chinese under a Chinese locale (LC_ALL, LC_MESSAGES or LANG zh_CN.UTF-8),\n"
+    "English otherwise; this help is English.\n";
+
+// The --ellipsoid entry: each key, with its English name where the key does not already say
+// it, folded as the rest of --help is.
+std::string EllipsoidHelp() {
+    std::string words;
+    for (const EllipsoidEntry& e : EllipsoidCatalogue()) {
+        std::string said;
+        for (char c : e.english) {
+            if (c != ' ') said += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+        }
+        words += std::string(e.key);
+        if (e.classicSeries) {
+            words += " (default)";
+        } else if (said != e.key) {
+            words += " (" + std::string(e.english) + ")";
+        }
+        words += ", ";
+    }
+    words += "or A,RF: the semi-major axis in metres and the inverse flattening";
+
+    constexpr std::size_t kWidth = 90;  // the widest line of --help
+    std::string text, line = "  --ellipsoid E ";
+    std::string_view rest = words;
+    while (!rest.empty()) {
+        const std::string_view word = rest.substr(0, rest.find(' '));
+        rest.remove_prefix(std::min(rest.size(), word.size() + 1));
+        if (line.size() + 1 + word.size() > kWidth) {
+            text += line + '\n';
+            line.assign(16, ' ');
+        }
+        line += ' ';
+        line += word;
+    }
+    return text + line + '\n';
+}
 
 std::string Quoted(std::string_view text) {
     return "\"" + std::string(text) + "\"";
-}
-
-// A packed-degree meridian: read as a number, then decoded like the window's.
-double ReadMeridian(std::string_view option, std::string_view text, Options& o) {
-    double degrees = 0;
-    try {
-        degrees = DecodePackedAngle(ParseNumber(text));
-    } catch (const OverflowError&) {
-        throw UsageError(std::string(option) + ": " + Quoted(text) + " is out of range");
-    } catch (const Error&) {
-        throw UsageError(std::string(option) + ": " + Quoted(text) + " is not a number");
-    }
-    if (!(std::fabs(degrees) <= 360)) {
-        throw UsageError(std::string(option) + ": " + Quoted(text) +
-                         " is beyond -360 to 360 degrees");
-    }
-    if (const std::string excess = PackedExcess(text); !excess.empty()) {
-        o.warnings.push_back(std::string(option) + " " + std::string(text) + " has " + excess +
-                             ": packed degrees are degrees.minutes-seconds; is it decimal "
-                             "degrees?");
-    }
-    return degrees;
 }
 
 // "1,4,3": three different field numbers from 1.
@@ -133,31 +151,22 @@ std::array<std::size_t, 3> ReadFields(std::string_view text) {
         const auto [end, ec] = std::from_chars(part.data(), part.data() + part.size(), value);
         if (n == 3 || part.empty() || ec != std::errc() || end != part.data() + part.size() ||
             value < 1 || value > 1000) {
-            throw UsageError("--fields: " + Quoted(text) +
-                             " must be three field numbers from 1, such as 1,4,3");
+            throw UsageError(
+                Fill(Tr("--fields: {0} must be three field numbers from 1, such as 1,4,3"),
+                     {Quoted(text)}));
         }
         fields[n++] = value - 1;
         if (comma == std::string_view::npos) break;
         rest.remove_prefix(comma + 1);
     }
     if (n != 3) {
-        throw UsageError("--fields: " + Quoted(text) +
-                         " must be three field numbers from 1, such as 1,4,3");
+        throw UsageError(Fill(Tr("--fields: {0} must be three field numbers from 1, such as 1,4,3"),
+                              {Quoted(text)}));
     }
     if (fields[0] == fields[1] || fields[0] == fields[2] || fields[1] == fields[2]) {
-        throw UsageError("--fields: " + Quoted(text) + " names a field twice");
+        throw UsageError(Fill(Tr("--fields: {0} names a field twice"), {Quoted(text)}));
     }
     return fields;
-}
-
-// The iconv name of an encoding the user may give; empty for UTF-8.
-std::string ReadEncoding(std::string_view text) {
-    std::string lower;
-    for (char c : text) lower += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    if (lower == "utf-8" || lower == "utf8") return "";
-    if (lower == "gb18030") return "GB18030";
-    if (lower == "gbk" || lower == "cp936") return "GBK";
-    throw UsageError("--encoding: " + Quoted(text) + " is not one of utf-8, gb18030, gbk");
 }
 
 bool EndsWithNoCase(std::string_view text, std::string_view suffix) {
@@ -174,7 +183,8 @@ bool EndsWithNoCase(std::string_view text, std::string_view suffix) {
 // A number option: the value as a number, or a usage error.
 double ReadNumber(std::string_view option, std::string_view text) {
     if (const std::optional<double> v = TryParseNumber(text)) return *v;
-    throw UsageError(std::string(option) + ": " + Quoted(text) + " is not a number");
+    throw UsageError(
+        Fill(Tr("{0}: {1}"), {option, Fill(Tr("{0} is not a number"), {Quoted(text)})}));
 }
 
 Ellipsoid ReadEllipsoid(std::string_view text) {
@@ -182,31 +192,16 @@ Ellipsoid ReadEllipsoid(std::string_view text) {
         return ParseEllipsoid(text);
     } catch (const Error&) {
         if (text.find(',') != std::string_view::npos) {
-            throw UsageError("--ellipsoid: " + Quoted(text) +
-                             " is no Earth ellipsoid: A from 6000000 to 7000000 m, RF (the "
-                             "inverse flattening) from 250 to 350");
+            throw UsageError(Fill(Tr("--ellipsoid: {0} is no Earth ellipsoid: A from 6000000 to "
+                                     "7000000 m, RF (the inverse flattening) from 250 to 350"),
+                                  {Quoted(text)}));
         }
-        throw UsageError("--ellipsoid: " + Quoted(text) +
-                         " is not krassovsky, xian80, cgcs2000, wgs84 or A,RF");
+        throw UsageError(Fill(Tr("--ellipsoid: {0} is not {1} or A,RF"),
+                              {Quoted(text), EllipsoidKeys(Tr(", "))}));
     }
 }
 
-// The zone of width `w` whose central meridian `degrees` is, or a usage error.
-int ZoneOfMeridian(ZoneWidth w, std::string_view text, double degrees) {
-    double m = std::fmod(degrees, 360.0);
-    if (m < 0) m += 360;
-    const int width = static_cast<int>(w);
-    const double n = w == ZoneWidth::Three ? m / 3 : (m + 3) / 6;
-    if (n != std::floor(n) || n < (w == ZoneWidth::Three ? 0 : 1)) {
-        throw UsageError("--ls: " + Quoted(text) + " is not the central meridian of a " +
-                         std::to_string(width) + " deg zone (" +
-                         (w == ZoneWidth::Three ? "a multiple of 3" : "3 plus a multiple of 6") +
-                         ")");
-    }
-    return static_cast<int>(n);
-}
-
-// The settings of the projection and the columns beyond the window's, checked together.
+// The settings of the projection and the columns beyond the window's, as typed.
 void ReadGeodesy(Options& o, const std::optional<std::string>& ellipsoid,
                  const std::optional<std::string>& method, const std::optional<std::string>& k0,
                  const std::optional<std::string>& falseEasting,
@@ -219,31 +214,20 @@ void ReadGeodesy(Options& o, const std::optional<std::string>& ellipsoid,
         } else if (*method == "exact") {
             g.method = Method::Exact;
         } else {
-            throw UsageError("--method: " + Quoted(*method) + " is not classic or exact");
+            throw UsageError(Fill(Tr("--method: {0} is not classic or exact"), {Quoted(*method)}));
         }
-    }
-    if (g.method == Method::Classic && !IsKrassovsky(g.ellipsoid)) {
-        throw UsageError(
-            "the classic method is the documented series on the Krassovsky "
-            "ellipsoid only: use --method exact with --ellipsoid " +
-            g.ellipsoid.name);
-    }
-    if (g.compare && g.method != Method::Classic) {
-        throw UsageError(
-            "--compare compares the classic method with the exact one: leave out "
-            "--method exact");
     }
     if (k0) {
         g.k0 = ReadNumber("--k0", *k0);
         if (!(g.k0 >= 0.9 && g.k0 <= 1.1)) {
-            throw UsageError("--k0: " + Quoted(*k0) + " is not between 0.9 and 1.1");
+            throw UsageError(Fill(Tr("--k0: {0} is not between 0.9 and 1.1"), {Quoted(*k0)}));
         }
     }
     if (falseEasting) {
         g.falseEasting = ReadNumber("--false-easting", *falseEasting);
         if (!(std::fabs(g.falseEasting) <= 1e9)) {
-            throw UsageError("--false-easting: " + Quoted(*falseEasting) +
-                             " is beyond 1000000000 m");
+            throw UsageError(
+                Fill(Tr("--false-easting: {0} is beyond 1000000000 m"), {Quoted(*falseEasting)}));
         }
     }
     if (zone) {
@@ -252,22 +236,27 @@ void ReadGeodesy(Options& o, const std::optional<std::string>& ellipsoid,
         } else if (*zone == "6") {
             g.zone = ZoneWidth::Six;
         } else {
-            throw UsageError("--zone: " + Quoted(*zone) + " is not 3 or 6");
+            throw UsageError(Fill(Tr("--zone: {0} is not 3 or 6"), {Quoted(*zone)}));
         }
     }
-    if (g.zonePrefix && !g.zone) {
-        throw UsageError("--zone-prefix needs --zone 3 or --zone 6, the width of the zones");
-    }
+    CheckJob(o);
 }
 
 }  // namespace
 
-std::string_view UsageText() {
-    return kUsage;
+std::string UsageText() {
+    return Tr(kUsage);
 }
 
-std::string_view HelpText() {
-    return kHelp;
+std::string HelpText() {
+    return std::string(kUsage) + '\n' + std::string(kHelpHead) + EllipsoidHelp() +
+           std::string(kHelpTail);
+}
+
+std::string EllipsoidList() {
+    std::string list;
+    for (const EllipsoidEntry& e : EllipsoidCatalogue()) list += std::string(e.key) + '\n';
+    return list;
 }
 
 Options ParseArguments(std::span<const std::string_view> args, bool pdfReports) {
@@ -280,6 +269,10 @@ Options ParseArguments(std::span<const std::string_view> args, bool pdfReports) 
         }
         if (a == "--version") {
             o.action = Options::Action::Version;
+            return o;
+        }
+        if (a == "--list-ellipsoids") {  // for the shell's completion; not in --help
+            o.action = Options::Action::ListEllipsoids;
             return o;
         }
     }
@@ -305,7 +298,7 @@ Options ParseArguments(std::span<const std::string_view> args, bool pdfReports) 
         auto valued = [&](std::string_view name, std::optional<std::string>& slot) {
             std::optional<std::string_view> value;
             if (a == name) {
-                if (i + 1 >= args.size()) throw UsageError(std::string(name) + " needs a value");
+                if (i + 1 >= args.size()) throw UsageError(Fill(Tr("{0} needs a value"), {name}));
                 value = args[++i];
             } else if (name.size() > 2 && a.starts_with(name) && a.size() > name.size() &&
                        a[name.size()] == '=') {
@@ -315,7 +308,7 @@ Options ParseArguments(std::span<const std::string_view> args, bool pdfReports) 
             } else {
                 return false;
             }
-            if (slot) throw UsageError(std::string(name) + " given twice");
+            if (slot) throw UsageError(Fill(Tr("{0} given twice"), {name}));
             slot = std::string(*value);
             return true;
         };
@@ -337,14 +330,14 @@ Options ParseArguments(std::span<const std::string_view> args, bool pdfReports) 
                      : a == "--compare"       ? &g.compare
                                               : nullptr;
         if (flag != nullptr) {
-            if (*flag) throw UsageError(std::string(a) + " given twice");
+            if (*flag) throw UsageError(Fill(Tr("{0} given twice"), {a}));
             *flag = true;
             continue;
         }
-        throw UsageError("unknown option " + std::string(a));
+        throw UsageError(Fill(Tr("unknown option {0}"), {a}));
     }
 
-    if (positional.empty()) throw UsageError("no mode given: forward, inverse or zone");
+    if (positional.empty()) throw UsageError(Tr("no mode given: forward, inverse or zone"));
     const std::string_view mode = positional[0];
     if (mode == "forward") {
         o.mode = Computation::Forward;
@@ -353,41 +346,22 @@ Options ParseArguments(std::span<const std::string_view> args, bool pdfReports) 
     } else if (mode == "zone") {
         o.mode = Computation::Zone;
     } else {
-        throw UsageError("unknown mode " + Quoted(mode) + ": use forward, inverse or zone");
+        throw UsageError(
+            Fill(Tr("unknown mode {0}: use forward, inverse or zone"), {Quoted(mode)}));
     }
     if (positional.size() > 2) {
-        throw UsageError("more than one input file: " + Quoted(positional[2]));
+        throw UsageError(Fill(Tr("more than one input file: {0}"), {Quoted(positional[2])}));
     }
     if (positional.size() == 2) {
-        if (positional[1].empty()) throw UsageError("empty input file name");
+        if (positional[1].empty()) throw UsageError(Tr("empty input file name"));
         o.input = std::string(positional[1]);
     }
 
     ReadGeodesy(o, ellipsoid, method, k0, falseEasting, zone);
-    if (g.zone) {
-        if (lo) {
-            throw UsageError("--lo and --zone both give the central meridian: give one of them");
-        }
-    } else {
-        if (!lo) throw UsageError("--lo is required, or --zone 3|6");
-        o.loText = *lo;
-        o.meridians.lo = ReadMeridian("--lo", *lo, o);
-    }
-    if (o.mode == Computation::Zone) {
-        if (!ls && !g.zone) {
-            throw UsageError("zone needs --ls, the central meridian after the change");
-        }
-        if (ls) {
-            o.lsText = *ls;
-            o.meridians.ls = ReadMeridian("--ls", *ls, o);
-            if (g.zone) g.targetZone = ZoneOfMeridian(*g.zone, *ls, o.meridians.ls);
-        }
-    } else if (ls) {
-        throw UsageError("--ls belongs to the zone mode only");
-    }
+    SetMeridians(o, lo, ls, o.warnings);
 
     if (output) {
-        if (output->empty()) throw UsageError("-o needs a file name");
+        if (output->empty()) throw UsageError(Tr("-o needs a file name"));
         o.output = *output;
     }
     if (report) {
@@ -396,21 +370,21 @@ Options ParseArguments(std::span<const std::string_view> args, bool pdfReports) 
         } else if (EndsWithNoCase(*report, ".pdf")) {
             if (!pdfReports) {
                 throw UsageError(
-                    "this build of quorvel-batch writes no PDF reports (built "
-                    "without Qt); use a .txt report");
+                    Tr("this build of quorvel-batch writes no PDF reports (built without Qt); use "
+                       "a .txt report"));
             }
             o.reportKind = ReportKind::Pdf;
         } else {
-            throw UsageError("--report: " + Quoted(*report) + " must end in .pdf or .txt");
+            throw UsageError(Fill(Tr("--report: {0} must end in .pdf or .txt"), {Quoted(*report)}));
         }
         if (g.zone || g.method != Method::Classic || !IsKrassovsky(g.ellipsoid) || g.k0 != 1 ||
             g.falseEasting != FalseEasting) {
             throw UsageError(
-                "--report prints the window's report, which knows only the classic method on "
-                "Krassovsky with k0 1, false easting 500000 and --lo");
+                Tr("--report prints the window's report, which knows only the classic method on "
+                   "Krassovsky with k0 1, false easting 500000 and --lo"));
         }
         if (output && SamePath(*output, *report)) {
-            throw UsageError("-o and --report name the same file");
+            throw UsageError(Tr("-o and --report name the same file"));
         }
         o.report = *report;
     }

@@ -326,50 +326,57 @@ RowResult Projector::Compute(Computation mode, const Meridians& meridians, std::
     return r;
 }
 
-std::string ExtraColumns(const Geodesy& g, Computation mode) {
-    std::string columns;
-    if (g.ZoneColumn(mode)) columns += ",zone";
-    if (g.convergence) columns += ",gamma";
-    if (g.scale) columns += ",k";
-    if (g.compare) columns += mode == Computation::Inverse ? ",dB,dL" : ",dX,dY";
+std::vector<std::string_view> ExtraColumnNames(const Geodesy& g, Computation mode) {
+    std::vector<std::string_view> columns;
+    if (g.ZoneColumn(mode)) columns.emplace_back("zone");
+    if (g.convergence) columns.emplace_back("gamma");
+    if (g.scale) columns.emplace_back("k");
+    if (g.compare) {
+        columns.emplace_back(mode == Computation::Inverse ? "dB" : "dX");
+        columns.emplace_back(mode == Computation::Inverse ? "dL" : "dY");
+    }
     return columns;
 }
 
-char* WriteExtras(char* out, const Geodesy& g, Computation mode, const RowExtras& x, bool full) {
+char* WriteExtra(char* out, const Geodesy& g, Computation mode, const RowExtras& x,
+                 std::size_t column, bool full) {
     auto number = [&](double v, int decimals) {
-        *out++ = ',';
-        if (!std::isfinite(v)) return;
-        out = full ? WriteFullText(out, v) : WriteRoundedText(out, v, decimals);
+        if (!std::isfinite(v)) return out;
+        return full ? WriteFullText(out, v) : WriteRoundedText(out, v, decimals);
     };
-    if (g.ZoneColumn(mode)) {
+    if (g.ZoneColumn(mode) && column-- == 0) return std::to_chars(out, out + 8, x.zone).ptr;
+    if (g.convergence && column-- == 0) return number(DegreesToPacked(x.convergence), 6);
+    if (g.scale && column-- == 0) return number(x.scale, 10);
+    if (g.compare && column < 2) return number(column == 0 ? x.diff1 : x.diff2, 3);
+    return out;
+}
+
+char* WriteExtras(char* out, const Geodesy& g, Computation mode, const RowExtras& x, bool full) {
+    const std::size_t columns = (g.ZoneColumn(mode) ? 1 : 0) + (g.convergence ? 1 : 0) +
+                                (g.scale ? 1 : 0) + (g.compare ? 2 : 0);
+    for (std::size_t k = 0; k < columns; ++k) {
         *out++ = ',';
-        out = std::to_chars(out, out + 8, x.zone).ptr;
-    }
-    if (g.convergence) number(DegreesToPacked(x.convergence), 6);
-    if (g.scale) number(x.scale, 10);
-    if (g.compare) {
-        number(x.diff1, 3);
-        number(x.diff2, 3);
+        out = WriteExtra(out, g, mode, x, k, full);
     }
     return out;
 }
 
 namespace {
 
-std::string PackedExcessOf(std::string_view text, bool halfWidth) {
+std::optional<PackedExcessValue> PackedExcessOf(std::string_view text, bool halfWidth) {
     // One pass: this runs for both angles of every forward point.
     std::size_t point = std::string_view::npos;
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
         if (c == '.') point = i;
-        if (c == 'e' || c == 'E') return {};
+        if (c == 'e' || c == 'E') return std::nullopt;
         if ((c & 0x80) != 0 && !halfWidth) {  // typed in full-width mode
             std::string ascii;
             ToHalfWidth(text, ascii);
             return PackedExcessOf(ascii, true);
         }
     }
-    if (point == std::string_view::npos) return {};
+    if (point == std::string_view::npos) return std::nullopt;
     auto twoDigits = [&](std::size_t at) {
         int v = 0;
         for (std::size_t i = at; i < at + 2; ++i) {
@@ -379,31 +386,23 @@ std::string PackedExcessOf(std::string_view text, bool halfWidth) {
         }
         return v;
     };
-    if (const int m = twoDigits(point + 1); m >= 60) return std::to_string(m) + " minutes";
+    if (const int m = twoDigits(point + 1); m >= 60) return PackedExcessValue{m, false};
     if (point + 3 < text.size()) {
-        if (const int s = twoDigits(point + 3); s >= 60) return std::to_string(s) + " seconds";
+        if (const int s = twoDigits(point + 3); s >= 60) return PackedExcessValue{s, true};
     }
-    return {};
+    return std::nullopt;
 }
 
 }  // namespace
 
-std::string PackedExcess(std::string_view text) {
+std::optional<PackedExcessValue> FindPackedExcess(std::string_view text) {
     return PackedExcessOf(text, false);
 }
 
-std::string DegreesText(double degrees) {
-    if (!(std::fabs(degrees) < 1e6)) {
-        char text[64];
-        std::snprintf(text, sizeof text, "%g°", degrees);
-        return text;
-    }
-    const double total = std::round(std::fabs(degrees) * 3600);
-    const auto seconds = static_cast<long long>(total);
-    char text[64];
-    std::snprintf(text, sizeof text, "%s%lld°%02lld′%02lld″", degrees < 0 ? "-" : "",
-                  seconds / 3600, seconds / 60 % 60, seconds % 60);
-    return text;
+std::string PackedExcess(std::string_view text) {
+    const std::optional<PackedExcessValue> e = FindPackedExcess(text);
+    if (!e) return {};
+    return std::to_string(e->amount) + (e->seconds ? " seconds" : " minutes");
 }
 
 char* WriteFullText(char* out, double value) {

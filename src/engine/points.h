@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/classic_check.h"
 #include "core/computation.h"
@@ -28,6 +29,7 @@ const ModeColumns& ColumnsOf(Computation mode);
 struct Meridians {
     double lo = 0;
     double ls = 0;
+    bool operator==(const Meridians&) const = default;
 };
 
 enum class RowStatus {
@@ -110,6 +112,8 @@ struct Geodesy {
     bool scale = false;
     bool compare = false;  // classic − exact after the results
 
+    bool operator==(const Geodesy&) const = default;
+
     // Whether the run is the window's computation and nothing more, done by ComputeRow.
     bool IsDefault() const {
         return method == Method::Classic && IsKrassovsky(ellipsoid) && k0 == 1 &&
@@ -158,16 +162,22 @@ void AppendResult(std::string& out, Computation mode, double value, bool full);
 // "dX,dY" or "dB,dL"), and their values: γ as packed degrees to 6 decimals, k to 10, the
 // differences in millimetres to 3 (empty where there is none). Values need kMaxExtrasText
 // bytes; return the end.
-std::string ExtraColumns(const Geodesy& geodesy, Computation mode);
+std::vector<std::string_view> ExtraColumnNames(const Geodesy& geodesy, Computation mode);
 inline constexpr std::size_t kMaxExtrasText = 5 * (kMaxResultText + 1);
 char* WriteExtras(char* out, const Geodesy& geodesy, Computation mode, const RowExtras& x,
                   bool full);
+// One of them, `column` counted from 0 as ExtraColumnNames lists them, without the comma.
+char* WriteExtra(char* out, const Geodesy& geodesy, Computation mode, const RowExtras& x,
+                 std::size_t column, bool full);
 
-// A packed angle typed with 60 or more minutes or seconds, as "75 minutes"; empty otherwise.
-// Read from the digits as typed (forms with an exponent are not checked).
+// A packed angle typed with 60 or more minutes or seconds: how many, and which. Read from the
+// digits as typed (forms with an exponent are not checked).
+struct PackedExcessValue {
+    int amount = 0;
+    bool seconds = false;
+};
+std::optional<PackedExcessValue> FindPackedExcess(std::string_view text);
+// The same as "75 minutes"; empty when there is none.
 std::string PackedExcess(std::string_view text);
-
-// Degrees as d°mm′ss″, for messages.
-std::string DegreesText(double degrees);
 
 }  // namespace quorvel::engine

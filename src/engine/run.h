@@ -11,6 +11,7 @@
 
 #include "core/value_cell.h"
 #include "engine/options.h"
+#include "engine/process.h"
 #include "engine/report_spool.h"
 #include "engine/text_io.h"
 #include "report/report.h"
@@ -26,16 +27,7 @@ struct ReportData {
     std::vector<std::array<ValueCell, 4>> rows;
 };
 
-struct RunCounts {
-    std::size_t points = 0;
-    std::size_t rejected = 0;
-    // Points whose easting carried the zone number of the central meridian itself, taken off.
-    std::size_t zoneNumbersTakenOff = 0;
-};
-
-// Reads points line by line, writes the CSV rows to `out` and one message per rejected line
-// ("NAME:LINE: ...") and per warning to `err`. The points also go to `report` when given; memory
-// stays bounded either way. Throws IoError when reading or writing fails.
+// ProcessPoints with the options' threads and chunk size.
 RunCounts ProcessPoints(const Options& options, ByteSource& in, std::string_view inputName,
                         OutputBuffer& out, std::ostream& err, ReportSpool* report);
 
@@ -78,15 +70,8 @@ int RunCommand(std::span<const std::string_view> args, const Environment& env);
 ReportInput ToReportInput(const ReportData& data);
 std::string RenderTextReport(const ReportData& data);
 
-// Why an input asked to be read in `encoding` is read as UTF-8 (DecodingSource::ReadsUtf8), after
-// the input's name.
-std::string Utf8MarkWarning(std::string_view encoding);
-
 // "1 point, 0 rejected", "2 points, 1 rejected"; "3 points, 0 rejected, 2 eastings with the
 // zone number of the central meridian taken off" when any were.
 std::string SummaryText(const RunCounts& counts);
-
-// Quotes a text for a message: control bytes escaped, long texts shortened.
-std::string QuoteForMessage(std::string_view text);
 
 }  // namespace quorvel::engine

@@ -8,13 +8,16 @@
 #include <cerrno>
 #include <cstring>
 
+#include "core/messages.h"
+
 namespace quorvel::engine {
 
 std::size_t FdSource::Read(char* buffer, std::size_t size) {
     for (;;) {
         const ssize_t got = ::read(fd_, buffer, size);
         if (got >= 0) return static_cast<std::size_t>(got);
-        if (errno != EINTR) throw IoError("cannot read " + name_ + ": " + std::strerror(errno));
+        if (errno != EINTR)
+            throw IoError(Fill(Tr("cannot read {0}: {1}"), {name_, std::strerror(errno)}));
     }
 }
 
@@ -23,7 +26,7 @@ void FdSink::Write(const char* data, std::size_t size) {
         const ssize_t put = ::write(fd_, data, size);
         if (put < 0) {
             if (errno == EINTR) continue;
-            throw IoError("cannot write " + name_ + ": " + std::strerror(errno));
+            throw IoError(Fill(Tr("cannot write {0}: {1}"), {name_, std::strerror(errno)}));
         }
         data += put;
         size -= static_cast<std::size_t>(put);
@@ -41,7 +44,7 @@ DecodingSource::DecodingSource(ByteSource& source, const std::string& encoding)
     : source_(source), in_(1 << 16) {
     iconv_t cd = ::iconv_open("UTF-8", encoding.c_str());
     if (cd == reinterpret_cast<iconv_t>(-1)) {
-        throw IoError("cannot read " + encoding + " text: " + std::strerror(errno));
+        throw IoError(Fill(Tr("cannot read {0} text: {1}"), {encoding, std::strerror(errno)}));
     }
     cd_ = cd;
     try {
@@ -95,7 +98,7 @@ std::size_t DecodingSource::Read(char* buffer, std::size_t size) {
         } else if (err == EINVAL) {
             if (out == buffer) Refill();  // the rest of a character cut by the buffer
         } else {
-            throw IoError(std::string("cannot read the input: ") + std::strerror(err));
+            throw IoError(Fill(Tr("cannot read the input: {0}"), {std::strerror(err)}));
         }
     }
     return static_cast<std::size_t>(out - buffer);

@@ -25,6 +25,7 @@
 
 #include "print/cups_queue.h"
 #include "print/fonts.h"
+#include "print/qt_messages.h"
 
 namespace quorvel {
 namespace {
@@ -96,8 +97,8 @@ std::unique_ptr<QTemporaryFile> RenderPdfToTemporary(const Report& report, const
     auto file = std::make_unique<QTemporaryFile>(
         QDir(folder).filePath(QStringLiteral(".quorvel-report-XXXXXX.part")));
     if (!file->open()) {
-        SetError(error, QStringLiteral("无法在 %1 中写入文件：%2")
-                            .arg(QDir::toNativeSeparators(folder), file->errorString()));
+        SetError(error, QtMessage(Tr("cannot write a file in {0}: {1}"),
+                                  {QDir::toNativeSeparators(folder), file->errorString()}));
         return nullptr;
     }
     {
@@ -111,7 +112,7 @@ std::unique_ptr<QTemporaryFile> RenderPdfToTemporary(const Report& report, const
     // A file that lands in the user's folder gets the permissions any new file of theirs gets.
     if (!file->flush() || ::fchmod(file->handle(), 0666 & ~CurrentUmask()) != 0 ||
         ::fsync(file->handle()) != 0) {
-        SetError(error, QStringLiteral("无法写入 PDF 文件：%1").arg(file->errorString()));
+        SetError(error, QtMessage(Tr("cannot write the PDF file: {0}"), {file->errorString()}));
         return nullptr;
     }
     return file;
@@ -127,8 +128,8 @@ Published Publish(QTemporaryFile& file, const QString& target, bool overwrite, Q
     const QByteArray to = QFile::encodeName(target);
     if (overwrite) {
         if (std::rename(from.constData(), to.constData()) != 0) {
-            SetError(error, QStringLiteral("无法写入 %1：%2")
-                                .arg(QDir::toNativeSeparators(target), ErrnoText(errno)));
+            SetError(error, QtMessage(Tr("cannot write {0}: {1}"),
+                                      {QDir::toNativeSeparators(target), ErrnoText(errno)}));
             return Published::Failed;
         }
         file.setAutoRemove(false);
@@ -142,11 +143,12 @@ Published Publish(QTemporaryFile& file, const QString& target, bool overwrite, Q
             file.setAutoRemove(false);
             return Published::Done;
         }
-        SetError(error, QStringLiteral("无法写入 %1：%2")
-                            .arg(QDir::toNativeSeparators(target), ErrnoText(errno)));
+        SetError(error, QtMessage(Tr("cannot write {0}: {1}"),
+                                  {QDir::toNativeSeparators(target), ErrnoText(errno)}));
         return Published::Failed;
     }
-    SetError(error, QStringLiteral("文件 %1 已存在，未覆盖").arg(QDir::toNativeSeparators(target)));
+    SetError(error, QtMessage(Tr("the file {0} exists and was not overwritten"),
+                              {QDir::toNativeSeparators(target)}));
     return Published::Taken;
 }
 
@@ -189,7 +191,7 @@ bool PaintReportLines(const std::function<bool(ReportLine&)>& next, QPagedPaintD
 
     QPainter painter;
     if (!painter.begin(&device)) {
-        SetError(error, QStringLiteral("无法开始打印"));
+        SetError(error, QtMessage(Tr("cannot start printing")));
         return false;
     }
     int page = 0;
@@ -201,7 +203,7 @@ bool PaintReportLines(const std::function<bool(ReportLine&)>& next, QPagedPaintD
         for (const PlacedLine& part : placed) {
             if (part.page != page) {
                 if (!device.newPage()) {
-                    SetError(error, QStringLiteral("无法开始新的一页"));
+                    SetError(error, QtMessage(Tr("cannot start a new page")));
                     painter.end();
                     return false;
                 }
@@ -215,7 +217,7 @@ bool PaintReportLines(const std::function<bool(ReportLine&)>& next, QPagedPaintD
         }
     }
     if (!painter.end()) {
-        SetError(error, QStringLiteral("无法完成打印"));
+        SetError(error, QtMessage(Tr("cannot finish printing")));
         return false;
     }
     return true;
@@ -223,7 +225,7 @@ bool PaintReportLines(const std::function<bool(ReportLine&)>& next, QPagedPaintD
 
 bool WriteReportPdf(const Report& report, const QString& path, QString* error, bool overwrite) {
     if (report.IsEmpty()) {
-        SetError(error, QStringLiteral("没有可打印的计算结果"));
+        SetError(error, QtMessage(Tr("no results to print")));
         return false;
     }
     const QFileInfo info(path);
@@ -238,7 +240,7 @@ QString ReportPdfFolder() {
     return QDir::homePath();
 }
 
-QString ReportPdfBaseName(int mode, const QDateTime& when) {
+QString ReportPdfBaseName(Computation mode, const QDateTime& when) {
     return QStringLiteral("Quorvel %1 %2")
         .arg(FromUtf8(ReportKindName(mode)), when.toString(QStringLiteral("yyyy-MM-dd HH-mm-ss")));
 }
@@ -246,7 +248,8 @@ QString ReportPdfBaseName(int mode, const QDateTime& when) {
 namespace {
 
 // Saves the report as a new PDF file instead of printing it; `why` says why, without a stop.
-PrintResult SaveInstead(const Report& report, int mode, const QDateTime& now, const QString& why) {
+PrintResult SaveInstead(const Report& report, Computation mode, const QDateTime& now,
+                        const QString& why) {
     PrintResult result;
     // A new file, rendered once and then given the first free name.
     const QString folder = ReportPdfFolder();
@@ -262,29 +265,33 @@ PrintResult SaveInstead(const Report& report, int mode, const QDateTime& now, co
         if (p == Published::Failed) break;
         result.outcome = PrintOutcome::SavedAsPdf;
         result.pdfPath = path;
-        result.message = QStringLiteral("%1。报表已保存为 PDF 文件：\n%2")
-                             .arg(why, QDir::toNativeSeparators(path));
+        result.message = QtMessage(Tr("{0}. The report was saved as a PDF file:\n{1}"),
+                                   {why, QDir::toNativeSeparators(path)});
         return result;
     }
     result.outcome = PrintOutcome::Failed;
-    result.message = QStringLiteral("%1，报表也无法保存为 PDF 文件：%2").arg(why, error);
+    result.message = QtMessage(
+        Tr("{0}, and the report could not be saved as a PDF file either: {1}"), {why, error});
     return result;
 }
 
 QString CupsReason(const std::string& reason) {
     QString text = QString::fromStdString(reason).trimmed();
     while (text.endsWith(u'.') || text.endsWith(u'。')) text.chop(1);
-    return text.isEmpty() ? QStringLiteral("CUPS 未说明原因") : QStringLiteral("CUPS：") + text;
+    return text.isEmpty() ? QtMessage(Tr("CUPS gave no reason"))
+                          : QtMessage(Tr("CUPS: {0}"), {text});
 }
 
 }  // namespace
 
-PrintResult PrintReport(const Report& report, int mode, const QDateTime& now) {
+PrintResult PrintReport(const Report& report, Computation mode, const QDateTime& now) {
     PrintResult result;
     if (report.IsEmpty()) return result;
 
     const QPrinterInfo info = QPrinterInfo::defaultPrinter();
-    if (info.isNull()) return SaveInstead(report, mode, now, QStringLiteral("没有可用的打印机"));
+    if (info.isNull()) {
+        return SaveInstead(report, mode, now, QtMessage(Tr("No printer is available")));
+    }
 
     // Qt neither asks whether the queue takes jobs nor says whether it took this one: ask the
     // scheduler before, and hand it the job ourselves.
@@ -292,8 +299,8 @@ PrintResult PrintReport(const Report& report, int mode, const QDateTime& now) {
     const QueueStatus status = AskQueue(queue.toStdString());
     if (status.known && !status.accepting) {
         result = SaveInstead(report, mode, now,
-                             QStringLiteral("打印机 %1 目前不接受打印作业（%2）")
-                                 .arg(queue, CupsReason(status.reason)));
+                             QtMessage(Tr("The printer {0} does not take jobs now ({1})"),
+                                       {queue, CupsReason(status.reason)}));
         result.printer = queue;
         return result;
     }
@@ -312,16 +319,16 @@ PrintResult PrintReport(const Report& report, int mode, const QDateTime& now) {
     }
     if (!drawn) {
         result.outcome = PrintOutcome::Failed;
-        result.message = QStringLiteral("无法在打印机 %1 上打印：%2").arg(queue, error);
+        result.message = QtMessage(Tr("Cannot print on the printer {0}: {1}"), {queue, error});
         return result;
     }
     const JobSubmission sent =
         SubmitJob(queue.toStdString(), QFile::encodeName(job.fileName()).toStdString(),
                   docName.toStdString());
     if (!sent.ok) {
-        result = SaveInstead(
-            report, mode, now,
-            QStringLiteral("打印机 %1 拒绝了打印作业（%2）").arg(queue, CupsReason(sent.reason)));
+        result = SaveInstead(report, mode, now,
+                             QtMessage(Tr("The printer {0} refused the job ({1})"),
+                                       {queue, CupsReason(sent.reason)}));
         result.printer = queue;
         return result;
     }
@@ -331,7 +338,8 @@ PrintResult PrintReport(const Report& report, int mode, const QDateTime& now) {
 }
 
 PrintResult PrintBatchReport(const ReportInput& input, const QDateTime& now) {
-    return PrintReport(BuildReport(input), input.mode, now);
+    if (!input.mode) return {};
+    return PrintReport(BuildReport(input), *input.mode, now);
 }
 
 }  // namespace quorvel

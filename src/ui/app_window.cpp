@@ -22,8 +22,10 @@
 #include <QTextBrowser>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include "engine/options.h"
+#include "print/qt_messages.h"
 #include "ui/file_compute_dialog.h"
 #include "ui/file_job.h"
 #include "ui/main_window.h"
@@ -65,8 +67,7 @@ std::unique_ptr<QSettings> ProgramSettings() {
     return std::make_unique<QSettings>(QStringLiteral("Quorvel"), QStringLiteral("Quorvel"));
 }
 
-AppWindow::AppWindow(QWidget* parent)
-    : QMainWindow(parent), calculator_(new MainWindow(this)), poll_(new QTimer(this)) {
+AppWindow::AppWindow(QWidget* parent) : QMainWindow(parent), calculator_(new MainWindow(this)) {
     setCentralWidget(calculator_);
     setAcceptDrops(true);
 
@@ -99,8 +100,10 @@ AppWindow::AppWindow(QWidget* parent)
         size = size.boundedTo(room);
     }
     resize(size);
-    poll_->setInterval(20);
-    connect(poll_, &QTimer::timeout, this, &AppWindow::PollJob);
+    connect(&running_, &QFutureWatcherBase::progressValueChanged, this, [this](int value) {
+        if (progress_ != nullptr) progress_->setValue(value);
+    });
+    connect(&running_, &QFutureWatcherBase::finished, this, &AppWindow::JobFinished);
 }
 
 AppWindow::~AppWindow() {
@@ -131,35 +134,29 @@ void AppWindow::OpenFileDialog() {
 
 void AppWindow::OpenFile(const QString& path) {
     if (Computing()) {
-        Tell(QMessageBox::Information, QStringLiteral("另一个文件正在计算。"));
+        Tell(QMessageBox::Information, QtMessage(Tr("Another file is being computed.")));
         return;
     }
     const QFileInfo info(path);
     if (!info.isFile() || !info.isReadable()) {
         Tell(QMessageBox::Warning,
-             QStringLiteral("无法读取 %1").arg(QDir::toNativeSeparators(path)));
+             QtMessage(Tr("Cannot read {0}"), {QDir::toNativeSeparators(path)}));
         return;
     }
-    const std::vector<std::string> geodesy = GeodesyArguments(geodesy_);
     FileComputeDialog dialog(path, geodesy_.Describe(), this);
     if (dialog.exec() != QDialog::Accepted) return;
-    std::vector<std::string> args = BatchArguments(dialog.choice(), path);
-    args.insert(args.begin() + 1, geodesy.begin(), geodesy.end());
-    StartJob(args, ProjectionFor(geodesy_).label);
-}
-
-void AppWindow::StartJob(const std::vector<std::string>& args, const std::string& projectionLabel) {
     try {
-        job_ = std::make_unique<FileJob>(args);
-        job_->SetProjectionLabel(projectionLabel);
+        StartJob(JobFor(dialog.choice(), ProjectionOf(geodesy_)), path);
     } catch (const engine::UsageError& e) {
         Tell(QMessageBox::Warning, QString::fromStdString(e.what()));
-        return;
     }
-    progress_ =
-        new QProgressDialog(QStringLiteral("正在计算 %1 …")
-                                .arg(QFileInfo(QFile::decodeName(args.back().c_str())).fileName()),
-                            QStringLiteral("取消"), 0, 1000, this);
+}
+
+void AppWindow::StartJob(const engine::Job& job, const QString& path) {
+    auto fileJob = std::make_shared<FileJob>(job, QFile::encodeName(path).toStdString(),
+                                             ProjectionFor(geodesy_).label);
+    progress_ = new QProgressDialog(QtMessage(Tr("Computing {0} …"), {QFileInfo(path).fileName()}),
+                                    QStringLiteral("取消"), 0, 1000, this);
     progress_->setWindowTitle(QStringLiteral("正在计算"));
     progress_->setWindowModality(Qt::WindowModal);
     progress_->setMinimumDuration(0);
@@ -167,26 +164,26 @@ void AppWindow::StartJob(const std::vector<std::string>& args, const std::string
     progress_->setAutoReset(false);
     progress_->setValue(0);
     progress_->show();
+    cancel_ = false;
     connect(progress_, &QProgressDialog::canceled, this, [this] {
-        if (job_) job_->Cancel();
-        progress_->setLabelText(QStringLiteral("正在取消…"));
+        cancel_ = true;
+        progress_->setLabelText(QtMessage(Tr("Cancelling…")));
     });
-    worker_ = std::thread([job = job_.get()] { job->Run(); });
-    poll_->start();
+    running_.setFuture(
+        QtConcurrent::run([fileJob, this](QPromise<std::shared_ptr<FileJobResult>>& promise) {
+            promise.setProgressRange(0, 1000);
+            fileJob->Run([&](std::uint64_t read, std::uint64_t total) {
+                const std::uint64_t permille = read * 1000 / std::max<std::uint64_t>(total, 1);
+                promise.setProgressValue(static_cast<int>(std::min<std::uint64_t>(999, permille)));
+                return !cancel_;
+            });
+            promise.addResult(std::shared_ptr<FileJobResult>(fileJob->TakeResult()));
+        }));
 }
 
-void AppWindow::PollJob() {
-    if (!job_) return;
-    if (!job_->Done()) {
-        const std::uint64_t total = std::max<std::uint64_t>(job_->TotalBytes(), 1);
-        progress_->setValue(
-            static_cast<int>(std::min<std::uint64_t>(999, job_->BytesRead() * 1000 / total)));
-        return;
-    }
-    poll_->stop();
-    worker_.join();
-    std::shared_ptr<FileJobResult> result = job_->TakeResult();
-    job_.reset();
+void AppWindow::JobFinished() {
+    if (progress_ == nullptr) return;  // stopped with the window
+    std::shared_ptr<FileJobResult> result = running_.result();
     // A Cancel that came after the last read leaves no results window either.
     const bool cancelled = result->cancelled || progress_->wasCanceled();
     // Gone before the results window shows, so the focus does not fall back on the main window.
@@ -206,11 +203,13 @@ void AppWindow::PollJob() {
 }
 
 void AppWindow::StopJob() {
-    if (!job_) return;
-    job_->Cancel();
-    if (worker_.joinable()) worker_.join();
-    job_.reset();
-    poll_->stop();
+    if (!running_.isRunning()) return;
+    cancel_ = true;
+    running_.waitForFinished();
+    if (progress_ != nullptr) {
+        progress_->deleteLater();
+        progress_ = nullptr;
+    }
 }
 
 void AppWindow::EditSettings() {

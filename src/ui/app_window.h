@@ -1,20 +1,20 @@
 #pragma once
 
+#include <QFutureWatcher>
 #include <QMainWindow>
 #include <QMessageBox>
+#include <atomic>
 #include <memory>
 #include <string>
-#include <thread>
-#include <vector>
 
+#include "engine/job.h"
 #include "ui/settings_dialog.h"
 
 class QProgressDialog;
-class QTimer;
 
 namespace quorvel {
 
-class FileJob;
+struct FileJobResult;
 class MainWindow;
 
 // The program's top-level window: the menu bar (文件, 设置, 帮助) above the documented window,
@@ -30,7 +30,7 @@ class AppWindow : public QMainWindow {
     MainWindow* calculator() const { return calculator_; }
     const GeodesySettings& geodesy() const { return geodesy_; }
     void SetGeodesy(const GeodesySettings& settings);
-    bool Computing() const { return job_ != nullptr; }
+    bool Computing() const { return running_.isRunning(); }
 
   public slots:
     void OpenFileDialog();  // 从文件计算… (Ctrl+O)
@@ -38,9 +38,9 @@ class AppWindow : public QMainWindow {
     void EditSettings();  // 椭球与算法…
     void ShowHelp();      // 使用说明 (F1)
     void ShowAbout();     // 关于 Quorvel
-    // Computes a file in a worker thread with quorvel-batch's arguments; a progress dialog
-    // that can be cancelled stays up meanwhile, then the results window opens.
-    void StartJob(const std::vector<std::string>& args, const std::string& projectionLabel = {});
+    // Computes a file with a job in a worker thread; a progress dialog that can be cancelled
+    // stays up meanwhile, then the results window opens.
+    void StartJob(const engine::Job& job, const QString& path);
 
   protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -49,15 +49,14 @@ class AppWindow : public QMainWindow {
 
   private:
     void Tell(QMessageBox::Icon icon, const QString& message);
-    void PollJob();
+    void JobFinished();
     void StopJob();
 
     MainWindow* calculator_;
     GeodesySettings geodesy_;
-    std::unique_ptr<FileJob> job_;
-    std::thread worker_;
+    QFutureWatcher<std::shared_ptr<FileJobResult>> running_;
+    std::atomic<bool> cancel_{false};
     QProgressDialog* progress_ = nullptr;
-    QTimer* poll_;
 };
 
 // The settings file's view of the program.

@@ -5,6 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "core/computation.h"
+#include "engine/job.h"
+
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -16,7 +19,7 @@ namespace quorvel {
 
 // What 从文件计算 asks for a file.
 struct FileComputeChoice {
-    int mode = 1;  // 1 forward, 2 inverse, 3 zone
+    Computation mode = Computation::Forward;
     QString lo, ls;
     int zoneWidth = 0;  // 0: the meridian Lo as typed; 3 or 6: each point's own zone
     bool gb18030 = false;
@@ -24,9 +27,9 @@ struct FileComputeChoice {
     bool header = false;
 };
 
-// quorvel-batch's arguments for `choice` and `path`, so that the window computes a file exactly
-// as the command line does (with --bom: the CSV the window exports).
-std::vector<std::string> BatchArguments(const FileComputeChoice& choice, const QString& path);
+// The job of `choice` with the settings' `projection` (ellipsoid, method), checked as
+// quorvel-batch checks its options. Throws engine::UsageError.
+engine::Job JobFor(const FileComputeChoice& choice, const engine::Geodesy& projection);
 
 // Why a typed meridian cannot be used, in the words of the window's prompts; empty when it can.
 QString CheckMeridian(const QString& label, const QString& text);

@@ -19,6 +19,7 @@
 
 #include "core/constants.h"
 #include "core/errors.h"
+#include "core/messages.h"
 #include "core/number_text.h"
 #include "core/packed_angle.h"
 #include "core/projection.h"
@@ -32,59 +33,33 @@ class Cancelled : public engine::IoError {
     Cancelled() : engine::IoError("cancelled") {}
 };
 
-// The file as the engine reads it, counting what it has read and stopping on Cancel.
+// The file as the engine reads it, telling the progress and stopping when told to.
 class WatchedSource : public engine::ByteSource {
   public:
-    WatchedSource(int fd, std::string name, std::atomic<bool>& cancel,
-                  std::atomic<std::uint64_t>& bytes)
-        : file_(fd, std::move(name)), cancel_(cancel), bytes_(bytes) {}
+    WatchedSource(int fd, std::string name, std::uint64_t total, const FileJob::Progress& progress)
+        : file_(fd, std::move(name)), total_(total), progress_(progress) {}
     std::size_t Read(char* buffer, std::size_t size) override {
-        if (cancel_) throw Cancelled();
+        if (progress_ && !progress_(read_, total_)) throw Cancelled();
         const std::size_t got = file_.Read(buffer, size);
-        bytes_ += got;
+        read_ += got;
         return got;
     }
 
   private:
     engine::FdSource file_;
-    std::atomic<bool>& cancel_;
-    std::atomic<std::uint64_t>& bytes_;
+    std::uint64_t total_;
+    std::uint64_t read_ = 0;
+    const FileJob::Progress& progress_;
 };
 
-// The engine's messages name the input as "NAME:LINE: reason" (the name given is empty), its
-// warnings "NAME:LINE: warning: ..." or "quorvel-batch: warning: ...".
-std::vector<RejectedLine> ReadMessages(const std::string& text) {
-    constexpr std::string_view kWarning = "warning: ";
-    constexpr std::string_view kProgram = "quorvel-batch: ";
-    std::vector<RejectedLine> lines;
-    std::string_view rest(text);
-    while (!rest.empty()) {
-        const std::size_t lf = rest.find('\n');
-        std::string_view message = rest.substr(0, lf);
-        rest.remove_prefix(lf == std::string_view::npos ? rest.size() : lf + 1);
-        RejectedLine entry;
-        if (message.starts_with(':')) {
-            const char* begin = message.data() + 1;
-            const char* end = message.data() + message.size();
-            const auto [ptr, ec] = std::from_chars(begin, end, entry.line);
-            if (ec == std::errc() && ptr != begin && end - ptr >= 2 && ptr[0] == ':' &&
-                ptr[1] == ' ') {
-                message = std::string_view(ptr + 2, static_cast<std::size_t>(end - ptr - 2));
-            } else {
-                entry.line = 0;
-            }
-        } else if (message.starts_with(kProgram)) {
-            message.remove_prefix(kProgram.size());
-        }
-        if (message.starts_with(kWarning)) {
-            entry.warning = true;
-            message.remove_prefix(kWarning.size());
-        }
-        entry.reason = message;
-        lines.push_back(std::move(entry));
-    }
-    return lines;
-}
+class KeptDiagnostics : public engine::DiagnosticSink {
+  public:
+    explicit KeptDiagnostics(std::vector<engine::Diagnostic>& kept) : kept_(kept) {}
+    void Take(const engine::Diagnostic& d) override { kept_.push_back(d); }
+
+  private:
+    std::vector<engine::Diagnostic>& kept_;
+};
 
 std::string ShellQuote(const std::string& arg) {
     const bool plain = !arg.empty() && std::all_of(arg.begin(), arg.end(), [](char c) {
@@ -96,59 +71,13 @@ std::string ShellQuote(const std::string& arg) {
     return out + "'";
 }
 
-// Fields `first` and `first + 1` of a record; split in place when no quote comes before them,
-// as for nearly every row.
-bool TwoFields(std::string_view record, std::size_t first, std::vector<std::string>& scratch,
-               std::string_view& a, std::string_view& b) {
-    constexpr auto npos = std::string_view::npos;
-    // An unquoted field holds no comma: the engine quotes every field that has one.
-    const auto unquotedAt = [record](std::size_t at) {
-        return at >= record.size() || record[at] != '"';
-    };
-    std::size_t at = 0;
-    bool plain = true;
-    for (std::size_t k = 0; k < first && plain; ++k) {
-        const std::size_t comma = record.find(',', at);
-        plain = unquotedAt(at) && comma != npos;
-        at = comma + 1;
-    }
-    if (plain && unquotedAt(at)) {
-        const std::size_t comma = record.find(',', at);
-        if (comma != npos && unquotedAt(comma + 1)) {
-            a = record.substr(at, comma - at);
-            b = record.substr(comma + 1, record.find(',', comma + 1) - (comma + 1));
-            return true;
-        }
-    }
-    SplitCsvRecord(record, scratch);
-    if (scratch.size() < first + 2) return false;
-    a = scratch[first];
-    b = scratch[first + 1];
-    return true;
-}
-
-// A number for the map, where a pixel is far coarser than the last bit: the plain ASCII form
-// directly, anything else (full-width digits, blanks) as the engine reads it.
-std::optional<double> MapNumber(std::string_view text) {
-    double v = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
-    if (ec == std::errc() && end == text.data() + text.size()) return v;
-    return TryParseNumber(text);
-}
-
-// Packed degrees to degrees, close enough for the map (the exact decoding reads the digits of
-// the shortest text, several times slower and no different on the screen).
-std::optional<double> PackedDegrees(std::string_view text) {
-    const std::optional<double> packed = MapNumber(text);
-    if (!packed || !std::isfinite(*packed)) return std::nullopt;
-    const double a = std::abs(*packed);
-    const double degrees = std::trunc(a);
-    const double minutes = std::trunc((a - degrees) * 100 + 1e-9);
-    const double seconds = ((a - degrees) * 100 - minutes) * 100;
-    return std::copysign(degrees + minutes / 60 + seconds / 3600, *packed);
-}
-
 }  // namespace
+
+std::size_t FileJobResult::WarningCount() const {
+    return static_cast<std::size_t>(
+        std::count_if(diagnostics.begin(), diagnostics.end(),
+                      [](const engine::Diagnostic& d) { return d.IsWarning(); }));
+}
 
 std::string ShellCommand(const std::vector<std::string>& args) {
     std::string line = "quorvel-batch";
@@ -156,115 +85,111 @@ std::string ShellCommand(const std::vector<std::string>& args) {
     return line;
 }
 
-FileJob::FileJob(std::vector<std::string> args) : result_(std::make_unique<FileJobResult>()) {
-    std::vector<std::string_view> views(args.begin(), args.end());
-    result_->options = engine::ParseArguments(views, /*pdfReports=*/false);
-    result_->path = result_->options.input;
-    const auto end = std::find(args.begin(), args.end(), "--");
-    for (auto a = args.begin(); a != end; ++a) {
-        if (*a == "--zone" || a->starts_with("--zone=")) result_->zoneEach = true;
-        if (*a == "--zone-prefix") result_->zonePrefix = true;
-    }
-    // The export carries a byte order mark: the command that writes the same bytes asks for one.
-    if (std::find(args.begin(), end, "--bom") == end) args.insert(end, "--bom");
-    result_->commandLine = ShellCommand(args);
-    struct stat st {};
-    if (::stat(result_->path.c_str(), &st) == 0)
-        totalBytes_ = static_cast<std::uint64_t>(st.st_size);
+std::string CommandFor(const engine::Job& job, const std::string& path) {
+    std::vector<std::string> args = engine::JobArguments(job);
+    args.emplace_back("--");
+    args.push_back(path);
+    return ShellCommand(args);
 }
 
-void FileJob::Run() {
+FileJob::FileJob(engine::Job job, std::string path, std::string projectionLabel)
+    : result_(std::make_unique<FileJobResult>()) {
+    job.bom = true;  // the CSV kept is the CSV exported, mark and all
+    result_->job = job;
+    result_->rows = engine::RowStore(job);
+    result_->path = std::move(path);
+    result_->commandLine = CommandFor(job, result_->path);
+    result_->projectionLabel = std::move(projectionLabel);
+}
+
+void FileJob::Run(const Progress& progress) {
     FileJobResult& r = *result_;
     const int fd = ::open(r.path.c_str(), O_RDONLY | O_CLOEXEC);
     struct stat st {};
     if (fd < 0 || ::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-        r.error =
-            "无法读取 " + r.path + "：" +
-            (fd >= 0 && S_ISDIR(st.st_mode) ? std::string("这是文件夹") : std::strerror(errno));
+        r.error = Fill(
+            Tr("cannot read {0}: {1}"),
+            {r.path, fd >= 0 && S_ISDIR(st.st_mode) ? Tr("it is a folder") : std::strerror(errno)});
         if (fd >= 0) ::close(fd);
-        done_ = true;
         return;
     }
-    std::ostringstream messages;
     try {
-        for (const std::string& w : r.options.warnings) messages << "warning: " << w << '\n';
-        WatchedSource file(fd, r.path, cancel_, bytesRead_);
+        WatchedSource file(fd, r.path, static_cast<std::uint64_t>(st.st_size), progress);
         // Read as quorvel-batch reads it: converted to UTF-8 first when it is in another encoding.
         std::optional<engine::DecodingSource> decoded;
-        if (!r.options.encoding.empty()) decoded.emplace(file, r.options.encoding);
-        if (decoded && decoded->ReadsUtf8()) {
-            messages << "warning: the file " << engine::Utf8MarkWarning(r.options.encoding) << '\n';
-        }
+        if (!r.job.encoding.empty()) decoded.emplace(file, r.job.encoding);
+        if (decoded && decoded->ReadsUtf8())
+            r.diagnostics.push_back(engine::Utf8Mark(r.job, r.path));
         engine::ByteSource& source = decoded ? static_cast<engine::ByteSource&>(*decoded) : file;
-        engine::OutputBuffer out(r.store);
-        r.report = std::make_unique<engine::ReportSpool>(
-            spoolFolder_.empty() ? std::filesystem::temp_directory_path().string() : spoolFolder_);
-        r.counts = engine::ProcessPoints(r.options, source, "", out, messages, r.report.get());
-        r.rejected = ReadMessages(messages.str());
+        r.report =
+            std::make_unique<engine::ReportSpool>(std::filesystem::temp_directory_path().string());
+        engine::ReportSink points(r.job, *r.report);
+        engine::RowSink* sinks[] = {&r.rows, &points};
+        KeptDiagnostics kept(r.diagnostics);
+        r.counts = engine::RunJob(r.job, source, sinks, kept);
     } catch (const Cancelled&) {
         r.cancelled = true;
     } catch (const engine::IoError& e) {
         r.error = e.what();
     } catch (const std::bad_alloc&) {
-        r.error = "内存不足";
+        r.error = Tr("out of memory");
     }
     ::close(fd);
-    done_ = true;
 }
 
 MapData BuildMapData(const FileJobResult& result) {
-    const CsvStore& store = result.store;
-    const engine::Options& options = result.options;
+    const engine::RowStore& rows = result.rows;
+    const engine::Job& job = result.job;
     MapData map;
-    const std::size_t rows = store.RowCount();
-    map.x.assign(rows, NAN);
-    map.y.assign(rows, NAN);
-    map.outside.assign(rows, 0);
-    using Mode = decltype(engine::Options::mode);
-    const bool zone = options.mode == Mode::Zone;
+    const std::size_t count = rows.size();
+    map.x.assign(count, NAN);
+    map.y.assign(count, NAN);
+    map.outside.assign(count, 0);
+    const bool zone = job.mode == Computation::Zone;
+    const bool zoneEach = job.geodesy.zone.has_value();
     map.geographic = !zone;
     // With a zone for each point there is no one meridian to draw or measure from.
-    map.meridian = result.zoneEach ? NAN : zone ? FalseEasting : options.meridians.lo;
-    // Forward: the typed L and B; inverse: the computed L and B; zone: the computed X2, Y2.
-    const std::size_t first = options.mode == Mode::Forward ? 1 : 3;
+    map.meridian = zoneEach ? NAN : zone ? job.geodesy.falseEasting : job.meridians.lo;
 
-    // A million rows are read in a few threads, each with its own range of rows.
+    // Forward: the typed L and B; inverse: the computed L and B; zone: the computed X2, Y2.
     const auto place = [&](std::size_t begin, std::size_t end) {
-        std::vector<std::string> scratch;
+        std::vector<std::string_view> passed;
+        std::string first, second;
         for (std::size_t i = begin; i < end; ++i) {
-            std::string_view a, b;
-            if (!TwoFields(store.Row(i), first, scratch, a, b)) continue;
             if (zone) {
-                const auto north = MapNumber(a);
-                const auto east = MapNumber(b);
-                if (!north || !east) continue;
                 // The zone number in front of the easting moves no point within its zone.
-                map.x[i] = result.zonePrefix ? std::fmod(*east, 1e6) : *east;
-                map.y[i] = *north;
-            } else {
-                const auto l = PackedDegrees(a);
-                const auto lat = PackedDegrees(b);
-                if (!l || !lat) continue;
-                // A longitude whole turns away is drawn beside the meridian: −179° next to 180°.
-                double x = *l;
-                if (const double offset = MeridianOffset(x, map.meridian);
-                    offset != x - map.meridian) {
-                    x = map.meridian + offset;
-                }
-                map.x[i] = x;
-                map.y[i] = *lat;
-                map.outside[i] = std::abs(x - map.meridian) > 3;
+                const double east = rows.Result2(i);
+                map.x[i] = job.geodesy.zonePrefix ? std::fmod(east, 1e6) : east;
+                map.y[i] = rows.Result1(i);
+                continue;
             }
+            double l = rows.Result1(i), b = rows.Result2(i);
+            if (job.mode == Computation::Forward) {
+                const engine::Row row = rows.At(i, passed);
+                const auto typedL =
+                    TryParseNumber(engine::DecimalText(row.first, job.decimalComma, first));
+                const auto typedB =
+                    TryParseNumber(engine::DecimalText(row.second, job.decimalComma, second));
+                if (!typedL || !typedB) continue;
+                l = *typedL;
+                b = *typedB;
+            }
+            // A longitude whole turns away is drawn beside the meridian: −179° next to 180°.
+            const double x = DecodePackedAngle(l);
+            map.x[i] =
+                std::isnan(map.meridian) ? x : map.meridian + MeridianOffset(x, map.meridian);
+            map.y[i] = DecodePackedAngle(b);
+            map.outside[i] = std::abs(map.x[i] - map.meridian) > 3;
         }
     };
     const std::size_t threads =
-        rows < 50000 ? 1 : std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, 4);
+        count < 50000 ? 1 : std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, 4);
     std::vector<std::thread> pool;
     for (std::size_t t = 1; t < threads; ++t)
-        pool.emplace_back(place, rows * t / threads, rows * (t + 1) / threads);
-    place(0, rows / threads);
+        pool.emplace_back(place, count * t / threads, count * (t + 1) / threads);
+    place(0, count / threads);
     for (std::thread& t : pool) t.join();
-    if (!zone || result.zoneEach) return map;
+    if (!zone || zoneEach) return map;
 
     double low = HUGE_VAL, high = -HUGE_VAL;
     for (double north : map.y) {
@@ -276,7 +201,7 @@ MapData BuildMapData(const FileJobResult& result) {
 
     // The band's edges, meridian ± 3°, over the latitudes the points span (and a little more).
     const EllipsoidConstants c = EllipsoidConstants::Load();
-    const double ls = options.meridians.ls;
+    const double ls = job.meridians.ls;
     const double south = std::clamp(FootpointLatitude(c, low) - 0.5, -89.0, 89.0);
     const double north = std::clamp(FootpointLatitude(c, high) + 0.5, -89.0, 89.0);
     std::vector<std::pair<double, double>> halfWidth;  // (northing, |y| of the edge)

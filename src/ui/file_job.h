@@ -1,15 +1,14 @@
 #pragma once
 
-#include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "engine/options.h"
+#include "engine/process.h"
 #include "engine/report_spool.h"
-#include "engine/run.h"
-#include "ui/csv_store.h"
+#include "engine/row_store.h"
 
 namespace quorvel {
 
@@ -24,58 +23,37 @@ struct MapData {
     std::vector<std::pair<double, double>> westEdge, eastEdge;
 };
 
-// A rejected input line as the engine reported it, or one of its warnings (results and
-// counts stand; line 0 for a warning about the whole run).
-struct RejectedLine {
-    std::uint64_t line = 0;
-    std::string reason;
-    bool warning = false;
-};
-
 struct FileJobResult {
-    engine::Options options;
+    engine::Job job;
     std::string path;
     std::string commandLine;      // the quorvel-batch command that writes the same CSV
-    bool zoneEach = false;        // each point on the meridian of its own zone (--zone)
-    bool zonePrefix = false;      // eastings with the zone number in front (--zone-prefix)
     std::string projectionLabel;  // "CGCS2000, 精确" for the report; empty for the default
-    CsvStore store;
-    std::vector<RejectedLine> rejected;
+    engine::RowStore rows{engine::Job()};
+    std::vector<engine::Diagnostic> diagnostics;
     engine::RunCounts counts;
     // The points for the printed report, as the engine keeps them for --report: on disk, in a
     // file without a name that goes with the program.
     std::unique_ptr<engine::ReportSpool> report;
     bool cancelled = false;
     std::string error;  // a read that failed: nothing else is valid
+
+    std::size_t WarningCount() const;
 };
 
-// A file computed by quorvel-batch's engine: `args` are quorvel-batch's arguments (mode,
-// options, the file), so the window and the command line read a file alike. Run() works in the
-// calling thread; the progress and Cancel() may be used from any other.
+// A file computed by quorvel-batch's engine with a job, as the command line computes it, so the
+// window and quorvel-batch read a file alike. Run() works in the calling thread.
 class FileJob {
   public:
-    // Throws engine::UsageError for arguments quorvel-batch would refuse.
-    explicit FileJob(std::vector<std::string> args);
+    // The job is run with a byte order mark, as the window exports its CSV.
+    FileJob(engine::Job job, std::string path, std::string projectionLabel = {});
 
-    void Run();
-    void Cancel() { cancel_ = true; }
-    bool Done() const { return done_; }
-    std::uint64_t BytesRead() const { return bytesRead_; }
-    std::uint64_t TotalBytes() const { return totalBytes_; }
-    // The ellipsoid and method for the report's heading, when not the default.
-    void SetProjectionLabel(std::string label) { result_->projectionLabel = std::move(label); }
-    // Where the report's points wait; the system's temporary folder unless set before Run().
-    void SetSpoolFolder(std::string folder) { spoolFolder_ = std::move(folder); }
-    // Valid once Done().
+    // `progress` is told the bytes read so far; returning false cancels the run.
+    using Progress = std::function<bool(std::uint64_t read, std::uint64_t total)>;
+    void Run(const Progress& progress = {});
     std::unique_ptr<FileJobResult> TakeResult() { return std::move(result_); }
 
   private:
     std::unique_ptr<FileJobResult> result_;
-    std::atomic<bool> cancel_{false};
-    std::atomic<bool> done_{false};
-    std::atomic<std::uint64_t> bytesRead_{0};
-    std::uint64_t totalBytes_ = 0;
-    std::string spoolFolder_;
 };
 
 // Places the computed points for the map; several threads read a million rows.
@@ -83,5 +61,7 @@ MapData BuildMapData(const FileJobResult& result);
 
 // "quorvel-batch inverse --lo=117 --bom -- FILE" with the arguments quoted for a shell.
 std::string ShellCommand(const std::vector<std::string>& args);
+// The quorvel-batch command that computes `path` as `job` does.
+std::string CommandFor(const engine::Job& job, const std::string& path);
 
 }  // namespace quorvel

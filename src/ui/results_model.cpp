@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <limits>
 
+#include "core/messages.h"
+
 namespace quorvel {
 namespace {
 
@@ -22,21 +24,23 @@ QString ForSpreadsheet(const std::string& field) {
 }  // namespace
 
 ResultsModel::ResultsModel(std::shared_ptr<const FileJobResult> result, QObject* parent)
-    : QAbstractTableModel(parent), result_(std::move(result)) {
-    SplitCsvRecord(result_->store.Header(), header_);
-}
+    : QAbstractTableModel(parent), result_(std::move(result)) {}
 
 int ResultsModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : ClampToInt(result_->store.RowCount());
+    return parent.isValid() ? 0 : ClampToInt(result_->rows.size());
 }
 
 int ResultsModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(header_.size());
+    return parent.isValid() ? 0 : static_cast<int>(result_->rows.Columns().size());
 }
 
 const std::vector<std::string>& ResultsModel::Fields(int row) const {
     if (row != cachedRow_) {
-        SplitCsvRecord(result_->store.Row(static_cast<std::size_t>(row)), cached_);
+        const engine::RowStore& rows = result_->rows;
+        cached_.resize(rows.Columns().size());
+        for (std::size_t c = 0; c < cached_.size(); ++c) {
+            cached_[c] = rows.Cell(static_cast<std::size_t>(row), c);
+        }
         cachedRow_ = row;
     }
     return cached_;
@@ -59,7 +63,8 @@ QVariant ResultsModel::headerData(int section, Qt::Orientation orientation, int 
     if (role != Qt::DisplayRole) return {};
     if (orientation == Qt::Vertical) return section + 1;
     const auto column = static_cast<std::size_t>(section);
-    return column < header_.size() ? QString::fromStdString(header_[column]) : QVariant();
+    const std::vector<std::string>& columns = result_->rows.Columns();
+    return column < columns.size() ? QString::fromStdString(columns[column]) : QVariant();
 }
 
 QString ResultsModel::RowsAsText(const std::vector<int>& rows) const {
@@ -79,7 +84,7 @@ RejectedModel::RejectedModel(std::shared_ptr<const FileJobResult> result, QObjec
     : QAbstractTableModel(parent), result_(std::move(result)) {}
 
 int RejectedModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : ClampToInt(result_->rejected.size());
+    return parent.isValid() ? 0 : ClampToInt(result_->diagnostics.size());
 }
 
 int RejectedModel::columnCount(const QModelIndex& parent) const {
@@ -88,10 +93,10 @@ int RejectedModel::columnCount(const QModelIndex& parent) const {
 
 QVariant RejectedModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || role != Qt::DisplayRole) return {};
-    const RejectedLine& line = result_->rejected.at(static_cast<std::size_t>(index.row()));
-    if (index.column() == 0) return line.line > 0 ? QVariant(qulonglong{line.line}) : QVariant();
-    return (line.warning ? QStringLiteral("警告：") : QString()) +
-           QString::fromStdString(line.reason);
+    const engine::Diagnostic& d = result_->diagnostics.at(static_cast<std::size_t>(index.row()));
+    if (index.column() == 0) return d.OfRun() ? QVariant() : QVariant(qulonglong{d.line});
+    return QString::fromStdString((d.IsWarning() ? Tr("warning: ") : std::string()) +
+                                  engine::Describe(d, result_->job));
 }
 
 QVariant RejectedModel::headerData(int section, Qt::Orientation orientation, int role) const {

@@ -10,8 +10,8 @@
 
 namespace quorvel {
 
-// The computed rows of a file as a table: the fields of each CSV record, split only when a row
-// is shown, so a million rows cost no more than the text the engine wrote.
+// The computed rows of a file as a table, each cell written as the CSV writes it when its row
+// is shown.
 class ResultsModel : public QAbstractTableModel {
     Q_OBJECT
 
@@ -24,7 +24,7 @@ class ResultsModel : public QAbstractTableModel {
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
 
-    // The fields of a row as the CSV holds them.
+    // The cells of a row as the CSV writes them.
     const std::vector<std::string>& Fields(int row) const;
 
     // Rows as tab-separated text for a spreadsheet, one line per row; a field holding a tab, a
@@ -33,7 +33,6 @@ class ResultsModel : public QAbstractTableModel {
 
   private:
     std::shared_ptr<const FileJobResult> result_;
-    std::vector<std::string> header_;
     mutable int cachedRow_ = -1;
     mutable std::vector<std::string> cached_;
 };

@@ -20,6 +20,7 @@
 #include <climits>
 
 #include "engine/run.h"
+#include "print/qt_messages.h"
 #include "print/report_printer.h"
 #include "ui/point_map.h"
 #include "ui/results_model.h"
@@ -78,9 +79,9 @@ Report ReportOf(const FileJobResult& result) {
     // The head as quorvel-batch's report has it, with the ellipsoid and method when they are not
     // the documented series; then the engine's points.
     engine::ReportData data;
-    data.mode = result.options.mode;
-    data.loText = result.options.loText;
-    data.lsText = result.options.lsText;
+    data.mode = result.job.mode;
+    data.loText = result.job.loText;
+    data.lsText = result.job.lsText;
     ReportInput input = engine::ToReportInput(data);
     input.pointCount = static_cast<int>(std::min<std::size_t>(result.report->Count(), INT32_MAX));
     input.projection = result.projectionLabel;
@@ -88,19 +89,17 @@ Report ReportOf(const FileJobResult& result) {
     result.report->Rewind();
     std::array<ValueCell, 4> row;
     for (int number = 1; result.report->Next(row); ++number)
-        report.lines.push_back(BuildPointLine(input.mode, number, row));
+        report.lines.push_back(BuildPointLine(result.job.mode, number, row));
     return report;
 }
 
 QString SummaryText(const FileJobResult& result) {
-    const auto warnings = std::count_if(result.rejected.begin(), result.rejected.end(),
-                                        [](const RejectedLine& l) { return l.warning; });
-    QString text =
-        QStringLiteral("%1 点, %2 行被拒绝").arg(result.counts.points).arg(result.counts.rejected);
-    if (const std::size_t n = result.counts.zoneNumbersTakenOff; n > 0)
-        text += QStringLiteral("，%1 个横坐标去掉了中央子午线的带号").arg(n);
-    if (warnings > 0) text += QStringLiteral("，%1 条警告").arg(warnings);
-    return text;
+    const std::size_t warnings = result.WarningCount();
+    std::string text = engine::SummaryText(result.counts);
+    if (warnings > 0) {
+        text += Fill(TrN(", {0} warning", ", {0} warnings", warnings), {std::to_string(warnings)});
+    }
+    return QString::fromStdString(text);
 }
 
 ResultsWindow::ResultsWindow(std::shared_ptr<const FileJobResult> result, QWidget* parent)
@@ -139,7 +138,7 @@ ResultsWindow::ResultsWindow(std::shared_ptr<const FileJobResult> result, QWidge
     rejected->horizontalHeader()->setStretchLastSection(true);
     rejected->setColumnWidth(0, 80);
     rejected->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    rejected->setVisible(!result_->rejected.empty());
+    rejected->setVisible(!result_->diagnostics.empty());
 
     auto* sideBySide = new QSplitter(Qt::Horizontal, this);
     sideBySide->addWidget(table_);
@@ -203,9 +202,12 @@ bool ResultsWindow::WriteCsv(const FileJobResult& result, const QString& path, Q
     }
     try {
         SaveFileSink sink(file);
-        // The mark makes Excel read the names as UTF-8; an engine run with --bom wrote it already.
-        if (!result.store.HasBom()) sink.Write(CsvStore::kBom.data(), CsvStore::kBom.size());
-        result.store.WriteAll(sink);
+        engine::OutputBuffer out(sink);
+        // The mark makes Excel read the names as UTF-8.
+        engine::Job job = result.job;
+        job.bom = true;
+        engine::CsvSink csv(job, out);
+        result.rows.Replay(csv);
     } catch (const engine::IoError& e) {
         *error = QString::fromStdString(e.what());
         file.cancelWriting();
@@ -231,14 +233,15 @@ void ResultsWindow::ExportCsv() {
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
     const QString path = dialog.selectedFiles().constFirst();
     if (QFileInfo(path).canonicalFilePath() == input.canonicalFilePath()) {
-        QMessageBox::warning(this, windowTitle(),
-                             QStringLiteral("不能把结果写到输入文件 %1 上").arg(path));
+        QMessageBox::warning(
+            this, windowTitle(),
+            QtMessage(Tr("Cannot write the results over the input file {0}"), {path}));
         return;
     }
     QString error;
     if (!WriteCsv(*result_, path, &error)) {
         QMessageBox::warning(this, windowTitle(),
-                             QStringLiteral("无法写入 %1：%2").arg(path, error));
+                             QtMessage(Tr("cannot write {0}: {1}"), {path, error}));
     }
 }
 
@@ -256,36 +259,38 @@ void ResultsWindow::CopyRows() {
 }
 
 void ResultsWindow::PrintReport() {
-    const std::size_t points = result_->store.RowCount();
+    const std::size_t points = result_->rows.size();
     if (points == 0) {
-        QMessageBox::information(this, windowTitle(), QStringLiteral("没有可打印的点。"));
+        QMessageBox::information(this, windowTitle(), QtMessage(Tr("No points to print.")));
         return;
     }
     // About 50 rows a page.
-    if (points > 5000 && QMessageBox::question(this, windowTitle(),
-                                               QStringLiteral("报告共 %1 点，约 %2 页。要打印吗？")
-                                                   .arg(points)
-                                                   .arg(points / 50 + 1)) != QMessageBox::Yes) {
+    if (points > 5000 &&
+        QMessageBox::question(this, windowTitle(),
+                              QtMessage(Tr("The report has {0} points, about {1} pages. Print it?"),
+                                        {QString::number(points),
+                                         QString::number(points / 50 + 1)})) != QMessageBox::Yes) {
         return;
     }
-    if (result_->zoneEach) {
+    if (result_->job.geodesy.zone) {
         // The report has room for one central meridian (two for a zone change), as the print
         // button's report and quorvel-batch's; points each in its own zone have more.
         QMessageBox::information(this, windowTitle(),
-                                 QStringLiteral("各点在各自的带中计算，报告只能写一条中央子午线，"
-                                                "无法打印。请导出 CSV。"));
+                                 QtMessage(Tr("Each point was computed in its own zone, and the "
+                                              "report has room for one central meridian: it "
+                                              "cannot be printed. Export the CSV instead.")));
         return;
     }
     Report report;
     try {
         report = ReportOf(*result_);
     } catch (const engine::IoError& e) {
-        QMessageBox::warning(
-            this, windowTitle(),
-            QStringLiteral("无法读回报告的点：") + QString::fromStdString(e.what()));
+        QMessageBox::warning(this, windowTitle(),
+                             QtMessage(Tr("Cannot read back the report's points: {0}"),
+                                       {QString::fromStdString(e.what())}));
         return;
     }
-    ShowPrintOutcome(this, quorvel::PrintReport(report, static_cast<int>(result_->options.mode)));
+    ShowPrintOutcome(this, quorvel::PrintReport(report, result_->job.mode));
 }
 
 }  // namespace quorvel

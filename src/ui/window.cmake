@@ -13,12 +13,11 @@ add_library(quorvel_app STATIC
     file_compute_dialog.cpp
     file_job.cpp
     point_map.cpp
-    csv_store.cpp
     results_model.cpp
     results_window.cpp
     settings_dialog.cpp
 )
-target_link_libraries(quorvel_app PUBLIC quorvel_window quorvel_engine)
+target_link_libraries(quorvel_app PUBLIC quorvel_window quorvel_engine Qt6::Concurrent)
 target_compile_definitions(quorvel_app PRIVATE QUORVEL_VERSION="${PROJECT_VERSION}")
 
 # The program itself, at the top of the build folder where `make run` looks for it.

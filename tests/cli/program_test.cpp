@@ -1,6 +1,7 @@
 // quorvel-batch run as a program: exit statuses, messages, files replaced whole or not at all.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <locale.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/resource.h>
@@ -67,8 +68,10 @@ int Wait(pid_t pid, Outcome& o) {
     return status;
 }
 
-// Spawns the program with default signal dispositions, whatever the test runner ignores.
-pid_t Spawn(const std::vector<std::string>& args, posix_spawn_file_actions_t& actions) {
+// Spawns the program with default signal dispositions, whatever the test runner ignores, in
+// `env` (the runner's environment when empty).
+pid_t Spawn(const std::vector<std::string>& args, posix_spawn_file_actions_t& actions,
+            const std::vector<std::string>& env = {}) {
     posix_spawnattr_t attr;
     posix_spawnattr_init(&attr);
     sigset_t defaults;
@@ -80,8 +83,13 @@ pid_t Spawn(const std::vector<std::string>& args, posix_spawn_file_actions_t& ac
     posix_spawnattr_setsigmask(&attr, &none);
     posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
     std::vector<char*> argv = Argv(args);
+    std::vector<char*> envp;
+    for (const std::string& e : env) envp.push_back(const_cast<char*>(e.c_str()));
+    envp.push_back(nullptr);
     pid_t pid = 0;
-    EXPECT_EQ(posix_spawn(&pid, argv[0], &actions, &attr, argv.data(), environ), 0);
+    EXPECT_EQ(posix_spawn(&pid, argv[0], &actions, &attr, argv.data(),
+                          env.empty() ? environ : envp.data()),
+              0);
     posix_spawnattr_destroy(&attr);
     posix_spawn_file_actions_destroy(&actions);
     return pid;
@@ -109,7 +117,7 @@ class Program : public ::testing::Test {
                                          O_WRONLY | O_CREAT | O_TRUNC, 0644);
         posix_spawn_file_actions_addchdir_np(&actions, work.c_str());
         Outcome o;
-        Wait(Spawn(args, actions), o);
+        Wait(Spawn(args, actions, env), o);
         o.out = ReadFile(dir / "stdout");
         o.err = ReadFile(dir / "stderr");
         return o;
@@ -130,7 +138,7 @@ class Program : public ::testing::Test {
                                          O_WRONLY | O_CREAT | O_TRUNC, 0644);
         posix_spawn_file_actions_addchdir_np(&actions, work.c_str());
         Outcome o;
-        Wait(Spawn(args, actions), o);
+        Wait(Spawn(args, actions, env), o);
         if (stdoutPath.empty()) o.out = ReadFile(out);
         o.err = ReadFile(dir / "stderr");
         return o;
@@ -195,7 +203,18 @@ class Program : public ::testing::Test {
         EXPECT_EQ(checked, quorvel::testing::ReadFixture(file).size());
     }
 
+    // The runner's environment without its language, and `language` (such as "LANG=C").
+    void UseLanguage(std::initializer_list<std::string> language) {
+        env.clear();
+        for (char** e = environ; *e != nullptr; ++e) {
+            const std::string_view v = *e;
+            if (!v.starts_with("LANG") && !v.starts_with("LC_")) env.emplace_back(v);
+        }
+        env.insert(env.end(), language);
+    }
+
     fs::path dir, work;
+    std::vector<std::string> env;  // empty: the runner's
 };
 
 const std::string kPoints = "P1,116.3045,30.3030\nP2,117.2930,30.3030\n";
@@ -311,6 +330,40 @@ TEST_F(Program, UsageErrorsExitTwoWithTheUsageAndTouchNoFile) {
     }
     EXPECT_NE(Run({"forward", "--lo", "117", "missing.csv"}).err.find("cannot read missing.csv"),
               std::string::npos);
+}
+
+// Under a Chinese locale every message is Chinese, the results the same bytes; C is English.
+TEST_F(Program, SpeaksTheLanguageOfTheLocale) {
+    const locale_t zh = newlocale(LC_ALL_MASK, "zh_CN.UTF-8", nullptr);
+    ASSERT_NE(zh, nullptr) << "no zh_CN.UTF-8 locale: scripts/install-deps.sh test generates it";
+    freelocale(zh);
+    const std::string input = "P1,116.3045,30.3030\nP2,x,30\nP3,117.6000,30.3030\n";
+    const std::string chinese =
+        "<stdin>:2: L：\"x\" 不是数值\n"
+        "<stdin>:3: 警告：L 117.6000 含 60 分：度.分秒的分和秒都应小于 60；这是十进制度数吗？\n"
+        "2 点, 1 行被拒绝\n";
+    UseLanguage({"LANG=C"});
+    const Outcome english = Run({"forward", "--lo", "117"}, input);
+    EXPECT_EQ(english.err.substr(0, 33), "<stdin>:2: L: \"x\" is not a number") << english.err;
+    for (const auto& language : {std::initializer_list<std::string>{"LANG=zh_CN.UTF-8"},
+                                 {"LANG=C", "LC_MESSAGES=zh_CN.UTF-8"},
+                                 {"LANG=C", "LC_ALL=zh_CN.UTF-8"}}) {
+        UseLanguage(language);
+        const Outcome o = Run({"forward", "--lo", "117"}, input);
+        EXPECT_EQ(o.status, 1);
+        EXPECT_EQ(o.out, english.out);
+        EXPECT_EQ(o.err, chinese);
+    }
+    UseLanguage({"LANG=zh_CN.UTF-8", "LC_ALL=C"});
+    EXPECT_EQ(Run({"forward", "--lo", "117"}, input).err, english.err);
+
+    UseLanguage({"LANG=zh_CN.UTF-8"});
+    Outcome o = Run({"forward", "--lo", "117", "--bogus"});
+    EXPECT_EQ(o.status, 2);
+    EXPECT_TRUE(o.err.starts_with("quorvel-batch: 未知选项 --bogus\n用法：quorvel-batch forward"))
+        << o.err;
+    o = Run({"forward", "--lo", "117", "missing.csv"});
+    EXPECT_TRUE(o.err.starts_with("quorvel-batch: 无法读取 missing.csv：")) << o.err;
 }
 
 TEST_F(Program, AFailedWriteExitsTwoAndIsNotReportedAsSuccess) {
@@ -596,6 +649,10 @@ TEST_F(Program, VersionAndHelp) {
     EXPECT_NE(o.out.find("--report FILE"), std::string::npos);
     EXPECT_NE(o.out.find(std::to_string(LineReader::kMaxLine) + " bytes"), std::string::npos);
     EXPECT_EQ(o.err, "");
+    // For the completion of --ellipsoid.
+    o = Run({"--list-ellipsoids"});
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.out, "krassovsky\nxian80\ncgcs2000\nwgs84\n");
 }
 
 // PROJ's cct run on `lines` ("x y z t"), its output lines as numbers; none without cct.

@@ -631,13 +631,13 @@ TEST(ToReportInput, TitleCountsThePointsWrittenAndZoneCarriesBothMeridians) {
     data.lsText = "120.3";
     data.rows.resize(3);
     ReportInput in = ToReportInput(data);
-    EXPECT_EQ(in.mode, 3);
+    EXPECT_EQ(in.mode, Computation::Zone);
     EXPECT_EQ(in.pointCount, 3);
     EXPECT_EQ(in.centralMeridian, ValueCell("117"));
     EXPECT_EQ(in.targetMeridian, ValueCell("120.3"));
     data.mode = Computation::Inverse;
     in = ToReportInput(data);
-    EXPECT_EQ(in.mode, 2);
+    EXPECT_EQ(in.mode, Computation::Inverse);
     EXPECT_TRUE(in.targetMeridian.IsUnset());
 }
 

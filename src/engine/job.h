@@ -1,0 +1,69 @@
+#pragma once
+
+#include <algorithm>
+#include <array>
+#include <cstddef>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "engine/diagnostics.h"
+#include "engine/points.h"
+
+namespace quorvel::engine {
+
+// A job that cannot be run as given: the message is shown with the usage, exit status 2.
+class UsageError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+// Everything that decides what a file's computation writes: quorvel-batch's command line is one
+// way to make it, 从文件计算's dialog another. Where the file comes from and goes to is not in it.
+struct Job {
+    Computation mode = Computation::Forward;
+    std::string loText;  // as typed, for the report and the command line
+    std::string lsText;
+    Meridians meridians;
+    Geodesy geodesy;
+    // Reading: the 0-based fields of the name and the two values (the others are passed
+    // through), a comma as the decimal point, the iconv name of the encoding (empty: UTF-8),
+    // and whether the first line that is not empty or a comment is a header.
+    std::array<std::size_t, 3> fields{0, 1, 2};
+    bool decimalComma = false;
+    std::string encoding;
+    bool header = false;
+    // Writing: results as the shortest round-trip decimal; a UTF-8 byte order mark first.
+    bool full = false;
+    bool bom = false;
+
+    bool operator==(const Job&) const = default;
+};
+
+// The most distant of the three fields, 1-based: the fewest fields a point line may have.
+inline std::size_t FieldsNeeded(const Job& job) {
+    return std::max({job.fields[0], job.fields[1], job.fields[2]}) + 1;
+}
+
+// The meridians as typed: Lo (absent with a zone width) and Ls (the zone change only), read as
+// packed degrees and checked as the command line checks them. Appends a warning for a packed
+// angle with 60 or more minutes or seconds. Throws UsageError naming the option.
+void SetMeridians(Job& job, const std::optional<std::string>& lo,
+                  const std::optional<std::string>& ls, std::vector<Diagnostic>& warnings);
+
+// Checks the settings that only make sense together (the classic method and its ellipsoid, the
+// comparison, the zone prefix, k0 and the false easting). Throws UsageError.
+void CheckJob(const Job& job);
+
+// The arguments of quorvel-batch that run `job` (mode first, then the options, without a file):
+// ParseArguments reads them back to the same job.
+std::vector<std::string> JobArguments(const Job& job);
+
+// The iconv name of an encoding the user may give (utf-8, gb18030, gbk); empty for UTF-8.
+// Throws UsageError.
+std::string ReadEncoding(const std::string& text);
+// The name ReadEncoding reads back to `iconvName`: "gb18030" for "GB18030".
+std::string ReadableEncoding(const std::string& iconvName);
+
+}  // namespace quorvel::engine
