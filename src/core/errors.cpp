@@ -16,6 +16,16 @@ std::string_view ErrorName(ErrorKind kind) {
             return "参数无效";
         case ErrorKind::OutOfDomain:
             return "超出适用范围";
+        case ErrorKind::InsufficientPoints:
+            return "点数不足";
+        case ErrorKind::WeakGeometry:
+            return "点位图形不足";
+        case ErrorKind::DuplicateName:
+            return "点名重复";
+        case ErrorKind::PointMismatch:
+            return "重合点不符";
+        case ErrorKind::ParameterFile:
+            return "参数文件有误";
     }
     return "错误";
 }
@@ -40,6 +50,16 @@ void RethrowWithContext(const Error& e, std::string_view context) {
             throw InvalidParameterError(std::move(detail));
         case ErrorKind::OutOfDomain:
             throw OutOfDomainError(std::move(detail));
+        case ErrorKind::InsufficientPoints:
+            throw InsufficientPointsError(std::move(detail));
+        case ErrorKind::WeakGeometry:
+            throw WeakGeometryError(std::move(detail));
+        case ErrorKind::DuplicateName:
+            throw DuplicateNameError(std::move(detail));
+        case ErrorKind::PointMismatch:
+            throw PointMismatchError(std::move(detail));
+        case ErrorKind::ParameterFile:
+            throw ParameterFileError(std::move(detail));
     }
     throw Error(e.kind(), std::move(detail));
 }
