@@ -11,11 +11,11 @@
 set -euo pipefail
 
 # The compiler, CMake, Qt, the fonts the window and the report are drawn with, and the libraries
-# the programs link.
+# the programs link (Eigen, header-only, only to build them).
 run=(
   build-essential cmake pkg-config qt6-base-dev
   fonts-wqy-zenhei fonts-arphic-uming fonts-dejavu-extra
-  libcups2-dev libgeographiclib-dev
+  libcups2-dev libgeographiclib-dev libeigen3-dev
 )
 # cpack's DEB generator: dpkg-shlibdeps for the dependencies, file to find the programs.
 package=(dpkg-dev file)
