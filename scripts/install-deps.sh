@@ -26,7 +26,7 @@ test=(
   clang libclang-rt-14-dev clang-format
   xvfb xauth x11-utils x11-apps xdotool imagemagick
   poppler-utils cups cups-client cups-bsd
-  proj-bin geographiclib-tools
+  proj-bin geographiclib-tools python3-numpy
   desktop-file-utils appstream lintian bash-completion man-db groff-base
 )
 
