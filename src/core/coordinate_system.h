@@ -42,6 +42,12 @@ struct CoordinateSystem {
     bool HasZones() const { return kind == SystemKind::Plane && zoneWidth.has_value(); }
 };
 
+// How many coordinates a point of the system is typed with: 3 for geocentric; 2 for plane and
+// geodetic, 3 with heights.
+inline int TypedCount(const CoordinateSystem& system, bool heights) {
+    return system.kind == SystemKind::Geocentric || heights ? 3 : 2;
+}
+
 // Reads KIND:ELLIPSOID[:WHERE]: KIND plane, geodetic or geocentric (any letter case); ELLIPSOID
 // as ParseEllipsoid reads it (a name or "a,rf"); WHERE, required for plane and refused for the
 // others, the central meridian in packed degrees within [−180°, 360°) or zone3 / zone6.
