@@ -18,6 +18,16 @@ std::string ErrorName(ErrorKind kind) {
             return Tr("invalid parameter");
         case ErrorKind::OutOfDomain:
             return Tr("outside the domain");
+        case ErrorKind::InsufficientPoints:
+            return Tr("too few points");
+        case ErrorKind::WeakGeometry:
+            return Tr("weak geometry");
+        case ErrorKind::DuplicateName:
+            return Tr("duplicate point name");
+        case ErrorKind::PointMismatch:
+            return Tr("common point mismatch");
+        case ErrorKind::ParameterFile:
+            return Tr("parameter file error");
     }
     return Tr("error");
 }
@@ -42,6 +52,16 @@ void RethrowWithContext(const Error& e, std::string_view what) {
             throw InvalidParameterError(std::move(detail));
         case ErrorKind::OutOfDomain:
             throw OutOfDomainError(std::move(detail));
+        case ErrorKind::InsufficientPoints:
+            throw InsufficientPointsError(std::move(detail));
+        case ErrorKind::WeakGeometry:
+            throw WeakGeometryError(std::move(detail));
+        case ErrorKind::DuplicateName:
+            throw DuplicateNameError(std::move(detail));
+        case ErrorKind::PointMismatch:
+            throw PointMismatchError(std::move(detail));
+        case ErrorKind::ParameterFile:
+            throw ParameterFileError(std::move(detail));
     }
     throw Error(e.kind(), std::move(detail));
 }

@@ -3,60 +3,20 @@
 #include "core/gauss_kruger.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cmath>
-#include <cstdio>
-#include <fstream>
 #include <random>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "core/classic_check.h"
 #include "core/errors.h"
 #include "core/projection.h"
+#include "core/run_tool.h"
 #include "core/zones.h"
 
 namespace quorvel {
 namespace {
-
-// Runs `command` on `lines` as standard input; the first four numbers of every output line.
-std::vector<std::vector<double>> RunTool(const std::string& command,
-                                         const std::vector<std::string>& lines) {
-    char path[] = "/tmp/quorvel-tool-XXXXXX";
-    const int fd = mkstemp(path);
-    if (fd < 0) throw std::runtime_error("no temporary file");
-    close(fd);
-    {
-        std::ofstream in(path);
-        for (const std::string& l : lines) in << l << '\n';
-    }
-    FILE* pipe = popen((command + " < " + path + " 2>&1").c_str(), "r");
-    std::vector<std::vector<double>> rows;
-    char buffer[512];
-    while (pipe && std::fgets(buffer, sizeof buffer, pipe)) {
-        std::istringstream ss(buffer);
-        std::vector<double> row;
-        double v;
-        while (row.size() < 4 && ss >> v) row.push_back(v);
-        rows.push_back(row);
-    }
-    const int status = pipe ? pclose(pipe) : -1;
-    std::remove(path);
-    if (status != 0 || rows.size() != lines.size()) {
-        ADD_FAILURE() << command << " failed (status " << status << ", " << rows.size() << " of "
-                      << lines.size() << " lines); is it installed?";
-        return {};
-    }
-    return rows;
-}
-
-std::string Num(double v) {
-    char s[40];
-    std::snprintf(s, sizeof s, "%.17g", v);
-    return s;
-}
 
 std::string Cct(const Ellipsoid& e, double k0, double x0, double lo, bool inverse) {
     return std::string("cct -d 12 ") + (inverse ? "-I " : "") + "+proj=tmerc +a=" + Num(e.a) +
