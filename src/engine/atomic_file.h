@@ -53,6 +53,19 @@ class AtomicFile {
     bool direct_ = false;
 };
 
+// A path that a library writes under a name of its own (a file, or an empty folder), removed as
+// AtomicFile's temporary files are should a signal end the program while the object lives.
+class RemovedOnSignal {
+  public:
+    explicit RemovedOnSignal(const std::string& path);
+    ~RemovedOnSignal();
+    RemovedOnSignal(const RemovedOnSignal&) = delete;
+    RemovedOnSignal& operator=(const RemovedOnSignal&) = delete;
+
+  private:
+    int slot_ = -1;
+};
+
 // Whether two paths name the same file, including paths to files that do not exist yet.
 bool SamePath(const std::string& a, const std::string& b);
 
