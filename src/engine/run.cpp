@@ -22,6 +22,7 @@
 #include "core/messages.h"
 #include "core/number_text.h"
 #include "engine/atomic_file.h"
+#include "engine/gis_output.h"
 #include "engine/line_parser.h"
 #include "engine/ordered_pool.h"
 
@@ -192,16 +193,30 @@ int RunCommand(std::span<const std::string_view> args, const Environment& env) {
                                 {option, path, shownInput}));
         return true;
     };
-    if (replacesInput("-o", options.output) || replacesInput("--report", options.report)) return 2;
+    for (const std::string& path : OutputFiles(options.format, options.output)) {
+        if (replacesInput("-o", path)) return 2;
+    }
+    if (replacesInput("--report", options.report)) return 2;
     for (const Diagnostic& w : options.warnings) {
         env.err << "quorvel-batch: " << Tr("warning: ") << Describe(w, options) << '\n';
     }
 
     // Temporary files first, so that an unwritable folder stops the run before any work.
     std::optional<AtomicFile> outputFile, reportFile;
+    std::unique_ptr<GisOutput> gisOutput;  // --format dxf, gpkg, shp, kml
     std::optional<ReportSpool> spool;
     try {
-        if (!options.output.empty()) outputFile.emplace(options.output, /*allowDirect=*/true);
+        if (WritesThroughGdal(options.format)) {
+            std::optional<ParameterFile> parameters;
+            if (!options.parameters.empty()) parameters = ReadParameters(options.parameters);
+            gisOutput = std::make_unique<GisOutput>(
+                options, options.output, parameters, options.parameters,
+                [&err = env.err](const std::string& warning) {
+                    err << "quorvel-batch: " << Tr("warning: ") << warning << '\n';
+                });
+        } else if (!options.output.empty()) {
+            outputFile.emplace(options.output, /*allowDirect=*/true);
+        }
         if (options.reportKind != ReportKind::None) {
             reportFile.emplace(options.report);
             spool.emplace(FolderOf(reportFile->Target()));
@@ -224,7 +239,14 @@ int RunCommand(std::span<const std::string_view> args, const Environment& env) {
         FdSink sink(outputFile ? outputFile->fd() : env.stdoutFd,
                     outputFile ? options.output : Tr("standard output"));
         OutputBuffer out(sink);
-        counts = ProcessPoints(options, source, inputName, out, env.err, spool ? &*spool : nullptr);
+        if (gisOutput) {
+            counts = ProcessPoints(options, source, inputName, gisOutput->Rows(), env.err,
+                                   spool ? &*spool : nullptr,
+                                   RunTuning{options.threads, options.chunkBytes});
+        } else {
+            counts =
+                ProcessPoints(options, source, inputName, out, env.err, spool ? &*spool : nullptr);
+        }
 
         if (options.reportKind == ReportKind::Text) {
             ReportLines lines(options, *spool);
@@ -248,15 +270,19 @@ int RunCommand(std::span<const std::string_view> args, const Environment& env) {
         }
         // Both files complete on disk before either replaces what was there.
         if (outputFile) outputFile->Finish();
+        if (gisOutput) gisOutput->Finish();
         if (reportFile) reportFile->Finish();
         if (outputFile) outputFile->Publish();
+        if (gisOutput) gisOutput->Publish();
         try {
             if (reportFile) reportFile->Publish();
         } catch (const IoError&) {
             if (outputFile) outputFile->Undo();
+            if (gisOutput) gisOutput->Undo();
             throw;
         }
         if (outputFile) outputFile->Settle();
+        if (gisOutput) gisOutput->Settle();
         if (reportFile) reportFile->Settle();
     } catch (const IoError& e) {
         env.err << "quorvel-batch: " << e.what() << '\n';
