@@ -110,7 +110,7 @@ import -window "$results" "$out/results-window.png"
 
 export_path="$out/exported.csv"
 xdotool key ctrl+s
-wait_focus '^导出 CSV$'
+wait_focus '^导出$'
 xdotool key ctrl+a
 xdotool type --delay 10 -- "$export_path"
 xdotool key Return
