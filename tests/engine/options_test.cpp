@@ -118,6 +118,21 @@ TEST(ParseArguments, UsageErrorsSayWhatIsWrong) {
         {{"forward", "--zone", "6", "--report", "r.txt"}, "--report prints the window's"},
         {{"forward", "--lo", "117", "--k0", "0.9996", "--report", "r.txt"}, "--report prints"},
         {{"forward", "--lo", "117", "--scale", "--scale"}, "--scale given twice"},
+        {{"forward", "--lo", "117", "--format", "xls"},
+         "--format: \"xls\" is not csv, dat, dxf, gpkg, shp or kml"},
+        {{"forward", "--lo", "117", "--format", "gpkg"}, "not standard output: give -o FILE"},
+        {{"forward", "--lo", "117", "--format", "shp", "-o", "pts"}, "must name a .shp file"},
+        {{"inverse", "--lo", "117", "--format", "dat"}, "--format dat holds plane coordinates"},
+        {{"inverse", "--lo", "117", "--format", "dxf", "-o", "x.dxf"}, "inverse computes L, B"},
+        {{"forward", "--lo", "117", "--format", "dat", "--bom"}, "--bom belongs to the CSV"},
+        {{"forward", "--lo", "117", "-p", "p.txt", "-o", "x.gpkg", "--format", "gpkg"},
+         "-p gives the datum transformation of --format kml"},
+        // KML is WGS 84: from Beijing 1954 only through a parameter file.
+        {{"forward", "--lo", "117", "--format", "kml", "-o", "x.kml"},
+         "points on Beijing 1954 need a datum transformation; give -p PARAMS"},
+        {{"inverse", "--lo", "117", "--ellipsoid", "xian80", "--method", "exact", "--format", "kml",
+          "-o", "x.kml"},
+         "points on Xi'an 1980 need"},
     };
     for (const Case& c : cases) {
         const std::string message = UsageErrorOf(c.args);
@@ -166,6 +181,7 @@ TEST(JobArguments, ParseBackToTheSameJob) {
         {"zone", "--zone=6", "--ls=117", "--encoding", "GBK", "--ellipsoid", "6378140,298.257",
          "--method=exact"},
         {"inverse", "--lo", "117", "--compare", "--encoding=gb18030"},
+        {"forward", "--lo", "117", "--format", "DAT", "--encoding", "gb18030"},
     };
     for (const auto& command : commands) {
         const Job job = Parse(command);
