@@ -264,8 +264,10 @@ class GisOutput::Sink : public RowSink {
             }
             if (job_.format == OutputFormat::Shp) {
                 // 12 digits before the point hold any easting with its zone number, 11 after
-                // it 0.01 µm and 1e-11 of a packed degree.
-                f.width = f.type == GdalField::Type::Text ? 254 : 24;
+                // it 0.01 µm and 1e-11 of a packed degree. Texts start narrow: GDAL widens a
+                // field to its longest text, where 254 bytes for all would make a million rows
+                // a gigabyte.
+                f.width = f.type == GdalField::Type::Text ? 1 : 24;
                 f.precision = f.type == GdalField::Type::Real ? 11 : 0;
             }
             fields_.push_back(f);
@@ -361,7 +363,7 @@ class GisOutput::Sink : public RowSink {
     }
 
     std::vector<std::string> LayerOptions() const {
-        if (job_.format == OutputFormat::Shp) return {"ENCODING=UTF-8", "RESIZE=YES"};
+        if (job_.format == OutputFormat::Shp) return {"ENCODING=UTF-8"};
         return {};
     }
 
