@@ -368,8 +368,10 @@ class GisOutput::Sink : public RowSink {
     }
 
     std::string LayerName(int zone) const {
+        // forward_zone39; the zone change's zone40.
         std::string name(ColumnsOf(job_.mode).mode);
-        if (zone >= 0) name += "_zone" + std::to_string(zone);
+        if (zone >= 0)
+            name += (job_.mode == Computation::Zone ? "" : "_zone") + std::to_string(zone);
         return name;
     }
 
