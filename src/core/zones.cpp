@@ -43,20 +43,51 @@ double CentralMeridianOf(ZoneWidth width, int zone) {
     return width == ZoneWidth::Three ? 3.0 * zone : 6.0 * zone - 3;
 }
 
+double ZoneLongitude(double L) {
+    double l = std::fmod(L, 360.0);
+    if (l < 0) l += 360;
+    return l < 360 ? l : 0;  // −1e-20 + 360 rounds to 360
+}
+
+double NearMeridian(double m, double L) {
+    return m - 360 * std::round((m - L) / 360);
+}
+
+std::optional<int> ZoneOfCentralMeridian(ZoneWidth width, double degrees) {
+    double m = std::fmod(degrees, 360.0);
+    if (m < 0) m += 360;
+    const double n = width == ZoneWidth::Three ? m / 3 : (m + 3) / 6;
+    if (n != std::floor(n) || n < MinZone(width)) return std::nullopt;
+    return static_cast<int>(n);
+}
+
 double WithZonePrefix(ZoneWidth width, int zone, double Y) {
     RequireZone(width, zone);
     return zone * kZonePrefixUnit + Y;
 }
 
+namespace {
+
+// The zone number in front of Yp: y = Yp − n·1,000,000 − FE lies in [−500,000, 500,000).
+double PrefixOf(double Yp, double falseEasting) {
+    return std::floor((Yp - falseEasting + kZonePrefixUnit / 2) / kZonePrefixUnit);
+}
+
+}  // namespace
+
 ZonedEasting SplitZonePrefix(ZoneWidth width, double Yp, double falseEasting) {
     if (!std::isfinite(Yp)) throw OutOfDomainError("带号前置的横坐标不是有限数");
-    const double n = std::floor((Yp - falseEasting + kZonePrefixUnit / 2) / kZonePrefixUnit);
+    const double n = PrefixOf(Yp, falseEasting);
     if (!(n >= MinZone(width) && n <= MaxZone(width))) {
         throw OutOfDomainError("横坐标 " + std::to_string(Yp) + " 前没有 " +
                                std::to_string(static_cast<int>(width)) + "° 带的带号");
     }
     const int zone = static_cast<int>(n);
     return {zone, Yp - zone * kZonePrefixUnit};
+}
+
+double WithoutZonePrefix(double Yp, double falseEasting) {
+    return Yp - PrefixOf(Yp, falseEasting) * kZonePrefixUnit;
 }
 
 }  // namespace quorvel

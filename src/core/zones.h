@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 namespace quorvel {
 
 // Gauss-Krüger zones of 3° and 6°, numbered eastward from Greenwich, and the zone number written
@@ -23,6 +25,16 @@ int ZoneOf(ZoneWidth width, double L);
 // of that width has.
 double CentralMeridianOf(ZoneWidth width, int zone);
 
+// Longitude L in [0°, 360°), where zones are counted.
+double ZoneLongitude(double L);
+
+// Meridian m shifted by whole turns to lie within 180° of L, so that L − m stays small across
+// 0° = 360°.
+double NearMeridian(double m, double L);
+
+// The zone whose central meridian is `degrees`, taken modulo 360°; none when it is no zone's.
+std::optional<int> ZoneOfCentralMeridian(ZoneWidth width, double degrees);
+
 // An easting with the zone number in front: Yp = n·1,000,000 + Y, where Y = FE + y is the
 // easting of the zone (false easting FE, distance y from the central meridian). Writing is
 // exact up to one rounding of the sum; reading is exact.
@@ -41,5 +53,8 @@ struct ZonedEasting {
 // [−500,000, 500,000). Throws OutOfDomainError for a non-finite Yp or a number no zone of that
 // width has.
 ZonedEasting SplitZonePrefix(ZoneWidth width, double Yp, double falseEasting);
+
+// Yp with the zone number in front taken off, as SplitZonePrefix reads it, whatever the number.
+double WithoutZonePrefix(double Yp, double falseEasting);
 
 }  // namespace quorvel

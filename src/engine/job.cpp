@@ -41,17 +41,15 @@ double ReadMeridian(std::string_view option, const std::string& text,
 
 // The zone of width `w` whose central meridian `degrees` is, or a usage error.
 int ZoneOfMeridian(ZoneWidth w, std::string_view text, double degrees) {
-    double m = std::fmod(degrees, 360.0);
-    if (m < 0) m += 360;
-    const int width = static_cast<int>(w);
-    const double n = w == ZoneWidth::Three ? m / 3 : (m + 3) / 6;
-    if (n != std::floor(n) || n < (w == ZoneWidth::Three ? 0 : 1)) {
+    const std::optional<int> zone = ZoneOfCentralMeridian(w, degrees);
+    if (!zone) {
+        const int width = static_cast<int>(w);
         throw UsageError("--ls: " + Quoted(text) + " is not the central meridian of a " +
                          std::to_string(width) + " deg zone (" +
                          (w == ZoneWidth::Three ? "a multiple of 3" : "3 plus a multiple of 6") +
                          ")");
     }
-    return static_cast<int>(n);
+    return *zone;
 }
 
 }  // namespace

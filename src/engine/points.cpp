@@ -120,19 +120,6 @@ namespace {
 
 constexpr double kRadPerDeg = 0.017453292519943295;
 
-// Longitude in [0°, 360°), where zones are counted.
-double ZoneLongitude(double L) {
-    double l = std::fmod(L, 360.0);
-    if (l < 0) l += 360;
-    return l < 360 ? l : 0;  // −1e-20 + 360 rounds to 360
-}
-
-// Meridian m shifted by whole turns to lie within 180° of L, so that L − m stays small across
-// 0° = 360°.
-double NearMeridian(double m, double L) {
-    return m - 360 * std::round((m - L) / 360);
-}
-
 }  // namespace
 
 double NorthMillimetres(const Ellipsoid& e, double B, double dB) {

@@ -22,6 +22,7 @@
 #include "core/number_text.h"
 #include "core/packed_angle.h"
 #include "core/projection.h"
+#include "core/zones.h"
 
 namespace quorvel {
 namespace {
@@ -155,7 +156,9 @@ MapData BuildMapData(const FileJobResult& result) {
             if (zone) {
                 // The zone number in front of the easting moves no point within its zone.
                 const double east = rows.Result2(i);
-                map.x[i] = job.geodesy.zonePrefix ? std::fmod(east, 1e6) : east;
+                map.x[i] = job.geodesy.zonePrefix
+                               ? WithoutZonePrefix(east, job.geodesy.falseEasting)
+                               : east;
                 map.y[i] = rows.Result1(i);
                 continue;
             }
