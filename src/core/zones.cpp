@@ -1,5 +1,6 @@
 #include "core/zones.h"
 
+#include <GeographicLib/Math.hpp>
 #include <cmath>
 #include <string>
 
@@ -7,6 +8,12 @@
 
 namespace quorvel {
 namespace {
+
+// L in [0°, 360°]: 360° where a small negative L rounds to it.
+double OneTurnEast(double L) {
+    const double l = GeographicLib::Math::AngNormalize(L);
+    return l < 0 ? l + 360 : l;
+}
 
 int MaxZone(ZoneWidth width) {
     return width == ZoneWidth::Three ? 120 : 60;
@@ -44,8 +51,7 @@ double CentralMeridianOf(ZoneWidth width, int zone) {
 }
 
 double ZoneLongitude(double L) {
-    double l = std::fmod(L, 360.0);
-    if (l < 0) l += 360;
+    const double l = OneTurnEast(L);
     return l < 360 ? l : 0;  // −1e-20 + 360 rounds to 360
 }
 
@@ -54,8 +60,7 @@ double NearMeridian(double m, double L) {
 }
 
 std::optional<int> ZoneOfCentralMeridian(ZoneWidth width, double degrees) {
-    double m = std::fmod(degrees, 360.0);
-    if (m < 0) m += 360;
+    const double m = OneTurnEast(degrees);
     const double n = width == ZoneWidth::Three ? m / 3 : (m + 3) / 6;
     if (n != std::floor(n) || n < MinZone(width)) return std::nullopt;
     return static_cast<int>(n);
