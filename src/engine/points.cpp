@@ -122,17 +122,12 @@ constexpr double kRadPerDeg = 0.017453292519943295;
 
 }  // namespace
 
-double NorthMillimetres(const Ellipsoid& e, double B, double dB) {
-    const double e2 = e.f * (2 - e.f);
-    const double s = std::sin(B * kRadPerDeg);
-    const double w = std::sqrt(1 - e2 * s * s);
-    return dB * kRadPerDeg * e.a * (1 - e2) / (w * w * w) * 1000;
+double NorthMillimetres(const GeographicLib::Ellipsoid& e, double B, double dB) {
+    return dB * kRadPerDeg * e.MeridionalCurvatureRadius(B) * 1000;
 }
 
-double EastMillimetres(const Ellipsoid& e, double B, double dL) {
-    const double e2 = e.f * (2 - e.f);
-    const double s = std::sin(B * kRadPerDeg);
-    return dL * kRadPerDeg * e.a * std::cos(B * kRadPerDeg) / std::sqrt(1 - e2 * s * s) * 1000;
+double EastMillimetres(const GeographicLib::Ellipsoid& e, double B, double dL) {
+    return dL * kRadPerDeg * e.TransverseCurvatureRadius(B) * std::cos(B * kRadPerDeg) * 1000;
 }
 
 Projector::Projector(const Geodesy& geodesy)
@@ -140,6 +135,7 @@ Projector::Projector(const Geodesy& geodesy)
       projection_(geodesy.method, geodesy.ellipsoid, geodesy.k0, geodesy.falseEasting) {
     if (geodesy.compare) {
         exact_.emplace(Method::Exact, geodesy.ellipsoid, geodesy.k0, geodesy.falseEasting);
+        radii_.emplace(geodesy.ellipsoid.a, geodesy.ellipsoid.f);
     }
 }
 
@@ -224,8 +220,8 @@ RowResult Projector::Compute(Computation mode, const Meridians& meridians, std::
                 if (exact_) {
                     try {
                         const GeoPoint e = exact_->Inverse(X, Y, Lo);
-                        x.diff1 = NorthMillimetres(g.ellipsoid, e.B, q.B - e.B);
-                        x.diff2 = EastMillimetres(g.ellipsoid, e.B, q.L - e.L);
+                        x.diff1 = NorthMillimetres(*radii_, e.B, q.B - e.B);
+                        x.diff2 = EastMillimetres(*radii_, e.B, q.L - e.L);
                     } catch (const OutOfDomainError&) {
                     }
                 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <GeographicLib/Ellipsoid.hpp>
 #include <array>
 #include <cstddef>
 #include <limits>
@@ -132,13 +133,14 @@ class Projector {
     Geodesy geodesy_;
     GaussKruger projection_;
     std::optional<GaussKruger> exact_;  // --compare
+    std::optional<GeographicLib::Ellipsoid> radii_;
 };
 
 // Differences in latitude and longitude (degrees) at latitude B, as millimetres on the ground:
 // through the meridian radius M = a(1 − e²)/W³ north and the radius of the parallel N cos B =
 // a cos B/W east, W = √(1 − e² sin²B).
-double NorthMillimetres(const Ellipsoid& e, double B, double dB);
-double EastMillimetres(const Ellipsoid& e, double B, double dL);
+double NorthMillimetres(const GeographicLib::Ellipsoid& e, double B, double dB);
+double EastMillimetres(const GeographicLib::Ellipsoid& e, double B, double dL);
 
 // A result as the window shows it, without the leading blank: forward and zone rounded half to
 // even to 4 decimals under "0.0000", inverse packed angles to 10 under "0.0000000000". With
