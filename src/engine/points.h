@@ -172,7 +172,8 @@ std::optional<PackedExcessValue> FindPackedExcess(std::string_view text);
 // The same as "75 minutes"; empty when there is none.
 std::string PackedExcess(std::string_view text);
 
-// Degrees as d°mm′ss″, for messages.
+// Degrees as d°mm′ss″, for messages. Not GeographicLib::DMS::Encode: it writes d, ' and "
+// instead of the marks, and rounds a half second to even (0.03125° is 0d01'52"; here 0°01′53″).
 std::string DegreesText(double degrees);
 
 }  // namespace quorvel::engine
