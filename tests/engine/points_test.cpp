@@ -190,6 +190,15 @@ TEST(PackedExcess, MinutesOrSecondsOfSixtyOrMoreAsTyped) {
     EXPECT_EQ(PackedExcess("1.1675e2"), "");  // exponent forms are not checked
 }
 
+// Half a second rounds away from zero, as the messages always wrote it.
+TEST(DegreesText, RoundsToTheSecondWithHalvesAwayFromZero) {
+    EXPECT_EQ(DegreesText(0.03125), "0°01′53″");  // 112.5″ exactly
+    EXPECT_EQ(DegreesText(-0.03125), "-0°01′53″");
+    EXPECT_EQ(DegreesText(3.5), "3°30′00″");
+    EXPECT_EQ(DegreesText(359.99999), "360°00′00″");
+    EXPECT_EQ(DegreesText(2e6), "2e+06°");
+}
+
 TEST(ComputeRow, AcceptsTheNumberFormsTheWindowAccepts) {
     const Meridians m{117, 0};
     const RowResult plain = ComputeRow(Computation::Inverse, kC, m, "3380000", "612345.678");
