@@ -6,11 +6,11 @@
 #include <system_error>
 #include <vector>
 
+#include "core/atomic_file.h"
 #include "core/ellipsoid.h"
 #include "core/errors.h"
 #include "core/number_text.h"
 #include "core/packed_angle.h"
-#include "engine/atomic_file.h"
 
 namespace quorvel::engine {
 namespace {

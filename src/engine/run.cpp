@@ -17,9 +17,9 @@
 #include <ostream>
 #include <thread>
 
+#include "core/atomic_file.h"
 #include "core/constants.h"
 #include "core/number_text.h"
-#include "engine/atomic_file.h"
 #include "engine/line_parser.h"
 #include "engine/ordered_pool.h"
 

@@ -10,7 +10,6 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QSaveFile>
 #include <QSplitter>
 #include <QTableView>
 #include <QToolBar>
@@ -18,7 +17,9 @@
 #include <algorithm>
 #include <array>
 #include <climits>
+#include <cstring>
 
+#include "core/atomic_file.h"
 #include "engine/run.h"
 #include "print/report_printer.h"
 #include "ui/point_map.h"
@@ -26,18 +27,6 @@
 
 namespace quorvel {
 namespace {
-
-class SaveFileSink : public engine::ByteSink {
-  public:
-    explicit SaveFileSink(QSaveFile& file) : file_(file) {}
-    void Write(const char* data, std::size_t size) override {
-        if (file_.write(data, static_cast<qint64>(size)) != static_cast<qint64>(size))
-            throw engine::IoError(file_.errorString().toStdString());
-    }
-
-  private:
-    QSaveFile& file_;
-};
 
 QString FileNameOf(const std::string& path) {
     return QFileInfo(QFile::decodeName(path.c_str())).fileName();
@@ -193,26 +182,19 @@ ResultsWindow::~ResultsWindow() {
 }
 
 bool ResultsWindow::WriteCsv(const FileJobResult& result, const QString& path, QString* error) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        *error = file.errorString();
-        return false;
-    }
     try {
-        SaveFileSink sink(file);
+        AtomicFile file(QFile::encodeName(path).toStdString());
+        engine::FdSink sink(file.fd(), path.toStdString());
         engine::OutputBuffer out(sink);
         // The mark makes Excel read the names as UTF-8.
         engine::Job job = result.job;
         job.bom = true;
         engine::CsvSink csv(job, out);
         result.rows.Replay(csv);
-    } catch (const engine::IoError& e) {
-        *error = QString::fromStdString(e.what());
-        file.cancelWriting();
-        return false;
-    }
-    if (!file.commit()) {
-        *error = file.errorString();
+        file.Commit();
+    } catch (const IoError& e) {
+        *error = e.code() != 0 ? QString::fromLocal8Bit(std::strerror(e.code()))
+                               : QString::fromStdString(e.what());
         return false;
     }
     return true;

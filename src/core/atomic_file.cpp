@@ -1,4 +1,4 @@
-#include "engine/atomic_file.h"
+#include "core/atomic_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -10,12 +10,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <system_error>
 #include <vector>
 
-#include "engine/text_io.h"
+#include "core/errors.h"
 
-namespace quorvel::engine {
+namespace quorvel {
 namespace {
 
 namespace fs = std::filesystem;
@@ -67,8 +68,20 @@ void Unregister(int slot) {
     if (slot >= 0) gUsed[slot] = 0;
 }
 
-std::string ErrnoText() {
-    return std::strerror(errno);
+// What failed, with the reason the last system call gave.
+IoError SystemError(const std::string& what) {
+    const int err = errno;
+    return IoError(what + ": " + std::strerror(err), err);
+}
+
+// The umask, read without setting it, which would change it for a moment for every thread.
+mode_t CurrentUmask() {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind("Umask:", 0) == 0)
+            return static_cast<mode_t>(std::stoul(line.substr(6), nullptr, 8));
+    }
+    return 077;  // unknown: keep the file private
 }
 
 // The file a path leads to once symbolic links are followed; for a path that does not exist
@@ -91,17 +104,27 @@ AtomicFile::AtomicFile(const std::string& target, bool allowDirect) {
     target_ = resolved.string();
     struct stat st {};
     const bool exists = ::stat(target_.c_str(), &st) == 0;
-    if (exists && S_ISDIR(st.st_mode)) throw IoError(target + " is a folder");
+    if (exists && S_ISDIR(st.st_mode)) throw IoError(target + " is a folder", EISDIR);
     if (exists && !S_ISREG(st.st_mode)) {
         // A device or a pipe (/dev/null, /dev/stdout) is written as it is: renaming a file over
         // it would replace the device itself.
-        if (!allowDirect) throw IoError(target + " is not a regular file");
+        if (!allowDirect) throw IoError(target + " is not a regular file", ENOTSUP);
         fd_ = ::open(target_.c_str(), O_WRONLY | O_CLOEXEC);
-        if (fd_ < 0) throw IoError("cannot write " + target + ": " + ErrnoText());
+        if (fd_ < 0) throw SystemError("cannot write " + target);
         direct_ = true;
         return;
     }
+    // Keep the mode of the file being replaced; a new file gets the usual 0666 less the umask
+    // (mkstemp makes it 0600).
+    Create(target, resolved, exists ? st.st_mode & 07777 : 0666 & ~CurrentUmask());
+}
 
+AtomicFile::AtomicFile(const std::string& target, NewName) {
+    target_ = target;
+    Create(target, target, 0666 & ~CurrentUmask());
+}
+
+void AtomicFile::Create(const std::string& target, const fs::path& resolved, mode_t mode) {
     const fs::path dir = resolved.has_parent_path() ? resolved.parent_path() : fs::path(".");
     const std::string ext = resolved.extension().string();
     std::string pattern = (dir / ("." + resolved.filename().string() + ".XXXXXX")).string() + ext;
@@ -123,23 +146,12 @@ AtomicFile::AtomicFile(const std::string& target, bool allowDirect) {
     sigprocmask(SIG_SETMASK, &old, nullptr);
     if (fd_ < 0) {
         errno = mkErrno;
-        throw IoError("cannot write " + target + ": " + ErrnoText());
-    }
-
-    // Keep the mode of the file being replaced; a new file gets the usual 0666 less the umask
-    // (mkstemp makes it 0600).
-    mode_t mode = 0;
-    if (exists) {
-        mode = st.st_mode & 07777;
-    } else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode = 0666 & ~mask;
+        throw SystemError("cannot write " + target);
     }
     if (::fchmod(fd_, mode) != 0) {
-        const std::string why = ErrnoText();
+        const IoError error = SystemError("cannot write " + target);
         Discard();
-        throw IoError("cannot write " + target + ": " + why);
+        throw error;
     }
 }
 
@@ -162,15 +174,15 @@ void AtomicFile::Finish() {
     finished_ = true;
     if (direct_) {
         committed_ = true;
-        if (::close(fd) != 0) throw IoError("cannot write " + target_ + ": " + ErrnoText());
+        if (::close(fd) != 0) throw SystemError("cannot write " + target_);
         return;
     }
     if (::fsync(fd) != 0 && errno != EINVAL) {
-        const std::string why = ErrnoText();
+        const IoError error = SystemError("cannot write " + target_);
         ::close(fd);
-        throw IoError("cannot write " + target_ + ": " + why);
+        throw error;
     }
-    if (::close(fd) != 0) throw IoError("cannot write " + target_ + ": " + ErrnoText());
+    if (::close(fd) != 0) throw SystemError("cannot write " + target_);
 }
 
 void AtomicFile::Publish() {
@@ -181,7 +193,7 @@ void AtomicFile::Publish() {
     } else {
         const bool noTarget = errno == ENOENT;
         if (::rename(tempPath_.c_str(), target_.c_str()) != 0) {
-            throw IoError("cannot replace " + target_ + ": " + ErrnoText());
+            throw SystemError("cannot replace " + target_);
         }
         createdNew_ = noTarget;
         Unregister(slot_);
@@ -214,6 +226,26 @@ void AtomicFile::Undo() {
     slot_ = -1;
 }
 
+bool AtomicFile::PublishNew(const std::string& path) {
+    Finish();
+    // A hard link fails when the name is taken, so no race with another writer can clobber a
+    // file; the temporary name then goes.
+    if (::link(tempPath_.c_str(), path.c_str()) == 0) {
+        ::unlink(tempPath_.c_str());
+    } else {
+        struct stat st {};
+        if (errno == EEXIST || ::lstat(path.c_str(), &st) == 0) return false;
+        // A file system without hard links: check and move, the best it allows.
+        if (::rename(tempPath_.c_str(), path.c_str()) != 0)
+            throw SystemError("cannot write " + path);
+    }
+    target_ = path;
+    committed_ = true;
+    Unregister(slot_);
+    slot_ = -1;
+    return true;
+}
+
 bool SamePath(const std::string& a, const std::string& b) {
     std::error_code ec1, ec2;
     const fs::path pa = fs::weakly_canonical(fs::absolute(Resolve(a)), ec1);
@@ -222,4 +254,4 @@ bool SamePath(const std::string& a, const std::string& b) {
     return pa == pb;
 }
 
-}  // namespace quorvel::engine
+}  // namespace quorvel
