@@ -9,6 +9,7 @@
 #include "core/atomic_file.h"
 #include "core/ellipsoid.h"
 #include "core/errors.h"
+#include "core/gauss_kruger.h"
 #include "core/number_text.h"
 #include "core/packed_angle.h"
 
@@ -158,11 +159,9 @@ void ReadGeodesy(Options& o, const std::optional<std::string>& ellipsoid,
     Geodesy& g = o.geodesy;
     if (ellipsoid) g.ellipsoid = ReadEllipsoid(*ellipsoid);
     if (method) {
-        if (*method == "classic") {
-            g.method = Method::Classic;
-        } else if (*method == "exact") {
-            g.method = Method::Exact;
-        } else {
+        try {
+            g.method = ParseMethod(*method);
+        } catch (const InvalidParameterError&) {
             throw UsageError("--method: " + Quoted(*method) + " is not classic or exact");
         }
     }
