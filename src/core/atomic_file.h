@@ -25,7 +25,6 @@ class AtomicFile {
     AtomicFile& operator=(const AtomicFile&) = delete;
 
     int fd() const { return fd_; }
-    const std::string& TempPath() const { return tempPath_; }  // empty when written directly
     const std::string& Target() const { return target_; }
 
     // Flushes to disk, closes and renames over the target (closes a direct one). Throws IoError.

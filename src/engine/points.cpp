@@ -365,9 +365,4 @@ char* WriteResult(char* out, Computation mode, double value, bool full) {
     return WriteRoundedText(out, value, mode == Computation::Inverse ? 10 : 4);
 }
 
-void AppendResult(std::string& out, Computation mode, double value, bool full) {
-    char text[kMaxResultText];
-    out.append(text, WriteResult(text, mode, value, full));
-}
-
 }  // namespace quorvel::engine

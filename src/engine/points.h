@@ -148,7 +148,6 @@ double EastMillimetres(const GeographicLib::Ellipsoid& e, double B, double dL);
 // of room; returns the end.
 inline constexpr std::size_t kMaxResultText = kMaxRoundedText;
 char* WriteResult(char* out, Computation mode, double value, bool full);
-void AppendResult(std::string& out, Computation mode, double value, bool full);
 
 // The columns after the results that `geodesy` adds, for the header ("zone", "gamma", "k",
 // "dX,dY" or "dB,dL"), and their values: γ as packed degrees to 6 decimals, k to 10, the

@@ -100,10 +100,6 @@ ReportInput ToReportInput(const ReportData& data) {
     return input;
 }
 
-std::string RenderTextReport(const ReportData& data) {
-    return RenderReportText(BuildReport(ToReportInput(data)));
-}
-
 std::string SummaryText(const RunCounts& counts) {
     return std::to_string(counts.points) + (counts.points == 1 ? " point, " : " points, ") +
            std::to_string(counts.rejected) + " rejected";
