@@ -157,111 +157,132 @@ RowResult Projector::Compute(Computation mode, const Meridians& meridians, std::
     if (!a) return r;
     const std::optional<double> b = ReadValue(second, 2, r);
     if (!b) return r;
-    const Geodesy& g = geodesy_;
-    const Extras extras = g.convergence || g.scale ? Extras::ConvergenceAndScale : Extras::None;
-    const bool exact = g.method == Method::Exact;
-    const double maxOffset = exact ? kExactMaxOffset : kMaxMeridianOffset;
-    auto finish = [&](double Y) {
-        return g.zone && g.zonePrefix ? WithZonePrefix(*g.zone, x.zone, Y) : Y;
-    };
-
     try {
         if (mode == Computation::Forward) {
-            const double B = DecodePackedAngle(*b);
-            double L = DecodePackedAngle(*a);
-            if (Beyond(r, 2, Limit::Latitude, B, kMaxLatitude, false)) return r;
-            double Lo = meridians.lo;
-            if (g.zone) {
-                if (Beyond(r, 1, Limit::Longitude, L, 360, false)) return r;
-                L = ZoneLongitude(L);
-                x.zone = ZoneOf(*g.zone, L);
-                Lo = CentralMeridianOf(*g.zone, x.zone);
-            }
-            if (Beyond(r, 1, Limit::MeridianOffset, L - Lo, maxOffset, false)) return r;
-            r.offset = std::fabs(L - Lo);
-            const GridPoint p = projection_.Forward(B, L, Lo, extras);
-            r.first = p.X;
-            r.second = finish(p.Y);
-            x.convergence = p.Convergence;
-            x.scale = p.Scale;
-            if (exact_) Compare(x, p, B, L, Lo);
+            Forward(*a, *b, meridians.lo, r, x);
         } else {
-            const double X = *a;
-            double Y = *b;
-            if (Beyond(r, 1, Limit::Northing, X, kMaxNorthing, false)) return r;
-            double Lo = meridians.lo;
-            if (g.zone) {
-                ZonedEasting z;
-                try {
-                    z = SplitZonePrefix(*g.zone, Y, g.falseEasting);
-                    // Zone 0 shows no number: an easting without one is a number forgotten far
-                    // more often than a point within 1.5° of Greenwich (write those as 120).
-                    if (z.zone == 0) throw OutOfDomainError("no zone number");
-                } catch (const OutOfDomainError&) {
-                    r.status = RowStatus::BeyondLimit;
-                    r.field = 2;
-                    r.limit = Limit::ZoneNumber;
-                    r.value = Y;
-                    return r;
-                }
-                Lo = CentralMeridianOf(*g.zone, z.zone);
-                Y = z.Y;
-            }
-            if (Beyond(r, 2, Limit::EastingOffset, Y - g.falseEasting, kMaxEastingOffset, true)) {
-                return r;
-            }
-            if (mode == Computation::Inverse) {
-                const GeoPoint q = projection_.Inverse(X, Y, Lo, extras);
-                r.offset = std::fabs(q.L - Lo);
-                r.first = DegreesToPacked(q.L);
-                r.second = DegreesToPacked(q.B);
-                x.convergence = q.Convergence;
-                x.scale = q.Scale;
-                if (exact_) {
-                    try {
-                        const GeoPoint e = exact_->Inverse(X, Y, Lo);
-                        x.diff1 = NorthMillimetres(*radii_, e.B, q.B - e.B);
-                        x.diff2 = EastMillimetres(*radii_, e.B, q.L - e.L);
-                    } catch (const OutOfDomainError&) {
-                    }
-                }
-            } else {
-                double Ls = meridians.ls;
-                std::optional<GeoPoint> at;  // the point itself, when needed
-                if (g.zone) {
-                    x.zone = g.targetZone;
-                    if (x.zone < 0) {
-                        at = projection_.Inverse(X, Y, Lo);
-                        x.zone = ZoneOf(*g.zone, ZoneLongitude(at->L));
-                    }
-                    Ls = CentralMeridianOf(*g.zone, x.zone);
-                    Ls = NearMeridian(Ls, at ? at->L : Lo);
-                }
-                const GridPoint p = projection_.Zone(X, Y, Lo, Ls, extras);
-                r.first = p.X;
-                r.second = finish(p.Y);
-                x.convergence = p.Convergence;
-                x.scale = p.Scale;
-                if (!exact) {
-                    if (!at) at = projection_.Inverse(X, Y, Lo);
-                    r.offset = std::max(std::fabs(at->L - Lo), std::fabs(at->L - Ls));
-                }
-                if (exact_) {
-                    try {
-                        const GridPoint e = exact_->Zone(X, Y, Lo, Ls);
-                        x.diff1 = (p.X - e.X) * 1000;
-                        x.diff2 = (p.y - e.y) * 1000;
-                    } catch (const OutOfDomainError&) {
-                    }
-                }
-            }
+            FromPlane(mode, *a, *b, meridians, r, x);
         }
     } catch (const OutOfDomainError&) {
         r.status = RowStatus::NoFiniteResult;
         return r;
     }
-    if (!std::isfinite(r.first) || !std::isfinite(r.second)) r.status = RowStatus::NoFiniteResult;
+    if (r.status == RowStatus::Ok && (!std::isfinite(r.first) || !std::isfinite(r.second))) {
+        r.status = RowStatus::NoFiniteResult;
+    }
     return r;
+}
+
+Extras Projector::AskedExtras() const {
+    return geodesy_.convergence || geodesy_.scale ? Extras::ConvergenceAndScale : Extras::None;
+}
+
+double Projector::OutputEasting(double Y, const RowExtras& x) const {
+    const Geodesy& g = geodesy_;
+    return g.zone && g.zonePrefix ? WithZonePrefix(*g.zone, x.zone, Y) : Y;
+}
+
+void Projector::Forward(double packedL, double packedB, double lo, RowResult& r,
+                        RowExtras& x) const {
+    const Geodesy& g = geodesy_;
+    const double maxOffset = g.method == Method::Exact ? kExactMaxOffset : kMaxMeridianOffset;
+    const double B = DecodePackedAngle(packedB);
+    double L = DecodePackedAngle(packedL);
+    if (Beyond(r, 2, Limit::Latitude, B, kMaxLatitude, false)) return;
+    double Lo = lo;
+    if (g.zone) {
+        if (Beyond(r, 1, Limit::Longitude, L, 360, false)) return;
+        L = ZoneLongitude(L);
+        x.zone = ZoneOf(*g.zone, L);
+        Lo = CentralMeridianOf(*g.zone, x.zone);
+    }
+    if (Beyond(r, 1, Limit::MeridianOffset, L - Lo, maxOffset, false)) return;
+    r.offset = std::fabs(L - Lo);
+    const GridPoint p = projection_.Forward(B, L, Lo, AskedExtras());
+    r.first = p.X;
+    r.second = OutputEasting(p.Y, x);
+    x.convergence = p.Convergence;
+    x.scale = p.Scale;
+    if (exact_) Compare(x, p, B, L, Lo);
+}
+
+void Projector::FromPlane(Computation mode, double X, double Y, const Meridians& meridians,
+                          RowResult& r, RowExtras& x) const {
+    const Geodesy& g = geodesy_;
+    if (Beyond(r, 1, Limit::Northing, X, kMaxNorthing, false)) return;
+    double Lo = meridians.lo;
+    if (g.zone) {
+        ZonedEasting z;
+        try {
+            z = SplitZonePrefix(*g.zone, Y, g.falseEasting);
+            // Zone 0 shows no number: an easting without one is a number forgotten far
+            // more often than a point within 1.5° of Greenwich (write those as 120).
+            if (z.zone == 0) throw OutOfDomainError("no zone number");
+        } catch (const OutOfDomainError&) {
+            r.status = RowStatus::BeyondLimit;
+            r.field = 2;
+            r.limit = Limit::ZoneNumber;
+            r.value = Y;
+            return;
+        }
+        Lo = CentralMeridianOf(*g.zone, z.zone);
+        Y = z.Y;
+    }
+    if (Beyond(r, 2, Limit::EastingOffset, Y - g.falseEasting, kMaxEastingOffset, true)) return;
+    if (mode == Computation::Inverse) {
+        Inverse(X, Y, Lo, r, x);
+    } else {
+        Zone(X, Y, Lo, meridians.ls, r, x);
+    }
+}
+
+void Projector::Inverse(double X, double Y, double Lo, RowResult& r, RowExtras& x) const {
+    const GeoPoint q = projection_.Inverse(X, Y, Lo, AskedExtras());
+    r.offset = std::fabs(q.L - Lo);
+    r.first = DegreesToPacked(q.L);
+    r.second = DegreesToPacked(q.B);
+    x.convergence = q.Convergence;
+    x.scale = q.Scale;
+    if (exact_) {
+        try {
+            const GeoPoint e = exact_->Inverse(X, Y, Lo);
+            x.diff1 = NorthMillimetres(*radii_, e.B, q.B - e.B);
+            x.diff2 = EastMillimetres(*radii_, e.B, q.L - e.L);
+        } catch (const OutOfDomainError&) {
+        }
+    }
+}
+
+void Projector::Zone(double X, double Y, double Lo, double ls, RowResult& r, RowExtras& x) const {
+    const Geodesy& g = geodesy_;
+    double Ls = ls;
+    std::optional<GeoPoint> at;  // the point itself, when needed
+    if (g.zone) {
+        x.zone = g.targetZone;
+        if (x.zone < 0) {
+            at = projection_.Inverse(X, Y, Lo);
+            x.zone = ZoneOf(*g.zone, ZoneLongitude(at->L));
+        }
+        Ls = CentralMeridianOf(*g.zone, x.zone);
+        Ls = NearMeridian(Ls, at ? at->L : Lo);
+    }
+    const GridPoint p = projection_.Zone(X, Y, Lo, Ls, AskedExtras());
+    r.first = p.X;
+    r.second = OutputEasting(p.Y, x);
+    x.convergence = p.Convergence;
+    x.scale = p.Scale;
+    if (g.method != Method::Exact) {
+        if (!at) at = projection_.Inverse(X, Y, Lo);
+        r.offset = std::max(std::fabs(at->L - Lo), std::fabs(at->L - Ls));
+    }
+    if (exact_) {
+        try {
+            const GridPoint e = exact_->Zone(X, Y, Lo, Ls);
+            x.diff1 = (p.X - e.X) * 1000;
+            x.diff2 = (p.y - e.y) * 1000;
+        } catch (const OutOfDomainError&) {
+        }
+    }
 }
 
 std::vector<std::string_view> ExtraColumnNames(const Geodesy& g, Computation mode) {

@@ -128,6 +128,14 @@ class Projector {
     const Geodesy& geodesy() const { return geodesy_; }
 
   private:
+    Extras AskedExtras() const;
+    double OutputEasting(double Y, const RowExtras& x) const;  // with the zone number if asked
+    void Forward(double packedL, double packedB, double lo, RowResult& r, RowExtras& x) const;
+    // Inverse and zone: the checks on X and Y, the zone number taken off, then the computation.
+    void FromPlane(Computation mode, double X, double Y, const Meridians& meridians, RowResult& r,
+                   RowExtras& x) const;
+    void Inverse(double X, double Y, double Lo, RowResult& r, RowExtras& x) const;
+    void Zone(double X, double Y, double Lo, double ls, RowResult& r, RowExtras& x) const;
     void Compare(RowExtras& x, const GridPoint& classic, double B, double L, double Lo) const;
 
     Geodesy geodesy_;
