@@ -105,6 +105,94 @@ std::string SummaryText(const RunCounts& counts) {
            std::to_string(counts.rejected) + " rejected";
 }
 
+namespace {
+
+// The input of a run: a file this run opened, or standard input.
+struct Input {
+    FdCloser file;
+    int fd = -1;
+    std::string name = "<stdin>";
+    struct stat st {};
+};
+
+// Opens the input file; false, with the usage error shown, when it cannot be read.
+bool OpenInput(const Options& options, const Environment& env, Input& input) {
+    input.fd = env.stdinFd;
+    if (options.input != "-") {
+        input.name = options.input;
+        input.file.fd = ::open(options.input.c_str(), O_RDONLY | O_CLOEXEC);
+        if (input.file.fd < 0 || ::fstat(input.file.fd, &input.st) != 0) {
+            ShowUsageError(env.err, "cannot read " + options.input + ": " + std::strerror(errno));
+            return false;
+        }
+        if (S_ISDIR(input.st.st_mode)) {
+            ShowUsageError(env.err, "cannot read " + options.input + ": it is a folder");
+            return false;
+        }
+        input.fd = input.file.fd;
+    } else if (::fstat(input.fd, &input.st) != 0) {
+        input.st = {};
+    }
+    return true;
+}
+
+// False, with the usage error shown, when -o or --report names the input file.
+bool WritesBesideTheInput(const Options& options, const Environment& env, const Input& input) {
+    const std::string shownInput = options.input == "-" ? "standard input" : options.input;
+    if (!options.output.empty() && IsInputFile(options.output, input.st)) {
+        ShowUsageError(env.err, "-o " + options.output + " is the input file " + shownInput +
+                                    ": it would be replaced; write to another file");
+        return false;
+    }
+    if (!options.report.empty() && IsInputFile(options.report, input.st)) {
+        ShowUsageError(env.err, "--report " + options.report + " is the input file " + shownInput +
+                                    ": it would be replaced; write to another file");
+        return false;
+    }
+    return true;
+}
+
+// The report of the spooled points into its file, as text or through the PDF writer.
+void WriteReport(const Options& options, ReportSpool& spool, AtomicFile& file,
+                 const PdfWriter& writePdf) {
+    ReportLines lines(options, spool);
+    if (options.reportKind == ReportKind::Text) {
+        FdSink reportSink(file.fd(), options.report);
+        OutputBuffer text(reportSink);
+        std::string page;
+        ReportLine line;
+        while (lines.Next(line)) {
+            page.clear();
+            AppendReportLineText(line, page);
+            text.Append(page);
+            text.MaybeFlush();
+        }
+        text.Flush();
+    } else {
+        std::string why;
+        if (!writePdf(lines, file.fd(), why)) {
+            throw IoError("cannot write the report " + options.report + ": " + why);
+        }
+    }
+}
+
+// Both files complete on disk before either replaces what was there, and both or neither.
+void PublishBoth(std::optional<AtomicFile>& outputFile, std::optional<AtomicFile>& reportFile) {
+    if (outputFile) outputFile->Finish();
+    if (reportFile) reportFile->Finish();
+    if (outputFile) outputFile->Publish();
+    try {
+        if (reportFile) reportFile->Publish();
+    } catch (const IoError&) {
+        if (outputFile) outputFile->Undo();
+        throw;
+    }
+    if (outputFile) outputFile->Settle();
+    if (reportFile) reportFile->Settle();
+}
+
+}  // namespace
+
 int RunCommand(std::span<const std::string_view> args, const Environment& env) {
     Options options;
     try {
@@ -138,36 +226,8 @@ int RunCommand(std::span<const std::string_view> args, const Environment& env) {
         }
     }
 
-    FdCloser input;
-    int inFd = env.stdinFd;
-    std::string inputName = "<stdin>";
-    struct stat inputStat {};
-    if (options.input != "-") {
-        inputName = options.input;
-        input.fd = ::open(options.input.c_str(), O_RDONLY | O_CLOEXEC);
-        if (input.fd < 0 || ::fstat(input.fd, &inputStat) != 0) {
-            ShowUsageError(env.err, "cannot read " + options.input + ": " + std::strerror(errno));
-            return 2;
-        }
-        if (S_ISDIR(inputStat.st_mode)) {
-            ShowUsageError(env.err, "cannot read " + options.input + ": it is a folder");
-            return 2;
-        }
-        inFd = input.fd;
-    } else if (::fstat(inFd, &inputStat) != 0) {
-        inputStat = {};
-    }
-    const std::string shownInput = options.input == "-" ? "standard input" : options.input;
-    if (!options.output.empty() && IsInputFile(options.output, inputStat)) {
-        ShowUsageError(env.err, "-o " + options.output + " is the input file " + shownInput +
-                                    ": it would be replaced; write to another file");
-        return 2;
-    }
-    if (!options.report.empty() && IsInputFile(options.report, inputStat)) {
-        ShowUsageError(env.err, "--report " + options.report + " is the input file " + shownInput +
-                                    ": it would be replaced; write to another file");
-        return 2;
-    }
+    Input input;
+    if (!OpenInput(options, env, input) || !WritesBesideTheInput(options, env, input)) return 2;
     for (const Diagnostic& w : options.warnings) {
         env.err << "quorvel-batch: warning: " << Describe(w, options) << '\n';
     }
@@ -188,47 +248,17 @@ int RunCommand(std::span<const std::string_view> args, const Environment& env) {
 
     RunCounts counts;
     try {
-        FdSource fdSource(inFd, inputName);
+        FdSource fdSource(input.fd, input.name);
         std::optional<DecodingSource> decoded;
         if (!options.encoding.empty()) decoded.emplace(fdSource, options.encoding);
         ByteSource& source = decoded ? static_cast<ByteSource&>(*decoded) : fdSource;
         FdSink sink(outputFile ? outputFile->fd() : env.stdoutFd,
                     outputFile ? options.output : std::string("standard output"));
         OutputBuffer out(sink);
-        counts = ProcessPoints(options, source, inputName, out, env.err, spool ? &*spool : nullptr);
-
-        if (options.reportKind == ReportKind::Text) {
-            ReportLines lines(options, *spool);
-            FdSink reportSink(reportFile->fd(), options.report);
-            OutputBuffer text(reportSink);
-            std::string page;
-            ReportLine line;
-            while (lines.Next(line)) {
-                page.clear();
-                AppendReportLineText(line, page);
-                text.Append(page);
-                text.MaybeFlush();
-            }
-            text.Flush();
-        } else if (options.reportKind == ReportKind::Pdf) {
-            ReportLines lines(options, *spool);
-            std::string why;
-            if (!writePdf(lines, reportFile->fd(), why)) {
-                throw IoError("cannot write the report " + options.report + ": " + why);
-            }
-        }
-        // Both files complete on disk before either replaces what was there.
-        if (outputFile) outputFile->Finish();
-        if (reportFile) reportFile->Finish();
-        if (outputFile) outputFile->Publish();
-        try {
-            if (reportFile) reportFile->Publish();
-        } catch (const IoError&) {
-            if (outputFile) outputFile->Undo();
-            throw;
-        }
-        if (outputFile) outputFile->Settle();
-        if (reportFile) reportFile->Settle();
+        counts =
+            ProcessPoints(options, source, input.name, out, env.err, spool ? &*spool : nullptr);
+        if (reportFile) WriteReport(options, *spool, *reportFile, writePdf);
+        PublishBoth(outputFile, reportFile);
     } catch (const IoError& e) {
         env.err << "quorvel-batch: " << e.what() << '\n';
         env.err.flush();
