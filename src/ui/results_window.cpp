@@ -144,6 +144,23 @@ ResultsWindow::ResultsWindow(std::shared_ptr<const FileJobResult> result, QWidge
     layout->addWidget(stacked, 1);
     setCentralWidget(central);
 
+    AddMenuAndTools();
+
+    // The table first: the map's points are read from the rows in the background. The window
+    // waits for the thread before its map goes, and a call queued for a deleted map is dropped.
+    mapper_ = std::thread([result = result_, map = map_] {
+        MapData data = BuildMapData(*result);
+        QMetaObject::invokeMethod(
+            map, [map, data = std::move(data)]() mutable { map->SetData(std::move(data)); },
+            Qt::QueuedConnection);
+    });
+
+    resize(1000, 680);
+    table_->setFocus();
+    if (model_->rowCount() > 0) table_->selectRow(0);
+}
+
+void ResultsWindow::AddMenuAndTools() {
     QMenu* menu = menuBar()->addMenu(QStringLiteral("文件(&F)"));
     QAction* exportCsv =
         menu->addAction(QStringLiteral("导出 CSV…"), this, &ResultsWindow::ExportCsv);
@@ -162,19 +179,6 @@ ResultsWindow::ResultsWindow(std::shared_ptr<const FileJobResult> result, QWidge
     tools->addAction(exportCsv);
     tools->addAction(copy);
     tools->addAction(print);
-
-    // The table first: the map's points are read from the rows in the background. The window
-    // waits for the thread before its map goes, and a call queued for a deleted map is dropped.
-    mapper_ = std::thread([result = result_, map = map_] {
-        MapData data = BuildMapData(*result);
-        QMetaObject::invokeMethod(
-            map, [map, data = std::move(data)]() mutable { map->SetData(std::move(data)); },
-            Qt::QueuedConnection);
-    });
-
-    resize(1000, 680);
-    table_->setFocus();
-    if (model_->rowCount() > 0) table_->selectRow(0);
 }
 
 ResultsWindow::~ResultsWindow() {
