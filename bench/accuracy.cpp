@@ -1,4 +1,4 @@
-// The documented series against the exact transverse Mercator on the Krassovsky ellipsoid, by
+// The classic series against the exact transverse Mercator on the Krassovsky ellipsoid, by
 // distance from the central meridian: the largest differences of the forward projection in X
 // and Y, and of the inverse as distances on the ground north and east, in millimetres.
 #include <algorithm>

@@ -76,7 +76,7 @@ void BM_Zone(benchmark::State& state) {
 }
 BENCHMARK(BM_Zone);
 
-// The same points through the projection object: the documented series, then GeographicLib's
+// The same points through the projection object: the classic series, then GeographicLib's
 // exact transverse Mercator on CGCS2000 (inverse without packing, as its results are compared
 // to cct's decimal degrees).
 void ForwardThrough(benchmark::State& state, const GaussKruger& gk) {

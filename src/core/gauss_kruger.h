@@ -10,7 +10,7 @@
 namespace quorvel {
 
 // How the transverse Mercator (Gauss-Krüger) projection is computed.
-//   Classic: the documented series on the Krassovsky ellipsoid, bit for bit as the window computes
+//   Classic: the classic series on the Krassovsky ellipsoid, bit for bit as the window computes
 //     it (see core/projection.h). It is a power series in the longitude difference, truncated: the
 //     forward stays within 1 mm of the exact projection out to 6° from the central meridian, but
 //     the inverse is off on the ground by up to 4 mm at 2°, 2 cm at 3°, 6 cm at 4° and 0.3 m at

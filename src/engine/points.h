@@ -36,11 +36,11 @@ enum class RowStatus {
     Ok,
     NotANumber,      // `field` (1 or 2, the first or second typed value) does not read as one
     OutOfRange,      // `field` is beyond the range of a double
-    NoFiniteResult,  // the series give no number for this point (a northing beyond the pole)
+    NoFiniteResult,  // the computation gives no number (a northing beyond the pole)
     BeyondLimit,     // `field` reads as a number that cannot be what was meant: see `limit`
 };
 
-// Beyond this distance from the central meridian the series lose centimetre accuracy in the
+// Beyond this distance from the central meridian the classic series lose centimetre accuracy in the
 // inverse: a warning, not an error.
 inline constexpr double kAccurateOffset = 3.5;  // degrees
 

@@ -65,7 +65,7 @@ void ShowPrintOutcome(QWidget* parent, const PrintResult& result) {
 Report ReportOf(const FileJobResult& result) {
     if (!result.report) return {};
     // The head as quorvel-batch's report has it, with the ellipsoid and method when they are not
-    // the documented series; then the engine's points.
+    // the classic series; then the engine's points.
     engine::ReportData data;
     data.mode = result.job.mode;
     data.loText = result.job.loText;

@@ -14,7 +14,7 @@ using testing::Exact;
 using testing::ReadFixture;
 
 const EllipsoidConstants kC = EllipsoidConstants::Load();
-// The documented series once more through the interface that also serves the exact method.
+// The classic series once more through the interface that also serves the exact method.
 const GaussKruger kClassic(Method::Classic);
 
 std::string Metres(double v) {
