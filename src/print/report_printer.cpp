@@ -109,6 +109,15 @@ std::unique_ptr<AtomicFile> RenderPdf(const Report& report, const QString& first
     return file;
 }
 
+// The report's lines one at a time, as PaintReportLines reads them.
+std::function<bool(ReportLine&)> LinesOf(const Report& report) {
+    return [&report, next = std::size_t{0}](ReportLine& line) mutable {
+        if (next == report.lines.size()) return false;
+        line = report.lines[next++];
+        return true;
+    };
+}
+
 // The print position of the first line and the page height, in the device's units.
 PageFrame FrameOf(const QPaintDevice& device) {
     PageFrame frame;
@@ -129,14 +138,7 @@ std::vector<PlacedLine> LayoutReportOn(const Report& report, QPaintDevice& devic
 
 bool PaintReport(const Report& report, QPagedPaintDevice& device, QString* error) {
     if (report.IsEmpty()) return true;
-    std::size_t next = 0;
-    return PaintReportLines(
-        [&](ReportLine& line) {
-            if (next == report.lines.size()) return false;
-            line = report.lines[next++];
-            return true;
-        },
-        device, error);
+    return PaintReportLines(LinesOf(report), device, error);
 }
 
 bool PaintReportLines(const std::function<bool(ReportLine&)>& next, QPagedPaintDevice& device,
@@ -199,14 +201,8 @@ bool WriteReportPdf(const Report& report, QIODevice& device, QString* error) {
         SetError(error, QStringLiteral("没有可打印的计算结果"));
         return false;
     }
-    std::size_t next = 0;
-    return WriteReportPdf(
-        [&](ReportLine& line) {
-            if (next == report.lines.size()) return false;
-            line = report.lines[next++];
-            return true;
-        },
-        FromUtf8(report.lines.front().items.front().text), device, error);
+    return WriteReportPdf(LinesOf(report), FromUtf8(report.lines.front().items.front().text),
+                          device, error);
 }
 
 QString ReportPdfFolder() {
