@@ -5,10 +5,10 @@
 #include <random>
 #include <vector>
 
+#include "core/classic_series.h"
 #include "core/gauss_kruger.h"
 #include "core/number_text.h"
 #include "core/packed_angle.h"
-#include "core/projection.h"
 
 namespace {
 

@@ -4,11 +4,11 @@
 #include <vector>
 
 #include "batch/projection_choice.h"
+#include "core/classic_series.h"
 #include "core/errors.h"
 #include "core/limits.h"
 #include "core/number_text.h"
 #include "core/packed_angle.h"
-#include "core/projection.h"
 
 namespace quorvel {
 namespace {

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "batch/projection_choice.h"
-#include "core/constants.h"
+#include "core/krassovsky_constants.h"
 #include "core/value_cell.h"
 
 namespace quorvel {

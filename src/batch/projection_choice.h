@@ -3,8 +3,8 @@
 #include <memory>
 #include <string>
 
+#include "core/classic_series.h"
 #include "core/gauss_kruger.h"
-#include "core/projection.h"
 
 namespace quorvel {
 

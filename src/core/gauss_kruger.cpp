@@ -4,9 +4,9 @@
 #include <cmath>
 #include <string>
 
+#include "core/classic_series.h"
 #include "core/computation.h"
 #include "core/errors.h"
-#include "core/projection.h"
 
 namespace quorvel {
 namespace {

@@ -7,11 +7,11 @@
 #include <cstdio>
 #include <optional>
 
+#include "core/classic_series.h"
 #include "core/errors.h"
 #include "core/limits.h"
 #include "core/number_text.h"
 #include "core/packed_angle.h"
-#include "core/projection.h"
 
 namespace quorvel::engine {
 namespace {

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "core/computation.h"
-#include "core/constants.h"
 #include "core/gauss_kruger.h"
+#include "core/krassovsky_constants.h"
 #include "core/limits.h"
 #include "core/number_text.h"
 #include "core/zones.h"

@@ -18,7 +18,7 @@
 #include <thread>
 
 #include "core/atomic_file.h"
-#include "core/constants.h"
+#include "core/krassovsky_constants.h"
 #include "core/number_text.h"
 #include "engine/line_parser.h"
 #include "engine/ordered_pool.h"

@@ -17,11 +17,11 @@
 #include <string_view>
 #include <thread>
 
-#include "core/constants.h"
+#include "core/classic_series.h"
 #include "core/errors.h"
+#include "core/krassovsky_constants.h"
 #include "core/number_text.h"
 #include "core/packed_angle.h"
-#include "core/projection.h"
 #include "core/zones.h"
 
 namespace quorvel {

@@ -1,10 +1,10 @@
 // The reference results of an independent implementation, compared bit for bit.
 #include <gtest/gtest.h>
 
+#include "core/classic_series.h"
 #include "core/gauss_kruger.h"
 #include "core/number_text.h"
 #include "core/packed_angle.h"
-#include "core/projection.h"
 #include "csv_fixture.h"
 
 namespace quorvel {
