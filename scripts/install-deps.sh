@@ -4,18 +4,20 @@
 #   install-deps.sh run       building and running the programs (make run)
 #   install-deps.sh package   the above, and building the .deb (make package)
 #   install-deps.sh test      all of the above, and the tests, the sanitizer build and the
-#                             fuzzers (make test, CI)
+#                             fuzzers (make test, CI); also generates the zh_CN.UTF-8 locale
+#                             the tests run quorvel-batch under
 #
 # As root, missing packages are installed without questions. Otherwise the script stops and
 # lists them, with the command to install them.
 set -euo pipefail
 
-# The compiler, CMake, Qt, the fonts the window and the report are drawn with, and the libraries
-# the programs link.
+# The compiler, CMake, Qt, the fonts the window and the report are drawn with, the libraries
+# the programs link (Eigen, header-only, only to build them), and msgfmt, which compiles the
+# Chinese messages.
 run=(
-  build-essential cmake pkg-config qt6-base-dev
+  build-essential cmake pkg-config qt6-base-dev gettext
   fonts-wqy-zenhei fonts-arphic-uming fonts-dejavu-extra
-  libcups2-dev libgeographiclib-dev
+  libcups2-dev libgeographiclib-dev libeigen3-dev
 )
 # cpack's DEB generator: dpkg-shlibdeps for the dependencies, file to find the programs.
 package=(dpkg-dev file)
@@ -26,8 +28,8 @@ test=(
   clang libclang-rt-14-dev clang-format
   xvfb xauth x11-utils x11-apps xdotool imagemagick
   poppler-utils cups cups-client cups-bsd
-  proj-bin geographiclib-tools
-  desktop-file-utils appstream lintian bash-completion man-db groff-base
+  proj-bin geographiclib-tools python3-numpy
+  desktop-file-utils appstream lintian bash-completion man-db groff-base locales
 )
 
 case "${1:-}" in
@@ -44,19 +46,32 @@ missing=()
 for p in "${packages[@]}"; do
   [ "$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null)" = "install ok installed" ] || missing+=("$p")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
 
-if [ "$(id -u)" -ne 0 ]; then
-  {
-    echo "Quorvel needs these Debian packages, which are not installed:"
-    echo "  ${missing[*]}"
-    echo "Install them as root, then run make again:"
-    echo "  apt-get install --no-install-recommends ${missing[*]}"
-  } >&2
-  exit 1
+if [ ${#missing[@]} -gt 0 ]; then
+  if [ "$(id -u)" -ne 0 ]; then
+    {
+      echo "Quorvel needs these Debian packages, which are not installed:"
+      echo "  ${missing[*]}"
+      echo "Install them as root, then run make again:"
+      echo "  apt-get install --no-install-recommends ${missing[*]}"
+    } >&2
+    exit 1
+  fi
+  echo "Installing: ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -o DPkg::Lock::Timeout=600
+  apt-get install -y --no-install-recommends -o DPkg::Lock::Timeout=600 "${missing[@]}"
 fi
 
-echo "Installing: ${missing[*]}"
-export DEBIAN_FRONTEND=noninteractive
-apt-get update -o DPkg::Lock::Timeout=600
-apt-get install -y --no-install-recommends -o DPkg::Lock::Timeout=600 "${missing[@]}"
+# The tests run quorvel-batch in Chinese: glibc knows zh_CN.UTF-8 only once it is generated.
+if [ "$1" = test ] && ! locale -a 2>/dev/null | grep -qx 'zh_CN\.utf8'; then
+  if [ "$(id -u)" -ne 0 ]; then
+    {
+      echo "The tests need the zh_CN.UTF-8 locale. As root:"
+      echo "  echo 'zh_CN.UTF-8 UTF-8' >>/etc/locale.gen && locale-gen"
+    } >&2
+    exit 1
+  fi
+  grep -qx 'zh_CN.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null || echo 'zh_CN.UTF-8 UTF-8' >>/etc/locale.gen
+  locale-gen
+fi

@@ -1,27 +1,31 @@
 #include "batch/batch.h"
 
+#include <GeographicLib/Math.hpp>
 #include <cmath>
+#include <cstdio>
 #include <vector>
 
 #include "batch/projection_choice.h"
+#include "core/classic_check.h"
 #include "core/classic_series.h"
 #include "core/errors.h"
 #include "core/limits.h"
+#include "core/messages.h"
 #include "core/number_text.h"
 #include "core/packed_angle.h"
+#include "core/zones.h"
 
 namespace quorvel {
 namespace {
 
-constexpr std::string_view kConfirmTail = " ?  输入正确单击 Enter 键 ,输入错误输入零( 即:0 )";
-constexpr std::string_view kPause = "单击 Enter 键或点击 OK 键输出计算结果 :";
-
-std::string Confirm(std::string_view what) {
-    return std::string(what) + std::string(kConfirmTail);
+// The confirmation prompt of a value: the question, then how to answer it.
+std::string Confirm(const char* question) {
+    return Fill(Tr("{0}? Press Enter if it is, type 0 (zero) if not"), {Tr(question)});
 }
 
-std::string PointText(std::string_view before, int i, std::string_view after) {
-    return std::string(before) + std::to_string(i) + std::string(after);
+// "A: B" in the language of the messages.
+std::string Joined(std::string_view a, std::string_view b) {
+    return Fill(Tr("{0}: {1}"), {a, b});
 }
 
 // Reads a stored value as a number; a failure names the value.
@@ -29,7 +33,7 @@ double NumberOf(const ValueCell& cell, std::string_view what) {
     try {
         return cell.Number();
     } catch (const Error& e) {
-        RethrowWithContext(e, std::string(what) + "：");
+        RethrowWithContext(e, what);
     }
 }
 
@@ -37,8 +41,9 @@ double DecodedAngle(const ValueCell& cell, std::string_view what) {
     return DecodePackedAngle(NumberOf(cell, what));
 }
 
-std::string PointLabel(int i, std::string_view value) {
-    return "第 " + std::to_string(i) + " 点的" + std::string(value);
+// "第 2 点的大地纬度 B": `value` a message.
+std::string PointLabel(int i, const char* value) {
+    return Fill(Tr("{1} of point {0}"), {std::to_string(i), Tr(value)});
 }
 
 // The error text of a typed value that does not read as a number, or nothing when it does.
@@ -48,13 +53,13 @@ std::optional<std::string> NotANumber(const ValueCell& cell, std::string_view wh
         return std::nullopt;
     } catch (const Error& e) {
         // As the error would read had it been thrown where the value is computed with.
-        return std::string(ErrorName(e.kind())) + "：" + std::string(what) + "：" + e.detail();
+        return Joined(ErrorName(e.kind()), Joined(what, e.detail()));
     }
 }
 
-// The head of a message about a value where the computation means nothing.
-std::string OutOfDomain() {
-    return std::string(ErrorName(ErrorKind::OutOfDomain)) + "：";
+// A message about a value where the computation means nothing.
+std::string OutOfDomain(std::string_view detail) {
+    return Joined(ErrorName(ErrorKind::OutOfDomain), detail);
 }
 
 std::string Quoted(const ValueCell& cell) {
@@ -65,36 +70,158 @@ std::string Quoted(const ValueCell& cell) {
 std::optional<std::string> CheckValue(const ValueCell& cell, Domain domain, std::string_view what) {
     if (auto problem = NotANumber(cell, what)) return problem;
     const double v = cell.Number();
-    const std::string head = OutOfDomain() + std::string(what) + "：" + Quoted(cell);
+    const auto refuse = [&](const char* why) {
+        return OutOfDomain(Joined(what, Fill(Tr(why), {Quoted(cell)})));
+    };
     switch (domain) {
         case Domain::Angle:
             break;
         case Domain::Latitude:
             if (std::fabs(DecodePackedAngle(v)) > kMaxLatitude) {
-                return head + " 超过 90°，纬度应在 -90° 与 90° 之间";
+                return refuse(TR_NOOP("{0} is beyond 90°: a latitude lies from -90° to 90°"));
             }
             break;
         case Domain::Northing:
             if (std::fabs(v) > kMaxNorthing) {
-                return head + " 的绝对值超过 10002000 米（赤道至极点的子午线弧长）";
+                return refuse(
+                    TR_NOOP("{0} is more than 10002000 m in absolute value (the meridian arc from "
+                            "the equator to the pole)"));
             }
             break;
         case Domain::Easting:
             if (std::fabs(v - FalseEasting) >= kMaxEastingOffset) {
-                return head +
-                       " 与 500000 米相差 1000000 米或更多，横座标应大于 -500000 米且小于 "
-                       "1500000 米";
+                return refuse(
+                    TR_NOOP("{0} differs from 500000 m by 1000000 m or more: an easting lies "
+                            "above -500000 m and below 1500000 m"));
             }
             break;
     }
     return std::nullopt;
 }
 
+// A central meridian as messages name it, e.g. 换带后中央子午线 Ls “297”.
+struct MeridianName {
+    std::string_view name;
+    const ValueCell& value;
+};
+
+// The limits quorvel-batch keeps, applied when a meridian is typed: the exact method computes
+// within 35° of the central meridian; a classic result more than 1 m from the exact one, or
+// without one, is refused (core/classic_check.h). The messages name the point (`point`: 第 2 点
+// and its typed values), the size and where the exact method is chosen, and ask `again` again.
+class PointLimits {
+  public:
+    explicit PointLimits(const BatchState& state)
+        : state_(state),
+          exact_(state.Projection.projection &&
+                 state.Projection.projection->method() == Method::Exact) {}
+
+    std::optional<std::string> Forward(const std::string& point, std::string_view again, double B,
+                                       double L, const MeridianName& lo, double loDeg) const {
+        if (exact_) {
+            const double offset = GeographicLib::Math::AngDiff(loDeg, L);
+            if (std::fabs(offset) > kExactMaxOffset) return Beyond35(point, again, lo, offset);
+            return std::nullopt;
+        }
+        const double l = MeridianOffset(L, loDeg);
+        if (!ForwardMayMiss(B, l)) return std::nullopt;
+        const PlanePoint p = ProjectForward(state_, B, L, loDeg);
+        return Judge(point, again, lo, check_.Forward(B, l, p.X, p.Sign * p.AbsY));
+    }
+
+    std::optional<std::string> Inverse(const std::string& point, std::string_view again, double X,
+                                       double Y, const MeridianName& lo, double loDeg) const {
+        if (exact_) {
+            try {
+                ProjectInverse(state_, X, Y, loDeg);
+            } catch (const OutOfDomainError&) {
+                return Beyond35(point, again, lo, std::nullopt);
+            }
+            return std::nullopt;
+        }
+        const double y = Y - FalseEasting;
+        if (!InverseMayMiss(X, y)) return std::nullopt;
+        const GeodeticPoint g = ProjectInverse(state_, X, Y, loDeg);
+        return Judge(point, again, lo, check_.Inverse(X, y, g.B, g.L - loDeg));
+    }
+
+    // With Lo already accepted by Inverse.
+    std::optional<std::string> Zone(const std::string& point, std::string_view again, double X1,
+                                    double Y1, double loDeg, const MeridianName& ls,
+                                    double lsDeg) const {
+        if (exact_) {
+            try {
+                ProjectZone(state_, X1, Y1, loDeg, lsDeg);
+            } catch (const OutOfDomainError&) {
+                return Beyond35(point, again, ls, std::nullopt);
+            }
+            return std::nullopt;
+        }
+        const double y1 = Y1 - FalseEasting, shift = MeridianOffset(lsDeg, loDeg);
+        if (!ZoneMayMiss(X1, y1, shift)) return std::nullopt;
+        const PlanePoint p = ProjectZone(state_, X1, Y1, loDeg, lsDeg);
+        return Judge(point, again, ls, check_.Zone(X1, y1, shift, p.X, p.Sign * p.AbsY));
+    }
+
+  private:
+    static std::string Retype(std::string_view again) {
+        return Fill(Tr("Type the {0} again; if the point's values are wrong, press Esc (or click "
+                       "Cancel) to leave the batch, then enter it again."),
+                    {again});
+    }
+
+    static std::string Beyond35(const std::string& point, std::string_view again,
+                                const MeridianName& m, std::optional<double> offset) {
+        if (!offset) {
+            return OutOfDomain(Fill(Tr("{0} lies more than 35° from the {1} {2}: the exact method "
+                                       "(Settings › Ellipsoid and method › Exact) computes only "
+                                       "to 35°. {3}"),
+                                    {point, m.name, Quoted(m.value), Retype(again)}));
+        }
+        return OutOfDomain(
+            Fill(Tr("{0} lies {3} from the {1} {2}, more than 35°: the exact "
+                    "method (Settings › Ellipsoid and method › Exact) computes "
+                    "only to 35°. {4}"),
+                 {point, m.name, Quoted(m.value), DegreesText(*offset), Retype(again)}));
+    }
+
+    static std::optional<std::string> Judge(const std::string& point, std::string_view again,
+                                            const MeridianName& m, const SeriesMiss& miss) {
+        if (!miss.metres) {
+            return OutOfDomain(Fill(
+                Tr("{0} lies {3} from the {1} {2}, more than 35°: the classic series cannot be "
+                   "checked against the exact solution there, and the exact method (Settings › "
+                   "Ellipsoid and method › Exact) computes only to 35° too. {4}"),
+                {point, m.name, Quoted(m.value), DegreesText(miss.offset), Retype(again)}));
+        }
+        if (*miss.metres <= kClassicMaxMiss) return std::nullopt;
+        return OutOfDomain(
+            Fill(Tr("{0} computed with the classic series is {1} off the exact solution, more than "
+                    "1 m. Type the {2} again; to compute the point, press Esc (or click Cancel) to "
+                    "leave the batch, choose the exact method in Settings › Ellipsoid and method › "
+                    "Exact, and compute it again."),
+                 {point, MissText(*miss.metres), again}));
+    }
+
+    const BatchState& state_;
+    bool exact_;
+    ClassicCheck check_;
+};
+
+// 第 2 点（大地经度 L “152”，大地纬度 B “0”）: the names are messages.
+std::string PointWith(int i, const char* aName, const ValueCell& a, const char* bName,
+                      const ValueCell& b) {
+    return Fill(Tr("point {0} ({1} {2}, {3} {4})"),
+                {std::to_string(i), Tr(aName), Quoted(a), Tr(bName), Quoted(b)});
+}
+
 // A series evaluated far outside its domain (a northing beyond the pole, say) gives no number.
 void RequireFinite(int i, std::initializer_list<double> results) {
     for (double v : results) {
         if (!std::isfinite(v)) {
-            throw OverflowError(PointLabel(i, "计算结果超出数值范围，请检查该点的输入"));
+            throw OverflowError(
+                Fill(Tr("the results of point {0} are out of range: check the point's input"),
+                     {std::to_string(i)}));
         }
     }
 }
@@ -166,26 +293,28 @@ void Batches::Command2_click() {
 void Batches::RunCommand2() {
     std::int16_t m = 0;
     try {
-        m = ParseInt16(Ask("请输入计算类型判别符号 m,大地正算m=1,大地反算m=2,座标换算m=3",
-                           "计算类型判别符号"));
+        m = ParseInt16(Ask(Tr("Type of computation m: forward m=1, inverse m=2, zone change m=3"),
+                           Tr("Type of computation")));
     } catch (const Error& e) {
-        RethrowWithContext(e, "计算类型 m：");
+        RethrowWithContext(e, Tr("type of computation m"));
     }
-    static constexpr std::string_view kHints[] = {"本计算为大地正算", "本计算为大地反算",
-                                                  "本计算为座标换带"};
-    if (m >= 1 && m <= 3) panel_.SetText(TextBox::Text15, kHints[m - 1]);
+    static constexpr const char* kHints[] = {TR_NOOP("This is a forward computation"),
+                                             TR_NOOP("This is an inverse computation"),
+                                             TR_NOOP("This is a zone change")};
+    if (m >= 1 && m <= 3) panel_.SetText(TextBox::Text15, Tr(kHints[m - 1]));
 
-    ConfirmedEntry(
-        prompt_, panel_, TextBox::Text18,
-        {"请输入需要计算的点数 :", Confirm("确认输入的点数是否正确"), "请输入需要计算正确的点数 :"},
-        [this](std::string text) {
-            try {
-                state_.PointCount = ParseInt16(text);
-            } catch (const Error& e) {
-                RethrowWithContext(e, "计算点数：");
-            }
-            return "本次共计算 " + std::to_string(state_.PointCount) + " 点";
-        });
+    ConfirmedEntry(prompt_, panel_, TextBox::Text18,
+                   {Tr("Number of points to compute:"), Confirm(TR_NOOP("Is the number right")),
+                    Tr("The right number of points to compute:")},
+                   [this](std::string text) {
+                       try {
+                           state_.PointCount = ParseInt16(text);
+                       } catch (const Error& e) {
+                           RethrowWithContext(e, Tr("number of points"));
+                       }
+                       return Fill(Tr("Points in this batch: {0}"),
+                                   {std::to_string(state_.PointCount)});
+                   });
 
     if (m < 1 || m > 3) return;
     state_.CalcMode = m;
@@ -207,36 +336,30 @@ void Batches::RunCommand2() {
 
 int Batches::Begin() const {
     if (!state_.Constants.Loaded) {
-        throw DivisionByZeroError("椭球常数尚未载入。请先单击“开始计算”，再单击“投影计算”。");
+        throw DivisionByZeroError(
+            Tr("The ellipsoid constants are not loaded. Click “开始计算” first, then “投影计算”."));
     }
     if (state_.PointCount < 0) {
-        throw InvalidCountError("计算点数为 " + std::to_string(state_.PointCount) +
-                                "，不能为负数。请重新单击“投影计算”并输入点数。");
+        throw InvalidCountError(Fill(Tr("The number of points is {0}, which cannot be negative. "
+                                        "Click “投影计算” again and enter the number."),
+                                     {std::to_string(state_.PointCount)}));
     }
     return state_.PointCount;
 }
 
 void Batches::Pause() {
-    Ask(kPause);
+    Ask(Tr("Press Enter or click OK to show the results:"));
 }
 
 double Batches::AskCentralMeridian(TextBox box,
                                    const std::function<std::string(const ValueCell&)>& shown,
-                                   const std::vector<ValueCell>* longitudes) {
+                                   const MeridianCheck& check) {
     for (;;) {
-        ValueCell lo(Ask("请输入中央子午线 Lo 的数值", "中央子午线"));
+        ValueCell lo(Ask(Tr("Central meridian Lo:"), Tr("Central meridian")));
         panel_.SetText(box, shown(lo));
-        std::optional<std::string> problem = NotANumber(lo, "中央子午线 Lo");
+        std::optional<std::string> problem = NotANumber(lo, Tr("central meridian Lo"));
         const double loDeg = problem ? 0 : DecodePackedAngle(lo.Number());
-        for (std::size_t i = 1; !problem && longitudes && i < longitudes->size(); ++i) {
-            const ValueCell& l = (*longitudes)[i];
-            if (std::fabs(DecodePackedAngle(l.Number()) - loDeg) > kMaxMeridianOffset) {
-                problem = OutOfDomain() + PointLabel(static_cast<int>(i), "大地经度 L") + " " +
-                          Quoted(l) + " 与中央子午线 Lo " + Quoted(lo) +
-                          " 相差超过 45°，无法投影。请重新输入中央子午线 Lo；若该点的经度有误，"
-                          "请按 Esc 键（或单击 Cancel）放弃本批计算后重新输入。";
-            }
-        }
+        if (!problem) problem = check(lo, loDeg);
         if (!problem) {
             state_.CentralMeridian = lo;
             return loDeg;
@@ -251,16 +374,16 @@ void Batches::InputPass(int n, TextBox nameBox, const PointValue& a, const Point
                         std::vector<ValueCell>& storeA, std::vector<ValueCell>& storeB) {
     for (int i = 1; i <= n; ++i) {
         ConfirmedEntry(prompt_, panel_, nameBox,
-                       {PointText("请输入第 ", i, " 点的点名 :"), Confirm("确认输入的点名是否正确"),
-                        "输入正确的点名 :"},
+                       {Fill(Tr("Name of point {0}:"), {std::to_string(i)}),
+                        Confirm(TR_NOOP("Is the name right")), Tr("The right name:")},
                        NameInto(state_.Store.PointNames[i]));
         for (auto [value, work] : {std::pair{&a, &workA}, std::pair{&b, &workB}}) {
             const ValueCell& cell = (*work)[i];
             const std::string what = PointLabel(i, value->name);
             ConfirmedEntry(
                 prompt_, panel_, value->box,
-                {PointText(value->before, i, value->after), Confirm(value->what),
-                 std::string(value->reentry)},
+                {Fill(Tr(value->entry), {std::to_string(i)}), Confirm(value->what),
+                 Tr(value->reentry)},
                 TypedInto((*work)[i], value->pattern),
                 // clang 14 cannot capture a structured binding: capture its domain.
                 [&cell, &what, domain = value->domain] { return CheckValue(cell, domain, what); });
@@ -289,19 +412,42 @@ void Batches::Change1() {
     Allocate(store.ArrX, n);
     Allocate(store.ArrY, n);
 
-    InputPass(n, TextBox::Text19,
-              {TextBox::Text1, "请输入第 ", " 点大地经度数值 :", "确认输入的大地经度是否正确",
-               "请输入大地经度的正确数值", "0.0000000000", "大地经度 L", Domain::Angle},
-              {TextBox::Text2, "请输入第 ", " 点大地纬度数值 :", "确认输入的大地纬度是否正确",
-               "请输入大地纬度的正确数值", "0.0000000000", "大地纬度 B", Domain::Latitude},
-              workL, workB, store.ArrL, store.ArrB);
+    InputPass(
+        n, TextBox::Text19,
+        {TextBox::Text1, TR_NOOP("Longitude L of point {0}:"), TR_NOOP("Is the longitude right"),
+         TR_NOOP("The right longitude:"), "0.0000000000", TR_NOOP("longitude L"), Domain::Angle},
+        {TextBox::Text2, TR_NOOP("Latitude B of point {0}:"), TR_NOOP("Is the latitude right"),
+         TR_NOOP("The right latitude:"), "0.0000000000", TR_NOOP("latitude B"), Domain::Latitude},
+        workL, workB, store.ArrL, store.ArrB);
 
+    const PointLimits limits(state_);
     const double loDeg = AskCentralMeridian(
-        TextBox::Text3, [](const ValueCell& lo) { return DisplayText(lo, "0.000000"); }, &workL);
+        TextBox::Text3, [](const ValueCell& lo) { return DisplayText(lo, "0.000000"); },
+        [&](const ValueCell& lo, double loDeg) -> std::optional<std::string> {
+            for (int i = 1; i <= n; ++i) {
+                const double l = DecodePackedAngle(workL[i].Number());
+                if (std::fabs(MeridianOffset(l, loDeg)) > kMaxMeridianOffset) {
+                    return OutOfDomain(Fill(
+                        Tr("the longitude L {1} of point {0} lies more than 45° from the central "
+                           "meridian Lo {2}: it cannot be projected. Type the central meridian "
+                           "Lo again; if the point's longitude is wrong, press Esc (or click "
+                           "Cancel) to leave the batch, then enter the batch again."),
+                        {std::to_string(i), Quoted(workL[i]), Quoted(lo)}));
+                }
+                const std::string point =
+                    PointWith(i, TR_NOOP("longitude L"), workL[i], TR_NOOP("latitude B"), workB[i]);
+                if (auto problem = limits.Forward(point, Tr("central meridian Lo"),
+                                                  DecodePackedAngle(workB[i].Number()), l,
+                                                  {Tr("central meridian Lo"), lo}, loDeg)) {
+                    return problem;
+                }
+            }
+            return std::nullopt;
+        });
 
     for (int i = 1; i <= n; ++i) {
-        const double b = DecodedAngle(workB[i], PointLabel(i, "大地纬度 B"));
-        const double l = DecodedAngle(workL[i], PointLabel(i, "大地经度 L"));
+        const double b = DecodedAngle(workB[i], PointLabel(i, TR_NOOP("latitude B")));
+        const double l = DecodedAngle(workL[i], PointLabel(i, TR_NOOP("longitude L")));
         const PlanePoint p = ProjectForward(state_, b, l, loDeg);
         RequireFinite(i, {p.X, p.AbsY});
         store.ArrX[i] = p.X;
@@ -330,20 +476,34 @@ void Batches::Change2() {
     Allocate(store.ArrLP, n);
     Allocate(store.ArrBP, n);
 
-    InputPass(n, TextBox::Text20,
-              {TextBox::Text4, "请输入第 ", " 点纵座标的数值 :", "确认输入的纵座标是否正确",
-               "请输入纵座标的正确数值 :", "0.0000", "纵座标 X", Domain::Northing},
-              {TextBox::Text5, "请输入第 ", " 点横座标的数值 :", "确认输入的横座标是否正确",
-               "请输入横座标的正确数值 :", "0.0000", "横座标 Y", Domain::Easting},
-              workX, workY, store.ArrX, store.ArrY);
+    InputPass(
+        n, TextBox::Text20,
+        {TextBox::Text4, TR_NOOP("Northing X of point {0}:"), TR_NOOP("Is the northing right"),
+         TR_NOOP("The right northing:"), "0.0000", TR_NOOP("northing X"), Domain::Northing},
+        {TextBox::Text5, TR_NOOP("Easting Y of point {0}:"), TR_NOOP("Is the easting right"),
+         TR_NOOP("The right easting:"), "0.0000", TR_NOOP("easting Y"), Domain::Easting},
+        workX, workY, store.ArrX, store.ArrY);
 
     // Shown without the leading blank, as this panel always has.
+    const PointLimits limits(state_);
     const double loDeg = AskCentralMeridian(
-        TextBox::Text16, [](const ValueCell& lo) { return lo.Format("0.00000"); }, nullptr);
+        TextBox::Text16, [](const ValueCell& lo) { return lo.Format("0.00000"); },
+        [&](const ValueCell& lo, double loDeg) -> std::optional<std::string> {
+            for (int i = 1; i <= n; ++i) {
+                const std::string point =
+                    PointWith(i, TR_NOOP("northing X"), workX[i], TR_NOOP("easting Y"), workY[i]);
+                if (auto problem =
+                        limits.Inverse(point, Tr("central meridian Lo"), workX[i].Number(),
+                                       workY[i].Number(), {Tr("central meridian Lo"), lo}, loDeg)) {
+                    return problem;
+                }
+            }
+            return std::nullopt;
+        });
 
     for (int i = 1; i <= n; ++i) {
-        const double x = NumberOf(workX[i], PointLabel(i, "纵座标 X"));
-        const double y = NumberOf(workY[i], PointLabel(i, "横座标 Y"));
+        const double x = NumberOf(workX[i], PointLabel(i, TR_NOOP("northing X")));
+        const double y = NumberOf(workY[i], PointLabel(i, TR_NOOP("easting Y")));
         const GeodeticPoint g = ProjectInverse(state_, x, y, loDeg);
         const double lp = DegreesToPacked(g.L);
         const double bp = DegreesToPacked(g.B);
@@ -374,33 +534,66 @@ void Batches::Change3() {
     Allocate(store.ArrX, n);
     Allocate(store.ArrY, n);
 
-    InputPass(
-        n, TextBox::Text21,
-        {TextBox::Text6, "请输入换带第 ", " 点纵座标 :", "确认换带的纵座标输入是否正确",
-         "请输入换带纵座标的正确数值 :", "0.0000", "纵座标 X1", Domain::Northing},
-        {TextBox::Text7, "请输入换带第 ", " 点横座标 Y 的数值 :", "确认换带的横座标输入是否正确",
-         "请输入换带横座标正确的数值 :", "0.0000", "横座标 Y1", Domain::Easting},
-        workX1, workY1, store.ArrX1, store.ArrY1);
+    InputPass(n, TextBox::Text21,
+              {TextBox::Text6, TR_NOOP("Zone change: northing of point {0}:"),
+               TR_NOOP("Is the northing to change zone right"),
+               TR_NOOP("The right northing to change zone:"), "0.0000", TR_NOOP("northing X1"),
+               Domain::Northing},
+              {TextBox::Text7, TR_NOOP("Zone change: easting Y of point {0}:"),
+               TR_NOOP("Is the easting to change zone right"),
+               TR_NOOP("The right easting to change zone:"), "0.0000", TR_NOOP("easting Y1"),
+               Domain::Easting},
+              workX1, workY1, store.ArrX1, store.ArrY1);
 
+    // Each meridian is checked against every point when it is typed: the point's distance from
+    // Lo does not depend on Ls.
+    const PointLimits limits(state_);
+    auto point = [&](int i) {
+        return PointWith(i, TR_NOOP("northing X1"), workX1[i], TR_NOOP("easting Y1"), workY1[i]);
+    };
     ValueCell lo, ls;
-    ConfirmedEntry(prompt_, panel_, TextBox::Text17,
-                   {"请输入换带前中央子午线的数值 :", Confirm("确认换带前中央子午线输入是否正确"),
-                    "输入换带前中央子午线正确的数值 :"},
-                   TypedInto(lo, "0.00000"),
-                   [&lo] { return NotANumber(lo, "换带前中央子午线 Lo"); });
-    ConfirmedEntry(prompt_, panel_, TextBox::Text8,
-                   {"请输入换带后中央子午线的数值 :", Confirm("确认换带后中央子午线输入是否正确"),
-                    "请输入换带后中央子午线的数值 :"},
-                   TypedInto(ls, "0.00000"),
-                   [&ls] { return NotANumber(ls, "换带后中央子午线 Ls"); });
+    ConfirmedEntry(
+        prompt_, panel_, TextBox::Text17,
+        {Tr("Central meridian before the change:"),
+         Confirm(TR_NOOP("Is the central meridian before the change right")),
+         Tr("The right central meridian before the change:")},
+        TypedInto(lo, "0.00000"), [&]() -> std::optional<std::string> {
+            const std::string name = Tr("central meridian Lo before the change");
+            if (auto problem = NotANumber(lo, name)) return problem;
+            const double loDeg = DecodePackedAngle(lo.Number());
+            for (int i = 1; i <= n; ++i) {
+                if (auto problem = limits.Inverse(point(i), name, workX1[i].Number(),
+                                                  workY1[i].Number(), {name, lo}, loDeg)) {
+                    return problem;
+                }
+            }
+            return std::nullopt;
+        });
+    const double loDeg = DecodePackedAngle(lo.Number());
+    ConfirmedEntry(
+        prompt_, panel_, TextBox::Text8,
+        {Tr("Central meridian after the change:"),
+         Confirm(TR_NOOP("Is the central meridian after the change right")),
+         Tr("Central meridian after the change:")},
+        TypedInto(ls, "0.00000"), [&]() -> std::optional<std::string> {
+            const std::string name = Tr("central meridian Ls after the change");
+            if (auto problem = NotANumber(ls, name)) return problem;
+            const double lsDeg = DecodePackedAngle(ls.Number());
+            for (int i = 1; i <= n; ++i) {
+                if (auto problem = limits.Zone(point(i), name, workX1[i].Number(),
+                                               workY1[i].Number(), loDeg, {name, ls}, lsDeg)) {
+                    return problem;
+                }
+            }
+            return std::nullopt;
+        });
     state_.CentralMeridian = lo;
     state_.TargetMeridian = ls;
-    const double loDeg = DecodedAngle(lo, "换带前中央子午线 Lo");
-    const double lsDeg = DecodedAngle(ls, "换带后中央子午线 Ls");
+    const double lsDeg = DecodedAngle(ls, Tr("central meridian Ls after the change"));
 
     for (int i = 1; i <= n; ++i) {
-        const double y1 = NumberOf(workY1[i], PointLabel(i, "横座标 Y1"));
-        const double x1 = NumberOf(workX1[i], PointLabel(i, "纵座标 X1"));
+        const double y1 = NumberOf(workY1[i], PointLabel(i, TR_NOOP("easting Y1")));
+        const double x1 = NumberOf(workX1[i], PointLabel(i, TR_NOOP("northing X1")));
         const PlanePoint p = ProjectZone(state_, x1, y1, loDeg, lsDeg);
         RequireFinite(i, {p.X, p.AbsY});
         store.ArrX[i] = p.X;

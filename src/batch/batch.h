@@ -43,14 +43,15 @@ enum class Domain {
     Easting,   // |Y - 500000| < 1,000,000 m
 };
 
-// One typed value of a point: its prompts around the point number, and where it shows.
+// One typed value of a point: its prompts (messages, translated where shown), and where it
+// shows.
 struct PointValue {
     TextBox box;
-    std::string_view before, after;  // entry prompt: before + i + after
-    std::string_view what;           // named in the confirmation prompt
-    std::string_view reentry;
+    const char* entry;  // entry prompt, {0} the point number
+    const char* what;   // the confirmation prompt's question
+    const char* reentry;
     std::string_view pattern;
-    std::string_view name;  // named in error messages, e.g. "大地纬度 B"
+    const char* name;  // named in error messages, e.g. "大地纬度 B"
     Domain domain;
 };
 
@@ -95,11 +96,16 @@ class Batches {
     // Asks one prompt; Cancel abandons the batch.
     std::string Ask(std::string_view message, std::string_view title = {});
     void Pause();
+    // Why the points cannot be computed with a central meridian (as typed, and in degrees), or
+    // nothing when they can.
+    using MeridianCheck =
+        std::function<std::optional<std::string>(const ValueCell& meridian, double degrees)>;
     // Asks the unconfirmed central meridian of a forward or inverse batch until it reads as a
-    // number and, for a forward batch, lies within 45° of every point; returns it in degrees.
+    // number and `check` finds every point computable with it (within 45° for a forward batch,
+    // and within the limits of the projection); returns it in degrees.
     double AskCentralMeridian(TextBox box,
                               const std::function<std::string(const ValueCell&)>& shown,
-                              const std::vector<ValueCell>* longitudes);
+                              const MeridianCheck& check);
     // Asks name and two values of every point; the accepted texts are copied to the store.
     void InputPass(int n, TextBox nameBox, const PointValue& a, const PointValue& b,
                    std::vector<ValueCell>& workA, std::vector<ValueCell>& workB,

@@ -34,10 +34,10 @@ ReportInput ReportInputFrom(const BatchState& state) {
     }
     n = std::max(n, 0);
 
-    input.mode = state.CalcMode;
+    input.mode = ComputationOf(state.CalcMode);
     input.pointCount = n;
     input.centralMeridian = state.CentralMeridian;
-    if (input.mode == 3) input.targetMeridian = state.TargetMeridian;
+    if (input.mode == Computation::Zone) input.targetMeridian = state.TargetMeridian;
     input.projection = state.BatchProjection.label;
     input.rows.reserve(static_cast<std::size_t>(n));
     for (int i = 1; i <= n; ++i) {

@@ -6,10 +6,13 @@
 #include <vector>
 
 #include "cli/pdf_loader.h"
+#include "core/messages.h"
 #include "engine/run.h"
 
 int main(int argc, char** argv) {
     std::ios::sync_with_stdio(false);
+    // Chinese under a Chinese locale, English otherwise (LANG=C: the English of the tests).
+    quorvel::UseUserLanguage();
     const std::vector<std::string_view> args(argv + 1, argv + argc);
 #if defined(QUORVEL_BATCH_PDF)
     const quorvel::engine::Environment env{0,         1,    std::cout,

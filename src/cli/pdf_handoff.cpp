@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "cli/pdf_loader.h"
+#include "core/messages.h"
 #include "engine/options.h"
 
 namespace quorvel::cli {
@@ -28,7 +29,7 @@ bool AsksForPdfReport(std::span<const std::string_view> args) {
 std::string ReplaceProcessWithPdfWriter(char** argv, std::string_view libexecRelative) {
     std::error_code ec;
     const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (ec) return std::string("cannot find the PDF writer ") + kPdfProgram + ": " + ec.message();
+    if (ec) return Fill(Tr("cannot find the PDF writer {0}: {1}"), {kPdfProgram, ec.message()});
     const std::filesystem::path folder = self.parent_path();
     std::string tried;
     int err = ENOENT;
@@ -41,7 +42,7 @@ std::string ReplaceProcessWithPdfWriter(char** argv, std::string_view libexecRel
         // Only a missing file makes the next place worth a try.
         if (err != ENOENT && err != ENOTDIR) break;
     }
-    return std::string("cannot start the PDF writer (") + tried + "): " + std::strerror(err);
+    return Fill(Tr("cannot start the PDF writer ({0}): {1}"), {tried, std::strerror(err)});
 }
 
 }  // namespace quorvel::cli

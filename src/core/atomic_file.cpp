@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "core/errors.h"
+#include "core/messages.h"
 
 namespace quorvel {
 namespace {
@@ -68,10 +69,14 @@ void Unregister(int slot) {
     if (slot >= 0) gUsed[slot] = 0;
 }
 
-// What failed, with the reason the last system call gave.
-IoError SystemError(const std::string& what) {
+// `name` failed to be written or replaced, for the reason the last system call gave.
+IoError CannotWrite(const std::string& name) {
     const int err = errno;
-    return IoError(what + ": " + std::strerror(err), err);
+    return IoError(Fill(Tr("cannot write {0}: {1}"), {name, std::strerror(err)}), err);
+}
+IoError CannotReplace(const std::string& name) {
+    const int err = errno;
+    return IoError(Fill(Tr("cannot replace {0}: {1}"), {name, std::strerror(err)}), err);
 }
 
 // The umask, read without setting it, which would change it for a moment for every thread.
@@ -104,16 +109,22 @@ AtomicFile::AtomicFile(const std::string& target, bool allowDirect) {
     target_ = resolved.string();
     struct stat st {};
     const bool exists = ::stat(target_.c_str(), &st) == 0;
-    if (exists && S_ISDIR(st.st_mode)) throw IoError(target + " is a folder", EISDIR);
+    if (exists && S_ISDIR(st.st_mode)) throw IoError(Fill(Tr("{0} is a folder"), {target}), EISDIR);
     if (exists && !S_ISREG(st.st_mode)) {
         // A device or a pipe (/dev/null, /dev/stdout) is written as it is: renaming a file over
         // it would replace the device itself.
-        if (!allowDirect) throw IoError(target + " is not a regular file", ENOTSUP);
+        if (!allowDirect) throw IoError(Fill(Tr("{0} is not a regular file"), {target}), ENOTSUP);
         fd_ = ::open(target_.c_str(), O_WRONLY | O_CLOEXEC);
-        if (fd_ < 0) throw SystemError("cannot write " + target);
+        if (fd_ < 0) throw CannotWrite(target);
         direct_ = true;
         return;
     }
+    // Renaming over a file needs only the folder's permission: refuse, as cp does, a file its
+    // user may not write, and a file nobody may write even when root runs this.
+    if (exists && (st.st_mode & 0222) == 0) {
+        throw IoError("cannot write " + target + ": the file is read-only", EACCES);
+    }
+    if (exists && ::access(target_.c_str(), W_OK) != 0) throw CannotWrite(target);
     // Keep the mode of the file being replaced; a new file gets the usual 0666 less the umask
     // (mkstemp makes it 0600).
     Create(target, resolved, exists ? st.st_mode & 07777 : 0666 & ~CurrentUmask());
@@ -146,10 +157,10 @@ void AtomicFile::Create(const std::string& target, const fs::path& resolved, mod
     sigprocmask(SIG_SETMASK, &old, nullptr);
     if (fd_ < 0) {
         errno = mkErrno;
-        throw SystemError("cannot write " + target);
+        throw CannotWrite(target);
     }
     if (::fchmod(fd_, mode) != 0) {
-        const IoError error = SystemError("cannot write " + target);
+        const IoError error = CannotWrite(target);
         Discard();
         throw error;
     }
@@ -174,15 +185,15 @@ void AtomicFile::Finish() {
     finished_ = true;
     if (direct_) {
         committed_ = true;
-        if (::close(fd) != 0) throw SystemError("cannot write " + target_);
+        if (::close(fd) != 0) throw CannotWrite(target_);
         return;
     }
     if (::fsync(fd) != 0 && errno != EINVAL) {
-        const IoError error = SystemError("cannot write " + target_);
+        const IoError error = CannotWrite(target_);
         ::close(fd);
         throw error;
     }
-    if (::close(fd) != 0) throw SystemError("cannot write " + target_);
+    if (::close(fd) != 0) throw CannotWrite(target_);
 }
 
 void AtomicFile::Publish() {
@@ -193,7 +204,7 @@ void AtomicFile::Publish() {
     } else {
         const bool noTarget = errno == ENOENT;
         if (::rename(tempPath_.c_str(), target_.c_str()) != 0) {
-            throw SystemError("cannot replace " + target_);
+            throw CannotReplace(target_);
         }
         createdNew_ = noTarget;
         Unregister(slot_);
@@ -236,8 +247,7 @@ bool AtomicFile::PublishNew(const std::string& path) {
         struct stat st {};
         if (errno == EEXIST || ::lstat(path.c_str(), &st) == 0) return false;
         // A file system without hard links: check and move, the best it allows.
-        if (::rename(tempPath_.c_str(), path.c_str()) != 0)
-            throw SystemError("cannot write " + path);
+        if (::rename(tempPath_.c_str(), path.c_str()) != 0) throw CannotWrite(path);
     }
     target_ = path;
     committed_ = true;

@@ -12,7 +12,9 @@ namespace quorvel {
 // file is removed when the object is destroyed uncommitted, and on SIGINT, SIGTERM, SIGHUP or
 // SIGPIPE. Throws IoError when the temporary file cannot be created. A target that exists and
 // is not a regular file (a device, a pipe) is written directly when `allowDirect`, and refused
-// otherwise. Every file Quorvel writes whole is written through it.
+// otherwise. A regular file that its user may not write, or that has no write permission for
+// anyone, is refused (IoError), as cp refuses it. Every file Quorvel writes whole is written
+// through it.
 class AtomicFile {
   public:
     explicit AtomicFile(const std::string& target, bool allowDirect = false);

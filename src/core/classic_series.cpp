@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "core/zones.h"
+
 namespace quorvel {
 namespace {
 
@@ -96,7 +98,7 @@ GeodeticPoint InverseSeries(const EllipsoidConstants& c, double X, double y, dou
 
 PlanePoint ForwardProject(const EllipsoidConstants& c, double B, double L, double Lo) {
     c.RequireLoaded();
-    return ForwardSeries(c, B, L - Lo, Variant::Standalone);
+    return ForwardSeries(c, B, MeridianOffset(L, Lo), Variant::Standalone);
 }
 
 double FootpointLatitude(const EllipsoidConstants& c, double X) {
@@ -133,7 +135,7 @@ PlanePoint ZoneTransformOffset(const EllipsoidConstants& c, double X1, double y1
                                double Ls) {
     c.RequireLoaded();
     const GeodeticPoint g = InverseSeries(c, X1, y1, Lo, Variant::Zone);
-    return ForwardSeries(c, g.B, g.L - Ls, Variant::Zone);
+    return ForwardSeries(c, g.B, MeridianOffset(g.L, Ls), Variant::Zone);
 }
 
 }  // namespace quorvel

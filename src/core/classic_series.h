@@ -24,6 +24,8 @@ struct GeodeticPoint {
 };
 
 // Gauss-Krüger forward projection of latitude B and longitude L onto the central meridian Lo.
+// Here and in ZoneTransform the series take the longitude difference modulo 360° (MeridianOffset):
+// the same bits within 180°, and the right point for L = −179°, Lo = 180°.
 PlanePoint ForwardProject(const EllipsoidConstants& c, double B, double L, double Lo);
 
 // Footpoint latitude of northing X: six fixed passes of the meridian-arc inversion.

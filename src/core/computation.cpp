@@ -1,5 +1,7 @@
 #include "core/computation.h"
 
+#include "core/messages.h"
+
 namespace quorvel {
 
 std::string_view ComputationName(Computation computation) {
@@ -12,6 +14,18 @@ std::string_view ComputationName(Computation computation) {
             return "座标换带";
     }
     return "";
+}
+
+std::string ComputationWord(Computation computation) {
+    switch (computation) {
+        case Computation::Forward:
+            return Tr("forward computation");
+        case Computation::Inverse:
+            return Tr("inverse computation");
+        case Computation::Zone:
+            return Tr("zone change");
+    }
+    return {};
 }
 
 }  // namespace quorvel

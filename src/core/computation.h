@@ -1,6 +1,7 @@
 #pragma once
 
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace quorvel {
@@ -16,5 +17,7 @@ constexpr std::optional<Computation> ComputationOf(int number) {
 
 // "大地正算", "大地反算" or "座标换带".
 std::string_view ComputationName(Computation computation);
+// The same in the language of the messages, for errors; the report keeps the Chinese name.
+std::string ComputationWord(Computation computation);
 
 }  // namespace quorvel

@@ -1,32 +1,44 @@
 #include "core/errors.h"
 
+#include "core/messages.h"
+
 namespace quorvel {
 
-std::string_view ErrorName(ErrorKind kind) {
+std::string ErrorName(ErrorKind kind) {
     switch (kind) {
         case ErrorKind::TypeMismatch:
-            return "类型不匹配";
+            return Tr("type mismatch");
         case ErrorKind::Overflow:
-            return "溢出";
+            return Tr("overflow");
         case ErrorKind::DivisionByZero:
-            return "除数为零";
+            return Tr("division by zero");
         case ErrorKind::InvalidCount:
-            return "点数无效";
+            return Tr("invalid point count");
         case ErrorKind::InvalidParameter:
-            return "参数无效";
+            return Tr("invalid parameter");
         case ErrorKind::OutOfDomain:
-            return "超出适用范围";
+            return Tr("outside the domain");
+        case ErrorKind::InsufficientPoints:
+            return Tr("too few points");
+        case ErrorKind::WeakGeometry:
+            return Tr("weak geometry");
+        case ErrorKind::DuplicateName:
+            return Tr("duplicate point name");
+        case ErrorKind::PointMismatch:
+            return Tr("common point mismatch");
+        case ErrorKind::ParameterFile:
+            return Tr("parameter file error");
     }
-    return "错误";
+    return Tr("error");
 }
 
 Error::Error(ErrorKind kind, std::string detail)
-    : std::runtime_error(std::string(ErrorName(kind)) + "：" + detail),
+    : std::runtime_error(Fill(Tr("{0}: {1}"), {ErrorName(kind), detail})),
       kind_(kind),
       detail_(std::move(detail)) {}
 
-void RethrowWithContext(const Error& e, std::string_view context) {
-    std::string detail = std::string(context) + e.detail();
+void RethrowWithContext(const Error& e, std::string_view what) {
+    std::string detail = Fill(Tr("{0}: {1}"), {what, e.detail()});
     switch (e.kind()) {
         case ErrorKind::TypeMismatch:
             throw TypeMismatchError(std::move(detail));
@@ -40,6 +52,16 @@ void RethrowWithContext(const Error& e, std::string_view context) {
             throw InvalidParameterError(std::move(detail));
         case ErrorKind::OutOfDomain:
             throw OutOfDomainError(std::move(detail));
+        case ErrorKind::InsufficientPoints:
+            throw InsufficientPointsError(std::move(detail));
+        case ErrorKind::WeakGeometry:
+            throw WeakGeometryError(std::move(detail));
+        case ErrorKind::DuplicateName:
+            throw DuplicateNameError(std::move(detail));
+        case ErrorKind::PointMismatch:
+            throw PointMismatchError(std::move(detail));
+        case ErrorKind::ParameterFile:
+            throw ParameterFileError(std::move(detail));
     }
     throw Error(e.kind(), std::move(detail));
 }

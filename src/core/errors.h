@@ -14,9 +14,15 @@ enum class ErrorKind {
     InvalidCount,
     InvalidParameter,
     OutOfDomain,
+    InsufficientPoints,
+    WeakGeometry,
+    DuplicateName,
+    PointMismatch,
+    ParameterFile,
 };
 
-std::string_view ErrorName(ErrorKind kind);
+// The kind's name in the language of the messages: "类型不匹配" in Chinese.
+std::string ErrorName(ErrorKind kind);
 
 class Error : public std::runtime_error {
   public:
@@ -70,7 +76,45 @@ class OutOfDomainError : public Error {
         : Error(ErrorKind::OutOfDomain, std::move(detail)) {}
 };
 
-// A read or write that failed: what failed and why, in English for quorvel-batch; `code` is the
+// Fewer common points than a transformation model needs.
+class InsufficientPointsError : public Error {
+  public:
+    explicit InsufficientPointsError(std::string detail)
+        : Error(ErrorKind::InsufficientPoints, std::move(detail)) {}
+};
+
+// Common points that cannot fix a model: all at one place, on one line, or a design matrix too
+// ill-conditioned to solve.
+class WeakGeometryError : public Error {
+  public:
+    explicit WeakGeometryError(std::string detail)
+        : Error(ErrorKind::WeakGeometry, std::move(detail)) {}
+};
+
+// Two common points of one name.
+class DuplicateNameError : public Error {
+  public:
+    explicit DuplicateNameError(std::string detail)
+        : Error(ErrorKind::DuplicateName, std::move(detail)) {}
+};
+
+// A common point whose two sides are not one place on the Earth: the wrong zone, X and Y
+// swapped, a zone number left in front of Y.
+class PointMismatchError : public Error {
+  public:
+    explicit PointMismatchError(std::string detail)
+        : Error(ErrorKind::PointMismatch, std::move(detail)) {}
+};
+
+// A parameter file that does not read: an unknown, repeated or missing key, a bad value, a model
+// that does not suit its systems.
+class ParameterFileError : public Error {
+  public:
+    explicit ParameterFileError(std::string detail)
+        : Error(ErrorKind::ParameterFile, std::move(detail)) {}
+};
+
+// A read or write that failed: what failed and why, in the language of the messages; `code` is the
 // errno it failed with (0 for none), from which the window says it in its own words.
 class IoError : public std::runtime_error {
   public:
@@ -82,8 +126,8 @@ class IoError : public std::runtime_error {
     int code_;
 };
 
-// Rethrows `e` as the same kind of error with `context` put before its detail, so that a message
-// can say which value of which point failed.
-[[noreturn]] void RethrowWithContext(const Error& e, std::string_view context);
+// Rethrows `e` as the same kind of error with the name of what failed put before its detail,
+// so that a message can say which value of which point failed.
+[[noreturn]] void RethrowWithContext(const Error& e, std::string_view what);
 
 }  // namespace quorvel

@@ -7,6 +7,7 @@
 #include "core/classic_series.h"
 #include "core/computation.h"
 #include "core/errors.h"
+#include "core/messages.h"
 
 namespace quorvel {
 namespace {
@@ -14,22 +15,24 @@ namespace {
 void RequireFinite(Computation c, std::initializer_list<double> values) {
     for (double v : values) {
         if (!std::isfinite(v)) {
-            throw OutOfDomainError(std::string(ComputationName(c)) + "：输入值不是有限数");
+            throw OutOfDomainError(
+                Fill(Tr("{0}: the input is not a finite number"), {ComputationWord(c)}));
         }
     }
 }
 
 void RequireLatitude(double B) {
     if (!(std::abs(B) <= 90)) {
-        throw OutOfDomainError(std::string(ComputationName(Computation::Forward)) +
-                               "：纬度超出 ±90°");
+        throw OutOfDomainError(
+            Fill(Tr("{0}: the latitude is beyond ±90°"), {ComputationWord(Computation::Forward)}));
     }
 }
 
 void RequireFiniteResult(Computation c, std::initializer_list<double> values) {
     for (double v : values) {
         if (!std::isfinite(v)) {
-            throw OutOfDomainError(std::string(ComputationName(c)) + "：级数得不出有限的结果");
+            throw OutOfDomainError(
+                Fill(Tr("{0}: the series give no finite result"), {ComputationWord(c)}));
         }
     }
 }
@@ -39,7 +42,10 @@ void RequireFiniteResult(Computation c, std::initializer_list<double> values) {
 double ExactOffset(Computation c, double L, double Lo) {
     const double dl = GeographicLib::Math::AngDiff(Lo, L);
     if (!(std::abs(dl) <= kExactMaxOffset)) {
-        throw OutOfDomainError(std::string(ComputationName(c)) + "：点距中央子午线超过 35°");
+        throw BeyondExactOffsetError(
+            Fill(Tr("{0}: the point lies more than 35° from the central meridian"),
+                 {ComputationWord(c)}),
+            dl, Lo);
     }
     return dl;
 }
@@ -50,14 +56,17 @@ GeographicLib::TransverseMercator CheckedProjection(Method method, const Ellipso
                                                     double k0, double falseEasting) {
     MakeEllipsoid(ellipsoid.name, ellipsoid.a, ellipsoid.InverseFlattening());
     if (method == Method::Classic && !IsKrassovsky(ellipsoid)) {
-        throw InvalidParameterError("经典级数只适用于克拉索夫斯基椭球，椭球“" + ellipsoid.name +
-                                    "”请用 exact 方法");
+        throw InvalidParameterError(
+            Fill(Tr("the classic series serve the Krassovsky ellipsoid only: "
+                    "use the exact method with the ellipsoid “{0}”"),
+                 {ellipsoid.name}));
     }
     if (!(k0 >= 0.9 && k0 <= 1.1)) {
-        throw InvalidParameterError("中央子午线比例因子 k0 应在 0.9 至 1.1 之间");
+        throw InvalidParameterError(Tr("the central scale factor k0 must be between 0.9 and 1.1"));
     }
     if (!(std::abs(falseEasting) <= 1e9)) {
-        throw InvalidParameterError("东伪偏移应为不超过 1e9 米的有限数");
+        throw InvalidParameterError(
+            Tr("the false easting must be a finite number of at most 1e9 m"));
     }
     return GeographicLib::TransverseMercator(ellipsoid.a, ellipsoid.f, k0);
 }
@@ -80,7 +89,7 @@ std::string_view MethodName(Method method) {
 Method ParseMethod(std::string_view text) {
     if (text == "classic") return Method::Classic;
     if (text == "exact") return Method::Exact;
-    throw InvalidParameterError("未知的计算方法“" + std::string(text) + "”：应为 classic 或 exact");
+    throw InvalidParameterError(Fill(Tr("unknown method “{0}”: classic or exact"), {text}));
 }
 
 GaussKruger::GaussKruger(Method method, const Ellipsoid& ellipsoid, double k0, double falseEasting)

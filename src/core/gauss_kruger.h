@@ -2,9 +2,11 @@
 
 #include <GeographicLib/TransverseMercator.hpp>
 #include <limits>
+#include <string>
 #include <string_view>
 
 #include "core/ellipsoid.h"
+#include "core/errors.h"
 #include "core/krassovsky_constants.h"
 
 namespace quorvel {
@@ -14,8 +16,8 @@ namespace quorvel {
 //     it (see core/classic_series.h). It is a power series in the longitude difference, truncated:
 //     the forward stays within 1 mm of the exact projection out to 6° from the central meridian,
 //     but the inverse is off on the ground by up to 4 mm at 2°, 2 cm at 3°, 6 cm at 4° and 0.3 m at
-//     6° (bench/README.md has the measured table). No distance limit is enforced, as the
-//     documented program enforces none.
+//     6° (bench/README.md has the measured table). No distance limit is enforced here: the
+//     batches hold each result to the exact one with core/classic_check.h.
 //   Exact: GeographicLib::TransverseMercator, Krüger's series to 6th order in the third
 //     flattening; any ellipsoid; error below 5 nm within 35° of the central meridian, which is
 //     the domain this method accepts.
@@ -28,6 +30,21 @@ Method ParseMethod(std::string_view text);
 
 // Farthest the exact method goes from the central meridian, in degrees of longitude.
 inline constexpr double kExactMaxOffset = 35;
+
+// A point farther than kExactMaxOffset from a central meridian, met by the exact method: its
+// offset in degrees, reduced to [−180°, 180°], and that meridian (Lo or, in a zone
+// transformation, Ls).
+class BeyondExactOffsetError : public OutOfDomainError {
+  public:
+    BeyondExactOffsetError(std::string detail, double offset, double meridian)
+        : OutOfDomainError(std::move(detail)), offset_(offset), meridian_(meridian) {}
+    double offset() const { return offset_; }
+    double meridian() const { return meridian_; }
+
+  private:
+    double offset_;
+    double meridian_;
+};
 
 // Whether a computation also gives the meridian convergence and the point scale.
 enum class Extras { None, ConvergenceAndScale };
@@ -81,8 +98,8 @@ class GaussKruger {
 
     // Forward projection, from the ellipsoid to the plane.
     //   B  latitude of the point (degrees), in [−90°, 90°]
-    //   L  longitude of the point (degrees); exact: within 35° of Lo (the difference is reduced
-    //      to [−180°, 180°] first); classic: any, though accurate only near Lo
+    //   L  longitude of the point (degrees); the difference L − Lo is reduced to [−180°, 180°]
+    //      first; exact: within 35° of Lo; classic: any, though accurate only near Lo
     //   Lo central meridian (degrees)
     //   returns X northing, Y easting with the false easting, y = Y − FE (metres); with
     //      Extras::ConvergenceAndScale also γ (degrees) and k

@@ -1,6 +1,7 @@
 #include "core/krassovsky_constants.h"
 
 #include "core/errors.h"
+#include "core/messages.h"
 
 namespace quorvel {
 
@@ -21,7 +22,8 @@ EllipsoidConstants EllipsoidConstants::Load() {
 
 void EllipsoidConstants::RequireLoaded() const {
     if (!Loaded) {
-        throw DivisionByZeroError("椭球常数尚未载入，请先单击“开始计算”");
+        throw DivisionByZeroError(
+            Tr("the ellipsoid constants are not loaded: click “开始计算” first"));
     }
 }
 

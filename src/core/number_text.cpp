@@ -11,6 +11,7 @@
 #include <system_error>
 
 #include "core/errors.h"
+#include "core/messages.h"
 
 namespace quorvel {
 namespace {
@@ -142,10 +143,6 @@ Parsed ParseAscii(std::string_view text, double& out) {
     return Parsed::Ok;
 }
 
-std::string Quote(std::string_view text) {
-    return "“" + std::string(text) + "”";
-}
-
 // The shortest round-trip digits of |value| as an integer digit string and the position of the
 // decimal point: value = 0.digits × 10^point.
 struct Decimal {
@@ -241,18 +238,19 @@ double ParseNumber(std::string_view text) {
         case Parsed::Ok:
             return v;
         case Parsed::OutOfRange:
-            throw OverflowError(Quote(text) + " 超出数值范围");
+            throw OverflowError(Fill(Tr("“{0}” is out of range"), {text}));
         case Parsed::NotANumber:
             break;
     }
-    throw TypeMismatchError(text.empty() ? std::string("输入为空，不是数值")
-                                         : Quote(text) + " 不是数值");
+    throw TypeMismatchError(text.empty() ? Tr("empty, not a number")
+                                         : Fill(Tr("“{0}” is not a number"), {text}));
 }
 
 std::int16_t ToInt16(double value) {
     double r = std::nearbyint(value);  // the default rounding mode: half to even
     if (!(r >= -32768 && r <= 32767)) {
-        throw OverflowError(ShortestText(value) + " 超出整数范围 -32768 到 32767");
+        throw OverflowError(
+            Fill(Tr("{0} is beyond the integers -32768 to 32767"), {ShortestText(value)}));
     }
     return static_cast<std::int16_t>(r);
 }
@@ -262,7 +260,7 @@ std::int16_t ParseInt16(std::string_view text) {
     try {
         return ToInt16(v);
     } catch (const OverflowError&) {
-        throw OverflowError(Quote(text) + " 超出整数范围 -32768 到 32767");
+        throw OverflowError(Fill(Tr("“{0}” is beyond the integers -32768 to 32767"), {text}));
     }
 }
 

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <optional>
 #include <string>
 
@@ -107,6 +108,18 @@ double DegreesToPacked(double degrees) {
     double m = (degrees - d) * 60;
     double s = ((m - std::trunc(m)) * 6) / 1000;
     return (d + std::trunc(m) / 100) + s;
+}
+
+std::string DegreesText(double degrees) {
+    char text[64];
+    if (!(std::fabs(degrees) < 1e6)) {
+        std::snprintf(text, sizeof text, "%g°", degrees);
+        return text;
+    }
+    const auto seconds = static_cast<long long>(std::round(std::fabs(degrees) * 3600));
+    std::snprintf(text, sizeof text, "%s%lld°%02lld′%02lld″", degrees < 0 ? "-" : "",
+                  seconds / 3600, seconds / 60 % 60, seconds % 60);
+    return text;
 }
 
 }  // namespace quorvel

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 namespace quorvel {
 
 // Angles are typed and reported as packed degrees: 116.3045 is 116°30′45″, further decimals are
@@ -18,5 +20,10 @@ double DecodePackedAngleFromText(double packed);
 // Decimal degrees to packed degrees. No carry: a minute the products leave just below a whole
 // number keeps nearly 60 seconds (117.35 gives 117.2059999…).
 double DegreesToPacked(double degrees);
+
+// Degrees as d°mm′ss″ for messages, rounded to the second ("-1°30′00″"); beyond a million
+// degrees in general notation. Not GeographicLib::DMS::Encode: it writes d, ' and " instead of
+// the marks, and rounds a half second to even (0.03125° is 0d01'52"; here 0°01′53″).
+std::string DegreesText(double degrees);
 
 }  // namespace quorvel

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/errors.h"
+#include "core/messages.h"
 
 namespace quorvel {
 namespace {
@@ -24,18 +25,23 @@ int MinZone(ZoneWidth width) {
 
 void RequireZone(ZoneWidth width, int zone) {
     if (zone < MinZone(width) || zone > MaxZone(width)) {
-        throw OutOfDomainError("带号 " + std::to_string(zone) + " 不是 " +
-                               std::to_string(static_cast<int>(width)) + "° 带的带号（" +
-                               std::to_string(MinZone(width)) + " 至 " +
-                               std::to_string(MaxZone(width)) + "）");
+        throw OutOfDomainError(
+            Fill(Tr("zone {0} is not a zone of {1}° ({2} to {3})"),
+                 {std::to_string(zone), std::to_string(static_cast<int>(width)),
+                  std::to_string(MinZone(width)), std::to_string(MaxZone(width))}));
     }
+}
+
+// The number in front of Yp: the n for which Yp − n·1,000,000 − FE lies in [−500,000, 500,000).
+double PrefixNumber(double Yp, double falseEasting) {
+    return std::floor((Yp - falseEasting + kZonePrefixUnit / 2) / kZonePrefixUnit);
 }
 
 }  // namespace
 
 int ZoneOf(ZoneWidth width, double L) {
     if (!(L >= 0 && L < 360)) {
-        throw OutOfDomainError("经度应在 0° 至 360° 之间才能定带");
+        throw OutOfDomainError(Tr("a zone is found for a longitude from 0° to 360° only"));
     }
     const double w = static_cast<int>(width);
     // fmod is exact, so is L − r (a multiple of w below 2^53), and the border test below.
@@ -68,31 +74,44 @@ std::optional<int> ZoneOfCentralMeridian(ZoneWidth width, double degrees) {
 
 double WithZonePrefix(ZoneWidth width, int zone, double Y) {
     RequireZone(width, zone);
-    return zone * kZonePrefixUnit + Y;
+    return (zone == 0 ? 120 : zone) * kZonePrefixUnit + Y;
 }
-
-namespace {
-
-// The zone number in front of Yp: y = Yp − n·1,000,000 − FE lies in [−500,000, 500,000).
-double PrefixOf(double Yp, double falseEasting) {
-    return std::floor((Yp - falseEasting + kZonePrefixUnit / 2) / kZonePrefixUnit);
-}
-
-}  // namespace
 
 ZonedEasting SplitZonePrefix(ZoneWidth width, double Yp, double falseEasting) {
-    if (!std::isfinite(Yp)) throw OutOfDomainError("带号前置的横坐标不是有限数");
-    const double n = PrefixOf(Yp, falseEasting);
-    if (!(n >= MinZone(width) && n <= MaxZone(width))) {
-        throw OutOfDomainError("横坐标 " + std::to_string(Yp) + " 前没有 " +
-                               std::to_string(static_cast<int>(width)) + "° 带的带号");
+    if (!std::isfinite(Yp)) {
+        throw OutOfDomainError(
+            Tr("the easting with the zone number in front is not a finite number"));
+    }
+    const double n = PrefixNumber(Yp, falseEasting);
+    if (!(n >= 1 && n <= MaxZone(width))) {
+        throw OutOfDomainError(Fill(Tr("the easting {0} has no zone number of {1}° in front"),
+                                    {std::to_string(Yp), std::to_string(static_cast<int>(width))}));
     }
     const int zone = static_cast<int>(n);
-    return {zone, Yp - zone * kZonePrefixUnit};
+    const double Y = Yp - zone * kZonePrefixUnit;
+    if (width == ZoneWidth::Three && zone == 120 && Y >= falseEasting) return {0, Y};
+    return {zone, Y};
+}
+
+std::optional<double> WithoutOwnZoneNumber(double Yp, double falseEasting, double Lo) {
+    const double n = PrefixNumber(Yp, falseEasting);
+    if (!(n >= 1 && n <= 120)) return std::nullopt;  // also for NaN and infinities
+    const double m = OneTurnEast(Lo);
+    const int zone = static_cast<int>(n);
+    // Exact: Lo must be the zone's central meridian to the bit.
+    const bool three = std::fmod(3.0 * zone, 360.0) == m || 3.0 * zone == m;
+    const bool six = zone <= 60 && 6.0 * zone - 3 == m;
+    if (!three && !six) return std::nullopt;
+    return Yp - zone * kZonePrefixUnit;
+}
+
+double MeridianOffset(double L, double Lo) {
+    const double d = L - Lo;
+    return std::fabs(d) <= 720 ? std::remainder(d, 360.0) : d;
 }
 
 double WithoutZonePrefix(double Yp, double falseEasting) {
-    return Yp - PrefixOf(Yp, falseEasting) * kZonePrefixUnit;
+    return Yp - PrefixNumber(Yp, falseEasting) * kZonePrefixUnit;
 }
 
 }  // namespace quorvel

@@ -15,6 +15,9 @@ namespace quorvel {
 //             meridian 0° = 360°; each keeps L − Lo small on its side.
 //   6° zones: n = floor(L/6) + 1, so L = 6k begins zone k + 1; Lo = 6n − 3; n in 1..60.
 // The computations are exact in binary (no rounding of L/3 can move a point across a border).
+//
+// In front of an easting both halves of the 3° zone on 0° carry the number 120, since no number
+// can be written as 0: the easting's side of the meridian tells zone 0 (east) from zone 120.
 
 enum class ZoneWidth { Three = 3, Six = 6 };
 
@@ -40,8 +43,8 @@ std::optional<int> ZoneOfCentralMeridian(ZoneWidth width, double degrees);
 // exact up to one rounding of the sum; reading is exact.
 inline constexpr double kZonePrefixUnit = 1'000'000;
 
-// Writes zone n in front of easting Y (false easting included). Throws OutOfDomainError for a
-// number no zone of that width has.
+// Writes zone n in front of easting Y (false easting included); 3° zone 0 as 120. Throws
+// OutOfDomainError for a number no zone of that width has.
 double WithZonePrefix(ZoneWidth width, int zone, double Y);
 
 struct ZonedEasting {
@@ -50,11 +53,21 @@ struct ZonedEasting {
 };
 
 // Reads the zone number in front of Yp: the n for which y = Yp − n·1,000,000 − FE lies in
-// [−500,000, 500,000). Throws OutOfDomainError for a non-finite Yp or a number no zone of that
-// width has.
+// [−500,000, 500,000); a 3° 120 with y ≥ 0 is zone 0. Throws OutOfDomainError for a non-finite
+// Yp, no number in front (n = 0) or a number no zone of that width has.
 ZonedEasting SplitZonePrefix(ZoneWidth width, double Yp, double falseEasting);
 
 // Yp with the zone number in front taken off, as SplitZonePrefix reads it, whatever the number.
 double WithoutZonePrefix(double Yp, double falseEasting);
+
+// Yp less the zone number in front when that number is the 3° or the 6° zone whose central
+// meridian is Lo itself (modulo 360°), as 39512345.678 and 20512345.678 for Lo = 117°; none for
+// no number or that of another meridian.
+std::optional<double> WithoutOwnZoneNumber(double Yp, double falseEasting, double Lo);
+
+// L − Lo reduced modulo 360° to [−180°, 180°]: L = −179° lies 1° east of Lo = 180°. Exactly
+// L − Lo within ±180°. A difference beyond ±720°, which no longitude and meridian within ±360°
+// have, is returned unreduced, to be refused as too far.
+double MeridianOffset(double L, double Lo);
 
 }  // namespace quorvel

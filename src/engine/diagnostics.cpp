@@ -3,8 +3,12 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 
+#include "core/classic_check.h"
+#include "core/messages.h"
 #include "core/number_text.h"
+#include "core/packed_angle.h"
 #include "engine/job.h"
 #include "engine/text_io.h"
 
@@ -16,7 +20,7 @@ std::string FieldName(const Job& job, std::size_t field) {
     for (std::size_t k = 0; k < job.fields.size(); ++k) {
         if (job.fields[k] + 1 == field) return std::string(ColumnsOf(job.mode).header[k]);
     }
-    return "field " + std::to_string(field);
+    return Fill(Tr("field {0}"), {std::to_string(field)});
 }
 
 std::string MetresText(double metres) {
@@ -32,78 +36,139 @@ std::string FalseEastingText(double fe) {
 }
 
 std::string ExcessText(const Diagnostic& d) {
-    return std::to_string(d.count) + (d.seconds ? " seconds" : " minutes");
+    return Fill(d.seconds ? Tr("{0} seconds") : Tr("{0} minutes"), {std::to_string(d.count)});
+}
+
+// Why the classic series are refused for a point.
+std::string DescribeMiss(const Diagnostic& d, const Job& job) {
+    if (!std::isnan(d.value)) {
+        return Fill(Tr("the classic series are {0} off the exact transverse Mercator here, more "
+                       "than 1 m: compute it with --method exact"),
+                    {MissText(d.value)});
+    }
+    const std::string offset = DegreesText(d.offset);
+    std::string from;
+    if (job.geodesy.zone) {
+        from = d.fromTarget
+                   ? Fill(Tr("the point lies {0} from the central meridian of the target zone"),
+                          {offset})
+                   : Fill(Tr("the point lies {0} from the central meridian of its zone"), {offset});
+    } else {
+        from = d.fromTarget ? Fill(Tr("the point lies {0} from the target meridian {1}"),
+                                   {offset, job.lsText})
+                            : Fill(Tr("the point lies {0} from the central meridian {1}"),
+                                   {offset, job.loText});
+    }
+    return Fill(Tr("{0}, beyond 35 degrees, where the classic series cannot be checked against the "
+                   "exact transverse Mercator and --method exact has no result either"),
+                {from});
+}
+
+// "lies 36°00′00″ from the central meridian 117: at most 35 degrees with --method exact", after
+// what lies there.
+std::string DescribeMeridianOffset(std::string_view what, const Diagnostic& d, const Job& job) {
+    const Geodesy& g = job.geodesy;
+    const std::string lies = g.zone ? Fill(Tr("{0} lies {1} from the central meridian of its zone"),
+                                           {what, DegreesText(d.value)})
+                                    : Fill(Tr("{0} lies {1} from the central meridian {2}"),
+                                           {what, DegreesText(d.value), job.loText});
+    return Fill(g.method == Method::Exact ? Tr("{0}: at most 35 degrees with --method exact")
+                                          : Tr("{0}: at most 45 degrees"),
+                {lies});
+}
+
+// "A: B" in the language of the messages.
+std::string Joined(std::string_view a, std::string_view b) {
+    return Fill(Tr("{0}: {1}"), {a, b});
+}
+
+// The warning about a packed angle: `what` names it, `text` as typed.
+std::string DescribeExcess(std::string_view what, const Diagnostic& d) {
+    return Fill(Tr("{0} {1} has {2}: packed degrees are degrees.minutes-seconds; is it decimal "
+                   "degrees?"),
+                {what, d.text, ExcessText(d)});
 }
 
 // Why a value is refused: its text and the limit it passes.
 std::string DescribeLimit(const Diagnostic& d, const Job& job) {
-    std::string msg = QuoteForMessage(d.text);
+    const std::string typed = QuoteForMessage(d.text);
     const Geodesy& g = job.geodesy;
     switch (d.limit) {
         case Limit::Latitude:
-            msg += " is beyond the pole: |B| is at most 90 degrees";
-            break;
+            return Fill(Tr("{0} is beyond the pole: |B| is at most 90 degrees"), {typed});
         case Limit::MeridianOffset:
-            msg += " lies " + DegreesText(d.value) + " from the central meridian " +
-                   (g.zone ? std::string("of its zone") : job.loText);
-            msg += g.method == Method::Exact ? ": at most 35 degrees with --method exact"
-                                             : ": at most 45 degrees";
-            break;
+            return DescribeMeridianOffset(typed, d, job);
         case Limit::Northing:
-            msg += " is beyond the pole: |X| is at most 10002000 m";
-            break;
+            return Fill(Tr("{0} is beyond the pole: |X| is at most 10002000 m"), {typed});
         case Limit::EastingOffset: {
             const double fe = g.falseEasting;
-            msg += " is " + MetresText(d.value) + " m from the central meridian: |Y - " +
-                   FalseEastingText(fe) + "| must be below 1000000 m";
+            std::string msg = Fill(
+                Tr("{0} is {1} m from the central meridian: |Y - {2}| must be below 1000000 m"),
+                {typed, MetresText(d.value), FalseEastingText(fe)});
             if (d.value >= kMaxEastingOffset && d.value + fe < 1e9) {
-                msg += "; the easting looks like it carries a zone number (" +
-                       std::to_string(static_cast<long long>((d.value + fe) / 1e6)) +
-                       " in front of " + FalseEastingText(fe) +
-                       "); give it without, with the zone's central meridian";
+                msg = Fill(Tr("{0}; the easting looks like it carries a zone number ({1} in front "
+                              "of {2}); give it without, with the zone's central meridian"),
+                           {msg, std::to_string(static_cast<long long>((d.value + fe) / 1e6)),
+                            FalseEastingText(fe)});
             }
-            break;
+            return msg;
         }
         case Limit::Longitude:
-            msg += " is beyond -360 to 360 degrees of longitude, where --zone finds no zone";
-            break;
+            return Fill(Tr("{0} is beyond -360 to 360 degrees of longitude, where --zone finds no "
+                           "zone"),
+                        {typed});
         case Limit::ZoneNumber:
-            msg += " carries no zone number of a " + std::to_string(static_cast<int>(*g.zone)) +
-                   " deg zone in front (" + (*g.zone == ZoneWidth::Three ? "1 to 120" : "1 to 60") +
-                   ", as 20500000 for zone 20), which --zone needs";
-            break;
+            return Fill(Tr("{0} carries no zone number of a {1} deg zone in front ({2} to {3}, as "
+                           "20500000 for zone 20), which --zone needs"),
+                        {typed, std::to_string(static_cast<int>(*g.zone)), "1",
+                         *g.zone == ZoneWidth::Three ? "120" : "60"});
         case Limit::None:
             break;
     }
-    return msg;
+    return typed;
 }
 
 std::string DescribeTooFewFields(const Diagnostic& d, const Job& job) {
     const ModeColumns& columns = ColumnsOf(job.mode);
-    std::string msg = "expected at least " + std::to_string(FieldsNeeded(job)) + " fields (";
+    std::string names;
     for (std::size_t k = 0; k < 3; ++k) {
-        if (k > 0) msg += ", ";
-        msg += columns.header[k];
+        if (k > 0) names += ", ";
+        names += columns.header[k];
     }
     if (FieldsNeeded(job) != 3 || job.fields[0] != 0 || job.fields[1] != 1) {
-        msg += " in fields " + std::to_string(job.fields[0] + 1) + "," +
-               std::to_string(job.fields[1] + 1) + "," + std::to_string(job.fields[2] + 1);
+        names = Fill(Tr("{0} in fields {1}"), {names, std::to_string(job.fields[0] + 1) + "," +
+                                                          std::to_string(job.fields[1] + 1) + "," +
+                                                          std::to_string(job.fields[2] + 1)});
     }
-    return msg + "), found " + std::to_string(d.count);
+    return Fill(Tr("expected at least {0} fields ({1}), found {2}"),
+                {std::to_string(FieldsNeeded(job)), names, std::to_string(d.count)});
+}
+
+// Both typed values: "X "3380000", Y "612345.678"".
+std::string BothValues(const Diagnostic& d, const Job& job) {
+    const ModeColumns& columns = ColumnsOf(job.mode);
+    return Fill(Tr("{0} {1}, {2} {3}"), {columns.header[1], QuoteForMessage(d.text),
+                                         columns.header[2], QuoteForMessage(d.text2)});
 }
 
 std::string DescribeValue(const Diagnostic& d, const Job& job) {
-    std::string msg(ColumnsOf(job.mode).header[d.field]);
-    msg += ": ";
+    if (d.problem == Problem::BeyondLimit && d.limit == Limit::MeridianOffset &&
+        job.mode != Computation::Forward) {
+        // A result refused, rather than one value: both values named.
+        Diagnostic both = d;
+        std::swap(both.text, both.text2);
+        return Joined(BothValues(both, job), DescribeMeridianOffset(Tr("the point"), d, job));
+    }
+    const std::string_view name = ColumnsOf(job.mode).header[d.field];
     switch (d.problem) {
         case Problem::BeyondLimit:
-            return msg + DescribeLimit(d, job);
+            return Joined(name, DescribeLimit(d, job));
         case Problem::EmptyValue:
-            return msg + "empty, not a number";
+            return Joined(name, Tr("empty, not a number"));
         case Problem::OutOfRange:
-            return msg + QuoteForMessage(d.text) + " is out of range";
+            return Joined(name, Fill(Tr("{0} is out of range"), {QuoteForMessage(d.text)}));
         default:
-            return msg + QuoteForMessage(d.text) + " is not a number";
+            return Joined(name, Fill(Tr("{0} is not a number"), {QuoteForMessage(d.text)}));
     }
 }
 
@@ -133,56 +198,85 @@ std::string QuoteForMessage(std::string_view text) {
     return out;
 }
 
+Diagnostic Utf8Mark(const Job& job, std::string_view inputName) {
+    Diagnostic d;
+    d.problem = Problem::Utf8Mark;
+    d.text = job.encoding;
+    d.text2 = inputName;
+    return d;
+}
+
 std::string Describe(const Diagnostic& d, const Job& job) {
     const ModeColumns& columns = ColumnsOf(job.mode);
     switch (d.problem) {
         case Problem::LineTooLong:
-            return "line longer than " + std::to_string(d.count) + " bytes";
+            return Fill(Tr("line longer than {0} bytes"), {std::to_string(d.count)});
         case Problem::InvalidUtf8:
-            if (!job.encoding.empty()) return "not " + job.encoding + " text";
-            return "not UTF-8 text (byte " + std::to_string(d.count) +
-                   "); save the file as UTF-8, or use --encoding gb18030 for a file saved by a "
-                   "Chinese Windows program";
+            if (!job.encoding.empty()) return Fill(Tr("not {0} text"), {job.encoding});
+            return Fill(Tr("not UTF-8 text (byte {0}); save the file as UTF-8, or use --encoding "
+                           "gb18030 for a file saved by a Chinese Windows program"),
+                        {std::to_string(d.count)});
         case Problem::UnclosedQuote:
-            return FieldName(job, d.field) + ": the quote is not closed on this line";
+            return Joined(FieldName(job, d.field), Tr("the quote is not closed on this line"));
         case Problem::TextAfterQuote:
-            return FieldName(job, d.field) + ": text after the closing quote";
+            return Joined(FieldName(job, d.field), Tr("text after the closing quote"));
         case Problem::QuoteInUnquoted:
-            return FieldName(job, d.field) +
-                   ": a quote inside an unquoted field (quote the whole field and double the "
-                   "quote)";
+            return Joined(FieldName(job, d.field),
+                          Tr("a quote inside an unquoted field (quote the whole field and double "
+                             "the quote)"));
         case Problem::TooFewFields:
             return DescribeTooFewFields(d, job);
+        case Problem::SurplusFields: {
+            const std::string line = std::to_string(d.otherLine);
+            return Fill(d.header ? Tr("{0} fields, but the output has columns for the {1} of line "
+                                      "{2} (the header): field {3} {4} would be lost; give line "
+                                      "{2} as many fields (empty ones will do), or quote a field "
+                                      "that holds a separator")
+                                 : Tr("{0} fields, but the output has columns for the {1} of line "
+                                      "{2}: field {3} {4} would be lost; give line {2} as many "
+                                      "fields (empty ones will do), or quote a field that holds a "
+                                      "separator"),
+                        {std::to_string(d.count), std::to_string(d.field), line,
+                         std::to_string(d.field + 1), QuoteForMessage(d.text)});
+        }
         case Problem::NoFiniteResult:
-            return std::string(columns.header[1]) + ' ' + QuoteForMessage(d.text) + ", " +
-                   std::string(columns.header[2]) + ' ' + QuoteForMessage(d.text2) +
-                   ": no finite result (the point lies outside the projection's range)";
+            return Joined(BothValues(d, job),
+                          Tr("no finite result (the point lies outside the projection's range)"));
+        case Problem::SeriesOff:
+            return Joined(BothValues(d, job), DescribeMiss(d, job));
         case Problem::EmptyValue:
         case Problem::NotANumber:
         case Problem::OutOfRange:
         case Problem::BeyondLimit:
             return DescribeValue(d, job);
         case Problem::PackedExcess:
-            return std::string(columns.header[d.field]) + ' ' + d.text + " has " + ExcessText(d) +
-                   ": packed degrees are degrees.minutes-seconds; is it decimal degrees?";
-        case Problem::FarFromMeridian:
-            return "the point lies " + DegreesText(d.value) +
-                   " from the central meridian, beyond 3°30′, where the inverse series lose "
-                   "centimetre accuracy";
+            return DescribeExcess(columns.header[d.field], d);
+        case Problem::SeriesMiss:
+            return Fill(
+                Tr("the classic series are {0} off the exact transverse Mercator here, more "
+                   "than 1 cm (--method exact is accurate to 5 nm)"),
+                {MissText(d.value)});
         case Problem::HeaderReadsAsPoint:
-            return "this line, skipped by --header, reads as a point; leave --header out if the "
-                   "file has no header line";
+            return Tr(
+                "this line, skipped by --header, reads as a point; leave --header out if "
+                "the file has no header line");
         case Problem::MorePackedExcess:
-            return std::to_string(d.count) +
-                   " more packed angles with 60 or more minutes or seconds";
-        case Problem::FarPoints:
-            return std::to_string(d.count) + (d.count == 1 ? " point lies" : " points lie") +
-                   " more than 3°30′ from the central meridian, the farthest " +
-                   DegreesText(d.value) + " (line " + std::to_string(d.line) +
-                   "): there the inverse series lose centimetre accuracy";
+            return Fill(Tr("{0} more packed angles with 60 or more minutes or seconds"),
+                        {std::to_string(d.count)});
+        case Problem::SeriesMisses:
+            return Fill(TrN("{0} point was computed more than 1 cm off the exact transverse "
+                            "Mercator, the worst {1} (line {2}): --method exact computes them to "
+                            "5 nm",
+                            "{0} points were computed more than 1 cm off the exact transverse "
+                            "Mercator, the worst {1} (line {2}): --method exact computes them to "
+                            "5 nm",
+                            d.count),
+                        {std::to_string(d.count), MissText(d.value), std::to_string(d.line)});
+        case Problem::Utf8Mark:
+            return Fill(Tr("{0}: starts with a UTF-8 byte order mark: read as UTF-8, not {1}"),
+                        {d.text2, d.text});
         case Problem::SettingExcess:
-            return d.text2 + " " + d.text + " has " + ExcessText(d) +
-                   ": packed degrees are degrees.minutes-seconds; is it decimal degrees?";
+            return DescribeExcess(d.text2, d);
     }
     return {};
 }

@@ -21,24 +21,30 @@ enum class Problem {
     TextAfterQuote,   // field
     QuoteInUnquoted,  // field
     TooFewFields,     // count: the fields found
+    SurplusFields,    // count: the fields found; field: the output's; otherLine and header: the
+                      // line that set them; text: the first field that would be lost
     EmptyValue,       // field: 1 or 2, the first or second value; text
     NotANumber,       // field, text
     OutOfRange,       // field, text
     NoFiniteResult,   // text and text2: the two values
+    SeriesOff,        // text and text2: the two values; value: the classic series' miss in
+                      // metres, or NaN without an exact counterpart, the point lying `offset`
+                      // degrees from the central meridian (`fromTarget`: from Ls)
     BeyondLimit,      // field, text, limit, value
     // Warnings about a line.
     PackedExcess,        // field, text; count minutes or seconds (`seconds`) of 60 or more
-    FarFromMeridian,     // value: degrees from the central meridian
+    SeriesMiss,          // value: the classic series' miss in metres, above 1 cm
     HeaderReadsAsPoint,  // the line skipped by --header
     // Warnings about the whole run (line 0).
     MorePackedExcess,  // count: beyond the lines listed
-    FarPoints,         // count, value: the farthest in degrees, at `line`
+    SeriesMisses,      // count, value: the worst miss in metres, at `line`
     SettingExcess,     // PackedExcess of a meridian: text2 the option, text as typed
+    Utf8Mark,          // text2 the input's name, text the encoding that was not used
 };
 
 struct Diagnostic {
     Problem problem = Problem::NotANumber;
-    std::uint64_t line = 0;  // 1-based input line; 0 for the whole run (but FarPoints)
+    std::uint64_t line = 0;  // 1-based input line; 0 for the whole run (but SeriesMisses)
     std::size_t field = 0;
     std::string text;
     std::string text2;
@@ -46,6 +52,10 @@ struct Diagnostic {
     double value = 0;
     std::uint64_t count = 0;
     bool seconds = false;
+    std::uint64_t otherLine = 0;
+    bool header = false;
+    double offset = 0;
+    bool fromTarget = false;
 
     bool IsWarning() const { return problem >= Problem::PackedExcess; }
     // Whether it speaks of the whole run rather than of its line.
@@ -59,7 +69,13 @@ class DiagnosticSink {
     virtual void Take(const Diagnostic& diagnostic) = 0;
 };
 
-// The words of a diagnostic for `job`, without the line it is about.
+// A file named `inputName` that starts with a UTF-8 byte order mark, read as UTF-8 rather than in
+// the job's encoding.
+Diagnostic Utf8Mark(const Job& job, std::string_view inputName);
+
+// The words of a diagnostic for `job`, without the line it is about, in the language of the
+// messages (core/messages.h). A new kind is a case there with its English in Tr(), and its
+// Chinese in po/zh_CN.po, which the test `messages` asks for.
 std::string Describe(const Diagnostic& diagnostic, const Job& job);
 
 // Quotes a text for a message: control bytes escaped, long texts shortened.

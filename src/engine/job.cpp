@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "core/errors.h"
+#include "core/messages.h"
 #include "core/number_text.h"
 #include "core/packed_angle.h"
 
@@ -13,6 +14,11 @@ std::string Quoted(std::string_view text) {
     return "\"" + std::string(text) + "\"";
 }
 
+// "OPTION: TEXT is ...", `why` a message with {0} the quoted text.
+UsageError OptionError(std::string_view option, const char* why, std::string_view text) {
+    return UsageError(Fill(Tr("{0}: {1}"), {option, Fill(Tr(why), {Quoted(text)})}));
+}
+
 // A packed-degree meridian: read as a number, then decoded like the window's.
 double ReadMeridian(std::string_view option, const std::string& text,
                     std::vector<Diagnostic>& warnings) {
@@ -20,13 +26,12 @@ double ReadMeridian(std::string_view option, const std::string& text,
     try {
         degrees = DecodePackedAngle(ParseNumber(text));
     } catch (const OverflowError&) {
-        throw UsageError(std::string(option) + ": " + Quoted(text) + " is out of range");
+        throw OptionError(option, TR_NOOP("{0} is out of range"), text);
     } catch (const Error&) {
-        throw UsageError(std::string(option) + ": " + Quoted(text) + " is not a number");
+        throw OptionError(option, TR_NOOP("{0} is not a number"), text);
     }
     if (!(std::fabs(degrees) <= 360)) {
-        throw UsageError(std::string(option) + ": " + Quoted(text) +
-                         " is beyond -360 to 360 degrees");
+        throw OptionError(option, TR_NOOP("{0} is beyond -360 to 360 degrees"), text);
     }
     if (const std::optional<PackedExcessValue> excess = FindPackedExcess(text)) {
         Diagnostic& d = warnings.emplace_back();
@@ -43,11 +48,10 @@ double ReadMeridian(std::string_view option, const std::string& text,
 int ZoneOfMeridian(ZoneWidth w, std::string_view text, double degrees) {
     const std::optional<int> zone = ZoneOfCentralMeridian(w, degrees);
     if (!zone) {
-        const int width = static_cast<int>(w);
-        throw UsageError("--ls: " + Quoted(text) + " is not the central meridian of a " +
-                         std::to_string(width) + " deg zone (" +
-                         (w == ZoneWidth::Three ? "a multiple of 3" : "3 plus a multiple of 6") +
-                         ")");
+        throw UsageError(
+            Fill(Tr("--ls: {0} is not the central meridian of a {1} deg zone ({2})"),
+                 {Quoted(text), std::to_string(static_cast<int>(w)),
+                  w == ZoneWidth::Three ? Tr("a multiple of 3") : Tr("3 plus a multiple of 6")}));
     }
     return *zone;
 }
@@ -63,16 +67,17 @@ void SetMeridians(Job& job, const std::optional<std::string>& lo,
     g.targetZone = -1;
     if (g.zone) {
         if (lo) {
-            throw UsageError("--lo and --zone both give the central meridian: give one of them");
+            throw UsageError(
+                Tr("--lo and --zone both give the central meridian: give one of them"));
         }
     } else {
-        if (!lo) throw UsageError("--lo is required, or --zone 3|6");
+        if (!lo) throw UsageError(Tr("--lo is required, or --zone 3|6"));
         job.loText = *lo;
         job.meridians.lo = ReadMeridian("--lo", *lo, warnings);
     }
     if (job.mode == Computation::Zone) {
         if (!ls && !g.zone) {
-            throw UsageError("zone needs --ls, the central meridian after the change");
+            throw UsageError(Tr("zone needs --ls, the central meridian after the change"));
         }
         if (ls) {
             job.lsText = *ls;
@@ -80,32 +85,31 @@ void SetMeridians(Job& job, const std::optional<std::string>& lo,
             if (g.zone) g.targetZone = ZoneOfMeridian(*g.zone, *ls, job.meridians.ls);
         }
     } else if (ls) {
-        throw UsageError("--ls belongs to the zone mode only");
+        throw UsageError(Tr("--ls belongs to the zone mode only"));
     }
 }
 
 void CheckJob(const Job& job) {
     const Geodesy& g = job.geodesy;
     if (g.method == Method::Classic && !IsKrassovsky(g.ellipsoid)) {
-        throw UsageError(
-            "the classic method is the documented series on the Krassovsky "
-            "ellipsoid only: use --method exact with --ellipsoid " +
-            g.ellipsoid.name);
+        throw UsageError(Fill(Tr("the classic method is the classic series on the Krassovsky "
+                                 "ellipsoid only: use --method exact with --ellipsoid {0}"),
+                              {g.ellipsoid.name}));
     }
     if (g.compare && g.method != Method::Classic) {
         throw UsageError(
-            "--compare compares the classic method with the exact one: leave out "
-            "--method exact");
+            Tr("--compare compares the classic method with the exact one: leave out --method "
+               "exact"));
     }
     if (!(g.k0 >= 0.9 && g.k0 <= 1.1)) {
-        throw UsageError("--k0: " + ShortestText(g.k0) + " is not between 0.9 and 1.1");
+        throw UsageError(Fill(Tr("--k0: {0} is not between 0.9 and 1.1"), {ShortestText(g.k0)}));
     }
     if (!(std::fabs(g.falseEasting) <= 1e9)) {
-        throw UsageError("--false-easting: " + ShortestText(g.falseEasting) +
-                         " is beyond 1000000000 m");
+        throw UsageError(Fill(Tr("--false-easting: {0} is beyond 1000000000 m"),
+                              {ShortestText(g.falseEasting)}));
     }
     if (g.zonePrefix && !g.zone) {
-        throw UsageError("--zone-prefix needs --zone 3 or --zone 6, the width of the zones");
+        throw UsageError(Tr("--zone-prefix needs --zone 3 or --zone 6, the width of the zones"));
     }
 }
 
@@ -146,7 +150,7 @@ std::string ReadEncoding(const std::string& text) {
     if (lower == "utf-8" || lower == "utf8") return "";
     if (lower == "gb18030") return "GB18030";
     if (lower == "gbk" || lower == "cp936") return "GBK";
-    throw UsageError("--encoding: " + Quoted(text) + " is not one of utf-8, gb18030, gbk");
+    throw UsageError(Fill(Tr("--encoding: {0} is not one of utf-8, gb18030, gbk"), {Quoted(text)}));
 }
 
 std::string ReadableEncoding(const std::string& iconvName) {

@@ -10,30 +10,32 @@
 #include "core/ellipsoid.h"
 #include "core/errors.h"
 #include "core/gauss_kruger.h"
+#include "core/messages.h"
 #include "core/number_text.h"
 #include "core/packed_angle.h"
 
 namespace quorvel::engine {
 namespace {
 
-constexpr std::string_view kUsage =
+// Shown with a usage error in the language of the messages; --help is English.
+constexpr const char* kUsage = TR_NOOP(
     "usage: quorvel-batch forward --lo LO [options] [FILE]      name, L, B   -> X, Y\n"
     "       quorvel-batch inverse --lo LO [options] [FILE]      name, X, Y   -> L, B\n"
     "       quorvel-batch zone --lo LO --ls LS [options] [FILE] name, X1, Y1 -> X2, Y2\n"
     "       quorvel-batch MODE --zone 3|6 [--ls LS] [options] [FILE]\n"
-    "       quorvel-batch --help | --version\n";
+    "       quorvel-batch --help | --version\n");
 
-constexpr std::string_view kHelp =
-    "Gauss-Krueger computations for a file of points: by default the documented series on the\n"
+// --help, around the --ellipsoid entry that the catalogue of ellipsoids writes.
+constexpr std::string_view kHelpHead =
+    "Gauss-Krueger computations for a file of points: by default the classic series on the\n"
     "Krassovsky ellipsoid, exactly as the window computes them.\n"
     "\n"
     "Options:\n"
     "  --lo LO        central meridian, packed degrees (degrees.minutes-seconds: 117.3 is\n"
     "                 117 deg 30 min); for zone, the meridian before the change\n"
-    "  --ls LS        zone only: the central meridian after the change\n"
-    "  --ellipsoid E  krassovsky (default), xian80 (IAG-75), cgcs2000, wgs84, or A,RF: the\n"
-    "                 semi-major axis in metres and the inverse flattening\n"
-    "  --method M     classic (default): the documented series, Krassovsky only; exact:\n"
+    "  --ls LS        zone only: the central meridian after the change\n";
+constexpr std::string_view kHelpTail =
+    "  --method M     classic (default): the classic series, Krassovsky only; exact:\n"
     "                 transverse Mercator to 5 nm within 35 deg of the central meridian\n"
     "  --k0 K         scale on the central meridian, 0.9 to 1.1; default 1\n"
     "  --false-easting M  added to every easting; default 500000\n"
@@ -43,7 +45,8 @@ constexpr std::string_view kHelp =
     "                 names the target zone's meridian; without --ls each point goes into\n"
     "                 the zone its longitude lies in. Forward and zone write a zone column\n"
     "  --zone-prefix  with --zone: write output eastings with the zone number in front,\n"
-    "                 instead of the zone column\n"
+    "                 instead of the zone column; 3 deg zone 0 (east of 0 deg) as 120, the\n"
+    "                 number of the same meridian, which inverse and zone read back\n"
     "  --convergence  add the column gamma: meridian convergence, packed degrees\n"
     "  --scale        add the column k: point scale factor\n"
     "  --compare      classic only: add classic - exact in millimetres on the ground: dX, dY\n"
@@ -51,15 +54,18 @@ constexpr std::string_view kHelp =
     "                 M = a(1-e2)/W^3) and of the parallel (radius N cos B = a cos B/W),\n"
     "                 W = sqrt(1 - e2 sin2 B)\n"
     "  -o FILE        write the results to FILE instead of standard output\n"
-    "  --full         results as the shortest round-trip decimal of the computed value\n"
+    "  --full         results as the shortest round-trip decimal of the computed value, in\n"
+    "                 plain decimal notation (500000, not 5e+05)\n"
     "  --header       the first line that is not empty or a comment is a header: skip it\n"
     "  --report FILE  also write the printed report: PDF for *.pdf, text for *.txt\n"
     "  --fields N,A,B the input fields (from 1) of the name and the two values; default\n"
     "                 1,2,3. Every other field is passed through after the results\n"
     "  --decimal-comma  read 116,3045 as 116.3045 (commas then never separate fields)\n"
     "  --encoding ENC input encoding: utf-8 (default), gb18030 or gbk (files saved by\n"
-    "                 Chinese Windows programs, such as Excel's CSV); output is UTF-8\n"
-    "  --bom          start the output with a UTF-8 byte order mark, for Excel\n"
+    "                 Chinese Windows programs, such as Excel's CSV); output is UTF-8. A\n"
+    "                 file that starts with a UTF-8 byte order mark is read as UTF-8\n"
+    "  --bom          start the output with a UTF-8 byte order mark, for Excel; texts that\n"
+    "                 Excel would run as formulas (=, +, -, @ first) get a leading '\n"
     "  --quiet        no summary line on standard error\n"
     "  --help         show this help\n"
     "  --version      show the version\n"
@@ -68,15 +74,20 @@ constexpr std::string_view kHelp =
     "two values, separated by commas, semicolons (in lines without commas), tabs or blanks; a\n"
     "field may be double-quoted as in CSV; trailing empty fields are ignored. Angles are packed\n"
     "degrees; full-width digits read as digits. Empty lines and lines starting with '#' are\n"
-    "skipped.\n"
+    "skipped. A line holds at most 65536 bytes (64 KiB). The header line (else the first\n"
+    "point line) sets the fields passed through: a later line with more is rejected.\n"
     "\n"
     "Checks: a line is rejected when |B| > 90, a forward point lies more than 45 deg (exact:\n"
-    "35) from the central meridian, |X| > 10002000 or |Y - FE| >= 1000000 m, FE the false\n"
-    "easting, after the zone number is taken off (without --zone such an easting usually\n"
-    "carries a zone number); with --zone, an easting without one.\n"
+    "35) from the central meridian (L - Lo counts modulo 360: -179 lies 1 deg from 180), an\n"
+    "exact inverse or zone point more than 35 deg out, |X| > 10002000 or |Y - FE| >=\n"
+    "1000000 m, FE the false easting, after the zone number is taken off; with --zone, an\n"
+    "easting without one. Without --zone, the zone number of --lo's own 3 or 6 deg zone (39\n"
+    "or 20 for 117) is taken off and counted in the summary; that of another zone is rejected.\n"
+    "Classic method: a result more than 1 m from the exact transverse Mercator, or with no\n"
+    "exact point within 35 deg of the central meridian (zone: of Lo and Ls), is rejected.\n"
     "Warnings (standard error, exit status unchanged): packed angles with 60 or more minutes\n"
-    "or seconds, points more than 3 deg 30 min from the central meridian, a --header line\n"
-    "that reads as a point.\n"
+    "or seconds, classic results more than 1 cm from the exact transverse Mercator, a\n"
+    "--header line that reads as a point.\n"
     "\n"
     "Output: CSV with a header line; results as the window shows them (X, Y to 4 decimals,\n"
     "packed L, B to 10), rounded half to even; then zone, gamma (6 decimals), k (10), the\n"
@@ -85,7 +96,45 @@ constexpr std::string_view kHelp =
     "false easting 500000 and --lo.\n"
     "\n"
     "Exit status: 0 all points computed; 1 some lines rejected (each reported as FILE:LINE:\n"
-    "on standard error); 2 usage error or failed run, no output file written.\n";
+    "on standard error); 2 usage error or failed run, no output file written.\n"
+    "\n"
+    "Messages are Chinese under a Chinese locale (LC_ALL, LC_MESSAGES or LANG zh_CN.UTF-8),\n"
+    "English otherwise; this help is English.\n";
+
+// The --ellipsoid entry: each key, with its English name where the key does not already say
+// it, folded as the rest of --help is.
+std::string EllipsoidHelp() {
+    std::string words;
+    for (const EllipsoidEntry& e : EllipsoidCatalogue()) {
+        std::string said;
+        for (char c : e.english) {
+            if (c != ' ') said += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+        }
+        words += std::string(e.key);
+        if (e.classicSeries) {
+            words += " (default)";
+        } else if (said != e.key) {
+            words += " (" + std::string(e.english) + ")";
+        }
+        words += ", ";
+    }
+    words += "or A,RF: the semi-major axis in metres and the inverse flattening";
+
+    constexpr std::size_t kWidth = 90;  // the widest line of --help
+    std::string text, line = "  --ellipsoid E ";
+    std::string_view rest = words;
+    while (!rest.empty()) {
+        const std::string_view word = rest.substr(0, rest.find(' '));
+        rest.remove_prefix(std::min(rest.size(), word.size() + 1));
+        if (line.size() + 1 + word.size() > kWidth) {
+            text += line + '\n';
+            line.assign(16, ' ');
+        }
+        line += ' ';
+        line += word;
+    }
+    return text + line + '\n';
+}
 
 std::string Quoted(std::string_view text) {
     return "\"" + std::string(text) + "\"";
@@ -103,19 +152,20 @@ std::array<std::size_t, 3> ReadFields(std::string_view text) {
         const auto [end, ec] = std::from_chars(part.data(), part.data() + part.size(), value);
         if (n == 3 || part.empty() || ec != std::errc() || end != part.data() + part.size() ||
             value < 1 || value > 1000) {
-            throw UsageError("--fields: " + Quoted(text) +
-                             " must be three field numbers from 1, such as 1,4,3");
+            throw UsageError(
+                Fill(Tr("--fields: {0} must be three field numbers from 1, such as 1,4,3"),
+                     {Quoted(text)}));
         }
         fields[n++] = value - 1;
         if (comma == std::string_view::npos) break;
         rest.remove_prefix(comma + 1);
     }
     if (n != 3) {
-        throw UsageError("--fields: " + Quoted(text) +
-                         " must be three field numbers from 1, such as 1,4,3");
+        throw UsageError(Fill(Tr("--fields: {0} must be three field numbers from 1, such as 1,4,3"),
+                              {Quoted(text)}));
     }
     if (fields[0] == fields[1] || fields[0] == fields[2] || fields[1] == fields[2]) {
-        throw UsageError("--fields: " + Quoted(text) + " names a field twice");
+        throw UsageError(Fill(Tr("--fields: {0} names a field twice"), {Quoted(text)}));
     }
     return fields;
 }
@@ -134,7 +184,8 @@ bool EndsWithNoCase(std::string_view text, std::string_view suffix) {
 // A number option: the value as a number, or a usage error.
 double ReadNumber(std::string_view option, std::string_view text) {
     if (const std::optional<double> v = TryParseNumber(text)) return *v;
-    throw UsageError(std::string(option) + ": " + Quoted(text) + " is not a number");
+    throw UsageError(
+        Fill(Tr("{0}: {1}"), {option, Fill(Tr("{0} is not a number"), {Quoted(text)})}));
 }
 
 Ellipsoid ReadEllipsoid(std::string_view text) {
@@ -142,12 +193,12 @@ Ellipsoid ReadEllipsoid(std::string_view text) {
         return ParseEllipsoid(text);
     } catch (const Error&) {
         if (text.find(',') != std::string_view::npos) {
-            throw UsageError("--ellipsoid: " + Quoted(text) +
-                             " is no Earth ellipsoid: A from 6000000 to 7000000 m, RF (the "
-                             "inverse flattening) from 250 to 350");
+            throw UsageError(Fill(Tr("--ellipsoid: {0} is no Earth ellipsoid: A from 6000000 to "
+                                     "7000000 m, RF (the inverse flattening) from 250 to 350"),
+                                  {Quoted(text)}));
         }
-        throw UsageError("--ellipsoid: " + Quoted(text) +
-                         " is not krassovsky, xian80, cgcs2000, wgs84 or A,RF");
+        throw UsageError(Fill(Tr("--ellipsoid: {0} is not {1} or A,RF"),
+                              {Quoted(text), EllipsoidKeys(Tr(", "))}));
     }
 }
 
@@ -162,20 +213,20 @@ void ReadGeodesy(Options& o, const std::optional<std::string>& ellipsoid,
         try {
             g.method = ParseMethod(*method);
         } catch (const InvalidParameterError&) {
-            throw UsageError("--method: " + Quoted(*method) + " is not classic or exact");
+            throw UsageError(Fill(Tr("--method: {0} is not classic or exact"), {Quoted(*method)}));
         }
     }
     if (k0) {
         g.k0 = ReadNumber("--k0", *k0);
         if (!(g.k0 >= 0.9 && g.k0 <= 1.1)) {
-            throw UsageError("--k0: " + Quoted(*k0) + " is not between 0.9 and 1.1");
+            throw UsageError(Fill(Tr("--k0: {0} is not between 0.9 and 1.1"), {Quoted(*k0)}));
         }
     }
     if (falseEasting) {
         g.falseEasting = ReadNumber("--false-easting", *falseEasting);
         if (!(std::fabs(g.falseEasting) <= 1e9)) {
-            throw UsageError("--false-easting: " + Quoted(*falseEasting) +
-                             " is beyond 1000000000 m");
+            throw UsageError(
+                Fill(Tr("--false-easting: {0} is beyond 1000000000 m"), {Quoted(*falseEasting)}));
         }
     }
     if (zone) {
@@ -184,7 +235,7 @@ void ReadGeodesy(Options& o, const std::optional<std::string>& ellipsoid,
         } else if (*zone == "6") {
             g.zone = ZoneWidth::Six;
         } else {
-            throw UsageError("--zone: " + Quoted(*zone) + " is not 3 or 6");
+            throw UsageError(Fill(Tr("--zone: {0} is not 3 or 6"), {Quoted(*zone)}));
         }
     }
     CheckJob(o);
@@ -192,12 +243,19 @@ void ReadGeodesy(Options& o, const std::optional<std::string>& ellipsoid,
 
 }  // namespace
 
-std::string_view UsageText() {
-    return kUsage;
+std::string UsageText() {
+    return Tr(kUsage);
 }
 
-std::string_view HelpText() {
-    return kHelp;
+std::string HelpText() {
+    return std::string(kUsage) + '\n' + std::string(kHelpHead) + EllipsoidHelp() +
+           std::string(kHelpTail);
+}
+
+std::string EllipsoidList() {
+    std::string list;
+    for (const EllipsoidEntry& e : EllipsoidCatalogue()) list += std::string(e.key) + '\n';
+    return list;
 }
 
 namespace {
@@ -210,7 +268,8 @@ struct Typed {
     std::vector<std::string_view> positional;
 };
 
-// Whether --help or --version comes before any "--": then nothing else is read.
+// Whether --help, --version or --list-ellipsoids comes before any "--": then nothing else is
+// read.
 bool ReadHelpOrVersion(std::span<const std::string_view> args, Options& o) {
     for (std::string_view a : args) {
         if (a == "--") break;
@@ -220,6 +279,10 @@ bool ReadHelpOrVersion(std::span<const std::string_view> args, Options& o) {
         }
         if (a == "--version") {
             o.action = Options::Action::Version;
+            return true;
+        }
+        if (a == "--list-ellipsoids") {  // for the shell's completion; not in --help
+            o.action = Options::Action::ListEllipsoids;
             return true;
         }
     }
@@ -245,7 +308,7 @@ Typed ReadCommandLine(std::span<const std::string_view> args, Geodesy& g) {
         auto valued = [&](std::string_view name, std::optional<std::string>& slot) {
             std::optional<std::string_view> value;
             if (a == name) {
-                if (i + 1 >= args.size()) throw UsageError(std::string(name) + " needs a value");
+                if (i + 1 >= args.size()) throw UsageError(Fill(Tr("{0} needs a value"), {name}));
                 value = args[++i];
             } else if (name.size() > 2 && a.starts_with(name) && a.size() > name.size() &&
                        a[name.size()] == '=') {
@@ -255,7 +318,7 @@ Typed ReadCommandLine(std::span<const std::string_view> args, Geodesy& g) {
             } else {
                 return false;
             }
-            if (slot) throw UsageError(std::string(name) + " given twice");
+            if (slot) throw UsageError(Fill(Tr("{0} given twice"), {name}));
             slot = std::string(*value);
             return true;
         };
@@ -277,18 +340,18 @@ Typed ReadCommandLine(std::span<const std::string_view> args, Geodesy& g) {
                      : a == "--compare"       ? &g.compare
                                               : nullptr;
         if (flag != nullptr) {
-            if (*flag) throw UsageError(std::string(a) + " given twice");
+            if (*flag) throw UsageError(Fill(Tr("{0} given twice"), {a}));
             *flag = true;
             continue;
         }
-        throw UsageError("unknown option " + std::string(a));
+        throw UsageError(Fill(Tr("unknown option {0}"), {a}));
     }
     return t;
 }
 
 // The mode, then at most one input file.
 void ReadPositional(const std::vector<std::string_view>& positional, Options& o) {
-    if (positional.empty()) throw UsageError("no mode given: forward, inverse or zone");
+    if (positional.empty()) throw UsageError(Tr("no mode given: forward, inverse or zone"));
     const std::string_view mode = positional[0];
     if (mode == "forward") {
         o.mode = Computation::Forward;
@@ -297,13 +360,14 @@ void ReadPositional(const std::vector<std::string_view>& positional, Options& o)
     } else if (mode == "zone") {
         o.mode = Computation::Zone;
     } else {
-        throw UsageError("unknown mode " + Quoted(mode) + ": use forward, inverse or zone");
+        throw UsageError(
+            Fill(Tr("unknown mode {0}: use forward, inverse or zone"), {Quoted(mode)}));
     }
     if (positional.size() > 2) {
-        throw UsageError("more than one input file: " + Quoted(positional[2]));
+        throw UsageError(Fill(Tr("more than one input file: {0}"), {Quoted(positional[2])}));
     }
     if (positional.size() == 2) {
-        if (positional[1].empty()) throw UsageError("empty input file name");
+        if (positional[1].empty()) throw UsageError(Tr("empty input file name"));
         o.input = std::string(positional[1]);
     }
 }
@@ -317,21 +381,21 @@ void ReadReport(const std::string& report, const std::optional<std::string>& out
     } else if (EndsWithNoCase(report, ".pdf")) {
         if (!pdfReports) {
             throw UsageError(
-                "this build of quorvel-batch writes no PDF reports (built "
-                "without Qt); use a .txt report");
+                Tr("this build of quorvel-batch writes no PDF reports (built without Qt); use "
+                   "a .txt report"));
         }
         o.reportKind = ReportKind::Pdf;
     } else {
-        throw UsageError("--report: " + Quoted(report) + " must end in .pdf or .txt");
+        throw UsageError(Fill(Tr("--report: {0} must end in .pdf or .txt"), {Quoted(report)}));
     }
     if (g.zone || g.method != Method::Classic || !IsKrassovsky(g.ellipsoid) || g.k0 != 1 ||
         g.falseEasting != FalseEasting) {
         throw UsageError(
-            "--report prints the window's report, which knows only the classic method on "
-            "Krassovsky with k0 1, false easting 500000 and --lo");
+            Tr("--report prints the window's report, which knows only the classic method on "
+               "Krassovsky with k0 1, false easting 500000 and --lo"));
     }
     if (output && SamePath(*output, report)) {
-        throw UsageError("-o and --report name the same file");
+        throw UsageError(Tr("-o and --report name the same file"));
     }
     o.report = report;
 }
@@ -346,7 +410,7 @@ Options ParseArguments(std::span<const std::string_view> args, bool pdfReports) 
     ReadGeodesy(o, t.ellipsoid, t.method, t.k0, t.falseEasting, t.zone);
     SetMeridians(o, t.lo, t.ls, o.warnings);
     if (t.output) {
-        if (t.output->empty()) throw UsageError("-o needs a file name");
+        if (t.output->empty()) throw UsageError(Tr("-o needs a file name"));
         o.output = *t.output;
     }
     if (t.report) ReadReport(*t.report, t.output, pdfReports, o);

@@ -17,7 +17,7 @@ enum class ReportKind { None, Text, Pdf };
 
 // A command line: the job, and where its file comes from and goes to.
 struct Options : Job {
-    enum class Action { Run, Help, Version };
+    enum class Action { Run, Help, Version, ListEllipsoids };
     Action action = Action::Run;
     std::string input = "-";  // "-" is standard input
     std::string output;       // empty: standard output
@@ -35,7 +35,8 @@ struct Options : Job {
 // PDF reports. Throws UsageError.
 Options ParseArguments(std::span<const std::string_view> args, bool pdfReports);
 
-std::string_view UsageText();  // the short synopsis shown with a usage error
-std::string_view HelpText();   // --help
+std::string UsageText();      // the synopsis shown with a usage error, in the messages' language
+std::string HelpText();       // --help: the synopsis and the options, in English
+std::string EllipsoidList();  // --list-ellipsoids: the catalogue's keys, one a line
 
 }  // namespace quorvel::engine

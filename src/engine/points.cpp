@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <limits>
 #include <optional>
 
 #include "core/classic_series.h"
@@ -55,13 +56,33 @@ bool Beyond(RowResult& r, int field, Limit limit, double value, double max, bool
     return true;
 }
 
-// A longitude offset in degrees from northing and easting offset, never below the true one for
-// the points checked here: cos B from the footpoint's crude first guess less a margin, and the
-// smallest radius of curvature of the ellipsoid.
-double OffsetBound(double x, double y) {
-    constexpr double kDegPerRad = 57.29577951308232;
-    const double guess = std::min(std::fabs(x) / 111134.86108381 + 0.5, 89.9);
-    return std::fabs(y) / 6335552.0 / std::cos(guess / kDegPerRad) * kDegPerRad;
+const ClassicCheck& Check() {
+    static const ClassicCheck check;
+    return check;
+}
+
+// Keeps what a comparison with the exact method found; refuses the point beyond
+// kClassicMaxMiss or without an exact counterpart. `scale` is k0, for misses in the plane.
+void Judge(RowResult& r, const SeriesMiss& m, double scale = 1) {
+    if (!m.metres) {
+        r.status = RowStatus::Inaccurate;
+        r.miss = std::numeric_limits<double>::quiet_NaN();
+        r.offset = m.offset;
+        r.fromTarget = m.fromTarget;
+        return;
+    }
+    r.miss = *m.metres * scale;
+    if (!(r.miss <= kClassicMaxMiss)) r.status = RowStatus::Inaccurate;
+}
+
+// An easting beyond the limit that carries the zone number of the central meridian itself, as
+// 39512345.678 or 20512345.678 for 117°: the number taken off, which the result counts.
+void TakeOffOwnZoneNumber(RowResult& r, double& Y, double falseEasting, double Lo) {
+    if (std::fabs(Y - falseEasting) < kMaxEastingOffset) return;
+    if (const std::optional<double> without = WithoutOwnZoneNumber(Y, falseEasting, Lo)) {
+        Y = *without;
+        r.zoneNumberTakenOff = true;
+    }
 }
 
 }  // namespace
@@ -79,35 +100,40 @@ RowResult ComputeRow(Computation mode, const EllipsoidConstants& constants,
             const double latitude = DecodePackedAngle(*b);
             const double longitude = DecodePackedAngle(*a);
             if (Beyond(r, 2, Limit::Latitude, latitude, kMaxLatitude, false)) return r;
-            const double l = longitude - meridians.lo;
+            const double l = MeridianOffset(longitude, meridians.lo);
             if (Beyond(r, 1, Limit::MeridianOffset, l, kMaxMeridianOffset, false)) return r;
-            r.offset = std::fabs(l);
             const PlanePoint p = ForwardProject(constants, latitude, longitude, meridians.lo);
             r.first = p.X;
             r.second = p.Y();
+            if (ForwardMayMiss(latitude, l)) {
+                Judge(r, Check().Forward(latitude, l, p.X, p.Sign * p.AbsY));
+            }
             break;
         }
         case Computation::Inverse:
         case Computation::Zone: {
             if (Beyond(r, 1, Limit::Northing, *a, kMaxNorthing, false)) return r;
-            if (Beyond(r, 2, Limit::EastingOffset, *b - FalseEasting, kMaxEastingOffset, true)) {
+            double Y = *b;
+            TakeOffOwnZoneNumber(r, Y, FalseEasting, meridians.lo);
+            if (Beyond(r, 2, Limit::EastingOffset, Y - FalseEasting, kMaxEastingOffset, true)) {
                 return r;
             }
+            const double y = Y - FalseEasting;
             if (mode == Computation::Inverse) {
-                const GeodeticPoint g = InverseProject(constants, *a, *b, meridians.lo);
-                r.offset = std::fabs(g.L - meridians.lo);
+                const GeodeticPoint g = InverseProject(constants, *a, Y, meridians.lo);
                 r.first = DegreesToPacked(g.L);
                 r.second = DegreesToPacked(g.B);
+                if (InverseMayMiss(*a, y)) {
+                    Judge(r, Check().Inverse(*a, y, g.B, g.L - meridians.lo));
+                }
                 break;
             }
-            const PlanePoint p = ZoneTransform(constants, *a, *b, meridians.lo, meridians.ls);
+            const PlanePoint p = ZoneTransform(constants, *a, Y, meridians.lo, meridians.ls);
             r.first = p.X;
             r.second = p.Y();
-            // The longitude itself only where a point may lie far out on either meridian.
-            if (OffsetBound(*a, *b - FalseEasting) > kAccurateOffset ||
-                OffsetBound(p.X, p.Sign * p.AbsY) > kAccurateOffset) {
-                const double L = InverseProject(constants, *a, *b, meridians.lo).L;
-                r.offset = std::max(std::fabs(L - meridians.lo), std::fabs(L - meridians.ls));
+            const double shift = MeridianOffset(meridians.ls, meridians.lo);
+            if (ZoneMayMiss(*a, y, shift)) {
+                Judge(r, Check().Zone(*a, y, shift, p.X, p.Sign * p.AbsY));
             }
             break;
         }
@@ -157,19 +183,30 @@ RowResult Projector::Compute(Computation mode, const Meridians& meridians, std::
     if (!a) return r;
     const std::optional<double> b = ReadValue(second, 2, r);
     if (!b) return r;
+    double Lo = meridians.lo;  // the point's central meridian, once its zone is known
     try {
         if (mode == Computation::Forward) {
-            Forward(*a, *b, meridians.lo, r, x);
+            Forward(*a, *b, Lo, r, x);
         } else {
-            FromPlane(mode, *a, *b, meridians, r, x);
+            FromPlane(mode, *a, *b, meridians.ls, Lo, r, x);
         }
+    } catch (const BeyondExactOffsetError& e) {
+        // Beyond the exact method's 35° from the point's own meridian: that limit, named. Too far
+        // from a zone change's Ls, the point has no result here.
+        if (e.meridian() == Lo) {
+            r.status = RowStatus::BeyondLimit;
+            r.field = mode == Computation::Forward ? 1 : 2;
+            r.limit = Limit::MeridianOffset;
+            r.value = e.offset();
+        } else {
+            r.status = RowStatus::NoFiniteResult;
+        }
+        return r;
     } catch (const OutOfDomainError&) {
         r.status = RowStatus::NoFiniteResult;
         return r;
     }
-    if (r.status == RowStatus::Ok && (!std::isfinite(r.first) || !std::isfinite(r.second))) {
-        r.status = RowStatus::NoFiniteResult;
-    }
+    if (!std::isfinite(r.first) || !std::isfinite(r.second)) r.status = RowStatus::NoFiniteResult;
     return r;
 }
 
@@ -182,42 +219,45 @@ double Projector::OutputEasting(double Y, const RowExtras& x) const {
     return g.zone && g.zonePrefix ? WithZonePrefix(*g.zone, x.zone, Y) : Y;
 }
 
-void Projector::Forward(double packedL, double packedB, double lo, RowResult& r,
+void Projector::Forward(double packedL, double packedB, double& Lo, RowResult& r,
                         RowExtras& x) const {
     const Geodesy& g = geodesy_;
-    const double maxOffset = g.method == Method::Exact ? kExactMaxOffset : kMaxMeridianOffset;
+    const bool exact = g.method == Method::Exact;
     const double B = DecodePackedAngle(packedB);
     double L = DecodePackedAngle(packedL);
     if (Beyond(r, 2, Limit::Latitude, B, kMaxLatitude, false)) return;
-    double Lo = lo;
     if (g.zone) {
         if (Beyond(r, 1, Limit::Longitude, L, 360, false)) return;
         L = ZoneLongitude(L);
         x.zone = ZoneOf(*g.zone, L);
         Lo = CentralMeridianOf(*g.zone, x.zone);
     }
-    if (Beyond(r, 1, Limit::MeridianOffset, L - Lo, maxOffset, false)) return;
-    r.offset = std::fabs(L - Lo);
+    const double l = MeridianOffset(L, Lo);
+    if (Beyond(r, 1, Limit::MeridianOffset, l, exact ? kExactMaxOffset : kMaxMeridianOffset,
+               false)) {
+        return;
+    }
     const GridPoint p = projection_.Forward(B, L, Lo, AskedExtras());
     r.first = p.X;
     r.second = OutputEasting(p.Y, x);
+    if (!exact && ForwardMayMiss(B, l)) {
+        Judge(r, Check().Forward(B, l, p.X / g.k0, p.y / g.k0), g.k0);
+    }
     x.convergence = p.Convergence;
     x.scale = p.Scale;
     if (exact_) Compare(x, p, B, L, Lo);
 }
 
-void Projector::FromPlane(Computation mode, double X, double Y, const Meridians& meridians,
-                          RowResult& r, RowExtras& x) const {
+void Projector::FromPlane(Computation mode, double X, double Y, double ls, double& Lo, RowResult& r,
+                          RowExtras& x) const {
     const Geodesy& g = geodesy_;
     if (Beyond(r, 1, Limit::Northing, X, kMaxNorthing, false)) return;
-    double Lo = meridians.lo;
     if (g.zone) {
         ZonedEasting z;
         try {
+            // An easting without a number is a number forgotten, never zone 0: that is written
+            // as 120.
             z = SplitZonePrefix(*g.zone, Y, g.falseEasting);
-            // Zone 0 shows no number: an easting without one is a number forgotten far
-            // more often than a point within 1.5° of Greenwich (write those as 120).
-            if (z.zone == 0) throw OutOfDomainError("no zone number");
         } catch (const OutOfDomainError&) {
             r.status = RowStatus::BeyondLimit;
             r.field = 2;
@@ -227,20 +267,26 @@ void Projector::FromPlane(Computation mode, double X, double Y, const Meridians&
         }
         Lo = CentralMeridianOf(*g.zone, z.zone);
         Y = z.Y;
+    } else {
+        TakeOffOwnZoneNumber(r, Y, g.falseEasting, Lo);
     }
     if (Beyond(r, 2, Limit::EastingOffset, Y - g.falseEasting, kMaxEastingOffset, true)) return;
     if (mode == Computation::Inverse) {
         Inverse(X, Y, Lo, r, x);
     } else {
-        Zone(X, Y, Lo, meridians.ls, r, x);
+        Zone(X, Y, Lo, ls, r, x);
     }
 }
 
 void Projector::Inverse(double X, double Y, double Lo, RowResult& r, RowExtras& x) const {
+    const Geodesy& g = geodesy_;
     const GeoPoint q = projection_.Inverse(X, Y, Lo, AskedExtras());
-    r.offset = std::fabs(q.L - Lo);
     r.first = DegreesToPacked(q.L);
     r.second = DegreesToPacked(q.B);
+    const double x1 = X / g.k0, y1 = (Y - g.falseEasting) / g.k0;
+    if (g.method != Method::Exact && InverseMayMiss(x1, y1)) {
+        Judge(r, Check().Inverse(x1, y1, q.B, q.L - Lo));
+    }
     x.convergence = q.Convergence;
     x.scale = q.Scale;
     if (exact_) {
@@ -271,9 +317,10 @@ void Projector::Zone(double X, double Y, double Lo, double ls, RowResult& r, Row
     r.second = OutputEasting(p.Y, x);
     x.convergence = p.Convergence;
     x.scale = p.Scale;
-    if (g.method != Method::Exact) {
-        if (!at) at = projection_.Inverse(X, Y, Lo);
-        r.offset = std::max(std::fabs(at->L - Lo), std::fabs(at->L - Ls));
+    const double x1 = X / g.k0, y1 = (Y - g.falseEasting) / g.k0;
+    const double shift = MeridianOffset(Ls, Lo);
+    if (g.method != Method::Exact && ZoneMayMiss(x1, y1, shift)) {
+        Judge(r, Check().Zone(x1, y1, shift, p.X / g.k0, p.y / g.k0), g.k0);
     }
     if (exact_) {
         try {
@@ -301,8 +348,7 @@ char* WriteExtra(char* out, const Geodesy& g, Computation mode, const RowExtras&
                  std::size_t column, bool full) {
     auto number = [&](double v, int decimals) {
         if (!std::isfinite(v)) return out;
-        return full ? std::to_chars(out, out + kMaxResultText, v).ptr
-                    : WriteRoundedText(out, v, decimals);
+        return full ? WriteFullText(out, v) : WriteRoundedText(out, v, decimals);
     };
     if (g.ZoneColumn(mode) && column-- == 0) return std::to_chars(out, out + 8, x.zone).ptr;
     if (g.convergence && column-- == 0) return number(DegreesToPacked(x.convergence), 6);
@@ -365,24 +411,13 @@ std::string PackedExcess(std::string_view text) {
     return std::to_string(e->amount) + (e->seconds ? " seconds" : " minutes");
 }
 
-std::string DegreesText(double degrees) {
-    if (!(std::fabs(degrees) < 1e6)) {
-        char text[64];
-        std::snprintf(text, sizeof text, "%g°", degrees);
-        return text;
-    }
-    const double total = std::round(std::fabs(degrees) * 3600);
-    const auto seconds = static_cast<long long>(total);
-    char text[64];
-    std::snprintf(text, sizeof text, "%s%lld°%02lld′%02lld″", degrees < 0 ? "-" : "",
-                  seconds / 3600, seconds / 60 % 60, seconds % 60);
-    return text;
+char* WriteFullText(char* out, double value) {
+    // Fixed notation without a precision: the fewest digits that read back as `value`.
+    return std::to_chars(out, out + kMaxResultText, value, std::chars_format::fixed).ptr;
 }
 
 char* WriteResult(char* out, Computation mode, double value, bool full) {
-    if (full) {
-        return std::to_chars(out, out + kMaxResultText, value).ptr;  // as ShortestText writes it
-    }
+    if (full) return WriteFullText(out, value);
     return WriteRoundedText(out, value, mode == Computation::Inverse ? 10 : 4);
 }
 

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/classic_check.h"
 #include "core/computation.h"
 #include "core/gauss_kruger.h"
 #include "core/krassovsky_constants.h"
@@ -38,16 +39,17 @@ enum class RowStatus {
     OutOfRange,      // `field` is beyond the range of a double
     NoFiniteResult,  // the computation gives no number (a northing beyond the pole)
     BeyondLimit,     // `field` reads as a number that cannot be what was meant: see `limit`
+    // The classic result lies more than kClassicMaxMiss from the exact one, or the exact method
+    // has no counterpart: see `miss`.
+    Inaccurate,
 };
-
-// Beyond this distance from the central meridian the classic series lose centimetre accuracy in the
-// inverse: a warning, not an error.
-inline constexpr double kAccurateOffset = 3.5;  // degrees
 
 enum class Limit {
     None,
     Latitude,
-    MeridianOffset,  // beyond kMaxMeridianOffset, or kExactMaxOffset for the exact method
+    // L − Lo modulo 360° beyond kMaxMeridianOffset, or kExactMaxOffset for the exact method
+    // (inverse and zone: the point computed, field 2)
+    MeridianOffset,
     Northing,
     EastingOffset,
     ZoneNumber,  // with --zone: the easting has no zone number of that width in front
@@ -65,9 +67,16 @@ struct RowResult {
     double value = 0;
     double first = 0;
     double second = 0;
-    // Degrees between the point's longitude and its central meridian (for zone, the farther of
-    // the two); exact where it matters, that is, beyond kAccurateOffset.
+    // Classic method: classic − exact in metres on the ground (forward and zone: in the plane)
+    // where the series may be kClassicWarnMiss off (core/classic_check.h), 0 where a bound rules
+    // that out; NaN where the exact method has no counterpart, the point lying `offset` degrees
+    // from the central meridian (zone: the farther one, Ls when `fromTarget`).
+    double miss = 0;
     double offset = 0;
+    bool fromTarget = false;
+    // Without --zone: the easting carried the zone number of the central meridian itself in
+    // front, taken off before it was checked and computed.
+    bool zoneNumberTakenOff = false;
 };
 
 // One point from its two typed values, with the same conversions and core calls as the window's
@@ -130,9 +139,10 @@ class Projector {
   private:
     Extras AskedExtras() const;
     double OutputEasting(double Y, const RowExtras& x) const;  // with the zone number if asked
-    void Forward(double packedL, double packedB, double lo, RowResult& r, RowExtras& x) const;
+    // Forward and FromPlane set `Lo` to the point's central meridian once they find its zone.
+    void Forward(double packedL, double packedB, double& Lo, RowResult& r, RowExtras& x) const;
     // Inverse and zone: the checks on X and Y, the zone number taken off, then the computation.
-    void FromPlane(Computation mode, double X, double Y, const Meridians& meridians, RowResult& r,
+    void FromPlane(Computation mode, double X, double Y, double ls, double& Lo, RowResult& r,
                    RowExtras& x) const;
     void Inverse(double X, double Y, double Lo, RowResult& r, RowExtras& x) const;
     void Zone(double X, double Y, double Lo, double ls, RowResult& r, RowExtras& x) const;
@@ -152,9 +162,10 @@ double EastMillimetres(const GeographicLib::Ellipsoid& e, double B, double dL);
 
 // A result as the window shows it, without the leading blank: forward and zone rounded half to
 // even to 4 decimals under "0.0000", inverse packed angles to 10 under "0.0000000000". With
-// `full`, the shortest round-trip decimal of the unrounded double. Needs kMaxResultText bytes
-// of room; returns the end.
-inline constexpr std::size_t kMaxResultText = kMaxRoundedText;
+// `full`, the shortest round-trip decimal of the unrounded double, never with an exponent
+// (500000, not 5e+05). Needs kMaxResultText bytes of room; returns the end.
+inline constexpr std::size_t kMaxResultText = kMaxRoundedText;  // holds any double in fixed
+char* WriteFullText(char* out, double value);
 char* WriteResult(char* out, Computation mode, double value, bool full);
 
 // The columns after the results that `geodesy` adds, for the header ("zone", "gamma", "k",
@@ -178,9 +189,5 @@ struct PackedExcessValue {
 std::optional<PackedExcessValue> FindPackedExcess(std::string_view text);
 // The same as "75 minutes"; empty when there is none.
 std::string PackedExcess(std::string_view text);
-
-// Degrees as d°mm′ss″, for messages. Not GeographicLib::DMS::Encode: it writes d, ' and "
-// instead of the marks, and rounds a half second to even (0.03125° is 0d01'52"; here 0°01′53″).
-std::string DegreesText(double degrees);
 
 }  // namespace quorvel::engine

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/krassovsky_constants.h"
+#include "core/messages.h"
 #include "core/number_text.h"
 #include "engine/line_parser.h"
 #include "engine/ordered_pool.h"
@@ -24,22 +25,30 @@ std::string_view TrimBlanks(std::string_view s) {
 }
 
 // Warnings of a line that are listed for their first kListedWarnings lines, then counted.
-enum Warning { kPackedExcess, kFarFromMeridian, kWarningKinds };
+enum Warning { kPackedExcess, kSeriesMiss, kWarningKinds };
 constexpr std::size_t kListedWarnings = 10;
 
-// Points far from the central meridian: how many, and the farthest.
-struct FarPoints {
+// Points the classic series computed more than a centimetre off: how many, and the worst.
+struct MissedPoints {
     std::size_t count = 0;
     double largest = 0;
     std::size_t line = 0;
 
-    void Add(double offset, std::size_t at, std::size_t points = 1) {
+    void Add(double miss, std::size_t at, std::size_t points = 1) {
         count += points;
-        if (offset > largest) {
-            largest = offset;
+        if (miss > largest) {
+            largest = miss;
             line = at;
         }
     }
+};
+
+// The input fields the output has columns for, set by the header line or else by the first point
+// line: a later line with more fields is refused rather than cut or written ragged.
+struct Columns {
+    std::size_t count = 0;  // at least FieldsNeeded
+    std::size_t line = 0;
+    bool header = false;
 };
 
 // Lines travel to the workers in chunks; each comes back with its rows, what each sink made of
@@ -54,6 +63,7 @@ struct Chunk {
     std::vector<Line> lines;
     std::size_t firstLine = 0;               // the number of lines[0]
     std::size_t header = std::string::npos;  // the index of the header line to skip
+    Columns columns;                         // known before any line here is computed
 
     RowBlock rows;
     std::vector<std::string> encoded;  // one per sink
@@ -61,7 +71,7 @@ struct Chunk {
     std::array<std::size_t, kWarningKinds> listed{};    // warnings of a kind among them
     std::array<std::size_t, kWarningKinds> unlisted{};  // and beyond them
     RunCounts counts;
-    FarPoints far;
+    MissedPoints missed;
 };
 
 struct ChunkContext {
@@ -115,10 +125,15 @@ void RejectLine(Chunk& chunk, const ParsedLine& p, std::size_t line) {
 
 void RejectPoint(Chunk& chunk, const RowResult& r, std::size_t line, std::string_view first,
                  std::string_view second) {
-    if (r.status == RowStatus::NoFiniteResult) {
-        Diagnostic& d = Reject(chunk, Problem::NoFiniteResult, line);
+    if (r.status == RowStatus::NoFiniteResult || r.status == RowStatus::Inaccurate) {
+        Diagnostic& d = Reject(
+            chunk, r.status == RowStatus::Inaccurate ? Problem::SeriesOff : Problem::NoFiniteResult,
+            line);
         d.text = first;
         d.text2 = second;
+        d.value = r.miss;
+        d.offset = r.offset;
+        d.fromTarget = r.fromTarget;
         return;
     }
     const std::string_view value = r.field == 1 ? first : second;
@@ -129,6 +144,7 @@ void RejectPoint(Chunk& chunk, const RowResult& r, std::size_t line, std::string
     Diagnostic& d = Reject(chunk, problem, line);
     d.field = static_cast<std::size_t>(r.field);
     d.text = value;
+    d.text2 = r.field == 1 ? second : first;
     d.limit = r.limit;
     d.value = r.value;
 }
@@ -148,12 +164,9 @@ void WarnOfPoint(const ChunkContext& ctx, Chunk& chunk, const RowResult& r, std:
             }
         }
     }
-    if (r.offset > kAccurateOffset &&
-        (ctx.projector == nullptr || ctx.job.geodesy.method == Method::Classic)) {
-        chunk.far.Add(r.offset, line);
-        if (Diagnostic* d = Warn(chunk, kFarFromMeridian, Problem::FarFromMeridian, line)) {
-            d->value = r.offset;
-        }
+    if (r.miss > kClassicWarnMiss) {
+        chunk.missed.Add(r.miss, line);
+        if (Diagnostic* d = Warn(chunk, kSeriesMiss, Problem::SeriesMiss, line)) d->value = r.miss;
     }
 }
 
@@ -194,6 +207,18 @@ void ComputeChunkAs(const ChunkContext& ctx, Chunk& chunk) {
             Reject(chunk, Problem::TooFewFields, number).count = parsed.count;
             continue;
         }
+        // Empty fields beyond the columns lose nothing; any other field would.
+        const std::size_t width = std::max(chunk.columns.count, needed);
+        while (count > width && parsed.fields[count - 1].empty()) --count;
+        if (count > width) {
+            Diagnostic& d = Reject(chunk, Problem::SurplusFields, number);
+            d.count = count;
+            d.field = width;
+            d.otherLine = chunk.columns.line;
+            d.header = chunk.columns.header;
+            d.text = parsed.fields[width];
+            continue;
+        }
 
         const std::string_view first = TrimBlanks(parsed.fields[firstAt]);
         const std::string_view second = TrimBlanks(parsed.fields[secondAt]);
@@ -210,9 +235,11 @@ void ComputeChunkAs(const ChunkContext& ctx, Chunk& chunk) {
         }
         WarnOfPoint(ctx, chunk, r, number, firstNumber, secondNumber);
 
+        // Every row as wide as the header: fields missing at the end come out empty.
         passed.clear();
-        for (std::size_t f = 0; f < count; ++f) {
-            if (f != nameAt && f != firstAt && f != secondAt) passed.push_back(parsed.fields[f]);
+        for (std::size_t f = 0; f < width; ++f) {
+            if (f == nameAt || f == firstAt || f == secondAt) continue;
+            passed.push_back(f < count ? parsed.fields[f] : std::string_view());
         }
         row.line = number;
         row.name = parsed.fields[nameAt];
@@ -222,6 +249,7 @@ void ComputeChunkAs(const ChunkContext& ctx, Chunk& chunk) {
         row.result2 = r.second;
         chunk.rows.Add(row, passed);
         ++chunk.counts.points;
+        if (r.zoneNumberTakenOff) ++chunk.counts.zoneNumbersTakenOff;
     }
 }
 
@@ -244,18 +272,24 @@ int WorkerCount(int requested) {
     return cores <= 1 ? 0 : static_cast<int>(std::min(cores, 4u));
 }
 
-// The fields of the first line that are passed through, for the output's column names.
-std::vector<std::string_view> PassedFields(const Job& job, const ParsedLine& first) {
+// The fields of a line that count for the columns: trailing empty ones down to the fields needed
+// are not; none for a line that was not read as fields.
+std::size_t KeptFields(const Job& job, const ParsedLine& p) {
+    if (p.status != LineStatus::Fields) return 0;
+    std::size_t count = p.count;
+    while (count > FieldsNeeded(job) && p.fields[count - 1].empty()) --count;
+    return count;
+}
+
+// The output's columns when the first `fields` input fields of `first` name them.
+std::vector<std::string> ColumnsOf(const Job& job, const ParsedLine& first, std::size_t fields,
+                                   bool isHeader) {
     std::vector<std::string_view> passed;
-    if (first.status != LineStatus::Fields) return passed;
-    std::size_t count = first.count;
-    while (count > FieldsNeeded(job) && first.fields[count - 1].empty()) --count;
-    for (std::size_t f = 0; f < count; ++f) {
-        if (f != job.fields[0] && f != job.fields[1] && f != job.fields[2]) {
-            passed.push_back(first.fields[f]);
-        }
+    for (std::size_t f = 0; f < fields; ++f) {
+        if (f == job.fields[0] || f == job.fields[1] || f == job.fields[2]) continue;
+        passed.push_back(f < first.count ? first.fields[f] : std::string_view());
     }
-    return passed;
+    return OutputColumns(job, passed, isHeader);
 }
 
 // Whether a line skipped as the header would have been a point: its two values read as numbers.
@@ -272,21 +306,21 @@ class Emitter {
     Emitter(const Job& job, std::span<RowSink* const> sinks, DiagnosticSink& diagnostics)
         : job_(job), sinks_(sinks), diagnostics_(diagnostics) {}
 
-    void Begin(const ParsedLine* first, bool isHeader) {
+    void Begin(const std::vector<std::string>& columns) {
         if (begun_) return;
         begun_ = true;
-        const std::vector<std::string> columns = OutputColumns(
-            job_, first ? PassedFields(job_, *first) : std::vector<std::string_view>{}, isHeader);
         for (RowSink* sink : sinks_) sink->Begin(columns);
     }
+    // The columns when no line sets them (no point line comes out): from the first line.
+    void SetPlainColumns(std::vector<std::string> columns) { plain_ = std::move(columns); }
 
     void Emit(const Chunk& c) {
-        Begin(nullptr, false);
+        if (!c.rows.empty()) Begin(plain_);
         for (std::size_t k = 0; k < sinks_.size(); ++k) sinks_[k]->Take(c.rows, c.encoded[k]);
         for (const Diagnostic& d : c.diagnostics) {
-            const auto kind = d.problem == Problem::PackedExcess      ? kPackedExcess
-                              : d.problem == Problem::FarFromMeridian ? kFarFromMeridian
-                                                                      : kWarningKinds;
+            const auto kind = d.problem == Problem::PackedExcess ? kPackedExcess
+                              : d.problem == Problem::SeriesMiss ? kSeriesMiss
+                                                                 : kWarningKinds;
             if (kind == kWarningKinds ||
                 warned_[static_cast<std::size_t>(kind)]++ < kListedWarnings) {
                 diagnostics_.Take(d);
@@ -295,11 +329,12 @@ class Emitter {
         for (std::size_t k = 0; k < kWarningKinds; ++k) warned_[k] += c.unlisted[k];
         counts_.points += c.counts.points;
         counts_.rejected += c.counts.rejected;
-        if (c.far.count > 0) far_.Add(c.far.largest, c.far.line, c.far.count);
+        counts_.zoneNumbersTakenOff += c.counts.zoneNumbersTakenOff;
+        if (c.missed.count > 0) missed_.Add(c.missed.largest, c.missed.line, c.missed.count);
     }
 
     RunCounts End() {
-        Begin(nullptr, false);
+        Begin(plain_);
         for (RowSink* sink : sinks_) sink->End();
         if (warned_[kPackedExcess] > kListedWarnings) {
             Diagnostic d;
@@ -307,12 +342,12 @@ class Emitter {
             d.count = warned_[kPackedExcess] - kListedWarnings;
             diagnostics_.Take(d);
         }
-        if (far_.count > 0) {
+        if (missed_.count > 0) {
             Diagnostic d;
-            d.problem = Problem::FarPoints;
-            d.count = far_.count;
-            d.value = far_.largest;
-            d.line = far_.line;
+            d.problem = Problem::SeriesMisses;
+            d.count = missed_.count;
+            d.value = missed_.largest;
+            d.line = missed_.line;
             diagnostics_.Take(d);
         }
         return counts_;
@@ -323,9 +358,10 @@ class Emitter {
     std::span<RowSink* const> sinks_;
     DiagnosticSink& diagnostics_;
     bool begun_ = false;
+    std::vector<std::string> plain_;
     std::array<std::size_t, kWarningKinds> warned_{};
     RunCounts counts_;
-    FarPoints far_;
+    MissedPoints missed_;
 };
 
 }  // namespace
@@ -351,10 +387,13 @@ RunCounts RunJob(const Job& job, ByteSource& in, std::span<RowSink* const> sinks
     // enough to keep memory small.
     const std::size_t window = 2 * static_cast<std::size_t>(workers) + 1;
     Emitter emitter(job, sinks, diagnostics);
+    emitter.SetPlainColumns(OutputColumns(job, {}, false));
 
     LineReader reader(in);
     ParsedLine parsed;
-    bool firstPending = true;
+    bool firstPending = true;    // no line but empty ones and comments yet
+    bool columnsPending = true;  // no line has set the columns
+    Columns columns;
     std::unique_ptr<Chunk> chunk;
     std::string_view line;
     for (;;) {
@@ -370,12 +409,13 @@ RunCounts RunJob(const Job& job, ByteSource& in, std::span<RowSink* const> sinks
         at.tooLong = got == LineReader::Result::TooLong;
         chunk->text.append(line);
         // The first line that is not empty or a comment, wherever it falls, is the header with
-        // --header, and names the columns passed through.
-        if (firstPending && !at.tooLong) {
+        // --header, and names the columns passed through. That line, or else the first line
+        // with the fields of a point, sets how many there are.
+        if (columnsPending && !at.tooLong) {
             ParseLine(line, parsed, job.decimalComma);
             if (parsed.status != LineStatus::Skip) {
-                firstPending = false;
-                if (job.header) {
+                const bool isHeader = firstPending && job.header;
+                if (isHeader) {
                     chunk->header = chunk->lines.size() - 1;
                     if (ReadsAsPoint(job, parsed)) {
                         Diagnostic d;
@@ -384,15 +424,28 @@ RunCounts RunJob(const Job& job, ByteSource& in, std::span<RowSink* const> sinks
                         diagnostics.Take(d);
                     }
                 }
-                emitter.Begin(&parsed, job.header);
+                const std::size_t kept = KeptFields(job, parsed);
+                if (parsed.status == LineStatus::Fields &&
+                    (isHeader || kept >= FieldsNeeded(job))) {
+                    columns = {std::max(kept, FieldsNeeded(job)), reader.LineNumber(), isHeader};
+                    columnsPending = false;
+                    emitter.Begin(ColumnsOf(job, parsed, columns.count, isHeader));
+                } else if (firstPending) {
+                    emitter.SetPlainColumns(ColumnsOf(job, parsed, kept, isHeader));
+                }
+                firstPending = false;
             }
         }
         if (chunk->text.size() >= tuning.chunkBytes || chunk->lines.size() >= 8192) {
             if (pool.InFlight() >= window) emitter.Emit(*pool.TakeNext());
+            chunk->columns = columns;
             pool.Submit(std::move(chunk));
         }
     }
-    if (chunk) pool.Submit(std::move(chunk));
+    if (chunk) {
+        chunk->columns = columns;
+        pool.Submit(std::move(chunk));
+    }
     while (std::unique_ptr<Chunk> c = pool.TakeNext()) emitter.Emit(*c);
     return emitter.End();
 }
@@ -404,7 +457,7 @@ std::size_t CsvRecordSize(const Row& row) {
 }
 
 char* WriteCsvRecord(char* p, const Job& job, const Row& row) {
-    p = WriteCsvField(p, row.name);
+    p = WriteCsvField(p, row.name, job.bom);
     *p++ = ',';
     // Texts that read as numbers need no quotes, unless a decimal comma is in them.
     if (job.decimalComma) {
@@ -423,7 +476,7 @@ char* WriteCsvRecord(char* p, const Job& job, const Row& row) {
     p = WriteExtras(p, job.geodesy, job.mode, row.extras, job.full);
     for (std::string_view field : row.passed) {
         *p++ = ',';
-        p = WriteCsvField(p, field);
+        p = WriteCsvField(p, field, job.bom);
     }
     *p++ = '\r';
     *p++ = '\n';
@@ -434,7 +487,7 @@ void CsvSink::Begin(const std::vector<std::string>& columns) {
     std::string line = job_.bom ? "\xEF\xBB\xBF" : "";
     for (std::size_t i = 0; i < columns.size(); ++i) {
         if (i > 0) line += ',';
-        AppendCsvField(line, columns[i]);
+        AppendCsvField(line, columns[i], job_.bom);
     }
     line += kCsvLineEnd;
     out_.Append(line);
@@ -474,9 +527,9 @@ void ReportSink::Take(const RowBlock& rows, std::string_view encoded) {
 
 void PrintedDiagnostics::Take(const Diagnostic& d) {
     if (d.OfRun()) {
-        err_ << "quorvel-batch: warning: ";
+        err_ << "quorvel-batch: " << Tr("warning: ");
     } else {
-        err_ << inputName_ << ':' << d.line << ": " << (d.IsWarning() ? "warning: " : "");
+        err_ << inputName_ << ':' << d.line << ": " << (d.IsWarning() ? Tr("warning: ") : "");
     }
     err_ << Describe(d, job_) << '\n';
 }

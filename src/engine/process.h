@@ -17,6 +17,8 @@ namespace quorvel::engine {
 struct RunCounts {
     std::size_t points = 0;
     std::size_t rejected = 0;
+    // Points whose easting carried the zone number of the central meridian itself, taken off.
+    std::size_t zoneNumbersTakenOff = 0;
 };
 
 // How a run divides its work: worker threads (0 picks by the cores, 1 works in the calling

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/messages.h"
 #include "engine/text_io.h"
 
 namespace quorvel::engine {
@@ -35,7 +36,8 @@ ReportSpool::ReportSpool(const std::string& folder) {
         std::string name = dir + "/.quorvel-report-XXXXXX";
         fd_ = ::mkostemp(name.data(), O_CLOEXEC);
         if (fd_ < 0) {
-            throw IoError("cannot write a temporary file in " + dir + ": " + std::strerror(errno));
+            throw IoError(
+                Fill(Tr("cannot write a temporary file in {0}: {1}"), {dir, std::strerror(errno)}));
         }
         ::unlink(name.c_str());
     }
@@ -60,7 +62,7 @@ void ReportSpool::Append(std::string_view records, std::size_t count) {
 }
 
 void ReportSpool::FlushWrites() {
-    FdSink(fd_, "the report's temporary file").Write(buffer_.data(), buffer_.size());
+    FdSink(fd_, Tr("the report's temporary file")).Write(buffer_.data(), buffer_.size());
     buffer_.clear();
 }
 
@@ -69,8 +71,8 @@ void ReportSpool::Rewind() {
         if (!reading_) FlushWrites();
         buffer_.clear();
         if (::lseek(fd_, 0, SEEK_SET) != 0) {
-            throw IoError(std::string("cannot read the report's temporary file: ") +
-                          std::strerror(errno));
+            throw IoError(Fill(Tr("cannot read {0}: {1}"),
+                               {Tr("the report's temporary file"), std::strerror(errno)}));
         }
         eof_ = false;
     }
@@ -83,7 +85,7 @@ bool ReportSpool::Have(std::size_t n) {
     if (fd_ < 0) return false;
     buffer_.erase(0, pos_);
     pos_ = 0;
-    FdSource source(fd_, "the report's temporary file");
+    FdSource source(fd_, Tr("the report's temporary file"));
     while (!eof_ && buffer_.size() < n) {
         const std::size_t old = buffer_.size();
         buffer_.resize(old + std::max(kBlock, n));
@@ -101,7 +103,7 @@ bool ReportSpool::Next(std::array<ValueCell, 4>& row) {
         if (!Have(sizeof n)) return false;
         std::memcpy(&n, buffer_.data() + pos_, sizeof n);
         if (!Have(sizeof n + n + 2 * sizeof(double))) {
-            throw IoError("the report's temporary file ends early");
+            throw IoError(Tr("the report's temporary file ends early"));
         }
         pos_ += sizeof n;
         text = std::string_view(buffer_).substr(pos_, n);

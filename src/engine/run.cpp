@@ -10,6 +10,7 @@
 #include <climits>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -19,6 +20,7 @@
 
 #include "core/atomic_file.h"
 #include "core/krassovsky_constants.h"
+#include "core/messages.h"
 #include "core/number_text.h"
 #include "engine/line_parser.h"
 #include "engine/ordered_pool.h"
@@ -56,7 +58,7 @@ bool ReportLines::Next(ReportLine& line) {
         return true;
     }
     if (!spool_.Next(row_)) return false;
-    line = BuildPointLine(static_cast<int>(mode_), ++number_, row_);
+    line = BuildPointLine(mode_, ++number_, row_);
     return true;
 }
 
@@ -64,6 +66,12 @@ namespace {
 
 void ShowUsageError(std::ostream& err, std::string_view message) {
     err << "quorvel-batch: " << message << '\n' << UsageText();
+    err.flush();
+}
+
+// A run that cannot start for a reason other than its command line: no usage text.
+void ShowError(std::ostream& err, std::string_view message) {
+    err << "quorvel-batch: " << message << '\n';
     err.flush();
 }
 
@@ -92,7 +100,7 @@ std::string FolderOf(const std::string& path) {
 
 ReportInput ToReportInput(const ReportData& data) {
     ReportInput input;
-    input.mode = static_cast<int>(data.mode);
+    input.mode = data.mode;
     input.pointCount = static_cast<int>(data.rows.size());
     input.centralMeridian = ValueCell(data.loText);
     if (data.mode == Computation::Zone) input.targetMeridian = ValueCell(data.lsText);
@@ -101,8 +109,16 @@ ReportInput ToReportInput(const ReportData& data) {
 }
 
 std::string SummaryText(const RunCounts& counts) {
-    return std::to_string(counts.points) + (counts.points == 1 ? " point, " : " points, ") +
-           std::to_string(counts.rejected) + " rejected";
+    std::string text =
+        Fill(TrN("{0} point, {1} rejected", "{0} points, {1} rejected", counts.points),
+             {std::to_string(counts.points), std::to_string(counts.rejected)});
+    if (const std::size_t n = counts.zoneNumbersTakenOff; n > 0) {
+        text +=
+            Fill(TrN(", {0} easting with the zone number of the central meridian taken off",
+                     ", {0} eastings with the zone number of the central meridian taken off", n),
+                 {std::to_string(n)});
+    }
+    return text;
 }
 
 namespace {
@@ -115,18 +131,20 @@ struct Input {
     struct stat st {};
 };
 
-// Opens the input file; false, with the usage error shown, when it cannot be read.
+// Opens the input file; false, with the error shown, when it cannot be read.
 bool OpenInput(const Options& options, const Environment& env, Input& input) {
     input.fd = env.stdinFd;
     if (options.input != "-") {
         input.name = options.input;
         input.file.fd = ::open(options.input.c_str(), O_RDONLY | O_CLOEXEC);
         if (input.file.fd < 0 || ::fstat(input.file.fd, &input.st) != 0) {
-            ShowUsageError(env.err, "cannot read " + options.input + ": " + std::strerror(errno));
+            ShowError(env.err,
+                      Fill(Tr("cannot read {0}: {1}"), {options.input, std::strerror(errno)}));
             return false;
         }
         if (S_ISDIR(input.st.st_mode)) {
-            ShowUsageError(env.err, "cannot read " + options.input + ": it is a folder");
+            ShowError(env.err,
+                      Fill(Tr("cannot read {0}: {1}"), {options.input, Tr("it is a folder")}));
             return false;
         }
         input.fd = input.file.fd;
@@ -136,20 +154,17 @@ bool OpenInput(const Options& options, const Environment& env, Input& input) {
     return true;
 }
 
-// False, with the usage error shown, when -o or --report names the input file.
+// False, with the error shown, when -o or --report names the input file.
 bool WritesBesideTheInput(const Options& options, const Environment& env, const Input& input) {
-    const std::string shownInput = options.input == "-" ? "standard input" : options.input;
-    if (!options.output.empty() && IsInputFile(options.output, input.st)) {
-        ShowUsageError(env.err, "-o " + options.output + " is the input file " + shownInput +
-                                    ": it would be replaced; write to another file");
-        return false;
-    }
-    if (!options.report.empty() && IsInputFile(options.report, input.st)) {
-        ShowUsageError(env.err, "--report " + options.report + " is the input file " + shownInput +
-                                    ": it would be replaced; write to another file");
-        return false;
-    }
-    return true;
+    const std::string shownInput = options.input == "-" ? Tr("standard input") : options.input;
+    const auto replacesInput = [&](std::string_view option, const std::string& path) {
+        if (path.empty() || !IsInputFile(path, input.st)) return false;
+        ShowError(env.err, Fill(Tr("{0} {1} is the input file {2}: it would be replaced; "
+                                   "write to another file"),
+                                {option, path, shownInput}));
+        return true;
+    };
+    return !replacesInput("-o", options.output) && !replacesInput("--report", options.report);
 }
 
 // The report of the spooled points into its file, as text or through the PDF writer.
@@ -171,9 +186,17 @@ void WriteReport(const Options& options, ReportSpool& spool, AtomicFile& file,
     } else {
         std::string why;
         if (!writePdf(lines, file.fd(), why)) {
-            throw IoError("cannot write the report " + options.report + ": " + why);
+            throw IoError(Fill(Tr("cannot write the report {0}: {1}"), {options.report, why}));
         }
     }
+}
+
+// --help, --version or --list-ellipsoids.
+void ShowAction(Options::Action action, std::ostream& out) {
+    if (action == Options::Action::Help) out << HelpText();
+    if (action == Options::Action::Version) out << "quorvel-batch " << QUORVEL_VERSION << '\n';
+    if (action == Options::Action::ListEllipsoids) out << EllipsoidList();
+    out.flush();
 }
 
 // Both files complete on disk before either replaces what was there, and both or neither.
@@ -204,20 +227,14 @@ int RunCommand(std::span<const std::string_view> args, const Environment& env) {
     if (const char* threads = std::getenv("QUORVEL_BATCH_THREADS")) {
         options.threads = std::max(0, std::atoi(threads));
     }
-    if (options.action == Options::Action::Help) {
-        env.out << UsageText() << '\n' << HelpText();
-        env.out.flush();
-        return 0;
-    }
-    if (options.action == Options::Action::Version) {
-        env.out << "quorvel-batch " << QUORVEL_VERSION << '\n';
-        env.out.flush();
+    if (options.action != Options::Action::Run) {
+        ShowAction(options.action, env.out);
         return 0;
     }
 
     PdfWriter writePdf;
     if (options.reportKind == ReportKind::Pdf) {
-        std::string why = "no PDF writer";
+        std::string why = Tr("no PDF writer");
         if (env.loadPdfWriter) writePdf = env.loadPdfWriter(why);
         if (!writePdf) {
             env.err << "quorvel-batch: " << why << '\n';
@@ -229,7 +246,7 @@ int RunCommand(std::span<const std::string_view> args, const Environment& env) {
     Input input;
     if (!OpenInput(options, env, input) || !WritesBesideTheInput(options, env, input)) return 2;
     for (const Diagnostic& w : options.warnings) {
-        env.err << "quorvel-batch: warning: " << Describe(w, options) << '\n';
+        env.err << "quorvel-batch: " << Tr("warning: ") << Describe(w, options) << '\n';
     }
 
     // Temporary files first, so that an unwritable folder stops the run before any work.
@@ -242,7 +259,7 @@ int RunCommand(std::span<const std::string_view> args, const Environment& env) {
             spool.emplace(FolderOf(reportFile->Target()));
         }
     } catch (const IoError& e) {
-        ShowUsageError(env.err, e.what());
+        ShowError(env.err, e.what());
         return 2;
     }
 
@@ -251,9 +268,13 @@ int RunCommand(std::span<const std::string_view> args, const Environment& env) {
         FdSource fdSource(input.fd, input.name);
         std::optional<DecodingSource> decoded;
         if (!options.encoding.empty()) decoded.emplace(fdSource, options.encoding);
+        if (decoded && decoded->ReadsUtf8()) {
+            env.err << "quorvel-batch: " << Tr("warning: ")
+                    << Describe(Utf8Mark(options, input.name), options) << '\n';
+        }
         ByteSource& source = decoded ? static_cast<ByteSource&>(*decoded) : fdSource;
         FdSink sink(outputFile ? outputFile->fd() : env.stdoutFd,
-                    outputFile ? options.output : std::string("standard output"));
+                    outputFile ? options.output : Tr("standard output"));
         OutputBuffer out(sink);
         counts =
             ProcessPoints(options, source, input.name, out, env.err, spool ? &*spool : nullptr);

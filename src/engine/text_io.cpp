@@ -8,13 +8,16 @@
 #include <cerrno>
 #include <cstring>
 
+#include "core/messages.h"
+
 namespace quorvel::engine {
 
 std::size_t FdSource::Read(char* buffer, std::size_t size) {
     for (;;) {
         const ssize_t got = ::read(fd_, buffer, size);
         if (got >= 0) return static_cast<std::size_t>(got);
-        if (errno != EINTR) throw IoError("cannot read " + name_ + ": " + std::strerror(errno));
+        if (errno != EINTR)
+            throw IoError(Fill(Tr("cannot read {0}: {1}"), {name_, std::strerror(errno)}));
     }
 }
 
@@ -24,7 +27,7 @@ void FdSink::Write(const char* data, std::size_t size) {
         if (put < 0) {
             if (errno == EINTR) continue;
             const int err = errno;
-            throw IoError("cannot write " + name_ + ": " + std::strerror(err), err);
+            throw IoError(Fill(Tr("cannot write {0}: {1}"), {name_, std::strerror(err)}), err);
         }
         data += put;
         size -= static_cast<std::size_t>(put);
@@ -42,9 +45,16 @@ DecodingSource::DecodingSource(ByteSource& source, const std::string& encoding)
     : source_(source), in_(1 << 16) {
     iconv_t cd = ::iconv_open("UTF-8", encoding.c_str());
     if (cd == reinterpret_cast<iconv_t>(-1)) {
-        throw IoError("cannot read " + encoding + " text: " + std::strerror(errno));
+        throw IoError(Fill(Tr("cannot read {0} text: {1}"), {encoding, std::strerror(errno)}));
     }
     cd_ = cd;
+    try {
+        while (!eof_ && end_ < 3) Refill();
+    } catch (...) {
+        ::iconv_close(cd);
+        throw;
+    }
+    utf8_ = std::string_view(in_.data(), end_).starts_with("\xEF\xBB\xBF");
 }
 
 DecodingSource::~DecodingSource() {
@@ -63,6 +73,13 @@ void DecodingSource::Refill() {
 }
 
 std::size_t DecodingSource::Read(char* buffer, std::size_t size) {
+    if (utf8_) {
+        if (begin_ == end_) return eof_ ? 0 : source_.Read(buffer, size);
+        const std::size_t n = std::min(size, end_ - begin_);
+        std::memcpy(buffer, in_.data() + begin_, n);
+        begin_ += n;
+        return n;
+    }
     char* out = buffer;
     std::size_t room = size;
     // Room for the longest UTF-8 character; returns as soon as something was decoded.
@@ -82,7 +99,7 @@ std::size_t DecodingSource::Read(char* buffer, std::size_t size) {
         } else if (err == EINVAL) {
             if (out == buffer) Refill();  // the rest of a character cut by the buffer
         } else {
-            throw IoError(std::string("cannot read the input: ") + std::strerror(err));
+            throw IoError(Fill(Tr("cannot read the input: {0}"), {std::strerror(err)}));
         }
     }
     return static_cast<std::size_t>(out - buffer);
@@ -177,7 +194,33 @@ constexpr auto kQuoteAnywhere = [] {
 
 }  // namespace
 
-char* WriteCsvField(char* out, std::string_view field) {
+bool LooksLikeFormula(std::string_view field) {
+    if (field.empty()) return false;
+    const char lead = field.front();
+    if (lead == '=' || lead == '@' || lead == '\t' || lead == '\r') return true;
+    if (lead != '+' && lead != '-') return false;
+    // A signed number is a number to Excel too: digits with one decimal point or comma, and
+    // an exponent.
+    std::size_t i = 1;
+    auto run = [&] {
+        const std::size_t from = i;
+        while (i < field.size() && field[i] >= '0' && field[i] <= '9') ++i;
+        return i - from;
+    };
+    std::size_t digits = run();
+    if (i < field.size() && (field[i] == '.' || field[i] == ',')) {
+        ++i;
+        digits += run();
+    }
+    if (digits > 0 && i < field.size() && (field[i] == 'e' || field[i] == 'E')) {
+        ++i;
+        if (i < field.size() && (field[i] == '+' || field[i] == '-')) ++i;
+        if (run() == 0) return true;
+    }
+    return digits == 0 || i != field.size();
+}
+
+char* WriteCsvField(char* out, std::string_view field, bool forExcel) {
     bool quote =
         !field.empty() && (field.front() == ' ' || field.front() == '\t' || field.front() == '#' ||
                            field.back() == ' ' || field.back() == '\t' ||
@@ -186,11 +229,15 @@ char* WriteCsvField(char* out, std::string_view field) {
     for (std::size_t i = 0; i < field.size() && !quote; ++i) {
         quote = kQuoteAnywhere[static_cast<unsigned char>(field[i])];
     }
+    // The apostrophe makes Excel show the text instead of running it; Excel keeps it in the cell.
+    const bool guard = forExcel && LooksLikeFormula(field);
     if (!quote) {
+        if (guard) *out++ = '\'';
         std::memcpy(out, field.data(), field.size());
         return out + field.size();
     }
     *out++ = '"';
+    if (guard) *out++ = '\'';
     for (char c : field) {
         if (c == '"') *out++ = '"';
         *out++ = c;
@@ -199,9 +246,9 @@ char* WriteCsvField(char* out, std::string_view field) {
     return out;
 }
 
-void AppendCsvField(std::string& out, std::string_view field) {
-    std::vector<char> buffer(2 * field.size() + 2);
-    out.append(buffer.data(), WriteCsvField(buffer.data(), field));
+void AppendCsvField(std::string& out, std::string_view field, bool forExcel) {
+    std::vector<char> buffer(2 * field.size() + 3);
+    out.append(buffer.data(), WriteCsvField(buffer.data(), field, forExcel));
 }
 
 }  // namespace quorvel::engine

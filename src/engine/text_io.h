@@ -63,15 +63,20 @@ class StringSource : public ByteSource {
 
 // Another source in a legacy encoding such as GB18030, handed on as UTF-8 (the C library's
 // iconv). A byte that starts no character of the encoding comes out as 0xFF, which is never
-// UTF-8, so that its line is refused rather than changed.
+// UTF-8, so that its line is refused rather than changed. A source that starts with a UTF-8 byte
+// order mark is UTF-8 whatever the encoding named, and is handed on as it is.
 class DecodingSource : public ByteSource {
   public:
-    // Throws IoError when the C library does not know `encoding`.
+    // Reads the first bytes of `source` to look for the mark. Throws IoError when the C library
+    // does not know `encoding`, or when reading fails.
     DecodingSource(ByteSource& source, const std::string& encoding);
     ~DecodingSource() override;
     DecodingSource(const DecodingSource&) = delete;
     DecodingSource& operator=(const DecodingSource&) = delete;
     std::size_t Read(char* buffer, std::size_t size) override;
+
+    // Whether the source starts with a UTF-8 byte order mark and is read as UTF-8.
+    bool ReadsUtf8() const { return utf8_; }
 
   private:
     void Refill();
@@ -82,6 +87,7 @@ class DecodingSource : public ByteSource {
     std::size_t begin_ = 0;
     std::size_t end_ = 0;
     bool eof_ = false;
+    bool utf8_ = false;
 };
 
 class StringSink : public ByteSink {
@@ -150,10 +156,15 @@ class OutputBuffer {
 
 // Writes a field as RFC 4180 has it: quoted, with quotes doubled, when it holds a comma, a quote
 // or a line break, starts or ends with a blank that a reader might trim, or starts with '#',
-// which would make a first field read back as a comment. Needs room for 2 × size + 2 bytes;
-// returns the end.
-char* WriteCsvField(char* out, std::string_view field);
-void AppendCsvField(std::string& out, std::string_view field);
+// which would make a first field read back as a comment. With `forExcel`, a text that Excel
+// would run as a formula (see LooksLikeFormula) gets a leading apostrophe. Needs room for
+// 2 × size + 3 bytes; returns the end.
+char* WriteCsvField(char* out, std::string_view field, bool forExcel = false);
+void AppendCsvField(std::string& out, std::string_view field, bool forExcel = false);
+
+// Whether Excel would take a cell as a formula: it starts with '=', '+', '-', '@', a tab or a
+// carriage return and is not a plain number such as -12.5 or +3e2.
+bool LooksLikeFormula(std::string_view field);
 
 // Records end in CRLF, as RFC 4180 has them.
 inline constexpr std::string_view kCsvLineEnd = "\r\n";

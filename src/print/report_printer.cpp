@@ -21,6 +21,7 @@
 #include "core/errors.h"
 #include "print/cups_queue.h"
 #include "print/fonts.h"
+#include "print/qt_messages.h"
 
 namespace quorvel {
 namespace {
@@ -88,8 +89,9 @@ std::unique_ptr<AtomicFile> RenderPdf(const Report& report, const QString& first
         why = ErrnoText(e.code());
     }
     if (!why.isEmpty()) {
-        SetError(error, QStringLiteral("无法在 %1 中写入文件：%2")
-                            .arg(QDir::toNativeSeparators(QFileInfo(first).absolutePath()), why));
+        SetError(error,
+                 QtMessage(Tr("cannot write a file in {0}: {1}"),
+                           {QDir::toNativeSeparators(QFileInfo(first).absolutePath()), why}));
         return nullptr;
     }
     if (!WriteReportPdf(report, out, error)) return nullptr;
@@ -103,7 +105,7 @@ std::unique_ptr<AtomicFile> RenderPdf(const Report& report, const QString& first
         why = ErrnoText(e.code());
     }
     if (!why.isEmpty()) {
-        SetError(error, QStringLiteral("无法写入 PDF 文件：%1").arg(why));
+        SetError(error, QtMessage(Tr("cannot write the PDF file: {0}"), {why}));
         return nullptr;
     }
     return file;
@@ -150,7 +152,7 @@ bool PaintReportLines(const std::function<bool(ReportLine&)>& next, QPagedPaintD
 
     QPainter painter;
     if (!painter.begin(&device)) {
-        SetError(error, QStringLiteral("无法开始打印"));
+        SetError(error, QtMessage(Tr("cannot start printing")));
         return false;
     }
     int page = 0;
@@ -162,7 +164,7 @@ bool PaintReportLines(const std::function<bool(ReportLine&)>& next, QPagedPaintD
         for (const PlacedLine& part : placed) {
             if (part.page != page) {
                 if (!device.newPage()) {
-                    SetError(error, QStringLiteral("无法开始新的一页"));
+                    SetError(error, QtMessage(Tr("cannot start a new page")));
                     painter.end();
                     return false;
                 }
@@ -176,7 +178,7 @@ bool PaintReportLines(const std::function<bool(ReportLine&)>& next, QPagedPaintD
         }
     }
     if (!painter.end()) {
-        SetError(error, QStringLiteral("无法完成打印"));
+        SetError(error, QtMessage(Tr("cannot finish printing")));
         return false;
     }
     return true;
@@ -198,7 +200,7 @@ bool WriteReportPdf(const std::function<bool(ReportLine&)>& next, const QString&
 
 bool WriteReportPdf(const Report& report, QIODevice& device, QString* error) {
     if (report.IsEmpty()) {
-        SetError(error, QStringLiteral("没有可打印的计算结果"));
+        SetError(error, QtMessage(Tr("no results to print")));
         return false;
     }
     return WriteReportPdf(LinesOf(report), FromUtf8(report.lines.front().items.front().text),
@@ -211,7 +213,7 @@ QString ReportPdfFolder() {
     return QDir::homePath();
 }
 
-QString ReportPdfBaseName(int mode, const QDateTime& when) {
+QString ReportPdfBaseName(Computation mode, const QDateTime& when) {
     return QStringLiteral("Quorvel %1 %2")
         .arg(FromUtf8(ReportKindName(mode)), when.toString(QStringLiteral("yyyy-MM-dd HH-mm-ss")));
 }
@@ -219,7 +221,8 @@ QString ReportPdfBaseName(int mode, const QDateTime& when) {
 namespace {
 
 // Saves the report as a new PDF file instead of printing it; `why` says why, without a stop.
-PrintResult SaveInstead(const Report& report, int mode, const QDateTime& now, const QString& why) {
+PrintResult SaveInstead(const Report& report, Computation mode, const QDateTime& now,
+                        const QString& why) {
     PrintResult result;
     // A new file, rendered once and then given the first free name.
     const QString folder = ReportPdfFolder();
@@ -234,40 +237,44 @@ PrintResult SaveInstead(const Report& report, int mode, const QDateTime& now, co
         const QString path = pathOf(n);
         try {
             if (!file->PublishNew(QFile::encodeName(path).toStdString())) {
-                error =
-                    QStringLiteral("文件 %1 已存在，未覆盖").arg(QDir::toNativeSeparators(path));
+                error = QtMessage(Tr("the file {0} exists and was not overwritten"),
+                                  {QDir::toNativeSeparators(path)});
                 continue;
             }
         } catch (const IoError& e) {
-            error = QStringLiteral("无法写入 %1：%2")
-                        .arg(QDir::toNativeSeparators(path), ErrnoText(e.code()));
+            error = QtMessage(Tr("cannot write {0}: {1}"),
+                              {QDir::toNativeSeparators(path), ErrnoText(e.code())});
             break;
         }
         result.outcome = PrintOutcome::SavedAsPdf;
         result.pdfPath = path;
-        result.message = QStringLiteral("%1。报表已保存为 PDF 文件：\n%2")
-                             .arg(why, QDir::toNativeSeparators(path));
+        result.message = QtMessage(Tr("{0}. The report was saved as a PDF file:\n{1}"),
+                                   {why, QDir::toNativeSeparators(path)});
         return result;
     }
     result.outcome = PrintOutcome::Failed;
-    result.message = QStringLiteral("%1，报表也无法保存为 PDF 文件：%2").arg(why, error);
+    result.message = QtMessage(
+        Tr("{0}, and the report could not be saved as a PDF file either: {1}"), {why, error});
     return result;
 }
 
 QString CupsReason(const std::string& reason) {
     QString text = QString::fromStdString(reason).trimmed();
     while (text.endsWith(u'.') || text.endsWith(u'。')) text.chop(1);
-    return text.isEmpty() ? QStringLiteral("CUPS 未说明原因") : QStringLiteral("CUPS：") + text;
+    return text.isEmpty() ? QtMessage(Tr("CUPS gave no reason"))
+                          : QtMessage(Tr("CUPS: {0}"), {text});
 }
 
 }  // namespace
 
-PrintResult PrintReport(const Report& report, int mode, const QDateTime& now) {
+PrintResult PrintReport(const Report& report, Computation mode, const QDateTime& now) {
     PrintResult result;
     if (report.IsEmpty()) return result;
 
     const QPrinterInfo info = QPrinterInfo::defaultPrinter();
-    if (info.isNull()) return SaveInstead(report, mode, now, QStringLiteral("没有可用的打印机"));
+    if (info.isNull()) {
+        return SaveInstead(report, mode, now, QtMessage(Tr("No printer is available")));
+    }
 
     // Qt neither asks whether the queue takes jobs nor says whether it took this one: ask the
     // scheduler before, and hand it the job ourselves.
@@ -275,8 +282,8 @@ PrintResult PrintReport(const Report& report, int mode, const QDateTime& now) {
     const QueueStatus status = AskQueue(queue.toStdString());
     if (status.known && !status.accepting) {
         result = SaveInstead(report, mode, now,
-                             QStringLiteral("打印机 %1 目前不接受打印作业（%2）")
-                                 .arg(queue, CupsReason(status.reason)));
+                             QtMessage(Tr("The printer {0} does not take jobs now ({1})"),
+                                       {queue, CupsReason(status.reason)}));
         result.printer = queue;
         return result;
     }
@@ -295,16 +302,16 @@ PrintResult PrintReport(const Report& report, int mode, const QDateTime& now) {
     }
     if (!drawn) {
         result.outcome = PrintOutcome::Failed;
-        result.message = QStringLiteral("无法在打印机 %1 上打印：%2").arg(queue, error);
+        result.message = QtMessage(Tr("Cannot print on the printer {0}: {1}"), {queue, error});
         return result;
     }
     const JobSubmission sent =
         SubmitJob(queue.toStdString(), QFile::encodeName(job.fileName()).toStdString(),
                   docName.toStdString());
     if (!sent.ok) {
-        result = SaveInstead(
-            report, mode, now,
-            QStringLiteral("打印机 %1 拒绝了打印作业（%2）").arg(queue, CupsReason(sent.reason)));
+        result = SaveInstead(report, mode, now,
+                             QtMessage(Tr("The printer {0} refused the job ({1})"),
+                                       {queue, CupsReason(sent.reason)}));
         result.printer = queue;
         return result;
     }
@@ -314,7 +321,8 @@ PrintResult PrintReport(const Report& report, int mode, const QDateTime& now) {
 }
 
 PrintResult PrintBatchReport(const ReportInput& input, const QDateTime& now) {
-    return PrintReport(BuildReport(input), input.mode, now);
+    if (!input.mode) return {};
+    return PrintReport(BuildReport(input), *input.mode, now);
 }
 
 }  // namespace quorvel

@@ -59,12 +59,12 @@ struct PrintResult {
 QString ReportPdfFolder();
 
 // "Quorvel 大地正算 2026-12-08 14-03-05": what the file holds and when it was made.
-QString ReportPdfBaseName(int mode, const QDateTime& when);
+QString ReportPdfBaseName(Computation mode, const QDateTime& when);
 
 // Prints the report on the default printer without a dialog; with no printer, or when its queue
 // does not accept jobs or refuses this one, saves it under a new name in ReportPdfFolder()
 // (" (2)", " (3)", ... added when taken), never overwriting, and says why.
-PrintResult PrintReport(const Report& report, int mode,
+PrintResult PrintReport(const Report& report, Computation mode,
                         const QDateTime& now = QDateTime::currentDateTime());
 
 // The print button: the report of a completed batch, as PrintReport.

@@ -16,6 +16,7 @@ constexpr int kBodyFontSize = 10;
 constexpr int kTitleColumn = 30;
 constexpr int kMeridianColumn = 24;
 constexpr int kRowNumberColumn = 24;
+constexpr int kRowNumberWidth = 5;  // "999 :"
 constexpr std::array<int, 4> kValueColumns = {30, 43, 56, 69};
 
 // How one value column is printed: rounded half to even to `round` decimals first (none when
@@ -31,7 +32,7 @@ struct Layout {
     std::array<ColumnFormat, 4> columns;
 };
 
-const Layout* LayoutOf(int mode) {
+const Layout& LayoutOf(Computation mode) {
     static const Layout kForward{
         "大地正算( 共",
         {{{36, "L"}, {49, "B"}, {62, "X"}, {75, "Y"}}},
@@ -43,17 +44,15 @@ const Layout* LayoutOf(int mode) {
     static const Layout kZone{"座标换带( 共",
                               {{{35, "X1"}, {48, "Y1"}, {62, "X2"}, {75, "Y2"}}},
                               {{{-1, "0.0000"}, {-1, ".0000"}, {4, "0.0000"}, {4, "0.0000"}}}};
-    const std::optional<Computation> computation = ComputationOf(mode);
-    if (!computation) return nullptr;
-    switch (*computation) {
+    switch (mode) {
         case Computation::Forward:
-            return &kForward;
+            return kForward;
         case Computation::Inverse:
-            return &kInverse;
+            return kInverse;
         case Computation::Zone:
-            return &kZone;
+            break;
     }
-    return nullptr;
+    return kZone;
 }
 
 std::string FormatValue(const ValueCell& cell, const ColumnFormat& format) {
@@ -83,15 +82,14 @@ ReportLine Line(ReportLineKind kind, int fontSize, std::vector<ReportItem> items
 
 }  // namespace
 
-std::string_view ReportKindName(int mode) {
-    const std::optional<Computation> computation = ComputationOf(mode);
-    return computation ? ComputationName(*computation) : std::string_view();
+std::string_view ReportKindName(Computation mode) {
+    return ComputationName(mode);
 }
 
 Report BuildReport(const ReportInput& input) {
     Report report;
-    const Layout* layout = LayoutOf(input.mode);
-    if (layout == nullptr) return report;
+    if (!input.mode) return report;
+    const Layout* layout = &LayoutOf(*input.mode);
 
     auto& lines = report.lines;
     lines.push_back(Line(ReportLineKind::Title, kTitleFontSize,
@@ -102,7 +100,7 @@ Report BuildReport(const ReportInput& input) {
         lines.push_back(Line(ReportLineKind::Meridian, kBodyFontSize,
                              {{kMeridianColumn, "椭球与算法 : " + input.projection}}));
     }
-    if (ComputationOf(input.mode) == Computation::Zone) {
+    if (input.mode == Computation::Zone) {
         lines.push_back(Line(
             ReportLineKind::Meridian, kBodyFontSize,
             {{kMeridianColumn, "换带前中央子午线经度 : Lo= " + TypedText(input.centralMeridian) +
@@ -125,16 +123,20 @@ Report BuildReport(const ReportInput& input) {
     lines.push_back(Line(ReportLineKind::Empty, kBodyFontSize));
 
     int number = 0;
-    for (const auto& row : input.rows) lines.push_back(BuildPointLine(input.mode, ++number, row));
+    for (const auto& row : input.rows) lines.push_back(BuildPointLine(*input.mode, ++number, row));
     return report;
 }
 
-ReportLine BuildPointLine(int mode, int number, const std::array<ValueCell, 4>& row) {
-    const Layout* layout = LayoutOf(mode);
-    std::vector<ReportItem> items{{kRowNumberColumn, std::to_string(number) + " :"}};
-    if (layout == nullptr) return Line(ReportLineKind::Point, kBodyFontSize, std::move(items));
+ReportLine BuildPointLine(Computation mode, int number, const std::array<ValueCell, 4>& row) {
+    const Layout& layout = LayoutOf(mode);
+    // Up to three digits at the heading's column; a longer number starts further left, so that
+    // its colon stays where those end and the row stays on its line.
+    std::string label = std::to_string(number) + " :";
+    const int column =
+        kRowNumberColumn - std::max(0, static_cast<int>(label.size()) - kRowNumberWidth);
+    std::vector<ReportItem> items{{column, std::move(label)}};
     for (std::size_t c = 0; c < row.size(); ++c) {
-        items.push_back({kValueColumns[c], FormatValue(row[c], layout->columns[c])});
+        items.push_back({kValueColumns[c], FormatValue(row[c], layout.columns[c])});
     }
     return Line(ReportLineKind::Point, kBodyFontSize, std::move(items));
 }

@@ -2,18 +2,20 @@
 
 #include <array>
 #include <limits>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "core/computation.h"
 #include "core/value_cell.h"
 
 namespace quorvel {
 
 // What a report prints: the batch of one computation type.
 struct ReportInput {
-    int mode = 0;        // 1 forward, 2 inverse, 3 zone; anything else: nothing to print
-    int pointCount = 0;  // the number in the title
+    std::optional<Computation> mode;            // none: nothing to print
+    int pointCount = 0;                         // the number in the title
     ValueCell centralMeridian, targetMeridian;  // as typed
     // One row per point, the four values in column order, unformatted: forward L, B as typed
     // and X, Y computed; inverse X, Y as typed and LP, BP (packed) computed; zone X1, Y1 as
@@ -24,8 +26,8 @@ struct ReportInput {
     std::string projection;
 };
 
-// "大地正算", "大地反算", "座标换带" for modes 1 to 3; empty otherwise.
-std::string_view ReportKindName(int mode);
+// "大地正算", "大地反算", "座标换带".
+std::string_view ReportKindName(Computation mode);
 
 enum class ReportLineKind { Title, Empty, Meridian, Heading, Point };
 
@@ -52,9 +54,9 @@ struct Report {
 
 Report BuildReport(const ReportInput& input);
 
-// The line of the `number`-th point (from 1) of a report of `mode` (1 to 3), as BuildReport
-// makes it; a report too long to hold is its head (BuildReport without rows) and these.
-ReportLine BuildPointLine(int mode, int number, const std::array<ValueCell, 4>& row);
+// The line of the `number`-th point (from 1) of a report of `mode`, as BuildReport makes it; a
+// report too long to hold is its head (BuildReport without rows) and these.
+ReportLine BuildPointLine(Computation mode, int number, const std::array<ValueCell, 4>& row);
 
 // Measures of one surface, all in one unit of the surface's choosing.
 class ReportMetrics {

@@ -25,6 +25,7 @@
 #include <QtConcurrent/QtConcurrentRun>
 
 #include "engine/options.h"
+#include "print/qt_messages.h"
 #include "ui/file_compute_dialog.h"
 #include "ui/file_job.h"
 #include "ui/main_window.h"
@@ -55,7 +56,10 @@ const char kHelp[] = R"(<h3>一批点的计算</h3>
 结果可导出为 CSV（带 UTF-8 BOM，Excel 可直接打开），与 quorvel-batch 加 <code>--bom</code>
 的输出逐字节相同。</p>
 <h3>椭球与算法</h3>
-<p>默认是克拉索夫斯基椭球（北京1954）和传统级数，结果与以往逐位相同。其他椭球只能用精确算法。</p>)";
+<p>默认是克拉索夫斯基椭球（北京1954）和传统级数，结果与以往逐位相同。其他椭球只能用精确算法。</p>
+<p>传统级数离中央子午线越远越不准（反算在 3° 带边缘差约 2 厘米，6° 带边缘约 0.3 米）。输入中央子午线时，
+结果与精确解相差超过 1 米、或距中央子午线超过 35° 的点会被指出，并重新询问中央子午线；
+这样的点请改用 设置 › 椭球与算法 › 精确（35° 以内准确到 5 纳米）。</p>)";
 
 }  // namespace
 
@@ -130,13 +134,13 @@ void AppWindow::OpenFileDialog() {
 
 void AppWindow::OpenFile(const QString& path) {
     if (Computing()) {
-        Tell(QMessageBox::Information, QStringLiteral("另一个文件正在计算。"));
+        Tell(QMessageBox::Information, QtMessage(Tr("Another file is being computed.")));
         return;
     }
     const QFileInfo info(path);
     if (!info.isFile() || !info.isReadable()) {
         Tell(QMessageBox::Warning,
-             QStringLiteral("无法读取 %1").arg(QDir::toNativeSeparators(path)));
+             QtMessage(Tr("Cannot read {0}"), {QDir::toNativeSeparators(path)}));
         return;
     }
     FileComputeDialog dialog(path, geodesy_.Describe(), this);
@@ -151,7 +155,7 @@ void AppWindow::OpenFile(const QString& path) {
 void AppWindow::StartJob(const engine::Job& job, const QString& path) {
     auto fileJob = std::make_shared<FileJob>(job, QFile::encodeName(path).toStdString(),
                                              ProjectionFor(geodesy_).label);
-    progress_ = new QProgressDialog(QStringLiteral("正在计算 %1 …").arg(QFileInfo(path).fileName()),
+    progress_ = new QProgressDialog(QtMessage(Tr("Computing {0} …"), {QFileInfo(path).fileName()}),
                                     QStringLiteral("取消"), 0, 1000, this);
     progress_->setWindowTitle(QStringLiteral("正在计算"));
     progress_->setWindowModality(Qt::WindowModal);
@@ -163,7 +167,7 @@ void AppWindow::StartJob(const engine::Job& job, const QString& path) {
     cancel_ = false;
     connect(progress_, &QProgressDialog::canceled, this, [this] {
         cancel_ = true;
-        progress_->setLabelText(QStringLiteral("正在取消…"));
+        progress_->setLabelText(QtMessage(Tr("Cancelling…")));
     });
     running_.setFuture(
         QtConcurrent::run([fileJob, this](QPromise<std::shared_ptr<FileJobResult>>& promise) {

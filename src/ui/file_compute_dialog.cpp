@@ -23,6 +23,7 @@
 #include "engine/options.h"
 #include "engine/points.h"
 #include "engine/text_io.h"
+#include "print/qt_messages.h"
 
 namespace quorvel {
 namespace {
@@ -67,12 +68,14 @@ engine::Job JobFor(const FileComputeChoice& c, const engine::Geodesy& projection
 
 QString CheckMeridian(const QString& label, const QString& text) {
     const std::string typed = text.trimmed().toStdString();
-    if (typed.empty()) return label + QStringLiteral("：请输入数值（度.分秒，如 117 或 117.30）");
+    if (typed.empty()) {
+        return QtMessage(Tr("{0}: type a number (degrees.minutes-seconds, as 117 or 117.30)"),
+                         {label});
+    }
     const std::optional<double> v = TryParseNumber(typed);
-    if (!v) return label + QStringLiteral("：“") + text.trimmed() + QStringLiteral("” 不是数值");
+    if (!v) return QtMessage(Tr("{0}: “{1}” is not a number"), {label, text.trimmed()});
     if (!(std::abs(*v) <= 360))
-        return label + QStringLiteral("：“") + text.trimmed() +
-               QStringLiteral("” 超出 -360° 到 360° 的范围");
+        return QtMessage(Tr("{0}: “{1}” is beyond -360° to 360°"), {label, text.trimmed()});
     return {};
 }
 
@@ -111,13 +114,13 @@ std::vector<PreviewLine> PreviewFile(const QString& path, bool gb18030, int maxL
         p.line = number;
         switch (parsed.status) {
             case engine::LineStatus::InvalidUtf8:
-                p.problem = gb18030 ? QStringLiteral("不是 GB18030 文本")
-                                    : QStringLiteral("不是 UTF-8 文本：请选 GB18030 编码");
+                p.problem = gb18030 ? QtMessage(Tr("not {0} text"), {QStringLiteral("GB18030")})
+                                    : QtMessage(Tr("not UTF-8 text: choose the GB18030 encoding"));
                 continue;
             case engine::LineStatus::UnclosedQuote:
             case engine::LineStatus::TextAfterQuote:
             case engine::LineStatus::QuoteInUnquoted:
-                p.problem = QStringLiteral("引号不成对");
+                p.problem = QtMessage(Tr("unmatched quotes"));
                 continue;
             case engine::LineStatus::Fields:
             case engine::LineStatus::Skip:
@@ -126,11 +129,13 @@ std::vector<PreviewLine> PreviewFile(const QString& path, bool gb18030, int maxL
         const std::size_t kept = std::min(parsed.count, parsed.fields.size());
         for (std::size_t i = 0; i < kept; ++i) p.fields.push_back(Utf8(parsed.fields[i]));
         if (parsed.count < engine::kPointFields) {
-            p.problem = QStringLiteral("只有 %1 个字段").arg(parsed.count);
+            p.problem = QtMessage(TrN("only {0} field", "only {0} fields", parsed.count),
+                                  {QString::number(parsed.count)});
         } else if (!TryParseNumber(parsed.fields[1]) || !TryParseNumber(parsed.fields[2])) {
-            p.problem = QStringLiteral("不是数值");
+            p.problem = QtMessage(Tr("not a number"));
         } else if (parsed.count > kept) {
-            p.problem = QStringLiteral("另有 %1 个字段").arg(parsed.count - kept);
+            p.problem = QtMessage(TrN("{0} more field", "{0} more fields", parsed.count - kept),
+                                  {QString::number(parsed.count - kept)});
         }
     }
     return lines;
@@ -245,7 +250,7 @@ void FileComputeDialog::ShowPreview() {
     // guess is shown in the box and made once, so the user's own choice stands.
     if (!headerGuessed_ && lines.size() >= 2) {
         headerGuessed_ = true;
-        header_->setChecked(lines[0].problem == QStringLiteral("不是数值") &&
+        header_->setChecked(lines[0].problem == QtMessage(Tr("not a number")) &&
                             lines[1].problem.isEmpty());
     }
 }
@@ -271,11 +276,11 @@ void FileComputeDialog::accept() {
     };
     const Check checks[] = {
         {c.zoneWidth == 0,
-         c.mode == Computation::Zone ? QStringLiteral("换带前中央子午线 Lo")
-                                     : QStringLiteral("中央子午线 Lo"),
+         QtMessage(c.mode == Computation::Zone ? Tr("central meridian Lo before the change")
+                                               : Tr("central meridian Lo")),
          lo_},
         {c.mode == Computation::Zone && (c.zoneWidth == 0 || !c.ls.trimmed().isEmpty()),
-         QStringLiteral("换带后中央子午线 Ls"), ls_},
+         QtMessage(Tr("central meridian Ls after the change")), ls_},
     };
     for (const Check& check : checks) {
         if (!check.wanted) continue;

@@ -20,6 +20,7 @@
 #include "core/classic_series.h"
 #include "core/errors.h"
 #include "core/krassovsky_constants.h"
+#include "core/messages.h"
 #include "core/number_text.h"
 #include "core/packed_angle.h"
 #include "core/zones.h"
@@ -106,9 +107,9 @@ void FileJob::Run(const Progress& progress) {
     const int fd = ::open(r.path.c_str(), O_RDONLY | O_CLOEXEC);
     struct stat st {};
     if (fd < 0 || ::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-        r.error =
-            "无法读取 " + r.path + "：" +
-            (fd >= 0 && S_ISDIR(st.st_mode) ? std::string("这是文件夹") : std::strerror(errno));
+        r.error = Fill(
+            Tr("cannot read {0}: {1}"),
+            {r.path, fd >= 0 && S_ISDIR(st.st_mode) ? Tr("it is a folder") : std::strerror(errno)});
         if (fd >= 0) ::close(fd);
         return;
     }
@@ -117,6 +118,8 @@ void FileJob::Run(const Progress& progress) {
         // Read as quorvel-batch reads it: converted to UTF-8 first when it is in another encoding.
         std::optional<engine::DecodingSource> decoded;
         if (!r.job.encoding.empty()) decoded.emplace(file, r.job.encoding);
+        if (decoded && decoded->ReadsUtf8())
+            r.diagnostics.push_back(engine::Utf8Mark(r.job, r.path));
         engine::ByteSource& source = decoded ? static_cast<engine::ByteSource&>(*decoded) : file;
         r.report =
             std::make_unique<engine::ReportSpool>(std::filesystem::temp_directory_path().string());
@@ -129,7 +132,7 @@ void FileJob::Run(const Progress& progress) {
     } catch (const engine::IoError& e) {
         r.error = e.what();
     } catch (const std::bad_alloc&) {
-        r.error = "内存不足";
+        r.error = Tr("out of memory");
     }
     ::close(fd);
 }
@@ -167,7 +170,10 @@ void PlacePoints(const FileJobResult& result, MapData& map) {
                 l = *typedL;
                 b = *typedB;
             }
-            map.x[i] = DecodePackedAngle(l);
+            // A longitude whole turns away is drawn beside the meridian: −179° next to 180°.
+            const double x = DecodePackedAngle(l);
+            map.x[i] =
+                std::isnan(map.meridian) ? x : map.meridian + MeridianOffset(x, map.meridian);
             map.y[i] = DecodePackedAngle(b);
             map.outside[i] = std::abs(map.x[i] - map.meridian) > 3;
         }

@@ -20,6 +20,7 @@
 #include "batch/report_input.h"
 #include "core/errors.h"
 #include "print/fonts.h"
+#include "print/qt_messages.h"
 #include "print/report_printer.h"
 #include "ui/qt_io.h"
 
@@ -202,16 +203,15 @@ void ShowPrintResult(QWidget* parent, const QRect& band, const BatchState& state
                      const PrintResult& result) {
     QString message = result.message;
     if (result.outcome == PrintOutcome::NothingToPrint) {
-        const std::string_view kind = ReportKindName(state.CalcMode);
+        const std::optional<Computation> computation = ComputationOf(state.CalcMode);
+        const std::string_view kind = computation ? ReportKindName(*computation) : "";
         message =
             kind.empty()
-                ? QStringLiteral(
-                      "没有可打印的计算结果：还没有完成过一批计算。\n请先单击“开始计算”，"
-                      "再单击“投影计算”完成一批计算，然后单击“打 印”。")
-                : QStringLiteral(
-                      "没有可打印的计算结果：上一批%1没有完成。\n请单击“投影计算”"
-                      "重新完成一批计算，然后单击“打 印”。")
-                      .arg(QString::fromUtf8(kind.data(), static_cast<qsizetype>(kind.size())));
+                ? QtMessage(Tr("Nothing to print: no batch has been completed yet.\nClick "
+                               "“开始计算”, then “投影计算” to complete a batch, then “打 印”."))
+                : QtMessage(Tr("Nothing to print: the last {0} was not completed.\nClick "
+                               "“投影计算” to complete a batch again, then “打 印”."),
+                            {QString::fromUtf8(kind.data(), static_cast<qsizetype>(kind.size()))});
     }
     if (message.isEmpty()) return;
     const bool trouble = result.outcome == PrintOutcome::Failed ||
@@ -221,11 +221,14 @@ void ShowPrintResult(QWidget* parent, const QRect& band, const BatchState& state
 
 }  // namespace
 
-void PrepareApplication() {
+void PrepareApplication(const char* catalogues) {
     // The name, not a display name: Qt would append a display name to every titled prompt
     // ("计算类型判别符号 — Quorvel"), while the name only stands in for an empty title.
     QCoreApplication::setApplicationName(QStringLiteral("Quorvel"));
     InstallFontSubstitutions();
+    // The window speaks Chinese: its messages, and the engine's reasons it shows.
+    BindCatalogue(catalogues);
+    UseChinese();
 }
 
 QString WrapAtSpaces(const QString& caption, const QFontMetrics& metrics, int width) {
@@ -428,7 +431,7 @@ void MainWindow::RunHandler(const std::function<void()>& handler) {
     } catch (const Error& e) {
         message = QString::fromUtf8(e.what());
     } catch (const std::exception& e) {
-        message = QStringLiteral("程序错误：") + QString::fromUtf8(e.what());
+        message = QtMessage(Tr("program error: {0}"), {QString::fromUtf8(e.what())});
     }
     ShowMessage(this, promptBand(), QMessageBox::Critical, message);
 }

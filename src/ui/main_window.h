@@ -18,7 +18,7 @@ namespace quorvel {
 // Sets what every window and prompt of the program shares: the title "Quorvel" that the window
 // and untitled prompts carry, and the font substitutions. Call once, after the application object
 // exists and before the first widget.
-void PrepareApplication();
+void PrepareApplication(const char* catalogues = nullptr);
 
 // Breaks `caption` into lines only after a run of blanks, filling each line greedily to `width`
 // pixels (trailing blanks do not count). Lines are joined with '\n' and keep their blanks, so

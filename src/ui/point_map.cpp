@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "print/qt_messages.h"
+
 namespace quorvel {
 
 const QColor PointMap::kInside(0, 90, 200);
@@ -118,7 +120,7 @@ void PointMap::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.fillRect(rect(), Qt::white);
     if (!ready_) {
-        p.drawText(rect(), Qt::AlignCenter, QStringLiteral("正在准备点位图…"));
+        p.drawText(rect(), Qt::AlignCenter, QtMessage(Tr("Preparing the map of the points…")));
         return;
     }
     const MapData& m = data_;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <limits>
 
+#include "core/messages.h"
+
 namespace quorvel {
 namespace {
 
@@ -93,8 +95,8 @@ QVariant RejectedModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || role != Qt::DisplayRole) return {};
     const engine::Diagnostic& d = result_->diagnostics.at(static_cast<std::size_t>(index.row()));
     if (index.column() == 0) return d.OfRun() ? QVariant() : QVariant(qulonglong{d.line});
-    return (d.IsWarning() ? QStringLiteral("警告：") : QString()) +
-           QString::fromStdString(engine::Describe(d, result_->job));
+    return QString::fromStdString((d.IsWarning() ? Tr("warning: ") : std::string()) +
+                                  engine::Describe(d, result_->job));
 }
 
 QVariant RejectedModel::headerData(int section, Qt::Orientation orientation, int role) const {

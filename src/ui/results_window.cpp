@@ -21,6 +21,7 @@
 
 #include "core/atomic_file.h"
 #include "engine/run.h"
+#include "print/qt_messages.h"
 #include "print/report_printer.h"
 #include "ui/point_map.h"
 #include "ui/results_model.h"
@@ -77,16 +78,17 @@ Report ReportOf(const FileJobResult& result) {
     result.report->Rewind();
     std::array<ValueCell, 4> row;
     for (int number = 1; result.report->Next(row); ++number)
-        report.lines.push_back(BuildPointLine(input.mode, number, row));
+        report.lines.push_back(BuildPointLine(result.job.mode, number, row));
     return report;
 }
 
 QString SummaryText(const FileJobResult& result) {
     const std::size_t warnings = result.WarningCount();
-    QString text =
-        QStringLiteral("%1 点, %2 行被拒绝").arg(result.counts.points).arg(result.counts.rejected);
-    if (warnings > 0) text += QStringLiteral("，%1 条警告").arg(warnings);
-    return text;
+    std::string text = engine::SummaryText(result.counts);
+    if (warnings > 0) {
+        text += Fill(TrN(", {0} warning", ", {0} warnings", warnings), {std::to_string(warnings)});
+    }
+    return QString::fromStdString(text);
 }
 
 ResultsWindow::ResultsWindow(std::shared_ptr<const FileJobResult> result, QWidget* parent)
@@ -217,14 +219,15 @@ void ResultsWindow::ExportCsv() {
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
     const QString path = dialog.selectedFiles().constFirst();
     if (QFileInfo(path).canonicalFilePath() == input.canonicalFilePath()) {
-        QMessageBox::warning(this, windowTitle(),
-                             QStringLiteral("不能把结果写到输入文件 %1 上").arg(path));
+        QMessageBox::warning(
+            this, windowTitle(),
+            QtMessage(Tr("Cannot write the results over the input file {0}"), {path}));
         return;
     }
     QString error;
     if (!WriteCsv(*result_, path, &error)) {
         QMessageBox::warning(this, windowTitle(),
-                             QStringLiteral("无法写入 %1：%2").arg(path, error));
+                             QtMessage(Tr("cannot write {0}: {1}"), {path, error}));
     }
 }
 
@@ -244,34 +247,36 @@ void ResultsWindow::CopyRows() {
 void ResultsWindow::PrintReport() {
     const std::size_t points = result_->rows.size();
     if (points == 0) {
-        QMessageBox::information(this, windowTitle(), QStringLiteral("没有可打印的点。"));
+        QMessageBox::information(this, windowTitle(), QtMessage(Tr("No points to print.")));
         return;
     }
     // About 50 rows a page.
-    if (points > 5000 && QMessageBox::question(this, windowTitle(),
-                                               QStringLiteral("报告共 %1 点，约 %2 页。要打印吗？")
-                                                   .arg(points)
-                                                   .arg(points / 50 + 1)) != QMessageBox::Yes) {
+    if (points > 5000 &&
+        QMessageBox::question(this, windowTitle(),
+                              QtMessage(Tr("The report has {0} points, about {1} pages. Print it?"),
+                                        {QString::number(points),
+                                         QString::number(points / 50 + 1)})) != QMessageBox::Yes) {
         return;
     }
     if (result_->job.geodesy.zone) {
         // The report has room for one central meridian (two for a zone change), as the print
         // button's report and quorvel-batch's; points each in its own zone have more.
         QMessageBox::information(this, windowTitle(),
-                                 QStringLiteral("各点在各自的带中计算，报告只能写一条中央子午线，"
-                                                "无法打印。请导出 CSV。"));
+                                 QtMessage(Tr("Each point was computed in its own zone, and the "
+                                              "report has room for one central meridian: it "
+                                              "cannot be printed. Export the CSV instead.")));
         return;
     }
     Report report;
     try {
         report = ReportOf(*result_);
     } catch (const engine::IoError& e) {
-        QMessageBox::warning(
-            this, windowTitle(),
-            QStringLiteral("无法读回报告的点：") + QString::fromStdString(e.what()));
+        QMessageBox::warning(this, windowTitle(),
+                             QtMessage(Tr("Cannot read back the report's points: {0}"),
+                                       {QString::fromStdString(e.what())}));
         return;
     }
-    ShowPrintOutcome(this, quorvel::PrintReport(report, static_cast<int>(result_->job.mode)));
+    ShowPrintOutcome(this, quorvel::PrintReport(report, result_->job.mode));
 }
 
 }  // namespace quorvel

@@ -51,7 +51,7 @@ class ResultsWindow : public QMainWindow {
 // Throws engine::IoError when the points cannot be read back.
 Report ReportOf(const FileJobResult& result);
 
-// "1 点, 0 行被拒绝"
+// "1 点, 0 行被拒绝", then "，2 个横坐标去掉了中央子午线的带号" and "，1 条警告" when any.
 QString SummaryText(const FileJobResult& result);
 
 }  // namespace quorvel

@@ -9,33 +9,22 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QStandardItemModel>
+#include <algorithm>
 #include <cmath>
 #include <optional>
 
 #include "core/ellipsoid.h"
 #include "core/number_text.h"
+#include "print/qt_messages.h"
 
 namespace quorvel {
 namespace {
 
-using EllipsoidId = GeodesySettings::Ellipsoid;
-using MethodId = GeodesySettings::Method;
+// The settings file's name for a custom a and 1/f.
+constexpr char kCustomKey[] = "custom";
 
-struct Named {
-    EllipsoidId id;
-    const char* key;  // in the settings file
-    double a, rf;
-};
-constexpr Named kEllipsoids[] = {
-    {EllipsoidId::Krassovsky, "krassovsky", 6378245, 298.3},
-    {EllipsoidId::Xian80, "xian80", 6378140, 298.257},
-    {EllipsoidId::Cgcs2000, "cgcs2000", 6378137, 298.257222101},
-    {EllipsoidId::Wgs84, "wgs84", 6378137, 298.257223563},
-    {EllipsoidId::Custom, "custom", 0, 0},
-};
-
-const Named& Find(EllipsoidId id) {
-    return kEllipsoids[static_cast<int>(id)];
+QString FromView(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 QString Number(double v) {
@@ -46,33 +35,21 @@ std::optional<double> ReadNumber(const QString& text) {
     return TryParseNumber(text.trimmed().toStdString());
 }
 
-}  // namespace
-
-QString EllipsoidName(EllipsoidId ellipsoid) {
-    switch (ellipsoid) {
-        case EllipsoidId::Krassovsky:
-            return QStringLiteral("克拉索夫斯基 (北京1954)");
-        case EllipsoidId::Xian80:
-            return QStringLiteral("IAG-75 (西安1980)");
-        case EllipsoidId::Cgcs2000:
-            return QStringLiteral("CGCS2000");
-        case EllipsoidId::Wgs84:
-            return QStringLiteral("WGS 84");
-        case EllipsoidId::Custom:
-            break;
-    }
-    return QStringLiteral("自定义 a 与 1/f");
+std::string CustomText(double a, double rf) {
+    return ShortestText(a) + "," + ShortestText(rf);
 }
 
-QString MethodName(MethodId method) {
-    return method == MethodId::Classic ? QStringLiteral("传统级数") : QStringLiteral("精确");
+}  // namespace
+
+QString MethodLabel(Method method) {
+    return method == Method::Classic ? QStringLiteral("传统级数") : QStringLiteral("精确");
 }
 
 QString GeodesySettings::Describe() const {
-    const QString name = ellipsoid == EllipsoidId::Custom
-                             ? QStringLiteral("a = %1, 1/f = %2").arg(Number(a), Number(rf))
-                             : EllipsoidName(ellipsoid);
-    return name + QStringLiteral(", ") + MethodName(method);
+    const EllipsoidEntry* named = Named();
+    const QString name = named ? FromView(named->chinese)
+                               : QStringLiteral("a = %1, 1/f = %2").arg(Number(a), Number(rf));
+    return name + QStringLiteral(", ") + MethodLabel(method);
 }
 
 QString WindowTitleFor(const GeodesySettings& settings) {
@@ -84,36 +61,20 @@ QString CheckCustomEllipsoid(double a, double rf) {
     // The core's bounds for a plausible Earth ellipsoid: outside them a typing slip (km for m,
     // f for 1/f) is the likelier story.
     if (!(a >= kMinSemiMajorAxis && a <= kMaxSemiMajorAxis))
-        return QStringLiteral("长半轴 a 应在 %1 到 %2 米之间")
-            .arg(Number(kMinSemiMajorAxis), Number(kMaxSemiMajorAxis));
+        return QtMessage(Tr("the semi-major axis a must be between {0} and {1} m"),
+                         {Number(kMinSemiMajorAxis), Number(kMaxSemiMajorAxis)});
     if (!(rf >= kMinInverseFlattening && rf <= kMaxInverseFlattening))
-        return QStringLiteral("扁率倒数 1/f 应在 %1 到 %2 之间")
-            .arg(Number(kMinInverseFlattening), Number(kMaxInverseFlattening));
+        return QtMessage(Tr("the inverse flattening 1/f must be between {0} and {1}"),
+                         {Number(kMinInverseFlattening), Number(kMaxInverseFlattening)});
     return {};
 }
 
 engine::Geodesy ProjectionOf(const GeodesySettings& g) {
     engine::Geodesy geodesy;
-    switch (g.ellipsoid) {
-        case EllipsoidId::Krassovsky:
-            geodesy.ellipsoid = Krassovsky();
-            break;
-        case EllipsoidId::Xian80:
-            geodesy.ellipsoid = Xian80();
-            break;
-        case EllipsoidId::Cgcs2000:
-            geodesy.ellipsoid = Cgcs2000();
-            break;
-        case EllipsoidId::Wgs84:
-            geodesy.ellipsoid = Wgs84();
-            break;
-        case EllipsoidId::Custom:
-            geodesy.ellipsoid =
-                MakeEllipsoid(ShortestText(g.a) + "," + ShortestText(g.rf), g.a, g.rf);
-            break;
-    }
-    geodesy.method =
-        g.method == MethodId::Classic ? quorvel::Method::Classic : quorvel::Method::Exact;
+    const EllipsoidEntry* named = g.Named();
+    geodesy.ellipsoid =
+        named ? named->ToEllipsoid() : MakeEllipsoid(CustomText(g.a, g.rf), g.a, g.rf);
+    geodesy.method = g.method;
     return geodesy;
 }
 
@@ -126,34 +87,34 @@ ProjectionChoice ProjectionFor(const GeodesySettings& g) {
 GeodesySettings GeodesySettings::Load(QSettings& s) {
     GeodesySettings g;
     const QString key = s.value(QStringLiteral("geodesy/ellipsoid")).toString();
-    for (const Named& n : kEllipsoids) {
-        if (key != QLatin1String(n.key)) continue;
-        g.ellipsoid = n.id;
-        g.a = n.a;
-        g.rf = n.rf;
-    }
-    if (g.ellipsoid == EllipsoidId::Custom) {
+    if (key == QLatin1String(kCustomKey)) {
+        g.ellipsoid.clear();
         g.a = s.value(QStringLiteral("geodesy/a")).toDouble();
         g.rf = s.value(QStringLiteral("geodesy/rf")).toDouble();
         if (!CheckCustomEllipsoid(g.a, g.rf).isEmpty()) return {};
+    } else if (const EllipsoidEntry* named = FindEllipsoid(key.toStdString())) {
+        g.ellipsoid = named->key;
+        g.a = named->a;
+        g.rf = named->rf;
     }
     const bool exact = s.value(QStringLiteral("geodesy/method")).toString() == u"exact";
-    g.method =
-        exact || g.ellipsoid != EllipsoidId::Krassovsky ? MethodId::Exact : MethodId::Classic;
+    const EllipsoidEntry* named = g.Named();
+    g.method = exact || !named || !named->classicSeries ? Method::Exact : Method::Classic;
     return g;
 }
 
 void GeodesySettings::Save(QSettings& s) const {
-    s.setValue(QStringLiteral("geodesy/ellipsoid"), QLatin1String(Find(ellipsoid).key));
-    if (ellipsoid == EllipsoidId::Custom) {
+    const bool custom = !Named();
+    s.setValue(QStringLiteral("geodesy/ellipsoid"),
+               custom ? QString::fromLatin1(kCustomKey) : QString::fromStdString(ellipsoid));
+    if (custom) {
         s.setValue(QStringLiteral("geodesy/a"), a);
         s.setValue(QStringLiteral("geodesy/rf"), rf);
     } else {
         s.remove(QStringLiteral("geodesy/a"));
         s.remove(QStringLiteral("geodesy/rf"));
     }
-    s.setValue(QStringLiteral("geodesy/method"),
-               method == MethodId::Classic ? QStringLiteral("classic") : QStringLiteral("exact"));
+    s.setValue(QStringLiteral("geodesy/method"), FromView(MethodName(method)));
 }
 
 SettingsDialog::SettingsDialog(const GeodesySettings& settings, QWidget* parent)
@@ -163,9 +124,13 @@ SettingsDialog::SettingsDialog(const GeodesySettings& settings, QWidget* parent)
       rf_(new QLineEdit(this)),
       method_(new QComboBox(this)) {
     setWindowTitle(QStringLiteral("椭球与算法"));
-    for (const Named& n : kEllipsoids) ellipsoid_->addItem(EllipsoidName(n.id));
-    method_->addItem(MethodName(MethodId::Classic));
-    method_->addItem(MethodName(MethodId::Exact));
+    // Each row of the catalogue by its Chinese name, its key as the item's data; then custom.
+    for (const EllipsoidEntry& e : EllipsoidCatalogue()) {
+        ellipsoid_->addItem(FromView(e.chinese), FromView(e.key));
+    }
+    ellipsoid_->addItem(QStringLiteral("自定义 a 与 1/f"), QString());
+    method_->addItem(MethodLabel(Method::Classic));
+    method_->addItem(MethodLabel(Method::Exact));
     method_->setToolTip(
         QStringLiteral("传统级数：一直以来的克拉索夫斯基级数；精确：横轴墨卡托的精确解，任何椭球"));
 
@@ -187,7 +152,8 @@ SettingsDialog::SettingsDialog(const GeodesySettings& settings, QWidget* parent)
     setTabOrder(a_, rf_);
     setTabOrder(rf_, method_);
 
-    ellipsoid_->setCurrentIndex(static_cast<int>(settings.ellipsoid));
+    ellipsoid_->setCurrentIndex(
+        std::max(0, ellipsoid_->findData(QString::fromStdString(settings.ellipsoid))));
     a_->setText(Number(settings.a));
     rf_->setText(Number(settings.rf));
     EllipsoidChosen(ellipsoid_->currentIndex());
@@ -197,42 +163,44 @@ SettingsDialog::SettingsDialog(const GeodesySettings& settings, QWidget* parent)
 }
 
 void SettingsDialog::EllipsoidChosen(int index) {
-    const auto id = static_cast<EllipsoidId>(index);
-    const bool custom = id == EllipsoidId::Custom;
-    a_->setEnabled(custom);
-    rf_->setEnabled(custom);
-    if (!custom) {
-        a_->setText(Number(Find(id).a));
-        rf_->setText(Number(Find(id).rf));
+    const EllipsoidEntry* named =
+        FindEllipsoid(ellipsoid_->itemData(index).toString().toStdString());
+    a_->setEnabled(!named);
+    rf_->setEnabled(!named);
+    if (named) {
+        a_->setText(Number(named->a));
+        rf_->setText(Number(named->rf));
     }
     // The series hold for Krassovsky alone.
     auto* model = qobject_cast<QStandardItemModel*>(method_->model());
-    const bool classicAllowed = id == EllipsoidId::Krassovsky;
-    model->item(static_cast<int>(MethodId::Classic))->setEnabled(classicAllowed);
-    if (!classicAllowed) method_->setCurrentIndex(static_cast<int>(MethodId::Exact));
+    const bool classicAllowed = named && named->classicSeries;
+    model->item(static_cast<int>(Method::Classic))->setEnabled(classicAllowed);
+    if (!classicAllowed) method_->setCurrentIndex(static_cast<int>(Method::Exact));
 }
 
 GeodesySettings SettingsDialog::settings() const {
     GeodesySettings g;
-    g.ellipsoid = static_cast<EllipsoidId>(ellipsoid_->currentIndex());
-    g.method = static_cast<MethodId>(method_->currentIndex());
-    if (g.ellipsoid == EllipsoidId::Custom) {
+    g.ellipsoid = ellipsoid_->currentData().toString().toStdString();
+    g.method = static_cast<Method>(method_->currentIndex());
+    if (const EllipsoidEntry* named = g.Named()) {
+        g.a = named->a;
+        g.rf = named->rf;
+    } else {
         g.a = ReadNumber(a_->text()).value_or(NAN);
         g.rf = ReadNumber(rf_->text()).value_or(NAN);
-    } else {
-        g.a = Find(g.ellipsoid).a;
-        g.rf = Find(g.ellipsoid).rf;
     }
     return g;
 }
 
 void SettingsDialog::accept() {
     const GeodesySettings g = settings();
-    if (g.ellipsoid == EllipsoidId::Custom) {
+    if (!g.Named()) {
         const QString problem = CheckCustomEllipsoid(g.a, g.rf);
         if (!problem.isEmpty()) {
             QMessageBox::warning(this, windowTitle(), problem);
-            (std::isfinite(g.a) && problem.startsWith(u'扁') ? rf_ : a_)->setFocus();
+            // The semi-major axis is checked first: when it passes, the flattening failed.
+            const bool aFits = g.a >= kMinSemiMajorAxis && g.a <= kMaxSemiMajorAxis;
+            (aFits ? rf_ : a_)->setFocus();
             return;
         }
     }

@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "batch/projection_choice.h"
+#include "core/ellipsoid.h"
+#include "core/gauss_kruger.h"
 #include "engine/points.h"
 
 class QComboBox;
@@ -16,17 +18,18 @@ namespace quorvel {
 
 // The ellipsoid and method the window computes with, kept between runs.
 struct GeodesySettings {
-    enum class Ellipsoid { Krassovsky, Xian80, Cgcs2000, Wgs84, Custom };
-    enum class Method { Classic, Exact };
-
-    Ellipsoid ellipsoid = Ellipsoid::Krassovsky;
-    double a = 6378245;  // semi-major axis, metres
-    double rf = 298.3;   // inverse flattening
+    // A key of the ellipsoid catalogue; empty for the custom a and rf.
+    std::string ellipsoid = std::string(EllipsoidCatalogue().front().key);
+    double a = EllipsoidCatalogue().front().a;    // semi-major axis, metres: the entry's or custom
+    double rf = EllipsoidCatalogue().front().rf;  // inverse flattening
     Method method = Method::Classic;
 
-    // The documented series on the Krassovsky ellipsoid: today's results bit for bit.
+    // The catalogue's row, or null for a custom ellipsoid.
+    const EllipsoidEntry* Named() const { return FindEllipsoid(ellipsoid); }
+    // The classic series on Krassovsky: today's results bit for bit.
     bool IsDefault() const {
-        return ellipsoid == Ellipsoid::Krassovsky && method == Method::Classic;
+        const EllipsoidEntry* named = Named();
+        return named && named->classicSeries && method == Method::Classic;
     }
     // "CGCS2000, 精确"; names a custom ellipsoid by its a and 1/f.
     QString Describe() const;
@@ -38,15 +41,14 @@ struct GeodesySettings {
     bool operator==(const GeodesySettings&) const = default;
 };
 
-// The projection the batches compute with; none for the default (the documented series).
+// The projection the batches compute with; none for the default (the classic series).
 ProjectionChoice ProjectionFor(const GeodesySettings& settings);
 
 // The ellipsoid and method of the settings as a job's projection.
 engine::Geodesy ProjectionOf(const GeodesySettings& settings);
 
-// The named ellipsoids in the order the dialog lists them.
-QString EllipsoidName(GeodesySettings::Ellipsoid ellipsoid);
-QString MethodName(GeodesySettings::Method method);
+// "传统级数" or "精确".
+QString MethodLabel(Method method);
 // "Quorvel", or "Quorvel — CGCS2000, 精确" when the settings are not the default.
 QString WindowTitleFor(const GeodesySettings& settings);
 // Why a custom a and 1/f make no ellipsoid, or an empty text when they do.

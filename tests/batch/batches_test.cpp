@@ -4,6 +4,7 @@
 
 #include "batch/batch.h"
 #include "batch/scripted_io.h"
+#include "core/classic_series.h"
 #include "core/errors.h"
 
 namespace quorvel {
@@ -287,12 +288,12 @@ TEST_F(BatchRun, ValuesOutsideWhatTheComputationMeansAreRefusedNamingTheLimit) {
          "米（赤道至极点的子午线弧长）",
          {"-10002000", "", "500000", "", "117", ""}},
         {2,
-         {"P", "", "3380000", ""},
+         {"P", "", "0", ""},  // on the equator, where the series hold to 1 m that far out
          "1e300",
          "超出适用范围：第 1 点的横座标 Y：“1e300” 与 500000 米相差 1000000 米或更多，横座标应大于 "
          "-500000 米且小于 1500000 米",
          {"1499999.9", "", "117", ""}},
-        {3, {"P", "", "3380000", ""}, "-500000", "", {"-499999", "", "117", "", "117", "", ""}},
+        {3, {"P", "", "0", ""}, "-500000", "", {"-499999", "", "117", "", "117", "", ""}},
         {3,
          {"P", "", "3380000", "", "612345.678", "", "117", ""},
          "x",
@@ -321,19 +322,92 @@ TEST_F(BatchRun, ValuesOutsideWhatTheComputationMeansAreRefusedNamingTheLimit) {
 
 TEST_F(BatchRun, AForwardPointFarFromTheMeridianIsNamedAndTheMeridianAskedAgain) {
     Start(1, 2);
-    prompt.Answer({"A", "", "116.3045", "", "30.3030", "", "B", "", "162", "", "30", "",
+    prompt.Answer({"A", "", "116.3045", "", "30.3030", "", "B", "", "162", "", "80", "",
                    "116",  // 46° from point 2
-                   "117",  // exactly 45°: accepted
+                   "117",  // 45°: no exact point to check the series against
+                   "130",  // 32° at 80° north: within 1 m
                    "", ""});
+    batches.Command2_click();
+    EXPECT_EQ(prompt.Unanswered(), 0u);
+    ASSERT_EQ(prompt.errors.size(), 2u);
+    EXPECT_TRUE(prompt.errors[0].message.starts_with(
+        "超出适用范围：第 2 点的大地经度 L “162” 与中央子午线 Lo “116” 相差超过 45°"))
+        << prompt.errors[0].message;
+    EXPECT_TRUE(prompt.errors[1].message.starts_with(
+        "超出适用范围：第 2 点（大地经度 L “162”，大地纬度 B “80”）距中央子午线 Lo “117” "
+        "45°00′00″，超过 35°：传统级数在此无法与精确解核对"))
+        << prompt.errors[1].message;
+    EXPECT_EQ(panel.History(TextBox::Text3),
+              (std::vector<std::string>{" 116.000000", "", " 117.000000", "", " 130.000000"}));
+    EXPECT_EQ(state.CentralMeridian, ValueCell("130"));
+}
+
+// The limits of quorvel-batch, when a meridian is typed: a classic result more than 1 m from
+// the exact one, or without one, and with the exact method a point beyond 35°, are named with
+// their size, and the meridian is asked again.
+TEST_F(BatchRun, PointsTheProjectionCannotComputeAreNamedWhenTheMeridianIsTyped) {
+    Start(1, 1);
+    prompt.Answer({"A", "", "152", "", "0", "", "117", "150", ""});
+    batches.Command2_click();
+    ASSERT_EQ(prompt.errors.size(), 1u);
+    EXPECT_EQ(
+        prompt.errors[0].message,
+        "超出适用范围：第 1 点（大地经度 L “152”，大地纬度 B “0”）用传统级数计算，结果与精确解"
+        "相差 444.51 米，超过 1 米。请重新输入中央子午线 Lo；若要计算该点，请按 Esc 键（或单击 "
+        "Cancel）放弃本批计算，在 设置 › 椭球与算法 › 精确 改用精确算法后重新计算。");
+    EXPECT_TRUE(state.BatchComplete);
+
+    // Inverse: past the pole, whatever the meridian.
+    prompt.errors.clear();
+    Start(2, 1);
+    prompt.Answer({"R", "", "10001965", "", "522200", "", "117", "118", testing::kCancel});
+    batches.Command2_click();
+    ASSERT_EQ(prompt.errors.size(), 2u);
+    EXPECT_TRUE(prompt.errors[0].message.starts_with(
+        "超出适用范围：第 1 点（纵座标 X “10001965”，横座标 Y “522200”）距中央子午线 Lo “117” "
+        "89°33′17″，超过 35°"))
+        << prompt.errors[0].message;
+    EXPECT_EQ(state.CalcMode, 1);
+
+    // Zone: Ls 180° from the point is refused, and Ls asked again.
+    prompt.errors.clear();
+    Start(3, 1);
+    prompt.Answer({"A", "", "3380000", "", "612345.678", "", "117", "", "297", "", "120", "", ""});
     batches.Command2_click();
     EXPECT_EQ(prompt.Unanswered(), 0u);
     ASSERT_EQ(prompt.errors.size(), 1u);
     EXPECT_TRUE(prompt.errors[0].message.starts_with(
-        "超出适用范围：第 2 点的大地经度 L “162” 与中央子午线 Lo “116” 相差超过 45°"))
+        "超出适用范围：第 1 点（纵座标 X1 “3380000”，横座标 Y1 “612345.678”）距换带后中央子午线 "
+        "Ls “297” 178°49′46″，超过 35°"))
         << prompt.errors[0].message;
-    EXPECT_EQ(panel.History(TextBox::Text3),
-              (std::vector<std::string>{" 116.000000", "", " 117.000000"}));
-    EXPECT_EQ(state.CentralMeridian, ValueCell("117"));
+    EXPECT_EQ(prompt.asked[prompt.errors[0].afterPrompts].message,
+              "请输入换带后中央子午线的数值 :");
+    EXPECT_EQ(state.TargetMeridian, ValueCell("120"));
+
+    // The exact method computes to 35°.
+    state.Projection = {std::make_shared<GaussKruger>(Method::Exact, Cgcs2000()), "CGCS2000, 精确"};
+    prompt.errors.clear();
+    Start(1, 1);
+    prompt.Answer({"A", "", "160", "", "30", "", "117", "130", ""});
+    batches.Command2_click();
+    ASSERT_EQ(prompt.errors.size(), 1u);
+    EXPECT_TRUE(prompt.errors[0].message.starts_with(
+        "超出适用范围：第 1 点（大地经度 L “160”，大地纬度 B “30”）距中央子午线 Lo “117” "
+        "43°00′00″，超过 35°，精确算法"))
+        << prompt.errors[0].message;
+    EXPECT_EQ(state.CentralMeridian, ValueCell("130"));
+}
+
+// L − Lo counts modulo 360°: −179° lies 1° east of 180°, as 181° does.
+TEST_F(BatchRun, AForwardPointAcrossTheAntimeridianLiesOneDegreeAway) {
+    Start(1, 1);
+    prompt.Answer({"A", "", "-179", "", "30", "", "180", ""});
+    batches.Command2_click();
+    EXPECT_EQ(prompt.Unanswered(), 0u);
+    EXPECT_TRUE(prompt.errors.empty());
+    const PlanePoint p = ForwardProject(state.Constants, 30, 181, 180);
+    EXPECT_EQ(state.Store.ArrX[1], ValueCell(p.X));
+    EXPECT_EQ(state.Store.ArrY[1], ValueCell(p.Y()));
 }
 
 // What a batch can change: the state and what every box shows (never written: empty).

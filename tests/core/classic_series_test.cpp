@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "core/number_text.h"
 #include "core/packed_angle.h"
 
@@ -105,6 +107,20 @@ TEST_F(Projection, ZoneDocumentedPoints) {
         EXPECT_EQ(Metres(p.X), k.x2) << k.x1 << ' ' << k.y1 << ' ' << k.ls;
         EXPECT_EQ(Metres(p.Y()), k.y2) << k.x1 << ' ' << k.y1 << ' ' << k.ls;
     }
+}
+
+// The series see the longitude difference modulo 360°: −179° is 1° east of 180°.
+TEST_F(Projection, LongitudeDifferencesAreTakenModulo360) {
+    const PlanePoint east = ForwardProject(c, 30, 1, 0);
+    for (const auto& [L, Lo] : {std::pair{-179.0, 180.0}, {181.0, 180.0}, {-359.0, 0.0}}) {
+        const PlanePoint p = ForwardProject(c, 30, L, Lo);
+        EXPECT_EQ(p.X, east.X) << L << ' ' << Lo;
+        EXPECT_EQ(p.Y(), east.Y()) << L << ' ' << Lo;
+    }
+    const PlanePoint across = ZoneTransform(c, 3380000, 612345.678, 180, -177);
+    const PlanePoint along = ZoneTransform(c, 3380000, 612345.678, 180, 183);
+    EXPECT_NEAR(across.X, along.X, 1e-6);
+    EXPECT_NEAR(across.Y(), along.Y(), 1e-6);
 }
 
 TEST_F(Projection, ZoneOnTheNewMeridianHasNoEastingOffset) {

@@ -3,58 +3,20 @@
 #include "core/gauss_kruger.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cmath>
-#include <cstdio>
-#include <fstream>
 #include <random>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "core/classic_check.h"
+#include "core/classic_series.h"
 #include "core/errors.h"
+#include "core/run_tool.h"
 #include "core/zones.h"
 
 namespace quorvel {
 namespace {
-
-// Runs `command` on `lines` as standard input; the first four numbers of every output line.
-std::vector<std::vector<double>> RunTool(const std::string& command,
-                                         const std::vector<std::string>& lines) {
-    char path[] = "/tmp/quorvel-tool-XXXXXX";
-    const int fd = mkstemp(path);
-    if (fd < 0) throw std::runtime_error("no temporary file");
-    close(fd);
-    {
-        std::ofstream in(path);
-        for (const std::string& l : lines) in << l << '\n';
-    }
-    FILE* pipe = popen((command + " < " + path + " 2>&1").c_str(), "r");
-    std::vector<std::vector<double>> rows;
-    char buffer[512];
-    while (pipe && std::fgets(buffer, sizeof buffer, pipe)) {
-        std::istringstream ss(buffer);
-        std::vector<double> row;
-        double v;
-        while (row.size() < 4 && ss >> v) row.push_back(v);
-        rows.push_back(row);
-    }
-    const int status = pipe ? pclose(pipe) : -1;
-    std::remove(path);
-    if (status != 0 || rows.size() != lines.size()) {
-        ADD_FAILURE() << command << " failed (status " << status << ", " << rows.size() << " of "
-                      << lines.size() << " lines); is it installed?";
-        return {};
-    }
-    return rows;
-}
-
-std::string Num(double v) {
-    char s[40];
-    std::snprintf(s, sizeof s, "%.17g", v);
-    return s;
-}
 
 std::string Cct(const Ellipsoid& e, double k0, double x0, double lo, bool inverse) {
     return std::string("cct -d 12 ") + (inverse ? "-I " : "") + "+proj=tmerc +a=" + Num(e.a) +
@@ -138,6 +100,13 @@ TEST(GaussKruger, OutsideTheDomainThrows) {
     EXPECT_THROW(exact.Forward(30, 152.01, 117), OutOfDomainError);
     EXPECT_NO_THROW(exact.Forward(30, -179, 178));                    // 3° across the antimeridian
     EXPECT_THROW(exact.Inverse(10.1e6, 5e5, 117), OutOfDomainError);  // beyond the pole
+    try {
+        exact.Inverse(9e6, 1.49e6, 117);  // 81° north, 990 km out
+        ADD_FAILURE() << "no exception";
+    } catch (const BeyondExactOffsetError& e) {
+        EXPECT_NEAR(e.offset(), 44.9, 0.1);
+        EXPECT_EQ(e.meridian(), 117);
+    }
     EXPECT_THROW(exact.Zone(3e6, 5e5, 117, 160), OutOfDomainError);
     // The classic series enforces no distance, as the window does not.
     EXPECT_NO_THROW(GaussKruger(Method::Classic).Zone(3e6, 5e5, 117, 160));
@@ -158,6 +127,49 @@ TEST(GaussKruger, ClassicTakesScaleAndFalseEastingAsExactDoes) {
     const GridPoint ez = exact.Zone(e.X, e.Y, 117, 114);
     EXPECT_NEAR(cz.X, ez.X, 0.2);  // 2.8° from 114°: the classic series are off by centimetres
     EXPECT_NEAR(cz.Y, ez.Y, 0.2);
+}
+
+// The check of the classic series: the size of the miss where there is an exact point, the
+// offset where there is none (beyond 35°, past the pole, Ls 180° away); the bounds hold back
+// the comparison near the meridian only, and never for a value that is not a number.
+TEST(ClassicCheck, MissesAndPointsWithoutAnExactCounterpart) {
+    const EllipsoidConstants c = EllipsoidConstants::Load();
+    const ClassicCheck check;
+    PlanePoint p = ForwardProject(c, 0, 152, 117);
+    SeriesMiss m = check.Forward(0, 35, p.X, p.Sign * p.AbsY);
+    ASSERT_TRUE(m.metres);
+    EXPECT_NEAR(*m.metres, 444.51, 0.005);
+    p = ForwardProject(c, 0, 152.001, 117);
+    m = check.Forward(0, 35.001, p.X, p.Sign * p.AbsY);
+    EXPECT_FALSE(m.metres);
+    EXPECT_DOUBLE_EQ(m.offset, 35.001);
+    EXPECT_EQ(*check.Forward(0, 12, NAN, 0).metres, INFINITY);
+
+    const GeodeticPoint g = InverseProjectOffset(c, 10001965, 22200, 117);
+    EXPECT_GT(std::fabs(g.B), 90);  // what the series make of it
+    m = check.Inverse(10001965, 22200, g.B, g.L - 117);
+    EXPECT_FALSE(m.metres);
+    EXPECT_NEAR(m.offset, 89.55, 0.01);
+
+    const PlanePoint z = ZoneTransformOffset(c, 3380000, 112345.678, 117, 297);
+    m = check.Zone(3380000, 112345.678, 180, z.X, z.Sign * z.AbsY);
+    EXPECT_FALSE(m.metres);
+    EXPECT_TRUE(m.fromTarget);
+    EXPECT_NEAR(m.offset, 178.83, 0.01);
+
+    EXPECT_FALSE(ForwardMayMiss(89, 7.5));
+    EXPECT_TRUE(ForwardMayMiss(0, -7.6));
+    EXPECT_FALSE(InverseMayMiss(-3380000, 192000));
+    EXPECT_TRUE(InverseMayMiss(3380000, -194000));
+    EXPECT_TRUE(InverseMayMiss(9800000, 0));
+    EXPECT_FALSE(ZoneMayMiss(3380000, 150000, 3));
+    EXPECT_TRUE(ZoneMayMiss(3380000, 150000, 6));
+    for (double v : {double(NAN), double(INFINITY)}) {
+        EXPECT_TRUE(ForwardMayMiss(0, v));
+        EXPECT_TRUE(InverseMayMiss(v, 0));
+        EXPECT_TRUE(InverseMayMiss(0, v));
+        EXPECT_TRUE(ZoneMayMiss(0, 0, v));
+    }
 }
 
 // The zone numbers of longitudes, borders included; both widths.
@@ -201,6 +213,33 @@ TEST(Zones, NumberAndCentralMeridian) {
     const ZonedEasting z = SplitZonePrefix(ZoneWidth::Six, 20e6, 500000);  // y = −500 km
     EXPECT_EQ(z.zone, 20);
     EXPECT_EQ(z.Y, 0);
+
+    // 3° zone 0 is written as 120, its meridian 0° = 360°; the side of the easting tells them
+    // apart. An easting without a number is never read as zone 0.
+    EXPECT_EQ(WithZonePrefix(ZoneWidth::Three, 0, 512345.5), 120512345.5);
+    EXPECT_EQ(SplitZonePrefix(ZoneWidth::Three, 120500000, 500000).zone, 0);
+    EXPECT_EQ(SplitZonePrefix(ZoneWidth::Three, 120499999.5, 500000).zone, 120);
+    EXPECT_THROW(SplitZonePrefix(ZoneWidth::Three, 612345, 500000), OutOfDomainError);
+
+    // Only the zone number of the meridian itself comes off, of either width.
+    EXPECT_EQ(WithoutOwnZoneNumber(39512345.5, 500000, 117), 512345.5);
+    EXPECT_EQ(WithoutOwnZoneNumber(20487654.5, 500000, 117), 487654.5);
+    EXPECT_EQ(WithoutOwnZoneNumber(20012345.5, 0, -243), 12345.5);
+    EXPECT_EQ(WithoutOwnZoneNumber(120512345.5, 500000, 360), 512345.5);
+    EXPECT_EQ(WithoutOwnZoneNumber(120512345.5, 500000, 0), 512345.5);
+    EXPECT_EQ(WithoutOwnZoneNumber(39512345.5, 500000, 231), 512345.5);  // 6° zone 39
+    for (double lo : {114.0, 117.5, 225.0, double(NAN)}) {
+        EXPECT_FALSE(WithoutOwnZoneNumber(39512345.5, 500000, lo)) << lo;
+    }
+    EXPECT_FALSE(WithoutOwnZoneNumber(612345, 500000, 117));
+    EXPECT_FALSE(WithoutOwnZoneNumber(INFINITY, 500000, 117));
+
+    // Offsets from a meridian modulo 360°, exact; nonsense left to be refused.
+    EXPECT_EQ(MeridianOffset(-179, 180), 1);
+    EXPECT_EQ(MeridianOffset(179, -180), -1);
+    EXPECT_EQ(MeridianOffset(117.1, 117), 117.1 - 117);
+    EXPECT_EQ(MeridianOffset(-180, 0), -180);
+    EXPECT_EQ(MeridianOffset(-1e300, 117), -1e300);
 }
 
 // Points on zone borders and inside zones: the zone of L, its central meridian and the zone

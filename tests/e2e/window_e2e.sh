@@ -4,9 +4,10 @@
 # before any batch and dismisses the message that says there is nothing to print; runs a
 # two-point forward batch; leaves a batch of 32767 points with Esc at its first prompt and prints
 # the earlier batch again; types "abc" for a latitude, dismisses the error box and completes the
-# batch with a good value; ends the program with "终止计算". Screenshots are kept in the output
-# folder. Without a print queue of its own (see print_step.sh) the run sees no printer at all and
-# the report is saved as a PDF file in a home folder of its own.
+# batch with a good value; runs a zone batch whose Ls, 180° from its point, is refused when typed
+# and asked again, and prints it; ends the program with "终止计算". Screenshots are kept in the
+# output folder. Without a print queue of its own (see print_step.sh) the run sees no printer at
+# all and the report is saved as a PDF file in a home folder of its own.
 #
 # Usage: window_e2e.sh QUORVEL_PROGRAM OUTPUT_FOLDER
 # Environment:
@@ -275,6 +276,47 @@ mistyped_batch() {
     echo "a mistyped latitude was asked again and the batch completed"
 }
 
+# A zone batch whose Ls lies 180° from its point: refused when Ls is typed, with the error box,
+# and Ls asked again; the batch then completes with the Ls typed the second time, which the
+# printed report shows.
+far_target_meridian_batch() {
+    click Command2
+    answer 3 计算类型判别符号
+    answer 1
+    answer ""
+    enter_point Z1 3380000 612345.678
+    answer 117  # Lo
+    answer ""
+    answer 297  # Ls, 180° from the point
+    answer ""
+    dismiss_error_box
+    answer 120  # Ls asked again
+    answer ""
+    answer ""  # output of the point
+    expect_no_dialog
+    alive || fail "the program ended after Ls was refused"
+    screenshot after-far-ls
+
+    click Command4
+    local pdf
+    if [ -n "${QUORVEL_PRINT_JOBS:-}" ]; then
+        expect_no_dialog
+        local deadline=$((SECONDS + wait_s))
+        until [ -e "$QUORVEL_PRINT_JOBS/job-3.pdf" ] || ((SECONDS >= deadline)); do sleep 0.2; done
+        pdf="$QUORVEL_PRINT_JOBS/job-3.pdf"
+        sleep 0.5
+    else
+        dismiss_message saved-zone-as-pdf
+        pdf=$(compgen -G "$HOME/*座标换带*.pdf" | head -n 1) || true
+    fi
+    [ -e "$pdf" ] || fail "打 印 after the zone batch printed nothing"
+    local text
+    text=$(pdftotext -layout "$pdf" - | tr -s ' ')
+    grep -q "座标换带( 共1 个点 )" <<<"$text" || fail "the zone batch printed: $text"
+    grep -q "Lx= 120 " <<<"$text" || fail "the zone batch's Ls is not the one typed again: $text"
+    echo "Ls 180 degrees from the point was refused when typed and asked again"
+}
+
 end_program() {
     click Command3
     local deadline=$((SECONDS + wait_s))
@@ -296,5 +338,6 @@ if [ -n "${E2E_AFTER_FORWARD:-}" ]; then
 fi
 abandoned_batch
 mistyped_batch
+far_target_meridian_batch
 end_program
 echo "screenshots in $out"

@@ -132,7 +132,7 @@ TEST(ProcessPoints, CrlfAndAByteOrderMarkChangeNothing) {
 TEST(ProcessPoints, RejectedLinesAreNamedByLineAndFieldAndTheRunGoesOn) {
     const std::string input =
         "# points\r\n"                    // 1
-        "P1,116.3045,30.3030\r\n"         // 2
+        "P1,116.3045,30.3030,h\r\n"       // 2
         "P2,abc,30.3030\r\n"              // 3
         "\r\n"                            // 4
         "P3,116.3045,\r\n"                // 5
@@ -167,18 +167,15 @@ TEST(ProcessPoints, RejectedLinesAreNamedByLineAndFieldAndTheRunGoesOn) {
               "pts.csv:16: L: \"162.0001\" lies 45°00′01″ from the central meridian 117: at most "
               "45 degrees\n"
               "pts.csv:17: B: \"-90.0001\" is beyond the pole: |B| is at most 90 degrees\n"
-              "pts.csv:18: warning: the point lies 45°00′00″ from the central meridian, beyond "
-              "3°30′, where the inverse series lose centimetre accuracy\n"
-              "quorvel-batch: warning: 1 point lies more than 3°30′ from the central meridian, "
-              "the farthest 45°00′00″ (line 18): there the inverse series lose centimetre "
-              "accuracy\n");
-    ASSERT_EQ(p.rows.size(), 4u);
+              "pts.csv:18: L \"72\", B \"89\": the point lies 45°00′00″ from the central "
+              "meridian 117, beyond 35 degrees, where the classic series cannot be checked "
+              "against the exact transverse Mercator and --method exact has no result either\n");
+    ASSERT_EQ(p.rows.size(), 3u);
     EXPECT_EQ(p.rows[0][0], "P1");
     EXPECT_EQ(p.rows[1], (Row{"P5", "116.3045", "30.3030", "3376626.6403", "453203.4506", "9"}));
     EXPECT_EQ(p.rows[2][0], "P13");
-    EXPECT_EQ(p.rows[3][0], "P16");  // 45° exactly is still accepted
-    EXPECT_EQ(p.counts.points, 4u);
-    EXPECT_EQ(p.counts.rejected, 12u);
+    EXPECT_EQ(p.counts.points, 3u);
+    EXPECT_EQ(p.counts.rejected, 13u);
 }
 
 TEST(ProcessPoints, PlaneValuesBeyondThePoleOrWithAZoneNumberAreRejected) {
@@ -186,7 +183,7 @@ TEST(ProcessPoints, PlaneValuesBeyondThePoleOrWithAZoneNumberAreRejected) {
         "a,10002000.1,500000\n"
         "b,-3380000,1500000\n"
         "c,3380000,38500000.5\n"
-        "d,-10002000,-499999.9\n"
+        "d,-10002000,499999.9\n"
         "e,0,1e300\n";
     std::string expected =
         "pts.csv:1: X: \"10002000.1\" is beyond the pole: |X| is at most 10002000 m\n"
@@ -225,7 +222,9 @@ TEST(ProcessPoints, EastingLimitsAfterTheZoneNumberAndTheFalseEasting) {
         const char* says;  // empty: accepted
     };
     const Case cases[] = {
-        {{"inverse", "--lo", "117", "--false-easting", "0"}, "a,3380000,-999999.9\n", ""},
+        {{"inverse", "--lo", "117", "--false-easting", "0"},
+         "a,3380000,-999999.9\n",
+         "Y \"-999999.9\": the classic series are 2.81 m off"},
         {{"inverse", "--lo", "117", "--false-easting", "0"},
          "a,3380000,1000000\n",
          "Y: \"1000000\" is 1000000 m from the central meridian: |Y - 0| must be below"},
@@ -250,12 +249,57 @@ TEST(ProcessPoints, EastingLimitsAfterTheZoneNumberAndTheFalseEasting) {
         {{"forward", "--lo", "117", "--method", "exact"},
          "a,152.0001,30\n",
          "at most 35 degrees with --method exact"},
+        {{"inverse", "--lo", "117", "--method", "exact"},
+         "a,9000000,1490000\n",
+         "X \"9000000\", Y \"1490000\": the point lies 44°52′56″ from the central meridian 117: "
+         "at most 35 degrees with --method exact\n"},
     };
     for (const Case& c : cases) {
         const Processed p = Process(c.args, c.input);
         EXPECT_EQ(p.counts.rejected, *c.says == 0 ? 0u : 1u) << c.input << p.err;
         EXPECT_NE(p.err.find(c.says), std::string::npos) << p.err;
     }
+}
+
+// −179° lies 1° east of the meridian 180°, as 181° does and as 1° lies east of 0°.
+TEST(ProcessPoints, LongitudeOffsetsAreTakenModulo360) {
+    for (const char* method : {"classic", "exact"}) {
+        const Processed p =
+            Process({"forward", "--lo", "180", "--method", method}, "a,-179,30\nb,181,30\n");
+        const Processed q = Process({"forward", "--lo", "0", "--method", method}, "c,1,30\n");
+        ASSERT_EQ(p.rows.size(), 2u) << p.err;
+        ASSERT_EQ(q.rows.size(), 1u) << q.err;
+        for (const Row& row : {p.rows[1], q.rows[0]}) {
+            EXPECT_EQ(row[3], p.rows[0][3]) << method;
+            EXPECT_EQ(row[4], p.rows[0][4]) << method;
+        }
+    }
+}
+
+// Eastings that carry the zone number of --lo's own 3° or 6° zone are read without it, and
+// counted; the number of another zone is refused.
+TEST(ProcessPoints, EastingsWithTheMeridiansOwnZoneNumberAreReadAndCounted) {
+    const std::string input =
+        "a,3380000,512345.678\nb,3380000,39512345.678\nc,3380000,20512345.678\n"
+        "d,3380000,38512345.678\n";
+    for (const auto& args : std::vector<std::vector<std::string_view>>{
+             {"inverse", "--lo", "117"},
+             {"zone", "--lo", "117", "--ls", "120"},
+             {"zone", "--lo", "117", "--ls", "114", "--method", "exact"}}) {
+        const Processed p = Process(args, input);
+        EXPECT_EQ(p.counts.rejected, 1u) << p.err;
+        EXPECT_EQ(p.counts.zoneNumbersTakenOff, 2u) << args[0];
+        ASSERT_EQ(p.rows.size(), 3u) << p.err;
+        for (std::size_t i : {1, 2}) {
+            EXPECT_EQ(p.rows[i][3], p.rows[0][3]) << args[0] << ' ' << i;
+            EXPECT_EQ(p.rows[i][4], p.rows[0][4]) << args[0] << ' ' << i;
+        }
+        EXPECT_NE(p.err.find("pts.csv:4: Y"), std::string::npos) << p.err;
+        EXPECT_NE(p.err.find("carries a zone number (38 in front"), std::string::npos) << p.err;
+    }
+    EXPECT_EQ(SummaryText({3, 1, 2}),
+              "3 points, 1 rejected, 2 eastings with the zone number of the central meridian "
+              "taken off");
 }
 
 // γ and k are the core's at the point; the zone column is the zone of the point's longitude.
@@ -308,6 +352,19 @@ TEST(ProcessPoints, ZoneModeReadsTheZoneNumberAndCarriesToTheTargetZone) {
     EXPECT_EQ(back.size(), 5u);  // no zone column: the number is in front
     EXPECT_NEAR(ParseNumber(back[3]), ParseNumber(in20[3]), 0.00011);
     EXPECT_NEAR(ParseNumber(back[4]), 20e6 + ParseNumber(in20[4]), 0.00011);
+
+    // Either side of 0°: 3° zone 0 and zone 120, both written as 120, stay where they are.
+    for (const char* L : {"0.3", "-0.3"}) {
+        const Row f =
+            run({"forward", "--zone", "3", "--zone-prefix"}, "P," + std::string(L) + ",35\n");
+        ASSERT_EQ(f.size(), 5u);
+        EXPECT_EQ(f[4].substr(0, 3), "120") << L;
+        const Row z =
+            run({"zone", "--zone", "3", "--zone-prefix"}, "P," + f[3] + "," + f[4] + "\n");
+        ASSERT_EQ(z.size(), 5u);
+        EXPECT_NEAR(ParseNumber(z[3]), ParseNumber(f[3]), 0.00011) << L;
+        EXPECT_NEAR(ParseNumber(z[4]), ParseNumber(f[4]), 0.00011) << L;
+    }
 }
 
 TEST(ProcessPoints, WarningsListTheFirstTenLinesOfAKindThenCount) {
@@ -327,23 +384,36 @@ TEST(ProcessPoints, WarningsListTheFirstTenLinesOfAKindThenCount) {
               std::string::npos)
         << p.err;
 
-    // Inverse: the count and the farthest point beyond 3°30′.
+    // Classic results more than 1 cm off: each named with its size, then the count and the
+    // worst; points off by more than 1 m refused.
     const Processed far = Process({"inverse", "--lo", "117"},
-                                  "a,3380000,500000\nb,3380000,850000\nc,3380000,900000\n");
-    EXPECT_NE(far.err.find("pts.csv:2: warning: the point lies 3°38′"), std::string::npos)
-        << far.err;
-    EXPECT_NE(far.err.find("2 points lie more than 3°30′ from the central meridian, the farthest "
-                           "4°09′49″ (line 3)"),
-              std::string::npos)
-        << far.err;
-    EXPECT_EQ(far.counts.rejected, 0u);
+                                  "a,3380000,500000\nb,3380000,850000\nc,3380000,900000\n"
+                                  "d,9501750,1420000\n");
+    EXPECT_EQ(far.err,
+              "pts.csv:2: warning: the classic series are 43 mm off the exact transverse "
+              "Mercator here, more than 1 cm (--method exact is accurate to 5 nm)\n"
+              "pts.csv:3: warning: the classic series are 73 mm off the exact transverse "
+              "Mercator here, more than 1 cm (--method exact is accurate to 5 nm)\n"
+              "pts.csv:4: X \"9501750\", Y \"1420000\": the point lies 61°33′55″ from the "
+              "central meridian 117, beyond 35 degrees, where the classic series cannot be "
+              "checked against the exact transverse Mercator and --method exact has no result "
+              "either\n"
+              "quorvel-batch: warning: 2 points were computed more than 1 cm off the exact "
+              "transverse Mercator, the worst 73 mm (line 3): --method exact computes them to "
+              "5 nm\n");
+    EXPECT_EQ(far.counts.rejected, 1u);
 
-    // Zone: the target meridian counts too.
-    const Processed zone = Process({"zone", "--lo", "117", "--ls", "121"}, "a,3380000,500000\n");
-    EXPECT_NE(zone.err.find("1 point lies more than 3°30′ from the central meridian, the "
-                            "farthest 4°00′00″"),
+    // Zone: the target meridian counts too; a point 180° from it has no exact counterpart.
+    const Processed zone =
+        Process({"zone", "--lo", "117", "--ls", "297"}, "a,3380000,500000\nA,3380000,612345.678\n");
+    EXPECT_NE(zone.err.find("pts.csv:2: X1 \"3380000\", Y1 \"612345.678\": the point lies "
+                            "178°49′46″ from the target meridian 297, beyond 35 degrees"),
               std::string::npos)
         << zone.err;
+    EXPECT_EQ(zone.counts.rejected, 2u);
+    const Processed near = Process({"zone", "--lo", "117", "--ls", "126"}, "a,3380000,400000\n");
+    EXPECT_NE(near.err.find("pts.csv:1: warning: the classic series are "), std::string::npos)
+        << near.err;
 }
 
 TEST(ProcessPoints, FieldFilesAsTheyCome) {
@@ -357,7 +427,7 @@ TEST(ProcessPoints, FieldFilesAsTheyCome) {
     EXPECT_EQ(p.rows,
               (std::vector<Row>{
                   {"P1", "116.3045", "30.3030", "3376626.6403", "453203.4506", "12.5", "a, b"},
-                  {"P2", "116.3045", "30.3030", "3376626.6403", "453203.4506"}}));
+                  {"P2", "116.3045", "30.3030", "3376626.6403", "453203.4506", "", ""}}));
 
     // name,code,Y,X,H picked by --fields; semicolons; names fieldN without a header line.
     p = Process({"inverse", "--lo", "117", "--fields", "1,4,3"},
@@ -388,6 +458,46 @@ TEST(ProcessPoints, FieldFilesAsTheyCome) {
     // A byte order mark for Excel.
     p = Process({"forward", "--lo", "117", "--bom"}, "");
     EXPECT_EQ(p.out, "\xEF\xBB\xBFname,L,B,X,Y\r\n");
+
+    // For Excel, names and texts passed through that would run as formulas do not; without
+    // --bom they come out as they came.
+    const std::string formulas = "name,L,B,=H\n@P1,+116.3045,30.3030,-1\n-P2,117,30,=2+5\n";
+    p = Process({"forward", "--lo", "117", "--header", "--bom"}, formulas);
+    EXPECT_EQ(p.out.substr(0, p.out.find("\r\n")), "\xEF\xBB\xBFname,L,B,X,Y,'=H");
+    ASSERT_EQ(p.rows.size(), 2u) << p.err;
+    EXPECT_EQ(p.rows[0][0], "'@P1");
+    EXPECT_EQ(p.rows[0][1], "+116.3045");
+    EXPECT_EQ(p.rows[0][5], "-1");
+    EXPECT_EQ(p.rows[1][0], "'-P2");
+    EXPECT_EQ(p.rows[1][5], "'=2+5");
+    p = Process({"forward", "--lo", "117", "--header"}, formulas);
+    EXPECT_EQ(p.out.substr(0, p.out.find("\r\n")), "name,L,B,X,Y,=H");
+    EXPECT_EQ(p.rows[1][0], "-P2");
+    EXPECT_EQ(p.rows[1][5], "=2+5");
+}
+
+TEST(ProcessPoints, EveryRowHasTheHeadersColumnsAndNoFieldIsDroppedUnsaid) {
+    // The first point line sets the columns (a broken line before it does not); a longer line
+    // is refused, naming both counts; empty surplus fields go; a shorter line is filled.
+    Processed p = Process({"forward", "--lo", "117"},
+                          "P0,117\nP1,117,30,h\nP2,117,30,h,x,y\nP3,117,30,h,\"\"\nP4,117,30\n");
+    EXPECT_EQ(p.out.substr(0, p.out.find("\r\n")), "name,L,B,X,Y,field4");
+    EXPECT_EQ(p.err,
+              "pts.csv:1: expected at least 3 fields (name, L, B), found 2\n"
+              "pts.csv:3: 6 fields, but the output has columns for the 4 of line 2: field 5 "
+              "\"x\" would be lost; give line 2 as many fields (empty ones will do), or quote a "
+              "field that holds a separator\n");
+    ASSERT_EQ(p.rows.size(), 3u);
+    for (const Row& row : p.rows) EXPECT_EQ(row.size(), 6u) << row[0];
+    EXPECT_EQ(p.rows[2][5], "");
+
+    // The header line sets them even when it is the shorter one.
+    p = Process({"forward", "--lo", "117", "--header"}, "name,L,B\nP1,117,30,h\n");
+    EXPECT_EQ(p.out, "name,L,B,X,Y\r\n");
+    EXPECT_NE(p.err.find("pts.csv:2: 4 fields, but the output has columns for the 3 of line 1 "
+                         "(the header)"),
+              std::string::npos)
+        << p.err;
 }
 
 TEST(ProcessPoints, AnOverlongLineIsRejectedWithItsNumber) {
@@ -445,6 +555,23 @@ TEST(ProcessPoints, FullWritesTheUnroundedDoublesThatParseBack) {
     EXPECT_EQ(FormatFixed(RoundHalfEven(lp, 10), "0.0000000000"), shown.rows[0][3]);
     EXPECT_EQ(FormatFixed(RoundHalfEven(bp, 10), "0.0000000000"), shown.rows[0][4]);
     EXPECT_NE(full.rows[0][3], shown.rows[0][3]);
+
+    // Plain decimals in every column, the added ones too, however round or small the value.
+    const Processed plain =
+        Process({"forward", "--lo", "117", "--full", "--convergence", "--scale", "--compare"},
+                "a,117,0\nb,117.0000001,0.0000001\n");
+    ASSERT_EQ(plain.rows.size(), 2u);
+    EXPECT_EQ(plain.rows[0][4], "500000");
+    EXPECT_EQ(plain.rows[0][5], "0");
+    for (const Row& row : plain.rows) {
+        for (std::size_t c = 3; c < row.size(); ++c) {
+            EXPECT_EQ(row[c].find_first_of("eE"), std::string::npos) << row[0] << ' ' << row[c];
+        }
+    }
+    const RowResult b = ComputeRow(Computation::Forward, EllipsoidConstants::Load(), {117, 0},
+                                   "117.0000001", "0.0000001");
+    EXPECT_EQ(quorvel::testing::Exact(plain.rows[1][3]), b.first);
+    EXPECT_EQ(quorvel::testing::Exact(plain.rows[1][4]), b.second);
 }
 
 TEST(ProcessPoints, CollectsTheReportRowsOnlyWhenAsked) {
@@ -504,13 +631,13 @@ TEST(ToReportInput, TitleCountsThePointsWrittenAndZoneCarriesBothMeridians) {
     data.lsText = "120.3";
     data.rows.resize(3);
     ReportInput in = ToReportInput(data);
-    EXPECT_EQ(in.mode, 3);
+    EXPECT_EQ(in.mode, Computation::Zone);
     EXPECT_EQ(in.pointCount, 3);
     EXPECT_EQ(in.centralMeridian, ValueCell("117"));
     EXPECT_EQ(in.targetMeridian, ValueCell("120.3"));
     data.mode = Computation::Inverse;
     in = ToReportInput(data);
-    EXPECT_EQ(in.mode, 2);
+    EXPECT_EQ(in.mode, Computation::Inverse);
     EXPECT_TRUE(in.targetMeridian.IsUnset());
 }
 

@@ -116,6 +116,26 @@ TEST(AppendCsvField, QuotesOnlyWhatNeedsQuoting) {
     EXPECT_EQ(csv("#12"), "\"#12\"");
     EXPECT_EQ(csv("12#"), "12#");
     EXPECT_EQ(csv("\u3000名"), "\"\u3000名\"");  // an ideographic space a reader would trim
+
+    // For Excel, texts it would run as formulas get an apostrophe; numbers and the rest do not.
+    auto excel = [](std::string_view field) {
+        std::string out;
+        AppendCsvField(out, field, true);
+        return out;
+    };
+    EXPECT_EQ(excel("=1+1"), "'=1+1");
+    EXPECT_EQ(excel("@SUM(A1)"), "'@SUM(A1)");
+    EXPECT_EQ(excel("-A1"), "'-A1");
+    EXPECT_EQ(excel("+"), "'+");
+    EXPECT_EQ(excel("-1e"), "'-1e");
+    EXPECT_EQ(excel("=cmd|' /C calc'!A0,x"), "\"'=cmd|' /C calc'!A0,x\"");
+    EXPECT_EQ(excel("\t=1"), "\"'\t=1\"");
+    EXPECT_EQ(excel("-12.5"), "-12.5");
+    EXPECT_EQ(excel("+3E-2"), "+3E-2");
+    EXPECT_EQ(excel("-116,3045"), "\"-116,3045\"");
+    EXPECT_EQ(excel("a=b"), "a=b");
+    EXPECT_EQ(excel("#-1"), "\"#-1\"");
+    EXPECT_EQ(csv("=1+1"), "=1+1");
 }
 
 TEST(DecodingSource, Gb18030ToUtf8WhateverTheReadSizesAndStrayBytesRefused) {
@@ -132,6 +152,20 @@ TEST(DecodingSource, Gb18030ToUtf8WhateverTheReadSizesAndStrayBytesRefused) {
     }
     StringSource raw("");
     EXPECT_THROW(DecodingSource(raw, "NO-SUCH-ENCODING"), IoError);
+
+    // A UTF-8 byte order mark wins over the encoding named: the bytes pass as they are.
+    const std::string utf8 = "\xEF\xBB\xBF北门,1\n€\n";
+    for (std::size_t chunk : {1u, 2u, 1u << 20}) {
+        StringSource marked(utf8, chunk);
+        DecodingSource source(marked, "GB18030");
+        EXPECT_TRUE(source.ReadsUtf8());
+        std::string text;
+        char buffer[5];
+        for (std::size_t n; (n = source.Read(buffer, sizeof buffer)) > 0;) text.append(buffer, n);
+        EXPECT_EQ(text, utf8) << chunk;
+    }
+    StringSource gbShort("\xB1\xB1");
+    EXPECT_FALSE(DecodingSource(gbShort, "GB18030").ReadsUtf8());
 }
 
 // Counts the writes it gets.

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the build into a scratch DESTDIR and uses it from there as a user would: the
-# programs, quorvel-batch's PDF writer found in libexec (also after the tree has moved), the
-# desktop entry, AppStream metainfo, man pages and bash completion.
+# programs, quorvel-batch's PDF writer and the Chinese messages found from the programs' folder
+# (also after the tree has moved), the desktop entry, AppStream metainfo, man pages and bash
+# completion.
 #
 #   install_test.sh BUILD_FOLDER WORK_FOLDER VERSION
 set -euo pipefail
@@ -22,7 +23,8 @@ for f in usr/bin/quorvel usr/bin/quorvel-batch usr/libexec/quorvel/quorvel-batch
     usr/share/applications/quorvel.desktop usr/share/metainfo/org.quorvel.Quorvel.metainfo.xml \
     usr/share/icons/hicolor/scalable/apps/quorvel.svg usr/share/man/man1/quorvel.1.gz \
     usr/share/man/man1/quorvel-batch.1.gz usr/share/bash-completion/completions/quorvel-batch \
-    usr/share/doc/quorvel/copyright usr/share/doc/quorvel/changelog.Debian.gz; do
+    usr/share/doc/quorvel/copyright usr/share/doc/quorvel/changelog.Debian.gz \
+    usr/share/locale/zh_CN/LC_MESSAGES/quorvel.mo; do
     [ -s "$root/$f" ] || fail "not installed: /$f"
 done
 for size in 48 128 256; do
@@ -49,6 +51,13 @@ run_pdf "$root" installed
 mv "$root" "$work/moved"
 root=$work/moved
 run_pdf "$root" moved
+
+# Chinese under a Chinese locale: quorvel-batch and its PDF writer in libexec find the catalogue.
+for report in '' --report=zh.pdf; do
+    said=$(env -u LC_ALL -u LC_MESSAGES -u LANGUAGE LANG=zh_CN.UTF-8 "$root/usr/bin/quorvel-batch" \
+        forward --lo 117 $report -o zh.csv points.csv 2>&1) || fail "in Chinese: $said"
+    [ "$said" = "2 点, 0 行被拒绝" ] || fail "quorvel-batch $report under zh_CN.UTF-8 said: $said"
+done
 
 # Without its PDF writer quorvel-batch says so and writes nothing.
 rm "$root/usr/libexec/quorvel/quorvel-batch-pdf"
@@ -79,6 +88,15 @@ for option in $options; do
     grep -qE "^ +(-[a-z], )?$option( |$)" quorvel-batch.txt ||
         fail "quorvel-batch(1) does not describe $option"
 done
+# The longest line read, as --help gives it.
+limit=$("$root/usr/bin/quorvel-batch" --help | grep -oE 'at most [0-9]+ bytes')
+[ -n "$limit" ] || fail "--help does not give the longest line"
+tr -s ' \n' ' ' <quorvel-batch.txt | grep -q "$limit" || fail "quorvel-batch(1) does not say $limit"
+ellipsoids=$("$root/usr/bin/quorvel-batch" --list-ellipsoids)
+[ -n "$ellipsoids" ] || fail "no ellipsoids listed"
+for key in $ellipsoids; do
+    grep -qw -- "$key" quorvel-batch.txt || fail "quorvel-batch(1) does not name $key"
+done
 
 # Bash completion offers the modes, and every option of --help after a mode.
 if [ -f /usr/share/bash-completion/bash_completion ]; then
@@ -95,5 +113,8 @@ if [ -f /usr/share/bash-completion/bash_completion ]; then
     for option in $options; do
         grep -qx -- "$option" <<<"$offered" || fail "completion does not offer $option"
     done
+    # The ellipsoids, asked of the installed program.
+    offered=$(PATH=$root/usr/bin:$PATH completions quorvel-batch forward --ellipsoid '')
+    [ "$offered" = "$ellipsoids" ] || fail "completion of --ellipsoid: $offered"
 fi
 echo "installed tree works"

@@ -23,7 +23,7 @@ dpkg-deb -c "$deb" | awk '{print $1, $6}' | tee "$work/files"
 for f in ./usr/bin/quorvel ./usr/bin/quorvel-batch ./usr/libexec/quorvel/quorvel-batch-pdf \
     ./usr/share/applications/quorvel.desktop ./usr/share/icons/hicolor/48x48/apps/quorvel.png \
     ./usr/share/man/man1/quorvel-batch.1.gz ./usr/share/doc/quorvel/copyright \
-    ./usr/share/doc/quorvel/changelog.Debian.gz; do
+    ./usr/share/doc/quorvel/changelog.Debian.gz ./usr/share/locale/zh_CN/LC_MESSAGES/quorvel.mo; do
     grep -q " $f\$" "$work/files" || fail "the package lacks $f"
 done
 ! grep -qE ' \./usr/local/|/include/|\.a$' "$work/files" || fail "the package holds stray files"

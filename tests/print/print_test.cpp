@@ -28,7 +28,7 @@ constexpr double kMarginPt = 10 / 25.4 * 72;  // the PDF's printable area starts
 
 ReportInput ForwardInput(int rows) {
     ReportInput in;
-    in.mode = 1;
+    in.mode = Computation::Forward;
     in.pointCount = rows;
     in.centralMeridian = "117";
     for (int i = 0; i < rows; ++i) {

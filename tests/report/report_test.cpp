@@ -62,7 +62,7 @@ TEST(ReportLayout, ForwardBatchOfNoPointsHasEveryLineButRows) {
 
 TEST(ReportLayout, ForwardRowsPrintTypedAnglesWithEightDecimalsAndRoundedPlaneCoordinates) {
     ReportInput in;
-    in.mode = 1;
+    in.mode = Computation::Forward;
     in.pointCount = 2;
     in.centralMeridian = "117.10";
     in.rows = {{"117.153", "0.5", 3380000.12345, 500000.00005},
@@ -86,7 +86,7 @@ TEST(ReportLayout, ForwardRowsPrintTypedAnglesWithEightDecimalsAndRoundedPlaneCo
 
 TEST(ReportLayout, InverseRowsShowYAsTypedAndPackedResultsToEightDecimals) {
     ReportInput in;
-    in.mode = 2;
+    in.mode = Computation::Inverse;
     in.pointCount = 3;
     in.centralMeridian = "117";
     in.rows = {{"3380000", "612345.678", 118.101428063479, 30.123456785},
@@ -114,7 +114,7 @@ TEST(ReportLayout, InverseRowsShowYAsTypedAndPackedResultsToEightDecimals) {
 
 TEST(ReportLayout, ZoneReportHasBothMeridiansTheSecondCalledLx) {
     ReportInput in;
-    in.mode = 3;
+    in.mode = Computation::Zone;
     in.pointCount = 1;
     in.centralMeridian = "117";
     in.targetMeridian = "120.00";
@@ -137,7 +137,7 @@ TEST(ReportLayout, ZoneReportHasBothMeridiansTheSecondCalledLx) {
 
 TEST(ReportLayout, RowNumbersAreLeftAlignedAtColumn24) {
     ReportInput in;
-    in.mode = 1;
+    in.mode = Computation::Forward;
     in.pointCount = 10;
     in.centralMeridian = "117";
     in.rows.assign(10, {"117", "30", 1.0, 2.0});
@@ -153,7 +153,7 @@ TEST(ReportLayout, RowNumbersAreLeftAlignedAtColumn24) {
 TEST(ReportLayout, NoBatchTypeMeansNothingAtAll) {
     for (int mode : {0, 4, -1, 32767}) {
         ReportInput in;
-        in.mode = mode;
+        in.mode = ComputationOf(mode);
         in.pointCount = 2;
         in.rows.assign(2, {"1", "2", 3.0, 4.0});
         const Report r = BuildReport(in);
@@ -251,7 +251,7 @@ TEST(ReportCount, PrintsTheListsOfTheLastBatchTypeOnly) {
               "117");
     s.Inverse({{"I1", "3380000", "500000"}}, "117");
     const ReportInput in = ReportInputFrom(s.state);
-    EXPECT_EQ(in.mode, 2);
+    EXPECT_EQ(in.mode, Computation::Inverse);
     EXPECT_EQ(in.pointCount, 1);
     ASSERT_EQ(in.rows.size(), 1u);
     EXPECT_EQ(in.rows[0][0], ValueCell("3380000"));
@@ -270,7 +270,7 @@ TEST(ReportCount, NothingBeforeAnyBatchOrAfterABatchThatStopped) {
     s.prompt.Answer({"1", "2", ""});
     EXPECT_THROW(s.batches.Command2_click(), Error);
     const ReportInput in = ReportInputFrom(s.state);
-    EXPECT_EQ(in.mode, 0);
+    EXPECT_EQ(in.mode, std::nullopt);
     EXPECT_TRUE(in.rows.empty());
     EXPECT_TRUE(BuildReport(in).IsEmpty());
 }
@@ -287,7 +287,7 @@ TEST(ReportCount, ListsShorterThanTheBatchAreNeverReadPastTheirEnd) {
     Allocate(st.Store.ArrX, 5);
     Allocate(st.Store.ArrY, 5);
     const ReportInput in = ReportInputFrom(st);
-    EXPECT_EQ(in.mode, 3);
+    EXPECT_EQ(in.mode, Computation::Zone);
     EXPECT_EQ(in.pointCount, 2);
     EXPECT_EQ(in.rows.size(), 2u);
 
@@ -318,7 +318,7 @@ TEST(ReportCount, PrintingTwiceGivesTheSameReportAndLeavesTheStateAlone) {
 
 ReportInput ForwardRowsForColumns() {
     ReportInput in;
-    in.mode = 1;
+    in.mode = Computation::Forward;
     in.pointCount = 1;
     in.centralMeridian = "117";
     in.rows = {{"117", "30", 1.0, 2.0}};
@@ -327,7 +327,7 @@ ReportInput ForwardRowsForColumns() {
 
 TEST(ColumnRule, TextRenderingPutsEachItemAtItsCharacterColumn) {
     ReportInput in;
-    in.mode = 1;
+    in.mode = Computation::Forward;
     in.pointCount = 1;
     in.centralMeridian = "117";
     in.rows = {{"117.153", "0.5", 3380000.1, 500000.0}};
@@ -367,9 +367,23 @@ TEST(ColumnRule, ValueFillingItsGapStaysValueOneWiderPushesTheNextItemDown) {
     EXPECT_EQ(placed[1], (std::vector<PlacedItem>{{29, "1.0"}, {42, "2.0"}}));
 }
 
+TEST(ColumnRule, LongRowNumbersStayOnTheirLineBeforeTheFirstValue) {
+    // Up to 999 the number starts at column 24; longer ones end where those end.
+    const std::array<ValueCell, 4> row{"117", "30", 1.0, 2.0};
+    std::string text;
+    for (int number : {999, 1000, 10000, 1234567})
+        AppendReportLineText(BuildPointLine(Computation::Forward, number, row), text);
+    EXPECT_EQ(TextLines(text),
+              (std::vector<std::string>{
+                  Spaces(23) + "999 : 117.00000000 30.00000000  1.0000       2.0000",
+                  Spaces(22) + "1000 : 117.00000000 30.00000000  1.0000       2.0000",
+                  Spaces(21) + "10000 : 117.00000000 30.00000000  1.0000       2.0000",
+                  Spaces(19) + "1234567 : 117.00000000 30.00000000  1.0000       2.0000"}));
+}
+
 TEST(ColumnRule, WrappedValueInAWholeReportGoesToItsColumnOnTheNextLine) {
     ReportInput in;
-    in.mode = 1;
+    in.mode = Computation::Forward;
     in.pointCount = 1;
     in.centralMeridian = "117";
     in.rows = {{"117", "30", -12345678.5, 500000.0}};
@@ -430,7 +444,7 @@ TEST(ColumnRule, StartPositionHoldsForTheFirstLineOnly) {
 
 ReportInput ForwardRows(int n) {
     ReportInput in;
-    in.mode = 1;
+    in.mode = Computation::Forward;
     in.pointCount = n;
     in.centralMeridian = "117";
     for (int i = 0; i < n; ++i) in.rows.push_back({"117", "30", 1.0 * i, 2.0});

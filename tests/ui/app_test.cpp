@@ -30,8 +30,6 @@
 #include "ui/settings_dialog.h"
 
 using namespace quorvel;
-using EllipsoidId = GeodesySettings::Ellipsoid;
-using MethodId = GeodesySettings::Method;
 
 namespace {
 
@@ -105,7 +103,7 @@ class AppTest : public QObject {
             });
         QStandardPaths::setTestModeEnabled(true);
         QSettings(QStringLiteral("Quorvel"), QStringLiteral("Quorvel")).clear();
-        PrepareApplication();
+        PrepareApplication(QUORVEL_LOCALE_DIR);
     }
 
     void fileJobWritesWhatTheCommandLineWrites() {
@@ -114,7 +112,7 @@ class AppTest : public QObject {
                                        "P1,116.3045,30.3030\n"
                                        "\"Hill, north\",117.2930,30.3030\n"
                                        "# comment\n"
-                                       "far,121.0,30\n"
+                                       "far,129.0,0\n"
                                        "全角,１１６．３０４５,３０．３０３０\n"
                                        "bad,116.3O45,30\n");
         FileComputeChoice choice;
@@ -132,8 +130,14 @@ class AppTest : public QObject {
         QCOMPARE(rejected.size(), std::size_t{1});
         QCOMPARE(rejected[0].line, std::uint64_t{7});
         QCOMPARE(rejected[0].text, std::string("116.3O45"));
-        QCOMPARE(result->WarningCount(), std::size_t{2});  // 4° from Lo
-        // The map: L and B in degrees, the point 4° east of Lo outside the band.
+        QCOMPARE(result->WarningCount(), std::size_t{2});  // 12° from Lo: 84 mm off
+        // Their reasons in the window's language, whatever the engine's locale.
+        const RejectedModel reasons(result);
+        QCOMPARE(reasons.index(0, 1).data().toString(),
+                 QStringLiteral("警告：传统级数在此与精确的横轴墨卡托投影相差 84 毫米，超过 1 厘米"
+                                "（精确算法准确到 5 纳米）"));
+        QCOMPARE(reasons.index(1, 1).data().toString(), QStringLiteral("L：\"116.3O45\" 不是数值"));
+        // The map: L and B in degrees, the point 12° east of Lo outside the band.
         const MapData map = BuildMapData(*result);
         QCOMPARE(map.x.size(), std::size_t{4});
         QCOMPARE(map.x[0], 116.5125);
@@ -202,6 +206,20 @@ class AppTest : public QObject {
         QVERIFY(zoneMap.eastEdge.front().first > 500000);
     }
 
+    // Across 180°: −179° is computed and drawn 1° east of the meridian, inside the band.
+    void longitudesAcrossTheAntimeridianLieBesideTheMeridian() {
+        const QString path = WriteFile("180.csv", "W,179.3,30\nE,-179,30\n");
+        FileComputeChoice choice;
+        choice.lo = QStringLiteral("180");
+        auto [result, expected] = RunBoth(choice, path);
+        QCOMPARE(result->counts.points, std::size_t{2});
+        const MapData map = BuildMapData(*result);
+        QCOMPARE(map.x.size(), std::size_t{2});
+        QCOMPARE(map.x[0], 179.5);
+        QCOMPARE(map.x[1], 181.0);
+        QCOMPARE(map.outside, (std::vector<std::uint8_t>{0, 0}));
+    }
+
     // Zones, the zone number in front of Y and the ellipsoid reach quorvel-batch's engine as its
     // own options.
     void zonesAndEllipsoidsGoToTheEngine() {
@@ -210,8 +228,8 @@ class AppTest : public QObject {
         choice.zoneWidth = 6;
         choice.zonePrefix = true;
         GeodesySettings cgcs;
-        cgcs.ellipsoid = EllipsoidId::Cgcs2000;
-        cgcs.method = MethodId::Exact;
+        cgcs.ellipsoid = "cgcs2000";
+        cgcs.method = Method::Exact;
         auto [result, expected] = RunBoth(choice, path, cgcs);
         QVERIFY2(result->error.empty(), result->error.c_str());
         QCOMPARE(Exported(*result), expected);
@@ -276,18 +294,19 @@ class AppTest : public QObject {
 
     void modelShowsFieldsAndCopiesForASpreadsheet() {
         const QString path = WriteFile("quoted.csv",
-                                       "\"a\tb\",116.3045,30.3030\n"
+                                       "\"a\tb\",116.3045,30.3030,note\n"
                                        "\"say \"\"hi\"\"\",116.3045,30.3030,extra\n"
                                        "bad,abc,30\n");
         FileComputeChoice choice;
         choice.lo = QStringLiteral("117");
         FileJob job(JobFor(choice, {}), path.toStdString());
         job.Run();
-        std::shared_ptr<const FileJobResult> result = job.TakeResult();
+        std::shared_ptr<FileJobResult> result = job.TakeResult();
         ResultsModel model(result);
         QCOMPARE(model.rowCount(), 2);
-        QCOMPARE(model.columnCount(), 5);
+        QCOMPARE(model.columnCount(), 6);
         QCOMPARE(model.headerData(3, Qt::Horizontal).toString(), QStringLiteral("X"));
+        QCOMPARE(model.index(1, 5).data().toString(), QStringLiteral("extra"));
         QCOMPARE(model.index(1, 0).data().toString(), QStringLiteral("say \"hi\""));
         QCOMPARE(model.index(0, 4).data().toString(), QStringLiteral("453203.4506"));
         const QString text = model.RowsAsText({0, 1});
@@ -297,6 +316,9 @@ class AppTest : public QObject {
         RejectedModel rejected(result);
         QCOMPARE(rejected.index(0, 0).data().toULongLong(), 3ull);
         QCOMPARE(SummaryText(*result), QStringLiteral("2 点, 1 行被拒绝"));
+        result->counts.zoneNumbersTakenOff = 2;
+        QCOMPARE(SummaryText(*result),
+                 QStringLiteral("2 点, 1 行被拒绝，2 个横坐标去掉了中央子午线的带号"));
     }
 
     void settingsDialogRules() {
@@ -314,8 +336,8 @@ class AppTest : public QObject {
         auto* methods = qobject_cast<QStandardItemModel*>(dialog.methodBox()->model());
         QTest::keyClick(dialog.ellipsoidBox(), Qt::Key_Down);
         QTest::keyClick(dialog.ellipsoidBox(), Qt::Key_Down);
-        QCOMPARE(dialog.settings().ellipsoid, EllipsoidId::Cgcs2000);
-        QCOMPARE(dialog.settings().method, MethodId::Exact);
+        QCOMPARE(dialog.settings().ellipsoid, std::string("cgcs2000"));
+        QCOMPARE(dialog.settings().method, Method::Exact);
         QVERIFY(!methods->item(0)->isEnabled());
         QCOMPARE(dialog.settings().a, 6378137.0);
         dialog.ellipsoidBox()->setCurrentIndex(0);
@@ -340,8 +362,8 @@ class AppTest : public QObject {
     void settingsAreKeptAndTheTitleSaysSo() {
         QCOMPARE(WindowTitleFor({}), QStringLiteral("Quorvel"));
         GeodesySettings cgcs;
-        cgcs.ellipsoid = EllipsoidId::Cgcs2000;
-        cgcs.method = MethodId::Exact;
+        cgcs.ellipsoid = "cgcs2000";
+        cgcs.method = Method::Exact;
         QCOMPARE(WindowTitleFor(cgcs), QStringLiteral("Quorvel — CGCS2000, 精确"));
 
         QSettings s(dir_.filePath(QStringLiteral("s.ini")), QSettings::IniFormat);
@@ -351,7 +373,7 @@ class AppTest : public QObject {
         QCOMPARE(GeodesySettings::Load(s), cgcs);
         // The classic series never stand with another ellipsoid, even from an edited file.
         s.setValue(QStringLiteral("geodesy/method"), QStringLiteral("classic"));
-        QCOMPARE(GeodesySettings::Load(s).method, MethodId::Exact);
+        QCOMPARE(GeodesySettings::Load(s).method, Method::Exact);
         s.setValue(QStringLiteral("geodesy/ellipsoid"), QStringLiteral("custom"));
         s.setValue(QStringLiteral("geodesy/a"), 12);
         QVERIFY(GeodesySettings::Load(s).IsDefault());
@@ -411,8 +433,8 @@ class AppTest : public QObject {
         // The batches compute with the setting; the default is the classic series.
         QVERIFY(!window.calculator()->state().Projection.projection);
         GeodesySettings cgcs;
-        cgcs.ellipsoid = EllipsoidId::Cgcs2000;
-        cgcs.method = MethodId::Exact;
+        cgcs.ellipsoid = "cgcs2000";
+        cgcs.method = Method::Exact;
         window.SetGeodesy(cgcs);
         QCOMPARE(window.windowTitle(), QStringLiteral("Quorvel — CGCS2000, 精确"));
         const auto& chosen = window.calculator()->state().Projection;

@@ -211,7 +211,7 @@ class WindowTest : public QObject {
                 if (message != u"This plugin does not support propagateSizeHints()")
                     previousHandler(type, context, message);
             });
-        quorvel::PrepareApplication();
+        quorvel::PrepareApplication(QUORVEL_LOCALE_DIR);
         QVERIFY(96 == QApplication::primaryScreen()->logicalDotsPerInchX());
     }
     void init() {

@@ -5,6 +5,7 @@ file(CHMOD ${QUORVEL_WINDOW_XDG} DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OW
 
 add_executable(window_tests window_test.cpp)
 target_link_libraries(window_tests PRIVATE quorvel_window Qt6::Test)
+target_compile_definitions(window_tests PRIVATE QUORVEL_LOCALE_DIR="${QUORVEL_LOCALE_DIR}")
 add_test(NAME window_tests COMMAND window_tests)
 set_tests_properties(window_tests PROPERTIES
     TIMEOUT 300
@@ -42,7 +43,8 @@ set_tests_properties(window_print_e2e PROPERTIES
 # The file computation and the settings, offscreen; the keyboard flow under Xvfb.
 add_executable(app_tests app_test.cpp)
 target_link_libraries(app_tests PRIVATE quorvel_app Qt6::Test)
-target_compile_definitions(app_tests PRIVATE QUORVEL_VERSION="${PROJECT_VERSION}")
+target_compile_definitions(app_tests PRIVATE QUORVEL_VERSION="${PROJECT_VERSION}"
+                                            QUORVEL_LOCALE_DIR="${QUORVEL_LOCALE_DIR}")
 add_test(NAME app_tests COMMAND app_tests)
 set_tests_properties(app_tests PROPERTIES
     TIMEOUT 120

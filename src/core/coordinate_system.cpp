@@ -1,0 +1,194 @@
+#include "core/coordinate_system.h"
+
+#include <cmath>
+
+#include "core/errors.h"
+#include "core/number_text.h"
+#include "core/packed_angle.h"
+
+namespace quorvel {
+namespace {
+
+constexpr double kFalseEasting = 500000;
+
+std::string_view Trim(std::string_view s) {
+    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    while (!s.empty() && blank(s.front())) s.remove_prefix(1);
+    while (!s.empty() && blank(s.back())) s.remove_suffix(1);
+    return s;
+}
+
+std::string Lower(std::string_view s) {
+    std::string out(s);
+    for (char& c : out) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return out;
+}
+
+const char* const kSyntax = "：应为 种类:椭球[:位置]，种类为 plane、geodetic 或 geocentric";
+
+void RequireFinite(const Triple& p) {
+    for (double v : p) {
+        if (!std::isfinite(v)) throw OutOfDomainError("坐标不是有限数");
+    }
+}
+
+}  // namespace
+
+std::string_view SystemKindName(SystemKind kind) {
+    switch (kind) {
+        case SystemKind::Plane:
+            return "plane";
+        case SystemKind::Geodetic:
+            return "geodetic";
+        case SystemKind::Geocentric:
+            return "geocentric";
+    }
+    return "plane";
+}
+
+CoordinateSystem ParseCoordinateSystem(std::string_view text) {
+    const std::string quoted = "坐标系“" + std::string(Trim(text)) + "”";
+    const std::size_t first = text.find(':');
+    if (first == std::string_view::npos) throw InvalidParameterError(quoted + kSyntax);
+    const std::size_t second = text.find(':', first + 1);
+    const std::string kind = Lower(Trim(text.substr(0, first)));
+    const std::string_view ellipsoid = text.substr(
+        first + 1, second == std::string_view::npos ? std::string_view::npos : second - first - 1);
+    CoordinateSystem s;
+    if (kind == "plane") {
+        s.kind = SystemKind::Plane;
+    } else if (kind == "geodetic") {
+        s.kind = SystemKind::Geodetic;
+    } else if (kind == "geocentric") {
+        s.kind = SystemKind::Geocentric;
+    } else {
+        throw InvalidParameterError(quoted + "的种类“" + kind + "”未知" + kSyntax);
+    }
+    try {
+        s.ellipsoid = ParseEllipsoid(ellipsoid);
+    } catch (const Error& e) {
+        RethrowWithContext(e, quoted + "：");
+    }
+    if (s.kind != SystemKind::Plane) {
+        if (second != std::string_view::npos) {
+            throw InvalidParameterError(quoted + "：只有 plane 带中央子午线或 zone3/zone6");
+        }
+        return s;
+    }
+    if (second == std::string_view::npos) {
+        throw InvalidParameterError(quoted +
+                                    "：plane 须写明中央子午线（度.分秒）或 zone3/zone6，如 "
+                                    "plane:cgcs2000:117 或 plane:cgcs2000:zone3");
+    }
+    s.where = std::string(Trim(text.substr(second + 1)));
+    const std::string where = Lower(s.where);
+    if (where == "zone3") {
+        s.zoneWidth = ZoneWidth::Three;
+        return s;
+    }
+    if (where == "zone6") {
+        s.zoneWidth = ZoneWidth::Six;
+        return s;
+    }
+    const std::optional<double> packed = TryParseNumber(s.where);
+    const double lo = packed ? DecodePackedAngle(*packed) : NAN;
+    if (!(lo >= -180 && lo < 360)) {
+        throw InvalidParameterError(quoted + "：位置“" + s.where +
+                                    "”应为 -180° 至 360° 间的中央子午线（度.分秒）或 zone3、zone6");
+    }
+    s.centralMeridian = lo;
+    return s;
+}
+
+std::string SystemText(const CoordinateSystem& system) {
+    std::string text = std::string(SystemKindName(system.kind)) + ":" + system.ellipsoid.name;
+    if (system.kind == SystemKind::Plane) text += ":" + system.where;
+    return text;
+}
+
+SystemConverter::SystemConverter(const CoordinateSystem& system)
+    : system_(system),
+      projection_(Method::Exact, system.ellipsoid),
+      earth_(system.ellipsoid.a, system.ellipsoid.f) {}
+
+int SystemConverter::ZoneOf(const Triple& point) const {
+    if (!system_.HasZones()) return -1;
+    return SplitZonePrefix(*system_.zoneWidth, point[1], kFalseEasting).zone;
+}
+
+Triple SystemConverter::ToGeodetic(const Triple& point) const {
+    RequireFinite(point);
+    switch (system_.kind) {
+        case SystemKind::Plane: {
+            double Y = point[1];
+            double lo = system_.centralMeridian;
+            if (system_.zoneWidth) {
+                const ZonedEasting z = SplitZonePrefix(*system_.zoneWidth, Y, kFalseEasting);
+                Y = z.Y;
+                lo = CentralMeridianOf(*system_.zoneWidth, z.zone);
+            }
+            const GeoPoint g = projection_.Inverse(point[0], Y, lo);
+            return {g.L, g.B, point[2]};
+        }
+        case SystemKind::Geodetic:
+            if (!(std::abs(point[1]) <= 90)) throw OutOfDomainError("纬度应在 -90° 至 90° 之间");
+            return point;
+        case SystemKind::Geocentric: {
+            Triple lbh;
+            earth_.Reverse(point[0], point[1], point[2], lbh[1], lbh[0], lbh[2]);
+            return lbh;
+        }
+    }
+    return point;
+}
+
+Triple SystemConverter::FromGeodetic(const Triple& lbh, int zone) const {
+    RequireFinite(lbh);
+    if (!(std::abs(lbh[1]) <= 90)) throw OutOfDomainError("纬度应在 -90° 至 90° 之间");
+    switch (system_.kind) {
+        case SystemKind::Plane: {
+            if (!system_.zoneWidth) {
+                const GridPoint g = projection_.Forward(lbh[1], lbh[0], system_.centralMeridian);
+                return {g.X, g.Y, lbh[2]};
+            }
+            const ZoneWidth width = *system_.zoneWidth;
+            if (zone < 0) {
+                const double L = std::fmod(std::fmod(lbh[0], 360.0) + 360.0, 360.0);
+                zone = quorvel::ZoneOf(width, L < 360 ? L : 0);
+            }
+            const GridPoint g = projection_.Forward(lbh[1], lbh[0], CentralMeridianOf(width, zone));
+            return {g.X, WithZonePrefix(width, zone, g.Y), lbh[2]};
+        }
+        case SystemKind::Geodetic:
+            return lbh;
+        case SystemKind::Geocentric: {
+            Triple xyz;
+            earth_.Forward(lbh[1], lbh[0], lbh[2], xyz[0], xyz[1], xyz[2]);
+            return xyz;
+        }
+    }
+    return lbh;
+}
+
+Triple SystemConverter::ToGeocentric(const Triple& point) const {
+    if (system_.kind == SystemKind::Geocentric) {
+        RequireFinite(point);
+        return point;
+    }
+    const Triple lbh = ToGeodetic(point);
+    Triple xyz;
+    earth_.Forward(lbh[1], lbh[0], lbh[2], xyz[0], xyz[1], xyz[2]);
+    return xyz;
+}
+
+Triple SystemConverter::FromGeocentric(const Triple& xyz, int zone) const {
+    RequireFinite(xyz);
+    if (system_.kind == SystemKind::Geocentric) return xyz;
+    Triple lbh;
+    earth_.Reverse(xyz[0], xyz[1], xyz[2], lbh[1], lbh[0], lbh[2]);
+    return FromGeodetic(lbh, zone);
+}
+
+}  // namespace quorvel

@@ -1,0 +1,199 @@
+#include "core/datum.h"
+
+#include <cmath>
+#include <cstdio>
+#include <numbers>
+
+#include "core/errors.h"
+
+namespace quorvel {
+namespace {
+
+constexpr double kArcSecond = std::numbers::pi / 648000;
+
+std::string Lower(std::string_view s) {
+    std::string out;
+    for (char c : s) {
+        if (c == ' ' || c == '\t') continue;
+        out += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    }
+    return out;
+}
+
+std::string Num(double v, int digits = 17) {
+    char s[40];
+    std::snprintf(s, sizeof s, "%.*g", digits, v);
+    return s;
+}
+
+std::string EllipsoidArgs(const CoordinateSystem& s) {
+    return " +a=" + Num(s.ellipsoid.a) + " +rf=" + Num(s.ellipsoid.InverseFlattening());
+}
+
+// From the system's typed coordinates to geocentric (inverse = false), or back.
+std::string SideSteps(const CoordinateSystem& s, int zone, bool toGeocentric) {
+    if (s.kind == SystemKind::Geocentric) return "";
+    const std::string cart =
+        " +step" + std::string(toGeocentric ? "" : " +inv") + " +proj=cart" + EllipsoidArgs(s);
+    if (s.kind == SystemKind::Geodetic) return cart;
+    double lo = s.centralMeridian;
+    double x0 = 500000;
+    if (s.zoneWidth) {
+        if (zone < 0) {
+            throw InvalidParameterError("带号前置的平面坐标系“" + SystemText(s) +
+                                        "”须指明点所在的带才能写出 PROJ 管道");
+        }
+        lo = CentralMeridianOf(*s.zoneWidth, zone);
+        x0 = WithZonePrefix(*s.zoneWidth, zone, 500000);
+    }
+    const std::string swap = " +step +proj=axisswap +order=2,1";
+    const std::string tmerc = " +step" + std::string(toGeocentric ? " +inv" : "") +
+                              " +proj=tmerc +lat_0=0 +lon_0=" + Num(lo) +
+                              " +k_0=1 +x_0=" + Num(x0) + " +y_0=0" + EllipsoidArgs(s);
+    return toGeocentric ? swap + tmerc + cart : cart + tmerc + swap;
+}
+
+}  // namespace
+
+std::string_view ModelName(DatumModel model) {
+    switch (model) {
+        case DatumModel::Seven:
+            return "7";
+        case DatumModel::Four:
+            return "4";
+        case DatumModel::Three:
+            return "3";
+    }
+    return "7";
+}
+
+DatumModel ParseModel(std::string_view text) {
+    const std::string t = Lower(text);
+    if (t == "7") return DatumModel::Seven;
+    if (t == "4") return DatumModel::Four;
+    if (t == "3") return DatumModel::Three;
+    throw InvalidParameterError("未知的转换模型“" + std::string(text) + "”：应为 7、4 或 3");
+}
+
+int ParameterCount(DatumModel model) {
+    return model == DatumModel::Seven ? 7 : model == DatumModel::Four ? 4 : 3;
+}
+
+int MinimumPoints(DatumModel model) {
+    return model == DatumModel::Seven ? 3 : model == DatumModel::Four ? 2 : 1;
+}
+
+std::string_view ConventionName(RotationConvention convention) {
+    return convention == RotationConvention::CoordinateFrame ? "coordinate-frame"
+                                                             : "position-vector";
+}
+
+std::string_view ProjConventionName(RotationConvention convention) {
+    return convention == RotationConvention::CoordinateFrame ? "coordinate_frame"
+                                                             : "position_vector";
+}
+
+RotationConvention ParseConvention(std::string_view text) {
+    const std::string t = Lower(text);
+    if (t == "coordinate-frame" || t == "coordinate_frame") {
+        return RotationConvention::CoordinateFrame;
+    }
+    if (t == "position-vector" || t == "position_vector") {
+        return RotationConvention::PositionVector;
+    }
+    throw InvalidParameterError("未知的旋转约定“" + std::string(text) +
+                                "”：应为 coordinate-frame 或 position-vector");
+}
+
+void CheckModelLimits(const DatumParameters& p) {
+    for (double v : {p.dx, p.dy, p.dz, p.rx, p.ry, p.rz, p.ds, p.rotation, p.scale}) {
+        if (!std::isfinite(v)) throw OutOfDomainError("转换参数不是有限数");
+    }
+    if (p.model != DatumModel::Seven) return;
+    const double r = std::sqrt(p.rx * p.rx + p.ry * p.ry + p.rz * p.rz);
+    if (r > kMaxRotationSeconds) {
+        throw OutOfDomainError("旋转角合计 " + Num(r, 6) + "″ 超过小角度模型的限值 92.2″" +
+                               "（此时其近似使坐标变形超过 0.1 ppm）：两边多半不是同一批点，"
+                               "或坐标系写错");
+    }
+    if (std::abs(p.ds) > kMaxScalePpm) {
+        throw OutOfDomainError(
+            "尺度 " + Num(p.ds) +
+            " ppm 超过 ±1000 ppm：两边多半不是同一批点，或椭球、单位、坐标系写错");
+    }
+}
+
+DatumTransform::DatumTransform(const CoordinateSystem& from, const CoordinateSystem& to,
+                               const DatumParameters& parameters)
+    : parameters_(parameters), source_(from), target_(to), m_{} {
+    CheckModelLimits(parameters);
+    const DatumParameters& p = parameters;
+    if (p.model == DatumModel::Four) {
+        if (from.kind != SystemKind::Plane || to.kind != SystemKind::Plane) {
+            throw InvalidParameterError("四参数转换的两边须都是平面坐标系（plane）");
+        }
+        const double m = 1 + p.scale * 1e-6;
+        const double a = p.rotation * kArcSecond;
+        m_[0][0] = std::cos(a) * m;
+        m_[0][1] = std::sin(a) * m;
+        return;
+    }
+    // Coordinate frame as PROJ builds it; position vector is its transpose.
+    const bool seven = p.model == DatumModel::Seven;
+    const double s = seven ? 1 + p.ds * 1e-6 : 1;
+    const double rx = seven ? p.rx * kArcSecond : 0;
+    const double ry = seven ? p.ry * kArcSecond : 0;
+    const double rz = seven ? p.rz * kArcSecond : 0;
+    const double cf[3][3] = {{1, rz, -ry}, {-rz, 1, rx}, {ry, -rx, 1}};
+    const bool pv = p.convention == RotationConvention::PositionVector;
+    for (int i = 0; i < 3; ++i) {
+        for (int j = 0; j < 3; ++j) m_[i][j] = s * (pv ? cf[j][i] : cf[i][j]);
+    }
+}
+
+Triple DatumTransform::Shift(const Triple& v) const {
+    const DatumParameters& p = parameters_;
+    Triple out;
+    const double t[3] = {p.dx, p.dy, p.dz};
+    for (int i = 0; i < 3; ++i) {
+        out[i] = m_[i][0] * v[0] + m_[i][1] * v[1] + m_[i][2] * v[2] + t[i];
+    }
+    return out;
+}
+
+Triple DatumTransform::Apply(const Triple& source, int targetZone) const {
+    const DatumParameters& p = parameters_;
+    if (p.model == DatumModel::Four) {
+        // PROJ's order of operations, easting first: E' = cr·E + sr·N + ΔY, N' = −sr·E + cr·N + ΔX.
+        const double cr = m_[0][0], sr = m_[0][1];
+        const double N = source[0], E = source[1];
+        return {-sr * E + cr * N + p.dx, cr * E + sr * N + p.dy, source[2]};
+    }
+    const CoordinateSystem& from = source_.system();
+    const CoordinateSystem& to = target_.system();
+    if (targetZone < 0 && to.HasZones() && from.HasZones() && *from.zoneWidth == *to.zoneWidth) {
+        targetZone = source_.ZoneOf(source);
+    }
+    return target_.FromGeocentric(Shift(source_.ToGeocentric(source)), targetZone);
+}
+
+std::string ProjPipeline(const CoordinateSystem& from, const CoordinateSystem& to,
+                         const DatumParameters& p, int fromZone, int toZone) {
+    std::string helmert = " +step +proj=helmert +x=";
+    if (p.model == DatumModel::Four) {
+        // Easting first in PROJ, and its 2-D scale is the factor itself.
+        return "+proj=pipeline +step +proj=axisswap +order=2,1" + helmert + Num(p.dy) +
+               " +y=" + Num(p.dx) + " +theta=" + Num(p.rotation) +
+               " +s=" + Num(1 + p.scale * 1e-6) + " +step +proj=axisswap +order=2,1";
+    }
+    helmert += Num(p.dx) + " +y=" + Num(p.dy) + " +z=" + Num(p.dz);
+    if (p.model == DatumModel::Seven) {
+        helmert += " +rx=" + Num(p.rx) + " +ry=" + Num(p.ry) + " +rz=" + Num(p.rz) +
+                   " +s=" + Num(p.ds) +
+                   " +convention=" + std::string(ProjConventionName(p.convention));
+    }
+    return "+proj=pipeline" + SideSteps(from, fromZone, true) + helmert +
+           SideSteps(to, toZone, false);
+}
+
+}  // namespace quorvel

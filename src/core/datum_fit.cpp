@@ -1,0 +1,607 @@
+#include "core/datum_fit.h"
+
+#include <Eigen/Dense>
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <numbers>
+#include <set>
+
+#include "core/errors.h"
+
+namespace quorvel {
+namespace {
+
+using Eigen::Matrix3d;
+using Eigen::MatrixXd;
+using Eigen::Vector3d;
+using Eigen::VectorXd;
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kArcSecond = std::numbers::pi / 648000;
+constexpr double kFlagFloor = 0.001;   // metres: the precision coordinates are written to
+constexpr double kCoincident = 0.001;  // metres of RMS spread
+constexpr double kLineRatio = 0.01;    // spread across the main line over spread along it
+constexpr double kMinReciprocalCond = 1e-10;
+
+std::string Num(double v, int digits = 6) {
+    char s[40];
+    std::snprintf(s, sizeof s, "%.*g", digits, v);
+    return s;
+}
+
+Vector3d V(const Triple& t) {
+    return {t[0], t[1], t[2]};
+}
+
+// East, north and up at longitude L and latitude B (degrees), as the rows of a matrix.
+Matrix3d LocalFrame(double L, double B) {
+    const double l = L * std::numbers::pi / 180, b = B * std::numbers::pi / 180;
+    Matrix3d m;
+    m << -std::sin(l), std::cos(l), 0,                                        //
+        -std::sin(b) * std::cos(l), -std::sin(b) * std::sin(l), std::cos(b),  //
+        std::cos(b) * std::cos(l), std::cos(b) * std::sin(l), std::sin(b);
+    return m;
+}
+
+// A point in the space the model is fitted in: geocentric for 7 and 3, typed (X, Y, 0) for 4.
+struct Prepared {
+    Vector3d source, target;
+    int fromZone = -1, toZone = -1;
+};
+
+// ---- Where the two sides of a point lie ----
+
+double Separation(const SystemConverter& from, const Triple& s, const SystemConverter& to,
+                  const Triple& t) {
+    try {
+        const Triple lbh = from.ToGeodetic(s);
+        const Vector3d d = V(to.ToGeocentric(t)) - V(from.ToGeocentric(s));
+        return (LocalFrame(lbh[0], lbh[1]).topRows(2) * d).norm();
+    } catch (const Error&) {
+        return std::numeric_limits<double>::infinity();
+    }
+}
+
+// One side of a common point: its system and its typed coordinates.
+struct Side {
+    CoordinateSystem system;
+    Triple point;
+};
+
+bool Match(const Side& source, const Side& target) {
+    return Separation(SystemConverter(source.system), source.point, SystemConverter(target.system),
+                      target.point) <= kMaxSideSeparation;
+}
+
+// The side's plane point on a meridian `shift` degrees away, in a system with a meridian.
+bool Shifted(Side& side, double shift) {
+    CoordinateSystem& s = side.system;
+    if (s.kind != SystemKind::Plane) return false;
+    if (s.zoneWidth) {
+        try {
+            const ZonedEasting z = SplitZonePrefix(*s.zoneWidth, side.point[1], 500000);
+            s.centralMeridian = CentralMeridianOf(*s.zoneWidth, z.zone);
+            side.point[1] = z.Y;
+        } catch (const Error&) {
+            return false;
+        }
+        s.zoneWidth.reset();
+    }
+    s.centralMeridian += shift;
+    return true;
+}
+
+std::string SideName(bool source) {
+    return source ? "源坐标" : "目标坐标";
+}
+
+// A zone number in front of Y where the system has a meridian, or none where it has zones;
+// said only when reading Y the other way brings the sides together.
+std::string ZoneNumberCause(Side side, const Side& other, bool source) {
+    CoordinateSystem& s = side.system;
+    double& Y = side.point[1];
+    const auto match = [&] { return source ? Match(side, other) : Match(other, side); };
+    if (s.kind != SystemKind::Plane) return "";
+    if (!s.zoneWidth && std::abs(Y) >= kZonePrefixUnit) {
+        const double n = std::floor(Y / kZonePrefixUnit);
+        Y -= n * kZonePrefixUnit;
+        if (!match()) return "";
+        return SideName(source) + "的 Y 前多半带着带号 " + Num(n) +
+               "，坐标系却写的是中央子午线：去掉带号，或把坐标系写成 zone3 或 zone6";
+    }
+    if (!s.zoneWidth || Y < 0 || Y >= kZonePrefixUnit) return "";
+    double L = 0;
+    try {
+        L = SystemConverter(other.system).ToGeodetic(other.point)[0];
+    } catch (const Error&) {
+        return "";
+    }
+    const int n = ZoneOf(*s.zoneWidth, std::fmod(std::fmod(L, 360.0) + 360.0, 360.0));
+    s.centralMeridian = CentralMeridianOf(*s.zoneWidth, n);
+    s.zoneWidth.reset();
+    if (!match()) return "";
+    return SideName(source) + "的 Y 前多半没有带号，坐标系却写的是 " + side.system.where +
+           "：补上带号 " + std::to_string(n) + "，或把坐标系写成中央子午线";
+}
+
+// How far a side lies from where the other common points are, in metres; the swapped reading of
+// a pair of sides can bring them together too, far off.
+double Distance(const Side& side, const Vector3d& reference) {
+    try {
+        return (V(SystemConverter(side.system).ToGeocentric(side.point)) - reference).norm();
+    } catch (const Error&) {
+        return std::numeric_limits<double>::infinity();
+    }
+}
+
+// What most likely keeps the two sides apart, in words; empty if nothing explains it.
+// `reference` is the middle of the common points' sources.
+std::string LikelyCause(const SystemConverter& from, const SystemConverter& to,
+                        const CommonPoint& p, const Vector3d& reference) {
+    const Side source{from.system(), p.source}, target{to.system(), p.target};
+    std::string swap;
+    double nearest = std::numeric_limits<double>::infinity();
+    for (bool s : {true, false}) {
+        const Side& side = s ? source : target;
+        if (side.system.kind == SystemKind::Geocentric) continue;
+        Side swapped = side;
+        std::swap(swapped.point[0], swapped.point[1]);
+        if (!(s ? Match(swapped, target) : Match(source, swapped))) continue;
+        const double d = Distance(s ? swapped : source, reference);
+        if (swap.empty() || d < nearest) {
+            nearest = d;
+            swap = SideName(s) + "的 " +
+                   (side.system.kind == SystemKind::Geodetic ? "L、B" : "X、Y") + " 多半写反了";
+        }
+    }
+    if (!swap.empty()) return swap;
+    for (bool s : {true, false}) {
+        const std::string cause =
+            s ? ZoneNumberCause(source, target, true) : ZoneNumberCause(target, source, false);
+        if (!cause.empty()) return cause;
+    }
+    // Moving one side's meridian by δ is moving the other's by −δ: say both where both are plane.
+    for (double shift : {-6.0, -3.0, 3.0, 6.0}) {
+        Side a = source, b = target;
+        const bool moved =
+            Shifted(a, shift) ? Match(a, target) : Shifted(b, -shift) && Match(source, b);
+        if (!moved) continue;
+        Side sa = source, sb = target;
+        std::string where;
+        if (Shifted(sa, shift)) where = "源坐标若按 " + Num(sa.system.centralMeridian) + "°";
+        if (Shifted(sb, -shift)) {
+            where += (where.empty() ? "" : "、或") + std::string("目标坐标若按 ") +
+                     Num(sb.system.centralMeridian) + "°";
+        }
+        return "两边的中央子午线多半差 " + Num(std::abs(shift)) + "°：" + where +
+               " 计算，两边才相合";
+    }
+    return "";
+}
+
+Prepared PreparePoint(const SystemConverter& from, const SystemConverter& to, const CommonPoint& p,
+                      DatumModel model, const Vector3d& reference) {
+    const std::string context = "重合点“" + p.name + "”";
+    Prepared out;
+    Triple s{}, t{};
+    try {
+        s = from.ToGeocentric(p.source);
+        out.fromZone = from.ZoneOf(p.source);
+    } catch (const Error& e) {
+        const std::string cause = LikelyCause(from, to, p, reference);
+        if (!cause.empty()) throw PointMismatchError(context + "：" + e.detail() + "；" + cause);
+        RethrowWithContext(e, context + "的" + SideName(true) + "：");
+    }
+    try {
+        t = to.ToGeocentric(p.target);
+        out.toZone = to.ZoneOf(p.target);
+    } catch (const Error& e) {
+        const std::string cause = LikelyCause(from, to, p, reference);
+        if (!cause.empty()) throw PointMismatchError(context + "：" + e.detail() + "；" + cause);
+        RethrowWithContext(e, context + "的" + SideName(false) + "：");
+    }
+    const double apart = Separation(from, p.source, to, p.target);
+    if (apart > kMaxSideSeparation) {
+        const std::string cause = LikelyCause(from, to, p, reference);
+        throw PointMismatchError(context + "的两边在地面上相距 " + Num(apart / 1000, 4) +
+                                 " km，不是同一点的两套坐标" +
+                                 (cause.empty() ? "：核对点名与坐标系" : "：" + cause));
+    }
+    if (model == DatumModel::Four) {
+        out.source = {p.source[0], p.source[1], 0};
+        out.target = {p.target[0], p.target[1], 0};
+    } else {
+        out.source = V(s);
+        out.target = V(t);
+    }
+    return out;
+}
+
+// ---- The least squares ----
+
+int Dimension(DatumModel model) {
+    return model == DatumModel::Four ? 2 : 3;
+}
+
+// Coordinates centred on the fitted points and divided by their RMS distance from the centre.
+struct Frame {
+    Vector3d centre = Vector3d::Zero();
+    double scale = 1;
+};
+
+// The rows of one point's observations (target − source) in the design matrix.
+MatrixXd DesignRows(DatumModel model, const Frame& f, const Vector3d& source) {
+    const Vector3d u = (source - f.centre) / f.scale;
+    const int d = Dimension(model);
+    MatrixXd a = MatrixXd::Zero(d, ParameterCount(model));
+    a.leftCols(d).setIdentity();
+    if (model == DatumModel::Seven) {
+        // t + σ·u + β × u
+        a.col(3) = u;
+        a.block<3, 3>(0, 4) << 0, u(2), -u(1), -u(2), 0, u(0), u(1), -u(0), 0;
+    } else if (model == DatumModel::Four) {
+        // [t + σ·u − β·uY, t + β·uX + σ·uY]
+        a(0, 2) = u(0), a(0, 3) = -u(1);
+        a(1, 2) = u(1), a(1, 3) = u(0);
+    }
+    return a;
+}
+
+struct Solution {
+    Frame frame;
+    VectorXd q;
+    MatrixXd cofactor;  // (AᵀA)⁻¹
+    double sigma0 = kNaN;
+    int redundancy = 0;
+};
+
+void CheckGeometry(DatumModel model, const MatrixXd& centred, double rms) {
+    if (model == DatumModel::Three) return;
+    if (rms < kCoincident) {
+        throw WeakGeometryError("重合点都在同一处（彼此相距不到 1 mm），定不出转换参数");
+    }
+    if (model != DatumModel::Seven) return;
+    const Eigen::JacobiSVD<MatrixXd> svd(centred);
+    const VectorXd s = svd.singularValues();
+    if (s(1) < kLineRatio * s(0)) {
+        throw WeakGeometryError(
+            "重合点几乎在一条直线上（横向分布不到纵向的 "
+            "1/100），定不出绕这条线的旋转：请加选线外的点，"
+            "或改用四参数");
+    }
+}
+
+Solution Solve(DatumModel model, const std::vector<Prepared>& points,
+               const std::vector<int>& active) {
+    const int n = static_cast<int>(active.size());
+    const int d = Dimension(model), u = ParameterCount(model);
+    Solution out;
+    for (int i : active) out.frame.centre += points[i].source;
+    out.frame.centre /= n;
+    MatrixXd centred(n, d);
+    for (int k = 0; k < n; ++k) {
+        centred.row(k) = (points[active[k]].source - out.frame.centre).head(d).transpose();
+    }
+    const double rms = std::sqrt(centred.squaredNorm() / n);
+    CheckGeometry(model, centred, rms);
+    if (rms > 0) out.frame.scale = rms;
+
+    MatrixXd a(n * d, u);
+    VectorXd y(n * d);
+    for (int k = 0; k < n; ++k) {
+        const Prepared& p = points[active[k]];
+        a.middleRows(k * d, d) = DesignRows(model, out.frame, p.source);
+        y.segment(k * d, d) = (p.target - p.source).head(d);
+    }
+    const Eigen::HouseholderQR<MatrixXd> qr(a);
+    const MatrixXd r = qr.matrixQR().topRows(u).triangularView<Eigen::Upper>();
+    const VectorXd s = Eigen::JacobiSVD<MatrixXd>(r).singularValues();
+    if (!(s(u - 1) >= kMinReciprocalCond * s(0))) {
+        throw WeakGeometryError("重合点的分布定不出 " + std::string(ModelName(model)) +
+                                " 参数（设计矩阵近于奇异）：请加选分布更开的点");
+    }
+    out.q = qr.solve(y);
+    const MatrixXd rInverse = r.triangularView<Eigen::Upper>().solve(MatrixXd::Identity(u, u));
+    out.cofactor = rInverse * rInverse.transpose();
+    out.redundancy = n * d - u;
+    if (out.redundancy > 0) {
+        out.sigma0 = std::sqrt((y - a * out.q).squaredNorm() / out.redundancy);
+    }
+    return out;
+}
+
+// The published parameters and the derivatives of each by the unknowns q.
+void Parameters(DatumModel model, const Solution& s, DatumParameters& p, MatrixXd& jacobian) {
+    const int u = ParameterCount(model);
+    const Vector3d& c = s.frame.centre;
+    const double L = s.frame.scale;
+    jacobian = MatrixXd::Identity(u, u);
+    if (model == DatumModel::Three) {
+        p.dx = s.q(0), p.dy = s.q(1), p.dz = s.q(2);
+        return;
+    }
+    if (model == DatumModel::Four) {
+        const double a = 1 + s.q(2) / L, b = s.q(3) / L, m2 = a * a + b * b, m = std::sqrt(m2);
+        p.dx = s.q(0) - (a - 1) * c(0) + b * c(1);
+        p.dy = s.q(1) - b * c(0) - (a - 1) * c(1);
+        p.rotation = std::atan2(b, a) / kArcSecond;
+        p.scale = (m - 1) * 1e6;
+        jacobian.row(0) << 1, 0, -c(0) / L, c(1) / L;
+        jacobian.row(1) << 0, 1, -c(1) / L, -c(0) / L;
+        jacobian.row(2) << 0, 0, -b / m2 / L / kArcSecond, a / m2 / L / kArcSecond;
+        jacobian.row(3) << 0, 0, a / m / L * 1e6, b / m / L * 1e6;
+        return;
+    }
+    // T = t − (σ/L)·c − (β/L) × c, ω = β / (L + σ), ds = σ / L; ω in the position vector sense.
+    const double sigma = s.q(3);
+    const Vector3d beta = s.q.tail<3>();
+    const Vector3d t = s.q.head<3>() - sigma / L * c - (beta / L).cross(c);
+    const Vector3d w = beta / (L + sigma);
+    const double sign = p.convention == RotationConvention::PositionVector ? 1 : -1;
+    p.dx = t(0), p.dy = t(1), p.dz = t(2);
+    p.rx = sign * w(0) / kArcSecond, p.ry = sign * w(1) / kArcSecond;
+    p.rz = sign * w(2) / kArcSecond;
+    p.ds = sigma / L * 1e6;
+    Matrix3d cx;
+    cx << 0, -c(2), c(1), c(2), 0, -c(0), -c(1), c(0), 0;
+    jacobian.block<3, 1>(0, 3) = -c / L;
+    jacobian.block<3, 3>(0, 4) = cx / L;
+    jacobian.block<3, 3>(3, 3).setZero();
+    jacobian.block<3, 1>(3, 3) = -beta / ((L + sigma) * (L + sigma)) / kArcSecond;
+    jacobian.block<3, 3>(3, 4) = Matrix3d::Identity() / (L + sigma) / kArcSecond;
+    jacobian.row(6).setZero();
+    jacobian(6, 3) = 1e6 / L;
+}
+
+void StandardErrors(DatumModel model, const Solution& s, const MatrixXd& jacobian,
+                    DatumParameters& se) {
+    const MatrixXd cov = s.sigma0 * s.sigma0 * jacobian * s.cofactor * jacobian.transpose();
+    const auto e = [&](int i) { return std::sqrt(cov(i, i)); };
+    se.dx = e(0), se.dy = e(1);
+    if (model == DatumModel::Four) {
+        se.rotation = e(2), se.scale = e(3);
+        return;
+    }
+    se.dz = e(2);
+    if (model == DatumModel::Seven) se.rx = e(3), se.ry = e(4), se.rz = e(5), se.ds = e(6);
+}
+
+// ---- Residuals in the target's components ----
+
+struct Context {
+    const SystemConverter& from;
+    const SystemConverter& to;
+    const FitOptions& options;
+};
+
+// The reported residual of one point and the matrix that carries a fit-space residual to it.
+void TargetResidual(const Context& x, const CommonPoint& p, const Prepared& q,
+                    const Vector3d& predicted, Vector3d& v, Matrix3d& g) {
+    g.setIdentity();
+    const SystemKind kind = x.to.system().kind;
+    if (x.options.model == DatumModel::Four || kind == SystemKind::Geocentric) {
+        v = q.target - predicted;
+        return;
+    }
+    if (kind == SystemKind::Geodetic) {
+        g = LocalFrame(p.target[0], p.target[1]);
+        v = g * (q.target - predicted);
+        return;
+    }
+    const auto plane = [&](const Vector3d& xyz) {
+        return V(x.to.FromGeocentric({xyz(0), xyz(1), xyz(2)}, q.toZone));
+    };
+    v = V(p.target) - plane(predicted);
+    for (int j = 0; j < 3; ++j) {
+        const Vector3d h = Vector3d::Unit(j);
+        g.col(j) = (plane(predicted + h) - plane(predicted - h)) / 2;
+    }
+}
+
+PointResidual Residual(const Context& x, const CommonPoint& p, const Prepared& q, const Solution& s,
+                       bool fitted) {
+    const DatumModel model = x.options.model;
+    const int d = Dimension(model);
+    const MatrixXd a = DesignRows(model, s.frame, q.source);
+    Vector3d predicted = q.source;
+    predicted.head(d) += a * s.q;
+    Vector3d v;
+    Matrix3d g;
+    TargetResidual(x, p, q, predicted, v, g);
+
+    MatrixXd cof = MatrixXd::Identity(d, d);
+    cof += (fitted ? -1.0 : 1.0) * a * s.cofactor * a.transpose();
+    const MatrixXd reported = g.topLeftCorner(d, d) * cof * g.topLeftCorner(d, d).transpose();
+    const SystemKind kind = x.to.system().kind;
+    const int components = d == 3 && (x.options.heights || kind == SystemKind::Geocentric) ? 3 : 2;
+
+    PointResidual r;
+    r.name = p.name;
+    r.v = {v(0), v(1), components == 3 ? v(2) : kNaN};
+    r.plane = std::hypot(v(0), v(1));
+    if (kind == SystemKind::Geocentric && model != DatumModel::Four) {
+        const Triple lbh = x.to.ToGeodetic(p.target);
+        r.plane = (LocalFrame(lbh[0], lbh[1]).topRows(2) * v).norm();
+    }
+    for (int c = 0; c < components && s.redundancy > 0; ++c) {
+        const double ratio = std::abs(v(c)) / (s.sigma0 * std::sqrt(std::max(reported(c, c), 0.0)));
+        if (!std::isfinite(ratio)) continue;
+        r.statistic = std::max(r.statistic, ratio);
+        if (ratio > x.options.outlierFactor && std::abs(v(c)) > kFlagFloor) r.flagged = true;
+    }
+    return r;
+}
+
+// ---- The rounds ----
+
+void CheckInput(const CoordinateSystem& from, const CoordinateSystem& to,
+                const std::vector<CommonPoint>& points, const FitOptions& options) {
+    if (!(options.outlierFactor > 0 && std::isfinite(options.outlierFactor))) {
+        throw InvalidParameterError("粗差倍数 K 应为正数");
+    }
+    if (options.model == DatumModel::Four &&
+        (from.kind != SystemKind::Plane || to.kind != SystemKind::Plane)) {
+        throw InvalidParameterError("四参数转换的两边须都是平面坐标系（plane）");
+    }
+    std::set<std::string> names;
+    int fitted = 0;
+    for (const CommonPoint& p : points) {
+        if (!names.insert(p.name).second) {
+            throw DuplicateNameError("重合点名“" + p.name + "”出现了不止一次");
+        }
+        fitted += p.check ? 0 : 1;
+    }
+    const int need = MinimumPoints(options.model);
+    if (fitted < need) {
+        throw InsufficientPointsError(
+            std::string(ModelName(options.model)) + " 参数转换至少要 " + std::to_string(need) +
+            " 个参与拟合的重合点（检核点除外），现有 " + std::to_string(fitted) + " 个");
+    }
+}
+
+// The median of the sources' geocentric coordinates, each on its own: where most points are.
+Vector3d Middle(const SystemConverter& from, const std::vector<CommonPoint>& points) {
+    std::vector<double> c[3];
+    for (const CommonPoint& p : points) {
+        try {
+            const Triple xyz = from.ToGeocentric(p.source);
+            for (int k = 0; k < 3; ++k) c[k].push_back(xyz[k]);
+        } catch (const Error&) {
+        }
+    }
+    Vector3d m = Vector3d::Zero();
+    for (int k = 0; k < 3 && !c[k].empty(); ++k) {
+        std::nth_element(c[k].begin(), c[k].begin() + c[k].size() / 2, c[k].end());
+        m(k) = c[k][c[k].size() / 2];
+    }
+    return m;
+}
+
+int CommonZone(const std::vector<Prepared>& points, bool source) {
+    int zone = -2;
+    for (const Prepared& p : points) {
+        const int z = source ? p.fromZone : p.toZone;
+        if (zone == -2) zone = z;
+        if (z != zone) return -1;
+    }
+    return zone < 0 ? -1 : zone;
+}
+
+void Summarise(FitResult& r) {
+    double sum[3] = {0, 0, 0}, plane = 0;
+    for (const PointResidual& p : r.points) {
+        if (p.use == PointUse::Fit) ++r.used;
+        if (p.use == PointUse::Dropped) ++r.dropped;
+        if (p.use != PointUse::Check) continue;
+        ++r.checked;
+        for (int c = 0; c < 3; ++c) sum[c] += p.v[c] * p.v[c];
+        plane += p.plane * p.plane;
+    }
+    for (int c = 0; c < 3; ++c) r.checkRms[c] = r.checked ? std::sqrt(sum[c] / r.checked) : kNaN;
+    r.checkPlaneRms = r.checked ? std::sqrt(plane / r.checked) : kNaN;
+}
+
+// The fitted point to drop next, or −1.
+int WorstFlagged(const FitResult& r, int active, const FitOptions& options) {
+    const int u = ParameterCount(options.model);
+    if (active - 1 < MinimumPoints(options.model) || (active - 1) * Dimension(options.model) <= u) {
+        return -1;
+    }
+    int worst = -1;
+    for (std::size_t i = 0; i < r.points.size(); ++i) {
+        const PointResidual& p = r.points[i];
+        if (p.use == PointUse::Fit && p.flagged &&
+            (worst < 0 || p.statistic > r.points[worst].statistic)) {
+            worst = static_cast<int>(i);
+        }
+    }
+    return worst;
+}
+
+FitResult Round(const Context& x, const std::vector<CommonPoint>& points,
+                const std::vector<Prepared>& prepared, const std::vector<int>& droppedIn) {
+    std::vector<int> active;
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        if (!points[i].check && droppedIn[i] == 0) active.push_back(static_cast<int>(i));
+    }
+    const Solution s = Solve(x.options.model, prepared, active);
+    FitResult r;
+    r.parameters.model = r.standardErrors.model = x.options.model;
+    r.parameters.convention = r.standardErrors.convention = x.options.convention;
+    MatrixXd jacobian;
+    Parameters(x.options.model, s, r.parameters, jacobian);
+    StandardErrors(x.options.model, s, jacobian, r.standardErrors);
+    r.sigma0 = s.sigma0;
+    r.redundancy = s.redundancy;
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        const bool fitted = !points[i].check && droppedIn[i] == 0;
+        PointResidual p = Residual(x, points[i], prepared[i], s, fitted);
+        p.use = points[i].check ? PointUse::Check : fitted ? PointUse::Fit : PointUse::Dropped;
+        p.droppedInRound = droppedIn[i];
+        r.points.push_back(std::move(p));
+    }
+    return r;
+}
+
+void CheckLimits(const FitResult& r) {
+    try {
+        CheckModelLimits(r.parameters);
+    } catch (const Error& e) {
+        std::string flagged;
+        for (const PointResidual& p : r.points) {
+            if (p.flagged) flagged += (flagged.empty() ? "" : "、") + p.name;
+        }
+        if (flagged.empty()) throw;
+        throw OutOfDomainError(e.detail() + "；超限的点：" + flagged + "，剔除后再拟合");
+    }
+}
+
+}  // namespace
+
+std::string_view PointUseName(PointUse use) {
+    switch (use) {
+        case PointUse::Fit:
+            return "fit";
+        case PointUse::Check:
+            return "check";
+        case PointUse::Dropped:
+            return "dropped";
+    }
+    return "fit";
+}
+
+FitResult FitDatum(const CoordinateSystem& from, const CoordinateSystem& to,
+                   const std::vector<CommonPoint>& points, const FitOptions& options) {
+    CheckInput(from, to, points, options);
+    const SystemConverter source(from), target(to);
+    const Context x{source, target, options};
+    std::vector<Prepared> prepared;
+    const Vector3d reference = Middle(source, points);
+    for (const CommonPoint& p : points) {
+        prepared.push_back(PreparePoint(source, target, p, options.model, reference));
+    }
+    std::vector<int> droppedIn(points.size(), 0);
+    FitResult r = Round(x, points, prepared, droppedIn);
+    for (int round = 1; options.dropOutliers; ++round) {
+        int active = 0;
+        for (const PointResidual& p : r.points) active += p.use == PointUse::Fit ? 1 : 0;
+        const int worst = WorstFlagged(r, active, options);
+        if (worst < 0) break;
+        droppedIn[worst] = round;
+        try {
+            r = Round(x, points, prepared, droppedIn);
+        } catch (const WeakGeometryError&) {
+            droppedIn[worst] = 0;  // what is left cannot fix the model: keep the point, flagged
+            break;
+        }
+    }
+    CheckLimits(r);
+    Summarise(r);
+    r.fromZone = CommonZone(prepared, true);
+    r.toZone = CommonZone(prepared, false);
+    return r;
+}
+
+}  // namespace quorvel

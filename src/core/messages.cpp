@@ -1,0 +1,100 @@
+#include "core/messages.h"
+
+#include <libintl.h>
+
+#include <clocale>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+namespace quorvel {
+namespace {
+
+constexpr const char* kDomain = "quorvel";
+
+bool HoldsCatalogue(const std::filesystem::path& folder) {
+    std::error_code ec;
+    return std::filesystem::is_regular_file(folder / "zh_CN" / "LC_MESSAGES" / "quorvel.mo", ec);
+}
+
+template <class Args>
+std::string FillFrom(std::string_view pattern, const Args& args) {
+    std::string out;
+    out.reserve(pattern.size() + 16 * args.size());
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+        const char c = pattern[i];
+        if (c == '{' && i + 1 < pattern.size() && pattern[i + 1] == '{') {
+            out += '{';
+            ++i;
+            continue;
+        }
+        if (c == '{' && i + 2 < pattern.size() && pattern[i + 2] == '}' && pattern[i + 1] >= '0' &&
+            pattern[i + 1] <= '9' && static_cast<std::size_t>(pattern[i + 1] - '0') < args.size()) {
+            out += args.begin()[pattern[i + 1] - '0'];
+            i += 2;
+            continue;
+        }
+        out += c;
+    }
+    return out;
+}
+
+}  // namespace
+
+std::string Tr(const char* msgid) {
+    // The empty id is the catalogue's header.
+    if (*msgid == '\0') return {};
+    return ::dgettext(kDomain, msgid);
+}
+
+std::string TrN(const char* one, const char* many, unsigned long n) {
+    return ::dngettext(kDomain, one, many, n);
+}
+
+std::string Fill(std::string_view pattern, std::initializer_list<std::string_view> args) {
+    return FillFrom(pattern, args);
+}
+
+std::string FillList(std::string_view pattern, std::span<const std::string> args) {
+    return FillFrom(pattern, args);
+}
+
+void BindCatalogue(const char* fallback) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::path folder = fs::read_symlink("/proc/self/exe", ec).parent_path();
+    fs::path found;
+    if (!ec) {
+        for (const fs::path& candidate : {folder / "locale", folder / ".." / "share" / "locale",
+                                          folder / ".." / ".." / "share" / "locale"}) {
+            if (HoldsCatalogue(candidate)) {
+                found = candidate.lexically_normal();
+                break;
+            }
+        }
+    }
+    if (found.empty() && fallback != nullptr && HoldsCatalogue(fallback)) found = fallback;
+    if (!found.empty()) ::bindtextdomain(kDomain, found.c_str());
+    ::bind_textdomain_codeset(kDomain, "UTF-8");
+    ::bind_textdomain_codeset("libc", "UTF-8");
+}
+
+void UseUserLanguage() {
+    std::setlocale(LC_CTYPE, "");
+    std::setlocale(LC_MESSAGES, "");
+    BindCatalogue();
+}
+
+void UseChinese() {
+    ::setenv("LANGUAGE", "zh_CN", 1);
+    // GNU gettext reads LANGUAGE only when the messages' locale is not "C"; C.UTF-8 always
+    // exists. Setting the locale again also drops the translations looked up so far.
+    const char* now = std::setlocale(LC_MESSAGES, nullptr);
+    const bool plain =
+        now == nullptr || std::strcmp(now, "C") == 0 || std::strcmp(now, "POSIX") == 0;
+    const std::string keep = plain ? "C.UTF-8" : now;
+    std::setlocale(LC_MESSAGES, keep.c_str());
+}
+
+}  // namespace quorvel

@@ -1,0 +1,202 @@
+#include "core/parameter_file.h"
+
+#include <cmath>
+#include <map>
+#include <vector>
+
+#include "core/errors.h"
+#include "core/number_text.h"
+
+namespace quorvel {
+namespace {
+
+std::string_view Trim(std::string_view s) {
+    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
+    while (!s.empty() && blank(s.front())) s.remove_prefix(1);
+    while (!s.empty() && blank(s.back())) s.remove_suffix(1);
+    return s;
+}
+
+std::string Lower(std::string_view s) {
+    std::string out(s);
+    for (char& c : out) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return out;
+}
+
+// A parameter's key and where DatumParameters keeps it.
+struct Field {
+    const char* key;
+    double DatumParameters::*member;
+};
+
+const std::vector<Field>& Fields(DatumModel model) {
+    static const std::vector<Field> seven = {
+        {"dx", &DatumParameters::dx}, {"dy", &DatumParameters::dy}, {"dz", &DatumParameters::dz},
+        {"rx", &DatumParameters::rx}, {"ry", &DatumParameters::ry}, {"rz", &DatumParameters::rz},
+        {"ds", &DatumParameters::ds}};
+    static const std::vector<Field> four = {{"dx", &DatumParameters::dx},
+                                            {"dy", &DatumParameters::dy},
+                                            {"rotation", &DatumParameters::rotation},
+                                            {"scale", &DatumParameters::scale}};
+    static const std::vector<Field> three(seven.begin(), seven.begin() + 3);
+    return model == DatumModel::Seven ? seven : model == DatumModel::Four ? four : three;
+}
+
+const char* Unit(const std::string& key) {
+    if (key[0] == 'r') return "″";
+    if (key == "ds" || key == "scale") return " ppm";
+    return " m";
+}
+
+const char* const kKeys[] = {"model",    "convention", "from",   "to",     "heights", "dx",
+                             "dy",       "dz",         "rx",     "ry",     "rz",      "ds",
+                             "rotation", "scale",      "sigma0", "points", "proj"};
+
+struct Entry {
+    std::string value;
+    int line = 0;
+};
+
+[[noreturn]] void Fail(int line, const std::string& what) {
+    throw ParameterFileError(line > 0 ? "第 " + std::to_string(line) + " 行：" + what : what);
+}
+
+std::map<std::string, Entry> Entries(std::string_view text) {
+    if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+    std::map<std::string, Entry> entries;
+    int line = 0;
+    while (!text.empty()) {
+        ++line;
+        const std::size_t end = text.find('\n');
+        const std::string_view l = Trim(text.substr(0, end));
+        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+        if (l.empty() || l.front() == '#') continue;
+        const std::size_t eq = l.find('=');
+        if (eq == std::string_view::npos) Fail(line, "应为“键 = 值”，实为“" + std::string(l) + "”");
+        const std::string key = Lower(Trim(l.substr(0, eq)));
+        bool known = false;
+        for (const char* k : kKeys) known = known || key == k;
+        if (!known) {
+            Fail(line, "未知的键“" + key +
+                           "”：可用 model convention from to heights dx dy dz rx ry rz ds "
+                           "rotation scale sigma0 points proj");
+        }
+        if (entries.count(key)) {
+            Fail(line,
+                 "键“" + key + "”重复（先见于第 " + std::to_string(entries[key].line) + " 行）");
+        }
+        entries[key] = {std::string(Trim(l.substr(eq + 1))), line};
+    }
+    return entries;
+}
+
+const Entry& Require(const std::map<std::string, Entry>& entries, const std::string& key) {
+    const auto it = entries.find(key);
+    if (it == entries.end()) Fail(0, "缺少键“" + key + "”");
+    return it->second;
+}
+
+double Number(const Entry& e, const std::string& key) {
+    const std::optional<double> v = TryParseNumber(e.value);
+    if (!v || !std::isfinite(*v)) Fail(e.line, key + " 的值“" + e.value + "”不是数");
+    return *v;
+}
+
+template <typename T, typename Parse>
+T Parsed(const Entry& e, Parse parse) {
+    try {
+        return parse(e.value);
+    } catch (const Error& error) {
+        Fail(e.line, error.detail());
+    }
+}
+
+void ReadParameters(const std::map<std::string, Entry>& entries, ParameterFile& f) {
+    DatumParameters& p = f.parameters;
+    const std::vector<Field>& fields = Fields(p.model);
+    for (const char* key : {"dx", "dy", "dz", "rx", "ry", "rz", "ds", "rotation", "scale"}) {
+        const auto it = entries.find(key);
+        bool used = false;
+        for (const Field& field : fields) used = used || key == std::string(field.key);
+        if (it != entries.end() && !used) {
+            Fail(it->second.line, std::string("键“") + key + "”不属于 " +
+                                      std::string(ModelName(p.model)) + " 参数模型");
+        }
+    }
+    for (const Field& field : fields)
+        p.*field.member = Number(Require(entries, field.key), field.key);
+}
+
+void ReadOptional(const std::map<std::string, Entry>& entries, ParameterFile& f) {
+    if (const auto it = entries.find("sigma0"); it != entries.end()) {
+        f.sigma0 = Number(it->second, "sigma0");
+        if (f.sigma0 < 0) Fail(it->second.line, "sigma0 不能为负");
+    }
+    if (const auto it = entries.find("points"); it != entries.end()) {
+        const double n = Number(it->second, "points");
+        if (!(n >= 0 && n <= 1e9 && n == std::floor(n))) {
+            Fail(it->second.line, "points 的值“" + it->second.value + "”不是点数");
+        }
+        f.points = static_cast<int>(n);
+    }
+    if (const auto it = entries.find("proj"); it != entries.end()) f.proj = it->second.value;
+}
+
+}  // namespace
+
+ParameterFile ReadParameterFile(std::string_view text) {
+    const std::map<std::string, Entry> entries = Entries(text);
+    ParameterFile f;
+    DatumParameters& p = f.parameters;
+    p.model = Parsed<DatumModel>(Require(entries, "model"), ParseModel);
+    const auto convention = entries.find("convention");
+    if (convention != entries.end()) {
+        p.convention = Parsed<RotationConvention>(convention->second, ParseConvention);
+    } else if (p.model == DatumModel::Seven) {
+        Require(entries, "convention");
+    }
+    f.from = Parsed<CoordinateSystem>(Require(entries, "from"), ParseCoordinateSystem);
+    f.to = Parsed<CoordinateSystem>(Require(entries, "to"), ParseCoordinateSystem);
+    const Entry& heights = Require(entries, "heights");
+    const std::string h = Lower(heights.value);
+    if (h != "yes" && h != "no")
+        Fail(heights.line, "heights 应为 yes 或 no，实为“" + heights.value + "”");
+    f.heights = h == "yes";
+    ReadParameters(entries, f);
+    ReadOptional(entries, f);
+    if (p.model == DatumModel::Four &&
+        (f.from.kind != SystemKind::Plane || f.to.kind != SystemKind::Plane)) {
+        Fail(0, "四参数模型的 from 与 to 须都是平面坐标系（plane）");
+    }
+    try {
+        CheckModelLimits(p);
+    } catch (const Error& e) {
+        RethrowWithContext(e, "参数文件：");
+    }
+    return f;
+}
+
+std::string WriteParameterFile(const ParameterFile& f, const DatumParameters* se) {
+    const DatumParameters& p = f.parameters;
+    std::string out = "# Quorvel 坐标转换参数（" + std::string(ModelName(p.model)) + " 参数）\n";
+    out += "model = " + std::string(ModelName(p.model)) + "\n";
+    out += "convention = " + std::string(ConventionName(p.convention)) + "\n";
+    out += "from = " + SystemText(f.from) + "\n";
+    out += "to = " + SystemText(f.to) + "\n";
+    out += std::string("heights = ") + (f.heights ? "yes" : "no") + "\n";
+    for (const Field& field : Fields(p.model)) {
+        const std::string key = field.key;
+        if (se) {
+            out += "# " + key + " 中误差 " + ShortestText(se->*field.member) + Unit(key) + "\n";
+        }
+        out += key + " = " + ShortestText(p.*field.member) + "\n";
+    }
+    if (!std::isnan(f.sigma0)) out += "sigma0 = " + ShortestText(f.sigma0) + "\n";
+    if (f.points >= 0) out += "points = " + std::to_string(f.points) + "\n";
+    if (!f.proj.empty()) out += "proj = " + f.proj + "\n";
+    return out;
+}
+
+}  // namespace quorvel

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <limits>
+#include <string>
+#include <string_view>
+
+#include "core/coordinate_system.h"
+#include "core/datum.h"
+
+namespace quorvel {
+
+// A parameter file: UTF-8 text, one `key = value` a line; blank lines and lines starting with #
+// are ignored, as is a byte order mark; keys in any letter case, blanks around keys and values
+// ignored. The keys:
+//   model       7, 4 or 3                                            required
+//   convention  coordinate-frame or position-vector (or PROJ's       required for 7; the
+//               coordinate_frame, position_vector)                   default for 4 and 3
+//   from, to    the systems, KIND:ELLIPSOID[:WHERE]                  required
+//   heights     yes or no: whether points carry H                    required
+//   dx dy dz    metres; rx ry rz arc-seconds; ds ppm                 7 (3: dx dy dz only)
+//   dx dy       metres (ΔX north, ΔY east); rotation arc-seconds;    4
+//               scale ppm
+//   sigma0      σ0 of the fit, metres                                optional
+//   points      number of common points fitted                       optional
+//   proj        the PROJ pipeline that gives the same results        optional
+// Every parameter of the model is required and no other is allowed, so a hand-written file
+// cannot leave a rotation out unnoticed.
+struct ParameterFile {
+    CoordinateSystem from;
+    CoordinateSystem to;
+    bool heights = false;
+    DatumParameters parameters;
+    double sigma0 = std::numeric_limits<double>::quiet_NaN();  // NaN when absent
+    int points = -1;                                           // −1 when absent
+    std::string proj;                                          // empty when absent
+};
+
+// Reads a parameter file. Throws ParameterFileError naming the line ("第 N 行") for a line that
+// is not `key = value`, an unknown or repeated key, a key the model does not use, a value that
+// does not read (a system, a model, a number that is not finite); and for a missing key or a
+// 4-parameter model whose sides are not both plane. Parameters beyond the small-angle model
+// throw OutOfDomainError (see CheckModelLimits).
+ParameterFile ReadParameterFile(std::string_view text);
+
+// Writes the file ReadParameterFile reads back to an equal ParameterFile (numbers in their
+// shortest round-trip form), with a heading comment and, given `standardErrors` (the units of
+// the parameters), a comment of each parameter's standard error.
+std::string WriteParameterFile(const ParameterFile& file,
+                               const DatumParameters* standardErrors = nullptr);
+
+}  // namespace quorvel

@@ -1,0 +1,138 @@
+// Systems as typed and parameter files: what reads, what reads back unchanged, what is refused
+// with which words.
+#include "core/parameter_file.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+#include "core/errors.h"
+
+namespace quorvel {
+namespace {
+
+TEST(CoordinateSystem, ReadsAndWritesBack) {
+    const CoordinateSystem z = ParseCoordinateSystem(" Plane : CGCS2000 : Zone3 ");
+    EXPECT_TRUE(z.HasZones());
+    EXPECT_EQ(SystemText(z), "plane:cgcs2000:Zone3");
+    const CoordinateSystem m = ParseCoordinateSystem("plane:6378245,298.3:117.3");
+    EXPECT_EQ(m.centralMeridian, 117.5);  // packed degrees: 117°30′
+    EXPECT_TRUE(IsKrassovsky(m.ellipsoid));
+    for (const char* text : {"plane:6378245,298.3:117.3", "geodetic:xian80", "geocentric:wgs84",
+                             "plane:krassovsky:zone6", "plane:cgcs2000:-75.3"}) {
+        EXPECT_EQ(SystemText(ParseCoordinateSystem(text)), text);
+    }
+    struct Bad {
+        const char *text, *words;
+    };
+    for (const Bad& b :
+         {Bad{"cgcs2000", "种类"}, Bad{"sphere:cgcs2000", "sphere"},
+          Bad{"plane:cgcs2000", "中央子午线"}, Bad{"geodetic:cgcs2000:117", "只有 plane"},
+          Bad{"plane:bessel:117", "bessel"}, Bad{"plane:cgcs2000:zone9", "zone9"},
+          Bad{"plane:cgcs2000:400", "400"}}) {
+        try {
+            ParseCoordinateSystem(b.text);
+            ADD_FAILURE() << b.text << " read";
+        } catch (const InvalidParameterError& e) {
+            EXPECT_NE(e.detail().find(b.words), std::string::npos) << e.what();
+        }
+    }
+}
+
+ParameterFile Sample() {
+    ParameterFile f;
+    f.from = ParseCoordinateSystem("plane:6378245,298.3:117.3");
+    f.to = ParseCoordinateSystem("plane:cgcs2000:zone3");
+    f.heights = true;
+    f.parameters.convention = RotationConvention::PositionVector;
+    f.parameters.dx = -1.0 / 3, f.parameters.dy = 123456.78901234567, f.parameters.dz = 1e-17;
+    f.parameters.rx = 0.1 + 0.2, f.parameters.ry = -2.0 / 7, f.parameters.rz = 5e-324;
+    f.parameters.ds = 4.2700000000000005;
+    f.sigma0 = 0.012345678901234567;
+    f.points = 28;
+    f.proj = ProjPipeline(f.from, f.to, f.parameters, -1, 39);
+    return f;
+}
+
+void ExpectSame(const ParameterFile& a, const ParameterFile& b) {
+    EXPECT_EQ(SystemText(a.from), SystemText(b.from));
+    EXPECT_EQ(SystemText(a.to), SystemText(b.to));
+    EXPECT_EQ(a.heights, b.heights);
+    EXPECT_EQ(a.parameters, b.parameters);
+    EXPECT_TRUE(a.sigma0 == b.sigma0 || (std::isnan(a.sigma0) && std::isnan(b.sigma0)));
+    EXPECT_EQ(a.points, b.points);
+    EXPECT_EQ(a.proj, b.proj);
+}
+
+TEST(ParameterFile, ReadsBackWhatItWrites) {
+    const ParameterFile seven = Sample();
+    DatumParameters se = seven.parameters;
+    const std::string text = WriteParameterFile(seven, &se);
+    ExpectSame(ReadParameterFile(text), seven);
+    EXPECT_NE(text.find("convention = position-vector\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("proj = +proj=pipeline +step +proj=axisswap"), std::string::npos) << text;
+
+    ParameterFile four;
+    four.from = four.to = ParseCoordinateSystem("plane:xian80:111");
+    four.parameters.model = DatumModel::Four;
+    four.parameters.dx = 12.25, four.parameters.rotation = -3000.5, four.parameters.scale = 0.1;
+    ExpectSame(ReadParameterFile(WriteParameterFile(four)), four);
+}
+
+// As a bureau's parameters are typed by hand: a byte order mark, CR LF, comments, keys in
+// capitals, no proj, sigma0 or points.
+TEST(ParameterFile, ReadsAHandWrittenFile) {
+    const ParameterFile f = ReadParameterFile(
+        "\xEF\xBB\xBF# 北京54 → 2000，某省发布\r\n\r\nMODEL = 7\r\nconvention = "
+        "coordinate_frame\r\n"
+        "from = plane:krassovsky:zone3\r\nto = plane:cgcs2000:zone3\r\nheights = NO\r\n"
+        "dx = -32.4\r\ndy = 118.7\r\ndz = 61.2\r\nrx = 1.83\r\nry = -0.94\r\nrz = 2.71\r\nds = "
+        "4.27");
+    EXPECT_EQ(f.parameters.convention, RotationConvention::CoordinateFrame);
+    EXPECT_FALSE(f.heights);
+    EXPECT_EQ(f.parameters.rz, 2.71);
+    EXPECT_TRUE(std::isnan(f.sigma0));
+    EXPECT_EQ(f.points, -1);
+    EXPECT_TRUE(f.proj.empty());
+}
+
+TEST(ParameterFile, RefusesWhatDoesNotRead) {
+    const std::string head =
+        "model = 7\nconvention = coordinate-frame\nfrom = plane:krassovsky:117\n"
+        "to = plane:cgcs2000:117\nheights = no\n";
+    const std::string seven = "dx = 1\ndy = 2\ndz = 3\nrx = 0.1\nry = 0.2\nrz = 0.3\nds = 1\n";
+    struct Bad {
+        std::string text;
+        ErrorKind kind;
+        const char* words;
+    };
+    const Bad cases[] = {
+        {head + seven + "dk = 1\n", ErrorKind::ParameterFile, "第 13 行：未知的键“dk”"},
+        {head + "dx = 1\ndy = 2\ndz = 3\nrx = 0.1\nry = 0.2\nds = 1\n", ErrorKind::ParameterFile,
+         "缺少键“rz”"},
+        {head + seven + "sigma0 = 1 cm\n", ErrorKind::ParameterFile, "sigma0 的值“1 cm”不是数"},
+        {head + seven + "dx = 2\n", ErrorKind::ParameterFile, "重复（先见于第 6 行）"},
+        {head + seven + "rotation = 1\n", ErrorKind::ParameterFile, "不属于 7 参数模型"},
+        {head + seven + "points\n", ErrorKind::ParameterFile, "第 13 行：应为“键 = 值”"},
+        {"model = 4\nfrom = geodetic:krassovsky\nto = plane:cgcs2000:117\nheights = no\n"
+         "dx = 1\ndy = 2\nrotation = 3\nscale = 4\n",
+         ErrorKind::ParameterFile, "四参数模型"},
+        {"model = 7\nfrom = plane:krassovsky:117\nto = plane:cgcs2000:117\nheights = no\n" + seven,
+         ErrorKind::ParameterFile, "缺少键“convention”"},
+        {head + "dx = 1\ndy = 2\ndz = 3\nrx = 80\nry = 0\nrz = 50\nds = 1\n",
+         ErrorKind::OutOfDomain, "92.2″"},
+    };
+    for (const Bad& b : cases) {
+        try {
+            ReadParameterFile(b.text);
+            ADD_FAILURE() << b.words << ": read";
+        } catch (const Error& e) {
+            EXPECT_EQ(e.kind(), b.kind) << e.what();
+            EXPECT_NE(e.detail().find(b.words), std::string::npos) << e.what();
+        }
+    }
+}
+
+}  // namespace
+}  // namespace quorvel
