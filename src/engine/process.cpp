@@ -554,11 +554,11 @@ void ReportSink::Take(const RowBlock& rows, std::string_view encoded) {
 
 void PrintedDiagnostics::Take(const Diagnostic& d) {
     if (d.OfRun()) {
-        err_ << "quorvel-batch: " << Tr("warning: ");
+        err_ << "quorvel-batch: ";
     } else {
-        err_ << inputName_ << ':' << d.line << ": " << (d.IsWarning() ? Tr("warning: ") : "");
+        err_ << inputName_ << ':' << d.line << ": ";
     }
-    err_ << Describe(d, job_) << '\n';
+    err_ << DescribeMarked(d, job_) << '\n';
 }
 
 RunCounts ProcessPoints(const Job& job, ByteSource& in, std::string_view inputName,
