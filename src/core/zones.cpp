@@ -107,6 +107,7 @@ std::optional<double> WithoutOwnZoneNumber(double Yp, double falseEasting, doubl
 
 double MeridianOffset(double L, double Lo) {
     const double d = L - Lo;
+    if (std::fabs(d) <= 180) return d;  // what remainder gives, without its cost on every point
     return std::fabs(d) <= 720 ? std::remainder(d, 360.0) : d;
 }
 

@@ -174,6 +174,10 @@ std::string DescribeValue(const Diagnostic& d, const Job& job) {
 
 }  // namespace
 
+std::string DescribeMarked(const Diagnostic& d, const Job& job) {
+    return (d.IsWarning() ? Tr("warning: ") : std::string()) + Describe(d, job);
+}
+
 std::string QuoteForMessage(std::string_view text) {
     constexpr std::size_t kShown = 60;
     std::size_t cut = std::min(text.size(), kShown);

@@ -246,7 +246,7 @@ int RunCommand(std::span<const std::string_view> args, const Environment& env) {
     Input input;
     if (!OpenInput(options, env, input) || !WritesBesideTheInput(options, env, input)) return 2;
     for (const Diagnostic& w : options.warnings) {
-        env.err << "quorvel-batch: " << Tr("warning: ") << Describe(w, options) << '\n';
+        env.err << "quorvel-batch: " << DescribeMarked(w, options) << '\n';
     }
 
     // Temporary files first, so that an unwritable folder stops the run before any work.
@@ -269,8 +269,8 @@ int RunCommand(std::span<const std::string_view> args, const Environment& env) {
         std::optional<DecodingSource> decoded;
         if (!options.encoding.empty()) decoded.emplace(fdSource, options.encoding);
         if (decoded && decoded->ReadsUtf8()) {
-            env.err << "quorvel-batch: " << Tr("warning: ")
-                    << Describe(Utf8Mark(options, input.name), options) << '\n';
+            env.err << "quorvel-batch: " << DescribeMarked(Utf8Mark(options, input.name), options)
+                    << '\n';
         }
         ByteSource& source = decoded ? static_cast<ByteSource&>(*decoded) : fdSource;
         FdSink sink(outputFile ? outputFile->fd() : env.stdoutFd,

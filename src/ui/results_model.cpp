@@ -95,8 +95,7 @@ QVariant RejectedModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || role != Qt::DisplayRole) return {};
     const engine::Diagnostic& d = result_->diagnostics.at(static_cast<std::size_t>(index.row()));
     if (index.column() == 0) return d.OfRun() ? QVariant() : QVariant(qulonglong{d.line});
-    return QString::fromStdString((d.IsWarning() ? Tr("warning: ") : std::string()) +
-                                  engine::Describe(d, result_->job));
+    return QString::fromStdString(engine::DescribeMarked(d, result_->job));
 }
 
 QVariant RejectedModel::headerData(int section, Qt::Orientation orientation, int role) const {
