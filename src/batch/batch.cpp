@@ -7,12 +7,12 @@
 
 #include "batch/projection_choice.h"
 #include "core/classic_check.h"
+#include "core/classic_series.h"
 #include "core/errors.h"
 #include "core/limits.h"
 #include "core/messages.h"
 #include "core/number_text.h"
 #include "core/packed_angle.h"
-#include "core/projection.h"
 #include "core/zones.h"
 
 namespace quorvel {

@@ -46,17 +46,14 @@ double ReadMeridian(std::string_view option, const std::string& text,
 
 // The zone of width `w` whose central meridian `degrees` is, or a usage error.
 int ZoneOfMeridian(ZoneWidth w, std::string_view text, double degrees) {
-    double m = std::fmod(degrees, 360.0);
-    if (m < 0) m += 360;
-    const int width = static_cast<int>(w);
-    const double n = w == ZoneWidth::Three ? m / 3 : (m + 3) / 6;
-    if (n != std::floor(n) || n < (w == ZoneWidth::Three ? 0 : 1)) {
+    const std::optional<int> zone = ZoneOfCentralMeridian(w, degrees);
+    if (!zone) {
         throw UsageError(
             Fill(Tr("--ls: {0} is not the central meridian of a {1} deg zone ({2})"),
-                 {Quoted(text), std::to_string(width),
+                 {Quoted(text), std::to_string(static_cast<int>(w)),
                   w == ZoneWidth::Three ? Tr("a multiple of 3") : Tr("3 plus a multiple of 6")}));
     }
-    return static_cast<int>(n);
+    return *zone;
 }
 
 }  // namespace
@@ -95,7 +92,7 @@ void SetMeridians(Job& job, const std::optional<std::string>& lo,
 void CheckJob(const Job& job) {
     const Geodesy& g = job.geodesy;
     if (g.method == Method::Classic && !IsKrassovsky(g.ellipsoid)) {
-        throw UsageError(Fill(Tr("the classic method is the documented series on the Krassovsky "
+        throw UsageError(Fill(Tr("the classic method is the classic series on the Krassovsky "
                                  "ellipsoid only: use --method exact with --ellipsoid {0}"),
                               {g.ellipsoid.name}));
     }

@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "core/constants.h"
+#include "core/krassovsky_constants.h"
 #include "core/messages.h"
 #include "core/number_text.h"
 #include "engine/line_parser.h"

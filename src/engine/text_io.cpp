@@ -26,7 +26,8 @@ void FdSink::Write(const char* data, std::size_t size) {
         const ssize_t put = ::write(fd_, data, size);
         if (put < 0) {
             if (errno == EINTR) continue;
-            throw IoError(Fill(Tr("cannot write {0}: {1}"), {name_, std::strerror(errno)}));
+            const int err = errno;
+            throw IoError(Fill(Tr("cannot write {0}: {1}"), {name_, std::strerror(err)}), err);
         }
         data += put;
         size -= static_cast<std::size_t>(put);

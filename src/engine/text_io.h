@@ -7,13 +7,12 @@
 #include <string_view>
 #include <vector>
 
+#include "core/errors.h"
+
 namespace quorvel::engine {
 
 // A read or write that failed: the run cannot finish.
-class IoError : public std::runtime_error {
-  public:
-    using std::runtime_error::runtime_error;
-};
+using quorvel::IoError;
 
 class ByteSource {
   public:

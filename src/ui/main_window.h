@@ -54,6 +54,10 @@ class MainWindow : public QWidget {
     void Command4_Click();
 
   private:
+    QSize BuildCanvas();   // the scroll area and the canvas; returns the layout's size
+    void PlaceControls();  // the controls at their places, in their tab order
+    QSize FittedSize(QSize layout) const;  // the window's size on this screen
+
     // Runs a handler; an error ends the handler with a message box, and the program goes on.
     void RunHandler(const std::function<void()>& handler);
 

@@ -10,7 +10,6 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QSaveFile>
 #include <QSplitter>
 #include <QTableView>
 #include <QToolBar>
@@ -18,7 +17,9 @@
 #include <algorithm>
 #include <array>
 #include <climits>
+#include <cstring>
 
+#include "core/atomic_file.h"
 #include "engine/run.h"
 #include "print/qt_messages.h"
 #include "print/report_printer.h"
@@ -27,18 +28,6 @@
 
 namespace quorvel {
 namespace {
-
-class SaveFileSink : public engine::ByteSink {
-  public:
-    explicit SaveFileSink(QSaveFile& file) : file_(file) {}
-    void Write(const char* data, std::size_t size) override {
-        if (file_.write(data, static_cast<qint64>(size)) != static_cast<qint64>(size))
-            throw engine::IoError(file_.errorString().toStdString());
-    }
-
-  private:
-    QSaveFile& file_;
-};
 
 QString FileNameOf(const std::string& path) {
     return QFileInfo(QFile::decodeName(path.c_str())).fileName();
@@ -77,7 +66,7 @@ void ShowPrintOutcome(QWidget* parent, const PrintResult& result) {
 Report ReportOf(const FileJobResult& result) {
     if (!result.report) return {};
     // The head as quorvel-batch's report has it, with the ellipsoid and method when they are not
-    // the documented series; then the engine's points.
+    // the classic series; then the engine's points.
     engine::ReportData data;
     data.mode = result.job.mode;
     data.loText = result.job.loText;
@@ -157,6 +146,23 @@ ResultsWindow::ResultsWindow(std::shared_ptr<const FileJobResult> result, QWidge
     layout->addWidget(stacked, 1);
     setCentralWidget(central);
 
+    AddMenuAndTools();
+
+    // The table first: the map's points are read from the rows in the background. The window
+    // waits for the thread before its map goes, and a call queued for a deleted map is dropped.
+    mapper_ = std::thread([result = result_, map = map_] {
+        MapData data = BuildMapData(*result);
+        QMetaObject::invokeMethod(
+            map, [map, data = std::move(data)]() mutable { map->SetData(std::move(data)); },
+            Qt::QueuedConnection);
+    });
+
+    resize(1000, 680);
+    table_->setFocus();
+    if (model_->rowCount() > 0) table_->selectRow(0);
+}
+
+void ResultsWindow::AddMenuAndTools() {
     QMenu* menu = menuBar()->addMenu(QStringLiteral("文件(&F)"));
     QAction* exportCsv =
         menu->addAction(QStringLiteral("导出 CSV…"), this, &ResultsWindow::ExportCsv);
@@ -175,19 +181,6 @@ ResultsWindow::ResultsWindow(std::shared_ptr<const FileJobResult> result, QWidge
     tools->addAction(exportCsv);
     tools->addAction(copy);
     tools->addAction(print);
-
-    // The table first: the map's points are read from the rows in the background. The window
-    // waits for the thread before its map goes, and a call queued for a deleted map is dropped.
-    mapper_ = std::thread([result = result_, map = map_] {
-        MapData data = BuildMapData(*result);
-        QMetaObject::invokeMethod(
-            map, [map, data = std::move(data)]() mutable { map->SetData(std::move(data)); },
-            Qt::QueuedConnection);
-    });
-
-    resize(1000, 680);
-    table_->setFocus();
-    if (model_->rowCount() > 0) table_->selectRow(0);
 }
 
 ResultsWindow::~ResultsWindow() {
@@ -195,26 +188,19 @@ ResultsWindow::~ResultsWindow() {
 }
 
 bool ResultsWindow::WriteCsv(const FileJobResult& result, const QString& path, QString* error) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        *error = file.errorString();
-        return false;
-    }
     try {
-        SaveFileSink sink(file);
+        AtomicFile file(QFile::encodeName(path).toStdString());
+        engine::FdSink sink(file.fd(), path.toStdString());
         engine::OutputBuffer out(sink);
         // The mark makes Excel read the names as UTF-8.
         engine::Job job = result.job;
         job.bom = true;
         engine::CsvSink csv(job, out);
         result.rows.Replay(csv);
-    } catch (const engine::IoError& e) {
-        *error = QString::fromStdString(e.what());
-        file.cancelWriting();
-        return false;
-    }
-    if (!file.commit()) {
-        *error = file.errorString();
+        file.Commit();
+    } catch (const IoError& e) {
+        *error = e.code() != 0 ? QString::fromLocal8Bit(std::strerror(e.code()))
+                               : QString::fromStdString(e.what());
         return false;
     }
     return true;

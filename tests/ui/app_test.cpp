@@ -332,7 +332,7 @@ class AppTest : public QObject {
             QCOMPARE(dialog.ellipsoidBox()->itemText(i), names[i]);
         QCOMPARE(dialog.methodBox()->currentText(), QStringLiteral("传统级数"));
 
-        // Off Krassovsky the series cannot be chosen.
+        // Off Krassovsky the classic series cannot be chosen.
         auto* methods = qobject_cast<QStandardItemModel*>(dialog.methodBox()->model());
         QTest::keyClick(dialog.ellipsoidBox(), Qt::Key_Down);
         QTest::keyClick(dialog.ellipsoidBox(), Qt::Key_Down);
@@ -371,7 +371,7 @@ class AppTest : public QObject {
         cgcs.rf = 298.257222101;
         cgcs.Save(s);
         QCOMPARE(GeodesySettings::Load(s), cgcs);
-        // The series never stand with another ellipsoid, even from an edited file.
+        // The classic series never stand with another ellipsoid, even from an edited file.
         s.setValue(QStringLiteral("geodesy/method"), QStringLiteral("classic"));
         QCOMPARE(GeodesySettings::Load(s).method, Method::Exact);
         s.setValue(QStringLiteral("geodesy/ellipsoid"), QStringLiteral("custom"));
@@ -430,7 +430,7 @@ class AppTest : public QObject {
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QCOMPARE(window.windowTitle(), QStringLiteral("Quorvel"));
-        // The batches compute with the setting; the default is the documented series.
+        // The batches compute with the setting; the default is the classic series.
         QVERIFY(!window.calculator()->state().Projection.projection);
         GeodesySettings cgcs;
         cgcs.ellipsoid = "cgcs2000";
