@@ -122,7 +122,8 @@ AtomicFile::AtomicFile(const std::string& target, bool allowDirect) {
     // Renaming over a file needs only the folder's permission: refuse, as cp does, a file its
     // user may not write, and a file nobody may write even when root runs this.
     if (exists && (st.st_mode & 0222) == 0) {
-        throw IoError("cannot write " + target + ": the file is read-only", EACCES);
+        throw IoError(Fill(Tr("cannot write {0}: {1}"), {target, Tr("the file is read-only")}),
+                      EACCES);
     }
     if (exists && ::access(target_.c_str(), W_OK) != 0) throw CannotWrite(target);
     // Keep the mode of the file being replaced; a new file gets the usual 0666 less the umask
