@@ -12,6 +12,7 @@
 #include "core/number_text.h"
 #include "core/packed_angle.h"
 #include "engine/atomic_file.h"
+#include "engine/datum_job.h"
 
 namespace quorvel::engine {
 namespace {
@@ -22,6 +23,8 @@ constexpr const char* kUsage = TR_NOOP(
     "       quorvel-batch inverse --lo LO [options] [FILE]      name, X, Y   -> L, B\n"
     "       quorvel-batch zone --lo LO --ls LS [options] [FILE] name, X1, Y1 -> X2, Y2\n"
     "       quorvel-batch MODE --zone 3|6 [--ls LS] [options] [FILE]\n"
+    "       quorvel-batch fit --from SYSTEM --to SYSTEM [-p PARAMS] [options] [FILE]\n"
+    "       quorvel-batch transform -p PARAMS [options] [FILE]\n"
     "       quorvel-batch --help | --version\n");
 
 // --help, around the --ellipsoid entry that the catalogue of ellipsoids writes.
@@ -250,7 +253,7 @@ std::string UsageText() {
 
 std::string HelpText() {
     return std::string(kUsage) + '\n' + std::string(kHelpHead) + EllipsoidHelp() +
-           std::string(kHelpTail);
+           std::string(kHelpTail) + '\n' + DatumHelpText();
 }
 
 std::string EllipsoidList() {
@@ -337,7 +340,8 @@ Options ParseArguments(std::span<const std::string_view> args, bool pdfReports) 
         throw UsageError(Fill(Tr("unknown option {0}"), {a}));
     }
 
-    if (positional.empty()) throw UsageError(Tr("no mode given: forward, inverse or zone"));
+    if (positional.empty())
+        throw UsageError(Tr("no mode given: forward, inverse, zone, fit or transform"));
     const std::string_view mode = positional[0];
     if (mode == "forward") {
         o.mode = Computation::Forward;
@@ -346,8 +350,8 @@ Options ParseArguments(std::span<const std::string_view> args, bool pdfReports) 
     } else if (mode == "zone") {
         o.mode = Computation::Zone;
     } else {
-        throw UsageError(
-            Fill(Tr("unknown mode {0}: use forward, inverse or zone"), {Quoted(mode)}));
+        throw UsageError(Fill(Tr("unknown mode {0}: use forward, inverse, zone, fit or transform"),
+                              {Quoted(mode)}));
     }
     if (positional.size() > 2) {
         throw UsageError(Fill(Tr("more than one input file: {0}"), {Quoted(positional[2])}));

@@ -22,6 +22,8 @@
 #include "core/messages.h"
 #include "core/number_text.h"
 #include "engine/atomic_file.h"
+#include "engine/datum_job.h"
+#include "engine/datum_run.h"
 #include "engine/line_parser.h"
 #include "engine/ordered_pool.h"
 
@@ -126,6 +128,7 @@ std::string SummaryText(const RunCounts& counts) {
 }
 
 int RunCommand(std::span<const std::string_view> args, const Environment& env) {
+    if (IsDatumCommand(args)) return RunDatumCommand(args, env);
     Options options;
     try {
         options = ParseArguments(args, env.pdfReports);
