@@ -13,6 +13,7 @@
 
 #include "core/parameter_file.h"
 #include "core/run_tool.h"
+#include "engine/datum_job.h"
 
 namespace quorvel::cli {
 namespace {
@@ -345,6 +346,21 @@ TEST_F(Datum, SpeaksChineseUnderAChineseLocale) {
         o.err.find("点数不足：7 参数转换至少要 3 个参与拟合的重合点（检核点除外），现有 2 个"),
         std::string::npos)
         << o.err;
+}
+
+// The mode is the first argument that is neither an option nor an option's value.
+TEST(DatumCommand, IsFoundAfterOptions) {
+    const std::pair<std::vector<std::string_view>, bool> cases[] = {
+        {{"--from", "fit", "--to", "x", "transform"}, true},
+        {{"-p", "transform", "fit"}, true},
+        {{"--lo", "117", "forward", "fit"}, false},
+        {{"-ofit", "zone", "--ls", "120"}, false},
+        {{"--header", "--", "transform"}, true},
+        {{"--", "-fit"}, false},
+    };
+    for (const auto& [args, datum] : cases) {
+        EXPECT_EQ(engine::IsDatumCommand(args), datum) << args.front() << " " << args.back();
+    }
 }
 
 }  // namespace
