@@ -13,6 +13,7 @@
 #include "core/messages.h"
 #include "core/number_text.h"
 #include "core/packed_angle.h"
+#include "engine/datum_job.h"
 
 namespace quorvel::engine {
 namespace {
@@ -23,6 +24,8 @@ constexpr const char* kUsage = TR_NOOP(
     "       quorvel-batch inverse --lo LO [options] [FILE]      name, X, Y   -> L, B\n"
     "       quorvel-batch zone --lo LO --ls LS [options] [FILE] name, X1, Y1 -> X2, Y2\n"
     "       quorvel-batch MODE --zone 3|6 [--ls LS] [options] [FILE]\n"
+    "       quorvel-batch fit --from SYSTEM --to SYSTEM [-p PARAMS] [options] [FILE]\n"
+    "       quorvel-batch transform -p PARAMS [options] [FILE]\n"
     "       quorvel-batch --help | --version\n");
 
 // --help, around the --ellipsoid entry that the catalogue of ellipsoids writes.
@@ -249,7 +252,7 @@ std::string UsageText() {
 
 std::string HelpText() {
     return std::string(kUsage) + '\n' + std::string(kHelpHead) + EllipsoidHelp() +
-           std::string(kHelpTail);
+           std::string(kHelpTail) + '\n' + DatumHelpText();
 }
 
 std::string EllipsoidList() {
@@ -351,7 +354,9 @@ Typed ReadCommandLine(std::span<const std::string_view> args, Geodesy& g) {
 
 // The mode, then at most one input file.
 void ReadPositional(const std::vector<std::string_view>& positional, Options& o) {
-    if (positional.empty()) throw UsageError(Tr("no mode given: forward, inverse or zone"));
+    if (positional.empty()) {
+        throw UsageError(Tr("no mode given: forward, inverse, zone, fit or transform"));
+    }
     const std::string_view mode = positional[0];
     if (mode == "forward") {
         o.mode = Computation::Forward;
@@ -360,8 +365,8 @@ void ReadPositional(const std::vector<std::string_view>& positional, Options& o)
     } else if (mode == "zone") {
         o.mode = Computation::Zone;
     } else {
-        throw UsageError(
-            Fill(Tr("unknown mode {0}: use forward, inverse or zone"), {Quoted(mode)}));
+        throw UsageError(Fill(Tr("unknown mode {0}: use forward, inverse, zone, fit or transform"),
+                              {Quoted(mode)}));
     }
     if (positional.size() > 2) {
         throw UsageError(Fill(Tr("more than one input file: {0}"), {Quoted(positional[2])}));

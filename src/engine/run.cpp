@@ -22,6 +22,8 @@
 #include "core/krassovsky_constants.h"
 #include "core/messages.h"
 #include "core/number_text.h"
+#include "engine/datum_job.h"
+#include "engine/datum_run.h"
 #include "engine/line_parser.h"
 #include "engine/ordered_pool.h"
 
@@ -217,6 +219,7 @@ void PublishBoth(std::optional<AtomicFile>& outputFile, std::optional<AtomicFile
 }  // namespace
 
 int RunCommand(std::span<const std::string_view> args, const Environment& env) {
+    if (IsDatumCommand(args)) return RunDatumCommand(args, env);
     Options options;
     try {
         options = ParseArguments(args, env.pdfReports);
