@@ -59,6 +59,7 @@ constexpr std::string_view kHelpTail =
     "  --report FILE  also write the printed report: PDF for *.pdf, text for *.txt\n"
     "  --fields N,A,B the input fields (from 1) of the name and the two values; default\n"
     "                 1,2,3. Every other field is passed through after the results\n"
+    "  --drop-fields LIST  input fields (from 1, such as 2,6) left out of the output\n"
     "  --decimal-comma  read 116,3045 as 116.3045 (commas then never separate fields)\n"
     "  --encoding ENC input encoding: utf-8 (default), gb18030 or gbk (files saved by\n"
     "                 Chinese Windows programs, such as Excel's CSV); output is UTF-8. A\n"
@@ -169,6 +170,38 @@ std::array<std::size_t, 3> ReadFields(std::string_view text) {
     return fields;
 }
 
+// "2,6": field numbers from 1 that are not among `fields`, in ascending order.
+std::vector<std::size_t> ReadDropped(std::string_view text,
+                                     const std::array<std::size_t, 3>& fields) {
+    std::vector<std::size_t> dropped;
+    std::string_view rest = text;
+    for (;;) {
+        const std::size_t comma = rest.find(',');
+        const std::string_view part = rest.substr(0, comma);
+        std::size_t value = 0;
+        const auto [end, ec] = std::from_chars(part.data(), part.data() + part.size(), value);
+        if (part.empty() || ec != std::errc() || end != part.data() + part.size() || value < 1 ||
+            value > 1000) {
+            throw UsageError(
+                Fill(Tr("--drop-fields: {0} must be field numbers from 1, such as 2,6"),
+                     {Quoted(text)}));
+        }
+        if (std::find(fields.begin(), fields.end(), value - 1) != fields.end()) {
+            throw UsageError(Fill(Tr("--drop-fields: field {0} is the name or one of the values "
+                                     "(--fields)"),
+                                  {std::to_string(value)}));
+        }
+        dropped.push_back(value - 1);
+        if (comma == std::string_view::npos) break;
+        rest.remove_prefix(comma + 1);
+    }
+    std::sort(dropped.begin(), dropped.end());
+    if (std::adjacent_find(dropped.begin(), dropped.end()) != dropped.end()) {
+        throw UsageError(Fill(Tr("--drop-fields: {0} names a field twice"), {Quoted(text)}));
+    }
+    return dropped;
+}
+
 bool EndsWithNoCase(std::string_view text, std::string_view suffix) {
     if (text.size() < suffix.size()) return false;
     text = text.substr(text.size() - suffix.size());
@@ -277,7 +310,7 @@ Options ParseArguments(std::span<const std::string_view> args, bool pdfReports) 
         }
     }
 
-    std::optional<std::string> lo, ls, output, report, fields, encoding;
+    std::optional<std::string> lo, ls, output, report, fields, dropped, encoding;
     std::optional<std::string> ellipsoid, method, k0, falseEasting, zone;
     bool full = false, header = false, decimalComma = false, bom = false, quiet = false;
     Geodesy& g = o.geodesy;
@@ -314,8 +347,8 @@ Options ParseArguments(std::span<const std::string_view> args, bool pdfReports) 
         };
         if (valued("--lo", lo) || valued("--ls", ls) || valued("-o", output) ||
             valued("--report", report) || valued("--fields", fields) ||
-            valued("--encoding", encoding) || valued("--ellipsoid", ellipsoid) ||
-            valued("--method", method) || valued("--k0", k0) ||
+            valued("--drop-fields", dropped) || valued("--encoding", encoding) ||
+            valued("--ellipsoid", ellipsoid) || valued("--method", method) || valued("--k0", k0) ||
             valued("--false-easting", falseEasting) || valued("--zone", zone)) {
             continue;
         }
@@ -391,6 +424,7 @@ Options ParseArguments(std::span<const std::string_view> args, bool pdfReports) 
     o.full = full;
     o.header = header;
     if (fields) o.fields = ReadFields(*fields);
+    if (dropped) o.dropped = ReadDropped(*dropped, o.fields);
     if (encoding) o.encoding = ReadEncoding(*encoding);
     o.decimalComma = decimalComma;
     o.bom = bom;
