@@ -128,6 +128,8 @@ void AppWindow::OpenFileDialog() {
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setNameFilters(
         {QStringLiteral("点文件 (*.csv *.txt *.tsv *.dat)"), QStringLiteral("所有文件 (*)")});
+    const QString folder = ProgramSettings()->value(QStringLiteral("files/lastFolder")).toString();
+    if (!folder.isEmpty() && QFileInfo(folder).isDir()) dialog.setDirectory(folder);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
     OpenFile(dialog.selectedFiles().constFirst());
 }
@@ -143,16 +145,20 @@ void AppWindow::OpenFile(const QString& path) {
              QtMessage(Tr("Cannot read {0}"), {QDir::toNativeSeparators(path)}));
         return;
     }
-    FileComputeDialog dialog(path, geodesy_.Describe(), this);
+    ProgramSettings()->setValue(QStringLiteral("files/lastFolder"), info.absolutePath());
+    AskAndStart(path, nullptr);
+}
+
+void AppWindow::AskAndStart(const QString& path, const FileComputeChoice* again) {
+    FileComputeDialog dialog(path, geodesy_.Describe(), ProjectionOf(geodesy_), this);
+    if (again != nullptr) dialog.SetChoice(*again);
     if (dialog.exec() != QDialog::Accepted) return;
-    try {
-        StartJob(JobFor(dialog.choice(), ProjectionOf(geodesy_)), path);
-    } catch (const engine::UsageError& e) {
-        Tell(QMessageBox::Warning, QString::fromStdString(e.what()));
-    }
+    StartJob(dialog.job(), path);
+    asked_.emplace(path, dialog.choice());
 }
 
 void AppWindow::StartJob(const engine::Job& job, const QString& path) {
+    asked_.reset();
     auto fileJob = std::make_shared<FileJob>(job, QFile::encodeName(path).toStdString(),
                                              ProjectionFor(geodesy_).label);
     progress_ = new QProgressDialog(QtMessage(Tr("Computing {0} …"), {QFileInfo(path).fileName()}),
@@ -190,7 +196,14 @@ void AppWindow::JobFinished() {
     progress_->hide();
     progress_->deleteLater();
     progress_ = nullptr;
-    if (cancelled) return;
+    if (cancelled) {
+        // Back to the dialog, every choice as it was, for another try.
+        if (asked_) {
+            QTimer::singleShot(
+                0, this, [this, asked = *asked_] { AskAndStart(asked.first, &asked.second); });
+        }
+        return;
+    }
     if (!result->error.empty()) {
         Tell(QMessageBox::Warning, QString::fromStdString(result->error));
         return;
