@@ -641,6 +641,54 @@ class AppTest : public QObject {
         QVERIFY(empty.map()->Empty());
     }
 
+    // Ctrl+P: a long report is asked about with 否 as the default; Qt's print dialog chooses the
+    // printer or a PDF file (the last entry), and the window says what was sent where.
+    void printGoesThroughQtsDialogAndSaysWhatWasSent() {
+        std::string many;
+        for (int i = 0; i < 5001; ++i) many += "P" + std::to_string(i) + ",116.3045,30.3030\n";
+        FileComputeChoice choice;
+        choice.lo = QStringLiteral("117");
+        const QString pdf = dir_.filePath(QStringLiteral("报告.pdf"));
+        for (const std::string& text : {many, std::string("P1,116.3045,30.3030\n")}) {
+            FileJob job(JobFor(choice, {}), WriteFile("print.csv", text).toStdString());
+            job.Run();
+            ResultsWindow window(job.TakeResult());
+            window.show();
+            QVERIFY(QTest::qWaitForWindowActive(&window));
+            QMessageBox::StandardButton asked = QMessageBox::NoButton;
+            QString told;
+            int printDialogs = 0;
+            QTimer driver;
+            connect(&driver, &QTimer::timeout, [&] {
+                QWidget* modal = QApplication::activeModalWidget();
+                if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+                    if (box->icon() == QMessageBox::Question)
+                        asked = box->standardButton(box->defaultButton());
+                    else
+                        told = box->text();
+                    QTest::keyClick(box, Qt::Key_Return);
+                } else if (auto* print = qobject_cast<QPrintDialog*>(modal)) {
+                    ++printDialogs;
+                    auto* printers = print->findChild<QComboBox*>(QStringLiteral("printers"));
+                    printers->setCurrentIndex(printers->count() - 1);
+                    print->findChild<QLineEdit*>(QStringLiteral("filename"))->setText(pdf);
+                    print->accept();
+                }
+            });
+            driver.start(5);
+            QTest::keyClick(window.table(), Qt::Key_P, Qt::ControlModifier);
+            if (text == many) {
+                QCOMPARE(asked, QMessageBox::No);  // Enter declines
+                QCOMPARE(printDialogs, 0);
+            } else {
+                QTRY_VERIFY(!told.isEmpty());
+                QCOMPARE(printDialogs, 1);
+                QCOMPARE(told, QStringLiteral("报告共 1 页，其中 1 页已保存为 PDF 文件：\n") + pdf);
+                QCOMPARE(ReadAll(pdf).substr(0, 5), std::string("%PDF-"));
+            }
+        }
+    }
+
     // Qt's own buttons and dialogs speak Chinese, as the window does.
     void qtDialogsSpeakChinese() {
         QMessageBox box(QMessageBox::Question, QString(), QString(),
