@@ -116,6 +116,69 @@ bool ToHalfWidth(std::string_view text, std::string& out) {
     return true;
 }
 
+std::optional<std::size_t> NumberBreakAt(std::string_view text) {
+    // The grammar of IsNumberText with blanks around, one character at a time.
+    enum {
+        kLead,
+        kSign,
+        kMantissa,
+        kExponent,
+        kExponentSign,
+        kExponentDigits,
+        kTrail
+    } state = kLead;
+    bool digits = false, point = false;
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t at = i;
+        char c = text[i++];
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            // A whole UTF-8 character; the full-width forms read as their ASCII.
+            while (i < text.size() && (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) ++i;
+            std::string ascii;
+            ToHalfWidth(text.substr(at, i - at), ascii);
+            c = ascii.size() == 1 ? ascii[0] : '\x01';
+        }
+        const bool blank = IsBlank(c), digit = IsDigit(c), sign = c == '+' || c == '-';
+        bool ok = false;
+        switch (state) {
+            case kLead:
+                ok = blank || sign || digit || c == '.';
+                if (sign) state = kSign;
+                break;
+            case kSign:
+                ok = digit || c == '.';
+                break;
+            case kMantissa:
+                ok = digit || (c == '.' && !point) || (digits && (c == 'e' || c == 'E' || blank));
+                if (ok && blank) state = kTrail;
+                if (ok && (c == 'e' || c == 'E')) state = kExponent;
+                break;
+            case kExponent:
+                ok = sign || digit;
+                state = digit ? kExponentDigits : kExponentSign;
+                break;
+            case kExponentSign:
+                ok = digit;
+                state = kExponentDigits;
+                break;
+            case kExponentDigits:
+                ok = digit || blank;
+                if (blank) state = kTrail;
+                break;
+            case kTrail:
+                ok = blank;
+                break;
+        }
+        if (!ok) return at;
+        if ((state == kLead || state == kSign) && (digit || c == '.')) state = kMantissa;
+        if (state == kMantissa) {
+            digits = digits || digit;
+            point = point || c == '.';
+        }
+    }
+    return std::nullopt;
+}
+
 namespace {
 
 Parsed ParseAscii(std::string_view text, double& out);

@@ -136,6 +136,11 @@ std::vector<std::string> JobArguments(const Job& job) {
         args.push_back("--fields=" + std::to_string(job.fields[0] + 1) + "," +
                        std::to_string(job.fields[1] + 1) + "," + std::to_string(job.fields[2] + 1));
     }
+    if (!job.dropped.empty()) {
+        std::string list;
+        for (std::size_t f : job.dropped) list += (list.empty() ? "" : ",") + std::to_string(f + 1);
+        args.push_back("--drop-fields=" + list);
+    }
     if (job.decimalComma) args.emplace_back("--decimal-comma");
     if (!job.encoding.empty()) args.push_back("--encoding=" + ReadableEncoding(job.encoding));
     if (job.header) args.emplace_back("--header");

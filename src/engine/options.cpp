@@ -63,6 +63,7 @@ constexpr std::string_view kHelpTail =
     "  --report FILE  also write the printed report: PDF for *.pdf, text for *.txt\n"
     "  --fields N,A,B the input fields (from 1) of the name and the two values; default\n"
     "                 1,2,3. Every other field is passed through after the results\n"
+    "  --drop-fields LIST  input fields (from 1, such as 2,6) left out of the output\n"
     "  --decimal-comma  read 116,3045 as 116.3045 (commas then never separate fields)\n"
     "  --encoding ENC input encoding: utf-8 (default), gb18030 or gbk (files saved by\n"
     "                 Chinese Windows programs, such as Excel's CSV); output is UTF-8. A\n"
@@ -173,6 +174,38 @@ std::array<std::size_t, 3> ReadFields(std::string_view text) {
     return fields;
 }
 
+// "2,6": field numbers from 1 that are not among `fields`, in ascending order.
+std::vector<std::size_t> ReadDropped(std::string_view text,
+                                     const std::array<std::size_t, 3>& fields) {
+    std::vector<std::size_t> dropped;
+    std::string_view rest = text;
+    for (;;) {
+        const std::size_t comma = rest.find(',');
+        const std::string_view part = rest.substr(0, comma);
+        std::size_t value = 0;
+        const auto [end, ec] = std::from_chars(part.data(), part.data() + part.size(), value);
+        if (part.empty() || ec != std::errc() || end != part.data() + part.size() || value < 1 ||
+            value > 1000) {
+            throw UsageError(
+                Fill(Tr("--drop-fields: {0} must be field numbers from 1, such as 2,6"),
+                     {Quoted(text)}));
+        }
+        if (std::find(fields.begin(), fields.end(), value - 1) != fields.end()) {
+            throw UsageError(Fill(Tr("--drop-fields: field {0} is the name or one of the values "
+                                     "(--fields)"),
+                                  {std::to_string(value)}));
+        }
+        dropped.push_back(value - 1);
+        if (comma == std::string_view::npos) break;
+        rest.remove_prefix(comma + 1);
+    }
+    std::sort(dropped.begin(), dropped.end());
+    if (std::adjacent_find(dropped.begin(), dropped.end()) != dropped.end()) {
+        throw UsageError(Fill(Tr("--drop-fields: {0} names a field twice"), {Quoted(text)}));
+    }
+    return dropped;
+}
+
 bool EndsWithNoCase(std::string_view text, std::string_view suffix) {
     if (text.size() < suffix.size()) return false;
     text = text.substr(text.size() - suffix.size());
@@ -265,7 +298,7 @@ namespace {
 
 // The command line as typed: the values of options, the flags, and the mode and file.
 struct Typed {
-    std::optional<std::string> lo, ls, output, report, fields, encoding;
+    std::optional<std::string> lo, ls, output, report, fields, dropped, encoding;
     std::optional<std::string> ellipsoid, method, k0, falseEasting, zone;
     bool full = false, header = false, decimalComma = false, bom = false, quiet = false;
     std::vector<std::string_view> positional;
@@ -327,9 +360,10 @@ Typed ReadCommandLine(std::span<const std::string_view> args, Geodesy& g) {
         };
         if (valued("--lo", t.lo) || valued("--ls", t.ls) || valued("-o", t.output) ||
             valued("--report", t.report) || valued("--fields", t.fields) ||
-            valued("--encoding", t.encoding) || valued("--ellipsoid", t.ellipsoid) ||
-            valued("--method", t.method) || valued("--k0", t.k0) ||
-            valued("--false-easting", t.falseEasting) || valued("--zone", t.zone)) {
+            valued("--drop-fields", t.dropped) || valued("--encoding", t.encoding) ||
+            valued("--ellipsoid", t.ellipsoid) || valued("--method", t.method) ||
+            valued("--k0", t.k0) || valued("--false-easting", t.falseEasting) ||
+            valued("--zone", t.zone)) {
             continue;
         }
         bool* flag = a == "--full"            ? &t.full
@@ -422,6 +456,7 @@ Options ParseArguments(std::span<const std::string_view> args, bool pdfReports) 
     o.full = t.full;
     o.header = t.header;
     if (t.fields) o.fields = ReadFields(*t.fields);
+    if (t.dropped) o.dropped = ReadDropped(*t.dropped, o.fields);
     if (t.encoding) o.encoding = ReadEncoding(*t.encoding);
     o.decimalComma = t.decimalComma;
     o.bom = t.bom;

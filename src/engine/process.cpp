@@ -252,7 +252,7 @@ void ComputeChunkAs(const ChunkContext& ctx, Chunk& chunk) {
         // Every row as wide as the header: fields missing at the end come out empty.
         passed.clear();
         for (std::size_t f = 0; f < width; ++f) {
-            if (f == nameAt || f == firstAt || f == secondAt) continue;
+            if (!PassedThrough(job, f)) continue;
             passed.push_back(f < count ? parsed.fields[f] : std::string_view());
         }
         row.line = number;
@@ -300,7 +300,7 @@ std::vector<std::string> ColumnsOf(const Job& job, const ParsedLine& first, std:
                                    bool isHeader) {
     std::vector<std::string_view> passed;
     for (std::size_t f = 0; f < fields; ++f) {
-        if (f == job.fields[0] || f == job.fields[1] || f == job.fields[2]) continue;
+        if (!PassedThrough(job, f)) continue;
         passed.push_back(f < first.count ? first.fields[f] : std::string_view());
     }
     return OutputColumns(job, passed, isHeader);

@@ -6,6 +6,7 @@
 #include <QFont>
 #include <QFontMetrics>
 #include <QPageLayout>
+#include <QPageRanges>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPrinter>
@@ -155,15 +156,18 @@ bool PaintReportLines(const std::function<bool(ReportLine&)>& next, QPagedPaintD
         SetError(error, QtMessage(Tr("cannot start printing")));
         return false;
     }
-    int page = 0;
+    // Only the pages asked for (from 1; none: all), as a print dialog's page range gives them.
+    const QPageRanges ranges = device.pageRanges();
+    int page = -1;  // the page drawn on
     ReportLine line;
     std::vector<PlacedLine> placed;
     while (next(line)) {
         placed.clear();
         placer.Place(line, placed);
         for (const PlacedLine& part : placed) {
+            if (!ranges.isEmpty() && !ranges.contains(part.page + 1)) continue;
             if (part.page != page) {
-                if (!device.newPage()) {
+                if (page >= 0 && !device.newPage()) {
                     SetError(error, QtMessage(Tr("cannot start a new page")));
                     painter.end();
                     return false;

@@ -19,9 +19,9 @@ namespace quorvel {
 // as tall as the device's printable area.
 std::vector<PlacedLine> LayoutReportOn(const Report& report, QPaintDevice& device);
 
-// Draws the report on `device`, one device page per report page. An empty report begins no
-// painter, so a printer gets no job at all. Returns false with `error` set when the device
-// cannot be painted on.
+// Draws the report on `device`, one device page per report page, only those of its page ranges
+// when it has any. An empty report begins no painter, so a printer gets no job at all. Returns
+// false with `error` set when the device cannot be painted on.
 bool PaintReport(const Report& report, QPagedPaintDevice& device, QString* error);
 
 // As PaintReport for a report read line by line from `next` (false at the end), so that a

@@ -4,6 +4,7 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPointer>
@@ -11,6 +12,7 @@
 #include <QScreen>
 #include <QStyle>
 #include <QStyleFactory>
+#include <QTranslator>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <exception>
@@ -229,6 +231,15 @@ void PrepareApplication(const char* catalogues) {
     // The window speaks Chinese: its messages, and the engine's reasons it shows.
     BindCatalogue(catalogues);
     UseChinese();
+    // Qt's own words too (file dialogs, 确定 and 取消, the print dialog), whatever the locale:
+    // Debian's qt6-translations-l10n. Without it they stay English.
+    auto* qt = new QTranslator(QCoreApplication::instance());
+    if (qt->load(QStringLiteral("qtbase_zh_CN"),
+                 QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        QCoreApplication::installTranslator(qt);
+    } else {
+        delete qt;
+    }
 }
 
 QString WrapAtSpaces(const QString& caption, const QFontMetrics& metrics, int width) {

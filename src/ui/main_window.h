@@ -16,7 +16,8 @@
 namespace quorvel {
 
 // Sets what every window and prompt of the program shares: the title "Quorvel" that the window
-// and untitled prompts carry, and the font substitutions. Call once, after the application object
+// and untitled prompts carry, the font substitutions, and Chinese for the messages and for Qt's
+// own dialogs. Call once, after the application object
 // exists and before the first widget.
 void PrepareApplication(const char* catalogues = nullptr);
 

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFontMetrics>
+#include <QPageRanges>
 #include <QPdfWriter>
 #include <QPrinterInfo>
 #include <QTemporaryDir>
@@ -172,6 +173,18 @@ TEST_F(PdfReport, LongReportContinuesAtTheTopOfEachPageRepeatingNothing) {
         }
     }
     EXPECT_EQ(next, rows + 1);
+
+    // A print dialog's page range: those pages alone, the first of them first.
+    {
+        QPdfWriter part(Path("part.pdf"));
+        part.setPageLayout(same.pageLayout());
+        QPageRanges ranges;
+        ranges.addRange(2, pages);
+        part.setPageRanges(ranges);
+        ASSERT_TRUE(PaintReport(BuildReport(ForwardInput(rows)), part, nullptr));
+    }
+    EXPECT_EQ(testing::PdfPageCount(Path("part.pdf")), pages - 1);
+    EXPECT_EQ(PdfLines(Path("part.pdf"), 1, 1), PdfLines(pdf, 2, 2));
 }
 
 TEST_F(PdfReport, PrintingTwiceDrawsTheSameDocument) {
