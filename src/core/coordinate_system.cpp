@@ -12,21 +12,6 @@ namespace {
 
 constexpr double kFalseEasting = 500000;
 
-std::string_view Trim(std::string_view s) {
-    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
-    while (!s.empty() && blank(s.front())) s.remove_prefix(1);
-    while (!s.empty() && blank(s.back())) s.remove_suffix(1);
-    return s;
-}
-
-std::string Lower(std::string_view s) {
-    std::string out(s);
-    for (char& c : out) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return out;
-}
-
 void RequireFinite(const Triple& p) {
     for (double v : p) {
         if (!std::isfinite(v)) throw OutOfDomainError(Tr("a coordinate is not a finite number"));
@@ -52,7 +37,7 @@ std::string_view SystemKindName(SystemKind kind) {
 }
 
 CoordinateSystem ParseCoordinateSystem(std::string_view text) {
-    const std::string typed(Trim(text));
+    const std::string typed(TrimBlanks(text));
     const std::size_t first = text.find(':');
     if (first == std::string_view::npos) {
         throw InvalidParameterError(
@@ -61,7 +46,7 @@ CoordinateSystem ParseCoordinateSystem(std::string_view text) {
                  {typed}));
     }
     const std::size_t second = text.find(':', first + 1);
-    const std::string kind = Lower(Trim(text.substr(0, first)));
+    const std::string kind = AsciiLower(TrimBlanks(text.substr(0, first)));
     const std::string_view ellipsoid = text.substr(
         first + 1, second == std::string_view::npos ? std::string_view::npos : second - first - 1);
     CoordinateSystem s;
@@ -97,8 +82,8 @@ CoordinateSystem ParseCoordinateSystem(std::string_view text) {
                     "or zone3/zone6, as plane:cgcs2000:117 or plane:cgcs2000:zone3"),
                  {typed}));
     }
-    s.where = std::string(Trim(text.substr(second + 1)));
-    const std::string where = Lower(s.where);
+    s.where = std::string(TrimBlanks(text.substr(second + 1)));
+    const std::string where = AsciiLower(s.where);
     if (where == "zone3") {
         s.zoneWidth = ZoneWidth::Three;
         return s;

@@ -6,20 +6,12 @@
 
 #include "core/errors.h"
 #include "core/messages.h"
+#include "core/number_text.h"
 
 namespace quorvel {
 namespace {
 
 constexpr double kArcSecond = std::numbers::pi / 648000;
-
-std::string Lower(std::string_view s) {
-    std::string out;
-    for (char c : s) {
-        if (c == ' ' || c == '\t') continue;
-        out += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-    }
-    return out;
-}
 
 std::string Num(double v, int digits = 17) {
     char s[40];
@@ -71,7 +63,7 @@ std::string_view ModelName(DatumModel model) {
 }
 
 DatumModel ParseModel(std::string_view text) {
-    const std::string t = Lower(text);
+    const std::string t = AsciiLower(text);
     if (t == "7") return DatumModel::Seven;
     if (t == "4") return DatumModel::Four;
     if (t == "3") return DatumModel::Three;
@@ -98,7 +90,7 @@ std::string_view ProjConventionName(RotationConvention convention) {
 }
 
 RotationConvention ParseConvention(std::string_view text) {
-    const std::string t = Lower(text);
+    const std::string t = AsciiLower(text);
     if (t == "coordinate-frame" || t == "coordinate_frame") {
         return RotationConvention::CoordinateFrame;
     }

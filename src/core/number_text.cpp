@@ -24,9 +24,7 @@ bool IsDigit(char c) {
 }
 
 std::string_view Trim(std::string_view s) {
-    while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-    while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
-    return s;
+    return TrimBlanks(s);
 }
 
 // Checks the grammar; from_chars alone would also take "inf", "nan" and hexadecimal forms.
@@ -536,6 +534,20 @@ std::string ShortestText(double value) {
     char buf[64];
     auto res = std::to_chars(buf, buf + sizeof buf, value);
     return std::string(buf, res.ptr);
+}
+
+std::string_view TrimBlanks(std::string_view s) {
+    while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
+    while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
+    return s;
+}
+
+std::string AsciiLower(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return out;
 }
 
 }  // namespace quorvel

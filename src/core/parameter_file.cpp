@@ -11,21 +11,6 @@
 namespace quorvel {
 namespace {
 
-std::string_view Trim(std::string_view s) {
-    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
-    while (!s.empty() && blank(s.front())) s.remove_prefix(1);
-    while (!s.empty() && blank(s.back())) s.remove_suffix(1);
-    return s;
-}
-
-std::string Lower(std::string_view s) {
-    std::string out(s);
-    for (char& c : out) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return out;
-}
-
 // A parameter's key and where DatumParameters keeps it.
 struct Field {
     const char* key;
@@ -72,14 +57,16 @@ std::map<std::string, Entry> Entries(std::string_view text) {
     while (!text.empty()) {
         ++line;
         const std::size_t end = text.find('\n');
-        const std::string_view l = Trim(text.substr(0, end));
+        std::string_view raw = text.substr(0, end);
+        if (!raw.empty() && raw.back() == '\r') raw.remove_suffix(1);  // a file saved on Windows
+        const std::string_view l = TrimBlanks(raw);
         text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
         if (l.empty() || l.front() == '#') continue;
         const std::size_t eq = l.find('=');
         if (eq == std::string_view::npos) {
             Fail(line, Fill(Tr("expected “key = value”, found “{0}”"), {l}));
         }
-        const std::string key = Lower(Trim(l.substr(0, eq)));
+        const std::string key = AsciiLower(TrimBlanks(l.substr(0, eq)));
         bool known = false;
         for (const char* k : kKeys) known = known || key == k;
         if (!known) {
@@ -91,7 +78,7 @@ std::map<std::string, Entry> Entries(std::string_view text) {
             Fail(line, Fill(Tr("key “{0}” given twice (first on line {1})"),
                             {key, std::to_string(entries[key].line)}));
         }
-        entries[key] = {std::string(Trim(l.substr(eq + 1))), line};
+        entries[key] = {std::string(TrimBlanks(l.substr(eq + 1))), line};
     }
     return entries;
 }
@@ -167,7 +154,7 @@ ParameterFile ReadParameterFile(std::string_view text) {
     f.from = Parsed<CoordinateSystem>(Require(entries, "from"), ParseCoordinateSystem);
     f.to = Parsed<CoordinateSystem>(Require(entries, "to"), ParseCoordinateSystem);
     const Entry& heights = Require(entries, "heights");
-    const std::string h = Lower(heights.value);
+    const std::string h = AsciiLower(heights.value);
     if (h != "yes" && h != "no")
         Fail(heights.line, Fill(Tr("heights must be yes or no, not “{0}”"), {heights.value}));
     f.heights = h == "yes";

@@ -5,10 +5,10 @@
 #include <cmath>
 #include <system_error>
 
+#include "core/atomic_file.h"
 #include "core/errors.h"
 #include "core/messages.h"
 #include "core/number_text.h"
-#include "core/atomic_file.h"
 #include "engine/diagnostics.h"
 
 namespace quorvel::engine {

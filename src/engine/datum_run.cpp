@@ -17,13 +17,13 @@
 #include <thread>
 #include <tuple>
 
+#include "core/atomic_file.h"
 #include "core/datum.h"
 #include "core/errors.h"
 #include "core/messages.h"
 #include "core/number_text.h"
 #include "core/packed_angle.h"
 #include "core/parameter_file.h"
-#include "core/atomic_file.h"
 #include "engine/datum_job.h"
 #include "engine/line_parser.h"
 #include "engine/ordered_pool.h"
@@ -47,19 +47,6 @@ class Refusal : public std::runtime_error {
   public:
     using std::runtime_error::runtime_error;
 };
-
-struct FdCloser {
-    int fd = -1;
-    ~FdCloser() {
-        if (fd >= 0) ::close(fd);
-    }
-};
-
-bool IsInputFile(const std::string& path, const struct stat& input) {
-    struct stat st {};
-    return S_ISREG(input.st_mode) && ::stat(path.c_str(), &st) == 0 && st.st_dev == input.st_dev &&
-           st.st_ino == input.st_ino;
-}
 
 std::string ReadParameterText(const std::string& path) {
     FdCloser file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
@@ -87,12 +74,6 @@ std::string ReadParameterText(const std::string& path) {
 }
 
 // ---- Lines into points ----
-
-std::string_view TrimBlanks(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-    return s;
-}
 
 // The input fields the output has columns for: set by the header line, or else by the first
 // point line; a later line with more is refused rather than cut.

@@ -18,12 +18,6 @@
 namespace quorvel::engine {
 namespace {
 
-std::string_view TrimBlanks(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-    return s;
-}
-
 // Warnings of a line that are listed for their first kListedWarnings lines, then counted.
 enum Warning { kPackedExcess, kSeriesMiss, kWarningKinds };
 constexpr std::size_t kListedWarnings = 10;

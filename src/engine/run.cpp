@@ -77,21 +77,6 @@ void ShowError(std::ostream& err, std::string_view message) {
     err.flush();
 }
 
-// Closes a descriptor this run opened.
-struct FdCloser {
-    int fd = -1;
-    ~FdCloser() {
-        if (fd >= 0) ::close(fd);
-    }
-};
-
-// Whether `path` is the very file the input is read from: a run would replace its own input.
-bool IsInputFile(const std::string& path, const struct stat& input) {
-    struct stat st {};
-    return S_ISREG(input.st_mode) && ::stat(path.c_str(), &st) == 0 && st.st_dev == input.st_dev &&
-           st.st_ino == input.st_ino;
-}
-
 std::string FolderOf(const std::string& path) {
     const std::size_t slash = path.rfind('/');
     if (slash == std::string::npos) return ".";
