@@ -1,4 +1,4 @@
-// The documented series against the exact transverse Mercator on the Krassovsky ellipsoid.
+// The classic series against the exact transverse Mercator on the Krassovsky ellipsoid.
 //
 // accuracy: by distance from the central meridian, the largest differences of the forward
 //   projection in X and Y, and of the inverse as distances on the ground north and east, in
@@ -16,9 +16,9 @@
 #include <random>
 
 #include "core/classic_check.h"
+#include "core/classic_series.h"
 #include "core/ellipsoid.h"
 #include "core/gauss_kruger.h"
-#include "core/projection.h"
 
 using namespace quorvel;
 

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # quorvel-batch end to end on 1,000,000 points per mode, beside PROJ's cct on the same points and
-# the core alone (bench/core_bench), with the documented series on Krassovsky and with the exact
+# the core alone (bench/core_bench), with the classic series on Krassovsky and with the exact
 # method on CGCS2000; peak memory without a report, and of runs with a text and a PDF report of
 # 10,000,000 points.
 #

@@ -5,10 +5,10 @@
 #include <random>
 #include <vector>
 
+#include "core/classic_series.h"
 #include "core/gauss_kruger.h"
 #include "core/number_text.h"
 #include "core/packed_angle.h"
-#include "core/projection.h"
 
 namespace {
 
@@ -76,7 +76,7 @@ void BM_Zone(benchmark::State& state) {
 }
 BENCHMARK(BM_Zone);
 
-// The same points through the projection object: the documented series, then GeographicLib's
+// The same points through the projection object: the classic series, then GeographicLib's
 // exact transverse Mercator on CGCS2000 (inverse without packing, as its results are compared
 // to cct's decimal degrees).
 void ForwardThrough(benchmark::State& state, const GaussKruger& gk) {

@@ -1,6 +1,6 @@
 # `make package` (cpack -G DEB): a Debian package of an install into /usr. Library dependencies
-# come from dpkg-shlibdeps; the fonts and Qt's platform plugins are loaded at run time, so they
-# are named here.
+# come from dpkg-shlibdeps; the fonts, Qt's platform plugins and Qt's translations (its dialogs
+# in Chinese) are loaded at run time, so they are named here.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME quorvel)
 set(CPACK_PACKAGE_VENDOR "Quorvel maintainers")
@@ -23,7 +23,8 @@ set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 if(QUORVEL_WITH_QT)
-    set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-wqy-zenhei, fonts-dejavu-extra, qt6-qpa-plugins")
+    set(CPACK_DEBIAN_PACKAGE_DEPENDS
+        "fonts-wqy-zenhei, fonts-dejavu-extra, qt6-qpa-plugins, qt6-translations-l10n")
 endif()
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)

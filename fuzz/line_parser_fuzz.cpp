@@ -117,6 +117,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         messages += !warning;
     }
     Check(messages == counts.rejected, "one message per rejected line");
-    if (!report.rows.empty()) Check(!RenderTextReport(report).empty(), "the report renders");
+    if (!report.rows.empty())
+        Check(!RenderReportText(BuildReport(ToReportInput(report))).empty(), "the report renders");
     return 0;
 }

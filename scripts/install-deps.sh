@@ -13,9 +13,9 @@ set -euo pipefail
 
 # The compiler, CMake, Qt, the fonts the window and the report are drawn with, the libraries
 # the programs link (Eigen, header-only, only to build them; GDAL, which writes the drawings and
-# GIS layers), and msgfmt, which compiles the Chinese messages.
+# GIS layers), msgfmt, which compiles the Chinese messages, and Qt's own Chinese for its dialogs.
 run=(
-  build-essential cmake pkg-config qt6-base-dev gettext
+  build-essential cmake pkg-config qt6-base-dev gettext qt6-translations-l10n
   fonts-wqy-zenhei fonts-arphic-uming fonts-dejavu-extra
   libcups2-dev libgeographiclib-dev libeigen3-dev libgdal-dev
 )

@@ -7,12 +7,12 @@
 
 #include "batch/projection_choice.h"
 #include "core/classic_check.h"
+#include "core/classic_series.h"
 #include "core/errors.h"
 #include "core/limits.h"
 #include "core/messages.h"
 #include "core/number_text.h"
 #include "core/packed_angle.h"
-#include "core/projection.h"
 #include "core/zones.h"
 
 namespace quorvel {
@@ -545,6 +545,29 @@ void Batches::Change3() {
                Domain::Easting},
               workX1, workY1, store.ArrX1, store.ArrY1);
 
+    const auto [loDeg, lsDeg] = AskZoneMeridians(n, workX1, workY1);
+
+    for (int i = 1; i <= n; ++i) {
+        const double y1 = NumberOf(workY1[i], PointLabel(i, TR_NOOP("easting Y1")));
+        const double x1 = NumberOf(workX1[i], PointLabel(i, TR_NOOP("northing X1")));
+        const PlanePoint p = ProjectZone(state_, x1, y1, loDeg, lsDeg);
+        RequireFinite(i, {p.X, p.AbsY});
+        store.ArrX[i] = p.X;
+        store.ArrY[i] = p.AbsY;
+        sign[i] = p.Sign;
+    }
+
+    for (int i = 1; i <= n; ++i) {
+        Pause();
+        panel_.SetText(TextBox::Text6, DisplayText(store.ArrX1[i], "0.0000"));
+        panel_.SetText(TextBox::Text7, DisplayText(store.ArrY1[i], "0.0000"));
+        panel_.SetText(TextBox::Text13, " " + RoundedText(store.ArrX[i].Number(), 4));
+        ShowFinalEasting(i, sign[i], TextBox::Text14);
+    }
+}
+
+std::pair<double, double> Batches::AskZoneMeridians(int n, const std::vector<ValueCell>& workX1,
+                                                    const std::vector<ValueCell>& workY1) {
     // Each meridian is checked against every point when it is typed: the point's distance from
     // Lo does not depend on Ls.
     const PointLimits limits(state_);
@@ -589,25 +612,7 @@ void Batches::Change3() {
         });
     state_.CentralMeridian = lo;
     state_.TargetMeridian = ls;
-    const double lsDeg = DecodedAngle(ls, Tr("central meridian Ls after the change"));
-
-    for (int i = 1; i <= n; ++i) {
-        const double y1 = NumberOf(workY1[i], PointLabel(i, TR_NOOP("easting Y1")));
-        const double x1 = NumberOf(workX1[i], PointLabel(i, TR_NOOP("northing X1")));
-        const PlanePoint p = ProjectZone(state_, x1, y1, loDeg, lsDeg);
-        RequireFinite(i, {p.X, p.AbsY});
-        store.ArrX[i] = p.X;
-        store.ArrY[i] = p.AbsY;
-        sign[i] = p.Sign;
-    }
-
-    for (int i = 1; i <= n; ++i) {
-        Pause();
-        panel_.SetText(TextBox::Text6, DisplayText(store.ArrX1[i], "0.0000"));
-        panel_.SetText(TextBox::Text7, DisplayText(store.ArrY1[i], "0.0000"));
-        panel_.SetText(TextBox::Text13, " " + RoundedText(store.ArrX[i].Number(), 4));
-        ShowFinalEasting(i, sign[i], TextBox::Text14);
-    }
+    return {loDeg, DecodedAngle(ls, Tr("central meridian Ls after the change"))};
 }
 
 }  // namespace quorvel

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "batch/batch_state.h"
@@ -103,6 +104,9 @@ class Batches {
     // Asks the unconfirmed central meridian of a forward or inverse batch until it reads as a
     // number and `check` finds every point computable with it (within 45° for a forward batch,
     // and within the limits of the projection); returns it in degrees.
+    // Lo and Ls of the zone change, each checked against every point when typed; in degrees.
+    std::pair<double, double> AskZoneMeridians(int n, const std::vector<ValueCell>& workX1,
+                                               const std::vector<ValueCell>& workY1);
     double AskCentralMeridian(TextBox box,
                               const std::function<std::string(const ValueCell&)>& shown,
                               const MeridianCheck& check);

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "batch/projection_choice.h"
-#include "core/constants.h"
+#include "core/krassovsky_constants.h"
 #include "core/value_cell.h"
 
 namespace quorvel {
@@ -41,7 +41,7 @@ struct BatchState {
     // The batch of CalcMode ran to its end. A batch that stops on an error leaves its lists
     // half-filled; they are never printed.
     bool BatchComplete = false;
-    // The projection the window's settings chose (none: the documented series on Constants), and
+    // The projection the window's settings chose (none: the classic series on Constants), and
     // the one the completed batch was computed with, for its report.
     ProjectionChoice Projection;
     ProjectionChoice BatchProjection;

@@ -1,8 +1,6 @@
 // quorvel-batch-pdf: quorvel-batch with the PDF report writer in the same process.
 #include <QFile>
 #include <QGuiApplication>
-#include <QPageLayout>
-#include <QPdfWriter>
 #include <QString>
 #include <cstdio>
 #include <memory>
@@ -42,16 +40,8 @@ engine::PdfWriter LoadPdfWriter(std::string&) {
             return false;
         }
         QString why;
-        bool painted = false;
-        {
-            QPdfWriter writer(&file);
-            writer.setCreator(QStringLiteral("Quorvel"));
-            writer.setTitle(QString::fromStdString(lines.Title()));
-            writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
-                                             QMarginsF(10, 10, 10, 10), QPageLayout::Millimeter));
-            painted = PaintReportLines([&lines](ReportLine& line) { return lines.Next(line); },
-                                       writer, &why);
-        }
+        const bool painted = WriteReportPdf([&lines](ReportLine& line) { return lines.Next(line); },
+                                            QString::fromStdString(lines.Title()), file, &why);
         if (!painted || !file.flush()) {
             error = (painted ? file.errorString() : why).toStdString();
             return false;

@@ -8,7 +8,7 @@ namespace quorvel {
 
 // The classic series checked against the exact transverse Mercator.
 //
-// The classic series (core/projection.h) are power series in the distance from the central
+// The classic series (core/classic_series.h) are power series in the distance from the central
 // meridian, cut short: out from the meridian they drift from the exact projection, the inverse
 // far sooner than the forward (README.md, "Accuracy"). A classic result is kept as it is while
 // it lies within kClassicWarnMiss of the exact result, kept with a warning within

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "core/errors.h"
+#include "core/messages.h"
 #include "core/number_text.h"
 #include "core/packed_angle.h"
 
@@ -11,27 +12,14 @@ namespace {
 
 constexpr double kFalseEasting = 500000;
 
-std::string_view Trim(std::string_view s) {
-    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
-    while (!s.empty() && blank(s.front())) s.remove_prefix(1);
-    while (!s.empty() && blank(s.back())) s.remove_suffix(1);
-    return s;
-}
-
-std::string Lower(std::string_view s) {
-    std::string out(s);
-    for (char& c : out) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return out;
-}
-
-const char* const kSyntax = "：应为 种类:椭球[:位置]，种类为 plane、geodetic 或 geocentric";
-
 void RequireFinite(const Triple& p) {
     for (double v : p) {
-        if (!std::isfinite(v)) throw OutOfDomainError("坐标不是有限数");
+        if (!std::isfinite(v)) throw OutOfDomainError(Tr("a coordinate is not a finite number"));
     }
+}
+
+void RequireLatitude(double B) {
+    if (!(std::abs(B) <= 90)) throw OutOfDomainError(Tr("a latitude must lie from -90° to 90°"));
 }
 
 }  // namespace
@@ -49,11 +37,16 @@ std::string_view SystemKindName(SystemKind kind) {
 }
 
 CoordinateSystem ParseCoordinateSystem(std::string_view text) {
-    const std::string quoted = "坐标系“" + std::string(Trim(text)) + "”";
+    const std::string typed(TrimBlanks(text));
     const std::size_t first = text.find(':');
-    if (first == std::string_view::npos) throw InvalidParameterError(quoted + kSyntax);
+    if (first == std::string_view::npos) {
+        throw InvalidParameterError(
+            Fill(Tr("coordinate system “{0}”: expected KIND:ELLIPSOID[:WHERE], KIND plane, "
+                    "geodetic or geocentric"),
+                 {typed}));
+    }
     const std::size_t second = text.find(':', first + 1);
-    const std::string kind = Lower(Trim(text.substr(0, first)));
+    const std::string kind = AsciiLower(TrimBlanks(text.substr(0, first)));
     const std::string_view ellipsoid = text.substr(
         first + 1, second == std::string_view::npos ? std::string_view::npos : second - first - 1);
     CoordinateSystem s;
@@ -64,26 +57,33 @@ CoordinateSystem ParseCoordinateSystem(std::string_view text) {
     } else if (kind == "geocentric") {
         s.kind = SystemKind::Geocentric;
     } else {
-        throw InvalidParameterError(quoted + "的种类“" + kind + "”未知" + kSyntax);
+        throw InvalidParameterError(
+            Fill(Tr("coordinate system “{0}”: unknown kind “{1}”: expected KIND:ELLIPSOID[:WHERE], "
+                    "KIND plane, geodetic or geocentric"),
+                 {typed, kind}));
     }
     try {
         s.ellipsoid = ParseEllipsoid(ellipsoid);
     } catch (const Error& e) {
-        RethrowWithContext(e, quoted + "：");
+        RethrowWithContext(e, Fill(Tr("coordinate system “{0}”"), {typed}));
     }
     if (s.kind != SystemKind::Plane) {
         if (second != std::string_view::npos) {
-            throw InvalidParameterError(quoted + "：只有 plane 带中央子午线或 zone3/zone6");
+            throw InvalidParameterError(
+                Fill(Tr("coordinate system “{0}”: only plane takes a central meridian or "
+                        "zone3/zone6"),
+                     {typed}));
         }
         return s;
     }
     if (second == std::string_view::npos) {
-        throw InvalidParameterError(quoted +
-                                    "：plane 须写明中央子午线（度.分秒）或 zone3/zone6，如 "
-                                    "plane:cgcs2000:117 或 plane:cgcs2000:zone3");
+        throw InvalidParameterError(
+            Fill(Tr("coordinate system “{0}”: plane needs its central meridian (packed degrees) "
+                    "or zone3/zone6, as plane:cgcs2000:117 or plane:cgcs2000:zone3"),
+                 {typed}));
     }
-    s.where = std::string(Trim(text.substr(second + 1)));
-    const std::string where = Lower(s.where);
+    s.where = std::string(TrimBlanks(text.substr(second + 1)));
+    const std::string where = AsciiLower(s.where);
     if (where == "zone3") {
         s.zoneWidth = ZoneWidth::Three;
         return s;
@@ -95,8 +95,10 @@ CoordinateSystem ParseCoordinateSystem(std::string_view text) {
     const std::optional<double> packed = TryParseNumber(s.where);
     const double lo = packed ? DecodePackedAngle(*packed) : NAN;
     if (!(lo >= -180 && lo < 360)) {
-        throw InvalidParameterError(quoted + "：位置“" + s.where +
-                                    "”应为 -180° 至 360° 间的中央子午线（度.分秒）或 zone3、zone6");
+        throw InvalidParameterError(
+            Fill(Tr("coordinate system “{0}”: WHERE “{1}” must be a central meridian from -180° "
+                    "to 360° (packed degrees) or zone3, zone6"),
+                 {typed, s.where}));
     }
     s.centralMeridian = lo;
     return s;
@@ -133,7 +135,7 @@ Triple SystemConverter::ToGeodetic(const Triple& point) const {
             return {g.L, g.B, point[2]};
         }
         case SystemKind::Geodetic:
-            if (!(std::abs(point[1]) <= 90)) throw OutOfDomainError("纬度应在 -90° 至 90° 之间");
+            RequireLatitude(point[1]);
             return point;
         case SystemKind::Geocentric: {
             Triple lbh;
@@ -146,7 +148,7 @@ Triple SystemConverter::ToGeodetic(const Triple& point) const {
 
 Triple SystemConverter::FromGeodetic(const Triple& lbh, int zone) const {
     RequireFinite(lbh);
-    if (!(std::abs(lbh[1]) <= 90)) throw OutOfDomainError("纬度应在 -90° 至 90° 之间");
+    RequireLatitude(lbh[1]);
     switch (system_.kind) {
         case SystemKind::Plane: {
             if (!system_.zoneWidth) {

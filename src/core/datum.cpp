@@ -5,20 +5,13 @@
 #include <numbers>
 
 #include "core/errors.h"
+#include "core/messages.h"
+#include "core/number_text.h"
 
 namespace quorvel {
 namespace {
 
 constexpr double kArcSecond = std::numbers::pi / 648000;
-
-std::string Lower(std::string_view s) {
-    std::string out;
-    for (char c : s) {
-        if (c == ' ' || c == '\t') continue;
-        out += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-    }
-    return out;
-}
 
 std::string Num(double v, int digits = 17) {
     char s[40];
@@ -40,8 +33,10 @@ std::string SideSteps(const CoordinateSystem& s, int zone, bool toGeocentric) {
     double x0 = 500000;
     if (s.zoneWidth) {
         if (zone < 0) {
-            throw InvalidParameterError("带号前置的平面坐标系“" + SystemText(s) +
-                                        "”须指明点所在的带才能写出 PROJ 管道");
+            throw InvalidParameterError(
+                Fill(Tr("the plane system “{0}” has the zone number in front of Y: a PROJ "
+                        "pipeline needs the zone its points lie in"),
+                     {SystemText(s)}));
         }
         lo = CentralMeridianOf(*s.zoneWidth, zone);
         x0 = WithZonePrefix(*s.zoneWidth, zone, 500000);
@@ -68,11 +63,12 @@ std::string_view ModelName(DatumModel model) {
 }
 
 DatumModel ParseModel(std::string_view text) {
-    const std::string t = Lower(text);
+    const std::string t = AsciiLower(text);
     if (t == "7") return DatumModel::Seven;
     if (t == "4") return DatumModel::Four;
     if (t == "3") return DatumModel::Three;
-    throw InvalidParameterError("未知的转换模型“" + std::string(text) + "”：应为 7、4 或 3");
+    throw InvalidParameterError(
+        Fill(Tr("unknown transformation model “{0}”: use 7, 4 or 3"), {text}));
 }
 
 int ParameterCount(DatumModel model) {
@@ -94,32 +90,37 @@ std::string_view ProjConventionName(RotationConvention convention) {
 }
 
 RotationConvention ParseConvention(std::string_view text) {
-    const std::string t = Lower(text);
+    const std::string t = AsciiLower(text);
     if (t == "coordinate-frame" || t == "coordinate_frame") {
         return RotationConvention::CoordinateFrame;
     }
     if (t == "position-vector" || t == "position_vector") {
         return RotationConvention::PositionVector;
     }
-    throw InvalidParameterError("未知的旋转约定“" + std::string(text) +
-                                "”：应为 coordinate-frame 或 position-vector");
+    throw InvalidParameterError(Fill(
+        Tr("unknown rotation convention “{0}”: use coordinate-frame or position-vector"), {text}));
 }
 
 void CheckModelLimits(const DatumParameters& p) {
     for (double v : {p.dx, p.dy, p.dz, p.rx, p.ry, p.rz, p.ds, p.rotation, p.scale}) {
-        if (!std::isfinite(v)) throw OutOfDomainError("转换参数不是有限数");
+        if (!std::isfinite(v)) {
+            throw OutOfDomainError(Tr("a transformation parameter is not a finite number"));
+        }
     }
     if (p.model != DatumModel::Seven) return;
     const double r = std::sqrt(p.rx * p.rx + p.ry * p.ry + p.rz * p.rz);
     if (r > kMaxRotationSeconds) {
-        throw OutOfDomainError("旋转角合计 " + Num(r, 6) + "″ 超过小角度模型的限值 92.2″" +
-                               "（此时其近似使坐标变形超过 0.1 ppm）：两边多半不是同一批点，"
-                               "或坐标系写错");
+        throw OutOfDomainError(
+            Fill(Tr("the rotations add up to {0}″, beyond the small-angle model's limit of 92.2″ "
+                    "(its approximation then distorts coordinates by more than 0.1 ppm): the two "
+                    "sides are most likely not the same points, or a system is wrong"),
+                 {Num(r, 6)}));
     }
     if (std::abs(p.ds) > kMaxScalePpm) {
         throw OutOfDomainError(
-            "尺度 " + Num(p.ds) +
-            " ppm 超过 ±1000 ppm：两边多半不是同一批点，或椭球、单位、坐标系写错");
+            Fill(Tr("the scale {0} ppm is beyond ±1000 ppm: the two sides are most likely not the "
+                    "same points, or an ellipsoid, a unit or a system is wrong"),
+                 {Num(p.ds, 6)}));
     }
 }
 
@@ -130,7 +131,8 @@ DatumTransform::DatumTransform(const CoordinateSystem& from, const CoordinateSys
     const DatumParameters& p = parameters;
     if (p.model == DatumModel::Four) {
         if (from.kind != SystemKind::Plane || to.kind != SystemKind::Plane) {
-            throw InvalidParameterError("四参数转换的两边须都是平面坐标系（plane）");
+            throw InvalidParameterError(
+                Tr("the 4-parameter transformation needs plane systems on both sides"));
         }
         const double m = 1 + p.scale * 1e-6;
         const double a = p.rotation * kArcSecond;

@@ -9,6 +9,7 @@
 #include <set>
 
 #include "core/errors.h"
+#include "core/messages.h"
 
 namespace quorvel {
 namespace {
@@ -94,7 +95,7 @@ bool Shifted(Side& side, double shift) {
 }
 
 std::string SideName(bool source) {
-    return source ? "源坐标" : "目标坐标";
+    return source ? Tr("source coordinates") : Tr("target coordinates");
 }
 
 // A zone number in front of Y where the system has a meridian, or none where it has zones;
@@ -108,8 +109,10 @@ std::string ZoneNumberCause(Side side, const Side& other, bool source) {
         const double n = std::floor(Y / kZonePrefixUnit);
         Y -= n * kZonePrefixUnit;
         if (!match()) return "";
-        return SideName(source) + "的 Y 前多半带着带号 " + Num(n) +
-               "，坐标系却写的是中央子午线：去掉带号，或把坐标系写成 zone3 或 zone6";
+        return Fill(Tr("{0}: Y most likely carries the zone number {1} in front, though the system "
+                       "gives a central meridian: take the zone number off, or write the system "
+                       "with zone3 or zone6"),
+                    {SideName(source), Num(n)});
     }
     if (!s.zoneWidth || Y < 0 || Y >= kZonePrefixUnit) return "";
     double L = 0;
@@ -122,8 +125,10 @@ std::string ZoneNumberCause(Side side, const Side& other, bool source) {
     s.centralMeridian = CentralMeridianOf(*s.zoneWidth, n);
     s.zoneWidth.reset();
     if (!match()) return "";
-    return SideName(source) + "的 Y 前多半没有带号，坐标系却写的是 " + side.system.where +
-           "：补上带号 " + std::to_string(n) + "，或把坐标系写成中央子午线";
+    return Fill(Tr("{0}: Y most likely carries no zone number in front, though the system says "
+                   "{1}: put the zone number {2} in front, or give the system its central "
+                   "meridian"),
+                {SideName(source), side.system.where, std::to_string(n)});
 }
 
 // How far a side lies from where the other common points are, in metres; the swapped reading of
@@ -152,8 +157,10 @@ std::string LikelyCause(const SystemConverter& from, const SystemConverter& to,
         const double d = Distance(s ? swapped : source, reference);
         if (swap.empty() || d < nearest) {
             nearest = d;
-            swap = SideName(s) + "的 " +
-                   (side.system.kind == SystemKind::Geodetic ? "L、B" : "X、Y") + " 多半写反了";
+            swap = Fill(side.system.kind == SystemKind::Geodetic
+                            ? Tr("{0}: L and B most likely swapped")
+                            : Tr("{0}: X and Y most likely swapped"),
+                        {SideName(s)});
         }
     }
     if (!swap.empty()) return swap;
@@ -169,21 +176,35 @@ std::string LikelyCause(const SystemConverter& from, const SystemConverter& to,
             Shifted(a, shift) ? Match(a, target) : Shifted(b, -shift) && Match(source, b);
         if (!moved) continue;
         Side sa = source, sb = target;
-        std::string where;
-        if (Shifted(sa, shift)) where = "源坐标若按 " + Num(sa.system.centralMeridian) + "°";
-        if (Shifted(sb, -shift)) {
-            where += (where.empty() ? "" : "、或") + std::string("目标坐标若按 ") +
-                     Num(sb.system.centralMeridian) + "°";
+        const bool onA = Shifted(sa, shift), onB = Shifted(sb, -shift);
+        const std::string apart = Num(std::abs(shift));
+        const std::string onSource = Num(sa.system.centralMeridian);
+        const std::string onTarget = Num(sb.system.centralMeridian);
+        if (onA && onB) {
+            return Fill(Tr("the central meridians of the two sides most likely differ by {0}°: "
+                           "the sides agree with the source computed on {1}° or the target on "
+                           "{2}°"),
+                        {apart, onSource, onTarget});
         }
-        return "两边的中央子午线多半差 " + Num(std::abs(shift)) + "°：" + where +
-               " 计算，两边才相合";
+        return onA ? Fill(Tr("the central meridians of the two sides most likely differ by {0}°: "
+                             "the sides agree with the source computed on {1}°"),
+                          {apart, onSource})
+                   : Fill(Tr("the central meridians of the two sides most likely differ by {0}°: "
+                             "the sides agree with the target computed on {1}°"),
+                          {apart, onTarget});
     }
     return "";
 }
 
 Prepared PreparePoint(const SystemConverter& from, const SystemConverter& to, const CommonPoint& p,
                       DatumModel model, const Vector3d& reference) {
-    const std::string context = "重合点“" + p.name + "”";
+    const std::string context = Fill(Tr("common point “{0}”"), {p.name});
+    const auto mismatch = [&](const Error& e, const std::string& cause) {
+        return PointMismatchError(Fill(Tr("{0}: {1}; {2}"), {context, e.detail(), cause}));
+    };
+    const auto side = [&](bool source) {
+        return Fill(Tr("{1} of common point “{0}”"), {p.name, SideName(source)});
+    };
     Prepared out;
     Triple s{}, t{};
     try {
@@ -191,23 +212,31 @@ Prepared PreparePoint(const SystemConverter& from, const SystemConverter& to, co
         out.fromZone = from.ZoneOf(p.source);
     } catch (const Error& e) {
         const std::string cause = LikelyCause(from, to, p, reference);
-        if (!cause.empty()) throw PointMismatchError(context + "：" + e.detail() + "；" + cause);
-        RethrowWithContext(e, context + "的" + SideName(true) + "：");
+        if (!cause.empty()) throw mismatch(e, cause);
+        RethrowWithContext(e, side(true));
     }
     try {
         t = to.ToGeocentric(p.target);
         out.toZone = to.ZoneOf(p.target);
     } catch (const Error& e) {
         const std::string cause = LikelyCause(from, to, p, reference);
-        if (!cause.empty()) throw PointMismatchError(context + "：" + e.detail() + "；" + cause);
-        RethrowWithContext(e, context + "的" + SideName(false) + "：");
+        if (!cause.empty()) throw mismatch(e, cause);
+        RethrowWithContext(e, side(false));
     }
     const double apart = Separation(from, p.source, to, p.target);
     if (apart > kMaxSideSeparation) {
         const std::string cause = LikelyCause(from, to, p, reference);
-        throw PointMismatchError(context + "的两边在地面上相距 " + Num(apart / 1000, 4) +
-                                 " km，不是同一点的两套坐标" +
-                                 (cause.empty() ? "：核对点名与坐标系" : "：" + cause));
+        const std::string km = Num(apart / 1000, 4);
+        throw PointMismatchError(
+            cause.empty()
+                ? Fill(
+                      Tr("the two sides of {0} lie {1} km apart on the ground, not one point's two "
+                         "sets of coordinates: check the names and the systems"),
+                      {context, km})
+                : Fill(
+                      Tr("the two sides of {0} lie {1} km apart on the ground, not one point's two "
+                         "sets of coordinates: {2}"),
+                      {context, km, cause}));
     }
     if (model == DatumModel::Four) {
         out.source = {p.source[0], p.source[1], 0};
@@ -260,16 +289,18 @@ struct Solution {
 void CheckGeometry(DatumModel model, const MatrixXd& centred, double rms) {
     if (model == DatumModel::Three) return;
     if (rms < kCoincident) {
-        throw WeakGeometryError("重合点都在同一处（彼此相距不到 1 mm），定不出转换参数");
+        throw WeakGeometryError(
+            Tr("the common points all lie at one place (within 1 mm of each other): they fix no "
+               "parameters"));
     }
     if (model != DatumModel::Seven) return;
     const Eigen::JacobiSVD<MatrixXd> svd(centred);
     const VectorXd s = svd.singularValues();
     if (s(1) < kLineRatio * s(0)) {
         throw WeakGeometryError(
-            "重合点几乎在一条直线上（横向分布不到纵向的 "
-            "1/100），定不出绕这条线的旋转：请加选线外的点，"
-            "或改用四参数");
+            Tr("the common points lie almost on one line (their spread across it is less than "
+               "1/100 of their spread along it), which leaves the rotation about that line "
+               "unfixed: add points off the line, or use the 4-parameter model"));
     }
 }
 
@@ -299,8 +330,10 @@ Solution Solve(DatumModel model, const std::vector<Prepared>& points,
     const MatrixXd r = qr.matrixQR().topRows(u).triangularView<Eigen::Upper>();
     const VectorXd s = Eigen::JacobiSVD<MatrixXd>(r).singularValues();
     if (!(s(u - 1) >= kMinReciprocalCond * s(0))) {
-        throw WeakGeometryError("重合点的分布定不出 " + std::string(ModelName(model)) +
-                                " 参数（设计矩阵近于奇异）：请加选分布更开的点");
+        throw WeakGeometryError(
+            Fill(Tr("the common points cannot fix the {0} parameters (the design matrix is nearly "
+                    "singular): add points spread more widely"),
+                 {ModelName(model)}));
     }
     out.q = qr.solve(y);
     const MatrixXd rInverse = r.triangularView<Eigen::Upper>().solve(MatrixXd::Identity(u, u));
@@ -439,25 +472,28 @@ PointResidual Residual(const Context& x, const CommonPoint& p, const Prepared& q
 void CheckInput(const CoordinateSystem& from, const CoordinateSystem& to,
                 const std::vector<CommonPoint>& points, const FitOptions& options) {
     if (!(options.outlierFactor > 0 && std::isfinite(options.outlierFactor))) {
-        throw InvalidParameterError("粗差倍数 K 应为正数");
+        throw InvalidParameterError(Tr("the outlier factor K must be a positive number"));
     }
     if (options.model == DatumModel::Four &&
         (from.kind != SystemKind::Plane || to.kind != SystemKind::Plane)) {
-        throw InvalidParameterError("四参数转换的两边须都是平面坐标系（plane）");
+        throw InvalidParameterError(
+            Tr("the 4-parameter transformation needs plane systems on both sides"));
     }
     std::set<std::string> names;
     int fitted = 0;
     for (const CommonPoint& p : points) {
         if (!names.insert(p.name).second) {
-            throw DuplicateNameError("重合点名“" + p.name + "”出现了不止一次");
+            throw DuplicateNameError(
+                Fill(Tr("common point name “{0}” occurs more than once"), {p.name}));
         }
         fitted += p.check ? 0 : 1;
     }
     const int need = MinimumPoints(options.model);
     if (fitted < need) {
         throw InsufficientPointsError(
-            std::string(ModelName(options.model)) + " 参数转换至少要 " + std::to_string(need) +
-            " 个参与拟合的重合点（检核点除外），现有 " + std::to_string(fitted) + " 个");
+            Fill(Tr("the {0}-parameter transformation needs at least {1} fitted common points "
+                    "(check points aside), found {2}"),
+                 {ModelName(options.model), std::to_string(need), std::to_string(fitted)}));
     }
 }
 
@@ -551,10 +587,12 @@ void CheckLimits(const FitResult& r) {
     } catch (const Error& e) {
         std::string flagged;
         for (const PointResidual& p : r.points) {
-            if (p.flagged) flagged += (flagged.empty() ? "" : "、") + p.name;
+            if (p.flagged) flagged += (flagged.empty() ? "" : Tr(", ")) + p.name;
         }
         if (flagged.empty()) throw;
-        throw OutOfDomainError(e.detail() + "；超限的点：" + flagged + "，剔除后再拟合");
+        throw OutOfDomainError(
+            Fill(Tr("{0}; points beyond the limit: {1}; drop them and fit again"),
+                 {e.detail(), flagged}));
     }
 }
 

@@ -57,13 +57,6 @@ constexpr bool PlausibleRows() {
 }
 static_assert(PlausibleRows(), "every ellipsoid is one MakeEllipsoid accepts");
 
-std::string_view Trim(std::string_view s) {
-    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
-    while (!s.empty() && blank(s.front())) s.remove_prefix(1);
-    while (!s.empty() && blank(s.back())) s.remove_suffix(1);
-    return s;
-}
-
 bool SameName(std::string_view text, std::string_view name) {
     if (text.size() != name.size()) return false;
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -122,7 +115,7 @@ Ellipsoid MakeEllipsoid(std::string name, double a, double rf) {
 }
 
 Ellipsoid ParseEllipsoid(std::string_view text) {
-    const std::string_view t = Trim(text);
+    const std::string_view t = TrimBlanks(text);
     if (const EllipsoidEntry* named = FindEllipsoid(t)) return named->ToEllipsoid();
     const std::size_t comma = t.find(',');
     if (comma != std::string_view::npos) {

@@ -114,6 +114,18 @@ class ParameterFileError : public Error {
         : Error(ErrorKind::ParameterFile, std::move(detail)) {}
 };
 
+// A read or write that failed: what failed and why, in the language of the messages; `code` is the
+// errno it failed with (0 for none), from which the window says it in its own words.
+class IoError : public std::runtime_error {
+  public:
+    explicit IoError(const std::string& what, int code = 0)
+        : std::runtime_error(what), code_(code) {}
+    int code() const noexcept { return code_; }
+
+  private:
+    int code_;
+};
+
 // Rethrows `e` as the same kind of error with the name of what failed put before its detail,
 // so that a message can say which value of which point failed.
 [[noreturn]] void RethrowWithContext(const Error& e, std::string_view what);

@@ -4,10 +4,10 @@
 #include <cmath>
 #include <string>
 
+#include "core/classic_series.h"
 #include "core/computation.h"
 #include "core/errors.h"
 #include "core/messages.h"
-#include "core/projection.h"
 
 namespace quorvel {
 namespace {

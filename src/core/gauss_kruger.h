@@ -5,17 +5,17 @@
 #include <string>
 #include <string_view>
 
-#include "core/constants.h"
 #include "core/ellipsoid.h"
 #include "core/errors.h"
+#include "core/krassovsky_constants.h"
 
 namespace quorvel {
 
 // How the transverse Mercator (Gauss-Krüger) projection is computed.
-//   Classic: the documented series on the Krassovsky ellipsoid, bit for bit as the window computes
-//     it (see core/projection.h). It is a power series in the longitude difference, truncated: the
-//     forward stays within 1 mm of the exact projection out to 6° from the central meridian, but
-//     the inverse is off on the ground by up to 4 mm at 2°, 2 cm at 3°, 6 cm at 4° and 0.3 m at
+//   Classic: the classic series on the Krassovsky ellipsoid, bit for bit as the window computes
+//     it (see core/classic_series.h). It is a power series in the longitude difference, truncated:
+//     the forward stays within 1 mm of the exact projection out to 6° from the central meridian,
+//     but the inverse is off on the ground by up to 4 mm at 2°, 2 cm at 3°, 6 cm at 4° and 0.3 m at
 //     6° (bench/README.md has the measured table). No distance limit is enforced here: the
 //     batches hold each result to the exact one with core/classic_check.h.
 //   Exact: GeographicLib::TransverseMercator, Krüger's series to 6th order in the third

@@ -24,9 +24,7 @@ bool IsDigit(char c) {
 }
 
 std::string_view Trim(std::string_view s) {
-    while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-    while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
-    return s;
+    return TrimBlanks(s);
 }
 
 // Checks the grammar; from_chars alone would also take "inf", "nan" and hexadecimal forms.
@@ -114,6 +112,69 @@ bool ToHalfWidth(std::string_view text, std::string& out) {
         out += text[i];
     }
     return true;
+}
+
+std::optional<std::size_t> NumberBreakAt(std::string_view text) {
+    // The grammar of IsNumberText with blanks around, one character at a time.
+    enum {
+        kLead,
+        kSign,
+        kMantissa,
+        kExponent,
+        kExponentSign,
+        kExponentDigits,
+        kTrail
+    } state = kLead;
+    bool digits = false, point = false;
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t at = i;
+        char c = text[i++];
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            // A whole UTF-8 character; the full-width forms read as their ASCII.
+            while (i < text.size() && (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) ++i;
+            std::string ascii;
+            ToHalfWidth(text.substr(at, i - at), ascii);
+            c = ascii.size() == 1 ? ascii[0] : '\x01';
+        }
+        const bool blank = IsBlank(c), digit = IsDigit(c), sign = c == '+' || c == '-';
+        bool ok = false;
+        switch (state) {
+            case kLead:
+                ok = blank || sign || digit || c == '.';
+                if (sign) state = kSign;
+                break;
+            case kSign:
+                ok = digit || c == '.';
+                break;
+            case kMantissa:
+                ok = digit || (c == '.' && !point) || (digits && (c == 'e' || c == 'E' || blank));
+                if (ok && blank) state = kTrail;
+                if (ok && (c == 'e' || c == 'E')) state = kExponent;
+                break;
+            case kExponent:
+                ok = sign || digit;
+                state = digit ? kExponentDigits : kExponentSign;
+                break;
+            case kExponentSign:
+                ok = digit;
+                state = kExponentDigits;
+                break;
+            case kExponentDigits:
+                ok = digit || blank;
+                if (blank) state = kTrail;
+                break;
+            case kTrail:
+                ok = blank;
+                break;
+        }
+        if (!ok) return at;
+        if ((state == kLead || state == kSign) && (digit || c == '.')) state = kMantissa;
+        if (state == kMantissa) {
+            digits = digits || digit;
+            point = point || c == '.';
+        }
+    }
+    return std::nullopt;
 }
 
 namespace {
@@ -341,80 +402,88 @@ char* WriteRoundedScaled(char* out, double value, int decimals) {
     return out;
 }
 
-}  // namespace
+// A finite value's shortest round-trip digits: ±0.d × 10^point, the n digits at buf + start
+// (start 1, so that a carry can make a new first digit at buf[0]).
+struct ShortestDigits {
+    char buf[24];
+    int start = 1;
+    int n = 0;
+    int point = 0;
+    bool negative = false;
+    char* d() { return buf + start; }
+    const char* d() const { return buf + start; }
+};
 
-namespace detail {
-
-char* WriteRoundedFast(char* out, double value, int decimals) {
-    if (char* end = WriteRoundedScaled(out, value, decimals)) return end;
-    if (!std::isfinite(value) || decimals < 0 || decimals > 17) return nullptr;
+bool ReadShortestDigits(double value, ShortestDigits& g) {
     // The shortest round-trip digits, on which the core decides rounding: d.ddde±x.
     char sci[32];
     const auto res = std::to_chars(sci, sci + sizeof sci, value, std::chars_format::scientific);
-    if (res.ec != std::errc()) return nullptr;
+    if (res.ec != std::errc()) return false;
     const char* p = sci;
-    const bool negative = *p == '-';
-    p += negative;
+    g.negative = *p == '-';
+    p += g.negative;
     const auto* e =
         static_cast<const char*>(std::memchr(p, 'e', static_cast<std::size_t>(res.ptr - p)));
-    if (e == nullptr) return nullptr;
+    if (e == nullptr) return false;
 
-    char buf[24];
-    char* d = buf + 1;  // the digits; buf[0] takes a carry into a new first digit
-    int n = 1;
+    char* d = g.d();
+    g.n = 1;
     d[0] = p[0];
     if (p[1] == '.') {
         std::memcpy(d + 1, p + 2, static_cast<std::size_t>(e - p - 2));
-        n += static_cast<int>(e - p - 2);
+        g.n += static_cast<int>(e - p - 2);
     }
     int exponent = 0;
     const char* q = e + 1;
     const bool expNegative = *q == '-';
     if (*q == '-' || *q == '+') ++q;
     for (; q < res.ptr; ++q) exponent = exponent * 10 + (*q - '0');
-    int point = (expNegative ? -exponent : exponent) + 1;  // value = 0.d × 10^point
-    if (d[0] == '0') n = 0;                                // zero, either sign
+    g.point = (expNegative ? -exponent : exponent) + 1;  // value = 0.d × 10^point
+    if (d[0] == '0') g.n = 0;                            // zero, either sign
+    return true;
+}
 
-    // Half to even at `decimals` decimals. Shortest digits end in a nonzero digit, so any digit
-    // after the first dropped one makes it more than half.
-    const int keep = point + decimals;
-    if (n > 0 && keep < n) {
-        if (keep < 0) {
-            n = 0;
-        } else {
-            const char first = d[keep];
-            const bool up =
-                first > '5' ||
-                (first == '5' && (keep + 1 < n || (keep > 0 && (d[keep - 1] - '0') % 2)));
-            n = keep;
-            if (up) {
-                int i = n - 1;
-                while (i >= 0 && d[i] == '9') --i;  // the nines become zeros and are dropped
-                if (i < 0) {
-                    d = buf;
-                    d[0] = '1';
-                    n = 1;
-                    ++point;
-                } else {
-                    ++d[i];
-                    n = i + 1;
-                }
-            } else {
-                while (n > 0 && d[n - 1] == '0') --n;
-            }
-        }
+// Half to even at `decimals` decimals. Shortest digits end in a nonzero digit, so any digit
+// after the first dropped one makes it more than half.
+void RoundHalfEvenAt(ShortestDigits& g, int decimals) {
+    const int keep = g.point + decimals;
+    if (g.n == 0 || keep >= g.n) return;
+    if (keep < 0) {
+        g.n = 0;
+        return;
     }
-    // Up to 15 significant digits the rounded decimal is the shortest text of the double the
-    // core rounds to, so the core's formatting of that double prints these very digits.
-    if (n > 15 || point > 24) return nullptr;
+    const char* d = g.d();
+    const char first = d[keep];
+    const bool up =
+        first > '5' || (first == '5' && (keep + 1 < g.n || (keep > 0 && (d[keep - 1] - '0') % 2)));
+    g.n = keep;
+    if (!up) {
+        while (g.n > 0 && d[g.n - 1] == '0') --g.n;
+        return;
+    }
+    int i = g.n - 1;
+    while (i >= 0 && d[i] == '9') --i;  // the nines become zeros and are dropped
+    if (i < 0) {
+        g.start = 0;
+        g.buf[0] = '1';
+        g.n = 1;
+        ++g.point;
+    } else {
+        ++g.d()[i];
+        g.n = i + 1;
+    }
+}
 
-    char* t = out;
-    if (n == 0) point = 1;
-    if (negative && n > 0) *t++ = '-';
+// The digits in fixed notation with `decimals` decimals.
+char* WriteFixedDigits(char* t, ShortestDigits& g, int decimals) {
+    const char* d = g.d();
+    if (g.n == 0) g.point = 1;
+    const int point = g.point;
+    if (g.negative && g.n > 0) *t++ = '-';
     if (point <= 0) {
         *t++ = '0';
     } else {
-        const int whole = std::min(point, n);
+        const int whole = std::min(point, g.n);
         std::memcpy(t, d, static_cast<std::size_t>(whole));
         std::memset(t + whole, '0', static_cast<std::size_t>(point - whole));
         t += point;
@@ -424,11 +493,27 @@ char* WriteRoundedFast(char* out, double value, int decimals) {
         std::memset(t, '0', static_cast<std::size_t>(decimals));
         const int skip = point < 0 ? -point : 0;  // zeros between the point and the digits
         const int from = point > 0 ? point : 0;
-        const int count = std::min(n - from, decimals - skip);
+        const int count = std::min(g.n - from, decimals - skip);
         if (count > 0) std::memcpy(t + skip, d + from, static_cast<std::size_t>(count));
         t += decimals;
     }
     return t;
+}
+
+}  // namespace
+
+namespace detail {
+
+char* WriteRoundedFast(char* out, double value, int decimals) {
+    if (char* end = WriteRoundedScaled(out, value, decimals)) return end;
+    if (!std::isfinite(value) || decimals < 0 || decimals > 17) return nullptr;
+    ShortestDigits g;
+    if (!ReadShortestDigits(value, g)) return nullptr;
+    RoundHalfEvenAt(g, decimals);
+    // Up to 15 significant digits the rounded decimal is the shortest text of the double the
+    // core rounds to, so the core's formatting of that double prints these very digits.
+    if (g.n > 15 || g.point > 24) return nullptr;
+    return WriteFixedDigits(out, g, decimals);
 }
 
 }  // namespace detail
@@ -449,6 +534,20 @@ std::string ShortestText(double value) {
     char buf[64];
     auto res = std::to_chars(buf, buf + sizeof buf, value);
     return std::string(buf, res.ptr);
+}
+
+std::string_view TrimBlanks(std::string_view s) {
+    while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
+    while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
+    return s;
+}
+
+std::string AsciiLower(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return out;
 }
 
 }  // namespace quorvel

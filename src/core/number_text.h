@@ -15,6 +15,16 @@ namespace quorvel {
 // full-width mode types them. Anything else, the empty text included, is not a number.
 std::optional<double> TryParseNumber(std::string_view text);
 
+// The text without the blanks (spaces and tabs) around it.
+std::string_view TrimBlanks(std::string_view text);
+// The text with its ASCII capitals made small, for keys typed in any case.
+std::string AsciiLower(std::string_view text);
+
+// Where a text that TryParseNumber refuses stops being a number: the byte offset of the first
+// character that no number can continue with (a letter O among digits, a second point), or
+// nullopt when there is none (an empty text, "1e", a sign alone: what is missing is at the end).
+std::optional<std::size_t> NumberBreakAt(std::string_view text);
+
 // The ASCII form of a number typed with a Chinese input method in full-width mode, as
 // TryParseNumber reads it: full-width digits, point, signs and exponent letters, and the
 // ideographic space as a blank. False, `out` untouched, when the text has no byte beyond ASCII.

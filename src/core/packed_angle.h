@@ -22,7 +22,8 @@ double DecodePackedAngleFromText(double packed);
 double DegreesToPacked(double degrees);
 
 // Degrees as d°mm′ss″ for messages, rounded to the second ("-1°30′00″"); beyond a million
-// degrees in general notation.
+// degrees in general notation. Not GeographicLib::DMS::Encode: it writes d, ' and " instead of
+// the marks, and rounds a half second to even (0.03125° is 0d01'52"; here 0°01′53″).
 std::string DegreesText(double degrees);
 
 }  // namespace quorvel

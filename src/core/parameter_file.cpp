@@ -5,25 +5,11 @@
 #include <vector>
 
 #include "core/errors.h"
+#include "core/messages.h"
 #include "core/number_text.h"
 
 namespace quorvel {
 namespace {
-
-std::string_view Trim(std::string_view s) {
-    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
-    while (!s.empty() && blank(s.front())) s.remove_prefix(1);
-    while (!s.empty() && blank(s.back())) s.remove_suffix(1);
-    return s;
-}
-
-std::string Lower(std::string_view s) {
-    std::string out(s);
-    for (char& c : out) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return out;
-}
 
 // A parameter's key and where DatumParameters keeps it.
 struct Field {
@@ -60,7 +46,8 @@ struct Entry {
 };
 
 [[noreturn]] void Fail(int line, const std::string& what) {
-    throw ParameterFileError(line > 0 ? "第 " + std::to_string(line) + " 行：" + what : what);
+    throw ParameterFileError(line > 0 ? Fill(Tr("line {0}: {1}"), {std::to_string(line), what})
+                                      : what);
 }
 
 std::map<std::string, Entry> Entries(std::string_view text) {
@@ -70,37 +57,43 @@ std::map<std::string, Entry> Entries(std::string_view text) {
     while (!text.empty()) {
         ++line;
         const std::size_t end = text.find('\n');
-        const std::string_view l = Trim(text.substr(0, end));
+        std::string_view raw = text.substr(0, end);
+        if (!raw.empty() && raw.back() == '\r') raw.remove_suffix(1);  // a file saved on Windows
+        const std::string_view l = TrimBlanks(raw);
         text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
         if (l.empty() || l.front() == '#') continue;
         const std::size_t eq = l.find('=');
-        if (eq == std::string_view::npos) Fail(line, "应为“键 = 值”，实为“" + std::string(l) + "”");
-        const std::string key = Lower(Trim(l.substr(0, eq)));
+        if (eq == std::string_view::npos) {
+            Fail(line, Fill(Tr("expected “key = value”, found “{0}”"), {l}));
+        }
+        const std::string key = AsciiLower(TrimBlanks(l.substr(0, eq)));
         bool known = false;
         for (const char* k : kKeys) known = known || key == k;
         if (!known) {
-            Fail(line, "未知的键“" + key +
-                           "”：可用 model convention from to heights dx dy dz rx ry rz ds "
-                           "rotation scale sigma0 points proj");
+            Fail(line, Fill(Tr("unknown key “{0}”: the keys are model convention from to heights "
+                               "dx dy dz rx ry rz ds rotation scale sigma0 points proj"),
+                            {key}));
         }
         if (entries.count(key)) {
-            Fail(line,
-                 "键“" + key + "”重复（先见于第 " + std::to_string(entries[key].line) + " 行）");
+            Fail(line, Fill(Tr("key “{0}” given twice (first on line {1})"),
+                            {key, std::to_string(entries[key].line)}));
         }
-        entries[key] = {std::string(Trim(l.substr(eq + 1))), line};
+        entries[key] = {std::string(TrimBlanks(l.substr(eq + 1))), line};
     }
     return entries;
 }
 
 const Entry& Require(const std::map<std::string, Entry>& entries, const std::string& key) {
     const auto it = entries.find(key);
-    if (it == entries.end()) Fail(0, "缺少键“" + key + "”");
+    if (it == entries.end()) Fail(0, Fill(Tr("key “{0}” missing"), {key}));
     return it->second;
 }
 
 double Number(const Entry& e, const std::string& key) {
     const std::optional<double> v = TryParseNumber(e.value);
-    if (!v || !std::isfinite(*v)) Fail(e.line, key + " 的值“" + e.value + "”不是数");
+    if (!v || !std::isfinite(*v)) {
+        Fail(e.line, Fill(Tr("the value “{1}” of {0} is not a number"), {key, e.value}));
+    }
     return *v;
 }
 
@@ -121,8 +114,8 @@ void ReadParameters(const std::map<std::string, Entry>& entries, ParameterFile& 
         bool used = false;
         for (const Field& field : fields) used = used || key == std::string(field.key);
         if (it != entries.end() && !used) {
-            Fail(it->second.line, std::string("键“") + key + "”不属于 " +
-                                      std::string(ModelName(p.model)) + " 参数模型");
+            Fail(it->second.line, Fill(Tr("key “{0}” does not belong to the {1}-parameter model"),
+                                       {key, ModelName(p.model)}));
         }
     }
     for (const Field& field : fields)
@@ -132,12 +125,13 @@ void ReadParameters(const std::map<std::string, Entry>& entries, ParameterFile& 
 void ReadOptional(const std::map<std::string, Entry>& entries, ParameterFile& f) {
     if (const auto it = entries.find("sigma0"); it != entries.end()) {
         f.sigma0 = Number(it->second, "sigma0");
-        if (f.sigma0 < 0) Fail(it->second.line, "sigma0 不能为负");
+        if (f.sigma0 < 0) Fail(it->second.line, Tr("sigma0 cannot be negative"));
     }
     if (const auto it = entries.find("points"); it != entries.end()) {
         const double n = Number(it->second, "points");
         if (!(n >= 0 && n <= 1e9 && n == std::floor(n))) {
-            Fail(it->second.line, "points 的值“" + it->second.value + "”不是点数");
+            Fail(it->second.line, Fill(Tr("the value “{0}” of points is not a number of points"),
+                                       {it->second.value}));
         }
         f.points = static_cast<int>(n);
     }
@@ -160,27 +154,30 @@ ParameterFile ReadParameterFile(std::string_view text) {
     f.from = Parsed<CoordinateSystem>(Require(entries, "from"), ParseCoordinateSystem);
     f.to = Parsed<CoordinateSystem>(Require(entries, "to"), ParseCoordinateSystem);
     const Entry& heights = Require(entries, "heights");
-    const std::string h = Lower(heights.value);
+    const std::string h = AsciiLower(heights.value);
     if (h != "yes" && h != "no")
-        Fail(heights.line, "heights 应为 yes 或 no，实为“" + heights.value + "”");
+        Fail(heights.line, Fill(Tr("heights must be yes or no, not “{0}”"), {heights.value}));
     f.heights = h == "yes";
     ReadParameters(entries, f);
     ReadOptional(entries, f);
     if (p.model == DatumModel::Four &&
         (f.from.kind != SystemKind::Plane || f.to.kind != SystemKind::Plane)) {
-        Fail(0, "四参数模型的 from 与 to 须都是平面坐标系（plane）");
+        Fail(0, Tr("the 4-parameter model needs plane systems for from and to"));
     }
     try {
         CheckModelLimits(p);
     } catch (const Error& e) {
-        RethrowWithContext(e, "参数文件：");
+        RethrowWithContext(e, Tr("parameter file"));
     }
     return f;
 }
 
 std::string WriteParameterFile(const ParameterFile& f, const DatumParameters* se) {
     const DatumParameters& p = f.parameters;
-    std::string out = "# Quorvel 坐标转换参数（" + std::string(ModelName(p.model)) + " 参数）\n";
+    std::string out =
+        "# " +
+        Fill(Tr("Quorvel datum transformation parameters ({0} parameters)"), {ModelName(p.model)}) +
+        "\n";
     out += "model = " + std::string(ModelName(p.model)) + "\n";
     out += "convention = " + std::string(ConventionName(p.convention)) + "\n";
     out += "from = " + SystemText(f.from) + "\n";
@@ -189,7 +186,10 @@ std::string WriteParameterFile(const ParameterFile& f, const DatumParameters* se
     for (const Field& field : Fields(p.model)) {
         const std::string key = field.key;
         if (se) {
-            out += "# " + key + " 中误差 " + ShortestText(se->*field.member) + Unit(key) + "\n";
+            out += "# " +
+                   Fill(Tr("{0} standard error {1}"),
+                        {key, ShortestText(se->*field.member) + Unit(key)}) +
+                   "\n";
         }
         out += key + " = " + ShortestText(p.*field.member) + "\n";
     }

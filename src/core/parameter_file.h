@@ -35,7 +35,7 @@ struct ParameterFile {
     std::string proj;                                          // empty when absent
 };
 
-// Reads a parameter file. Throws ParameterFileError naming the line ("第 N 行") for a line that
+// Reads a parameter file. Throws ParameterFileError naming the line ("line N: ...") for a line that
 // is not `key = value`, an unknown or repeated key, a key the model does not use, a value that
 // does not read (a system, a model, a number that is not finite); and for a missing key or a
 // 4-parameter model whose sides are not both plane. Parameters beyond the small-angle model

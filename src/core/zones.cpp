@@ -1,5 +1,6 @@
 #include "core/zones.h"
 
+#include <GeographicLib/Math.hpp>
 #include <cmath>
 #include <string>
 
@@ -8,6 +9,12 @@
 
 namespace quorvel {
 namespace {
+
+// L in [0°, 360°]: 360° where a small negative L rounds to it.
+double OneTurnEast(double L) {
+    const double l = GeographicLib::Math::AngNormalize(L);
+    return l < 0 ? l + 360 : l;
+}
 
 int MaxZone(ZoneWidth width) {
     return width == ZoneWidth::Three ? 120 : 60;
@@ -49,6 +56,22 @@ double CentralMeridianOf(ZoneWidth width, int zone) {
     return width == ZoneWidth::Three ? 3.0 * zone : 6.0 * zone - 3;
 }
 
+double ZoneLongitude(double L) {
+    const double l = OneTurnEast(L);
+    return l < 360 ? l : 0;  // −1e-20 + 360 rounds to 360
+}
+
+double NearMeridian(double m, double L) {
+    return m - 360 * std::round((m - L) / 360);
+}
+
+std::optional<int> ZoneOfCentralMeridian(ZoneWidth width, double degrees) {
+    const double m = OneTurnEast(degrees);
+    const double n = width == ZoneWidth::Three ? m / 3 : (m + 3) / 6;
+    if (n != std::floor(n) || n < MinZone(width)) return std::nullopt;
+    return static_cast<int>(n);
+}
+
 double WithZonePrefix(ZoneWidth width, int zone, double Y) {
     RequireZone(width, zone);
     return (zone == 0 ? 120 : zone) * kZonePrefixUnit + Y;
@@ -73,8 +96,7 @@ ZonedEasting SplitZonePrefix(ZoneWidth width, double Yp, double falseEasting) {
 std::optional<double> WithoutOwnZoneNumber(double Yp, double falseEasting, double Lo) {
     const double n = PrefixNumber(Yp, falseEasting);
     if (!(n >= 1 && n <= 120)) return std::nullopt;  // also for NaN and infinities
-    double m = std::fmod(Lo, 360.0);
-    if (m < 0) m += 360;
+    const double m = OneTurnEast(Lo);
     const int zone = static_cast<int>(n);
     // Exact: Lo must be the zone's central meridian to the bit.
     const bool three = std::fmod(3.0 * zone, 360.0) == m || 3.0 * zone == m;
@@ -87,6 +109,10 @@ double MeridianOffset(double L, double Lo) {
     const double d = L - Lo;
     if (std::fabs(d) <= 180) return d;  // what remainder gives, without its cost on every point
     return std::fabs(d) <= 720 ? std::remainder(d, 360.0) : d;
+}
+
+double WithoutZonePrefix(double Yp, double falseEasting) {
+    return Yp - PrefixNumber(Yp, falseEasting) * kZonePrefixUnit;
 }
 
 }  // namespace quorvel

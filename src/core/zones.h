@@ -28,6 +28,16 @@ int ZoneOf(ZoneWidth width, double L);
 // of that width has.
 double CentralMeridianOf(ZoneWidth width, int zone);
 
+// Longitude L in [0°, 360°), where zones are counted.
+double ZoneLongitude(double L);
+
+// Meridian m shifted by whole turns to lie within 180° of L, so that L − m stays small across
+// 0° = 360°.
+double NearMeridian(double m, double L);
+
+// The zone whose central meridian is `degrees`, taken modulo 360°; none when it is no zone's.
+std::optional<int> ZoneOfCentralMeridian(ZoneWidth width, double degrees);
+
 // An easting with the zone number in front: Yp = n·1,000,000 + Y, where Y = FE + y is the
 // easting of the zone (false easting FE, distance y from the central meridian). Writing is
 // exact up to one rounding of the sum; reading is exact.
@@ -46,6 +56,9 @@ struct ZonedEasting {
 // [−500,000, 500,000); a 3° 120 with y ≥ 0 is zone 0. Throws OutOfDomainError for a non-finite
 // Yp, no number in front (n = 0) or a number no zone of that width has.
 ZonedEasting SplitZonePrefix(ZoneWidth width, double Yp, double falseEasting);
+
+// Yp with the zone number in front taken off, as SplitZonePrefix reads it, whatever the number.
+double WithoutZonePrefix(double Yp, double falseEasting);
 
 // Yp less the zone number in front when that number is the 3° or the 6° zone whose central
 // meridian is Lo itself (modulo 360°), as 39512345.678 and 20512345.678 for Lo = 117°; none for

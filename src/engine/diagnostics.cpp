@@ -151,6 +151,25 @@ std::string BothValues(const Diagnostic& d, const Job& job) {
                                          columns.header[2], QuoteForMessage(d.text2)});
 }
 
+// "L: "116.3O45" is not a number: character 6 is "O"": the character that breaks the number
+// named where what comes before it reads as the start of one ("abc" needs no pointer).
+std::string DescribeNotANumber(std::string_view name, const Diagnostic& d, const Job& job) {
+    std::string text = d.text;
+    if (job.decimalComma) std::replace(text.begin(), text.end(), ',', '.');
+    const std::optional<std::size_t> at = NumberBreakAt(text);
+    if (!at || text.find_first_not_of(" \t") >= *at)
+        return Joined(name, Fill(Tr("{0} is not a number"), {QuoteForMessage(d.text)}));
+    std::size_t end = *at + 1;
+    while (end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) ++end;
+    const auto character = static_cast<std::size_t>(
+        std::count_if(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(*at),
+                      [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+    std::string shown = QuoteForMessage(std::string_view(d.text).substr(*at, end - *at));
+    shown = shown.substr(1, shown.size() - 2);  // quoted by the message itself
+    return Joined(name, Fill(Tr("{0} is not a number: character {1} is \"{2}\""),
+                             {QuoteForMessage(d.text), std::to_string(character + 1), shown}));
+}
+
 std::string DescribeValue(const Diagnostic& d, const Job& job) {
     if (d.problem == Problem::BeyondLimit && d.limit == Limit::MeridianOffset &&
         job.mode != Computation::Forward) {
@@ -168,11 +187,15 @@ std::string DescribeValue(const Diagnostic& d, const Job& job) {
         case Problem::OutOfRange:
             return Joined(name, Fill(Tr("{0} is out of range"), {QuoteForMessage(d.text)}));
         default:
-            return Joined(name, Fill(Tr("{0} is not a number"), {QuoteForMessage(d.text)}));
+            return DescribeNotANumber(name, d, job);
     }
 }
 
 }  // namespace
+
+std::string DescribeMarked(const Diagnostic& d, const Job& job) {
+    return (d.IsWarning() ? Tr("warning: ") : std::string()) + Describe(d, job);
+}
 
 std::string QuoteForMessage(std::string_view text) {
     constexpr std::size_t kShown = 60;

@@ -78,6 +78,9 @@ Diagnostic Utf8Mark(const Job& job, std::string_view inputName);
 // Chinese in po/zh_CN.po, which the test `messages` asks for.
 std::string Describe(const Diagnostic& diagnostic, const Job& job);
 
+// Describe, after "warning: " for a warning.
+std::string DescribeMarked(const Diagnostic& diagnostic, const Job& job);
+
 // Quotes a text for a message: control bytes escaped, long texts shortened.
 std::string QuoteForMessage(std::string_view text);
 

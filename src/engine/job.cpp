@@ -46,17 +46,14 @@ double ReadMeridian(std::string_view option, const std::string& text,
 
 // The zone of width `w` whose central meridian `degrees` is, or a usage error.
 int ZoneOfMeridian(ZoneWidth w, std::string_view text, double degrees) {
-    double m = std::fmod(degrees, 360.0);
-    if (m < 0) m += 360;
-    const int width = static_cast<int>(w);
-    const double n = w == ZoneWidth::Three ? m / 3 : (m + 3) / 6;
-    if (n != std::floor(n) || n < (w == ZoneWidth::Three ? 0 : 1)) {
+    const std::optional<int> zone = ZoneOfCentralMeridian(w, degrees);
+    if (!zone) {
         throw UsageError(
             Fill(Tr("--ls: {0} is not the central meridian of a {1} deg zone ({2})"),
-                 {Quoted(text), std::to_string(width),
+                 {Quoted(text), std::to_string(static_cast<int>(w)),
                   w == ZoneWidth::Three ? Tr("a multiple of 3") : Tr("3 plus a multiple of 6")}));
     }
-    return static_cast<int>(n);
+    return *zone;
 }
 
 }  // namespace
@@ -95,7 +92,7 @@ void SetMeridians(Job& job, const std::optional<std::string>& lo,
 void CheckJob(const Job& job) {
     const Geodesy& g = job.geodesy;
     if (g.method == Method::Classic && !IsKrassovsky(g.ellipsoid)) {
-        throw UsageError(Fill(Tr("the classic method is the documented series on the Krassovsky "
+        throw UsageError(Fill(Tr("the classic method is the classic series on the Krassovsky "
                                  "ellipsoid only: use --method exact with --ellipsoid {0}"),
                               {g.ellipsoid.name}));
     }
@@ -138,6 +135,11 @@ std::vector<std::string> JobArguments(const Job& job) {
     if (job.fields != Job().fields) {
         args.push_back("--fields=" + std::to_string(job.fields[0] + 1) + "," +
                        std::to_string(job.fields[1] + 1) + "," + std::to_string(job.fields[2] + 1));
+    }
+    if (!job.dropped.empty()) {
+        std::string list;
+        for (std::size_t f : job.dropped) list += (list.empty() ? "" : ",") + std::to_string(f + 1);
+        args.push_back("--drop-fields=" + list);
     }
     if (job.decimalComma) args.emplace_back("--decimal-comma");
     if (!job.encoding.empty()) args.push_back("--encoding=" + ReadableEncoding(job.encoding));

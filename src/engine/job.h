@@ -32,6 +32,8 @@ struct Job {
     // through), a comma as the decimal point, the iconv name of the encoding (empty: UTF-8),
     // and whether the first line that is not empty or a comment is a header.
     std::array<std::size_t, 3> fields{0, 1, 2};
+    // The 0-based fields, in ascending order, that are neither computed nor passed through.
+    std::vector<std::size_t> dropped;
     bool decimalComma = false;
     std::string encoding;
     bool header = false;
@@ -47,6 +49,12 @@ struct Job {
 // The most distant of the three fields, 1-based: the fewest fields a point line may have.
 inline std::size_t FieldsNeeded(const Job& job) {
     return std::max({job.fields[0], job.fields[1], job.fields[2]}) + 1;
+}
+
+// Whether input field `field` (0-based) goes to the output after the results.
+inline bool PassedThrough(const Job& job, std::size_t field) {
+    return field != job.fields[0] && field != job.fields[1] && field != job.fields[2] &&
+           !std::binary_search(job.dropped.begin(), job.dropped.end(), field);
 }
 
 // The meridians as typed: Lo (absent with a zone width) and Ls (the zone change only), read as

@@ -57,6 +57,96 @@ void Unescape(std::string_view quotedBody, std::string& out) {
     }
 }
 
+void SkipBlanks(std::string_view line, std::size_t& i, char sep) {
+    while (i < line.size()) {
+        const std::size_t b = BlankAt(line, i, sep);
+        if (b == 0) break;
+        i += b;
+    }
+}
+
+// A line with nothing to read (Skip) or not UTF-8 (InvalidUtf8); Fields otherwise.
+LineStatus Screen(std::string_view line, ParsedLine& out) {
+    std::size_t first = 0;
+    SkipBlanks(line, first, '\0');
+    if (first == line.size() || line[first] == '#') return LineStatus::Skip;
+    if (std::size_t bad = FindInvalidUtf8(line); bad != std::string_view::npos) {
+        out.errorColumn = bad + 1;
+        return LineStatus::InvalidUtf8;
+    }
+    return LineStatus::Fields;
+}
+
+// The field whose opening quote is at `i`: `value` between the quotes, doubled quotes left
+// doubled (`quoted` is then 2), `i` past the closing quote and the blanks before a separator.
+LineStatus ReadQuoted(std::string_view line, std::size_t& i, char sep, bool blanksSeparate,
+                      std::string_view& value, char& quoted) {
+    const std::size_t n = line.size();
+    quoted = 1;
+    const std::size_t start = ++i;
+    for (;;) {
+        const std::size_t q = line.find('"', i);
+        if (q == std::string_view::npos) return LineStatus::UnclosedQuote;
+        if (q + 1 < n && line[q + 1] == '"') {
+            quoted = 2;
+            i = q + 2;
+            continue;
+        }
+        value = line.substr(start, q - start);
+        i = q + 1;
+        break;
+    }
+    if (!blanksSeparate) SkipBlanks(line, i, sep);
+    if (i < n && (blanksSeparate ? BlankAt(line, i, sep) == 0 : line[i] != sep)) {
+        return LineStatus::TextAfterQuote;
+    }
+    return LineStatus::Fields;
+}
+
+// The field that starts at `i` without a quote, blanks around it dropped; `i` at its end.
+LineStatus ReadUnquoted(std::string_view line, std::size_t& i, char sep, bool blanksSeparate,
+                        std::string_view& value) {
+    const std::size_t n = line.size();
+    const std::size_t start = i;
+    if (blanksSeparate) {
+        while (i < n && BlankAt(line, i, sep) == 0) {
+            if (line[i] == '"') return LineStatus::QuoteInUnquoted;
+            ++i;
+        }
+    } else {
+        while (i < n && line[i] != sep) {
+            if (line[i] == '"') return LineStatus::QuoteInUnquoted;
+            ++i;
+        }
+    }
+    std::size_t end = i;
+    while (end > start) {
+        const std::size_t b = BlankBefore(line, end, sep);
+        if (b == 0 || end - b < start) break;
+        end -= b;
+    }
+    value = line.substr(start, end - start);
+    return LineStatus::Fields;
+}
+
+// The fields read: a blank row, or fields with their doubled quotes undone.
+LineStatus Finish(ParsedLine& out, std::size_t doubledFields) {
+    // A spreadsheet's blank row comes out as separators alone: it is an empty line, not a point.
+    if (std::all_of(out.fields.begin(), out.fields.end(), [](auto f) { return f.empty(); }) &&
+        std::all_of(out.quoted.begin(), out.quoted.end(), [](char q) { return q == 0; })) {
+        return LineStatus::Skip;
+    }
+    if (doubledFields > 0) {
+        if (out.storage.size() < out.count) out.storage.resize(out.count);
+        for (std::size_t f = 0; f < out.count; ++f) {
+            if (out.quoted[f] != 2) continue;
+            Unescape(out.fields[f], out.storage[f]);
+            out.fields[f] = out.storage[f];
+        }
+    }
+    return LineStatus::Fields;
+}
+
 }  // namespace
 
 std::size_t FindInvalidUtf8(std::string_view text) {
@@ -109,88 +199,31 @@ void ParseLine(std::string_view line, ParsedLine& out, bool decimalComma) {
     out.errorColumn = 0;
     out.fields.clear();
     out.quoted.clear();
-
-    std::size_t first = 0;
-    while (first < line.size()) {
-        const std::size_t b = BlankAt(line, first, '\0');
-        if (b == 0) break;
-        first += b;
-    }
-    if (first == line.size() || line[first] == '#') {
-        out.status = LineStatus::Skip;
-        return;
-    }
-    if (std::size_t bad = FindInvalidUtf8(line); bad != std::string_view::npos) {
-        out.status = LineStatus::InvalidUtf8;
-        out.errorColumn = bad + 1;
-        return;
-    }
+    out.status = Screen(line, out);
+    if (out.status != LineStatus::Fields) return;
 
     // Any byte may occur in a line, NUL included, so "no separator" is not a character.
     const std::optional<char> separator = DetectSeparator(line, decimalComma);
     const bool blanksSeparate = !separator;
     const char sep = separator.value_or(' ');
-    auto fail = [&out](LineStatus status, std::size_t field) {
-        out.status = status;
-        out.errorField = field;
-    };
-    auto skipBlanks = [&](std::size_t& i) {
-        while (i < line.size()) {
-            const std::size_t b = BlankAt(line, i, sep);
-            if (b == 0) break;
-            i += b;
-        }
-    };
     // Fields whose doubled quotes are undone once all are known, so that `storage` does not move
     // under a view.
     std::size_t doubledFields = 0;
     const std::size_t n = line.size();
     std::size_t i = 0;
     for (;;) {
-        skipBlanks(i);
+        SkipBlanks(line, i, sep);
         if (blanksSeparate && i == n) break;
         const std::size_t field = out.count + 1;
         std::string_view value;
         char quoted = 0;  // 1 quoted, 2 with doubled quotes to undo
-        if (i < n && line[i] == '"') {
-            quoted = 1;
-            const std::size_t start = ++i;
-            for (;;) {
-                const std::size_t q = line.find('"', i);
-                if (q == std::string_view::npos) return fail(LineStatus::UnclosedQuote, field);
-                if (q + 1 < n && line[q + 1] == '"') {
-                    quoted = 2;
-                    i = q + 2;
-                    continue;
-                }
-                value = line.substr(start, q - start);
-                i = q + 1;
-                break;
-            }
-            if (!blanksSeparate) skipBlanks(i);
-            if (i < n && (blanksSeparate ? BlankAt(line, i, sep) == 0 : line[i] != sep)) {
-                return fail(LineStatus::TextAfterQuote, field);
-            }
-        } else {
-            const std::size_t start = i;
-            if (blanksSeparate) {
-                while (i < n && BlankAt(line, i, sep) == 0) {
-                    if (line[i] == '"') return fail(LineStatus::QuoteInUnquoted, field);
-                    ++i;
-                }
-            } else {
-                while (i < n && line[i] != sep) {
-                    if (line[i] == '"') return fail(LineStatus::QuoteInUnquoted, field);
-                    ++i;
-                }
-            }
-            std::size_t end = i;
-            while (end > start) {
-                const std::size_t b = BlankBefore(line, end, sep);
-                if (b == 0 || end - b < start) break;
-                end -= b;
-            }
-            value = line.substr(start, end - start);
+        const LineStatus read = i < n && line[i] == '"'
+                                    ? ReadQuoted(line, i, sep, blanksSeparate, value, quoted)
+                                    : ReadUnquoted(line, i, sep, blanksSeparate, value);
+        if (read != LineStatus::Fields) {
+            out.status = read;
+            out.errorField = field;
+            return;
         }
         out.fields.push_back(value);
         out.quoted.push_back(quoted);
@@ -203,21 +236,7 @@ void ParseLine(std::string_view line, ParsedLine& out, bool decimalComma) {
             ++i;  // past the separator; a last one leaves an empty field
         }
     }
-    // A spreadsheet's blank row comes out as separators alone: it is an empty line, not a point.
-    if (std::all_of(out.fields.begin(), out.fields.end(), [](auto f) { return f.empty(); }) &&
-        std::all_of(out.quoted.begin(), out.quoted.end(), [](char q) { return q == 0; })) {
-        out.status = LineStatus::Skip;
-        return;
-    }
-    if (doubledFields > 0) {
-        if (out.storage.size() < out.count) out.storage.resize(out.count);
-        for (std::size_t f = 0; f < out.count; ++f) {
-            if (out.quoted[f] != 2) continue;
-            Unescape(out.fields[f], out.storage[f]);
-            out.fields[f] = out.storage[f];
-        }
-    }
-    out.status = LineStatus::Fields;
+    out.status = Finish(out, doubledFields);
 }
 
 }  // namespace quorvel::engine

@@ -6,12 +6,14 @@
 #include <system_error>
 #include <vector>
 
+#include "core/atomic_file.h"
 #include "core/ellipsoid.h"
 #include "core/errors.h"
+#include "core/gauss_kruger.h"
 #include "core/messages.h"
 #include "core/number_text.h"
 #include "core/packed_angle.h"
-#include "engine/atomic_file.h"
+#include "engine/datum_job.h"
 
 namespace quorvel::engine {
 namespace {
@@ -22,11 +24,13 @@ constexpr const char* kUsage = TR_NOOP(
     "       quorvel-batch inverse --lo LO [options] [FILE]      name, X, Y   -> L, B\n"
     "       quorvel-batch zone --lo LO --ls LS [options] [FILE] name, X1, Y1 -> X2, Y2\n"
     "       quorvel-batch MODE --zone 3|6 [--ls LS] [options] [FILE]\n"
+    "       quorvel-batch fit --from SYSTEM --to SYSTEM [-p PARAMS] [options] [FILE]\n"
+    "       quorvel-batch transform -p PARAMS [options] [FILE]\n"
     "       quorvel-batch --help | --version\n");
 
 // --help, around the --ellipsoid entry that the catalogue of ellipsoids writes.
 constexpr std::string_view kHelpHead =
-    "Gauss-Krueger computations for a file of points: by default the documented series on the\n"
+    "Gauss-Krueger computations for a file of points: by default the classic series on the\n"
     "Krassovsky ellipsoid, exactly as the window computes them.\n"
     "\n"
     "Options:\n"
@@ -34,7 +38,7 @@ constexpr std::string_view kHelpHead =
     "                 117 deg 30 min); for zone, the meridian before the change\n"
     "  --ls LS        zone only: the central meridian after the change\n";
 constexpr std::string_view kHelpTail =
-    "  --method M     classic (default): the documented series, Krassovsky only; exact:\n"
+    "  --method M     classic (default): the classic series, Krassovsky only; exact:\n"
     "                 transverse Mercator to 5 nm within 35 deg of the central meridian\n"
     "  --k0 K         scale on the central meridian, 0.9 to 1.1; default 1\n"
     "  --false-easting M  added to every easting; default 500000\n"
@@ -68,6 +72,7 @@ constexpr std::string_view kHelpTail =
     "  --report FILE  also write the printed report: PDF for *.pdf, text for *.txt\n"
     "  --fields N,A,B the input fields (from 1) of the name and the two values; default\n"
     "                 1,2,3. Every other field is passed through after the results\n"
+    "  --drop-fields LIST  input fields (from 1, such as 2,6) left out of the output\n"
     "  --decimal-comma  read 116,3045 as 116.3045 (commas then never separate fields)\n"
     "  --encoding ENC input encoding: utf-8 (default), gb18030 or gbk (files saved by\n"
     "                 Chinese Windows programs, such as Excel's CSV); output is UTF-8, but\n"
@@ -180,6 +185,38 @@ std::array<std::size_t, 3> ReadFields(std::string_view text) {
     return fields;
 }
 
+// "2,6": field numbers from 1 that are not among `fields`, in ascending order.
+std::vector<std::size_t> ReadDropped(std::string_view text,
+                                     const std::array<std::size_t, 3>& fields) {
+    std::vector<std::size_t> dropped;
+    std::string_view rest = text;
+    for (;;) {
+        const std::size_t comma = rest.find(',');
+        const std::string_view part = rest.substr(0, comma);
+        std::size_t value = 0;
+        const auto [end, ec] = std::from_chars(part.data(), part.data() + part.size(), value);
+        if (part.empty() || ec != std::errc() || end != part.data() + part.size() || value < 1 ||
+            value > 1000) {
+            throw UsageError(
+                Fill(Tr("--drop-fields: {0} must be field numbers from 1, such as 2,6"),
+                     {Quoted(text)}));
+        }
+        if (std::find(fields.begin(), fields.end(), value - 1) != fields.end()) {
+            throw UsageError(Fill(Tr("--drop-fields: field {0} is the name or one of the values "
+                                     "(--fields)"),
+                                  {std::to_string(value)}));
+        }
+        dropped.push_back(value - 1);
+        if (comma == std::string_view::npos) break;
+        rest.remove_prefix(comma + 1);
+    }
+    std::sort(dropped.begin(), dropped.end());
+    if (std::adjacent_find(dropped.begin(), dropped.end()) != dropped.end()) {
+        throw UsageError(Fill(Tr("--drop-fields: {0} names a field twice"), {Quoted(text)}));
+    }
+    return dropped;
+}
+
 bool EndsWithNoCase(std::string_view text, std::string_view suffix) {
     if (text.size() < suffix.size()) return false;
     text = text.substr(text.size() - suffix.size());
@@ -220,11 +257,9 @@ void ReadGeodesy(Options& o, const std::optional<std::string>& ellipsoid,
     Geodesy& g = o.geodesy;
     if (ellipsoid) g.ellipsoid = ReadEllipsoid(*ellipsoid);
     if (method) {
-        if (*method == "classic") {
-            g.method = Method::Classic;
-        } else if (*method == "exact") {
-            g.method = Method::Exact;
-        } else {
+        try {
+            g.method = ParseMethod(*method);
+        } catch (const InvalidParameterError&) {
             throw UsageError(Fill(Tr("--method: {0} is not classic or exact"), {Quoted(*method)}));
         }
     }
@@ -261,7 +296,7 @@ std::string UsageText() {
 
 std::string HelpText() {
     return std::string(kUsage) + '\n' + std::string(kHelpHead) + EllipsoidHelp() +
-           std::string(kHelpTail);
+           std::string(kHelpTail) + '\n' + DatumHelpText();
 }
 
 std::string EllipsoidList() {
@@ -270,35 +305,46 @@ std::string EllipsoidList() {
     return list;
 }
 
-Options ParseArguments(std::span<const std::string_view> args, bool pdfReports) {
-    Options o;
+namespace {
+
+// The command line as typed: the values of options, the flags, and the mode and file.
+struct Typed {
+    std::optional<std::string> lo, ls, output, report, fields, dropped, encoding;
+    std::optional<std::string> ellipsoid, method, k0, falseEasting, zone, format, parameters;
+    bool full = false, header = false, decimalComma = false, bom = false, quiet = false;
+    std::vector<std::string_view> positional;
+};
+
+// Whether --help, --version or --list-ellipsoids comes before any "--": then nothing else is
+// read.
+bool ReadHelpOrVersion(std::span<const std::string_view> args, Options& o) {
     for (std::string_view a : args) {
         if (a == "--") break;
         if (a == "--help" || a == "-h") {
             o.action = Options::Action::Help;
-            return o;
+            return true;
         }
         if (a == "--version") {
             o.action = Options::Action::Version;
-            return o;
+            return true;
         }
         if (a == "--list-ellipsoids") {  // for the shell's completion; not in --help
             o.action = Options::Action::ListEllipsoids;
-            return o;
+            return true;
         }
     }
+    return false;
+}
 
-    std::optional<std::string> lo, ls, output, report, fields, encoding, format, parameters;
-    std::optional<std::string> ellipsoid, method, k0, falseEasting, zone;
-    bool full = false, header = false, decimalComma = false, bom = false, quiet = false;
-    Geodesy& g = o.geodesy;
+// Sorts the arguments into options and positional ones; the flags of the projection's columns
+// go straight into `g`.
+Typed ReadCommandLine(std::span<const std::string_view> args, Geodesy& g) {
+    Typed t;
     bool optionsEnded = false;
-    std::vector<std::string_view> positional;
-
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string_view a = args[i];
         if (optionsEnded || a == "-" || a.empty() || a.front() != '-') {
-            positional.push_back(a);
+            t.positional.push_back(a);
             continue;
         }
         if (a == "--") {
@@ -323,19 +369,20 @@ Options ParseArguments(std::span<const std::string_view> args, bool pdfReports) 
             slot = std::string(*value);
             return true;
         };
-        if (valued("--lo", lo) || valued("--ls", ls) || valued("-o", output) ||
-            valued("--report", report) || valued("--fields", fields) ||
-            valued("--encoding", encoding) || valued("--ellipsoid", ellipsoid) ||
-            valued("--method", method) || valued("--k0", k0) ||
-            valued("--false-easting", falseEasting) || valued("--zone", zone) ||
-            valued("--format", format) || valued("-p", parameters)) {
+        if (valued("--lo", t.lo) || valued("--ls", t.ls) || valued("-o", t.output) ||
+            valued("--report", t.report) || valued("--fields", t.fields) ||
+            valued("--drop-fields", t.dropped) || valued("--encoding", t.encoding) ||
+            valued("--ellipsoid", t.ellipsoid) || valued("--method", t.method) ||
+            valued("--k0", t.k0) || valued("--false-easting", t.falseEasting) ||
+            valued("--zone", t.zone) || valued("--format", t.format) ||
+            valued("-p", t.parameters)) {
             continue;
         }
-        bool* flag = a == "--full"            ? &full
-                     : a == "--header"        ? &header
-                     : a == "--decimal-comma" ? &decimalComma
-                     : a == "--bom"           ? &bom
-                     : a == "--quiet"         ? &quiet
+        bool* flag = a == "--full"            ? &t.full
+                     : a == "--header"        ? &t.header
+                     : a == "--decimal-comma" ? &t.decimalComma
+                     : a == "--bom"           ? &t.bom
+                     : a == "--quiet"         ? &t.quiet
                      : a == "--zone-prefix"   ? &g.zonePrefix
                      : a == "--convergence"   ? &g.convergence
                      : a == "--scale"         ? &g.scale
@@ -348,8 +395,14 @@ Options ParseArguments(std::span<const std::string_view> args, bool pdfReports) 
         }
         throw UsageError(Fill(Tr("unknown option {0}"), {a}));
     }
+    return t;
+}
 
-    if (positional.empty()) throw UsageError(Tr("no mode given: forward, inverse or zone"));
+// The mode, then at most one input file.
+void ReadPositional(const std::vector<std::string_view>& positional, Options& o) {
+    if (positional.empty()) {
+        throw UsageError(Tr("no mode given: forward, inverse, zone, fit or transform"));
+    }
     const std::string_view mode = positional[0];
     if (mode == "forward") {
         o.mode = Computation::Forward;
@@ -358,8 +411,8 @@ Options ParseArguments(std::span<const std::string_view> args, bool pdfReports) 
     } else if (mode == "zone") {
         o.mode = Computation::Zone;
     } else {
-        throw UsageError(
-            Fill(Tr("unknown mode {0}: use forward, inverse or zone"), {Quoted(mode)}));
+        throw UsageError(Fill(Tr("unknown mode {0}: use forward, inverse, zone, fit or transform"),
+                              {Quoted(mode)}));
     }
     if (positional.size() > 2) {
         throw UsageError(Fill(Tr("more than one input file: {0}"), {Quoted(positional[2])}));
@@ -368,51 +421,16 @@ Options ParseArguments(std::span<const std::string_view> args, bool pdfReports) 
         if (positional[1].empty()) throw UsageError(Tr("empty input file name"));
         o.input = std::string(positional[1]);
     }
+}
 
-    ReadGeodesy(o, ellipsoid, method, k0, falseEasting, zone);
-    SetMeridians(o, lo, ls, o.warnings);
-
-    if (output) {
-        if (output->empty()) throw UsageError(Tr("-o needs a file name"));
-        o.output = *output;
+// --format and -p: what the format can hold, and where it goes.
+void ReadFormat(const Typed& t, Options& o) {
+    if (t.format) o.format = ParseFormat(*t.format);
+    if (t.parameters) {
+        if (t.parameters->empty()) throw UsageError(Tr("-p needs a file name"));
+        o.parameters = *t.parameters;
     }
-    if (report) {
-        if (EndsWithNoCase(*report, ".txt")) {
-            o.reportKind = ReportKind::Text;
-        } else if (EndsWithNoCase(*report, ".pdf")) {
-            if (!pdfReports) {
-                throw UsageError(
-                    Tr("this build of quorvel-batch writes no PDF reports (built without Qt); use "
-                       "a .txt report"));
-            }
-            o.reportKind = ReportKind::Pdf;
-        } else {
-            throw UsageError(Fill(Tr("--report: {0} must end in .pdf or .txt"), {Quoted(*report)}));
-        }
-        if (g.zone || g.method != Method::Classic || !IsKrassovsky(g.ellipsoid) || g.k0 != 1 ||
-            g.falseEasting != FalseEasting) {
-            throw UsageError(
-                Tr("--report prints the window's report, which knows only the classic method on "
-                   "Krassovsky with k0 1, false easting 500000 and --lo"));
-        }
-        if (output && SamePath(*output, *report)) {
-            throw UsageError(Tr("-o and --report name the same file"));
-        }
-        o.report = *report;
-    }
-    o.full = full;
-    o.header = header;
-    if (fields) o.fields = ReadFields(*fields);
-    if (encoding) o.encoding = ReadEncoding(*encoding);
-    o.decimalComma = decimalComma;
-    o.bom = bom;
-    o.quiet = quiet;
-    if (format) o.format = ParseFormat(*format);
-    if (parameters) {
-        if (parameters->empty()) throw UsageError(Tr("-p needs a file name"));
-        o.parameters = *parameters;
-    }
-    CheckFormat(o, parameters.has_value());
+    CheckFormat(o, t.parameters.has_value());
     if (WritesThroughGdal(o.format) && o.output.empty()) {
         throw UsageError(Fill(Tr("--format {0} writes files of its own, not standard output: "
                                  "give -o FILE"),
@@ -423,6 +441,59 @@ Options ParseArguments(std::span<const std::string_view> args, bool pdfReports) 
             Tr("--format shp: -o must name a .shp file, beside which its .shx, "
                ".dbf, .prj and .cpg are written"));
     }
+}
+
+// --report: its kind from the name, allowed only for the window's computation.
+void ReadReport(const std::string& report, const std::optional<std::string>& output,
+                bool pdfReports, Options& o) {
+    const Geodesy& g = o.geodesy;
+    if (EndsWithNoCase(report, ".txt")) {
+        o.reportKind = ReportKind::Text;
+    } else if (EndsWithNoCase(report, ".pdf")) {
+        if (!pdfReports) {
+            throw UsageError(
+                Tr("this build of quorvel-batch writes no PDF reports (built without Qt); use "
+                   "a .txt report"));
+        }
+        o.reportKind = ReportKind::Pdf;
+    } else {
+        throw UsageError(Fill(Tr("--report: {0} must end in .pdf or .txt"), {Quoted(report)}));
+    }
+    if (g.zone || g.method != Method::Classic || !IsKrassovsky(g.ellipsoid) || g.k0 != 1 ||
+        g.falseEasting != FalseEasting) {
+        throw UsageError(
+            Tr("--report prints the window's report, which knows only the classic method on "
+               "Krassovsky with k0 1, false easting 500000 and --lo"));
+    }
+    if (output && SamePath(*output, report)) {
+        throw UsageError(Tr("-o and --report name the same file"));
+    }
+    o.report = report;
+}
+
+}  // namespace
+
+Options ParseArguments(std::span<const std::string_view> args, bool pdfReports) {
+    Options o;
+    if (ReadHelpOrVersion(args, o)) return o;
+    const Typed t = ReadCommandLine(args, o.geodesy);
+    ReadPositional(t.positional, o);
+    ReadGeodesy(o, t.ellipsoid, t.method, t.k0, t.falseEasting, t.zone);
+    SetMeridians(o, t.lo, t.ls, o.warnings);
+    if (t.output) {
+        if (t.output->empty()) throw UsageError(Tr("-o needs a file name"));
+        o.output = *t.output;
+    }
+    if (t.report) ReadReport(*t.report, t.output, pdfReports, o);
+    o.full = t.full;
+    o.header = t.header;
+    if (t.fields) o.fields = ReadFields(*t.fields);
+    if (t.dropped) o.dropped = ReadDropped(*t.dropped, o.fields);
+    if (t.encoding) o.encoding = ReadEncoding(*t.encoding);
+    o.decimalComma = t.decimalComma;
+    o.bom = t.bom;
+    o.quiet = t.quiet;
+    ReadFormat(t, o);
     return o;
 }
 

@@ -8,11 +8,11 @@
 #include <limits>
 #include <optional>
 
+#include "core/classic_series.h"
 #include "core/errors.h"
 #include "core/limits.h"
 #include "core/number_text.h"
 #include "core/packed_angle.h"
-#include "core/projection.h"
 
 namespace quorvel::engine {
 namespace {
@@ -146,32 +146,14 @@ namespace {
 
 constexpr double kRadPerDeg = 0.017453292519943295;
 
-// Longitude in [0°, 360°), where zones are counted.
-double ZoneLongitude(double L) {
-    double l = std::fmod(L, 360.0);
-    if (l < 0) l += 360;
-    return l < 360 ? l : 0;  // −1e-20 + 360 rounds to 360
-}
-
-// Meridian m shifted by whole turns to lie within 180° of L, so that L − m stays small across
-// 0° = 360°.
-double NearMeridian(double m, double L) {
-    return m - 360 * std::round((m - L) / 360);
-}
-
 }  // namespace
 
-double NorthMillimetres(const Ellipsoid& e, double B, double dB) {
-    const double e2 = e.f * (2 - e.f);
-    const double s = std::sin(B * kRadPerDeg);
-    const double w = std::sqrt(1 - e2 * s * s);
-    return dB * kRadPerDeg * e.a * (1 - e2) / (w * w * w) * 1000;
+double NorthMillimetres(const GeographicLib::Ellipsoid& e, double B, double dB) {
+    return dB * kRadPerDeg * e.MeridionalCurvatureRadius(B) * 1000;
 }
 
-double EastMillimetres(const Ellipsoid& e, double B, double dL) {
-    const double e2 = e.f * (2 - e.f);
-    const double s = std::sin(B * kRadPerDeg);
-    return dL * kRadPerDeg * e.a * std::cos(B * kRadPerDeg) / std::sqrt(1 - e2 * s * s) * 1000;
+double EastMillimetres(const GeographicLib::Ellipsoid& e, double B, double dL) {
+    return dL * kRadPerDeg * e.TransverseCurvatureRadius(B) * std::cos(B * kRadPerDeg) * 1000;
 }
 
 Projector::Projector(const Geodesy& geodesy)
@@ -179,6 +161,7 @@ Projector::Projector(const Geodesy& geodesy)
       projection_(geodesy.method, geodesy.ellipsoid, geodesy.k0, geodesy.falseEasting) {
     if (geodesy.compare) {
         exact_.emplace(Method::Exact, geodesy.ellipsoid, geodesy.k0, geodesy.falseEasting);
+        radii_.emplace(geodesy.ellipsoid.a, geodesy.ellipsoid.f);
     }
 }
 
@@ -200,111 +183,12 @@ RowResult Projector::Compute(Computation mode, const Meridians& meridians, std::
     if (!a) return r;
     const std::optional<double> b = ReadValue(second, 2, r);
     if (!b) return r;
-    const Geodesy& g = geodesy_;
-    const Extras extras = g.convergence || g.scale ? Extras::ConvergenceAndScale : Extras::None;
-    const bool exact = g.method == Method::Exact;
-    const double maxOffset = exact ? kExactMaxOffset : kMaxMeridianOffset;
-    auto finish = [&](double Y) {
-        return g.zone && g.zonePrefix ? WithZonePrefix(*g.zone, x.zone, Y) : Y;
-    };
-    double Lo = meridians.lo;  // the point's central meridian
-
+    double Lo = meridians.lo;  // the point's central meridian, once its zone is known
     try {
         if (mode == Computation::Forward) {
-            const double B = DecodePackedAngle(*b);
-            double L = DecodePackedAngle(*a);
-            if (Beyond(r, 2, Limit::Latitude, B, kMaxLatitude, false)) return r;
-            if (g.zone) {
-                if (Beyond(r, 1, Limit::Longitude, L, 360, false)) return r;
-                L = ZoneLongitude(L);
-                x.zone = ZoneOf(*g.zone, L);
-                Lo = CentralMeridianOf(*g.zone, x.zone);
-            }
-            const double l = MeridianOffset(L, Lo);
-            if (Beyond(r, 1, Limit::MeridianOffset, l, maxOffset, false)) return r;
-            const GridPoint p = projection_.Forward(B, L, Lo, extras);
-            r.first = p.X;
-            r.second = finish(p.Y);
-            if (!exact && ForwardMayMiss(B, l)) {
-                Judge(r, Check().Forward(B, l, p.X / g.k0, p.y / g.k0), g.k0);
-            }
-            x.convergence = p.Convergence;
-            x.scale = p.Scale;
-            if (exact_) Compare(x, p, B, L, Lo);
+            Forward(*a, *b, Lo, r, x);
         } else {
-            const double X = *a;
-            double Y = *b;
-            if (Beyond(r, 1, Limit::Northing, X, kMaxNorthing, false)) return r;
-            if (g.zone) {
-                ZonedEasting z;
-                try {
-                    // An easting without a number is a number forgotten, never zone 0: that is
-                    // written as 120.
-                    z = SplitZonePrefix(*g.zone, Y, g.falseEasting);
-                } catch (const OutOfDomainError&) {
-                    r.status = RowStatus::BeyondLimit;
-                    r.field = 2;
-                    r.limit = Limit::ZoneNumber;
-                    r.value = Y;
-                    return r;
-                }
-                Lo = CentralMeridianOf(*g.zone, z.zone);
-                Y = z.Y;
-            } else {
-                TakeOffOwnZoneNumber(r, Y, g.falseEasting, Lo);
-            }
-            if (Beyond(r, 2, Limit::EastingOffset, Y - g.falseEasting, kMaxEastingOffset, true)) {
-                return r;
-            }
-            if (mode == Computation::Inverse) {
-                const GeoPoint q = projection_.Inverse(X, Y, Lo, extras);
-                r.first = DegreesToPacked(q.L);
-                r.second = DegreesToPacked(q.B);
-                const double x1 = X / g.k0, y1 = (Y - g.falseEasting) / g.k0;
-                if (!exact && InverseMayMiss(x1, y1)) {
-                    Judge(r, Check().Inverse(x1, y1, q.B, q.L - Lo));
-                }
-                x.convergence = q.Convergence;
-                x.scale = q.Scale;
-                if (exact_) {
-                    try {
-                        const GeoPoint e = exact_->Inverse(X, Y, Lo);
-                        x.diff1 = NorthMillimetres(g.ellipsoid, e.B, q.B - e.B);
-                        x.diff2 = EastMillimetres(g.ellipsoid, e.B, q.L - e.L);
-                    } catch (const OutOfDomainError&) {
-                    }
-                }
-            } else {
-                double Ls = meridians.ls;
-                std::optional<GeoPoint> at;  // the point itself, when needed
-                if (g.zone) {
-                    x.zone = g.targetZone;
-                    if (x.zone < 0) {
-                        at = projection_.Inverse(X, Y, Lo);
-                        x.zone = ZoneOf(*g.zone, ZoneLongitude(at->L));
-                    }
-                    Ls = CentralMeridianOf(*g.zone, x.zone);
-                    Ls = NearMeridian(Ls, at ? at->L : Lo);
-                }
-                const GridPoint p = projection_.Zone(X, Y, Lo, Ls, extras);
-                r.first = p.X;
-                r.second = finish(p.Y);
-                x.convergence = p.Convergence;
-                x.scale = p.Scale;
-                const double x1 = X / g.k0, y1 = (Y - g.falseEasting) / g.k0;
-                const double shift = MeridianOffset(Ls, Lo);
-                if (!exact && ZoneMayMiss(x1, y1, shift)) {
-                    Judge(r, Check().Zone(x1, y1, shift, p.X / g.k0, p.y / g.k0), g.k0);
-                }
-                if (exact_) {
-                    try {
-                        const GridPoint e = exact_->Zone(X, Y, Lo, Ls);
-                        x.diff1 = (p.X - e.X) * 1000;
-                        x.diff2 = (p.y - e.y) * 1000;
-                    } catch (const OutOfDomainError&) {
-                    }
-                }
-            }
+            FromPlane(mode, *a, *b, meridians.ls, Lo, r, x);
         }
     } catch (const BeyondExactOffsetError& e) {
         // Beyond the exact method's 35° from the point's own meridian: that limit, named. Too far
@@ -324,6 +208,128 @@ RowResult Projector::Compute(Computation mode, const Meridians& meridians, std::
     }
     if (!std::isfinite(r.first) || !std::isfinite(r.second)) r.status = RowStatus::NoFiniteResult;
     return r;
+}
+
+Extras Projector::AskedExtras() const {
+    return geodesy_.convergence || geodesy_.scale ? Extras::ConvergenceAndScale : Extras::None;
+}
+
+double Projector::OutputEasting(double Y, const RowExtras& x) const {
+    const Geodesy& g = geodesy_;
+    return g.zone && g.zonePrefix ? WithZonePrefix(*g.zone, x.zone, Y) : Y;
+}
+
+void Projector::Forward(double packedL, double packedB, double& Lo, RowResult& r,
+                        RowExtras& x) const {
+    const Geodesy& g = geodesy_;
+    const bool exact = g.method == Method::Exact;
+    const double B = DecodePackedAngle(packedB);
+    double L = DecodePackedAngle(packedL);
+    if (Beyond(r, 2, Limit::Latitude, B, kMaxLatitude, false)) return;
+    if (g.zone) {
+        if (Beyond(r, 1, Limit::Longitude, L, 360, false)) return;
+        L = ZoneLongitude(L);
+        x.zone = ZoneOf(*g.zone, L);
+        Lo = CentralMeridianOf(*g.zone, x.zone);
+    }
+    const double l = MeridianOffset(L, Lo);
+    if (Beyond(r, 1, Limit::MeridianOffset, l, exact ? kExactMaxOffset : kMaxMeridianOffset,
+               false)) {
+        return;
+    }
+    const GridPoint p = projection_.Forward(B, L, Lo, AskedExtras());
+    r.first = p.X;
+    r.second = OutputEasting(p.Y, x);
+    if (!exact && ForwardMayMiss(B, l)) {
+        Judge(r, Check().Forward(B, l, p.X / g.k0, p.y / g.k0), g.k0);
+    }
+    x.convergence = p.Convergence;
+    x.scale = p.Scale;
+    if (exact_) Compare(x, p, B, L, Lo);
+}
+
+void Projector::FromPlane(Computation mode, double X, double Y, double ls, double& Lo, RowResult& r,
+                          RowExtras& x) const {
+    const Geodesy& g = geodesy_;
+    if (Beyond(r, 1, Limit::Northing, X, kMaxNorthing, false)) return;
+    if (g.zone) {
+        ZonedEasting z;
+        try {
+            // An easting without a number is a number forgotten, never zone 0: that is written
+            // as 120.
+            z = SplitZonePrefix(*g.zone, Y, g.falseEasting);
+        } catch (const OutOfDomainError&) {
+            r.status = RowStatus::BeyondLimit;
+            r.field = 2;
+            r.limit = Limit::ZoneNumber;
+            r.value = Y;
+            return;
+        }
+        Lo = CentralMeridianOf(*g.zone, z.zone);
+        Y = z.Y;
+    } else {
+        TakeOffOwnZoneNumber(r, Y, g.falseEasting, Lo);
+    }
+    if (Beyond(r, 2, Limit::EastingOffset, Y - g.falseEasting, kMaxEastingOffset, true)) return;
+    if (mode == Computation::Inverse) {
+        Inverse(X, Y, Lo, r, x);
+    } else {
+        Zone(X, Y, Lo, ls, r, x);
+    }
+}
+
+void Projector::Inverse(double X, double Y, double Lo, RowResult& r, RowExtras& x) const {
+    const Geodesy& g = geodesy_;
+    const GeoPoint q = projection_.Inverse(X, Y, Lo, AskedExtras());
+    r.first = DegreesToPacked(q.L);
+    r.second = DegreesToPacked(q.B);
+    const double x1 = X / g.k0, y1 = (Y - g.falseEasting) / g.k0;
+    if (g.method != Method::Exact && InverseMayMiss(x1, y1)) {
+        Judge(r, Check().Inverse(x1, y1, q.B, q.L - Lo));
+    }
+    x.convergence = q.Convergence;
+    x.scale = q.Scale;
+    if (exact_) {
+        try {
+            const GeoPoint e = exact_->Inverse(X, Y, Lo);
+            x.diff1 = NorthMillimetres(*radii_, e.B, q.B - e.B);
+            x.diff2 = EastMillimetres(*radii_, e.B, q.L - e.L);
+        } catch (const OutOfDomainError&) {
+        }
+    }
+}
+
+void Projector::Zone(double X, double Y, double Lo, double ls, RowResult& r, RowExtras& x) const {
+    const Geodesy& g = geodesy_;
+    double Ls = ls;
+    std::optional<GeoPoint> at;  // the point itself, when needed
+    if (g.zone) {
+        x.zone = g.targetZone;
+        if (x.zone < 0) {
+            at = projection_.Inverse(X, Y, Lo);
+            x.zone = ZoneOf(*g.zone, ZoneLongitude(at->L));
+        }
+        Ls = CentralMeridianOf(*g.zone, x.zone);
+        Ls = NearMeridian(Ls, at ? at->L : Lo);
+    }
+    const GridPoint p = projection_.Zone(X, Y, Lo, Ls, AskedExtras());
+    r.first = p.X;
+    r.second = OutputEasting(p.Y, x);
+    x.convergence = p.Convergence;
+    x.scale = p.Scale;
+    const double x1 = X / g.k0, y1 = (Y - g.falseEasting) / g.k0;
+    const double shift = MeridianOffset(Ls, Lo);
+    if (g.method != Method::Exact && ZoneMayMiss(x1, y1, shift)) {
+        Judge(r, Check().Zone(x1, y1, shift, p.X / g.k0, p.y / g.k0), g.k0);
+    }
+    if (exact_) {
+        try {
+            const GridPoint e = exact_->Zone(X, Y, Lo, Ls);
+            x.diff1 = (p.X - e.X) * 1000;
+            x.diff2 = (p.y - e.y) * 1000;
+        } catch (const OutOfDomainError&) {
+        }
+    }
 }
 
 std::vector<std::string_view> ExtraColumnNames(const Geodesy& g, Computation mode) {
@@ -413,11 +419,6 @@ char* WriteFullText(char* out, double value) {
 char* WriteResult(char* out, Computation mode, double value, bool full) {
     if (full) return WriteFullText(out, value);
     return WriteRoundedText(out, value, mode == Computation::Inverse ? 10 : 4);
-}
-
-void AppendResult(std::string& out, Computation mode, double value, bool full) {
-    char text[kMaxResultText];
-    out.append(text, WriteResult(text, mode, value, full));
 }
 
 }  // namespace quorvel::engine

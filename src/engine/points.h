@@ -1,5 +1,6 @@
 #pragma once
 
+#include <GeographicLib/Ellipsoid.hpp>
 #include <array>
 #include <cstddef>
 #include <limits>
@@ -10,8 +11,8 @@
 
 #include "core/classic_check.h"
 #include "core/computation.h"
-#include "core/constants.h"
 #include "core/gauss_kruger.h"
+#include "core/krassovsky_constants.h"
 #include "core/limits.h"
 #include "core/number_text.h"
 #include "core/zones.h"
@@ -36,7 +37,7 @@ enum class RowStatus {
     Ok,
     NotANumber,      // `field` (1 or 2, the first or second typed value) does not read as one
     OutOfRange,      // `field` is beyond the range of a double
-    NoFiniteResult,  // the series give no number for this point (a northing beyond the pole)
+    NoFiniteResult,  // the computation gives no number (a northing beyond the pole)
     BeyondLimit,     // `field` reads as a number that cannot be what was meant: see `limit`
     // The classic result lies more than kClassicMaxMiss from the exact one, or the exact method
     // has no counterpart: see `miss`.
@@ -136,18 +137,28 @@ class Projector {
     const Geodesy& geodesy() const { return geodesy_; }
 
   private:
+    Extras AskedExtras() const;
+    double OutputEasting(double Y, const RowExtras& x) const;  // with the zone number if asked
+    // Forward and FromPlane set `Lo` to the point's central meridian once they find its zone.
+    void Forward(double packedL, double packedB, double& Lo, RowResult& r, RowExtras& x) const;
+    // Inverse and zone: the checks on X and Y, the zone number taken off, then the computation.
+    void FromPlane(Computation mode, double X, double Y, double ls, double& Lo, RowResult& r,
+                   RowExtras& x) const;
+    void Inverse(double X, double Y, double Lo, RowResult& r, RowExtras& x) const;
+    void Zone(double X, double Y, double Lo, double ls, RowResult& r, RowExtras& x) const;
     void Compare(RowExtras& x, const GridPoint& classic, double B, double L, double Lo) const;
 
     Geodesy geodesy_;
     GaussKruger projection_;
     std::optional<GaussKruger> exact_;  // --compare
+    std::optional<GeographicLib::Ellipsoid> radii_;
 };
 
 // Differences in latitude and longitude (degrees) at latitude B, as millimetres on the ground:
 // through the meridian radius M = a(1 − e²)/W³ north and the radius of the parallel N cos B =
 // a cos B/W east, W = √(1 − e² sin²B).
-double NorthMillimetres(const Ellipsoid& e, double B, double dB);
-double EastMillimetres(const Ellipsoid& e, double B, double dL);
+double NorthMillimetres(const GeographicLib::Ellipsoid& e, double B, double dB);
+double EastMillimetres(const GeographicLib::Ellipsoid& e, double B, double dL);
 
 // A result as the window shows it, without the leading blank: forward and zone rounded half to
 // even to 4 decimals under "0.0000", inverse packed angles to 10 under "0.0000000000". With
@@ -156,7 +167,6 @@ double EastMillimetres(const Ellipsoid& e, double B, double dL);
 inline constexpr std::size_t kMaxResultText = kMaxRoundedText;  // holds any double in fixed
 char* WriteFullText(char* out, double value);
 char* WriteResult(char* out, Computation mode, double value, bool full);
-void AppendResult(std::string& out, Computation mode, double value, bool full);
 
 // The columns after the results that `geodesy` adds, for the header ("zone", "gamma", "k",
 // "dX,dY" or "dB,dL"), and their values: γ as packed degrees to 6 decimals, k to 10, the

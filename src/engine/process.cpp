@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "core/constants.h"
+#include "core/krassovsky_constants.h"
 #include "core/messages.h"
 #include "core/number_text.h"
 #include "engine/dat_sink.h"
@@ -18,12 +18,6 @@
 
 namespace quorvel::engine {
 namespace {
-
-std::string_view TrimBlanks(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-    return s;
-}
 
 // Warnings of a line that are listed for their first kListedWarnings lines, then counted.
 enum Warning { kPackedExcess, kSeriesMiss, kWarningKinds };
@@ -253,7 +247,7 @@ void ComputeChunkAs(const ChunkContext& ctx, Chunk& chunk) {
         // Every row as wide as the header: fields missing at the end come out empty.
         passed.clear();
         for (std::size_t f = 0; f < width; ++f) {
-            if (f == nameAt || f == firstAt || f == secondAt) continue;
+            if (!PassedThrough(job, f)) continue;
             passed.push_back(f < count ? parsed.fields[f] : std::string_view());
         }
         row.line = number;
@@ -301,7 +295,7 @@ std::vector<std::string> ColumnsOf(const Job& job, const ParsedLine& first, std:
                                    bool isHeader) {
     std::vector<std::string_view> passed;
     for (std::size_t f = 0; f < fields; ++f) {
-        if (f == job.fields[0] || f == job.fields[1] || f == job.fields[2]) continue;
+        if (!PassedThrough(job, f)) continue;
         passed.push_back(f < first.count ? first.fields[f] : std::string_view());
     }
     return OutputColumns(job, passed, isHeader);
@@ -555,11 +549,11 @@ void ReportSink::Take(const RowBlock& rows, std::string_view encoded) {
 
 void PrintedDiagnostics::Take(const Diagnostic& d) {
     if (d.OfRun()) {
-        err_ << "quorvel-batch: " << Tr("warning: ");
+        err_ << "quorvel-batch: ";
     } else {
-        err_ << inputName_ << ':' << d.line << ": " << (d.IsWarning() ? Tr("warning: ") : "");
+        err_ << inputName_ << ':' << d.line << ": ";
     }
-    err_ << Describe(d, job_) << '\n';
+    err_ << DescribeMarked(d, job_) << '\n';
 }
 
 RunCounts ProcessPoints(const Job& job, ByteSource& in, std::string_view inputName,

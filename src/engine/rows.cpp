@@ -46,7 +46,7 @@ std::vector<std::string> OutputColumns(const Job& job, std::span<const std::stri
     }
     std::size_t field = 0;
     for (std::string_view name : passed) {
-        while (field == job.fields[0] || field == job.fields[1] || field == job.fields[2]) ++field;
+        while (!PassedThrough(job, field)) ++field;
         ++field;
         columns.push_back(namedByHeader && !name.empty() ? std::string(name)
                                                          : "field" + std::to_string(field));

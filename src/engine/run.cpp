@@ -18,10 +18,12 @@
 #include <ostream>
 #include <thread>
 
-#include "core/constants.h"
+#include "core/atomic_file.h"
+#include "core/krassovsky_constants.h"
 #include "core/messages.h"
 #include "core/number_text.h"
-#include "engine/atomic_file.h"
+#include "engine/datum_job.h"
+#include "engine/datum_run.h"
 #include "engine/gis_output.h"
 #include "engine/line_parser.h"
 #include "engine/ordered_pool.h"
@@ -76,21 +78,6 @@ void ShowError(std::ostream& err, std::string_view message) {
     err.flush();
 }
 
-// Closes a descriptor this run opened.
-struct FdCloser {
-    int fd = -1;
-    ~FdCloser() {
-        if (fd >= 0) ::close(fd);
-    }
-};
-
-// Whether `path` is the very file the input is read from: a run would replace its own input.
-bool IsInputFile(const std::string& path, const struct stat& input) {
-    struct stat st {};
-    return S_ISREG(input.st_mode) && ::stat(path.c_str(), &st) == 0 && st.st_dev == input.st_dev &&
-           st.st_ino == input.st_ino;
-}
-
 std::string FolderOf(const std::string& path) {
     const std::size_t slash = path.rfind('/');
     if (slash == std::string::npos) return ".";
@@ -109,10 +96,6 @@ ReportInput ToReportInput(const ReportData& data) {
     return input;
 }
 
-std::string RenderTextReport(const ReportData& data) {
-    return RenderReportText(BuildReport(ToReportInput(data)));
-}
-
 std::string SummaryText(const RunCounts& counts) {
     std::string text =
         Fill(TrN("{0} point, {1} rejected", "{0} points, {1} rejected", counts.points),
@@ -126,7 +109,112 @@ std::string SummaryText(const RunCounts& counts) {
     return text;
 }
 
+namespace {
+
+// The input of a run: a file this run opened, or standard input.
+struct Input {
+    FdCloser file;
+    int fd = -1;
+    std::string name = "<stdin>";
+    struct stat st {};
+};
+
+// Opens the input file; false, with the error shown, when it cannot be read.
+bool OpenInput(const Options& options, const Environment& env, Input& input) {
+    input.fd = env.stdinFd;
+    if (options.input != "-") {
+        input.name = options.input;
+        input.file.fd = ::open(options.input.c_str(), O_RDONLY | O_CLOEXEC);
+        if (input.file.fd < 0 || ::fstat(input.file.fd, &input.st) != 0) {
+            ShowError(env.err,
+                      Fill(Tr("cannot read {0}: {1}"), {options.input, std::strerror(errno)}));
+            return false;
+        }
+        if (S_ISDIR(input.st.st_mode)) {
+            ShowError(env.err,
+                      Fill(Tr("cannot read {0}: {1}"), {options.input, Tr("it is a folder")}));
+            return false;
+        }
+        input.fd = input.file.fd;
+    } else if (::fstat(input.fd, &input.st) != 0) {
+        input.st = {};
+    }
+    return true;
+}
+
+// False, with the error shown, when -o or --report names the input file.
+bool WritesBesideTheInput(const Options& options, const Environment& env, const Input& input) {
+    const std::string shownInput = options.input == "-" ? Tr("standard input") : options.input;
+    const auto replacesInput = [&](std::string_view option, const std::string& path) {
+        if (path.empty() || !IsInputFile(path, input.st)) return false;
+        ShowError(env.err, Fill(Tr("{0} {1} is the input file {2}: it would be replaced; "
+                                   "write to another file"),
+                                {option, path, shownInput}));
+        return true;
+    };
+    for (const std::string& path : OutputFiles(options.format, options.output)) {
+        if (replacesInput("-o", path)) return false;
+    }
+    return !replacesInput("--report", options.report);
+}
+
+// The report of the spooled points into its file, as text or through the PDF writer.
+void WriteReport(const Options& options, ReportSpool& spool, AtomicFile& file,
+                 const PdfWriter& writePdf) {
+    ReportLines lines(options, spool);
+    if (options.reportKind == ReportKind::Text) {
+        FdSink reportSink(file.fd(), options.report);
+        OutputBuffer text(reportSink);
+        std::string page;
+        ReportLine line;
+        while (lines.Next(line)) {
+            page.clear();
+            AppendReportLineText(line, page);
+            text.Append(page);
+            text.MaybeFlush();
+        }
+        text.Flush();
+    } else {
+        std::string why;
+        if (!writePdf(lines, file.fd(), why)) {
+            throw IoError(Fill(Tr("cannot write the report {0}: {1}"), {options.report, why}));
+        }
+    }
+}
+
+// --help, --version or --list-ellipsoids.
+void ShowAction(Options::Action action, std::ostream& out) {
+    if (action == Options::Action::Help) out << HelpText();
+    if (action == Options::Action::Version) out << "quorvel-batch " << QUORVEL_VERSION << '\n';
+    if (action == Options::Action::ListEllipsoids) out << EllipsoidList();
+    out.flush();
+}
+
+// The output (a CSV or CASS file, or GDAL's files) and the report complete on disk before either
+// replaces what was there, and both or neither.
+void PublishBoth(std::optional<AtomicFile>& outputFile, GisOutput* gisOutput,
+                 std::optional<AtomicFile>& reportFile) {
+    if (outputFile) outputFile->Finish();
+    if (gisOutput) gisOutput->Finish();
+    if (reportFile) reportFile->Finish();
+    if (outputFile) outputFile->Publish();
+    if (gisOutput) gisOutput->Publish();
+    try {
+        if (reportFile) reportFile->Publish();
+    } catch (const IoError&) {
+        if (outputFile) outputFile->Undo();
+        if (gisOutput) gisOutput->Undo();
+        throw;
+    }
+    if (outputFile) outputFile->Settle();
+    if (gisOutput) gisOutput->Settle();
+    if (reportFile) reportFile->Settle();
+}
+
+}  // namespace
+
 int RunCommand(std::span<const std::string_view> args, const Environment& env) {
+    if (IsDatumCommand(args)) return RunDatumCommand(args, env);
     Options options;
     try {
         options = ParseArguments(args, env.pdfReports);
@@ -137,19 +225,8 @@ int RunCommand(std::span<const std::string_view> args, const Environment& env) {
     if (const char* threads = std::getenv("QUORVEL_BATCH_THREADS")) {
         options.threads = std::max(0, std::atoi(threads));
     }
-    if (options.action == Options::Action::Help) {
-        env.out << HelpText();
-        env.out.flush();
-        return 0;
-    }
-    if (options.action == Options::Action::Version) {
-        env.out << "quorvel-batch " << QUORVEL_VERSION << '\n';
-        env.out.flush();
-        return 0;
-    }
-    if (options.action == Options::Action::ListEllipsoids) {
-        env.out << EllipsoidList();
-        env.out.flush();
+    if (options.action != Options::Action::Run) {
+        ShowAction(options.action, env.out);
         return 0;
     }
 
@@ -164,41 +241,10 @@ int RunCommand(std::span<const std::string_view> args, const Environment& env) {
         }
     }
 
-    FdCloser input;
-    int inFd = env.stdinFd;
-    std::string inputName = "<stdin>";
-    struct stat inputStat {};
-    if (options.input != "-") {
-        inputName = options.input;
-        input.fd = ::open(options.input.c_str(), O_RDONLY | O_CLOEXEC);
-        if (input.fd < 0 || ::fstat(input.fd, &inputStat) != 0) {
-            ShowError(env.err,
-                      Fill(Tr("cannot read {0}: {1}"), {options.input, std::strerror(errno)}));
-            return 2;
-        }
-        if (S_ISDIR(inputStat.st_mode)) {
-            ShowError(env.err,
-                      Fill(Tr("cannot read {0}: {1}"), {options.input, Tr("it is a folder")}));
-            return 2;
-        }
-        inFd = input.fd;
-    } else if (::fstat(inFd, &inputStat) != 0) {
-        inputStat = {};
-    }
-    const std::string shownInput = options.input == "-" ? Tr("standard input") : options.input;
-    const auto replacesInput = [&](std::string_view option, const std::string& path) {
-        if (path.empty() || !IsInputFile(path, inputStat)) return false;
-        ShowError(env.err, Fill(Tr("{0} {1} is the input file {2}: it would be replaced; "
-                                   "write to another file"),
-                                {option, path, shownInput}));
-        return true;
-    };
-    for (const std::string& path : OutputFiles(options.format, options.output)) {
-        if (replacesInput("-o", path)) return 2;
-    }
-    if (replacesInput("--report", options.report)) return 2;
+    Input input;
+    if (!OpenInput(options, env, input) || !WritesBesideTheInput(options, env, input)) return 2;
     for (const Diagnostic& w : options.warnings) {
-        env.err << "quorvel-batch: " << Tr("warning: ") << Describe(w, options) << '\n';
+        env.err << "quorvel-batch: " << DescribeMarked(w, options) << '\n';
     }
 
     // Temporary files first, so that an unwritable folder stops the run before any work.
@@ -228,62 +274,27 @@ int RunCommand(std::span<const std::string_view> args, const Environment& env) {
 
     RunCounts counts;
     try {
-        FdSource fdSource(inFd, inputName);
+        FdSource fdSource(input.fd, input.name);
         std::optional<DecodingSource> decoded;
         if (!options.encoding.empty()) decoded.emplace(fdSource, options.encoding);
         if (decoded && decoded->ReadsUtf8()) {
-            env.err << "quorvel-batch: " << Tr("warning: ")
-                    << Describe(Utf8Mark(options, inputName), options) << '\n';
+            env.err << "quorvel-batch: " << DescribeMarked(Utf8Mark(options, input.name), options)
+                    << '\n';
         }
         ByteSource& source = decoded ? static_cast<ByteSource&>(*decoded) : fdSource;
         FdSink sink(outputFile ? outputFile->fd() : env.stdoutFd,
                     outputFile ? options.output : Tr("standard output"));
         OutputBuffer out(sink);
         if (gisOutput) {
-            counts = ProcessPoints(options, source, inputName, gisOutput->Rows(), env.err,
+            counts = ProcessPoints(options, source, input.name, gisOutput->Rows(), env.err,
                                    spool ? &*spool : nullptr,
                                    RunTuning{options.threads, options.chunkBytes});
         } else {
             counts =
-                ProcessPoints(options, source, inputName, out, env.err, spool ? &*spool : nullptr);
+                ProcessPoints(options, source, input.name, out, env.err, spool ? &*spool : nullptr);
         }
-
-        if (options.reportKind == ReportKind::Text) {
-            ReportLines lines(options, *spool);
-            FdSink reportSink(reportFile->fd(), options.report);
-            OutputBuffer text(reportSink);
-            std::string page;
-            ReportLine line;
-            while (lines.Next(line)) {
-                page.clear();
-                AppendReportLineText(line, page);
-                text.Append(page);
-                text.MaybeFlush();
-            }
-            text.Flush();
-        } else if (options.reportKind == ReportKind::Pdf) {
-            ReportLines lines(options, *spool);
-            std::string why;
-            if (!writePdf(lines, reportFile->fd(), why)) {
-                throw IoError(Fill(Tr("cannot write the report {0}: {1}"), {options.report, why}));
-            }
-        }
-        // Both files complete on disk before either replaces what was there.
-        if (outputFile) outputFile->Finish();
-        if (gisOutput) gisOutput->Finish();
-        if (reportFile) reportFile->Finish();
-        if (outputFile) outputFile->Publish();
-        if (gisOutput) gisOutput->Publish();
-        try {
-            if (reportFile) reportFile->Publish();
-        } catch (const IoError&) {
-            if (outputFile) outputFile->Undo();
-            if (gisOutput) gisOutput->Undo();
-            throw;
-        }
-        if (outputFile) outputFile->Settle();
-        if (gisOutput) gisOutput->Settle();
-        if (reportFile) reportFile->Settle();
+        if (reportFile) WriteReport(options, *spool, *reportFile, writePdf);
+        PublishBoth(outputFile, gisOutput.get(), reportFile);
     } catch (const IoError& e) {
         env.err << "quorvel-batch: " << e.what() << '\n';
         env.err.flush();

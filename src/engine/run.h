@@ -68,7 +68,6 @@ int RunCommand(std::span<const std::string_view> args, const Environment& env);
 
 // The report layout's view of a run: the title counts the points written.
 ReportInput ToReportInput(const ReportData& data);
-std::string RenderTextReport(const ReportData& data);
 
 // "1 point, 0 rejected", "2 points, 1 rejected"; "3 points, 0 rejected, 2 eastings with the
 // zone number of the central meridian taken off" when any were.

@@ -1,6 +1,7 @@
 #include "engine/text_io.h"
 
 #include <iconv.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -26,7 +27,8 @@ void FdSink::Write(const char* data, std::size_t size) {
         const ssize_t put = ::write(fd_, data, size);
         if (put < 0) {
             if (errno == EINTR) continue;
-            throw IoError(Fill(Tr("cannot write {0}: {1}"), {name_, std::strerror(errno)}));
+            const int err = errno;
+            throw IoError(Fill(Tr("cannot write {0}: {1}"), {name_, std::strerror(err)}), err);
         }
         data += put;
         size -= static_cast<std::size_t>(put);
@@ -248,6 +250,16 @@ char* WriteCsvField(char* out, std::string_view field, bool forExcel) {
 void AppendCsvField(std::string& out, std::string_view field, bool forExcel) {
     std::vector<char> buffer(2 * field.size() + 3);
     out.append(buffer.data(), WriteCsvField(buffer.data(), field, forExcel));
+}
+
+FdCloser::~FdCloser() {
+    if (fd >= 0) ::close(fd);
+}
+
+bool IsInputFile(const std::string& path, const struct stat& input) {
+    struct stat st {};
+    return S_ISREG(input.st_mode) && ::stat(path.c_str(), &st) == 0 && st.st_dev == input.st_dev &&
+           st.st_ino == input.st_ino;
 }
 
 }  // namespace quorvel::engine

@@ -7,13 +7,14 @@
 #include <string_view>
 #include <vector>
 
+struct stat;
+
+#include "core/errors.h"
+
 namespace quorvel::engine {
 
 // A read or write that failed: the run cannot finish.
-class IoError : public std::runtime_error {
-  public:
-    using std::runtime_error::runtime_error;
-};
+using quorvel::IoError;
 
 class ByteSource {
   public:
@@ -169,5 +170,19 @@ bool LooksLikeFormula(std::string_view field);
 
 // Records end in CRLF, as RFC 4180 has them.
 inline constexpr std::string_view kCsvLineEnd = "\r\n";
+
+// Closes a descriptor a run opened.
+struct FdCloser {
+    int fd = -1;
+    FdCloser() = default;
+    explicit FdCloser(int descriptor) : fd(descriptor) {}
+    FdCloser(const FdCloser&) = delete;
+    FdCloser& operator=(const FdCloser&) = delete;
+    ~FdCloser();
+};
+
+// Whether `path` is the very file the input is read from (`input`, its fstat): a run would
+// replace its own input.
+bool IsInputFile(const std::string& path, const struct stat& input);
 
 }  // namespace quorvel::engine

@@ -1,28 +1,25 @@
 #include "print/report_printer.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QFont>
 #include <QFontMetrics>
 #include <QPageLayout>
+#include <QPageRanges>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QStandardPaths>
 #include <QTemporaryFile>
-#include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <map>
 #include <memory>
 
+#include "core/atomic_file.h"
+#include "core/errors.h"
 #include "print/cups_queue.h"
 #include "print/fonts.h"
 #include "print/qt_messages.h"
@@ -77,79 +74,51 @@ QString ErrnoText(int err) {
     return QString::fromLocal8Bit(std::strerror(err));
 }
 
-// Read without setting it, which would change it for a moment for every thread.
-mode_t CurrentUmask() {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (status.open(QIODevice::ReadOnly)) {
-        for (QByteArray line = status.readLine(); !line.isEmpty(); line = status.readLine()) {
-            if (!line.startsWith("Umask:")) continue;
-            bool ok = false;
-            const uint mask = line.mid(6).trimmed().toUInt(&ok, 8);
-            if (ok) return static_cast<mode_t>(mask);
+// The report drawn into a new file beside `first`, complete on disk and waiting for its name;
+// null on failure.
+std::unique_ptr<AtomicFile> RenderPdf(const Report& report, const QString& first, QString* error) {
+    std::unique_ptr<AtomicFile> file;
+    QFile out;
+    QString why;
+    try {
+        file = std::make_unique<AtomicFile>(QFile::encodeName(first).toStdString(),
+                                            AtomicFile::NewName{});
+        if (!out.open(file->fd(), QIODevice::WriteOnly, QFileDevice::DontCloseHandle)) {
+            why = out.errorString();
         }
+    } catch (const IoError& e) {
+        why = ErrnoText(e.code());
     }
-    return 077;  // unknown: keep the file private
-}
-
-// The report drawn into a temporary file in `folder`, flushed to disk; null on failure.
-std::unique_ptr<QTemporaryFile> RenderPdfToTemporary(const Report& report, const QString& folder,
-                                                     QString* error) {
-    auto file = std::make_unique<QTemporaryFile>(
-        QDir(folder).filePath(QStringLiteral(".quorvel-report-XXXXXX.part")));
-    if (!file->open()) {
-        SetError(error, QtMessage(Tr("cannot write a file in {0}: {1}"),
-                                  {QDir::toNativeSeparators(folder), file->errorString()}));
+    if (!why.isEmpty()) {
+        SetError(error,
+                 QtMessage(Tr("cannot write a file in {0}: {1}"),
+                           {QDir::toNativeSeparators(QFileInfo(first).absolutePath()), why}));
         return nullptr;
     }
-    {
-        QPdfWriter writer(file.get());
-        writer.setCreator(QStringLiteral("Quorvel"));
-        writer.setTitle(FromUtf8(report.lines.front().items.front().text));
-        writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
-                                         QMarginsF(10, 10, 10, 10), QPageLayout::Millimeter));
-        if (!PaintReport(report, writer, error)) return nullptr;
+    if (!WriteReportPdf(report, out, error)) return nullptr;
+    try {
+        if (!out.flush()) {
+            why = out.errorString();
+        } else {
+            file->Finish();
+        }
+    } catch (const IoError& e) {
+        why = ErrnoText(e.code());
     }
-    // A file that lands in the user's folder gets the permissions any new file of theirs gets.
-    if (!file->flush() || ::fchmod(file->handle(), 0666 & ~CurrentUmask()) != 0 ||
-        ::fsync(file->handle()) != 0) {
-        SetError(error, QtMessage(Tr("cannot write the PDF file: {0}"), {file->errorString()}));
+    if (!why.isEmpty()) {
+        SetError(error, QtMessage(Tr("cannot write the PDF file: {0}"), {why}));
         return nullptr;
     }
     return file;
 }
 
-enum class Published { Done, Taken, Failed };
-
-// Moves the finished temporary file to `target`. Without `overwrite`, an existing target is
-// never replaced: a hard link fails atomically when the name is taken, so no race with another
-// writer can clobber a file.
-Published Publish(QTemporaryFile& file, const QString& target, bool overwrite, QString* error) {
-    const QByteArray from = QFile::encodeName(file.fileName());
-    const QByteArray to = QFile::encodeName(target);
-    if (overwrite) {
-        if (std::rename(from.constData(), to.constData()) != 0) {
-            SetError(error, QtMessage(Tr("cannot write {0}: {1}"),
-                                      {QDir::toNativeSeparators(target), ErrnoText(errno)}));
-            return Published::Failed;
-        }
-        file.setAutoRemove(false);
-        return Published::Done;
-    }
-    if (::link(from.constData(), to.constData()) == 0) return Published::Done;
-    const int err = errno;
-    if (err != EEXIST && !QFileInfo::exists(target)) {
-        // A file system without hard links: check and move, the best it allows.
-        if (std::rename(from.constData(), to.constData()) == 0) {
-            file.setAutoRemove(false);
-            return Published::Done;
-        }
-        SetError(error, QtMessage(Tr("cannot write {0}: {1}"),
-                                  {QDir::toNativeSeparators(target), ErrnoText(errno)}));
-        return Published::Failed;
-    }
-    SetError(error, QtMessage(Tr("the file {0} exists and was not overwritten"),
-                              {QDir::toNativeSeparators(target)}));
-    return Published::Taken;
+// The report's lines one at a time, as PaintReportLines reads them.
+std::function<bool(ReportLine&)> LinesOf(const Report& report) {
+    return [&report, next = std::size_t{0}](ReportLine& line) mutable {
+        if (next == report.lines.size()) return false;
+        line = report.lines[next++];
+        return true;
+    };
 }
 
 // The print position of the first line and the page height, in the device's units.
@@ -172,14 +141,7 @@ std::vector<PlacedLine> LayoutReportOn(const Report& report, QPaintDevice& devic
 
 bool PaintReport(const Report& report, QPagedPaintDevice& device, QString* error) {
     if (report.IsEmpty()) return true;
-    std::size_t next = 0;
-    return PaintReportLines(
-        [&](ReportLine& line) {
-            if (next == report.lines.size()) return false;
-            line = report.lines[next++];
-            return true;
-        },
-        device, error);
+    return PaintReportLines(LinesOf(report), device, error);
 }
 
 bool PaintReportLines(const std::function<bool(ReportLine&)>& next, QPagedPaintDevice& device,
@@ -194,15 +156,18 @@ bool PaintReportLines(const std::function<bool(ReportLine&)>& next, QPagedPaintD
         SetError(error, QtMessage(Tr("cannot start printing")));
         return false;
     }
-    int page = 0;
+    // Only the pages asked for (from 1; none: all), as a print dialog's page range gives them.
+    const QPageRanges ranges = device.pageRanges();
+    int page = -1;  // the page drawn on
     ReportLine line;
     std::vector<PlacedLine> placed;
     while (next(line)) {
         placed.clear();
         placer.Place(line, placed);
         for (const PlacedLine& part : placed) {
+            if (!ranges.isEmpty() && !ranges.contains(part.page + 1)) continue;
             if (part.page != page) {
-                if (!device.newPage()) {
+                if (page >= 0 && !device.newPage()) {
                     SetError(error, QtMessage(Tr("cannot start a new page")));
                     painter.end();
                     return false;
@@ -223,15 +188,27 @@ bool PaintReportLines(const std::function<bool(ReportLine&)>& next, QPagedPaintD
     return true;
 }
 
-bool WriteReportPdf(const Report& report, const QString& path, QString* error, bool overwrite) {
+QPageLayout ReportPdfPage() {
+    return QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(10, 10, 10, 10),
+                       QPageLayout::Millimeter);
+}
+
+bool WriteReportPdf(const std::function<bool(ReportLine&)>& next, const QString& title,
+                    QIODevice& device, QString* error) {
+    QPdfWriter writer(&device);
+    writer.setCreator(QStringLiteral("Quorvel"));
+    writer.setTitle(title);
+    writer.setPageLayout(ReportPdfPage());
+    return PaintReportLines(next, writer, error);
+}
+
+bool WriteReportPdf(const Report& report, QIODevice& device, QString* error) {
     if (report.IsEmpty()) {
         SetError(error, QtMessage(Tr("no results to print")));
         return false;
     }
-    const QFileInfo info(path);
-    std::unique_ptr<QTemporaryFile> file = RenderPdfToTemporary(report, info.absolutePath(), error);
-    if (!file) return false;
-    return Publish(*file, info.absoluteFilePath(), overwrite, error) == Published::Done;
+    return WriteReportPdf(LinesOf(report), FromUtf8(report.lines.front().items.front().text),
+                          device, error);
 }
 
 QString ReportPdfFolder() {
@@ -254,15 +231,25 @@ PrintResult SaveInstead(const Report& report, Computation mode, const QDateTime&
     // A new file, rendered once and then given the first free name.
     const QString folder = ReportPdfFolder();
     const QString base = ReportPdfBaseName(mode, now);
+    auto pathOf = [&](int n) {
+        return QDir(folder).filePath(n == 1 ? base + QStringLiteral(".pdf")
+                                            : QStringLiteral("%1 (%2).pdf").arg(base).arg(n));
+    };
     QString error;
-    std::unique_ptr<QTemporaryFile> file = RenderPdfToTemporary(report, folder, &error);
+    std::unique_ptr<AtomicFile> file = RenderPdf(report, pathOf(1), &error);
     for (int n = 1; file && n <= 1000; ++n) {
-        const QString name =
-            n == 1 ? base + QStringLiteral(".pdf") : QStringLiteral("%1 (%2).pdf").arg(base).arg(n);
-        const QString path = QDir(folder).filePath(name);
-        const Published p = Publish(*file, path, false, &error);
-        if (p == Published::Taken) continue;
-        if (p == Published::Failed) break;
+        const QString path = pathOf(n);
+        try {
+            if (!file->PublishNew(QFile::encodeName(path).toStdString())) {
+                error = QtMessage(Tr("the file {0} exists and was not overwritten"),
+                                  {QDir::toNativeSeparators(path)});
+                continue;
+            }
+        } catch (const IoError& e) {
+            error = QtMessage(Tr("cannot write {0}: {1}"),
+                              {QDir::toNativeSeparators(path), ErrnoText(e.code())});
+            break;
+        }
         result.outcome = PrintOutcome::SavedAsPdf;
         result.pdfPath = path;
         result.message = QtMessage(Tr("{0}. The report was saved as a PDF file:\n{1}"),

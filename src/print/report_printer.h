@@ -1,12 +1,14 @@
 #pragma once
 
 #include <QDateTime>
+#include <QPageLayout>
 #include <QString>
 #include <functional>
 #include <vector>
 
 #include "report/report.h"
 
+class QIODevice;
 class QPaintDevice;
 class QPagedPaintDevice;
 
@@ -17,9 +19,9 @@ namespace quorvel {
 // as tall as the device's printable area.
 std::vector<PlacedLine> LayoutReportOn(const Report& report, QPaintDevice& device);
 
-// Draws the report on `device`, one device page per report page. An empty report begins no
-// painter, so a printer gets no job at all. Returns false with `error` set when the device
-// cannot be painted on.
+// Draws the report on `device`, one device page per report page, only those of its page ranges
+// when it has any. An empty report begins no painter, so a printer gets no job at all. Returns
+// false with `error` set when the device cannot be painted on.
 bool PaintReport(const Report& report, QPagedPaintDevice& device, QString* error);
 
 // As PaintReport for a report read line by line from `next` (false at the end), so that a
@@ -28,11 +30,15 @@ bool PaintReport(const Report& report, QPagedPaintDevice& device, QString* error
 bool PaintReportLines(const std::function<bool(ReportLine&)>& next, QPagedPaintDevice& device,
                       QString* error);
 
-// Writes the report as an A4 PDF at `path`. The file appears whole or not at all (written
-// beside it under a temporary name, then moved into place). An existing file is replaced only
-// when `overwrite` is set. An empty report writes nothing and fails.
-bool WriteReportPdf(const Report& report, const QString& path, QString* error,
-                    bool overwrite = false);
+// The page of every PDF report: A4 portrait, 10 mm margins.
+QPageLayout ReportPdfPage();
+
+// Draws the report as a PDF, made by Quorvel and titled `title`, on ReportPdfPage() into
+// `device`, open for writing; the lines as PaintReportLines reads them.
+bool WriteReportPdf(const std::function<bool(ReportLine&)>& next, const QString& title,
+                    QIODevice& device, QString* error);
+// The same for a whole report, titled by its first item; an empty report fails.
+bool WriteReportPdf(const Report& report, QIODevice& device, QString* error);
 
 enum class PrintOutcome {
     NothingToPrint,  // no completed batch: no job, no file

@@ -21,7 +21,7 @@ struct ReportInput {
     // and X, Y computed; inverse X, Y as typed and LP, BP (packed) computed; zone X1, Y1 as
     // typed and X2, Y2 computed. The layout applies each column's rounding and pattern.
     std::vector<std::array<ValueCell, 4>> rows;
-    // The ellipsoid and method when they are not the documented series ("CGCS2000, 精确"),
+    // The ellipsoid and method when they are not the classic series ("CGCS2000, 精确"),
     // printed under the title; empty: no such line, the report as it has always been.
     std::string projection;
 };

@@ -52,9 +52,13 @@ const char kHelp[] = R"(<h3>一批点的计算</h3>
 117°30′，再往后的小数是秒的小数。</p>
 <h3>从文件计算（Ctrl+O，或把文件拖到窗口上）</h3>
 <p>文本文件，每行一个点：点名和两个值（正算 L、B；反算 X、Y；换带 X1、Y1），以逗号、制表符或空格分隔；
-字段可像 CSV 那样加双引号。空行和以 <code>#</code> 开头的行跳过。其后的字段原样带到结果中。
-结果可导出为 CSV（带 UTF-8 BOM，Excel 可直接打开），与 quorvel-batch 加 <code>--bom</code>
-的输出逐字节相同。</p>
+字段可像 CSV 那样加双引号。空行和以 <code>#</code> 开头的行跳过。</p>
+<p>预览上方一行为每列选用途（Alt+C）：点名、两个值、带入（原样带到结果中）或忽略。有表头时按列名
+（点名、X、Y、经度、纬度等）自动选好，否则按点名和两个值在前三列。<b>更多选项</b>里有小数逗号、k0、
+东偏、收敛角 γ、长度比 k、与精确算法比较、全精度。同样表头的文件下次打开时沿用上次的选择；
+在进度框里取消会回到此对话框。</p>
+<p>结果可导出为 CSV（带 UTF-8 BOM，Excel 可直接打开），与结果窗口所示的 quorvel-batch 命令的输出
+逐字节相同。Ctrl+P 打开打印对话框，可选打印机、页码或 PDF 文件。</p>
 <h3>椭球与算法</h3>
 <p>默认是克拉索夫斯基椭球（北京1954）和传统级数，结果与以往逐位相同。其他椭球只能用精确算法。</p>
 <p>传统级数离中央子午线越远越不准（反算在 3° 带边缘差约 2 厘米，6° 带边缘约 0.3 米）。输入中央子午线时，
@@ -128,6 +132,8 @@ void AppWindow::OpenFileDialog() {
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setNameFilters(
         {QStringLiteral("点文件 (*.csv *.txt *.tsv *.dat)"), QStringLiteral("所有文件 (*)")});
+    const QString folder = ProgramSettings()->value(QStringLiteral("files/lastFolder")).toString();
+    if (!folder.isEmpty() && QFileInfo(folder).isDir()) dialog.setDirectory(folder);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
     OpenFile(dialog.selectedFiles().constFirst());
 }
@@ -143,16 +149,20 @@ void AppWindow::OpenFile(const QString& path) {
              QtMessage(Tr("Cannot read {0}"), {QDir::toNativeSeparators(path)}));
         return;
     }
-    FileComputeDialog dialog(path, geodesy_.Describe(), this);
+    ProgramSettings()->setValue(QStringLiteral("files/lastFolder"), info.absolutePath());
+    AskAndStart(path, nullptr);
+}
+
+void AppWindow::AskAndStart(const QString& path, const FileComputeChoice* again) {
+    FileComputeDialog dialog(path, geodesy_.Describe(), ProjectionOf(geodesy_), this);
+    if (again != nullptr) dialog.SetChoice(*again);
     if (dialog.exec() != QDialog::Accepted) return;
-    try {
-        StartJob(JobFor(dialog.choice(), ProjectionOf(geodesy_)), path);
-    } catch (const engine::UsageError& e) {
-        Tell(QMessageBox::Warning, QString::fromStdString(e.what()));
-    }
+    StartJob(dialog.job(), path);
+    asked_.emplace(path, dialog.choice());
 }
 
 void AppWindow::StartJob(const engine::Job& job, const QString& path) {
+    asked_.reset();
     auto fileJob = std::make_shared<FileJob>(job, QFile::encodeName(path).toStdString(),
                                              ProjectionFor(geodesy_).label);
     progress_ = new QProgressDialog(QtMessage(Tr("Computing {0} …"), {QFileInfo(path).fileName()}),
@@ -190,7 +200,14 @@ void AppWindow::JobFinished() {
     progress_->hide();
     progress_->deleteLater();
     progress_ = nullptr;
-    if (cancelled) return;
+    if (cancelled) {
+        // Back to the dialog, every choice as it was, for another try.
+        if (asked_) {
+            QTimer::singleShot(
+                0, this, [this, asked = *asked_] { AskAndStart(asked.first, &asked.second); });
+        }
+        return;
+    }
     if (!result->error.empty()) {
         Tell(QMessageBox::Warning, QString::fromStdString(result->error));
         return;

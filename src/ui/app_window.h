@@ -5,9 +5,12 @@
 #include <QMessageBox>
 #include <atomic>
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
 
 #include "engine/job.h"
+#include "ui/file_compute_dialog.h"
 #include "ui/settings_dialog.h"
 
 class QProgressDialog;
@@ -49,6 +52,8 @@ class AppWindow : public QMainWindow {
 
   private:
     void Tell(QMessageBox::Icon icon, const QString& message);
+    // 从文件计算 for `path`, with the choices of `again` (after a cancelled run) when given.
+    void AskAndStart(const QString& path, const FileComputeChoice* again);
     void JobFinished();
     void StopJob();
 
@@ -57,6 +62,8 @@ class AppWindow : public QMainWindow {
     QFutureWatcher<std::shared_ptr<FileJobResult>> running_;
     std::atomic<bool> cancel_{false};
     QProgressDialog* progress_ = nullptr;
+    // The dialog's choices for the run in progress, to return to when it is cancelled.
+    std::optional<std::pair<QString, FileComputeChoice>> asked_;
 };
 
 // The settings file's view of the program.

@@ -2,7 +2,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDialogButtonBox>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -13,7 +13,11 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
+#include <QSettings>
+#include <QStyle>
 #include <QTableWidget>
+#include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
@@ -22,8 +26,10 @@
 #include "engine/line_parser.h"
 #include "engine/options.h"
 #include "engine/points.h"
+#include "engine/process.h"
 #include "engine/text_io.h"
 #include "print/qt_messages.h"
+#include "ui/app_window.h"
 
 namespace quorvel {
 namespace {
@@ -42,7 +48,158 @@ QString Utf8(std::string_view s) {
     return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
 }
 
+bool ReadsAsNumber(const QString& text, bool decimalComma) {
+    std::string buffer;
+    const std::string utf8 = text.toStdString();
+    return TryParseNumber(engine::DecimalText(utf8, decimalComma, buffer)).has_value();
+}
+
+// The names a header gives each role, compared without case and blanks.
+ColumnRole RoleOfName(const QString& name) {
+    const QString n = name.simplified().remove(u' ').toLower();
+    static const QStringList names{QStringLiteral("点名"), QStringLiteral("点号"),
+                                   QStringLiteral("name"), QStringLiteral("point")};
+    static const QStringList firsts{QStringLiteral("x"),      QStringLiteral("x1"),
+                                    QStringLiteral("北坐标"), QStringLiteral("纵坐标"),
+                                    QStringLiteral("l"),      QStringLiteral("经度")};
+    static const QStringList seconds{QStringLiteral("y"),      QStringLiteral("y1"),
+                                     QStringLiteral("东坐标"), QStringLiteral("横坐标"),
+                                     QStringLiteral("b"),      QStringLiteral("纬度")};
+    if (names.contains(n)) return ColumnRole::Name;
+    if (firsts.contains(n)) return ColumnRole::First;
+    if (seconds.contains(n)) return ColumnRole::Second;
+    return ColumnRole::Pass;
+}
+
+// The role box's entries, in the order of ColumnRole; the values named as the computation's.
+QStringList RoleNames(Computation mode) {
+    static const char* const kValues[3][2] = {
+        {"经度 L", "纬度 B"}, {"纵坐标 X", "横坐标 Y"}, {"纵坐标 X1", "横坐标 Y1"}};
+    const auto& v = kValues[static_cast<int>(mode) - 1];
+    return {QStringLiteral("点名"), QString::fromUtf8(v[0]), QString::fromUtf8(v[1]),
+            QStringLiteral("带入"), QStringLiteral("忽略")};
+}
+
+// The fields a line keeps: trailing empty ones go, as the engine drops them.
+std::size_t KeptFields(const PreviewLine& line) {
+    std::size_t kept = line.fields.size();
+    while (kept > engine::kPointFields && line.fields[kept - 1].isEmpty()) --kept;
+    return kept;
+}
+
+// A number typed in 更多选项, or a usage error naming it.
+double ReadTyped(const char* option, const QString& text) {
+    const std::optional<double> v = TryParseNumber(text.trimmed().toStdString());
+    if (!v) {
+        throw engine::UsageError(
+            Fill(Tr("{0}: “{1}” is not a number"), {option, text.trimmed().toStdString()}));
+    }
+    return *v;
+}
+
+// The kept choices: one group per header (or per number of columns for files without one).
+QString GroupOf(const QString& key) {
+    return QStringLiteral("fileCompute/") + key;
+}
+
+void SaveChoice(QSettings& s, const QString& key, const FileComputeChoice& c) {
+    s.beginGroup(GroupOf(key));
+    s.setValue(QStringLiteral("mode"), static_cast<int>(c.mode));
+    s.setValue(QStringLiteral("lo"), c.lo);
+    s.setValue(QStringLiteral("ls"), c.ls);
+    s.setValue(QStringLiteral("zone"), c.zoneWidth);
+    s.setValue(QStringLiteral("encoding"), c.encoding);
+    s.setValue(QStringLiteral("zonePrefix"), c.zonePrefix);
+    s.setValue(QStringLiteral("header"), c.header);
+    QStringList roles;
+    for (ColumnRole r : c.roles) roles << QString::number(static_cast<int>(r));
+    s.setValue(QStringLiteral("roles"), roles.join(u','));
+    s.setValue(QStringLiteral("decimalComma"), c.decimalComma);
+    s.setValue(QStringLiteral("k0"), c.k0);
+    s.setValue(QStringLiteral("falseEasting"), c.falseEasting);
+    s.setValue(QStringLiteral("convergence"), c.convergence);
+    s.setValue(QStringLiteral("scale"), c.scale);
+    s.setValue(QStringLiteral("compare"), c.compare);
+    s.setValue(QStringLiteral("full"), c.full);
+    s.endGroup();
+}
+
+// What was kept under `key`; values out of range (an edited file) fall back to the defaults.
+std::optional<FileComputeChoice> LoadChoice(QSettings& s, const QString& key) {
+    s.beginGroup(GroupOf(key));
+    std::optional<FileComputeChoice> kept;
+    if (s.contains(QStringLiteral("mode"))) {
+        FileComputeChoice& c = kept.emplace();
+        const int mode = s.value(QStringLiteral("mode")).toInt();
+        if (mode >= 1 && mode <= 3) c.mode = static_cast<Computation>(mode);
+        c.lo = s.value(QStringLiteral("lo")).toString();
+        c.ls = s.value(QStringLiteral("ls")).toString();
+        const int zone = s.value(QStringLiteral("zone")).toInt();
+        c.zoneWidth = zone == 3 || zone == 6 ? zone : 0;
+        const QString encoding = s.value(QStringLiteral("encoding")).toString();
+        if (encoding == u"gb18030" || encoding == u"gbk") c.encoding = encoding;
+        c.zonePrefix = s.value(QStringLiteral("zonePrefix")).toBool();
+        c.header = s.value(QStringLiteral("header")).toBool();
+        for (const QString& r :
+             s.value(QStringLiteral("roles")).toString().split(u',', Qt::SkipEmptyParts)) {
+            const int role = r.toInt();
+            c.roles.push_back(role >= 0 && role <= 4 ? static_cast<ColumnRole>(role)
+                                                     : ColumnRole::Pass);
+        }
+        c.decimalComma = s.value(QStringLiteral("decimalComma")).toBool();
+        c.k0 = s.value(QStringLiteral("k0")).toString();
+        c.falseEasting = s.value(QStringLiteral("falseEasting")).toString();
+        c.convergence = s.value(QStringLiteral("convergence")).toBool();
+        c.scale = s.value(QStringLiteral("scale")).toBool();
+        c.compare = s.value(QStringLiteral("compare")).toBool();
+        c.full = s.value(QStringLiteral("full")).toBool();
+    }
+    s.endGroup();
+    return kept;
+}
+
 }  // namespace
+
+std::vector<ColumnRole> DefaultRoles(std::size_t columns) {
+    std::vector<ColumnRole> roles(std::max(columns, engine::kPointFields), ColumnRole::Pass);
+    roles[0] = ColumnRole::Name;
+    roles[1] = ColumnRole::First;
+    roles[2] = ColumnRole::Second;
+    return roles;
+}
+
+std::optional<std::vector<ColumnRole>> RolesFromNames(const std::vector<QString>& names) {
+    std::vector<ColumnRole> roles(std::max(names.size(), engine::kPointFields), ColumnRole::Pass);
+    std::array<bool, 3> found{};
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        const ColumnRole r = RoleOfName(names[i]);
+        const auto k = static_cast<std::size_t>(r);
+        if (r == ColumnRole::Pass || found[k]) continue;  // a second X stays a passed field
+        found[k] = true;
+        roles[i] = r;
+    }
+    if (!found[1] || !found[2]) return std::nullopt;
+    if (!found[0]) {  // unnamed: the first column that is not a value, as --fields would read it
+        *std::find(roles.begin(), roles.end(), ColumnRole::Pass) = ColumnRole::Name;
+    }
+    return roles;
+}
+
+std::optional<RoleFields> FieldsOfRoles(const std::vector<ColumnRole>& roles) {
+    RoleFields f;
+    std::array<int, 3> count{};
+    for (std::size_t i = 0; i < roles.size(); ++i) {
+        const auto k = static_cast<std::size_t>(roles[i]);
+        if (roles[i] == ColumnRole::Drop) {
+            f.dropped.push_back(i);
+        } else if (k < 3) {
+            f.fields[k] = i;
+            ++count[k];
+        }
+    }
+    if (count != std::array<int, 3>{1, 1, 1}) return std::nullopt;
+    return f;
+}
 
 engine::Job JobFor(const FileComputeChoice& c, const engine::Geodesy& projection) {
     engine::Job job;
@@ -51,6 +208,13 @@ engine::Job JobFor(const FileComputeChoice& c, const engine::Geodesy& projection
     if (c.zoneWidth == 3) job.geodesy.zone = ZoneWidth::Three;
     if (c.zoneWidth == 6) job.geodesy.zone = ZoneWidth::Six;
     job.geodesy.zonePrefix = c.zonePrefix;
+    if (!c.k0.trimmed().isEmpty()) job.geodesy.k0 = ReadTyped("--k0", c.k0);
+    if (!c.falseEasting.trimmed().isEmpty()) {
+        job.geodesy.falseEasting = ReadTyped("--false-easting", c.falseEasting);
+    }
+    job.geodesy.convergence = c.convergence;
+    job.geodesy.scale = c.scale;
+    job.geodesy.compare = c.compare;
     std::optional<std::string> lo, ls;
     if (!job.geodesy.zone) lo = c.lo.trimmed().toStdString();
     // With zones, a zone change without Ls takes each point into the zone of its longitude.
@@ -59,8 +223,17 @@ engine::Job JobFor(const FileComputeChoice& c, const engine::Geodesy& projection
     }
     std::vector<engine::Diagnostic> warnings;
     engine::SetMeridians(job, lo, ls, warnings);
-    if (c.gb18030) job.encoding = engine::ReadEncoding("gb18030");
+    if (!c.roles.empty()) {
+        const std::optional<RoleFields> f = FieldsOfRoles(c.roles);
+        if (!f)
+            throw engine::UsageError(Tr("choose one column each for the name and the two values"));
+        job.fields = f->fields;
+        job.dropped = f->dropped;
+    }
+    if (!c.encoding.isEmpty()) job.encoding = engine::ReadEncoding(c.encoding.toStdString());
+    job.decimalComma = c.decimalComma;
     job.header = c.header;
+    job.full = c.full;
     job.bom = true;  // the CSV kept is then the CSV exported, mark and all
     engine::CheckJob(job);
     return job;
@@ -89,12 +262,14 @@ bool LooksLikeGb18030(const QString& path) {
     return engine::FindInvalidUtf8(Decoded(std::move(text), "gb18030")) == std::string::npos;
 }
 
-std::vector<PreviewLine> PreviewFile(const QString& path, bool gb18030, int maxLines) {
+std::vector<PreviewLine> PreviewFile(const QString& path, const QString& encoding,
+                                     bool decimalComma, int maxLines) {
     std::vector<PreviewLine> lines;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return lines;
     std::string text = file.read(64 * 1024).toStdString();
-    if (gb18030) text = Decoded(std::move(text), "gb18030");
+    const bool decoded = !encoding.isEmpty() && !text.starts_with("\xEF\xBB\xBF");
+    if (decoded) text = Decoded(std::move(text), engine::ReadEncoding(encoding.toStdString()));
     if (text.starts_with("\xEF\xBB\xBF")) text.erase(0, 3);
     engine::ParsedLine parsed;
     std::size_t number = 0;
@@ -108,13 +283,13 @@ std::vector<PreviewLine> PreviewFile(const QString& path, bool gb18030, int maxL
         const std::string_view line(text.data() + at, lf - at);
         at = lf + 1;
         ++number;
-        engine::ParseLine(line, parsed);
+        engine::ParseLine(line, parsed, decimalComma);
         if (parsed.status == engine::LineStatus::Skip) continue;
         PreviewLine& p = lines.emplace_back();
         p.line = number;
         switch (parsed.status) {
             case engine::LineStatus::InvalidUtf8:
-                p.problem = gb18030 ? QtMessage(Tr("not {0} text"), {QStringLiteral("GB18030")})
+                p.problem = decoded ? QtMessage(Tr("not {0} text"), {encoding.toUpper()})
                                     : QtMessage(Tr("not UTF-8 text: choose the GB18030 encoding"));
                 continue;
             case engine::LineStatus::UnclosedQuote:
@@ -126,26 +301,44 @@ std::vector<PreviewLine> PreviewFile(const QString& path, bool gb18030, int maxL
             case engine::LineStatus::Skip:
                 break;
         }
-        const std::size_t kept = std::min(parsed.count, parsed.fields.size());
-        for (std::size_t i = 0; i < kept; ++i) p.fields.push_back(Utf8(parsed.fields[i]));
-        if (parsed.count < engine::kPointFields) {
-            p.problem = QtMessage(TrN("only {0} field", "only {0} fields", parsed.count),
-                                  {QString::number(parsed.count)});
-        } else if (!TryParseNumber(parsed.fields[1]) || !TryParseNumber(parsed.fields[2])) {
-            p.problem = QtMessage(Tr("not a number"));
-        } else if (parsed.count > kept) {
-            p.problem = QtMessage(TrN("{0} more field", "{0} more fields", parsed.count - kept),
-                                  {QString::number(parsed.count - kept)});
-        }
+        for (std::size_t i = 0; i < parsed.count; ++i) p.fields.push_back(Utf8(parsed.fields[i]));
     }
     return lines;
 }
 
+QString PreviewProblem(const PreviewLine& line, const std::array<std::size_t, 3>& fields,
+                       bool decimalComma) {
+    if (!line.problem.isEmpty()) return line.problem;
+    const std::size_t needed = *std::max_element(fields.begin(), fields.end()) + 1;
+    if (line.fields.size() < needed) {
+        return QtMessage(TrN("only {0} field", "only {0} fields", line.fields.size()),
+                         {QString::number(line.fields.size())});
+    }
+    for (std::size_t k = 1; k <= 2; ++k) {
+        if (!ReadsAsNumber(line.fields[fields[k]], decimalComma))
+            return QtMessage(Tr("not a number"));
+    }
+    return {};
+}
+
+bool LooksLikeHeader(const std::vector<PreviewLine>& lines,
+                     const std::array<std::size_t, 3>& fields, bool decimalComma) {
+    if (lines.size() < 2 || !lines[0].problem.isEmpty()) return false;
+    const std::vector<QString>& first = lines[0].fields;
+    const bool words = std::any_of(fields.begin() + 1, fields.end(), [&](std::size_t f) {
+        return f >= first.size() || !ReadsAsNumber(first[f], decimalComma);
+    });
+    return words && PreviewProblem(lines[1], fields, decimalComma).isEmpty();
+}
+
 FileComputeDialog::FileComputeDialog(const QString& path, const QString& settingsText,
-                                     QWidget* parent)
+                                     const engine::Geodesy& projection, QWidget* parent)
     : QDialog(parent),
       path_(path),
+      projection_(projection),
       preview_(new QTableWidget(this)),
+      rolesLabel_(new QLabel(QStringLiteral("各列用途(&C)："), this)),
+      fields_(new QLabel(this)),
       type_(new QComboBox(this)),
       lo_(new QLineEdit(this)),
       zone_(new QComboBox(this)),
@@ -153,23 +346,41 @@ FileComputeDialog::FileComputeDialog(const QString& path, const QString& setting
       encoding_(new QComboBox(this)),
       prefix_(new QCheckBox(QStringLiteral("Y 值前带带号(&Z)"), this)),
       header_(new QCheckBox(QStringLiteral("首行为表头(&H)"), this)),
-      compute_(nullptr) {
+      more_(new QToolButton(this)),
+      moreBox_(new QWidget(this)),
+      decimalComma_(new QCheckBox(QStringLiteral("小数点是逗号，如 116,3045(&D)"), moreBox_)),
+      k0_(new QLineEdit(moreBox_)),
+      falseEasting_(new QLineEdit(moreBox_)),
+      convergence_(new QCheckBox(QStringLiteral("加子午线收敛角 γ 列"), moreBox_)),
+      scale_(new QCheckBox(QStringLiteral("加长度比 k 列"), moreBox_)),
+      compare_(new QCheckBox(QStringLiteral("加与精确算法之差 (毫米) 列"), moreBox_)),
+      full_(new QCheckBox(QStringLiteral("结果全精度，不舍入"), moreBox_)),
+      compute_(nullptr),
+      cancel_(nullptr) {
     setWindowTitle(QStringLiteral("从文件计算"));
     type_->addItems(
         {QStringLiteral("大地正算"), QStringLiteral("大地反算"), QStringLiteral("座标换带")});
     zone_->addItems(
         {QStringLiteral("按输入的 Lo"), QStringLiteral("3° 带"), QStringLiteral("6° 带")});
-    encoding_->addItems({QStringLiteral("UTF-8"), QStringLiteral("GB18030")});
+    encoding_->addItem(QStringLiteral("UTF-8"), QString());
+    encoding_->addItem(QStringLiteral("GB18030"), QStringLiteral("gb18030"));
+    encoding_->addItem(QStringLiteral("GBK"), QStringLiteral("gbk"));
     lo_->setPlaceholderText(QStringLiteral("度.分秒，如 117"));
+    k0_->setPlaceholderText(QStringLiteral("1"));
+    falseEasting_->setPlaceholderText(QStringLiteral("500000"));
 
     auto* file = new QLabel(QStringLiteral("文件：") + QDir::toNativeSeparators(path), this);
+    file->setObjectName(QStringLiteral("file"));
     file->setTextInteractionFlags(Qt::TextSelectableByMouse);
     file->setWordWrap(true);
     preview_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    preview_->setSelectionMode(QAbstractItemView::NoSelection);
+    // Tab moves between the role boxes and on through the dialog, not from cell to cell.
+    preview_->setTabKeyNavigation(false);
     preview_->setFocusPolicy(Qt::NoFocus);
     preview_->verticalHeader()->setVisible(false);
-    preview_->verticalHeader()->setDefaultSectionSize(preview_->fontMetrics().height() + 6);
-    preview_->setMinimumHeight(200);
+    preview_->setMinimumHeight(170);
+    fields_->setWordWrap(true);
 
     auto* meridian = new QHBoxLayout;
     meridian->addWidget(lo_, 1);
@@ -181,35 +392,136 @@ FileComputeDialog::FileComputeDialog(const QString& path, const QString& setting
     form->addRow(loLabel, meridian);
     form->addRow(QStringLiteral("换带后 Ls(&S)"), ls_);
     form->addRow(QStringLiteral("编码(&E)"), encoding_);
-    form->addRow(QString(), prefix_);
-    form->addRow(QString(), header_);
-    auto* settings = new QLabel(QStringLiteral("椭球与算法：") + settingsText, this);
+    auto* ticks = new QHBoxLayout;
+    ticks->addWidget(prefix_);
+    ticks->addWidget(header_);
+    ticks->addStretch(1);
+    form->addRow(QString(), ticks);
 
-    auto* buttons = new QDialogButtonBox(this);
-    compute_ = buttons->addButton(QStringLiteral("计算"), QDialogButtonBox::AcceptRole);
-    QPushButton* cancel = buttons->addButton(QStringLiteral("取消"), QDialogButtonBox::RejectRole);
+    more_->setText(QStringLiteral("更多选项(&M)"));
+    more_->setCheckable(true);
+    more_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    more_->setAutoRaise(true);
+    auto* moreForm = new QFormLayout(moreBox_);
+    moreForm->setContentsMargins(16, 0, 0, 0);
+    moreForm->addRow(QString(), decimalComma_);
+    moreForm->addRow(QStringLiteral("中央子午线比例因子 k0"), k0_);
+    moreForm->addRow(QStringLiteral("东偏 (米)"), falseEasting_);
+    auto* columns = new QHBoxLayout;
+    columns->addWidget(convergence_);
+    columns->addWidget(scale_);
+    columns->addStretch(1);
+    moreForm->addRow(QString(), columns);
+    moreForm->addRow(QString(), compare_);
+    moreForm->addRow(QString(), full_);
+    // The comparison is the classic series' against the exact method.
+    compare_->setEnabled(projection_.method == Method::Classic);
+    ShowMore(false);
+
+    auto* settings = new QLabel(QStringLiteral("椭球与算法：") + settingsText, this);
+    // Plain buttons: a QDialogButtonBox would take the focus for its first button, so that Tab
+    // from the last one came back to it instead of going round the dialog.
+    auto* buttons = new QHBoxLayout;
+    compute_ = new QPushButton(QStringLiteral("计算"), this);
+    cancel_ = new QPushButton(QStringLiteral("取消"), this);
     compute_->setDefault(true);
-    connect(buttons, &QDialogButtonBox::accepted, this, &FileComputeDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &FileComputeDialog::reject);
+    buttons->addStretch(1);
+    buttons->addWidget(compute_);
+    buttons->addWidget(cancel_);
+    connect(compute_, &QPushButton::clicked, this, &FileComputeDialog::accept);
+    connect(cancel_, &QPushButton::clicked, this, &FileComputeDialog::reject);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(file);
+    layout->addWidget(rolesLabel_);
     layout->addWidget(preview_, 1);
+    layout->addWidget(fields_);
     layout->addLayout(form);
+    layout->addWidget(more_, 0, Qt::AlignLeft);
+    layout->addWidget(moreBox_);
     layout->addWidget(settings);
-    layout->addWidget(buttons);
+    layout->addLayout(buttons);
 
-    QWidget* order[] = {type_, lo_, zone_, ls_, encoding_, prefix_, header_, compute_, cancel};
-    for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
+    // What the file suggests: its encoding, whether its first line names the columns, and
+    // their roles from those names; then what was chosen last for a file with that header.
+    FileComputeChoice start;
+    if (LooksLikeGb18030(path_)) start.encoding = QStringLiteral("gb18030");
+    const std::vector<PreviewLine> lines = PreviewFile(path_, start.encoding);
+    std::size_t count = engine::kPointFields;
+    for (const PreviewLine& p : lines) count = std::max(count, KeptFields(p));
+    const std::optional<std::vector<ColumnRole>> named =
+        lines.empty() ? std::nullopt : RolesFromNames(lines[0].fields);
+    start.header =
+        LooksLikeHeader(lines, FieldsOfRoles(named.value_or(DefaultRoles(count)))->fields, false);
+    start.roles = start.header && named ? *named : DefaultRoles(count);
+    start.roles.resize(std::max(count, start.roles.size()), ColumnRole::Pass);
+    if (start.header) {
+        QStringList names;
+        for (std::size_t i = 0; i < KeptFields(lines[0]); ++i) names << lines[0].fields[i];
+        key_ = QString::fromLatin1(
+            QCryptographicHash::hash(names.join(QChar(0x1F)).toUtf8(), QCryptographicHash::Sha1)
+                .toHex());
+    } else {
+        key_ = QStringLiteral("columns-%1").arg(count);
+    }
+    if (const std::optional<FileComputeChoice> kept = LoadChoice(*ProgramSettings(), key_)) {
+        start = *kept;
+    }
 
-    // Excel's CSV on Chinese Windows: chosen in the box, where the user sees and may change it.
-    if (LooksLikeGb18030(path_)) encoding_->setCurrentIndex(1);
     connect(type_, &QComboBox::currentIndexChanged, this, &FileComputeDialog::Refresh);
     connect(zone_, &QComboBox::currentIndexChanged, this, &FileComputeDialog::Refresh);
-    connect(encoding_, &QComboBox::currentIndexChanged, this, &FileComputeDialog::ShowPreview);
-    Refresh();
+    connect(encoding_, &QComboBox::currentIndexChanged, this, [this] {
+        ReadPreview();
+        ShowPreview();
+    });
+    connect(decimalComma_, &QCheckBox::toggled, this, [this] {
+        ReadPreview();
+        ShowPreview();
+    });
+    connect(header_, &QCheckBox::toggled, this, &FileComputeDialog::ShowPreview);
+    connect(more_, &QToolButton::toggled, this, &FileComputeDialog::ShowMore);
+    SetChoice(start);
     type_->setFocus();
-    resize(620, 520);
+    QSize size(680, 600);
+    if (const QScreen* s = screen()) {
+        // Within the screen's free area, with room for the desktop's title bar and borders.
+        const int title = std::max(32, style()->pixelMetric(QStyle::PM_TitleBarHeight));
+        size = size.boundedTo(s->availableGeometry().size() - QSize(16, title + 16));
+    }
+    resize(size);
+}
+
+QString FileComputeDialog::Encoding() const {
+    return encoding_->currentData().toString();
+}
+
+void FileComputeDialog::SetChoice(const FileComputeChoice& c) {
+    const QSignalBlocker blocks[] = {QSignalBlocker(type_), QSignalBlocker(zone_),
+                                     QSignalBlocker(encoding_), QSignalBlocker(header_),
+                                     QSignalBlocker(decimalComma_)};
+    type_->setCurrentIndex(static_cast<int>(c.mode) - 1);
+    lo_->setText(c.lo);
+    ls_->setText(c.ls);
+    zone_->setCurrentIndex(c.zoneWidth == 3 ? 1 : c.zoneWidth == 6 ? 2 : 0);
+    encoding_->setCurrentIndex(std::max(0, encoding_->findData(c.encoding)));
+    header_->setChecked(c.header);
+    decimalComma_->setChecked(c.decimalComma);
+    k0_->setText(c.k0);
+    falseEasting_->setText(c.falseEasting);
+    convergence_->setChecked(c.convergence);
+    scale_->setChecked(c.scale);
+    compare_->setChecked(c.compare && compare_->isEnabled());
+    full_->setChecked(c.full);
+    roles_ = c.roles;
+    ReadPreview();
+    Refresh();
+    prefix_->setChecked(c.zonePrefix && prefix_->isEnabled());
+    // Closed, but saying that it holds choices.
+    const int changed = c.decimalComma + !c.k0.trimmed().isEmpty() +
+                        !c.falseEasting.trimmed().isEmpty() + c.convergence + c.scale + c.compare +
+                        c.full;
+    more_->setText(changed > 0 ? QStringLiteral("更多选项(&M)（已选 %1 项）").arg(changed)
+                               : QStringLiteral("更多选项(&M)"));
 }
 
 void FileComputeDialog::Refresh() {
@@ -224,35 +536,114 @@ void FileComputeDialog::Refresh() {
     ShowPreview();
 }
 
+void FileComputeDialog::ReadPreview() {
+    lines_ = PreviewFile(path_, Encoding(), decimalComma_->isChecked());
+    std::size_t count = engine::kPointFields;
+    for (const PreviewLine& p : lines_) count = std::max(count, KeptFields(p));
+    if (roles_.empty()) roles_ = DefaultRoles(count);
+    // A column that has a role keeps it; new ones are passed through.
+    while (roles_.size() > count && roles_.back() == ColumnRole::Pass) roles_.pop_back();
+    roles_.resize(std::max(count, roles_.size()), ColumnRole::Pass);
+}
+
 void FileComputeDialog::ShowPreview() {
     const auto mode = static_cast<Computation>(type_->currentIndex() + 1);
-    const auto& header = engine::ColumnsOf(mode).header;
-    const std::vector<PreviewLine> lines = PreviewFile(path_, encoding_->currentIndex() == 1);
-    std::size_t columns = 3;
-    for (const PreviewLine& p : lines) columns = std::max(columns, p.fields.size());
-    QStringList names{QStringLiteral("行"), QStringLiteral("点名"), Utf8(header[1]),
-                      Utf8(header[2])};
-    for (std::size_t i = 3; i < columns; ++i) names << QStringLiteral("字段 %1").arg(i + 1);
+    const bool header = header_->isChecked() && !lines_.empty();
+    const std::size_t columns = roles_.size();
+    QStringList names{QStringLiteral("行")};
+    for (std::size_t i = 0; i < columns; ++i) {
+        const bool named = header && i < lines_[0].fields.size() && !lines_[0].fields[i].isEmpty();
+        names << (named ? lines_[0].fields[i] : QStringLiteral("字段 %1").arg(i + 1));
+    }
     names << QStringLiteral("说明");
+    const std::size_t first = header ? 1 : 0;
     preview_->clear();
     preview_->setColumnCount(static_cast<int>(names.size()));
     preview_->setHorizontalHeaderLabels(names);
-    preview_->setRowCount(static_cast<int>(lines.size()));
-    for (int r = 0; r < static_cast<int>(lines.size()); ++r) {
-        const PreviewLine& p = lines[static_cast<std::size_t>(r)];
-        preview_->setItem(r, 0, new QTableWidgetItem(QString::number(p.line)));
-        for (std::size_t i = 0; i < p.fields.size(); ++i)
-            preview_->setItem(r, static_cast<int>(i) + 1, new QTableWidgetItem(p.fields[i]));
-        preview_->setItem(r, static_cast<int>(names.size()) - 1, new QTableWidgetItem(p.problem));
+    preview_->setRowCount(static_cast<int>(lines_.size() - first + 1));
+
+    // Row 0: a role for each column.
+    auto* label = new QTableWidgetItem(QStringLiteral("用途"));
+    preview_->setItem(0, 0, label);
+    roleBoxes_.clear();
+    const QStringList roleNames = RoleNames(mode);
+    for (std::size_t i = 0; i < columns; ++i) {
+        auto* box = new QComboBox;
+        box->addItems(roleNames);
+        box->setCurrentIndex(static_cast<int>(roles_[i]));
+        box->setAccessibleName(QStringLiteral("第 %1 列的用途").arg(i + 1));
+        connect(box, &QComboBox::currentIndexChanged, this, [this, i](int role) {
+            roles_[i] = static_cast<ColumnRole>(role);
+            RolesChanged();
+        });
+        preview_->setCellWidget(0, static_cast<int>(i) + 1, box);
+        roleBoxes_.push_back(box);
     }
+    for (std::size_t r = first; r < lines_.size(); ++r) {
+        const PreviewLine& p = lines_[r];
+        const int row = static_cast<int>(r - first) + 1;
+        preview_->setItem(row, 0, new QTableWidgetItem(QString::number(p.line)));
+        for (std::size_t i = 0; i < p.fields.size() && i < columns; ++i) {
+            auto* item = new QTableWidgetItem(p.fields[i]);
+            if (roles_[i] == ColumnRole::Drop) item->setForeground(Qt::gray);
+            preview_->setItem(row, static_cast<int>(i) + 1, item);
+        }
+    }
+    preview_->verticalHeader()->setDefaultSectionSize(
+        std::max(preview_->fontMetrics().height() + 6, roleBoxes_.front()->sizeHint().height()));
+    rolesLabel_->setBuddy(roleBoxes_.front());
+    RolesChanged();
     preview_->resizeColumnsToContents();
-    // A first line whose values are words and a second that reads as a point: a header. The
-    // guess is shown in the box and made once, so the user's own choice stands.
-    if (!headerGuessed_ && lines.size() >= 2) {
-        headerGuessed_ = true;
-        header_->setChecked(lines[0].problem == QtMessage(Tr("not a number")) &&
-                            lines[1].problem.isEmpty());
+    OrderTabs();
+}
+
+void FileComputeDialog::RolesChanged() {
+    const std::optional<RoleFields> f = FieldsOfRoles(roles_);
+    const bool header = header_->isChecked() && !lines_.empty();
+    const int problemColumn = preview_->columnCount() - 1;
+    const std::size_t first = header ? 1 : 0;
+    for (std::size_t r = first; r < lines_.size(); ++r) {
+        const QString problem =
+            f ? PreviewProblem(lines_[r], f->fields, decimalComma_->isChecked()) : QString();
+        preview_->setItem(static_cast<int>(r - first) + 1, problemColumn,
+                          new QTableWidgetItem(problem));
     }
+    for (std::size_t i = 0; i < roleBoxes_.size() && !lines_.empty(); ++i) {
+        for (int row = 1; row < preview_->rowCount(); ++row) {
+            if (QTableWidgetItem* item = preview_->item(row, static_cast<int>(i) + 1))
+                item->setForeground(roles_[i] == ColumnRole::Drop ? Qt::gray : Qt::black);
+        }
+    }
+    const QStringList names = RoleNames(static_cast<Computation>(type_->currentIndex() + 1));
+    if (!f) {
+        fields_->setText(
+            QStringLiteral("<span style='color:#c00000'>请为%1、%2、%3各选一列。</span>")
+                .arg(names[0], names[1], names[2]));
+        return;
+    }
+    QStringList parts;
+    for (std::size_t k = 0; k < 3; ++k)
+        parts
+            << QStringLiteral("%1：第 %2 列").arg(names[static_cast<int>(k)]).arg(f->fields[k] + 1);
+    if (!f->dropped.empty()) {
+        QStringList dropped;
+        for (std::size_t d : f->dropped) dropped << QString::number(d + 1);
+        parts << QStringLiteral("忽略第 %1 列").arg(dropped.join(QStringLiteral("、")));
+    }
+    fields_->setText(parts.join(QStringLiteral("；")));
+}
+
+void FileComputeDialog::ShowMore(bool shown) {
+    moreBox_->setVisible(shown);
+    more_->setArrowType(shown ? Qt::DownArrow : Qt::RightArrow);
+}
+
+void FileComputeDialog::OrderTabs() {
+    std::vector<QWidget*> order{type_, lo_, zone_, ls_, encoding_, prefix_, header_};
+    order.insert(order.end(), roleBoxes_.begin(), roleBoxes_.end());
+    order.insert(order.end(), {more_, decimalComma_, k0_, falseEasting_, convergence_, scale_,
+                               compare_, full_, compute_, cancel_});
+    for (std::size_t i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
 }
 
 FileComputeChoice FileComputeDialog::choice() const {
@@ -261,14 +652,29 @@ FileComputeChoice FileComputeDialog::choice() const {
     c.lo = lo_->text();
     c.ls = ls_->text();
     c.zoneWidth = zone_->currentIndex() == 1 ? 3 : zone_->currentIndex() == 2 ? 6 : 0;
-    c.gb18030 = encoding_->currentIndex() == 1;
+    c.encoding = Encoding();
     c.zonePrefix = prefix_->isChecked();
     c.header = header_->isChecked();
+    c.roles = roles_;
+    c.decimalComma = decimalComma_->isChecked();
+    c.k0 = k0_->text();
+    c.falseEasting = falseEasting_->text();
+    c.convergence = convergence_->isChecked();
+    c.scale = scale_->isChecked();
+    c.compare = compare_->isChecked();
+    c.full = full_->isChecked();
     return c;
 }
 
 void FileComputeDialog::accept() {
     const FileComputeChoice c = choice();
+    // Refused where it was typed: the message, then the focus on the control to mend.
+    auto refuse = [this](const QString& message, QWidget* control) {
+        QMessageBox::warning(this, windowTitle(), message);
+        if (control->parentWidget() == moreBox_) more_->setChecked(true);
+        control->setFocus();
+        if (auto* edit = qobject_cast<QLineEdit*>(control)) edit->selectAll();
+    };
     struct Check {
         bool wanted;
         QString label;
@@ -286,11 +692,25 @@ void FileComputeDialog::accept() {
         if (!check.wanted) continue;
         const QString problem = CheckMeridian(check.label, check.edit->text());
         if (problem.isEmpty()) continue;
-        QMessageBox::warning(this, windowTitle(), problem);
-        check.edit->setFocus();
-        check.edit->selectAll();
-        return;
+        return refuse(problem, check.edit);
     }
+    if (!FieldsOfRoles(c.roles)) {
+        return refuse(QtMessage(Tr("choose one column each for the name and the two values")),
+                      roleBoxes_.front());
+    }
+    for (QLineEdit* edit : {k0_, falseEasting_}) {
+        const QString text = edit->text().trimmed();
+        if (text.isEmpty() || TryParseNumber(text.toStdString())) continue;
+        const QString label = edit == k0_ ? QStringLiteral("k0") : QStringLiteral("东偏");
+        return refuse(QtMessage(Tr("{0}: “{1}” is not a number"), {label, text}), edit);
+    }
+    try {
+        job_ = JobFor(c, projection_);
+    } catch (const engine::UsageError& e) {
+        return refuse(QString::fromStdString(e.what()), type_);
+    }
+    auto settings = ProgramSettings();
+    SaveChoice(*settings, key_, c);
     QDialog::accept();
 }
 

@@ -2,6 +2,8 @@
 
 #include <QDialog>
 #include <QString>
+#include <array>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,17 +16,36 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTableWidget;
+class QToolButton;
 
 namespace quorvel {
 
-// What 从文件计算 asks for a file.
+// What a column of the file is to the computation: the point's name, the first or second of
+// the two values (L and B, X and Y, X1 and Y1), passed through to the output (带入) or left out
+// of it (忽略).
+enum class ColumnRole { Name, First, Second, Pass, Drop };
+
+// What 从文件计算 asks for a file: every option quorvel-batch has for a file run but the
+// ellipsoid and method, which are the settings'.
 struct FileComputeChoice {
     Computation mode = Computation::Forward;
     QString lo, ls;
     int zoneWidth = 0;  // 0: the meridian Lo as typed; 3 or 6: each point's own zone
-    bool gb18030 = false;
+    QString encoding;   // as --encoding reads it ("gb18030", "gbk"); empty for UTF-8
     bool zonePrefix = false;
     bool header = false;
+    // One per column; empty: the name and the two values in the first three, the rest passed.
+    std::vector<ColumnRole> roles;
+    // 更多选项: --decimal-comma, --k0 and --false-easting as typed (empty: the default),
+    // --convergence, --scale, --compare, --full.
+    bool decimalComma = false;
+    QString k0, falseEasting;
+    bool convergence = false;
+    bool scale = false;
+    bool compare = false;
+    bool full = false;
+
+    bool operator==(const FileComputeChoice&) const = default;
 };
 
 // The job of `choice` with the settings' `projection` (ellipsoid, method), checked as
@@ -34,43 +55,95 @@ engine::Job JobFor(const FileComputeChoice& choice, const engine::Geodesy& proje
 // Why a typed meridian cannot be used, in the words of the window's prompts; empty when it can.
 QString CheckMeridian(const QString& label, const QString& text);
 
+// The roles of `columns` columns in today's order: name, the two values, the rest passed.
+std::vector<ColumnRole> DefaultRoles(std::size_t columns);
+// The roles a header line's names give (点名/name, X/北坐标, Y/东坐标, L/经度, B/纬度; any
+// other name is passed through); nullopt unless both values are named.
+std::optional<std::vector<ColumnRole>> RolesFromNames(const std::vector<QString>& names);
+// The 0-based fields of the name and the two values, and those dropped; nullopt unless exactly
+// one column has each of the three roles.
+struct RoleFields {
+    std::array<std::size_t, 3> fields{0, 1, 2};
+    std::vector<std::size_t> dropped;
+};
+std::optional<RoleFields> FieldsOfRoles(const std::vector<ColumnRole>& roles);
+
 // The first lines of a file as the computation will read them, for the dialog's preview: line
-// number, then the fields (name, the two values, further fields), or the reason the line would
-// be rejected. Comments and empty lines are left out.
+// number, then the fields, or the reason the line cannot be read. Comments and empty lines are
+// left out.
 struct PreviewLine {
     std::size_t line = 0;
     std::vector<QString> fields;
     QString problem;
 };
-std::vector<PreviewLine> PreviewFile(const QString& path, bool gb18030, int maxLines = 12);
+std::vector<PreviewLine> PreviewFile(const QString& path, const QString& encoding,
+                                     bool decimalComma = false, int maxLines = 12);
+// Why a previewed line would be rejected with the name and values in `fields`; empty when it
+// reads as a point.
+QString PreviewProblem(const PreviewLine& line, const std::array<std::size_t, 3>& fields,
+                       bool decimalComma);
+// Whether the first line is a header: one of its two values does not read as a number and both
+// of the next line's do.
+bool LooksLikeHeader(const std::vector<PreviewLine>& lines,
+                     const std::array<std::size_t, 3>& fields, bool decimalComma);
 
 // Whether the file's start is not UTF-8 but reads as GB18030, as files saved by Chinese Windows
 // programs do.
 bool LooksLikeGb18030(const QString& path);
 
-// 从文件计算: the file's first lines as parsed, then, in tab order with the focus on the first,
-// the computation type, Lo (or a 3°/6° zone), Ls (zone change only), the encoding, the zone
-// number in front of Y, and whether the first line is a header. Enter (计算) starts.
+// 从文件计算: the file's first lines as parsed, with a role for each column in the row above
+// them; then, in tab order with the focus on the first, the computation type, Lo (or a 3°/6°
+// zone), Ls (zone change only), the encoding, the zone number in front of Y, whether the first
+// line is a header, the columns' roles and 更多选项 (closed until opened). Enter (计算) starts.
+// The choices are kept for the next file with the same header.
 class FileComputeDialog : public QDialog {
     Q_OBJECT
 
   public:
-    FileComputeDialog(const QString& path, const QString& settingsText, QWidget* parent = nullptr);
+    FileComputeDialog(const QString& path, const QString& settingsText,
+                      const engine::Geodesy& projection = {}, QWidget* parent = nullptr);
 
     FileComputeChoice choice() const;
+    // Every control as `choice` has it (the dialog reopened after a cancelled run).
+    void SetChoice(const FileComputeChoice& choice);
+    // The job accepted with 计算.
+    const engine::Job& job() const { return job_; }
+
     QComboBox* typeBox() const { return type_; }
     QLineEdit* loEdit() const { return lo_; }
     QLineEdit* lsEdit() const { return ls_; }
+    QComboBox* zoneBox() const { return zone_; }
+    QComboBox* encodingBox() const { return encoding_; }
+    QCheckBox* headerBox() const { return header_; }
+    QTableWidget* preview() const { return preview_; }
+    QToolButton* moreButton() const { return more_; }
+    // The role of column `column` (0-based), in the preview's role row.
+    QComboBox* roleBox(std::size_t column) const { return roleBoxes_.at(column); }
+    std::size_t columnCount() const { return roleBoxes_.size(); }
 
   public slots:
     void accept() override;
 
   private:
     void Refresh();
+    void ReadPreview();
     void ShowPreview();
+    void RolesChanged();
+    void ShowMore(bool shown);
+    void OrderTabs();
+    QString Encoding() const;
 
     QString path_;
+    engine::Geodesy projection_;
+    QString key_;  // of the kept choices: the file's header, or its number of columns
+    std::vector<PreviewLine> lines_;
+    std::vector<ColumnRole> roles_;
+    std::vector<QComboBox*> roleBoxes_;
+    engine::Job job_;
+
     QTableWidget* preview_;
+    QLabel* rolesLabel_;
+    QLabel* fields_;
     QComboBox* type_;
     QLineEdit* lo_;
     QComboBox* zone_;
@@ -78,8 +151,17 @@ class FileComputeDialog : public QDialog {
     QComboBox* encoding_;
     QCheckBox* prefix_;
     QCheckBox* header_;
+    QToolButton* more_;
+    QWidget* moreBox_;
+    QCheckBox* decimalComma_;
+    QLineEdit* k0_;
+    QLineEdit* falseEasting_;
+    QCheckBox* convergence_;
+    QCheckBox* scale_;
+    QCheckBox* compare_;
+    QCheckBox* full_;
     QPushButton* compute_;
-    bool headerGuessed_ = false;
+    QPushButton* cancel_;
 };
 
 }  // namespace quorvel

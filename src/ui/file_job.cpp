@@ -17,12 +17,12 @@
 #include <string_view>
 #include <thread>
 
-#include "core/constants.h"
+#include "core/classic_series.h"
 #include "core/errors.h"
+#include "core/krassovsky_constants.h"
 #include "core/messages.h"
 #include "core/number_text.h"
 #include "core/packed_angle.h"
-#include "core/projection.h"
 #include "core/zones.h"
 
 namespace quorvel {
@@ -137,21 +137,15 @@ void FileJob::Run(const Progress& progress) {
     ::close(fd);
 }
 
-MapData BuildMapData(const FileJobResult& result) {
+namespace {
+
+// Each row's point, in as many threads as pay: forward the typed L and B, inverse the computed
+// L and B (degrees), zone the computed X2 and Y2; `outside` beyond 3° of the one meridian.
+void PlacePoints(const FileJobResult& result, MapData& map) {
     const engine::RowStore& rows = result.rows;
     const engine::Job& job = result.job;
-    MapData map;
     const std::size_t count = rows.size();
-    map.x.assign(count, NAN);
-    map.y.assign(count, NAN);
-    map.outside.assign(count, 0);
     const bool zone = job.mode == Computation::Zone;
-    const bool zoneEach = job.geodesy.zone.has_value();
-    map.geographic = !zone;
-    // With a zone for each point there is no one meridian to draw or measure from.
-    map.meridian = zoneEach ? NAN : zone ? job.geodesy.falseEasting : job.meridians.lo;
-
-    // Forward: the typed L and B; inverse: the computed L and B; zone: the computed X2, Y2.
     const auto place = [&](std::size_t begin, std::size_t end) {
         std::vector<std::string_view> passed;
         std::string first, second;
@@ -159,7 +153,9 @@ MapData BuildMapData(const FileJobResult& result) {
             if (zone) {
                 // The zone number in front of the easting moves no point within its zone.
                 const double east = rows.Result2(i);
-                map.x[i] = job.geodesy.zonePrefix ? std::fmod(east, 1e6) : east;
+                map.x[i] = job.geodesy.zonePrefix
+                               ? WithoutZonePrefix(east, job.geodesy.falseEasting)
+                               : east;
                 map.y[i] = rows.Result1(i);
                 continue;
             }
@@ -189,17 +185,19 @@ MapData BuildMapData(const FileJobResult& result) {
         pool.emplace_back(place, count * t / threads, count * (t + 1) / threads);
     place(0, count / threads);
     for (std::thread& t : pool) t.join();
-    if (!zone || zoneEach) return map;
+}
 
+// The zone change's band, meridian ± 3° over the latitudes the points span (and a little
+// more), and the points outside it.
+void AddZoneBand(const engine::Job& job, MapData& map) {
     double low = HUGE_VAL, high = -HUGE_VAL;
     for (double north : map.y) {
         if (!std::isfinite(north)) continue;
         low = std::min(low, north);
         high = std::max(high, north);
     }
-    if (!(low <= high)) return map;
+    if (!(low <= high)) return;
 
-    // The band's edges, meridian ± 3°, over the latitudes the points span (and a little more).
     const EllipsoidConstants c = EllipsoidConstants::Load();
     const double ls = job.meridians.ls;
     const double south = std::clamp(FootpointLatitude(c, low) - 0.5, -89.0, 89.0);
@@ -215,7 +213,7 @@ MapData BuildMapData(const FileJobResult& result) {
         halfWidth.emplace_back(east.X, east.AbsY);
     }
     std::sort(halfWidth.begin(), halfWidth.end());
-    if (halfWidth.empty()) return map;
+    if (halfWidth.empty()) return;
     for (std::size_t i = 0; i < map.x.size(); ++i) {
         const double north = map.y[i];
         if (!std::isfinite(north)) continue;
@@ -233,6 +231,24 @@ MapData BuildMapData(const FileJobResult& result) {
         }
         map.outside[i] = std::abs(map.x[i] - FalseEasting) > width;  // NaN: not outside
     }
+}
+
+}  // namespace
+
+MapData BuildMapData(const FileJobResult& result) {
+    const engine::Job& job = result.job;
+    MapData map;
+    const std::size_t count = result.rows.size();
+    map.x.assign(count, NAN);
+    map.y.assign(count, NAN);
+    map.outside.assign(count, 0);
+    const bool zone = job.mode == Computation::Zone;
+    const bool zoneEach = job.geodesy.zone.has_value();
+    map.geographic = !zone;
+    // With a zone for each point there is no one meridian to draw or measure from.
+    map.meridian = zoneEach ? NAN : zone ? job.geodesy.falseEasting : job.meridians.lo;
+    PlacePoints(result, map);
+    if (zone && !zoneEach) AddZoneBand(job, map);
     return map;
 }
 

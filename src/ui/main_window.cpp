@@ -4,6 +4,7 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPointer>
@@ -11,6 +12,7 @@
 #include <QScreen>
 #include <QStyle>
 #include <QStyleFactory>
+#include <QTranslator>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <exception>
@@ -229,6 +231,15 @@ void PrepareApplication(const char* catalogues) {
     // The window speaks Chinese: its messages, and the engine's reasons it shows.
     BindCatalogue(catalogues);
     UseChinese();
+    // Qt's own words too (file dialogs, 确定 and 取消, the print dialog), whatever the locale:
+    // Debian's qt6-translations-l10n. Without it they stay English.
+    auto* qt = new QTranslator(QCoreApplication::instance());
+    if (qt->load(QStringLiteral("qtbase_zh_CN"),
+                 QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        QCoreApplication::installTranslator(qt);
+    } else {
+        delete qt;
+    }
 }
 
 QString WrapAtSpaces(const QString& caption, const QFontMetrics& metrics, int width) {
@@ -268,6 +279,21 @@ MainWindow::MainWindow(QWidget* parent)
     setPalette(background);
     setAutoFillBackground(true);
 
+    const QSize layoutSize = BuildCanvas();
+    PlaceControls();
+    auto* command1 = findChild<QPushButton*>(QStringLiteral("Command1"));
+    auto* command2 = findChild<QPushButton*>(QStringLiteral("Command2"));
+    auto* command3 = findChild<QPushButton*>(QStringLiteral("Command3"));
+    auto* command4 = findChild<QPushButton*>(QStringLiteral("Command4"));
+    connect(command1, &QPushButton::clicked, this, &MainWindow::Command1_Click);
+    connect(command2, &QPushButton::clicked, this, &MainWindow::Command2_click);
+    connect(command3, &QPushButton::clicked, this, &MainWindow::command3_click);
+    connect(command4, &QPushButton::clicked, this, &MainWindow::Command4_Click);
+    resize(FittedSize(layoutSize));
+    textBox(TextBox::Text1)->setFocus();
+}
+
+QSize MainWindow::BuildCanvas() {
     // Controls keep their places on a canvas of the layout's size; the scroll area shows bars
     // only when the window is smaller than that.
     scroll_ = new QScrollArea(this);
@@ -284,7 +310,10 @@ MainWindow::MainWindow(QWidget* parent)
     auto* frame = new QVBoxLayout(this);
     frame->setContentsMargins(0, 0, 0, 0);
     frame->addWidget(scroll_);
+    return layoutSize;
+}
 
+void MainWindow::PlaceControls() {
     // The classic style paints a button's whole face in its palette colour; Fusion only tints.
     QStyle* buttonStyle = ClassicButtonStyle();
 
@@ -345,19 +374,11 @@ MainWindow::MainWindow(QWidget* parent)
     for (std::size_t i = 1; i < focusChain.size(); ++i) {
         setTabOrder(focusChain[i - 1].widget, focusChain[i].widget);
     }
+}
 
-    auto* command1 = findChild<QPushButton*>(QStringLiteral("Command1"));
-    auto* command2 = findChild<QPushButton*>(QStringLiteral("Command2"));
-    auto* command3 = findChild<QPushButton*>(QStringLiteral("Command3"));
-    auto* command4 = findChild<QPushButton*>(QStringLiteral("Command4"));
-    connect(command1, &QPushButton::clicked, this, &MainWindow::Command1_Click);
-    connect(command2, &QPushButton::clicked, this, &MainWindow::Command2_click);
-    connect(command3, &QPushButton::clicked, this, &MainWindow::command3_click);
-    connect(command4, &QPushButton::clicked, this, &MainWindow::Command4_Click);
-
+QSize MainWindow::FittedSize(QSize size) const {
     // No larger than the screen's available area, leaving room for the title bar and frame the
     // window manager adds; a bar on one side takes room from the other.
-    QSize size = layoutSize;
     if (const QScreen* s = screen()) {
         const int frameWidth = style()->pixelMetric(QStyle::PM_DefaultFrameWidth);
         const QSize room =
@@ -368,8 +389,7 @@ MainWindow::MainWindow(QWidget* parent)
         if (size.width() > room.width()) size.rheight() += bar;
         size = size.boundedTo(room);
     }
-    resize(size);
-    textBox(TextBox::Text1)->setFocus();
+    return size;
 }
 
 MainWindow::~MainWindow() = default;

@@ -16,7 +16,8 @@
 namespace quorvel {
 
 // Sets what every window and prompt of the program shares: the title "Quorvel" that the window
-// and untitled prompts carry, and the font substitutions. Call once, after the application object
+// and untitled prompts carry, the font substitutions, and Chinese for the messages and for Qt's
+// own dialogs. Call once, after the application object
 // exists and before the first widget.
 void PrepareApplication(const char* catalogues = nullptr);
 
@@ -54,6 +55,10 @@ class MainWindow : public QWidget {
     void Command4_Click();
 
   private:
+    QSize BuildCanvas();   // the scroll area and the canvas; returns the layout's size
+    void PlaceControls();  // the controls at their places, in their tab order
+    QSize FittedSize(QSize layout) const;  // the window's size on this screen
+
     // Runs a handler; an error ends the handler with a message box, and the program goes on.
     void RunHandler(const std::function<void()>& handler);
 

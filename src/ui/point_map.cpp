@@ -1,8 +1,10 @@
 #include "ui/point_map.h"
 
+#include <QHelpEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QToolTip>
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
@@ -16,13 +18,27 @@ const QColor PointMap::kOutside(220, 0, 0);
 
 namespace {
 
-constexpr int kMargin = 28;  // room for the axis labels
-
-QString AxisText(double v, bool geographic) {
-    return geographic ? QString::number(v, 'f', 2) + u'°' : QString::number(v, 'f', 0);
-}
+constexpr int kMargin = 28;           // room for the axis labels
+constexpr double kNear = 6;           // pixels from a point that still point at it
+constexpr std::size_t kRings = 5000;  // selected points ringed at most
 
 }  // namespace
+
+QString PointMap::AxisText(double v, bool geographic, double span) {
+    if (!geographic || !(std::fabs(v) < 1e6)) return QString::number(v, 'f', span < 10 ? 2 : 0);
+    // Whole seconds, or hundredths where the view spans little more than a minute.
+    const int decimals = span < 0.02 ? 2 : 0;
+    const long long scale = decimals > 0 ? 100 : 1;
+    const auto total = static_cast<long long>(std::llround(std::fabs(v) * 3600 * scale));
+    const long long degrees = total / (3600 * scale);
+    const long long minutes = total % (3600 * scale) / (60 * scale);
+    const long long seconds = total % (60 * scale);
+    return QStringLiteral("%1%2.%3%4")
+        .arg(v < 0 && total > 0 ? QStringLiteral("-") : QString())
+        .arg(degrees)
+        .arg(minutes, 2, 10, QChar(u'0'))
+        .arg(seconds, 2 + decimals, 10, QChar(u'0'));
+}
 
 PointMap::PointMap(QWidget* parent) : QWidget(parent) {
     setFocusPolicy(Qt::StrongFocus);
@@ -44,8 +60,11 @@ void PointMap::SetData(MapData data) {
         y0 = std::min(y0, m.y[i]);
         y1 = std::max(y1, m.y[i]);
     }
-    if (y0 > y1) y0 = y1 = 0;  // no point at all
-    if (x0 > x1) x0 = x1 = 0;
+    if (y0 > y1) {  // no point at all: nothing to frame
+        all_ = view_ = QRectF();
+        update();
+        return;
+    }
     const double pad = std::max({x1 - x0, y1 - y0, m.geographic ? 0.1 : 10000.0}) * 0.05;
     all_ = QRectF(QPointF(x0 - pad, y0 - pad), QPointF(x1 + pad, y1 + pad));
     ShowAll();
@@ -67,7 +86,7 @@ void PointMap::ShowAll() {
 }
 
 void PointMap::ZoomAt(QPointF pixel, double factor) {
-    if (!ready_) return;
+    if (!ready_ || Empty()) return;
     const QPointF at = ToPlane(pixel);
     showingAll_ = false;
     view_ =
@@ -116,11 +135,57 @@ void PointMap::Render() {
     stale_ = false;
 }
 
+void PointMap::SetSelected(std::vector<std::size_t> points) {
+    selected_ = std::move(points);
+    update();
+}
+
+QPointF PointMap::PixelOf(std::size_t point) const {
+    const double half = data_.x.size() < 2000 ? 2 : 1;  // the dot's centre, as Render draws it
+    return ToPixel(data_.x.at(point), data_.y.at(point)) + QPointF(half, half);
+}
+
+std::optional<std::size_t> PointMap::PointAt(QPointF pixel) const {
+    if (!ready_ || Empty()) return std::nullopt;
+    const double w = width() - 2 * kMargin, h = height() - 2 * kMargin;
+    const double sx = w / view_.width(), sy = h / view_.height();
+    const double half = data_.x.size() < 2000 ? 2 : 1;
+    std::optional<std::size_t> nearest;
+    double best = kNear * kNear;
+    for (std::size_t i = 0; i < data_.x.size(); ++i) {
+        const double dx = kMargin + half + (data_.x[i] - view_.left()) * sx - pixel.x();
+        const double dy = kMargin + half + (view_.bottom() - data_.y[i]) * sy - pixel.y();
+        const double d = dx * dx + dy * dy;  // NaN for a point not drawn: never nearer
+        if (d <= best) {
+            best = d;
+            nearest = i;
+        }
+    }
+    return nearest;
+}
+
+bool PointMap::event(QEvent* event) {
+    if (event->type() == QEvent::ToolTip) {
+        auto* help = static_cast<QHelpEvent*>(event);
+        const std::optional<std::size_t> point = PointAt(help->pos());
+        if (point && nameOf_) {
+            QToolTip::showText(help->globalPos(), nameOf_(*point), this);
+            return true;
+        }
+    }
+    return QWidget::event(event);
+}
+
 void PointMap::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.fillRect(rect(), Qt::white);
     if (!ready_) {
         p.drawText(rect(), Qt::AlignCenter, QtMessage(Tr("Preparing the map of the points…")));
+        return;
+    }
+    if (Empty()) {
+        p.drawText(rect(), Qt::AlignCenter,
+                   QtMessage(Tr("No point was computed: nothing to map.")));
         return;
     }
     const MapData& m = data_;
@@ -152,20 +217,29 @@ void PointMap::paintEvent(QPaintEvent*) {
 
     if (stale_ || points_.size() != size()) Render();
     p.drawImage(0, 0, points_);
+    // The rows selected in the table, ringed.
+    p.setPen(QPen(QColor(255, 140, 0), 2));
+    p.setBrush(Qt::NoBrush);
+    for (std::size_t k = 0; k < selected_.size() && k < kRings; ++k) {
+        const std::size_t i = selected_[k];
+        if (i >= m.x.size() || !std::isfinite(m.x[i]) || !std::isfinite(m.y[i])) continue;
+        p.drawEllipse(PixelOf(i), 6.0, 6.0);
+    }
     p.setClipping(false);
 
     // Axis labels at the corners of the view.
     p.setPen(Qt::black);
     const QString xName = m.geographic ? QStringLiteral("L") : QStringLiteral("Y");
     const QString yName = m.geographic ? QStringLiteral("B") : QStringLiteral("X");
+    const double span = std::min(view_.width(), view_.height());
     p.drawText(QRect(0, height() - kMargin + 4, width(), kMargin - 4), Qt::AlignLeft,
-               xName + u' ' + AxisText(view_.left(), m.geographic));
+               xName + u' ' + AxisText(view_.left(), m.geographic, span));
     p.drawText(QRect(0, height() - kMargin + 4, width(), kMargin - 4), Qt::AlignRight,
-               AxisText(view_.right(), m.geographic));
+               AxisText(view_.right(), m.geographic, span));
     p.drawText(QRect(2, 2, width(), kMargin), Qt::AlignLeft,
-               yName + u' ' + AxisText(top, m.geographic));
+               yName + u' ' + AxisText(top, m.geographic, span));
     p.drawText(QRect(2, height() - 2 * kMargin, width(), kMargin), Qt::AlignLeft | Qt::AlignBottom,
-               AxisText(bottom, m.geographic));
+               AxisText(bottom, m.geographic, span));
     p.setPen(QColor(160, 160, 160));
     p.setBrush(Qt::NoBrush);
     p.drawRect(plot);
@@ -188,13 +262,22 @@ void PointMap::mousePressEvent(QMouseEvent* event) {
 }
 
 void PointMap::mouseMoveEvent(QMouseEvent* event) {
-    if (!(event->buttons() & Qt::LeftButton)) return;
+    if (!(event->buttons() & Qt::LeftButton) || Empty()) return;
     const QPointF d = event->position() - dragFrom_;
     const double w = width() - 2 * kMargin, h = height() - 2 * kMargin;
     showingAll_ = false;
     view_ = dragView_.translated(-d.x() / w * dragView_.width(), d.y() / h * dragView_.height());
     stale_ = true;
     update();
+}
+
+void PointMap::mouseReleaseEvent(QMouseEvent* event) {
+    // A click, not the end of a drag: the point under it, for the table to select.
+    if (event->button() != Qt::LeftButton ||
+        (event->position().toPoint() - dragFrom_).manhattanLength() > 3)
+        return;
+    if (const std::optional<std::size_t> point = PointAt(event->position()))
+        emit pointClicked(*point);
 }
 
 void PointMap::mouseDoubleClickEvent(QMouseEvent*) {

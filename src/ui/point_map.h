@@ -4,7 +4,11 @@
 #include <QPointF>
 #include <QRectF>
 #include <QWidget>
+#include <cstddef>
+#include <functional>
 #include <memory>
+#include <optional>
+#include <vector>
 
 #include "ui/file_job.h"
 
@@ -13,7 +17,9 @@ namespace quorvel {
 // The points of a computed file on a plane: longitude and latitude (or easting and northing for
 // a zone change), the central meridian and the band 3° either side of it, points outside the
 // band in red. The wheel zooms about the pointer, dragging pans, a double click (or Home) shows
-// every point again. However many points there are, each pixel is painted once.
+// every point again. However many points there are, each pixel is painted once. Resting the
+// pointer on a point shows its name; clicking one tells which; the points selected in the table
+// are ringed. Axes are labelled in packed degrees (metres for a zone change).
 class PointMap : public QWidget {
     Q_OBJECT
 
@@ -22,6 +28,18 @@ class PointMap : public QWidget {
     explicit PointMap(QWidget* parent = nullptr);
     void SetData(MapData data);
     bool HasData() const { return ready_; }
+    // Whether the data holds no point to draw.
+    bool Empty() const { return all_.isNull(); }
+    // The name of point `i` (the row of the table), shown when the pointer rests on it.
+    void SetNames(std::function<QString(std::size_t)> nameOf) { nameOf_ = std::move(nameOf); }
+    // Points ringed on the map: the rows selected in the table.
+    void SetSelected(std::vector<std::size_t> points);
+    const std::vector<std::size_t>& selected() const { return selected_; }
+    // The point drawn nearest `pixel`, within a few pixels.
+    std::optional<std::size_t> PointAt(QPointF pixel) const;
+    QPointF PixelOf(std::size_t point) const;
+    // A view edge as the axes label it: packed degrees (d.mmss), or metres for a zone change.
+    static QString AxisText(double value, bool geographic, double span);
 
     QSize sizeHint() const override { return {420, 420}; }
 
@@ -33,12 +51,17 @@ class PointMap : public QWidget {
     static const QColor kInside;
     static const QColor kOutside;
 
+  signals:
+    void pointClicked(std::size_t point);
+
   protected:
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
@@ -57,6 +80,8 @@ class PointMap : public QWidget {
     bool showingAll_ = true;
     QPoint dragFrom_;
     QRectF dragView_;
+    std::function<QString(std::size_t)> nameOf_;
+    std::vector<std::size_t> selected_;
 };
 
 }  // namespace quorvel

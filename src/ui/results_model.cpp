@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <utility>
 
 #include "core/messages.h"
 
@@ -19,6 +20,20 @@ QString ForSpreadsheet(const std::string& field) {
         return text;
     }
     return u'"' + QString(text).replace(u'"', QStringLiteral("\"\"")) + u'"';
+}
+
+// The table's heading of a column the CSV names `name` (the export keeps the CSV's names).
+QString ChineseHeading(const std::string& name) {
+    static const std::pair<const char*, const char*> kHeadings[] = {
+        {"name", "点名"},    {"L", "经度 L"},     {"B", "纬度 B"},       {"X", "纵坐标 X"},
+        {"Y", "横坐标 Y"},   {"X1", "纵坐标 X1"}, {"Y1", "横坐标 Y1"},   {"X2", "纵坐标 X2"},
+        {"Y2", "横坐标 Y2"}, {"zone", "带号"},    {"gamma", "收敛角 γ"}, {"k", "长度比 k"},
+        {"dX", "dX (毫米)"}, {"dY", "dY (毫米)"}, {"dB", "dB (毫米)"},   {"dL", "dL (毫米)"},
+    };
+    for (const auto& [english, chinese] : kHeadings) {
+        if (name == english) return QString::fromUtf8(chinese);
+    }
+    return QString::fromStdString(name);
 }
 
 }  // namespace
@@ -64,7 +79,16 @@ QVariant ResultsModel::headerData(int section, Qt::Orientation orientation, int 
     if (orientation == Qt::Vertical) return section + 1;
     const auto column = static_cast<std::size_t>(section);
     const std::vector<std::string>& columns = result_->rows.Columns();
-    return column < columns.size() ? QString::fromStdString(columns[column]) : QVariant();
+    if (column >= columns.size()) return {};
+    // The computation's own columns in Chinese; the fields passed through keep the header's
+    // names, and "field4" without one reads 字段 4.
+    const engine::Job& job = result_->rows.job();
+    const std::size_t own = 5 + engine::ExtraColumnNames(job.geodesy, job.mode).size();
+    const std::string& name = columns[column];
+    if (column < own) return ChineseHeading(name);
+    if (!job.header && name.starts_with("field"))
+        return QStringLiteral("字段 ") + QString::fromStdString(name.substr(5));
+    return QString::fromStdString(name);
 }
 
 QString ResultsModel::RowsAsText(const std::vector<int>& rows) const {
@@ -92,11 +116,12 @@ int RejectedModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant RejectedModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || role != Qt::DisplayRole) return {};
+    // The whole reason as the tooltip, where the column is too narrow for it.
+    if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::ToolTipRole)) return {};
     const engine::Diagnostic& d = result_->diagnostics.at(static_cast<std::size_t>(index.row()));
+    if (index.column() == 0 && role == Qt::ToolTipRole) return {};
     if (index.column() == 0) return d.OfRun() ? QVariant() : QVariant(qulonglong{d.line});
-    return QString::fromStdString((d.IsWarning() ? Tr("warning: ") : std::string()) +
-                                  engine::Describe(d, result_->job));
+    return QString::fromStdString(engine::DescribeMarked(d, result_->job));
 }
 
 QVariant RejectedModel::headerData(int section, Qt::Orientation orientation, int role) const {

@@ -3,6 +3,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QDateTime>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHeaderView>
@@ -10,15 +12,22 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QSaveFile>
+#include <QPageRanges>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QScreen>
 #include <QSplitter>
+#include <QStyle>
 #include <QTableView>
 #include <QToolBar>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <array>
 #include <climits>
+#include <cstring>
 
+#include "core/atomic_file.h"
 #include "engine/gis_output.h"
 #include "engine/run.h"
 #include "print/qt_messages.h"
@@ -28,18 +37,6 @@
 
 namespace quorvel {
 namespace {
-
-class SaveFileSink : public engine::ByteSink {
-  public:
-    explicit SaveFileSink(QSaveFile& file) : file_(file) {}
-    void Write(const char* data, std::size_t size) override {
-        if (file_.write(data, static_cast<qint64>(size)) != static_cast<qint64>(size))
-            throw engine::IoError(file_.errorString().toStdString());
-    }
-
-  private:
-    QSaveFile& file_;
-};
 
 QString FileNameOf(const std::string& path) {
     return QFileInfo(QFile::decodeName(path.c_str())).fileName();
@@ -64,13 +61,17 @@ void FitColumns(QTableView* table) {
     }
 }
 
-// Where a saved report went, or why printing failed; silent when it printed.
-void ShowPrintOutcome(QWidget* parent, const PrintResult& result) {
-    if (result.outcome == PrintOutcome::SavedAsPdf) {
-        QMessageBox::information(parent, parent->windowTitle(), result.message);
-    } else if (result.outcome == PrintOutcome::Failed) {
-        QMessageBox::warning(parent, parent->windowTitle(), result.message);
-    }
+// The size a window may have inside `room` with the desktop's frame around it, which is not
+// known before it shows: room for a title bar and borders of the usual desktops.
+QSize FitInto(const QWidget* window, QSize wanted, const QRect& room) {
+    const int title = std::max(32, window->style()->pixelMetric(QStyle::PM_TitleBarHeight));
+    return wanted.boundedTo(room.size() - QSize(16, title + 16));
+}
+
+// Rows of `table` whose height `rows` lines of text take, with the header.
+int RowsHeight(const QTableView* table, int rows) {
+    return table->horizontalHeader()->sizeHint().height() +
+           rows * table->verticalHeader()->defaultSectionSize() + 2 * table->frameWidth();
 }
 
 }  // namespace
@@ -78,7 +79,7 @@ void ShowPrintOutcome(QWidget* parent, const PrintResult& result) {
 Report ReportOf(const FileJobResult& result) {
     if (!result.report) return {};
     // The head as quorvel-batch's report has it, with the ellipsoid and method when they are not
-    // the documented series; then the engine's points.
+    // the classic series; then the engine's points.
     engine::ReportData data;
     data.mode = result.job.mode;
     data.loText = result.job.loText;
@@ -136,6 +137,8 @@ ResultsWindow::ResultsWindow(std::shared_ptr<const FileJobResult> result, QWidge
     rejected->setModel(new RejectedModel(result_, rejected));
     rejected->verticalHeader()->setVisible(false);
     rejected->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    rejected->verticalHeader()->setDefaultSectionSize(rejected->fontMetrics().height() + 6);
+    rejected->setMinimumHeight(RowsHeight(rejected, 2));
     rejected->horizontalHeader()->setStretchLastSection(true);
     rejected->setColumnWidth(0, 80);
     rejected->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -146,9 +149,11 @@ ResultsWindow::ResultsWindow(std::shared_ptr<const FileJobResult> result, QWidge
     sideBySide->addWidget(map_);
     sideBySide->setSizes({600, 380});
     auto* stacked = new QSplitter(Qt::Vertical, this);
+    stacked->setObjectName(QStringLiteral("stacked"));
+    stacked->setChildrenCollapsible(false);
     stacked->addWidget(sideBySide);
     stacked->addWidget(rejected);
-    stacked->setStretchFactor(0, 4);
+    stacked->setStretchFactor(0, 3);
     stacked->setStretchFactor(1, 1);
 
     auto* central = new QWidget(this);
@@ -158,6 +163,59 @@ ResultsWindow::ResultsWindow(std::shared_ptr<const FileJobResult> result, QWidge
     layout->addWidget(stacked, 1);
     setCentralWidget(central);
 
+    AddMenuAndTools();
+
+    // The table first: the map's points are read from the rows in the background. The window
+    // waits for the thread before its map goes, and a call queued for a deleted map is dropped.
+    mapper_ = std::thread([result = result_, map = map_] {
+        MapData data = BuildMapData(*result);
+        QMetaObject::invokeMethod(
+            map, [map, data = std::move(data)]() mutable { map->SetData(std::move(data)); },
+            Qt::QueuedConnection);
+    });
+
+    // Selecting rows rings their points; clicking a point selects its row.
+    map_->SetNames([result = result_](std::size_t i) {
+        std::vector<std::string_view> passed;
+        const std::string_view name = result->rows.At(i, passed).name;
+        return QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
+    });
+    connect(table_->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        std::vector<std::size_t> rows;
+        for (const QItemSelectionRange& range : table_->selectionModel()->selection()) {
+            for (int r = range.top(); r <= range.bottom() && rows.size() < 100000; ++r)
+                rows.push_back(static_cast<std::size_t>(r));
+        }
+        map_->SetSelected(std::move(rows));
+    });
+    connect(map_, &PointMap::pointClicked, this, [this](std::size_t point) {
+        const int row = static_cast<int>(point);
+        table_->selectRow(row);
+        table_->scrollTo(model_->index(row, 0));
+    });
+
+    // No larger than the screen's free area, the rejected lines with a fair share of the height:
+    // all of them when they are few, a third when they are many.
+    QSize size(1000, 680);
+    QRect room(QPoint(0, 0), size);
+    if (const QScreen* s = screen()) {
+        room = s->availableGeometry();
+        size = FitInto(this, size, room);
+    }
+    resize(size);
+    move(room.center() - QPoint(size.width() / 2, (size.height() + 32) / 2));
+    if (!result_->diagnostics.empty()) {
+        const int height = size.height() - 130;  // below the menu, tools, summary and command
+        const int wanted = RowsHeight(
+            rejected, static_cast<int>(std::min<std::size_t>(result_->diagnostics.size(), 1000)));
+        const int share = std::clamp(wanted, rejected->minimumHeight(), height / 3);
+        stacked->setSizes({height - share, share});
+    }
+    table_->setFocus();
+    if (model_->rowCount() > 0) table_->selectRow(0);
+}
+
+void ResultsWindow::AddMenuAndTools() {
     QMenu* menu = menuBar()->addMenu(QStringLiteral("文件(&F)"));
     QAction* exportCsv = menu->addAction(QStringLiteral("导出…"), this, &ResultsWindow::ExportCsv);
     exportCsv->setShortcut(QKeySequence::Save);
@@ -175,19 +233,6 @@ ResultsWindow::ResultsWindow(std::shared_ptr<const FileJobResult> result, QWidge
     tools->addAction(exportCsv);
     tools->addAction(copy);
     tools->addAction(print);
-
-    // The table first: the map's points are read from the rows in the background. The window
-    // waits for the thread before its map goes, and a call queued for a deleted map is dropped.
-    mapper_ = std::thread([result = result_, map = map_] {
-        MapData data = BuildMapData(*result);
-        QMetaObject::invokeMethod(
-            map, [map, data = std::move(data)]() mutable { map->SetData(std::move(data)); },
-            Qt::QueuedConnection);
-    });
-
-    resize(1000, 680);
-    table_->setFocus();
-    if (model_->rowCount() > 0) table_->selectRow(0);
 }
 
 ResultsWindow::~ResultsWindow() {
@@ -195,26 +240,19 @@ ResultsWindow::~ResultsWindow() {
 }
 
 bool ResultsWindow::WriteCsv(const FileJobResult& result, const QString& path, QString* error) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        *error = file.errorString();
-        return false;
-    }
     try {
-        SaveFileSink sink(file);
+        AtomicFile file(QFile::encodeName(path).toStdString());
+        engine::FdSink sink(file.fd(), path.toStdString());
         engine::OutputBuffer out(sink);
         // The mark makes Excel read the names as UTF-8.
         engine::Job job = result.job;
         job.bom = true;
         engine::CsvSink csv(job, out);
         result.rows.Replay(csv);
-    } catch (const engine::IoError& e) {
-        *error = QString::fromStdString(e.what());
-        file.cancelWriting();
-        return false;
-    }
-    if (!file.commit()) {
-        *error = file.errorString();
+        file.Commit();
+    } catch (const IoError& e) {
+        *error = e.code() != 0 ? QString::fromLocal8Bit(std::strerror(e.code()))
+                               : QString::fromStdString(e.what());
         return false;
     }
     return true;
@@ -299,21 +337,26 @@ void ResultsWindow::PrintReport() {
         QMessageBox::information(this, windowTitle(), QtMessage(Tr("No points to print.")));
         return;
     }
-    // About 50 rows a page.
-    if (points > 5000 &&
-        QMessageBox::question(this, windowTitle(),
-                              QtMessage(Tr("The report has {0} points, about {1} pages. Print it?"),
-                                        {QString::number(points),
-                                         QString::number(points / 50 + 1)})) != QMessageBox::Yes) {
+    const engine::Geodesy& g = result_->job.geodesy;
+    if (g.zone || g.k0 != 1 || g.falseEasting != engine::Geodesy().falseEasting) {
+        // The report has room for one central meridian (two for a zone change), as the print
+        // button's report and quorvel-batch's, and none for another scale or false easting.
+        QMessageBox::information(
+            this, windowTitle(),
+            QtMessage(g.zone ? Tr("Each point was computed in its own zone, and the report has "
+                                  "room for one central meridian: it cannot be printed. Export "
+                                  "the CSV instead.")
+                             : Tr("The report has no room for k0 and the false easting: it "
+                                  "cannot be printed. Export the CSV instead.")));
         return;
     }
-    if (result_->job.geodesy.zone) {
-        // The report has room for one central meridian (two for a zone change), as the print
-        // button's report and quorvel-batch's; points each in its own zone have more.
-        QMessageBox::information(this, windowTitle(),
-                                 QtMessage(Tr("Each point was computed in its own zone, and the "
-                                              "report has room for one central meridian: it "
-                                              "cannot be printed. Export the CSV instead.")));
+    // About 50 rows a page; No unless the user says otherwise.
+    if (points > 5000 &&
+        QMessageBox::question(
+            this, windowTitle(),
+            QtMessage(Tr("The report has {0} points, about {1} pages. Print it?"),
+                      {QString::number(points), QString::number(points / 50 + 1)}),
+            QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes) {
         return;
     }
     Report report;
@@ -325,7 +368,50 @@ void ResultsWindow::PrintReport() {
                                        {QString::fromStdString(e.what())}));
         return;
     }
-    ShowPrintOutcome(this, quorvel::PrintReport(report, result_->job.mode));
+
+    // Qt's print dialog: the printer, the pages, or a PDF file (the default without a printer).
+    QPrinter printer(QPrinter::HighResolution);
+    const QString kind =
+        QString::fromUtf8(ReportKindName(result_->job.mode).data(),
+                          static_cast<qsizetype>(ReportKindName(result_->job.mode).size()));
+    printer.setDocName(QStringLiteral("Quorvel ") + kind);
+    if (QPrinterInfo::defaultPrinter().isNull()) {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(
+            QDir(ReportPdfFolder())
+                .filePath(ReportPdfBaseName(result_->job.mode, QDateTime::currentDateTime()) +
+                          QStringLiteral(".pdf")));
+    }
+    QPrintDialog dialog(&printer, this);
+    dialog.setWindowTitle(QStringLiteral("打印报告"));
+    if (dialog.exec() != QDialog::Accepted) return;
+
+    int pages = 0, sent = 0;
+    for (const PlacedLine& line : LayoutReportOn(report, printer))
+        pages = std::max(pages, line.page + 1);
+    const QPageRanges ranges = printer.pageRanges();
+    for (int page = 1; page <= pages; ++page) sent += ranges.isEmpty() || ranges.contains(page);
+    if (sent == 0) {
+        QMessageBox::information(this, windowTitle(),
+                                 QtMessage(Tr("The report has {0} pages: none of the pages chosen "
+                                              "is among them, nothing was printed."),
+                                           {QString::number(pages)}));
+        return;
+    }
+    QString error;
+    if (!PaintReport(report, printer, &error)) {
+        QMessageBox::warning(this, windowTitle(),
+                             QtMessage(Tr("Cannot print the report: {0}"), {error}));
+        return;
+    }
+    const bool pdf = printer.outputFormat() == QPrinter::PdfFormat;
+    QMessageBox::information(
+        this, windowTitle(),
+        pdf ? QtMessage(Tr("{0} of the report's {1} pages were saved as a PDF file:\n{2}"),
+                        {QString::number(sent), QString::number(pages),
+                         QDir::toNativeSeparators(printer.outputFileName())})
+            : QtMessage(Tr("{0} of the report's {1} pages were sent to the printer {2}."),
+                        {QString::number(sent), QString::number(pages), printer.printerName()}));
 }
 
 }  // namespace quorvel

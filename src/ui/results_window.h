@@ -44,6 +44,8 @@ class ResultsWindow : public QMainWindow {
     void PrintReport();
 
   private:
+    void AddMenuAndTools();
+
     std::shared_ptr<const FileJobResult> result_;
     ResultsModel* model_;
     QTableView* table_;

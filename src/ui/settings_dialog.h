@@ -41,7 +41,7 @@ struct GeodesySettings {
     bool operator==(const GeodesySettings&) const = default;
 };
 
-// The projection the batches compute with; none for the default (the documented series).
+// The projection the batches compute with; none for the default (the classic series).
 ProjectionChoice ProjectionFor(const GeodesySettings& settings);
 
 // The ellipsoid and method of the settings as a job's projection.

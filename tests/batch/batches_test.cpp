@@ -4,8 +4,8 @@
 
 #include "batch/batch.h"
 #include "batch/scripted_io.h"
+#include "core/classic_series.h"
 #include "core/errors.h"
-#include "core/projection.h"
 
 namespace quorvel {
 namespace {

@@ -638,7 +638,7 @@ TEST_F(Program, TextReportIsTheLayoutOfThePointsWritten) {
         ProcessPoints(ParseArguments(args, false), one, "x", out, err, &spool);
     }
     data.rows = spool.ReadAll();
-    const std::string expected = RenderTextReport(data);
+    const std::string expected = RenderReportText(BuildReport(ToReportInput(data)));
     EXPECT_NE(expected.find("116.30450000"), std::string::npos);
     EXPECT_EQ(ReadFile(work / "out.txt"), expected);
 

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "core/classic_check.h"
+#include "core/classic_series.h"
 #include "core/errors.h"
-#include "core/projection.h"
 #include "core/run_tool.h"
 #include "core/zones.h"
 
@@ -108,11 +108,11 @@ TEST(GaussKruger, OutsideTheDomainThrows) {
         EXPECT_EQ(e.meridian(), 117);
     }
     EXPECT_THROW(exact.Zone(3e6, 5e5, 117, 160), OutOfDomainError);
-    // The documented series enforces no distance, as the window does not.
+    // The classic series enforces no distance, as the window does not.
     EXPECT_NO_THROW(GaussKruger(Method::Classic).Zone(3e6, 5e5, 117, 160));
 }
 
-// The central scale and false easting act on the documented series as on the exact projection.
+// The central scale and false easting act on the classic series as on the exact projection.
 TEST(GaussKruger, ClassicTakesScaleAndFalseEastingAsExactDoes) {
     const GaussKruger classic(Method::Classic, Krassovsky(), 0.9999, 300000);
     const GaussKruger exact(Method::Exact, Krassovsky(), 0.9999, 300000);
@@ -125,7 +125,7 @@ TEST(GaussKruger, ClassicTakesScaleAndFalseEastingAsExactDoes) {
     EXPECT_NEAR(ci.L, 116.2, 1e-8);
     const GridPoint cz = classic.Zone(e.X, e.Y, 117, 114);
     const GridPoint ez = exact.Zone(e.X, e.Y, 117, 114);
-    EXPECT_NEAR(cz.X, ez.X, 0.2);  // 2.8° from 114°: the series are off by centimetres here
+    EXPECT_NEAR(cz.X, ez.X, 0.2);  // 2.8° from 114°: the classic series are off by centimetres
     EXPECT_NEAR(cz.Y, ez.Y, 0.2);
 }
 

@@ -4,6 +4,8 @@
 
 #include <cmath>
 #include <limits>
+#include <optional>
+#include <utility>
 
 #include "core/errors.h"
 #include "core/value_cell.h"
@@ -39,6 +41,25 @@ TEST(ParseNumber, RejectsEverythingElseAsTypeMismatch) {
         EXPECT_THROW(ParseNumber(text), TypeMismatchError) << '"' << text << '"';
         EXPECT_FALSE(TryParseNumber(text).has_value()) << '"' << text << '"';
     }
+}
+
+// The character a refused text breaks at agrees with the grammar: none for a number, or for a
+// text that only lacks its end.
+TEST(NumberBreakAt, FindsTheFirstCharacterNoNumberContinuesWith) {
+    const std::pair<const char*, std::optional<std::size_t>> cases[] = {
+        {"116.3O45", 5},  {"abc", 0},
+        {"1,5", 1},       {"1.2.3", 3},
+        {"--1", 1},       {"+-1", 1},
+        {"e5", 0},        {"0x10", 1},
+        {"1 2", 2},       {"1e5 x", 4},
+        {"1e5e", 3},      {"１２ａ", 6},
+        {"１，５", 3},    {"", {}},
+        {" ", {}},        {".", {}},
+        {"-", {}},        {"1e", {}},
+        {"1e+", {}},      {"\u3000", {}},
+        {" 1.5e-3 ", {}}, {"１１６．３０４５", {}},
+    };
+    for (const auto& [text, at] : cases) EXPECT_EQ(NumberBreakAt(text), at) << '"' << text << '"';
 }
 
 TEST(ParseNumber, MagnitudeBeyondDoubleIsOverflow) {

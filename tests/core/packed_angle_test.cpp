@@ -70,5 +70,14 @@ TEST(DecodePackedAngle, ShortcutAgreesWithTheTextReading) {
     }
 }
 
+// Half a second rounds away from zero, as the messages always wrote it.
+TEST(DegreesText, RoundsToTheSecondWithHalvesAwayFromZero) {
+    EXPECT_EQ(DegreesText(0.03125), "0°01′53″");  // 112.5″ exactly
+    EXPECT_EQ(DegreesText(-0.03125), "-0°01′53″");
+    EXPECT_EQ(DegreesText(3.5), "3°30′00″");
+    EXPECT_EQ(DegreesText(359.99999), "360°00′00″");
+    EXPECT_EQ(DegreesText(2e6), "2e+06°");
+}
+
 }  // namespace
 }  // namespace quorvel

@@ -1,10 +1,10 @@
 // The reference results of an independent implementation, compared bit for bit.
 #include <gtest/gtest.h>
 
+#include "core/classic_series.h"
 #include "core/gauss_kruger.h"
 #include "core/number_text.h"
 #include "core/packed_angle.h"
-#include "core/projection.h"
 #include "csv_fixture.h"
 
 namespace quorvel {
@@ -14,7 +14,7 @@ using testing::Exact;
 using testing::ReadFixture;
 
 const EllipsoidConstants kC = EllipsoidConstants::Load();
-// The documented series once more through the interface that also serves the exact method.
+// The classic series once more through the interface that also serves the exact method.
 const GaussKruger kClassic(Method::Classic);
 
 std::string Metres(double v) {

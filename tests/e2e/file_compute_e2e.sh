@@ -2,15 +2,19 @@
 # 从文件计算 as a person uses it, by keyboard alone, under Xvfb: Ctrl+O, the file's path and
 # Enter in Qt's file dialog, the computation type and Lo in 从文件计算, Enter; then in the results
 # window Ctrl+S, a path and Enter. The exported CSV must be byte for byte what quorvel-batch
-# writes with --bom for the same file. Screenshots are kept in the output folder.
+# writes with --bom for the same file. Then the README's field file (点名,编码,Y,X,H in GB18030)
+# with its columns chosen in the dialog's role row, and opened a second time, when the dialog
+# must start with the same choices. Screenshots are kept in the output folder.
 #
 # Usage: file_compute_e2e.sh QUORVEL QUORVEL_BATCH OUTPUT_FOLDER
 # Environment:
-#   E2E_SHOT_DIR  copy the screenshots of the results window and the settings dialog here.
+#   E2E_SHOT_DIR  copy the screenshots of the results window, the dialog with its columns chosen
+#                 and the settings dialog here.
 #   E2E_WAIT      seconds to wait for each window (default 30).
 set -euo pipefail
 
 program=$(realpath "${1:?usage: file_compute_e2e.sh QUORVEL QUORVEL_BATCH OUTPUT_FOLDER}")
+fixture=$(realpath "$(dirname "$0")/control-points-gb18030.csv")
 batch=$(realpath "${2:?usage: file_compute_e2e.sh QUORVEL QUORVEL_BATCH OUTPUT_FOLDER}")
 out=${3:?usage: file_compute_e2e.sh QUORVEL QUORVEL_BATCH OUTPUT_FOLDER}
 wait_s=${E2E_WAIT:-30}
@@ -97,7 +101,7 @@ wait_focus '^打开点文件$'
 xdotool type --delay 10 -- "$points"
 xdotool key Return
 wait_focus '^从文件计算$'
-import -window "$focused" "$out/file-compute-dialog.png"
+import -window "$focused" "$out/file-compute-first.png"
 xdotool key Down          # 大地反算
 xdotool key Tab
 xdotool type --delay 20 -- 117
@@ -131,13 +135,78 @@ fi
 cmp "$export_path" "$out/batch.csv" || fail "the exported CSV differs from quorvel-batch's output"
 echo "exported CSV is byte for byte quorvel-batch's --bom output ($(wc -c <"$export_path") bytes)"
 
-# The settings dialog: the focus on the ellipsoid; choosing CGCS2000 takes the exact method,
-# Enter accepts, the window's title says so.
-# Without a window manager the focus does not come back by itself after a dialog.
+# Exports the results window titled for FILE to PATH by Ctrl+S, then closes it.
+export_results() {
+    local title="^计算结果 — ${1//./\\.}\$" window
+    window=$(find_window "$title")
+    [ -n "$window" ] || fail "the results window of $1 did not appear"
+    wait_focus "$title"
+    xdotool key ctrl+s
+    wait_focus '^导出$'
+    xdotool key ctrl+a
+    xdotool type --delay 10 -- "$2"
+    xdotool key Return
+    local deadline=$((SECONDS + wait_s))
+    while [ ! -s "$2" ] && ((SECONDS < deadline)); do sleep 0.1; done
+    [ -s "$2" ] || fail "nothing was exported to $2"
+    xdotool windowfocus "$window"
+    wait_focus "$title"
+    xdotool key ctrl+w
+    sleep 0.3
+}
+
+# The README's field file: the roles of its five columns chosen by keyboard in the role row
+# (Alt+C reaches it; Home is 点名, then 纵坐标 X, 横坐标 Y, 带入, 忽略).
+field="$out/control-points.csv"
+cp "$fixture" "$field"
 xdotool windowfocus "$results"
 wait_focus '^计算结果 — points\.csv$'
 xdotool key ctrl+w
 sleep 0.3
+xdotool windowfocus "$main"
+wait_focus '^Quorvel$'
+xdotool key ctrl+o
+wait_focus '^打开点文件$'
+xdotool type --delay 10 -- "$field"
+xdotool key Return
+wait_focus '^从文件计算$'
+xdotool key Down          # 大地反算
+xdotool key Tab
+xdotool type --delay 20 -- 117
+xdotool key alt+c Home    # 点名
+xdotool key Tab Home Down Down Down  # 编码: 带入
+xdotool key Tab Home Down Down       # Y: 横坐标 Y
+xdotool key Tab Home Down            # X: 纵坐标 X
+xdotool key Tab End Up               # H: 带入
+sleep 0.3
+import -window "$focused" "$out/file-compute-dialog.png"
+xdotool key Return
+export_results control-points.csv "$out/field-1.csv"
+status=0
+"$batch" inverse --lo 117 --fields 1,4,3 --encoding gb18030 --header --bom "$field" \
+    >"$out/field-batch.csv" 2>"$out/field-batch.err" || status=$?
+[ "$status" -eq 0 ] || fail "quorvel-batch ended with status $status on the field file"
+cmp "$out/field-1.csv" "$out/field-batch.csv" ||
+    fail "the field file's export differs from quorvel-batch inverse --fields 1,4,3 --encoding gb18030 --header --bom"
+echo "field file: columns chosen in the dialog, export byte for byte quorvel-batch's"
+
+# Opened again: the dialog starts with the same choices, so Enter alone computes the same.
+xdotool windowfocus "$main"
+wait_focus '^Quorvel$'
+xdotool key ctrl+o
+wait_focus '^打开点文件$'
+xdotool type --delay 10 -- "$field"
+xdotool key Return
+wait_focus '^从文件计算$'
+xdotool key Return
+export_results control-points.csv "$out/field-2.csv"
+cmp "$out/field-2.csv" "$out/field-batch.csv" ||
+    fail "opened again, the field file was not computed with the same choices"
+echo "field file opened again: the same choices, the same export"
+
+# The settings dialog: the focus on the ellipsoid; choosing CGCS2000 takes the exact method,
+# Enter accepts, the window's title says so.
+# Without a window manager the focus does not come back by itself after a dialog.
 xdotool windowfocus "$main"
 wait_focus '^Quorvel$'
 xdotool key alt+s
@@ -162,6 +231,7 @@ echo "settings: CGCS2000 chose the exact method and the title says so"
 
 if [ -n "${E2E_SHOT_DIR:-}" ]; then
     cp "$out/results-window.png" "$E2E_SHOT_DIR/results-window.png"
+    cp "$out/file-compute-dialog.png" "$E2E_SHOT_DIR/file-compute-dialog.png"
     cp "$out/settings-dialog.png" "$E2E_SHOT_DIR/settings-dialog.png"
 fi
 xdotool key ctrl+q

@@ -118,6 +118,11 @@ TEST(ParseArguments, UsageErrorsSayWhatIsWrong) {
         {{"forward", "--zone", "6", "--report", "r.txt"}, "--report prints the window's"},
         {{"forward", "--lo", "117", "--k0", "0.9996", "--report", "r.txt"}, "--report prints"},
         {{"forward", "--lo", "117", "--scale", "--scale"}, "--scale given twice"},
+        {{"inverse", "--lo", "117", "--fields", "1,4,3", "--drop-fields", "4"},
+         "--drop-fields: field 4 is the name or one of the values"},
+        {{"forward", "--lo", "117", "--drop-fields", "5,x"}, "must be field numbers from 1"},
+        {{"forward", "--lo", "117", "--drop-fields", "0"}, "must be field numbers from 1"},
+        {{"forward", "--lo", "117", "--drop-fields", "6,5,6"}, "names a field twice"},
         {{"forward", "--lo", "117", "--format", "xls"},
          "--format: \"xls\" is not csv, dat, dxf, gpkg, shp or kml"},
         {{"forward", "--lo", "117", "--format", "gpkg"}, "not standard output: give -o FILE"},
@@ -181,6 +186,7 @@ TEST(JobArguments, ParseBackToTheSameJob) {
         {"zone", "--zone=6", "--ls=117", "--encoding", "GBK", "--ellipsoid", "6378140,298.257",
          "--method=exact"},
         {"inverse", "--lo", "117", "--compare", "--encoding=gb18030"},
+        {"inverse", "--lo", "117", "--fields", "1,4,3", "--drop-fields", "7,2", "--header"},
         {"forward", "--lo", "117", "--format", "DAT", "--encoding", "gb18030"},
     };
     for (const auto& command : commands) {

@@ -24,9 +24,8 @@ using quorvel::testing::ReadFixture;
 const EllipsoidConstants kC = EllipsoidConstants::Load();
 
 std::string Shown(Computation mode, double v, bool full = false) {
-    std::string out;
-    AppendResult(out, mode, v, full);
-    return out;
+    char text[kMaxResultText];
+    return std::string(text, WriteResult(text, mode, v, full));
 }
 
 TEST(ComputeRow, ForwardReferenceVectorsBitForBitAndAsShown) {

@@ -161,7 +161,7 @@ TEST(ProcessPoints, RejectedLinesAreNamedByLineAndFieldAndTheRunGoesOn) {
               "gb18030 for a file saved by a Chinese Windows program\n"
               "pts.csv:12: L: \"1e300\" lies 1e+300° from the central meridian 117: at most 45 "
               "degrees\n"
-              "pts.csv:13: B: \"3O.3030\" is not a number\n"
+              "pts.csv:13: B: \"3O.3030\" is not a number: character 2 is \"O\"\n"
               "pts.csv:14: L: a quote inside an unquoted field (quote the whole field and double "
               "the quote)\n"
               "pts.csv:16: L: \"162.0001\" lies 45°00′01″ from the central meridian 117: at most "
@@ -435,6 +435,15 @@ TEST(ProcessPoints, FieldFilesAsTheyCome) {
     EXPECT_EQ(p.out.substr(0, p.out.find("\r\n")), "name,X,Y,L,B,field2,field5");
     EXPECT_EQ(p.rows, (std::vector<Row>{{"K1", "3380000", "612345.678", "118.1014280635",
                                          "30.3203887185", "GPS", "35.2"}}));
+    // Fields dropped are neither passed through nor named, with or without a header.
+    p = Process({"inverse", "--lo", "117", "--fields", "1,4,3", "--drop-fields", "2", "--header"},
+                "点名,编码,Y,X,H\nK1,GPS,612345.678,3380000,35.2\n");
+    EXPECT_EQ(p.out.substr(0, p.out.find("\r\n")), "name,X,Y,L,B,H");
+    EXPECT_EQ(p.rows, (std::vector<Row>{{"K1", "3380000", "612345.678", "118.1014280635",
+                                         "30.3203887185", "35.2"}}));
+    p = Process({"inverse", "--lo", "117", "--fields", "1,4,3", "--drop-fields", "5,2"},
+                "K1,GPS,612345.678,3380000,35.2,x\n");
+    EXPECT_EQ(p.out.substr(0, p.out.find("\r\n")), "name,X,Y,L,B,field6");
     p = Process({"inverse", "--lo", "117", "--fields", "1,4,3"}, "K1,GPS,612345.678\n");
     EXPECT_EQ(p.err,
               "pts.csv:1: expected at least 4 fields (name, X, Y in fields 1,4,3), found 3\n");

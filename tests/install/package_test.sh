@@ -32,7 +32,7 @@ done
 [ "$(dpkg-parsechangelog -l "$changelog" -S Version)" = "$version-1" ] ||
     fail "the changelog's latest entry is not $version-1: add one"
 depends=$(dpkg-deb -f "$deb" Depends)
-for d in libc6 libqt6printsupport6 libgdal fonts-wqy-zenhei qt6-qpa-plugins; do
+for d in libc6 libqt6printsupport6 libgdal fonts-wqy-zenhei qt6-qpa-plugins qt6-translations-l10n; do
     grep -q "$d" <<<"$depends" || fail "Depends lacks $d: $depends"
 done
 

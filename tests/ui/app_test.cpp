@@ -7,21 +7,28 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QPrintDialog>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QScreen>
 #include <QSettings>
+#include <QSplitter>
 #include <QStandardItemModel>
 #include <QTableView>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QToolButton>
 #include <QtTest>
 #include <cmath>
 #include <fstream>
+#include <optional>
 #include <sstream>
 
 #include "engine/run.h"
@@ -140,7 +147,8 @@ class AppTest : public QObject {
         QCOMPARE(reasons.index(0, 1).data().toString(),
                  QStringLiteral("警告：传统级数在此与精确的横轴墨卡托投影相差 84 毫米，超过 1 厘米"
                                 "（精确算法准确到 5 纳米）"));
-        QCOMPARE(reasons.index(1, 1).data().toString(), QStringLiteral("L：\"116.3O45\" 不是数值"));
+        QCOMPARE(reasons.index(1, 1).data().toString(),
+                 QStringLiteral("L：\"116.3O45\" 不是数值：第 6 个字符“O”"));
         // The map: L and B in degrees, the point 12° east of Lo outside the band.
         const MapData map = BuildMapData(*result);
         QCOMPARE(map.x.size(), std::size_t{4});
@@ -190,7 +198,7 @@ class AppTest : public QObject {
         // A file saved by a Chinese Windows program, read as quorvel-batch reads it.
         const QString gb = WriteFile("gb.csv", "\xCB\xAE\xCB\xFE,116.3045,30.3030\n");
         choice.header = false;
-        choice.gb18030 = true;
+        choice.encoding = QStringLiteral("gb18030");
         auto [decoded, decodedCli] = RunBoth(choice, gb);
         QCOMPARE(Exported(*decoded), decodedCli);
         QCOMPARE(decoded->rows.Cell(0, 0), std::string("水塔"));
@@ -303,7 +311,7 @@ class AppTest : public QObject {
         // In the dialog the zone number comes with the zones.
         FileComputeDialog dialog(path, QStringLiteral("CGCS2000, 精确"));
         auto* prefix = dialog.findChild<QCheckBox*>();
-        auto* zones = dialog.findChildren<QComboBox*>().at(1);
+        auto* zones = dialog.zoneBox();
         QVERIFY(!prefix->isEnabled());
         zones->setCurrentIndex(2);
         QVERIFY(prefix->isEnabled() && !dialog.loEdit()->isEnabled());
@@ -326,25 +334,51 @@ class AppTest : public QObject {
         QVERIFY_THROWS_EXCEPTION(engine::UsageError, JobFor(choice, {}));
     }
 
-    void progressShowsAtOnceAndCancelLeavesNoResults() {
-        std::string many;
-        for (int i = 0; i < 200000; ++i) many += "P" + std::to_string(i) + ",116.3045,30.3030\n";
+    // 取消 in the progress stops the run, leaves no results and returns to 从文件计算 with every
+    // choice as it was; left alone, the same file ends in a results window.
+    void cancelReturnsToTheDialogAndLeavesNoResults() {
+        std::string many = "name,L,B,H\n";
+        for (int i = 0; i < 300000; ++i) many += "P" + std::to_string(i) + ",116.3045,30.3030,1\n";
         const QString path = WriteFile("many.csv", many);
-        FileComputeChoice choice;
-        choice.lo = QStringLiteral("117");
         AppWindow window;
         window.show();
-        window.StartJob(JobFor(choice, {}), path);
-        auto* progress = window.findChild<QProgressDialog*>();
-        QVERIFY(progress && progress->isVisible());
-        progress->findChild<QPushButton*>()->click();
-        QTRY_VERIFY(!window.Computing());
+        FileComputeChoice chosen;
+        std::optional<FileComputeChoice> again;
+        int step = 0;
+        QTimer driver;
+        connect(&driver, &QTimer::timeout, [&] {
+            auto* dialog = qobject_cast<FileComputeDialog*>(QApplication::activeModalWidget());
+            auto* progress = window.findChild<QProgressDialog*>();
+            if (step == 0 && dialog) {
+                FileComputeChoice c = dialog->choice();
+                c.lo = QStringLiteral("117.3");
+                c.roles[3] = ColumnRole::Drop;
+                c.full = true;
+                dialog->SetChoice(c);
+                chosen = dialog->choice();
+                QTest::keyClick(dialog->loEdit(), Qt::Key_Return);
+                step = 1;
+            } else if (step == 1 && progress && progress->isVisible()) {
+                progress->findChild<QPushButton*>()->click();
+                step = 2;
+            } else if (step == 2 && dialog) {
+                again = dialog->choice();
+                dialog->reject();
+                step = 3;
+            }
+        });
+        driver.start(5);
+        QTimer::singleShot(0, &window, [&] { window.OpenFile(path); });
+        QTRY_COMPARE_WITH_TIMEOUT(step, 3, 20000);
+        driver.stop();
+        QVERIFY(chosen.header && chosen.full);
+        QVERIFY(again && *again == chosen);
+        QTRY_VERIFY(!window.Computing() && !window.findChild<QProgressDialog*>());
         QVERIFY(window.findChildren<ResultsWindow*>().isEmpty());
-        // Left alone, the same file ends in a results window.
-        window.StartJob(JobFor(choice, {}), path);
-        QTRY_VERIFY_WITH_TIMEOUT(!window.Computing(), 30000);
-        QCOMPARE(window.findChildren<ResultsWindow*>().size(), 1);
-        QCOMPARE(window.findChild<ResultsWindow*>()->table()->model()->rowCount(), 200000);
+
+        window.StartJob(JobFor(chosen, {}), path);
+        QTRY_COMPARE_WITH_TIMEOUT(window.findChildren<ResultsWindow*>().size(), 1, 30000);
+        QCOMPARE(window.findChild<ResultsWindow*>()->table()->model()->rowCount(), 300000);
     }
 
     void modelShowsFieldsAndCopiesForASpreadsheet() {
@@ -360,7 +394,10 @@ class AppTest : public QObject {
         ResultsModel model(result);
         QCOMPARE(model.rowCount(), 2);
         QCOMPARE(model.columnCount(), 6);
-        QCOMPARE(model.headerData(3, Qt::Horizontal).toString(), QStringLiteral("X"));
+        // Chinese headings over the CSV's names; a field passed through without a header.
+        QCOMPARE(model.headerData(3, Qt::Horizontal).toString(), QStringLiteral("纵坐标 X"));
+        QCOMPARE(model.headerData(5, Qt::Horizontal).toString(), QStringLiteral("字段 4"));
+        QCOMPARE(result->rows.Columns().at(5), std::string("field4"));
         QCOMPARE(model.index(1, 5).data().toString(), QStringLiteral("extra"));
         QCOMPARE(model.index(1, 0).data().toString(), QStringLiteral("say \"hi\""));
         QCOMPARE(model.index(0, 4).data().toString(), QStringLiteral("453203.4506"));
@@ -387,7 +424,7 @@ class AppTest : public QObject {
             QCOMPARE(dialog.ellipsoidBox()->itemText(i), names[i]);
         QCOMPARE(dialog.methodBox()->currentText(), QStringLiteral("传统级数"));
 
-        // Off Krassovsky the series cannot be chosen.
+        // Off Krassovsky the classic series cannot be chosen.
         auto* methods = qobject_cast<QStandardItemModel*>(dialog.methodBox()->model());
         QTest::keyClick(dialog.ellipsoidBox(), Qt::Key_Down);
         QTest::keyClick(dialog.ellipsoidBox(), Qt::Key_Down);
@@ -426,7 +463,7 @@ class AppTest : public QObject {
         cgcs.rf = 298.257222101;
         cgcs.Save(s);
         QCOMPARE(GeodesySettings::Load(s), cgcs);
-        // The series never stand with another ellipsoid, even from an edited file.
+        // The classic series never stand with another ellipsoid, even from an edited file.
         s.setValue(QStringLiteral("geodesy/method"), QStringLiteral("classic"));
         QCOMPARE(GeodesySettings::Load(s).method, Method::Exact);
         s.setValue(QStringLiteral("geodesy/ellipsoid"), QStringLiteral("custom"));
@@ -437,7 +474,7 @@ class AppTest : public QObject {
     void previewReadsTheFileAsTheEngineWill() {
         const QString gb =
             WriteFile("gbp.csv", "# survey\n\xCB\xAE\xCB\xFE,116.3045,30.3030,12.5\n");
-        std::vector<PreviewLine> lines = PreviewFile(gb, false);
+        std::vector<PreviewLine> lines = PreviewFile(gb, QString());
         QCOMPARE(lines.size(), std::size_t{1});
         QCOMPARE(lines[0].line, std::size_t{2});
         QVERIFY2(lines[0].problem.contains(QStringLiteral("GB18030")),
@@ -445,9 +482,9 @@ class AppTest : public QObject {
         QVERIFY(LooksLikeGb18030(gb));
         QVERIFY(!LooksLikeGb18030(WriteFile("u8.csv", "水塔,116.3045,30.3030\n")));
         QVERIFY(!LooksLikeGb18030(WriteFile("bad.csv", "P\x80\xFF,116.3045,30.3030\n")));
-        lines = PreviewFile(gb, true);
+        lines = PreviewFile(gb, QStringLiteral("gb18030"));
         QCOMPARE(lines[0].fields, (std::vector<QString>{"水塔", "116.3045", "30.3030", "12.5"}));
-        QVERIFY(lines[0].problem.isEmpty());
+        QVERIFY(PreviewProblem(lines[0], {0, 1, 2}, false).isEmpty());
     }
 
     void fileDialogChecksMeridiansAsThePromptsDo() {
@@ -480,12 +517,247 @@ class AppTest : public QObject {
                  (std::vector<std::string>{"inverse", "--lo=117", "--header", "--bom"}));
     }
 
+    // The field file of the README: 点名,编码,Y,X,H in GB18030. Today's order would read 编码 as
+    // a value, and "GPS" on the next line would hide the header; the names give the roles.
+    void headerAndRolesOfTheFieldFile() {
+        const QString path = QStringLiteral(QUORVEL_CONTROL_POINTS);
+        const std::vector<PreviewLine> lines = PreviewFile(path, QStringLiteral("gb18030"));
+        QCOMPARE(lines.size(), std::size_t{3});
+        QVERIFY(!LooksLikeHeader(lines, {0, 1, 2}, false));
+        QVERIFY(LooksLikeHeader(lines, {0, 3, 2}, false));
+
+        FileComputeDialog dialog(path, QStringLiteral("默认"));
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowActive(&dialog));
+        QVERIFY(dialog.screen()->availableGeometry().contains(dialog.frameGeometry()));
+        QVERIFY(dialog.headerBox()->isChecked());
+        QCOMPARE(dialog.encodingBox()->currentText(), QStringLiteral("GB18030"));
+        QCOMPARE(dialog.columnCount(), std::size_t{5});  // the empty columns at the end go
+        QCOMPARE(dialog.roleBox(3)->currentText(), QStringLiteral("经度 L"));
+        dialog.typeBox()->setCurrentIndex(1);
+        QCOMPARE(dialog.roleBox(3)->currentText(), QStringLiteral("纵坐标 X"));
+        QCOMPARE(dialog.roleBox(2)->currentText(), QStringLiteral("横坐标 Y"));
+        QCOMPARE(dialog.roleBox(1)->currentText(), QStringLiteral("带入"));
+
+        // The header's names head the columns; unticked, the line is shown and refused.
+        QTableWidget* preview = dialog.preview();
+        QCOMPARE(preview->rowCount(), 3);  // the roles and two points
+        QCOMPARE(preview->horizontalHeaderItem(1)->text(), QStringLiteral("点名"));
+        dialog.headerBox()->setChecked(false);
+        QCOMPARE(preview->rowCount(), 4);
+        QCOMPARE(preview->horizontalHeaderItem(1)->text(), QStringLiteral("字段 1"));
+        QCOMPARE(preview->item(1, preview->columnCount() - 1)->text(), QStringLiteral("不是数值"));
+        dialog.headerBox()->setChecked(true);
+        QCOMPARE(preview->rowCount(), 3);
+
+        dialog.loEdit()->setText(QStringLiteral("117"));
+        QCOMPARE(engine::JobArguments(JobFor(dialog.choice(), {})),
+                 (std::vector<std::string>{"inverse", "--lo=117", "--fields=1,4,3",
+                                           "--encoding=gb18030", "--header", "--bom"}));
+        dialog.roleBox(1)->setCurrentIndex(static_cast<int>(ColumnRole::Drop));
+        QCOMPARE(JobFor(dialog.choice(), {}).dropped, std::vector<std::size_t>{1});
+        // Two names: refused, the focus on the roles.
+        dialog.roleBox(1)->setCurrentIndex(static_cast<int>(ColumnRole::Name));
+        QString* message = AnswerNextMessageBox();
+        QTest::keyClick(dialog.loEdit(), Qt::Key_Return);
+        QCOMPARE(*message, QStringLiteral("请为点名和两个值各选一列"));
+        QVERIFY(dialog.isVisible());
+        QCOMPARE(dialog.focusWidget(), dialog.roleBox(0));
+        delete message;
+    }
+
+    void rolesFromHeaderNames() {
+        using R = ColumnRole;
+        const auto roles = [](std::initializer_list<const char*> names) {
+            std::vector<QString> n;
+            for (const char* name : names) n.push_back(QString::fromUtf8(name));
+            return RolesFromNames(n);
+        };
+        QVERIFY((roles({"点名", "编码", "Y", "X", "H"}) ==
+                 std::vector<R>{R::Name, R::Pass, R::Second, R::First, R::Pass}));
+        QVERIFY((roles({"点号", "纬度", "经度", "高程"}) ==
+                 std::vector<R>{R::Name, R::Second, R::First, R::Pass}));
+        QVERIFY((roles({"NAME", " x ", "y", "h"}) ==
+                 std::vector<R>{R::Name, R::First, R::Second, R::Pass}));
+        QVERIFY((roles({"北坐标", "东坐标", "code"}) ==
+                 std::vector<R>{R::First, R::Second, R::Name}));  // the first other column
+        QVERIFY(!roles({"name", "X", "H"}));                      // one value unnamed
+        QVERIFY(!roles({"名称", "东", "北"}));
+    }
+
+    // The choices are kept per header: another file with the same header starts with them, a
+    // file with another header does not. Tab reaches every control, in the documented order.
+    void choicesAreKeptPerHeaderAndTabReachesEveryControl() {
+        const QString a = WriteFile("kept-a.csv", "点名,X,Y,备注\nP1,3380000,612345.678,a\n");
+        const QString b = WriteFile("kept-b.csv", "点名,X,Y,备注\nQ7,3381000,512345.678,b\n");
+        const QString c = WriteFile("kept-c.csv", "点名,X,Y,说明\nQ7,3381000,512345.678,b\n");
+        FileComputeChoice chosen;
+        {
+            FileComputeDialog dialog(a, QStringLiteral("默认"));
+            dialog.show();
+            QVERIFY(QTest::qWaitForWindowActive(&dialog));
+            QCOMPARE(QApplication::focusWidget(), dialog.typeBox());
+            std::vector<QWidget*> chain;
+            for (QWidget* w = dialog.typeBox(); chain.size() < 30;) {
+                QTest::keyClick(w, Qt::Key_Tab);
+                w = QApplication::focusWidget();
+                if (w == dialog.typeBox()) break;
+                chain.push_back(w);
+            }
+            const QList<QPushButton*> buttons = dialog.findChildren<QPushButton*>();
+            std::vector<QWidget*> expected{dialog.loEdit(), dialog.zoneBox(), dialog.encodingBox(),
+                                           dialog.headerBox()};
+            for (std::size_t i = 0; i < dialog.columnCount(); ++i)
+                expected.push_back(dialog.roleBox(i));
+            expected.insert(expected.end(), {static_cast<QWidget*>(dialog.moreButton()),
+                                             buttons.at(0), buttons.at(1)});
+            QStringList names;
+            for (QWidget* w : chain) names << QString::fromLatin1(w->metaObject()->className());
+            QVERIFY2(chain == expected, qPrintable(names.join(u' ')));
+            // Opened, 更多选项 comes next.
+            dialog.moreButton()->setFocus();
+            QTest::keyClick(dialog.moreButton(), Qt::Key_Space);
+            QTest::keyClick(dialog.moreButton(), Qt::Key_Tab);
+            QVERIFY(qobject_cast<QCheckBox*>(QApplication::focusWidget()));
+
+            dialog.typeBox()->setCurrentIndex(1);
+            FileComputeChoice c = dialog.choice();
+            c.lo = QStringLiteral("117.3");
+            c.roles[3] = ColumnRole::Drop;
+            c.k0 = QStringLiteral("0.9996");
+            c.scale = true;
+            dialog.SetChoice(c);
+            chosen = dialog.choice();
+            QVERIFY(chosen == c);
+            QTest::keyClick(dialog.typeBox(), Qt::Key_Return);
+            QCOMPARE(dialog.result(), int(QDialog::Accepted));
+            QCOMPARE(dialog.job().geodesy.k0, 0.9996);
+        }
+        QVERIFY(FileComputeDialog(b, QStringLiteral("默认")).choice() == chosen);
+        const FileComputeChoice other = FileComputeDialog(c, QStringLiteral("默认")).choice();
+        QVERIFY(other.mode == Computation::Forward && other.lo.isEmpty() && !other.scale);
+    }
+
+    // The results window fits the screen (also run on a 1366 x 768 laptop screen at 125 %), gives
+    // the rejected lines a share of its height with whole reasons, and links table and map.
+    void resultsWindowFitsAndLinksTableAndMap() {
+        std::string text = "name,L,B\n";
+        for (const char* p :
+             {"P1,116,30", "P2,116.3,30.1", "P3,117,30.2", "P4,117.3,30.3", "P5,118,30.4"})
+            text += std::string(p) + "\n";
+        for (int i = 0; i < 30; ++i) text += "bad" + std::to_string(i) + ",116.3O45,30\n";
+        FileComputeChoice choice;
+        choice.lo = QStringLiteral("117");
+        choice.header = true;
+        FileJob job(JobFor(choice, {}), WriteFile("fit.csv", text).toStdString());
+        job.Run();
+        std::shared_ptr<FileJobResult> result = job.TakeResult();
+        ResultsWindow window(result);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const QRect room = window.screen()->availableGeometry();
+        QVERIFY2(room.contains(window.frameGeometry()),
+                 qPrintable(QStringLiteral("%1 x %2 at %3,%4 on %5 x %6")
+                                .arg(window.frameGeometry().width())
+                                .arg(window.frameGeometry().height())
+                                .arg(window.frameGeometry().x())
+                                .arg(window.frameGeometry().y())
+                                .arg(room.width())
+                                .arg(room.height())));
+        auto* rejected = window.findChild<QTableView*>(QStringLiteral("rejected"));
+        auto* stacked = window.findChild<QSplitter*>(QStringLiteral("stacked"));
+        const int row = rejected->verticalHeader()->defaultSectionSize();
+        QVERIFY(rejected->height() >= 3 * row);
+        QVERIFY(rejected->height() <= stacked->height() / 3 + row);
+        const QModelIndex reason = rejected->model()->index(0, 1);
+        QCOMPARE(reason.data(Qt::ToolTipRole), reason.data());
+        QCOMPARE(window.model()->headerData(1, Qt::Horizontal).toString(),
+                 QStringLiteral("经度 L"));
+
+        QTRY_VERIFY(window.map()->HasData());
+        QVERIFY(!window.map()->Empty());
+        window.table()->selectRow(2);
+        QCOMPARE(window.map()->selected(), std::vector<std::size_t>{2});
+        QTest::mouseClick(window.map(), Qt::LeftButton, {}, window.map()->PixelOf(4).toPoint());
+        const QModelIndexList rows = window.table()->selectionModel()->selectedRows();
+        QCOMPARE(rows.size(), 1);
+        QCOMPARE(rows[0].row(), 4);
+        QCOMPARE(window.map()->selected(), std::vector<std::size_t>{4});
+        QCOMPARE(*window.map()->PointAt(window.map()->PixelOf(1)), std::size_t{1});
+
+        // Packed degrees on the axes; an empty result says so.
+        QCOMPARE(PointMap::AxisText(116.5125, true, 1), QStringLiteral("116.3045"));
+        QCOMPARE(PointMap::AxisText(-116.5125, true, 0.01), QStringLiteral("-116.304500"));
+        QCOMPARE(PointMap::AxisText(3380000.4, false, 5000), QStringLiteral("3380000"));
+        FileJob none(JobFor(choice, {}), WriteFile("none.csv", "name,L,B\nx,a,b\n").toStdString());
+        none.Run();
+        ResultsWindow empty(none.TakeResult());
+        QTRY_VERIFY(empty.map()->HasData());
+        QVERIFY(empty.map()->Empty());
+    }
+
+    // Ctrl+P: a long report is asked about with 否 as the default; Qt's print dialog chooses the
+    // printer or a PDF file (the last entry), and the window says what was sent where.
+    void printGoesThroughQtsDialogAndSaysWhatWasSent() {
+        std::string many;
+        for (int i = 0; i < 5001; ++i) many += "P" + std::to_string(i) + ",116.3045,30.3030\n";
+        FileComputeChoice choice;
+        choice.lo = QStringLiteral("117");
+        const QString pdf = dir_.filePath(QStringLiteral("报告.pdf"));
+        for (const std::string& text : {many, std::string("P1,116.3045,30.3030\n")}) {
+            FileJob job(JobFor(choice, {}), WriteFile("print.csv", text).toStdString());
+            job.Run();
+            ResultsWindow window(job.TakeResult());
+            window.show();
+            QVERIFY(QTest::qWaitForWindowActive(&window));
+            QMessageBox::StandardButton asked = QMessageBox::NoButton;
+            QString told;
+            int printDialogs = 0;
+            QTimer driver;
+            connect(&driver, &QTimer::timeout, [&] {
+                QWidget* modal = QApplication::activeModalWidget();
+                if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+                    if (box->icon() == QMessageBox::Question)
+                        asked = box->standardButton(box->defaultButton());
+                    else
+                        told = box->text();
+                    QTest::keyClick(box, Qt::Key_Return);
+                } else if (auto* print = qobject_cast<QPrintDialog*>(modal)) {
+                    ++printDialogs;
+                    auto* printers = print->findChild<QComboBox*>(QStringLiteral("printers"));
+                    printers->setCurrentIndex(printers->count() - 1);
+                    print->findChild<QLineEdit*>(QStringLiteral("filename"))->setText(pdf);
+                    print->accept();
+                }
+            });
+            driver.start(5);
+            QTest::keyClick(window.table(), Qt::Key_P, Qt::ControlModifier);
+            if (text == many) {
+                QCOMPARE(asked, QMessageBox::No);  // Enter declines
+                QCOMPARE(printDialogs, 0);
+            } else {
+                QTRY_VERIFY(!told.isEmpty());
+                QCOMPARE(printDialogs, 1);
+                QCOMPARE(told, QStringLiteral("报告共 1 页，其中 1 页已保存为 PDF 文件：\n") + pdf);
+                QCOMPARE(ReadAll(pdf).substr(0, 5), std::string("%PDF-"));
+            }
+        }
+    }
+
+    // Qt's own buttons and dialogs speak Chinese, as the window does.
+    void qtDialogsSpeakChinese() {
+        QMessageBox box(QMessageBox::Question, QString(), QString(),
+                        QMessageBox::Ok | QMessageBox::Cancel);
+        QCOMPARE(box.button(QMessageBox::Ok)->text(), QStringLiteral("确定"));
+        QCOMPARE(box.button(QMessageBox::Cancel)->text(), QStringLiteral("取消"));
+    }
+
     void menuBarStandsAboveTheLayout() {
         AppWindow window;
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QCOMPARE(window.windowTitle(), QStringLiteral("Quorvel"));
-        // The batches compute with the setting; the default is the documented series.
+        // The batches compute with the setting; the default is the classic series.
         QVERIFY(!window.calculator()->state().Projection.projection);
         GeodesySettings cgcs;
         cgcs.ellipsoid = "cgcs2000";
@@ -532,7 +804,7 @@ class AppTest : public QObject {
         QTimer::singleShot(0, [&opened] {
             QTRY_VERIFY(qobject_cast<FileComputeDialog*>(QApplication::activeModalWidget()));
             auto* dialog = QApplication::activeModalWidget();
-            opened = dialog->findChild<QLabel*>()->text();
+            opened = dialog->findChild<QLabel*>(QStringLiteral("file"))->text();
             dialog->close();
         });
         QTRY_VERIFY(opened.endsWith(QStringLiteral("dropped.csv")));

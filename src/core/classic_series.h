@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/constants.h"
+#include "core/krassovsky_constants.h"
 
 namespace quorvel {
 

@@ -1,8 +1,11 @@
 #pragma once
 
+#include <sys/types.h>
+
+#include <filesystem>
 #include <string>
 
-namespace quorvel::engine {
+namespace quorvel {
 
 // A file written under a temporary name in the target's folder and renamed over the target only
 // by Commit(), so that a failed or interrupted run leaves the target as it was. The temporary
@@ -10,17 +13,22 @@ namespace quorvel::engine {
 // SIGPIPE. Throws IoError when the temporary file cannot be created. A target that exists and
 // is not a regular file (a device, a pipe) is written directly when `allowDirect`, and refused
 // otherwise. A regular file that its user may not write, or that has no write permission for
-// anyone, is refused (IoError), as cp refuses it.
+// anyone, is refused (IoError), as cp refuses it. Every file Quorvel writes whole is written
+// through it.
 class AtomicFile {
   public:
     explicit AtomicFile(const std::string& target, bool allowDirect = false);
+    // A new file, never put over another: written beside `target` and put in place by
+    // PublishNew, with the mode any new file of the user's gets.
+    struct NewName {};
+    AtomicFile(const std::string& target, NewName);
     ~AtomicFile();
     AtomicFile(const AtomicFile&) = delete;
     AtomicFile& operator=(const AtomicFile&) = delete;
 
     int fd() const { return fd_; }
-    const std::string& TempPath() const { return tempPath_; }  // empty when written directly
     const std::string& Target() const { return target_; }
+    const std::string& TempPath() const { return tempPath_; }  // empty when written directly
 
     // Flushes to disk, closes and renames over the target (closes a direct one). Throws IoError.
     void Commit() {
@@ -38,7 +46,12 @@ class AtomicFile {
     void Settle();
     void Undo();
 
+    // Finishes the file of a NewName and gives it `path`, in the same folder, when no file has
+    // that name; false, and the file kept for another name, when one has. Throws IoError.
+    bool PublishNew(const std::string& path);
+
   private:
+    void Create(const std::string& target, const std::filesystem::path& resolved, mode_t mode);
     void Discard();
 
     std::string target_;  // a symbolic link is followed, so the link stays a link
@@ -69,4 +82,4 @@ class RemovedOnSignal {
 // Whether two paths name the same file, including paths to files that do not exist yet.
 bool SamePath(const std::string& a, const std::string& b);
 
-}  // namespace quorvel::engine
+}  // namespace quorvel

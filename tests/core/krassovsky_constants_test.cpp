@@ -1,12 +1,12 @@
-#include "core/constants.h"
+#include "core/krassovsky_constants.h"
 
 #include <gtest/gtest.h>
 
 #include <bit>
 #include <cstdint>
 
+#include "core/classic_series.h"
 #include "core/errors.h"
-#include "core/projection.h"
 
 namespace quorvel {
 namespace {

@@ -1,4 +1,4 @@
-#include "core/projection.h"
+#include "core/classic_series.h"
 
 #include <cmath>
 

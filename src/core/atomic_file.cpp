@@ -1,4 +1,4 @@
-#include "engine/atomic_file.h"
+#include "core/atomic_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -10,13 +10,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <system_error>
 #include <vector>
 
+#include "core/errors.h"
 #include "core/messages.h"
-#include "engine/text_io.h"
 
-namespace quorvel::engine {
+namespace quorvel {
 namespace {
 
 namespace fs = std::filesystem;
@@ -72,8 +73,24 @@ void Unregister(int slot) {
     if (slot >= 0) gUsed[slot] = 0;
 }
 
-std::string ErrnoText() {
-    return std::strerror(errno);
+// `name` failed to be written or replaced, for the reason the last system call gave.
+IoError CannotWrite(const std::string& name) {
+    const int err = errno;
+    return IoError(Fill(Tr("cannot write {0}: {1}"), {name, std::strerror(err)}), err);
+}
+IoError CannotReplace(const std::string& name) {
+    const int err = errno;
+    return IoError(Fill(Tr("cannot replace {0}: {1}"), {name, std::strerror(err)}), err);
+}
+
+// The umask, read without setting it, which would change it for a moment for every thread.
+mode_t CurrentUmask() {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind("Umask:", 0) == 0)
+            return static_cast<mode_t>(std::stoul(line.substr(6), nullptr, 8));
+    }
+    return 077;  // unknown: keep the file private
 }
 
 // The file a path leads to once symbolic links are followed; for a path that does not exist
@@ -96,26 +113,34 @@ AtomicFile::AtomicFile(const std::string& target, bool allowDirect) {
     target_ = resolved.string();
     struct stat st {};
     const bool exists = ::stat(target_.c_str(), &st) == 0;
-    if (exists && S_ISDIR(st.st_mode)) throw IoError(Fill(Tr("{0} is a folder"), {target}));
+    if (exists && S_ISDIR(st.st_mode)) throw IoError(Fill(Tr("{0} is a folder"), {target}), EISDIR);
     if (exists && !S_ISREG(st.st_mode)) {
         // A device or a pipe (/dev/null, /dev/stdout) is written as it is: renaming a file over
         // it would replace the device itself.
-        if (!allowDirect) throw IoError(Fill(Tr("{0} is not a regular file"), {target}));
+        if (!allowDirect) throw IoError(Fill(Tr("{0} is not a regular file"), {target}), ENOTSUP);
         fd_ = ::open(target_.c_str(), O_WRONLY | O_CLOEXEC);
-        if (fd_ < 0) throw IoError(Fill(Tr("cannot write {0}: {1}"), {target, ErrnoText()}));
+        if (fd_ < 0) throw CannotWrite(target);
         direct_ = true;
         return;
     }
-
     // Renaming over a file needs only the folder's permission: refuse, as cp does, a file its
     // user may not write, and a file nobody may write even when root runs this.
     if (exists && (st.st_mode & 0222) == 0) {
-        throw IoError("cannot write " + target + ": the file is read-only");
+        throw IoError(Fill(Tr("cannot write {0}: {1}"), {target, Tr("the file is read-only")}),
+                      EACCES);
     }
-    if (exists && ::access(target_.c_str(), W_OK) != 0) {
-        throw IoError("cannot write " + target + ": " + ErrnoText());
-    }
+    if (exists && ::access(target_.c_str(), W_OK) != 0) throw CannotWrite(target);
+    // Keep the mode of the file being replaced; a new file gets the usual 0666 less the umask
+    // (mkstemp makes it 0600).
+    Create(target, resolved, exists ? st.st_mode & 07777 : 0666 & ~CurrentUmask());
+}
 
+AtomicFile::AtomicFile(const std::string& target, NewName) {
+    target_ = target;
+    Create(target, target, 0666 & ~CurrentUmask());
+}
+
+void AtomicFile::Create(const std::string& target, const fs::path& resolved, mode_t mode) {
     const fs::path dir = resolved.has_parent_path() ? resolved.parent_path() : fs::path(".");
     const std::string ext = resolved.extension().string();
     std::string pattern = (dir / ("." + resolved.filename().string() + ".XXXXXX")).string() + ext;
@@ -137,23 +162,12 @@ AtomicFile::AtomicFile(const std::string& target, bool allowDirect) {
     sigprocmask(SIG_SETMASK, &old, nullptr);
     if (fd_ < 0) {
         errno = mkErrno;
-        throw IoError(Fill(Tr("cannot write {0}: {1}"), {target, ErrnoText()}));
-    }
-
-    // Keep the mode of the file being replaced; a new file gets the usual 0666 less the umask
-    // (mkstemp makes it 0600).
-    mode_t mode = 0;
-    if (exists) {
-        mode = st.st_mode & 07777;
-    } else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode = 0666 & ~mask;
+        throw CannotWrite(target);
     }
     if (::fchmod(fd_, mode) != 0) {
-        const std::string why = ErrnoText();
+        const IoError error = CannotWrite(target);
         Discard();
-        throw IoError(Fill(Tr("cannot write {0}: {1}"), {target, why}));
+        throw error;
     }
 }
 
@@ -176,16 +190,15 @@ void AtomicFile::Finish() {
     finished_ = true;
     if (direct_) {
         committed_ = true;
-        if (::close(fd) != 0)
-            throw IoError(Fill(Tr("cannot write {0}: {1}"), {target_, ErrnoText()}));
+        if (::close(fd) != 0) throw CannotWrite(target_);
         return;
     }
     if (::fsync(fd) != 0 && errno != EINVAL) {
-        const std::string why = ErrnoText();
+        const IoError error = CannotWrite(target_);
         ::close(fd);
-        throw IoError(Fill(Tr("cannot write {0}: {1}"), {target_, why}));
+        throw error;
     }
-    if (::close(fd) != 0) throw IoError(Fill(Tr("cannot write {0}: {1}"), {target_, ErrnoText()}));
+    if (::close(fd) != 0) throw CannotWrite(target_);
 }
 
 void AtomicFile::Publish() {
@@ -196,7 +209,7 @@ void AtomicFile::Publish() {
     } else {
         const bool noTarget = errno == ENOENT;
         if (::rename(tempPath_.c_str(), target_.c_str()) != 0) {
-            throw IoError(Fill(Tr("cannot replace {0}: {1}"), {target_, ErrnoText()}));
+            throw CannotReplace(target_);
         }
         createdNew_ = noTarget;
         Unregister(slot_);
@@ -229,6 +242,25 @@ void AtomicFile::Undo() {
     slot_ = -1;
 }
 
+bool AtomicFile::PublishNew(const std::string& path) {
+    Finish();
+    // A hard link fails when the name is taken, so no race with another writer can clobber a
+    // file; the temporary name then goes.
+    if (::link(tempPath_.c_str(), path.c_str()) == 0) {
+        ::unlink(tempPath_.c_str());
+    } else {
+        struct stat st {};
+        if (errno == EEXIST || ::lstat(path.c_str(), &st) == 0) return false;
+        // A file system without hard links: check and move, the best it allows.
+        if (::rename(tempPath_.c_str(), path.c_str()) != 0) throw CannotWrite(path);
+    }
+    target_ = path;
+    committed_ = true;
+    Unregister(slot_);
+    slot_ = -1;
+    return true;
+}
+
 RemovedOnSignal::RemovedOnSignal(const std::string& path) {
     InstallHandlersOnce();
     sigset_t block, old;
@@ -251,4 +283,4 @@ bool SamePath(const std::string& a, const std::string& b) {
     return pa == pb;
 }
 
-}  // namespace quorvel::engine
+}  // namespace quorvel

@@ -1,4 +1,4 @@
-#include "core/constants.h"
+#include "core/krassovsky_constants.h"
 
 #include "core/errors.h"
 #include "core/messages.h"

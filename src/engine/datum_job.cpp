@@ -1,0 +1,447 @@
+#include "engine/datum_job.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <system_error>
+
+#include "core/atomic_file.h"
+#include "core/errors.h"
+#include "core/messages.h"
+#include "core/number_text.h"
+#include "engine/diagnostics.h"
+
+namespace quorvel::engine {
+namespace {
+
+// Options that take a value, of both kinds of command: the mode is the first argument that is
+// neither an option nor such a value.
+constexpr std::string_view kValued[] = {
+    "--lo",     "--ls", "-o",           "--report",    "--fields",        "--encoding",
+    "--method", "--k0", "--zone",       "--ellipsoid", "--false-easting", "--model",
+    "--from",   "--to", "--convention", "-p",          "--check",         "--outlier-factor"};
+
+std::string Quoted(std::string_view text) {
+    return "\"" + std::string(text) + "\"";
+}
+
+// The column names of a system's coordinates, before their 1 or 2.
+std::vector<std::string> CoordinateNames(const CoordinateSystem& s, bool heights) {
+    std::vector<std::string> names;
+    switch (s.kind) {
+        case SystemKind::Plane:
+            names = {"X", "Y", "H"};
+            break;
+        case SystemKind::Geodetic:
+            names = {"L", "B", "H"};
+            break;
+        case SystemKind::Geocentric:
+            names = {"X", "Y", "Z"};
+            break;
+    }
+    names.resize(static_cast<std::size_t>(TypedCount(s, heights)));
+    return names;
+}
+
+// "1,4,3,6,5": distinct field numbers from 1.
+std::vector<std::size_t> ReadFieldList(std::string_view text) {
+    std::vector<std::size_t> fields;
+    std::string_view rest = text;
+    for (;;) {
+        const std::size_t comma = rest.find(',');
+        const std::string_view part = rest.substr(0, comma);
+        std::size_t value = 0;
+        const auto [end, ec] = std::from_chars(part.data(), part.data() + part.size(), value);
+        if (part.empty() || ec != std::errc() || end != part.data() + part.size() || value < 1 ||
+            value > 1000 || fields.size() == 7) {
+            throw UsageError(Fill(Tr("--fields: {0} must be field numbers from 1: the name's, "
+                                     "then each coordinate's, such as 1,3,2,5,4"),
+                                  {Quoted(text)}));
+        }
+        if (std::find(fields.begin(), fields.end(), value) != fields.end()) {
+            throw UsageError(Fill(Tr("--fields: {0} names a field twice"), {Quoted(text)}));
+        }
+        fields.push_back(value);
+        if (comma == std::string_view::npos) break;
+        rest.remove_prefix(comma + 1);
+    }
+    return fields;
+}
+
+CoordinateSystem ReadSystem(std::string_view option, std::string_view text) {
+    try {
+        return ParseCoordinateSystem(text);
+    } catch (const Error& e) {
+        throw UsageError(Fill(Tr("{0}: {1}"), {option, e.detail()}));
+    }
+}
+
+// Names split at commas (ASCII or full-width), blanks around them dropped.
+void AddNames(std::string_view text, std::vector<std::string>& names) {
+    while (true) {
+        std::size_t cut = text.find(',');
+        std::size_t width = 1;
+        const std::size_t wide = text.find("\xEF\xBC\x8C");  // ，
+        if (wide < cut) cut = wide, width = 3;
+        std::string_view name = text.substr(0, cut);
+        while (!name.empty() && name.front() == ' ') name.remove_prefix(1);
+        while (!name.empty() && name.back() == ' ') name.remove_suffix(1);
+        if (name.empty()) throw UsageError(Fill(Tr("--check: {0} holds an empty name"), {text}));
+        names.emplace_back(name);
+        if (cut == std::string_view::npos) return;
+        text.remove_prefix(cut + width);
+    }
+}
+
+// The name of an input field (1-based) in messages.
+std::string FieldName(const DatumLayout& layout, std::size_t field) {
+    for (std::size_t k = 0; k < layout.fields.size(); ++k) {
+        if (layout.fields[k] + 1 == field) return k == 0 ? "name" : layout.names[k - 1];
+    }
+    return Fill(Tr("field {0}"), {std::to_string(field)});
+}
+
+std::string Joined(std::string_view a, std::string_view b) {
+    return Fill(Tr("{0}: {1}"), {a, b});
+}
+
+}  // namespace
+
+bool IsDatumCommand(std::span<const std::string_view> args) {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string_view a = args[i];
+        if (a == "--")
+            return i + 1 < args.size() && (args[i + 1] == "fit" || args[i + 1] == "transform");
+        if (a.size() > 1 && a.front() == '-') {
+            if (std::find(std::begin(kValued), std::end(kValued), a) != std::end(kValued)) ++i;
+            continue;
+        }
+        return a == "fit" || a == "transform";
+    }
+    return false;
+}
+
+std::size_t DatumLayout::Needed() const {
+    return *std::max_element(fields.begin(), fields.end()) + 1;
+}
+
+DatumLayout MakeLayout(const DatumJob& job, const CoordinateSystem& from,
+                       const CoordinateSystem* to, bool heights) {
+    DatumLayout layout;
+    for (const auto& [system, suffix] : {std::pair{&from, "1"}, std::pair{to, "2"}}) {
+        if (system == nullptr) continue;
+        for (const std::string& name : CoordinateNames(*system, heights)) {
+            layout.names.push_back(name + suffix);
+            layout.angles.push_back(system->kind == SystemKind::Geodetic && name != "H");
+        }
+        if (system == &from) layout.sourceCount = layout.names.size();
+    }
+    const std::size_t count = layout.names.size() + 1;
+    if (job.fields.empty()) {
+        for (std::size_t k = 0; k < count; ++k) layout.fields.push_back(k);
+        return layout;
+    }
+    if (job.fields.size() != count) {
+        std::string names = "name";
+        for (const std::string& n : layout.names) names += "," + n;
+        std::string typed;
+        for (std::size_t f : job.fields) typed += (typed.empty() ? "" : ",") + std::to_string(f);
+        throw UsageError(
+            Fill(Tr("--fields: {0} gives {1} fields; these systems need {2} ({3})"),
+                 {Quoted(typed), std::to_string(job.fields.size()), std::to_string(count), names}));
+    }
+    for (std::size_t f : job.fields) layout.fields.push_back(f - 1);
+    return layout;
+}
+
+DatumOptions ParseDatumArguments(std::span<const std::string_view> args) {
+    DatumOptions o;
+    for (std::string_view a : args) {
+        if (a == "--") break;
+        if (a == "--help" || a == "-h") {
+            o.action = DatumOptions::Action::Help;
+            return o;
+        }
+        if (a == "--version") {
+            o.action = DatumOptions::Action::Version;
+            return o;
+        }
+    }
+    std::optional<std::string> model, from, to, convention, parameters, factor, output, fields,
+        encoding;
+    bool heights = false, drop = false, header = false, decimalComma = false, bom = false,
+         full = false, quiet = false;
+    std::vector<std::string_view> positional;
+    bool optionsEnded = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string_view a = args[i];
+        if (optionsEnded || a == "-" || a.empty() || a.front() != '-') {
+            positional.push_back(a);
+            continue;
+        }
+        if (a == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        // "--from SYSTEM", "--from=SYSTEM", "-p FILE" or "-pFILE".
+        const auto value = [&](std::string_view name) -> std::optional<std::string_view> {
+            if (a == name) {
+                if (i + 1 >= args.size()) throw UsageError(Fill(Tr("{0} needs a value"), {name}));
+                return args[++i];
+            }
+            if (name.size() > 2 && a.starts_with(name) && a.size() > name.size() &&
+                a[name.size()] == '=') {
+                return a.substr(name.size() + 1);
+            }
+            if (name.size() == 2 && a.starts_with(name) && a.size() > 2) return a.substr(2);
+            return std::nullopt;
+        };
+        const auto valued = [&](std::string_view name, std::optional<std::string>& slot) {
+            const std::optional<std::string_view> v = value(name);
+            if (!v) return false;
+            if (slot) throw UsageError(Fill(Tr("{0} given twice"), {name}));
+            slot = std::string(*v);
+            return true;
+        };
+        if (valued("--model", model) || valued("--from", from) || valued("--to", to) ||
+            valued("--convention", convention) || valued("-p", parameters) ||
+            valued("--outlier-factor", factor) || valued("-o", output) ||
+            valued("--fields", fields) || valued("--encoding", encoding)) {
+            continue;
+        }
+        if (const std::optional<std::string_view> v = value("--check")) {
+            AddNames(*v, o.checks);
+            continue;
+        }
+        bool* flag = a == "--heights"         ? &heights
+                     : a == "--drop-outliers" ? &drop
+                     : a == "--header"        ? &header
+                     : a == "--decimal-comma" ? &decimalComma
+                     : a == "--bom"           ? &bom
+                     : a == "--full"          ? &full
+                     : a == "--quiet"         ? &quiet
+                                              : nullptr;
+        if (flag == nullptr) throw UsageError(Fill(Tr("unknown option {0}"), {a}));
+        if (*flag) throw UsageError(Fill(Tr("{0} given twice"), {a}));
+        *flag = true;
+    }
+
+    o.command = positional.at(0) == "fit" ? DatumCommand::Fit : DatumCommand::Transform;
+    if (positional.size() > 2) {
+        throw UsageError(Fill(Tr("more than one input file: {0}"), {Quoted(positional[2])}));
+    }
+    if (positional.size() == 2) {
+        if (positional[1].empty()) throw UsageError(Tr("empty input file name"));
+        o.input = std::string(positional[1]);
+    }
+    if (from) o.from = ReadSystem("--from", *from);
+    if (to) o.to = ReadSystem("--to", *to);
+    o.heightsGiven = heights;
+    o.fit.heights = heights;
+
+    if (o.command == DatumCommand::Transform) {
+        const std::pair<bool, const char*> fitOnly[] = {{model.has_value(), "--model"},
+                                                        {convention.has_value(), "--convention"},
+                                                        {factor.has_value(), "--outlier-factor"},
+                                                        {drop, "--drop-outliers"},
+                                                        {!o.checks.empty(), "--check"}};
+        for (const auto& [given, name] : fitOnly) {
+            if (given) {
+                throw UsageError(Fill(Tr("{0} is an option of fit; transform takes the model "
+                                         "and its parameters from the parameter file (-p)"),
+                                      {name}));
+            }
+        }
+        if (!parameters) throw UsageError(Tr("transform needs the parameter file: -p PARAMS"));
+    } else {
+        if (!o.from || !o.to) {
+            throw UsageError(
+                Tr("fit needs the systems of both sides: --from SYSTEM --to SYSTEM, "
+                   "such as plane:krassovsky:117"));
+        }
+        try {
+            if (model) o.fit.model = ParseModel(*model);
+            if (convention) o.fit.convention = ParseConvention(*convention);
+        } catch (const Error& e) {
+            throw UsageError(
+                Fill(Tr("{0}: {1}"), {model ? "--model" : "--convention", e.detail()}));
+        }
+        if (o.fit.model == DatumModel::Four &&
+            (o.from->kind != SystemKind::Plane || o.to->kind != SystemKind::Plane)) {
+            throw UsageError(
+                Tr("--model 4 fits plane coordinates: --from and --to must both be "
+                   "plane systems"));
+        }
+        if (factor) {
+            const std::optional<double> k = TryParseNumber(*factor);
+            if (!k || !(*k > 0 && *k <= 100)) {
+                throw UsageError(Fill(Tr("--outlier-factor: {0} is not a number above 0 and at "
+                                         "most 100"),
+                                      {Quoted(*factor)}));
+            }
+            o.fit.outlierFactor = *k;
+        }
+        o.fit.dropOutliers = drop;
+    }
+    if (parameters) {
+        if (parameters->empty()) throw UsageError(Tr("-p needs a file name"));
+        o.parameterFile = *parameters;
+    }
+    if (output) {
+        if (output->empty()) throw UsageError(Tr("-o needs a file name"));
+        o.output = *output;
+        if (o.command == DatumCommand::Fit && parameters && SamePath(*output, *parameters)) {
+            throw UsageError(Tr("-o and -p name the same file"));
+        }
+    }
+    if (fields) o.fields = ReadFieldList(*fields);
+    if (encoding) o.encoding = ReadEncoding(*encoding);
+    o.header = header;
+    o.decimalComma = decimalComma;
+    o.bom = bom;
+    o.full = full;
+    o.quiet = quiet;
+    return o;
+}
+
+std::string DatumHelpText() {
+    return "Datum transformations (坐标转换), such as Beijing 1954 or Xi'an 1980 to CGCS2000:\n"
+           "  fit --from SYSTEM --to SYSTEM [-p PARAMS] [options] [FILE]\n"
+           "                 fits the parameters to common points (重合点) by least squares.\n"
+           "                 Input: name, the source coordinates, the target coordinates.\n"
+           "                 Output: per point its use (fit, check, dropped), the residuals\n"
+           "                 target - transformed source in mm, the plane residual and a flag\n"
+           "                 where a residual exceeds K sigma0; the parameters, their standard\n"
+           "                 errors and sigma0 on standard error; -p writes the parameter file\n"
+           "  transform -p PARAMS [options] [FILE]\n"
+           "                 converts points (name, the source coordinates) with a parameter\n"
+           "                 file; output: name, the typed values, the converted ones\n"
+           "  SYSTEM         KIND:ELLIPSOID[:WHERE]: KIND plane (X north, Y east), geodetic (L, B\n"
+           "                 in packed degrees) or geocentric (X, Y, Z); ELLIPSOID as "
+           "--ellipsoid;\n"
+           "                 WHERE, plane only: the central meridian (packed degrees) or\n"
+           "                 zone3/zone6, the zone number then in front of Y. Plane coordinates\n"
+           "                 are projected by the exact method, k0 1, false easting 500000\n"
+           "  --model 7|4|3  7 (default): Bursa-Wolf through geocentric coordinates, dx dy dz\n"
+           "                 (m), rx ry rz (arc-seconds), ds (ppm), PROJ's helmert without\n"
+           "                 +exact; 4: plane similarity on plane X, Y, dx dy (m), rotation\n"
+           "                 (arc-seconds), scale (ppm); 3: geocentric translation\n"
+           "  --convention C coordinate-frame (default: the form of China's national rules for\n"
+           "                 CGCS2000, EPSG 9607) or position-vector (EPSG 9606, +towgs84)\n"
+           "  --heights      H after the two values of a plane or geodetic side; without it\n"
+           "                 H = 0 on both sides (two-dimensional)\n"
+           "  --check N,N    check points (检核点): left out of the fit, their residuals and RMS\n"
+           "                 listed\n"
+           "  --drop-outliers  fit again without the worst flagged point until none is flagged\n"
+           "  --outlier-factor K  flag residuals beyond K times their standard error, about\n"
+           "                 K sigma0; default 3, the rule of the national transformation code\n"
+           "  -p PARAMS      fit: write the parameter file (key = value lines, with the PROJ\n"
+           "                 pipeline that gives the same results in cct); transform: read it\n"
+           "  -o, --header, --fields, --decimal-comma, --encoding, --bom, --full, --quiet as\n"
+           "                 above; --fields lists the name's field, then each coordinate's\n"
+           "  Refused (exit status 2): fewer common points than the model needs, points that\n"
+           "  cannot fix it (one place, one line), duplicate names, a point whose two sides lie\n"
+           "  kilometres apart, rotations or scale beyond the small-angle model, a parameter\n"
+           "  file that does not read or does not match the input.\n";
+}
+
+std::string Describe(const DatumDiagnostic& d, const DatumLayout& layout,
+                     const CoordinateSystem& system) {
+    const auto valueName = [&]() -> std::string {
+        return d.field < layout.names.size() ? layout.names[d.field] : std::string();
+    };
+    switch (d.problem) {
+        case DatumProblem::LineTooLong:
+            return Fill(Tr("line longer than {0} bytes"), {std::to_string(d.count)});
+        case DatumProblem::InvalidUtf8:
+            if (!d.text.empty()) return Fill(Tr("not {0} text"), {d.text});
+            return Fill(Tr("not UTF-8 text (byte {0}); save the file as UTF-8, or use --encoding "
+                           "gb18030 for a file saved by a Chinese Windows program"),
+                        {std::to_string(d.count)});
+        case DatumProblem::UnclosedQuote:
+            return Joined(FieldName(layout, d.field), Tr("the quote is not closed on this line"));
+        case DatumProblem::TextAfterQuote:
+            return Joined(FieldName(layout, d.field), Tr("text after the closing quote"));
+        case DatumProblem::QuoteInUnquoted:
+            return Joined(FieldName(layout, d.field),
+                          Tr("a quote inside an unquoted field (quote the whole field and double "
+                             "the quote)"));
+        case DatumProblem::TooFewFields: {
+            std::string names = "name";
+            for (const std::string& n : layout.names) names += ", " + n;
+            bool inOrder = true;
+            for (std::size_t k = 0; k < layout.fields.size(); ++k) inOrder &= layout.fields[k] == k;
+            if (!inOrder) {
+                std::string at;
+                for (std::size_t f : layout.fields) {
+                    at += (at.empty() ? "" : ",") + std::to_string(f + 1);
+                }
+                names = Fill(Tr("{0} in fields {1}"), {names, at});
+            }
+            return Fill(Tr("expected at least {0} fields ({1}), found {2}"),
+                        {std::to_string(layout.Needed()), names, std::to_string(d.count)});
+        }
+        case DatumProblem::SurplusFields: {
+            const std::string line = std::to_string(d.otherLine);
+            return Fill(d.header ? Tr("{0} fields, but the output has columns for the {1} of line "
+                                      "{2} (the header): field {3} {4} would be lost; give line "
+                                      "{2} as many fields (empty ones will do), or quote a field "
+                                      "that holds a separator")
+                                 : Tr("{0} fields, but the output has columns for the {1} of line "
+                                      "{2}: field {3} {4} would be lost; give line {2} as many "
+                                      "fields (empty ones will do), or quote a field that holds a "
+                                      "separator"),
+                        {std::to_string(d.count), std::to_string(d.field), line,
+                         std::to_string(d.field + 1), QuoteForMessage(d.text)});
+        }
+        case DatumProblem::EmptyValue:
+            return Joined(valueName(), Tr("empty, not a number"));
+        case DatumProblem::OutOfRange:
+            return Joined(valueName(), Fill(Tr("{0} is out of range"), {QuoteForMessage(d.text)}));
+        case DatumProblem::NotANumber:
+            return Joined(valueName(), Fill(Tr("{0} is not a number"), {QuoteForMessage(d.text)}));
+        case DatumProblem::WrongKind: {
+            const std::string name = SystemText(system);
+            switch (system.kind) {
+                case SystemKind::Plane:
+                    return d.count == 1
+                               ? Fill(Tr("{0}: Y carries a zone number in front, which {1}, the "
+                                         "parameter file's source system, has not: give Y "
+                                         "without it, or parameters for a system with zone3 or "
+                                         "zone6"),
+                                      {d.text, name})
+                               : Fill(Tr("{0}: these read as degrees, not as the plane X, Y in "
+                                         "metres of {1}, the parameter file's source system"),
+                                      {d.text, name});
+                case SystemKind::Geodetic:
+                    return Fill(Tr("{0}: these are no longitude and latitude (|L| at most 360°, "
+                                   "|B| at most 90°) of {1}, the parameter file's source system"),
+                                {d.text, name});
+                case SystemKind::Geocentric:
+                    return Fill(Tr("{0}: these lie {1} km from the Earth's centre, not near its "
+                                   "surface: not the geocentric X, Y, Z of {2}, the parameter "
+                                   "file's source system"),
+                                {d.text, ShortestText(std::round(d.value / 1000)), name});
+            }
+            return d.text;
+        }
+        case DatumProblem::NotConverted:
+            return Joined(d.text, d.text2);
+        case DatumProblem::PackedExcess:
+            return Fill(Tr("{0} {1} has {2}: packed degrees are degrees.minutes-seconds; is it "
+                           "decimal degrees?"),
+                        {valueName(), d.text,
+                         Fill(d.seconds ? Tr("{0} seconds") : Tr("{0} minutes"),
+                              {std::to_string(d.count)})});
+        case DatumProblem::HeaderReadsAsPoint:
+            return Tr(
+                "this line, skipped by --header, reads as a point; leave --header out if "
+                "the file has no header line");
+        case DatumProblem::MorePackedExcess:
+            return Fill(Tr("{0} more packed angles with 60 or more minutes or seconds"),
+                        {std::to_string(d.count)});
+    }
+    return {};
+}
+
+}  // namespace quorvel::engine
