@@ -17,13 +17,13 @@
 #include <thread>
 #include <tuple>
 
+#include "core/atomic_file.h"
 #include "core/datum.h"
 #include "core/errors.h"
 #include "core/messages.h"
 #include "core/number_text.h"
 #include "core/packed_angle.h"
 #include "core/parameter_file.h"
-#include "core/atomic_file.h"
 #include "engine/datum_job.h"
 #include "engine/line_parser.h"
 #include "engine/ordered_pool.h"
@@ -582,12 +582,18 @@ FitInput ReadCommonPoints(const DatumOptions& o, const DatumLayout& layout, Byte
     return input;
 }
 
-// The parameter file of a fit, with the pipeline where the points lie in one zone.
 std::string ParameterText(const DatumOptions& o, const FitResult& r) {
+    return FitParameterText(*o.from, *o.to, o.fit.heights, r);
+}
+
+}  // namespace
+
+std::string FitParameterText(const CoordinateSystem& from, const CoordinateSystem& to, bool heights,
+                             const FitResult& r) {
     ParameterFile f;
-    f.from = *o.from;
-    f.to = *o.to;
-    f.heights = o.fit.heights;
+    f.from = from;
+    f.to = to;
+    f.heights = heights;
     f.parameters = r.parameters;
     f.sigma0 = r.sigma0;
     f.points = r.used;
@@ -602,6 +608,8 @@ std::string ParameterText(const DatumOptions& o, const FitResult& r) {
     }
     return WriteParameterFile(f, r.redundancy > 0 ? &r.standardErrors : nullptr) + note;
 }
+
+namespace {
 
 // ---- transform ----
 

@@ -26,6 +26,7 @@
 
 #include "engine/options.h"
 #include "print/qt_messages.h"
+#include "ui/datum_dialog.h"
 #include "ui/file_compute_dialog.h"
 #include "ui/file_job.h"
 #include "ui/main_window.h"
@@ -85,6 +86,13 @@ AppWindow::AppWindow(QWidget* parent) : QMainWindow(parent), calculator_(new Mai
     quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     QMenu* settings = menuBar()->addMenu(QStringLiteral("设置(&S)"));
     settings->addAction(QStringLiteral("椭球与算法…"), this, &AppWindow::EditSettings);
+    QMenu* tools = menuBar()->addMenu(QStringLiteral("工具(&T)"));
+    QAction* datum = tools->addAction(QStringLiteral("坐标转换…"), this, [this] {
+        auto* dialog = new DatumDialog(this);
+        dialog->setAttribute(Qt::WA_DeleteOnClose);
+        dialog->show();
+    });
+    datum->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
     QMenu* help = menuBar()->addMenu(QStringLiteral("帮助(&H)"));
     QAction* manual = help->addAction(QStringLiteral("使用说明"), this, &AppWindow::ShowHelp);
     manual->setShortcut(QKeySequence::HelpContents);
