@@ -30,6 +30,7 @@
 #include "engine/datum_job.h"
 #include "engine/datum_run.h"
 #include "engine/text_io.h"
+#include "ui/datum_convert.h"
 #include "ui/datum_models.h"
 
 namespace quorvel {
@@ -143,12 +144,13 @@ DatumDialog::DatumDialog(QWidget* parent)
     auto* fileButtons = new QHBoxLayout;
     auto* save = new QPushButton(QStringLiteral("保存参数(&A)…"), this);
     auto* load = new QPushButton(QStringLiteral("载入参数(&L)…"), this);
+    auto* convert = new QPushButton(QStringLiteral("转换文件(&T)…"), this);
     auto* close = new QPushButton(QStringLiteral("关闭"), this);
-    for (QPushButton* b : {save, load, copyPipeline_, close}) {
+    for (QPushButton* b : {save, load, convert, copyPipeline_, close}) {
         b->setAutoDefault(false);
         fileButtons->addWidget(b);
     }
-    fileButtons->insertStretch(3);
+    fileButtons->insertStretch(4);
     layout->addLayout(fileButtons);
     copyPipeline_->setEnabled(false);
 
@@ -159,6 +161,7 @@ DatumDialog::DatumDialog(QWidget* parent)
     connect(save, &QPushButton::clicked, this, &DatumDialog::SaveParameters);
     connect(load, &QPushButton::clicked, this, &DatumDialog::LoadParameters);
     connect(copyPipeline_, &QPushButton::clicked, this, &DatumDialog::CopyPipeline);
+    connect(convert, &QPushButton::clicked, this, &DatumDialog::ConvertPoints);
     connect(close, &QPushButton::clicked, this, &QDialog::reject);
     auto* pasteKey = new QShortcut(QKeySequence::Paste, pointsView_);
     pasteKey->setContext(Qt::WidgetShortcut);
@@ -331,6 +334,7 @@ void DatumDialog::Compute() {
         fitFrom_ = from;
         fitTo_ = to;
         fitHeights_ = options.heights;
+        parameterPath_.clear();
         ParameterFile f = ReadParameterFile(ParameterText());
         parameters_ = f;
         residuals_->SetResult(r, to.kind, options.heights);
@@ -399,6 +403,7 @@ bool DatumDialog::LoadParametersFrom(const QString& path, QString& error) {
         SetChoices(f.from, f.to, f.heights, f.parameters.model, f.parameters.convention);
         ShowParameters(f.parameters, nullptr, f.sigma0);
         parameters_ = f;
+        parameterPath_ = path;
         fit_.reset();
         residuals_->SetResult({}, f.to.kind, f.heights);
         checkText_->clear();
@@ -445,6 +450,7 @@ void DatumDialog::SaveParameters() {
     QString error;
     const QString path = dialog.selectedFiles().constFirst();
     if (SaveParametersTo(path, error)) {
+        parameterPath_ = path;
         Say(QStringLiteral("参数已保存到 %1").arg(path), false);
     } else {
         Say(error, true);
@@ -469,6 +475,33 @@ void DatumDialog::CopyPipeline() {
     if (!parameters_ || parameters_->proj.empty()) return;
     QApplication::clipboard()->setText(QString::fromStdString(parameters_->proj));
     Say(QStringLiteral("PROJ 管道已复制"), false);
+}
+
+void DatumDialog::ConvertPoints() {
+    if (!parameters_) {
+        Say(QStringLiteral("先计算参数或载入参数，再转换文件"), true);
+        return;
+    }
+    if (parameterPath_.isEmpty()) SaveParameters();
+    if (parameterPath_.isEmpty()) return;
+    QFileDialog dialog(this, QStringLiteral("转换文件"));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilters(
+        {QStringLiteral("点文件 (*.csv *.txt *.tsv *.dat)"), QStringLiteral("所有文件 (*)")});
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+    const QString output =
+        converted_.filePath(QStringLiteral("converted-%1.csv").arg(++conversions_));
+    const DatumConversion c =
+        ConvertFile(parameterPath_, dialog.selectedFiles().constFirst(), output);
+    if (c.status == 2) {
+        Say(QString::fromStdString(c.messages).trimmed(), true);
+        return;
+    }
+    auto* window = new ConvertedWindow(c, output, this);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->show();
+    Say(QStringLiteral("已转换 %1 个点").arg(window->rows()), false);
 }
 
 void DatumDialog::Remember(QSettings& settings) const {

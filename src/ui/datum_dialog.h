@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QTemporaryDir>
 #include <optional>
 
 #include "core/datum_fit.h"
@@ -61,6 +62,9 @@ class DatumDialog : public QDialog {
     void SaveParameters();
     void LoadParameters();
     void CopyPipeline();
+    // 转换文件…: a file of points through quorvel-batch's transform with the saved or loaded
+    // parameter file (saved first when the fit has not been).
+    void ConvertPoints();
 
   protected:
     void done(int result) override;
@@ -96,6 +100,10 @@ class DatumDialog : public QDialog {
     // The systems of the last fit, which the saved file names.
     CoordinateSystem fitFrom_, fitTo_;
     bool fitHeights_ = false;
+    // The file the parameters shown were saved to or loaded from; empty when they were not.
+    QString parameterPath_;
+    QTemporaryDir converted_;
+    int conversions_ = 0;
 };
 
 }  // namespace quorvel

@@ -13,6 +13,7 @@
 
 #include "core/datum.h"
 #include "engine/run.h"
+#include "ui/datum_convert.h"
 #include "ui/datum_models.h"
 
 using namespace quorvel;
@@ -176,6 +177,24 @@ class DatumDialogTest : public QObject {
         const std::string expected = ReadAll(cli);
         QVERIFY(expected.find("position") != std::string::npos);
         QCOMPARE(ReadAll(saved), expected);
+
+        // 转换文件: the header found, the export the command's bytes.
+        const QString converted = dir_.filePath(QStringLiteral("converted.csv"));
+        const DatumConversion c = ConvertFile(saved, points, converted);
+        QCOMPARE(c.status, 0);
+        QVERIFY2(c.command.find("--header") != std::string::npos, c.command.c_str());
+        ConvertedWindow window(c, converted, nullptr);
+        QCOMPARE(window.rows(), 10);
+        const QString exported = dir_.filePath(QStringLiteral("exported.csv"));
+        QVERIFY2(window.ExportTo(exported, error), qPrintable(error));
+        const QString byCli = dir_.filePath(QStringLiteral("cli.csv"));
+        const std::string transform[] = {"transform",         "-p", saved.toStdString(), "--bom",
+                                         "--header",          "-o", byCli.toStdString(), "--quiet",
+                                         points.toStdString()};
+        std::vector<std::string_view> run(std::begin(transform), std::end(transform));
+        QCOMPARE(engine::RunCommand(run, {0, 1, sink, sink, false, {}}), 0);
+        QCOMPARE(ReadAll(exported), ReadAll(byCli));
+        QVERIFY(ReadAll(exported).rfind("\xEF\xBB\xBF", 0) == 0);
 
         DatumDialog loaded;
         QVERIFY2(loaded.LoadParametersFrom(saved, error), qPrintable(error));
