@@ -97,6 +97,7 @@ AppWindow::AppWindow(QWidget* parent) : QMainWindow(parent), calculator_(new Mai
         auto* dialog = new DatumDialog(this);
         dialog->setAttribute(Qt::WA_DeleteOnClose);
         dialog->show();
+        dialog->activateWindow();
     });
     datum->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
     QMenu* help = menuBar()->addMenu(QStringLiteral("帮助(&H)"));

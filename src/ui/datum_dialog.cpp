@@ -172,6 +172,16 @@ DatumDialog::DatumDialog(QWidget* parent)
     });
     connect(heights_, &QCheckBox::toggled, this, &DatumDialog::UpdateLayout);
 
+    // Keyboard order: the systems, the model, the points and their buttons, the residuals, the
+    // files.
+    QWidget* order[] = {from_.ellipsoid, from_.kind,    from_.zones,  from_.meridian, to_.ellipsoid,
+                        to_.kind,        to_.zones,     to_.meridian, model_,         convention_,
+                        heights_,        pointsView_,   paste,        open,           clear,
+                        compute,         residualView_, save,         load,           convert,
+                        copyPipeline_,   close};
+    for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
+    from_.ellipsoid->setFocus();
+
     Recall(*std::make_unique<QSettings>(QStringLiteral("Quorvel"), QStringLiteral("Quorvel")));
     UpdateLayout();
     resize(900, 720);
@@ -501,6 +511,7 @@ void DatumDialog::ConvertPoints() {
     auto* window = new ConvertedWindow(c, output, this);
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->show();
+    window->activateWindow();
     Say(QStringLiteral("已转换 %1 个点").arg(window->rows()), false);
 }
 

@@ -73,3 +73,11 @@ add_test(NAME datum_ui_tests COMMAND datum_ui_tests)
 set_tests_properties(datum_ui_tests PROPERTIES
     TIMEOUT 120
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_RUNTIME_DIR=${QUORVEL_WINDOW_XDG};LC_ALL=C.UTF-8")
+
+add_test(NAME datum_e2e
+    COMMAND bash ${PROJECT_SOURCE_DIR}/tests/e2e/datum_e2e.sh $<TARGET_FILE:quorvel>
+            $<TARGET_FILE:quorvel-batch> ${CMAKE_CURRENT_BINARY_DIR}/datum-e2e)
+set_tests_properties(datum_e2e PROPERTIES
+    TIMEOUT 300
+    SKIP_RETURN_CODE 77
+    ENVIRONMENT "XDG_RUNTIME_DIR=${QUORVEL_WINDOW_XDG};LC_ALL=C.UTF-8")
