@@ -67,10 +67,11 @@ DatumConversion ConvertFile(const QString& parameterPath, const QString& input,
     QFile file(input);
     if (file.open(QIODevice::ReadOnly)) {
         const QByteArray head = file.read(1 << 16);
-        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-        QString text = utf8(head);
         // A multi-byte character cut at the end of the sample is no sign of another encoding.
-        if (utf8.hasError() && head.size() < (1 << 16)) {
+        const QByteArray whole = head.size() < (1 << 16) ? head : head.chopped(3);
+        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        QString text = utf8(whole);
+        if (utf8.hasError()) {
             c.args.insert(c.args.end(), {"--encoding", "GB18030"});
             text = QStringDecoder("GB18030")(head);
         }

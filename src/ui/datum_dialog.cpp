@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QSettings>
 #include <QShortcut>
 #include <QStringDecoder>
@@ -184,7 +185,10 @@ DatumDialog::DatumDialog(QWidget* parent)
 
     Recall(*std::make_unique<QSettings>(QStringLiteral("Quorvel"), QStringLiteral("Quorvel")));
     UpdateLayout();
-    resize(900, 720);
+    // Room for both tables, within the screen.
+    QSize size(960, 900);
+    if (const QScreen* s = screen()) size = size.boundedTo(s->availableGeometry().size() * 0.9);
+    resize(size);
 }
 
 DatumDialog::Side DatumDialog::MakeSide(const QString& title, QWidget* box) {

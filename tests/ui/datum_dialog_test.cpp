@@ -196,6 +196,18 @@ class DatumDialogTest : public QObject {
         QCOMPARE(ReadAll(exported), ReadAll(byCli));
         QVERIFY(ReadAll(exported).rfind("\xEF\xBB\xBF", 0) == 0);
 
+        // A file in GB18030 (水塔) is read as such, and its header found.
+        const QString gb = dir_.filePath(QStringLiteral("gb.csv"));
+        std::ofstream(gb.toStdString(), std::ios::binary)
+            << "name,X,Y\n\xCB\xAE\xCB\xFE,3500500,481000\n";
+        const DatumConversion g =
+            ConvertFile(saved, gb, dir_.filePath(QStringLiteral("gb-out.csv")));
+        QCOMPARE(g.status, 0);
+        QVERIFY2(g.command.find("--encoding GB18030 --header") != std::string::npos,
+                 g.command.c_str());
+        QVERIFY(ReadAll(dir_.filePath(QStringLiteral("gb-out.csv"))).find("水塔") !=
+                std::string::npos);
+
         DatumDialog loaded;
         QVERIFY2(loaded.LoadParametersFrom(saved, error), qPrintable(error));
         QCOMPARE(loaded.Options().convention, RotationConvention::PositionVector);
