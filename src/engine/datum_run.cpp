@@ -563,12 +563,18 @@ FitInput ReadCommonPoints(const DatumOptions& o, const DatumLayout& layout, Byte
     return input;
 }
 
-// The parameter file of a fit, with the pipeline where the points lie in one zone.
 std::string ParameterText(const DatumOptions& o, const FitResult& r) {
+    return FitParameterText(*o.from, *o.to, o.fit.heights, r);
+}
+
+}  // namespace
+
+std::string FitParameterText(const CoordinateSystem& from, const CoordinateSystem& to, bool heights,
+                             const FitResult& r) {
     ParameterFile f;
-    f.from = *o.from;
-    f.to = *o.to;
-    f.heights = o.fit.heights;
+    f.from = from;
+    f.to = to;
+    f.heights = heights;
     f.parameters = r.parameters;
     f.sigma0 = r.sigma0;
     f.points = r.used;
@@ -583,6 +589,8 @@ std::string ParameterText(const DatumOptions& o, const FitResult& r) {
     }
     return WriteParameterFile(f, r.redundancy > 0 ? &r.standardErrors : nullptr) + note;
 }
+
+namespace {
 
 // ---- transform ----
 

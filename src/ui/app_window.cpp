@@ -26,6 +26,7 @@
 
 #include "engine/options.h"
 #include "print/qt_messages.h"
+#include "ui/datum_dialog.h"
 #include "ui/file_compute_dialog.h"
 #include "ui/file_job.h"
 #include "ui/main_window.h"
@@ -59,6 +60,12 @@ const char kHelp[] = R"(<h3>一批点的计算</h3>
 在进度框里取消会回到此对话框。</p>
 <p>结果可导出为 CSV（带 UTF-8 BOM，Excel 可直接打开），与结果窗口所示的 quorvel-batch 命令的输出
 逐字节相同。Ctrl+P 打开打印对话框，可选打印机、页码或 PDF 文件。</p>
+<h3>坐标转换（工具 › 坐标转换…，Ctrl+T）</h3>
+<p>选源、目标坐标系（椭球；平面、大地或空间直角；中央子午线或 3°/6° 带）和模型（七参数、四参数、三参数），
+在公共点表中按 Ctrl+V 粘贴表格中的行（点名、源坐标、目标坐标），或打开公共点文件。勾选为参与，不勾为检核。
+<b>计算参数</b>（F5）显示参数及中误差、σ0 和残差（mm），超过 3 倍中误差的行为红色；在残差表中取消勾选即重算。
+<b>保存参数…</b> 写出与 <code>quorvel-batch fit -p</code> 相同的参数文件；<b>转换文件…</b> 用 quorvel-batch transform
+转换点文件，并显示同样结果的命令。</p>
 <h3>椭球与算法</h3>
 <p>默认是克拉索夫斯基椭球（北京1954）和传统级数，结果与以往逐位相同。其他椭球只能用精确算法。</p>
 <p>传统级数离中央子午线越远越不准（反算在 3° 带边缘差约 2 厘米，6° 带边缘约 0.3 米）。输入中央子午线时，
@@ -85,6 +92,14 @@ AppWindow::AppWindow(QWidget* parent) : QMainWindow(parent), calculator_(new Mai
     quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     QMenu* settings = menuBar()->addMenu(QStringLiteral("设置(&S)"));
     settings->addAction(QStringLiteral("椭球与算法…"), this, &AppWindow::EditSettings);
+    QMenu* tools = menuBar()->addMenu(QStringLiteral("工具(&T)"));
+    QAction* datum = tools->addAction(QStringLiteral("坐标转换…"), this, [this] {
+        auto* dialog = new DatumDialog(this);
+        dialog->setAttribute(Qt::WA_DeleteOnClose);
+        dialog->show();
+        dialog->activateWindow();
+    });
+    datum->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
     QMenu* help = menuBar()->addMenu(QStringLiteral("帮助(&H)"));
     QAction* manual = help->addAction(QStringLiteral("使用说明"), this, &AppWindow::ShowHelp);
     manual->setShortcut(QKeySequence::HelpContents);

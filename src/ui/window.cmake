@@ -10,6 +10,9 @@ target_link_libraries(quorvel_window PUBLIC quorvel_batch quorvel_print Qt6::Wid
 # The menu bar above it, and whole files computed by quorvel-batch's engine.
 add_library(quorvel_app STATIC
     app_window.cpp
+    datum_convert.cpp
+    datum_dialog.cpp
+    datum_models.cpp
     file_compute_dialog.cpp
     file_job.cpp
     point_map.cpp

@@ -780,12 +780,12 @@ class AppTest : public QObject {
         delete about;
         QStringList menus;
         for (QAction* a : window.menuBar()->actions()) menus << a->text();
-        QCOMPARE(menus, (QStringList{"文件(&F)", "设置(&S)", "帮助(&H)"}));
+        QCOMPARE(menus, (QStringList{"文件(&F)", "设置(&S)", "工具(&T)", "帮助(&H)"}));
         QStringList shortcuts;
         for (QAction* menu : window.menuBar()->actions())
             for (QAction* a : menu->menu()->actions())
                 if (!a->shortcut().isEmpty()) shortcuts << a->shortcut().toString();
-        QCOMPARE(shortcuts, (QStringList{"Ctrl+O", "Ctrl+Q", "F1"}));
+        QCOMPARE(shortcuts, (QStringList{"Ctrl+O", "Ctrl+Q", "Ctrl+T", "F1"}));
         // The documented window starts right below the menu bar, whole.
         MainWindow* calculator = window.calculator();
         QCOMPARE(calculator->mapTo(&window, QPoint(0, 0)).y(), window.menuBar()->height());

@@ -66,3 +66,19 @@ set_tests_properties(file_compute_e2e PROPERTIES
     TIMEOUT 300
     SKIP_RETURN_CODE 77
     ENVIRONMENT "XDG_RUNTIME_DIR=${QUORVEL_WINDOW_XDG};LC_ALL=C.UTF-8")
+
+# 坐标转换: pasted points, residuals and refit, the parameter file against quorvel-batch fit's.
+add_executable(datum_ui_tests datum_dialog_test.cpp)
+target_link_libraries(datum_ui_tests PRIVATE quorvel_app Qt6::Test)
+add_test(NAME datum_ui_tests COMMAND datum_ui_tests)
+set_tests_properties(datum_ui_tests PROPERTIES
+    TIMEOUT 120
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_RUNTIME_DIR=${QUORVEL_WINDOW_XDG};LC_ALL=C.UTF-8")
+
+add_test(NAME datum_e2e
+    COMMAND bash ${PROJECT_SOURCE_DIR}/tests/e2e/datum_e2e.sh $<TARGET_FILE:quorvel>
+            $<TARGET_FILE:quorvel-batch> ${CMAKE_CURRENT_BINARY_DIR}/datum-e2e)
+set_tests_properties(datum_e2e PROPERTIES
+    TIMEOUT 300
+    SKIP_RETURN_CODE 77
+    ENVIRONMENT "XDG_RUNTIME_DIR=${QUORVEL_WINDOW_XDG};LC_ALL=C.UTF-8")

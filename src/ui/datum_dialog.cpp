@@ -1,0 +1,554 @@
+#include "ui/datum_dialog.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeySequence>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QSettings>
+#include <QShortcut>
+#include <QStringDecoder>
+#include <QTableView>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "core/atomic_file.h"
+#include "core/ellipsoid.h"
+#include "core/errors.h"
+#include "engine/datum_job.h"
+#include "engine/datum_run.h"
+#include "engine/text_io.h"
+#include "ui/datum_convert.h"
+#include "ui/datum_models.h"
+
+namespace quorvel {
+namespace {
+
+const SystemKind kKinds[] = {SystemKind::Plane, SystemKind::Geodetic, SystemKind::Geocentric};
+const DatumModel kModels[] = {DatumModel::Seven, DatumModel::Four, DatumModel::Three};
+const RotationConvention kConventions[] = {RotationConvention::CoordinateFrame,
+                                           RotationConvention::PositionVector};
+
+template <typename T, std::size_t N>
+int IndexOf(const T (&list)[N], T value) {
+    for (std::size_t i = 0; i < N; ++i) {
+        if (list[i] == value) return static_cast<int>(i);
+    }
+    return 0;
+}
+
+QString Number(double v, int decimals) {
+    return std::isnan(v) ? QStringLiteral("—") : QString::number(v, 'f', decimals);
+}
+
+// Reads a points file as UTF-8, or as GB18030 (the Chinese spreadsheets' ANSI) where it is not.
+QString DecodeFile(const QByteArray& bytes) {
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = utf8(bytes);
+    if (!utf8.hasError()) return text;
+    QStringDecoder gb("GB18030");
+    return gb.isValid() ? gb(bytes) : text;
+}
+
+}  // namespace
+
+DatumDialog::DatumDialog(QWidget* parent)
+    : QDialog(parent),
+      heights_(new QCheckBox(QStringLiteral("含高程 H(&H)"), this)),
+      model_(new QComboBox(this)),
+      convention_(new QComboBox(this)),
+      pointsView_(new QTableView(this)),
+      residualView_(new QTableView(this)),
+      parametersText_(new QLabel(this)),
+      checkText_(new QLabel(this)),
+      message_(new QLabel(this)),
+      copyPipeline_(new QPushButton(QStringLiteral("复制 PROJ 管道(&J)"), this)),
+      points_(new CommonPointsModel(this)),
+      residuals_(new ResidualModel(this)) {
+    setWindowTitle(QStringLiteral("坐标转换"));
+    auto* layout = new QVBoxLayout(this);
+
+    auto* systems = new QHBoxLayout;
+    auto* fromBox = new QGroupBox(QStringLiteral("源坐标系"), this);
+    auto* toBox = new QGroupBox(QStringLiteral("目标坐标系"), this);
+    from_ = MakeSide(QStringLiteral("源"), fromBox);
+    to_ = MakeSide(QStringLiteral("目标"), toBox);
+    systems->addWidget(fromBox);
+    systems->addWidget(toBox);
+    layout->addLayout(systems);
+
+    auto* modelRow = new QHBoxLayout;
+    model_->addItems({QStringLiteral("七参数（布尔沙）"), QStringLiteral("四参数（平面）"),
+                      QStringLiteral("三参数（平移）")});
+    convention_->addItems({QStringLiteral("坐标框架（国家规范）"), QStringLiteral("位置矢量")});
+    auto* modelLabel = new QLabel(QStringLiteral("模型(&M)："), this);
+    modelLabel->setBuddy(model_);
+    auto* conventionLabel = new QLabel(QStringLiteral("旋转约定(&R)："), this);
+    conventionLabel->setBuddy(convention_);
+    modelRow->addWidget(modelLabel);
+    modelRow->addWidget(model_);
+    modelRow->addWidget(conventionLabel);
+    modelRow->addWidget(convention_);
+    modelRow->addWidget(heights_);
+    modelRow->addStretch();
+    layout->addLayout(modelRow);
+
+    auto* pointsLabel = new QLabel(
+        QStringLiteral("公共点(&P)（Ctrl+V 粘贴表格中的行；勾选=参与，不勾=检核）："), this);
+    pointsLabel->setBuddy(pointsView_);
+    layout->addWidget(pointsLabel);
+    pointsView_->setModel(points_);
+    pointsView_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    layout->addWidget(pointsView_, 2);
+
+    auto* pointButtons = new QHBoxLayout;
+    auto* paste = new QPushButton(QStringLiteral("粘贴(&V)"), this);
+    auto* open = new QPushButton(QStringLiteral("打开公共点文件(&O)…"), this);
+    auto* clear = new QPushButton(QStringLiteral("清空(&E)"), this);
+    auto* compute = new QPushButton(QStringLiteral("计算参数(&C)"), this);
+    compute->setShortcut(QKeySequence(Qt::Key_F5));
+    for (QPushButton* b : {paste, open, clear, compute}) {
+        b->setAutoDefault(false);
+        pointButtons->addWidget(b);
+    }
+    pointButtons->addStretch();
+    layout->addLayout(pointButtons);
+
+    parametersText_->setTextInteractionFlags(Qt::TextSelectableByMouse |
+                                             Qt::TextSelectableByKeyboard);
+    parametersText_->setFont(QFont(QStringLiteral("monospace")));
+    layout->addWidget(parametersText_);
+    auto* residualLabel = new QLabel(
+        QStringLiteral("残差(&S)（红色：超过 3 倍中误差；取消勾选即改为检核并重算）："), this);
+    residualLabel->setBuddy(residualView_);
+    layout->addWidget(residualLabel);
+    residualView_->setModel(residuals_);
+    residualView_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    layout->addWidget(residualView_, 2);
+    layout->addWidget(checkText_);
+    message_->setWordWrap(true);
+    layout->addWidget(message_);
+
+    auto* fileButtons = new QHBoxLayout;
+    auto* save = new QPushButton(QStringLiteral("保存参数(&A)…"), this);
+    auto* load = new QPushButton(QStringLiteral("载入参数(&L)…"), this);
+    auto* convert = new QPushButton(QStringLiteral("转换文件(&T)…"), this);
+    auto* close = new QPushButton(QStringLiteral("关闭"), this);
+    for (QPushButton* b : {save, load, convert, copyPipeline_, close}) {
+        b->setAutoDefault(false);
+        fileButtons->addWidget(b);
+    }
+    fileButtons->insertStretch(4);
+    layout->addLayout(fileButtons);
+    copyPipeline_->setEnabled(false);
+
+    connect(paste, &QPushButton::clicked, this, &DatumDialog::Paste);
+    connect(open, &QPushButton::clicked, this, &DatumDialog::OpenPoints);
+    connect(clear, &QPushButton::clicked, points_, &CommonPointsModel::Clear);
+    connect(compute, &QPushButton::clicked, this, &DatumDialog::Compute);
+    connect(save, &QPushButton::clicked, this, &DatumDialog::SaveParameters);
+    connect(load, &QPushButton::clicked, this, &DatumDialog::LoadParameters);
+    connect(copyPipeline_, &QPushButton::clicked, this, &DatumDialog::CopyPipeline);
+    connect(convert, &QPushButton::clicked, this, &DatumDialog::ConvertPoints);
+    connect(close, &QPushButton::clicked, this, &QDialog::reject);
+    auto* pasteKey = new QShortcut(QKeySequence::Paste, pointsView_);
+    pasteKey->setContext(Qt::WidgetShortcut);
+    connect(pasteKey, &QShortcut::activated, this, &DatumDialog::Paste);
+    connect(residuals_, &ResidualModel::useChanged, this, [this](int row, bool fitted) {
+        points_->SetCheck(row, !fitted);
+        Compute();
+    });
+    connect(heights_, &QCheckBox::toggled, this, &DatumDialog::UpdateLayout);
+
+    // Keyboard order: the systems, the model, the points and their buttons, the residuals, the
+    // files.
+    QWidget* order[] = {from_.ellipsoid, from_.kind,    from_.zones,  from_.meridian, to_.ellipsoid,
+                        to_.kind,        to_.zones,     to_.meridian, model_,         convention_,
+                        heights_,        pointsView_,   paste,        open,           clear,
+                        compute,         residualView_, save,         load,           convert,
+                        copyPipeline_,   close};
+    for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
+    from_.ellipsoid->setFocus();
+
+    Recall(*std::make_unique<QSettings>(QStringLiteral("Quorvel"), QStringLiteral("Quorvel")));
+    UpdateLayout();
+    // Room for both tables, within the screen.
+    QSize size(960, 900);
+    if (const QScreen* s = screen()) size = size.boundedTo(s->availableGeometry().size() * 0.9);
+    resize(size);
+}
+
+DatumDialog::Side DatumDialog::MakeSide(const QString& title, QWidget* box) {
+    Side s{new QComboBox(box), new QComboBox(box), new QComboBox(box), new QLineEdit(box)};
+    for (const EllipsoidEntry& e : EllipsoidCatalogue()) {
+        s.ellipsoid->addItem(QString::fromUtf8(e.chinese.data(), qsizetype(e.chinese.size())),
+                             QString::fromUtf8(e.key.data(), qsizetype(e.key.size())));
+    }
+    s.kind->addItems({QStringLiteral("平面 X, Y"), QStringLiteral("大地 L, B（度.分秒）"),
+                      QStringLiteral("空间直角 X, Y, Z")});
+    s.zones->addItems({QStringLiteral("中央子午线（Y 不含带号）"),
+                       QStringLiteral("3° 带（Y 前含带号）"),
+                       QStringLiteral("6° 带（Y 前含带号）")});
+    s.meridian->setText(QStringLiteral("117"));
+    s.ellipsoid->setAccessibleName(title + QStringLiteral("椭球"));
+    s.kind->setAccessibleName(title + QStringLiteral("坐标类型"));
+    s.zones->setAccessibleName(title + QStringLiteral("投影带"));
+    s.meridian->setAccessibleName(title + QStringLiteral("中央子午线"));
+    auto* form = new QFormLayout(box);
+    form->addRow(QStringLiteral("椭球："), s.ellipsoid);
+    form->addRow(QStringLiteral("坐标："), s.kind);
+    form->addRow(QStringLiteral("分带："), s.zones);
+    form->addRow(QStringLiteral("中央子午线（度.分秒）："), s.meridian);
+    const auto changed = [this] { UpdateLayout(); };
+    connect(s.kind, &QComboBox::currentIndexChanged, this, changed);
+    connect(s.zones, &QComboBox::currentIndexChanged, this, changed);
+    connect(s.ellipsoid, &QComboBox::currentIndexChanged, this, changed);
+    return s;
+}
+
+CoordinateSystem DatumDialog::SystemOf(const Side& side) const {
+    const SystemKind kind = kKinds[side.kind->currentIndex()];
+    std::string text = std::string(SystemKindName(kind)) + ":" +
+                       side.ellipsoid->currentData().toString().toStdString();
+    if (kind == SystemKind::Plane) {
+        const int z = side.zones->currentIndex();
+        text += ":" + (z == 1   ? std::string("zone3")
+                       : z == 2 ? std::string("zone6")
+                                : side.meridian->text().trimmed().toStdString());
+    }
+    return ParseCoordinateSystem(text);
+}
+
+void DatumDialog::SetSide(const Side& side, const CoordinateSystem& system) {
+    const QString key = QString::fromStdString(system.ellipsoid.name);
+    int e = side.ellipsoid->findData(key, Qt::UserRole, Qt::MatchFixedString);
+    if (e < 0) {
+        side.ellipsoid->addItem(key, key);
+        e = side.ellipsoid->count() - 1;
+    }
+    side.ellipsoid->setCurrentIndex(e);
+    side.kind->setCurrentIndex(IndexOf(kKinds, system.kind));
+    if (system.kind == SystemKind::Plane) {
+        if (system.zoneWidth) {
+            side.zones->setCurrentIndex(system.where == "zone3" ? 1 : 2);
+        } else {
+            side.zones->setCurrentIndex(0);
+            side.meridian->setText(QString::fromStdString(system.where));
+        }
+    }
+}
+
+CoordinateSystem DatumDialog::Source() const {
+    return SystemOf(from_);
+}
+
+CoordinateSystem DatumDialog::Target() const {
+    return SystemOf(to_);
+}
+
+bool DatumDialog::Heights() const {
+    return heights_->isChecked();
+}
+
+FitOptions DatumDialog::Options() const {
+    FitOptions o;
+    o.model = kModels[model_->currentIndex()];
+    o.convention = kConventions[convention_->currentIndex()];
+    o.heights = Heights();
+    return o;
+}
+
+void DatumDialog::SetChoices(const CoordinateSystem& from, const CoordinateSystem& to, bool heights,
+                             DatumModel model, RotationConvention convention) {
+    SetSide(from_, from);
+    SetSide(to_, to);
+    heights_->setChecked(heights);
+    model_->setCurrentIndex(IndexOf(kModels, model));
+    convention_->setCurrentIndex(IndexOf(kConventions, convention));
+    UpdateLayout();
+}
+
+void DatumDialog::UpdateLayout() {
+    for (const Side* s : {&from_, &to_}) {
+        const bool plane = s->kind->currentIndex() == 0;
+        s->zones->setEnabled(plane);
+        s->meridian->setEnabled(plane && s->zones->currentIndex() == 0);
+    }
+    try {
+        const CoordinateSystem from = Source(), to = Target();
+        points_->SetLayout(engine::MakeLayout({}, from, &to, Heights()));
+    } catch (const Error& e) {
+        Say(QString::fromStdString(e.what()), true);
+    }
+}
+
+QString DatumDialog::message() const {
+    return message_->text();
+}
+
+void DatumDialog::Say(const QString& text, bool error) {
+    message_->setStyleSheet(error ? QStringLiteral("color: red") : QString());
+    message_->setText(text);
+}
+
+void DatumDialog::ShowParameters(const DatumParameters& p, const DatumParameters* se,
+                                 double sigma0) {
+    const auto line = [&](const QString& name, double v, double e, const QString& unit,
+                          int decimals) {
+        QString s =
+            QStringLiteral("%1 = %2 %3").arg(name, -4).arg(Number(v, decimals), 16).arg(unit, -3);
+        if (se != nullptr) s += QStringLiteral("  中误差 %1").arg(Number(e, decimals));
+        return s + QLatin1Char('\n');
+    };
+    const DatumParameters none;
+    const DatumParameters& e = se != nullptr ? *se : none;
+    QString text;
+    text += line(QStringLiteral("ΔX"), p.dx, e.dx, QStringLiteral("m"), 4);
+    text += line(QStringLiteral("ΔY"), p.dy, e.dy, QStringLiteral("m"), 4);
+    if (p.model != DatumModel::Four)
+        text += line(QStringLiteral("ΔZ"), p.dz, e.dz, QStringLiteral("m"), 4);
+    if (p.model == DatumModel::Seven) {
+        text += line(QStringLiteral("rx"), p.rx, e.rx, QStringLiteral("″"), 6);
+        text += line(QStringLiteral("ry"), p.ry, e.ry, QStringLiteral("″"), 6);
+        text += line(QStringLiteral("rz"), p.rz, e.rz, QStringLiteral("″"), 6);
+        text += line(QStringLiteral("ds"), p.ds, e.ds, QStringLiteral("ppm"), 6);
+    } else if (p.model == DatumModel::Four) {
+        text += line(QStringLiteral("α"), p.rotation, e.rotation, QStringLiteral("″"), 6);
+        text += line(QStringLiteral("m"), p.scale, e.scale, QStringLiteral("ppm"), 6);
+    }
+    text += QStringLiteral("单位权中误差 σ0 = %1 mm").arg(Number(sigma0 * 1000, 1));
+    parametersText_->setText(text);
+}
+
+void DatumDialog::Compute() {
+    std::vector<CommonPoint> points;
+    QString error;
+    if (!points_->Points(points, error)) {
+        Say(error, true);
+        return;
+    }
+    try {
+        const CoordinateSystem from = Source(), to = Target();
+        const FitOptions options = Options();
+        FitResult r = FitDatum(from, to, points, options);
+        fit_ = r;
+        fitFrom_ = from;
+        fitTo_ = to;
+        fitHeights_ = options.heights;
+        parameterPath_.clear();
+        ParameterFile f = ReadParameterFile(ParameterText());
+        parameters_ = f;
+        residuals_->SetResult(r, to.kind, options.heights);
+        ShowParameters(r.parameters, r.redundancy > 0 ? &r.standardErrors : nullptr, r.sigma0);
+        if (r.checked > 0) {
+            QString rms = QStringLiteral("检核点 %1 个，较差中误差：平面 %2 mm")
+                              .arg(r.checked)
+                              .arg(Number(r.checkPlaneRms * 1000, 1));
+            if (!std::isnan(r.checkRms[2])) {
+                rms += QStringLiteral("，高程 %1 mm").arg(Number(r.checkRms[2] * 1000, 1));
+            }
+            checkText_->setText(rms);
+        } else {
+            checkText_->setText(QStringLiteral("无检核点"));
+        }
+        copyPipeline_->setEnabled(!f.proj.empty());
+        int flagged = 0;
+        for (const PointResidual& p : r.points) flagged += p.flagged ? 1 : 0;
+        Say(flagged > 0
+                ? QStringLiteral("参与 %1 点，%2 点残差超限（红色）").arg(r.used).arg(flagged)
+                : QStringLiteral("参与 %1 点，残差均在限差内").arg(r.used),
+            false);
+        Remember(
+            *std::make_unique<QSettings>(QStringLiteral("Quorvel"), QStringLiteral("Quorvel")));
+    } catch (const Error& e) {
+        fit_.reset();
+        Say(QString::fromStdString(e.what()), true);
+    }
+}
+
+std::string DatumDialog::ParameterText() const {
+    if (!fit_) return {};
+    return engine::FitParameterText(fitFrom_, fitTo_, fitHeights_, *fit_);
+}
+
+bool DatumDialog::SaveParametersTo(const QString& path, QString& error) const {
+    if (!fit_) {
+        error = QStringLiteral("还没有计算参数");
+        return false;
+    }
+    try {
+        AtomicFile file(QFile::encodeName(path).toStdString());
+        engine::FdSink sink(file.fd(), path.toStdString());
+        engine::OutputBuffer out(sink);
+        out.Append(ParameterText());
+        out.Flush();
+        file.Commit();
+    } catch (const IoError& e) {
+        error = e.code() != 0 ? QString::fromLocal8Bit(std::strerror(e.code()))
+                              : QString::fromStdString(e.what());
+        return false;
+    }
+    return true;
+}
+
+bool DatumDialog::LoadParametersFrom(const QString& path, QString& error) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        error = QStringLiteral("无法打开 %1：%2").arg(path, file.errorString());
+        return false;
+    }
+    try {
+        const QByteArray bytes = file.read(1 << 20);
+        ParameterFile f =
+            ReadParameterFile(std::string_view(bytes.constData(), std::size_t(bytes.size())));
+        SetChoices(f.from, f.to, f.heights, f.parameters.model, f.parameters.convention);
+        ShowParameters(f.parameters, nullptr, f.sigma0);
+        parameters_ = f;
+        parameterPath_ = path;
+        fit_.reset();
+        residuals_->SetResult({}, f.to.kind, f.heights);
+        checkText_->clear();
+        copyPipeline_->setEnabled(!f.proj.empty());
+    } catch (const Error& e) {
+        error = QString::fromStdString(e.what());
+        return false;
+    }
+    return true;
+}
+
+void DatumDialog::Paste() {
+    const int added = points_->PasteRows(QApplication::clipboard()->text());
+    Say(added > 0 ? QStringLiteral("粘贴了 %1 个点").arg(added)
+                  : QStringLiteral("剪贴板里没有点：每行应是点名和坐标，以制表符分隔"),
+        added == 0);
+}
+
+void DatumDialog::OpenPoints() {
+    QFileDialog dialog(this, QStringLiteral("打开公共点文件"));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilters(
+        {QStringLiteral("点文件 (*.csv *.txt *.tsv *.dat)"), QStringLiteral("所有文件 (*)")});
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+    QFile file(dialog.selectedFiles().constFirst());
+    if (!file.open(QIODevice::ReadOnly)) {
+        Say(QStringLiteral("无法打开 %1：%2").arg(file.fileName(), file.errorString()), true);
+        return;
+    }
+    points_->Clear();
+    const int added = points_->PasteRows(DecodeFile(file.read(64 << 20)));
+    Say(QStringLiteral("读入 %1 个点").arg(added), added == 0);
+}
+
+void DatumDialog::SaveParameters() {
+    QFileDialog dialog(this, QStringLiteral("保存参数"));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QStringLiteral("txt"));
+    dialog.setNameFilters(
+        {QStringLiteral("参数文件 (*.txt *.par)"), QStringLiteral("所有文件 (*)")});
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+    QString error;
+    const QString path = dialog.selectedFiles().constFirst();
+    if (SaveParametersTo(path, error)) {
+        parameterPath_ = path;
+        Say(QStringLiteral("参数已保存到 %1").arg(path), false);
+    } else {
+        Say(error, true);
+    }
+}
+
+void DatumDialog::LoadParameters() {
+    QFileDialog dialog(this, QStringLiteral("载入参数"));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+    QString error;
+    const QString path = dialog.selectedFiles().constFirst();
+    if (LoadParametersFrom(path, error)) {
+        Say(QStringLiteral("已载入 %1").arg(path), false);
+    } else {
+        Say(error, true);
+    }
+}
+
+void DatumDialog::CopyPipeline() {
+    if (!parameters_ || parameters_->proj.empty()) return;
+    QApplication::clipboard()->setText(QString::fromStdString(parameters_->proj));
+    Say(QStringLiteral("PROJ 管道已复制"), false);
+}
+
+void DatumDialog::ConvertPoints() {
+    if (!parameters_) {
+        Say(QStringLiteral("先计算参数或载入参数，再转换文件"), true);
+        return;
+    }
+    if (parameterPath_.isEmpty()) SaveParameters();
+    if (parameterPath_.isEmpty()) return;
+    QFileDialog dialog(this, QStringLiteral("转换文件"));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilters(
+        {QStringLiteral("点文件 (*.csv *.txt *.tsv *.dat)"), QStringLiteral("所有文件 (*)")});
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+    const QString output =
+        converted_.filePath(QStringLiteral("converted-%1.csv").arg(++conversions_));
+    const DatumConversion c =
+        ConvertFile(parameterPath_, dialog.selectedFiles().constFirst(), output);
+    if (c.status == 2) {
+        Say(QString::fromStdString(c.messages).trimmed(), true);
+        return;
+    }
+    auto* window = new ConvertedWindow(c, output, this);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->show();
+    window->activateWindow();
+    Say(QStringLiteral("已转换 %1 个点").arg(window->rows()), false);
+}
+
+void DatumDialog::Remember(QSettings& settings) const {
+    try {
+        settings.setValue(QStringLiteral("datum/from"),
+                          QString::fromStdString(SystemText(Source())));
+        settings.setValue(QStringLiteral("datum/to"), QString::fromStdString(SystemText(Target())));
+    } catch (const Error&) {
+    }
+    settings.setValue(QStringLiteral("datum/heights"), Heights());
+    settings.setValue(QStringLiteral("datum/model"), model_->currentIndex());
+    settings.setValue(QStringLiteral("datum/convention"), convention_->currentIndex());
+}
+
+void DatumDialog::Recall(const QSettings& settings) {
+    try {
+        const QString from = settings.value(QStringLiteral("datum/from")).toString();
+        const QString to = settings.value(QStringLiteral("datum/to")).toString();
+        if (!from.isEmpty()) SetSide(from_, ParseCoordinateSystem(from.toStdString()));
+        if (!to.isEmpty()) SetSide(to_, ParseCoordinateSystem(to.toStdString()));
+    } catch (const Error&) {
+    }
+    heights_->setChecked(settings.value(QStringLiteral("datum/heights"), false).toBool());
+    model_->setCurrentIndex(
+        std::clamp(settings.value(QStringLiteral("datum/model"), 0).toInt(), 0, 2));
+    convention_->setCurrentIndex(
+        std::clamp(settings.value(QStringLiteral("datum/convention"), 0).toInt(), 0, 1));
+}
+
+void DatumDialog::done(int result) {
+    Remember(*std::make_unique<QSettings>(QStringLiteral("Quorvel"), QStringLiteral("Quorvel")));
+    QDialog::done(result);
+}
+
+}  // namespace quorvel

@@ -1,0 +1,109 @@
+#pragma once
+
+#include <QDialog>
+#include <QTemporaryDir>
+#include <optional>
+
+#include "core/datum_fit.h"
+#include "core/parameter_file.h"
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QSettings;
+class QTableView;
+
+namespace quorvel {
+
+class CommonPointsModel;
+class ResidualModel;
+
+// 工具 › 坐标转换…: the two systems and the model, the common points pasted or opened, the
+// parameters fitted (core/datum_fit.h) with their residuals, and the parameter file of
+// quorvel-batch saved and loaded. Messages show in the dialog's own line, so that nothing
+// modal interrupts the keyboard.
+class DatumDialog : public QDialog {
+    Q_OBJECT
+
+  public:
+    explicit DatumDialog(QWidget* parent = nullptr);
+
+    CommonPointsModel* points() const { return points_; }
+    ResidualModel* residuals() const { return residuals_; }
+    // The last fit, if the last 计算参数 succeeded.
+    const std::optional<FitResult>& fit() const { return fit_; }
+    QString message() const;
+
+    // The choices as quorvel-batch names them; throws InvalidParameterError for a system the
+    // widgets do not make (a meridian that does not read).
+    CoordinateSystem Source() const;
+    CoordinateSystem Target() const;
+    bool Heights() const;
+    FitOptions Options() const;
+    void SetChoices(const CoordinateSystem& from, const CoordinateSystem& to, bool heights,
+                    DatumModel model, RotationConvention convention);
+
+    // The text `quorvel-batch fit -p` writes for the last fit; empty without one.
+    std::string ParameterText() const;
+    bool SaveParametersTo(const QString& path, QString& error) const;
+    bool LoadParametersFrom(const QString& path, QString& error);
+    // The loaded or fitted parameters with their systems, for 转换文件.
+    const std::optional<ParameterFile>& parameters() const { return parameters_; }
+
+    void Remember(QSettings& settings) const;
+    void Recall(const QSettings& settings);
+
+  public slots:
+    void Compute();  // 计算参数 (F5)
+    void Paste();    // Ctrl+V into the common points
+    void OpenPoints();
+    void SaveParameters();
+    void LoadParameters();
+    void CopyPipeline();
+    // 转换文件…: a file of points through quorvel-batch's transform with the saved or loaded
+    // parameter file (saved first when the fit has not been).
+    void ConvertPoints();
+
+  protected:
+    void done(int result) override;
+
+  private:
+    struct Side {
+        QComboBox* ellipsoid;
+        QComboBox* kind;
+        QComboBox* zones;
+        QLineEdit* meridian;
+    };
+    Side MakeSide(const QString& title, QWidget* box);
+    CoordinateSystem SystemOf(const Side& side) const;
+    void SetSide(const Side& side, const CoordinateSystem& system);
+    void UpdateLayout();
+    void Say(const QString& text, bool error);
+    void ShowParameters(const DatumParameters& p, const DatumParameters* se, double sigma0);
+
+    Side from_, to_;
+    QCheckBox* heights_;
+    QComboBox* model_;
+    QComboBox* convention_;
+    QTableView* pointsView_;
+    QTableView* residualView_;
+    QLabel* parametersText_;
+    QLabel* checkText_;
+    QLabel* message_;
+    QPushButton* copyPipeline_;
+    CommonPointsModel* points_;
+    ResidualModel* residuals_;
+    std::optional<FitResult> fit_;
+    std::optional<ParameterFile> parameters_;
+    // The systems of the last fit, which the saved file names.
+    CoordinateSystem fitFrom_, fitTo_;
+    bool fitHeights_ = false;
+    // The file the parameters shown were saved to or loaded from; empty when they were not.
+    QString parameterPath_;
+    QTemporaryDir converted_;
+    int conversions_ = 0;
+};
+
+}  // namespace quorvel

@@ -1,0 +1,240 @@
+#include "ui/datum_models.h"
+
+#include <QBrush>
+#include <QColor>
+#include <QRegularExpression>
+#include <cmath>
+
+#include "core/number_text.h"
+#include "core/packed_angle.h"
+
+namespace quorvel {
+namespace {
+
+QStringList SplitRow(const QString& line) {
+    if (line.contains(QLatin1Char('\t'))) return line.split(QLatin1Char('\t'));
+    static const QRegularExpression separators(QStringLiteral("[,，\\s]+"));
+    return line.trimmed().split(separators, Qt::SkipEmptyParts);
+}
+
+std::optional<double> NumberOf(const QString& text) {
+    return TryParseNumber(text.trimmed().toStdString());
+}
+
+QString Millimetres(double metres) {
+    if (std::isnan(metres)) return {};
+    return QString::number(metres * 1000, 'f', 1);
+}
+
+}  // namespace
+
+CommonPointsModel::CommonPointsModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+void CommonPointsModel::SetLayout(const engine::DatumLayout& layout) {
+    beginResetModel();
+    layout_ = layout;
+    for (Row& r : rows_) {
+        while (r.values.size() < static_cast<qsizetype>(layout_.names.size()))
+            r.values.append(QString());
+    }
+    endResetModel();
+}
+
+void CommonPointsModel::Clear() {
+    beginResetModel();
+    rows_.clear();
+    endResetModel();
+}
+
+void CommonPointsModel::SetCheck(int row, bool check) {
+    if (row < 0 || row >= rowCount()) return;
+    rows_[static_cast<std::size_t>(row)].check = check;
+    emit dataChanged(index(row, 0), index(row, 0), {Qt::CheckStateRole});
+}
+
+int CommonPointsModel::PasteRows(const QString& text) {
+    std::vector<Row> added;
+    const QStringList lines = text.split(QRegularExpression(QStringLiteral("\r\n|\r|\n")));
+    for (const QString& line : lines) {
+        if (line.trimmed().isEmpty() || line.trimmed().startsWith(QLatin1Char('#'))) continue;
+        QStringList fields = SplitRow(line);
+        Row row;
+        row.name = fields.value(0).trimmed();
+        for (std::size_t k = 0; k < layout_.names.size(); ++k) {
+            row.values.append(fields.value(static_cast<qsizetype>(k) + 1).trimmed());
+        }
+        // A header: the first line, its first coordinate not a number.
+        if (added.empty() && rows_.empty() && !row.values.isEmpty() &&
+            !NumberOf(row.values.constFirst())) {
+            continue;
+        }
+        added.push_back(std::move(row));
+    }
+    if (added.empty()) return 0;
+    const int first = rowCount();
+    beginInsertRows({}, first, first + static_cast<int>(added.size()) - 1);
+    for (Row& r : added) rows_.push_back(std::move(r));
+    endInsertRows();
+    return static_cast<int>(added.size());
+}
+
+bool CommonPointsModel::Points(std::vector<CommonPoint>& points, QString& error) const {
+    points.clear();
+    for (std::size_t i = 0; i < rows_.size(); ++i) {
+        const Row& r = rows_[i];
+        CommonPoint p;
+        p.name = r.name.toStdString();
+        p.check = r.check;
+        for (std::size_t k = 0; k < layout_.names.size(); ++k) {
+            const QString text = r.values.value(static_cast<qsizetype>(k)).trimmed();
+            const std::optional<double> v = NumberOf(text);
+            if (!v || !std::isfinite(*v)) {
+                error = QStringLiteral("第 %1 行（%2）的 %3 %4")
+                            .arg(i + 1)
+                            .arg(r.name, QString::fromStdString(layout_.names[k]),
+                                 text.isEmpty() ? QStringLiteral("为空")
+                                                : QStringLiteral("“%1”不是数").arg(text));
+                return false;
+            }
+            const double value = layout_.angles[k] ? DecodePackedAngle(*v) : *v;
+            if (k < layout_.sourceCount) {
+                p.source[k] = value;
+            } else {
+                p.target[k - layout_.sourceCount] = value;
+            }
+        }
+        points.push_back(std::move(p));
+    }
+    return true;
+}
+
+int CommonPointsModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+}
+
+int CommonPointsModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : 1 + static_cast<int>(layout_.names.size());
+}
+
+QVariant CommonPointsModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid()) return {};
+    const Row& r = rows_[static_cast<std::size_t>(index.row())];
+    if (index.column() == 0) {
+        if (role == Qt::CheckStateRole) return r.check ? Qt::Unchecked : Qt::Checked;
+        if (role == Qt::DisplayRole || role == Qt::EditRole) return r.name;
+        if (role == Qt::ToolTipRole)
+            return r.check ? QStringLiteral("检核") : QStringLiteral("参与");
+        return {};
+    }
+    if (role == Qt::DisplayRole || role == Qt::EditRole) return r.values.value(index.column() - 1);
+    if (role == Qt::TextAlignmentRole) return int(Qt::AlignRight | Qt::AlignVCenter);
+    return {};
+}
+
+bool CommonPointsModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+    if (!index.isValid()) return false;
+    Row& r = rows_[static_cast<std::size_t>(index.row())];
+    if (index.column() == 0 && role == Qt::CheckStateRole) {
+        r.check = value.toInt() != Qt::Checked;
+    } else if (role == Qt::EditRole) {
+        if (index.column() == 0) {
+            r.name = value.toString().trimmed();
+        } else {
+            r.values[index.column() - 1] = value.toString().trimmed();
+        }
+    } else {
+        return false;
+    }
+    emit dataChanged(index, index, {role});
+    return true;
+}
+
+Qt::ItemFlags CommonPointsModel::flags(const QModelIndex& index) const {
+    Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable;
+    if (index.column() == 0) f |= Qt::ItemIsUserCheckable;
+    return f;
+}
+
+QVariant CommonPointsModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (role != Qt::DisplayRole) return {};
+    if (orientation == Qt::Vertical) return section + 1;
+    if (section == 0) return QStringLiteral("点名（勾选=参与）");
+    return QString::fromStdString(layout_.names[static_cast<std::size_t>(section - 1)]);
+}
+
+ResidualModel::ResidualModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+void ResidualModel::SetResult(const FitResult& result, SystemKind target, bool heights) {
+    beginResetModel();
+    result_ = result;
+    const QString third =
+        target == SystemKind::Geocentric ? QStringLiteral("vZ") : QStringLiteral("vH");
+    components_ = target == SystemKind::Geodetic
+                      ? QStringList{QStringLiteral("vE"), QStringLiteral("vN")}
+                      : QStringList{QStringLiteral("vX"), QStringLiteral("vY")};
+    if (target == SystemKind::Geocentric ||
+        (heights && result.parameters.model != DatumModel::Four))
+        components_.append(third);
+    endResetModel();
+}
+
+bool ResidualModel::Flagged(int row) const {
+    return row >= 0 && row < rowCount() && result_.points[static_cast<std::size_t>(row)].flagged;
+}
+
+int ResidualModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(result_.points.size());
+}
+
+int ResidualModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : 3 + static_cast<int>(components_.size());
+}
+
+QVariant ResidualModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid()) return {};
+    const PointResidual& p = result_.points[static_cast<std::size_t>(index.row())];
+    if (role == Qt::ForegroundRole && p.flagged) return QBrush(QColor(Qt::red));
+    const int c = index.column();
+    const int components = static_cast<int>(components_.size());
+    if (c == 0 && role == Qt::CheckStateRole) {
+        return p.use == PointUse::Fit ? Qt::Checked : Qt::Unchecked;
+    }
+    if (role == Qt::TextAlignmentRole && c >= 2) return int(Qt::AlignRight | Qt::AlignVCenter);
+    if (role != Qt::DisplayRole) return {};
+    if (c == 0) return QString::fromStdString(p.name);
+    if (c == 1) {
+        switch (p.use) {
+            case PointUse::Fit:
+                return QStringLiteral("参与");
+            case PointUse::Check:
+                return QStringLiteral("检核");
+            case PointUse::Dropped:
+                return QStringLiteral("剔除");
+        }
+    }
+    if (c < 2 + components) return Millimetres(p.v[static_cast<std::size_t>(c - 2)]);
+    return Millimetres(p.plane);
+}
+
+bool ResidualModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+    if (!index.isValid() || index.column() != 0 || role != Qt::CheckStateRole) return false;
+    emit useChanged(index.row(), value.toInt() == Qt::Checked);
+    return true;
+}
+
+Qt::ItemFlags ResidualModel::flags(const QModelIndex& index) const {
+    Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    if (index.column() == 0) f |= Qt::ItemIsUserCheckable;
+    return f;
+}
+
+QVariant ResidualModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (role != Qt::DisplayRole) return {};
+    if (orientation == Qt::Vertical) return section + 1;
+    if (section == 0) return QStringLiteral("点名");
+    if (section == 1) return QStringLiteral("用途");
+    if (section < 2 + components_.size()) return components_[section - 2] + QStringLiteral(" (mm)");
+    return QStringLiteral("平面 (mm)");
+}
+
+}  // namespace quorvel
