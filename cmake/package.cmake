@@ -14,7 +14,9 @@ asks every value in a confirmed prompt, shows the results point by point and
 prints them as a tabular report.
 
 quorvel-batch runs the same computations on files of points and writes CSV,
-with the printed report as a PDF or text file.]=])
+the CASS coordinate file, DXF drawings, GeoPackage and Shapefile layers with
+their coordinate system, or KML, with the printed report as a PDF or text
+file.]=])
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_RELEASE 1)

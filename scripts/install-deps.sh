@@ -12,12 +12,12 @@
 set -euo pipefail
 
 # The compiler, CMake, Qt, the fonts the window and the report are drawn with, the libraries
-# the programs link (Eigen, header-only, only to build them), msgfmt, which compiles the
-# Chinese messages, and Qt's own Chinese for its dialogs.
+# the programs link (Eigen, header-only, only to build them; GDAL, which writes the drawings and
+# GIS layers), msgfmt, which compiles the Chinese messages, and Qt's own Chinese for its dialogs.
 run=(
   build-essential cmake pkg-config qt6-base-dev gettext qt6-translations-l10n
   fonts-wqy-zenhei fonts-arphic-uming fonts-dejavu-extra
-  libcups2-dev libgeographiclib-dev libeigen3-dev
+  libcups2-dev libgeographiclib-dev libeigen3-dev libgdal-dev
 )
 # cpack's DEB generator: dpkg-shlibdeps for the dependencies, file to find the programs.
 package=(dpkg-dev file)
@@ -28,7 +28,7 @@ test=(
   clang libclang-rt-14-dev clang-format
   xvfb xauth x11-utils x11-apps xdotool imagemagick
   poppler-utils cups cups-client cups-bsd
-  proj-bin geographiclib-tools python3-numpy
+  proj-bin gdal-bin geographiclib-tools python3-numpy
   desktop-file-utils appstream lintian bash-completion man-db groff-base locales
 )
 

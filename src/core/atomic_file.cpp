@@ -22,8 +22,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Temporary files the signal handler removes. Fixed storage: a handler may not allocate.
-constexpr int kSlots = 4;
+// Temporary files (and folders) the signal handler removes. Fixed storage: a handler may not
+// allocate.
+constexpr int kSlots = 16;
 constexpr std::size_t kPathMax = 4096;
 char gPaths[kSlots][kPathMax];
 volatile std::sig_atomic_t gUsed[kSlots];
@@ -32,6 +33,9 @@ constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
 extern "C" void RemoveTempFilesAndDie(int sig) {
     for (int i = 0; i < kSlots; ++i) {
         if (gUsed[i]) ::unlink(gPaths[i]);
+    }
+    for (int i = 0; i < kSlots; ++i) {  // folders, once the files in them are gone
+        if (gUsed[i]) ::rmdir(gPaths[i]);
     }
     std::signal(sig, SIG_DFL);
     std::raise(sig);
@@ -255,6 +259,20 @@ bool AtomicFile::PublishNew(const std::string& path) {
     Unregister(slot_);
     slot_ = -1;
     return true;
+}
+
+RemovedOnSignal::RemovedOnSignal(const std::string& path) {
+    InstallHandlersOnce();
+    sigset_t block, old;
+    sigemptyset(&block);
+    for (int sig : kSignals) sigaddset(&block, sig);
+    sigprocmask(SIG_BLOCK, &block, &old);
+    slot_ = Register(path);
+    sigprocmask(SIG_SETMASK, &old, nullptr);
+}
+
+RemovedOnSignal::~RemovedOnSignal() {
+    Unregister(slot_);
 }
 
 bool SamePath(const std::string& a, const std::string& b) {

@@ -28,6 +28,7 @@ class AtomicFile {
 
     int fd() const { return fd_; }
     const std::string& Target() const { return target_; }
+    const std::string& TempPath() const { return tempPath_; }  // empty when written directly
 
     // Flushes to disk, closes and renames over the target (closes a direct one). Throws IoError.
     void Commit() {
@@ -63,6 +64,19 @@ class AtomicFile {
     bool createdNew_ = false;
     bool committed_ = false;
     bool direct_ = false;
+};
+
+// A path that a library writes under a name of its own (a file, or an empty folder), removed as
+// AtomicFile's temporary files are should a signal end the program while the object lives.
+class RemovedOnSignal {
+  public:
+    explicit RemovedOnSignal(const std::string& path);
+    ~RemovedOnSignal();
+    RemovedOnSignal(const RemovedOnSignal&) = delete;
+    RemovedOnSignal& operator=(const RemovedOnSignal&) = delete;
+
+  private:
+    int slot_ = -1;
 };
 
 // Whether two paths name the same file, including paths to files that do not exist yet.

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/diagnostics.h"
+#include "engine/output_format.h"
 #include "engine/points.h"
 
 namespace quorvel::engine {
@@ -36,9 +37,11 @@ struct Job {
     bool decimalComma = false;
     std::string encoding;
     bool header = false;
-    // Writing: results as the shortest round-trip decimal; a UTF-8 byte order mark first.
+    // Writing: results as the shortest round-trip decimal; a UTF-8 byte order mark first; the
+    // format of the rows (engine/output_format.h).
     bool full = false;
     bool bom = false;
+    OutputFormat format = OutputFormat::Csv;
 
     bool operator==(const Job&) const = default;
 };

@@ -57,6 +57,15 @@ constexpr std::string_view kHelpTail =
     "                 M = a(1-e2)/W^3) and of the parallel (radius N cos B = a cos B/W),\n"
     "                 W = sqrt(1 - e2 sin2 B)\n"
     "  -o FILE        write the results to FILE instead of standard output\n"
+    "  --format F     csv (default); dat, the CASS coordinate file name,code,Y,X,H (code\n"
+    "                 and H from the columns named code or 编码 and H or 高程; forward and\n"
+    "                 zone only); dxf, a drawing of the points with their names (forward\n"
+    "                 and zone only); gpkg or shp, GIS point layers with every column and\n"
+    "                 the coordinate system; kml, WGS 84 placemarks for Google Earth. All\n"
+    "                 but csv and dat need -o\n"
+    "  -p PARAMS      --format kml from Beijing 1954, Xi'an 1980 or an ellipsoid of no\n"
+    "                 known datum: a parameter file of the datum transformation to CGCS2000\n"
+    "                 or WGS 84\n"
     "  --full         results as the shortest round-trip decimal of the computed value, in\n"
     "                 plain decimal notation (500000, not 5e+05)\n"
     "  --header       the first line that is not empty or a comment is a header: skip it\n"
@@ -66,7 +75,8 @@ constexpr std::string_view kHelpTail =
     "  --drop-fields LIST  input fields (from 1, such as 2,6) left out of the output\n"
     "  --decimal-comma  read 116,3045 as 116.3045 (commas then never separate fields)\n"
     "  --encoding ENC input encoding: utf-8 (default), gb18030 or gbk (files saved by\n"
-    "                 Chinese Windows programs, such as Excel's CSV); output is UTF-8. A\n"
+    "                 Chinese Windows programs, such as Excel's CSV); output is UTF-8, but\n"
+    "                 --format dat is GB18030 with gb18030 or gbk, as CASS reads it. A\n"
     "                 file that starts with a UTF-8 byte order mark is read as UTF-8\n"
     "  --bom          start the output with a UTF-8 byte order mark, for Excel; texts that\n"
     "                 Excel would run as formulas (=, +, -, @ first) get a leading '\n"
@@ -96,6 +106,7 @@ constexpr std::string_view kHelpTail =
     "Output: CSV with a header line; results as the window shows them (X, Y to 4 decimals,\n"
     "packed L, B to 10), rounded half to even; then zone, gamma (6 decimals), k (10), the\n"
     "differences (mm, 3 decimals), each when asked for; then the fields passed through.\n"
+    "--format writes the same rows, in the same order, in another format (man page).\n"
     "--report prints the window's report: only with the classic method on Krassovsky, k0 1,\n"
     "false easting 500000 and --lo.\n"
     "\n"
@@ -299,7 +310,7 @@ namespace {
 // The command line as typed: the values of options, the flags, and the mode and file.
 struct Typed {
     std::optional<std::string> lo, ls, output, report, fields, dropped, encoding;
-    std::optional<std::string> ellipsoid, method, k0, falseEasting, zone;
+    std::optional<std::string> ellipsoid, method, k0, falseEasting, zone, format, parameters;
     bool full = false, header = false, decimalComma = false, bom = false, quiet = false;
     std::vector<std::string_view> positional;
 };
@@ -363,7 +374,8 @@ Typed ReadCommandLine(std::span<const std::string_view> args, Geodesy& g) {
             valued("--drop-fields", t.dropped) || valued("--encoding", t.encoding) ||
             valued("--ellipsoid", t.ellipsoid) || valued("--method", t.method) ||
             valued("--k0", t.k0) || valued("--false-easting", t.falseEasting) ||
-            valued("--zone", t.zone)) {
+            valued("--zone", t.zone) || valued("--format", t.format) ||
+            valued("-p", t.parameters)) {
             continue;
         }
         bool* flag = a == "--full"            ? &t.full
@@ -408,6 +420,26 @@ void ReadPositional(const std::vector<std::string_view>& positional, Options& o)
     if (positional.size() == 2) {
         if (positional[1].empty()) throw UsageError(Tr("empty input file name"));
         o.input = std::string(positional[1]);
+    }
+}
+
+// --format and -p: what the format can hold, and where it goes.
+void ReadFormat(const Typed& t, Options& o) {
+    if (t.format) o.format = ParseFormat(*t.format);
+    if (t.parameters) {
+        if (t.parameters->empty()) throw UsageError(Tr("-p needs a file name"));
+        o.parameters = *t.parameters;
+    }
+    CheckFormat(o, t.parameters.has_value());
+    if (WritesThroughGdal(o.format) && o.output.empty()) {
+        throw UsageError(Fill(Tr("--format {0} writes files of its own, not standard output: "
+                                 "give -o FILE"),
+                              {FormatName(o.format)}));
+    }
+    if (o.format == OutputFormat::Shp && FormatOfPath(o.output) != OutputFormat::Shp) {
+        throw UsageError(
+            Tr("--format shp: -o must name a .shp file, beside which its .shx, "
+               ".dbf, .prj and .cpg are written"));
     }
 }
 
@@ -461,6 +493,7 @@ Options ParseArguments(std::span<const std::string_view> args, bool pdfReports) 
     o.decimalComma = t.decimalComma;
     o.bom = t.bom;
     o.quiet = t.quiet;
+    ReadFormat(t, o);
     return o;
 }
 

@@ -22,6 +22,7 @@ struct Options : Job {
     std::string input = "-";  // "-" is standard input
     std::string output;       // empty: standard output
     std::string report;
+    std::string parameters;  // -p: the datum transformation's parameter file, for KML
     ReportKind reportKind = ReportKind::None;
     bool quiet = false;
     std::vector<Diagnostic> warnings;  // about the options, shown before the run

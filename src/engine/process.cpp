@@ -12,6 +12,7 @@
 #include "core/krassovsky_constants.h"
 #include "core/messages.h"
 #include "core/number_text.h"
+#include "engine/dat_sink.h"
 #include "engine/line_parser.h"
 #include "engine/ordered_pool.h"
 
@@ -559,8 +560,21 @@ RunCounts ProcessPoints(const Job& job, ByteSource& in, std::string_view inputNa
                         OutputBuffer& out, std::ostream& err, ReportSpool* report,
                         const RunTuning& tuning) {
     CsvSink csv(job, out);
+    DatSink dat(job, out);
     std::optional<ReportSink> points;
-    std::vector<RowSink*> sinks{&csv};
+    std::vector<RowSink*> sinks{job.format == OutputFormat::Dat ? static_cast<RowSink*>(&dat)
+                                                                : &csv};
+    if (report != nullptr) sinks.push_back(&points.emplace(job, *report));
+    PrintedDiagnostics printed(job, err, inputName);
+    const RunCounts counts = RunJob(job, in, sinks, printed, tuning);
+    err.flush();
+    return counts;
+}
+
+RunCounts ProcessPoints(const Job& job, ByteSource& in, std::string_view inputName, RowSink& rows,
+                        std::ostream& err, ReportSpool* report, const RunTuning& tuning) {
+    std::optional<ReportSink> points;
+    std::vector<RowSink*> sinks{&rows};
     if (report != nullptr) sinks.push_back(&points.emplace(job, *report));
     PrintedDiagnostics printed(job, err, inputName);
     const RunCounts counts = RunJob(job, in, sinks, printed, tuning);

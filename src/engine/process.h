@@ -78,11 +78,15 @@ class PrintedDiagnostics : public DiagnosticSink {
     std::string inputName_;
 };
 
-// RunJob with the CSV into `out`, the diagnostics printed to `err`, and the points into
-// `report` when given.
+// RunJob with the CSV (the CASS file for --format dat) into `out`, the diagnostics printed to
+// `err`, and the points into `report` when given.
 RunCounts ProcessPoints(const Job& job, ByteSource& in, std::string_view inputName,
                         OutputBuffer& out, std::ostream& err, ReportSpool* report,
                         const RunTuning& tuning = {});
+
+// The same with the rows into `rows` rather than a CSV.
+RunCounts ProcessPoints(const Job& job, ByteSource& in, std::string_view inputName, RowSink& rows,
+                        std::ostream& err, ReportSpool* report, const RunTuning& tuning = {});
 
 // A row's CSV record with its line end; needs CsvRecordSize bytes.
 std::size_t CsvRecordSize(const Row& row);

@@ -24,6 +24,7 @@
 #include "core/number_text.h"
 #include "engine/datum_job.h"
 #include "engine/datum_run.h"
+#include "engine/gis_output.h"
 #include "engine/line_parser.h"
 #include "engine/ordered_pool.h"
 
@@ -151,7 +152,10 @@ bool WritesBesideTheInput(const Options& options, const Environment& env, const 
                                 {option, path, shownInput}));
         return true;
     };
-    return !replacesInput("-o", options.output) && !replacesInput("--report", options.report);
+    for (const std::string& path : OutputFiles(options.format, options.output)) {
+        if (replacesInput("-o", path)) return false;
+    }
+    return !replacesInput("--report", options.report);
 }
 
 // The report of the spooled points into its file, as text or through the PDF writer.
@@ -186,18 +190,24 @@ void ShowAction(Options::Action action, std::ostream& out) {
     out.flush();
 }
 
-// Both files complete on disk before either replaces what was there, and both or neither.
-void PublishBoth(std::optional<AtomicFile>& outputFile, std::optional<AtomicFile>& reportFile) {
+// The output (a CSV or CASS file, or GDAL's files) and the report complete on disk before either
+// replaces what was there, and both or neither.
+void PublishBoth(std::optional<AtomicFile>& outputFile, GisOutput* gisOutput,
+                 std::optional<AtomicFile>& reportFile) {
     if (outputFile) outputFile->Finish();
+    if (gisOutput) gisOutput->Finish();
     if (reportFile) reportFile->Finish();
     if (outputFile) outputFile->Publish();
+    if (gisOutput) gisOutput->Publish();
     try {
         if (reportFile) reportFile->Publish();
     } catch (const IoError&) {
         if (outputFile) outputFile->Undo();
+        if (gisOutput) gisOutput->Undo();
         throw;
     }
     if (outputFile) outputFile->Settle();
+    if (gisOutput) gisOutput->Settle();
     if (reportFile) reportFile->Settle();
 }
 
@@ -239,9 +249,20 @@ int RunCommand(std::span<const std::string_view> args, const Environment& env) {
 
     // Temporary files first, so that an unwritable folder stops the run before any work.
     std::optional<AtomicFile> outputFile, reportFile;
+    std::unique_ptr<GisOutput> gisOutput;  // --format dxf, gpkg, shp, kml
     std::optional<ReportSpool> spool;
     try {
-        if (!options.output.empty()) outputFile.emplace(options.output, /*allowDirect=*/true);
+        if (WritesThroughGdal(options.format)) {
+            std::optional<ParameterFile> parameters;
+            if (!options.parameters.empty()) parameters = ReadParameters(options.parameters);
+            gisOutput = std::make_unique<GisOutput>(
+                options, options.output, parameters, options.parameters,
+                [&err = env.err](const std::string& warning) {
+                    err << "quorvel-batch: " << Tr("warning: ") << warning << '\n';
+                });
+        } else if (!options.output.empty()) {
+            outputFile.emplace(options.output, /*allowDirect=*/true);
+        }
         if (options.reportKind != ReportKind::None) {
             reportFile.emplace(options.report);
             spool.emplace(FolderOf(reportFile->Target()));
@@ -264,10 +285,16 @@ int RunCommand(std::span<const std::string_view> args, const Environment& env) {
         FdSink sink(outputFile ? outputFile->fd() : env.stdoutFd,
                     outputFile ? options.output : Tr("standard output"));
         OutputBuffer out(sink);
-        counts =
-            ProcessPoints(options, source, input.name, out, env.err, spool ? &*spool : nullptr);
+        if (gisOutput) {
+            counts = ProcessPoints(options, source, input.name, gisOutput->Rows(), env.err,
+                                   spool ? &*spool : nullptr,
+                                   RunTuning{options.threads, options.chunkBytes});
+        } else {
+            counts =
+                ProcessPoints(options, source, input.name, out, env.err, spool ? &*spool : nullptr);
+        }
         if (reportFile) WriteReport(options, *spool, *reportFile, writePdf);
-        PublishBoth(outputFile, reportFile);
+        PublishBoth(outputFile, gisOutput.get(), reportFile);
     } catch (const IoError& e) {
         env.err << "quorvel-batch: " << e.what() << '\n';
         env.err.flush();

@@ -28,6 +28,7 @@
 #include <cstring>
 
 #include "core/atomic_file.h"
+#include "engine/gis_output.h"
 #include "engine/run.h"
 #include "print/qt_messages.h"
 #include "print/report_printer.h"
@@ -216,8 +217,7 @@ ResultsWindow::ResultsWindow(std::shared_ptr<const FileJobResult> result, QWidge
 
 void ResultsWindow::AddMenuAndTools() {
     QMenu* menu = menuBar()->addMenu(QStringLiteral("文件(&F)"));
-    QAction* exportCsv =
-        menu->addAction(QStringLiteral("导出 CSV…"), this, &ResultsWindow::ExportCsv);
+    QAction* exportCsv = menu->addAction(QStringLiteral("导出…"), this, &ResultsWindow::ExportCsv);
     exportCsv->setShortcut(QKeySequence::Save);
     QAction* copy = menu->addAction(QStringLiteral("复制"), this, &ResultsWindow::CopyRows);
     copy->setShortcut(QKeySequence::Copy);
@@ -258,28 +258,63 @@ bool ResultsWindow::WriteCsv(const FileJobResult& result, const QString& path, Q
     return true;
 }
 
+bool ResultsWindow::WriteResults(const FileJobResult& result, const QString& path, QString* error,
+                                 QStringList* warnings) {
+    engine::Job job = result.job;
+    job.format = engine::FormatOfPath(path.toStdString());
+    if (job.format == engine::OutputFormat::Csv) return WriteCsv(result, path, error);
+    job.bom = false;  // the window's CSV only
+    try {
+        engine::WriteRows(result.rows, job, QFile::encodeName(path).toStdString(),
+                          [warnings](const std::string& warning) {
+                              if (warnings != nullptr) *warnings << QString::fromStdString(warning);
+                          });
+    } catch (const std::runtime_error& e) {  // IoError, and UsageError for what it cannot hold
+        *error = QString::fromStdString(e.what());
+        return false;
+    }
+    return true;
+}
+
 void ResultsWindow::ExportCsv() {
     const QFileInfo input(QFile::decodeName(result_->path.c_str()));
-    QFileDialog dialog(this, QStringLiteral("导出 CSV"));
+    QFileDialog dialog(this, QStringLiteral("导出"));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setNameFilters({QStringLiteral("CSV 文件 (*.csv)"), QStringLiteral("所有文件 (*)")});
+    // The file's ending picks the format; the filter picks the ending of a name typed without.
+    const QStringList filters{
+        QStringLiteral("CSV 文件 (*.csv)"),  QStringLiteral("CASS 坐标数据文件 (*.dat)"),
+        QStringLiteral("DXF 图形 (*.dxf)"),  QStringLiteral("GeoPackage (*.gpkg)"),
+        QStringLiteral("Shapefile (*.shp)"), QStringLiteral("KML，WGS 84 (*.kml)"),
+        QStringLiteral("所有文件 (*)")};
+    dialog.setNameFilters(filters);
     dialog.setDefaultSuffix(QStringLiteral("csv"));
+    connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& filter) {
+        const qsizetype star = filter.indexOf(QStringLiteral("(*."));
+        if (star >= 0) dialog.setDefaultSuffix(filter.mid(star + 3).chopped(1));
+    });
     dialog.setDirectory(input.absolutePath());
     dialog.selectFile(input.completeBaseName() + QStringLiteral("-结果.csv"));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
     const QString path = dialog.selectedFiles().constFirst();
-    if (QFileInfo(path).canonicalFilePath() == input.canonicalFilePath()) {
-        QMessageBox::warning(
-            this, windowTitle(),
-            QtMessage(Tr("Cannot write the results over the input file {0}"), {path}));
-        return;
+    for (const std::string& file :
+         engine::OutputFiles(engine::FormatOfPath(path.toStdString()), path.toStdString())) {
+        if (QFileInfo(QString::fromStdString(file)).canonicalFilePath() ==
+            input.canonicalFilePath()) {
+            QMessageBox::warning(
+                this, windowTitle(),
+                QtMessage(Tr("Cannot write the results over the input file {0}"), {path}));
+            return;
+        }
     }
     QString error;
-    if (!WriteCsv(*result_, path, &error)) {
+    QStringList warnings;
+    if (!WriteResults(*result_, path, &error, &warnings)) {
         QMessageBox::warning(this, windowTitle(),
                              QtMessage(Tr("cannot write {0}: {1}"), {path, error}));
+    } else if (!warnings.isEmpty()) {
+        QMessageBox::information(this, windowTitle(), warnings.join(QLatin1Char('\n')));
     }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QStringList>
 #include <memory>
 #include <thread>
 
@@ -16,8 +17,8 @@ class ResultsModel;
 class PointMap;
 
 // 计算结果 — FILE: the computed rows as a table, "N 点, M 行被拒绝", the rejected lines with
-// their reasons, and the map of the points. 导出 CSV… writes exactly the CSV quorvel-batch writes
-// with --bom for the same file and settings.
+// their reasons, and the map of the points. 导出… writes exactly the CSV quorvel-batch writes
+// with --bom for the same file and settings, or another format by the file's ending.
 class ResultsWindow : public QMainWindow {
     Q_OBJECT
 
@@ -31,6 +32,11 @@ class ResultsWindow : public QMainWindow {
 
     // The bytes an export writes: a UTF-8 byte order mark, then the engine's CSV.
     static bool WriteCsv(const FileJobResult& result, const QString& path, QString* error);
+    // The export in the format the file's ending names (engine/output_format.h): the CSV above,
+    // or what quorvel-batch --format writes for the same rows. `warnings` gets the renamed
+    // columns and GDAL's warnings.
+    static bool WriteResults(const FileJobResult& result, const QString& path, QString* error,
+                             QStringList* warnings);
 
   public slots:
     void ExportCsv();

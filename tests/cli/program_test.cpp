@@ -1,7 +1,10 @@
 // quorvel-batch run as a program: exit statuses, messages, files replaced whole or not at all.
 #include <fcntl.h>
+#include <gdal.h>
 #include <gtest/gtest.h>
 #include <locale.h>
+#include <ogr_api.h>
+#include <ogr_srs_api.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/resource.h>
@@ -15,13 +18,18 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <sstream>
 #include <thread>
+#include <tuple>
 
+#include "core/datum.h"
 #include "core/number_text.h"
 #include "core/packed_angle.h"
+#include "core/parameter_file.h"
 #include "csv_fixture.h"
+#include "engine/gis_output.h"
 #include "engine/run.h"
 
 extern char** environ;
@@ -536,8 +544,10 @@ TEST_F(Program, DevicesAndPipesAreWrittenAsTheyAreNeverReplaced) {
     EXPECT_EQ(Strays({"pipe", "r.txt"}), std::vector<std::string>{});
 }
 
-// Ends a run that waits for more input with `sig` once its temporary file exists.
-Outcome Interrupt(const fs::path& dir, const fs::path& work, int sig, const std::string& report) {
+// Ends a run of `args` that waits for more input with `sig` once `ready` says its temporary
+// files exist.
+Outcome Interrupt(const fs::path& dir, const fs::path& work, int sig,
+                  const std::vector<std::string>& args, const std::function<bool()>& ready) {
     int pipeFds[2];
     EXPECT_EQ(pipe(pipeFds), 0);
     posix_spawn_file_actions_t actions;
@@ -549,19 +559,11 @@ Outcome Interrupt(const fs::path& dir, const fs::path& work, int sig, const std:
     posix_spawn_file_actions_addopen(&actions, 2, (dir / "stderr").c_str(),
                                      O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_addchdir_np(&actions, work.c_str());
-    const pid_t pid =
-        Spawn({"forward", "--lo", "117", "-o", "out.csv", "--report", report}, actions);
+    const pid_t pid = Spawn(args, actions);
     close(pipeFds[0]);
     EXPECT_EQ(write(pipeFds[1], kPoints.data(), kPoints.size()),
               static_cast<ssize_t>(kPoints.size()));
-
-    // Both temporary files exist once the run is under way.
-    for (int i = 0; i < 500; ++i) {
-        int temps = 0;
-        for (const auto& e : fs::directory_iterator(work)) {
-            temps += e.path().filename().string().rfind(".out.", 0) == 0;
-        }
-        if (temps == 2) break;
+    for (int i = 0; i < 500 && !ready(); ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     kill(pid, sig);
@@ -572,6 +574,18 @@ Outcome Interrupt(const fs::path& dir, const fs::path& work, int sig, const std:
     return o;
 }
 
+// The names in `folder` that start with `prefix`, and the names in those that are folders.
+int CountTemporaries(const fs::path& folder, const std::string& prefix) {
+    int count = 0;
+    for (const auto& e : fs::directory_iterator(folder)) {
+        if (e.path().filename().string().rfind(prefix, 0) != 0) continue;
+        ++count;
+        if (e.is_directory())
+            count += static_cast<int>(std::distance(fs::directory_iterator(e), {}));
+    }
+    return count;
+}
+
 TEST_F(Program, AnInterruptedRunLeavesTheOldFilesAndNoTemporaryOnes) {
     std::vector<std::string> reports = {"out.txt"};
     if (QUORVEL_BATCH_HAS_PDF) reports.push_back("out.pdf");  // the PDF writer's files too
@@ -579,13 +593,29 @@ TEST_F(Program, AnInterruptedRunLeavesTheOldFilesAndNoTemporaryOnes) {
         for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
             WriteFile(work / "out.csv", "precious\n");
             WriteFile(work / report, "report\n");
-            const Outcome o = Interrupt(dir, work, sig, report);
+            const Outcome o = Interrupt(
+                dir, work, sig, {"forward", "--lo", "117", "-o", "out.csv", "--report", report},
+                [&] { return CountTemporaries(work, ".out.") == 2; });
             EXPECT_EQ(o.signal, sig);
             EXPECT_EQ(ReadFile(work / "out.csv"), "precious\n");
             EXPECT_EQ(ReadFile(work / report), "report\n");
             EXPECT_EQ(Strays({"out.csv", report}), std::vector<std::string>{}) << sig;
         }
         fs::remove(work / report);
+    }
+    // GDAL's files too, written in a folder of their own: a Shapefile's five.
+    const std::vector<std::string> shapefile = {"out.shp", "out.shx", "out.dbf", "out.prj",
+                                                "out.cpg"};
+    fs::remove(work / "out.csv");
+    for (int sig : {SIGINT, SIGTERM}) {
+        for (const std::string& f : shapefile) WriteFile(work / f, "precious\n");
+        const Outcome o = Interrupt(dir, work, sig,
+                                    {"forward", "--lo", "117", "--format", "shp", "-o", "out.shp"},
+                                    [&] { return CountTemporaries(work, ".out.") == 11; });
+        EXPECT_EQ(o.signal, sig) << o.err;
+        for (const std::string& f : shapefile) EXPECT_EQ(ReadFile(work / f), "precious\n") << f;
+        EXPECT_EQ(Strays({"out.shp", "out.shx", "out.dbf", "out.prj", "out.cpg"}),
+                  std::vector<std::string>{});
     }
 }
 
@@ -657,11 +687,13 @@ TEST_F(Program, VersionAndHelp) {
 
 // PROJ's cct run on `lines` ("x y z t"), its output lines as numbers; none without cct.
 std::vector<std::vector<double>> Cct(const std::string& args, const std::string& lines,
-                                     const fs::path& dir) {
+                                     const fs::path& dir, int decimals = 9) {
     WriteFile(dir / "cct.in", lines);
     std::vector<std::vector<double>> rows;
-    FILE* pipe =
-        popen(("cct -d 9 " + args + " " + (dir / "cct.in").string() + " 2>/dev/null").c_str(), "r");
+    FILE* pipe = popen(("cct -d " + std::to_string(decimals) + " " + args + " " +
+                        (dir / "cct.in").string() + " 2>/dev/null")
+                           .c_str(),
+                       "r");
     if (pipe == nullptr) return rows;
     char line[512];
     while (std::fgets(line, sizeof line, pipe) != nullptr) {
@@ -741,6 +773,357 @@ TEST_F(Program, ZonesAndPrefixesAgreeWithProjAndRoundTrip) {
             EXPECT_NEAR(DecodePackedAngle(BP), B, 1e-8) << result;
         }
     }
+}
+
+// A layer of a file written through GDAL, as GDAL reads it back.
+struct GisLayer {
+    std::string name;
+    std::string epsg;        // the layer's EPSG code; empty for none
+    std::string geographic;  // that of its geographic system
+    double meridian = std::nan("");
+    struct Feature {
+        double x = 0, y = 0;
+        std::map<std::string, std::string> fields;  // those set
+        std::string style;
+    };
+    std::vector<Feature> features;
+};
+
+std::vector<GisLayer> ReadGis(const fs::path& path) {
+    GDALAllRegister();
+    std::vector<GisLayer> layers;
+    GDALDatasetH ds =
+        GDALOpenEx(path.c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY, nullptr, nullptr, nullptr);
+    if (ds == nullptr) {
+        ADD_FAILURE() << "GDAL cannot open " << path;
+        return layers;
+    }
+    for (int i = 0; i < GDALDatasetGetLayerCount(ds); ++i) {
+        OGRLayerH l = GDALDatasetGetLayer(ds, i);
+        GisLayer& layer = layers.emplace_back();
+        layer.name = OGR_L_GetName(l);
+        if (OGRSpatialReferenceH srs = OGR_L_GetSpatialRef(l)) {
+            const char* code = OSRGetAuthorityCode(srs, nullptr);
+            layer.epsg = code != nullptr ? code : "";
+            const char* geographic = OSRGetAuthorityCode(srs, "GEOGCS");
+            layer.geographic = geographic != nullptr ? geographic : "";
+            if (OSRIsProjected(srs)) {
+                layer.meridian = OSRGetProjParm(srs, SRS_PP_CENTRAL_MERIDIAN, NAN, nullptr);
+            }
+        }
+        OGR_L_ResetReading(l);
+        while (OGRFeatureH f = OGR_L_GetNextFeature(l)) {
+            GisLayer::Feature& feature = layer.features.emplace_back();
+            OGRGeometryH g = OGR_F_GetGeometryRef(f);
+            feature.x = OGR_G_GetX(g, 0);
+            feature.y = OGR_G_GetY(g, 0);
+            for (int k = 0; k < OGR_F_GetFieldCount(f); ++k) {
+                if (!OGR_F_IsFieldSetAndNotNull(f, k)) continue;
+                feature.fields[OGR_Fld_GetNameRef(OGR_F_GetFieldDefnRef(f, k))] =
+                    OGR_F_GetFieldAsString(f, k);
+            }
+            if (const char* style = OGR_F_GetStyleString(f)) feature.style = style;
+            OGR_F_Destroy(f);
+        }
+    }
+    GDALClose(ds);
+    return layers;
+}
+
+// The records of a CSV without quotes, the header first.
+std::vector<std::vector<std::string>> Records(const std::string& csv) {
+    std::vector<std::vector<std::string>> records;
+    std::istringstream lines(csv);
+    for (std::string line; std::getline(lines, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        std::vector<std::string>& fields = records.emplace_back();
+        std::size_t at = 0;
+        for (std::size_t comma; (comma = line.find(',', at)) != std::string::npos; at = comma + 1)
+            fields.push_back(line.substr(at, comma - at));
+        fields.push_back(line.substr(at));
+    }
+    return records;
+}
+
+// The CASS coordinate file: name,code,Y,X,H with the easting first, code and H from the
+// columns the header names so, in GB18030 for a GB18030 input; a comma in a text would shift
+// CASS's fields, so it stops the run.
+TEST_F(Program, CassCoordinateFile) {
+    const std::string input =
+        "点名,L,B,编码,H\nP1,116.3045,30.3030,JD,12.50\n山顶,117.2930,30.3030,,\n";
+    const auto csv = Records(Run({"forward", "--lo", "117", "--header"}, input).out);
+    ASSERT_EQ(csv.size(), 3u);
+    const Outcome dat = Run({"forward", "--lo", "117", "--header", "--format", "dat"}, input);
+    EXPECT_EQ(dat.status, 0) << dat.err;
+    EXPECT_EQ(dat.out, "P1,JD," + csv[1][4] + "," + csv[1][3] + ",12.5\r\n山顶,," + csv[2][4] +
+                           "," + csv[2][3] + ",0\r\n");
+    // Without a header no column names them.
+    EXPECT_EQ(Run({"forward", "--lo", "117", "--format=dat"}, "P1,116.3045,30.3030,JD,12.5\n").out,
+              "P1,," + csv[1][4] + "," + csv[1][3] + ",0\r\n");
+    // A zone change writes its plane results the same way.
+    const auto zone =
+        Records(Run({"zone", "--lo", "117", "--ls", "120"}, "A,3380000,612345.678\n").out);
+    EXPECT_EQ(
+        Run({"zone", "--lo", "117", "--ls", "120", "--format", "dat"}, "A,3380000,612345.678\n")
+            .out,
+        "A,," + zone[1][4] + "," + zone[1][3] + ",0\r\n");
+    // 水塔 in GB18030 in, GB18030 out.
+    const Outcome gb = Run({"forward", "--lo", "117", "--encoding", "gb18030", "--format", "dat"},
+                           "\xCB\xAE\xCB\xFE,116.3045,30.3030\n");
+    EXPECT_EQ(gb.out, "\xCB\xAE\xCB\xFE,," + csv[1][4] + "," + csv[1][3] + ",0\r\n");
+
+    for (const std::string& bad : {std::string("\"Hill, north\",117.2930,30.3030\n"),
+                                   std::string("P1,117.2930,30.3030,JD,high\n")}) {
+        const Outcome o =
+            Run({"forward", "--lo", "117", "--header", "--format", "dat", "-o", "out.dat"},
+                "name,L,B,code,H\n" + bad);
+        EXPECT_EQ(o.status, 2);
+        EXPECT_NE(o.err.find("line 2: the "), std::string::npos) << o.err;
+        EXPECT_EQ(Strays({}), std::vector<std::string>{});
+    }
+}
+
+// GeoPackage and Shapefile layers: every point in order, every column, the coordinate system
+// by its EPSG code where there is one, else written out.
+TEST_F(Program, GisLayersHoldEveryPointAndColumnInTheirCoordinateSystem) {
+    const std::string input =
+        "name,L,B,description_long\nP1,116.3045,30.3030,水塔\nP2,117.2930,30.3030,\n"
+        "P3,117.1,35.2,c\n";
+    struct Case {
+        std::vector<std::string> args;
+        std::string file, layer, epsg, geographic;
+        double meridian;
+        std::string descriptionField;
+    };
+    const Case cases[] = {
+        // Beijing 1954, 3° zone 39 with the number in front.
+        {{"forward", "--zone", "3", "--zone-prefix"},
+         "z.gpkg",
+         "forward_zone39",
+         "2415",
+         "4214",
+         117,
+         "description_long"},
+        // CGCS2000, 6° zone 20 with the number in front; a Shapefile's names hold 10 bytes.
+        {{"forward", "--zone", "6", "--zone-prefix", "--ellipsoid", "cgcs2000", "--method",
+          "exact"},
+         "z.shp",
+         "z",
+         "4498",
+         "4490",
+         117,
+         "descriptio"},
+        // A central meridian of 117.5°, which no EPSG system has: written out on Beijing 1954.
+        {{"forward", "--lo", "117.3"}, "m.gpkg", "forward", "", "4214", 117.5, "description_long"},
+        // The inverse: geographic coordinates on Xi'an 1980.
+        {{"inverse", "--lo", "117", "--ellipsoid", "xian80", "--method", "exact"},
+         "g.gpkg",
+         "inverse",
+         "4610",
+         "4610",
+         NAN,
+         "description_long"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        std::string in = input;
+        if (c.args[0] == "inverse") {
+            in = "name,X,Y,description_long\nP1,3376626.6403,453203.4506,水塔\n"
+                 "P2,3376628.3754,547196.5246,\nP3,3897000,511000,c\n";
+        }
+        std::vector<std::string> args = c.args;
+        args.insert(args.end(), {"--header", "--full"});
+        const auto csv = Records(Run(args, in).out);
+        args.insert(args.end(), {"--format", c.file.substr(2), "-o", c.file});
+        const Outcome o = Run(args, in);
+        ASSERT_EQ(o.status, 0) << o.err;
+        EXPECT_EQ(o.err.find("description_long → descriptio") != std::string::npos,
+                  c.descriptionField == "descriptio")
+            << o.err;
+        const std::vector<GisLayer> layers = ReadGis(work / c.file);
+        ASSERT_EQ(layers.size(), 1u);
+        const GisLayer& layer = layers[0];
+        EXPECT_EQ(layer.name, c.layer);
+        EXPECT_EQ(layer.epsg, c.epsg);
+        EXPECT_EQ(layer.geographic, c.geographic);
+        if (!std::isnan(c.meridian)) {
+            EXPECT_EQ(layer.meridian, c.meridian);
+        }
+        ASSERT_EQ(layer.features.size(), 3u);
+        for (std::size_t i = 0; i < 3; ++i) {
+            const std::vector<std::string>& row = csv[i + 1];
+            const GisLayer::Feature& f = layer.features[i];
+            if (c.args[0] == "inverse") {  // L, B from packed degrees
+                EXPECT_NEAR(f.x, DecodePackedAngle(std::stod(row[3])), 1e-9);  // 0.1 mm
+                EXPECT_NEAR(f.y, DecodePackedAngle(std::stod(row[4])), 1e-9);
+            } else {  // easting, northing
+                EXPECT_NEAR(f.x, std::stod(row[4]), 1e-4);
+                EXPECT_NEAR(f.y, std::stod(row[3]), 1e-4);
+            }
+            EXPECT_EQ(f.fields.at("name"), row[0]);
+            for (std::size_t k = 1; k <= 4; ++k) {
+                // GDAL gives numbers back to 15 digits: angles to 1e-12°, metres to 0.1 mm.
+                const double v = std::stod(row[k]);
+                EXPECT_NEAR(std::stod(f.fields.at(csv[0][k])), v, std::fabs(v) < 1000 ? 1e-9 : 1e-4)
+                    << csv[0][k];
+            }
+            EXPECT_EQ(f.fields.count(c.descriptionField) ? f.fields.at(c.descriptionField) : "",
+                      row[5]);
+        }
+    }
+}
+
+// EPSG's codes of Quorvel's table are the Gauss-Krüger systems they stand for: datum,
+// ellipsoid, central meridian and false easting, as GDAL knows them.
+TEST(LayerCrs, EveryEpsgCodeIsTheSystemItNames) {
+    struct Datum {
+        Ellipsoid ellipsoid;
+        std::string name;
+    };
+    const Datum datums[] = {
+        {Krassovsky(), "Beijing 1954 / "}, {Xian80(), "Xian 1980 / "}, {Cgcs2000(), "CGCS2000 / "}};
+    int checked = 0;
+    for (const Datum& d : datums) {
+        for (const ZoneWidth width : {ZoneWidth::Three, ZoneWidth::Six}) {
+            const int first = width == ZoneWidth::Three ? 25 : 13;
+            const int last = width == ZoneWidth::Three ? 45 : 23;
+            for (const bool prefix : {true, false}) {
+                for (int zone = first; zone <= last; ++zone) {
+                    Job job;
+                    job.geodesy.ellipsoid = d.ellipsoid;
+                    job.geodesy.zone = width;
+                    job.geodesy.zonePrefix = prefix;
+                    const GdalCrs crs = LayerCrs(job, zone);
+                    ASSERT_NE(crs.epsg, 0) << d.name << zone;
+                    OGRSpatialReferenceH srs = OSRNewSpatialReference(nullptr);
+                    ASSERT_EQ(OSRImportFromEPSG(srs, crs.epsg), OGRERR_NONE) << crs.epsg;
+                    const std::string name = OSRGetAttrValue(srs, "PROJCS", 0);
+                    EXPECT_EQ(name.rfind(d.name, 0), 0u) << crs.epsg << " " << name;
+                    EXPECT_NE(name.find(width == ZoneWidth::Three ? "3-degree" : "Gauss-Kruger"),
+                              std::string::npos);
+                    EXPECT_EQ(OSRGetProjParm(srs, SRS_PP_CENTRAL_MERIDIAN, 0, nullptr),
+                              CentralMeridianOf(width, zone))
+                        << crs.epsg;
+                    EXPECT_EQ(OSRGetProjParm(srs, SRS_PP_FALSE_EASTING, 0, nullptr),
+                              (prefix ? zone * 1e6 : 0) + 500000)
+                        << crs.epsg;
+                    EXPECT_EQ(OSRGetProjParm(srs, SRS_PP_SCALE_FACTOR, 0, nullptr), 1);
+                    EXPECT_EQ(OSRGetSemiMajor(srs, nullptr), d.ellipsoid.a);
+                    EXPECT_NEAR(OSRGetInvFlattening(srs, nullptr), d.ellipsoid.InverseFlattening(),
+                                1e-9);
+                    OSRDestroySpatialReference(srs);
+                    ++checked;
+                }
+            }
+        }
+    }
+    EXPECT_EQ(checked, 3 * 2 * (21 + 11));
+    // Beyond China's zones, or off the defaults, the system is written out.
+    Job job;
+    job.meridians.lo = 72;
+    EXPECT_EQ(LayerCrs(job, -1).epsg, 0);
+    job.meridians.lo = 117;
+    job.geodesy.k0 = 0.9996;
+    EXPECT_EQ(LayerCrs(job, -1).epsg, 0);
+}
+
+// KML is WGS 84: CGCS2000 as it is (they differ by centimetres), Beijing 1954 through the
+// parameter file; both as PROJ's cct computes them.
+TEST_F(Program, KmlPlacemarksAtWgs84LongitudeAndLatitude) {
+    if (std::system("cct --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "no cct (proj-bin)";
+    const std::string plane = "A,3380000,612345.678\nB,2500000,400000\n";
+    Outcome o = Run({"zone", "--lo", "117", "--ls", "120", "--ellipsoid", "cgcs2000", "--method",
+                     "exact", "--format", "kml", "-o", "z.kml"},
+                    plane);
+    ASSERT_EQ(o.status, 0) << o.err;
+    std::vector<GisLayer> layers = ReadGis(work / "z.kml");
+    ASSERT_EQ(layers.size(), 1u);
+    ASSERT_EQ(layers[0].features.size(), 2u);
+    const auto lb = Cct("-I +proj=tmerc +a=6378137 +rf=298.257222101 +k_0=1 +lon_0=117 +x_0=500000",
+                        "612345.678 3380000 0 0\n400000 2500000 0 0\n", dir, 12);
+    ASSERT_EQ(lb.size(), 2u);
+    for (std::size_t i = 0; i < 2; ++i) {
+        EXPECT_EQ(layers[0].features[i].fields.at("Name"), i == 0 ? "A" : "B");
+        EXPECT_NEAR(layers[0].features[i].x, lb[i][0], 1e-9);
+        EXPECT_NEAR(layers[0].features[i].y, lb[i][1], 1e-9);
+    }
+
+    WriteFile(work / "p.txt",
+              "model = 7\nconvention = coordinate-frame\nfrom = geodetic:krassovsky\nto = "
+              "geodetic:cgcs2000\nheights = no\n"
+              "dx = -15.4\ndy = 140.2\ndz = 85.1\nrx = 0.5\nry = -1.2\nrz = 2.1\nds = 3.2\n");
+    o = Run({"forward", "--lo", "117", "--format", "kml", "-p", "p.txt", "-o", "b.kml"}, kPoints);
+    ASSERT_EQ(o.status, 0) << o.err;
+    layers = ReadGis(work / "b.kml");
+    ASSERT_EQ(layers.size(), 1u);
+    ASSERT_EQ(layers[0].features.size(), 2u);
+    const ParameterFile p = ReadParameterFile(ReadFile(work / "p.txt"));
+    const auto wgs = Cct(ProjPipeline(p.from, p.to, p.parameters),
+                         ShortestText(DecodePackedAngle(116.3045)) + " " +
+                             ShortestText(DecodePackedAngle(30.303)) + " 0 0\n" +
+                             ShortestText(DecodePackedAngle(117.293)) + " " +
+                             ShortestText(DecodePackedAngle(30.303)) + " 0 0\n",
+                         dir, 12);
+    ASSERT_EQ(wgs.size(), 2u);
+    for (std::size_t i = 0; i < 2; ++i) {
+        EXPECT_NEAR(layers[0].features[i].x, wgs[i][0], 1e-9);
+        EXPECT_NEAR(layers[0].features[i].y, wgs[i][1], 1e-9);
+    }
+    // The parameters must start from the points' datum.
+    o = Run({"forward", "--lo", "117.3", "--ellipsoid", "cgcs2000", "--method", "exact", "--format",
+             "kml", "-p", "p.txt", "-o", "c.kml"},
+            kPoints);
+    EXPECT_EQ(o.status, 2);
+    EXPECT_NE(o.err.find("transforms from krassovsky, and the points are on cgcs2000"),
+              std::string::npos)
+        << o.err;
+}
+
+// The drawing: per point a POINT and the name as text beside it, on the computation's layer,
+// the easting as the drawing's x.
+TEST_F(Program, DxfDrawingOfPointsAndNames) {
+    const std::string input = "P1,116.3045,30.3030\n山顶,117.2930,30.3030\n";
+    const auto csv = Records(Run({"forward", "--lo", "117", "--full"}, input).out);
+    const Outcome o = Run({"forward", "--lo", "117", "--format", "dxf", "-o", "d.dxf"}, input);
+    ASSERT_EQ(o.status, 0) << o.err;
+    const std::vector<GisLayer> layers = ReadGis(work / "d.dxf");
+    ASSERT_EQ(layers.size(), 1u);
+    ASSERT_EQ(layers[0].features.size(), 4u);
+    for (std::size_t i = 0; i < 2; ++i) {
+        const GisLayer::Feature& point = layers[0].features[2 * i];
+        const GisLayer::Feature& text = layers[0].features[2 * i + 1];
+        EXPECT_EQ(point.fields.at("Layer"), "forward");
+        EXPECT_EQ(point.fields.at("SubClasses"), "AcDbEntity:AcDbPoint");
+        EXPECT_NEAR(point.x, std::stod(csv[i + 1][4]), 1e-4);
+        EXPECT_NEAR(point.y, std::stod(csv[i + 1][3]), 1e-4);
+        EXPECT_EQ(text.fields.at("Text"), csv[i + 1][0]);
+        EXPECT_NEAR(text.y, point.y, 1e-4);
+    }
+}
+
+// What no format can do: overwrite the input (a Shapefile's .dbf included), KML from Beijing
+// 1954 without a parameter file, a Shapefile over two zones; none leaves a file behind.
+TEST_F(Program, FormatsRefuseWhatTheyCannotWrite) {
+    WriteFile(work / "in.gpkg", kPoints);
+    WriteFile(work / "in.dbf", kPoints);
+    for (const auto& [format, output, input] :
+         {std::tuple{"gpkg", "in.gpkg", "in.gpkg"}, {"shp", "in.shp", "in.dbf"}}) {
+        const Outcome o = Run({"forward", "--lo", "117", "--format", format, "-o", output, input});
+        EXPECT_EQ(o.status, 2);
+        EXPECT_NE(o.err.find("is the input file " + std::string(input)), std::string::npos)
+            << o.err;
+        EXPECT_EQ(ReadFile(work / input), kPoints);
+    }
+    Outcome o = Run({"forward", "--lo", "117", "--format", "kml", "-o", "b.kml"}, kPoints);
+    EXPECT_EQ(o.status, 2);
+    EXPECT_NE(o.err.find("points on Beijing 1954 need a datum transformation"), std::string::npos);
+    WriteFile(work / "z.shp", "old\n");
+    o = Run({"forward", "--zone", "3", "--format", "shp", "-o", "z.shp"},
+            "A,116.3045,30.3030\nB,118.4,30.3030\n");
+    EXPECT_EQ(o.status, 2);
+    EXPECT_NE(o.err.find("the points lie in zones 39 and 40"), std::string::npos) << o.err;
+    EXPECT_EQ(ReadFile(work / "z.shp"), "old\n");
+    EXPECT_EQ(Strays({"in.gpkg", "in.dbf", "z.shp"}), std::vector<std::string>{});
 }
 
 TEST_F(Program, ForwardReferenceVectors) {

@@ -114,7 +114,7 @@ import -window "$results" "$out/results-window.png"
 
 export_path="$out/exported.csv"
 xdotool key ctrl+s
-wait_focus '^导出 CSV$'
+wait_focus '^导出$'
 xdotool key ctrl+a
 xdotool type --delay 10 -- "$export_path"
 xdotool key Return
@@ -142,7 +142,7 @@ export_results() {
     [ -n "$window" ] || fail "the results window of $1 did not appear"
     wait_focus "$title"
     xdotool key ctrl+s
-    wait_focus '^导出 CSV$'
+    wait_focus '^导出$'
     xdotool key ctrl+a
     xdotool type --delay 10 -- "$2"
     xdotool key Return

@@ -123,6 +123,21 @@ TEST(ParseArguments, UsageErrorsSayWhatIsWrong) {
         {{"forward", "--lo", "117", "--drop-fields", "5,x"}, "must be field numbers from 1"},
         {{"forward", "--lo", "117", "--drop-fields", "0"}, "must be field numbers from 1"},
         {{"forward", "--lo", "117", "--drop-fields", "6,5,6"}, "names a field twice"},
+        {{"forward", "--lo", "117", "--format", "xls"},
+         "--format: \"xls\" is not csv, dat, dxf, gpkg, shp or kml"},
+        {{"forward", "--lo", "117", "--format", "gpkg"}, "not standard output: give -o FILE"},
+        {{"forward", "--lo", "117", "--format", "shp", "-o", "pts"}, "must name a .shp file"},
+        {{"inverse", "--lo", "117", "--format", "dat"}, "--format dat holds plane coordinates"},
+        {{"inverse", "--lo", "117", "--format", "dxf", "-o", "x.dxf"}, "inverse computes L, B"},
+        {{"forward", "--lo", "117", "--format", "dat", "--bom"}, "--bom belongs to the CSV"},
+        {{"forward", "--lo", "117", "-p", "p.txt", "-o", "x.gpkg", "--format", "gpkg"},
+         "-p gives the datum transformation of --format kml"},
+        // KML is WGS 84: from Beijing 1954 only through a parameter file.
+        {{"forward", "--lo", "117", "--format", "kml", "-o", "x.kml"},
+         "points on Beijing 1954 need a datum transformation; give -p PARAMS"},
+        {{"inverse", "--lo", "117", "--ellipsoid", "xian80", "--method", "exact", "--format", "kml",
+          "-o", "x.kml"},
+         "points on Xi'an 1980 need"},
     };
     for (const Case& c : cases) {
         const std::string message = UsageErrorOf(c.args);
@@ -172,6 +187,7 @@ TEST(JobArguments, ParseBackToTheSameJob) {
          "--method=exact"},
         {"inverse", "--lo", "117", "--compare", "--encoding=gb18030"},
         {"inverse", "--lo", "117", "--fields", "1,4,3", "--drop-fields", "7,2", "--header"},
+        {"forward", "--lo", "117", "--format", "DAT", "--encoding", "gb18030"},
     };
     for (const auto& command : commands) {
         const Job job = Parse(command);

@@ -9,7 +9,7 @@ set -euo pipefail
 build=$1 work=$2 version=$3
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
-for tool in desktop-file-validate appstreamcli man pdftotext; do
+for tool in desktop-file-validate appstreamcli man pdftotext ogrinfo; do
     command -v "$tool" >/dev/null || { echo "SKIPPED: $tool is not installed"; exit 77; }
 done
 
@@ -20,6 +20,7 @@ DESTDIR=$root cmake --install "$build" --prefix /usr >"$work/install.log"
 
 share=$root/usr/share
 for f in usr/bin/quorvel usr/bin/quorvel-batch usr/libexec/quorvel/quorvel-batch-pdf \
+    usr/lib/quorvel/quorvel-gdal.so \
     usr/share/applications/quorvel.desktop usr/share/metainfo/org.quorvel.Quorvel.metainfo.xml \
     usr/share/icons/hicolor/scalable/apps/quorvel.svg usr/share/man/man1/quorvel.1.gz \
     usr/share/man/man1/quorvel-batch.1.gz usr/share/bash-completion/completions/quorvel-batch \
@@ -46,6 +47,10 @@ run_pdf() {
         2>"$2.err" || fail "$1: quorvel-batch exited $?: $(cat "$2.err")"
     grep -q '^P1,116.3045,30.3030,3376626.6403,453203.4506' "$2.csv" || fail "$2.csv: $(cat "$2.csv")"
     pdftotext -layout "$2.pdf" - | grep -q '大地正算( 共2 个点 )' || fail "$2.pdf has no title"
+    # GDAL's module, found from the program's folder.
+    "$1/usr/bin/quorvel-batch" forward --lo 117 --format gpkg -o "$2.gpkg" points.csv \
+        2>"$2.err" || fail "$1: --format gpkg exited $?: $(cat "$2.err")"
+    ogrinfo -so "$2.gpkg" forward | grep -q 'Feature Count: 2' || fail "$2.gpkg: no 2 points"
 }
 run_pdf "$root" installed
 mv "$root" "$work/moved"

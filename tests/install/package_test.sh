@@ -21,7 +21,7 @@ deb=$work/quorvel_${version}-1_$(dpkg --print-architecture).deb
 echo "Files of $(basename "$deb"):"
 dpkg-deb -c "$deb" | awk '{print $1, $6}' | tee "$work/files"
 for f in ./usr/bin/quorvel ./usr/bin/quorvel-batch ./usr/libexec/quorvel/quorvel-batch-pdf \
-    ./usr/share/applications/quorvel.desktop ./usr/share/icons/hicolor/48x48/apps/quorvel.png \
+    ./usr/lib/quorvel/quorvel-gdal.so ./usr/share/applications/quorvel.desktop ./usr/share/icons/hicolor/48x48/apps/quorvel.png \
     ./usr/share/man/man1/quorvel-batch.1.gz ./usr/share/doc/quorvel/copyright \
     ./usr/share/doc/quorvel/changelog.Debian.gz ./usr/share/locale/zh_CN/LC_MESSAGES/quorvel.mo; do
     grep -q " $f\$" "$work/files" || fail "the package lacks $f"
@@ -32,7 +32,7 @@ done
 [ "$(dpkg-parsechangelog -l "$changelog" -S Version)" = "$version-1" ] ||
     fail "the changelog's latest entry is not $version-1: add one"
 depends=$(dpkg-deb -f "$deb" Depends)
-for d in libc6 libqt6printsupport6 fonts-wqy-zenhei qt6-qpa-plugins qt6-translations-l10n; do
+for d in libc6 libqt6printsupport6 libgdal fonts-wqy-zenhei qt6-qpa-plugins qt6-translations-l10n; do
     grep -q "$d" <<<"$depends" || fail "Depends lacks $d: $depends"
 done
 

@@ -1,5 +1,9 @@
 // The window's file computation and settings: the stored CSV against quorvel-batch's own bytes,
 // the results model, and the rules of the two dialogs.
+#include <gdal.h>
+#include <ogr_api.h>
+#include <ogr_srs_api.h>
+
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
@@ -215,6 +219,57 @@ class AppTest : public QObject {
     }
 
     // Across 180°: −179° is computed and drawn 1° east of the meridian, inside the band.
+    // 导出… writes the format the file's ending names: the CASS file that quorvel-batch
+    // --format dat writes for the same job, a GeoPackage with its coordinate system; KML from
+    // Beijing 1954 is refused with the reason.
+    void exportWritesTheFormatOfTheFileEnding() {
+        const QString path = WriteFile("cass.csv",
+                                       "name,L,B,编码,H\n"
+                                       "P1,116.3045,30.3030,JD,12.5\n"
+                                       "山顶,117.2930,30.3030,,\n");
+        FileComputeChoice choice;
+        choice.lo = QStringLiteral("117");
+        choice.header = true;
+        FileJob job(JobFor(choice, ProjectionOf({})), path.toStdString());
+        job.Run();
+        const std::shared_ptr<FileJobResult> result = job.TakeResult();
+        QVERIFY(result && result->error.empty());
+
+        std::vector<std::string> cli = engine::JobArguments(result->job);
+        std::erase(cli, "--bom");
+        const QString dat = dir_.filePath(QStringLiteral("cli.dat"));
+        cli.insert(cli.end(), {"--format=dat", "-o", dat.toStdString(), "--", path.toStdString()});
+        const std::vector<std::string_view> views(cli.begin(), cli.end());
+        std::ostringstream sink;
+        QCOMPARE(engine::RunCommand(views, {0, 1, sink, sink, false, {}}), 0);
+        QString error;
+        QStringList warnings;
+        const QString exported = dir_.filePath(QStringLiteral("导出.DAT"));
+        QVERIFY2(ResultsWindow::WriteResults(*result, exported, &error, &warnings),
+                 qPrintable(error));
+        QCOMPARE(ReadAll(exported), ReadAll(dat));
+        QVERIFY(ReadAll(dat).starts_with("P1,JD,"));
+
+        const QString gpkg = dir_.filePath(QStringLiteral("导出.gpkg"));
+        QVERIFY2(ResultsWindow::WriteResults(*result, gpkg, &error, &warnings), qPrintable(error));
+        GDALAllRegister();
+        GDALDatasetH ds =
+            GDALOpenEx(gpkg.toUtf8().constData(), GDAL_OF_VECTOR, nullptr, nullptr, nullptr);
+        QVERIFY(ds != nullptr);
+        OGRLayerH layer = GDALDatasetGetLayerByName(ds, "forward");
+        QVERIFY(layer != nullptr);
+        QCOMPARE(OGR_L_GetFeatureCount(layer, TRUE), GIntBig{2});
+        QCOMPARE(QString(OSRGetAuthorityCode(OGR_L_GetSpatialRef(layer), nullptr)),
+                 QStringLiteral("2436"));  // Beijing 1954 / 3-degree Gauss-Kruger CM 117E
+        GDALClose(ds);
+        QVERIFY(warnings.isEmpty());
+
+        const QString kml = dir_.filePath(QStringLiteral("导出.kml"));
+        QVERIFY(!ResultsWindow::WriteResults(*result, kml, &error, &warnings));
+        QVERIFY2(error.contains(QStringLiteral("Beijing 1954")), qPrintable(error));
+        QVERIFY(!QFileInfo::exists(kml));
+    }
+
     void longitudesAcrossTheAntimeridianLieBesideTheMeridian() {
         const QString path = WriteFile("180.csv", "W,179.3,30\nE,-179,30\n");
         FileComputeChoice choice;

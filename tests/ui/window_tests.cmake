@@ -42,14 +42,15 @@ set_tests_properties(window_print_e2e PROPERTIES
 
 # The file computation and the settings, offscreen; the keyboard flow under Xvfb.
 add_executable(app_tests app_test.cpp)
-target_link_libraries(app_tests PRIVATE quorvel_app Qt6::Test)
+find_package(GDAL CONFIG REQUIRED)
+target_link_libraries(app_tests PRIVATE quorvel_app Qt6::Test GDAL::GDAL)
 target_compile_definitions(app_tests PRIVATE QUORVEL_VERSION="${PROJECT_VERSION}"
     QUORVEL_LOCALE_DIR="${QUORVEL_LOCALE_DIR}"
     QUORVEL_CONTROL_POINTS="${PROJECT_SOURCE_DIR}/tests/e2e/control-points-gb18030.csv")
 add_test(NAME app_tests COMMAND app_tests)
 set_tests_properties(app_tests PROPERTIES
     TIMEOUT 120
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_RUNTIME_DIR=${QUORVEL_WINDOW_XDG};LC_ALL=C.UTF-8")
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_RUNTIME_DIR=${QUORVEL_WINDOW_XDG};LC_ALL=C.UTF-8;QUORVEL_GDAL_MODULE=$<TARGET_FILE:quorvel_gdal>")
 
 # The dialog and the results window on the laptop screen.
 add_test(NAME app_tests_small_screen

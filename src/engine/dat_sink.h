@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/rows.h"
+#include "engine/text_io.h"
+
+namespace quorvel::engine {
+
+// The CASS coordinate file: "name,code,Y,X,H" a point, easting before northing, CRLF, no
+// header. Code and H come from the columns passed through that the header names code or 编码
+// and H or 高程, else empty and 0. UTF-8, or GB18030 when the job reads GB18030 or GBK, as CASS
+// on Chinese Windows reads it. CASS knows no quoting, so a comma in a text, or an H that is no
+// number, stops the run (IoError) rather than shifting the fields.
+class DatSink : public RowSink {
+  public:
+    DatSink(const Job& job, OutputBuffer& out) : job_(job), out_(out) {}
+    void Begin(const std::vector<std::string>& columns) override;
+    void Encode(const RowBlock& rows, std::string& encoded) const override;
+    void Take(const RowBlock& rows, std::string_view encoded) override;
+    void End() override;
+
+  private:
+    const Job& job_;
+    OutputBuffer& out_;
+    std::vector<std::string> columns_;
+    std::size_t passedFrom_ = 0;  // the column of the first field passed through
+    std::size_t code_ = SIZE_MAX, height_ = SIZE_MAX;  // among the fields passed through
+};
+
+}  // namespace quorvel::engine
