@@ -190,6 +190,10 @@ Parsed Parse(std::string_view text, double& out) {
 }
 
 Parsed ParseAscii(std::string_view text, double& out) {
+    if (const std::optional<PlainDecimal> plain = ReadPlainDecimal(text)) {
+        out = plain->value;
+        return Parsed::Ok;
+    }
     std::string_view s = Trim(text);
     if (!IsNumberText(s)) return Parsed::NotANumber;
     if (s.front() == '+') s.remove_prefix(1);
@@ -286,6 +290,39 @@ std::string ToFixed(const Decimal& d, int decimals, bool integerDigit) {
 }
 
 }  // namespace
+
+std::optional<PlainDecimal> ReadPlainDecimal(std::string_view text) {
+    static constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                        1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                        1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    const std::string_view s = Trim(text);
+    const char* p = s.data();
+    const char* const end = p + s.size();
+    const bool negative = p < end && *p == '-';
+    if (p < end && (*p == '-' || *p == '+')) ++p;
+    PlainDecimal d;
+    const char* const first = p;
+    for (; p < end && IsDigit(*p); ++p) d.digits = d.digits * 10 + static_cast<unsigned>(*p - '0');
+    if (p == first) return std::nullopt;
+    std::size_t count = static_cast<std::size_t>(p - first);
+    if (p < end && *p == '.') {
+        const char* const fraction = ++p;
+        for (; p < end && IsDigit(*p); ++p) {
+            d.digits = d.digits * 10 + static_cast<unsigned>(*p - '0');
+        }
+        // A point needs digits after it here; "5." goes the general way.
+        if (p == fraction) return std::nullopt;
+        d.decimals = static_cast<int>(p - fraction);
+        count += static_cast<std::size_t>(d.decimals);
+    }
+    // More than 19 digits may have wrapped around.
+    if (p != end || count > 19 || d.digits > (std::uint64_t{1} << 53)) return std::nullopt;
+    // Both operands exact, so one correctly rounded division: the double nearest the decimal,
+    // which from_chars gives too.
+    d.value = static_cast<double>(d.digits) / kPow10[d.decimals];
+    if (negative) d.value = -d.value;
+    return d;
+}
 
 std::optional<double> TryParseNumber(std::string_view text) {
     double v = 0;

@@ -77,6 +77,9 @@ struct RowResult {
     // Without --zone: the easting carried the zone number of the central meridian itself in
     // front, taken off before it was checked and computed.
     bool zoneNumberTakenOff = false;
+    // Forward: false only when both angles were typed as plain decimals whose minutes and
+    // seconds are plainly below 60, so that FindPackedExcess need not look.
+    bool mayExceed60 = true;
 };
 
 // One point from its two typed values, with the same conversions and core calls as the window's
