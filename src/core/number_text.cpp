@@ -1,6 +1,7 @@
 #include "core/number_text.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <charconv>
 #include <cmath>
@@ -407,6 +408,38 @@ double Ulp(double x) {
     return std::bit_cast<double>(static_cast<std::uint64_t>(biased - 52) << 52);
 }
 
+// The `count` last decimal digits of `rest` at out[0..count), two at a time.
+void WriteDigits(char* out, std::uint64_t rest, int count) {
+    static constexpr auto kPairs = [] {
+        std::array<char, 200> pairs{};
+        for (int i = 0; i < 100; ++i) {
+            pairs[2 * i] = static_cast<char>('0' + i / 10);
+            pairs[2 * i + 1] = static_cast<char>('0' + i % 10);
+        }
+        return pairs;
+    }();
+    int i = count;
+    for (; i >= 2; i -= 2) {
+        std::memcpy(out + i - 2, &kPairs[2 * (rest % 100)], 2);
+        rest /= 100;
+    }
+    if (i == 1) out[0] = static_cast<char>('0' + rest % 10);
+}
+
+// n / 10^kDecimals in fixed notation with kDecimals decimals.
+template <int kDecimals>
+char* WriteScaledInteger(char* out, std::uint64_t n) {
+    constexpr std::uint64_t kUnit = [] {
+        std::uint64_t u = 1;
+        for (int i = 0; i < kDecimals; ++i) u *= 10;
+        return u;
+    }();
+    out = std::to_chars(out, out + 24, n / kUnit).ptr;
+    *out++ = '.';
+    WriteDigits(out, n % kUnit, kDecimals);
+    return out + kDecimals;
+}
+
 // Most values lie far from a rounding midpoint. Then the binary value and its shortest text,
 // which are less than half an ulp apart, round alike, and scaling by 10^decimals decides
 // without writing the text. Declines near a midpoint and for large magnitudes.
@@ -422,18 +455,23 @@ char* WriteRoundedScaled(char* out, double value, int decimals) {
     // How far the shortest text and the product may lie from the exact scaled value.
     const double slack = Ulp(magnitude) * kPow10[decimals] + Ulp(scaled);
     if (std::fabs(fraction - 0.5) <= slack) return nullptr;
-    auto n = static_cast<std::uint64_t>(whole) + (fraction > 0.5 ? 1 : 0);
+    const auto n = static_cast<std::uint64_t>(whole) + (fraction > 0.5 ? 1 : 0);
 
     if (value < 0 && n != 0) *out++ = '-';
+    // The two widths every result is written in, with constant divisors.
+    switch (decimals) {
+        case 4:
+            return WriteScaledInteger<4>(out, n);
+        case 10:
+            return WriteScaledInteger<10>(out, n);
+        default:
+            break;
+    }
     const auto unit = static_cast<std::uint64_t>(kPow10[decimals]);
     out = std::to_chars(out, out + 24, n / unit).ptr;
     if (decimals > 0) {
         *out++ = '.';
-        std::uint64_t rest = n % unit;
-        for (int i = decimals; i > 0; --i) {
-            out[i - 1] = static_cast<char>('0' + rest % 10);
-            rest /= 10;
-        }
+        WriteDigits(out, n % unit, decimals);
         out += decimals;
     }
     return out;
