@@ -1,11 +1,13 @@
 #include "core/packed_angle.h"
 
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <utility>
 
 namespace quorvel {
 
@@ -38,22 +40,36 @@ PackedParts PartsFromText(double magnitude) {
 constexpr double kPow10[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                              1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
 
-// The parts of the decimal n / 10^k, n below 10^15 and k at most 15.
-PackedParts PartsOf(std::uint64_t n, int k) {
-    int decimals = k;
-    const auto scale = static_cast<std::uint64_t>(kPow10[k]);
-    const std::uint64_t whole = n / scale;
-    std::uint64_t frac = n % scale;
-    if (decimals < 4) {
-        frac *= static_cast<std::uint64_t>(kPow10[4 - decimals]);
-        decimals = 4;
-    }
-    const auto secondsScale = static_cast<std::uint64_t>(kPow10[decimals - 2]);
+constexpr std::uint64_t Pow10(int k) {
+    std::uint64_t p = 1;
+    for (int i = 0; i < k; ++i) p *= 10;
+    return p;
+}
+
+// The parts of the decimal n / 10^kK, n below 10^15; a constant kK makes the divisions
+// multiplications.
+template <int kK>
+PackedParts PartsOf(std::uint64_t n) {
+    constexpr int kDecimals = kK < 4 ? 4 : kK;
+    const std::uint64_t whole = n / Pow10(kK);
+    const std::uint64_t frac = n % Pow10(kK) * Pow10(kDecimals - kK);
+    constexpr std::uint64_t kSecondsScale = Pow10(kDecimals - 2);
     PackedParts p{};
     p.degrees = static_cast<double>(whole);
-    p.minutes = static_cast<double>(frac / secondsScale);
-    p.seconds = static_cast<double>(frac % secondsScale) / kPow10[decimals - 4];
+    p.minutes = static_cast<double>(frac / kSecondsScale);
+    p.seconds = static_cast<double>(frac % kSecondsScale) / kPow10[kDecimals - 4];
     return p;
+}
+
+template <std::size_t... kK>
+constexpr auto PartsOfTable(std::index_sequence<kK...>) {
+    return std::array<PackedParts (*)(std::uint64_t), sizeof...(kK)>{&PartsOf<kK>...};
+}
+
+// The parts of n / 10^k for k from 0 to 15.
+PackedParts PartsOf(std::uint64_t n, int k) {
+    static constexpr auto kTable = PartsOfTable(std::make_index_sequence<16>());
+    return kTable[static_cast<std::size_t>(k)](n);
 }
 
 // The same split without text, for the usual case of a few decimals: the shortest decimal with

@@ -206,10 +206,15 @@ RowResult Projector::Compute(Computation mode, const Meridians& meridians, std::
                              std::string_view second, RowExtras& x) const {
     x = RowExtras();
     RowResult r;
-    const std::optional<double> a = ReadValue(first, 1, r);
+    const bool angles = mode == Computation::Forward;
+    bool mayExceed60 = false;
+    const std::optional<double> a =
+        angles ? ReadAngle(first, 1, r, mayExceed60) : ReadValue(first, 1, r);
     if (!a) return r;
-    const std::optional<double> b = ReadValue(second, 2, r);
+    const std::optional<double> b =
+        angles ? ReadAngle(second, 2, r, mayExceed60) : ReadValue(second, 2, r);
     if (!b) return r;
+    r.mayExceed60 = mayExceed60;
     double Lo = meridians.lo;  // the point's central meridian, once its zone is known
     try {
         if (mode == Computation::Forward) {
@@ -246,12 +251,9 @@ double Projector::OutputEasting(double Y, const RowExtras& x) const {
     return g.zone && g.zonePrefix ? WithZonePrefix(*g.zone, x.zone, Y) : Y;
 }
 
-void Projector::Forward(double packedL, double packedB, double& Lo, RowResult& r,
-                        RowExtras& x) const {
+void Projector::Forward(double L, double B, double& Lo, RowResult& r, RowExtras& x) const {
     const Geodesy& g = geodesy_;
     const bool exact = g.method == Method::Exact;
-    const double B = DecodePackedAngle(packedB);
-    double L = DecodePackedAngle(packedL);
     if (Beyond(r, 2, Limit::Latitude, B, kMaxLatitude, false)) return;
     if (g.zone) {
         if (Beyond(r, 1, Limit::Longitude, L, 360, false)) return;
