@@ -170,7 +170,11 @@ bool ParseCommaSeparated(std::string_view line, ParsedLine& out) {
     std::size_t count = 0;
     for (std::size_t i = 0; i < n; i += 8) {
         std::uint64_t word = 0;
-        std::memcpy(&word, s + i, std::min<std::size_t>(8, n - i));  // zeros past the end
+        if (i + 8 <= n) {
+            std::memcpy(&word, s + i, 8);
+        } else {
+            for (std::size_t k = n; k-- > i;) word = word << 8 | static_cast<unsigned char>(s[k]);
+        }
         if ((word & kHighBits) != 0 || BytesEqual(word, '"') != 0) return false;
         for (std::uint64_t commas = BytesEqual(word, ','); commas != 0; commas &= commas - 1) {
             if (count == std::size(ends) - 1) return false;  // many fields: the general way
