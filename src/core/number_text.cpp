@@ -408,36 +408,79 @@ double Ulp(double x) {
     return std::bit_cast<double>(static_cast<std::uint64_t>(biased - 52) << 52);
 }
 
+constexpr auto kDigitPairs = [] {
+    std::array<char, 200> pairs{};
+    for (int i = 0; i < 100; ++i) {
+        pairs[2 * i] = static_cast<char>('0' + i / 10);
+        pairs[2 * i + 1] = static_cast<char>('0' + i % 10);
+    }
+    return pairs;
+}();
+
+// Four digits of g (below 10000), leading zeros written.
+char* WriteFour(char* out, std::uint32_t g) {
+    std::memcpy(out, &kDigitPairs[2 * (g / 100)], 2);
+    std::memcpy(out + 2, &kDigitPairs[2 * (g % 100)], 2);
+    return out + 4;
+}
+
+// g (below 10000) without leading zeros.
+char* WriteUpToFour(char* out, std::uint32_t g) {
+    if (g < 10) {
+        *out = static_cast<char>('0' + g);
+        return out + 1;
+    }
+    if (g < 100) {
+        std::memcpy(out, &kDigitPairs[2 * g], 2);
+        return out + 2;
+    }
+    if (g < 1000) {
+        *out = static_cast<char>('0' + g / 100);
+        std::memcpy(out + 1, &kDigitPairs[2 * (g % 100)], 2);
+        return out + 3;
+    }
+    return WriteFour(out, g);
+}
+
+// v (below 10^16) in decimal. Groups of four digits, each written on its own, keep the
+// divisions from waiting on each other as a digit-by-digit loop would.
+char* WriteUnsigned(char* out, std::uint64_t v) {
+    if (v < 10000) return WriteUpToFour(out, static_cast<std::uint32_t>(v));
+    if (v < 100000000) {
+        out = WriteUpToFour(out, static_cast<std::uint32_t>(v / 10000));
+        return WriteFour(out, static_cast<std::uint32_t>(v % 10000));
+    }
+    const std::uint64_t high = v / 100000000;
+    const auto low = static_cast<std::uint32_t>(v % 100000000);
+    out = high < 10000 ? WriteUpToFour(out, static_cast<std::uint32_t>(high))
+                       : WriteFour(WriteUpToFour(out, static_cast<std::uint32_t>(high / 10000)),
+                                   static_cast<std::uint32_t>(high % 10000));
+    out = WriteFour(out, low / 10000);
+    return WriteFour(out, low % 10000);
+}
+
 // The `count` last decimal digits of `rest` at out[0..count), two at a time.
 void WriteDigits(char* out, std::uint64_t rest, int count) {
-    static constexpr auto kPairs = [] {
-        std::array<char, 200> pairs{};
-        for (int i = 0; i < 100; ++i) {
-            pairs[2 * i] = static_cast<char>('0' + i / 10);
-            pairs[2 * i + 1] = static_cast<char>('0' + i % 10);
-        }
-        return pairs;
-    }();
     int i = count;
     for (; i >= 2; i -= 2) {
-        std::memcpy(out + i - 2, &kPairs[2 * (rest % 100)], 2);
+        std::memcpy(out + i - 2, &kDigitPairs[2 * (rest % 100)], 2);
         rest /= 100;
     }
     if (i == 1) out[0] = static_cast<char>('0' + rest % 10);
 }
 
-// n / 10^kDecimals in fixed notation with kDecimals decimals.
+// n / 10^kDecimals in fixed notation with kDecimals decimals (4 or 10), n below 10^15.
 template <int kDecimals>
 char* WriteScaledInteger(char* out, std::uint64_t n) {
-    constexpr std::uint64_t kUnit = [] {
-        std::uint64_t u = 1;
-        for (int i = 0; i < kDecimals; ++i) u *= 10;
-        return u;
-    }();
-    out = std::to_chars(out, out + 24, n / kUnit).ptr;
+    static_assert(kDecimals == 4 || kDecimals == 10);
+    constexpr std::uint64_t kUnit = kDecimals == 4 ? 10000 : 10000000000;
+    out = WriteUnsigned(out, n / kUnit);
     *out++ = '.';
-    WriteDigits(out, n % kUnit, kDecimals);
-    return out + kDecimals;
+    const std::uint64_t fraction = n % kUnit;
+    if constexpr (kDecimals == 4) return WriteFour(out, static_cast<std::uint32_t>(fraction));
+    std::memcpy(out, &kDigitPairs[2 * (fraction / 100000000)], 2);
+    const auto low = static_cast<std::uint32_t>(fraction % 100000000);
+    return WriteFour(WriteFour(out + 2, low / 10000), low % 10000);
 }
 
 // Most values lie far from a rounding midpoint. Then the binary value and its shortest text,
