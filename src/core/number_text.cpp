@@ -296,28 +296,31 @@ std::optional<PlainDecimal> ReadPlainDecimal(std::string_view text) {
     static constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                         1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                         1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-    const std::string_view s = Trim(text);
-    const char* p = s.data();
-    const char* const end = p + s.size();
+    const char* p = text.data();
+    const char* end = p + text.size();
+    while (p < end && IsBlank(*p)) ++p;
+    while (end > p && IsBlank(end[-1])) --end;
     const bool negative = p < end && *p == '-';
     if (p < end && (*p == '-' || *p == '+')) ++p;
-    PlainDecimal d;
     const char* const first = p;
-    for (; p < end && IsDigit(*p); ++p) d.digits = d.digits * 10 + static_cast<unsigned>(*p - '0');
-    if (p == first) return std::nullopt;
-    std::size_t count = static_cast<std::size_t>(p - first);
-    if (p < end && *p == '.') {
-        const char* const fraction = ++p;
-        for (; p < end && IsDigit(*p); ++p) {
-            d.digits = d.digits * 10 + static_cast<unsigned>(*p - '0');
+    const char* point = nullptr;
+    PlainDecimal d;
+    for (; p < end; ++p) {
+        const auto digit = static_cast<unsigned>(static_cast<unsigned char>(*p) - '0');
+        if (digit < 10) {
+            d.digits = d.digits * 10 + digit;
+        } else if (*p == '.' && point == nullptr) {
+            point = p;
+        } else {
+            return std::nullopt;
         }
-        // A point needs digits after it here; "5." goes the general way.
-        if (p == fraction) return std::nullopt;
-        d.decimals = static_cast<int>(p - fraction);
-        count += static_cast<std::size_t>(d.decimals);
     }
-    // More than 19 digits may have wrapped around.
-    if (p != end || count > 19 || d.digits > (std::uint64_t{1} << 53)) return std::nullopt;
+    // Digits on both sides of a point here: "5." and ".5" go the general way, and so do more
+    // than 19 digits, which may have wrapped around.
+    const auto count = static_cast<std::size_t>(end - first) - (point != nullptr ? 1 : 0);
+    if (count == 0 || count > 19 || point == first || point == end - 1) return std::nullopt;
+    if (d.digits > (std::uint64_t{1} << 53)) return std::nullopt;
+    d.decimals = point == nullptr ? 0 : static_cast<int>(end - point - 1);
     // Both operands exact, so one correctly rounded division: the double nearest the decimal,
     // which from_chars gives too.
     d.value = static_cast<double>(d.digits) / kPow10[d.decimals];
