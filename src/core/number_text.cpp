@@ -657,12 +657,6 @@ std::string ShortestText(double value) {
     return std::string(buf, res.ptr);
 }
 
-std::string_view TrimBlanks(std::string_view s) {
-    while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-    while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
-    return s;
-}
-
 std::string AsciiLower(std::string_view text) {
     std::string out(text);
     for (char& c : out) {

@@ -27,7 +27,12 @@ struct PlainDecimal {
 std::optional<PlainDecimal> ReadPlainDecimal(std::string_view text);
 
 // The text without the blanks (spaces and tabs) around it.
-std::string_view TrimBlanks(std::string_view text);
+inline std::string_view TrimBlanks(std::string_view text) {
+    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+    return text;
+}
 // The text with its ASCII capitals made small, for keys typed in any case.
 std::string AsciiLower(std::string_view text);
 

@@ -375,8 +375,8 @@ class Emitter {
 
 }  // namespace
 
-std::string_view DecimalText(std::string_view text, bool decimalComma, std::string& buffer) {
-    if (!decimalComma || text.find(',') == std::string_view::npos) return text;
+std::string_view DecimalTextWithComma(std::string_view text, std::string& buffer) {
+    if (text.find(',') == std::string_view::npos) return text;
     buffer.assign(text);
     for (char& c : buffer) {
         if (c == ',') c = '.';
