@@ -37,19 +37,19 @@ PlanePoint ForwardSeries(const EllipsoidConstants& c, double B, double l, Varian
     const double Nt = N * t;
 
     const double x4 =
-        (((pow(m, 2) * Nt) / 24) / pow(rho, 4)) * (((5 - pow(t, 2)) + 9 * h) + 4 * pow(h, 2));
-    const double x6 = (((pow(m, 3) * Nt) / 720) / pow(rho, 6)) *
+        (((pow(m, 2) * Nt) / 24) / c.DegPerRad4) * (((5 - pow(t, 2)) + 9 * h) + 4 * pow(h, 2));
+    const double x6 = (((pow(m, 3) * Nt) / 720) / c.DegPerRad6) *
                       ((((61 - 58 * pow(t, 2)) + pow(t, 4)) + 270 * h) - (330 * h) * pow(t, 2));
-    const double x8 = (((pow(m, 4) * Nt) / 40320) / pow(rho, 8)) *
+    const double x8 = (((pow(m, 4) * Nt) / 40320) / c.DegPerRad8) *
                       (((1385 - 3111 * pow(t, 2)) + 543 * pow(t, 4)) - pow(t, 6));
     const double S = MeridianArc(c, B);
     p.X = (((S + ((Nt * m) / 2) / pow(rho, 2)) + x4) + x6) + x8;
 
     const double y1 = ((m / 6) / pow(rho, 2)) * ((1 - pow(t, 2)) + h);
     const double last5 = variant == Variant::Zone ? (58 * pow(t, 2)) * h : (58 * h) * pow(t, 2);
-    const double y2 =
-        ((pow(m, 2) / 120) / pow(rho, 4)) * ((((5 - 18 * pow(t, 2)) + pow(t, 4)) + 14 * h) - last5);
-    const double y3 = ((pow(m, 3) / 5040) / pow(rho, 6)) *
+    const double y2 = ((pow(m, 2) / 120) / c.DegPerRad4) *
+                      ((((5 - 18 * pow(t, 2)) + pow(t, 4)) + 14 * h) - last5);
+    const double y3 = ((pow(m, 3) / 5040) / c.DegPerRad6) *
                       (((61 - 479 * pow(t, 2)) + 179 * pow(t, 4)) - pow(t, 6));
     p.AbsY = ((N * std::sqrt(m)) / rho) * (((1 + y1) + y2) + y3);
     return p;

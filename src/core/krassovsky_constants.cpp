@@ -1,5 +1,7 @@
 #include "core/krassovsky_constants.h"
 
+#include <cmath>
+
 #include "core/errors.h"
 #include "core/messages.h"
 
@@ -16,6 +18,9 @@ EllipsoidConstants EllipsoidConstants::Load() {
     c.ArcCoef2 = 16036.4802694138;
     c.ArcCoef4 = 16.8280668849;
     c.ArcCoef6 = 0.0219753092;
+    c.DegPerRad4 = std::pow(c.DegPerRad, 4);
+    c.DegPerRad6 = std::pow(c.DegPerRad, 6);
+    c.DegPerRad8 = std::pow(c.DegPerRad, 8);
     c.Loaded = true;
     return c;
 }

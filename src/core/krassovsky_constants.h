@@ -16,6 +16,10 @@ struct EllipsoidConstants {
     double ArcCoef2 = 0;
     double ArcCoef4 = 0;
     double ArcCoef6 = 0;
+    // pow(DegPerRad, n) of the forward series, computed once: the same calls, so the same bits.
+    double DegPerRad4 = 0;
+    double DegPerRad6 = 0;
+    double DegPerRad8 = 0;
     bool Loaded = false;
 
     // The values the start button stores; DegPerRad is derived from the 10-decimal Pi here.

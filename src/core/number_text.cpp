@@ -1,6 +1,7 @@
 #include "core/number_text.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <charconv>
 #include <cmath>
@@ -190,6 +191,10 @@ Parsed Parse(std::string_view text, double& out) {
 }
 
 Parsed ParseAscii(std::string_view text, double& out) {
+    if (const std::optional<PlainDecimal> plain = ReadPlainDecimal(text)) {
+        out = plain->value;
+        return Parsed::Ok;
+    }
     std::string_view s = Trim(text);
     if (!IsNumberText(s)) return Parsed::NotANumber;
     if (s.front() == '+') s.remove_prefix(1);
@@ -287,6 +292,42 @@ std::string ToFixed(const Decimal& d, int decimals, bool integerDigit) {
 
 }  // namespace
 
+std::optional<PlainDecimal> ReadPlainDecimal(std::string_view text) {
+    static constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                        1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                        1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    const char* p = text.data();
+    const char* end = p + text.size();
+    while (p < end && IsBlank(*p)) ++p;
+    while (end > p && IsBlank(end[-1])) --end;
+    const bool negative = p < end && *p == '-';
+    if (p < end && (*p == '-' || *p == '+')) ++p;
+    const char* const first = p;
+    const char* point = nullptr;
+    PlainDecimal d;
+    for (; p < end; ++p) {
+        const auto digit = static_cast<unsigned>(static_cast<unsigned char>(*p) - '0');
+        if (digit < 10) {
+            d.digits = d.digits * 10 + digit;
+        } else if (*p == '.' && point == nullptr) {
+            point = p;
+        } else {
+            return std::nullopt;
+        }
+    }
+    // Digits on both sides of a point here: "5." and ".5" go the general way, and so do more
+    // than 19 digits, which may have wrapped around.
+    const auto count = static_cast<std::size_t>(end - first) - (point != nullptr ? 1 : 0);
+    if (count == 0 || count > 19 || point == first || point == end - 1) return std::nullopt;
+    if (d.digits > (std::uint64_t{1} << 53)) return std::nullopt;
+    d.decimals = point == nullptr ? 0 : static_cast<int>(end - point - 1);
+    // Both operands exact, so one correctly rounded division: the double nearest the decimal,
+    // which from_chars gives too.
+    d.value = static_cast<double>(d.digits) / kPow10[d.decimals];
+    if (negative) d.value = -d.value;
+    return d;
+}
+
 std::optional<double> TryParseNumber(std::string_view text) {
     double v = 0;
     if (Parse(text, v) != Parsed::Ok) return std::nullopt;
@@ -370,6 +411,81 @@ double Ulp(double x) {
     return std::bit_cast<double>(static_cast<std::uint64_t>(biased - 52) << 52);
 }
 
+constexpr auto kDigitPairs = [] {
+    std::array<char, 200> pairs{};
+    for (int i = 0; i < 100; ++i) {
+        pairs[2 * i] = static_cast<char>('0' + i / 10);
+        pairs[2 * i + 1] = static_cast<char>('0' + i % 10);
+    }
+    return pairs;
+}();
+
+// Four digits of g (below 10000), leading zeros written.
+char* WriteFour(char* out, std::uint32_t g) {
+    std::memcpy(out, &kDigitPairs[2 * (g / 100)], 2);
+    std::memcpy(out + 2, &kDigitPairs[2 * (g % 100)], 2);
+    return out + 4;
+}
+
+// g (below 10000) without leading zeros.
+char* WriteUpToFour(char* out, std::uint32_t g) {
+    if (g < 10) {
+        *out = static_cast<char>('0' + g);
+        return out + 1;
+    }
+    if (g < 100) {
+        std::memcpy(out, &kDigitPairs[2 * g], 2);
+        return out + 2;
+    }
+    if (g < 1000) {
+        *out = static_cast<char>('0' + g / 100);
+        std::memcpy(out + 1, &kDigitPairs[2 * (g % 100)], 2);
+        return out + 3;
+    }
+    return WriteFour(out, g);
+}
+
+// v (below 10^16) in decimal. Groups of four digits, each written on its own, keep the
+// divisions from waiting on each other as a digit-by-digit loop would.
+char* WriteUnsigned(char* out, std::uint64_t v) {
+    if (v < 10000) return WriteUpToFour(out, static_cast<std::uint32_t>(v));
+    if (v < 100000000) {
+        out = WriteUpToFour(out, static_cast<std::uint32_t>(v / 10000));
+        return WriteFour(out, static_cast<std::uint32_t>(v % 10000));
+    }
+    const std::uint64_t high = v / 100000000;
+    const auto low = static_cast<std::uint32_t>(v % 100000000);
+    out = high < 10000 ? WriteUpToFour(out, static_cast<std::uint32_t>(high))
+                       : WriteFour(WriteUpToFour(out, static_cast<std::uint32_t>(high / 10000)),
+                                   static_cast<std::uint32_t>(high % 10000));
+    out = WriteFour(out, low / 10000);
+    return WriteFour(out, low % 10000);
+}
+
+// The `count` last decimal digits of `rest` at out[0..count), two at a time.
+void WriteDigits(char* out, std::uint64_t rest, int count) {
+    int i = count;
+    for (; i >= 2; i -= 2) {
+        std::memcpy(out + i - 2, &kDigitPairs[2 * (rest % 100)], 2);
+        rest /= 100;
+    }
+    if (i == 1) out[0] = static_cast<char>('0' + rest % 10);
+}
+
+// n / 10^kDecimals in fixed notation with kDecimals decimals (4 or 10), n below 10^15.
+template <int kDecimals>
+char* WriteScaledInteger(char* out, std::uint64_t n) {
+    static_assert(kDecimals == 4 || kDecimals == 10);
+    constexpr std::uint64_t kUnit = kDecimals == 4 ? 10000 : 10000000000;
+    out = WriteUnsigned(out, n / kUnit);
+    *out++ = '.';
+    const std::uint64_t fraction = n % kUnit;
+    if constexpr (kDecimals == 4) return WriteFour(out, static_cast<std::uint32_t>(fraction));
+    std::memcpy(out, &kDigitPairs[2 * (fraction / 100000000)], 2);
+    const auto low = static_cast<std::uint32_t>(fraction % 100000000);
+    return WriteFour(WriteFour(out + 2, low / 10000), low % 10000);
+}
+
 // Most values lie far from a rounding midpoint. Then the binary value and its shortest text,
 // which are less than half an ulp apart, round alike, and scaling by 10^decimals decides
 // without writing the text. Declines near a midpoint and for large magnitudes.
@@ -385,18 +501,23 @@ char* WriteRoundedScaled(char* out, double value, int decimals) {
     // How far the shortest text and the product may lie from the exact scaled value.
     const double slack = Ulp(magnitude) * kPow10[decimals] + Ulp(scaled);
     if (std::fabs(fraction - 0.5) <= slack) return nullptr;
-    auto n = static_cast<std::uint64_t>(whole) + (fraction > 0.5 ? 1 : 0);
+    const auto n = static_cast<std::uint64_t>(whole) + (fraction > 0.5 ? 1 : 0);
 
     if (value < 0 && n != 0) *out++ = '-';
+    // The two widths every result is written in, with constant divisors.
+    switch (decimals) {
+        case 4:
+            return WriteScaledInteger<4>(out, n);
+        case 10:
+            return WriteScaledInteger<10>(out, n);
+        default:
+            break;
+    }
     const auto unit = static_cast<std::uint64_t>(kPow10[decimals]);
     out = std::to_chars(out, out + 24, n / unit).ptr;
     if (decimals > 0) {
         *out++ = '.';
-        std::uint64_t rest = n % unit;
-        for (int i = decimals; i > 0; --i) {
-            out[i - 1] = static_cast<char>('0' + rest % 10);
-            rest /= 10;
-        }
+        WriteDigits(out, n % unit, decimals);
         out += decimals;
     }
     return out;
@@ -534,12 +655,6 @@ std::string ShortestText(double value) {
     char buf[64];
     auto res = std::to_chars(buf, buf + sizeof buf, value);
     return std::string(buf, res.ptr);
-}
-
-std::string_view TrimBlanks(std::string_view s) {
-    while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-    while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
-    return s;
 }
 
 std::string AsciiLower(std::string_view text) {

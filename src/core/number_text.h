@@ -15,8 +15,24 @@ namespace quorvel {
 // full-width mode types them. Anything else, the empty text included, is not a number.
 std::optional<double> TryParseNumber(std::string_view text);
 
+// A number typed as plain decimals, [+-]digits[.digits] with blanks around and at most 19
+// digits, whose digits make a double exactly (below 2^53): its value, the very double that
+// TryParseNumber reads, and the digits it was read from.
+struct PlainDecimal {
+    double value = 0;
+    std::uint64_t digits = 0;  // every digit typed, as one integer
+    int decimals = 0;          // how many of them follow the point
+};
+// nullopt for any other number, which TryParseNumber still reads.
+std::optional<PlainDecimal> ReadPlainDecimal(std::string_view text);
+
 // The text without the blanks (spaces and tabs) around it.
-std::string_view TrimBlanks(std::string_view text);
+inline std::string_view TrimBlanks(std::string_view text) {
+    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+    return text;
+}
 // The text with its ASCII capitals made small, for keys typed in any case.
 std::string AsciiLower(std::string_view text);
 

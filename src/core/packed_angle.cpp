@@ -1,11 +1,13 @@
 #include "core/packed_angle.h"
 
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <utility>
 
 namespace quorvel {
 
@@ -38,6 +40,38 @@ PackedParts PartsFromText(double magnitude) {
 constexpr double kPow10[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                              1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
 
+constexpr std::uint64_t Pow10(int k) {
+    std::uint64_t p = 1;
+    for (int i = 0; i < k; ++i) p *= 10;
+    return p;
+}
+
+// The parts of the decimal n / 10^kK, n below 10^15; a constant kK makes the divisions
+// multiplications.
+template <int kK>
+PackedParts PartsOf(std::uint64_t n) {
+    constexpr int kDecimals = kK < 4 ? 4 : kK;
+    const std::uint64_t whole = n / Pow10(kK);
+    const std::uint64_t frac = n % Pow10(kK) * Pow10(kDecimals - kK);
+    constexpr std::uint64_t kSecondsScale = Pow10(kDecimals - 2);
+    PackedParts p{};
+    p.degrees = static_cast<double>(whole);
+    p.minutes = static_cast<double>(frac / kSecondsScale);
+    p.seconds = static_cast<double>(frac % kSecondsScale) / kPow10[kDecimals - 4];
+    return p;
+}
+
+template <std::size_t... kK>
+constexpr auto PartsOfTable(std::index_sequence<kK...>) {
+    return std::array<PackedParts (*)(std::uint64_t), sizeof...(kK)>{&PartsOf<kK>...};
+}
+
+// The parts of n / 10^k for k from 0 to 15.
+PackedParts PartsOf(std::uint64_t n, int k) {
+    static constexpr auto kTable = PartsOfTable(std::make_index_sequence<16>());
+    return kTable[static_cast<std::size_t>(k)](n);
+}
+
 // The same split without text, for the usual case of a few decimals: the shortest decimal with
 // k decimals is the one integer n with n / 10^k == magnitude (a correctly rounded division of
 // exact operands, as reading the text would give). Declines whenever that is not unambiguous.
@@ -64,21 +98,14 @@ std::optional<PackedParts> PartsFromDigits(double magnitude) {
         if (matches > 1) return std::nullopt;
         if (matches == 0) continue;
 
-        int decimals = k;
-        std::uint64_t scale = static_cast<std::uint64_t>(kPow10[k]);
-        std::uint64_t whole = n / scale, frac = n % scale;
-        if (decimals < 4) {
-            frac *= static_cast<std::uint64_t>(kPow10[4 - decimals]);
-            decimals = 4;
-        }
-        const auto secondsScale = static_cast<std::uint64_t>(kPow10[decimals - 2]);
-        PackedParts p{};
-        p.degrees = static_cast<double>(whole);
-        p.minutes = static_cast<double>(frac / secondsScale);
-        p.seconds = static_cast<double>(frac % secondsScale) / kPow10[decimals - 4];
-        return p;
+        return PartsOf(n, k);
     }
     return std::nullopt;
+}
+
+double Combine(const PackedParts& p, double packed) {
+    const double result = (p.degrees + p.minutes / 60) + p.seconds / 3600;
+    return std::signbit(packed) ? -result : result;
 }
 
 double Decode(double packed, bool allowDigits) {
@@ -86,15 +113,26 @@ double Decode(double packed, bool allowDigits) {
     const double magnitude = std::fabs(packed);
     const std::optional<PackedParts> fast =
         allowDigits ? PartsFromDigits(magnitude) : std::optional<PackedParts>();
-    const PackedParts p = fast ? *fast : PartsFromText(magnitude);
-    const double result = (p.degrees + p.minutes / 60) + p.seconds / 3600;
-    return std::signbit(packed) ? -result : result;
+    return Combine(fast ? *fast : PartsFromText(magnitude), packed);
 }
 
 }  // namespace
 
 double DecodePackedAngle(double packed) {
     return Decode(packed, true);
+}
+
+double DecodePackedAngle(const PlainDecimal& typed) {
+    // Distinct decimals of 15 significant digits or fewer are distinct doubles, so the typed
+    // digits without their trailing zeros are the shortest ones that read back as the value.
+    std::uint64_t n = typed.digits;
+    int k = typed.decimals;
+    while (k > 0 && n % 10 == 0) {
+        n /= 10;
+        --k;
+    }
+    if (n >= 1'000'000'000'000'000 || k > 15) return DecodePackedAngle(typed.value);
+    return Combine(PartsOf(n, k), typed.value);
 }
 
 namespace detail {

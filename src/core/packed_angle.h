@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "core/number_text.h"
+
 namespace quorvel {
 
 // Angles are typed and reported as packed degrees: 116.3045 is 116°30′45″, further decimals are
@@ -10,6 +12,9 @@ namespace quorvel {
 // Packed degrees to decimal degrees, read from the decimal digits of the value's shortest
 // round-trip text: truncating 100·v in binary would turn 0.29 into 0°28′100″.
 double DecodePackedAngle(double packed);
+// The same for a typed plain decimal, from the digits typed: below 10^15 they are its value's
+// shortest round-trip digits, so no text or search for them is needed.
+double DecodePackedAngle(const PlainDecimal& typed);
 
 namespace detail {
 // The decoding through the shortest round-trip text alone, without the arithmetic shortcut that

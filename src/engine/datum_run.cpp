@@ -979,7 +979,7 @@ int Run(const DatumOptions& o, const Environment& env) {
     }
     ByteSource& source = decoded ? static_cast<ByteSource&>(*decoded) : fdSource;
     FdSink sink(outputFile ? outputFile->fd() : env.stdoutFd,
-                outputFile ? o.output : Tr("standard output"));
+                outputFile ? o.output : Tr("standard output"), outputFile.has_value());
     OutputBuffer out(sink);
     DiagnosticPrinter printer(env.err, in.name, layout, from);
 

@@ -40,6 +40,12 @@ struct ParsedLine {
 // whose first non-blank character is '#' are comments.
 void ParseLine(std::string_view line, ParsedLine& out, bool decimalComma = false);
 
+namespace detail {
+// ParseLine without its shortcut for plain comma-separated lines (the line without its CR); the
+// two must agree on every line.
+void ParseLineInGeneral(std::string_view line, ParsedLine& out, bool decimalComma);
+}  // namespace detail
+
 // Index of the first byte that is not part of a well-formed UTF-8 sequence, or npos.
 std::size_t FindInvalidUtf8(std::string_view text);
 

@@ -38,6 +38,28 @@ std::optional<double> ReadValue(std::string_view text, int field, RowResult& res
     return std::nullopt;
 }
 
+// Whether the minutes or seconds of a plain decimal may be 60 or more: the first digit of either
+// after the point is 6 or more.
+bool MayExceed60(std::string_view plain) {
+    const std::size_t point = plain.find('.');
+    if (point == std::string_view::npos) return false;
+    const auto tens = [&](std::size_t at) { return at < plain.size() && plain[at] >= '6'; };
+    return tens(point + 1) || tens(point + 3);
+}
+
+// A typed packed angle in decimal degrees; a plain decimal is decoded from the digits typed.
+std::optional<double> ReadAngle(std::string_view text, int field, RowResult& result,
+                                bool& mayExceed60) {
+    if (const std::optional<PlainDecimal> d = ReadPlainDecimal(text)) {
+        mayExceed60 = mayExceed60 || MayExceed60(text);
+        return DecodePackedAngle(*d);
+    }
+    mayExceed60 = true;
+    const std::optional<double> v = ReadValue(text, field, result);
+    if (!v) return v;
+    return DecodePackedAngle(*v);
+}
+
 }  // namespace
 
 const ModeColumns& ColumnsOf(Computation mode) {
@@ -90,15 +112,20 @@ void TakeOffOwnZoneNumber(RowResult& r, double& Y, double falseEasting, double L
 RowResult ComputeRow(Computation mode, const EllipsoidConstants& constants,
                      const Meridians& meridians, std::string_view first, std::string_view second) {
     RowResult r;
-    const std::optional<double> a = ReadValue(first, 1, r);
+    const bool angles = mode == Computation::Forward;
+    bool mayExceed60 = false;
+    const std::optional<double> a =
+        angles ? ReadAngle(first, 1, r, mayExceed60) : ReadValue(first, 1, r);
     if (!a) return r;
-    const std::optional<double> b = ReadValue(second, 2, r);
+    const std::optional<double> b =
+        angles ? ReadAngle(second, 2, r, mayExceed60) : ReadValue(second, 2, r);
     if (!b) return r;
+    r.mayExceed60 = mayExceed60;
 
     switch (mode) {
         case Computation::Forward: {
-            const double latitude = DecodePackedAngle(*b);
-            const double longitude = DecodePackedAngle(*a);
+            const double latitude = *b;
+            const double longitude = *a;
             if (Beyond(r, 2, Limit::Latitude, latitude, kMaxLatitude, false)) return r;
             const double l = MeridianOffset(longitude, meridians.lo);
             if (Beyond(r, 1, Limit::MeridianOffset, l, kMaxMeridianOffset, false)) return r;
@@ -179,10 +206,15 @@ RowResult Projector::Compute(Computation mode, const Meridians& meridians, std::
                              std::string_view second, RowExtras& x) const {
     x = RowExtras();
     RowResult r;
-    const std::optional<double> a = ReadValue(first, 1, r);
+    const bool angles = mode == Computation::Forward;
+    bool mayExceed60 = false;
+    const std::optional<double> a =
+        angles ? ReadAngle(first, 1, r, mayExceed60) : ReadValue(first, 1, r);
     if (!a) return r;
-    const std::optional<double> b = ReadValue(second, 2, r);
+    const std::optional<double> b =
+        angles ? ReadAngle(second, 2, r, mayExceed60) : ReadValue(second, 2, r);
     if (!b) return r;
+    r.mayExceed60 = mayExceed60;
     double Lo = meridians.lo;  // the point's central meridian, once its zone is known
     try {
         if (mode == Computation::Forward) {
@@ -219,12 +251,9 @@ double Projector::OutputEasting(double Y, const RowExtras& x) const {
     return g.zone && g.zonePrefix ? WithZonePrefix(*g.zone, x.zone, Y) : Y;
 }
 
-void Projector::Forward(double packedL, double packedB, double& Lo, RowResult& r,
-                        RowExtras& x) const {
+void Projector::Forward(double L, double B, double& Lo, RowResult& r, RowExtras& x) const {
     const Geodesy& g = geodesy_;
     const bool exact = g.method == Method::Exact;
-    const double B = DecodePackedAngle(packedB);
-    double L = DecodePackedAngle(packedL);
     if (Beyond(r, 2, Limit::Latitude, B, kMaxLatitude, false)) return;
     if (g.zone) {
         if (Beyond(r, 1, Limit::Longitude, L, 360, false)) return;

@@ -77,6 +77,9 @@ struct RowResult {
     // Without --zone: the easting carried the zone number of the central meridian itself in
     // front, taken off before it was checked and computed.
     bool zoneNumberTakenOff = false;
+    // Forward: false only when both angles were typed as plain decimals whose minutes and
+    // seconds are plainly below 60, so that FindPackedExcess need not look.
+    bool mayExceed60 = true;
 };
 
 // One point from its two typed values, with the same conversions and core calls as the window's
@@ -140,7 +143,8 @@ class Projector {
     Extras AskedExtras() const;
     double OutputEasting(double Y, const RowExtras& x) const;  // with the zone number if asked
     // Forward and FromPlane set `Lo` to the point's central meridian once they find its zone.
-    void Forward(double packedL, double packedB, double& Lo, RowResult& r, RowExtras& x) const;
+    // L and B in decimal degrees, decoded from the packed angles typed.
+    void Forward(double L, double B, double& Lo, RowResult& r, RowExtras& x) const;
     // Inverse and zone: the checks on X and Y, the zone number taken off, then the computation.
     void FromPlane(Computation mode, double X, double Y, double ls, double& Lo, RowResult& r,
                    RowExtras& x) const;

@@ -160,7 +160,7 @@ void RejectPoint(Chunk& chunk, const RowResult& r, std::size_t line, std::string
 
 void WarnOfPoint(const ChunkContext& ctx, Chunk& chunk, const RowResult& r, std::size_t line,
                  std::string_view first, std::string_view second) {
-    if (ctx.job.mode == Computation::Forward) {
+    if (ctx.job.mode == Computation::Forward && r.mayExceed60) {
         for (std::size_t k = 1; k <= 2; ++k) {
             const std::string_view text = k == 1 ? first : second;
             const std::optional<PackedExcessValue> excess = FindPackedExcess(text);
@@ -190,7 +190,7 @@ void ComputeChunkAs(const ChunkContext& ctx, Chunk& chunk) {
     std::string firstBuffer, secondBuffer;
     std::vector<std::string_view> passed;
     Row row;
-    chunk.rows.Reset(chunk.text.size());
+    chunk.rows.Reset(chunk.text.size(), chunk.text);
 
     for (std::size_t i = 0; i < chunk.lines.size(); ++i) {
         const Chunk::Line& at = chunk.lines[i];
@@ -375,8 +375,8 @@ class Emitter {
 
 }  // namespace
 
-std::string_view DecimalText(std::string_view text, bool decimalComma, std::string& buffer) {
-    if (!decimalComma || text.find(',') == std::string_view::npos) return text;
+std::string_view DecimalTextWithComma(std::string_view text, std::string& buffer) {
+    if (text.find(',') == std::string_view::npos) return text;
     buffer.assign(text);
     for (char& c : buffer) {
         if (c == ',') c = '.';

@@ -93,6 +93,9 @@ std::size_t CsvRecordSize(const Row& row);
 char* WriteCsvRecord(char* out, const Job& job, const Row& row);
 
 // The value text as the core reads it: with a decimal comma, a comma is the point.
-std::string_view DecimalText(std::string_view text, bool decimalComma, std::string& buffer);
+std::string_view DecimalTextWithComma(std::string_view text, std::string& buffer);
+inline std::string_view DecimalText(std::string_view text, bool decimalComma, std::string& buffer) {
+    return decimalComma ? DecimalTextWithComma(text, buffer) : text;
+}
 
 }  // namespace quorvel::engine

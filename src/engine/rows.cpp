@@ -1,18 +1,25 @@
 #include "engine/rows.h"
 
 #include <cassert>
+#include <functional>
 
 namespace quorvel::engine {
 
-void RowBlock::Reset(std::size_t textBytes) {
+void RowBlock::Reset(std::size_t textBytes, std::string_view lasting) {
     rows_.clear();
     passed_.clear();
     passedAt_.clear();
     text_.clear();
     text_.reserve(textBytes);
+    lasting_ = lasting;
 }
 
 std::string_view RowBlock::Keep(std::string_view text) {
+    const std::less_equal<const char*> le;
+    if (le(lasting_.data(), text.data()) &&
+        le(text.data() + text.size(), lasting_.data() + lasting_.size())) {
+        return text;
+    }
     assert(text_.size() + text.size() <= text_.capacity());  // the views must not move
     const std::size_t at = text_.size();
     text_.append(text);

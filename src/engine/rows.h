@@ -36,8 +36,9 @@ class RowBlock {
     auto end() const { return rows_.end(); }
 
     // Empties the block and makes room for rows whose texts add up to `textBytes`: Add copies
-    // no more than that, so the texts never move.
-    void Reset(std::size_t textBytes);
+    // no more than that, so the texts never move. Texts within `lasting`, which outlives the
+    // block's rows, are kept where they are.
+    void Reset(std::size_t textBytes, std::string_view lasting = {});
     // Adds `row` with copies of its texts; the fields passed through are `passed`.
     void Add(const Row& row, std::span<const std::string_view> passed);
 
@@ -46,6 +47,7 @@ class RowBlock {
 
     std::vector<Row> rows_;
     std::string text_;
+    std::string_view lasting_;
     std::vector<std::string_view> passed_;
     std::vector<std::size_t> passedAt_;  // where each row's fields begin in passed_
 };

@@ -163,7 +163,7 @@ void WriteReport(const Options& options, ReportSpool& spool, AtomicFile& file,
                  const PdfWriter& writePdf) {
     ReportLines lines(options, spool);
     if (options.reportKind == ReportKind::Text) {
-        FdSink reportSink(file.fd(), options.report);
+        FdSink reportSink(file.fd(), options.report, true);
         OutputBuffer text(reportSink);
         std::string page;
         ReportLine line;
@@ -283,7 +283,7 @@ int RunCommand(std::span<const std::string_view> args, const Environment& env) {
         }
         ByteSource& source = decoded ? static_cast<ByteSource&>(*decoded) : fdSource;
         FdSink sink(outputFile ? outputFile->fd() : env.stdoutFd,
-                    outputFile ? options.output : Tr("standard output"));
+                    outputFile ? options.output : Tr("standard output"), outputFile.has_value());
         OutputBuffer out(sink);
         if (gisOutput) {
             counts = ProcessPoints(options, source, input.name, gisOutput->Rows(), env.err,

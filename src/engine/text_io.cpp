@@ -1,5 +1,6 @@
 #include "engine/text_io.h"
 
+#include <fcntl.h>
 #include <iconv.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -32,6 +33,14 @@ void FdSink::Write(const char* data, std::size_t size) {
         }
         data += put;
         size -= static_cast<std::size_t>(put);
+        written_ += static_cast<std::uint64_t>(put);
+    }
+    constexpr std::uint64_t kWritebackStep = 8 << 20;
+    if (synced_ && written_ - flushed_ >= kWritebackStep) {
+        // Only a hint: where it fails (not a regular file) the final flush does it all.
+        ::sync_file_range(fd_, static_cast<off64_t>(flushed_),
+                          static_cast<off64_t>(written_ - flushed_), SYNC_FILE_RANGE_WRITE);
+        flushed_ = written_;
     }
 }
 

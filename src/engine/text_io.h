@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -43,12 +44,18 @@ class FdSource : public ByteSource {
 
 class FdSink : public ByteSink {
   public:
-    FdSink(int fd, std::string name) : fd_(fd), name_(std::move(name)) {}
+    // `synced`: the file is flushed to disk once written whole, so its writeback is started
+    // as it grows and the final flush has little left to wait for.
+    FdSink(int fd, std::string name, bool synced = false)
+        : fd_(fd), name_(std::move(name)), synced_(synced) {}
     void Write(const char* data, std::size_t size) override;
 
   private:
     int fd_;
     std::string name_;
+    bool synced_;
+    std::uint64_t written_ = 0;
+    std::uint64_t flushed_ = 0;  // writeback started up to here
 };
 
 class StringSource : public ByteSource {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <GeographicLib/Math.hpp>
 #include <cmath>
 #include <random>
 #include <string>
@@ -71,6 +72,26 @@ TEST(Ellipsoid, NamedAndGivenByUser) {
                             "6378137;298.257", "637813.7,298.257", "6378137,1", "6378137,0",
                             "6378137,-298", "nan,298", "6378137,inf", "1e400,298"}) {
         EXPECT_THROW(ParseEllipsoid(bad), InvalidParameterError) << bad;
+    }
+}
+
+// The exact method takes L − Lo as it is within ±180°, where GeographicLib's AngDiff, which
+// it stands for, must give that very difference.
+TEST(GaussKruger, PlainMeridianOffsetIsWhatAngDiffGives) {
+    std::mt19937_64 rng(9);
+    std::uniform_real_distribution<double> lon(-179.999999, 179.999999), near(-40, 40);
+    for (int i = 0; i < 200000; ++i) {
+        const double Lo = lon(rng), L = i % 2 == 0 ? lon(rng) : Lo + near(rng);
+        const double d = L - Lo;
+        if (!(std::abs(L) < 180 && d != 0 && std::abs(d) < 180)) continue;
+        ASSERT_EQ(GeographicLib::Math::AngDiff(Lo, L), d) << L << " " << Lo;
+    }
+    const GaussKruger exact(Method::Exact, Cgcs2000(), 1, 500000);
+    for (const double Lo : {-179.5, -117.0, 0.0, 117.0, 179.5}) {  // both sides of ±180°
+        const GridPoint p = exact.Forward(30, Lo + 1.25, Lo);
+        const GeoPoint g = exact.Inverse(p.X, p.Y, Lo);
+        EXPECT_NEAR(g.L, Lo + 1.25, 1e-9) << Lo;
+        EXPECT_NEAR(g.B, 30, 1e-9) << Lo;
     }
 }
 

@@ -2,9 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <optional>
+#include <random>
+#include <string>
 #include <utility>
 
 #include "core/errors.h"
@@ -32,6 +37,42 @@ TEST(ParseNumber, AcceptsDecimalTextsWithBlanksSignPointAndExponent) {
     EXPECT_EQ(ParseNumber("1ｅ－2"), 0.01);
     EXPECT_EQ(ParseNumber("\u3000３０\u3000"), 30);
     EXPECT_THROW(ParseNumber("１ｅ９９９"), OverflowError);
+}
+
+// Plain decimals are read without from_chars; they must come out as the very double it gives.
+TEST(ReadPlainDecimal, GivesTheDoubleFromCharsGives) {
+    std::mt19937_64 rng(5);
+    std::uniform_int_distribution<int> digit(0, 9), length(1, 19);
+    for (int i = 0; i < 200000; ++i) {
+        std::string text;
+        const int n = length(rng);
+        const int point = std::uniform_int_distribution<int>(0, n)(rng);  // n: no point
+        for (int k = 0; k < n; ++k) {
+            if (k == point && k > 0) text += '.';
+            text += static_cast<char>('0' + digit(rng));
+        }
+        double expected = 0;
+        std::from_chars(text.data(), text.data() + text.size(), expected);
+        const std::optional<double> read = TryParseNumber(" -" + text + "\t");
+        ASSERT_TRUE(read) << text;
+        ASSERT_EQ(std::bit_cast<std::uint64_t>(*read), std::bit_cast<std::uint64_t>(-expected))
+            << text;
+    }
+    // At the edges of the shortcut: 2^53 and one past it, 19 and 20 digits, and the forms it
+    // leaves to the general reading.
+    for (const char* text :
+         {"9007199254740992", "9007199254740993", "900719925474099.3", "1234567890123456789",
+          "12345678901234567890", "0.0000000000000000001", "5.", ".5", "+5", "-0", "1e5", "0.1"}) {
+        double expected = 0;
+        const std::string_view t = text[0] == '+' ? text + 1 : text;
+        std::from_chars(t.data(), t.data() + t.size(), expected);
+        ASSERT_EQ(std::bit_cast<std::uint64_t>(ParseNumber(text)),
+                  std::bit_cast<std::uint64_t>(expected))
+            << text;
+    }
+    EXPECT_FALSE(ReadPlainDecimal("9007199254740993"));
+    EXPECT_FALSE(ReadPlainDecimal("5."));
+    EXPECT_EQ(ReadPlainDecimal(" 116.3045 ")->digits, 1163045u);
 }
 
 TEST(ParseNumber, RejectsEverythingElseAsTypeMismatch) {

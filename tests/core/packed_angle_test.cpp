@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
+#include <optional>
 #include <random>
+#include <string>
 
 namespace quorvel {
 namespace {
@@ -67,6 +71,29 @@ TEST(DecodePackedAngle, ShortcutAgreesWithTheTextReading) {
     }
     for (double v : {0.0, 1e-300, 5e-324, 9007199254740991.0, 1e15, 123456789.123456, 0.1, 0.29}) {
         EXPECT_EQ(DecodePackedAngle(v), detail::DecodePackedAngleFromText(v)) << v;
+    }
+}
+
+// Decoding from the digits typed must give what decoding the value read from them gives.
+TEST(DecodePackedAngle, TypedDigitsAgreeWithTheValueReadFromThem) {
+    std::mt19937_64 rng(11);
+    std::uniform_int_distribution<int> digit(0, 9), length(1, 18), sign(0, 3);
+    for (int i = 0; i < 200000; ++i) {
+        std::string text = sign(rng) == 0 ? "-" : "";
+        const int n = length(rng);
+        const int point = std::uniform_int_distribution<int>(1, n)(rng);
+        for (int k = 0; k < n; ++k) {
+            if (k == point) text += '.';
+            text += static_cast<char>('0' + digit(rng));
+        }
+        const std::optional<PlainDecimal> d = ReadPlainDecimal(text);
+        if (!d) {  // digits beyond 2^53
+            ASSERT_GT(n, 15) << text;
+            continue;
+        }
+        ASSERT_EQ(std::bit_cast<std::uint64_t>(DecodePackedAngle(*d)),
+                  std::bit_cast<std::uint64_t>(DecodePackedAngle(d->value)))
+            << text;
     }
 }
 

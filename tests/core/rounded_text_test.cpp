@@ -83,11 +83,12 @@ TEST(RoundedText, LeavesValuesBeyondFifteenDigitsToTheCore) {
 TEST(RoundedText, MatchesTheCoreOnRandomValuesOfEveryMagnitude) {
     std::mt19937_64 rng(20261208);
     std::uniform_int_distribution<std::uint64_t> bits;
-    std::uniform_real_distribution<double> metres(-1e7, 1e7), degrees(-180, 180);
+    std::uniform_real_distribution<double> metres(-1e7, 1e7), degrees(-180, 180),
+        large(-1e11, 1e11);
     std::size_t fast = 0;
     for (int i = 0; i < 200000; ++i) {
         double v;
-        switch (i % 4) {
+        switch (i % 5) {
             case 0: {
                 const std::uint64_t b = bits(rng);
                 std::memcpy(&v, &b, sizeof v);
@@ -99,6 +100,9 @@ TEST(RoundedText, MatchesTheCoreOnRandomValuesOfEveryMagnitude) {
                 break;
             case 2:
                 v = degrees(rng);
+                break;
+            case 3:  // up to the fifteen digits the fast path writes
+                v = large(rng) / std::pow(10, i % 7);
                 break;
             default:
                 // Exact ties at the fifth decimal.

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -145,6 +146,28 @@ TEST(ParseLine, TextThatIsNotUtf8IsRejectedAtItsFirstBadByte) {
     ParseLine("ab\xB5\xE3,1,2", p);  // GBK bytes
     EXPECT_EQ(p.status, LineStatus::InvalidUtf8);
     EXPECT_EQ(p.errorColumn, 3u);
+}
+
+// Plain comma-separated lines take a shortcut; it must split them as the general way does.
+TEST(ParseLine, PlainCommaLinesSplitAsInGeneral) {
+    std::mt19937 rng(3);
+    const std::string alphabet = "a1.,, \t#;-";
+    std::uniform_int_distribution<std::size_t> pick(0, alphabet.size() - 1), length(0, 24);
+    ParsedLine fast, general;
+    for (int i = 0; i < 100000; ++i) {
+        std::string line;
+        for (std::size_t k = length(rng) * (i % 100 == 0 ? 10 : 1); k > 0; --k) {
+            line += alphabet[pick(rng)];  // every hundredth long, with more fields than usual
+        }
+        ParseLine(line, fast);
+        detail::ParseLineInGeneral(line, general, false);
+        ASSERT_EQ(fast.status, general.status) << line;
+        if (fast.status != LineStatus::Fields) continue;
+        ASSERT_EQ(fast.count, general.count) << line;
+        for (std::size_t f = 0; f < fast.count; ++f) {
+            ASSERT_EQ(fast.fields[f], general.fields[f]) << line;
+        }
+    }
 }
 
 TEST(FindInvalidUtf8, AcceptsWellFormedAndRejectsEveryMalformedSequence) {
