@@ -289,7 +289,7 @@ DatumOptions ParseDatumArguments(std::span<const std::string_view> args) {
     }
     if (output) {
         if (output->empty()) throw UsageError(Tr("-o needs a file name"));
-        o.output = *output;
+        if (*output != "-") o.output = *output;  // "-": standard output
         if (o.command == DatumCommand::Fit && parameters && SamePath(*output, *parameters)) {
             throw UsageError(Tr("-o and -p name the same file"));
         }

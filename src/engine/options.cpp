@@ -56,7 +56,7 @@ constexpr std::string_view kHelpTail =
     "                 (forward, zone); dB, dL (inverse) as arcs of the meridian (radius\n"
     "                 M = a(1-e2)/W^3) and of the parallel (radius N cos B = a cos B/W),\n"
     "                 W = sqrt(1 - e2 sin2 B)\n"
-    "  -o FILE        write the results to FILE instead of standard output\n"
+    "  -o FILE        write the results to FILE (none, or -: standard output)\n"
     "  --format F     csv (default); dat, the CASS coordinate file name,code,Y,X,H (code\n"
     "                 and H from the columns named code or 编码 and H or 高程; forward and\n"
     "                 zone only); dxf, a drawing of the points with their names (forward\n"
@@ -482,7 +482,7 @@ Options ParseArguments(std::span<const std::string_view> args, bool pdfReports) 
     SetMeridians(o, t.lo, t.ls, o.warnings);
     if (t.output) {
         if (t.output->empty()) throw UsageError(Tr("-o needs a file name"));
-        o.output = *t.output;
+        if (*t.output != "-") o.output = *t.output;  // "-": standard output, as for the input
     }
     if (t.report) ReadReport(*t.report, t.output, pdfReports, o);
     o.full = t.full;

@@ -51,6 +51,7 @@ TEST(ParseArguments, ModesMeridiansAndDefaults) {
     EXPECT_EQ(o.input, "-");
 
     EXPECT_EQ(Parse({"--lo", "117", "forward", "-oout.csv"}).output, "out.csv");
+    EXPECT_EQ(Parse({"forward", "--lo", "117", "-o", "-"}).output, "");  // standard output
     EXPECT_EQ(Parse({"forward", "--lo", "117", "--", "--odd-name.csv"}).input, "--odd-name.csv");
     EXPECT_EQ(Parse({"forward", "--lo", " 117 "}).meridians.lo, 117);
 }
