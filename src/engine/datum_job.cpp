@@ -9,6 +9,7 @@
 #include "core/errors.h"
 #include "core/messages.h"
 #include "core/number_text.h"
+#include "engine/arguments.h"
 #include "engine/diagnostics.h"
 
 namespace quorvel::engine {
@@ -20,10 +21,6 @@ constexpr std::string_view kValued[] = {
     "--lo",     "--ls", "-o",           "--report",    "--fields",        "--encoding",
     "--method", "--k0", "--zone",       "--ellipsoid", "--false-easting", "--model",
     "--from",   "--to", "--convention", "-p",          "--check",         "--outlier-factor"};
-
-std::string Quoted(std::string_view text) {
-    return "\"" + std::string(text) + "\"";
-}
 
 // The column names of a system's coordinates, before their 1 or 2.
 std::vector<std::string> CoordinateNames(const CoordinateSystem& s, bool heights) {
@@ -154,153 +151,138 @@ DatumLayout MakeLayout(const DatumJob& job, const CoordinateSystem& from,
     return layout;
 }
 
-DatumOptions ParseDatumArguments(std::span<const std::string_view> args) {
-    DatumOptions o;
-    for (std::string_view a : args) {
-        if (a == "--") break;
-        if (a == "--help" || a == "-h") {
-            o.action = DatumOptions::Action::Help;
-            return o;
-        }
-        if (a == "--version") {
-            o.action = DatumOptions::Action::Version;
-            return o;
-        }
-    }
+namespace {
+
+// A datum command line as typed.
+struct DatumTyped {
     std::optional<std::string> model, from, to, convention, parameters, factor, output, fields,
         encoding;
     bool heights = false, drop = false, header = false, decimalComma = false, bom = false,
          full = false, quiet = false;
+    std::vector<std::string> checks;
     std::vector<std::string_view> positional;
-    bool optionsEnded = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string_view a = args[i];
-        if (optionsEnded || a == "-" || a.empty() || a.front() != '-') {
-            positional.push_back(a);
-            continue;
-        }
-        if (a == "--") {
-            optionsEnded = true;
-            continue;
-        }
-        // "--from SYSTEM", "--from=SYSTEM", "-p FILE" or "-pFILE".
-        const auto value = [&](std::string_view name) -> std::optional<std::string_view> {
-            if (a == name) {
-                if (i + 1 >= args.size()) throw UsageError(Fill(Tr("{0} needs a value"), {name}));
-                return args[++i];
-            }
-            if (name.size() > 2 && a.starts_with(name) && a.size() > name.size() &&
-                a[name.size()] == '=') {
-                return a.substr(name.size() + 1);
-            }
-            if (name.size() == 2 && a.starts_with(name) && a.size() > 2) return a.substr(2);
-            return std::nullopt;
-        };
-        const auto valued = [&](std::string_view name, std::optional<std::string>& slot) {
-            const std::optional<std::string_view> v = value(name);
-            if (!v) return false;
-            if (slot) throw UsageError(Fill(Tr("{0} given twice"), {name}));
-            slot = std::string(*v);
-            return true;
-        };
-        if (valued("--model", model) || valued("--from", from) || valued("--to", to) ||
-            valued("--convention", convention) || valued("-p", parameters) ||
-            valued("--outlier-factor", factor) || valued("-o", output) ||
-            valued("--fields", fields) || valued("--encoding", encoding)) {
-            continue;
-        }
-        if (const std::optional<std::string_view> v = value("--check")) {
-            AddNames(*v, o.checks);
-            continue;
-        }
-        bool* flag = a == "--heights"         ? &heights
-                     : a == "--drop-outliers" ? &drop
-                     : a == "--header"        ? &header
-                     : a == "--decimal-comma" ? &decimalComma
-                     : a == "--bom"           ? &bom
-                     : a == "--full"          ? &full
-                     : a == "--quiet"         ? &quiet
-                                              : nullptr;
-        if (flag == nullptr) throw UsageError(Fill(Tr("unknown option {0}"), {a}));
-        if (*flag) throw UsageError(Fill(Tr("{0} given twice"), {a}));
-        *flag = true;
-    }
+};
 
-    o.command = positional.at(0) == "fit" ? DatumCommand::Fit : DatumCommand::Transform;
-    if (positional.size() > 2) {
-        throw UsageError(Fill(Tr("more than one input file: {0}"), {Quoted(positional[2])}));
+DatumTyped ReadDatumCommandLine(std::span<const std::string_view> args) {
+    DatumTyped t;
+    ArgumentReader r(args);
+    while (r.Next()) {
+        if (r.Valued("--model", t.model) || r.Valued("--from", t.from) || r.Valued("--to", t.to) ||
+            r.Valued("--convention", t.convention) || r.Valued("-p", t.parameters) ||
+            r.Valued("--outlier-factor", t.factor) || r.Valued("-o", t.output) ||
+            r.Valued("--fields", t.fields) || r.Valued("--encoding", t.encoding)) {
+            continue;
+        }
+        if (const std::optional<std::string_view> v = r.Value("--check")) {
+            AddNames(*v, t.checks);
+            continue;
+        }
+        const std::string_view a = r.Option();
+        r.Flag(a == "--heights"         ? &t.heights
+               : a == "--drop-outliers" ? &t.drop
+               : a == "--header"        ? &t.header
+               : a == "--decimal-comma" ? &t.decimalComma
+               : a == "--bom"           ? &t.bom
+               : a == "--full"          ? &t.full
+               : a == "--quiet"         ? &t.quiet
+                                        : nullptr);
     }
-    if (positional.size() == 2) {
-        if (positional[1].empty()) throw UsageError(Tr("empty input file name"));
-        o.input = std::string(positional[1]);
-    }
-    if (from) o.from = ReadSystem("--from", *from);
-    if (to) o.to = ReadSystem("--to", *to);
-    o.heightsGiven = heights;
-    o.fit.heights = heights;
+    t.positional = r.Positional();
+    return t;
+}
 
-    if (o.command == DatumCommand::Transform) {
-        const std::pair<bool, const char*> fitOnly[] = {{model.has_value(), "--model"},
-                                                        {convention.has_value(), "--convention"},
-                                                        {factor.has_value(), "--outlier-factor"},
-                                                        {drop, "--drop-outliers"},
-                                                        {!o.checks.empty(), "--check"}};
-        for (const auto& [given, name] : fitOnly) {
-            if (given) {
-                throw UsageError(Fill(Tr("{0} is an option of fit; transform takes the model "
-                                         "and its parameters from the parameter file (-p)"),
-                                      {name}));
-            }
+// transform takes the model and its parameters from the parameter file, which it needs.
+void CheckTransformOptions(const DatumTyped& t) {
+    const std::pair<bool, const char*> fitOnly[] = {{t.model.has_value(), "--model"},
+                                                    {t.convention.has_value(), "--convention"},
+                                                    {t.factor.has_value(), "--outlier-factor"},
+                                                    {t.drop, "--drop-outliers"},
+                                                    {!t.checks.empty(), "--check"}};
+    for (const auto& [given, name] : fitOnly) {
+        if (given) {
+            throw UsageError(Fill(Tr("{0} is an option of fit; transform takes the model "
+                                     "and its parameters from the parameter file (-p)"),
+                                  {name}));
         }
-        if (!parameters) throw UsageError(Tr("transform needs the parameter file: -p PARAMS"));
-    } else {
-        if (!o.from || !o.to) {
-            throw UsageError(
-                Tr("fit needs the systems of both sides: --from SYSTEM --to SYSTEM, "
-                   "such as plane:krassovsky:117"));
-        }
-        try {
-            if (model) o.fit.model = ParseModel(*model);
-            if (convention) o.fit.convention = ParseConvention(*convention);
-        } catch (const Error& e) {
-            throw UsageError(
-                Fill(Tr("{0}: {1}"), {model ? "--model" : "--convention", e.detail()}));
-        }
-        if (o.fit.model == DatumModel::Four &&
-            (o.from->kind != SystemKind::Plane || o.to->kind != SystemKind::Plane)) {
-            throw UsageError(
-                Tr("--model 4 fits plane coordinates: --from and --to must both be "
-                   "plane systems"));
-        }
-        if (factor) {
-            const std::optional<double> k = TryParseNumber(*factor);
-            if (!k || !(*k > 0 && *k <= 100)) {
-                throw UsageError(Fill(Tr("--outlier-factor: {0} is not a number above 0 and at "
-                                         "most 100"),
-                                      {Quoted(*factor)}));
-            }
-            o.fit.outlierFactor = *k;
-        }
-        o.fit.dropOutliers = drop;
     }
-    if (parameters) {
-        if (parameters->empty()) throw UsageError(Tr("-p needs a file name"));
-        o.parameterFile = *parameters;
+    if (!t.parameters) throw UsageError(Tr("transform needs the parameter file: -p PARAMS"));
+}
+
+// fit's systems, model and outlier rule.
+void ReadFitOptions(const DatumTyped& t, DatumOptions& o) {
+    if (!o.from || !o.to) {
+        throw UsageError(
+            Tr("fit needs the systems of both sides: --from SYSTEM --to SYSTEM, "
+               "such as plane:krassovsky:117"));
     }
-    if (output) {
-        if (output->empty()) throw UsageError(Tr("-o needs a file name"));
-        if (*output != "-") o.output = *output;  // "-": standard output
-        if (o.command == DatumCommand::Fit && parameters && SamePath(*output, *parameters)) {
+    try {
+        if (t.model) o.fit.model = ParseModel(*t.model);
+        if (t.convention) o.fit.convention = ParseConvention(*t.convention);
+    } catch (const Error& e) {
+        throw UsageError(Fill(Tr("{0}: {1}"), {t.model ? "--model" : "--convention", e.detail()}));
+    }
+    if (o.fit.model == DatumModel::Four &&
+        (o.from->kind != SystemKind::Plane || o.to->kind != SystemKind::Plane)) {
+        throw UsageError(
+            Tr("--model 4 fits plane coordinates: --from and --to must both be "
+               "plane systems"));
+    }
+    if (t.factor) {
+        const std::optional<double> k = TryParseNumber(*t.factor);
+        if (!k || !(*k > 0 && *k <= 100)) {
+            throw UsageError(Fill(Tr("--outlier-factor: {0} is not a number above 0 and at "
+                                     "most 100"),
+                                  {Quoted(*t.factor)}));
+        }
+        o.fit.outlierFactor = *k;
+    }
+    o.fit.dropOutliers = t.drop;
+}
+
+// -p and -o: fit writes both, which must differ.
+void ReadFiles(const DatumTyped& t, DatumOptions& o) {
+    if (t.parameters) {
+        if (t.parameters->empty()) throw UsageError(Tr("-p needs a file name"));
+        o.parameterFile = *t.parameters;
+    }
+    if (t.output) {
+        o.output = ReadOutputFile(*t.output);
+        if (o.command == DatumCommand::Fit && t.parameters && SamePath(*t.output, *t.parameters)) {
             throw UsageError(Tr("-o and -p name the same file"));
         }
     }
-    if (fields) o.fields = ReadFieldList(*fields);
-    if (encoding) o.encoding = ReadEncoding(*encoding);
-    o.header = header;
-    o.decimalComma = decimalComma;
-    o.bom = bom;
-    o.full = full;
-    o.quiet = quiet;
+}
+
+}  // namespace
+
+DatumOptions ParseDatumArguments(std::span<const std::string_view> args) {
+    DatumOptions o;
+    if (const auto action = FindBeforeEnd(args, {"--help", "-h", "--version"})) {
+        o.action =
+            *action == "--version" ? DatumOptions::Action::Version : DatumOptions::Action::Help;
+        return o;
+    }
+    const DatumTyped t = ReadDatumCommandLine(args);
+    o.command = t.positional.at(0) == "fit" ? DatumCommand::Fit : DatumCommand::Transform;
+    ReadInputFile(t.positional, o.input);
+    if (t.from) o.from = ReadSystem("--from", *t.from);
+    if (t.to) o.to = ReadSystem("--to", *t.to);
+    o.heightsGiven = t.heights;
+    o.fit.heights = t.heights;
+    o.checks = t.checks;
+    if (o.command == DatumCommand::Transform) {
+        CheckTransformOptions(t);
+    } else {
+        ReadFitOptions(t, o);
+    }
+    ReadFiles(t, o);
+    if (t.fields) o.fields = ReadFieldList(*t.fields);
+    if (t.encoding) o.encoding = ReadEncoding(*t.encoding);
+    o.header = t.header;
+    o.decimalComma = t.decimalComma;
+    o.bom = t.bom;
+    o.full = t.full;
+    o.quiet = t.quiet;
     return o;
 }
 
