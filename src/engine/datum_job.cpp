@@ -90,16 +90,60 @@ void AddNames(std::string_view text, std::vector<std::string>& names) {
     }
 }
 
-// The name of an input field (1-based) in messages.
-std::string FieldName(const DatumLayout& layout, std::size_t field) {
-    for (std::size_t k = 0; k < layout.fields.size(); ++k) {
-        if (layout.fields[k] + 1 == field) return k == 0 ? "name" : layout.names[k - 1];
-    }
-    return Fill(Tr("field {0}"), {std::to_string(field)});
-}
-
 std::string Joined(std::string_view a, std::string_view b) {
     return Fill(Tr("{0}: {1}"), {a, b});
+}
+
+// The column of a coordinate (1-based, after the name).
+std::string ValueName(const DatumLayout& layout, std::size_t field) {
+    return field >= 1 && field <= layout.names.size() ? layout.names[field - 1] : std::string();
+}
+
+// The layout as the words that every run gives alike need it.
+InputShape ShapeOf(const DatumLayout& layout, std::string_view encoding) {
+    InputShape shape{{"name"}, layout.fields, layout.Needed(), encoding};
+    shape.names.insert(shape.names.end(), layout.names.begin(), layout.names.end());
+    return shape;
+}
+
+// A datum diagnostic as the engine's `problem`, for the words that every run gives alike.
+Diagnostic AsEngineDiagnostic(const DatumDiagnostic& d, Problem problem) {
+    Diagnostic e;
+    e.problem = problem;
+    e.line = d.line;
+    e.field = d.field;
+    e.text = d.text;
+    e.count = d.count;
+    e.seconds = d.seconds;
+    e.otherLine = d.otherLine;
+    e.header = d.header;
+    return e;
+}
+
+// Values that cannot be coordinates of the parameter file's source system.
+std::string DescribeWrongKind(const DatumDiagnostic& d, const CoordinateSystem& system) {
+    const std::string name = SystemText(system);
+    switch (system.kind) {
+        case SystemKind::Plane:
+            return d.count == 1 ? Fill(Tr("{0}: Y carries a zone number in front, which {1}, the "
+                                          "parameter file's source system, has not: give Y "
+                                          "without it, or parameters for a system with zone3 or "
+                                          "zone6"),
+                                       {d.text, name})
+                                : Fill(Tr("{0}: these read as degrees, not as the plane X, Y in "
+                                          "metres of {1}, the parameter file's source system"),
+                                       {d.text, name});
+        case SystemKind::Geodetic:
+            return Fill(Tr("{0}: these are no longitude and latitude (|L| at most 360°, "
+                           "|B| at most 90°) of {1}, the parameter file's source system"),
+                        {d.text, name});
+        case SystemKind::Geocentric:
+            return Fill(Tr("{0}: these lie {1} km from the Earth's centre, not near its "
+                           "surface: not the geocentric X, Y, Z of {2}, the parameter "
+                           "file's source system"),
+                        {d.text, ShortestText(std::round(d.value / 1000)), name});
+    }
+    return d.text;
 }
 
 }  // namespace
@@ -329,99 +373,42 @@ std::string DatumHelpText() {
 
 std::string Describe(const DatumDiagnostic& d, const DatumLayout& layout,
                      const CoordinateSystem& system) {
-    const auto valueName = [&]() -> std::string {
-        return d.field < layout.names.size() ? layout.names[d.field] : std::string();
+    // An invalid line carries the encoding it is not in as its text.
+    const auto common = [&](Problem problem) {
+        return DescribeReading(AsEngineDiagnostic(d, problem), ShapeOf(layout, d.text));
     };
     switch (d.problem) {
         case DatumProblem::LineTooLong:
-            return Fill(Tr("line longer than {0} bytes"), {std::to_string(d.count)});
+            return common(Problem::LineTooLong);
         case DatumProblem::InvalidUtf8:
-            if (!d.text.empty()) return Fill(Tr("not {0} text"), {d.text});
-            return Fill(Tr("not UTF-8 text (byte {0}); save the file as UTF-8, or use --encoding "
-                           "gb18030 for a file saved by a Chinese Windows program"),
-                        {std::to_string(d.count)});
+            return common(Problem::InvalidUtf8);
         case DatumProblem::UnclosedQuote:
-            return Joined(FieldName(layout, d.field), Tr("the quote is not closed on this line"));
+            return common(Problem::UnclosedQuote);
         case DatumProblem::TextAfterQuote:
-            return Joined(FieldName(layout, d.field), Tr("text after the closing quote"));
+            return common(Problem::TextAfterQuote);
         case DatumProblem::QuoteInUnquoted:
-            return Joined(FieldName(layout, d.field),
-                          Tr("a quote inside an unquoted field (quote the whole field and double "
-                             "the quote)"));
-        case DatumProblem::TooFewFields: {
-            std::string names = "name";
-            for (const std::string& n : layout.names) names += ", " + n;
-            bool inOrder = true;
-            for (std::size_t k = 0; k < layout.fields.size(); ++k) inOrder &= layout.fields[k] == k;
-            if (!inOrder) {
-                std::string at;
-                for (std::size_t f : layout.fields) {
-                    at += (at.empty() ? "" : ",") + std::to_string(f + 1);
-                }
-                names = Fill(Tr("{0} in fields {1}"), {names, at});
-            }
-            return Fill(Tr("expected at least {0} fields ({1}), found {2}"),
-                        {std::to_string(layout.Needed()), names, std::to_string(d.count)});
-        }
-        case DatumProblem::SurplusFields: {
-            const std::string line = std::to_string(d.otherLine);
-            return Fill(d.header ? Tr("{0} fields, but the output has columns for the {1} of line "
-                                      "{2} (the header): field {3} {4} would be lost; give line "
-                                      "{2} as many fields (empty ones will do), or quote a field "
-                                      "that holds a separator")
-                                 : Tr("{0} fields, but the output has columns for the {1} of line "
-                                      "{2}: field {3} {4} would be lost; give line {2} as many "
-                                      "fields (empty ones will do), or quote a field that holds a "
-                                      "separator"),
-                        {std::to_string(d.count), std::to_string(d.field), line,
-                         std::to_string(d.field + 1), QuoteForMessage(d.text)});
-        }
+            return common(Problem::QuoteInUnquoted);
+        case DatumProblem::TooFewFields:
+            return common(Problem::TooFewFields);
+        case DatumProblem::SurplusFields:
+            return common(Problem::SurplusFields);
         case DatumProblem::EmptyValue:
-            return Joined(valueName(), Tr("empty, not a number"));
+            return common(Problem::EmptyValue);
         case DatumProblem::OutOfRange:
-            return Joined(valueName(), Fill(Tr("{0} is out of range"), {QuoteForMessage(d.text)}));
+            return common(Problem::OutOfRange);
         case DatumProblem::NotANumber:
-            return Joined(valueName(), Fill(Tr("{0} is not a number"), {QuoteForMessage(d.text)}));
-        case DatumProblem::WrongKind: {
-            const std::string name = SystemText(system);
-            switch (system.kind) {
-                case SystemKind::Plane:
-                    return d.count == 1
-                               ? Fill(Tr("{0}: Y carries a zone number in front, which {1}, the "
-                                         "parameter file's source system, has not: give Y "
-                                         "without it, or parameters for a system with zone3 or "
-                                         "zone6"),
-                                      {d.text, name})
-                               : Fill(Tr("{0}: these read as degrees, not as the plane X, Y in "
-                                         "metres of {1}, the parameter file's source system"),
-                                      {d.text, name});
-                case SystemKind::Geodetic:
-                    return Fill(Tr("{0}: these are no longitude and latitude (|L| at most 360°, "
-                                   "|B| at most 90°) of {1}, the parameter file's source system"),
-                                {d.text, name});
-                case SystemKind::Geocentric:
-                    return Fill(Tr("{0}: these lie {1} km from the Earth's centre, not near its "
-                                   "surface: not the geocentric X, Y, Z of {2}, the parameter "
-                                   "file's source system"),
-                                {d.text, ShortestText(std::round(d.value / 1000)), name});
-            }
-            return d.text;
-        }
+            return Joined(ValueName(layout, d.field),
+                          Fill(Tr("{0} is not a number"), {QuoteForMessage(d.text)}));
+        case DatumProblem::WrongKind:
+            return DescribeWrongKind(d, system);
         case DatumProblem::NotConverted:
             return Joined(d.text, d.text2);
         case DatumProblem::PackedExcess:
-            return Fill(Tr("{0} {1} has {2}: packed degrees are degrees.minutes-seconds; is it "
-                           "decimal degrees?"),
-                        {valueName(), d.text,
-                         Fill(d.seconds ? Tr("{0} seconds") : Tr("{0} minutes"),
-                              {std::to_string(d.count)})});
+            return common(Problem::PackedExcess);
         case DatumProblem::HeaderReadsAsPoint:
-            return Tr(
-                "this line, skipped by --header, reads as a point; leave --header out if "
-                "the file has no header line");
+            return common(Problem::HeaderReadsAsPoint);
         case DatumProblem::MorePackedExcess:
-            return Fill(Tr("{0} more packed angles with 60 or more minutes or seconds"),
-                        {std::to_string(d.count)});
+            return common(Problem::MorePackedExcess);
     }
     return {};
 }

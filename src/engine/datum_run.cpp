@@ -161,7 +161,7 @@ bool ReadPoint(const LineContext& c, const ParsedLine& p, const PassColumns& col
         out.typed[k] = typed;
         const std::optional<double> v = TryParseNumber(DecimalText(typed, c.decimalComma, buffer));
         if (!v) {
-            d.field = k;
+            d.field = k + 1;
             d.text = typed;
             d.problem = typed.empty() ? DatumProblem::EmptyValue : DatumProblem::NotANumber;
             try {
@@ -277,7 +277,7 @@ void CheckPackedExcess(const DatumLayout& layout, const PointText& p, std::uint6
         DatumDiagnostic d;
         d.problem = DatumProblem::PackedExcess;
         d.line = line;
-        d.field = k;
+        d.field = k + 1;
         d.text = p.typed[k];
         d.count = static_cast<std::uint64_t>(excess->amount);
         d.seconds = excess->seconds;
