@@ -283,7 +283,8 @@ void ReadFitOptions(const DatumTyped& t, DatumOptions& o) {
     o.fit.dropOutliers = t.drop;
 }
 
-// -p and -o: fit writes both, which must differ.
+// -p and -o, which must differ: fit writes both, and transform's output would replace the
+// parameter file it reads.
 void ReadFiles(const DatumTyped& t, DatumOptions& o) {
     if (t.parameters) {
         if (t.parameters->empty()) throw UsageError(Tr("-p needs a file name"));
@@ -291,7 +292,8 @@ void ReadFiles(const DatumTyped& t, DatumOptions& o) {
     }
     if (t.output) {
         o.output = ReadOutputFile(*t.output);
-        if (o.command == DatumCommand::Fit && t.parameters && SamePath(*t.output, *t.parameters)) {
+        const bool toFile = o.command == DatumCommand::Fit || !o.output.empty();
+        if (toFile && t.parameters && SamePath(*t.output, *t.parameters)) {
             throw UsageError(Tr("-o and -p name the same file"));
         }
     }

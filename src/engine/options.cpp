@@ -393,6 +393,10 @@ void ReadFormat(const Typed& t, Options& o) {
             Tr("--format shp: -o must name a .shp file, beside which its .shx, "
                ".dbf, .prj and .cpg are written"));
     }
+    // The output would replace the parameter file the run reads.
+    if (t.parameters && !o.output.empty() && SamePath(o.output, *t.parameters)) {
+        throw UsageError(Tr("-o and -p name the same file"));
+    }
 }
 
 // --report: its kind from the name, allowed only for the window's computation.
