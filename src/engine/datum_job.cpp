@@ -9,6 +9,7 @@
 #include "core/errors.h"
 #include "core/messages.h"
 #include "core/number_text.h"
+#include "engine/arguments.h"
 #include "engine/diagnostics.h"
 
 namespace quorvel::engine {
@@ -20,10 +21,6 @@ constexpr std::string_view kValued[] = {
     "--lo",     "--ls", "-o",           "--report",    "--fields",        "--encoding",
     "--method", "--k0", "--zone",       "--ellipsoid", "--false-easting", "--model",
     "--from",   "--to", "--convention", "-p",          "--check",         "--outlier-factor"};
-
-std::string Quoted(std::string_view text) {
-    return "\"" + std::string(text) + "\"";
-}
 
 // The column names of a system's coordinates, before their 1 or 2.
 std::vector<std::string> CoordinateNames(const CoordinateSystem& s, bool heights) {
@@ -93,16 +90,60 @@ void AddNames(std::string_view text, std::vector<std::string>& names) {
     }
 }
 
-// The name of an input field (1-based) in messages.
-std::string FieldName(const DatumLayout& layout, std::size_t field) {
-    for (std::size_t k = 0; k < layout.fields.size(); ++k) {
-        if (layout.fields[k] + 1 == field) return k == 0 ? "name" : layout.names[k - 1];
-    }
-    return Fill(Tr("field {0}"), {std::to_string(field)});
-}
-
 std::string Joined(std::string_view a, std::string_view b) {
     return Fill(Tr("{0}: {1}"), {a, b});
+}
+
+// The column of a coordinate (1-based, after the name).
+std::string ValueName(const DatumLayout& layout, std::size_t field) {
+    return field >= 1 && field <= layout.names.size() ? layout.names[field - 1] : std::string();
+}
+
+// The layout as the words that every run gives alike need it.
+InputShape ShapeOf(const DatumLayout& layout, std::string_view encoding) {
+    InputShape shape{{"name"}, layout.fields, layout.Needed(), encoding};
+    shape.names.insert(shape.names.end(), layout.names.begin(), layout.names.end());
+    return shape;
+}
+
+// A datum diagnostic as the engine's `problem`, for the words that every run gives alike.
+Diagnostic AsEngineDiagnostic(const DatumDiagnostic& d, Problem problem) {
+    Diagnostic e;
+    e.problem = problem;
+    e.line = d.line;
+    e.field = d.field;
+    e.text = d.text;
+    e.count = d.count;
+    e.seconds = d.seconds;
+    e.otherLine = d.otherLine;
+    e.header = d.header;
+    return e;
+}
+
+// Values that cannot be coordinates of the parameter file's source system.
+std::string DescribeWrongKind(const DatumDiagnostic& d, const CoordinateSystem& system) {
+    const std::string name = SystemText(system);
+    switch (system.kind) {
+        case SystemKind::Plane:
+            return d.count == 1 ? Fill(Tr("{0}: Y carries a zone number in front, which {1}, the "
+                                          "parameter file's source system, has not: give Y "
+                                          "without it, or parameters for a system with zone3 or "
+                                          "zone6"),
+                                       {d.text, name})
+                                : Fill(Tr("{0}: these read as degrees, not as the plane X, Y in "
+                                          "metres of {1}, the parameter file's source system"),
+                                       {d.text, name});
+        case SystemKind::Geodetic:
+            return Fill(Tr("{0}: these are no longitude and latitude (|L| at most 360°, "
+                           "|B| at most 90°) of {1}, the parameter file's source system"),
+                        {d.text, name});
+        case SystemKind::Geocentric:
+            return Fill(Tr("{0}: these lie {1} km from the Earth's centre, not near its "
+                           "surface: not the geocentric X, Y, Z of {2}, the parameter "
+                           "file's source system"),
+                        {d.text, ShortestText(std::round(d.value / 1000)), name});
+    }
+    return d.text;
 }
 
 }  // namespace
@@ -154,153 +195,140 @@ DatumLayout MakeLayout(const DatumJob& job, const CoordinateSystem& from,
     return layout;
 }
 
-DatumOptions ParseDatumArguments(std::span<const std::string_view> args) {
-    DatumOptions o;
-    for (std::string_view a : args) {
-        if (a == "--") break;
-        if (a == "--help" || a == "-h") {
-            o.action = DatumOptions::Action::Help;
-            return o;
-        }
-        if (a == "--version") {
-            o.action = DatumOptions::Action::Version;
-            return o;
-        }
-    }
+namespace {
+
+// A datum command line as typed.
+struct DatumTyped {
     std::optional<std::string> model, from, to, convention, parameters, factor, output, fields,
         encoding;
     bool heights = false, drop = false, header = false, decimalComma = false, bom = false,
          full = false, quiet = false;
+    std::vector<std::string> checks;
     std::vector<std::string_view> positional;
-    bool optionsEnded = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string_view a = args[i];
-        if (optionsEnded || a == "-" || a.empty() || a.front() != '-') {
-            positional.push_back(a);
-            continue;
-        }
-        if (a == "--") {
-            optionsEnded = true;
-            continue;
-        }
-        // "--from SYSTEM", "--from=SYSTEM", "-p FILE" or "-pFILE".
-        const auto value = [&](std::string_view name) -> std::optional<std::string_view> {
-            if (a == name) {
-                if (i + 1 >= args.size()) throw UsageError(Fill(Tr("{0} needs a value"), {name}));
-                return args[++i];
-            }
-            if (name.size() > 2 && a.starts_with(name) && a.size() > name.size() &&
-                a[name.size()] == '=') {
-                return a.substr(name.size() + 1);
-            }
-            if (name.size() == 2 && a.starts_with(name) && a.size() > 2) return a.substr(2);
-            return std::nullopt;
-        };
-        const auto valued = [&](std::string_view name, std::optional<std::string>& slot) {
-            const std::optional<std::string_view> v = value(name);
-            if (!v) return false;
-            if (slot) throw UsageError(Fill(Tr("{0} given twice"), {name}));
-            slot = std::string(*v);
-            return true;
-        };
-        if (valued("--model", model) || valued("--from", from) || valued("--to", to) ||
-            valued("--convention", convention) || valued("-p", parameters) ||
-            valued("--outlier-factor", factor) || valued("-o", output) ||
-            valued("--fields", fields) || valued("--encoding", encoding)) {
-            continue;
-        }
-        if (const std::optional<std::string_view> v = value("--check")) {
-            AddNames(*v, o.checks);
-            continue;
-        }
-        bool* flag = a == "--heights"         ? &heights
-                     : a == "--drop-outliers" ? &drop
-                     : a == "--header"        ? &header
-                     : a == "--decimal-comma" ? &decimalComma
-                     : a == "--bom"           ? &bom
-                     : a == "--full"          ? &full
-                     : a == "--quiet"         ? &quiet
-                                              : nullptr;
-        if (flag == nullptr) throw UsageError(Fill(Tr("unknown option {0}"), {a}));
-        if (*flag) throw UsageError(Fill(Tr("{0} given twice"), {a}));
-        *flag = true;
-    }
+};
 
-    o.command = positional.at(0) == "fit" ? DatumCommand::Fit : DatumCommand::Transform;
-    if (positional.size() > 2) {
-        throw UsageError(Fill(Tr("more than one input file: {0}"), {Quoted(positional[2])}));
+DatumTyped ReadDatumCommandLine(std::span<const std::string_view> args) {
+    DatumTyped t;
+    ArgumentReader r(args);
+    while (r.Next()) {
+        if (r.Valued("--model", t.model) || r.Valued("--from", t.from) || r.Valued("--to", t.to) ||
+            r.Valued("--convention", t.convention) || r.Valued("-p", t.parameters) ||
+            r.Valued("--outlier-factor", t.factor) || r.Valued("-o", t.output) ||
+            r.Valued("--fields", t.fields) || r.Valued("--encoding", t.encoding)) {
+            continue;
+        }
+        if (const std::optional<std::string_view> v = r.Value("--check")) {
+            AddNames(*v, t.checks);
+            continue;
+        }
+        const std::string_view a = r.Option();
+        r.Flag(a == "--heights"         ? &t.heights
+               : a == "--drop-outliers" ? &t.drop
+               : a == "--header"        ? &t.header
+               : a == "--decimal-comma" ? &t.decimalComma
+               : a == "--bom"           ? &t.bom
+               : a == "--full"          ? &t.full
+               : a == "--quiet"         ? &t.quiet
+                                        : nullptr);
     }
-    if (positional.size() == 2) {
-        if (positional[1].empty()) throw UsageError(Tr("empty input file name"));
-        o.input = std::string(positional[1]);
-    }
-    if (from) o.from = ReadSystem("--from", *from);
-    if (to) o.to = ReadSystem("--to", *to);
-    o.heightsGiven = heights;
-    o.fit.heights = heights;
+    t.positional = r.Positional();
+    return t;
+}
 
-    if (o.command == DatumCommand::Transform) {
-        const std::pair<bool, const char*> fitOnly[] = {{model.has_value(), "--model"},
-                                                        {convention.has_value(), "--convention"},
-                                                        {factor.has_value(), "--outlier-factor"},
-                                                        {drop, "--drop-outliers"},
-                                                        {!o.checks.empty(), "--check"}};
-        for (const auto& [given, name] : fitOnly) {
-            if (given) {
-                throw UsageError(Fill(Tr("{0} is an option of fit; transform takes the model "
-                                         "and its parameters from the parameter file (-p)"),
-                                      {name}));
-            }
+// transform takes the model and its parameters from the parameter file, which it needs.
+void CheckTransformOptions(const DatumTyped& t) {
+    const std::pair<bool, const char*> fitOnly[] = {{t.model.has_value(), "--model"},
+                                                    {t.convention.has_value(), "--convention"},
+                                                    {t.factor.has_value(), "--outlier-factor"},
+                                                    {t.drop, "--drop-outliers"},
+                                                    {!t.checks.empty(), "--check"}};
+    for (const auto& [given, name] : fitOnly) {
+        if (given) {
+            throw UsageError(Fill(Tr("{0} is an option of fit; transform takes the model "
+                                     "and its parameters from the parameter file (-p)"),
+                                  {name}));
         }
-        if (!parameters) throw UsageError(Tr("transform needs the parameter file: -p PARAMS"));
-    } else {
-        if (!o.from || !o.to) {
-            throw UsageError(
-                Tr("fit needs the systems of both sides: --from SYSTEM --to SYSTEM, "
-                   "such as plane:krassovsky:117"));
-        }
-        try {
-            if (model) o.fit.model = ParseModel(*model);
-            if (convention) o.fit.convention = ParseConvention(*convention);
-        } catch (const Error& e) {
-            throw UsageError(
-                Fill(Tr("{0}: {1}"), {model ? "--model" : "--convention", e.detail()}));
-        }
-        if (o.fit.model == DatumModel::Four &&
-            (o.from->kind != SystemKind::Plane || o.to->kind != SystemKind::Plane)) {
-            throw UsageError(
-                Tr("--model 4 fits plane coordinates: --from and --to must both be "
-                   "plane systems"));
-        }
-        if (factor) {
-            const std::optional<double> k = TryParseNumber(*factor);
-            if (!k || !(*k > 0 && *k <= 100)) {
-                throw UsageError(Fill(Tr("--outlier-factor: {0} is not a number above 0 and at "
-                                         "most 100"),
-                                      {Quoted(*factor)}));
-            }
-            o.fit.outlierFactor = *k;
-        }
-        o.fit.dropOutliers = drop;
     }
-    if (parameters) {
-        if (parameters->empty()) throw UsageError(Tr("-p needs a file name"));
-        o.parameterFile = *parameters;
+    if (!t.parameters) throw UsageError(Tr("transform needs the parameter file: -p PARAMS"));
+}
+
+// fit's systems, model and outlier rule.
+void ReadFitOptions(const DatumTyped& t, DatumOptions& o) {
+    if (!o.from || !o.to) {
+        throw UsageError(
+            Tr("fit needs the systems of both sides: --from SYSTEM --to SYSTEM, "
+               "such as plane:krassovsky:117"));
     }
-    if (output) {
-        if (output->empty()) throw UsageError(Tr("-o needs a file name"));
-        o.output = *output;
-        if (o.command == DatumCommand::Fit && parameters && SamePath(*output, *parameters)) {
+    try {
+        if (t.model) o.fit.model = ParseModel(*t.model);
+        if (t.convention) o.fit.convention = ParseConvention(*t.convention);
+    } catch (const Error& e) {
+        throw UsageError(Fill(Tr("{0}: {1}"), {t.model ? "--model" : "--convention", e.detail()}));
+    }
+    if (o.fit.model == DatumModel::Four &&
+        (o.from->kind != SystemKind::Plane || o.to->kind != SystemKind::Plane)) {
+        throw UsageError(
+            Tr("--model 4 fits plane coordinates: --from and --to must both be "
+               "plane systems"));
+    }
+    if (t.factor) {
+        const std::optional<double> k = TryParseNumber(*t.factor);
+        if (!k || !(*k > 0 && *k <= 100)) {
+            throw UsageError(Fill(Tr("--outlier-factor: {0} is not a number above 0 and at "
+                                     "most 100"),
+                                  {Quoted(*t.factor)}));
+        }
+        o.fit.outlierFactor = *k;
+    }
+    o.fit.dropOutliers = t.drop;
+}
+
+// -p and -o, which must differ: fit writes both, and transform's output would replace the
+// parameter file it reads.
+void ReadFiles(const DatumTyped& t, DatumOptions& o) {
+    if (t.parameters) {
+        if (t.parameters->empty()) throw UsageError(Tr("-p needs a file name"));
+        o.parameterFile = *t.parameters;
+    }
+    if (t.output) {
+        o.output = ReadOutputFile(*t.output);
+        const bool toFile = o.command == DatumCommand::Fit || !o.output.empty();
+        if (toFile && t.parameters && SamePath(*t.output, *t.parameters)) {
             throw UsageError(Tr("-o and -p name the same file"));
         }
     }
-    if (fields) o.fields = ReadFieldList(*fields);
-    if (encoding) o.encoding = ReadEncoding(*encoding);
-    o.header = header;
-    o.decimalComma = decimalComma;
-    o.bom = bom;
-    o.full = full;
-    o.quiet = quiet;
+}
+
+}  // namespace
+
+DatumOptions ParseDatumArguments(std::span<const std::string_view> args) {
+    DatumOptions o;
+    if (const auto action = FindBeforeEnd(args, {"--help", "-h", "--version"})) {
+        o.action =
+            *action == "--version" ? DatumOptions::Action::Version : DatumOptions::Action::Help;
+        return o;
+    }
+    const DatumTyped t = ReadDatumCommandLine(args);
+    o.command = t.positional.at(0) == "fit" ? DatumCommand::Fit : DatumCommand::Transform;
+    ReadInputFile(t.positional, o.input);
+    if (t.from) o.from = ReadSystem("--from", *t.from);
+    if (t.to) o.to = ReadSystem("--to", *t.to);
+    o.heightsGiven = t.heights;
+    o.fit.heights = t.heights;
+    o.checks = t.checks;
+    if (o.command == DatumCommand::Transform) {
+        CheckTransformOptions(t);
+    } else {
+        ReadFitOptions(t, o);
+    }
+    ReadFiles(t, o);
+    if (t.fields) o.fields = ReadFieldList(*t.fields);
+    if (t.encoding) o.encoding = ReadEncoding(*t.encoding);
+    o.header = t.header;
+    o.decimalComma = t.decimalComma;
+    o.bom = t.bom;
+    o.full = t.full;
+    o.quiet = t.quiet;
     return o;
 }
 
@@ -347,99 +375,42 @@ std::string DatumHelpText() {
 
 std::string Describe(const DatumDiagnostic& d, const DatumLayout& layout,
                      const CoordinateSystem& system) {
-    const auto valueName = [&]() -> std::string {
-        return d.field < layout.names.size() ? layout.names[d.field] : std::string();
+    // An invalid line carries the encoding it is not in as its text.
+    const auto common = [&](Problem problem) {
+        return DescribeReading(AsEngineDiagnostic(d, problem), ShapeOf(layout, d.text));
     };
     switch (d.problem) {
         case DatumProblem::LineTooLong:
-            return Fill(Tr("line longer than {0} bytes"), {std::to_string(d.count)});
+            return common(Problem::LineTooLong);
         case DatumProblem::InvalidUtf8:
-            if (!d.text.empty()) return Fill(Tr("not {0} text"), {d.text});
-            return Fill(Tr("not UTF-8 text (byte {0}); save the file as UTF-8, or use --encoding "
-                           "gb18030 for a file saved by a Chinese Windows program"),
-                        {std::to_string(d.count)});
+            return common(Problem::InvalidUtf8);
         case DatumProblem::UnclosedQuote:
-            return Joined(FieldName(layout, d.field), Tr("the quote is not closed on this line"));
+            return common(Problem::UnclosedQuote);
         case DatumProblem::TextAfterQuote:
-            return Joined(FieldName(layout, d.field), Tr("text after the closing quote"));
+            return common(Problem::TextAfterQuote);
         case DatumProblem::QuoteInUnquoted:
-            return Joined(FieldName(layout, d.field),
-                          Tr("a quote inside an unquoted field (quote the whole field and double "
-                             "the quote)"));
-        case DatumProblem::TooFewFields: {
-            std::string names = "name";
-            for (const std::string& n : layout.names) names += ", " + n;
-            bool inOrder = true;
-            for (std::size_t k = 0; k < layout.fields.size(); ++k) inOrder &= layout.fields[k] == k;
-            if (!inOrder) {
-                std::string at;
-                for (std::size_t f : layout.fields) {
-                    at += (at.empty() ? "" : ",") + std::to_string(f + 1);
-                }
-                names = Fill(Tr("{0} in fields {1}"), {names, at});
-            }
-            return Fill(Tr("expected at least {0} fields ({1}), found {2}"),
-                        {std::to_string(layout.Needed()), names, std::to_string(d.count)});
-        }
-        case DatumProblem::SurplusFields: {
-            const std::string line = std::to_string(d.otherLine);
-            return Fill(d.header ? Tr("{0} fields, but the output has columns for the {1} of line "
-                                      "{2} (the header): field {3} {4} would be lost; give line "
-                                      "{2} as many fields (empty ones will do), or quote a field "
-                                      "that holds a separator")
-                                 : Tr("{0} fields, but the output has columns for the {1} of line "
-                                      "{2}: field {3} {4} would be lost; give line {2} as many "
-                                      "fields (empty ones will do), or quote a field that holds a "
-                                      "separator"),
-                        {std::to_string(d.count), std::to_string(d.field), line,
-                         std::to_string(d.field + 1), QuoteForMessage(d.text)});
-        }
+            return common(Problem::QuoteInUnquoted);
+        case DatumProblem::TooFewFields:
+            return common(Problem::TooFewFields);
+        case DatumProblem::SurplusFields:
+            return common(Problem::SurplusFields);
         case DatumProblem::EmptyValue:
-            return Joined(valueName(), Tr("empty, not a number"));
+            return common(Problem::EmptyValue);
         case DatumProblem::OutOfRange:
-            return Joined(valueName(), Fill(Tr("{0} is out of range"), {QuoteForMessage(d.text)}));
+            return common(Problem::OutOfRange);
         case DatumProblem::NotANumber:
-            return Joined(valueName(), Fill(Tr("{0} is not a number"), {QuoteForMessage(d.text)}));
-        case DatumProblem::WrongKind: {
-            const std::string name = SystemText(system);
-            switch (system.kind) {
-                case SystemKind::Plane:
-                    return d.count == 1
-                               ? Fill(Tr("{0}: Y carries a zone number in front, which {1}, the "
-                                         "parameter file's source system, has not: give Y "
-                                         "without it, or parameters for a system with zone3 or "
-                                         "zone6"),
-                                      {d.text, name})
-                               : Fill(Tr("{0}: these read as degrees, not as the plane X, Y in "
-                                         "metres of {1}, the parameter file's source system"),
-                                      {d.text, name});
-                case SystemKind::Geodetic:
-                    return Fill(Tr("{0}: these are no longitude and latitude (|L| at most 360°, "
-                                   "|B| at most 90°) of {1}, the parameter file's source system"),
-                                {d.text, name});
-                case SystemKind::Geocentric:
-                    return Fill(Tr("{0}: these lie {1} km from the Earth's centre, not near its "
-                                   "surface: not the geocentric X, Y, Z of {2}, the parameter "
-                                   "file's source system"),
-                                {d.text, ShortestText(std::round(d.value / 1000)), name});
-            }
-            return d.text;
-        }
+            return Joined(ValueName(layout, d.field),
+                          Fill(Tr("{0} is not a number"), {QuoteForMessage(d.text)}));
+        case DatumProblem::WrongKind:
+            return DescribeWrongKind(d, system);
         case DatumProblem::NotConverted:
             return Joined(d.text, d.text2);
         case DatumProblem::PackedExcess:
-            return Fill(Tr("{0} {1} has {2}: packed degrees are degrees.minutes-seconds; is it "
-                           "decimal degrees?"),
-                        {valueName(), d.text,
-                         Fill(d.seconds ? Tr("{0} seconds") : Tr("{0} minutes"),
-                              {std::to_string(d.count)})});
+            return common(Problem::PackedExcess);
         case DatumProblem::HeaderReadsAsPoint:
-            return Tr(
-                "this line, skipped by --header, reads as a point; leave --header out if "
-                "the file has no header line");
+            return common(Problem::HeaderReadsAsPoint);
         case DatumProblem::MorePackedExcess:
-            return Fill(Tr("{0} more packed angles with 60 or more minutes or seconds"),
-                        {std::to_string(d.count)});
+            return common(Problem::MorePackedExcess);
     }
     return {};
 }

@@ -86,7 +86,7 @@ enum class DatumProblem {
     QuoteInUnquoted,  // field
     TooFewFields,     // count: the fields found
     SurplusFields,    // as Problem::SurplusFields
-    EmptyValue,       // field: the coordinate (0-based in the layout)
+    EmptyValue,       // field: the coordinate (1-based, after the name)
     NotANumber,       // field, text
     OutOfRange,       // field, text
     WrongKind,        // text: the values as typed; value: their distance from the Earth's

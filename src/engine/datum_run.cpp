@@ -161,7 +161,7 @@ bool ReadPoint(const LineContext& c, const ParsedLine& p, const PassColumns& col
         out.typed[k] = typed;
         const std::optional<double> v = TryParseNumber(DecimalText(typed, c.decimalComma, buffer));
         if (!v) {
-            d.field = k;
+            d.field = k + 1;
             d.text = typed;
             d.problem = typed.empty() ? DatumProblem::EmptyValue : DatumProblem::NotANumber;
             try {
@@ -277,7 +277,7 @@ void CheckPackedExcess(const DatumLayout& layout, const PointText& p, std::uint6
         DatumDiagnostic d;
         d.problem = DatumProblem::PackedExcess;
         d.line = line;
-        d.field = k;
+        d.field = k + 1;
         d.text = p.typed[k];
         d.count = static_cast<std::uint64_t>(excess->amount);
         d.seconds = excess->seconds;
@@ -423,6 +423,29 @@ std::string Fixed(double v, int decimals) {
     return std::isnan(v) ? "-" : RoundedText(v, decimals);
 }
 
+// The model's parameters with their standard errors, in the order the summary lists them.
+struct ParameterLine {
+    const char* key;
+    double value, error;
+    const char* unit;
+};
+std::vector<ParameterLine> ParameterLines(const DatumParameters& p, const DatumParameters& se) {
+    std::vector<ParameterLine> lines = {{"dx", p.dx, se.dx, " m"}, {"dy", p.dy, se.dy, " m"}};
+    if (p.model == DatumModel::Four) {
+        lines.push_back({"rotation", p.rotation, se.rotation, "″"});
+        lines.push_back({"scale", p.scale, se.scale, " ppm"});
+    } else {
+        lines.push_back({"dz", p.dz, se.dz, " m"});
+    }
+    if (p.model == DatumModel::Seven) {
+        lines.push_back({"rx", p.rx, se.rx, "″"});
+        lines.push_back({"ry", p.ry, se.ry, "″"});
+        lines.push_back({"rz", p.rz, se.rz, "″"});
+        lines.push_back({"ds", p.ds, se.ds, " ppm"});
+    }
+    return lines;
+}
+
 void PrintFitSummary(std::ostream& err, const DatumOptions& o, const FitResult& r,
                      std::size_t rejected) {
     const DatumParameters& p = r.parameters;
@@ -443,25 +466,7 @@ void PrintFitSummary(std::ostream& err, const DatumOptions& o, const FitResult& 
                     : Tr("without heights: H = 0 on both sides (the two-dimensional practice)"))
             << '\n';
     }
-    struct Line {
-        const char* key;
-        double value, error;
-        const char* unit;
-    };
-    std::vector<Line> lines = {{"dx", p.dx, se.dx, " m"}, {"dy", p.dy, se.dy, " m"}};
-    if (p.model == DatumModel::Four) {
-        lines.push_back({"rotation", p.rotation, se.rotation, "″"});
-        lines.push_back({"scale", p.scale, se.scale, " ppm"});
-    } else {
-        lines.push_back({"dz", p.dz, se.dz, " m"});
-    }
-    if (p.model == DatumModel::Seven) {
-        lines.push_back({"rx", p.rx, se.rx, "″"});
-        lines.push_back({"ry", p.ry, se.ry, "″"});
-        lines.push_back({"rz", p.rz, se.rz, "″"});
-        lines.push_back({"ds", p.ds, se.ds, " ppm"});
-    }
-    for (const Line& l : lines) {
+    for (const ParameterLine& l : ParameterLines(p, se)) {
         err << "  "
             << Fill(Tr("{0} = {1}{3}, standard error {2}{3}"),
                     {l.key, Fixed(l.value, 4), Fixed(l.error, 4), l.unit})
@@ -770,40 +775,129 @@ int WorkerCount(int requested) {
     return cores <= 1 ? 0 : static_cast<int>(std::min(cores, 4u));
 }
 
-Counts RunTransform(const DatumOptions& o, const TransformContext& x,
-                    const std::vector<std::string>& head, ByteSource& in,
-                    const std::string& inputName, OutputBuffer& out, DiagnosticPrinter& printer) {
+// Hands the transformed chunks on in input order: the CSV, its header first, and the
+// diagnostics.
+class TransformEmitter {
+  public:
+    TransformEmitter(OutputBuffer& out, DiagnosticPrinter& printer, bool bom,
+                     std::vector<std::string> plain)
+        : out_(out), printer_(printer), bom_(bom), plain_(std::move(plain)) {}
+
+    // The header line, unless it is written.
+    void Begin(const std::vector<std::string>& columns) {
+        if (!begun_) WriteHeader(out_, columns, bom_);
+        begun_ = true;
+    }
+    // The columns of an output that no line sets.
+    void SetPlainColumns(std::vector<std::string> columns) { plain_ = std::move(columns); }
+
+    void Emit(const Chunk& c) {
+        if (c.counts.points > 0) Begin(plain_);
+        out_.Append(c.encoded);
+        out_.MaybeFlush();
+        for (const DatumDiagnostic& d : c.diagnostics) {
+            if (d.problem == DatumProblem::PackedExcess) {
+                printer_.Excess(d);
+            } else {
+                printer_.Print(d);
+            }
+        }
+        printer_.CountExcess(c.excessUnlisted);
+        counts_.points += c.counts.points;
+        counts_.rejected += c.counts.rejected;
+    }
+
+    Counts End() {
+        Begin(plain_);
+        printer_.End();
+        out_.Flush();
+        return counts_;
+    }
+
+  private:
+    OutputBuffer& out_;
+    DiagnosticPrinter& printer_;
+    bool bom_;
+    std::vector<std::string> plain_;
+    bool begun_ = false;
+    Counts counts_;
+};
+
+// Watches the first lines: the first that is not empty or a comment is the header with
+// --header and names the columns passed through; that line, or else the first with the fields
+// of a point, sets how many there are. The first point decides whether the input and the
+// parameter file belong together (CheckKind).
+class TransformWatch {
+  public:
+    TransformWatch(const DatumOptions& o, const TransformContext& x,
+                   const std::vector<std::string>& head, TransformEmitter& emitter,
+                   DiagnosticPrinter& printer, const std::string& inputName)
+        : o_(o), x_(x), head_(head), emitter_(emitter), printer_(printer), inputName_(inputName) {}
+
+    const PassColumns& columns() const { return columns_; }
+
+    // Line `number`; true when it is the header line to skip.
+    bool See(std::string_view line, std::size_t number) {
+        if (!columnsPending_ && !kindPending_) return false;
+        ParseLine(line, parsed_, o_.decimalComma);
+        if (parsed_.status == LineStatus::Skip) return false;
+        const bool isHeader = firstPending_ && o_.header;
+        if (columnsPending_) SetColumns(isHeader, number);
+        if (!isHeader && kindPending_) {
+            kindPending_ = !CheckKind(x_, parsed_, columns_, number, inputName_, o_.parameterFile);
+        }
+        return isHeader;
+    }
+
+  private:
+    void SetColumns(bool isHeader, std::size_t number) {
+        const DatumLayout& layout = x_.line.layout;
+        if (isHeader && ReadsAsPoint(x_.line, parsed_)) {
+            DatumDiagnostic d;
+            d.problem = DatumProblem::HeaderReadsAsPoint;
+            d.line = number;
+            printer_.Print(d);
+        }
+        const std::size_t kept = KeptFields(layout, parsed_);
+        if (parsed_.status == LineStatus::Fields && (isHeader || kept >= layout.Needed())) {
+            columns_ = {std::max(kept, layout.Needed()), number, isHeader};
+            columnsPending_ = false;
+            emitter_.Begin(Columns(head_, layout, &parsed_, columns_.count, isHeader));
+        } else if (firstPending_) {
+            emitter_.SetPlainColumns(Columns(head_, layout, &parsed_, kept, false));
+        }
+        firstPending_ = false;
+    }
+
+    const DatumOptions& o_;
+    const TransformContext& x_;
+    const std::vector<std::string>& head_;
+    TransformEmitter& emitter_;
+    DiagnosticPrinter& printer_;
+    const std::string& inputName_;
+    ParsedLine parsed_;
+    PassColumns columns_;
+    bool firstPending_ = true;    // no line but empty ones and comments yet
+    bool columnsPending_ = true;  // no line has set the columns
+    bool kindPending_ = true;     // no line has read as a point
+};
+
+Counts TransformPoints(const DatumOptions& o, const TransformContext& x,
+                       const std::vector<std::string>& head, ByteSource& in,
+                       const std::string& inputName, OutputBuffer& out,
+                       DiagnosticPrinter& printer) {
     const int workers = WorkerCount(o.threads);
     OrderedPool<Chunk> pool(workers, [&x](Chunk& c) { TransformChunk(x, c); });
     const std::size_t window = 2 * static_cast<std::size_t>(workers) + 1;
-    Counts counts;
-    bool begun = false;
-    std::vector<std::string> plain = Columns(head, x.line.layout, nullptr, 0, false);
-    const auto begin = [&](const std::vector<std::string>& columns) {
-        if (!begun) WriteHeader(out, columns, o.bom);
-        begun = true;
-    };
-    const auto emit = [&](const Chunk& c) {
-        if (c.counts.points > 0) begin(plain);
-        out.Append(c.encoded);
-        out.MaybeFlush();
-        for (const DatumDiagnostic& d : c.diagnostics) {
-            if (d.problem == DatumProblem::PackedExcess) {
-                printer.Excess(d);
-            } else {
-                printer.Print(d);
-            }
-        }
-        printer.CountExcess(c.excessUnlisted);
-        counts.points += c.counts.points;
-        counts.rejected += c.counts.rejected;
-    };
+    TransformEmitter emitter(out, printer, o.bom, Columns(head, x.line.layout, nullptr, 0, false));
+    TransformWatch watch(o, x, head, emitter, printer, inputName);
 
     LineReader reader(in);
-    ParsedLine parsed;
-    bool firstPending = true, columnsPending = true, kindPending = true;
-    PassColumns columns;
     std::unique_ptr<Chunk> chunk;
+    const auto submit = [&] {
+        chunk->columns = watch.columns();
+        pool.Submit(std::move(chunk));
+    };
     std::string_view line;
     for (;;) {
         const LineReader::Result got = reader.Next(line);
@@ -817,51 +911,17 @@ Counts RunTransform(const DatumOptions& o, const TransformContext& x,
         at.size = static_cast<std::uint32_t>(line.size());
         at.tooLong = got == LineReader::Result::TooLong;
         chunk->text.append(line);
-        if ((columnsPending || kindPending) && !at.tooLong) {
-            ParseLine(line, parsed, o.decimalComma);
-            const bool isHeader = firstPending && o.header && parsed.status != LineStatus::Skip;
-            if (parsed.status != LineStatus::Skip && columnsPending) {
-                if (isHeader) {
-                    chunk->header = chunk->lines.size() - 1;
-                    if (ReadsAsPoint(x.line, parsed)) {
-                        DatumDiagnostic d;
-                        d.problem = DatumProblem::HeaderReadsAsPoint;
-                        d.line = reader.LineNumber();
-                        printer.Print(d);
-                    }
-                }
-                const std::size_t kept = KeptFields(x.line.layout, parsed);
-                if (parsed.status == LineStatus::Fields &&
-                    (isHeader || kept >= x.line.layout.Needed())) {
-                    columns = {std::max(kept, x.line.layout.Needed()), reader.LineNumber(),
-                               isHeader};
-                    columnsPending = false;
-                    begin(Columns(head, x.line.layout, &parsed, columns.count, isHeader));
-                } else if (firstPending) {
-                    plain = Columns(head, x.line.layout, &parsed, kept, false);
-                }
-                firstPending = false;
-            }
-            if (parsed.status != LineStatus::Skip && !isHeader && kindPending) {
-                kindPending =
-                    !CheckKind(x, parsed, columns, reader.LineNumber(), inputName, o.parameterFile);
-            }
+        if (!at.tooLong && watch.See(line, reader.LineNumber())) {
+            chunk->header = chunk->lines.size() - 1;
         }
         if (chunk->text.size() >= o.chunkBytes || chunk->lines.size() >= 8192) {
-            if (pool.InFlight() >= window) emit(*pool.TakeNext());
-            chunk->columns = columns;
-            pool.Submit(std::move(chunk));
+            if (pool.InFlight() >= window) emitter.Emit(*pool.TakeNext());
+            submit();
         }
     }
-    if (chunk) {
-        chunk->columns = columns;
-        pool.Submit(std::move(chunk));
-    }
-    while (std::unique_ptr<Chunk> c = pool.TakeNext()) emit(*c);
-    begin(plain);
-    printer.End();
-    out.Flush();
-    return counts;
+    if (chunk) submit();
+    while (std::unique_ptr<Chunk> c = pool.TakeNext()) emitter.Emit(*c);
+    return emitter.End();
 }
 
 bool SameSystem(const CoordinateSystem& a, const CoordinateSystem& b) {
@@ -928,9 +988,8 @@ void OpenInput(const DatumOptions& o, const Environment& env, Opened& in) {
     in.fd = in.input.fd;
 }
 
-int Run(const DatumOptions& o, const Environment& env) {
-    Opened in;
-    OpenInput(o, env, in);
+// -o, and fit's -p, must not name the input file, which they would replace.
+void CheckNotInput(const DatumOptions& o, const Opened& in) {
     const std::string shownInput = o.input == "-" ? Tr("standard input") : o.input;
     const std::pair<std::string_view, const std::string*> written[] = {
         {"-o", &o.output}, {"-p", o.command == DatumCommand::Fit ? &o.parameterFile : nullptr}};
@@ -940,27 +999,106 @@ int Run(const DatumOptions& o, const Environment& env) {
                               "another file"),
                            {option, *path, shownInput}));
     }
+}
 
-    std::optional<ParameterFile> parameters;
+// The systems a run reads and writes, fit's from the command line, transform's from the
+// parameter file, and the input's layout.
+struct Systems {
     std::optional<DatumTransform> transform;
     CoordinateSystem from, to;
-    bool heights = o.fit.heights;
-    if (o.command == DatumCommand::Transform) {
-        parameters = LoadParameters(o);
-        from = parameters->from;
-        to = parameters->to;
-        heights = parameters->heights;
-        transform.emplace(from, to, parameters->parameters);
-    } else {
-        from = *o.from;
-        to = *o.to;
-    }
+    bool heights = false;
     DatumLayout layout;
+};
+
+void ReadSystems(const DatumOptions& o, Systems& s) {
+    s.heights = o.fit.heights;
+    if (o.command == DatumCommand::Transform) {
+        const ParameterFile parameters = LoadParameters(o);
+        s.from = parameters.from;
+        s.to = parameters.to;
+        s.heights = parameters.heights;
+        s.transform.emplace(s.from, s.to, parameters.parameters);
+    } else {
+        s.from = *o.from;
+        s.to = *o.to;
+    }
     try {
-        layout = MakeLayout(o, from, o.command == DatumCommand::Fit ? &to : nullptr, heights);
+        s.layout =
+            MakeLayout(o, s.from, o.command == DatumCommand::Fit ? &s.to : nullptr, s.heights);
     } catch (const UsageError& e) {
         throw Refusal(e.what());
     }
+}
+
+// fit: the residuals into `out`, the parameters into `parameterFile` when given, the summary
+// and the flagged points to `err`. Returns the lines rejected.
+std::size_t RunFit(const DatumOptions& o, const Systems& s, ByteSource& source, OutputBuffer& out,
+                   DiagnosticPrinter& printer, AtomicFile* parameterFile, std::ostream& err) {
+    const FitInput input = ReadCommonPoints(o, s.layout, source, printer);
+    FitResult r;
+    try {
+        r = FitDatum(s.from, s.to, input.points, o.fit);
+    } catch (const Error& e) {
+        throw Refusal(e.what());
+    }
+    WriteResiduals(out, o, input, r);
+    if (parameterFile != nullptr) {
+        FdSink file(parameterFile->fd(), o.parameterFile);
+        OutputBuffer text(file);
+        text.Append(ParameterText(o, r));
+        text.Flush();
+    }
+    if (!o.quiet) PrintFitSummary(err, o, r, input.rejected);
+    WarnOfFlagged(err, o, r);
+    return input.rejected;
+}
+
+// transform: the converted points into `out`, the summary to `err`. Returns the lines rejected.
+std::size_t RunTransform(const DatumOptions& o, const Systems& s, ByteSource& source,
+                         const std::string& inputName, OutputBuffer& out,
+                         DiagnosticPrinter& printer, std::ostream& err) {
+    std::vector<std::string> head = {"name"};
+    head.insert(head.end(), s.layout.names.begin(), s.layout.names.end());
+    for (const std::string& name : MakeLayout({}, s.to, nullptr, s.heights).names) {
+        head.push_back(name.substr(0, name.size() - 1) + "2");
+    }
+    const TransformContext x{{s.layout, o.decimalComma, o.encoding},
+                             *s.transform,
+                             s.from,
+                             static_cast<std::size_t>(TypedCount(s.to, s.heights)),
+                             s.to.kind == SystemKind::Geodetic,
+                             o.full,
+                             o.bom};
+    const Counts counts = TransformPoints(o, x, head, source, inputName, out, printer);
+    if (!o.quiet) {
+        err << SummaryText(RunCounts{counts.points, counts.rejected, 0}) << '\n';
+        const std::string note = HeightsNote(s.from, s.to, s.heights);
+        if (!note.empty()) err << note << '\n';
+    }
+    return counts.rejected;
+}
+
+// Both files complete on disk before either replaces what was there, and both or neither.
+void PublishBoth(std::optional<AtomicFile>& outputFile, std::optional<AtomicFile>& parameterFile) {
+    if (outputFile) outputFile->Finish();
+    if (parameterFile) parameterFile->Finish();
+    if (outputFile) outputFile->Publish();
+    try {
+        if (parameterFile) parameterFile->Publish();
+    } catch (const IoError&) {
+        if (outputFile) outputFile->Undo();
+        throw;
+    }
+    if (outputFile) outputFile->Settle();
+    if (parameterFile) parameterFile->Settle();
+}
+
+int Run(const DatumOptions& o, const Environment& env) {
+    Opened in;
+    OpenInput(o, env, in);
+    CheckNotInput(o, in);
+    Systems s;
+    ReadSystems(o, s);
 
     std::optional<AtomicFile> outputFile, parameterFile;
     if (!o.output.empty()) outputFile.emplace(o.output, /*allowDirect=*/true);
@@ -981,60 +1119,13 @@ int Run(const DatumOptions& o, const Environment& env) {
     FdSink sink(outputFile ? outputFile->fd() : env.stdoutFd,
                 outputFile ? o.output : Tr("standard output"), outputFile.has_value());
     OutputBuffer out(sink);
-    DiagnosticPrinter printer(env.err, in.name, layout, from);
+    DiagnosticPrinter printer(env.err, in.name, s.layout, s.from);
 
-    std::size_t rejected = 0;
-    if (o.command == DatumCommand::Fit) {
-        const FitInput input = ReadCommonPoints(o, layout, source, printer);
-        rejected = input.rejected;
-        FitResult r;
-        try {
-            r = FitDatum(from, to, input.points, o.fit);
-        } catch (const Error& e) {
-            throw Refusal(e.what());
-        }
-        WriteResiduals(out, o, input, r);
-        if (parameterFile) {
-            FdSink file(parameterFile->fd(), o.parameterFile);
-            OutputBuffer text(file);
-            text.Append(ParameterText(o, r));
-            text.Flush();
-        }
-        if (!o.quiet) PrintFitSummary(env.err, o, r, rejected);
-        WarnOfFlagged(env.err, o, r);
-    } else {
-        std::vector<std::string> head = {"name"};
-        head.insert(head.end(), layout.names.begin(), layout.names.end());
-        for (const std::string& name : MakeLayout({}, to, nullptr, heights).names) {
-            head.push_back(name.substr(0, name.size() - 1) + "2");
-        }
-        const TransformContext x{{layout, o.decimalComma, o.encoding},
-                                 *transform,
-                                 from,
-                                 static_cast<std::size_t>(TypedCount(to, heights)),
-                                 to.kind == SystemKind::Geodetic,
-                                 o.full,
-                                 o.bom};
-        const Counts counts = RunTransform(o, x, head, source, in.name, out, printer);
-        rejected = counts.rejected;
-        if (!o.quiet) {
-            env.err << SummaryText(RunCounts{counts.points, counts.rejected, 0}) << '\n';
-            const std::string note = HeightsNote(from, to, heights);
-            if (!note.empty()) env.err << note << '\n';
-        }
-    }
-    // Both files complete on disk before either replaces what was there.
-    if (outputFile) outputFile->Finish();
-    if (parameterFile) parameterFile->Finish();
-    if (outputFile) outputFile->Publish();
-    try {
-        if (parameterFile) parameterFile->Publish();
-    } catch (const IoError&) {
-        if (outputFile) outputFile->Undo();
-        throw;
-    }
-    if (outputFile) outputFile->Settle();
-    if (parameterFile) parameterFile->Settle();
+    const std::size_t rejected =
+        o.command == DatumCommand::Fit
+            ? RunFit(o, s, source, out, printer, parameterFile ? &*parameterFile : nullptr, env.err)
+            : RunTransform(o, s, source, in.name, out, printer, env.err);
+    PublishBoth(outputFile, parameterFile);
     env.err.flush();
     return rejected > 0 ? 1 : 0;
 }

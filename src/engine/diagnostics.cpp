@@ -16,11 +16,16 @@ namespace quorvel::engine {
 namespace {
 
 // The name of an input field (1-based) in messages.
-std::string FieldName(const Job& job, std::size_t field) {
-    for (std::size_t k = 0; k < job.fields.size(); ++k) {
-        if (job.fields[k] + 1 == field) return std::string(ColumnsOf(job.mode).header[k]);
+std::string FieldName(const InputShape& shape, std::size_t field) {
+    for (std::size_t k = 0; k < shape.fields.size(); ++k) {
+        if (shape.fields[k] + 1 == field) return std::string(shape.names[k]);
     }
     return Fill(Tr("field {0}"), {std::to_string(field)});
+}
+
+// The column of a value (1-based, after the name).
+std::string_view ValueName(const InputShape& shape, std::size_t field) {
+    return field < shape.names.size() ? shape.names[field] : std::string_view();
 }
 
 std::string MetresText(double metres) {
@@ -128,20 +133,43 @@ std::string DescribeLimit(const Diagnostic& d, const Job& job) {
     return typed;
 }
 
-std::string DescribeTooFewFields(const Diagnostic& d, const Job& job) {
-    const ModeColumns& columns = ColumnsOf(job.mode);
+std::string DescribeTooFewFields(const Diagnostic& d, const InputShape& shape) {
     std::string names;
-    for (std::size_t k = 0; k < 3; ++k) {
-        if (k > 0) names += ", ";
-        names += columns.header[k];
+    for (std::string_view name : shape.names) {
+        if (!names.empty()) names += ", ";
+        names += name;
     }
-    if (FieldsNeeded(job) != 3 || job.fields[0] != 0 || job.fields[1] != 1) {
-        names = Fill(Tr("{0} in fields {1}"), {names, std::to_string(job.fields[0] + 1) + "," +
-                                                          std::to_string(job.fields[1] + 1) + "," +
-                                                          std::to_string(job.fields[2] + 1)});
+    bool inOrder = true;
+    for (std::size_t k = 0; k < shape.fields.size(); ++k) inOrder &= shape.fields[k] == k;
+    if (!inOrder) {
+        std::string at;
+        for (std::size_t f : shape.fields) at += (at.empty() ? "" : ",") + std::to_string(f + 1);
+        names = Fill(Tr("{0} in fields {1}"), {names, at});
     }
     return Fill(Tr("expected at least {0} fields ({1}), found {2}"),
-                {std::to_string(FieldsNeeded(job)), names, std::to_string(d.count)});
+                {std::to_string(shape.needed), names, std::to_string(d.count)});
+}
+
+std::string DescribeSurplusFields(const Diagnostic& d) {
+    const std::string line = std::to_string(d.otherLine);
+    return Fill(d.header ? Tr("{0} fields, but the output has columns for the {1} of line "
+                              "{2} (the header): field {3} {4} would be lost; give line "
+                              "{2} as many fields (empty ones will do), or quote a field "
+                              "that holds a separator")
+                         : Tr("{0} fields, but the output has columns for the {1} of line "
+                              "{2}: field {3} {4} would be lost; give line {2} as many "
+                              "fields (empty ones will do), or quote a field that holds a "
+                              "separator"),
+                {std::to_string(d.count), std::to_string(d.field), line,
+                 std::to_string(d.field + 1), QuoteForMessage(d.text)});
+}
+
+InputShape ShapeOf(const Job& job) {
+    const ModeColumns& columns = ColumnsOf(job.mode);
+    return {{columns.header[0], columns.header[1], columns.header[2]},
+            {job.fields.begin(), job.fields.end()},
+            FieldsNeeded(job),
+            job.encoding};
 }
 
 // Both typed values: "X "3380000", Y "612345.678"".
@@ -179,16 +207,8 @@ std::string DescribeValue(const Diagnostic& d, const Job& job) {
         return Joined(BothValues(both, job), DescribeMeridianOffset(Tr("the point"), d, job));
     }
     const std::string_view name = ColumnsOf(job.mode).header[d.field];
-    switch (d.problem) {
-        case Problem::BeyondLimit:
-            return Joined(name, DescribeLimit(d, job));
-        case Problem::EmptyValue:
-            return Joined(name, Tr("empty, not a number"));
-        case Problem::OutOfRange:
-            return Joined(name, Fill(Tr("{0} is out of range"), {QuoteForMessage(d.text)}));
-        default:
-            return DescribeNotANumber(name, d, job);
-    }
+    return d.problem == Problem::BeyondLimit ? Joined(name, DescribeLimit(d, job))
+                                             : DescribeNotANumber(name, d, job);
 }
 
 }  // namespace
@@ -229,56 +249,34 @@ Diagnostic Utf8Mark(const Job& job, std::string_view inputName) {
     return d;
 }
 
-std::string Describe(const Diagnostic& d, const Job& job) {
-    const ModeColumns& columns = ColumnsOf(job.mode);
+std::string DescribeReading(const Diagnostic& d, const InputShape& shape) {
     switch (d.problem) {
         case Problem::LineTooLong:
             return Fill(Tr("line longer than {0} bytes"), {std::to_string(d.count)});
         case Problem::InvalidUtf8:
-            if (!job.encoding.empty()) return Fill(Tr("not {0} text"), {job.encoding});
+            if (!shape.encoding.empty()) return Fill(Tr("not {0} text"), {shape.encoding});
             return Fill(Tr("not UTF-8 text (byte {0}); save the file as UTF-8, or use --encoding "
                            "gb18030 for a file saved by a Chinese Windows program"),
                         {std::to_string(d.count)});
         case Problem::UnclosedQuote:
-            return Joined(FieldName(job, d.field), Tr("the quote is not closed on this line"));
+            return Joined(FieldName(shape, d.field), Tr("the quote is not closed on this line"));
         case Problem::TextAfterQuote:
-            return Joined(FieldName(job, d.field), Tr("text after the closing quote"));
+            return Joined(FieldName(shape, d.field), Tr("text after the closing quote"));
         case Problem::QuoteInUnquoted:
-            return Joined(FieldName(job, d.field),
+            return Joined(FieldName(shape, d.field),
                           Tr("a quote inside an unquoted field (quote the whole field and double "
                              "the quote)"));
         case Problem::TooFewFields:
-            return DescribeTooFewFields(d, job);
-        case Problem::SurplusFields: {
-            const std::string line = std::to_string(d.otherLine);
-            return Fill(d.header ? Tr("{0} fields, but the output has columns for the {1} of line "
-                                      "{2} (the header): field {3} {4} would be lost; give line "
-                                      "{2} as many fields (empty ones will do), or quote a field "
-                                      "that holds a separator")
-                                 : Tr("{0} fields, but the output has columns for the {1} of line "
-                                      "{2}: field {3} {4} would be lost; give line {2} as many "
-                                      "fields (empty ones will do), or quote a field that holds a "
-                                      "separator"),
-                        {std::to_string(d.count), std::to_string(d.field), line,
-                         std::to_string(d.field + 1), QuoteForMessage(d.text)});
-        }
-        case Problem::NoFiniteResult:
-            return Joined(BothValues(d, job),
-                          Tr("no finite result (the point lies outside the projection's range)"));
-        case Problem::SeriesOff:
-            return Joined(BothValues(d, job), DescribeMiss(d, job));
+            return DescribeTooFewFields(d, shape);
+        case Problem::SurplusFields:
+            return DescribeSurplusFields(d);
         case Problem::EmptyValue:
-        case Problem::NotANumber:
+            return Joined(ValueName(shape, d.field), Tr("empty, not a number"));
         case Problem::OutOfRange:
-        case Problem::BeyondLimit:
-            return DescribeValue(d, job);
+            return Joined(ValueName(shape, d.field),
+                          Fill(Tr("{0} is out of range"), {QuoteForMessage(d.text)}));
         case Problem::PackedExcess:
-            return DescribeExcess(columns.header[d.field], d);
-        case Problem::SeriesMiss:
-            return Fill(
-                Tr("the classic series are {0} off the exact transverse Mercator here, more "
-                   "than 1 cm (--method exact is accurate to 5 nm)"),
-                {MissText(d.value)});
+            return DescribeExcess(ValueName(shape, d.field), d);
         case Problem::HeaderReadsAsPoint:
             return Tr(
                 "this line, skipped by --header, reads as a point; leave --header out if "
@@ -286,6 +284,39 @@ std::string Describe(const Diagnostic& d, const Job& job) {
         case Problem::MorePackedExcess:
             return Fill(Tr("{0} more packed angles with 60 or more minutes or seconds"),
                         {std::to_string(d.count)});
+        default:
+            return {};
+    }
+}
+
+std::string Describe(const Diagnostic& d, const Job& job) {
+    switch (d.problem) {
+        case Problem::LineTooLong:
+        case Problem::InvalidUtf8:
+        case Problem::UnclosedQuote:
+        case Problem::TextAfterQuote:
+        case Problem::QuoteInUnquoted:
+        case Problem::TooFewFields:
+        case Problem::SurplusFields:
+        case Problem::EmptyValue:
+        case Problem::OutOfRange:
+        case Problem::PackedExcess:
+        case Problem::HeaderReadsAsPoint:
+        case Problem::MorePackedExcess:
+            return DescribeReading(d, ShapeOf(job));
+        case Problem::NoFiniteResult:
+            return Joined(BothValues(d, job),
+                          Tr("no finite result (the point lies outside the projection's range)"));
+        case Problem::SeriesOff:
+            return Joined(BothValues(d, job), DescribeMiss(d, job));
+        case Problem::NotANumber:
+        case Problem::BeyondLimit:
+            return DescribeValue(d, job);
+        case Problem::SeriesMiss:
+            return Fill(
+                Tr("the classic series are {0} off the exact transverse Mercator here, more "
+                   "than 1 cm (--method exact is accurate to 5 nm)"),
+                {MissText(d.value)});
         case Problem::SeriesMisses:
             return Fill(TrN("{0} point was computed more than 1 cm off the exact transverse "
                             "Mercator, the worst {1} (line {2}): --method exact computes them to "

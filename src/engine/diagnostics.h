@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/points.h"
 
@@ -80,6 +81,19 @@ std::string Describe(const Diagnostic& diagnostic, const Job& job);
 
 // Describe, after "warning: " for a warning.
 std::string DescribeMarked(const Diagnostic& diagnostic, const Job& job);
+
+// How a run reads its lines, for the words that every run gives alike.
+struct InputShape {
+    std::vector<std::string_view> names;  // the name's column, then each value's
+    std::vector<std::size_t> fields;      // the 0-based input field of each
+    std::size_t needed = 0;               // the fewest fields a point line may have
+    std::string_view encoding;            // iconv name; empty: UTF-8
+};
+
+// The words of the problems that every run words alike: a line that does not read as fields or
+// has too few or too many, an empty value or one out of range, and the warnings about packed
+// angles and the header line. The field of a value counts the name's column as 0.
+std::string DescribeReading(const Diagnostic& diagnostic, const InputShape& shape);
 
 // Quotes a text for a message: control bytes escaped, long texts shortened.
 std::string QuoteForMessage(std::string_view text);

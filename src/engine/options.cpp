@@ -13,6 +13,7 @@
 #include "core/messages.h"
 #include "core/number_text.h"
 #include "core/packed_angle.h"
+#include "engine/arguments.h"
 #include "engine/datum_job.h"
 
 namespace quorvel::engine {
@@ -56,7 +57,7 @@ constexpr std::string_view kHelpTail =
     "                 (forward, zone); dB, dL (inverse) as arcs of the meridian (radius\n"
     "                 M = a(1-e2)/W^3) and of the parallel (radius N cos B = a cos B/W),\n"
     "                 W = sqrt(1 - e2 sin2 B)\n"
-    "  -o FILE        write the results to FILE instead of standard output\n"
+    "  -o FILE        write the results to FILE (none, or -: standard output)\n"
     "  --format F     csv (default); dat, the CASS coordinate file name,code,Y,X,H (code\n"
     "                 and H from the columns named code or 编码 and H or 高程; forward and\n"
     "                 zone only); dxf, a drawing of the points with their names (forward\n"
@@ -149,10 +150,6 @@ std::string EllipsoidHelp() {
         line += word;
     }
     return text + line + '\n';
-}
-
-std::string Quoted(std::string_view text) {
-    return "\"" + std::string(text) + "\"";
 }
 
 // "1,4,3": three different field numbers from 1.
@@ -318,83 +315,44 @@ struct Typed {
 // Whether --help, --version or --list-ellipsoids comes before any "--": then nothing else is
 // read.
 bool ReadHelpOrVersion(std::span<const std::string_view> args, Options& o) {
-    for (std::string_view a : args) {
-        if (a == "--") break;
-        if (a == "--help" || a == "-h") {
-            o.action = Options::Action::Help;
-            return true;
-        }
-        if (a == "--version") {
-            o.action = Options::Action::Version;
-            return true;
-        }
-        if (a == "--list-ellipsoids") {  // for the shell's completion; not in --help
-            o.action = Options::Action::ListEllipsoids;
-            return true;
-        }
-    }
-    return false;
+    // --list-ellipsoids is for the shell's completion; not in --help.
+    const std::optional<std::string_view> action =
+        FindBeforeEnd(args, {"--help", "-h", "--version", "--list-ellipsoids"});
+    if (!action) return false;
+    o.action = *action == "--version"           ? Options::Action::Version
+               : *action == "--list-ellipsoids" ? Options::Action::ListEllipsoids
+                                                : Options::Action::Help;
+    return true;
 }
 
 // Sorts the arguments into options and positional ones; the flags of the projection's columns
 // go straight into `g`.
 Typed ReadCommandLine(std::span<const std::string_view> args, Geodesy& g) {
     Typed t;
-    bool optionsEnded = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string_view a = args[i];
-        if (optionsEnded || a == "-" || a.empty() || a.front() != '-') {
-            t.positional.push_back(a);
+    ArgumentReader r(args);
+    while (r.Next()) {
+        if (r.Valued("--lo", t.lo) || r.Valued("--ls", t.ls) || r.Valued("-o", t.output) ||
+            r.Valued("--report", t.report) || r.Valued("--fields", t.fields) ||
+            r.Valued("--drop-fields", t.dropped) || r.Valued("--encoding", t.encoding) ||
+            r.Valued("--ellipsoid", t.ellipsoid) || r.Valued("--method", t.method) ||
+            r.Valued("--k0", t.k0) || r.Valued("--false-easting", t.falseEasting) ||
+            r.Valued("--zone", t.zone) || r.Valued("--format", t.format) ||
+            r.Valued("-p", t.parameters)) {
             continue;
         }
-        if (a == "--") {
-            optionsEnded = true;
-            continue;
-        }
-        // An option with a value, as "--lo 117", "--lo=117", "-o FILE" or "-oFILE".
-        auto valued = [&](std::string_view name, std::optional<std::string>& slot) {
-            std::optional<std::string_view> value;
-            if (a == name) {
-                if (i + 1 >= args.size()) throw UsageError(Fill(Tr("{0} needs a value"), {name}));
-                value = args[++i];
-            } else if (name.size() > 2 && a.starts_with(name) && a.size() > name.size() &&
-                       a[name.size()] == '=') {
-                value = a.substr(name.size() + 1);
-            } else if (name.size() == 2 && a.starts_with(name) && a.size() > 2) {
-                value = a.substr(2);
-            } else {
-                return false;
-            }
-            if (slot) throw UsageError(Fill(Tr("{0} given twice"), {name}));
-            slot = std::string(*value);
-            return true;
-        };
-        if (valued("--lo", t.lo) || valued("--ls", t.ls) || valued("-o", t.output) ||
-            valued("--report", t.report) || valued("--fields", t.fields) ||
-            valued("--drop-fields", t.dropped) || valued("--encoding", t.encoding) ||
-            valued("--ellipsoid", t.ellipsoid) || valued("--method", t.method) ||
-            valued("--k0", t.k0) || valued("--false-easting", t.falseEasting) ||
-            valued("--zone", t.zone) || valued("--format", t.format) ||
-            valued("-p", t.parameters)) {
-            continue;
-        }
-        bool* flag = a == "--full"            ? &t.full
-                     : a == "--header"        ? &t.header
-                     : a == "--decimal-comma" ? &t.decimalComma
-                     : a == "--bom"           ? &t.bom
-                     : a == "--quiet"         ? &t.quiet
-                     : a == "--zone-prefix"   ? &g.zonePrefix
-                     : a == "--convergence"   ? &g.convergence
-                     : a == "--scale"         ? &g.scale
-                     : a == "--compare"       ? &g.compare
-                                              : nullptr;
-        if (flag != nullptr) {
-            if (*flag) throw UsageError(Fill(Tr("{0} given twice"), {a}));
-            *flag = true;
-            continue;
-        }
-        throw UsageError(Fill(Tr("unknown option {0}"), {a}));
+        const std::string_view a = r.Option();
+        r.Flag(a == "--full"            ? &t.full
+               : a == "--header"        ? &t.header
+               : a == "--decimal-comma" ? &t.decimalComma
+               : a == "--bom"           ? &t.bom
+               : a == "--quiet"         ? &t.quiet
+               : a == "--zone-prefix"   ? &g.zonePrefix
+               : a == "--convergence"   ? &g.convergence
+               : a == "--scale"         ? &g.scale
+               : a == "--compare"       ? &g.compare
+                                        : nullptr);
     }
+    t.positional = r.Positional();
     return t;
 }
 
@@ -414,13 +372,7 @@ void ReadPositional(const std::vector<std::string_view>& positional, Options& o)
         throw UsageError(Fill(Tr("unknown mode {0}: use forward, inverse, zone, fit or transform"),
                               {Quoted(mode)}));
     }
-    if (positional.size() > 2) {
-        throw UsageError(Fill(Tr("more than one input file: {0}"), {Quoted(positional[2])}));
-    }
-    if (positional.size() == 2) {
-        if (positional[1].empty()) throw UsageError(Tr("empty input file name"));
-        o.input = std::string(positional[1]);
-    }
+    ReadInputFile(positional, o.input);
 }
 
 // --format and -p: what the format can hold, and where it goes.
@@ -440,6 +392,10 @@ void ReadFormat(const Typed& t, Options& o) {
         throw UsageError(
             Tr("--format shp: -o must name a .shp file, beside which its .shx, "
                ".dbf, .prj and .cpg are written"));
+    }
+    // The output would replace the parameter file the run reads.
+    if (t.parameters && !o.output.empty() && SamePath(o.output, *t.parameters)) {
+        throw UsageError(Tr("-o and -p name the same file"));
     }
 }
 
@@ -480,10 +436,7 @@ Options ParseArguments(std::span<const std::string_view> args, bool pdfReports) 
     ReadPositional(t.positional, o);
     ReadGeodesy(o, t.ellipsoid, t.method, t.k0, t.falseEasting, t.zone);
     SetMeridians(o, t.lo, t.ls, o.warnings);
-    if (t.output) {
-        if (t.output->empty()) throw UsageError(Tr("-o needs a file name"));
-        o.output = *t.output;
-    }
+    if (t.output) o.output = ReadOutputFile(*t.output);
     if (t.report) ReadReport(*t.report, t.output, pdfReports, o);
     o.full = t.full;
     o.header = t.header;

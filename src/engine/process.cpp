@@ -384,6 +384,55 @@ std::string_view DecimalTextWithComma(std::string_view text, std::string& buffer
     return buffer;
 }
 
+namespace {
+
+// Watches the first lines for what sets the output's columns: the first line that is not empty
+// or a comment, wherever it falls, is the header with --header and names the columns passed
+// through; that line, or else the first line with the fields of a point, sets how many there
+// are.
+class ColumnsWatch {
+  public:
+    ColumnsWatch(const Job& job, Emitter& emitter, DiagnosticSink& diagnostics)
+        : job_(job), emitter_(emitter), diagnostics_(diagnostics) {}
+
+    const Columns& columns() const { return columns_; }
+
+    // Line `number`, the last of `chunk`; true when it is the header line to skip.
+    bool See(std::string_view line, std::size_t number) {
+        if (!pending_) return false;
+        ParseLine(line, parsed_, job_.decimalComma);
+        if (parsed_.status == LineStatus::Skip) return false;
+        const bool isHeader = firstPending_ && job_.header;
+        if (isHeader && ReadsAsPoint(job_, parsed_)) {
+            Diagnostic d;
+            d.problem = Problem::HeaderReadsAsPoint;
+            d.line = number;
+            diagnostics_.Take(d);
+        }
+        const std::size_t kept = KeptFields(job_, parsed_);
+        if (parsed_.status == LineStatus::Fields && (isHeader || kept >= FieldsNeeded(job_))) {
+            columns_ = {std::max(kept, FieldsNeeded(job_)), number, isHeader};
+            pending_ = false;
+            emitter_.Begin(ColumnsOf(job_, parsed_, columns_.count, isHeader));
+        } else if (firstPending_) {
+            emitter_.SetPlainColumns(ColumnsOf(job_, parsed_, kept, isHeader));
+        }
+        firstPending_ = false;
+        return isHeader;
+    }
+
+  private:
+    const Job& job_;
+    Emitter& emitter_;
+    DiagnosticSink& diagnostics_;
+    ParsedLine parsed_;
+    Columns columns_;
+    bool firstPending_ = true;  // no line but empty ones and comments yet
+    bool pending_ = true;       // no line has set the columns
+};
+
+}  // namespace
+
 RunCounts RunJob(const Job& job, ByteSource& in, std::span<RowSink* const> sinks,
                  DiagnosticSink& diagnostics, const RunTuning& tuning) {
     std::optional<Projector> projector;
@@ -397,18 +446,19 @@ RunCounts RunJob(const Job& job, ByteSource& in, std::span<RowSink* const> sinks
     const std::size_t window = 2 * static_cast<std::size_t>(workers) + 1;
     Emitter emitter(job, sinks, diagnostics);
     emitter.SetPlainColumns(OutputColumns(job, {}, false));
+    ColumnsWatch watch(job, emitter, diagnostics);
 
     LineReader reader(in);
-    ParsedLine parsed;
-    bool firstPending = true;    // no line but empty ones and comments yet
-    bool columnsPending = true;  // no line has set the columns
-    Columns columns;
     std::unique_ptr<Chunk> chunk;
     std::vector<std::unique_ptr<Chunk>> spare;  // handed on, ready for more lines
     const auto recycle = [&](std::unique_ptr<Chunk> done) {
         emitter.Emit(*done);
         done->Clear();
         spare.push_back(std::move(done));
+    };
+    const auto submit = [&] {
+        chunk->columns = watch.columns();
+        pool.Submit(std::move(chunk));
     };
     std::string_view line;
     for (;;) {
@@ -428,44 +478,15 @@ RunCounts RunJob(const Job& job, ByteSource& in, std::span<RowSink* const> sinks
         at.size = static_cast<std::uint32_t>(line.size());
         at.tooLong = got == LineReader::Result::TooLong;
         chunk->text.append(line);
-        // The first line that is not empty or a comment, wherever it falls, is the header with
-        // --header, and names the columns passed through. That line, or else the first line
-        // with the fields of a point, sets how many there are.
-        if (columnsPending && !at.tooLong) {
-            ParseLine(line, parsed, job.decimalComma);
-            if (parsed.status != LineStatus::Skip) {
-                const bool isHeader = firstPending && job.header;
-                if (isHeader) {
-                    chunk->header = chunk->lines.size() - 1;
-                    if (ReadsAsPoint(job, parsed)) {
-                        Diagnostic d;
-                        d.problem = Problem::HeaderReadsAsPoint;
-                        d.line = reader.LineNumber();
-                        diagnostics.Take(d);
-                    }
-                }
-                const std::size_t kept = KeptFields(job, parsed);
-                if (parsed.status == LineStatus::Fields &&
-                    (isHeader || kept >= FieldsNeeded(job))) {
-                    columns = {std::max(kept, FieldsNeeded(job)), reader.LineNumber(), isHeader};
-                    columnsPending = false;
-                    emitter.Begin(ColumnsOf(job, parsed, columns.count, isHeader));
-                } else if (firstPending) {
-                    emitter.SetPlainColumns(ColumnsOf(job, parsed, kept, isHeader));
-                }
-                firstPending = false;
-            }
+        if (!at.tooLong && watch.See(line, reader.LineNumber())) {
+            chunk->header = chunk->lines.size() - 1;
         }
         if (chunk->text.size() >= tuning.chunkBytes || chunk->lines.size() >= 8192) {
             if (pool.InFlight() >= window) recycle(pool.TakeNext());
-            chunk->columns = columns;
-            pool.Submit(std::move(chunk));
+            submit();
         }
     }
-    if (chunk) {
-        chunk->columns = columns;
-        pool.Submit(std::move(chunk));
-    }
+    if (chunk) submit();
     while (std::unique_ptr<Chunk> c = pool.TakeNext()) recycle(std::move(c));
     return emitter.End();
 }

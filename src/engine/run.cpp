@@ -213,6 +213,73 @@ void PublishBoth(std::optional<AtomicFile>& outputFile, GisOutput* gisOutput,
 
 }  // namespace
 
+namespace {
+
+// Where a run writes: its output (a CSV or CASS file, or GDAL's files; none for standard
+// output), its report and the spool the report's points wait in.
+struct Outputs {
+    std::optional<AtomicFile> file;
+    std::unique_ptr<GisOutput> gis;  // --format dxf, gpkg, shp, kml
+    std::optional<AtomicFile> report;
+    std::optional<ReportSpool> spool;
+};
+
+// The temporary files, before any work, so that an unwritable folder stops the run first; false,
+// with the error shown, when one cannot be made.
+bool OpenOutputs(const Options& options, const Environment& env, Outputs& o) {
+    try {
+        if (WritesThroughGdal(options.format)) {
+            std::optional<ParameterFile> parameters;
+            if (!options.parameters.empty()) parameters = ReadParameters(options.parameters);
+            o.gis = std::make_unique<GisOutput>(
+                options, options.output, parameters, options.parameters,
+                [&err = env.err](const std::string& warning) {
+                    err << "quorvel-batch: " << Tr("warning: ") << warning << '\n';
+                });
+        } else if (!options.output.empty()) {
+            o.file.emplace(options.output, /*allowDirect=*/true);
+        }
+        if (options.reportKind != ReportKind::None) {
+            o.report.emplace(options.report);
+            o.spool.emplace(FolderOf(o.report->Target()));
+        }
+    } catch (const IoError& e) {
+        ShowError(env.err, e.what());
+        return false;
+    }
+    return true;
+}
+
+// The points of the input through the job into the outputs, which are then put in place.
+// Throws IoError.
+RunCounts RunInto(const Options& options, const Environment& env, const Input& input, Outputs& o,
+                  const PdfWriter& writePdf) {
+    FdSource fdSource(input.fd, input.name);
+    std::optional<DecodingSource> decoded;
+    if (!options.encoding.empty()) decoded.emplace(fdSource, options.encoding);
+    if (decoded && decoded->ReadsUtf8()) {
+        env.err << "quorvel-batch: " << DescribeMarked(Utf8Mark(options, input.name), options)
+                << '\n';
+    }
+    ByteSource& source = decoded ? static_cast<ByteSource&>(*decoded) : fdSource;
+    ReportSpool* spool = o.spool ? &*o.spool : nullptr;
+    RunCounts counts;
+    if (o.gis) {
+        counts = ProcessPoints(options, source, input.name, o.gis->Rows(), env.err, spool,
+                               RunTuning{options.threads, options.chunkBytes});
+    } else {
+        FdSink sink(o.file ? o.file->fd() : env.stdoutFd,
+                    o.file ? options.output : Tr("standard output"), o.file.has_value());
+        OutputBuffer out(sink);
+        counts = ProcessPoints(options, source, input.name, out, env.err, spool);
+    }
+    if (o.report) WriteReport(options, *o.spool, *o.report, writePdf);
+    PublishBoth(o.file, o.gis.get(), o.report);
+    return counts;
+}
+
+}  // namespace
+
 int RunCommand(std::span<const std::string_view> args, const Environment& env) {
     if (IsDatumCommand(args)) return RunDatumCommand(args, env);
     Options options;
@@ -246,61 +313,16 @@ int RunCommand(std::span<const std::string_view> args, const Environment& env) {
     for (const Diagnostic& w : options.warnings) {
         env.err << "quorvel-batch: " << DescribeMarked(w, options) << '\n';
     }
-
-    // Temporary files first, so that an unwritable folder stops the run before any work.
-    std::optional<AtomicFile> outputFile, reportFile;
-    std::unique_ptr<GisOutput> gisOutput;  // --format dxf, gpkg, shp, kml
-    std::optional<ReportSpool> spool;
-    try {
-        if (WritesThroughGdal(options.format)) {
-            std::optional<ParameterFile> parameters;
-            if (!options.parameters.empty()) parameters = ReadParameters(options.parameters);
-            gisOutput = std::make_unique<GisOutput>(
-                options, options.output, parameters, options.parameters,
-                [&err = env.err](const std::string& warning) {
-                    err << "quorvel-batch: " << Tr("warning: ") << warning << '\n';
-                });
-        } else if (!options.output.empty()) {
-            outputFile.emplace(options.output, /*allowDirect=*/true);
-        }
-        if (options.reportKind != ReportKind::None) {
-            reportFile.emplace(options.report);
-            spool.emplace(FolderOf(reportFile->Target()));
-        }
-    } catch (const IoError& e) {
-        ShowError(env.err, e.what());
-        return 2;
-    }
-
+    Outputs outputs;
+    if (!OpenOutputs(options, env, outputs)) return 2;
     RunCounts counts;
     try {
-        FdSource fdSource(input.fd, input.name);
-        std::optional<DecodingSource> decoded;
-        if (!options.encoding.empty()) decoded.emplace(fdSource, options.encoding);
-        if (decoded && decoded->ReadsUtf8()) {
-            env.err << "quorvel-batch: " << DescribeMarked(Utf8Mark(options, input.name), options)
-                    << '\n';
-        }
-        ByteSource& source = decoded ? static_cast<ByteSource&>(*decoded) : fdSource;
-        FdSink sink(outputFile ? outputFile->fd() : env.stdoutFd,
-                    outputFile ? options.output : Tr("standard output"), outputFile.has_value());
-        OutputBuffer out(sink);
-        if (gisOutput) {
-            counts = ProcessPoints(options, source, input.name, gisOutput->Rows(), env.err,
-                                   spool ? &*spool : nullptr,
-                                   RunTuning{options.threads, options.chunkBytes});
-        } else {
-            counts =
-                ProcessPoints(options, source, input.name, out, env.err, spool ? &*spool : nullptr);
-        }
-        if (reportFile) WriteReport(options, *spool, *reportFile, writePdf);
-        PublishBoth(outputFile, gisOutput.get(), reportFile);
+        counts = RunInto(options, env, input, outputs, writePdf);
     } catch (const IoError& e) {
         env.err << "quorvel-batch: " << e.what() << '\n';
         env.err.flush();
         return 2;
     }
-
     if (!options.quiet) env.err << SummaryText(counts) << '\n';
     env.err.flush();
     return counts.rejected > 0 ? 1 : 0;

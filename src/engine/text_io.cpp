@@ -243,8 +243,7 @@ char* WriteCsvField(char* out, std::string_view field, bool forExcel) {
     const bool guard = forExcel && LooksLikeFormula(field);
     if (!quote) {
         if (guard) *out++ = '\'';
-        std::memcpy(out, field.data(), field.size());
-        return out + field.size();
+        return std::copy(field.begin(), field.end(), out);  // memcpy wants data() even for ""
     }
     *out++ = '"';
     if (guard) *out++ = '\'';

@@ -63,6 +63,17 @@ QString DecodeFile(const QByteArray& bytes) {
     return gb.isValid() ? gb(bytes) : text;
 }
 
+// A row of buttons, none of which Enter presses, in the keyboard order they are given.
+QHBoxLayout* ButtonRow(std::initializer_list<QPushButton*> buttons, std::vector<QWidget*>& order) {
+    auto* row = new QHBoxLayout;
+    for (QPushButton* b : buttons) {
+        b->setAutoDefault(false);
+        row->addWidget(b);
+        order.push_back(b);
+    }
+    return row;
+}
+
 }  // namespace
 
 DatumDialog::DatumDialog(QWidget* parent)
@@ -80,7 +91,26 @@ DatumDialog::DatumDialog(QWidget* parent)
       residuals_(new ResidualModel(this)) {
     setWindowTitle(QStringLiteral("坐标转换"));
     auto* layout = new QVBoxLayout(this);
+    // Keyboard order is the layout's: the systems, the model, the points and their buttons, the
+    // residuals, the files.
+    std::vector<QWidget*> order;
+    layout->addLayout(BuildSystems(order));
+    layout->addLayout(BuildModelRow(order));
+    BuildPoints(*layout, order);
+    BuildResults(*layout, order);
+    layout->addLayout(BuildFileButtons(order));
+    for (std::size_t i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
+    from_.ellipsoid->setFocus();
 
+    Recall(*std::make_unique<QSettings>(QStringLiteral("Quorvel"), QStringLiteral("Quorvel")));
+    UpdateLayout();
+    // Room for both tables, within the screen.
+    QSize size(960, 900);
+    if (const QScreen* s = screen()) size = size.boundedTo(s->availableGeometry().size() * 0.9);
+    resize(size);
+}
+
+QHBoxLayout* DatumDialog::BuildSystems(std::vector<QWidget*>& order) {
     auto* systems = new QHBoxLayout;
     auto* fromBox = new QGroupBox(QStringLiteral("源坐标系"), this);
     auto* toBox = new QGroupBox(QStringLiteral("目标坐标系"), this);
@@ -88,8 +118,12 @@ DatumDialog::DatumDialog(QWidget* parent)
     to_ = MakeSide(QStringLiteral("目标"), toBox);
     systems->addWidget(fromBox);
     systems->addWidget(toBox);
-    layout->addLayout(systems);
+    for (const Side* s : {&from_, &to_})
+        order.insert(order.end(), {s->ellipsoid, s->kind, s->zones, s->meridian});
+    return systems;
+}
 
+QHBoxLayout* DatumDialog::BuildModelRow(std::vector<QWidget*>& order) {
     auto* modelRow = new QHBoxLayout;
     model_->addItems({QStringLiteral("七参数（布尔沙）"), QStringLiteral("四参数（平面）"),
                       QStringLiteral("三参数（平移）")});
@@ -104,91 +138,74 @@ DatumDialog::DatumDialog(QWidget* parent)
     modelRow->addWidget(convention_);
     modelRow->addWidget(heights_);
     modelRow->addStretch();
-    layout->addLayout(modelRow);
+    connect(heights_, &QCheckBox::toggled, this, &DatumDialog::UpdateLayout);
+    order.insert(order.end(), {model_, convention_, heights_});
+    return modelRow;
+}
 
+void DatumDialog::BuildPoints(QVBoxLayout& layout, std::vector<QWidget*>& order) {
     auto* pointsLabel = new QLabel(
         QStringLiteral("公共点(&P)（Ctrl+V 粘贴表格中的行；勾选=参与，不勾=检核）："), this);
     pointsLabel->setBuddy(pointsView_);
-    layout->addWidget(pointsLabel);
+    layout.addWidget(pointsLabel);
     pointsView_->setModel(points_);
     pointsView_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    layout->addWidget(pointsView_, 2);
+    layout.addWidget(pointsView_, 2);
+    auto* pasteKey = new QShortcut(QKeySequence::Paste, pointsView_);
+    pasteKey->setContext(Qt::WidgetShortcut);
+    connect(pasteKey, &QShortcut::activated, this, &DatumDialog::Paste);
+    order.push_back(pointsView_);
 
-    auto* pointButtons = new QHBoxLayout;
     auto* paste = new QPushButton(QStringLiteral("粘贴(&V)"), this);
     auto* open = new QPushButton(QStringLiteral("打开公共点文件(&O)…"), this);
     auto* clear = new QPushButton(QStringLiteral("清空(&E)"), this);
     auto* compute = new QPushButton(QStringLiteral("计算参数(&C)"), this);
     compute->setShortcut(QKeySequence(Qt::Key_F5));
-    for (QPushButton* b : {paste, open, clear, compute}) {
-        b->setAutoDefault(false);
-        pointButtons->addWidget(b);
-    }
-    pointButtons->addStretch();
-    layout->addLayout(pointButtons);
-
-    parametersText_->setTextInteractionFlags(Qt::TextSelectableByMouse |
-                                             Qt::TextSelectableByKeyboard);
-    parametersText_->setFont(QFont(QStringLiteral("monospace")));
-    layout->addWidget(parametersText_);
-    auto* residualLabel = new QLabel(
-        QStringLiteral("残差(&S)（红色：超过 3 倍中误差；取消勾选即改为检核并重算）："), this);
-    residualLabel->setBuddy(residualView_);
-    layout->addWidget(residualLabel);
-    residualView_->setModel(residuals_);
-    residualView_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    layout->addWidget(residualView_, 2);
-    layout->addWidget(checkText_);
-    message_->setWordWrap(true);
-    layout->addWidget(message_);
-
-    auto* fileButtons = new QHBoxLayout;
-    auto* save = new QPushButton(QStringLiteral("保存参数(&A)…"), this);
-    auto* load = new QPushButton(QStringLiteral("载入参数(&L)…"), this);
-    auto* convert = new QPushButton(QStringLiteral("转换文件(&T)…"), this);
-    auto* close = new QPushButton(QStringLiteral("关闭"), this);
-    for (QPushButton* b : {save, load, convert, copyPipeline_, close}) {
-        b->setAutoDefault(false);
-        fileButtons->addWidget(b);
-    }
-    fileButtons->insertStretch(4);
-    layout->addLayout(fileButtons);
-    copyPipeline_->setEnabled(false);
-
     connect(paste, &QPushButton::clicked, this, &DatumDialog::Paste);
     connect(open, &QPushButton::clicked, this, &DatumDialog::OpenPoints);
     connect(clear, &QPushButton::clicked, points_, &CommonPointsModel::Clear);
     connect(compute, &QPushButton::clicked, this, &DatumDialog::Compute);
-    connect(save, &QPushButton::clicked, this, &DatumDialog::SaveParameters);
-    connect(load, &QPushButton::clicked, this, &DatumDialog::LoadParameters);
-    connect(copyPipeline_, &QPushButton::clicked, this, &DatumDialog::CopyPipeline);
-    connect(convert, &QPushButton::clicked, this, &DatumDialog::ConvertPoints);
-    connect(close, &QPushButton::clicked, this, &QDialog::reject);
-    auto* pasteKey = new QShortcut(QKeySequence::Paste, pointsView_);
-    pasteKey->setContext(Qt::WidgetShortcut);
-    connect(pasteKey, &QShortcut::activated, this, &DatumDialog::Paste);
+    QHBoxLayout* buttons = ButtonRow({paste, open, clear, compute}, order);
+    buttons->addStretch();
+    layout.addLayout(buttons);
+}
+
+void DatumDialog::BuildResults(QVBoxLayout& layout, std::vector<QWidget*>& order) {
+    parametersText_->setTextInteractionFlags(Qt::TextSelectableByMouse |
+                                             Qt::TextSelectableByKeyboard);
+    parametersText_->setFont(QFont(QStringLiteral("monospace")));
+    layout.addWidget(parametersText_);
+    auto* residualLabel = new QLabel(
+        QStringLiteral("残差(&S)（红色：超过 3 倍中误差；取消勾选即改为检核并重算）："), this);
+    residualLabel->setBuddy(residualView_);
+    layout.addWidget(residualLabel);
+    residualView_->setModel(residuals_);
+    residualView_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    layout.addWidget(residualView_, 2);
+    layout.addWidget(checkText_);
+    message_->setWordWrap(true);
+    layout.addWidget(message_);
     connect(residuals_, &ResidualModel::useChanged, this, [this](int row, bool fitted) {
         points_->SetCheck(row, !fitted);
         Compute();
     });
-    connect(heights_, &QCheckBox::toggled, this, &DatumDialog::UpdateLayout);
+    order.push_back(residualView_);
+}
 
-    // Keyboard order: the systems, the model, the points and their buttons, the residuals, the
-    // files.
-    QWidget* order[] = {from_.ellipsoid, from_.kind,    from_.zones,  from_.meridian, to_.ellipsoid,
-                        to_.kind,        to_.zones,     to_.meridian, model_,         convention_,
-                        heights_,        pointsView_,   paste,        open,           clear,
-                        compute,         residualView_, save,         load,           convert,
-                        copyPipeline_,   close};
-    for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
-    from_.ellipsoid->setFocus();
-
-    Recall(*std::make_unique<QSettings>(QStringLiteral("Quorvel"), QStringLiteral("Quorvel")));
-    UpdateLayout();
-    // Room for both tables, within the screen.
-    QSize size(960, 900);
-    if (const QScreen* s = screen()) size = size.boundedTo(s->availableGeometry().size() * 0.9);
-    resize(size);
+QHBoxLayout* DatumDialog::BuildFileButtons(std::vector<QWidget*>& order) {
+    auto* save = new QPushButton(QStringLiteral("保存参数(&A)…"), this);
+    auto* load = new QPushButton(QStringLiteral("载入参数(&L)…"), this);
+    auto* convert = new QPushButton(QStringLiteral("转换文件(&T)…"), this);
+    auto* close = new QPushButton(QStringLiteral("关闭"), this);
+    connect(save, &QPushButton::clicked, this, &DatumDialog::SaveParameters);
+    connect(load, &QPushButton::clicked, this, &DatumDialog::LoadParameters);
+    connect(convert, &QPushButton::clicked, this, &DatumDialog::ConvertPoints);
+    connect(copyPipeline_, &QPushButton::clicked, this, &DatumDialog::CopyPipeline);
+    connect(close, &QPushButton::clicked, this, &QDialog::reject);
+    copyPipeline_->setEnabled(false);
+    QHBoxLayout* buttons = ButtonRow({save, load, convert, copyPipeline_, close}, order);
+    buttons->insertStretch(4);  // 关闭 on its own at the right
+    return buttons;
 }
 
 DatumDialog::Side DatumDialog::MakeSide(const QString& title, QWidget* box) {

@@ -3,17 +3,20 @@
 #include <QDialog>
 #include <QTemporaryDir>
 #include <optional>
+#include <vector>
 
 #include "core/datum_fit.h"
 #include "core/parameter_file.h"
 
 class QCheckBox;
 class QComboBox;
+class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 class QSettings;
 class QTableView;
+class QVBoxLayout;
 
 namespace quorvel {
 
@@ -76,6 +79,13 @@ class DatumDialog : public QDialog {
         QComboBox* zones;
         QLineEdit* meridian;
     };
+    // The parts of the dialog from top to bottom; each adds its controls to `order`, the
+    // keyboard's.
+    QHBoxLayout* BuildSystems(std::vector<QWidget*>& order);
+    QHBoxLayout* BuildModelRow(std::vector<QWidget*>& order);
+    void BuildPoints(QVBoxLayout& layout, std::vector<QWidget*>& order);
+    void BuildResults(QVBoxLayout& layout, std::vector<QWidget*>& order);
+    QHBoxLayout* BuildFileButtons(std::vector<QWidget*>& order);
     Side MakeSide(const QString& title, QWidget* box);
     CoordinateSystem SystemOf(const Side& side) const;
     void SetSide(const Side& side, const CoordinateSystem& system);

@@ -158,6 +158,25 @@ std::optional<FileComputeChoice> LoadChoice(QSettings& s, const QString& key) {
     return kept;
 }
 
+// Where the kept choices of the file are found: its header's names, or its number of columns.
+QString KeptKey(const std::vector<PreviewLine>& lines, bool header, std::size_t count) {
+    if (!header) return QStringLiteral("columns-%1").arg(count);
+    QStringList names;
+    for (std::size_t i = 0; i < KeptFields(lines[0]); ++i) names << lines[0].fields[i];
+    return QString::fromLatin1(
+        QCryptographicHash::hash(names.join(QChar(0x1F)).toUtf8(), QCryptographicHash::Sha1)
+            .toHex());
+}
+
+// Two ticks side by side on the left of their row.
+QHBoxLayout* LeftAligned(QWidget* first, QWidget* second) {
+    auto* row = new QHBoxLayout;
+    row->addWidget(first);
+    row->addWidget(second);
+    row->addStretch(1);
+    return row;
+}
+
 }  // namespace
 
 std::vector<ColumnRole> DefaultRoles(std::size_t columns) {
@@ -358,6 +377,16 @@ FileComputeDialog::FileComputeDialog(const QString& path, const QString& setting
       compute_(nullptr),
       cancel_(nullptr) {
     setWindowTitle(QStringLiteral("从文件计算"));
+    FillChoices();
+    LayOut(settingsText);
+    const FileComputeChoice start = StartingChoice();
+    ConnectControls();
+    SetChoice(start);
+    type_->setFocus();
+    FitToScreen();
+}
+
+void FileComputeDialog::FillChoices() {
     type_->addItems(
         {QStringLiteral("大地正算"), QStringLiteral("大地反算"), QStringLiteral("座标换带")});
     zone_->addItems(
@@ -368,8 +397,10 @@ FileComputeDialog::FileComputeDialog(const QString& path, const QString& setting
     lo_->setPlaceholderText(QStringLiteral("度.分秒，如 117"));
     k0_->setPlaceholderText(QStringLiteral("1"));
     falseEasting_->setPlaceholderText(QStringLiteral("500000"));
+}
 
-    auto* file = new QLabel(QStringLiteral("文件：") + QDir::toNativeSeparators(path), this);
+void FileComputeDialog::LayOut(const QString& settingsText) {
+    auto* file = new QLabel(QStringLiteral("文件：") + QDir::toNativeSeparators(path_), this);
     file->setObjectName(QStringLiteral("file"));
     file->setTextInteractionFlags(Qt::TextSelectableByMouse);
     file->setWordWrap(true);
@@ -381,55 +412,10 @@ FileComputeDialog::FileComputeDialog(const QString& path, const QString& setting
     preview_->verticalHeader()->setVisible(false);
     preview_->setMinimumHeight(170);
     fields_->setWordWrap(true);
-
-    auto* meridian = new QHBoxLayout;
-    meridian->addWidget(lo_, 1);
-    meridian->addWidget(zone_);
-    auto* form = new QFormLayout;
-    form->addRow(QStringLiteral("计算类型(&T)"), type_);
-    auto* loLabel = new QLabel(QStringLiteral("中央子午线 Lo(&L)"), this);
-    loLabel->setBuddy(lo_);
-    form->addRow(loLabel, meridian);
-    form->addRow(QStringLiteral("换带后 Ls(&S)"), ls_);
-    form->addRow(QStringLiteral("编码(&E)"), encoding_);
-    auto* ticks = new QHBoxLayout;
-    ticks->addWidget(prefix_);
-    ticks->addWidget(header_);
-    ticks->addStretch(1);
-    form->addRow(QString(), ticks);
-
-    more_->setText(QStringLiteral("更多选项(&M)"));
-    more_->setCheckable(true);
-    more_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    more_->setAutoRaise(true);
-    auto* moreForm = new QFormLayout(moreBox_);
-    moreForm->setContentsMargins(16, 0, 0, 0);
-    moreForm->addRow(QString(), decimalComma_);
-    moreForm->addRow(QStringLiteral("中央子午线比例因子 k0"), k0_);
-    moreForm->addRow(QStringLiteral("东偏 (米)"), falseEasting_);
-    auto* columns = new QHBoxLayout;
-    columns->addWidget(convergence_);
-    columns->addWidget(scale_);
-    columns->addStretch(1);
-    moreForm->addRow(QString(), columns);
-    moreForm->addRow(QString(), compare_);
-    moreForm->addRow(QString(), full_);
-    // The comparison is the classic series' against the exact method.
-    compare_->setEnabled(projection_.method == Method::Classic);
-    ShowMore(false);
-
+    QFormLayout* form = BuildForm();
+    BuildMore();
     auto* settings = new QLabel(QStringLiteral("椭球与算法：") + settingsText, this);
-    // Plain buttons: a QDialogButtonBox would take the focus for its first button, so that Tab
-    // from the last one came back to it instead of going round the dialog.
-    auto* buttons = new QHBoxLayout;
-    compute_ = new QPushButton(QStringLiteral("计算"), this);
-    cancel_ = new QPushButton(QStringLiteral("取消"), this);
-    compute_->setDefault(true);
-    buttons->addStretch(1);
-    buttons->addWidget(compute_);
-    buttons->addWidget(cancel_);
-    connect(compute_, &QPushButton::clicked, this, &FileComputeDialog::accept);
-    connect(cancel_, &QPushButton::clicked, this, &FileComputeDialog::reject);
+    QHBoxLayout* buttons = BuildButtons();
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(file);
@@ -441,7 +427,57 @@ FileComputeDialog::FileComputeDialog(const QString& path, const QString& setting
     layout->addWidget(moreBox_);
     layout->addWidget(settings);
     layout->addLayout(buttons);
+}
 
+QFormLayout* FileComputeDialog::BuildForm() {
+    auto* meridian = new QHBoxLayout;
+    meridian->addWidget(lo_, 1);
+    meridian->addWidget(zone_);
+    auto* form = new QFormLayout;
+    form->addRow(QStringLiteral("计算类型(&T)"), type_);
+    auto* loLabel = new QLabel(QStringLiteral("中央子午线 Lo(&L)"), this);
+    loLabel->setBuddy(lo_);
+    form->addRow(loLabel, meridian);
+    form->addRow(QStringLiteral("换带后 Ls(&S)"), ls_);
+    form->addRow(QStringLiteral("编码(&E)"), encoding_);
+    form->addRow(QString(), LeftAligned(prefix_, header_));
+    return form;
+}
+
+void FileComputeDialog::BuildMore() {
+    more_->setText(QStringLiteral("更多选项(&M)"));
+    more_->setCheckable(true);
+    more_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    more_->setAutoRaise(true);
+    auto* moreForm = new QFormLayout(moreBox_);
+    moreForm->setContentsMargins(16, 0, 0, 0);
+    moreForm->addRow(QString(), decimalComma_);
+    moreForm->addRow(QStringLiteral("中央子午线比例因子 k0"), k0_);
+    moreForm->addRow(QStringLiteral("东偏 (米)"), falseEasting_);
+    moreForm->addRow(QString(), LeftAligned(convergence_, scale_));
+    moreForm->addRow(QString(), compare_);
+    moreForm->addRow(QString(), full_);
+    // The comparison is the classic series' against the exact method.
+    compare_->setEnabled(projection_.method == Method::Classic);
+    ShowMore(false);
+}
+
+QHBoxLayout* FileComputeDialog::BuildButtons() {
+    // Plain buttons: a QDialogButtonBox would take the focus for its first button, so that Tab
+    // from the last one came back to it instead of going round the dialog.
+    auto* buttons = new QHBoxLayout;
+    compute_ = new QPushButton(QStringLiteral("计算"), this);
+    cancel_ = new QPushButton(QStringLiteral("取消"), this);
+    compute_->setDefault(true);
+    buttons->addStretch(1);
+    buttons->addWidget(compute_);
+    buttons->addWidget(cancel_);
+    connect(compute_, &QPushButton::clicked, this, &FileComputeDialog::accept);
+    connect(cancel_, &QPushButton::clicked, this, &FileComputeDialog::reject);
+    return buttons;
+}
+
+FileComputeChoice FileComputeDialog::StartingChoice() {
     // What the file suggests: its encoding, whether its first line names the columns, and
     // their roles from those names; then what was chosen last for a file with that header.
     FileComputeChoice start;
@@ -455,33 +491,27 @@ FileComputeDialog::FileComputeDialog(const QString& path, const QString& setting
         LooksLikeHeader(lines, FieldsOfRoles(named.value_or(DefaultRoles(count)))->fields, false);
     start.roles = start.header && named ? *named : DefaultRoles(count);
     start.roles.resize(std::max(count, start.roles.size()), ColumnRole::Pass);
-    if (start.header) {
-        QStringList names;
-        for (std::size_t i = 0; i < KeptFields(lines[0]); ++i) names << lines[0].fields[i];
-        key_ = QString::fromLatin1(
-            QCryptographicHash::hash(names.join(QChar(0x1F)).toUtf8(), QCryptographicHash::Sha1)
-                .toHex());
-    } else {
-        key_ = QStringLiteral("columns-%1").arg(count);
-    }
+    key_ = KeptKey(lines, start.header, count);
     if (const std::optional<FileComputeChoice> kept = LoadChoice(*ProgramSettings(), key_)) {
         start = *kept;
     }
+    return start;
+}
 
+void FileComputeDialog::ConnectControls() {
     connect(type_, &QComboBox::currentIndexChanged, this, &FileComputeDialog::Refresh);
     connect(zone_, &QComboBox::currentIndexChanged, this, &FileComputeDialog::Refresh);
-    connect(encoding_, &QComboBox::currentIndexChanged, this, [this] {
+    const auto reread = [this] {
         ReadPreview();
         ShowPreview();
-    });
-    connect(decimalComma_, &QCheckBox::toggled, this, [this] {
-        ReadPreview();
-        ShowPreview();
-    });
+    };
+    connect(encoding_, &QComboBox::currentIndexChanged, this, reread);
+    connect(decimalComma_, &QCheckBox::toggled, this, reread);
     connect(header_, &QCheckBox::toggled, this, &FileComputeDialog::ShowPreview);
     connect(more_, &QToolButton::toggled, this, &FileComputeDialog::ShowMore);
-    SetChoice(start);
-    type_->setFocus();
+}
+
+void FileComputeDialog::FitToScreen() {
     QSize size(680, 600);
     if (const QScreen* s = screen()) {
         // Within the screen's free area, with room for the desktop's title bar and borders.

@@ -12,6 +12,8 @@
 
 class QCheckBox;
 class QComboBox;
+class QFormLayout;
+class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -125,6 +127,15 @@ class FileComputeDialog : public QDialog {
     void accept() override;
 
   private:
+    void FillChoices();
+    void LayOut(const QString& settingsText);
+    QFormLayout* BuildForm();
+    void BuildMore();
+    QHBoxLayout* BuildButtons();
+    // What the file suggests, or what was chosen last for a file like it; sets key_.
+    FileComputeChoice StartingChoice();
+    void ConnectControls();
+    void FitToScreen();
     void Refresh();
     void ReadPreview();
     void ShowPreview();

@@ -312,6 +312,7 @@ TEST_F(Datum, RefusesWhatCannotBeComputed) {
          "badkey.txt: parameter file error: line 8: key “rotation” does not belong to the "
          "3-parameter model"},
         {{"transform", "-p", "geodetic.txt", "--model", "7", "good.csv"}, "option of fit"},
+        {{"transform", "-p", "out.csv", "good.csv"}, "-o and -p name the same file"},
         {With({"fit", "--model", "4", "--heights", "--header", "--check", "P9", "good.csv"}),
          "no common point is named \"P9\""},
     };

@@ -12,6 +12,8 @@
 #                 and the settings dialog here.
 #   E2E_WAIT      seconds to wait for each window (default 30).
 set -euo pipefail
+# shellcheck source-path=SCRIPTDIR source=lib.sh
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
 program=$(realpath "${1:?usage: file_compute_e2e.sh QUORVEL QUORVEL_BATCH OUTPUT_FOLDER}")
 fixture=$(realpath "$(dirname "$0")/control-points-gb18030.csv")
@@ -19,66 +21,41 @@ batch=$(realpath "${2:?usage: file_compute_e2e.sh QUORVEL QUORVEL_BATCH OUTPUT_F
 out=${3:?usage: file_compute_e2e.sh QUORVEL QUORVEL_BATCH OUTPUT_FOLDER}
 wait_s=${E2E_WAIT:-30}
 
-for tool in xvfb-run xdotool xprop import; do
-    if ! command -v "$tool" >/dev/null; then
-        echo "SKIPPED: $tool is not installed (scripts/install-deps.sh installs it)"
-        exit 77
-    fi
-done
+need_tools xvfb-run xdotool xprop import
+run_on_xvfb "$program" "$batch" "$out"
+fresh_output
 
-if [ -z "${QUORVEL_E2E_ON_XVFB:-}" ]; then
-    exec xvfb-run -a -s "-screen 0 1280x1024x24" env QUORVEL_E2E_ON_XVFB=1 \
-        bash "$0" "$program" "$batch" "$out"
-fi
-
-mkdir -p "$out"
-out=$(realpath "$out")
-rm -rf "${out:?}"/*
-export LC_ALL=C.UTF-8
-# Settings of this run only: the user's own stay untouched.
-export XDG_CONFIG_HOME="$out/config"
-log="$out/quorvel.log"
-pid=
-
-fail() {
-    echo "FAIL: $*" >&2
-    import -window root "$out/failure.png" 2>/dev/null || true
-    [ -s "$log" ] && sed 's/^/quorvel: /' "$log" >&2
-    exit 1
-}
-cleanup() { [ -n "$pid" ] && kill "$pid" 2>/dev/null || true; }
-trap cleanup EXIT
-alive() { kill -0 "$pid" 2>/dev/null; }
-title_of() { xprop -id "$1" _NET_WM_NAME 2>/dev/null | sed -n 's/^_NET_WM_NAME([^)]*) = "\(.*\)"$/\1/p'; }
-
-# Waits until the focused window's title matches the pattern (keys typed earlier would be lost).
-focused=
-wait_focus() {
-    local deadline=$((SECONDS + wait_s)) w
-    while ((SECONDS < deadline)); do
-        alive || fail "the program ended while '$1' was awaited"
-        w=$(xdotool getwindowfocus 2>/dev/null || true)
-        if [ -n "$w" ] && [[ "$(title_of "$w")" =~ $1 ]]; then
-            focused=$w
-            sleep 0.2  # let the window finish taking the focus before typing
-            return
-        fi
-        sleep 0.05
-    done
-    fail "no window titled '$1' got the focus within ${wait_s}s"
+# Ctrl+O in the main window, which has the focus: PATH typed into the file dialog, then
+# 从文件计算 awaited.
+open_points() {
+    xdotool key ctrl+o
+    wait_focus '^打开点文件$'
+    type_path "$1"
+    wait_focus '^从文件计算$'
 }
 
-# The first visible window of the program whose title matches, or nothing after wait_s. No
-# --sync: a search that meets a window closing meanwhile (the progress dialog) fails with an X
-# error instead of going on, so search again until the deadline.
-find_window() {
-    local deadline=$((SECONDS + wait_s)) w
-    while ((SECONDS < deadline)) && alive; do
-        w=$(xdotool search --all --onlyvisible --pid "$pid" --name "$1" 2>/dev/null | head -n 1) ||
-            true
-        [ -n "$w" ] && { echo "$w"; return; }
-        sleep 0.1
-    done
+# In 从文件计算, its focus on the computation type: 大地反算, then Tab to Lo and 117 typed.
+inverse_lo_117() {
+    xdotool key Down          # 大地反算
+    xdotool key Tab
+    xdotool type --delay 20 -- 117
+}
+
+# Closes the window WINDOW, titled as the pattern TITLE, with Ctrl+W.
+close_window() {
+    refocus "$1" "$2"
+    xdotool key ctrl+w
+    sleep 0.3
+}
+
+# Exports the results window titled for FILE to PATH by Ctrl+S, then closes it.
+export_results() {
+    local title="^计算结果 — ${1//./\\.}\$" window
+    window=$(find_window "$title")
+    [ -n "$window" ] || fail "the results window of $1 did not appear"
+    wait_focus "$title"
+    save_as ctrl+s '^导出$' "$2"
+    close_window "$window" "$title"
 }
 
 # A field file as it comes: a header, heights passed through, a quoted name with a comma, a
@@ -88,39 +65,22 @@ printf '%s\r\n' 'name,X,Y,H' 'P1,3380000,612345.678,12.5' '"Hill, north",3376628
     '# checked twice' '水塔, 3381234.5 , 498765.4321,31.2' 'P4,3382000,abc,0' \
     'P5,3390000.25,401234.5,7.75' 'P6,3385000,830000,3' >"$points"
 
-"$program" >"$log" 2>&1 &
-pid=$!
-main=$(find_window '^Quorvel$')
-[ -n "$main" ] || fail "the window did not appear"
+start_quorvel
 # No window manager gives the new window the focus: a person would click into it.
-xdotool windowfocus "$main"
-wait_focus '^Quorvel$'
+refocus "$main" '^Quorvel$'
 
-xdotool key ctrl+o
-wait_focus '^打开点文件$'
-xdotool type --delay 10 -- "$points"
-xdotool key Return
-wait_focus '^从文件计算$'
-import -window "$focused" "$out/file-compute-first.png"
-xdotool key Down          # 大地反算
-xdotool key Tab
-xdotool type --delay 20 -- 117
+open_points "$points"
+screenshot file-compute-first "$focused"
+inverse_lo_117
 xdotool key Return
 results=$(find_window '^计算结果 — points\.csv$')
 [ -n "$results" ] || fail "the results window did not appear"
 wait_focus '^计算结果 — points\.csv$'
 sleep 0.5
-import -window "$results" "$out/results-window.png"
+screenshot results-window "$results"
 
 export_path="$out/exported.csv"
-xdotool key ctrl+s
-wait_focus '^导出$'
-xdotool key ctrl+a
-xdotool type --delay 10 -- "$export_path"
-xdotool key Return
-deadline=$((SECONDS + wait_s))
-while [ ! -s "$export_path" ] && ((SECONDS < deadline)); do sleep 0.1; done
-[ -s "$export_path" ] || fail "nothing was exported to $export_path"
+save_as ctrl+s '^导出$' "$export_path"
 
 status=0
 if "$batch" --help | grep -q -- --bom; then
@@ -135,51 +95,21 @@ fi
 cmp "$export_path" "$out/batch.csv" || fail "the exported CSV differs from quorvel-batch's output"
 echo "exported CSV is byte for byte quorvel-batch's --bom output ($(wc -c <"$export_path") bytes)"
 
-# Exports the results window titled for FILE to PATH by Ctrl+S, then closes it.
-export_results() {
-    local title="^计算结果 — ${1//./\\.}\$" window
-    window=$(find_window "$title")
-    [ -n "$window" ] || fail "the results window of $1 did not appear"
-    wait_focus "$title"
-    xdotool key ctrl+s
-    wait_focus '^导出$'
-    xdotool key ctrl+a
-    xdotool type --delay 10 -- "$2"
-    xdotool key Return
-    local deadline=$((SECONDS + wait_s))
-    while [ ! -s "$2" ] && ((SECONDS < deadline)); do sleep 0.1; done
-    [ -s "$2" ] || fail "nothing was exported to $2"
-    xdotool windowfocus "$window"
-    wait_focus "$title"
-    xdotool key ctrl+w
-    sleep 0.3
-}
-
 # The README's field file: the roles of its five columns chosen by keyboard in the role row
 # (Alt+C reaches it; Home is 点名, then 纵坐标 X, 横坐标 Y, 带入, 忽略).
 field="$out/control-points.csv"
 cp "$fixture" "$field"
-xdotool windowfocus "$results"
-wait_focus '^计算结果 — points\.csv$'
-xdotool key ctrl+w
-sleep 0.3
-xdotool windowfocus "$main"
-wait_focus '^Quorvel$'
-xdotool key ctrl+o
-wait_focus '^打开点文件$'
-xdotool type --delay 10 -- "$field"
-xdotool key Return
-wait_focus '^从文件计算$'
-xdotool key Down          # 大地反算
-xdotool key Tab
-xdotool type --delay 20 -- 117
+close_window "$results" '^计算结果 — points\.csv$'
+refocus "$main" '^Quorvel$'
+open_points "$field"
+inverse_lo_117
 xdotool key alt+c Home    # 点名
 xdotool key Tab Home Down Down Down  # 编码: 带入
 xdotool key Tab Home Down Down       # Y: 横坐标 Y
 xdotool key Tab Home Down            # X: 纵坐标 X
 xdotool key Tab End Up               # H: 带入
 sleep 0.3
-import -window "$focused" "$out/file-compute-dialog.png"
+screenshot file-compute-dialog "$focused"
 xdotool key Return
 export_results control-points.csv "$out/field-1.csv"
 status=0
@@ -191,13 +121,8 @@ cmp "$out/field-1.csv" "$out/field-batch.csv" ||
 echo "field file: columns chosen in the dialog, export byte for byte quorvel-batch's"
 
 # Opened again: the dialog starts with the same choices, so Enter alone computes the same.
-xdotool windowfocus "$main"
-wait_focus '^Quorvel$'
-xdotool key ctrl+o
-wait_focus '^打开点文件$'
-xdotool type --delay 10 -- "$field"
-xdotool key Return
-wait_focus '^从文件计算$'
+refocus "$main" '^Quorvel$'
+open_points "$field"
 xdotool key Return
 export_results control-points.csv "$out/field-2.csv"
 cmp "$out/field-2.csv" "$out/field-batch.csv" ||
@@ -206,16 +131,14 @@ echo "field file opened again: the same choices, the same export"
 
 # The settings dialog: the focus on the ellipsoid; choosing CGCS2000 takes the exact method,
 # Enter accepts, the window's title says so.
-# Without a window manager the focus does not come back by itself after a dialog.
-xdotool windowfocus "$main"
-wait_focus '^Quorvel$'
+refocus "$main" '^Quorvel$'
 xdotool key alt+s
 sleep 1  # the menu opens, its first entry 椭球与算法… highlighted
 xdotool key Return
 wait_focus '^椭球与算法$'
 xdotool key Down Down
 sleep 0.3
-import -window "$focused" "$out/settings-dialog.png"
+screenshot settings-dialog "$focused"
 xdotool key Return
 deadline=$((SECONDS + wait_s))
 while [ "$(title_of "$main")" != 'Quorvel — CGCS2000, 精确' ] && ((SECONDS < deadline)); do
@@ -225,8 +148,7 @@ done
     fail "the window is titled '$(title_of "$main")' after choosing CGCS2000"
 grep -q '^ellipsoid=cgcs2000$' "$XDG_CONFIG_HOME/Quorvel/Quorvel.conf" ||
     fail "the choice was not kept in the settings"
-xdotool windowfocus "$main"
-wait_focus '^Quorvel — CGCS2000, 精确$'
+refocus "$main" '^Quorvel — CGCS2000, 精确$'
 echo "settings: CGCS2000 chose the exact method and the title says so"
 
 if [ -n "${E2E_SHOT_DIR:-}" ]; then
@@ -235,9 +157,5 @@ if [ -n "${E2E_SHOT_DIR:-}" ]; then
     cp "$out/settings-dialog.png" "$E2E_SHOT_DIR/settings-dialog.png"
 fi
 xdotool key ctrl+q
-deadline=$((SECONDS + wait_s))
-while alive && ((SECONDS < deadline)); do sleep 0.1; done
-alive && fail "Ctrl+Q did not end the program"
-wait "$pid" || fail "the program ended with status $?"
-pid=
+expect_end Ctrl+Q
 echo "screenshots in $out"

@@ -12,27 +12,20 @@
 # Usage: window_e2e.sh QUORVEL_PROGRAM OUTPUT_FOLDER
 # Environment:
 #   E2E_AFTER_FORWARD  a bash file sourced right after the forward batch; it may use the
-#                      functions below (click Command4, wait_dialog, answer, screenshot, ...).
+#                      functions below and lib.sh's (click Command4, wait_dialog, answer,
+#                      screenshot, ...).
 #   E2E_SHOT_COPY      copy the screenshot of the window after the forward batch to this path.
 #   E2E_WAIT           seconds to wait for each window (default 30).
 set -euo pipefail
+# shellcheck source-path=SCRIPTDIR source=lib.sh
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
 program=$(realpath "${1:?usage: window_e2e.sh QUORVEL_PROGRAM OUTPUT_FOLDER}")
 out=${2:?usage: window_e2e.sh QUORVEL_PROGRAM OUTPUT_FOLDER}
 wait_s=${E2E_WAIT:-30}
 
-for tool in xvfb-run xdotool xprop import pdftotext; do
-    if ! command -v "$tool" >/dev/null; then
-        echo "SKIPPED: $tool is not installed (scripts/install-deps.sh installs it)"
-        exit 77
-    fi
-done
-
-# One private X server per run; the default screen of xvfb-run is too small for the window.
-if [ -z "${QUORVEL_E2E_ON_XVFB:-}" ]; then
-    exec xvfb-run -a -s "-screen 0 1280x1024x24" env QUORVEL_E2E_ON_XVFB=1 \
-        bash "$0" "$program" "$out"
-fi
+need_tools xvfb-run xdotool xprop import pdftotext
+run_on_xvfb "$program" "$out"
 
 mkdir -p "$out"
 rm -f "$out"/*.png
@@ -45,23 +38,7 @@ if [ -z "${QUORVEL_PRINT_JOBS:-}" ]; then
     export CUPS_SERVER="$out/no-cups-here.sock"
 fi
 log="$out/quorvel.log"
-pid=
-main=
 last_dialog=
-
-fail() {
-    echo "FAIL: $*" >&2
-    import -window root "$out/failure.png" 2>/dev/null || true
-    [ -s "$log" ] && sed 's/^/quorvel: /' "$log" >&2
-    exit 1
-}
-
-cleanup() { [ -n "$pid" ] && kill "$pid" 2>/dev/null || true; }
-trap cleanup EXIT
-
-alive() { kill -0 "$pid" 2>/dev/null; }
-
-screenshot() { import -window root "$out/$1.png"; }
 
 # Buttons by name: left, top, width, height in twips; clicked at their centre (15 twips a pixel).
 declare -A buttons=(
@@ -75,8 +52,6 @@ click() {
     xdotool mousemove --window "$main" $(((left + width / 2) / 15)) \
         $(((top + height / 2) / 15 + layout_top)) click 1
 }
-
-title_of() { xprop -id "$1" _NET_WM_NAME 2>/dev/null | sed -n 's/^_NET_WM_NAME([^)]*) = "\(.*\)"$/\1/p'; }
 
 is_dialog() { xprop -id "$1" _NET_WM_WINDOW_TYPE 2>/dev/null | grep -q _NET_WM_WINDOW_TYPE_DIALOG; }
 
@@ -122,7 +97,7 @@ dismiss_error_box() {
     wait_dialog
     [ "$(title_of "$dialog")" = Quorvel ] || fail "error box titled '$(title_of "$dialog")'"
     screenshot error-box
-    import -window "$dialog" "$out/error-box-only.png"
+    screenshot error-box-only "$dialog"
     local red
     red=$(red_pixels "$out/error-box-only.png")
     ((red > 50)) || fail "the dialog after the mistyped value is no error box ($red red pixels)"
@@ -151,11 +126,7 @@ enter_point() {
 }
 
 start_program() {
-    "$program" >"$log" 2>&1 &
-    pid=$!
-    main=$(timeout "$wait_s" xdotool search --sync --onlyvisible --pid "$pid" --name '^Quorvel$' |
-        head -n 1) || true
-    [ -n "$main" ] || fail "the window did not appear"
+    start_quorvel
     # The window carries the program's icon (the desktop shows it in task bars and switchers).
     local icons
     icons=$(xprop -id "$main" _NET_WM_ICON)
@@ -194,7 +165,7 @@ forward_batch() {
     answer ""  # output of point 2
     expect_no_dialog
     screenshot after-forward
-    import -window "$main" "$out/window.png"
+    screenshot window "$main"
     if [ -n "${E2E_SHOT_COPY:-}" ]; then cp "$out/window.png" "$E2E_SHOT_COPY"; fi
     echo "forward batch of two points done"
 }
@@ -218,6 +189,23 @@ print_before_any_batch() {
     echo "打 印 before any batch said there was nothing to print"
 }
 
+# `print_report N SHOT GLOB`: presses 打 印 and sets `pdf` to what it printed: job N of the print
+# queue, or without one the file matching GLOB in the home folder, saved as PDF, once the message
+# saying so (screenshot SHOT) is dismissed.
+print_report() {
+    click Command4
+    if [ -n "${QUORVEL_PRINT_JOBS:-}" ]; then
+        expect_no_dialog
+        local deadline=$((SECONDS + wait_s))
+        until [ -e "$QUORVEL_PRINT_JOBS/job-$1.pdf" ] || ((SECONDS >= deadline)); do sleep 0.2; done
+        pdf="$QUORVEL_PRINT_JOBS/job-$1.pdf"
+        sleep 0.5
+    else
+        dismiss_message "$2"
+        pdf=$(compgen -G "$HOME/$3" | head -n 1) || true
+    fi
+}
+
 # The first line of the text of a PDF file.
 pdf_title() { pdftotext -layout "$1" - | tr -s ' ' | sed 's/^ //' | grep -v '^$' | head -n 1; }
 
@@ -234,18 +222,8 @@ abandoned_batch() {
     echo "Esc at point 1 of 32767 ended the batch with no further prompt"
 
     # The earlier batch is still the one printed.
-    click Command4
     local pdf
-    if [ -n "${QUORVEL_PRINT_JOBS:-}" ]; then
-        expect_no_dialog
-        local deadline=$((SECONDS + wait_s))
-        until [ -e "$QUORVEL_PRINT_JOBS/job-2.pdf" ] || ((SECONDS >= deadline)); do sleep 0.2; done
-        pdf="$QUORVEL_PRINT_JOBS/job-2.pdf"
-        sleep 0.5
-    else
-        dismiss_message saved-as-pdf
-        pdf=$(compgen -G "$HOME/*.pdf" | head -n 1) || true
-    fi
+    print_report 2 saved-as-pdf '*.pdf'
     [ -e "$pdf" ] || fail "打 印 after Esc printed nothing"
     local title
     title=$(pdf_title "$pdf")
@@ -297,18 +275,8 @@ far_target_meridian_batch() {
     alive || fail "the program ended after Ls was refused"
     screenshot after-far-ls
 
-    click Command4
     local pdf
-    if [ -n "${QUORVEL_PRINT_JOBS:-}" ]; then
-        expect_no_dialog
-        local deadline=$((SECONDS + wait_s))
-        until [ -e "$QUORVEL_PRINT_JOBS/job-3.pdf" ] || ((SECONDS >= deadline)); do sleep 0.2; done
-        pdf="$QUORVEL_PRINT_JOBS/job-3.pdf"
-        sleep 0.5
-    else
-        dismiss_message saved-zone-as-pdf
-        pdf=$(compgen -G "$HOME/*座标换带*.pdf" | head -n 1) || true
-    fi
+    print_report 3 saved-zone-as-pdf '*座标换带*.pdf'
     [ -e "$pdf" ] || fail "打 印 after the zone batch printed nothing"
     local text
     text=$(pdftotext -layout "$pdf" - | tr -s ' ')
@@ -319,13 +287,7 @@ far_target_meridian_batch() {
 
 end_program() {
     click Command3
-    local deadline=$((SECONDS + wait_s))
-    while alive && ((SECONDS < deadline)); do sleep 0.1; done
-    alive && fail "终止计算 did not end the program"
-    local status=0
-    wait "$pid" || status=$?
-    pid=
-    [ "$status" -eq 0 ] || fail "the program ended with status $status"
+    expect_end 终止计算
     echo "终止计算 ended the program"
 }
 

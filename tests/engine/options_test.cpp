@@ -51,6 +51,7 @@ TEST(ParseArguments, ModesMeridiansAndDefaults) {
     EXPECT_EQ(o.input, "-");
 
     EXPECT_EQ(Parse({"--lo", "117", "forward", "-oout.csv"}).output, "out.csv");
+    EXPECT_EQ(Parse({"forward", "--lo", "117", "-o", "-"}).output, "");  // standard output
     EXPECT_EQ(Parse({"forward", "--lo", "117", "--", "--odd-name.csv"}).input, "--odd-name.csv");
     EXPECT_EQ(Parse({"forward", "--lo", " 117 "}).meridians.lo, 117);
 }
@@ -132,6 +133,8 @@ TEST(ParseArguments, UsageErrorsSayWhatIsWrong) {
         {{"forward", "--lo", "117", "--format", "dat", "--bom"}, "--bom belongs to the CSV"},
         {{"forward", "--lo", "117", "-p", "p.txt", "-o", "x.gpkg", "--format", "gpkg"},
          "-p gives the datum transformation of --format kml"},
+        {{"forward", "--lo", "117", "--format", "kml", "-p", "p.txt", "-o", "./p.txt"},
+         "-o and -p name the same file"},
         // KML is WGS 84: from Beijing 1954 only through a parameter file.
         {{"forward", "--lo", "117", "--format", "kml", "-o", "x.kml"},
          "points on Beijing 1954 need a datum transformation; give -p PARAMS"},

@@ -104,6 +104,7 @@ TEST(AppendCsvField, QuotesOnlyWhatNeedsQuoting) {
     };
     EXPECT_EQ(csv("P1"), "P1");
     EXPECT_EQ(csv(""), "");
+    EXPECT_EQ(csv({}), "");  // a field passed through that its line lacks: no text at all
     EXPECT_EQ(csv("点 名"), "点 名");
     EXPECT_EQ(csv("a,b"), "\"a,b\"");
     EXPECT_EQ(csv(R"(say "hi")"), R"("say ""hi""")");

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <cstddef>
+#include <initializer_list>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quorvel::engine {
+
+// The pieces of a command line that every mode of quorvel-batch reads alike. Errors are
+// UsageError (engine/job.h).
+
+// The first of `names` among the arguments before any "--", such as --help: then nothing else is
+// read.
+std::optional<std::string_view> FindBeforeEnd(std::span<const std::string_view> args,
+                                              std::initializer_list<std::string_view> names);
+
+// A command line read option by option; the positional arguments ("-", those not starting with
+// '-', and all after "--") are gathered on the way.
+class ArgumentReader {
+  public:
+    explicit ArgumentReader(std::span<const std::string_view> args) : args_(args) {}
+
+    // Moves to the next option; false at the end.
+    bool Next();
+    std::string_view Option() const { return args_[at_]; }
+    const std::vector<std::string_view>& Positional() const { return positional_; }
+
+    // The value of the option when it is `name`: "--lo 117", "--lo=117", "-o FILE" or "-oFILE".
+    std::optional<std::string_view> Value(std::string_view name);
+    // Value into `slot`, which must still be empty; false for another option.
+    bool Valued(std::string_view name, std::optional<std::string>& slot);
+    // Sets the option's `flag`, which must still be false; nullptr: an unknown option.
+    void Flag(bool* flag) const;
+
+  private:
+    std::span<const std::string_view> args_;
+    std::size_t at_ = 0;    // the option
+    std::size_t next_ = 0;  // the argument after it, or after its value
+    bool optionsEnded_ = false;
+    std::vector<std::string_view> positional_;
+};
+
+// The input file among the positional arguments after the mode, if any, into `input`.
+void ReadInputFile(std::span<const std::string_view> positional, std::string& input);
+
+// -o as typed: the file, or empty for standard output ("-").
+std::string ReadOutputFile(const std::string& typed);
+
+// A text in quotes, for usage errors.
+std::string Quoted(std::string_view text);
+
+}  // namespace quorvel::engine
