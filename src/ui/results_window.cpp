@@ -122,6 +122,16 @@ ResultsWindow::ResultsWindow(std::shared_ptr<const FileJobResult> result, QWidge
     table_->horizontalHeader()->setStretchLastSection(true);
     FitColumns(table_);
 
+    QTableView* rejected = nullptr;
+    QSplitter* stacked = LayOut(rejected);
+    AddMenuAndTools();
+    ConnectMap();
+    FitToScreen(rejected, stacked);
+    table_->setFocus();
+    if (model_->rowCount() > 0) table_->selectRow(0);
+}
+
+QSplitter* ResultsWindow::LayOut(QTableView*& rejected) {
     auto* summary = new QLabel(SummaryText(*result_), this);
     summary->setObjectName(QStringLiteral("summary"));
     QFont bold = summary->font();
@@ -132,7 +142,7 @@ ResultsWindow::ResultsWindow(std::shared_ptr<const FileJobResult> result, QWidge
     command->setTextInteractionFlags(Qt::TextSelectableByMouse);
     command->setWordWrap(true);
 
-    auto* rejected = new QTableView(this);
+    rejected = new QTableView(this);
     rejected->setObjectName(QStringLiteral("rejected"));
     rejected->setModel(new RejectedModel(result_, rejected));
     rejected->verticalHeader()->setVisible(false);
@@ -162,9 +172,10 @@ ResultsWindow::ResultsWindow(std::shared_ptr<const FileJobResult> result, QWidge
     layout->addWidget(command);
     layout->addWidget(stacked, 1);
     setCentralWidget(central);
+    return stacked;
+}
 
-    AddMenuAndTools();
-
+void ResultsWindow::ConnectMap() {
     // The table first: the map's points are read from the rows in the background. The window
     // waits for the thread before its map goes, and a call queued for a deleted map is dropped.
     mapper_ = std::thread([result = result_, map = map_] {
@@ -193,7 +204,9 @@ ResultsWindow::ResultsWindow(std::shared_ptr<const FileJobResult> result, QWidge
         table_->selectRow(row);
         table_->scrollTo(model_->index(row, 0));
     });
+}
 
+void ResultsWindow::FitToScreen(QTableView* rejected, QSplitter* stacked) {
     // No larger than the screen's free area, the rejected lines with a fair share of the height:
     // all of them when they are few, a third when they are many.
     QSize size(1000, 680);
@@ -211,8 +224,6 @@ ResultsWindow::ResultsWindow(std::shared_ptr<const FileJobResult> result, QWidge
         const int share = std::clamp(wanted, rejected->minimumHeight(), height / 3);
         stacked->setSizes({height - share, share});
     }
-    table_->setFocus();
-    if (model_->rowCount() > 0) table_->selectRow(0);
 }
 
 void ResultsWindow::AddMenuAndTools() {
@@ -331,11 +342,11 @@ void ResultsWindow::CopyRows() {
     QApplication::clipboard()->setText(model_->RowsAsText(rows));
 }
 
-void ResultsWindow::PrintReport() {
+bool ResultsWindow::MayPrint() {
     const std::size_t points = result_->rows.size();
     if (points == 0) {
         QMessageBox::information(this, windowTitle(), QtMessage(Tr("No points to print.")));
-        return;
+        return false;
     }
     const engine::Geodesy& g = result_->job.geodesy;
     if (g.zone || g.k0 != 1 || g.falseEasting != engine::Geodesy().falseEasting) {
@@ -348,17 +359,19 @@ void ResultsWindow::PrintReport() {
                                   "the CSV instead.")
                              : Tr("The report has no room for k0 and the false easting: it "
                                   "cannot be printed. Export the CSV instead.")));
-        return;
+        return false;
     }
     // About 50 rows a page; No unless the user says otherwise.
-    if (points > 5000 &&
-        QMessageBox::question(
-            this, windowTitle(),
-            QtMessage(Tr("The report has {0} points, about {1} pages. Print it?"),
-                      {QString::number(points), QString::number(points / 50 + 1)}),
-            QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes) {
-        return;
-    }
+    return points <= 5000 ||
+           QMessageBox::question(
+               this, windowTitle(),
+               QtMessage(Tr("The report has {0} points, about {1} pages. Print it?"),
+                         {QString::number(points), QString::number(points / 50 + 1)}),
+               QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
+}
+
+void ResultsWindow::PrintReport() {
+    if (!MayPrint()) return;
     Report report;
     try {
         report = ReportOf(*result_);
@@ -385,7 +398,10 @@ void ResultsWindow::PrintReport() {
     QPrintDialog dialog(&printer, this);
     dialog.setWindowTitle(QStringLiteral("打印报告"));
     if (dialog.exec() != QDialog::Accepted) return;
+    Print(report, printer);
+}
 
+void ResultsWindow::Print(const Report& report, QPrinter& printer) {
     int pages = 0, sent = 0;
     for (const PlacedLine& line : LayoutReportOn(report, printer))
         pages = std::max(pages, line.page + 1);

@@ -9,6 +9,8 @@
 #include "ui/file_job.h"
 
 class QLabel;
+class QPrinter;
+class QSplitter;
 class QTableView;
 
 namespace quorvel {
@@ -44,7 +46,16 @@ class ResultsWindow : public QMainWindow {
     void PrintReport();
 
   private:
+    // The summary, the command, the table beside the map and the rejected lines below them;
+    // returns the splitter of the last two.
+    QSplitter* LayOut(QTableView*& rejected);
     void AddMenuAndTools();
+    // The map's points, read in the background, and the selection shared with the table.
+    void ConnectMap();
+    void FitToScreen(QTableView* rejected, QSplitter* stacked);
+    // Whether there is a report to print, and the user wants it when it is long.
+    bool MayPrint();
+    void Print(const Report& report, QPrinter& printer);
 
     std::shared_ptr<const FileJobResult> result_;
     ResultsModel* model_;
