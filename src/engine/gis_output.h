@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "core/parameter_file.h"
 #include "core/atomic_file.h"
+#include "core/parameter_file.h"
 #include "engine/gdal_writer.h"
 #include "engine/row_store.h"
 #include "engine/rows.h"
