@@ -86,9 +86,11 @@ std::map<std::string, Entry> Entries(std::string_view text) {
     return entries;
 }
 
-const Entry& Require(const std::map<std::string, Entry>& entries, const std::string& key) {
+// The entry of `key` (lower case); a missing one is named as `shown`, else as `key`.
+const Entry& Require(const std::map<std::string, Entry>& entries, const std::string& key,
+                     const char* shown = nullptr) {
     const auto it = entries.find(key);
-    if (it == entries.end()) Fail(0, Fill(Tr("key “{0}” missing"), {key}));
+    if (it == entries.end()) Fail(0, Fill(Tr("key “{0}” missing"), {shown ? shown : key}));
     return it->second;
 }
 
@@ -169,8 +171,8 @@ void ReadArea(const std::map<std::string, Entry>& entries, ParameterFile& f) {
         entries.count("centrel") || entries.count("centreb") || entries.count("radius");
     if (!any) return;
     CommonArea a;
-    const Entry& l = Require(entries, "centrel");
-    const Entry& b = Require(entries, "centreb");
+    const Entry& l = Require(entries, "centrel", "centreL");
+    const Entry& b = Require(entries, "centreb", "centreB");
     const Entry& r = Require(entries, "radius");
     a.l = Number(l, "centreL");
     a.b = Number(b, "centreB");

@@ -70,7 +70,7 @@ std::vector<std::string> Words(const std::string& text) {
 bool SameWord(const std::string& a, const std::string& b) {
     if (a == b) return true;
     const std::size_t ea = a.find('='), eb = b.find('=');
-    if (ea == std::string::npos || a.substr(0, ea + 1) != b.substr(0, eb)) return false;
+    if (ea == std::string::npos || a.substr(0, ea + 1) != b.substr(0, eb + 1)) return false;
     const std::optional<double> x = TryParseNumber(std::string_view(a).substr(ea + 1));
     const std::optional<double> y = TryParseNumber(std::string_view(b).substr(eb + 1));
     return x && y && std::abs(*x - *y) <= 1e-12 * std::max(1.0, std::abs(*x));
