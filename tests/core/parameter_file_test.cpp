@@ -110,8 +110,7 @@ TEST(ParameterFile, SaysWhatTheProjLineTakesAndGives) {
     f.to = ParseCoordinateSystem("geocentric:cgcs2000");
     f.proj = ProjPipeline(f.from, f.to, f.parameters);
     text = WriteParameterFile(f);
-    EXPECT_NE(text.find("；输出地心坐标 X、Y、Z，单位米\nproj = "), std::string::npos)
-        << text;
+    EXPECT_NE(text.find("；输出地心坐标 X、Y、Z，单位米\nproj = "), std::string::npos) << text;
     f.proj.clear();
     EXPECT_EQ(WriteParameterFile(f).find("# proj"), std::string::npos);
 }
