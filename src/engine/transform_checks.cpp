@@ -209,11 +209,15 @@ double PointChecks::Outside(const Triple& source) const {
 
 std::string MovedTooFar(const std::string& where, const std::string& values, double metres,
                         const std::string& parameterFile) {
-    const std::string moved = std::isfinite(metres) ? Kilometres(metres) : "";
+    if (!std::isfinite(metres)) {
+        return Fill(Tr("{0}: {1}: the parameters move this point where the target system has "
+                       "none: is {2} the parameter file for this input?"),
+                    {where, values, parameterFile});
+    }
     return Fill(Tr("{0}: {1}: the parameters move this point by {2} km on the ground, more than "
                    "the 1 km that two datums' coordinates of one point lie apart: is {3} the "
                    "parameter file for this input?"),
-                {where, values, moved, parameterFile});
+                {where, values, Kilometres(metres), parameterFile});
 }
 
 std::string FarPointsWarning(const FarPoints& far, const CommonArea& area) {

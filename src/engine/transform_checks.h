@@ -72,7 +72,8 @@ class PointChecks {
     std::optional<AreaDistance> area_;
 };
 
-// The refusal of a first point that the transformation moves farther than kMaxPointShift.
+// The refusal of a first point that the transformation moves farther than kMaxPointShift
+// (`metres`), or where the target system has no point (`metres` infinite).
 std::string MovedTooFar(const std::string& where, const std::string& values, double metres,
                         const std::string& parameterFile);
 
