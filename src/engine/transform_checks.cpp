@@ -76,15 +76,6 @@ bool SameWord(const std::string& a, const std::string& b) {
     return x && y && std::abs(*x - *y) <= 1e-12 * std::max(1.0, std::abs(*x));
 }
 
-// Zone number of a zoned plane point's Y, or −1 for none.
-int ZoneOfY(const SystemConverter& s, const Triple& v) {
-    try {
-        return s.ZoneOf(v);
-    } catch (const Error&) {
-        return -1;
-    }
-}
-
 std::string Kilometres(double metres) {
     return RoundedText(metres / 1000, 1);
 }
@@ -162,15 +153,7 @@ bool PointChecks::Refused(const Triple& v, DatumDiagnostic& d) const {
             // A zone number in front of Y makes it a million or more; none leaves it below.
             if (!s.zoneWidth && !(std::abs(v[1] - 500000) < 1e6)) return d.count = 1, true;
             if (s.zoneWidth && std::abs(v[1]) < 1e6) return d.count = 2, true;
-            if (file_.parameters.model == DatumModel::Four && file_.fromZone >= 0) {
-                const int zone = ZoneOfY(transform_.source(), v);
-                if (zone != file_.fromZone) {
-                    d.problem = DatumProblem::OtherZone;
-                    d.count = static_cast<std::uint64_t>(std::max(zone, 0));
-                    d.field = static_cast<std::size_t>(file_.fromZone);
-                    return true;
-                }
-            }
+            if (file_.parameters.model == DatumModel::Four) return OtherZone(v, d);
             return false;
         case SystemKind::Geodetic:
             d.problem = DatumProblem::WrongKind;
@@ -181,6 +164,25 @@ bool PointChecks::Refused(const Triple& v, DatumDiagnostic& d) const {
             return !(d.value > 6.2e6 && d.value < 6.5e6);
     }
     return false;
+}
+
+// The 4-parameter formula takes any Y: a zone number no zone has, or another zone than the
+// file's, is caught here, as the 7- and 3-parameter conversions catch the first themselves.
+bool PointChecks::OtherZone(const Triple& v, DatumDiagnostic& d) const {
+    if (!file_.from.zoneWidth) return false;
+    int zone = -1;
+    try {
+        zone = transform_.source().ZoneOf(v);
+    } catch (const Error& e) {
+        d.problem = DatumProblem::NotConverted;
+        d.text2 = e.detail();
+        return true;
+    }
+    if (file_.fromZone < 0 || zone == file_.fromZone) return false;
+    d.problem = DatumProblem::OtherZone;
+    d.count = static_cast<std::uint64_t>(zone);
+    d.field = static_cast<std::size_t>(file_.fromZone);
+    return true;
 }
 
 double PointChecks::Shift(const Triple& source, const Triple& result) const {

@@ -53,8 +53,9 @@ class PointChecks {
 
     // A source point that cannot be one of the file's: values that cannot be its source
     // system's (WrongKind: degrees where metres belong or the reverse, a zone number the system
-    // has not or lacks, far from the Earth) or, for a 4-parameter file fitted in one zone, a
-    // point of another zone (OtherZone). Sets d.problem, d.count, d.field, d.value.
+    // has not or lacks, far from the Earth) or, for a 4-parameter file, a zone number no zone
+    // has (NotConverted, text2 why) or, fitted in one zone, a point of another zone
+    // (OtherZone). Sets d.problem, d.count, d.field, d.value, d.text2.
     bool Refused(const Triple& source, DatumDiagnostic& d) const;
 
     // How far, in metres, the transformation moves a point on the ground (horizontally):
@@ -67,6 +68,8 @@ class PointChecks {
     double Outside(const Triple& source) const;
 
   private:
+    bool OtherZone(const Triple& source, DatumDiagnostic& d) const;
+
     ParameterFile file_;
     const DatumTransform& transform_;
     std::optional<AreaDistance> area_;

@@ -353,7 +353,8 @@ const std::vector<std::string> kZone3 = {"--from", "plane:krassovsky:zone3", "--
 
 // A 4-parameter file fitted in zone 39 holds for that zone's grid, with the zone number: Y
 // without it moves every point by about 100 m, another zone's points by metres, so both are
-// refused on the first point; a later line of another zone is rejected alone.
+// refused on the first point, as is a zone number no zone has; a later line of another zone
+// is rejected alone.
 TEST_F(Datum, FourParameterFileHoldsForItsZoneOnly) {
     Write("common.csv", InZone39(CommonPoints(10, Pipeline(Published(kDefaultConvention)))));
     std::vector<std::string> fit = {"fit",      "--model", "4",      "--fields",  "1,2,3,5,6",
@@ -373,6 +374,7 @@ TEST_F(Datum, FourParameterFileHoldsForItsZoneOnly) {
     Write("zone39.csv", "A,4430000,39500000\nB,4431000,39501000\n");
     Write("nozone.csv", "A,4430000,500000\nB,4431000,501000\n");
     Write("zone38.csv", "A,4430000,38500000\n");
+    Write("nosuchzone.csv", "A,4430000,250500000\n");
     Write("mixed.csv", "A,4430000,39500000\nB,4431000,38501000\nC,4432000,39502000\n");
     Outcome t = Run({"transform", "-p", "p4.txt", "-o", "out.csv", "zone39.csv"});
     EXPECT_EQ(t.status, 0) << t.err;
