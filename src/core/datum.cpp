@@ -101,33 +101,63 @@ RotationConvention ParseConvention(std::string_view text) {
         Tr("unknown rotation convention “{0}”: use coordinate-frame or position-vector"), {text}));
 }
 
-void CheckModelLimits(const DatumParameters& p) {
+double MaxTranslation(const DatumParameters& p, const CoordinateSystem* from) {
+    const double turn = kMaxRotationSeconds * kArcSecond + kMaxScalePpm * 1e-6;
+    double reach = 6.4e6;  // the Earth's radius, rounded up
+    if (p.model == DatumModel::Four) {
+        const int width = !from ? 3 : from->zoneWidth ? static_cast<int>(*from->zoneWidth) : 0;
+        const double y = width > 0 ? (360.0 / width + 1) * 1e6 : 1e6;
+        reach = std::hypot(1e7, y);
+    }
+    return kMaxPointShift + reach * turn;
+}
+
+void CheckModelLimits(const DatumParameters& p, const CoordinateSystem* from) {
     for (double v : {p.dx, p.dy, p.dz, p.rx, p.ry, p.rz, p.ds, p.rotation, p.scale}) {
         if (!std::isfinite(v)) {
             throw OutOfDomainError(Tr("a transformation parameter is not a finite number"));
         }
     }
-    if (p.model != DatumModel::Seven) return;
-    const double r = std::sqrt(p.rx * p.rx + p.ry * p.ry + p.rz * p.rz);
-    if (r > kMaxRotationSeconds) {
+    const bool four = p.model == DatumModel::Four;
+    const double r =
+        four ? std::abs(p.rotation) : std::sqrt(p.rx * p.rx + p.ry * p.ry + p.rz * p.rz);
+    if (four && r > kMaxRotationSeconds) {
+        throw OutOfDomainError(
+            Fill(Tr("the rotation {0}″ is beyond ±92.2″: between two national grids on one "
+                    "meridian only the datums' rotation turns one against the other, a few "
+                    "arc-seconds; the two sides are most likely not the same points, or a "
+                    "meridian or zone is wrong"),
+                 {Num(p.rotation, 6)}));
+    }
+    if (!four && r > kMaxRotationSeconds) {
         throw OutOfDomainError(
             Fill(Tr("the rotations add up to {0}″, beyond the small-angle model's limit of 92.2″ "
                     "(its approximation then distorts coordinates by more than 0.1 ppm): the two "
                     "sides are most likely not the same points, or a system is wrong"),
                  {Num(r, 6)}));
     }
-    if (std::abs(p.ds) > kMaxScalePpm) {
+    const double scale = four ? p.scale : p.ds;
+    if (std::abs(scale) > kMaxScalePpm) {
         throw OutOfDomainError(
             Fill(Tr("the scale {0} ppm is beyond ±1000 ppm: the two sides are most likely not the "
                     "same points, or an ellipsoid, a unit or a system is wrong"),
-                 {Num(p.ds, 6)}));
+                 {Num(scale, 6)}));
+    }
+    const double t = std::hypot(p.dx, p.dy, four ? 0.0 : p.dz);
+    const double limit = MaxTranslation(p, from);
+    if (t > limit) {
+        throw OutOfDomainError(
+            Fill(Tr("the translation of {0} m is beyond {1} m (a shift of 1 km on the ground and "
+                    "what the rotations and scale at their limits explain): the parameters are "
+                    "not those of two datums of one place, or a value is in the wrong unit"),
+                 {Num(t, 6), Num(std::round(limit), 6)}));
     }
 }
 
 DatumTransform::DatumTransform(const CoordinateSystem& from, const CoordinateSystem& to,
                                const DatumParameters& parameters)
     : parameters_(parameters), source_(from), target_(to), m_{} {
-    CheckModelLimits(parameters);
+    CheckModelLimits(parameters, &from);
     const DatumParameters& p = parameters;
     if (p.model == DatumModel::Four) {
         if (from.kind != SystemKind::Plane || to.kind != SystemKind::Plane) {

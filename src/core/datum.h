@@ -87,13 +87,38 @@ struct DatumParameters {
 // Beijing 1954, Xi'an 1980 and CGCS2000 differ by a few arc-seconds and a few ppm; a projection
 // surface raised by a few kilometres adds some hundred ppm of scale; beyond 1000 ppm the two
 // sides are not one datum's points (wrong ellipsoid, unit or system), so the scale is limited
-// there. The 4-parameter model rotates exactly (cos, sin) and has no such limit.
+// there. The 4-parameter model rotates exactly, but both its sides are national grids on one
+// meridian, which only the datums' rotation turns against each other: its rotation has the
+// same limit, and its scale too.
 inline constexpr double kMaxRotationSeconds = 92.2;  // √(2·1e-7) rad, rounded down
 inline constexpr double kMaxScalePpm = 1000;
+// The farthest, in metres, a transformation may move a point on the ground: fit refuses a
+// common point whose sides are farther apart (kMaxSideSeparation).
+inline constexpr double kMaxPointShift = 1000;
+
+// The largest translation (the length of dx, dy, dz; of dx, dy for 4) a set may have: the
+// 1 km a point may move plus what rotations and scale within their limits explain at the
+// farthest a coordinate can be from the origin. That is the Earth's radius (6400 km) for 7 and
+// 3, 10.3 km; for 4 the typed X (up to 10,000 km) and Y of `from` (with a zone number up to
+// 121,000 km for zone3 and 61,000 km for zone6; without it 1000 km), 15.5 km to 177 km; for 4
+// without `from` that of zone3.
+double MaxTranslation(const DatumParameters& p, const CoordinateSystem* from = nullptr);
 
 // Throws OutOfDomainError, naming the value and the limit, when the parameters are not finite
-// or a 7-parameter set exceeds the limits above (|r| the length of (rx, ry, rz)).
-void CheckModelLimits(const DatumParameters& p);
+// or exceed the limits above (|r| the length of (rx, ry, rz); for 4 the rotation and scale) or
+// MaxTranslation.
+void CheckModelLimits(const DatumParameters& p, const CoordinateSystem* from = nullptr);
+
+// Where the common points of a fit lie: their centre as longitude and latitude (decimal
+// degrees, on the source's ellipsoid) and the largest horizontal distance of one from it in
+// metres. The same form for every kind of system, so that transform can tell how far a point
+// lies outside the area whatever its source.
+struct CommonArea {
+    double l = 0, b = 0;
+    double radius = 0;
+
+    bool operator==(const CommonArea&) const = default;
+};
 
 // A transformation from one system to another with one set of parameters. Construct once,
 // apply to many points; Apply is const and safe to call from several threads at once.
@@ -106,7 +131,7 @@ void CheckModelLimits(const DatumParameters& p);
 class DatumTransform {
   public:
     // Throws InvalidParameterError for a 4-parameter model whose sides are not both plane, and
-    // what CheckModelLimits throws.
+    // what CheckModelLimits throws for `from`.
     DatumTransform(const CoordinateSystem& from, const CoordinateSystem& to,
                    const DatumParameters& parameters);
 

@@ -639,7 +639,55 @@ FitResult FitDatum(const CoordinateSystem& from, const CoordinateSystem& to,
     Summarise(r);
     r.fromZone = CommonZone(prepared, true);
     r.toZone = CommonZone(prepared, false);
+    std::vector<Triple> fitted;
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        if (r.points[i].use == PointUse::Fit) fitted.push_back(points[i].source);
+    }
+    r.area = AreaOf(source, fitted);
     return r;
+}
+
+// ---- Where the fitted points lie ----
+
+CommonArea AreaOf(const SystemConverter& from, const std::vector<Triple>& points) {
+    std::vector<Triple> xyz;
+    Vector3d sum = Vector3d::Zero();
+    for (const Triple& p : points) {
+        try {
+            xyz.push_back(from.ToGeocentric(p));
+            sum += V(xyz.back());
+        } catch (const Error&) {
+        }
+    }
+    CommonArea a;
+    if (xyz.empty()) return a;
+    const Vector3d mean = sum / static_cast<double>(xyz.size());
+    CoordinateSystem geocentric;
+    geocentric.kind = SystemKind::Geocentric;
+    geocentric.ellipsoid = from.system().ellipsoid;
+    const Triple lbh = SystemConverter(geocentric).ToGeodetic({mean(0), mean(1), mean(2)});
+    a.l = lbh[0], a.b = lbh[1];
+    const AreaDistance distance(a, geocentric.ellipsoid);
+    for (const Triple& p : xyz) a.radius = std::max(a.radius, distance(p));
+    return a;
+}
+
+AreaDistance::AreaDistance(const CommonArea& a, const Ellipsoid& ellipsoid) {
+    CoordinateSystem geodetic;
+    geodetic.kind = SystemKind::Geodetic;
+    geodetic.ellipsoid = ellipsoid;
+    centre_ = SystemConverter(geodetic).ToGeocentric({a.l, a.b, 0});
+    const Matrix3d frame = LocalFrame(a.l, a.b);
+    for (int k = 0; k < 3; ++k) east_[k] = frame(0, k), north_[k] = frame(1, k);
+}
+
+double AreaDistance::operator()(const Triple& xyz) const {
+    double e = 0, n = 0;
+    for (int k = 0; k < 3; ++k) {
+        e += east_[k] * (xyz[k] - centre_[k]);
+        n += north_[k] * (xyz[k] - centre_[k]);
+    }
+    return std::hypot(e, n);
 }
 
 }  // namespace quorvel

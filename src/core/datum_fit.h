@@ -83,6 +83,7 @@ struct FitResult {
     double checkPlaneRms = 0;           // RMS of their horizontal residuals; NaN without any
     // The zone of every point of a zoned plane side (for ProjPipeline), −1 if not all in one.
     int fromZone = -1, toZone = -1;
+    CommonArea area;  // of the fitted points' sources: where the parameters hold
 };
 
 // Kilometres apart: a common point whose two sides are farther apart than this horizontally is
@@ -107,5 +108,22 @@ inline constexpr double kMaxSideSeparation = 1000;
 //                           below 1e-10
 FitResult FitDatum(const CoordinateSystem& from, const CoordinateSystem& to,
                    const std::vector<CommonPoint>& points, const FitOptions& options);
+
+// The area of points of `from` (see CommonArea): the centre is the mean of their geocentric
+// coordinates brought down to the ellipsoid, the radius the largest horizontal distance (chord)
+// of one from it. Points the system cannot convert are left out; none: all zero.
+CommonArea AreaOf(const SystemConverter& from, const std::vector<Triple>& points);
+
+// Horizontal distances (chords), metres, from an area's centre to points given as geocentric
+// X, Y, Z on the area's ellipsoid; the centre is computed once.
+class AreaDistance {
+  public:
+    AreaDistance(const CommonArea& area, const Ellipsoid& ellipsoid);
+    double operator()(const Triple& xyz) const;
+
+  private:
+    Triple centre_{};
+    Triple east_{}, north_{};
+};
 
 }  // namespace quorvel

@@ -1,6 +1,7 @@
 #include "core/parameter_file.h"
 
 #include <cmath>
+#include <cstdio>
 #include <map>
 #include <vector>
 
@@ -36,9 +37,10 @@ const char* Unit(const std::string& key) {
     return " m";
 }
 
-const char* const kKeys[] = {"model",    "convention", "from",   "to",     "heights", "dx",
-                             "dy",       "dz",         "rx",     "ry",     "rz",      "ds",
-                             "rotation", "scale",      "sigma0", "points", "proj"};
+const char* const kKeys[] = {"model",    "convention", "from",    "to",     "heights", "dx",
+                             "dy",       "dz",         "rx",      "ry",     "rz",      "ds",
+                             "rotation", "scale",      "sigma0",  "points", "proj",    "fromzone",
+                             "tozone",   "centrel",    "centreb", "radius"};
 
 struct Entry {
     std::string value;
@@ -71,7 +73,8 @@ std::map<std::string, Entry> Entries(std::string_view text) {
         for (const char* k : kKeys) known = known || key == k;
         if (!known) {
             Fail(line, Fill(Tr("unknown key “{0}”: the keys are model convention from to heights "
-                               "dx dy dz rx ry rz ds rotation scale sigma0 points proj"),
+                               "dx dy dz rx ry rz ds rotation scale sigma0 points proj fromZone "
+                               "toZone centreL centreB radius"),
                             {key}));
         }
         if (entries.count(key)) {
@@ -83,9 +86,11 @@ std::map<std::string, Entry> Entries(std::string_view text) {
     return entries;
 }
 
-const Entry& Require(const std::map<std::string, Entry>& entries, const std::string& key) {
+// The entry of `key` (lower case); a missing one is named as `shown`, else as `key`.
+const Entry& Require(const std::map<std::string, Entry>& entries, const std::string& key,
+                     const char* shown = nullptr) {
     const auto it = entries.find(key);
-    if (it == entries.end()) Fail(0, Fill(Tr("key “{0}” missing"), {key}));
+    if (it == entries.end()) Fail(0, Fill(Tr("key “{0}” missing"), {shown ? shown : key}));
     return it->second;
 }
 
@@ -95,6 +100,25 @@ double Number(const Entry& e, const std::string& key) {
         Fail(e.line, Fill(Tr("the value “{1}” of {0} is not a number"), {key, e.value}));
     }
     return *v;
+}
+
+// A scale typed as a factor (1.0000027161) where the file takes ppm: a plain decimal from 0.999
+// to 1.001, not 1, with 6 decimals or more. As ppm it would be known to 1e-6 ppm (1e-12), which
+// no fit resolves; as a factor it is a scale within the ±1000 ppm limit.
+void CheckNotFactor(const Entry& e, const std::string& key, double value) {
+    const std::string_view text = TrimBlanks(e.value);
+    const std::size_t point = text.find('.');
+    if (value == 1 || std::abs(value - 1) > 1e-3 || point == std::string_view::npos ||
+        text.find_first_not_of("+-0123456789.") != std::string_view::npos) {
+        return;
+    }
+    const std::size_t decimals = text.size() - point - 1;
+    if (decimals < 6) return;
+    char ppm[40];
+    std::snprintf(ppm, sizeof ppm, "%.*f", static_cast<int>(decimals - 6), (value - 1) * 1e6);
+    Fail(e.line, Fill(Tr("{0} = {1} looks like a scale factor, but the file takes ppm: as a factor "
+                         "it is {2} ppm; write {0} = {2} (or {1}e0 if {1} ppm is meant)"),
+                      {key, text, ppm}));
 }
 
 template <typename T, typename Parse>
@@ -118,8 +142,45 @@ void ReadParameters(const std::map<std::string, Entry>& entries, ParameterFile& 
                                        {key, ModelName(p.model)}));
         }
     }
-    for (const Field& field : fields)
-        p.*field.member = Number(Require(entries, field.key), field.key);
+    for (const Field& field : fields) {
+        const Entry& e = Require(entries, field.key);
+        p.*field.member = Number(e, field.key);
+        if (field.member == &DatumParameters::ds || field.member == &DatumParameters::scale) {
+            CheckNotFactor(e, field.key, p.*field.member);
+        }
+    }
+}
+
+// A zone key: a whole number of the side's zones, on a zoned side only.
+int Zone(const Entry& e, const std::string& key, const CoordinateSystem& side) {
+    const double n = Number(e, key);
+    if (!side.zoneWidth) {
+        Fail(e.line, Fill(Tr("{0}: the system {1} has no zones"), {key, SystemText(side)}));
+    }
+    const int zones = 360 / static_cast<int>(*side.zoneWidth);
+    if (!(n >= 0 && n <= zones && n == std::floor(n))) {
+        Fail(e.line, Fill(Tr("the value “{0}” of {1} is not a zone number from 1 to {2}"),
+                          {e.value, key, std::to_string(zones)}));
+    }
+    return static_cast<int>(n);
+}
+
+// centreL, centreB and radius: all three or none.
+void ReadArea(const std::map<std::string, Entry>& entries, ParameterFile& f) {
+    const bool any =
+        entries.count("centrel") || entries.count("centreb") || entries.count("radius");
+    if (!any) return;
+    CommonArea a;
+    const Entry& l = Require(entries, "centrel", "centreL");
+    const Entry& b = Require(entries, "centreb", "centreB");
+    const Entry& r = Require(entries, "radius");
+    a.l = Number(l, "centreL");
+    a.b = Number(b, "centreB");
+    a.radius = Number(r, "radius");
+    if (!(a.l >= -180 && a.l <= 360)) Fail(l.line, Tr("centreL is not a longitude"));
+    if (!(a.b >= -90 && a.b <= 90)) Fail(b.line, Tr("centreB is not a latitude"));
+    if (!(a.radius >= 0 && a.radius <= 2e7)) Fail(r.line, Tr("radius is not a distance in metres"));
+    f.area = a;
 }
 
 void ReadOptional(const std::map<std::string, Entry>& entries, ParameterFile& f) {
@@ -136,6 +197,40 @@ void ReadOptional(const std::map<std::string, Entry>& entries, ParameterFile& f)
         f.points = static_cast<int>(n);
     }
     if (const auto it = entries.find("proj"); it != entries.end()) f.proj = it->second.value;
+    if (const auto it = entries.find("fromzone"); it != entries.end()) {
+        f.fromZone = Zone(it->second, "fromZone", f.from);
+    }
+    if (const auto it = entries.find("tozone"); it != entries.end()) {
+        f.toZone = Zone(it->second, "toZone", f.to);
+    }
+    ReadArea(entries, f);
+}
+
+// What the proj pipeline takes or gives on one side, in its order and units.
+std::string PipelineSide(const CoordinateSystem& s) {
+    switch (s.kind) {
+        case SystemKind::Plane:
+            return s.zoneWidth ? Tr("plane X, Y (northing first, Y with the zone number) and H "
+                                    "in metres")
+                               : Tr("plane X, Y (northing first) and H in metres");
+        case SystemKind::Geodetic:
+            return Tr(
+                "L, B in decimal degrees (not the packed degrees of Quorvel's files) and H "
+                "in metres");
+        case SystemKind::Geocentric:
+            break;
+    }
+    return Tr("geocentric X, Y, Z in metres");
+}
+
+// A scale that would read as a factor is written with an exponent, which reads as ppm.
+std::string ParameterText(const std::string& key, double value) {
+    std::string text = ShortestText(value);
+    if ((key == "ds" || key == "scale") && value != 1 && std::abs(value - 1) <= 1e-3 &&
+        text.find('e') == std::string::npos) {
+        text += "e0";
+    }
+    return text;
 }
 
 }  // namespace
@@ -158,6 +253,11 @@ ParameterFile ReadParameterFile(std::string_view text) {
     if (h != "yes" && h != "no")
         Fail(heights.line, Fill(Tr("heights must be yes or no, not “{0}”"), {heights.value}));
     f.heights = h == "yes";
+    if (f.heights && p.model == DatumModel::Four) {
+        Fail(heights.line, Tr("the 4-parameter model carries no heights: write heights = no (H "
+                              "can pass through as an extra column) or use the 7- or 3-parameter "
+                              "model"));
+    }
     ReadParameters(entries, f);
     ReadOptional(entries, f);
     if (p.model == DatumModel::Four &&
@@ -165,7 +265,7 @@ ParameterFile ReadParameterFile(std::string_view text) {
         Fail(0, Tr("the 4-parameter model needs plane systems for from and to"));
     }
     try {
-        CheckModelLimits(p);
+        CheckModelLimits(p, &f.from);
     } catch (const Error& e) {
         RethrowWithContext(e, Tr("parameter file"));
     }
@@ -183,6 +283,8 @@ std::string WriteParameterFile(const ParameterFile& f, const DatumParameters* se
     out += "from = " + SystemText(f.from) + "\n";
     out += "to = " + SystemText(f.to) + "\n";
     out += std::string("heights = ") + (f.heights ? "yes" : "no") + "\n";
+    if (f.fromZone >= 0) out += "fromZone = " + std::to_string(f.fromZone) + "\n";
+    if (f.toZone >= 0) out += "toZone = " + std::to_string(f.toZone) + "\n";
     for (const Field& field : Fields(p.model)) {
         const std::string key = field.key;
         if (se) {
@@ -191,11 +293,25 @@ std::string WriteParameterFile(const ParameterFile& f, const DatumParameters* se
                         {key, ShortestText(se->*field.member) + Unit(key)}) +
                    "\n";
         }
-        out += key + " = " + ShortestText(p.*field.member) + "\n";
+        out += key + " = " + ParameterText(key, p.*field.member) + "\n";
     }
     if (!std::isnan(f.sigma0)) out += "sigma0 = " + ShortestText(f.sigma0) + "\n";
     if (f.points >= 0) out += "points = " + std::to_string(f.points) + "\n";
-    if (!f.proj.empty()) out += "proj = " + f.proj + "\n";
+    if (f.area) {
+        out += "# " +
+               Tr("the common points' area: its centre as L, B in decimal degrees, its radius in "
+                  "metres") +
+               "\n";
+        out += "centreL = " + ShortestText(f.area->l) + "\ncentreB = " + ShortestText(f.area->b) +
+               "\nradius = " + ShortestText(f.area->radius) + "\n";
+    }
+    if (!f.proj.empty()) {
+        out += "# " +
+               Fill(Tr("proj, for cct: it takes {0}; it gives {1}"),
+                    {PipelineSide(f.from), PipelineSide(f.to)}) +
+               "\n";
+        out += "proj = " + f.proj + "\n";
+    }
     return out;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <limits>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -20,11 +21,18 @@ namespace quorvel {
 //   dx dy dz    metres; rx ry rz arc-seconds; ds ppm                 7 (3: dx dy dz only)
 //   dx dy       metres (ΔX north, ΔY east); rotation arc-seconds;    4
 //               scale ppm
+//   fromZone,   the zone number of every common point of a zoned     optional
+//   toZone      plane side
 //   sigma0      σ0 of the fit, metres                                optional
 //   points      number of common points fitted                       optional
+//   centreL,    the common points' area (CommonArea): its centre in  optional, all three
+//   centreB,    decimal degrees, its radius in metres                or none
+//   radius
 //   proj        the PROJ pipeline that gives the same results        optional
 // Every parameter of the model is required and no other is allowed, so a hand-written file
-// cannot leave a rotation out unnoticed.
+// cannot leave a rotation out unnoticed. The 4-parameter model carries no heights (heights =
+// yes is refused), and a scale (scale, ds) typed as a factor near 1 is refused (see
+// ReadParameterFile).
 struct ParameterFile {
     CoordinateSystem from;
     CoordinateSystem to;
@@ -33,18 +41,25 @@ struct ParameterFile {
     double sigma0 = std::numeric_limits<double>::quiet_NaN();  // NaN when absent
     int points = -1;                                           // −1 when absent
     std::string proj;                                          // empty when absent
+    int fromZone = -1, toZone = -1;                            // −1 when absent
+    std::optional<CommonArea> area;
 };
 
 // Reads a parameter file. Throws ParameterFileError naming the line ("line N: ...") for a line that
 // is not `key = value`, an unknown or repeated key, a key the model does not use, a value that
 // does not read (a system, a model, a number that is not finite); and for a missing key or a
-// 4-parameter model whose sides are not both plane. Parameters beyond the small-angle model
-// throw OutOfDomainError (see CheckModelLimits).
+// 4-parameter model whose sides are not both plane or with heights, a zone out of its system's
+// range or on a side without zones. A scale written as a plain decimal from 0.999 to 1.001,
+// other than 1, with 6 decimals or more throws too, naming the ppm it means as a factor: as ppm
+// it would be known to 1e-6 ppm, beyond what any fit resolves (an exponent, 1.0000027e0, reads
+// as ppm). Parameters beyond the limits throw OutOfDomainError (see CheckModelLimits).
 ParameterFile ReadParameterFile(std::string_view text);
 
 // Writes the file ReadParameterFile reads back to an equal ParameterFile (numbers in their
-// shortest round-trip form), with a heading comment and, given `standardErrors` (the units of
-// the parameters), a comment of each parameter's standard error.
+// shortest round-trip form, a scale that would read as a factor with an exponent), with a
+// heading comment, a comment before the area and one before proj saying what the pipeline
+// takes and gives, and, given `standardErrors` (the units of the parameters), a comment of each
+// parameter's standard error.
 std::string WriteParameterFile(const ParameterFile& file,
                                const DatumParameters* standardErrors = nullptr);
 

@@ -125,6 +125,12 @@ std::string DescribeWrongKind(const DatumDiagnostic& d, const CoordinateSystem& 
     const std::string name = SystemText(system);
     switch (system.kind) {
         case SystemKind::Plane:
+            if (d.count == 2) {
+                return Fill(Tr("{0}: Y has no zone number in front, which {1}, the parameter "
+                               "file's source system, has: give Y with it, or parameters for a "
+                               "system with a central meridian"),
+                            {d.text, name});
+            }
             return d.count == 1 ? Fill(Tr("{0}: Y carries a zone number in front, which {1}, the "
                                           "parameter file's source system, has not: give Y "
                                           "without it, or parameters for a system with zone3 or "
@@ -271,6 +277,12 @@ void ReadFitOptions(const DatumTyped& t, DatumOptions& o) {
             Tr("--model 4 fits plane coordinates: --from and --to must both be "
                "plane systems"));
     }
+    if (o.fit.model == DatumModel::Four && o.fit.heights) {
+        throw UsageError(
+            Tr("the 4-parameter model carries no heights: leave out --heights (H can "
+               "pass through as an extra column) or use the 7- or 3-parameter "
+               "model"));
+    }
     if (t.factor) {
         const std::optional<double> k = TryParseNumber(*t.factor);
         if (!k || !(*k > 0 && *k <= 100)) {
@@ -353,7 +365,7 @@ std::string DatumHelpText() {
            "  --model 7|4|3  7 (default): Bursa-Wolf through geocentric coordinates, dx dy dz\n"
            "                 (m), rx ry rz (arc-seconds), ds (ppm), PROJ's helmert without\n"
            "                 +exact; 4: plane similarity on plane X, Y, dx dy (m), rotation\n"
-           "                 (arc-seconds), scale (ppm); 3: geocentric translation\n"
+           "                 (arc-seconds), scale (ppm), no heights; 3: geocentric translation\n"
            "  --convention C coordinate-frame (default: the form of China's national rules for\n"
            "                 CGCS2000, EPSG 9607) or position-vector (EPSG 9606, +towgs84)\n"
            "  --heights      H after the two values of a plane or geodetic side; without it\n"
@@ -369,8 +381,11 @@ std::string DatumHelpText() {
            "                 above; --fields lists the name's field, then each coordinate's\n"
            "  Refused (exit status 2): fewer common points than the model needs, points that\n"
            "  cannot fix it (one place, one line), duplicate names, a point whose two sides lie\n"
-           "  kilometres apart, rotations or scale beyond the small-angle model, a parameter\n"
-           "  file that does not read or does not match the input.\n";
+           "  kilometres apart, rotations, scale or translations beyond their limits, a\n"
+           "  parameter file that does not read or does not match the input (checked on its\n"
+           "  first point: the system's kind and zone number, the 4-parameter file's zone, H,\n"
+           "  a shift of more than 1 km). transform warns of points farther outside the\n"
+           "  common points' area than the area's size.\n";
 }
 
 std::string Describe(const DatumDiagnostic& d, const DatumLayout& layout,
@@ -403,6 +418,10 @@ std::string Describe(const DatumDiagnostic& d, const DatumLayout& layout,
                           Fill(Tr("{0} is not a number"), {QuoteForMessage(d.text)}));
         case DatumProblem::WrongKind:
             return DescribeWrongKind(d, system);
+        case DatumProblem::OtherZone:
+            return Fill(Tr("{0}: a point of zone {1}, but the 4-parameter file was fitted in "
+                           "zone {2}, and its parameters hold for that zone's grid only"),
+                        {d.text, std::to_string(d.count), std::to_string(d.field)});
         case DatumProblem::NotConverted:
             return Joined(d.text, d.text2);
         case DatumProblem::PackedExcess:

@@ -91,7 +91,9 @@ enum class DatumProblem {
     OutOfRange,       // field, text
     WrongKind,        // text: the values as typed; value: their distance from the Earth's
                       // centre in metres for geocentric; count: 1 when Y seems to carry a zone
-                      // number
+                      // number, 2 when it lacks the one its system has
+    OtherZone,        // text: the values as typed; count: the point's zone, field: the zone of
+                      // the 4-parameter file
     NotConverted,     // text: the values as typed, text2: why (the core's words)
     // Warnings about a line.
     PackedExcess,        // field, text; count minutes or seconds (`seconds`) of 60 or more

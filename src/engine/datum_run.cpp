@@ -28,6 +28,7 @@
 #include "engine/line_parser.h"
 #include "engine/ordered_pool.h"
 #include "engine/run.h"
+#include "engine/transform_checks.h"
 
 #ifndef QUORVEL_VERSION
 #error "QUORVEL_VERSION must be defined by the build"
@@ -38,40 +39,6 @@ namespace {
 
 constexpr std::size_t kListedWarnings = 10;
 constexpr std::size_t kMaxValues = 6;
-constexpr std::size_t kMaxParameterFile = 1 << 20;
-
-// ---- Files, as RunCommand opens and replaces them ----
-
-// A run refused before or after its work: the message, exit status 2, no file written.
-class Refusal : public std::runtime_error {
-  public:
-    using std::runtime_error::runtime_error;
-};
-
-std::string ReadParameterText(const std::string& path) {
-    FdCloser file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
-    struct stat st {};
-    if (file.fd < 0 || ::fstat(file.fd, &st) != 0) {
-        throw Refusal(Fill(Tr("cannot read {0}: {1}"), {path, std::strerror(errno)}));
-    }
-    if (S_ISDIR(st.st_mode)) {
-        throw Refusal(Fill(Tr("cannot read {0}: {1}"), {path, Tr("it is a folder")}));
-    }
-    std::string text;
-    char buffer[1 << 14];
-    for (;;) {
-        const ssize_t n = ::read(file.fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) throw Refusal(Fill(Tr("cannot read {0}: {1}"), {path, std::strerror(errno)}));
-        if (n == 0) break;
-        text.append(buffer, static_cast<std::size_t>(n));
-        if (text.size() > kMaxParameterFile) {
-            throw Refusal(
-                Fill(Tr("{0}: {1}"), {path, Tr("more than 1 MiB: not a parameter file")}));
-        }
-    }
-    return text;
-}
 
 // ---- Lines into points ----
 
@@ -583,6 +550,9 @@ std::string FitParameterText(const CoordinateSystem& from, const CoordinateSyste
     f.parameters = r.parameters;
     f.sigma0 = r.sigma0;
     f.points = r.used;
+    f.fromZone = from.zoneWidth ? r.fromZone : -1;
+    f.toZone = to.zoneWidth ? r.toZone : -1;
+    f.area = r.area;
     std::string note;
     try {
         f.proj = ProjPipeline(f.from, f.to, f.parameters, r.fromZone, r.toZone);
@@ -602,6 +572,7 @@ namespace {
 struct Counts {
     std::size_t points = 0;
     std::size_t rejected = 0;
+    FarPoints far;  // beyond the common points' area
 };
 
 // Lines travel to the workers in chunks, as in RunJob.
@@ -627,28 +598,11 @@ struct TransformContext {
     LineContext line;
     const DatumTransform& transform;
     const CoordinateSystem& from;
+    const PointChecks& checks;
     std::size_t targetCount;
     bool targetAngles;
     bool full, bom;
 };
-
-// Whether a point's values cannot be coordinates of the source system at all: degrees where
-// metres belong, metres where degrees do, a point far from the Earth. `zone` says a plane Y
-// with a zone number where the system has a meridian.
-bool WrongKind(const CoordinateSystem& s, const Triple& v, double& distance, bool& zone) {
-    switch (s.kind) {
-        case SystemKind::Plane:
-            if (std::abs(v[0]) <= 360 && std::abs(v[1]) <= 360) return true;
-            zone = !s.zoneWidth && !(std::abs(v[1] - 500000) < 1e6);
-            return zone;
-        case SystemKind::Geodetic:
-            return !(std::abs(v[0]) <= 360 && std::abs(v[1]) <= 90);
-        case SystemKind::Geocentric:
-            distance = std::hypot(v[0], v[1], v[2]);
-            return !(distance > 6.2e6 && distance < 6.5e6);
-    }
-    return false;
-}
 
 // "X1 "3380000", Y1 "612345"": the source values as typed.
 std::string TypedValues(const DatumLayout& layout, const PointText& p) {
@@ -717,11 +671,8 @@ void TransformChunk(const TransformContext& x, Chunk& chunk) {
             continue;
         }
         const Triple source = Side(point, 0, layout.sourceCount);
-        bool zone = false;
-        if (WrongKind(x.from, source, d.value, zone)) {
-            d.problem = DatumProblem::WrongKind;
+        if (x.checks.Refused(source, d)) {
             d.text = TypedValues(layout, point);
-            d.count = zone ? 1 : 0;
             reject(d, number);
             continue;
         }
@@ -742,28 +693,59 @@ void TransformChunk(const TransformContext& x, Chunk& chunk) {
                 ++chunk.excessUnlisted;
             }
         });
+        if (const double outside = x.checks.Outside(source); outside > 0) {
+            chunk.counts.far.Add({1, outside, number, std::string(point.name)});
+        }
         AppendRecord(chunk.encoded, x, point, result);
         ++chunk.counts.points;
     }
 }
 
+// Whether the first line with fields lacks the H the parameter file's points carry: one
+// field short, or a text where H belongs.
+bool LacksHeight(const TransformContext& x, const ParsedLine& parsed, const DatumDiagnostic& d) {
+    const DatumLayout& layout = x.line.layout;
+    if (x.from.kind == SystemKind::Geocentric || layout.sourceCount != 3) return false;
+    return (d.problem == DatumProblem::TooFewFields && parsed.count + 1 == layout.Needed()) ||
+           (d.problem == DatumProblem::NotANumber && d.field == 3);
+}
+
 // The first line that reads as a point decides whether the input and the parameter file belong
-// together: if its values cannot be coordinates of the source system, the run is refused
-// before anything is written. False while no line has read as a point.
+// together: if its values cannot be coordinates of the source system, if it lacks the file's
+// H, if the file cannot convert it or moves it farther than two datums lie apart, the run is
+// refused before anything is written. False while no line has read as a point.
 bool CheckKind(const TransformContext& x, const ParsedLine& parsed, const PassColumns& columns,
                std::size_t line, const std::string& inputName, const std::string& parameterFile) {
     PointText point;
     DatumDiagnostic d;
     std::string buffer;
-    if (LineRejected(x.line, parsed, d) || parsed.status != LineStatus::Fields ||
-        !ReadPoint(x.line, parsed, columns, point, d, buffer)) {
-        return false;
+    const std::string where = inputName + ":" + std::to_string(line);
+    if (LineRejected(x.line, parsed, d) || parsed.status != LineStatus::Fields) return false;
+    if (!ReadPoint(x.line, parsed, columns, point, d, buffer)) {
+        if (!LacksHeight(x, parsed, d)) return false;
+        throw Refusal(Fill(Tr("{0}: no H: the parameter file {1} was made with heights (heights "
+                              "= yes), and each point needs H after its two values: is it the "
+                              "parameter file for this input?"),
+                           {where, parameterFile}));
     }
-    bool zone = false;
-    if (!WrongKind(x.from, Side(point, 0, x.line.layout.sourceCount), d.value, zone)) return true;
-    d.problem = DatumProblem::WrongKind;
+    const Triple source = Side(point, 0, x.line.layout.sourceCount);
     d.text = TypedValues(x.line.layout, point);
-    d.count = zone ? 1 : 0;
+    Triple result;
+    bool refused = x.checks.Refused(source, d);
+    if (!refused) {
+        try {
+            result = x.transform.Apply(source);
+        } catch (const Error& e) {
+            d.problem = DatumProblem::NotConverted;
+            d.text2 = e.detail();
+            refused = true;
+        }
+    }
+    if (!refused) {
+        const double shift = x.checks.Shift(source, result);
+        if (shift <= kMaxPointShift) return true;
+        throw Refusal(MovedTooFar(where, d.text, shift, parameterFile));
+    }
     throw Refusal(
         Fill(Tr("{0}:{1}: {2}: is {3} the parameter file for this input?"),
              {inputName, std::to_string(line), Describe(d, x.line.layout, x.from), parameterFile}));
@@ -805,6 +787,7 @@ class TransformEmitter {
         printer_.CountExcess(c.excessUnlisted);
         counts_.points += c.counts.points;
         counts_.rejected += c.counts.rejected;
+        counts_.far.Add(c.counts.far);
     }
 
     Counts End() {
@@ -924,37 +907,6 @@ Counts TransformPoints(const DatumOptions& o, const TransformContext& x,
     return emitter.End();
 }
 
-bool SameSystem(const CoordinateSystem& a, const CoordinateSystem& b) {
-    return a.kind == b.kind && a.ellipsoid.a == b.ellipsoid.a && a.ellipsoid.f == b.ellipsoid.f &&
-           a.zoneWidth == b.zoneWidth &&
-           (a.kind != SystemKind::Plane || a.zoneWidth || a.centralMeridian == b.centralMeridian);
-}
-
-// The parameter file of a transform, checked against what the command line says of the input.
-ParameterFile LoadParameters(const DatumOptions& o) {
-    const std::string text = ReadParameterText(o.parameterFile);
-    ParameterFile f;
-    try {
-        f = ReadParameterFile(text);
-    } catch (const Error& e) {
-        throw Refusal(Fill(Tr("{0}: {1}"), {o.parameterFile, e.what()}));
-    }
-    for (const auto& [given, file, option] :
-         {std::tuple{&o.from, &f.from, "--from"}, std::tuple{&o.to, &f.to, "--to"}}) {
-        if (*given && !SameSystem(**given, *file)) {
-            throw Refusal(Fill(Tr("{0} {1} does not match {2}, the system of the parameter file "
-                                  "{3}: is it the parameter file for this input?"),
-                               {option, SystemText(**given), SystemText(*file), o.parameterFile}));
-        }
-    }
-    if (o.heightsGiven && !f.heights) {
-        throw Refusal(Fill(Tr("--heights: the parameter file {0} was made without heights "
-                              "(heights = no)"),
-                           {o.parameterFile}));
-    }
-    return f;
-}
-
 std::string HeightsNote(const CoordinateSystem& from, const CoordinateSystem& to, bool heights) {
     if (heights || (from.kind == SystemKind::Geocentric && to.kind == SystemKind::Geocentric)) {
         return {};
@@ -1005,19 +957,23 @@ void CheckNotInput(const DatumOptions& o, const Opened& in) {
 // parameter file, and the input's layout.
 struct Systems {
     std::optional<DatumTransform> transform;
+    std::optional<PointChecks> checks;
+    std::optional<CommonArea> area;
     CoordinateSystem from, to;
     bool heights = false;
     DatumLayout layout;
 };
 
-void ReadSystems(const DatumOptions& o, Systems& s) {
+void ReadSystems(const DatumOptions& o, Systems& s, std::ostream& err) {
     s.heights = o.fit.heights;
     if (o.command == DatumCommand::Transform) {
-        const ParameterFile parameters = LoadParameters(o);
+        const ParameterFile parameters = LoadParameters(o, err);
         s.from = parameters.from;
         s.to = parameters.to;
         s.heights = parameters.heights;
+        s.area = parameters.area;
         s.transform.emplace(s.from, s.to, parameters.parameters);
+        s.checks.emplace(parameters, *s.transform);
     } else {
         s.from = *o.from;
         s.to = *o.to;
@@ -1065,6 +1021,7 @@ std::size_t RunTransform(const DatumOptions& o, const Systems& s, ByteSource& so
     const TransformContext x{{s.layout, o.decimalComma, o.encoding},
                              *s.transform,
                              s.from,
+                             *s.checks,
                              static_cast<std::size_t>(TypedCount(s.to, s.heights)),
                              s.to.kind == SystemKind::Geodetic,
                              o.full,
@@ -1074,6 +1031,10 @@ std::size_t RunTransform(const DatumOptions& o, const Systems& s, ByteSource& so
         err << SummaryText(RunCounts{counts.points, counts.rejected, 0}) << '\n';
         const std::string note = HeightsNote(s.from, s.to, s.heights);
         if (!note.empty()) err << note << '\n';
+    }
+    if (counts.far.count > 0 && s.area) {
+        err << "quorvel-batch: " << Tr("warning: ") << FarPointsWarning(counts.far, *s.area)
+            << '\n';
     }
     return counts.rejected;
 }
@@ -1098,7 +1059,7 @@ int Run(const DatumOptions& o, const Environment& env) {
     OpenInput(o, env, in);
     CheckNotInput(o, in);
     Systems s;
-    ReadSystems(o, s);
+    ReadSystems(o, s, env.err);
 
     std::optional<AtomicFile> outputFile, parameterFile;
     if (!o.output.empty()) outputFile.emplace(o.output, /*allowDirect=*/true);

@@ -313,7 +313,8 @@ TEST_F(Datum, RefusesWhatCannotBeComputed) {
          "3-parameter model"},
         {{"transform", "-p", "geodetic.txt", "--model", "7", "good.csv"}, "option of fit"},
         {{"transform", "-p", "out.csv", "good.csv"}, "-o and -p name the same file"},
-        {With({"fit", "--model", "4", "--heights", "--header", "--check", "P9", "good.csv"}),
+        {With({"fit", "--model", "4", "--fields", "1,2,3,5,6", "--header", "--check", "P9",
+               "good.csv"}),
          "no common point is named \"P9\""},
     };
     for (const Case& c : cases) {
@@ -324,6 +325,216 @@ TEST_F(Datum, RefusesWhatCannotBeComputed) {
         EXPECT_NE(o.err.find(c.words), std::string::npos) << o.err;
         EXPECT_FALSE(fs::exists(dir / "out.csv")) << c.words;
         EXPECT_EQ(o.out, "");
+    }
+}
+
+// The CSV of `rows`, one line each.
+std::string Csv(const std::vector<std::vector<std::string>>& rows) {
+    std::string text;
+    for (const auto& row : rows) {
+        for (std::size_t k = 0; k < row.size(); ++k) text += (k ? "," : "") + row[k];
+        text += "\n";
+    }
+    return text;
+}
+
+// Common points as CommonPoints makes them (on 117°), written in the 3° zone 39, whose
+// meridian that is: the zone number in front of both Y.
+std::string InZone39(const std::string& csv) {
+    auto rows = Records(csv);
+    for (std::size_t i = 1; i < rows.size(); ++i) {
+        for (int k : {2, 5}) rows[i][k] = Num(std::stod(rows[i][k]) + 39e6);
+    }
+    return Csv(rows);
+}
+
+const std::vector<std::string> kZone3 = {"--from", "plane:krassovsky:zone3", "--to",
+                                         "plane:cgcs2000:zone3"};
+
+// A 4-parameter file fitted in zone 39 holds for that zone's grid, with the zone number: Y
+// without it moves every point by about 100 m, another zone's points by metres, so both are
+// refused on the first point, as is a zone number no zone has; a later line of another zone
+// is rejected alone.
+TEST_F(Datum, FourParameterFileHoldsForItsZoneOnly) {
+    Write("common.csv", InZone39(CommonPoints(10, Pipeline(Published(kDefaultConvention)))));
+    std::vector<std::string> fit = {"fit",      "--model", "4",      "--fields",  "1,2,3,5,6",
+                                    "--header", "-p",      "p4.txt", "common.csv"};
+    fit.insert(fit.begin() + 1, kZone3.begin(), kZone3.end());
+    const Outcome o = Run(fit);
+    ASSERT_EQ(o.status, 0) << o.err;
+    const ParameterFile f = ReadParameterFile(ReadFile(dir / "p4.txt"));
+    EXPECT_EQ(f.fromZone, 39);
+    EXPECT_EQ(f.toZone, 39);
+    ASSERT_TRUE(f.area.has_value());
+    EXPECT_NEAR(f.area->l, 117, 0.4);
+    EXPECT_NEAR(f.area->b, 40, 0.3);
+    EXPECT_GT(f.area->radius, 20000);  // the points spread over 60 km by 60 km
+    EXPECT_LT(f.area->radius, 43000);
+
+    Write("zone39.csv", "A,4430000,39500000\nB,4431000,39501000\n");
+    Write("nozone.csv", "A,4430000,500000\nB,4431000,501000\n");
+    Write("zone38.csv", "A,4430000,38500000\n");
+    Write("nosuchzone.csv", "A,4430000,250500000\n");
+    Write("mixed.csv", "A,4430000,39500000\nB,4431000,38501000\nC,4432000,39502000\n");
+    Outcome t = Run({"transform", "-p", "p4.txt", "-o", "out.csv", "zone39.csv"});
+    EXPECT_EQ(t.status, 0) << t.err;
+    EXPECT_EQ(Records(ReadFile(dir / "out.csv")).size(), 3u);
+    fs::remove(dir / "out.csv");
+    const std::pair<const char*, const char*> refused[] = {
+        {"nozone.csv",
+         "nozone.csv:1: X1 \"4430000\", Y1 \"500000\": Y has no zone number in "
+         "front, which plane:krassovsky:zone3"},
+        {"zone38.csv",
+         "zone38.csv:1: X1 \"4430000\", Y1 \"38500000\": a point of zone 38, but "
+         "the 4-parameter file was fitted in zone 39"},
+    };
+    for (const auto& [input, words] : refused) {
+        t = Run({"transform", "-p", "p4.txt", "-o", "out.csv", input});
+        EXPECT_EQ(t.status, 2) << input;
+        EXPECT_NE(t.err.find(words), std::string::npos) << t.err;
+        EXPECT_NE(t.err.find("is p4.txt the parameter file for this input?"), std::string::npos);
+        EXPECT_FALSE(fs::exists(dir / "out.csv")) << input;
+    }
+    t = Run({"transform", "-p", "p4.txt", "-o", "out.csv", "mixed.csv"});
+    EXPECT_EQ(t.status, 1);
+    EXPECT_NE(t.err.find("mixed.csv:2: X1 \"4431000\", Y1 \"38501000\": a point of zone 38"),
+              std::string::npos)
+        << t.err;
+    const auto rows = Records(ReadFile(dir / "out.csv"));
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[2][0], "C");
+}
+
+// Points farther outside the common points' area than its size are transformed, and warned of
+// once: how many, and the farthest with its line and distance.
+TEST_F(Datum, WarnsOfPointsFarOutsideTheArea) {
+    Write("common.csv", CommonPoints(8, Pipeline(Published(kDefaultConvention))));
+    ASSERT_EQ(Run(With({"fit", "--heights", "--header", "-p", "p.txt", "common.csv"})).status, 0);
+    const ParameterFile f = ReadParameterFile(ReadFile(dir / "p.txt"));
+    ASSERT_TRUE(f.area.has_value());
+    // Northward of the middle of the points (about 4.43e6 m on 117°), whose centre lies within
+    // 0.3 radius of it: inside, within the warning's 3 radii, beyond them, and farther.
+    const double x = 4.43e6, r = f.area->radius;
+    Write("points.csv", "in," + Num(x) + ",500000,0\nnear," + Num(x + 2.5 * r) + ",500000,0\nfar," +
+                            Num(x + 3.5 * r) + ",500000,0\nfarther," + Num(x + 5 * r) +
+                            ",500000,0\n");
+    const Outcome t = Run({"transform", "-p", "p.txt", "points.csv"});
+    EXPECT_EQ(t.status, 0) << t.err;
+    EXPECT_EQ(Records(t.out).size(), 5u);
+    EXPECT_NE(t.err.find("warning: 2 points lie farther outside the common points' area"),
+              std::string::npos)
+        << t.err;
+    EXPECT_NE(t.err.find("the farthest, farther on line 4, "), std::string::npos) << t.err;
+    EXPECT_EQ(t.err.find("near"), std::string::npos) << t.err;
+
+    Write("inside.csv", "in," + Num(x) + ",500000,0\n");
+    EXPECT_EQ(Run({"transform", "-p", "p.txt", "inside.csv"}).err.find("warning"),
+              std::string::npos);
+}
+
+// Parameters no two datums have are refused on reading, with exit status 2 and nothing
+// written, instead of being applied or rejecting every line; a first point the parameters
+// move by more than 1 km, or one without the H of a heights file, refuses the run alike.
+TEST_F(Datum, RefusesParametersAndFilesThatDoNotMatch) {
+    const std::string four =
+        "model = 4\nfrom = plane:krassovsky:117\nto = plane:cgcs2000:117\n"
+        "heights = no\n";
+    const std::string seven =
+        "model = 7\nconvention = coordinate-frame\nfrom = plane:krassovsky:117\n"
+        "to = plane:cgcs2000:117\nheights = no\ndy = 0\ndz = 0\nrx = 0\nry = 0\nrz = 0\nds = 0\n";
+    const std::string three = "model = 3\nfrom = plane:krassovsky:117\nto = plane:cgcs2000:117\n";
+    struct Case {
+        std::string file;
+        const char* words;
+    };
+    const Case cases[] = {
+        {four + "dx = 1\ndy = 2\nrotation = 3\nscale = -1000000\n", "beyond ±1000 ppm"},
+        {four + "dx = 1\ndy = 2\nrotation = 400000\nscale = 3\n", "the rotation 400000″"},
+        {four + "dx = 1e12\ndy = 2\nrotation = 3\nscale = 3\n", "the translation of 1e+12 m"},
+        {seven + "dx = 1e9\n", "the translation of 1e+09 m is beyond 10261 m"},
+        {four + "dx = 1\ndy = 2\nrotation = 3\nscale = 1.0000027161\n",
+         "line 8: scale = 1.0000027161 looks like a scale factor, but the file takes ppm: as a "
+         "factor it is 2.7161 ppm"},
+        {four + "dx = 8000\ndy = 2\nrotation = 3\nscale = 3\n",
+         "points.csv:1: X1 \"4430000\", Y1 \"500000\": the parameters move this point by 8."},
+        {three + "heights = yes\ndx = 900\ndy = 0\ndz = 0\n", "points.csv:1: no H"},
+    };
+    Write("points.csv", "A,4430000,500000,x\nB,4431000,501000,x\n");
+    for (const Case& c : cases) {
+        Write("p.txt", c.file);
+        const Outcome t = Run({"transform", "-p", "p.txt", "-o", "out.csv", "points.csv"});
+        EXPECT_EQ(t.status, 2) << c.words << "\n" << t.err;
+        EXPECT_NE(t.err.find(c.words), std::string::npos) << t.err;
+        EXPECT_FALSE(fs::exists(dir / "out.csv")) << c.words;
+    }
+    // Within the limits and near the ground: applied. A scale with an exponent reads as ppm.
+    for (const std::string& file :
+         {four + "dx = 500\ndy = 2\nrotation = 0.5\nscale = 10\n",
+          four + "dx = 1\ndy = 2\nrotation = 3\nscale = 1.0000027e0\n", seven + "dx = 900\n"}) {
+        Write("p.txt", file);
+        const Outcome t = Run({"transform", "-p", "p.txt", "points.csv"});
+        EXPECT_EQ(t.status, 0) << file << t.err;
+        EXPECT_EQ(Records(t.out).size(), 3u) << file;
+    }
+}
+
+// The 4-parameter model carries no heights: fit refuses --heights rather than write H2 = H1,
+// and a file that says otherwise is refused on its line.
+TEST_F(Datum, FourParametersCarryNoHeights) {
+    Write("common.csv", CommonPoints(6, Pipeline(Published(kDefaultConvention))));
+    const Outcome o =
+        Run(With({"fit", "--model", "4", "--heights", "--header", "-o", "out.csv", "common.csv"}));
+    EXPECT_EQ(o.status, 2);
+    EXPECT_NE(o.err.find("the 4-parameter model carries no heights: leave out --heights"),
+              std::string::npos)
+        << o.err;
+    EXPECT_FALSE(fs::exists(dir / "out.csv"));
+    Write("p.txt",
+          "model = 4\nfrom = plane:krassovsky:117\nto = plane:cgcs2000:117\nheights = yes\n"
+          "dx = 1\ndy = 2\nrotation = 3\nscale = 4\n");
+    const Outcome t = Run({"transform", "-p", "p.txt", "common.csv"});
+    EXPECT_EQ(t.status, 2);
+    EXPECT_NE(t.err.find("p.txt: parameter file error: line 4: the 4-parameter model carries no "
+                         "heights"),
+              std::string::npos)
+        << t.err;
+}
+
+// The proj line says what it takes and gives; one edited by hand is warned of, blanks and
+// numbers' spelling aside.
+TEST_F(Datum, ProjLineIsExplainedAndCheckedAgainstTheParameters) {
+    Write("common.csv", CommonPoints(6, Pipeline(Published(kDefaultConvention))));
+    ASSERT_EQ(Run(With({"fit", "--heights", "--header", "-p", "p.txt", "common.csv"})).status, 0);
+    const std::string p = ReadFile(dir / "p.txt");
+    EXPECT_NE(p.find("# proj, for cct: it takes plane X, Y (northing first) and H in metres; it "
+                     "gives plane X, Y (northing first) and H in metres\nproj = "),
+              std::string::npos)
+        << p;
+    Write("points.csv", "A,4430000,500000,10\n");
+    EXPECT_EQ(Run({"transform", "-p", "p.txt", "points.csv"}).err.find("warning"),
+              std::string::npos);
+
+    const std::size_t at = p.find("+x=");
+    std::string spaced = p;
+    spaced.replace(p.find("+proj=helmert"), 13, "  +proj=helmert ");
+    std::string edited = p;
+    edited.replace(at, 3, "+x=1");  // -32.4 becomes 1-32.4: not a number; -x: another value
+    const ParameterFile f = ReadParameterFile(p);
+    std::string other = p;
+    other.replace(p.find("+x=") + 3, p.find(' ', at) - at - 3, Num(f.parameters.dx + 0.5));
+    std::string respelt = p;
+    respelt.replace(p.find("+x=") + 3, p.find(' ', at) - at - 3,
+                    Num(f.parameters.dx) + "000");  // the same value spelt otherwise
+    const std::pair<std::string, bool> cases[] = {
+        {spaced, false}, {respelt, false}, {edited, true}, {other, true}};
+    for (const auto& [file, warned] : cases) {
+        Write("q.txt", file);
+        const Outcome t = Run({"transform", "-p", "q.txt", "points.csv"});
+        EXPECT_EQ(t.status, 0) << t.err;
+        EXPECT_EQ(t.err.find("warning: the proj line of q.txt does not give this file's "
+                             "parameters' results: it was edited") != std::string::npos,
+                  warned)
+            << file << t.err;
     }
 }
 

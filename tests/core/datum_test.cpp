@@ -311,5 +311,40 @@ TEST(DatumFit, RefusesWhatCannotFixTheModel) {
     }
 }
 
+// The area a parameter file records: the centre of points spread evenly around 117° E, 40° N
+// is that place, its radius the farthest point's distance; the check points of a fit are no
+// part of it. 0.1° of latitude there is 11.10 km on the ground, 0.1° of longitude 8.53 km.
+TEST(DatumFit, AreaOfTheFittedPoints) {
+    const SystemConverter geodetic(ParseCoordinateSystem("geodetic:krassovsky"));
+    const std::vector<Triple> cross = {
+        {116.9, 40, 0}, {117.1, 40, 0}, {117, 39.9, 120}, {117, 40.1, 0}};
+    const CommonArea a = AreaOf(geodetic, cross);
+    EXPECT_NEAR(a.l, 117, 1e-9);
+    EXPECT_NEAR(a.b, 40, 1e-3);
+    EXPECT_NEAR(a.radius, 11100, 20);
+    const AreaDistance distance(a, geodetic.system().ellipsoid);
+    EXPECT_NEAR(distance(geodetic.ToGeocentric({117.1, 40, 500})), 8530, 20);
+    EXPECT_EQ(AreaOf(geodetic, {}).radius, 0);
+
+    // Fitted in zone 39 with the zone number; a far check point does not widen the area.
+    std::vector<Triple> sources = Area(8, 21);
+    for (Triple& s : sources) s[1] += 39e6;
+    std::vector<CommonPoint> points = Common(Area(8, 21), Pipeline(Published(kDefaultConvention)));
+    for (std::size_t i = 0; i < points.size(); ++i) points[i].source = sources[i];
+    const CoordinateSystem zone3 = ParseCoordinateSystem("plane:krassovsky:zone3");
+    const FitResult r = FitDatum(zone3, kCgcs, points, With(DatumModel::Seven));
+    CommonPoint far = points[0];
+    far.name = "far";
+    far.source[0] += 200000;
+    far.target[0] += 200000;
+    far.check = true;
+    points.push_back(far);
+    const FitResult checked = FitDatum(zone3, kCgcs, points, With(DatumModel::Seven));
+    EXPECT_EQ(r.fromZone, 39);
+    EXPECT_EQ(checked.area, r.area);
+    EXPECT_GT(r.area.radius, 1000);
+    EXPECT_NEAR(r.area.l, 117, 0.5);
+}
+
 }  // namespace
 }  // namespace quorvel

@@ -46,11 +46,13 @@ ParameterFile Sample() {
     f.to = ParseCoordinateSystem("plane:cgcs2000:zone3");
     f.heights = true;
     f.parameters.convention = RotationConvention::PositionVector;
-    f.parameters.dx = -1.0 / 3, f.parameters.dy = 123456.78901234567, f.parameters.dz = 1e-17;
+    f.parameters.dx = -1.0 / 3, f.parameters.dy = 1234.5678901234567, f.parameters.dz = 1e-17;
     f.parameters.rx = 0.1 + 0.2, f.parameters.ry = -2.0 / 7, f.parameters.rz = 5e-324;
     f.parameters.ds = 4.2700000000000005;
     f.sigma0 = 0.012345678901234567;
     f.points = 28;
+    f.toZone = 39;
+    f.area = CommonArea{117.30000000000001, -1.0 / 3, 12345.678};
     f.proj = ProjPipeline(f.from, f.to, f.parameters, -1, 39);
     return f;
 }
@@ -63,6 +65,9 @@ void ExpectSame(const ParameterFile& a, const ParameterFile& b) {
     EXPECT_TRUE(a.sigma0 == b.sigma0 || (std::isnan(a.sigma0) && std::isnan(b.sigma0)));
     EXPECT_EQ(a.points, b.points);
     EXPECT_EQ(a.proj, b.proj);
+    EXPECT_EQ(a.fromZone, b.fromZone);
+    EXPECT_EQ(a.toZone, b.toZone);
+    EXPECT_EQ(a.area, b.area);
 }
 
 TEST(ParameterFile, ReadsBackWhatItWrites) {
@@ -76,8 +81,38 @@ TEST(ParameterFile, ReadsBackWhatItWrites) {
     ParameterFile four;
     four.from = four.to = ParseCoordinateSystem("plane:xian80:111");
     four.parameters.model = DatumModel::Four;
-    four.parameters.dx = 12.25, four.parameters.rotation = -3000.5, four.parameters.scale = 0.1;
+    four.parameters.dx = 12.25, four.parameters.rotation = -30.5, four.parameters.scale = 0.1;
     ExpectSame(ReadParameterFile(WriteParameterFile(four)), four);
+
+    // A scale in ppm that would read as a factor is written so that it reads as ppm.
+    for (double scale : {1.0000027161234567, 0.99999, 1.001}) {
+        four.parameters.scale = scale;
+        const std::string t = WriteParameterFile(four);
+        ExpectSame(ReadParameterFile(t), four);
+        EXPECT_NE(t.find("e0\n"), std::string::npos) << t;
+    }
+}
+
+// The comment before proj says what the pipeline takes and gives, each side in its order and
+// units: geodetic L, B in decimal degrees, not Quorvel's packed degrees (in Chinese here).
+TEST(ParameterFile, SaysWhatTheProjLineTakesAndGives) {
+    ParameterFile f;
+    f.from = ParseCoordinateSystem("geodetic:krassovsky");
+    f.to = ParseCoordinateSystem("plane:cgcs2000:zone6");
+    f.parameters.model = DatumModel::Three;
+    f.proj = ProjPipeline(f.from, f.to, f.parameters, -1, 20);
+    std::string text = WriteParameterFile(f);
+    EXPECT_NE(text.find("# proj，供 cct 使用：输入十进制度的 L、B（不是 Quorvel 文件所用的度.分秒）"
+                        "与以米为单位的 H；输出平面坐标 X、Y（先北坐标，Y 带带号）与 H，单位米\n"
+                        "proj = "),
+              std::string::npos)
+        << text;
+    f.to = ParseCoordinateSystem("geocentric:cgcs2000");
+    f.proj = ProjPipeline(f.from, f.to, f.parameters);
+    text = WriteParameterFile(f);
+    EXPECT_NE(text.find("；输出地心坐标 X、Y、Z，单位米\nproj = "), std::string::npos) << text;
+    f.proj.clear();
+    EXPECT_EQ(WriteParameterFile(f).find("# proj"), std::string::npos);
 }
 
 // As a bureau's parameters are typed by hand: a byte order mark, CR LF, comments, keys in
@@ -102,6 +137,11 @@ TEST(ParameterFile, RefusesWhatDoesNotRead) {
         "model = 7\nconvention = coordinate-frame\nfrom = plane:krassovsky:117\n"
         "to = plane:cgcs2000:117\nheights = no\n";
     const std::string seven = "dx = 1\ndy = 2\ndz = 3\nrx = 0.1\nry = 0.2\nrz = 0.3\nds = 1\n";
+    const std::string zoned =
+        "model = 7\nconvention = coordinate-frame\nfrom = plane:krassovsky:zone6\n"
+        "to = plane:cgcs2000:zone6\nheights = no\n";
+    const std::string four = "model = 4\nfrom = plane:krassovsky:117\nto = plane:cgcs2000:117\n";
+    const std::string fourValues = "dx = 1\ndy = 2\nrotation = 3\nscale = 4\n";
     struct Bad {
         std::string text;
         ErrorKind kind;
@@ -122,6 +162,28 @@ TEST(ParameterFile, RefusesWhatDoesNotRead) {
          ErrorKind::ParameterFile, "缺少键“convention”"},
         {head + "dx = 1\ndy = 2\ndz = 3\nrx = 80\nry = 0\nrz = 50\nds = 1\n",
          ErrorKind::OutOfDomain, "92.2″"},
+        {head + seven + "fromZone = 39\n", ErrorKind::ParameterFile,
+         "第 13 行：fromZone：坐标系 plane:krassovsky:117 不分带"},
+        {zoned + seven + "toZone = 61\n", ErrorKind::ParameterFile,
+         "第 13 行：toZone 的值“61”不是 1 至 60 的带号"},
+        {zoned + seven + "fromZone = 20.5\n", ErrorKind::ParameterFile, "不是 1 至 60 的带号"},
+        {head + seven + "centreL = 117\nradius = 3000\n", ErrorKind::ParameterFile,
+         "缺少键“centreB”"},
+        {head + seven + "centreL = 117\ncentreB = 91\nradius = 3000\n", ErrorKind::ParameterFile,
+         "第 14 行：centreB 不是纬度"},
+        {four + "heights = yes\n" + fourValues, ErrorKind::ParameterFile,
+         "第 4 行：四参数模型不含高程"},
+        {four + "heights = no\n" + "dx = 1\ndy = 2\nrotation = 92.3\nscale = 4\n",
+         ErrorKind::OutOfDomain, "旋转角 92.3″ 超过 ±92.2″"},
+        {four + "heights = no\n" + "dx = 1\ndy = 2\nrotation = 3\nscale = 1000.5\n",
+         ErrorKind::OutOfDomain, "尺度 1000.5 ppm 超过 ±1000 ppm"},
+        {four + "heights = no\n" + "dx = 15600\ndy = 2\nrotation = 3\nscale = 4\n",
+         ErrorKind::OutOfDomain, "平移量 15600 m 超过 15542 m"},
+        {head + "dx = 1\ndy = 2\ndz = 3\nrx = 0.1\nry = 0.2\nrz = 0.3\nds = 0.999997\n",
+         ErrorKind::ParameterFile,
+         "ds = 0.999997 看来是尺度因子，而参数文件中的尺度以 ppm 为单位：作为因子它是 -3 ppm"},
+        {four + "heights = no\n" + "dx = 1\ndy = 2\nrotation = 3\nscale = 1.0000027161\n",
+         ErrorKind::ParameterFile, "第 8 行：scale = 1.0000027161 看来是尺度因子"},
     };
     for (const Bad& b : cases) {
         try {
@@ -132,6 +194,37 @@ TEST(ParameterFile, RefusesWhatDoesNotRead) {
             EXPECT_NE(e.detail().find(b.words), std::string::npos) << e.what();
         }
     }
+}
+
+// At the edges of the limits: what a bureau may publish reads; a scale typed as a factor is
+// told from one in ppm by its decimals; the 4-parameter translation's limit follows the size
+// of the source's coordinates, the zone number in front of Y included.
+TEST(ParameterFile, ReadsWhatLiesWithinTheLimits) {
+    const std::string four = "model = 4\nheights = no\nto = plane:cgcs2000:117\n";
+    const auto read = [&](const std::string& from, const std::string& values) {
+        return ReadParameterFile(four + "from = " + from + "\n" + values).parameters;
+    };
+    EXPECT_EQ(
+        read("plane:krassovsky:117", "dx = 1\ndy = 2\nrotation = -92.2\nscale = -1000\n").rotation,
+        -92.2);
+    // 5 decimals: plausible as ppm; 1 itself; an exponent; more than 0.001 from 1.
+    for (const char* scale : {"1.00001", "1", "1.000000", "1.0000027e0", "1.0011234567"}) {
+        EXPECT_EQ(read("plane:krassovsky:117",
+                       std::string("dx = 1\ndy = 2\nrotation = 3\nscale = ") + scale + "\n")
+                      .scale,
+                  std::stod(scale))
+            << scale;
+    }
+    EXPECT_EQ(read("plane:krassovsky:zone3", "dx = 150000\ndy = 2\nrotation = 3\nscale = 4\n").dx,
+              150000);
+    EXPECT_THROW(read("plane:krassovsky:117", "dx = 150000\ndy = 2\nrotation = 3\nscale = 4\n"),
+                 OutOfDomainError);
+    const ParameterFile zones = ReadParameterFile(
+        "model = 3\nfrom = plane:krassovsky:zone3\nto = plane:cgcs2000:zone6\nheights = no\n"
+        "dx = 10260\ndy = 0\ndz = 0\nfromZone = 120\ntoZone = 1\n");
+    EXPECT_EQ(zones.fromZone, 120);
+    EXPECT_EQ(zones.toZone, 1);
+    EXPECT_FALSE(zones.area.has_value());
 }
 
 }  // namespace
