@@ -140,7 +140,16 @@ void FarPoints::Add(const FarPoints& other) {
 
 PointChecks::PointChecks(const ParameterFile& file, const DatumTransform& transform)
     : file_(file), transform_(transform) {
-    if (file.area) area_.emplace(*file.area, file.from.ellipsoid);
+    if (!file.area) return;
+    area_.emplace(*file.area, file.from.ellipsoid);
+    outside_ = file.area->radius + std::max(2 * file.area->radius, kMaxPointShift);
+    if (file.from.kind != SystemKind::Plane || (file.from.zoneWidth && file.fromZone < 0)) return;
+    try {
+        planeCentre_ = transform.source().FromGeodetic({file.area->l, file.area->b, 0},
+                                                       file.from.zoneWidth ? file.fromZone : -1);
+        centreZone_ = transform.source().ZoneOf(*planeCentre_);
+    } catch (const Error&) {
+    }
 }
 
 bool PointChecks::Refused(const Triple& v, DatumDiagnostic& d) const {
@@ -199,14 +208,18 @@ double PointChecks::Shift(const Triple& source, const Triple& result) const {
 
 double PointChecks::Outside(const Triple& source) const {
     if (!area_) return 0;
+    if (planeCentre_ && transform_.source().ZoneOf(source) == centreZone_ &&
+        std::hypot(source[0] - (*planeCentre_)[0], source[1] - (*planeCentre_)[1]) <
+            outside_ * (1 - 1e-3)) {
+        return 0;
+    }
     double d = 0;
     try {
         d = (*area_)(transform_.source().ToGeocentric(source));
     } catch (const Error&) {
         return 0;  // rejected by the transformation itself
     }
-    const double r = file_.area->radius;
-    return d > r + std::max(2 * r, kMaxPointShift) ? d : 0;
+    return d > outside_ ? d : 0;
 }
 
 std::string MovedTooFar(const std::string& where, const std::string& values, double metres,

@@ -73,6 +73,11 @@ class PointChecks {
     ParameterFile file_;
     const DatumTransform& transform_;
     std::optional<AreaDistance> area_;
+    double outside_ = 0;  // the distance from the centre beyond which a point lies outside
+    // A plane source's area centre as typed, in the file's zone: the grid distance, never less
+    // than the ground distance (k ≥ 1), clears most points without the exact inverse.
+    std::optional<Triple> planeCentre_;
+    int centreZone_ = -1;
 };
 
 // The refusal of a first point that the transformation moves farther than kMaxPointShift
