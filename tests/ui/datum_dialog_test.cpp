@@ -155,6 +155,11 @@ class DatumDialogTest : public QObject {
             QVERIFY2(d.fit().has_value(), qPrintable(d.message()));
             QVERIFY(save->isEnabled() && pipeline->isEnabled() && convert->isEnabled());
             QVERIFY(!ParametersShown(d).isEmpty());
+            // The same value put back (an edit left with Enter) changes nothing.
+            QVERIFY(d.points()->setData(d.points()->index(2, 1), d.points()->index(2, 1).data(),
+                                        Qt::EditRole));
+            QVERIFY(d.points()->setData(d.points()->index(3, 0), Qt::Checked, Qt::CheckStateRole));
+            QVERIFY(d.fit().has_value() && save->isEnabled());
             change();
             QVERIFY2(!d.fit().has_value(), what);
             QVERIFY2(!d.parameters().has_value(), what);
