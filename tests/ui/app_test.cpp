@@ -556,9 +556,10 @@ class AppTest : public QObject {
         FileJob inverse(JobFor(choice, {}),
                         WriteFile("inverse.csv", "P1,3378246.186,500000\n").toStdString());
         inverse.Run();
+        const std::shared_ptr<const FileJobResult> inverseResult = inverse.TakeResult();
         QStringList filters, said;
         {
-            ResultsWindow window(inverse.TakeResult());
+            ResultsWindow window(inverseResult);
             const auto answers = AnswerFileDialogs({[&](QFileDialog* d) {
                                                        filters = d->nameFilters();
                                                        d->reject();
@@ -566,6 +567,21 @@ class AppTest : public QObject {
                                                    &said);
             window.ExportCsv();
         }
+        // A name typed with an ending the results cannot be written in: refused, nothing written.
+        const QString dat = dir_.filePath(QStringLiteral("inverse.dat"));
+        {
+            ResultsWindow window(inverseResult);
+            const auto answers = AnswerFileDialogs({[&](QFileDialog* d) {
+                                                       d->selectFile(dat);
+                                                       static_cast<QDialog*>(d)->accept();
+                                                   }},
+                                                   &said);
+            window.ExportCsv();
+        }
+        QCOMPARE(said.size(), 1);
+        QVERIFY2(said[0].contains(QStringLiteral(".gpkg")), qPrintable(said[0]));
+        QVERIFY(!QFileInfo::exists(dat));
+        said.clear();
         const QString offered = filters.join(u' ');
         QVERIFY2(!offered.contains(QStringLiteral("*.dat")) &&
                      !offered.contains(QStringLiteral("*.dxf")),
