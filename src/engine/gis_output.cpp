@@ -605,16 +605,17 @@ void GisOutput::Undo() {
 }
 
 void WriteRows(const RowStore& rows, const Job& job, const std::string& target,
-               const OutputWarning& warn) {
+               const OutputWarning& warn, const std::optional<ParameterFile>& parameters,
+               const std::string& parametersName) {
     if (WritesThroughGdal(job.format)) {
-        GisOutput out(job, target, std::nullopt, {}, warn);
+        GisOutput out(job, target, parameters, parametersName, warn);
         rows.Replay(out.Rows());
         out.Finish();
         out.Publish();
         out.Settle();
         return;
     }
-    CheckFormat(job, false);
+    CheckFormat(job, parameters.has_value());
     AtomicFile file(target);
     FdSink sink(file.fd(), target);
     OutputBuffer out(sink);

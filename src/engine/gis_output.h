@@ -72,9 +72,12 @@ class GisOutput {
 };
 
 // Writes the rows of `rows` as `job` (its format) says into `target`, all or nothing, as the
-// window exports them: CSV and the CASS file straight, the others through GisOutput. Throws
-// IoError, and UsageError for a format the job cannot be written in.
+// window exports them: CSV and the CASS file straight, the others through GisOutput (KML with
+// `parameters`, named `parametersName`, as -p gives them). Throws IoError, and UsageError for a
+// format the job cannot be written in.
 void WriteRows(const RowStore& rows, const Job& job, const std::string& target,
-               const OutputWarning& warn);
+               const OutputWarning& warn,
+               const std::optional<ParameterFile>& parameters = std::nullopt,
+               const std::string& parametersName = {});
 
 }  // namespace quorvel::engine

@@ -16,9 +16,11 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
 #include <QSettings>
 #include <QShortcut>
 #include <QStringDecoder>
+#include <QStyle>
 #include <QTableView>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -31,6 +33,7 @@
 #include "engine/datum_job.h"
 #include "engine/datum_run.h"
 #include "engine/text_io.h"
+#include "print/qt_messages.h"
 #include "ui/datum_convert.h"
 #include "ui/datum_models.h"
 
@@ -63,6 +66,16 @@ QString DecodeFile(const QByteArray& bytes) {
     return gb.isValid() ? gb(bytes) : text;
 }
 
+// Rows of the height of a line of text, and room for at least eight of them with the header.
+void ShowEightRows(QTableView* table) {
+    const int row = table->fontMetrics().height() + 6;
+    table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    table->verticalHeader()->setDefaultSectionSize(row);
+    const int header =
+        std::max(table->horizontalHeader()->sizeHint().height(), table->fontMetrics().height() + 8);
+    table->setMinimumHeight(header + 8 * row + 2 * table->frameWidth());
+}
+
 // A row of buttons, none of which Enter presses, in the keyboard order they are given.
 QHBoxLayout* ButtonRow(std::initializer_list<QPushButton*> buttons, std::vector<QWidget*>& order) {
     auto* row = new QHBoxLayout;
@@ -90,24 +103,59 @@ DatumDialog::DatumDialog(QWidget* parent)
       points_(new CommonPointsModel(this)),
       residuals_(new ResidualModel(this)) {
     setWindowTitle(QStringLiteral("坐标转换"));
-    auto* layout = new QVBoxLayout(this);
+    // The settings, points and results scroll on a small screen; the message and the file
+    // buttons stay in sight below them.
+    auto* body = new QWidget(this);
+    auto* bodyLayout = new QVBoxLayout(body);
+    bodyLayout->setContentsMargins(0, 0, 0, 0);
     // Keyboard order is the layout's: the systems, the model, the points and their buttons, the
     // residuals, the files.
     std::vector<QWidget*> order;
-    layout->addLayout(BuildSystems(order));
-    layout->addLayout(BuildModelRow(order));
-    BuildPoints(*layout, order);
-    BuildResults(*layout, order);
+    bodyLayout->addLayout(BuildSystems(order));
+    bodyLayout->addLayout(BuildModelRow(order));
+    BuildPoints(*bodyLayout, order);
+    BuildResults(*bodyLayout, order);
+    scroll_ = new QScrollArea(this);
+    scroll_->setWidgetResizable(true);
+    scroll_->setFrameShape(QFrame::NoFrame);
+    scroll_->setFocusPolicy(Qt::NoFocus);
+    scroll_->setWidget(body);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(scroll_, 1);
+    message_->setWordWrap(true);
+    layout->addWidget(message_);
     layout->addLayout(BuildFileButtons(order));
     for (std::size_t i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
     from_.ellipsoid->setFocus();
 
     Recall(*std::make_unique<QSettings>(QStringLiteral("Quorvel"), QStringLiteral("Quorvel")));
     UpdateLayout();
-    // Room for both tables, within the screen.
-    QSize size(960, 900);
-    if (const QScreen* s = screen()) size = size.boundedTo(s->availableGeometry().size() * 0.9);
+    ConnectChanges();
+    UpdateButtons();
+    // Room for both tables, within the screen's free area with the desktop's title bar and
+    // borders.
+    QSize size(1000, 900);
+    if (const QScreen* s = screen()) {
+        const int title = std::max(32, style()->pixelMetric(QStyle::PM_TitleBarHeight));
+        size = size.boundedTo(s->availableGeometry().size() - QSize(16, title + 16));
+    }
     resize(size);
+}
+
+void DatumDialog::ConnectChanges() {
+    const auto changed = [this] { ClearResults(); };
+    for (const Side* s : {&from_, &to_}) {
+        for (QComboBox* box : {s->ellipsoid, s->kind, s->zones})
+            connect(box, &QComboBox::currentIndexChanged, this, changed);
+        connect(s->meridian, &QLineEdit::textChanged, this, changed);
+    }
+    connect(model_, &QComboBox::currentIndexChanged, this, changed);
+    connect(convention_, &QComboBox::currentIndexChanged, this, changed);
+    connect(heights_, &QCheckBox::toggled, this, changed);
+    connect(points_, &QAbstractItemModel::dataChanged, this, changed);
+    connect(points_, &QAbstractItemModel::rowsInserted, this, changed);
+    connect(points_, &QAbstractItemModel::rowsRemoved, this, changed);
+    connect(points_, &QAbstractItemModel::modelReset, this, changed);
 }
 
 QHBoxLayout* DatumDialog::BuildSystems(std::vector<QWidget*>& order) {
@@ -138,7 +186,11 @@ QHBoxLayout* DatumDialog::BuildModelRow(std::vector<QWidget*>& order) {
     modelRow->addWidget(convention_);
     modelRow->addWidget(heights_);
     modelRow->addStretch();
-    connect(heights_, &QCheckBox::toggled, this, &DatumDialog::UpdateLayout);
+    connect(heights_, &QCheckBox::toggled, this, [this](bool on) {
+        if (heights_->isEnabled()) heightsWanted_ = on;
+        UpdateLayout();
+    });
+    connect(model_, &QComboBox::currentIndexChanged, this, &DatumDialog::UpdateHeights);
     order.insert(order.end(), {model_, convention_, heights_});
     return modelRow;
 }
@@ -150,7 +202,8 @@ void DatumDialog::BuildPoints(QVBoxLayout& layout, std::vector<QWidget*>& order)
     layout.addWidget(pointsLabel);
     pointsView_->setModel(points_);
     pointsView_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    layout.addWidget(pointsView_, 2);
+    ShowEightRows(pointsView_);
+    layout.addWidget(pointsView_, 1);
     auto* pasteKey = new QShortcut(QKeySequence::Paste, pointsView_);
     pasteKey->setContext(Qt::WidgetShortcut);
     connect(pasteKey, &QShortcut::activated, this, &DatumDialog::Paste);
@@ -174,17 +227,20 @@ void DatumDialog::BuildResults(QVBoxLayout& layout, std::vector<QWidget*>& order
     parametersText_->setTextInteractionFlags(Qt::TextSelectableByMouse |
                                              Qt::TextSelectableByKeyboard);
     parametersText_->setFont(QFont(QStringLiteral("monospace")));
-    layout.addWidget(parametersText_);
+    parametersText_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     auto* residualLabel = new QLabel(
         QStringLiteral("残差(&S)（红色：超过 3 倍中误差；取消勾选即改为检核并重算）："), this);
     residualLabel->setBuddy(residualView_);
     layout.addWidget(residualLabel);
     residualView_->setModel(residuals_);
     residualView_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    layout.addWidget(residualView_, 2);
+    ShowEightRows(residualView_);
+    // The parameters beside the residuals: both in the height of eight rows.
+    auto* results = new QHBoxLayout;
+    results->addWidget(parametersText_);
+    results->addWidget(residualView_, 1);
+    layout.addLayout(results, 1);
     layout.addWidget(checkText_);
-    message_->setWordWrap(true);
-    layout.addWidget(message_);
     connect(residuals_, &ResidualModel::useChanged, this, [this](int row, bool fitted) {
         points_->SetCheck(row, !fitted);
         Compute();
@@ -193,17 +249,16 @@ void DatumDialog::BuildResults(QVBoxLayout& layout, std::vector<QWidget*>& order
 }
 
 QHBoxLayout* DatumDialog::BuildFileButtons(std::vector<QWidget*>& order) {
-    auto* save = new QPushButton(QStringLiteral("保存参数(&A)…"), this);
+    save_ = new QPushButton(QStringLiteral("保存参数(&A)…"), this);
     auto* load = new QPushButton(QStringLiteral("载入参数(&L)…"), this);
-    auto* convert = new QPushButton(QStringLiteral("转换文件(&T)…"), this);
+    convert_ = new QPushButton(QStringLiteral("转换文件(&T)…"), this);
     auto* close = new QPushButton(QStringLiteral("关闭"), this);
-    connect(save, &QPushButton::clicked, this, &DatumDialog::SaveParameters);
+    connect(save_, &QPushButton::clicked, this, &DatumDialog::SaveParameters);
     connect(load, &QPushButton::clicked, this, &DatumDialog::LoadParameters);
-    connect(convert, &QPushButton::clicked, this, &DatumDialog::ConvertPoints);
+    connect(convert_, &QPushButton::clicked, this, &DatumDialog::ConvertPoints);
     connect(copyPipeline_, &QPushButton::clicked, this, &DatumDialog::CopyPipeline);
     connect(close, &QPushButton::clicked, this, &QDialog::reject);
-    copyPipeline_->setEnabled(false);
-    QHBoxLayout* buttons = ButtonRow({save, load, convert, copyPipeline_, close}, order);
+    QHBoxLayout* buttons = ButtonRow({save_, load, convert_, copyPipeline_, close}, order);
     buttons->insertStretch(4);  // 关闭 on its own at the right
     return buttons;
 }
@@ -292,10 +347,47 @@ void DatumDialog::SetChoices(const CoordinateSystem& from, const CoordinateSyste
                              DatumModel model, RotationConvention convention) {
     SetSide(from_, from);
     SetSide(to_, to);
-    heights_->setChecked(heights);
+    heightsWanted_ = heights;
     model_->setCurrentIndex(IndexOf(kModels, model));
     convention_->setCurrentIndex(IndexOf(kConventions, convention));
+    UpdateHeights();
     UpdateLayout();
+}
+
+void DatumDialog::UpdateHeights() {
+    const bool four = kModels[model_->currentIndex()] == DatumModel::Four;
+    if (four) {
+        heights_->setEnabled(false);
+        heights_->setChecked(false);
+        heights_->setToolTip(
+            QtMessage(Tr("The 4-parameter model is a plane one: it carries no heights")));
+    } else {
+        heights_->setEnabled(true);
+        heights_->setChecked(heightsWanted_);
+        heights_->setToolTip({});
+    }
+}
+
+void DatumDialog::ClearResults() {
+    const bool had = parameters_.has_value() || residuals_->rowCount() > 0;
+    fit_.reset();
+    parameters_.reset();
+    parameterPath_.clear();
+    if (residuals_->rowCount() > 0) residuals_->SetResult({}, SystemKind::Plane, false);
+    parametersText_->clear();
+    checkText_->clear();
+    UpdateButtons();
+    if (had) {
+        Say(QtMessage(Tr("The settings or points changed: the results were cleared. Compute "
+                         "the parameters again (F5).")),
+            false);
+    }
+}
+
+void DatumDialog::UpdateButtons() {
+    save_->setEnabled(fit_.has_value());
+    convert_->setEnabled(parameters_.has_value());
+    copyPipeline_->setEnabled(parameters_ && !parameters_->proj.empty());
 }
 
 void DatumDialog::UpdateLayout() {
@@ -327,7 +419,7 @@ void DatumDialog::ShowParameters(const DatumParameters& p, const DatumParameters
                           int decimals) {
         QString s =
             QStringLiteral("%1 = %2 %3").arg(name, -4).arg(Number(v, decimals), 16).arg(unit, -3);
-        if (se != nullptr) s += QStringLiteral("  中误差 %1").arg(Number(e, decimals));
+        if (se != nullptr) s += QStringLiteral("  中误差 %1 %2").arg(Number(e, decimals), unit);
         return s + QLatin1Char('\n');
     };
     const DatumParameters none;
@@ -354,6 +446,7 @@ void DatumDialog::Compute() {
     std::vector<CommonPoint> points;
     QString error;
     if (!points_->Points(points, error)) {
+        ClearResults();
         Say(error, true);
         return;
     }
@@ -381,18 +474,38 @@ void DatumDialog::Compute() {
         } else {
             checkText_->setText(QStringLiteral("无检核点"));
         }
-        copyPipeline_->setEnabled(!f.proj.empty());
-        int flagged = 0;
-        for (const PointResidual& p : r.points) flagged += p.flagged ? 1 : 0;
-        Say(flagged > 0
-                ? QStringLiteral("参与 %1 点，%2 点残差超限（红色）").arg(r.used).arg(flagged)
-                : QStringLiteral("参与 %1 点，残差均在限差内").arg(r.used),
-            false);
+        UpdateButtons();
+        SayVerdict(r, options.outlierFactor);
+        scroll_->ensureWidgetVisible(residualView_);
         Remember(
             *std::make_unique<QSettings>(QStringLiteral("Quorvel"), QStringLiteral("Quorvel")));
     } catch (const Error& e) {
-        fit_.reset();
+        ClearResults();
         Say(QString::fromStdString(e.what()), true);
+    }
+}
+
+void DatumDialog::SayVerdict(const FitResult& r, double factor) {
+    int flagged = 0;
+    for (const PointResidual& p : r.points) flagged += p.flagged ? 1 : 0;
+    const QString k = QString::number(factor);
+    const QString used = QString::number(r.used);
+    // Without redundancy σ0 is undefined and nothing is tested: no verdict.
+    if (std::isnan(r.sigma0) || r.redundancy <= 0) {
+        Say(QtMessage(Tr("{0} points take part; without redundancy σ0 is undefined and the "
+                         "residuals are not tested"),
+                      {used}),
+            false);
+    } else if (flagged > 0) {
+        Say(QtMessage(Tr("{0} points take part; {1} beyond {2} times their standard error and "
+                         "1 mm (K = {2}, red)"),
+                      {used, QString::number(flagged), k}),
+            false);
+    } else {
+        Say(QtMessage(Tr("{0} points take part; no residual beyond {1} times its standard error "
+                         "and 1 mm (K = {1})"),
+                      {used, k}),
+            false);
     }
 }
 
@@ -432,13 +545,12 @@ bool DatumDialog::LoadParametersFrom(const QString& path, QString& error) {
         ParameterFile f =
             ReadParameterFile(std::string_view(bytes.constData(), std::size_t(bytes.size())));
         SetChoices(f.from, f.to, f.heights, f.parameters.model, f.parameters.convention);
+        ClearResults();
         ShowParameters(f.parameters, nullptr, f.sigma0);
         parameters_ = f;
         parameterPath_ = path;
-        fit_.reset();
-        residuals_->SetResult({}, f.to.kind, f.heights);
-        checkText_->clear();
-        copyPipeline_->setEnabled(!f.proj.empty());
+        UpdateButtons();
+        RememberParameterFile(path);
     } catch (const Error& e) {
         error = QString::fromStdString(e.what());
         return false;
@@ -482,6 +594,7 @@ void DatumDialog::SaveParameters() {
     const QString path = dialog.selectedFiles().constFirst();
     if (SaveParametersTo(path, error)) {
         parameterPath_ = path;
+        RememberParameterFile(path);
         Say(QStringLiteral("参数已保存到 %1").arg(path), false);
     } else {
         Say(error, true);
@@ -543,7 +656,7 @@ void DatumDialog::Remember(QSettings& settings) const {
         settings.setValue(QStringLiteral("datum/to"), QString::fromStdString(SystemText(Target())));
     } catch (const Error&) {
     }
-    settings.setValue(QStringLiteral("datum/heights"), Heights());
+    settings.setValue(QStringLiteral("datum/heights"), heightsWanted_);
     settings.setValue(QStringLiteral("datum/model"), model_->currentIndex());
     settings.setValue(QStringLiteral("datum/convention"), convention_->currentIndex());
 }
@@ -553,14 +666,22 @@ void DatumDialog::Recall(const QSettings& settings) {
         const QString from = settings.value(QStringLiteral("datum/from")).toString();
         const QString to = settings.value(QStringLiteral("datum/to")).toString();
         if (!from.isEmpty()) SetSide(from_, ParseCoordinateSystem(from.toStdString()));
-        if (!to.isEmpty()) SetSide(to_, ParseCoordinateSystem(to.toStdString()));
+        // The usual target, until another was chosen.
+        SetSide(to_, ParseCoordinateSystem(to.isEmpty() ? std::string("plane:cgcs2000:117")
+                                                        : to.toStdString()));
     } catch (const Error&) {
     }
-    heights_->setChecked(settings.value(QStringLiteral("datum/heights"), false).toBool());
+    heightsWanted_ = settings.value(QStringLiteral("datum/heights"), false).toBool();
     model_->setCurrentIndex(
         std::clamp(settings.value(QStringLiteral("datum/model"), 0).toInt(), 0, 2));
     convention_->setCurrentIndex(
         std::clamp(settings.value(QStringLiteral("datum/convention"), 0).toInt(), 0, 1));
+    UpdateHeights();
+}
+
+void DatumDialog::RememberParameterFile(const QString& path) const {
+    QSettings(QStringLiteral("Quorvel"), QStringLiteral("Quorvel"))
+        .setValue(QStringLiteral("datum/parameterFile"), QFileInfo(path).absoluteFilePath());
 }
 
 void DatumDialog::done(int result) {

@@ -14,6 +14,7 @@ class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QScrollArea;
 class QSettings;
 class QTableView;
 class QVBoxLayout;
@@ -38,6 +39,16 @@ class DatumDialog : public QDialog {
     // The last fit, if the last 计算参数 succeeded.
     const std::optional<FitResult>& fit() const { return fit_; }
     QString message() const;
+    // Whether the results shown (fitted or loaded) belong to the settings shown: every change of
+    // a setting the fit depends on clears them.
+    bool HasResults() const { return parameters_.has_value(); }
+    QPushButton* saveButton() const { return save_; }
+    QPushButton* convertButton() const { return convert_; }
+    QPushButton* pipelineButton() const { return copyPipeline_; }
+    QTableView* pointsView() const { return pointsView_; }
+    QTableView* residualView() const { return residualView_; }
+    QCheckBox* heightsBox() const { return heights_; }
+    QComboBox* modelBox() const { return model_; }
 
     // The choices as quorvel-batch names them; throws InvalidParameterError for a system the
     // widgets do not make (a meridian that does not read).
@@ -90,8 +101,19 @@ class DatumDialog : public QDialog {
     CoordinateSystem SystemOf(const Side& side) const;
     void SetSide(const Side& side, const CoordinateSystem& system);
     void UpdateLayout();
+    // Every setting the fit depends on, and the points, clear the results when they change.
+    void ConnectChanges();
+    // The 4-parameter model carries no heights: 含高程 H off and disabled while it is chosen,
+    // the user's choice back with another model.
+    void UpdateHeights();
+    // Drops the results and what uses them; says so when there were any.
+    void ClearResults();
+    void UpdateButtons();
     void Say(const QString& text, bool error);
     void ShowParameters(const DatumParameters& p, const DatumParameters* se, double sigma0);
+    // The verdict on the residuals, with the rule applied.
+    void SayVerdict(const FitResult& r, double factor);
+    void RememberParameterFile(const QString& path) const;
 
     Side from_, to_;
     QCheckBox* heights_;
@@ -103,6 +125,10 @@ class DatumDialog : public QDialog {
     QLabel* checkText_;
     QLabel* message_;
     QPushButton* copyPipeline_;
+    QPushButton* save_ = nullptr;
+    QPushButton* convert_ = nullptr;
+    QScrollArea* scroll_ = nullptr;
+    bool heightsWanted_ = false;  // 含高程 H as the user chose it, kept while 四参数 hides it
     CommonPointsModel* points_;
     ResidualModel* residuals_;
     std::optional<FitResult> fit_;

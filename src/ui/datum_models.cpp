@@ -134,14 +134,16 @@ QVariant CommonPointsModel::data(const QModelIndex& index, int role) const {
 bool CommonPointsModel::setData(const QModelIndex& index, const QVariant& value, int role) {
     if (!index.isValid()) return false;
     Row& r = rows_[static_cast<std::size_t>(index.row())];
+    // A value put back unchanged (an edit left with Enter) changes nothing: the fit stays.
     if (index.column() == 0 && role == Qt::CheckStateRole) {
-        r.check = value.toInt() != Qt::Checked;
+        const bool check = value.toInt() != Qt::Checked;
+        if (check == r.check) return true;
+        r.check = check;
     } else if (role == Qt::EditRole) {
-        if (index.column() == 0) {
-            r.name = value.toString().trimmed();
-        } else {
-            r.values[index.column() - 1] = value.toString().trimmed();
-        }
+        QString& field = index.column() == 0 ? r.name : r.values[index.column() - 1];
+        const QString text = value.toString().trimmed();
+        if (text == field) return true;
+        field = text;
     } else {
         return false;
     }

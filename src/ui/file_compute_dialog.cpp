@@ -14,9 +14,11 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
 #include <QSettings>
 #include <QStyle>
 #include <QTableWidget>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -417,14 +419,25 @@ void FileComputeDialog::LayOut(const QString& settingsText) {
     auto* settings = new QLabel(QStringLiteral("椭球与算法：") + settingsText, this);
     QHBoxLayout* buttons = BuildButtons();
 
+    // The file's lines and the choices scroll on a small screen (更多选项 open); the settings
+    // and 计算/取消 stay in sight below them.
+    auto* body = new QWidget(this);
+    auto* bodyLayout = new QVBoxLayout(body);
+    bodyLayout->setContentsMargins(0, 0, 0, 0);
+    bodyLayout->addWidget(file);
+    bodyLayout->addWidget(rolesLabel_);
+    bodyLayout->addWidget(preview_, 1);
+    bodyLayout->addWidget(fields_);
+    bodyLayout->addLayout(form);
+    bodyLayout->addWidget(more_, 0, Qt::AlignLeft);
+    bodyLayout->addWidget(moreBox_);
+    scroll_ = new QScrollArea(this);
+    scroll_->setWidgetResizable(true);
+    scroll_->setFrameShape(QFrame::NoFrame);
+    scroll_->setFocusPolicy(Qt::NoFocus);
+    scroll_->setWidget(body);
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(file);
-    layout->addWidget(rolesLabel_);
-    layout->addWidget(preview_, 1);
-    layout->addWidget(fields_);
-    layout->addLayout(form);
-    layout->addWidget(more_, 0, Qt::AlignLeft);
-    layout->addWidget(moreBox_);
+    layout->addWidget(scroll_, 1);
     layout->addWidget(settings);
     layout->addLayout(buttons);
 }
@@ -666,6 +679,9 @@ void FileComputeDialog::RolesChanged() {
 void FileComputeDialog::ShowMore(bool shown) {
     moreBox_->setVisible(shown);
     more_->setArrowType(shown ? Qt::DownArrow : Qt::RightArrow);
+    // The options opened come into sight once the layout has room for them.
+    if (shown && scroll_ != nullptr)
+        QTimer::singleShot(0, this, [this] { scroll_->ensureWidgetVisible(moreBox_); });
 }
 
 void FileComputeDialog::OrderTabs() {

@@ -17,6 +17,7 @@ class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QScrollArea;
 class QTableWidget;
 class QToolButton;
 
@@ -164,6 +165,7 @@ class FileComputeDialog : public QDialog {
     QCheckBox* header_;
     QToolButton* more_;
     QWidget* moreBox_;
+    QScrollArea* scroll_ = nullptr;
     QCheckBox* decimalComma_;
     QLineEdit* k0_;
     QLineEdit* falseEasting_;

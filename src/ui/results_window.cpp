@@ -17,6 +17,7 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QScreen>
+#include <QSettings>
 #include <QSplitter>
 #include <QStyle>
 #include <QTableView>
@@ -32,6 +33,7 @@
 #include "engine/run.h"
 #include "print/qt_messages.h"
 #include "print/report_printer.h"
+#include "ui/export_formats.h"
 #include "ui/point_map.h"
 #include "ui/results_model.h"
 
@@ -270,16 +272,20 @@ bool ResultsWindow::WriteCsv(const FileJobResult& result, const QString& path, Q
 }
 
 bool ResultsWindow::WriteResults(const FileJobResult& result, const QString& path, QString* error,
-                                 QStringList* warnings) {
+                                 QStringList* warnings,
+                                 const std::optional<ParameterFile>& parameters,
+                                 const QString& parametersPath) {
     engine::Job job = result.job;
     job.format = engine::FormatOfPath(path.toStdString());
     if (job.format == engine::OutputFormat::Csv) return WriteCsv(result, path, error);
     job.bom = false;  // the window's CSV only
     try {
-        engine::WriteRows(result.rows, job, QFile::encodeName(path).toStdString(),
-                          [warnings](const std::string& warning) {
-                              if (warnings != nullptr) *warnings << QString::fromStdString(warning);
-                          });
+        engine::WriteRows(
+            result.rows, job, QFile::encodeName(path).toStdString(),
+            [warnings](const std::string& warning) {
+                if (warnings != nullptr) *warnings << QString::fromStdString(warning);
+            },
+            parameters, parametersPath.toStdString());
     } catch (const std::runtime_error& e) {  // IoError, and UsageError for what it cannot hold
         *error = QString::fromStdString(e.what());
         return false;
@@ -287,18 +293,20 @@ bool ResultsWindow::WriteResults(const FileJobResult& result, const QString& pat
     return true;
 }
 
-void ResultsWindow::ExportCsv() {
+QString ResultsWindow::ChooseExportFile() {
     const QFileInfo input(QFile::decodeName(result_->path.c_str()));
     QFileDialog dialog(this, QStringLiteral("导出"));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
-    // The file's ending picks the format; the filter picks the ending of a name typed without.
-    const QStringList filters{
-        QStringLiteral("CSV 文件 (*.csv)"),  QStringLiteral("CASS 坐标数据文件 (*.dat)"),
-        QStringLiteral("DXF 图形 (*.dxf)"),  QStringLiteral("GeoPackage (*.gpkg)"),
-        QStringLiteral("Shapefile (*.shp)"), QStringLiteral("KML，WGS 84 (*.kml)"),
-        QStringLiteral("所有文件 (*)")};
+    // Only what the results can be written in; the file's ending picks the format, the filter
+    // the ending of a name typed without.
+    const std::vector<ExportFormat> formats = ExportFormats(result_->job);
+    QStringList filters, endings;
+    for (const ExportFormat& f : formats) {
+        filters << ExportFilter(f.format);
+        endings << QStringLiteral(".") + QString::fromUtf8(engine::FormatName(f.format).data());
+    }
     dialog.setNameFilters(filters);
     dialog.setDefaultSuffix(QStringLiteral("csv"));
     connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& filter) {
@@ -307,21 +315,75 @@ void ResultsWindow::ExportCsv() {
     });
     dialog.setDirectory(input.absolutePath());
     dialog.selectFile(input.completeBaseName() + QStringLiteral("-结果.csv"));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
     const QString path = dialog.selectedFiles().constFirst();
-    for (const std::string& file :
-         engine::OutputFiles(engine::FormatOfPath(path.toStdString()), path.toStdString())) {
+    const engine::OutputFormat format = engine::FormatOfPath(path.toStdString());
+    if (std::none_of(formats.begin(), formats.end(),
+                     [format](const ExportFormat& f) { return f.format == format; })) {
+        QMessageBox::warning(this, windowTitle(),
+                             QtMessage(Tr("These results cannot be written as {0}: choose one "
+                                          "of {1}"),
+                                       {QFileInfo(path).suffix(), endings.join(u' ')}));
+        return {};
+    }
+    for (const std::string& file : engine::OutputFiles(format, path.toStdString())) {
         if (QFileInfo(QString::fromStdString(file)).canonicalFilePath() ==
             input.canonicalFilePath()) {
             QMessageBox::warning(
                 this, windowTitle(),
                 QtMessage(Tr("Cannot write the results over the input file {0}"), {path}));
-            return;
+            return {};
+        }
+    }
+    return path;
+}
+
+QString ResultsWindow::ChooseParameters(std::optional<ParameterFile>& parameters) {
+    QSettings settings(QStringLiteral("Quorvel"), QStringLiteral("Quorvel"));
+    const QString last = settings.value(QStringLiteral("datum/parameterFile")).toString();
+    const QString datum = DatumNameInWindow(result_->job.geodesy.ellipsoid);
+    QFileDialog dialog(this, QtMessage(Tr("Parameter file from {0} to CGCS2000 for KML"), {datum}));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilters(
+        {QStringLiteral("参数文件 (*.txt *.par)"), QStringLiteral("所有文件 (*)")});
+    if (!last.isEmpty()) {
+        dialog.setDirectory(QFileInfo(last).absolutePath());
+        dialog.selectFile(last);
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    const QString path = dialog.selectedFiles().constFirst();
+    QString problem;
+    try {
+        parameters = engine::ReadParameters(QFile::encodeName(path).toStdString());
+        problem = ParametersProblem(*parameters, path, result_->job.geodesy.ellipsoid);
+    } catch (const engine::IoError& e) {
+        problem = QString::fromStdString(e.what());
+    }
+    if (!problem.isEmpty()) {
+        QMessageBox::warning(this, windowTitle(), problem);
+        parameters.reset();
+        return {};
+    }
+    settings.setValue(QStringLiteral("datum/parameterFile"), QFileInfo(path).absoluteFilePath());
+    return path;
+}
+
+void ResultsWindow::ExportCsv() {
+    const QString path = ChooseExportFile();
+    if (path.isEmpty()) return;
+    std::optional<ParameterFile> parameters;
+    QString parametersPath;
+    const engine::OutputFormat format = engine::FormatOfPath(path.toStdString());
+    for (const ExportFormat& f : ExportFormats(result_->job)) {
+        if (f.format == format && f.needsParameters) {
+            parametersPath = ChooseParameters(parameters);
+            if (parametersPath.isEmpty()) return;
         }
     }
     QString error;
     QStringList warnings;
-    if (!WriteResults(*result_, path, &error, &warnings)) {
+    if (!WriteResults(*result_, path, &error, &warnings, parameters, parametersPath)) {
         QMessageBox::warning(this, windowTitle(),
                              QtMessage(Tr("cannot write {0}: {1}"), {path, error}));
     } else if (!warnings.isEmpty()) {

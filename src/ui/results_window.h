@@ -3,8 +3,10 @@
 #include <QMainWindow>
 #include <QStringList>
 #include <memory>
+#include <optional>
 #include <thread>
 
+#include "core/parameter_file.h"
 #include "report/report.h"
 #include "ui/file_job.h"
 
@@ -35,10 +37,13 @@ class ResultsWindow : public QMainWindow {
     // The bytes an export writes: a UTF-8 byte order mark, then the engine's CSV.
     static bool WriteCsv(const FileJobResult& result, const QString& path, QString* error);
     // The export in the format the file's ending names (engine/output_format.h): the CSV above,
-    // or what quorvel-batch --format writes for the same rows. `warnings` gets the renamed
-    // columns and GDAL's warnings.
+    // or what quorvel-batch --format writes for the same rows (KML from Beijing 1954 or Xi'an
+    // 1980 with `parameters`, as -p gives them). `warnings` gets the renamed columns and GDAL's
+    // warnings.
     static bool WriteResults(const FileJobResult& result, const QString& path, QString* error,
-                             QStringList* warnings);
+                             QStringList* warnings,
+                             const std::optional<ParameterFile>& parameters = std::nullopt,
+                             const QString& parametersPath = {});
 
   public slots:
     void ExportCsv();
@@ -56,6 +61,11 @@ class ResultsWindow : public QMainWindow {
     // Whether there is a report to print, and the user wants it when it is long.
     bool MayPrint();
     void Print(const Report& report, QPrinter& printer);
+    // The file to export to, of a format the results can be written in; empty when cancelled.
+    QString ChooseExportFile();
+    // The parameter file KML from this run's datum goes through, asked for with the one
+    // 坐标转换 last saved or loaded offered; empty when cancelled or unusable (said).
+    QString ChooseParameters(std::optional<ParameterFile>& parameters);
 
     std::shared_ptr<const FileJobResult> result_;
     ResultsModel* model_;

@@ -13,6 +13,7 @@ add_library(quorvel_app STATIC
     datum_convert.cpp
     datum_dialog.cpp
     datum_models.cpp
+    export_formats.cpp
     file_compute_dialog.cpp
     file_job.cpp
     point_map.cpp

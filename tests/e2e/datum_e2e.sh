@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# 坐标转换 as a person uses it, by keyboard alone, under Xvfb: Ctrl+T, CGCS2000 as the target's
-# ellipsoid, the common points opened (Alt+O), 计算参数 (F5), the red row P6 unticked in the
-# residual table (a refit), 保存参数… (Alt+A) and 转换文件… (Alt+T) with the export (Ctrl+S).
+# 坐标转换 as a person uses it, by keyboard alone, under Xvfb on a laptop screen of 1366 x 768 at
+# 125 %: Ctrl+T (the target starts as CGCS2000), the common points opened (Alt+O), 计算参数 (F5),
+# the red row P6 unticked in the residual table (a refit), the dialog within the screen; another
+# model chosen (Alt+M) clears the results, and 保存参数… (Alt+A) then opens nothing; the model
+# back and F5 again, 保存参数… and 转换文件… (Alt+T) with the export (Ctrl+S).
 # The saved file must be quorvel-batch fit -p's for the same points and choices, the export
 # quorvel-batch transform --bom's, byte for byte.
 #
@@ -20,6 +22,7 @@ out=${3:?usage: datum_e2e.sh QUORVEL QUORVEL_BATCH OUTPUT_FOLDER}
 wait_s=${E2E_WAIT:-30}
 
 need_tools xvfb-run xdotool xprop import
+export E2E_SCREEN=1366x768x24 QT_SCALE_FACTOR=1.25
 run_on_xvfb "$program" "$batch" "$out"
 fresh_output
 
@@ -34,8 +37,6 @@ refocus "$main" '^Quorvel$'
 xdotool key ctrl+t
 wait_focus '^坐标转换$'
 dialog=$focused
-# The focus starts on the source's ellipsoid: four Tabs to the target's, CGCS2000 two down.
-xdotool key Tab Tab Tab Tab Down Down
 xdotool key alt+o
 wait_focus '^打开公共点文件$'
 type_path "$common"
@@ -46,6 +47,18 @@ sleep 0.5
 xdotool key alt+s ctrl+Home Down Down Down Down Down Down space
 sleep 0.5
 screenshot datum-dialog "$dialog"
+within_screen "$dialog" "the dialog after the refit"
+
+# Another model: the results go, and 保存参数 with them.
+xdotool key alt+m Down
+sleep 0.3
+xdotool key alt+a
+sleep 1
+[[ "$(title_of "$(xdotool getwindowfocus)")" =~ ^坐标转换$ ]] ||
+    fail "保存参数 opened after the model changed, with the results of the model before"
+screenshot datum-dialog-cleared "$dialog"
+xdotool key alt+m Up F5
+sleep 0.5
 
 saved="$out/params.txt"
 save_as alt+a '^保存参数$' "$saved" "no parameters were saved to $saved"

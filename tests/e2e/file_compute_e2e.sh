@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# 从文件计算 as a person uses it, by keyboard alone, under Xvfb: Ctrl+O, the file's path and
-# Enter in Qt's file dialog, the computation type and Lo in 从文件计算, Enter; then in the results
-# window Ctrl+S, a path and Enter. The exported CSV must be byte for byte what quorvel-batch
-# writes with --bom for the same file. Then the README's field file (点名,编码,Y,X,H in GB18030)
-# with its columns chosen in the dialog's role row, and opened a second time, when the dialog
-# must start with the same choices. Screenshots are kept in the output folder.
+# 从文件计算 as a person uses it, by keyboard alone, under Xvfb on a laptop screen of 1366 x 768 at
+# 125 %: Ctrl+O, the file's path and Enter in Qt's file dialog, the computation type and Lo in
+# 从文件计算, Enter; then in the results window Ctrl+S, a path and Enter. The exported CSV must be
+# byte for byte what quorvel-batch writes with --bom for the same file; the KML export asks for
+# the parameter file and must be what quorvel-batch --format kml -p writes. Then the README's
+# field file (点名,编码,Y,X,H in GB18030) with 更多选项 opened (the dialog within the screen) and
+# its columns chosen in the dialog's role row, and opened a second time, when the dialog must
+# start with the same choices. Screenshots are kept in the output folder.
 #
 # Usage: file_compute_e2e.sh QUORVEL QUORVEL_BATCH OUTPUT_FOLDER
 # Environment:
@@ -22,6 +24,7 @@ out=${3:?usage: file_compute_e2e.sh QUORVEL QUORVEL_BATCH OUTPUT_FOLDER}
 wait_s=${E2E_WAIT:-30}
 
 need_tools xvfb-run xdotool xprop import
+export E2E_SCREEN=1366x768x24 QT_SCALE_FACTOR=1.25
 run_on_xvfb "$program" "$batch" "$out"
 fresh_output
 
@@ -95,6 +98,28 @@ fi
 cmp "$export_path" "$out/batch.csv" || fail "the exported CSV differs from quorvel-batch's output"
 echo "exported CSV is byte for byte quorvel-batch's --bom output ($(wc -c <"$export_path") bytes)"
 
+# KML from Beijing 1954 points: the parameter file asked for after the name, then written as
+# quorvel-batch --format kml -p writes it.
+parameters=$(realpath "$(dirname "$0")/../../docs/examples/bj54-cgcs2000.txt")
+kml="$out/exported.kml"
+refocus "$results" '^计算结果 — points\.csv$'
+xdotool key ctrl+s
+wait_focus '^导出$'
+xdotool key ctrl+a
+type_path "$kml"
+wait_focus '^KML 所需的参数文件'
+xdotool key ctrl+a
+type_path "$parameters"
+deadline=$((SECONDS + wait_s))
+while [ ! -s "$kml" ] && ((SECONDS < deadline)); do sleep 0.1; done
+[ -s "$kml" ] || fail "nothing was exported to $kml"
+status=0
+"$batch" inverse --lo 117 --header --format kml -p "$parameters" -o "$out/batch.kml" "$points" \
+    2>"$out/batch-kml.err" || status=$?
+[ "$status" -eq 1 ] || fail "quorvel-batch --format kml ended with status $status, expected 1"
+cmp "$kml" "$out/batch.kml" || fail "the exported KML differs from quorvel-batch --format kml -p's"
+echo "exported KML is byte for byte quorvel-batch --format kml -p's"
+
 # The README's field file: the roles of its five columns chosen by keyboard in the role row
 # (Alt+C reaches it; Home is 点名, then 纵坐标 X, 横坐标 Y, 带入, 忽略).
 field="$out/control-points.csv"
@@ -103,6 +128,12 @@ close_window "$results" '^计算结果 — points\.csv$'
 refocus "$main" '^Quorvel$'
 open_points "$field"
 inverse_lo_117
+# 更多选项 open: the dialog stays within the screen, 计算 and 取消 in sight; closed again.
+xdotool key alt+m
+sleep 0.5
+within_screen "$focused" "从文件计算 with 更多选项 open"
+screenshot file-compute-more "$focused"
+xdotool key alt+m
 xdotool key alt+c Home    # 点名
 xdotool key Tab Home Down Down Down  # 编码: 带入
 xdotool key Tab Home Down Down       # Y: 横坐标 Y

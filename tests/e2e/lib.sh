@@ -19,11 +19,24 @@ need_tools() {
 }
 
 # Runs the sourcing script again with the arguments given, on an X server of its own; the
-# default screen of xvfb-run is too small for the window. Returns once on that server.
+# default screen of xvfb-run is too small for the window. E2E_SCREEN chooses another size than
+# 1280x1024x24. Returns once on that server.
 run_on_xvfb() {
     if [ -z "${QUORVEL_E2E_ON_XVFB:-}" ]; then
-        exec xvfb-run -a -s "-screen 0 1280x1024x24" env QUORVEL_E2E_ON_XVFB=1 bash "$0" "$@"
+        exec xvfb-run -a -s "-screen 0 ${E2E_SCREEN:-1280x1024x24}" env QUORVEL_E2E_ON_XVFB=1 \
+            bash "$0" "$@"
     fi
+}
+
+# Fails unless WINDOW lies within the screen, named NAME in the message.
+within_screen() {
+    local X Y WIDTH HEIGHT WINDOW SCREEN x y w h sw sh
+    eval "$(xdotool getwindowgeometry --shell "$1")"
+    x=$X y=$Y w=$WIDTH h=$HEIGHT
+    read -r sw sh < <(xdotool getdisplaygeometry)
+    ((x >= 0 && y >= 0 && x + w <= sw && y + h <= sh)) ||
+        fail "$2 is ${w}x${h} at $x,$y, beyond the screen of ${sw}x${sh}"
+    echo "$2: ${w}x${h} at $x,$y on ${sw}x${sh}"
 }
 
 # An emptied output folder, made absolute; the settings of this run only, so that the user's own

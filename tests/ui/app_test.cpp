@@ -7,6 +7,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -28,11 +29,14 @@
 #include <QtTest>
 #include <cmath>
 #include <fstream>
+#include <functional>
 #include <optional>
 #include <sstream>
 
+#include "engine/gis_output.h"
 #include "engine/run.h"
 #include "ui/app_window.h"
+#include "ui/export_formats.h"
 #include "ui/file_compute_dialog.h"
 #include "ui/main_window.h"
 #include "ui/point_map.h"
@@ -59,6 +63,29 @@ QString* AnswerNextMessageBox() {
     });
     timer->start(5);
     return text;
+}
+
+// Answers the file dialogs that open next with `steps`, one each in order; a message box on the
+// way is closed with Enter and its text added to `said`. Answers until the timer returned goes.
+std::unique_ptr<QTimer> AnswerFileDialogs(std::vector<std::function<void(QFileDialog*)>> steps,
+                                          QStringList* said) {
+    auto timer = std::make_unique<QTimer>();
+    auto next = std::make_shared<std::size_t>(0);
+    QObject::connect(timer.get(), &QTimer::timeout, [steps, next, said] {
+        QWidget* w = QApplication::activeModalWidget();
+        if (w == nullptr || w->property("answered").toBool()) return;
+        w->setProperty("answered", true);
+        if (auto* box = qobject_cast<QMessageBox*>(w)) {
+            *said << box->text();
+            QTest::keyClick(box, Qt::Key_Return);
+        } else if (auto* dialog = qobject_cast<QFileDialog*>(w); dialog && *next < steps.size()) {
+            steps[(*next)++](dialog);
+        } else {
+            w->close();
+        }
+    });
+    timer->start(5);
+    return timer;
 }
 
 std::string ReadAll(const QString& path) {
@@ -519,6 +546,127 @@ class AppTest : public QObject {
 
     // The field file of the README: 点名,编码,Y,X,H in GB18030. Today's order would read 编码 as
     // a value, and "GPS" on the next line would hide the header; the names give the roles.
+    // 导出 offers what the results can be written in: no CASS file or drawing for the inverse's
+    // L, B; KML from Beijing 1954 asks for the parameter file (the one 坐标转换 kept offered) and
+    // writes what quorvel-batch --format kml -p writes.
+    void exportOffersWhatTheResultsHold() {
+        FileComputeChoice choice;
+        choice.lo = QStringLiteral("117");
+        choice.mode = Computation::Inverse;
+        FileJob inverse(JobFor(choice, {}),
+                        WriteFile("inverse.csv", "P1,3378246.186,500000\n").toStdString());
+        inverse.Run();
+        const std::shared_ptr<const FileJobResult> inverseResult = inverse.TakeResult();
+        QStringList filters, said;
+        {
+            ResultsWindow window(inverseResult);
+            const auto answers = AnswerFileDialogs({[&](QFileDialog* d) {
+                                                       filters = d->nameFilters();
+                                                       d->reject();
+                                                   }},
+                                                   &said);
+            window.ExportCsv();
+        }
+        // A name typed with an ending the results cannot be written in: refused, nothing written.
+        const QString dat = dir_.filePath(QStringLiteral("inverse.dat"));
+        {
+            ResultsWindow window(inverseResult);
+            const auto answers = AnswerFileDialogs({[&](QFileDialog* d) {
+                                                       d->selectFile(dat);
+                                                       static_cast<QDialog*>(d)->accept();
+                                                   }},
+                                                   &said);
+            window.ExportCsv();
+        }
+        QCOMPARE(said.size(), 1);
+        QVERIFY2(said[0].contains(QStringLiteral(".gpkg")), qPrintable(said[0]));
+        QVERIFY(!QFileInfo::exists(dat));
+        said.clear();
+        const QString offered = filters.join(u' ');
+        QVERIFY2(!offered.contains(QStringLiteral("*.dat")) &&
+                     !offered.contains(QStringLiteral("*.dxf")),
+                 qPrintable(offered));
+        QVERIFY2(
+            offered.contains(QStringLiteral("*.kml")) && offered.contains(QStringLiteral("*.csv")),
+            qPrintable(offered));
+
+        choice.mode = Computation::Forward;
+        const QString input = WriteFile("forward.csv", "P1,116.3045,30.3030\nP2,117.1,30.4\n");
+        FileJob forward(JobFor(choice, {}), input.toStdString());
+        forward.Run();
+        const std::shared_ptr<FileJobResult> result = forward.TakeResult();
+        const QString parameters =
+            WriteFile("bj54.txt",
+                      "model = 7\nconvention = coordinate-frame\n"
+                      "from = plane:krassovsky:117\nto = plane:cgcs2000:117\n"
+                      "heights = no\ndx = -32.4\ndy = 118.7\ndz = 61.2\n"
+                      "rx = 1.83\nry = -0.94\nrz = 2.71\nds = 4.27\n");
+        QSettings(QStringLiteral("Quorvel"), QStringLiteral("Quorvel"))
+            .setValue(QStringLiteral("datum/parameterFile"), parameters);
+        const QString kml = dir_.filePath(QStringLiteral("导出.kml"));
+        QStringList offeredParameters;
+        {
+            ResultsWindow window(result);
+            const auto answers = AnswerFileDialogs({[&](QFileDialog* d) {
+                                                        filters = d->nameFilters();
+                                                        d->selectFile(kml);
+                                                        static_cast<QDialog*>(d)->accept();
+                                                    },
+                                                    [&](QFileDialog* d) {
+                                                        offeredParameters = d->selectedFiles();
+                                                        static_cast<QDialog*>(d)->accept();
+                                                    }},
+                                                   &said);
+            window.ExportCsv();
+        }
+        QVERIFY2(said.isEmpty(), qPrintable(said.join(u'\n')));
+        QVERIFY(filters.join(u' ').contains(QStringLiteral("*.dat")));
+        QCOMPARE(offeredParameters, QStringList{parameters});
+        std::vector<std::string> cli = engine::JobArguments(result->job);
+        std::erase(cli, "--bom");
+        const QString byCli = dir_.filePath(QStringLiteral("cli.kml"));
+        cli.insert(cli.end(), {"--format=kml", "-p", parameters.toStdString(), "-o",
+                               byCli.toStdString(), "--", input.toStdString()});
+        const std::vector<std::string_view> views(cli.begin(), cli.end());
+        std::ostringstream sink;
+        QCOMPARE(engine::RunCommand(views, {0, 1, sink, sink, false, {}}), 0);
+        QVERIFY(!ReadAll(byCli).empty());
+        QCOMPARE(ReadAll(kml), ReadAll(byCli));
+
+        // Parameters for other points, or to another datum: refused in the window's words.
+        const ParameterFile bj54 = engine::ReadParameters(parameters.toStdString());
+        QCOMPARE(ParametersProblem(bj54, parameters, Krassovsky()), QString());
+        const QString other = ParametersProblem(bj54, parameters, Xian80());
+        QVERIFY2(other.contains(QStringLiteral("北京1954")) &&
+                     other.contains(QStringLiteral("西安1980")),
+                 qPrintable(other));
+        ParameterFile toXian = bj54;
+        toXian.to.ellipsoid = Xian80();
+        QVERIFY(ParametersProblem(toXian, parameters, Krassovsky())
+                    .contains(QStringLiteral("西安1980")));
+        QCOMPARE(DatumNameInWindow(Cgcs2000()), QStringLiteral("CGCS2000"));
+    }
+
+    // 从文件计算 with 更多选项 open fits a laptop screen (the small-screen run), 计算 and 取消 in
+    // sight, the focus where it was.
+    void fileDialogWithMoreOptionsFitsTheScreen() {
+        FileComputeDialog dialog(QStringLiteral(QUORVEL_CONTROL_POINTS), QStringLiteral("默认"));
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowActive(&dialog));
+        dialog.findChild<QToolButton*>()->setChecked(true);
+        QTest::qWait(20);
+        const QRect room = dialog.screen()->availableGeometry();
+        QVERIFY2(room.contains(dialog.frameGeometry()),
+                 qPrintable(QStringLiteral("%1x%2").arg(dialog.width()).arg(dialog.height())));
+        for (QPushButton* b : dialog.findChildren<QPushButton*>()) {
+            QVERIFY(b->isVisible());
+            QVERIFY(dialog.rect().contains(QRect(b->mapTo(&dialog, QPoint(0, 0)), b->size())));
+        }
+        QCOMPARE(dialog.focusWidget(), dialog.typeBox());
+        QTest::keyClick(dialog.typeBox(), Qt::Key_Tab);
+        QCOMPARE(dialog.focusWidget(), dialog.loEdit());
+    }
+
     void headerAndRolesOfTheFieldFile() {
         const QString path = QStringLiteral(QUORVEL_CONTROL_POINTS);
         const std::vector<PreviewLine> lines = PreviewFile(path, QStringLiteral("gb18030"));

@@ -3,12 +3,21 @@
 #include "ui/datum_dialog.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
 #include <QSettings>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <cmath>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 #include "core/datum.h"
@@ -52,6 +61,30 @@ QString CommonPointsText() {
     return text;
 }
 
+// The dialog's widget of a type whose accessible name or text starts with `text` (for a list,
+// one of whose items does).
+template <typename T>
+T* Find(const QWidget& d, const QString& text) {
+    for (T* w : d.findChildren<T*>()) {
+        if (w->accessibleName().startsWith(text)) return w;
+        if constexpr (requires { w->text(); }) {
+            if (w->text().startsWith(text)) return w;
+        }
+        if constexpr (requires { w->findText(text); }) {
+            if (w->findText(text, Qt::MatchStartsWith) >= 0) return w;
+        }
+    }
+    qFatal("no widget %s", qPrintable(text));
+}
+
+// The label showing the parameters after a fit (σ0 in its last line).
+QString ParametersShown(const QWidget& d) {
+    for (const QLabel* l : d.findChildren<QLabel*>()) {
+        if (l->text().contains(QStringLiteral("σ0"))) return l->text();
+    }
+    return {};
+}
+
 }  // namespace
 
 class DatumDialogTest : public QObject {
@@ -69,6 +102,171 @@ class DatumDialogTest : public QObject {
     void initTestCase() {
         QStandardPaths::setTestModeEnabled(true);
         QSettings(QStringLiteral("Quorvel"), QStringLiteral("Quorvel")).clear();
+    }
+
+    // The target starts as CGCS2000 the first time, and as chosen last after that.
+    void targetStartsAsCgcs2000UntilAnotherIsKept() {
+        QSettings(QStringLiteral("Quorvel"), QStringLiteral("Quorvel")).clear();
+        QCOMPARE(SystemText(DatumDialog().Target()), std::string("plane:cgcs2000:117"));
+        QCOMPARE(SystemText(DatumDialog().Source()), std::string("plane:krassovsky:117"));
+        {
+            DatumDialog d;
+            d.SetChoices(ParseCoordinateSystem("plane:krassovsky:117"),
+                         ParseCoordinateSystem("geodetic:xian80"), false, DatumModel::Three,
+                         RotationConvention::CoordinateFrame);
+            d.reject();
+        }
+        QCOMPARE(SystemText(DatumDialog().Target()), std::string("geodetic:xian80"));
+        QSettings(QStringLiteral("Quorvel"), QStringLiteral("Quorvel")).clear();
+    }
+
+    // Every change of what the fit depends on clears the results and what uses them; 计算参数
+    // brings them back. The residual table's own untick refits at once (above).
+    void changesClearTheResultsAndWhatUsesThem() {
+        DatumDialog d;
+        QPushButton* save = Find<QPushButton>(d, QStringLiteral("保存参数"));
+        QPushButton* pipeline = Find<QPushButton>(d, QStringLiteral("复制 PROJ 管道"));
+        QPushButton* convert = Find<QPushButton>(d, QStringLiteral("转换文件"));
+        QComboBox* model = Find<QComboBox>(d, QStringLiteral("七参数"));
+        const std::vector<std::pair<const char*, std::function<void()>>> changes = {
+            {"model", [&] { model->setCurrentIndex(2); }},
+            {"convention",
+             [&] { Find<QComboBox>(d, QStringLiteral("坐标框架"))->setCurrentIndex(1); }},
+            {"heights", [&] { Find<QCheckBox>(d, QStringLiteral("含高程"))->toggle(); }},
+            {"target ellipsoid",
+             [&] { Find<QComboBox>(d, QStringLiteral("目标椭球"))->setCurrentIndex(3); }},
+            {"source meridian",
+             [&] { Find<QLineEdit>(d, QStringLiteral("源中央子午线"))->setText("117.0"); }},
+            {"edited point",
+             [&] { d.points()->setData(d.points()->index(2, 1), "3500000.1", Qt::EditRole); }},
+            {"check point",
+             [&] {
+                 d.points()->setData(d.points()->index(3, 0), Qt::Unchecked, Qt::CheckStateRole);
+             }},
+            {"pasted point",
+             [&] { d.points()->PasteRows("Q9\t3500100\t480100\t3500000\t480200"); }},
+            {"清空", [&] { Find<QPushButton>(d, QStringLiteral("清空"))->click(); }},
+        };
+        for (const auto& [what, change] : changes) {
+            Choose(d);
+            d.points()->Clear();
+            QCOMPARE(d.points()->PasteRows(CommonPointsText()), 10);
+            d.Compute();
+            QVERIFY2(d.fit().has_value(), qPrintable(d.message()));
+            QVERIFY(save->isEnabled() && pipeline->isEnabled() && convert->isEnabled());
+            QVERIFY(!ParametersShown(d).isEmpty());
+            // The same value put back (an edit left with Enter) changes nothing.
+            QVERIFY(d.points()->setData(d.points()->index(2, 1), d.points()->index(2, 1).data(),
+                                        Qt::EditRole));
+            QVERIFY(d.points()->setData(d.points()->index(3, 0), Qt::Checked, Qt::CheckStateRole));
+            QVERIFY(d.fit().has_value() && save->isEnabled());
+            change();
+            QVERIFY2(!d.fit().has_value(), what);
+            QVERIFY2(!d.parameters().has_value(), what);
+            QVERIFY2(d.ParameterText().empty(), what);
+            QVERIFY2(d.residuals()->rowCount() == 0, what);
+            QVERIFY2(ParametersShown(d).isEmpty(), what);
+            QVERIFY2(!save->isEnabled() && !pipeline->isEnabled() && !convert->isEnabled(), what);
+        }
+        // Computed again with the new settings: the results and the buttons are back.
+        QCOMPARE(d.points()->PasteRows(CommonPointsText()), 10);
+        model->setCurrentIndex(2);
+        d.Compute();
+        QVERIFY2(d.fit().has_value(), qPrintable(d.message()));
+        QCOMPARE(d.fit()->parameters.model, DatumModel::Three);
+        QVERIFY(d.ParameterText().find("model = 3") != std::string::npos);
+        QVERIFY(save->isEnabled() && pipeline->isEnabled() && convert->isEnabled());
+        // A fit that fails leaves nothing of the one before.
+        for (int row = 0; row < 10; ++row) d.points()->SetCheck(row, true);
+        d.Compute();
+        QVERIFY(!d.fit().has_value());
+        QCOMPARE(d.residuals()->rowCount(), 0);
+        QVERIFY(ParametersShown(d).isEmpty());
+        QVERIFY(!save->isEnabled());
+    }
+
+    void fourParameterModelCarriesNoHeights() {
+        DatumDialog d;
+        QCheckBox* heights = Find<QCheckBox>(d, QStringLiteral("含高程"));
+        QComboBox* model = Find<QComboBox>(d, QStringLiteral("七参数"));
+        model->setCurrentIndex(0);
+        heights->setChecked(true);
+        model->setCurrentIndex(1);  // 四参数
+        QVERIFY(!heights->isChecked());
+        QVERIFY(!heights->isEnabled());
+        QVERIFY(!heights->toolTip().isEmpty());
+        QVERIFY(!d.Options().heights);
+        model->setCurrentIndex(2);  // the choice comes back
+        QVERIFY(heights->isChecked() && heights->isEnabled());
+        heights->setChecked(false);
+        model->setCurrentIndex(1);
+        model->setCurrentIndex(0);
+        QVERIFY(!heights->isChecked() && heights->isEnabled());
+    }
+
+    // The verdict names the rule it applied; the standard errors carry their units.
+    void verdictSaysTheRuleAndErrorsTheirUnits() {
+        DatumDialog d;
+        Choose(d);
+        QCOMPARE(d.points()->PasteRows(CommonPointsText()), 10);
+        d.points()->SetCheck(6, true);
+        d.Compute();
+        QVERIFY2(d.fit().has_value(), qPrintable(d.message()));
+        QVERIFY2(d.message().contains(QStringLiteral("K = 3")), qPrintable(d.message()));
+        const QStringList lines = ParametersShown(d).split(u'\n');
+        QCOMPARE(lines.size(), 8);
+        const QRegularExpression unit(QStringLiteral("中误差 +[0-9.]+ (m|″|ppm)$"));
+        for (const QString& line : lines.mid(0, 7))
+            QVERIFY2(unit.match(line).hasMatch(), qPrintable(line));
+        QVERIFY2(lines[0].endsWith(QStringLiteral(" m")), qPrintable(lines[0]));
+        QVERIFY2(lines[3].endsWith(QStringLiteral("″")), qPrintable(lines[3]));
+        QVERIFY2(lines[6].endsWith(QStringLiteral("ppm")), qPrintable(lines[6]));
+
+        // Three parameters for a rotated datum: σ0 of hundreds of mm, no residual beyond K
+        // times its own large standard error. No "within tolerance": the rule is said.
+        Find<QComboBox>(d, QStringLiteral("七参数"))->setCurrentIndex(2);
+        d.Compute();
+        QVERIFY2(d.fit().has_value(), qPrintable(d.message()));
+        QVERIFY(d.fit()->sigma0 > 0.1);
+        QVERIFY2(d.message().contains(QStringLiteral("K = 3")), qPrintable(d.message()));
+        QVERIFY(!d.message().contains(QStringLiteral("限差内")));
+        const QString none = d.message();
+        // The blunder flagged, by the same rule.
+        Find<QComboBox>(d, QStringLiteral("三参数"))->setCurrentIndex(0);
+        d.points()->SetCheck(6, false);
+        d.Compute();
+        QVERIFY2(d.message().contains(QStringLiteral("K = 3")), qPrintable(d.message()));
+        QVERIFY(d.message() != none);
+    }
+
+    // On a laptop screen (the small-screen run: 1366 x 768 at 125 %) as on any: the dialog
+    // within the screen's free area after 计算参数, each table room for eight rows of text.
+    void fitsTheScreenWithEightRowsATable() {
+        DatumDialog d;
+        Choose(d);
+        d.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&d));
+        QCOMPARE(d.points()->PasteRows(CommonPointsText()), 10);
+        d.Compute();
+        QVERIFY2(d.fit().has_value(), qPrintable(d.message()));
+        QApplication::processEvents();
+        const QRect room = d.screen()->availableGeometry();
+        QVERIFY2(room.contains(d.frameGeometry()),
+                 qPrintable(QStringLiteral("%1x%2").arg(d.width()).arg(d.height())));
+        const QList<QTableView*> tables = d.findChildren<QTableView*>();
+        QCOMPARE(tables.size(), 2);
+        for (QTableView* table : tables) {
+            const int row = table->verticalHeader()->defaultSectionSize();
+            QVERIFY2(
+                row >= table->fontMetrics().height() && row <= table->fontMetrics().height() + 8,
+                qPrintable(QString::number(row)));
+            QVERIFY2(table->viewport()->height() >= 8 * row,
+                     qPrintable(QString::number(table->viewport()->height())));
+        }
+        for (const char* button : {"保存参数", "关闭"}) {
+            QWidget* b = Find<QPushButton>(d, QString::fromUtf8(button));
+            QVERIFY(d.rect().contains(QRect(b->mapTo(&d, QPoint(0, 0)), b->size())));
+        }
     }
 
     void pastingRowsSkipsHeaderAndKeepsEveryValue() {

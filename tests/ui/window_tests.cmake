@@ -52,9 +52,10 @@ set_tests_properties(app_tests PROPERTIES
     TIMEOUT 120
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_RUNTIME_DIR=${QUORVEL_WINDOW_XDG};LC_ALL=C.UTF-8;QUORVEL_GDAL_MODULE=$<TARGET_FILE:quorvel_gdal>")
 
-# The dialog and the results window on the laptop screen.
+# The dialogs and the results window on the laptop screen.
 add_test(NAME app_tests_small_screen
-    COMMAND app_tests headerAndRolesOfTheFieldFile resultsWindowFitsAndLinksTableAndMap)
+    COMMAND app_tests headerAndRolesOfTheFieldFile resultsWindowFitsAndLinksTableAndMap
+            fileDialogWithMoreOptionsFitsTheScreen)
 set_tests_properties(app_tests_small_screen PROPERTIES
     TIMEOUT 120
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen:configfile=${QUORVEL_SMALL_SCREEN};XDG_RUNTIME_DIR=${QUORVEL_WINDOW_XDG};LC_ALL=C.UTF-8")
@@ -74,6 +75,12 @@ add_test(NAME datum_ui_tests COMMAND datum_ui_tests)
 set_tests_properties(datum_ui_tests PROPERTIES
     TIMEOUT 120
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_RUNTIME_DIR=${QUORVEL_WINDOW_XDG};LC_ALL=C.UTF-8")
+# The dialog's size and tables on the laptop screen.
+add_test(NAME datum_ui_tests_small_screen
+    COMMAND datum_ui_tests fitsTheScreenWithEightRowsATable)
+set_tests_properties(datum_ui_tests_small_screen PROPERTIES
+    TIMEOUT 120
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen:configfile=${QUORVEL_SMALL_SCREEN};XDG_RUNTIME_DIR=${QUORVEL_WINDOW_XDG};LC_ALL=C.UTF-8")
 
 add_test(NAME datum_e2e
     COMMAND bash ${PROJECT_SOURCE_DIR}/tests/e2e/datum_e2e.sh $<TARGET_FILE:quorvel>
