@@ -375,10 +375,11 @@ std::string DatumHelpText() {
            "                 pipeline that gives the same results in cct); transform: read it\n"
            "  -o, --header, --fields, --decimal-comma, --encoding, --bom, --full, --quiet as\n"
            "                 above; --fields lists the name's field, then each coordinate's\n"
-           "  Refused (exit status 2): fewer common points than the model needs, points that\n"
-           "  cannot fix it (one place, one line), duplicate names, a point whose two sides lie\n"
-           "  kilometres apart, rotations or scale beyond the small-angle model, a parameter\n"
-           "  file that does not read or does not match the input.\n";
+           "  Refused (exit status 2): a common point line that does not read, fewer common\n"
+           "  points than the model needs, points that cannot fix it (one place, one line),\n"
+           "  duplicate names, a point whose two sides lie kilometres apart, a zoned point\n"
+           "  outside its zone or of the other width, rotations or scale beyond the small-angle\n"
+           "  model, a parameter file that does not read or does not match the input.\n";
 }
 
 std::string Describe(const DatumDiagnostic& d, const DatumLayout& layout,
