@@ -383,6 +383,29 @@ TEST_F(Datum, DroppingStopsBeforeAThird) {
     EXPECT_TRUE(fs::exists(dir / "p.txt"));
 }
 
+// Without heights over 60 km, 12 mm of noise leave the rotations of a 7-parameter fit uncertain
+// by arc-seconds: the fit is made, σ0 near the noise, and a warning advises the 4-parameter model;
+// the same points with heights fix them.
+TEST_F(Datum, TwoDimensionalFitWarnsOfWeakRotations) {
+    auto rows = Records(CommonPoints(16, Pipeline(Published(kDefaultConvention))));
+    std::mt19937_64 rng(6);
+    std::normal_distribution<double> noise(0, 0.012);
+    for (std::size_t i = 1; i < rows.size(); ++i) {
+        for (int k : {4, 5}) rows[i][k] = Num(std::stod(rows[i][k]) + noise(rng));
+    }
+    Write("common.csv", Csv(rows));
+    Outcome o = Run(With({"fit", "--header", "--fields", "1,2,3,5,6", "common.csv"}));
+    ASSERT_EQ(o.status, 0) << o.err;
+    EXPECT_NE(o.err.find("redundancy 25\n"), std::string::npos) << o.err;  // 2·16 − 7
+    EXPECT_NE(o.err.find("warning: the common points span too small an area to fix the "
+                         "rotations of a two-dimensional 7-parameter fit"),
+              std::string::npos)
+        << o.err;
+    o = Run(With({"fit", "--heights", "--header", "common.csv"}));
+    ASSERT_EQ(o.status, 0) << o.err;
+    EXPECT_EQ(o.err.find("too small an area"), std::string::npos) << o.err;
+}
+
 // Faults of the input or the systems, each refused naming its likely cause.
 TEST_F(Datum, RefusalsNameTheLikelyCause) {
     const auto rows = Records(CommonPoints(8, Pipeline(Published(kDefaultConvention))));

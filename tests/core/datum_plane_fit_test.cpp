@@ -180,5 +180,40 @@ TEST(DatumPlaneFit, NeedsTwiceTheObservations) {
                                   Plane(DatumModel::Seven)));
 }
 
+// A zoned point lies within its zone's half width, plus 1°, of the meridian; China's zone numbers
+// tell the widths apart on its ellipsoids alone.
+TEST(ZonedPlanePoint, BelongsToItsZone) {
+    const SystemConverter wgs3(ParseCoordinateSystem("plane:wgs84:zone3"));
+    const SystemConverter krassovsky6(ParseCoordinateSystem("plane:krassovsky:zone6"));
+    const SystemConverter krassovsky3(ParseCoordinateSystem("plane:krassovsky:zone3"));
+    const auto y = [](int zone, double km) { return zone * 1e6 + 500000 + km * 1000; };
+    EXPECT_NO_THROW(wgs3.ToGeodetic({4.4e6, y(39, 210), 0}));  // 2.46°: overlap is allowed
+    EXPECT_NO_THROW(wgs3.ToGeodetic({4.4e6, y(39, -210), 0}));
+    EXPECT_NO_THROW(wgs3.ToGeodetic({4.4e6, y(20, 100), 0}));  // not China's ellipsoid
+    EXPECT_NO_THROW(krassovsky6.ToGeodetic({4.4e6, y(20, 250), 0}));
+    EXPECT_NO_THROW(krassovsky3.ToGeodetic({4.4e6, y(45, 0), 0}));
+    const struct {
+        const SystemConverter& system;
+        Triple point;
+        const char* words;
+    } refused[] = {
+        {wgs3, {4.4e6, y(39, 225), 0}, "带宽写错"},
+        {krassovsky6, {4.4e6, y(20, 360), 0}, "带宽写错"},
+        {krassovsky6, {4.4e6, y(38, 0), 0}, "多半是 3° 带"},
+        {krassovsky6, {4.4e6, y(24, 0), 0}, "多半是 3° 带"},
+        {krassovsky3, {4.4e6, y(23, 0), 0}, "多半是 6° 带"},
+        {krassovsky3, {1e12, y(39, 0), 0}, "不是以米为单位的纵坐标"},
+    };
+    for (const auto& c : refused) {
+        try {
+            c.system.ToGeodetic(c.point);
+            ADD_FAILURE() << c.words << ": accepted";
+        } catch (const Error& e) {
+            EXPECT_EQ(e.kind(), ErrorKind::OutOfDomain) << e.what();
+            EXPECT_NE(e.detail().find(c.words), std::string::npos) << e.what();
+        }
+    }
+}
+
 }  // namespace
 }  // namespace quorvel
