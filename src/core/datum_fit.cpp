@@ -548,8 +548,8 @@ void CheckInput(const CoordinateSystem& from, const CoordinateSystem& to,
     if (fitted < need && need > MinimumPoints(options.model)) {
         throw InsufficientPointsError(
             Fill(Tr("a two-dimensional {0}-parameter fit needs at least {1} fitted common points "
-                    "(check points aside), two observations each, found {2}: give heights "
-                    "(--heights) to fit with fewer"),
+                    "(check points aside), two observations each, found {2}: give heights on "
+                    "both sides to fit with fewer"),
                  {ModelName(options.model), std::to_string(need), std::to_string(fitted)}));
     }
     if (fitted < need) {
@@ -656,8 +656,8 @@ void CheckLimits(const FitResult& r) {
                 Fill(Tr("the fitted rotations add up to {0}″ and the scale to {1} ppm, beyond the "
                         "small-angle model's limits ({2}″, {3} ppm): the common points span too "
                         "small an area to fix the rotations of a two-dimensional 7-parameter fit "
-                        "(their standard errors reach {4}″): use the 4-parameter model (--model "
-                        "4), or give heights (--heights)"),
+                        "(their standard errors reach {4}″): use the 4-parameter model, or give "
+                        "heights on both sides"),
                      {Num(std::sqrt(p.rx * p.rx + p.ry * p.ry + p.rz * p.rz)), Num(p.ds),
                       Num(kMaxRotationSeconds), Num(kMaxScalePpm), Num(weak, 3)}));
         }

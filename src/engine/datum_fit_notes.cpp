@@ -99,13 +99,15 @@ std::string FitRefusalText(const Error& e, const DatumOptions& o,
 
 std::string BadLineRefusalText(const std::string& inputName, std::uint64_t line,
                                std::size_t count) {
-    return Fill(TrN("{0}:{1}: a common point that does not read leaves a fit of other points than "
-                    "those given; nothing is written: mend the line, or give --skip-bad-lines to "
-                    "fit without it",
-                    "{0}:{1}: {2} common points that do not read (this the first) leave a fit of "
-                    "other points than those given; nothing is written: mend the lines, or give "
-                    "--skip-bad-lines to fit without them",
-                    count),
+    if (count == 1) {
+        return Fill(Tr("{0}:{1}: a common point that does not read leaves a fit of other points "
+                       "than those given; nothing is written: mend the line, or give "
+                       "--skip-bad-lines to fit without it"),
+                    {inputName, std::to_string(line)});
+    }
+    return Fill(Tr("{0}:{1}: {2} common points that do not read (this the first) leave a fit of "
+                   "other points than those given; nothing is written: mend the lines, or give "
+                   "--skip-bad-lines to fit without them"),
                 {inputName, std::to_string(line), std::to_string(count)});
 }
 
