@@ -89,7 +89,8 @@ void WarnOfFit(std::ostream& err, const DatumOptions& o, const FitResult& r) {
 std::string FitRefusalText(const Error& e, const DatumOptions& o,
                            const std::vector<CommonPoint>& points,
                            const std::vector<std::vector<std::string>>& passed) {
-    if (e.kind() != ErrorKind::PointMismatch || !CarriesHeights(o, points, passed)) {
+    const bool apart = e.kind() == ErrorKind::PointMismatch || e.kind() == ErrorKind::OutOfDomain;
+    if (!apart || !CarriesHeights(o, points, passed)) {
         return e.what();
     }
     return Fill(Tr("{0}; the lines most likely carry heights, H after each side's coordinates: "
