@@ -48,13 +48,17 @@ void RequirePlanePoint(double X, double Y, double fromMeridian) {
     }
 }
 
-// China's zones on the ellipsoids of its systems: 6° zones 13 to 23, 3° zones 24 to 45, which
-// do not overlap; a number of the other range names the other width.
-void RequireChineseZone(const Ellipsoid& e, ZoneWidth width, int zone) {
-    const bool chinese = e.a == Krassovsky().a && e.f == Krassovsky().f;
-    const bool ours = chinese || (e.a == Xian80().a && e.f == Xian80().f) ||
-                      (e.a == Cgcs2000().a && e.f == Cgcs2000().f);
-    if (!ours) return;
+// The ellipsoids of China's systems: Krassovsky (Beijing 1954), IAG-75 (Xi'an 1980), CGCS2000.
+bool OfChina(const Ellipsoid& e) {
+    for (const Ellipsoid& c : {Krassovsky(), Xian80(), Cgcs2000()}) {
+        if (e.a == c.a && e.f == c.f) return true;
+    }
+    return false;
+}
+
+// China's zones: 6° zones 13 to 23, 3° zones 24 to 45, which do not overlap; a number of the
+// other range names the other width.
+void RequireChineseZone(ZoneWidth width, int zone) {
     const bool six = width == ZoneWidth::Six;
     const bool inChina = six ? zone >= 13 && zone <= 23 : zone >= 24 && zone <= 45;
     const bool other = six ? zone >= 24 && zone <= 45 : zone >= 13 && zone <= 23;
@@ -175,7 +179,8 @@ std::string SystemText(const CoordinateSystem& system) {
 SystemConverter::SystemConverter(const CoordinateSystem& system)
     : system_(system),
       projection_(Method::Exact, system.ellipsoid),
-      earth_(system.ellipsoid.a, system.ellipsoid.f) {}
+      earth_(system.ellipsoid.a, system.ellipsoid.f),
+      ofChina_(OfChina(system.ellipsoid)) {}
 
 int SystemConverter::ZoneOf(const Triple& point) const {
     if (!system_.HasZones()) return -1;
@@ -191,7 +196,7 @@ Triple SystemConverter::ToGeodetic(const Triple& point) const {
             RequirePlanePoint(point[0], Y, system_.zoneWidth ? Y : Y - kFalseEasting);
             if (system_.zoneWidth) {
                 const ZonedEasting z = SplitZonePrefix(*system_.zoneWidth, Y, kFalseEasting);
-                RequireChineseZone(system_.ellipsoid, *system_.zoneWidth, z.zone);
+                if (ofChina_) RequireChineseZone(*system_.zoneWidth, z.zone);
                 Y = z.Y;
                 lo = CentralMeridianOf(*system_.zoneWidth, z.zone);
                 const GeoPoint g = projection_.Inverse(point[0], Y, lo);

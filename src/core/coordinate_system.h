@@ -105,6 +105,7 @@ class SystemConverter {
     CoordinateSystem system_;
     GaussKruger projection_;
     GeographicLib::Geocentric earth_;
+    bool ofChina_;  // on the ellipsoid of one of China's systems: its zone numbers are checked
 };
 
 }  // namespace quorvel
