@@ -1,8 +1,10 @@
 #include "core/coordinate_system.h"
 
 #include <cmath>
+#include <cstdio>
 
 #include "core/errors.h"
+#include "core/limits.h"
 #include "core/messages.h"
 #include "core/number_text.h"
 #include "core/packed_angle.h"
@@ -20,6 +22,70 @@ void RequireFinite(const Triple& p) {
 
 void RequireLatitude(double B) {
     if (!(std::abs(B) <= 90)) throw OutOfDomainError(Tr("a latitude must lie from -90° to 90°"));
+}
+
+std::string Metres(double v) {
+    char s[40];
+    std::snprintf(s, sizeof s, "%.10g", v);
+    return s;
+}
+
+// A plane X, Y that no point on the Earth has, whatever its meridian: the cause is a unit or a
+// column, not the projection, so it is named before the projection fails on it.
+void RequirePlanePoint(double X, double Y, double fromMeridian) {
+    if (std::abs(X) > kMaxNorthing) {
+        throw OutOfDomainError(Fill(Tr("X {0} m lies farther from the equator than the poles "
+                                       "(10 002 km): not a northing in metres; check the unit and "
+                                       "the order of the columns"),
+                                    {Metres(X)}));
+    }
+    if (std::abs(fromMeridian) > kMaxTypedEasting) {
+        throw OutOfDomainError(Fill(Tr("Y {0} m lies farther from any central meridian than a "
+                                       "zone reaches, even with a zone number in front: not an "
+                                       "easting in metres; check the unit and the order of the "
+                                       "columns"),
+                                    {Metres(Y)}));
+    }
+}
+
+// The ellipsoids of China's systems: Krassovsky (Beijing 1954), IAG-75 (Xi'an 1980), CGCS2000.
+bool OfChina(const Ellipsoid& e) {
+    for (const Ellipsoid& c : {Krassovsky(), Xian80(), Cgcs2000()}) {
+        if (e.a == c.a && e.f == c.f) return true;
+    }
+    return false;
+}
+
+// China's zones: 6° zones 13 to 23, 3° zones 24 to 45, which do not overlap; a number of the
+// other range names the other width.
+void RequireChineseZone(ZoneWidth width, int zone) {
+    const bool six = width == ZoneWidth::Six;
+    const bool inChina = six ? zone >= 13 && zone <= 23 : zone >= 24 && zone <= 45;
+    const bool other = six ? zone >= 24 && zone <= 45 : zone >= 13 && zone <= 23;
+    if (inChina || !other) return;
+    const ZoneWidth otherWidth = six ? ZoneWidth::Three : ZoneWidth::Six;
+    throw OutOfDomainError(
+        Fill(six ? Tr("zone {0} of 6° lies on {1}°, far from China, whose 6° zones are 13 to 23; "
+                      "as a 3° zone it lies on {2}°: the coordinates are most likely of 3° zones: "
+                      "write the system with zone3")
+                 : Tr("zone {0} of 3° lies on {1}°, far from China, whose 3° zones are 24 to 45; "
+                      "as a 6° zone it lies on {2}°: the coordinates are most likely of 6° zones: "
+                      "write the system with zone6"),
+             {std::to_string(zone), Metres(CentralMeridianOf(width, zone)),
+              Metres(CentralMeridianOf(otherWidth, zone))}));
+}
+
+// A point of a zone lies within its half width of the meridian, give or take kZoneMargin.
+void RequireInZone(ZoneWidth width, int zone, double L, double lo) {
+    const double half = static_cast<int>(width) / 2.0;
+    const double off = std::abs(MeridianOffset(L, lo));
+    if (off <= half + kZoneMargin) return;
+    throw OutOfDomainError(
+        Fill(Tr("the point lies {0}° from the central meridian {1}° of its zone {2}, beyond the "
+                "{3}° a zone of {4}° reaches: most likely the zone width is wrong (zone3 for zone6 "
+                "or the reverse) or Y belongs to another zone"),
+             {Metres(std::round(off * 100) / 100), Metres(lo), std::to_string(zone),
+              Metres(half + kZoneMargin), std::to_string(static_cast<int>(width))}));
 }
 
 }  // namespace
@@ -113,7 +179,8 @@ std::string SystemText(const CoordinateSystem& system) {
 SystemConverter::SystemConverter(const CoordinateSystem& system)
     : system_(system),
       projection_(Method::Exact, system.ellipsoid),
-      earth_(system.ellipsoid.a, system.ellipsoid.f) {}
+      earth_(system.ellipsoid.a, system.ellipsoid.f),
+      ofChina_(OfChina(system.ellipsoid)) {}
 
 int SystemConverter::ZoneOf(const Triple& point) const {
     if (!system_.HasZones()) return -1;
@@ -126,10 +193,15 @@ Triple SystemConverter::ToGeodetic(const Triple& point) const {
         case SystemKind::Plane: {
             double Y = point[1];
             double lo = system_.centralMeridian;
+            RequirePlanePoint(point[0], Y, system_.zoneWidth ? Y : Y - kFalseEasting);
             if (system_.zoneWidth) {
                 const ZonedEasting z = SplitZonePrefix(*system_.zoneWidth, Y, kFalseEasting);
+                if (ofChina_) RequireChineseZone(*system_.zoneWidth, z.zone);
                 Y = z.Y;
                 lo = CentralMeridianOf(*system_.zoneWidth, z.zone);
+                const GeoPoint g = projection_.Inverse(point[0], Y, lo);
+                RequireInZone(*system_.zoneWidth, z.zone, g.L, lo);
+                return {g.L, g.B, point[2]};
             }
             const GeoPoint g = projection_.Inverse(point[0], Y, lo);
             return {g.L, g.B, point[2]};

@@ -42,6 +42,11 @@ struct CoordinateSystem {
     bool HasZones() const { return kind == SystemKind::Plane && zoneWidth.has_value(); }
 };
 
+// Metres: the largest easting, zone number 120 in front, is some 120 500 km.
+inline constexpr double kMaxTypedEasting = 200'000'000;
+// Degrees beyond half the zone width that a zoned point may lie, as survey jobs overlap zones.
+inline constexpr double kZoneMargin = 1;
+
 // How many coordinates a point of the system is typed with: 3 for geocentric; 2 for plane and
 // geodetic, 3 with heights.
 inline int TypedCount(const CoordinateSystem& system, bool heights) {
@@ -67,6 +72,12 @@ std::string SystemText(const CoordinateSystem& system);
 // 10 nm. Domain: plane points within 35° of longitude of their central meridian; every
 // coordinate finite; latitudes within [−90°, 90°]. Every conversion throws OutOfDomainError
 // outside it, and for a zoned plane point whose Y carries no zone number of that width.
+// Reading plane points it also throws, naming the likely cause, for |X| beyond kMaxNorthing
+// (core/limits.h) or |Y| (from the false easting where there is no zone number) beyond
+// kMaxTypedEasting; and for a zoned point farther from its zone's meridian than half the width plus
+// kZoneMargin, or (on the ellipsoids of China's systems: Krassovsky, IAG-75, CGCS2000) whose zone
+// number lies outside China for its width but inside it for the other (6° zones 13–23, 3° zones
+// 24–45 there).
 class SystemConverter {
   public:
     // Throws InvalidParameterError for an ellipsoid MakeEllipsoid would refuse.
@@ -94,6 +105,7 @@ class SystemConverter {
     CoordinateSystem system_;
     GaussKruger projection_;
     GeographicLib::Geocentric earth_;
+    bool ofChina_;  // on the ellipsoid of one of China's systems: its zone numbers are checked
 };
 
 }  // namespace quorvel

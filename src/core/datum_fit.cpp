@@ -16,6 +16,7 @@ namespace {
 
 using Eigen::Matrix3d;
 using Eigen::MatrixXd;
+using EastNorth = Eigen::Matrix<double, 2, 3>;
 using Eigen::Vector3d;
 using Eigen::VectorXd;
 
@@ -46,9 +47,11 @@ Matrix3d LocalFrame(double L, double B) {
     return m;
 }
 
-// A point in the space the model is fitted in: geocentric for 7 and 3, typed (X, Y, 0) for 4.
+// A point in the space the model is fitted in: geocentric for 7 and 3, typed (X, Y, 0) for 4;
+// `en` takes a geocentric vector to its east and north components at the target point.
 struct Prepared {
     Vector3d source, target;
+    EastNorth en = EastNorth::Zero();
     int fromZone = -1, toZone = -1;
 };
 
@@ -131,6 +134,27 @@ std::string ZoneNumberCause(Side side, const Side& other, bool source) {
                 {SideName(source), side.system.where, std::to_string(n)});
 }
 
+// Zone numbers in front of Y on both sides, each of a system with a meridian: taking off one
+// alone does not bring the sides together.
+std::string ZoneNumbersOnBoth(Side source, Side target) {
+    int zones[2] = {0, 0};
+    for (Side* side : {&source, &target}) {
+        double& Y = side->point[1];
+        if (side->system.kind != SystemKind::Plane || side->system.zoneWidth ||
+            std::abs(Y) < kZonePrefixUnit) {
+            return "";
+        }
+        const double n = std::floor(Y / kZonePrefixUnit);
+        Y -= n * kZonePrefixUnit;
+        zones[side == &source ? 0 : 1] = static_cast<int>(n);
+    }
+    if (!Match(source, target)) return "";
+    return Fill(Tr("Y most likely carries the zone number in front on both sides ({0} and {1}), "
+                   "though both systems give a central meridian: take the zone numbers off, or "
+                   "write the systems with zone3 or zone6"),
+                {std::to_string(zones[0]), std::to_string(zones[1])});
+}
+
 // How far a side lies from where the other common points are, in metres; the swapped reading of
 // a pair of sides can bring them together too, far off.
 double Distance(const Side& side, const Vector3d& reference) {
@@ -169,6 +193,8 @@ std::string LikelyCause(const SystemConverter& from, const SystemConverter& to,
             s ? ZoneNumberCause(source, target, true) : ZoneNumberCause(target, source, false);
         if (!cause.empty()) return cause;
     }
+    const std::string both = ZoneNumbersOnBoth(source, target);
+    if (!both.empty()) return both;
     // Moving one side's meridian by δ is moving the other's by −δ: say both where both are plane.
     for (double shift : {-6.0, -3.0, 3.0, 6.0}) {
         Side a = source, b = target;
@@ -244,6 +270,9 @@ Prepared PreparePoint(const SystemConverter& from, const SystemConverter& to, co
     } else {
         out.source = V(s);
         out.target = V(t);
+        // The target's normal: moving along it leaves the target's plane or L, B unchanged.
+        const Triple lbh = to.ToGeodetic(p.target);
+        out.en = LocalFrame(lbh[0], lbh[1]).topRows(2);
     }
     return out;
 }
@@ -278,6 +307,11 @@ MatrixXd DesignRows(DatumModel model, const Frame& f, const Vector3d& source) {
     return a;
 }
 
+// The observations of one point: 2 (east, north) in a two-dimensional fit, else Dimension.
+int Observations(DatumModel model, bool planar) {
+    return planar && model != DatumModel::Four ? 2 : Dimension(model);
+}
+
 struct Solution {
     Frame frame;
     VectorXd q;
@@ -304,10 +338,10 @@ void CheckGeometry(DatumModel model, const MatrixXd& centred, double rms) {
     }
 }
 
-Solution Solve(DatumModel model, const std::vector<Prepared>& points,
+Solution Solve(DatumModel model, bool planar, const std::vector<Prepared>& points,
                const std::vector<int>& active) {
     const int n = static_cast<int>(active.size());
-    const int d = Dimension(model), u = ParameterCount(model);
+    const int d = Dimension(model), u = ParameterCount(model), o = Observations(model, planar);
     Solution out;
     for (int i : active) out.frame.centre += points[i].source;
     out.frame.centre /= n;
@@ -319,12 +353,17 @@ Solution Solve(DatumModel model, const std::vector<Prepared>& points,
     CheckGeometry(model, centred, rms);
     if (rms > 0) out.frame.scale = rms;
 
-    MatrixXd a(n * d, u);
-    VectorXd y(n * d);
+    MatrixXd a(n * o, u);
+    VectorXd y(n * o);
     for (int k = 0; k < n; ++k) {
         const Prepared& p = points[active[k]];
-        a.middleRows(k * d, d) = DesignRows(model, out.frame, p.source);
-        y.segment(k * d, d) = (p.target - p.source).head(d);
+        if (o == 2 && d == 3) {
+            a.middleRows(k * o, o) = p.en * DesignRows(model, out.frame, p.source);
+            y.segment(k * o, o) = p.en * (p.target - p.source);
+        } else {
+            a.middleRows(k * o, o) = DesignRows(model, out.frame, p.source);
+            y.segment(k * o, o) = (p.target - p.source).head(d);
+        }
     }
     const Eigen::HouseholderQR<MatrixXd> qr(a);
     const MatrixXd r = qr.matrixQR().topRows(u).triangularView<Eigen::Upper>();
@@ -338,7 +377,7 @@ Solution Solve(DatumModel model, const std::vector<Prepared>& points,
     out.q = qr.solve(y);
     const MatrixXd rInverse = r.triangularView<Eigen::Upper>().solve(MatrixXd::Identity(u, u));
     out.cofactor = rInverse * rInverse.transpose();
-    out.redundancy = n * d - u;
+    out.redundancy = n * o - u;
     if (out.redundancy > 0) {
         out.sigma0 = std::sqrt((y - a * out.q).squaredNorm() / out.redundancy);
     }
@@ -407,6 +446,7 @@ struct Context {
     const SystemConverter& from;
     const SystemConverter& to;
     const FitOptions& options;
+    bool planar;  // two-dimensional
 };
 
 // The reported residual of one point and the matrix that carries a fit-space residual to it.
@@ -416,6 +456,10 @@ void TargetResidual(const Context& x, const CommonPoint& p, const Prepared& q,
     const SystemKind kind = x.to.system().kind;
     if (x.options.model == DatumModel::Four || kind == SystemKind::Geocentric) {
         v = q.target - predicted;
+        if (x.planar && kind == SystemKind::Geocentric) {
+            g = q.en.transpose() * q.en;  // the horizontal part: the up component is not observed
+            v = g * v;
+        }
         return;
     }
     if (kind == SystemKind::Geodetic) {
@@ -444,9 +488,19 @@ PointResidual Residual(const Context& x, const CommonPoint& p, const Prepared& q
     Matrix3d g;
     TargetResidual(x, p, q, predicted, v, g);
 
-    MatrixXd cof = MatrixXd::Identity(d, d);
-    cof += (fitted ? -1.0 : 1.0) * a * s.cofactor * a.transpose();
-    const MatrixXd reported = g.topLeftCorner(d, d) * cof * g.topLeftCorner(d, d).transpose();
+    // The cofactors of the observed components, carried to the reported ones.
+    MatrixXd reported;
+    if (x.planar && d == 3) {
+        const MatrixXd ea = q.en * a;
+        MatrixXd cof = MatrixXd::Identity(2, 2);
+        cof += (fitted ? -1.0 : 1.0) * ea * s.cofactor * ea.transpose();
+        const MatrixXd k = g * q.en.transpose();
+        reported = k * cof * k.transpose();
+    } else {
+        MatrixXd cof = MatrixXd::Identity(d, d);
+        cof += (fitted ? -1.0 : 1.0) * a * s.cofactor * a.transpose();
+        reported = g.topLeftCorner(d, d) * cof * g.topLeftCorner(d, d).transpose();
+    }
     const SystemKind kind = x.to.system().kind;
     const int components = d == 3 && (x.options.heights || kind == SystemKind::Geocentric) ? 3 : 2;
 
@@ -471,8 +525,10 @@ PointResidual Residual(const Context& x, const CommonPoint& p, const Prepared& q
 
 void CheckInput(const CoordinateSystem& from, const CoordinateSystem& to,
                 const std::vector<CommonPoint>& points, const FitOptions& options) {
-    if (!(options.outlierFactor > 0 && std::isfinite(options.outlierFactor))) {
-        throw InvalidParameterError(Tr("the outlier factor K must be a positive number"));
+    if (!(options.outlierFactor >= kMinOutlierFactor &&
+          options.outlierFactor <= kMaxOutlierFactor)) {
+        throw InvalidParameterError(Fill(Tr("the outlier factor K must be from {0} to {1}"),
+                                         {Num(kMinOutlierFactor), Num(kMaxOutlierFactor)}));
     }
     if (options.model == DatumModel::Four &&
         (from.kind != SystemKind::Plane || to.kind != SystemKind::Plane)) {
@@ -488,7 +544,14 @@ void CheckInput(const CoordinateSystem& from, const CoordinateSystem& to,
         }
         fitted += p.check ? 0 : 1;
     }
-    const int need = MinimumPoints(options.model);
+    const int need = FewestFitPoints(from, to, options);
+    if (fitted < need && need > MinimumPoints(options.model)) {
+        throw InsufficientPointsError(
+            Fill(Tr("a two-dimensional {0}-parameter fit needs at least {1} fitted common points "
+                    "(check points aside), two observations each, found {2}: give heights on "
+                    "both sides to fit with fewer"),
+                 {ModelName(options.model), std::to_string(need), std::to_string(fitted)}));
+    }
     if (fitted < need) {
         throw InsufficientPointsError(
             Fill(Tr("the {0}-parameter transformation needs at least {1} fitted common points "
@@ -540,9 +603,10 @@ void Summarise(FitResult& r) {
 }
 
 // The fitted point to drop next, or −1.
-int WorstFlagged(const FitResult& r, int active, const FitOptions& options) {
-    const int u = ParameterCount(options.model);
-    if (active - 1 < MinimumPoints(options.model) || (active - 1) * Dimension(options.model) <= u) {
+int WorstFlagged(const Context& x, const FitResult& r, int active) {
+    const DatumModel model = x.options.model;
+    const int u = ParameterCount(model);
+    if (active - 1 < MinimumPoints(model) || (active - 1) * Observations(model, x.planar) <= u) {
         return -1;
     }
     int worst = -1;
@@ -562,7 +626,7 @@ FitResult Round(const Context& x, const std::vector<CommonPoint>& points,
     for (std::size_t i = 0; i < points.size(); ++i) {
         if (!points[i].check && droppedIn[i] == 0) active.push_back(static_cast<int>(i));
     }
-    const Solution s = Solve(x.options.model, prepared, active);
+    const Solution s = Solve(x.options.model, x.planar, prepared, active);
     FitResult r;
     r.parameters.model = r.standardErrors.model = x.options.model;
     r.parameters.convention = r.standardErrors.convention = x.options.convention;
@@ -585,6 +649,18 @@ void CheckLimits(const FitResult& r) {
     try {
         CheckModelLimits(r.parameters);
     } catch (const Error& e) {
+        const double weak = RotationStandardError(r);
+        if (r.twoDimensional && weak > kWeakRotationSeconds) {
+            const DatumParameters& p = r.parameters;
+            throw OutOfDomainError(
+                Fill(Tr("the fitted rotations add up to {0}″ and the scale to {1} ppm, beyond the "
+                        "small-angle model's limits ({2}″, {3} ppm): the common points span too "
+                        "small an area to fix the rotations of a two-dimensional 7-parameter fit "
+                        "(their standard errors reach {4}″): use the 4-parameter model, or give "
+                        "heights on both sides"),
+                     {Num(std::sqrt(p.rx * p.rx + p.ry * p.ry + p.rz * p.rz)), Num(p.ds),
+                      Num(kMaxRotationSeconds), Num(kMaxScalePpm), Num(weak, 3)}));
+        }
         std::string flagged;
         for (const PointResidual& p : r.points) {
             if (p.flagged) flagged += (flagged.empty() ? "" : Tr(", ")) + p.name;
@@ -597,6 +673,28 @@ void CheckLimits(const FitResult& r) {
 }
 
 }  // namespace
+
+bool IsTwoDimensional(const CoordinateSystem& from, const CoordinateSystem& to,
+                      const FitOptions& options) {
+    return options.model != DatumModel::Four && !options.heights &&
+           (from.kind != SystemKind::Geocentric || to.kind != SystemKind::Geocentric);
+}
+
+double RotationStandardError(const FitResult& r) {
+    if (r.parameters.model != DatumModel::Seven) return 0;
+    const DatumParameters& e = r.standardErrors;
+    return std::max({e.rx, e.ry, e.rz});
+}
+
+int FewestFitPoints(const CoordinateSystem& from, const CoordinateSystem& to,
+                    const FitOptions& options) {
+    if (!IsTwoDimensional(from, to, options)) return MinimumPoints(options.model);
+    return (ParameterCount(options.model) + 1) / 2;
+}
+
+bool SidesMeet(const CoordinateSystem& from, const CoordinateSystem& to, const CommonPoint& p) {
+    return Match({from, p.source}, {to, p.target});
+}
 
 std::string_view PointUseName(PointUse use) {
     switch (use) {
@@ -614,7 +712,7 @@ FitResult FitDatum(const CoordinateSystem& from, const CoordinateSystem& to,
                    const std::vector<CommonPoint>& points, const FitOptions& options) {
     CheckInput(from, to, points, options);
     const SystemConverter source(from), target(to);
-    const Context x{source, target, options};
+    const Context x{source, target, options, IsTwoDimensional(from, to, options)};
     std::vector<Prepared> prepared;
     const Vector3d reference = Middle(source, points);
     for (const CommonPoint& p : points) {
@@ -622,11 +720,17 @@ FitResult FitDatum(const CoordinateSystem& from, const CoordinateSystem& to,
     }
     std::vector<int> droppedIn(points.size(), 0);
     FitResult r = Round(x, points, prepared, droppedIn);
+    const auto fitted =
+        std::count_if(points.begin(), points.end(), [](const CommonPoint& p) { return !p.check; });
     for (int round = 1; options.dropOutliers; ++round) {
         int active = 0;
         for (const PointResidual& p : r.points) active += p.use == PointUse::Fit ? 1 : 0;
-        const int worst = WorstFlagged(r, active, options);
+        const int worst = WorstFlagged(x, r, active);
         if (worst < 0) break;
+        if (3 * round > fitted) {
+            r.dropStopped = true;
+            break;
+        }
         droppedIn[worst] = round;
         try {
             r = Round(x, points, prepared, droppedIn);
@@ -635,15 +739,16 @@ FitResult FitDatum(const CoordinateSystem& from, const CoordinateSystem& to,
             break;
         }
     }
+    r.twoDimensional = x.planar;
     CheckLimits(r);
     Summarise(r);
     r.fromZone = CommonZone(prepared, true);
     r.toZone = CommonZone(prepared, false);
-    std::vector<Triple> fitted;
+    std::vector<Triple> used;
     for (std::size_t i = 0; i < points.size(); ++i) {
-        if (r.points[i].use == PointUse::Fit) fitted.push_back(points[i].source);
+        if (r.points[i].use == PointUse::Fit) used.push_back(points[i].source);
     }
-    r.area = AreaOf(source, fitted);
+    r.area = AreaOf(source, used);
     return r;
 }
 

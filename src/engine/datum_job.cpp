@@ -208,7 +208,7 @@ struct DatumTyped {
     std::optional<std::string> model, from, to, convention, parameters, factor, output, fields,
         encoding;
     bool heights = false, drop = false, header = false, decimalComma = false, bom = false,
-         full = false, quiet = false;
+         full = false, quiet = false, skipBad = false;
     std::vector<std::string> checks;
     std::vector<std::string_view> positional;
 };
@@ -228,14 +228,15 @@ DatumTyped ReadDatumCommandLine(std::span<const std::string_view> args) {
             continue;
         }
         const std::string_view a = r.Option();
-        r.Flag(a == "--heights"         ? &t.heights
-               : a == "--drop-outliers" ? &t.drop
-               : a == "--header"        ? &t.header
-               : a == "--decimal-comma" ? &t.decimalComma
-               : a == "--bom"           ? &t.bom
-               : a == "--full"          ? &t.full
-               : a == "--quiet"         ? &t.quiet
-                                        : nullptr);
+        r.Flag(a == "--heights"          ? &t.heights
+               : a == "--drop-outliers"  ? &t.drop
+               : a == "--header"         ? &t.header
+               : a == "--decimal-comma"  ? &t.decimalComma
+               : a == "--bom"            ? &t.bom
+               : a == "--full"           ? &t.full
+               : a == "--quiet"          ? &t.quiet
+               : a == "--skip-bad-lines" ? &t.skipBad
+                                         : nullptr);
     }
     t.positional = r.Positional();
     return t;
@@ -285,9 +286,10 @@ void ReadFitOptions(const DatumTyped& t, DatumOptions& o) {
     }
     if (t.factor) {
         const std::optional<double> k = TryParseNumber(*t.factor);
-        if (!k || !(*k > 0 && *k <= 100)) {
-            throw UsageError(Fill(Tr("--outlier-factor: {0} is not a number above 0 and at "
-                                     "most 100"),
+        if (!k || !(*k >= kMinOutlierFactor && *k <= kMaxOutlierFactor)) {
+            throw UsageError(Fill(Tr("--outlier-factor: {0} is not a number from 2 to 100: below "
+                                     "2 good points are flagged as a matter of course, and "
+                                     "dropping them means nothing"),
                                   {Quoted(*t.factor)}));
         }
         o.fit.outlierFactor = *k;
@@ -328,6 +330,7 @@ DatumOptions ParseDatumArguments(std::span<const std::string_view> args) {
     o.heightsGiven = t.heights;
     o.fit.heights = t.heights;
     o.checks = t.checks;
+    o.skipBadLines = t.skipBad;
     if (o.command == DatumCommand::Transform) {
         CheckTransformOptions(t);
     } else {
@@ -369,23 +372,29 @@ std::string DatumHelpText() {
            "  --convention C coordinate-frame (default: the form of China's national rules for\n"
            "                 CGCS2000, EPSG 9607) or position-vector (EPSG 9606, +towgs84)\n"
            "  --heights      H after the two values of a plane or geodetic side; without it\n"
-           "                 H = 0 on both sides (two-dimensional)\n"
+           "                 H = 0 on both sides and the fit is two-dimensional: only each\n"
+           "                 point's east and north residuals are observations\n"
            "  --check N,N    check points (检核点): left out of the fit, their residuals and RMS\n"
            "                 listed\n"
-           "  --drop-outliers  fit again without the worst flagged point until none is flagged\n"
+           "  --drop-outliers  fit again without the worst flagged point until none is flagged,\n"
+           "                 stopping (exit status 1) before it drops more than a third\n"
            "  --outlier-factor K  flag residuals beyond K times their standard error, about\n"
-           "                 K sigma0; default 3, the rule of the national transformation code\n"
+           "                 K sigma0; from 2 to 100, default 3, the rule of the national\n"
+           "                 transformation code\n"
+           "  --skip-bad-lines  fit without the lines that do not read (exit status 1); without\n"
+           "                 it such a line refuses the fit\n"
            "  -p PARAMS      fit: write the parameter file (key = value lines, with the PROJ\n"
            "                 pipeline that gives the same results in cct); transform: read it\n"
            "  -o, --header, --fields, --decimal-comma, --encoding, --bom, --full, --quiet as\n"
            "                 above; --fields lists the name's field, then each coordinate's\n"
-           "  Refused (exit status 2): fewer common points than the model needs, points that\n"
-           "  cannot fix it (one place, one line), duplicate names, a point whose two sides lie\n"
-           "  kilometres apart, rotations, scale or translations beyond their limits, a\n"
-           "  parameter file that does not read or does not match the input (checked on its\n"
-           "  first point: the system's kind and zone number, the 4-parameter file's zone, H,\n"
-           "  a shift of more than 1 km). transform warns of points farther outside the\n"
-           "  common points' area than the area's size.\n";
+           "  Refused (exit status 2): a common point line that does not read, fewer common\n"
+           "  points than the model needs, points that cannot fix it (one place, one line),\n"
+           "  duplicate names, a point whose two sides lie kilometres apart, a zoned point\n"
+           "  outside its zone or of the other width, rotations, scale or translations beyond\n"
+           "  their limits, a parameter file that does not read or does not match the input\n"
+           "  (checked on its first point: the system's kind and zone number, the 4-parameter\n"
+           "  file's zone, H, a shift of more than 1 km). transform warns of points farther\n"
+           "  outside the common points' area than the area's size.\n";
 }
 
 std::string Describe(const DatumDiagnostic& d, const DatumLayout& layout,

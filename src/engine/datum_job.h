@@ -28,6 +28,7 @@ struct DatumJob {
     FitOptions fit;
     bool heightsGiven = false;        // --heights typed (transform: checked against the file)
     std::vector<std::string> checks;  // --check: names of check points
+    bool skipBadLines = false;        // --skip-bad-lines: fit without the lines that do not read
     std::string parameterFile;        // -p: fit writes it, transform reads it
     // Reading: the 1-based fields of the name and of each coordinate (empty: in order from 1),
     // as --fields typed them; checked against the coordinates once the systems are known.

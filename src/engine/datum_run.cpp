@@ -24,6 +24,7 @@
 #include "core/number_text.h"
 #include "core/packed_angle.h"
 #include "core/parameter_file.h"
+#include "engine/datum_fit_notes.h"
 #include "engine/datum_job.h"
 #include "engine/line_parser.h"
 #include "engine/ordered_pool.h"
@@ -217,6 +218,7 @@ class DiagnosticPrinter {
         if (excess_++ < kListedWarnings) Print(d);
     }
     void CountExcess(std::size_t unlisted) { excess_ += unlisted; }
+    const std::string& inputName() const { return inputName_; }
     void End() {
         if (excess_ <= kListedWarnings) return;
         DatumDiagnostic d;
@@ -328,6 +330,7 @@ struct FitInput {
     std::vector<std::vector<std::string>> passed;
     std::vector<std::string> columns;  // of the fields passed through
     std::size_t rejected = 0;
+    std::uint64_t firstRejected = 0;  // the line
 };
 
 const char* ModelWords(DatumModel model) {
@@ -427,10 +430,12 @@ void PrintFitSummary(std::ostream& err, const DatumOptions& o, const FitResult& 
     } else {
         err << Fill(Tr("{0} from {1} to {2}"), {model, from, to}) << '\n';
     }
-    if (o.from->kind != SystemKind::Geocentric || o.to->kind != SystemKind::Geocentric) {
-        err << (o.fit.heights
-                    ? Tr("with heights")
-                    : Tr("without heights: H = 0 on both sides (the two-dimensional practice)"))
+    // The plane similarity has no heights to speak of.
+    if (p.model != DatumModel::Four &&
+        (o.from->kind != SystemKind::Geocentric || o.to->kind != SystemKind::Geocentric)) {
+        err << (o.fit.heights ? Tr("with heights")
+                              : Tr("without heights: only east and north are observed, the "
+                                   "heights are free (the two-dimensional practice)"))
             << '\n';
     }
     for (const ParameterLine& l : ParameterLines(p, se)) {
@@ -471,29 +476,6 @@ void PrintFitSummary(std::ostream& err, const DatumOptions& o, const FitResult& 
     }
 }
 
-// The flagged points, as a warning: they are in the output, never averaged in unnoticed.
-void WarnOfFlagged(std::ostream& err, const DatumOptions& o, const FitResult& r) {
-    std::string names;
-    std::size_t count = 0;
-    bool fitted = false;
-    for (const PointResidual& p : r.points) {
-        if (!p.flagged || p.use == PointUse::Dropped) continue;
-        names += (count++ > 0 ? Tr(", ") : "") + p.name;
-        fitted = fitted || p.use == PointUse::Fit;
-    }
-    if (count == 0) return;
-    err << "quorvel-batch: " << Tr("warning: ")
-        << Fill(TrN("{0} point beyond {1}σ0: {2}", "{0} points beyond {1}σ0: {2}", count),
-                {std::to_string(count), ShortestText(o.fit.outlierFactor), names});
-    if (fitted) {
-        err << Tr("; ")
-            << (o.fit.dropOutliers
-                    ? Tr("too few points are left to drop more")
-                    : Tr("--drop-outliers fits again without the flagged points, the worst first"));
-    }
-    err << '\n';
-}
-
 FitInput ReadCommonPoints(const DatumOptions& o, const DatumLayout& layout, ByteSource& in,
                           DiagnosticPrinter& printer) {
     const LineContext c{layout, o.decimalComma, o.encoding};
@@ -510,7 +492,7 @@ FitInput ReadCommonPoints(const DatumOptions& o, const DatumLayout& layout, Byte
         }
         if (got == InputLines::Got::Rejected) {
             printer.Print(d);
-            ++input.rejected;
+            if (input.rejected++ == 0) input.firstRejected = d.line;
             continue;
         }
         CheckPackedExcess(layout, point, d.line,
@@ -522,6 +504,9 @@ FitInput ReadCommonPoints(const DatumOptions& o, const DatumLayout& layout, Byte
         input.passed.emplace_back(point.passed.begin(), point.passed.end());
     }
     printer.End();
+    if (input.rejected > 0 && !o.skipBadLines) {
+        throw Refusal(BadLineRefusalText(printer.inputName(), input.firstRejected, input.rejected));
+    }
     input.columns = lines.Columns({});
     for (const std::string& name : o.checks) {
         const auto it = std::find_if(input.points.begin(), input.points.end(),
@@ -987,7 +972,7 @@ void ReadSystems(const DatumOptions& o, Systems& s, std::ostream& err) {
 }
 
 // fit: the residuals into `out`, the parameters into `parameterFile` when given, the summary
-// and the flagged points to `err`. Returns the lines rejected.
+// and the warnings to `err`. Returns the lines rejected, one more if dropping stopped short.
 std::size_t RunFit(const DatumOptions& o, const Systems& s, ByteSource& source, OutputBuffer& out,
                    DiagnosticPrinter& printer, AtomicFile* parameterFile, std::ostream& err) {
     const FitInput input = ReadCommonPoints(o, s.layout, source, printer);
@@ -995,7 +980,7 @@ std::size_t RunFit(const DatumOptions& o, const Systems& s, ByteSource& source, 
     try {
         r = FitDatum(s.from, s.to, input.points, o.fit);
     } catch (const Error& e) {
-        throw Refusal(e.what());
+        throw Refusal(FitRefusalText(e, o, input.points, input.passed));
     }
     WriteResiduals(out, o, input, r);
     if (parameterFile != nullptr) {
@@ -1005,8 +990,8 @@ std::size_t RunFit(const DatumOptions& o, const Systems& s, ByteSource& source, 
         text.Flush();
     }
     if (!o.quiet) PrintFitSummary(err, o, r, input.rejected);
-    WarnOfFlagged(err, o, r);
-    return input.rejected;
+    WarnOfFit(err, o, r);
+    return input.rejected + (r.dropStopped ? 1 : 0);
 }
 
 // transform: the converted points into `out`, the summary to `err`. Returns the lines rejected.

@@ -454,8 +454,11 @@ class GisOutput::Sink : public RowSink {
             }
             if (transform_) {
                 const SystemConverter& from = transform_->source();
+                // Only the plane similarity works on one zone's grid; through geocentric
+                // coordinates any zone gives the same point, so the point's own zone serves.
                 int zone = -1;
-                if (from.system().HasZones()) {
+                if (from.system().HasZones() &&
+                    transform_->parameters().model == DatumModel::Four) {
                     zone = ZoneOfMeridian(*from.system().zoneWidth, RowMeridian(row));
                 }
                 const Triple t = transform_->Apply(from.FromGeodetic({L, B, 0}, zone));

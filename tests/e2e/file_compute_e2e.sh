@@ -100,7 +100,23 @@ echo "exported CSV is byte for byte quorvel-batch's --bom output ($(wc -c <"$exp
 
 # KML from Beijing 1954 points: the parameter file asked for after the name, then written as
 # quorvel-batch --format kml -p writes it.
-parameters=$(realpath "$(dirname "$0")/../../docs/examples/bj54-cgcs2000.txt")
+# Published 7-parameter values (a bureau's, as the README shows them): they hold wherever the
+# points lie, unlike a 4-parameter file, which holds for its own zone's grid only.
+parameters="$out/bj54-cgcs2000.txt"
+cat >"$parameters" <<'EOF'
+model = 7
+convention = coordinate-frame
+from = plane:krassovsky:zone3
+to = plane:cgcs2000:zone3
+heights = no
+dx = -32.4
+dy = 118.7
+dz = 61.2
+rx = 1.83
+ry = -0.94
+rz = 2.71
+ds = 4.27
+EOF
 kml="$out/exported.kml"
 refocus "$results" '^计算结果 — points\.csv$'
 xdotool key ctrl+s
