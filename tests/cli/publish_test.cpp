@@ -241,47 +241,74 @@ TEST_F(Publish, OnAFullDiskEveryFormatIsWholeOrTheOldFileStaysAndTheRunFails) {
     EXPECT_EQ(found, "");
 }
 
-TEST_F(Publish, ASignalBetweenExchangingAShapefilesFilesFinishesThemAll) {
-    if (std::system("strace -V >/dev/null 2>&1") != 0) GTEST_SKIP() << "no strace";
-    const std::vector<std::string> files = FilesOf("shp", "o");
-    fs::create_directory(dir / "new");
-    ASSERT_EQ(Run(Forward("shp", "o.shp"), kTwoPoints, -1, dir / "new").status, 0);
-    for (int sig : {SIGTERM, SIGINT, SIGHUP}) {
-        for (const std::string& f : files) WriteFile(work / f, "old\n");
-        WriteFile(dir / "stdin", kTwoPoints);
-        // Each exchange of two names held up for a second, the signal sent once the .shp is the
-        // new one: the other four are still the old ones then.
-        std::vector<std::string> args = {"strace",
-                                         "-f",
-                                         "-o",
-                                         "/dev/null",
-                                         "-e",
-                                         "inject=renameat2:delay_exit=1000000",
-                                         QUORVEL_BATCH_PROGRAM};
-        for (const std::string& a : Forward("shp", "o.shp")) args.push_back(a);
-        const int out = open((dir / "stdout").c_str(), O_WRONLY | O_CREAT, 0644);
-        bool sent = false;
-        Spawn(args, work, dir / "stdin", out, dir / "stderr", [&](pid_t strace) {
-            const fs::path children =
-                "/proc/" + std::to_string(strace) + "/task/" + std::to_string(strace) + "/children";
-            for (int i = 0; i < 3000 && !sent; ++i) {
-                if (ReadFile(work / "o.shp") != "old\n") {
-                    pid_t program = 0;
-                    std::istringstream(ReadFile(children)) >> program;
-                    sent = program > 0 && kill(program, sig) == 0;
-                    break;
-                }
-                std::this_thread::sleep_for(std::chrono::milliseconds(5));
-            }
-        });
-        close(out);
-        ASSERT_TRUE(sent) << "the .shp was never exchanged: " << ReadFile(dir / "stderr");
-        for (const std::string& f : files) {
-            EXPECT_EQ(ReadFile(work / f), ReadFile(dir / "new" / f))
-                << f << " after signal " << sig;
+// Runs `args` under strace, each exchange of two names held up for a second, and sends `sig`
+// once `first` is the new file: the others are still the old ones then. False when it never was.
+bool InterruptMidPublish(const fs::path& dir, const fs::path& work,
+                         const std::vector<std::string>& args, const std::string& first, int sig) {
+    std::vector<std::string> traced = {"strace",
+                                       "-f",
+                                       "-o",
+                                       "/dev/null",
+                                       "-e",
+                                       "inject=renameat2:delay_exit=1000000",
+                                       QUORVEL_BATCH_PROGRAM};
+    traced.insert(traced.end(), args.begin(), args.end());
+    const int out = open((dir / "stdout").c_str(), O_WRONLY | O_CREAT, 0644);
+    bool sent = false;
+    Spawn(traced, work, dir / "stdin", out, dir / "stderr", [&](pid_t strace) {
+        const fs::path children =
+            "/proc/" + std::to_string(strace) + "/task/" + std::to_string(strace) + "/children";
+        for (int i = 0; i < 3000 && ReadFile(work / first) == "old\n"; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
-        EXPECT_EQ(Names(work),
-                  (std::vector<std::string>{"o.cpg", "o.dbf", "o.prj", "o.shp", "o.shx"}));
+        pid_t program = 0;
+        std::istringstream(ReadFile(children)) >> program;
+        sent = ReadFile(work / first) != "old\n" && program > 0 && kill(program, sig) == 0;
+    });
+    close(out);
+    return sent;
+}
+
+TEST_F(Publish, ASignalWhileFilesAreExchangedWaitsUntilAllAreInPlace) {
+    if (std::system("strace -V >/dev/null 2>&1") != 0) GTEST_SKIP() << "no strace";
+    // A Shapefile's five files; fit's results and parameter file.
+    const std::string common = QUORVEL_FIXTURES_DIR "/../../docs/examples/bj54-common.csv";
+    WriteFile(dir / "common.csv", ReadFile(common));
+    ASSERT_NE(ReadFile(dir / "common.csv"), "");
+    const std::vector<std::string> fit = {"fit",
+                                          "--from",
+                                          "plane:krassovsky:zone3",
+                                          "--to",
+                                          "plane:cgcs2000:zone3",
+                                          "--header",
+                                          (dir / "common.csv").string(),
+                                          "-o",
+                                          "out.csv",
+                                          "-p",
+                                          "p.txt"};
+    const struct {
+        std::vector<std::string> args;
+        std::vector<std::string> files;
+    } cases[] = {{Forward("shp", "o.shp"), {"o.cpg", "o.dbf", "o.prj", "o.shp", "o.shx"}},
+                 {fit, {"out.csv", "p.txt"}}};
+    for (const auto& c : cases) {
+        for (const fs::path& folder : {dir / "new", work}) {
+            fs::remove_all(folder);
+            fs::create_directory(folder);
+        }
+        ASSERT_EQ(Run(c.args, kTwoPoints, -1, dir / "new").status, 0);
+        const std::string first = c.args[0] == "fit" ? "out.csv" : "o.shp";
+        for (int sig : {SIGTERM, SIGINT, SIGHUP}) {
+            for (const std::string& f : c.files) WriteFile(work / f, "old\n");
+            WriteFile(dir / "stdin", kTwoPoints);
+            ASSERT_TRUE(InterruptMidPublish(dir, work, c.args, first, sig))
+                << first << " was never exchanged: " << ReadFile(dir / "stderr");
+            for (const std::string& f : c.files) {
+                EXPECT_EQ(ReadFile(work / f), ReadFile(dir / "new" / f))
+                    << f << " after signal " << sig;
+            }
+            EXPECT_EQ(Names(work), c.files);
+        }
     }
 }
 
