@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -16,6 +17,7 @@
 
 #include "core/errors.h"
 #include "core/messages.h"
+#include "core/target_path.h"
 
 namespace quorvel {
 namespace {
@@ -29,8 +31,21 @@ constexpr std::size_t kPathMax = 4096;
 char gPaths[kSlots][kPathMax];
 volatile std::sig_atomic_t gUsed[kSlots];
 constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
+// The number of SignalsDeferred alive, or −1 once the handler has begun to clean up; and a
+// signal that came meanwhile.
+std::atomic<int> gPublishing{0};
+std::atomic<int> gDeferred{0};
+static_assert(std::atomic<int>::is_always_lock_free, "used by a signal handler");
 
 extern "C" void RemoveTempFilesAndDie(int sig) {
+    int idle = 0;
+    if (!gPublishing.compare_exchange_strong(idle, -1)) {
+        if (idle > 0) {  // files are being exchanged (in another thread): after that
+            gDeferred.store(sig);
+            return;
+        }
+        for (;;) ::pause();  // another thread cleans up and ends the program
+    }
     for (int i = 0; i < kSlots; ++i) {
         if (gUsed[i]) ::unlink(gPaths[i]);
     }
@@ -39,6 +54,13 @@ extern "C" void RemoveTempFilesAndDie(int sig) {
     }
     std::signal(sig, SIG_DFL);
     std::raise(sig);
+}
+
+void BlockSignals(sigset_t& old) {
+    sigset_t block;
+    sigemptyset(&block);
+    for (int sig : kSignals) sigaddset(&block, sig);
+    pthread_sigmask(SIG_BLOCK, &block, &old);
 }
 
 void InstallHandlersOnce() {
@@ -93,6 +115,16 @@ mode_t CurrentUmask() {
     return 077;  // unknown: keep the file private
 }
 
+// The file of `fd` gets the owner and group of the file it replaces, where the user may give it
+// them (root; a user a group of theirs), as cp -p does.
+void KeepOwner(int fd, uid_t uid, gid_t gid) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || (st.st_uid == uid && st.st_gid == gid)) return;
+    if (::fchown(fd, uid, gid) == 0) return;
+    if (::fchown(fd, static_cast<uid_t>(-1), gid) == 0) return;
+    // Neither: the file is the user's, in the user's group, as a copy of theirs would be.
+}
+
 // The file a path leads to once symbolic links are followed; for a path that does not exist
 // yet, the path itself.
 fs::path Resolve(const std::string& target) {
@@ -109,16 +141,18 @@ fs::path Resolve(const std::string& target) {
 }  // namespace
 
 AtomicFile::AtomicFile(const std::string& target, bool allowDirect) {
-    const fs::path resolved = Resolve(target);
-    target_ = resolved.string();
+    const WriteTarget where = ResolveTarget(target);
+    const fs::path resolved = where.path;
+    target_ = where.path;
     struct stat st {};
-    const bool exists = ::stat(target_.c_str(), &st) == 0;
+    const bool exists = where.inheritedFd < 0 && ::stat(target_.c_str(), &st) == 0;
     if (exists && S_ISDIR(st.st_mode)) throw IoError(Fill(Tr("{0} is a folder"), {target}), EISDIR);
-    if (exists && !S_ISREG(st.st_mode)) {
-        // A device or a pipe (/dev/null, /dev/stdout) is written as it is: renaming a file over
-        // it would replace the device itself.
+    if (where.inheritedFd >= 0 || (exists && !S_ISREG(st.st_mode))) {
+        // A device or a pipe (/dev/null) is written as it is: renaming a file over it would
+        // replace the device itself; /dev/stdout is the descriptor the program was given.
         if (!allowDirect) throw IoError(Fill(Tr("{0} is not a regular file"), {target}), ENOTSUP);
-        fd_ = ::open(target_.c_str(), O_WRONLY | O_CLOEXEC);
+        fd_ = where.inheritedFd >= 0 ? ::fcntl(where.inheritedFd, F_DUPFD_CLOEXEC, 3)
+                                     : ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
         if (fd_ < 0) throw CannotWrite(target);
         direct_ = true;
         return;
@@ -130,9 +164,11 @@ AtomicFile::AtomicFile(const std::string& target, bool allowDirect) {
                       EACCES);
     }
     if (exists && ::access(target_.c_str(), W_OK) != 0) throw CannotWrite(target);
-    // Keep the mode of the file being replaced; a new file gets the usual 0666 less the umask
+    // Keep the mode of the file being replaced, never its set-user and set-group ID, which would
+    // make a program of what may be any data; a new file gets the usual 0666 less the umask
     // (mkstemp makes it 0600).
-    Create(target, resolved, exists ? st.st_mode & 07777 : 0666 & ~CurrentUmask());
+    Create(target, resolved, exists ? st.st_mode & 01777 : 0666 & ~CurrentUmask());
+    if (exists) KeepOwner(fd_, st.st_uid, st.st_gid);
 }
 
 AtomicFile::AtomicFile(const std::string& target, NewName) {
@@ -142,24 +178,25 @@ AtomicFile::AtomicFile(const std::string& target, NewName) {
 
 void AtomicFile::Create(const std::string& target, const fs::path& resolved, mode_t mode) {
     const fs::path dir = resolved.has_parent_path() ? resolved.parent_path() : fs::path(".");
-    const std::string ext = resolved.extension().string();
-    std::string pattern = (dir / ("." + resolved.filename().string() + ".XXXXXX")).string() + ext;
+    std::string ext = resolved.extension().string();
+    const std::string base =
+        TemporaryName(resolved.filename().string(), ".", ext, NameMax(dir.string()));
+    if (!base.ends_with(ext)) ext.clear();
+    const std::string pattern = (dir / base).string();
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
 
     InstallHandlersOnce();
     // Signals wait until the temporary name is in the table, so none is left behind.
-    sigset_t block, old;
-    sigemptyset(&block);
-    for (int sig : kSignals) sigaddset(&block, sig);
-    sigprocmask(SIG_BLOCK, &block, &old);
+    sigset_t old;
+    BlockSignals(old);
     fd_ = ::mkstemps(name.data(), static_cast<int>(ext.size()));
     const int mkErrno = errno;
     if (fd_ >= 0) {
         tempPath_ = name.data();
         slot_ = Register(tempPath_);
     }
-    sigprocmask(SIG_SETMASK, &old, nullptr);
+    pthread_sigmask(SIG_SETMASK, &old, nullptr);
     if (fd_ < 0) {
         errno = mkErrno;
         throw CannotWrite(target);
@@ -242,6 +279,28 @@ void AtomicFile::Undo() {
     slot_ = -1;
 }
 
+bool AtomicFile::FinishWith(const std::string& written) {
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0) throw CannotWrite(target_);
+    if (::rename(written.c_str(), tempPath_.c_str()) != 0) {
+        if (errno == ENOENT) return false;
+        throw CannotWrite(target_);
+    }
+    // The file takes the place of the empty temporary one, with its owner and mode.
+    const int fd = ::open(tempPath_.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) throw CannotWrite(target_);
+    KeepOwner(fd, st.st_uid, st.st_gid);
+    if (::fchmod(fd, st.st_mode & 07777) != 0) {
+        const IoError error = CannotWrite(target_);
+        ::close(fd);
+        throw error;
+    }
+    ::close(fd_);
+    fd_ = fd;
+    Finish();
+    return true;
+}
+
 bool AtomicFile::PublishNew(const std::string& path) {
     Finish();
     // A hard link fails when the name is taken, so no race with another writer can clobber a
@@ -263,16 +322,32 @@ bool AtomicFile::PublishNew(const std::string& path) {
 
 RemovedOnSignal::RemovedOnSignal(const std::string& path) {
     InstallHandlersOnce();
-    sigset_t block, old;
-    sigemptyset(&block);
-    for (int sig : kSignals) sigaddset(&block, sig);
-    sigprocmask(SIG_BLOCK, &block, &old);
+    sigset_t old;
+    BlockSignals(old);
     slot_ = Register(path);
-    sigprocmask(SIG_SETMASK, &old, nullptr);
+    pthread_sigmask(SIG_SETMASK, &old, nullptr);
 }
 
 RemovedOnSignal::~RemovedOnSignal() {
     Unregister(slot_);
+}
+
+SignalsDeferred::SignalsDeferred() {
+    InstallHandlersOnce();
+    BlockSignals(old_);
+    int n = gPublishing.load();
+    do {
+        if (n < 0) {  // a signal is ending the program
+            for (;;) ::pause();
+        }
+    } while (!gPublishing.compare_exchange_weak(n, n + 1));
+}
+
+SignalsDeferred::~SignalsDeferred() {
+    const bool last = gPublishing.fetch_sub(1) == 1;
+    pthread_sigmask(SIG_SETMASK, &old_, nullptr);  // a signal to this thread comes now
+    const int deferred = last ? gDeferred.exchange(0) : 0;
+    if (deferred != 0) std::raise(deferred);
 }
 
 bool SamePath(const std::string& a, const std::string& b) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <signal.h>
 #include <sys/types.h>
 
 #include <filesystem>
@@ -11,10 +12,13 @@ namespace quorvel {
 // by Commit(), so that a failed or interrupted run leaves the target as it was. The temporary
 // file is removed when the object is destroyed uncommitted, and on SIGINT, SIGTERM, SIGHUP or
 // SIGPIPE. Throws IoError when the temporary file cannot be created. A target that exists and
-// is not a regular file (a device, a pipe) is written directly when `allowDirect`, and refused
-// otherwise. A regular file that its user may not write, or that has no write permission for
-// anyone, is refused (IoError), as cp refuses it. Every file Quorvel writes whole is written
-// through it.
+// is not a regular file (a device, a pipe), and /dev/stdout, /dev/fd/N and the like (the
+// program's own descriptor, appending where it appends), are written directly when
+// `allowDirect`, and refused otherwise. A regular file that its user may not write, or that has
+// no write permission for anyone, is refused (IoError), as cp refuses it. Symbolic links are
+// followed as open() follows them (see ResolveTarget). A replaced file keeps its mode, less any
+// set-user or set-group ID, and its owner and group where the user may give them. Every file
+// Quorvel writes whole is written through it.
 class AtomicFile {
   public:
     explicit AtomicFile(const std::string& target, bool allowDirect = false);
@@ -45,6 +49,10 @@ class AtomicFile {
     void Publish();
     void Settle();
     void Undo();
+
+    // Finish for a file a library wrote at `written`, in the same file system: it takes the
+    // temporary file's place, mode and owner. False, and nothing done, when there is no such file.
+    bool FinishWith(const std::string& written);
 
     // Finishes the file of a NewName and gives it `path`, in the same folder, when no file has
     // that name; false, and the file kept for another name, when one has. Throws IoError.
@@ -77,6 +85,20 @@ class RemovedOnSignal {
 
   private:
     int slot_ = -1;
+};
+
+// While one lives, SIGINT, SIGTERM, SIGHUP and SIGPIPE wait, in every thread, and come once the
+// last is gone: files exchanged together are all settled or all put back before a signal removes
+// the temporary files and ends the program, never half.
+class SignalsDeferred {
+  public:
+    SignalsDeferred();
+    ~SignalsDeferred();
+    SignalsDeferred(const SignalsDeferred&) = delete;
+    SignalsDeferred& operator=(const SignalsDeferred&) = delete;
+
+  private:
+    sigset_t old_;
 };
 
 // Whether two paths name the same file, including paths to files that do not exist yet.

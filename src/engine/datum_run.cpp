@@ -1028,6 +1028,7 @@ std::size_t RunTransform(const DatumOptions& o, const Systems& s, ByteSource& so
 void PublishBoth(std::optional<AtomicFile>& outputFile, std::optional<AtomicFile>& parameterFile) {
     if (outputFile) outputFile->Finish();
     if (parameterFile) parameterFile->Finish();
+    const SignalsDeferred whole;  // never the one file replaced without the other
     if (outputFile) outputFile->Publish();
     try {
         if (parameterFile) parameterFile->Publish();

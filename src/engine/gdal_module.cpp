@@ -6,10 +6,12 @@
 #include <ogr_spatialref.h>
 #include <ogrsf_frmts.h>
 
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <stdexcept>
 
+#include "engine/gdal_checked_files.h"
 #include "engine/gdal_writer.h"
 
 namespace quorvel::engine {
@@ -42,7 +44,9 @@ class Writer final : public GdalWriter {
             CPLSetConfigOption("OGR_SQLITE_SYNCHRONOUS", "OFF");
         }
         CPLErrorReset();
-        ds_ = d->Create(path.c_str(), 0, 0, 0, GDT_Unknown, list.List());
+        // SQLite checks its own writes; the other drivers' go through the checked layer.
+        const std::string written = driver == "GPKG" ? path : checked_.Path(path);
+        ds_ = d->Create(written.c_str(), 0, 0, 0, GDT_Unknown, list.List());
         if (ds_ == nullptr) Fail();
         transactions_ = ds_->TestCapability(ODsCTransactions) != 0;
         if (transactions_ && ds_->StartTransaction() != OGRERR_NONE) Fail();
@@ -107,6 +111,7 @@ class Writer final : public GdalWriter {
         text_.assign(style);
         f.SetStyleString(style.empty() ? nullptr : text_.c_str());
         if (l.layer->CreateFeature(&f) != OGRERR_NONE) Fail();
+        CheckWrites();
         if (transactions_ && ++pending_ >= kPointsPerTransaction) {
             pending_ = 0;
             if (ds_->CommitTransaction() != OGRERR_NONE || ds_->StartTransaction() != OGRERR_NONE)
@@ -121,6 +126,7 @@ class Writer final : public GdalWriter {
         GDALDataset* ds = ds_;
         ds_ = nullptr;
         GDALClose(ds);
+        CheckWrites();
         if (CPLGetLastErrorType() >= CE_Failure) Fail();
     }
 
@@ -141,12 +147,20 @@ class Writer final : public GdalWriter {
             self->warnings_.emplace_back(message);
     }
 
-    [[noreturn]] static void Fail() {
+    // A write GDAL let fail, in the words a failed write of Quorvel's own gets.
+    void CheckWrites() const {
+        if (const int err = checked_.Failure(); err != 0)
+            throw std::runtime_error(std::strerror(err));
+    }
+
+    // GDAL's words, unless a write failed first: then the system's, which GDAL's only follow.
+    [[noreturn]] void Fail() const {
+        CheckWrites();
         const std::string why = CPLGetLastErrorMsg();
         throw std::runtime_error(why.empty() ? "GDAL failed without saying why" : why);
     }
 
-    static void SetCrs(OGRSpatialReference& srs, const GdalCrs& crs) {
+    void SetCrs(OGRSpatialReference& srs, const GdalCrs& crs) const {
         OGRErr e = OGRERR_NONE;
         if (crs.epsg != 0) {
             e = srs.importFromEPSG(crs.epsg);
@@ -168,6 +182,7 @@ class Writer final : public GdalWriter {
         if (e != OGRERR_NONE) Fail();
     }
 
+    CheckedFiles checked_;
     GDALDataset* ds_ = nullptr;
     std::vector<Layer> layers_;
     bool transactions_ = false;

@@ -24,6 +24,7 @@
 #include "core/zones.h"
 #include "engine/dat_sink.h"
 #include "engine/process.h"
+#include "engine/stage_folder.h"
 
 namespace quorvel::engine {
 namespace {
@@ -510,13 +511,7 @@ GisOutput::GisOutput(const Job& job, const std::string& target,
     for (const std::string& path : OutputFiles(job.format, target)) {
         files_.push_back(std::make_unique<AtomicFile>(path));
     }
-    const fs::path resolved(files_.front()->Target());
-    const fs::path folder = resolved.has_parent_path() ? resolved.parent_path() : fs::path(".");
-    std::string pattern = (folder / ("." + resolved.filename().string() + ".XXXXXX")).string();
-    if (::mkdtemp(pattern.data()) == nullptr) {
-        throw IoError(Fill(Tr("cannot write {0}: {1}"), {target, std::strerror(errno)}));
-    }
-    stage_ = pattern;
+    stage_ = MakeStageFolder(files_.front()->Target(), target);
     removed_.push_back(std::make_unique<RemovedOnSignal>(stage_));
     const std::string base = stage_ + "/points.";
     const std::string ending(FormatName(job.format));
@@ -550,27 +545,16 @@ RowSink& GisOutput::Rows() {
 void GisOutput::Finish() {
     absent_.assign(files_.size(), false);
     for (std::size_t i = 0; i < files_.size(); ++i) {
-        AtomicFile& file = *files_[i];
-        struct stat st {};
-        if (::fstat(file.fd(), &st) != 0) st.st_mode = 0644;
-        if (::rename(staged_[i].c_str(), file.TempPath().c_str()) != 0) {
-            // A Shapefile of no coordinate system has no .prj: none is published, and that of
-            // the Shapefile replaced goes.
-            if (errno == ENOENT && i > 0) {
-                absent_[i] = true;
-                continue;
+        // A Shapefile of no coordinate system has no .prj: none is published, and that of the
+        // Shapefile replaced goes.
+        if (!files_[i]->FinishWith(staged_[i])) {
+            if (i == 0) {
+                throw IoError(
+                    Fill(Tr("cannot write {0}: {1}"), {files_[i]->Target(), std::strerror(ENOENT)}),
+                    ENOENT);
             }
-            throw IoError(Fill(Tr("cannot write {0}: {1}"), {file.Target(), std::strerror(errno)}));
+            absent_[i] = true;
         }
-        // The file takes the place of the empty temporary one, with its mode.
-        const int fd = ::open(file.TempPath().c_str(), O_RDONLY | O_CLOEXEC);
-        const bool synced = fd >= 0 && ::fchmod(fd, st.st_mode & 07777) == 0 && ::fsync(fd) == 0;
-        const int err = errno;
-        if (fd >= 0) ::close(fd);
-        if (!synced) {
-            throw IoError(Fill(Tr("cannot write {0}: {1}"), {file.Target(), std::strerror(err)}));
-        }
-        file.Finish();
     }
 }
 
@@ -614,6 +598,7 @@ void WriteRows(const RowStore& rows, const Job& job, const std::string& target,
         GisOutput out(job, target, parameters, parametersName, warn);
         rows.Replay(out.Rows());
         out.Finish();
+        const SignalsDeferred whole;
         out.Publish();
         out.Settle();
         return;

@@ -197,6 +197,7 @@ void PublishBoth(std::optional<AtomicFile>& outputFile, GisOutput* gisOutput,
     if (outputFile) outputFile->Finish();
     if (gisOutput) gisOutput->Finish();
     if (reportFile) reportFile->Finish();
+    const SignalsDeferred whole;  // never the one file replaced without the other
     if (outputFile) outputFile->Publish();
     if (gisOutput) gisOutput->Publish();
     try {
