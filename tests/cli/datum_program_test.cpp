@@ -334,8 +334,7 @@ TEST_F(Datum, ColumnsComeFromTheFirstLineThatReads) {
     Write("p.txt",
           "model = 3\nfrom = plane:krassovsky:117\nto = plane:cgcs2000:117\nheights = no\n"
           "dx = 1\ndy = 2\ndz = 3\n");
-    Write("in.csv",
-          "P0,338O000,500000\nP1,3380000,500000,JD,12.5\nP2,3380100,500100,JD,13\n");
+    Write("in.csv", "P0,338O000,500000\nP1,3380000,500000,JD,12.5\nP2,3380100,500100,JD,13\n");
     const Outcome o = Run({"transform", "-p", "p.txt", "-o", "out.csv", "in.csv"});
     EXPECT_EQ(o.status, 1) << o.err;
     EXPECT_EQ(o.err.rfind("in.csv:1: X1: \"338O000\" is not a number", 0), 0u) << o.err;
