@@ -337,11 +337,12 @@ void Batches::RunCommand2() {
 int Batches::Begin() const {
     if (!state_.Constants.Loaded) {
         throw DivisionByZeroError(
-            Tr("The ellipsoid constants are not loaded. Click “开始计算” first, then “投影计算”."));
+            Tr("The ellipsoid constants are not loaded. Click \"开始计算\" first, then "
+               "\"投影计算\"."));
     }
     if (state_.PointCount < 0) {
         throw InvalidCountError(Fill(Tr("The number of points is {0}, which cannot be negative. "
-                                        "Click “投影计算” again and enter the number."),
+                                        "Click \"投影计算\" again and enter the number."),
                                      {std::to_string(state_.PointCount)}));
     }
     return state_.PointCount;

@@ -107,7 +107,7 @@ CoordinateSystem ParseCoordinateSystem(std::string_view text) {
     const std::size_t first = text.find(':');
     if (first == std::string_view::npos) {
         throw InvalidParameterError(
-            Fill(Tr("coordinate system “{0}”: expected KIND:ELLIPSOID[:WHERE], KIND plane, "
+            Fill(Tr("coordinate system \"{0}\": expected KIND:ELLIPSOID[:WHERE], KIND plane, "
                     "geodetic or geocentric"),
                  {typed}));
     }
@@ -123,20 +123,20 @@ CoordinateSystem ParseCoordinateSystem(std::string_view text) {
     } else if (kind == "geocentric") {
         s.kind = SystemKind::Geocentric;
     } else {
-        throw InvalidParameterError(
-            Fill(Tr("coordinate system “{0}”: unknown kind “{1}”: expected KIND:ELLIPSOID[:WHERE], "
-                    "KIND plane, geodetic or geocentric"),
-                 {typed, kind}));
+        throw InvalidParameterError(Fill(
+            Tr("coordinate system \"{0}\": unknown kind \"{1}\": expected KIND:ELLIPSOID[:WHERE], "
+               "KIND plane, geodetic or geocentric"),
+            {typed, kind}));
     }
     try {
         s.ellipsoid = ParseEllipsoid(ellipsoid);
     } catch (const Error& e) {
-        RethrowWithContext(e, Fill(Tr("coordinate system “{0}”"), {typed}));
+        RethrowWithContext(e, Fill(Tr("coordinate system \"{0}\""), {typed}));
     }
     if (s.kind != SystemKind::Plane) {
         if (second != std::string_view::npos) {
             throw InvalidParameterError(
-                Fill(Tr("coordinate system “{0}”: only plane takes a central meridian or "
+                Fill(Tr("coordinate system \"{0}\": only plane takes a central meridian or "
                         "zone3/zone6"),
                      {typed}));
         }
@@ -144,7 +144,7 @@ CoordinateSystem ParseCoordinateSystem(std::string_view text) {
     }
     if (second == std::string_view::npos) {
         throw InvalidParameterError(
-            Fill(Tr("coordinate system “{0}”: plane needs its central meridian (packed degrees) "
+            Fill(Tr("coordinate system \"{0}\": plane needs its central meridian (packed degrees) "
                     "or zone3/zone6, as plane:cgcs2000:117 or plane:cgcs2000:zone3"),
                  {typed}));
     }
@@ -161,10 +161,10 @@ CoordinateSystem ParseCoordinateSystem(std::string_view text) {
     const std::optional<double> packed = TryParseNumber(s.where);
     const double lo = packed ? DecodePackedAngle(*packed) : NAN;
     if (!(lo >= -180 && lo < 360)) {
-        throw InvalidParameterError(
-            Fill(Tr("coordinate system “{0}”: WHERE “{1}” must be a central meridian from -180° "
-                    "to 360° (packed degrees) or zone3, zone6"),
-                 {typed, s.where}));
+        throw InvalidParameterError(Fill(
+            Tr("coordinate system \"{0}\": WHERE \"{1}\" must be a central meridian from -180° "
+               "to 360° (packed degrees) or zone3, zone6"),
+            {typed, s.where}));
     }
     s.centralMeridian = lo;
     return s;

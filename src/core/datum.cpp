@@ -34,7 +34,7 @@ std::string SideSteps(const CoordinateSystem& s, int zone, bool toGeocentric) {
     if (s.zoneWidth) {
         if (zone < 0) {
             throw InvalidParameterError(
-                Fill(Tr("the plane system “{0}” has the zone number in front of Y: a PROJ "
+                Fill(Tr("the plane system \"{0}\" has the zone number in front of Y: a PROJ "
                         "pipeline needs the zone its points lie in"),
                      {SystemText(s)}));
         }
@@ -68,7 +68,7 @@ DatumModel ParseModel(std::string_view text) {
     if (t == "4") return DatumModel::Four;
     if (t == "3") return DatumModel::Three;
     throw InvalidParameterError(
-        Fill(Tr("unknown transformation model “{0}”: use 7, 4 or 3"), {text}));
+        Fill(Tr("unknown transformation model \"{0}\": use 7, 4 or 3"), {text}));
 }
 
 int ParameterCount(DatumModel model) {
@@ -97,8 +97,9 @@ RotationConvention ParseConvention(std::string_view text) {
     if (t == "position-vector" || t == "position_vector") {
         return RotationConvention::PositionVector;
     }
-    throw InvalidParameterError(Fill(
-        Tr("unknown rotation convention “{0}”: use coordinate-frame or position-vector"), {text}));
+    throw InvalidParameterError(
+        Fill(Tr("unknown rotation convention \"{0}\": use coordinate-frame or position-vector"),
+             {text}));
 }
 
 double MaxTranslation(const DatumParameters& p, const CoordinateSystem* from) {

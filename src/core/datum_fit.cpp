@@ -224,12 +224,12 @@ std::string LikelyCause(const SystemConverter& from, const SystemConverter& to,
 
 Prepared PreparePoint(const SystemConverter& from, const SystemConverter& to, const CommonPoint& p,
                       DatumModel model, const Vector3d& reference) {
-    const std::string context = Fill(Tr("common point “{0}”"), {p.name});
+    const std::string context = Fill(Tr("common point \"{0}\""), {p.name});
     const auto mismatch = [&](const Error& e, const std::string& cause) {
         return PointMismatchError(Fill(Tr("{0}: {1}; {2}"), {context, e.detail(), cause}));
     };
     const auto side = [&](bool source) {
-        return Fill(Tr("{1} of common point “{0}”"), {p.name, SideName(source)});
+        return Fill(Tr("{1} of common point \"{0}\""), {p.name, SideName(source)});
     };
     Prepared out;
     Triple s{}, t{};
@@ -540,7 +540,7 @@ void CheckInput(const CoordinateSystem& from, const CoordinateSystem& to,
     for (const CommonPoint& p : points) {
         if (!names.insert(p.name).second) {
             throw DuplicateNameError(
-                Fill(Tr("common point name “{0}” occurs more than once"), {p.name}));
+                Fill(Tr("common point name \"{0}\" occurs more than once"), {p.name}));
         }
         fitted += p.check ? 0 : 1;
     }

@@ -124,7 +124,7 @@ Ellipsoid ParseEllipsoid(std::string_view text) {
         if (a && rf) return MakeEllipsoid(std::string(t), *a, *rf);
     }
     throw InvalidParameterError(
-        Fill(Tr("unknown ellipsoid “{0}”: {1} or a,rf"), {t, EllipsoidKeys(Tr(", "))}));
+        Fill(Tr("unknown ellipsoid \"{0}\": {1} or a,rf"), {t, EllipsoidKeys(Tr(", "))}));
 }
 
 bool IsKrassovsky(const Ellipsoid& e) {

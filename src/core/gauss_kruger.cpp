@@ -63,7 +63,7 @@ GeographicLib::TransverseMercator CheckedProjection(Method method, const Ellipso
     if (method == Method::Classic && !IsKrassovsky(ellipsoid)) {
         throw InvalidParameterError(
             Fill(Tr("the classic series serve the Krassovsky ellipsoid only: "
-                    "use the exact method with the ellipsoid “{0}”"),
+                    "use the exact method with the ellipsoid \"{0}\""),
                  {ellipsoid.name}));
     }
     if (!(k0 >= 0.9 && k0 <= 1.1)) {
@@ -94,7 +94,7 @@ std::string_view MethodName(Method method) {
 Method ParseMethod(std::string_view text) {
     if (text == "classic") return Method::Classic;
     if (text == "exact") return Method::Exact;
-    throw InvalidParameterError(Fill(Tr("unknown method “{0}”: classic or exact"), {text}));
+    throw InvalidParameterError(Fill(Tr("unknown method \"{0}\": classic or exact"), {text}));
 }
 
 GaussKruger::GaussKruger(Method method, const Ellipsoid& ellipsoid, double k0, double falseEasting)

@@ -28,7 +28,7 @@ EllipsoidConstants EllipsoidConstants::Load() {
 void EllipsoidConstants::RequireLoaded() const {
     if (!Loaded) {
         throw DivisionByZeroError(
-            Tr("the ellipsoid constants are not loaded: click “开始计算” first"));
+            Tr("the ellipsoid constants are not loaded: click \"开始计算\" first"));
     }
 }
 

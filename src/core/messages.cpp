@@ -2,6 +2,7 @@
 
 #include <libintl.h>
 
+#include <algorithm>
 #include <clocale>
 #include <cstdlib>
 #include <cstring>
@@ -58,6 +59,50 @@ std::string Fill(std::string_view pattern, std::initializer_list<std::string_vie
 
 std::string FillList(std::string_view pattern, std::span<const std::string> args) {
     return FillFrom(pattern, args);
+}
+
+std::string EscapedText(std::string_view text, std::size_t limit, std::string_view more) {
+    std::size_t cut = std::min(text.size(), limit);
+    // Do not cut a UTF-8 sequence in two.
+    while (cut > 0 && cut < text.size() && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) {
+        --cut;
+    }
+    std::string out;
+    out.reserve(cut + 8);
+    for (std::size_t i = 0; i < cut; ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c < 0x20 || c == 0x7F) {
+            static constexpr char kHex[] = "0123456789abcdef";
+            out += "\\x";
+            out += kHex[c >> 4];
+            out += kHex[c & 15];
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    if (cut < text.size()) out += more;
+    return out;
+}
+
+std::string ShownMessage(std::string_view message) {
+    // Enough for any message of the program's own with its quoted texts; a library's error
+    // that echoes a whole SQL statement is not.
+    constexpr std::size_t kMaxBytes = 2000;
+    return EscapedText(message, kMaxBytes);
+}
+
+std::string BoundedList(std::span<const std::string> items, std::size_t shown) {
+    constexpr std::size_t kMaxItemBytes = 60;
+    std::string list;
+    for (std::size_t i = 0; i < items.size() && i < shown; ++i) {
+        if (i > 0) list += Tr(", ");
+        list += EscapedText(items[i], kMaxItemBytes);
+    }
+    if (items.size() <= shown) return list;
+    // Thousands grouped, as a count of points reads best.
+    std::string count = std::to_string(items.size() - shown);
+    for (std::size_t at = count.size(); at > 3; at -= 3) count.insert(at - 3, ",");
+    return Fill(Tr("{0} … and {1} more"), {list, count});
 }
 
 void BindCatalogue(const char* fallback) {

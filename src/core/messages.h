@@ -28,6 +28,17 @@ std::string Fill(std::string_view pattern, std::initializer_list<std::string_vie
 // The same with arguments made at run time.
 std::string FillList(std::string_view pattern, std::span<const std::string> args);
 
+// A text from outside the program (a file's line, a library's error) fit to go into a message:
+// control bytes as \xNN, so that a terminal shows them and a NUL cuts nothing, and at most
+// `limit` bytes of the text, cut between characters, then `more`.
+std::string EscapedText(std::string_view text, std::size_t limit = std::string_view::npos,
+                        std::string_view more = "…");
+// A whole message as it is shown: escaped, and bounded to a few screens.
+std::string ShownMessage(std::string_view message);
+// "A, B, C … and 2,966 more": the first `shown` items (escaped, each bounded), then the count
+// of the others.
+std::string BoundedList(std::span<const std::string> items, std::size_t shown = 10);
+
 // Binds the catalogue that belongs to the running program: <its folder>/locale in the build
 // folder, <its folder>/../share/locale (../../share/locale from libexec/quorvel) once installed,
 // else `fallback` (a test program's build-time folder). Messages are UTF-8 whatever the locale's

@@ -340,12 +340,12 @@ double ParseNumber(std::string_view text) {
         case Parsed::Ok:
             return v;
         case Parsed::OutOfRange:
-            throw OverflowError(Fill(Tr("“{0}” is out of range"), {text}));
+            throw OverflowError(Fill(Tr("\"{0}\" is out of range"), {text}));
         case Parsed::NotANumber:
             break;
     }
     throw TypeMismatchError(text.empty() ? Tr("empty, not a number")
-                                         : Fill(Tr("“{0}” is not a number"), {text}));
+                                         : Fill(Tr("\"{0}\" is not a number"), {text}));
 }
 
 std::int16_t ToInt16(double value) {
@@ -362,7 +362,7 @@ std::int16_t ParseInt16(std::string_view text) {
     try {
         return ToInt16(v);
     } catch (const OverflowError&) {
-        throw OverflowError(Fill(Tr("“{0}” is beyond the integers -32768 to 32767"), {text}));
+        throw OverflowError(Fill(Tr("\"{0}\" is beyond the integers -32768 to 32767"), {text}));
     }
 }
 

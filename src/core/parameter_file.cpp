@@ -47,9 +47,15 @@ struct Entry {
     int line = 0;
 };
 
+// The file's own text as a message quotes it: a control byte or a NUL neither reaches the
+// terminal nor cuts the message, and a line of megabytes is not repeated whole.
+std::string Shown(std::string_view text) {
+    return EscapedText(text, 60);
+}
+
 [[noreturn]] void Fail(int line, const std::string& what) {
-    throw ParameterFileError(line > 0 ? Fill(Tr("line {0}: {1}"), {std::to_string(line), what})
-                                      : what);
+    throw ParameterFileError(
+        EscapedText(line > 0 ? Fill(Tr("line {0}: {1}"), {std::to_string(line), what}) : what));
 }
 
 std::map<std::string, Entry> Entries(std::string_view text) {
@@ -66,20 +72,20 @@ std::map<std::string, Entry> Entries(std::string_view text) {
         if (l.empty() || l.front() == '#') continue;
         const std::size_t eq = l.find('=');
         if (eq == std::string_view::npos) {
-            Fail(line, Fill(Tr("expected “key = value”, found “{0}”"), {l}));
+            Fail(line, Fill(Tr("expected \"key = value\", found \"{0}\""), {Shown(l)}));
         }
         const std::string key = AsciiLower(TrimBlanks(l.substr(0, eq)));
         bool known = false;
         for (const char* k : kKeys) known = known || key == k;
         if (!known) {
-            Fail(line, Fill(Tr("unknown key “{0}”: the keys are model convention from to heights "
+            Fail(line, Fill(Tr("unknown key \"{0}\": the keys are model convention from to heights "
                                "dx dy dz rx ry rz ds rotation scale sigma0 points proj fromZone "
                                "toZone centreL centreB radius"),
-                            {key}));
+                            {Shown(key)}));
         }
         if (entries.count(key)) {
-            Fail(line, Fill(Tr("key “{0}” given twice (first on line {1})"),
-                            {key, std::to_string(entries[key].line)}));
+            Fail(line, Fill(Tr("key \"{0}\" given twice (first on line {1})"),
+                            {Shown(key), std::to_string(entries[key].line)}));
         }
         entries[key] = {std::string(TrimBlanks(l.substr(eq + 1))), line};
     }
@@ -90,14 +96,14 @@ std::map<std::string, Entry> Entries(std::string_view text) {
 const Entry& Require(const std::map<std::string, Entry>& entries, const std::string& key,
                      const char* shown = nullptr) {
     const auto it = entries.find(key);
-    if (it == entries.end()) Fail(0, Fill(Tr("key “{0}” missing"), {shown ? shown : key}));
+    if (it == entries.end()) Fail(0, Fill(Tr("key \"{0}\" missing"), {shown ? shown : key}));
     return it->second;
 }
 
 double Number(const Entry& e, const std::string& key) {
     const std::optional<double> v = TryParseNumber(e.value);
     if (!v || !std::isfinite(*v)) {
-        Fail(e.line, Fill(Tr("the value “{1}” of {0} is not a number"), {key, e.value}));
+        Fail(e.line, Fill(Tr("the value \"{1}\" of {0} is not a number"), {key, Shown(e.value)}));
     }
     return *v;
 }
@@ -138,7 +144,7 @@ void ReadParameters(const std::map<std::string, Entry>& entries, ParameterFile& 
         bool used = false;
         for (const Field& field : fields) used = used || key == std::string(field.key);
         if (it != entries.end() && !used) {
-            Fail(it->second.line, Fill(Tr("key “{0}” does not belong to the {1}-parameter model"),
+            Fail(it->second.line, Fill(Tr("key \"{0}\" does not belong to the {1}-parameter model"),
                                        {key, ModelName(p.model)}));
         }
     }
@@ -159,8 +165,8 @@ int Zone(const Entry& e, const std::string& key, const CoordinateSystem& side) {
     }
     const int zones = 360 / static_cast<int>(*side.zoneWidth);
     if (!(n >= 0 && n <= zones && n == std::floor(n))) {
-        Fail(e.line, Fill(Tr("the value “{0}” of {1} is not a zone number from 1 to {2}"),
-                          {e.value, key, std::to_string(zones)}));
+        Fail(e.line, Fill(Tr("the value \"{0}\" of {1} is not a zone number from 1 to {2}"),
+                          {Shown(e.value), key, std::to_string(zones)}));
     }
     return static_cast<int>(n);
 }
@@ -191,8 +197,8 @@ void ReadOptional(const std::map<std::string, Entry>& entries, ParameterFile& f)
     if (const auto it = entries.find("points"); it != entries.end()) {
         const double n = Number(it->second, "points");
         if (!(n >= 0 && n <= 1e9 && n == std::floor(n))) {
-            Fail(it->second.line, Fill(Tr("the value “{0}” of points is not a number of points"),
-                                       {it->second.value}));
+            Fail(it->second.line, Fill(Tr("the value \"{0}\" of points is not a number of points"),
+                                       {Shown(it->second.value)}));
         }
         f.points = static_cast<int>(n);
     }
@@ -251,7 +257,8 @@ ParameterFile ReadParameterFile(std::string_view text) {
     const Entry& heights = Require(entries, "heights");
     const std::string h = AsciiLower(heights.value);
     if (h != "yes" && h != "no")
-        Fail(heights.line, Fill(Tr("heights must be yes or no, not “{0}”"), {heights.value}));
+        Fail(heights.line,
+             Fill(Tr("heights must be yes or no, not \"{0}\""), {Shown(heights.value)}));
     f.heights = h == "yes";
     if (f.heights && p.model == DatumModel::Four) {
         Fail(heights.line, Tr("the 4-parameter model carries no heights: write heights = no (H "

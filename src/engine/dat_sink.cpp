@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 
 #include "core/messages.h"
@@ -25,26 +26,30 @@ bool NamedOneOf(std::string_view column, std::string_view english, std::string_v
     return true;
 }
 
-// UTF-8 to GB18030, which holds every character: nothing is lost.
-void ToGb18030(std::string& text) {
-    iconv_t cd = ::iconv_open("GB18030", "UTF-8");
-    if (cd == reinterpret_cast<iconv_t>(-1)) {
-        throw IoError(
-            Fill(Tr("this system cannot convert to {0}: {1}"), {"GB18030", std::strerror(errno)}));
-    }
-    std::string out(text.size() * 2 + 16, '\0');
-    char* from = text.data();
-    std::size_t left = text.size();
-    char* to = out.data();
-    std::size_t room = out.size();
-    const std::size_t done = ::iconv(cd, &from, &left, &to, &room);
-    ::iconv_close(cd);
-    if (done == static_cast<std::size_t>(-1)) {
-        throw IoError(
-            Fill(Tr("this system cannot convert to {0}: {1}"), {"GB18030", std::strerror(errno)}));
-    }
-    out.resize(out.size() - room);
-    text.swap(out);
+[[noreturn]] void CannotConvert() {
+    throw IoError(
+        Fill(Tr("this system cannot convert to {0}: {1}"), {"GB18030", std::strerror(errno)}));
+}
+
+// "U+E78D": the code point of the UTF-8 sequence at the start of `text`.
+std::string CodePointAt(std::string_view text) {
+    const auto byte = [&](std::size_t i) {
+        return i < text.size() ? static_cast<unsigned char>(text[i]) : 0u;
+    };
+    const unsigned lead = byte(0);
+    const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+    unsigned cp = length == 1 ? lead : lead & (0x7Fu >> length);
+    for (std::size_t i = 1; i < length; ++i) cp = (cp << 6) | (byte(i) & 0x3Fu);
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "U+%04X", cp);
+    return hex;
+}
+
+// What in a text CASS would read as the end of a field or of a line.
+std::string SeparatorName(char c) {
+    if (c == '\r') return Tr("a carriage return");
+    if (c == '\n') return Tr("a line feed");
+    return Tr("a comma");
 }
 
 }  // namespace
@@ -60,16 +65,17 @@ void DatSink::Begin(const std::vector<std::string>& columns) {
 
 void DatSink::Encode(const RowBlock& rows, std::string& encoded) const {
     const auto plain = [&](const Row& row, std::string_view text, std::size_t column) {
-        if (text.find_first_of(",\r\n") != std::string_view::npos) {
-            throw IoError(
-                Fill(Tr("line {0}: the {1} {2} holds a comma, which a CASS .dat file "
-                        "cannot hold"),
-                     {std::to_string(row.line), columns_[column], QuoteForMessage(text)}));
+        if (const std::size_t at = text.find_first_of(",\r\n"); at != std::string_view::npos) {
+            throw IoError(Fill(Tr("line {0}: the {1} {2} holds {3}, which a CASS .dat file "
+                                  "cannot hold"),
+                               {std::to_string(row.line), columns_[column], QuoteForMessage(text),
+                                SeparatorName(text[at])}));
         }
         return text;
     };
     char number[kMaxResultText];
     std::string buffer;
+    const std::size_t start = encoded.size();
     for (const Row& row : rows) {
         encoded += plain(row, row.name, 0);
         encoded += ',';
@@ -83,20 +89,61 @@ void DatSink::Encode(const RowBlock& rows, std::string& encoded) const {
         std::string_view h = height_ < row.passed.size() ? row.passed[height_] : "";
         while (!h.empty() && (h.front() == ' ' || h.front() == '\t')) h.remove_prefix(1);
         while (!h.empty() && (h.back() == ' ' || h.back() == '\t')) h.remove_suffix(1);
-        if (h.empty()) {
-            encoded += '0';
-        } else if (const std::optional<double> v =
-                       TryParseNumber(DecimalText(h, job_.decimalComma, buffer))) {
+        // No height stays no height: a 0 would be a height CASS draws and contours.
+        if (!h.empty()) {
+            const std::optional<double> v =
+                TryParseNumber(DecimalText(h, job_.decimalComma, buffer));
+            if (!v) {
+                throw IoError(Fill(Tr("line {0}: the {1} {2} is not a number, which a CASS .dat "
+                                      "file needs"),
+                                   {std::to_string(row.line), columns_[passedFrom_ + height_],
+                                    QuoteForMessage(h)}));
+            }
             encoded += ShortestText(*v);
-        } else {
-            throw IoError(Fill(
-                Tr("line {0}: the {1} {2} is not a number, which a CASS .dat file "
-                   "needs"),
-                {std::to_string(row.line), columns_[passedFrom_ + height_], QuoteForMessage(h)}));
         }
         encoded += "\r\n";
     }
-    if (!job_.encoding.empty()) ToGb18030(encoded);
+    if (!job_.datUtf8) ToGb18030(rows, start, encoded);
+}
+
+// The rows as GB18030, which holds nearly every character; a name or code with one it does not
+// hold (a few private-use ones) stops the run, naming the line and the character.
+void DatSink::ToGb18030(const RowBlock& rows, std::size_t start, std::string& encoded) const {
+    iconv_t cd = ::iconv_open("GB18030", "UTF-8");
+    if (cd == reinterpret_cast<iconv_t>(-1)) CannotConvert();
+    // Two bytes of UTF-8 become at most four of GB18030, one or three at most as many.
+    std::string out((encoded.size() - start) * 2 + 16, '\0');
+    char* from = encoded.data() + start;
+    std::size_t left = encoded.size() - start;
+    char* to = out.data();
+    std::size_t room = out.size();
+    const std::size_t done = ::iconv(cd, &from, &left, &to, &room);
+    const int error = errno;
+    ::iconv_close(cd);
+    if (done == static_cast<std::size_t>(-1)) {
+        errno = error;
+        if (error != EILSEQ) CannotConvert();
+        // The row of the character: the texts come before the numbers in each.
+        std::size_t at = static_cast<std::size_t>(from - encoded.data());
+        std::size_t rowStart = start;
+        for (const Row& row : rows) {
+            const std::size_t end = encoded.find("\r\n", rowStart) + 2;
+            if (at < end) {
+                const bool inName = at < rowStart + row.name.size();
+                const std::string_view text =
+                    inName ? std::string_view(row.name) : row.passed[code_];
+                throw IoError(
+                    Fill(Tr("line {0}: the {1} {2} holds {3}, which GB18030 cannot "
+                            "hold: change it, or write --dat-encoding utf-8"),
+                         {std::to_string(row.line), columns_[inName ? 0 : passedFrom_ + code_],
+                          QuoteForMessage(text), CodePointAt(from)}));
+            }
+            rowStart = end;
+        }
+        CannotConvert();
+    }
+    out.resize(out.size() - room);
+    encoded.replace(start, std::string::npos, out);
 }
 
 void DatSink::Take(const RowBlock&, std::string_view encoded) {

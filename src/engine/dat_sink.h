@@ -12,9 +12,9 @@ namespace quorvel::engine {
 
 // The CASS coordinate file: "name,code,Y,X,H" a point, easting before northing, CRLF, no
 // header. Code and H come from the columns passed through that the header names code or 编码
-// and H or 高程, else empty and 0. UTF-8, or GB18030 when the job reads GB18030 or GBK, as CASS
-// on Chinese Windows reads it. CASS knows no quoting, so a comma in a text, or an H that is no
-// number, stops the run (IoError) rather than shifting the fields.
+// and H or 高程, else empty. GB18030, as CASS on Chinese Windows reads it, or UTF-8 when the job
+// asks. CASS knows no quoting, so a comma or line break in a text, or an H that is no number,
+// stops the run (IoError) rather than shifting the fields.
 class DatSink : public RowSink {
   public:
     DatSink(const Job& job, OutputBuffer& out) : job_(job), out_(out) {}
@@ -24,6 +24,8 @@ class DatSink : public RowSink {
     void End() override;
 
   private:
+    void ToGb18030(const RowBlock& rows, std::size_t start, std::string& encoded) const;
+
     const Job& job_;
     OutputBuffer& out_;
     std::vector<std::string> columns_;

@@ -1,6 +1,8 @@
 #include "engine/datum_fit_notes.h"
 
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "core/messages.h"
 #include "core/number_text.h"
@@ -49,14 +51,15 @@ bool CarriesHeights(const DatumOptions& o, const std::vector<CommonPoint>& point
 }  // namespace
 
 void WarnOfFit(std::ostream& err, const DatumOptions& o, const FitResult& r) {
-    std::string names;
-    std::size_t count = 0;
+    std::vector<std::string> flagged;
     bool fitted = false;
     for (const PointResidual& p : r.points) {
         if (!p.flagged || p.use == PointUse::Dropped) continue;
-        names += (count++ > 0 ? Tr(", ") : "") + p.name;
+        flagged.push_back(p.name);
         fitted = fitted || p.use == PointUse::Fit;
     }
+    const std::size_t count = flagged.size();
+    const std::string names = BoundedList(flagged);
     if (count > 0) {
         err << "quorvel-batch: " << Tr("warning: ")
             << Fill(TrN("{0} point beyond {1}σ0: {2}", "{0} points beyond {1}σ0: {2}", count),

@@ -44,7 +44,7 @@ constexpr std::size_t kMaxValues = 6;
 // ---- Lines into points ----
 
 // The input fields the output has columns for: set by the header line, or else by the first
-// point line; a later line with more is refused rather than cut.
+// line that reads as a point; a later line with more is refused rather than cut.
 struct PassColumns {
     std::size_t count = 0;
     std::size_t line = 0;
@@ -150,6 +150,15 @@ bool ReadPoint(const LineContext& c, const ParsedLine& p, const PassColumns& col
         out.passed.push_back(f < count ? p.fields[f] : std::string_view());
     }
     return true;
+}
+
+// Whether a line reads as a point at its own width: the first that does sets the columns.
+bool ReadsAtItsWidth(const LineContext& c, const ParsedLine& p) {
+    PointText point;
+    DatumDiagnostic d;
+    std::string buffer;
+    return !LineRejected(c, p, d) && p.status == LineStatus::Fields &&
+           ReadPoint(c, p, {KeptFields(c.layout, p), 0, false}, point, d, buffer);
 }
 
 // Whether a header line would have been a point: its coordinates read as numbers.
@@ -289,10 +298,15 @@ class InputLines {
                 }
             }
             if (LineRejected(c_, parsed_, d)) return Got::Rejected;
-            if (!set_ && KeptFields(c_.layout, parsed_) >= c_.layout.Needed()) {
-                Set(KeptFields(c_.layout, parsed_), false);
+            if (set_) {
+                if (!ReadPoint(c_, parsed_, columns_, point, d, buffer_)) return Got::Rejected;
+                return Got::Point;
             }
-            if (!ReadPoint(c_, parsed_, columns_, point, d, buffer_)) return Got::Rejected;
+            // The first line that reads sets the columns: a typo in one before it must not
+            // refuse every later line as too wide.
+            const std::size_t kept = KeptFields(c_.layout, parsed_);
+            if (!ReadPoint(c_, parsed_, {kept, 0, false}, point, d, buffer_)) return Got::Rejected;
+            Set(kept, false);
             return Got::Point;
         }
     }
@@ -469,7 +483,8 @@ void PrintFitSummary(std::ostream& err, const DatumOptions& o, const FitResult& 
     for (int round = 1; round <= r.dropped; ++round) {
         for (const PointResidual& q : r.points) {
             if (q.droppedInRound == round) {
-                err << Fill(Tr("dropped in round {0}: {1}"), {std::to_string(round), q.name})
+                err << Fill(Tr("dropped in round {0}: {1}"),
+                            {std::to_string(round), EscapedText(q.name, 60)})
                     << '\n';
             }
         }
@@ -650,8 +665,12 @@ void TransformChunk(const TransformContext& x, Chunk& chunk) {
         ParseLine(std::string_view(chunk.text).substr(at.offset, at.size), parsed,
                   x.line.decimalComma);
         if (parsed.status == LineStatus::Skip) continue;
+        // A line before the one that set the columns does not read: say why, not how wide.
+        const PassColumns columns = number < chunk.columns.line || chunk.columns.count == 0
+                                        ? PassColumns{KeptFields(layout, parsed), 0, false}
+                                        : chunk.columns;
         if (LineRejected(x.line, parsed, d) ||
-            !ReadPoint(x.line, parsed, chunk.columns, point, d, buffer)) {
+            !ReadPoint(x.line, parsed, columns, point, d, buffer)) {
             reject(d, number);
             continue;
         }
@@ -827,7 +846,8 @@ class TransformWatch {
             printer_.Print(d);
         }
         const std::size_t kept = KeptFields(layout, parsed_);
-        if (parsed_.status == LineStatus::Fields && (isHeader || kept >= layout.Needed())) {
+        if (parsed_.status == LineStatus::Fields &&
+            (isHeader || (kept >= layout.Needed() && ReadsAtItsWidth(x_.line, parsed_)))) {
             columns_ = {std::max(kept, layout.Needed()), number, isHeader};
             columnsPending_ = false;
             emitter_.Begin(Columns(head_, layout, &parsed_, columns_.count, isHeader));
@@ -1084,7 +1104,7 @@ int RunDatumCommand(std::span<const std::string_view> args, const Environment& e
     try {
         o = ParseDatumArguments(args);
     } catch (const UsageError& e) {
-        env.err << "quorvel-batch: " << e.what() << '\n' << UsageText();
+        env.err << "quorvel-batch: " << ShownMessage(e.what()) << '\n' << UsageText();
         env.err.flush();
         return 2;
     }
@@ -1104,9 +1124,9 @@ int RunDatumCommand(std::span<const std::string_view> args, const Environment& e
     try {
         return Run(o, env);
     } catch (const Refusal& e) {
-        env.err << "quorvel-batch: " << e.what() << '\n';
+        env.err << "quorvel-batch: " << ShownMessage(e.what()) << '\n';
     } catch (const IoError& e) {
-        env.err << "quorvel-batch: " << e.what() << '\n';
+        env.err << "quorvel-batch: " << ShownMessage(e.what()) << '\n';
     }
     env.err.flush();
     return 2;

@@ -219,26 +219,7 @@ std::string DescribeMarked(const Diagnostic& d, const Job& job) {
 
 std::string QuoteForMessage(std::string_view text) {
     constexpr std::size_t kShown = 60;
-    std::size_t cut = std::min(text.size(), kShown);
-    // Do not cut a UTF-8 sequence in two.
-    while (cut > 0 && cut < text.size() && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) {
-        --cut;
-    }
-    std::string out = "\"";
-    for (std::size_t i = 0; i < cut; ++i) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        if (c < 0x20 || c == 0x7F) {
-            static constexpr char kHex[] = "0123456789abcdef";
-            out += "\\x";
-            out += kHex[c >> 4];
-            out += kHex[c & 15];
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    if (cut < text.size()) out += "...";
-    out += "\"";
-    return out;
+    return "\"" + EscapedText(text, kShown, "...") + "\"";
 }
 
 Diagnostic Utf8Mark(const Job& job, std::string_view inputName) {

@@ -146,6 +146,7 @@ std::vector<std::string> JobArguments(const Job& job) {
     if (job.header) args.emplace_back("--header");
     if (job.full) args.emplace_back("--full");
     if (job.bom) args.emplace_back("--bom");
+    if (job.datUtf8) args.emplace_back("--dat-encoding=utf-8");
     if (job.format != OutputFormat::Csv) {
         args.push_back("--format=" + std::string(FormatName(job.format)));
     }

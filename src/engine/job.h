@@ -20,6 +20,14 @@ class UsageError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// A job well formed but asking what its output cannot hold (inverse to a plane-coordinate
+// format, Beijing 1954 to KML without a datum transformation): the reason alone, without the
+// usage, exit status 2. Wherever a UsageError is caught this is one too.
+class JobRefused : public UsageError {
+  public:
+    using UsageError::UsageError;
+};
+
 // Everything that decides what a file's computation writes: quorvel-batch's command line is one
 // way to make it, 从文件计算's dialog another. Where the file comes from and goes to is not in it.
 struct Job {
@@ -42,6 +50,8 @@ struct Job {
     bool full = false;
     bool bom = false;
     OutputFormat format = OutputFormat::Csv;
+    // --format dat in UTF-8 rather than the GB18030 that CASS on Chinese Windows reads.
+    bool datUtf8 = false;
 
     bool operator==(const Job&) const = default;
 };

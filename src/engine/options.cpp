@@ -59,11 +59,11 @@ constexpr std::string_view kHelpTail =
     "                 W = sqrt(1 - e2 sin2 B)\n"
     "  -o FILE        write the results to FILE (none, or -: standard output)\n"
     "  --format F     csv (default); dat, the CASS coordinate file name,code,Y,X,H (code\n"
-    "                 and H from the columns named code or 编码 and H or 高程; forward and\n"
-    "                 zone only); dxf, a drawing of the points with their names (forward\n"
-    "                 and zone only); gpkg or shp, GIS point layers with every column and\n"
-    "                 the coordinate system; kml, WGS 84 placemarks for Google Earth. All\n"
-    "                 but csv and dat need -o\n"
+    "                 and H from the columns named code or 编码 and H or 高程, else\n"
+    "                 empty; forward and zone only); dxf, a drawing of the points with\n"
+    "                 their names (forward and zone only); gpkg or shp, GIS point layers\n"
+    "                 with every column and the coordinate system; kml, WGS 84 placemarks\n"
+    "                 for Google Earth. All but csv and dat need -o\n"
     "  -p PARAMS      --format kml from Beijing 1954, Xi'an 1980 or an ellipsoid of no\n"
     "                 known datum: a parameter file of the datum transformation to CGCS2000\n"
     "                 or WGS 84\n"
@@ -76,9 +76,10 @@ constexpr std::string_view kHelpTail =
     "  --drop-fields LIST  input fields (from 1, such as 2,6) left out of the output\n"
     "  --decimal-comma  read 116,3045 as 116.3045 (commas then never separate fields)\n"
     "  --encoding ENC input encoding: utf-8 (default), gb18030 or gbk (files saved by\n"
-    "                 Chinese Windows programs, such as Excel's CSV); output is UTF-8, but\n"
-    "                 --format dat is GB18030 with gb18030 or gbk, as CASS reads it. A\n"
+    "                 Chinese Windows programs, such as Excel's CSV); output is UTF-8. A\n"
     "                 file that starts with a UTF-8 byte order mark is read as UTF-8\n"
+    "  --dat-encoding ENC  --format dat in gb18030 (default, as CASS on Chinese Windows\n"
+    "                 reads it) or utf-8\n"
     "  --bom          start the output with a UTF-8 byte order mark, for Excel; texts that\n"
     "                 Excel would run as formulas (=, +, -, @ first) get a leading '\n"
     "  --quiet        no summary line on standard error\n"
@@ -90,7 +91,8 @@ constexpr std::string_view kHelpTail =
     "field may be double-quoted as in CSV; trailing empty fields are ignored. Angles are packed\n"
     "degrees; full-width digits read as digits. Empty lines and lines starting with '#' are\n"
     "skipped. A line holds at most 65536 bytes (64 KiB). The header line (else the first\n"
-    "point line) sets the fields passed through: a later line with more is rejected.\n"
+    "line that gives a point) sets the fields passed through: a later line with more is\n"
+    "rejected.\n"
     "\n"
     "Checks: a line is rejected when |B| > 90, a forward point lies more than 45 deg (exact:\n"
     "35) from the central meridian (L - Lo counts modulo 360: -179 lies 1 deg from 180), an\n"
@@ -306,7 +308,7 @@ namespace {
 
 // The command line as typed: the values of options, the flags, and the mode and file.
 struct Typed {
-    std::optional<std::string> lo, ls, output, report, fields, dropped, encoding;
+    std::optional<std::string> lo, ls, output, report, fields, dropped, encoding, datEncoding;
     std::optional<std::string> ellipsoid, method, k0, falseEasting, zone, format, parameters;
     bool full = false, header = false, decimalComma = false, bom = false, quiet = false;
     std::vector<std::string_view> positional;
@@ -337,7 +339,7 @@ Typed ReadCommandLine(std::span<const std::string_view> args, Geodesy& g) {
             r.Valued("--ellipsoid", t.ellipsoid) || r.Valued("--method", t.method) ||
             r.Valued("--k0", t.k0) || r.Valued("--false-easting", t.falseEasting) ||
             r.Valued("--zone", t.zone) || r.Valued("--format", t.format) ||
-            r.Valued("-p", t.parameters)) {
+            r.Valued("-p", t.parameters) || r.Valued("--dat-encoding", t.datEncoding)) {
             continue;
         }
         const std::string_view a = r.Option();
@@ -375,9 +377,26 @@ void ReadPositional(const std::vector<std::string_view>& positional, Options& o)
     ReadInputFile(positional, o.input);
 }
 
+// --dat-encoding: utf-8, or gb18030 as without it.
+bool ReadDatEncoding(const std::string& text) {
+    std::string lower;
+    for (char c : text) lower += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    if (lower == "utf-8" || lower == "utf8") return true;
+    if (lower == "gb18030") return false;
+    throw UsageError(Fill(Tr("--dat-encoding: {0} is not utf-8 or gb18030"), {Quoted(text)}));
+}
+
 // --format and -p: what the format can hold, and where it goes.
 void ReadFormat(const Typed& t, Options& o) {
     if (t.format) o.format = ParseFormat(*t.format);
+    if (t.datEncoding) {
+        o.datUtf8 = ReadDatEncoding(*t.datEncoding);
+        if (o.format != OutputFormat::Dat) {
+            throw UsageError(
+                Tr("--dat-encoding belongs to the CASS file: leave it out or write "
+                   "--format dat"));
+        }
+    }
     if (t.parameters) {
         if (t.parameters->empty()) throw UsageError(Tr("-p needs a file name"));
         o.parameters = *t.parameters;

@@ -88,7 +88,7 @@ std::string DatumName(Datum datum, const Ellipsoid& ellipsoid) {
 void CheckFormat(const Job& job, bool parameters) {
     const OutputFormat f = job.format;
     if ((f == OutputFormat::Dat || f == OutputFormat::Dxf) && job.mode == Computation::Inverse) {
-        throw UsageError(Fill(Tr("--format {0} holds plane coordinates, and inverse computes L, B: "
+        throw JobRefused(Fill(Tr("--format {0} holds plane coordinates, and inverse computes L, B: "
                                  "write csv, gpkg, shp or kml"),
                               {FormatName(f)}));
     }
@@ -104,7 +104,7 @@ void CheckFormat(const Job& job, bool parameters) {
     const Datum datum = DatumOf(job.geodesy.ellipsoid);
     if (f == OutputFormat::Kml && !parameters && datum != Datum::Cgcs2000 &&
         datum != Datum::Wgs84) {
-        throw UsageError(
+        throw JobRefused(
             Fill(Tr("--format kml holds WGS 84 longitudes and latitudes, which only CGCS2000 and "
                     "WGS 84 points give as they are: points on {0} need a datum transformation; "
                     "give -p PARAMS, a parameter file from {0} to CGCS2000 or WGS 84"),

@@ -40,9 +40,10 @@ Datum DatumOf(const Ellipsoid& ellipsoid);
 // "Beijing 1954", ...; for None the ellipsoid's name.
 std::string DatumName(Datum datum, const Ellipsoid& ellipsoid);
 
-// Refuses, as UsageError with the reason, what the format cannot hold: the CASS file and the
-// drawing hold plane coordinates, which the inverse does not compute; KML holds WGS 84, which
-// only CGCS2000 and WGS 84 give without a datum transformation (`parameters`: one is given).
+// Refuses what the format cannot hold (JobRefused; a mistyped combination: UsageError): the CASS
+// file and the drawing hold plane coordinates, which the inverse does not compute; KML holds WGS
+// 84, which only CGCS2000 and WGS 84 give without a datum transformation (`parameters`: one is
+// given).
 void CheckFormat(const Job& job, bool parameters);
 
 }  // namespace quorvel::engine

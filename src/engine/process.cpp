@@ -216,8 +216,10 @@ void ComputeChunkAs(const ChunkContext& ctx, Chunk& chunk) {
             Reject(chunk, Problem::TooFewFields, number).count = parsed.count;
             continue;
         }
-        // Empty fields beyond the columns lose nothing; any other field would.
-        const std::size_t width = std::max(chunk.columns.count, needed);
+        // Empty fields beyond the columns lose nothing; any other field would. A line before
+        // the one that set the columns gives no point: it is rejected for its values instead.
+        const bool beforeColumns = chunk.columns.count == 0 || number < chunk.columns.line;
+        const std::size_t width = beforeColumns ? count : std::max(chunk.columns.count, needed);
         while (count > width && parsed.fields[count - 1].empty()) --count;
         if (count > width) {
             Diagnostic& d = Reject(chunk, Problem::SurplusFields, number);
@@ -288,6 +290,23 @@ std::size_t KeptFields(const Job& job, const ParsedLine& p) {
     std::size_t count = p.count;
     while (count > FieldsNeeded(job) && p.fields[count - 1].empty()) --count;
     return count;
+}
+
+// Whether a line gives a point, as ComputeChunkAs would compute it: the first that does sets
+// the columns, so that a rejected line before it does not decide how wide the others may be.
+bool GivesPoint(const ChunkContext& ctx, const ParsedLine& p) {
+    const Job& job = ctx.job;
+    if (p.status != LineStatus::Fields || p.count < FieldsNeeded(job)) return false;
+    std::string a, b;
+    const std::string_view first =
+        DecimalText(TrimBlanks(p.fields[job.fields[1]]), job.decimalComma, a);
+    const std::string_view second =
+        DecimalText(TrimBlanks(p.fields[job.fields[2]]), job.decimalComma, b);
+    RowExtras extras;
+    const RowResult r = ctx.projector != nullptr
+                            ? ctx.projector->Compute(job.mode, job.meridians, first, second, extras)
+                            : ComputeRow(job.mode, ctx.constants, job.meridians, first, second);
+    return r.status == RowStatus::Ok;
 }
 
 // The output's columns when the first `fields` input fields of `first` name them.
@@ -388,12 +407,11 @@ namespace {
 
 // Watches the first lines for what sets the output's columns: the first line that is not empty
 // or a comment, wherever it falls, is the header with --header and names the columns passed
-// through; that line, or else the first line with the fields of a point, sets how many there
-// are.
+// through; that line, or else the first line that gives a point, sets how many there are.
 class ColumnsWatch {
   public:
-    ColumnsWatch(const Job& job, Emitter& emitter, DiagnosticSink& diagnostics)
-        : job_(job), emitter_(emitter), diagnostics_(diagnostics) {}
+    ColumnsWatch(const ChunkContext& ctx, Emitter& emitter, DiagnosticSink& diagnostics)
+        : ctx_(ctx), job_(ctx.job), emitter_(emitter), diagnostics_(diagnostics) {}
 
     const Columns& columns() const { return columns_; }
 
@@ -410,7 +428,7 @@ class ColumnsWatch {
             diagnostics_.Take(d);
         }
         const std::size_t kept = KeptFields(job_, parsed_);
-        if (parsed_.status == LineStatus::Fields && (isHeader || kept >= FieldsNeeded(job_))) {
+        if (parsed_.status == LineStatus::Fields && (isHeader || GivesPoint(ctx_, parsed_))) {
             columns_ = {std::max(kept, FieldsNeeded(job_)), number, isHeader};
             pending_ = false;
             emitter_.Begin(ColumnsOf(job_, parsed_, columns_.count, isHeader));
@@ -422,6 +440,7 @@ class ColumnsWatch {
     }
 
   private:
+    const ChunkContext& ctx_;
     const Job& job_;
     Emitter& emitter_;
     DiagnosticSink& diagnostics_;
@@ -446,7 +465,7 @@ RunCounts RunJob(const Job& job, ByteSource& in, std::span<RowSink* const> sinks
     const std::size_t window = 2 * static_cast<std::size_t>(workers) + 1;
     Emitter emitter(job, sinks, diagnostics);
     emitter.SetPlainColumns(OutputColumns(job, {}, false));
-    ColumnsWatch watch(job, emitter, diagnostics);
+    ColumnsWatch watch(ctx, emitter, diagnostics);
 
     LineReader reader(in);
     std::unique_ptr<Chunk> chunk;

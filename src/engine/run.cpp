@@ -68,13 +68,13 @@ bool ReportLines::Next(ReportLine& line) {
 namespace {
 
 void ShowUsageError(std::ostream& err, std::string_view message) {
-    err << "quorvel-batch: " << message << '\n' << UsageText();
+    err << "quorvel-batch: " << ShownMessage(message) << '\n' << UsageText();
     err.flush();
 }
 
 // A run that cannot start for a reason other than its command line: no usage text.
 void ShowError(std::ostream& err, std::string_view message) {
-    err << "quorvel-batch: " << message << '\n';
+    err << "quorvel-batch: " << ShownMessage(message) << '\n';
     err.flush();
 }
 
@@ -235,7 +235,7 @@ bool OpenOutputs(const Options& options, const Environment& env, Outputs& o) {
             o.gis = std::make_unique<GisOutput>(
                 options, options.output, parameters, options.parameters,
                 [&err = env.err](const std::string& warning) {
-                    err << "quorvel-batch: " << Tr("warning: ") << warning << '\n';
+                    err << "quorvel-batch: " << Tr("warning: ") << ShownMessage(warning) << '\n';
                 });
         } else if (!options.output.empty()) {
             o.file.emplace(options.output, /*allowDirect=*/true);
@@ -286,6 +286,9 @@ int RunCommand(std::span<const std::string_view> args, const Environment& env) {
     Options options;
     try {
         options = ParseArguments(args, env.pdfReports);
+    } catch (const JobRefused& e) {
+        ShowError(env.err, e.what());
+        return 2;
     } catch (const UsageError& e) {
         ShowUsageError(env.err, e.what());
         return 2;
@@ -303,8 +306,7 @@ int RunCommand(std::span<const std::string_view> args, const Environment& env) {
         std::string why = Tr("no PDF writer");
         if (env.loadPdfWriter) writePdf = env.loadPdfWriter(why);
         if (!writePdf) {
-            env.err << "quorvel-batch: " << why << '\n';
-            env.err.flush();
+            ShowError(env.err, why);
             return 2;
         }
     }
@@ -320,8 +322,7 @@ int RunCommand(std::span<const std::string_view> args, const Environment& env) {
     try {
         counts = RunInto(options, env, input, outputs, writePdf);
     } catch (const IoError& e) {
-        env.err << "quorvel-batch: " << e.what() << '\n';
-        env.err.flush();
+        ShowError(env.err, e.what());
         return 2;
     }
     if (!options.quiet) env.err << SummaryText(counts) << '\n';

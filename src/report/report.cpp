@@ -152,10 +152,14 @@ std::vector<std::vector<PlacedItem>> PlaceItems(const ReportLine& line,
                                                 const ReportMetrics& metrics, double startX) {
     std::vector<std::vector<PlacedItem>> out(1);
     const double w = metrics.ColumnWidth(line.fontSize);
+    // Two values must never read as one (a Y with its zone number fills the gap to the next
+    // column exactly): an item needs a space after the one before it on its line.
+    const double space = metrics.TextWidth(" ", line.fontSize);
     double x = startX;
     for (const ReportItem& item : line.items) {
         const double columnX = (item.column - 1) * w;
-        if (x > columnX) out.emplace_back();
+        const double gap = out.back().empty() ? 0 : space;
+        if (x + gap > columnX) out.emplace_back();
         out.back().push_back({columnX, item.text});
         x = columnX + metrics.TextWidth(item.text, line.fontSize);
     }

@@ -83,7 +83,8 @@ struct PlacedItem {
 };
 
 // Applies the column rule to one line: an item whose column the print position has already
-// passed goes to that column of a new line. Returns the lines the line takes on the surface (one
+// passed, or would reach without a space after the item before it, goes to that column of a new
+// line. Returns the lines the line takes on the surface (one
 // line without items for an empty line). `startX` is the print position when the line begins.
 std::vector<std::vector<PlacedItem>> PlaceItems(const ReportLine& line,
                                                 const ReportMetrics& metrics, double startX = 0);

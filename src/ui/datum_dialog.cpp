@@ -30,6 +30,7 @@
 #include "core/atomic_file.h"
 #include "core/ellipsoid.h"
 #include "core/errors.h"
+#include "core/messages.h"
 #include "engine/datum_job.h"
 #include "engine/datum_run.h"
 #include "engine/text_io.h"
@@ -552,7 +553,7 @@ bool DatumDialog::LoadParametersFrom(const QString& path, QString& error) {
         UpdateButtons();
         RememberParameterFile(path);
     } catch (const Error& e) {
-        error = QString::fromStdString(e.what());
+        error = QString::fromStdString(ShownMessage(e.what()));
         return false;
     }
     return true;

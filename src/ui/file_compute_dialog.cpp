@@ -94,7 +94,7 @@ double ReadTyped(const char* option, const QString& text) {
     const std::optional<double> v = TryParseNumber(text.trimmed().toStdString());
     if (!v) {
         throw engine::UsageError(
-            Fill(Tr("{0}: “{1}” is not a number"), {option, text.trimmed().toStdString()}));
+            Fill(Tr("{0}: \"{1}\" is not a number"), {option, text.trimmed().toStdString()}));
     }
     return *v;
 }
@@ -267,9 +267,9 @@ QString CheckMeridian(const QString& label, const QString& text) {
                          {label});
     }
     const std::optional<double> v = TryParseNumber(typed);
-    if (!v) return QtMessage(Tr("{0}: “{1}” is not a number"), {label, text.trimmed()});
+    if (!v) return QtMessage(Tr("{0}: \"{1}\" is not a number"), {label, text.trimmed()});
     if (!(std::abs(*v) <= 360))
-        return QtMessage(Tr("{0}: “{1}” is beyond -360° to 360°"), {label, text.trimmed()});
+        return QtMessage(Tr("{0}: \"{1}\" is beyond -360° to 360°"), {label, text.trimmed()});
     return {};
 }
 
@@ -748,7 +748,7 @@ void FileComputeDialog::accept() {
         const QString text = edit->text().trimmed();
         if (text.isEmpty() || TryParseNumber(text.toStdString())) continue;
         const QString label = edit == k0_ ? QStringLiteral("k0") : QStringLiteral("东偏");
-        return refuse(QtMessage(Tr("{0}: “{1}” is not a number"), {label, text}), edit);
+        return refuse(QtMessage(Tr("{0}: \"{1}\" is not a number"), {label, text}), edit);
     }
     try {
         job_ = JobFor(c, projection_);

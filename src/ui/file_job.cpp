@@ -130,7 +130,7 @@ void FileJob::Run(const Progress& progress) {
     } catch (const Cancelled&) {
         r.cancelled = true;
     } catch (const engine::IoError& e) {
-        r.error = e.what();
+        r.error = ShownMessage(e.what());
     } catch (const std::bad_alloc&) {
         r.error = Tr("out of memory");
     }

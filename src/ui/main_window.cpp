@@ -209,10 +209,11 @@ void ShowPrintResult(QWidget* parent, const QRect& band, const BatchState& state
         const std::string_view kind = computation ? ReportKindName(*computation) : "";
         message =
             kind.empty()
-                ? QtMessage(Tr("Nothing to print: no batch has been completed yet.\nClick "
-                               "“开始计算”, then “投影计算” to complete a batch, then “打 印”."))
+                ? QtMessage(
+                      Tr("Nothing to print: no batch has been completed yet.\nClick "
+                         "\"开始计算\", then \"投影计算\" to complete a batch, then \"打 印\"."))
                 : QtMessage(Tr("Nothing to print: the last {0} was not completed.\nClick "
-                               "“投影计算” to complete a batch again, then “打 印”."),
+                               "\"投影计算\" to complete a batch again, then \"打 印\"."),
                             {QString::fromUtf8(kind.data(), static_cast<qsizetype>(kind.size()))});
     }
     if (message.isEmpty()) return;

@@ -29,6 +29,7 @@
 #include <cstring>
 
 #include "core/atomic_file.h"
+#include "core/messages.h"
 #include "engine/gis_output.h"
 #include "engine/run.h"
 #include "print/qt_messages.h"
@@ -283,11 +284,11 @@ bool ResultsWindow::WriteResults(const FileJobResult& result, const QString& pat
         engine::WriteRows(
             result.rows, job, QFile::encodeName(path).toStdString(),
             [warnings](const std::string& warning) {
-                if (warnings != nullptr) *warnings << QString::fromStdString(warning);
+                if (warnings != nullptr) *warnings << QString::fromStdString(ShownMessage(warning));
             },
             parameters, parametersPath.toStdString());
     } catch (const std::runtime_error& e) {  // IoError, and UsageError for what it cannot hold
-        *error = QString::fromStdString(e.what());
+        *error = QString::fromStdString(ShownMessage(e.what()));
         return false;
     }
     return true;

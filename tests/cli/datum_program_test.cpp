@@ -305,11 +305,11 @@ TEST_F(Datum, RefusesWhatCannotBeComputed) {
          "needs at least 3 fitted common points"},
         {With({"fit", "--heights", "--header", "line.csv"}), "almost on one line"},
         {With({"fit", "--heights", "--header", "duplicate.csv"}),
-         "common point name “P2” occurs more than once"},
+         "common point name \"P2\" occurs more than once"},
         {With({"fit", "--heights", "--header", "far.csv"}), "km apart on the ground"},
         {{"transform", "-p", "geodetic.txt", "--header", "good.csv"}, "good.csv:2: L1 \"4"},
         {{"transform", "-p", "badkey.txt", "--header", "good.csv"},
-         "badkey.txt: parameter file error: line 8: key “rotation” does not belong to the "
+         "badkey.txt: parameter file error: line 8: key \"rotation\" does not belong to the "
          "3-parameter model"},
         {{"transform", "-p", "geodetic.txt", "--model", "7", "good.csv"}, "option of fit"},
         {{"transform", "-p", "out.csv", "good.csv"}, "-o and -p name the same file"},
@@ -325,6 +325,45 @@ TEST_F(Datum, RefusesWhatCannotBeComputed) {
         EXPECT_NE(o.err.find(c.words), std::string::npos) << o.err;
         EXPECT_FALSE(fs::exists(dir / "out.csv")) << c.words;
         EXPECT_EQ(o.out, "");
+    }
+}
+
+// A typo in the first line rejects that line alone: it does not decide how many fields the
+// lines after it may pass through.
+TEST_F(Datum, ColumnsComeFromTheFirstLineThatReads) {
+    Write("p.txt",
+          "model = 3\nfrom = plane:krassovsky:117\nto = plane:cgcs2000:117\nheights = no\n"
+          "dx = 1\ndy = 2\ndz = 3\n");
+    Write("in.csv", "P0,338O000,500000\nP1,3380000,500000,JD,12.5\nP2,3380100,500100,JD,13\n");
+    const Outcome o = Run({"transform", "-p", "p.txt", "-o", "out.csv", "in.csv"});
+    EXPECT_EQ(o.status, 1) << o.err;
+    EXPECT_EQ(o.err.rfind("in.csv:1: X1: \"338O000\" is not a number", 0), 0u) << o.err;
+    const auto rows = Records(ReadFile(dir / "out.csv"));
+    ASSERT_EQ(rows.size(), 3u) << o.err;
+    EXPECT_EQ(rows[0].size(), 7u);
+    EXPECT_EQ(rows[1].back(), "12.5");
+    EXPECT_EQ(rows[2].back(), "13");
+}
+
+// A parameter file's own text in a message: no control byte reaches the terminal, a NUL cuts
+// nothing, a line of megabytes is not repeated whole.
+TEST_F(Datum, ParameterFileErrorsAreEscapedAndBounded) {
+    Write("good.csv", CommonPoints(8, Pipeline(Published(kDefaultConvention))));
+    const std::string head = "model = 3\nfrom = plane:krassovsky:117\nto = plane:cgcs2000:117\n";
+    Write("escape.txt",
+          head + std::string("heights = n\0o\x1b[2J\n", 18) + "dx = 1\ndy = 2\ndz = 3\n");
+    Write("long.txt", head + std::string(600000, 'k') + "\n");
+    const std::pair<const char*, const char*> cases[] = {
+        {"escape.txt", "line 4: heights must be yes or no, not \"n\\x00o\\x1b[2J\""},
+        {"long.txt", "line 4: expected \"key = value\", found \"kkk"},
+    };
+    for (const auto& [file, words] : cases) {
+        const Outcome o = Run({"transform", "-p", file, "--header", "good.csv"});
+        EXPECT_EQ(o.status, 2) << o.err;
+        EXPECT_NE(o.err.find(words), std::string::npos) << o.err;
+        EXPECT_LT(o.err.size(), 1000u);
+        ASSERT_TRUE(o.err.ends_with('\n'));
+        for (char c : o.err.substr(0, o.err.size() - 1)) EXPECT_FALSE(c >= 0 && c < 0x20);
     }
 }
 

@@ -301,8 +301,12 @@ TEST_F(Program, UsageErrorsExitTwoWithTheUsageAndTouchNoFile) {
     WriteFile(work / "out.csv", "precious\n");
     WriteFile(work / "in.csv", kPoints);
     fs::create_directory(work / "folder");
-    // Files that cannot be read or written: the command line is right, so no usage follows.
+    // Files that cannot be read or written, and jobs whose output cannot hold what they
+    // compute: the command line is right, so no usage follows.
     const std::vector<std::vector<std::string>> runErrors = {
+        {"forward", "--lo", "117", "--format", "kml", "-o", "out.kml", "in.csv"},
+        {"inverse", "--lo", "117", "--format", "dat", "-o", "out.dat", "in.csv"},
+        {"inverse", "--lo", "117", "--format", "dxf", "-o", "out.dxf", "in.csv"},
         {"forward", "--lo", "117", "-o", "out.csv", "missing.csv"},
         {"forward", "--lo", "117", "-o", "out.csv", "folder"},
         {"forward", "--lo", "117", "-o", "no/such/dir/out.csv", "in.csv"},
@@ -846,41 +850,68 @@ std::vector<std::vector<std::string>> Records(const std::string& csv) {
 }
 
 // The CASS coordinate file: name,code,Y,X,H with the easting first, code and H from the
-// columns the header names so, in GB18030 for a GB18030 input; a comma in a text would shift
-// CASS's fields, so it stops the run.
+// columns the header names so, in GB18030 whatever the input's encoding (CASS on Chinese Windows
+// reads nothing else); a separator in a text would shift CASS's fields, so it stops the run.
 TEST_F(Program, CassCoordinateFile) {
     const std::string input =
         "点名,L,B,编码,H\nP1,116.3045,30.3030,JD,12.50\n山顶,117.2930,30.3030,,\n";
     const auto csv = Records(Run({"forward", "--lo", "117", "--header"}, input).out);
     ASSERT_EQ(csv.size(), 3u);
+    // 山顶 in GB18030; a point without a height has none in the file either, not a 0.
+    const std::string rows = "P1,JD," + csv[1][4] + "," + csv[1][3] +
+                             ",12.5\r\n\xC9\xBD\xB6\xA5,," + csv[2][4] + "," + csv[2][3] + ",\r\n";
     const Outcome dat = Run({"forward", "--lo", "117", "--header", "--format", "dat"}, input);
     EXPECT_EQ(dat.status, 0) << dat.err;
-    EXPECT_EQ(dat.out, "P1,JD," + csv[1][4] + "," + csv[1][3] + ",12.5\r\n山顶,," + csv[2][4] +
-                           "," + csv[2][3] + ",0\r\n");
+    EXPECT_EQ(dat.out, rows);
+    // The same bytes from the same points in GB18030; UTF-8 only when asked.
+    const Outcome gb =
+        Run({"forward", "--lo", "117", "--header", "--encoding", "gb18030", "--format", "dat"},
+            "\xB5\xE3\xC3\xFB,L,B,\xB1\xE0\xC2\xEB,H\nP1,116.3045,30.3030,JD,12.50\n"
+            "\xC9\xBD\xB6\xA5,117.2930,30.3030,,\n");
+    EXPECT_EQ(gb.out, rows);
+    const Outcome utf8 =
+        Run({"forward", "--lo", "117", "--header", "--format", "dat", "--dat-encoding", "UTF-8"},
+            input);
+    EXPECT_EQ(utf8.out, "P1,JD," + csv[1][4] + "," + csv[1][3] + ",12.5\r\n山顶,," + csv[2][4] +
+                            "," + csv[2][3] + ",\r\n");
     // Without a header no column names them.
     EXPECT_EQ(Run({"forward", "--lo", "117", "--format=dat"}, "P1,116.3045,30.3030,JD,12.5\n").out,
-              "P1,," + csv[1][4] + "," + csv[1][3] + ",0\r\n");
+              "P1,," + csv[1][4] + "," + csv[1][3] + ",\r\n");
     // A zone change writes its plane results the same way.
     const auto zone =
         Records(Run({"zone", "--lo", "117", "--ls", "120"}, "A,3380000,612345.678\n").out);
     EXPECT_EQ(
         Run({"zone", "--lo", "117", "--ls", "120", "--format", "dat"}, "A,3380000,612345.678\n")
             .out,
-        "A,," + zone[1][4] + "," + zone[1][3] + ",0\r\n");
-    // 水塔 in GB18030 in, GB18030 out.
-    const Outcome gb = Run({"forward", "--lo", "117", "--encoding", "gb18030", "--format", "dat"},
-                           "\xCB\xAE\xCB\xFE,116.3045,30.3030\n");
-    EXPECT_EQ(gb.out, "\xCB\xAE\xCB\xFE,," + csv[1][4] + "," + csv[1][3] + ",0\r\n");
+        "A,," + zone[1][4] + "," + zone[1][3] + ",\r\n");
 
-    for (const std::string& bad : {std::string("\"Hill, north\",117.2930,30.3030\n"),
-                                   std::string("P1,117.2930,30.3030,JD,high\n")}) {
+    // Each refusal says what the text holds; the old file stays.
+    WriteFile(work / "out.dat", "old\r\n");
+    const std::vector<std::pair<std::string, std::string>> bad = {
+        {"\"Hill, north\",117.2930,30.3030\n", "the name \"Hill, north\" holds a comma"},
+        {"\"Hill\rnorth\",117.2930,30.3030\n",
+         "the name \"Hill\\x0dnorth\" holds a carriage return"},
+        {"P1,117.2930,30.3030,\"J\rD\"\n", "the code \"J\\x0dD\" holds a carriage return"},
+        {"P1,117.2930,30.3030,JD,high\n", "the H \"high\" is not a number"},
+        // A private-use character of GB18030-2000 that today's GB18030 maps elsewhere.
+        {"P1,117.2930,30.3030,J\xEE\x9E\x8D\n",
+         "the code \"J\xEE\x9E\x8D\" holds U+E78D, which "
+         "GB18030 cannot hold"},
+    };
+    for (const auto& [line, why] : bad) {
         const Outcome o =
             Run({"forward", "--lo", "117", "--header", "--format", "dat", "-o", "out.dat"},
-                "name,L,B,code,H\n" + bad);
+                "name,L,B,code,H\n" + line);
         EXPECT_EQ(o.status, 2);
-        EXPECT_NE(o.err.find("line 2: the "), std::string::npos) << o.err;
-        EXPECT_EQ(Strays({}), std::vector<std::string>{});
+        EXPECT_NE(o.err.find("line 2: " + why), std::string::npos) << o.err;
+        EXPECT_EQ(ReadFile(work / "out.dat"), "old\r\n");
+        EXPECT_EQ(Strays({"out.dat"}), std::vector<std::string>{});
     }
+    // That character is written in UTF-8 when asked.
+    EXPECT_EQ(Run({"forward", "--lo", "117", "--format", "dat", "--dat-encoding", "utf-8"},
+                  "P1,116.3045,30.3030\n\xEE\x9E\x8D,116.3045,30.3030\n")
+                  .status,
+              0);
 }
 
 // GeoPackage and Shapefile layers: every point in order, every column, the coordinate system

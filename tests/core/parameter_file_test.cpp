@@ -199,6 +199,37 @@ TEST(ParameterFile, RefusesWhatDoesNotRead) {
 // At the edges of the limits: what a bureau may publish reads; a scale typed as a factor is
 // told from one in ppm by its decimals; the 4-parameter translation's limit follows the size
 // of the source's coordinates, the zone number in front of Y included.
+// What a file holds reaches the message escaped, whole past a NUL, and bounded: a terminal
+// never gets an escape sequence from it, nor a screenful of one line.
+TEST(ParameterFile, ErrorsEscapeTheFilesTextAndKeepItShort) {
+    const std::string head = "model = 7\nconvention = coordinate-frame\n";
+    const std::string systems = "from = plane:krassovsky:117\nto = plane:cgcs2000:117\n";
+    const std::string seven = "dx = 1\ndy = 2\ndz = 3\nrx = 0.1\nry = 0.2\nrz = 0.3\nds = 1\n";
+    const std::string heights = head + systems + std::string("heights = y\0es\x07\n", 16) + seven;
+    struct Case {
+        std::string text, words, shown;
+    };
+    const Case cases[] = {
+        {head + "from = plane:a\x1b[2J\nto = plane:cgcs2000:117\nheights = no\n" + seven,
+         "第 3 行：", "a\\x1b[2J"},
+        {heights, "第 5 行：heights 应为 yes 或 no，实为“y\\x00es\\x07”", "y\\x00es"},
+        {head + "dk\x1b[31m = 1\n", "第 3 行：未知的键“dk\\x1b[31m”", "dk"},
+        {head + std::string(600000, 'x') + "\n", "第 3 行：应为“键 = 值”", "xxx…"},
+    };
+    for (const Case& c : cases) {
+        try {
+            (void)ReadParameterFile(c.text);
+            ADD_FAILURE() << c.words;
+        } catch (const ParameterFileError& e) {
+            const std::string what = e.what();
+            EXPECT_NE(what.find(c.words), std::string::npos) << what;
+            EXPECT_NE(what.find(c.shown), std::string::npos) << what;
+            EXPECT_LT(what.size(), 1000u);
+            for (char ch : what) EXPECT_FALSE(ch >= 0 && ch < 0x20) << what;
+        }
+    }
+}
+
 TEST(ParameterFile, ReadsWhatLiesWithinTheLimits) {
     const std::string four = "model = 4\nheights = no\nto = plane:cgcs2000:117\n";
     const auto read = [&](const std::string& from, const std::string& values) {

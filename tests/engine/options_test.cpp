@@ -131,6 +131,10 @@ TEST(ParseArguments, UsageErrorsSayWhatIsWrong) {
         {{"inverse", "--lo", "117", "--format", "dat"}, "--format dat holds plane coordinates"},
         {{"inverse", "--lo", "117", "--format", "dxf", "-o", "x.dxf"}, "inverse computes L, B"},
         {{"forward", "--lo", "117", "--format", "dat", "--bom"}, "--bom belongs to the CSV"},
+        {{"forward", "--lo", "117", "--dat-encoding", "utf-8"},
+         "--dat-encoding belongs to the CASS"},
+        {{"forward", "--lo", "117", "--format", "dat", "--dat-encoding", "gbk"},
+         "--dat-encoding: \"gbk\" is not utf-8 or gb18030"},
         {{"forward", "--lo", "117", "-p", "p.txt", "-o", "x.gpkg", "--format", "gpkg"},
          "-p gives the datum transformation of --format kml"},
         {{"forward", "--lo", "117", "--format", "kml", "-p", "p.txt", "-o", "./p.txt"},
@@ -191,6 +195,7 @@ TEST(JobArguments, ParseBackToTheSameJob) {
         {"inverse", "--lo", "117", "--compare", "--encoding=gb18030"},
         {"inverse", "--lo", "117", "--fields", "1,4,3", "--drop-fields", "7,2", "--header"},
         {"forward", "--lo", "117", "--format", "DAT", "--encoding", "gb18030"},
+        {"forward", "--lo", "117", "--format", "dat", "--dat-encoding", "utf8"},
     };
     for (const auto& command : commands) {
         const Job job = Parse(command);
@@ -207,7 +212,7 @@ TEST(UsageText, NamesEveryModeAndOption) {
     for (std::string_view word :
          {"-o FILE", "--full", "--header", "--report", "--version", "--ellipsoid", "--method",
           "--k0", "--false-easting", "--zone 3|6", "--zone-prefix", "--convergence", "--scale",
-          "--compare"}) {
+          "--compare", "--dat-encoding"}) {
         EXPECT_NE(HelpText().find(word), std::string_view::npos) << word;
     }
     // Written from the catalogue of ellipsoids, in the words and folds it always had.

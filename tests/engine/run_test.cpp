@@ -8,6 +8,7 @@
 #include "batch/batch.h"
 #include "batch/scripted_io.h"
 #include "core/gauss_kruger.h"
+#include "core/messages.h"
 #include "core/number_text.h"
 #include "core/packed_angle.h"
 #include "csv_fixture.h"
@@ -509,6 +510,27 @@ TEST(ProcessPoints, EveryRowHasTheHeadersColumnsAndNoFieldIsDroppedUnsaid) {
         << p.err;
 }
 
+TEST(ProcessPoints, ColumnsComeFromTheFirstLineThatGivesAPointNotARejectedOneBeforeIt) {
+    // A typo in line 1 (a letter O, a value beyond the meridian's reach, a sixth field with
+    // the typo) rejects line 1 alone, for its value; the five fields of the others are written.
+    for (const char* first :
+         {"P0,116.3O45,30.3030", "P0,160.3045,30.3030", "P0,116.3O45,30.3030,GPS,12.5,x"}) {
+        const std::string input =
+            std::string(first) + "\nP1,116.3045,30.3030,GPS,12.5\nP2,116.3045,30.3030,,13\n";
+        for (int threads : {1, 3}) {
+            const Processed p =
+                Process({"forward", "--lo", "117"}, input, false, 1 << 20, threads, 24);
+            EXPECT_EQ(p.out.substr(0, p.out.find("\r\n")), "name,L,B,X,Y,field4,field5");
+            EXPECT_EQ(p.counts.rejected, 1u) << first;
+            EXPECT_EQ(p.err.rfind("pts.csv:1: ", 0), 0u) << p.err;
+            EXPECT_EQ(p.err.find("would be lost"), std::string::npos) << p.err;
+            ASSERT_EQ(p.rows.size(), 2u) << first << p.err;
+            EXPECT_EQ(p.rows[0][6], "12.5");
+            EXPECT_EQ(p.rows[1][6], "13");
+        }
+    }
+}
+
 TEST(ProcessPoints, AnOverlongLineIsRejectedWithItsNumber) {
     const std::string input =
         "a,117,30\n" + std::string(LineReader::kMaxLine + 1, 'x') + "\nb,117,30\n";
@@ -662,6 +684,29 @@ TEST(QuoteForMessage, EscapesControlBytesAndShortensLongTexts) {
     EXPECT_EQ(q, "\"" + cjk.substr(0, 60) + "...\"");
     const std::string offset = QuoteForMessage("x" + cjk);
     EXPECT_EQ(offset, "\"x" + cjk.substr(0, 57) + "...\"");
+}
+
+TEST(ShownMessage, NoControlByteNoNulAndAFewScreensAtMost) {
+    EXPECT_EQ(ShownMessage(std::string("cannot write a.gpkg: \0near \x1b[2J\"x\"", 34)),
+              "cannot write a.gpkg: \\x00near \\x1b[2J\"x\"");
+    // A library's error echoing a whole statement: its head, then the cut said.
+    const std::string statement = "cannot write a.gpkg: CREATE TABLE " + std::string(597000, 'c');
+    const std::string shown = ShownMessage(statement);
+    EXPECT_LE(shown.size(), 2000u + std::string("…").size());
+    EXPECT_EQ(shown.rfind("cannot write a.gpkg: CREATE TABLE ccc", 0), 0u);
+    EXPECT_TRUE(shown.ends_with("c…"));
+}
+
+TEST(BoundedList, NamesTheFirstTenThenCountsTheRest) {
+    std::vector<std::string> names;
+    for (int i = 1; i <= 2977; ++i) names.push_back("P" + std::to_string(i));
+    const std::string list = BoundedList(names);
+    EXPECT_EQ(list, "P1, P2, P3, P4, P5, P6, P7, P8, P9, P10 … and 2,967 more");
+    names.resize(10);
+    EXPECT_EQ(BoundedList(names), "P1, P2, P3, P4, P5, P6, P7, P8, P9, P10");
+    EXPECT_EQ(BoundedList(std::vector<std::string>{"a\nb", std::string(100, 'x')}, 1),
+              "a\\x0ab … and 1 more");
+    EXPECT_EQ(BoundedList(std::vector<std::string>(1000001, "Q"), 1), "Q … and 1,000,000 more");
 }
 
 // The same points typed into the window's batch procedures, answering every confirmation with

@@ -325,6 +325,22 @@ ReportInput ForwardRowsForColumns() {
     return in;
 }
 
+// A surface whose characters are not all one column wide: the rule follows its measure.
+class WideMetrics : public ReportMetrics {
+  public:
+    double ColumnWidth(int fontSize) const override { return fontSize; }
+    // ASCII one cell; anything else two cells (as a CJK font prints it).
+    double TextWidth(std::string_view text, int fontSize) const override {
+        double cells = 0;
+        for (unsigned char c : text) {
+            if (c < 0x80) cells += 1;
+            if (c >= 0xE0) cells += 2;
+        }
+        return cells * fontSize;
+    }
+    double LineHeight(int fontSize) const override { return fontSize * 1.5; }
+};
+
 TEST(ColumnRule, TextRenderingPutsEachItemAtItsCharacterColumn) {
     ReportInput in;
     in.mode = Computation::Forward;
@@ -345,19 +361,23 @@ TEST(ColumnRule, TextRenderingPutsEachItemAtItsCharacterColumn) {
     EXPECT_EQ(text, expected);
 }
 
-TEST(ColumnRule, ValueFillingItsGapStaysValueOneWiderPushesTheNextItemDown) {
+TEST(ColumnRule, ValueLeavingASpaceStaysValueFillingItsGapPushesTheNextItemDown) {
     const CharacterMetrics chars;
-    // Column 56 to column 69 is a gap of 13 characters.
-    ReportLine fits{Kind::Point, 10, {{56, "-1000000.1234"}, {69, "Y"}}};
+    // Column 56 to column 69 is a gap of 13 characters: 12 and a space fit.
+    ReportLine fits{Kind::Point, 10, {{56, "-100000.1234"}, {69, "Y"}}};
     auto placed = PlaceItems(fits, chars);
     ASSERT_EQ(placed.size(), 1u);
-    EXPECT_EQ(placed[0], (std::vector<PlacedItem>{{55, "-1000000.1234"}, {68, "Y"}}));
+    EXPECT_EQ(placed[0], (std::vector<PlacedItem>{{55, "-100000.1234"}, {68, "Y"}}));
 
-    ReportLine wide{Kind::Point, 10, {{56, "-10000000.1234"}, {69, "Y"}, {70, "Z"}}};
-    placed = PlaceItems(wide, chars);
-    ASSERT_EQ(placed.size(), 2u);
-    EXPECT_EQ(placed[0], (std::vector<PlacedItem>{{55, "-10000000.1234"}}));
-    EXPECT_EQ(placed[1], (std::vector<PlacedItem>{{68, "Y"}, {69, "Z"}}));
+    // 13 characters would run into the next value.
+    for (const char* value : {"-1000000.1234", "-10000000.1234"}) {
+        ReportLine wide{Kind::Point, 10, {{56, value}, {69, "Y"}, {70, "Z"}}};
+        placed = PlaceItems(wide, chars);
+        ASSERT_EQ(placed.size(), 3u) << value;
+        EXPECT_EQ(placed[0], (std::vector<PlacedItem>{{55, value}}));
+        EXPECT_EQ(placed[1], (std::vector<PlacedItem>{{68, "Y"}}));
+        EXPECT_EQ(placed[2], (std::vector<PlacedItem>{{69, "Z"}}));
+    }
 
     // A five-digit row number passes column 30; the report does not shorten anything.
     ReportLine row{Kind::Point, 10, {{24, "10000 :"}, {30, "1.0"}, {43, "2.0"}}};
@@ -365,6 +385,28 @@ TEST(ColumnRule, ValueFillingItsGapStaysValueOneWiderPushesTheNextItemDown) {
     ASSERT_EQ(placed.size(), 2u);
     EXPECT_EQ(placed[0], (std::vector<PlacedItem>{{23, "10000 :"}}));
     EXPECT_EQ(placed[1], (std::vector<PlacedItem>{{29, "1.0"}, {42, "2.0"}}));
+}
+
+TEST(ColumnRule, EastingWithItsZoneNumberNeverRunsIntoTheNextValue) {
+    ReportInput in;
+    in.mode = Computation::Inverse;
+    in.pointCount = 1;
+    in.centralMeridian = "117";
+    in.rows = {{"3376626.6403", "39479050.95", 116.45184088, 30.3030}};
+    const std::vector<std::string> text = TextLines(RenderReportText(BuildReport(in)));
+    ASSERT_EQ(text.size(), 8u);
+    EXPECT_EQ(text[6], Spaces(23) + "1 :   3376626.6403 39479050.9500");
+    EXPECT_EQ(text[7], Spaces(55) + "116.45184088 30.30300000");
+
+    // The window's print measures the same way: every item a space clear of the one before.
+    const auto placed = PlaceReport(BuildReport(in), WideMetrics{}, {0, 0, 1000});
+    for (const PlacedLine& line : placed) {
+        for (std::size_t i = 1; i < line.items.size(); ++i) {
+            const PlacedItem& before = line.items[i - 1];
+            EXPECT_GE(line.items[i].x, before.x + WideMetrics{}.TextWidth(before.text + " ", 10))
+                << line.items[i].text;
+        }
+    }
 }
 
 TEST(ColumnRule, LongRowNumbersStayOnTheirLineBeforeTheFirstValue) {
@@ -392,22 +434,6 @@ TEST(ColumnRule, WrappedValueInAWholeReportGoesToItsColumnOnTheNextLine) {
     EXPECT_EQ(text[6], Spaces(23) + "1 :   117.00000000 30.00000000  -12345678.5000");
     EXPECT_EQ(text[7], Spaces(68) + "500000.0000");
 }
-
-// A surface whose characters are not all one column wide: the rule follows its measure.
-class WideMetrics : public ReportMetrics {
-  public:
-    double ColumnWidth(int fontSize) const override { return fontSize; }
-    // ASCII one cell; anything else two cells (as a CJK font prints it).
-    double TextWidth(std::string_view text, int fontSize) const override {
-        double cells = 0;
-        for (unsigned char c : text) {
-            if (c < 0x80) cells += 1;
-            if (c >= 0xE0) cells += 2;
-        }
-        return cells * fontSize;
-    }
-    double LineHeight(int fontSize) const override { return fontSize * 1.5; }
-};
 
 TEST(ColumnRule, FollowsTheSurfaceMeasureNotTheCharacterCount) {
     // Eight CJK characters at column 24 end at column 40 on the surface (column 32 as text).
