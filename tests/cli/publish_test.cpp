@@ -280,6 +280,8 @@ TEST_F(Publish, ASignalWhileFilesAreExchangedWaitsUntilAllAreInPlace) {
                                           "plane:krassovsky:zone3",
                                           "--to",
                                           "plane:cgcs2000:zone3",
+                                          "--model",
+                                          "4",
                                           "--header",
                                           (dir / "common.csv").string(),
                                           "-o",
