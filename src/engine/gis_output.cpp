@@ -156,8 +156,16 @@ GdalCrs LayerCrs(const Job& job, int zone) {
     if (g.k0 == 1 && g.falseEasting == FalseEasting) {
         crs.epsg = GaussKrugerEpsg(datum, g.zone, prefix, zone, meridian);
     }
-    crs.name = DatumName(datum, g.ellipsoid) + " / Gauss-Kruger CM " + ShortestText(meridian) + "E";
-    if (g.k0 != 1) crs.name += " k0 " + ShortestText(g.k0);
+    // Every parameter that differs from China's systems named, so that no two systems share a
+    // name, nor one a name of EPSG's for another.
+    crs.name = DatumName(datum, g.ellipsoid) + " / Gauss-Kruger CM " +
+               ShortestText(std::fabs(meridian)) + (meridian < 0 ? "W" : "E");
+    if (prefix) crs.name += ", zone " + std::to_string(zone == 0 ? 120 : zone) + " in front";
+    if (crs.falseEasting != FalseEasting) {
+        char fe[kMaxResultText];
+        crs.name += ", FE " + std::string(fe, WriteFullText(fe, crs.falseEasting));
+    }
+    if (g.k0 != 1) crs.name += ", k0 " + ShortestText(g.k0);
     return crs;
 }
 
