@@ -377,7 +377,8 @@ void ReadPositional(const std::vector<std::string_view>& positional, Options& o)
 
 // --format and -p: what the format can hold, and where it goes.
 void ReadFormat(const Typed& t, Options& o) {
-    if (t.format) o.format = ParseFormat(*t.format);
+    // As the window's export does: the format the ending of -o names, without --format.
+    o.format = t.format ? ParseFormat(*t.format) : FormatOfPath(o.output);
     if (t.parameters) {
         if (t.parameters->empty()) throw UsageError(Tr("-p needs a file name"));
         o.parameters = *t.parameters;
@@ -392,6 +393,11 @@ void ReadFormat(const Typed& t, Options& o) {
         throw UsageError(
             Tr("--format shp: -o must name a .shp file, beside which its .shx, "
                ".dbf, .prj and .cpg are written"));
+    }
+    if (const std::optional<std::string> ending = ForeignEnding(o.format, o.output)) {
+        throw UsageError(Fill(Tr("-o {0}: .{1} is the ending of another format, not of --format "
+                                 "{2}: end the name in .{2}"),
+                              {Quoted(o.output), *ending, FormatName(o.format)}));
     }
     // The output would replace the parameter file the run reads.
     if (t.parameters && !o.output.empty() && SamePath(o.output, *t.parameters)) {

@@ -318,7 +318,9 @@ QString ResultsWindow::ChooseExportFile() {
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
     const QString path = dialog.selectedFiles().constFirst();
     const engine::OutputFormat format = engine::FormatOfPath(path.toStdString());
-    if (std::none_of(formats.begin(), formats.end(),
+    // An ending of a format not written here (.kmz, .dbf) is refused, never taken as CSV.
+    if (engine::ForeignEnding(format, path.toStdString()) ||
+        std::none_of(formats.begin(), formats.end(),
                      [format](const ExportFormat& f) { return f.format == format; })) {
         QMessageBox::warning(this, windowTitle(),
                              QtMessage(Tr("These results cannot be written as {0}: choose one "
