@@ -25,6 +25,7 @@
 #include "engine/dat_sink.h"
 #include "engine/gis_fields.h"
 #include "engine/gis_texts.h"
+#include "engine/kml_spaces.h"
 #include "engine/process.h"
 
 namespace quorvel::engine {
@@ -291,6 +292,12 @@ class GisOutput::Sink : public RowSink {
                     GdalValue{0, k < row.passed.size() ? row.passed[k] : std::string_view(), false};
             }
             Call([&] { writer_.AddPoint(layer, d[0], d[1], values_, {}); });
+            if (job_.format == OutputFormat::Kml) {
+                for (std::size_t c = 0; c < values_.size(); ++c) {
+                    if (fields_[c].type == GdalField::Type::Text) spaces_.Note(c, values_[c].text);
+                }
+                spaces_.NextPlacemark();
+            }
         }
     }
 
@@ -307,6 +314,11 @@ class GisOutput::Sink : public RowSink {
         }
         Call([&] { writer_.Close(); });
         for (const std::string& w : writer_.Warnings()) warn_("GDAL: " + w);
+        if (!spaces_.Empty()) {
+            std::vector<std::string> names;
+            for (const GdalField& f : fields_) names.push_back(f.name);
+            spaces_.Restore(path_, names, target_);
+        }
     }
 
   private:
@@ -447,6 +459,7 @@ class GisOutput::Sink : public RowSink {
     std::vector<GdalValue> values_;
     std::map<int, int> layers_;
     int dxfLayer_ = 0;
+    KmlLeadingSpaces spaces_;
 };
 
 GisOutput::GisOutput(const Job& job, const std::string& target,
