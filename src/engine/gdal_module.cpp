@@ -190,7 +190,14 @@ class Writer final : public GdalWriter {
     }
 
     [[noreturn]] static void Fail() {
-        const std::string why = CPLGetLastErrorMsg();
+        std::string why = CPLGetLastErrorMsg();
+        // GDAL quotes whole SQL statements: that of a table of 8000 columns is 100 KB.
+        constexpr std::size_t kShown = 400;
+        if (why.size() > kShown) {
+            std::size_t cut = kShown;
+            while (cut > 0 && (static_cast<unsigned char>(why[cut]) & 0xC0) == 0x80) --cut;
+            why = why.substr(0, cut) + "...";
+        }
         throw std::runtime_error(why.empty() ? "GDAL failed without saying why" : why);
     }
 

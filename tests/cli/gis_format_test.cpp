@@ -185,6 +185,19 @@ TEST_F(GisFormats, TheEndingOfOutputNamesTheFormat) {
     EXPECT_EQ(ReadFile(dir / "x.txt").rfind("name,L,B,X,Y\r\n", 0), 0u);
 }
 
+// More columns than SQLite's table holds: GDAL's refusal quotes its whole statement, cut short.
+TEST_F(GisFormats, TooManyColumnsForAGeoPackageAreRefusedInAFewWords) {
+    std::string header = "name,L,B", row = "P,116.3045,30.3030";
+    for (int c = 0; c < 2100; ++c) {
+        header += ",c" + std::to_string(c);
+        row += ",x";
+    }
+    EXPECT_EQ(Run({"forward", "--lo", "117", "--header", "-o", "w.gpkg"}, header + "\n" + row), 2);
+    EXPECT_NE(err.find("cannot write w.gpkg: "), std::string::npos) << err.substr(0, 300);
+    EXPECT_LT(err.size(), 1000u);
+    EXPECT_FALSE(fs::exists(dir / "w.gpkg"));
+}
+
 // GDAL's KML writer drops the spaces a text starts with; they are put back.
 TEST_F(GisFormats, KmlKeepsTheSpacesATextStartsWith) {
     ASSERT_EQ(Run(With({"forward", "--lo", "117", "--format", "kml", "-o", "s.kml"}, kCgcs),
