@@ -198,20 +198,23 @@ TEST_F(GisFormats, TooManyColumnsForAGeoPackageAreRefusedInAFewWords) {
     EXPECT_FALSE(fs::exists(dir / "w.gpkg"));
 }
 
-// GDAL's KML writer drops the spaces a text starts with; they are put back.
+// GDAL's KML writer drops the spaces a text starts with; they are put back, also into a
+// column GDAL writes as the placemark's description.
 TEST_F(GisFormats, KmlKeepsTheSpacesATextStartsWith) {
-    ASSERT_EQ(Run(With({"forward", "--lo", "117", "--format", "kml", "-o", "s.kml"}, kCgcs),
-                  "\"  P1 \",116.3045,30.3030,\"  a\"\nP2,116.3045,30.3030,b\n\" \","
-                  "116.3045,30.3030,\"   \"\n"),
-              0)
+    ASSERT_EQ(
+        Run(With({"forward", "--lo", "117", "--header", "--format", "kml", "-o", "s.kml"}, kCgcs),
+            "name,L,B,code,Description\n\"  P1 \",116.3045,30.3030,\"  a\",\" d\"\n"
+            "P2,116.3045,30.3030,b,e\n\" \",116.3045,30.3030,\"   \",\n"),
+        0)
         << err;
     const std::string kml = ReadFile(dir / "s.kml");
-    EXPECT_NE(kml.find("\t<name>  P1 </name>\n"), std::string::npos) << kml;
-    EXPECT_NE(kml.find("<SimpleData name=\"field4\">  a</SimpleData>"), std::string::npos);
-    EXPECT_NE(kml.find("\t<name>P2</name>\n"), std::string::npos);
-    EXPECT_NE(kml.find("<SimpleData name=\"field4\">b</SimpleData>"), std::string::npos);
-    EXPECT_NE(kml.find("\t<name> </name>\n"), std::string::npos);
-    EXPECT_NE(kml.find("<SimpleData name=\"field4\">   </SimpleData>"), std::string::npos);
+    for (const char* text :
+         {"\t<name>  P1 </name>\n\t<description> d</description>\n",
+          "<SimpleData name=\"code\">  a</SimpleData>", "\t<name>P2</name>\n\t<description>e<",
+          "<SimpleData name=\"code\">b</SimpleData>", "\t<name> </name>\n",
+          "<SimpleData name=\"code\">   </SimpleData>"}) {
+        EXPECT_NE(kml.find(text), std::string::npos) << text << "\n" << kml;
+    }
     EXPECT_EQ(Features("s.kml").at(0).at(0), "Name=  P1 :String");
 }
 
