@@ -386,7 +386,13 @@ void ReadFormat(const Typed& t, Options& o) {
         if (t.parameters->empty()) throw UsageError(Tr("-p needs a file name"));
         o.parameters = *t.parameters;
     }
-    CheckFormat(o, t.parameters.has_value());
+    try {
+        CheckFormat(o, t.parameters.has_value());
+    } catch (const UsageError& e) {
+        if (t.format) throw;
+        throw UsageError(Fill(Tr("-o {0} ends in .{1}, which names the format: {2}"),
+                              {Quoted(o.output), FormatName(o.format), e.what()}));
+    }
     if (WritesThroughGdal(o.format) && o.output.empty()) {
         throw UsageError(Fill(Tr("--format {0} writes files of its own, not standard output: "
                                  "give -o FILE"),

@@ -181,6 +181,11 @@ TEST_F(GisFormats, TheEndingOfOutputNamesTheFormat) {
     EXPECT_FALSE(fs::exists(dir / "x.shp") || fs::exists(dir / "x.kmz"));
     ASSERT_EQ(Run({"forward", "--lo", "117", "-o", "x.gpkg"}, kPoints), 0) << err;
     EXPECT_EQ(Features("x.gpkg").size(), 2u);
+    EXPECT_EQ(Run({"inverse", "--lo", "117", "-o", "x.dat"}, kPoints), 2);
+    EXPECT_NE(err.find("-o \"x.dat\" ends in .dat, which names the format: --format dat holds "
+                       "plane coordinates"),
+              std::string::npos)
+        << err;
     ASSERT_EQ(Run({"forward", "--lo", "117", "-o", "x.txt"}, kPoints), 0) << err;
     EXPECT_EQ(ReadFile(dir / "x.txt").rfind("name,L,B,X,Y\r\n", 0), 0u);
 }
