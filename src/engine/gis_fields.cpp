@@ -39,6 +39,19 @@ int CsvDecimals(const Job& job, std::size_t c, std::string_view extra) {
     return 3;  // the differences, in millimetres
 }
 
+// The column's name with the characters `format` cannot hold in a field's name as _: GDAL cuts
+// a name at a NUL, and writes KML's names into XML attributes as they are.
+std::string Writable(const std::string& column, OutputFormat format) {
+    std::string name = column;
+    for (char& c : name) {
+        const auto u = static_cast<unsigned char>(c);
+        const bool xml = format == OutputFormat::Kml &&
+                         (u < 0x20 || c == '<' || c == '>' || c == '&' || c == '"' || c == '\'');
+        if (u == 0 || xml) c = '_';
+    }
+    return name;
+}
+
 }  // namespace
 
 std::vector<std::string> FieldNames(const std::vector<std::string>& columns, OutputFormat format,
@@ -50,7 +63,8 @@ std::vector<std::string> FieldNames(const std::vector<std::string>& columns, Out
     // The next suffix to try for the columns whose names with a suffix are alike (a
     // Shapefile's: alike in their first 10 bytes): every smaller one is taken.
     std::unordered_map<std::string, int> next;
-    for (const std::string& column : columns) {
+    for (const std::string& typed : columns) {
+        const std::string column = Writable(typed, format);
         std::string name(shp ? Head(column, 10) : column);
         if (taken.contains(Lower(name))) {
             int& n = next.try_emplace(shp ? column.substr(0, 10) : column, 2).first->second;
@@ -61,7 +75,7 @@ std::vector<std::string> FieldNames(const std::vector<std::string>& columns, Out
             }
         }
         taken.insert(Lower(name));
-        if (name != column) renamed.push_back(column + " → " + name);
+        if (name != typed) renamed.push_back(typed + " → " + name);
         names.push_back(name);
     }
     return names;

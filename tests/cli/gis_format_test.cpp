@@ -190,6 +190,19 @@ TEST_F(GisFormats, TheEndingOfOutputNamesTheFormat) {
     EXPECT_EQ(ReadFile(dir / "x.txt").rfind("name,L,B,X,Y\r\n", 0), 0u);
 }
 
+// Column names go into KML's XML attributes as GDAL has them: what XML cannot hold there is
+// renamed, with a warning, rather than written into a file no reader opens.
+TEST_F(GisFormats, KmlColumnNamesStayValidXml) {
+    ASSERT_EQ(
+        Run(With({"forward", "--lo", "117", "--header", "--format", "kml", "-o", "c.kml"}, kCgcs),
+            "name,L,B,\"a<b&\"\"c\"\nP1,116.3045,30.3030,x\n"),
+        0);
+    EXPECT_NE(err.find("written as: a<b&\"c → a_b__c"), std::string::npos) << err;
+    const auto features = Features("c.kml");
+    ASSERT_EQ(features.size(), 1u);
+    EXPECT_EQ(features[0].back(), "a_b__c=x:String");
+}
+
 // More columns than SQLite's table holds: GDAL's refusal quotes its whole statement, cut short.
 TEST_F(GisFormats, TooManyColumnsForAGeoPackageAreRefusedInAFewWords) {
     std::string header = "name,L,B", row = "P,116.3045,30.3030";

@@ -42,6 +42,14 @@ TEST(FieldNames, DuplicatesNumberedAsBeforeHoweverMany) {
                                              "fid", "geom"}));
     EXPECT_EQ(Names({"fid", "geom", "FID"}, OutputFormat::Gpkg),
               (std::vector<std::string>{"fid_2", "geom_2", "FID_3"}));
+    // GDAL cuts a name at a NUL, and writes KML's into XML attributes as they are.
+    const std::string nul("a\0b", 3);
+    EXPECT_EQ(Names({nul, "a_b"}, OutputFormat::Gpkg), (std::vector<std::string>{"a_b", "a_b_2"}));
+    std::vector<std::string> renamed;
+    EXPECT_EQ(FieldNames({"a<b&\"c'>", "高程"}, OutputFormat::Kml, renamed),
+              (std::vector<std::string>{"a_b__c__", "高程"}));
+    EXPECT_EQ(renamed, std::vector<std::string>{"a<b&\"c'> → a_b__c__"});
+    EXPECT_EQ(Names({"a<b"}, OutputFormat::Gpkg), std::vector<std::string>{"a<b"});
 }
 
 // A .dbf reads numbers back as they are written: with the CSV's decimals, zone an integer.
