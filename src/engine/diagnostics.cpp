@@ -127,10 +127,31 @@ std::string DescribeLimit(const Diagnostic& d, const Job& job) {
                            "20500000 for zone 20), which --zone needs"),
                         {typed, std::to_string(static_cast<int>(*g.zone)), "1",
                          *g.zone == ZoneWidth::Three ? "120" : "60"});
+        case Limit::PrefixedEasting:
         case Limit::None:
             break;
     }
     return typed;
+}
+
+// A result whose easting, with the zone number in front, would read back as another zone.
+std::string DescribePrefixedEasting(const Diagnostic& d, const Job& job) {
+    const double fe = job.geodesy.falseEasting;
+    const double read = std::round((d.offset - WithoutZonePrefix(d.offset, fe)) / kZonePrefixUnit);
+    const double meant = std::round((d.offset - fe - d.value) / kZonePrefixUnit);
+    char y[kMaxRoundedText], written[kMaxRoundedText];
+    const std::string yText(y, WriteRoundedText(y, std::fabs(d.value), 4));
+    const std::string writtenText(written, WriteRoundedText(written, d.offset, 4));
+    return Fill(d.value < 0 ? Tr("the result lies {0} m west of the central meridian of zone {1}, "
+                                 "and with the zone number in front its easting {2} would read "
+                                 "as zone {3}: leave out --zone-prefix, or change to a nearer "
+                                 "zone")
+                            : Tr("the result lies {0} m east of the central meridian of zone {1}, "
+                                 "and with the zone number in front its easting {2} would read "
+                                 "as zone {3}: leave out --zone-prefix, or change to a nearer "
+                                 "zone"),
+                {yText, std::to_string(static_cast<long long>(meant)), writtenText,
+                 std::to_string(static_cast<long long>(read))});
 }
 
 std::string DescribeTooFewFields(const Diagnostic& d, const InputShape& shape) {
@@ -205,6 +226,11 @@ std::string DescribeValue(const Diagnostic& d, const Job& job) {
         Diagnostic both = d;
         std::swap(both.text, both.text2);
         return Joined(BothValues(both, job), DescribeMeridianOffset(Tr("the point"), d, job));
+    }
+    if (d.limit == Limit::PrefixedEasting) {
+        Diagnostic both = d;
+        std::swap(both.text, both.text2);
+        return Joined(BothValues(both, job), DescribePrefixedEasting(d, job));
     }
     const std::string_view name = ColumnsOf(job.mode).header[d.field];
     return d.problem == Problem::BeyondLimit ? Joined(name, DescribeLimit(d, job))

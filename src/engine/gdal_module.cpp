@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 #include <stdexcept>
+#include <unordered_map>
 
 #include "engine/gdal_checked_files.h"
 #include "engine/gdal_writer.h"
@@ -30,6 +31,7 @@ class Writer final : public GdalWriter {
     }
     ~Writer() override {
         if (ds_ != nullptr) GDALClose(ds_);
+        if (!header_.empty()) VSIUnlink(header_.c_str());
         CPLPopErrorHandler();
     }
 
@@ -42,6 +44,10 @@ class Writer final : public GdalWriter {
         if (driver == "GPKG") {
             // The file is flushed to disk once, when it is complete.
             CPLSetConfigOption("OGR_SQLITE_SYNCHRONOUS", "OFF");
+        }
+        if (driver == "DXF" && list.FetchNameValue("HEADER") == nullptr) {
+            header_ = MetricHeader();
+            list.SetNameValue("HEADER", header_.c_str());
         }
         CPLErrorReset();
         // SQLite checks its own writes; the other drivers' go through the checked layer.
@@ -65,13 +71,21 @@ class Writer final : public GdalWriter {
         if (layer == nullptr) Fail();
         Layer& l = layers_.emplace_back();
         l.layer = layer;
+        // The fields the driver has already (a drawing's Layer), looked up once: asking GDAL for
+        // each field's name would take time quadratic in the fields.
+        std::unordered_map<std::string, int> existing;
+        OGRFeatureDefn* defn0 = layer->GetLayerDefn();
+        for (int i = 0; i < defn0->GetFieldCount(); ++i)
+            existing.emplace(CPLString(defn0->GetFieldDefn(i)->GetNameRef()).tolower(), i);
         for (const GdalField& f : fields) {
-            int at = layer->GetLayerDefn()->GetFieldIndex(f.name.c_str());
+            const auto found = existing.find(CPLString(f.name).tolower());
+            int at = found == existing.end() ? -1 : found->second;
             if (at < 0) {
-                OGRFieldDefn defn(f.name.c_str(), f.type == GdalField::Type::Real ? OFTReal
-                                                  : f.type == GdalField::Type::Integer
-                                                      ? OFTInteger64
-                                                      : OFTString);
+                OGRFieldDefn defn(f.name.c_str(),
+                                  f.type == GdalField::Type::Real        ? OFTReal
+                                  : f.type == GdalField::Type::Integer   ? OFTInteger64
+                                  : f.type == GdalField::Type::Integer32 ? OFTInteger
+                                                                         : OFTString);
                 defn.SetWidth(f.width);
                 defn.SetPrecision(f.precision);
                 if (layer->CreateField(&defn, FALSE) != OGRERR_NONE) Fail();
@@ -99,7 +113,8 @@ class Writer final : public GdalWriter {
             } else if (l.types[i] == GdalField::Type::Text) {
                 text_.assign(v.text);
                 f.SetField(at, text_.c_str());
-            } else if (l.types[i] == GdalField::Type::Integer) {
+            } else if (l.types[i] == GdalField::Type::Integer ||
+                       l.types[i] == GdalField::Type::Integer32) {
                 f.SetField(at, static_cast<GIntBig>(v.number));
             } else {
                 f.SetField(at, v.number);
@@ -147,6 +162,39 @@ class Writer final : public GdalWriter {
             self->warnings_.emplace_back(message);
     }
 
+    // GDAL's drawing header says inches ($INSUNITS 1, $MEASUREMENT 0 imperial), and GDAL 3.6
+    // has no option to say otherwise: the same header in metres (6, and 1 metric), in memory.
+    std::string MetricHeader() const {
+        const char* found = CPLFindFile("gdal", "header.dxf");
+        if (found == nullptr) throw std::runtime_error("GDAL's header.dxf is not installed");
+        const std::string source = found;
+        char** lines = CSLLoad(source.c_str());
+        if (lines == nullptr) Fail();
+        CPLStringList header(lines, TRUE);
+        int set = 0;
+        for (int i = 0; i + 2 < header.Count(); ++i) {
+            const std::string name = CPLString(header[i]).Trim();
+            const char* value = name == "$INSUNITS"      ? "     6"
+                                : name == "$MEASUREMENT" ? "     1"
+                                                         : nullptr;
+            if (value == nullptr) continue;
+            CPLFree(header.List()[i + 2]);
+            header.List()[i + 2] = CPLStrdup(value);
+            ++set;
+        }
+        if (set != 2) throw std::runtime_error(source + " sets no $INSUNITS or $MEASUREMENT");
+        std::string text;
+        for (int i = 0; i < header.Count(); ++i) (text += header[i]) += '\n';
+        const std::string path =
+            CPLSPrintf("/vsimem/quorvel-header-%p.dxf", static_cast<const void*>(this));
+        VSILFILE* f = VSIFOpenL(path.c_str(), "wb");
+        const bool written =
+            f != nullptr && VSIFWriteL(text.data(), 1, text.size(), f) == text.size();
+        if (f != nullptr) VSIFCloseL(f);
+        if (!written) Fail();
+        return path;
+    }
+
     // A write GDAL let fail, in the words a failed write of Quorvel's own gets.
     void CheckWrites() const {
         if (const int err = checked_.Failure(); err != 0)
@@ -156,7 +204,14 @@ class Writer final : public GdalWriter {
     // GDAL's words, unless a write failed first: then the system's, which GDAL's only follow.
     [[noreturn]] void Fail() const {
         CheckWrites();
-        const std::string why = CPLGetLastErrorMsg();
+        std::string why = CPLGetLastErrorMsg();
+        // GDAL quotes whole SQL statements: that of a table of 8000 columns is 100 KB.
+        constexpr std::size_t kShown = 400;
+        if (why.size() > kShown) {
+            std::size_t cut = kShown;
+            while (cut > 0 && (static_cast<unsigned char>(why[cut]) & 0xC0) == 0x80) --cut;
+            why = why.substr(0, cut) + "...";
+        }
         throw std::runtime_error(why.empty() ? "GDAL failed without saying why" : why);
     }
 
@@ -188,6 +243,7 @@ class Writer final : public GdalWriter {
     bool transactions_ = false;
     std::size_t pending_ = 0;
     std::string text_;
+    std::string header_;  // the drawing's header in /vsimem/, once made
     std::vector<std::string> warnings_;
 };
 

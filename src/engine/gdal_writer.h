@@ -14,7 +14,8 @@ namespace quorvel::engine {
 // only for a format that needs it.
 
 struct GdalField {
-    enum class Type { Text, Real, Integer };
+    // Integer is 64-bit; Integer32 what KML's schema calls int and a .dbf reads back as Integer.
+    enum class Type { Text, Real, Integer, Integer32 };
     std::string name;
     Type type = Type::Text;
     int width = 0;  // characters (0: the driver's default), and digits after the point

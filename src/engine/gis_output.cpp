@@ -23,6 +23,9 @@
 #include "core/packed_angle.h"
 #include "core/zones.h"
 #include "engine/dat_sink.h"
+#include "engine/gis_fields.h"
+#include "engine/gis_texts.h"
+#include "engine/kml_spaces.h"
 #include "engine/process.h"
 #include "engine/stage_folder.h"
 
@@ -32,19 +35,6 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-
-std::string Lower(std::string_view text) {
-    std::string lower;
-    for (char c : text) lower += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    return lower;
-}
-
-// The first `size` bytes of `text`, not cutting a UTF-8 character.
-std::string_view Head(std::string_view text, std::size_t size) {
-    if (text.size() <= size) return text;
-    while (size > 0 && (static_cast<unsigned char>(text[size]) & 0xC0) == 0x80) --size;
-    return text.substr(0, size);
-}
 
 // A longitude in (−180°, 180°].
 double Normalized(double L) {
@@ -168,35 +158,17 @@ GdalCrs LayerCrs(const Job& job, int zone) {
     if (g.k0 == 1 && g.falseEasting == FalseEasting) {
         crs.epsg = GaussKrugerEpsg(datum, g.zone, prefix, zone, meridian);
     }
-    crs.name = DatumName(datum, g.ellipsoid) + " / Gauss-Kruger CM " + ShortestText(meridian) + "E";
-    if (g.k0 != 1) crs.name += " k0 " + ShortestText(g.k0);
-    return crs;
-}
-
-std::vector<std::string> FieldNames(const std::vector<std::string>& columns, OutputFormat format,
-                                    std::vector<std::string>& renamed) {
-    const bool shp = format == OutputFormat::Shp;
-    std::vector<std::string> names;
-    std::vector<std::string> taken;  // lower case
-    if (format == OutputFormat::Gpkg) taken = {"fid", "geom"};
-    const auto free = [&](const std::string& name) {
-        const std::string lower = Lower(name);
-        for (const std::string& t : taken) {
-            if (t == lower) return false;
-        }
-        return true;
-    };
-    for (const std::string& column : columns) {
-        std::string name(shp ? Head(column, 10) : column);
-        for (int n = 2; !free(name); ++n) {
-            const std::string suffix = "_" + std::to_string(n);
-            name = std::string(shp ? Head(column, 10 - suffix.size()) : column) + suffix;
-        }
-        taken.push_back(Lower(name));
-        if (name != column) renamed.push_back(column + " → " + name);
-        names.push_back(name);
+    // Every parameter that differs from China's systems named, so that no two systems share a
+    // name, nor one a name of EPSG's for another.
+    crs.name = DatumName(datum, g.ellipsoid) + " / Gauss-Kruger CM " +
+               ShortestText(std::fabs(meridian)) + (meridian < 0 ? "W" : "E");
+    if (prefix) crs.name += ", zone " + std::to_string(zone == 0 ? 120 : zone) + " in front";
+    if (crs.falseEasting != FalseEasting) {
+        char fe[kMaxResultText];
+        crs.name += ", FE " + std::string(fe, WriteFullText(fe, crs.falseEasting));
     }
-    return names;
+    if (g.k0 != 1) crs.name += ", k0 " + ShortestText(g.k0);
+    return crs;
 }
 
 ParameterFile ReadParameters(const std::string& path) {
@@ -256,23 +228,7 @@ class GisOutput::Sink : public RowSink {
                                                             : "KML",
                         list}));
         }
-        for (std::size_t c = 0; c < names.size(); ++c) {
-            GdalField f{names[c], GdalField::Type::Text};
-            if (c >= 1 && c < 5 + extras_) {
-                const bool zone =
-                    c >= 5 && ExtraColumnNames(job_.geodesy, job_.mode)[c - 5] == "zone";
-                f.type = zone ? GdalField::Type::Integer : GdalField::Type::Real;
-            }
-            if (job_.format == OutputFormat::Shp) {
-                // 12 digits before the point hold any easting with its zone number, 11 after
-                // it 0.01 µm and 1e-11 of a packed degree. Texts start narrow: GDAL widens a
-                // field to its longest text, where 254 bytes for all would make a million rows
-                // a gigabyte.
-                f.width = f.type == GdalField::Type::Text ? 1 : 24;
-                f.precision = f.type == GdalField::Type::Real ? 11 : 0;
-            }
-            fields_.push_back(f);
-        }
+        fields_ = LayerFields(job_, names);
         values_.resize(fields_.size());
         if (!zoned_) LayerFor(-1);
     }
@@ -283,13 +239,17 @@ class GisOutput::Sink : public RowSink {
         std::string buffer;
         char text[kMaxResultText + kMaxExtrasText];
         for (const Row& row : rows) {
-            if (job_.format == OutputFormat::Shp) CheckShapefileTexts(row);
+            CheckTexts(row);
             Place(row, d.data());
             if (job_.format != OutputFormat::Dxf) {
                 d[3] = TryParseNumber(DecimalText(row.first, job_.decimalComma, buffer))
                            .value_or(kNaN);
                 d[4] = TryParseNumber(DecimalText(row.second, job_.decimalComma, buffer))
                            .value_or(kNaN);
+                if (job_.format == OutputFormat::Shp) {
+                    CheckShapefileNumber(d[3], fields_[1], row.line, columns_[1], row.first);
+                    CheckShapefileNumber(d[4], fields_[2], row.line, columns_[2], row.second);
+                }
                 char* end = WriteResult(text, job_.mode, row.result1, job_.full);
                 d[5] = NumberOf(std::string_view(text, static_cast<std::size_t>(end - text)));
                 end = WriteResult(text, job_.mode, row.result2, job_.full);
@@ -333,6 +293,12 @@ class GisOutput::Sink : public RowSink {
                     GdalValue{0, k < row.passed.size() ? row.passed[k] : std::string_view(), false};
             }
             Call([&] { writer_.AddPoint(layer, d[0], d[1], values_, {}); });
+            if (job_.format == OutputFormat::Kml) {
+                for (std::size_t c = 0; c < values_.size(); ++c) {
+                    if (fields_[c].type == GdalField::Type::Text) spaces_.Note(c, values_[c].text);
+                }
+                spaces_.NextPlacemark();
+            }
         }
     }
 
@@ -349,6 +315,11 @@ class GisOutput::Sink : public RowSink {
         }
         Call([&] { writer_.Close(); });
         for (const std::string& w : writer_.Warnings()) warn_("GDAL: " + w);
+        if (!spaces_.Empty()) {
+            std::vector<std::string> names;
+            for (const GdalField& f : fields_) names.push_back(f.name);
+            spaces_.Restore(path_, names, target_);
+        }
     }
 
   private:
@@ -397,16 +368,20 @@ class GisOutput::Sink : public RowSink {
         return layer;
     }
 
-    // A DBF field holds 254 bytes: a longer text would be cut.
-    void CheckShapefileTexts(const Row& row) const {
+    // What the format would not keep as it is: a text a DBF field cuts at 254 bytes, and the
+    // characters of CheckGisText. A drawing writes the name alone.
+    void CheckTexts(const Row& row) const {
+        const bool shp = job_.format == OutputFormat::Shp;
         const auto check = [&](std::string_view text, std::size_t column) {
-            if (text.size() <= 254) return;
+            CheckGisText(text, job_.format, row.line, columns_[column]);
+            if (!shp || text.size() <= 254) return;
             throw IoError(
                 Fill(Tr("line {0}: the {1} is {2} bytes long, more than a Shapefile's "
                         "field holds (254): write --format gpkg"),
                      {std::to_string(row.line), columns_[column], std::to_string(text.size())}));
         };
         check(row.name, 0);
+        if (job_.format == OutputFormat::Dxf) return;
         for (std::size_t k = 0; k < row.passed.size(); ++k) check(row.passed[k], 5 + extras_ + k);
     }
 
@@ -488,6 +463,7 @@ class GisOutput::Sink : public RowSink {
     std::vector<GdalValue> values_;
     std::map<int, int> layers_;
     int dxfLayer_ = 0;
+    KmlLeadingSpaces spaces_;
 };
 
 GisOutput::GisOutput(const Job& job, const std::string& target,

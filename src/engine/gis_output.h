@@ -24,12 +24,6 @@ using OutputWarning = std::function<void(const std::string&)>;
 // with a central meridian of 117.5°), or on the bare ellipsoid for one of no known datum.
 GdalCrs LayerCrs(const Job& job, int zone);
 
-// The name each column gets in `format`: a Shapefile's names hold 10 bytes; no two names may
-// differ by letter case alone; a GeoPackage keeps fid and geom for itself. `renamed` gets
-// "old → new" for each column written under another name.
-std::vector<std::string> FieldNames(const std::vector<std::string>& columns, OutputFormat format,
-                                    std::vector<std::string>& renamed);
-
 // Reads a parameter file for --format kml. Throws IoError naming the file.
 ParameterFile ReadParameters(const std::string& path);
 

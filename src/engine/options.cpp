@@ -50,7 +50,9 @@ constexpr std::string_view kHelpTail =
     "                 the zone its longitude lies in. Forward and zone write a zone column\n"
     "  --zone-prefix  with --zone: write output eastings with the zone number in front,\n"
     "                 instead of the zone column; 3 deg zone 0 (east of 0 deg) as 120, the\n"
-    "                 number of the same meridian, which inverse and zone read back\n"
+    "                 number of the same meridian, which inverse and zone read back. A zone\n"
+    "                 change result 500 km or more from its meridian is rejected: it would\n"
+    "                 read back as the next zone\n"
     "  --convergence  add the column gamma: meridian convergence, packed degrees\n"
     "  --scale        add the column k: point scale factor\n"
     "  --compare      classic only: add classic - exact in millimetres on the ground: dX, dY\n"
@@ -63,7 +65,9 @@ constexpr std::string_view kHelpTail =
     "                 empty; forward and zone only); dxf, a drawing of the points with\n"
     "                 their names (forward and zone only); gpkg or shp, GIS point layers\n"
     "                 with every column and the coordinate system; kml, WGS 84 placemarks\n"
-    "                 for Google Earth. All but csv and dat need -o\n"
+    "                 for Google Earth. All but csv and dat need -o. Without --format,\n"
+    "                 -o's ending names it (x.gpkg); an ending of another format\n"
+    "                 (--format kml -o x.kmz) is refused\n"
     "  -p PARAMS      --format kml from Beijing 1954, Xi'an 1980 or an ellipsoid of no\n"
     "                 known datum: a parameter file of the datum transformation to CGCS2000\n"
     "                 or WGS 84\n"
@@ -388,7 +392,8 @@ bool ReadDatEncoding(const std::string& text) {
 
 // --format and -p: what the format can hold, and where it goes.
 void ReadFormat(const Typed& t, Options& o) {
-    if (t.format) o.format = ParseFormat(*t.format);
+    // As the window's export does: the format the ending of -o names, without --format.
+    o.format = t.format ? ParseFormat(*t.format) : FormatOfPath(o.output);
     if (t.datEncoding) {
         o.datUtf8 = ReadDatEncoding(*t.datEncoding);
         if (o.format != OutputFormat::Dat) {
@@ -401,7 +406,18 @@ void ReadFormat(const Typed& t, Options& o) {
         if (t.parameters->empty()) throw UsageError(Tr("-p needs a file name"));
         o.parameters = *t.parameters;
     }
-    CheckFormat(o, t.parameters.has_value());
+    try {
+        CheckFormat(o, t.parameters.has_value());
+    } catch (const JobRefused& e) {
+        // A refusal, not a mistyped command: no usage text after it.
+        if (t.format) throw;
+        throw JobRefused(Fill(Tr("-o {0} ends in .{1}, which names the format: {2}"),
+                              {Quoted(o.output), FormatName(o.format), e.what()}));
+    } catch (const UsageError& e) {
+        if (t.format) throw;
+        throw UsageError(Fill(Tr("-o {0} ends in .{1}, which names the format: {2}"),
+                              {Quoted(o.output), FormatName(o.format), e.what()}));
+    }
     if (WritesThroughGdal(o.format) && o.output.empty()) {
         throw UsageError(Fill(Tr("--format {0} writes files of its own, not standard output: "
                                  "give -o FILE"),
@@ -411,6 +427,11 @@ void ReadFormat(const Typed& t, Options& o) {
         throw UsageError(
             Tr("--format shp: -o must name a .shp file, beside which its .shx, "
                ".dbf, .prj and .cpg are written"));
+    }
+    if (const std::optional<std::string> ending = ForeignEnding(o.format, o.output)) {
+        throw UsageError(Fill(Tr("-o {0}: .{1} is the ending of another format, not of --format "
+                                 "{2}: end the name in .{2}"),
+                              {Quoted(o.output), *ending, FormatName(o.format)}));
     }
     // The output would replace the parameter file the run reads.
     if (t.parameters && !o.output.empty() && SamePath(o.output, *t.parameters)) {

@@ -1,5 +1,6 @@
 #include "engine/output_format.h"
 
+#include <algorithm>
 #include <array>
 
 #include "core/messages.h"
@@ -42,6 +43,22 @@ OutputFormat FormatOfPath(std::string_view path) {
         if (ending == kNames[i]) return static_cast<OutputFormat>(i);
     }
     return OutputFormat::Csv;
+}
+
+std::optional<std::string> ForeignEnding(OutputFormat format, std::string_view path) {
+    const std::size_t dot = path.rfind('.');
+    const std::size_t slash = path.rfind('/');
+    if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash)) {
+        return std::nullopt;
+    }
+    const std::string ending = Lower(path.substr(dot + 1));
+    if (ending == FormatName(format)) return std::nullopt;
+    constexpr std::array<std::string_view, 9> kOthers = {"kmz", "shx", "dbf", "prj",    "cpg",
+                                                         "qix", "dwg", "pdf", "geojson"};
+    const bool known = std::find(kNames.begin(), kNames.end(), ending) != kNames.end() ||
+                       std::find(kOthers.begin(), kOthers.end(), ending) != kOthers.end();
+    if (!known) return std::nullopt;
+    return ending;
 }
 
 bool WritesThroughGdal(OutputFormat format) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,6 +27,10 @@ OutputFormat ParseFormat(std::string_view text);
 // The format a file name's ending asks for, as the window's save dialog offers them; CSV for
 // any other ending.
 OutputFormat FormatOfPath(std::string_view path);
+// The ending of `path` (lower case, without the dot) when it belongs to a format other than
+// `format`: another of ours, KML compressed (kmz), a Shapefile's other files, a drawing (dwg), a
+// PDF; none for `format`'s own ending (also .txt for csv and dat), for any other, or none.
+std::optional<std::string> ForeignEnding(OutputFormat format, std::string_view path);
 // Whether the format is written through GDAL into files of its own: never to standard output.
 bool WritesThroughGdal(OutputFormat format);
 

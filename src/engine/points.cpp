@@ -246,9 +246,24 @@ Extras Projector::AskedExtras() const {
     return geodesy_.convergence || geodesy_.scale ? Extras::ConvergenceAndScale : Extras::None;
 }
 
-double Projector::OutputEasting(double Y, const RowExtras& x) const {
+void Projector::SetEasting(double Y, const RowExtras& x, RowResult& r) const {
     const Geodesy& g = geodesy_;
-    return g.zone && g.zonePrefix ? WithZonePrefix(*g.zone, x.zone, Y) : Y;
+    r.second = Y;
+    if (!g.zone || !g.zonePrefix) return;
+    r.second = WithZonePrefix(*g.zone, x.zone, Y);
+    // The number in front reads back as this zone only while y lies within ±500 km of its
+    // meridian, also once rounded to 0.1 mm: a zone change to a distant meridian goes farther,
+    // and would be read as the next zone, degrees off.
+    const auto readsBack = [&](double Yp) {
+        const double n = std::round((Yp - WithoutZonePrefix(Yp, g.falseEasting)) / kZonePrefixUnit);
+        return n == (x.zone == 0 ? 120 : x.zone);
+    };
+    if (readsBack(r.second) && readsBack(std::round(r.second * 1e4) / 1e4)) return;
+    r.status = RowStatus::BeyondLimit;
+    r.field = 2;
+    r.limit = Limit::PrefixedEasting;
+    r.value = Y - g.falseEasting;
+    r.offset = r.second;
 }
 
 void Projector::Forward(double L, double B, double& Lo, RowResult& r, RowExtras& x) const {
@@ -268,7 +283,8 @@ void Projector::Forward(double L, double B, double& Lo, RowResult& r, RowExtras&
     }
     const GridPoint p = projection_.Forward(B, L, Lo, AskedExtras());
     r.first = p.X;
-    r.second = OutputEasting(p.Y, x);
+    SetEasting(p.Y, x, r);
+    if (r.status != RowStatus::Ok) return;
     if (!exact && ForwardMayMiss(B, l)) {
         Judge(r, Check().Forward(B, l, p.X / g.k0, p.y / g.k0), g.k0);
     }
@@ -343,7 +359,8 @@ void Projector::Zone(double X, double Y, double Lo, double ls, RowResult& r, Row
     }
     const GridPoint p = projection_.Zone(X, Y, Lo, Ls, AskedExtras());
     r.first = p.X;
-    r.second = OutputEasting(p.Y, x);
+    SetEasting(p.Y, x, r);
+    if (r.status != RowStatus::Ok) return;
     x.convergence = p.Convergence;
     x.scale = p.Scale;
     const double x1 = X / g.k0, y1 = (Y - g.falseEasting) / g.k0;

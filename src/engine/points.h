@@ -54,6 +54,9 @@ enum class Limit {
     EastingOffset,
     ZoneNumber,  // with --zone: the easting has no zone number of that width in front
     Longitude,   // with --zone: a forward L beyond ±360°, where no zone is meant
+    // With --zone-prefix: the result lies `value` m (y) from its zone's meridian, too far for the
+    // number in front of the easting (`offset`, as it would be written) to read back as its zone
+    PrefixedEasting,
 };
 
 // The two results of a point as the window stores them: forward X and Y, inverse L and B as
@@ -141,7 +144,9 @@ class Projector {
 
   private:
     Extras AskedExtras() const;
-    double OutputEasting(double Y, const RowExtras& x) const;  // with the zone number if asked
+    // r.second: the easting Y, with the zone number in front if asked; refused when that
+    // would read back as another zone.
+    void SetEasting(double Y, const RowExtras& x, RowResult& r) const;
     // Forward and FromPlane set `Lo` to the point's central meridian once they find its zone.
     // L and B in decimal degrees, decoded from the packed angles typed.
     void Forward(double L, double B, double& Lo, RowResult& r, RowExtras& x) const;

@@ -156,6 +156,7 @@ void RejectPoint(Chunk& chunk, const RowResult& r, std::size_t line, std::string
     d.text2 = r.field == 1 ? second : first;
     d.limit = r.limit;
     d.value = r.value;
+    d.offset = r.offset;
 }
 
 void WarnOfPoint(const ChunkContext& ctx, Chunk& chunk, const RowResult& r, std::size_t line,

@@ -278,6 +278,17 @@ bool ResultsWindow::WriteResults(const FileJobResult& result, const QString& pat
                                  const QString& parametersPath) {
     engine::Job job = result.job;
     job.format = engine::FormatOfPath(path.toStdString());
+    // As -o: an ending of a format not written here (.kmz, .dbf) is never taken as CSV.
+    if (const std::optional<std::string> ending =
+            engine::ForeignEnding(job.format, path.toStdString())) {
+        QStringList endings;
+        for (const ExportFormat& f : ExportFormats(result.job)) {
+            endings << QStringLiteral(".") + QString::fromUtf8(engine::FormatName(f.format).data());
+        }
+        *error = QtMessage(Tr("These results cannot be written as {0}: choose one of {1}"),
+                           {QString::fromStdString(*ending), endings.join(u' ')});
+        return false;
+    }
     if (job.format == engine::OutputFormat::Csv) return WriteCsv(result, path, error);
     job.bom = false;  // the window's CSV only
     try {
@@ -319,7 +330,9 @@ QString ResultsWindow::ChooseExportFile() {
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
     const QString path = dialog.selectedFiles().constFirst();
     const engine::OutputFormat format = engine::FormatOfPath(path.toStdString());
-    if (std::none_of(formats.begin(), formats.end(),
+    // An ending of a format not written here (.kmz, .dbf) is refused, never taken as CSV.
+    if (engine::ForeignEnding(format, path.toStdString()) ||
+        std::none_of(formats.begin(), formats.end(),
                      [format](const ExportFormat& f) { return f.format == format; })) {
         QMessageBox::warning(this, windowTitle(),
                              QtMessage(Tr("These results cannot be written as {0}: choose one "

@@ -295,6 +295,11 @@ class AppTest : public QObject {
         QVERIFY(!ResultsWindow::WriteResults(*result, kml, &error, &warnings));
         QVERIFY2(error.contains(QStringLiteral("Beijing 1954")), qPrintable(error));
         QVERIFY(!QFileInfo::exists(kml));
+        // An ending of a format not written here is refused, never written as CSV.
+        const QString kmz = dir_.filePath(QStringLiteral("导出.kmz"));
+        QVERIFY(!ResultsWindow::WriteResults(*result, kmz, &error, &warnings));
+        QVERIFY2(error.contains(QStringLiteral("kmz")), qPrintable(error));
+        QVERIFY(!QFileInfo::exists(kmz));
     }
 
     void longitudesAcrossTheAntimeridianLieBesideTheMeridian() {
