@@ -182,6 +182,35 @@ void WarnOfPoint(const ChunkContext& ctx, Chunk& chunk, const RowResult& r, std:
 
 // Compiled twice, so that the window's computation (kProjected false) carries nothing of the
 // other settings.
+// The fields of a line that count (`count`) and the row's width, or false when the line is
+// rejected for its fields. Spreadsheets end rows with empty fields up to the widest row; empty
+// fields beyond the columns lose nothing, any other field would. A line before the one that set
+// the columns gives no point: it is rejected for its values instead.
+bool FieldsFit(Chunk& chunk, const ParsedLine& parsed, std::size_t needed, std::size_t number,
+               std::size_t& count, std::size_t& width) {
+    count = parsed.count;
+    while (count > needed && parsed.fields[count - 1].empty() && !parsed.quoted[count - 1]) {
+        --count;
+    }
+    if (count < needed) {
+        Reject(chunk, Problem::TooFewFields, number).count = parsed.count;
+        return false;
+    }
+    const bool beforeColumns = chunk.columns.count == 0 || number < chunk.columns.line;
+    width = beforeColumns ? count : std::max(chunk.columns.count, needed);
+    while (count > width && parsed.fields[count - 1].empty()) --count;
+    if (count > width) {
+        Diagnostic& d = Reject(chunk, Problem::SurplusFields, number);
+        d.count = count;
+        d.field = width;
+        d.otherLine = chunk.columns.line;
+        d.header = chunk.columns.header;
+        d.text = parsed.fields[width];
+        return false;
+    }
+    return true;
+}
+
 template <bool kProjected>
 void ComputeChunkAs(const ChunkContext& ctx, Chunk& chunk) {
     const Job& job = ctx.job;
@@ -208,29 +237,8 @@ void ComputeChunkAs(const ChunkContext& ctx, Chunk& chunk) {
             RejectLine(chunk, parsed, number);
             continue;
         }
-        // Spreadsheets end rows with empty fields up to the widest row.
-        std::size_t count = parsed.count;
-        while (count > needed && parsed.fields[count - 1].empty() && !parsed.quoted[count - 1]) {
-            --count;
-        }
-        if (count < needed) {
-            Reject(chunk, Problem::TooFewFields, number).count = parsed.count;
-            continue;
-        }
-        // Empty fields beyond the columns lose nothing; any other field would. A line before
-        // the one that set the columns gives no point: it is rejected for its values instead.
-        const bool beforeColumns = chunk.columns.count == 0 || number < chunk.columns.line;
-        const std::size_t width = beforeColumns ? count : std::max(chunk.columns.count, needed);
-        while (count > width && parsed.fields[count - 1].empty()) --count;
-        if (count > width) {
-            Diagnostic& d = Reject(chunk, Problem::SurplusFields, number);
-            d.count = count;
-            d.field = width;
-            d.otherLine = chunk.columns.line;
-            d.header = chunk.columns.header;
-            d.text = parsed.fields[width];
-            continue;
-        }
+        std::size_t count = 0, width = 0;
+        if (!FieldsFit(chunk, parsed, needed, number, count, width)) continue;
 
         const std::string_view first = TrimBlanks(parsed.fields[firstAt]);
         const std::string_view second = TrimBlanks(parsed.fields[secondAt]);

@@ -37,6 +37,7 @@
 #include "print/qt_messages.h"
 #include "ui/datum_convert.h"
 #include "ui/datum_models.h"
+#include "ui/qt_io.h"
 
 namespace quorvel {
 namespace {
@@ -116,11 +117,7 @@ DatumDialog::DatumDialog(QWidget* parent)
     bodyLayout->addLayout(BuildModelRow(order));
     BuildPoints(*bodyLayout, order);
     BuildResults(*bodyLayout, order);
-    scroll_ = new QScrollArea(this);
-    scroll_->setWidgetResizable(true);
-    scroll_->setFrameShape(QFrame::NoFrame);
-    scroll_->setFocusPolicy(Qt::NoFocus);
-    scroll_->setWidget(body);
+    scroll_ = ScrollingBody(this, body);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(scroll_, 1);
     message_->setWordWrap(true);
@@ -133,14 +130,7 @@ DatumDialog::DatumDialog(QWidget* parent)
     UpdateLayout();
     ConnectChanges();
     UpdateButtons();
-    // Room for both tables, within the screen's free area with the desktop's title bar and
-    // borders.
-    QSize size(1000, 900);
-    if (const QScreen* s = screen()) {
-        const int title = std::max(32, style()->pixelMetric(QStyle::PM_TitleBarHeight));
-        size = size.boundedTo(s->availableGeometry().size() - QSize(16, title + 16));
-    }
-    resize(size);
+    ResizeWithinScreen(*this, QSize(1000, 900));  // room for both tables where there is
 }
 
 void DatumDialog::ConnectChanges() {

@@ -32,6 +32,7 @@
 #include "engine/text_io.h"
 #include "print/qt_messages.h"
 #include "ui/app_window.h"
+#include "ui/qt_io.h"
 
 namespace quorvel {
 namespace {
@@ -431,11 +432,7 @@ void FileComputeDialog::LayOut(const QString& settingsText) {
     bodyLayout->addLayout(form);
     bodyLayout->addWidget(more_, 0, Qt::AlignLeft);
     bodyLayout->addWidget(moreBox_);
-    scroll_ = new QScrollArea(this);
-    scroll_->setWidgetResizable(true);
-    scroll_->setFrameShape(QFrame::NoFrame);
-    scroll_->setFocusPolicy(Qt::NoFocus);
-    scroll_->setWidget(body);
+    scroll_ = ScrollingBody(this, body);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(scroll_, 1);
     layout->addWidget(settings);
@@ -525,13 +522,7 @@ void FileComputeDialog::ConnectControls() {
 }
 
 void FileComputeDialog::FitToScreen() {
-    QSize size(680, 600);
-    if (const QScreen* s = screen()) {
-        // Within the screen's free area, with room for the desktop's title bar and borders.
-        const int title = std::max(32, style()->pixelMetric(QStyle::PM_TitleBarHeight));
-        size = size.boundedTo(s->availableGeometry().size() - QSize(16, title + 16));
-    }
-    resize(size);
+    ResizeWithinScreen(*this, QSize(680, 600));
 }
 
 QString FileComputeDialog::Encoding() const {

@@ -4,6 +4,7 @@
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QScreen>
+#include <QStyle>
 #include <algorithm>
 
 namespace quorvel {
@@ -23,6 +24,23 @@ QPoint DialogPosition(QSize size, QRect band, QRect windowFrame, QRect available
     if (band.height() >= h) return {x, band.top() + (band.height() - h) / 2};
     if (windowFrame.bottom() + h <= available.bottom()) return {x, windowFrame.bottom() + 1};
     return {x, std::max(available.top(), available.bottom() + 1 - h)};
+}
+
+QScrollArea* ScrollingBody(QWidget* parent, QWidget* body) {
+    auto* scroll = new QScrollArea(parent);
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setFocusPolicy(Qt::NoFocus);
+    scroll->setWidget(body);
+    return scroll;
+}
+
+void ResizeWithinScreen(QWidget& window, QSize wanted) {
+    if (const QScreen* s = window.screen()) {
+        const int title = std::max(32, window.style()->pixelMetric(QStyle::PM_TitleBarHeight));
+        wanted = wanted.boundedTo(s->availableGeometry().size() - QSize(16, title + 16));
+    }
+    window.resize(wanted);
 }
 
 void PlaceDialog(QWidget& dialog, const QWidget* parent, const QRect& band) {

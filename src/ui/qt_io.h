@@ -4,6 +4,8 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QRect>
+#include <QScrollArea>
+#include <QSize>
 #include <QWidget>
 #include <functional>
 #include <optional>
@@ -23,6 +25,14 @@ QPoint DialogPosition(QSize size, QRect band, QRect windowFrame, QRect available
 // Moves a dialog that is about to be shown to DialogPosition's place over `parent`'s window;
 // leaves it to Qt when the window is not on a screen or `band` is empty.
 void PlaceDialog(QWidget& dialog, const QWidget* parent, const QRect& band);
+
+// A dialog's body in a scroll area, so that the dialog fits a small screen whatever it shows;
+// the scroll area takes no focus, so the keyboard order stays the body's.
+QScrollArea* ScrollingBody(QWidget* parent, QWidget* body);
+
+// Resizes `window` to `wanted`, within its screen's free area less the desktop's title bar and
+// borders.
+void ResizeWithinScreen(QWidget& window, QSize wanted);
 
 // A modal message box titled "Quorvel", placed as the prompts are.
 void ShowMessage(QWidget* parent, const QRect& band, QMessageBox::Icon icon,
