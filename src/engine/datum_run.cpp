@@ -912,8 +912,11 @@ Counts TransformPoints(const DatumOptions& o, const TransformContext& x,
     return emitter.End();
 }
 
-std::string HeightsNote(const CoordinateSystem& from, const CoordinateSystem& to, bool heights) {
-    if (heights || (from.kind == SystemKind::Geocentric && to.kind == SystemKind::Geocentric)) {
+// Said of a transformation through geocentric coordinates; the plane similarity has no heights.
+std::string HeightsNote(const CoordinateSystem& from, const CoordinateSystem& to, bool heights,
+                        DatumModel model) {
+    if (heights || model == DatumModel::Four ||
+        (from.kind == SystemKind::Geocentric && to.kind == SystemKind::Geocentric)) {
         return {};
     }
     return Tr("without heights: H = 0 on both sides (the two-dimensional practice)");
@@ -1034,7 +1037,8 @@ std::size_t RunTransform(const DatumOptions& o, const Systems& s, ByteSource& so
     const Counts counts = TransformPoints(o, x, head, source, inputName, out, printer);
     if (!o.quiet) {
         err << SummaryText(RunCounts{counts.points, counts.rejected, 0}) << '\n';
-        const std::string note = HeightsNote(s.from, s.to, s.heights);
+        const std::string note =
+            HeightsNote(s.from, s.to, s.heights, s.transform->parameters().model);
         if (!note.empty()) err << note << '\n';
     }
     if (counts.far.count > 0 && s.area) {
