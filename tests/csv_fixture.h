@@ -8,19 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "csv_records.h"
+
 // Rows of a reference-vector file (plain CSV without quoting), by column name.
 namespace quorvel::testing {
 
 using Row = std::map<std::string, std::string>;
-
-inline std::vector<std::string> SplitCsvLine(const std::string& line) {
-    std::vector<std::string> fields;
-    std::stringstream ss(line);
-    std::string field;
-    while (std::getline(ss, field, ',')) fields.push_back(field);
-    if (!line.empty() && line.back() == ',') fields.emplace_back();
-    return fields;
-}
 
 inline std::vector<Row> ReadFixture(const std::string& name) {
     std::ifstream in(std::string(QUORVEL_FIXTURES_DIR) + "/" + name);

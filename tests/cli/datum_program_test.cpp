@@ -1,5 +1,5 @@
 // quorvel-batch fit and transform run as programs, on common points made by PROJ's cct with
-// pipelines written here (inverse tmerc, cart, helmert, inverse cart, tmerc).
+// the pipelines of datum_fixtures.h (inverse tmerc, cart, helmert, inverse cart, tmerc).
 #include <gtest/gtest.h>
 #include <locale.h>
 #include <sys/wait.h>
@@ -11,8 +11,11 @@
 #include <random>
 #include <sstream>
 
+#include "cli/batch_runner.h"
 #include "core/parameter_file.h"
 #include "core/run_tool.h"
+#include "csv_records.h"
+#include "datum_fixtures.h"
 #include "engine/datum_job.h"
 
 namespace quorvel::cli {
@@ -20,77 +23,25 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Outcome {
-    int status = -1;
-    std::string out, err;
-};
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-// Beijing 1954 to CGCS2000 as a province might publish it.
-DatumParameters Published(RotationConvention c) {
-    DatumParameters p;
-    p.convention = c;
-    p.dx = -32.4, p.dy = 118.7, p.dz = 61.2;
-    p.rx = 1.83, p.ry = -0.94, p.rz = 2.71, p.ds = 4.27;
-    return p;
-}
-
-std::string Tm(const char* ellipsoid, double lo, double x0) {
-    return " +proj=tmerc +lon_0=" + Num(lo) + " +k_0=1 +x_0=" + Num(x0) + ellipsoid;
-}
-constexpr const char* kKrassovsky = " +a=6378245 +rf=298.3";
-constexpr const char* kCgcs = " +a=6378137 +rf=298.257222101";
-
-// Krassovsky plane on `lo` to CGCS2000 plane on `lo2`, easting first as PROJ has it.
-std::string Pipeline(const DatumParameters& p, double x0 = 500000, double lo2 = 117) {
-    return "cct -d 12 +proj=pipeline +step +inv" + Tm(kKrassovsky, 117, x0) + " +step +proj=cart" +
-           kKrassovsky + " +step +proj=helmert +x=" + Num(p.dx) + " +y=" + Num(p.dy) +
-           " +z=" + Num(p.dz) + " +rx=" + Num(p.rx) + " +ry=" + Num(p.ry) + " +rz=" + Num(p.rz) +
-           " +s=" + Num(p.ds) + " +convention=" + std::string(ProjConventionName(p.convention)) +
-           " +step +inv +proj=cart" + kCgcs + " +step" + Tm(kCgcs, lo2, x0);
-}
+using testing::Pipeline;
+using testing::Published;
+using testing::Records;
 
 // Common points "name,X1,Y1,H1,X2,Y2,H2" over 60 km by 60 km near 40° N, 117° E, targets made by
 // `command`; `blunder` moves one source X by 0.5 m; `onLine` puts them all on one meridian, 30 cm
 // apart across it, at one height.
 std::string CommonPoints(int n, const std::string& command, int blunder = -1, bool onLine = false) {
-    std::mt19937_64 rng(11);
-    std::uniform_real_distribution<double> x(4.40e6, 4.46e6), y(470000, 530000), h(20, 800);
-    std::vector<std::array<double, 3>> sources(n);
-    std::vector<std::string> lines;
-    for (auto& s : sources) {
-        s = {x(rng), y(rng), h(rng)};
-        if (onLine) s = {s[0], 500000 + 0.3 * static_cast<double>(&s - &sources[0]), 100};
-        lines.push_back(Num(s[1]) + " " + Num(s[0]) + " " + Num(s[2]));
-    }
-    const auto targets = RunTool(command, lines);
+    std::vector<Triple> sources = testing::Area(n, 11);
+    for (std::size_t i = 0; onLine && i < sources.size(); ++i)
+        sources[i] = {sources[i][0], 500000 + 0.3 * static_cast<double>(i), 100};
     std::string csv = "name,X1,Y1,H1,X2,Y2,H2\n";
-    for (std::size_t i = 0; i < targets.size(); ++i) {
-        const double x1 = sources[i][0] + (static_cast<int>(i) == blunder ? 0.5 : 0);
-        csv += "P" + std::to_string(i + 1) + "," + Num(x1) + "," + Num(sources[i][1]) + "," +
-               Num(sources[i][2]) + "," + Num(targets[i][1]) + "," + Num(targets[i][0]) + "," +
-               Num(targets[i][2]) + "\n";
+    const std::vector<CommonPoint> points = testing::Common(sources, command);
+    for (const CommonPoint& p : points) {
+        const double x1 = p.source[0] + (&p - points.data() == blunder ? 0.5 : 0);
+        csv += p.name + "," + Num(x1) + "," + Num(p.source[1]) + "," + Num(p.source[2]) + "," +
+               Num(p.target[0]) + "," + Num(p.target[1]) + "," + Num(p.target[2]) + "\n";
     }
     return csv;
-}
-
-// The CSV's records as fields.
-std::vector<std::vector<std::string>> Records(const std::string& csv) {
-    std::vector<std::vector<std::string>> rows;
-    std::istringstream lines(csv);
-    for (std::string line; std::getline(lines, line);) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        std::vector<std::string>& row = rows.emplace_back();
-        std::istringstream fields(line);
-        for (std::string f; std::getline(fields, f, ',');) row.push_back(f);
-    }
-    return rows;
 }
 
 class Datum : public ::testing::Test {
@@ -102,22 +53,12 @@ class Datum : public ::testing::Test {
     }
     void TearDown() override { fs::remove_all(dir); }
 
-    void Write(const std::string& name, const std::string& text) {
-        std::ofstream(dir / name, std::ios::binary) << text;
-    }
+    void Write(const std::string& name, const std::string& text) { WriteFile(dir / name, text); }
 
     // The program in `dir` with `language` for its messages.
     Outcome Run(const std::vector<std::string>& args, const std::string& language = "LC_ALL=C") {
-        std::string command = "cd '" + dir.string() + "' && env -u LC_ALL -u LANGUAGE " + language +
-                              " " + QUORVEL_BATCH_PROGRAM;
-        for (const std::string& a : args) command += " '" + a + "'";
-        command += " </dev/null >stdout 2>stderr";
-        const int status = std::system(command.c_str());
-        Outcome o;
-        o.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        o.out = ReadFile(dir / "stdout");
-        o.err = ReadFile(dir / "stderr");
-        return o;
+        return RunBatch(args, dir, "/dev/null", dir / "stdout", dir / "stderr",
+                        EnvironmentIn({language}));
     }
 
     fs::path dir;
@@ -154,7 +95,8 @@ TEST_F(Datum, FitRecoversParametersAndItsPipelineRunsInCct) {
         EXPECT_EQ(rows[0],
                   (std::vector<std::string>{"name", "use", "vX", "vY", "vH", "plane", "flag"}));
         for (std::size_t i = 1; i < rows.size(); ++i) {
-            ASSERT_EQ(rows[i].size(), 6u) << o.out;  // no flag
+            ASSERT_EQ(rows[i].size(), 7u) << o.out;
+            EXPECT_EQ(rows[i][6], "") << o.out;  // no flag
             for (int k = 2; k < 6; ++k) EXPECT_LT(std::abs(std::stod(rows[i][k])), 0.1) << o.out;
         }
         EXPECT_NE(o.err.find("standard error"), std::string::npos) << o.err;
@@ -235,7 +177,7 @@ TEST_F(Datum, TransformAgreesWithCctAcrossASixDegreeZone) {
     std::vector<std::string> geo;
     for (int i = 0; i < 10000; ++i)
         geo.push_back(Num(l(rng)) + " " + Num(b(rng)) + " " + Num(h(rng)));
-    const auto plane = RunTool("cct -d 12" + Tm(kKrassovsky, 117, 20500000), geo);
+    const auto plane = RunTool("cct -d 12" + testing::Tm(Krassovsky(), 117, 20500000), geo);
     ASSERT_EQ(plane.size(), geo.size());
     std::string points, params;
     std::vector<std::string> lines;
@@ -257,7 +199,7 @@ TEST_F(Datum, TransformAgreesWithCctAcrossASixDegreeZone) {
               std::string::npos)
         << o.err;
     const auto ours = Records(ReadFile(dir / "out.csv"));
-    const auto proj = RunTool(Pipeline(p, 20500000), lines);
+    const auto proj = RunTool(Pipeline(p, 117, 20500000), lines);
     ASSERT_EQ(ours.size(), proj.size() + 1);
     EXPECT_EQ(ours[0],
               (std::vector<std::string>{"name", "X1", "Y1", "H1", "X2", "Y2", "H2", "field5"}));
@@ -289,7 +231,7 @@ TEST_F(Datum, RefusesWhatCannotBeComputed) {
     Write("line.csv", CommonPoints(8, Pipeline(Published(kDefaultConvention)), -1, true));
     Write("duplicate.csv", csv(duplicate));
     Write("good.csv", good);
-    Write("far.csv", CommonPoints(8, Pipeline(Published(kDefaultConvention), 500000, 120)));
+    Write("far.csv", CommonPoints(8, Pipeline(Published(kDefaultConvention), 117, 500000, 120)));
     Write("geodetic.txt",
           "model = 3\nfrom = geodetic:krassovsky\nto = geodetic:cgcs2000\n"
           "heights = no\ndx = 1\ndy = 2\ndz = 3\n");

@@ -3,7 +3,6 @@
 #include <gdal.h>
 #include <gtest/gtest.h>
 #include <ogr_api.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -11,17 +10,12 @@
 #include <fstream>
 #include <sstream>
 
+#include "cli/batch_runner.h"
+
 namespace quorvel::cli {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 class GisFormats : public ::testing::Test {
   protected:
@@ -35,13 +29,10 @@ class GisFormats : public ::testing::Test {
 
     // Runs the program in `dir` on `input`; its exit status, standard error in `err`.
     int Run(const std::vector<std::string>& args, const std::string& input) {
-        std::ofstream(dir / "in.csv", std::ios::binary) << input;
-        std::string command = "cd '" + dir.string() + "' && '" QUORVEL_BATCH_PROGRAM "'";
-        for (const std::string& a : args) command += " '" + a + "'";
-        command += " <in.csv >out.csv 2>err.txt";
-        const int status = std::system(command.c_str());
-        err = ReadFile(dir / "err.txt");
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        WriteFile(dir / "in.csv", input);
+        const Outcome o = RunBatch(args, dir, dir / "in.csv", dir / "out.csv", dir / "err.txt");
+        err = o.err;
+        return o.status;
     }
 
     // The features of a dataset's first layer: each field "name=value", fields set only.

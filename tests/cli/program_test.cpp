@@ -24,6 +24,7 @@
 #include <thread>
 #include <tuple>
 
+#include "cli/batch_runner.h"
 #include "core/datum.h"
 #include "core/number_text.h"
 #include "core/packed_angle.h"
@@ -32,8 +33,6 @@
 #include "engine/gis_output.h"
 #include "engine/run.h"
 
-extern char** environ;
-
 namespace quorvel::cli {
 namespace {
 
@@ -41,67 +40,6 @@ namespace {
 using namespace engine;
 
 namespace fs = std::filesystem;
-
-struct Outcome {
-    int status = -1;  // exit status, or -1 when ended by a signal
-    int signal = 0;
-    std::string out;
-    std::string err;
-};
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void WriteFile(const fs::path& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
-
-std::vector<char*> Argv(const std::vector<std::string>& args) {
-    std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(QUORVEL_BATCH_PROGRAM));
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    return argv;
-}
-
-int Wait(pid_t pid, Outcome& o) {
-    int status = 0;
-    waitpid(pid, &status, 0);
-    if (WIFEXITED(status)) o.status = WEXITSTATUS(status);
-    if (WIFSIGNALED(status)) o.signal = WTERMSIG(status);
-    return status;
-}
-
-// Spawns the program with default signal dispositions, whatever the test runner ignores, in
-// `env` (the runner's environment when empty).
-pid_t Spawn(const std::vector<std::string>& args, posix_spawn_file_actions_t& actions,
-            const std::vector<std::string>& env = {}) {
-    posix_spawnattr_t attr;
-    posix_spawnattr_init(&attr);
-    sigset_t defaults;
-    sigemptyset(&defaults);
-    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) sigaddset(&defaults, sig);
-    posix_spawnattr_setsigdefault(&attr, &defaults);
-    sigset_t none;
-    sigemptyset(&none);
-    posix_spawnattr_setsigmask(&attr, &none);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
-    std::vector<char*> argv = Argv(args);
-    std::vector<char*> envp;
-    for (const std::string& e : env) envp.push_back(const_cast<char*>(e.c_str()));
-    envp.push_back(nullptr);
-    pid_t pid = 0;
-    EXPECT_EQ(posix_spawn(&pid, argv[0], &actions, &attr, argv.data(),
-                          env.empty() ? environ : envp.data()),
-              0);
-    posix_spawnattr_destroy(&attr);
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
-}
 
 class Program : public ::testing::Test {
   protected:
@@ -116,19 +54,7 @@ class Program : public ::testing::Test {
 
     // Runs the program in `work` with standard input read from `file`.
     Outcome RunWithInputFile(const std::vector<std::string>& args, const fs::path& file) {
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 0, file.c_str(), O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 1, (dir / "stdout").c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_addopen(&actions, 2, (dir / "stderr").c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_addchdir_np(&actions, work.c_str());
-        Outcome o;
-        Wait(Spawn(args, actions, env), o);
-        o.out = ReadFile(dir / "stdout");
-        o.err = ReadFile(dir / "stderr");
-        return o;
+        return RunBatch(args, work, file, dir / "stdout", dir / "stderr", env);
     }
 
     // Runs the program in `work` with `input` on standard input (`stdoutPath` may redirect
@@ -137,19 +63,7 @@ class Program : public ::testing::Test {
                 const std::string& stdoutPath = "") {
         WriteFile(dir / "stdin", input);
         const fs::path out = stdoutPath.empty() ? dir / "stdout" : fs::path(stdoutPath);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 0, (dir / "stdin").c_str(), O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0644);
-        posix_spawn_file_actions_addopen(&actions, 2, (dir / "stderr").c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_addchdir_np(&actions, work.c_str());
-        Outcome o;
-        Wait(Spawn(args, actions, env), o);
-        if (stdoutPath.empty()) o.out = ReadFile(out);
-        o.err = ReadFile(dir / "stderr");
-        return o;
+        return RunBatch(args, work, dir / "stdin", out, dir / "stderr", env);
     }
 
     // Names in `work` other than the given ones: left-over temporary files.
@@ -212,14 +126,7 @@ class Program : public ::testing::Test {
     }
 
     // The runner's environment without its language, and `language` (such as "LANG=C").
-    void UseLanguage(std::initializer_list<std::string> language) {
-        env.clear();
-        for (char** e = environ; *e != nullptr; ++e) {
-            const std::string_view v = *e;
-            if (!v.starts_with("LANG") && !v.starts_with("LC_")) env.emplace_back(v);
-        }
-        env.insert(env.end(), language);
-    }
+    void UseLanguage(std::initializer_list<std::string> language) { env = EnvironmentIn(language); }
 
     fs::path dir, work;
     std::vector<std::string> env;  // empty: the runner's
@@ -834,20 +741,7 @@ std::vector<GisLayer> ReadGis(const fs::path& path) {
     return layers;
 }
 
-// The records of a CSV without quotes, the header first.
-std::vector<std::vector<std::string>> Records(const std::string& csv) {
-    std::vector<std::vector<std::string>> records;
-    std::istringstream lines(csv);
-    for (std::string line; std::getline(lines, line);) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        std::vector<std::string>& fields = records.emplace_back();
-        std::size_t at = 0;
-        for (std::size_t comma; (comma = line.find(',', at)) != std::string::npos; at = comma + 1)
-            fields.push_back(line.substr(at, comma - at));
-        fields.push_back(line.substr(at));
-    }
-    return records;
-}
+using quorvel::testing::Records;
 
 // The CASS coordinate file: name,code,Y,X,H with the easting first, code and H from the
 // columns the header names so, in GB18030 whatever the input's encoding (CASS on Chinese Windows

@@ -21,7 +21,7 @@
 #include <thread>
 #include <vector>
 
-extern char** environ;
+#include "cli/batch_runner.h"
 
 namespace quorvel::cli {
 namespace {
@@ -36,31 +36,10 @@ std::vector<std::string> Forward(const std::string& format, const std::string& o
             "exact",   "--format", format, "-o",          out};
 }
 
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void WriteFile(const fs::path& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
-
-struct Outcome {
-    int status = -1;  // exit status, or -1 when ended by a signal
-    int signal = 0;
-    std::string err;
-};
-
 // Runs `argv` (the program when argv[0] is empty) in `cwd`, standard input from `in`, standard
 // output to the descriptor `out`; `started` gets the pid before the run is waited for.
-Outcome Spawn(std::vector<std::string> argv, const fs::path& cwd, const fs::path& in, int out,
-              const fs::path& errFile, const std::function<void(pid_t)>& started = {}) {
-    if (argv.front().empty()) argv.front() = QUORVEL_BATCH_PROGRAM;
-    std::vector<char*> args;
-    for (std::string& a : argv) args.push_back(a.data());
-    args.push_back(nullptr);
+Outcome RunProgram(std::vector<std::string> argv, const fs::path& cwd, const fs::path& in, int out,
+                   const fs::path& errFile, const std::function<void(pid_t)>& started = {}) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, in.c_str(), O_RDONLY, 0);
@@ -68,26 +47,11 @@ Outcome Spawn(std::vector<std::string> argv, const fs::path& cwd, const fs::path
     posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                      0644);
     posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str());
-    posix_spawnattr_t attr;
-    posix_spawnattr_init(&attr);
-    sigset_t signals;
-    sigemptyset(&signals);
-    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) sigaddset(&signals, sig);
-    posix_spawnattr_setsigdefault(&attr, &signals);
-    sigemptyset(&signals);
-    posix_spawnattr_setsigmask(&attr, &signals);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
-    pid_t pid = 0;
-    const int spawned = posix_spawnp(&pid, args[0], &actions, &attr, args.data(), environ);
-    posix_spawnattr_destroy(&attr);
-    posix_spawn_file_actions_destroy(&actions);
+    const pid_t pid = SpawnProgram(argv, actions);
     Outcome o;
-    if (spawned != 0) return o;
+    if (pid == 0) return o;
     if (started) started(pid);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    if (WIFEXITED(status)) o.status = WEXITSTATUS(status);
-    if (WIFSIGNALED(status)) o.signal = WTERMSIG(status);
+    Wait(pid, o);
     o.err = ReadFile(errFile);
     return o;
 }
@@ -111,7 +75,7 @@ class Publish : public ::testing::Test {
         args.insert(args.begin(), "");
         const int fd = out >= 0 ? out : open((dir / "stdout").c_str(), O_WRONLY | O_CREAT, 0644);
         const Outcome o =
-            Spawn(args, folder.empty() ? work : folder, dir / "stdin", fd, dir / "stderr");
+            RunProgram(args, folder.empty() ? work : folder, dir / "stdin", fd, dir / "stderr");
         if (out < 0) close(fd);
         return o;
     }
@@ -255,7 +219,7 @@ bool InterruptMidPublish(const fs::path& dir, const fs::path& work,
     traced.insert(traced.end(), args.begin(), args.end());
     const int out = open((dir / "stdout").c_str(), O_WRONLY | O_CREAT, 0644);
     bool sent = false;
-    Spawn(traced, work, dir / "stdin", out, dir / "stderr", [&](pid_t strace) {
+    RunProgram(traced, work, dir / "stdin", out, dir / "stderr", [&](pid_t strace) {
         const fs::path children =
             "/proc/" + std::to_string(strace) + "/task/" + std::to_string(strace) + "/children";
         for (int i = 0; i < 3000 && ReadFile(work / first) == "old\n"; ++i) {

@@ -35,6 +35,7 @@
 
 #include "engine/gis_output.h"
 #include "engine/run.h"
+#include "offscreen_messages.h"
 #include "ui/app_window.h"
 #include "ui/export_formats.h"
 #include "ui/file_compute_dialog.h"
@@ -47,8 +48,6 @@
 using namespace quorvel;
 
 namespace {
-
-QtMessageHandler previousHandler = nullptr;
 
 // Closes the next message box with Enter and keeps its text.
 QString* AnswerNextMessageBox() {
@@ -133,12 +132,7 @@ class AppTest : public QObject {
 
   private slots:
     void initTestCase() {
-        // Offscreen windows cannot pass size hints on; every dialog would say so.
-        previousHandler = qInstallMessageHandler(
-            [](QtMsgType type, const QMessageLogContext& context, const QString& message) {
-                if (message != u"This plugin does not support propagateSizeHints()")
-                    previousHandler(type, context, message);
-            });
+        quorvel::testing::SilenceOffscreenSizeHints();
         QStandardPaths::setTestModeEnabled(true);
         QSettings(QStringLiteral("Quorvel"), QStringLiteral("Quorvel")).clear();
         PrepareApplication(QUORVEL_LOCALE_DIR);

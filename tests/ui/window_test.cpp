@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "offscreen_messages.h"
 #include "ui/main_window.h"
 #include "ui/qt_io.h"
 
@@ -186,8 +187,6 @@ QStringList OnePointForward(const QString& b) {
 
 }  // namespace
 
-QtMessageHandler previousHandler = nullptr;
-
 class WindowTest : public QObject {
     Q_OBJECT
 
@@ -205,12 +204,7 @@ class WindowTest : public QObject {
 
   private slots:
     void initTestCase() {
-        // Offscreen windows cannot pass size hints on; every prompt would say so.
-        previousHandler = qInstallMessageHandler(
-            [](QtMsgType type, const QMessageLogContext& context, const QString& message) {
-                if (message != u"This plugin does not support propagateSizeHints()")
-                    previousHandler(type, context, message);
-            });
+        quorvel::testing::SilenceOffscreenSizeHints();
         quorvel::PrepareApplication(QUORVEL_LOCALE_DIR);
         QVERIFY(96 == QApplication::primaryScreen()->logicalDotsPerInchX());
     }
