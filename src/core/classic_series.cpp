@@ -17,6 +17,13 @@ int SignOf(double v) {
 // grouping decides the last bits, so each variant is spelled out where it differs.
 enum class Variant { Standalone, Zone };
 
+// The symbols are named in classic_series.h. Here besides: rho is ρ, r is Bf in radians, Nt is
+// N·t. Forward: x4, x6, x8 are the northing's terms in m², m³, m⁴ (metres); y1, y2, y3 the
+// easting's relative terms in m, m², m³. Inverse: tb2, tb4, tb6 are the latitude's relative
+// terms in (y/N)², ⁴, ⁶ and tl2, tl4, tl6 the longitude's; last4 and last5 are the one product
+// whose grouping the zone transformation changes.
+
+// S, the meridian arc from the equator to B (metres).
 double MeridianArc(const EllipsoidConstants& c, double B) {
     const double rho = c.DegPerRad;
     return (((((c.ArcCoef0 * B) - c.ArcCoef2 * std::sin((2 * B) / rho)) +

@@ -7,6 +7,29 @@ namespace quorvel {
 // Every function here throws DivisionByZeroError when the constants are unset. Angles are in
 // decimal degrees. The series are evaluated in exactly the documented grouping and order, every
 // power by std::pow, so results agree bit for bit with the reference values.
+//
+// Symbols of the series (the names in classic_series.cpp):
+//   B, L      latitude and longitude of the point (degrees); Lo the central meridian (degrees)
+//   ρ         DegPerRad = 180/π with the 10-decimal π (degrees per radian); ρ⁴, ρ⁶, ρ⁸ are
+//             DegPerRad4, DegPerRad6, DegPerRad8, computed once
+//   a, e², e'²  SemiMajorAxis (metres), FirstEccSq and SecondEccSq: the first and second
+//             eccentricity squared of Krassovsky
+//   l         L − Lo reduced modulo 360° (degrees, not radians: every power of l is divided by
+//             the same power of ρ)
+//   t         tan B
+//   h         η² = e'² cos²B
+//   N         a / √(1 − e² sin²B), the radius of curvature in the prime vertical (metres)
+//   m         l² cos²B (square degrees), so that m/ρ² = (l cos B)², in radians squared
+//   S         the meridian arc from the equator to B (metres): ArcCoef0·B − ArcCoef2 sin 2B +
+//             ArcCoef4 sin 4B − ArcCoef6 sin 6B + ArcCoef8 sin 8B − ArcCoef10 sin 10B, with
+//             ArcCoef0 in metres per degree (B in degrees) and the others in metres
+//   Bf        the footpoint latitude (degrees): the B whose meridian arc S is the northing X,
+//             from S inverted by fixed-point passes; t, h and N of the inverse are taken at Bf
+//   X, y      northing and signed easting from the central meridian (metres, east positive);
+//             the false easting is added outside the series
+// Forward: X = S + N t m/(2ρ²) + terms in m², m³, m⁴; |y| = N √m/ρ · (1 + terms in m, m², m³).
+// Inverse: B = Bf − (1 + h) t y² ρ/(2N²) · (1 − terms in (y/N)², ⁴, ⁶);
+//          L = Lo + y ρ/(N cos Bf) · (1 − terms in (y/N)², ⁴, ⁶).
 
 // The easting is kept as its magnitude and the sign of the longitude difference, since the
 // batches form the final easting only when they show the point.

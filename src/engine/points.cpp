@@ -13,6 +13,7 @@
 #include "core/limits.h"
 #include "core/number_text.h"
 #include "core/packed_angle.h"
+#include "engine/run_projection.h"
 
 namespace quorvel::engine {
 namespace {
@@ -184,8 +185,7 @@ double EastMillimetres(const GeographicLib::Ellipsoid& e, double B, double dL) {
 }
 
 Projector::Projector(const Geodesy& geodesy)
-    : geodesy_(geodesy),
-      projection_(geodesy.method, geodesy.ellipsoid, geodesy.k0, geodesy.falseEasting) {
+    : geodesy_(geodesy), projection_(RunProjection(geodesy)) {
     if (geodesy.compare) {
         exact_.emplace(Method::Exact, geodesy.ellipsoid, geodesy.k0, geodesy.falseEasting);
         radii_.emplace(geodesy.ellipsoid.a, geodesy.ellipsoid.f);

@@ -17,13 +17,12 @@
 #include <string_view>
 #include <thread>
 
-#include "core/classic_series.h"
 #include "core/errors.h"
-#include "core/krassovsky_constants.h"
 #include "core/messages.h"
 #include "core/number_text.h"
 #include "core/packed_angle.h"
 #include "core/zones.h"
+#include "engine/zone_band.h"
 
 namespace quorvel {
 namespace {
@@ -187,8 +186,8 @@ void PlacePoints(const FileJobResult& result, MapData& map) {
     for (std::thread& t : pool) t.join();
 }
 
-// The zone change's band, meridian ± 3° over the latitudes the points span (and a little
-// more), and the points outside it.
+// The zone change's band, Ls ± 3° in the job's own projection over the northings the points
+// span (and half a degree more), and the points outside it.
 void AddZoneBand(const engine::Job& job, MapData& map) {
     double low = HUGE_VAL, high = -HUGE_VAL;
     for (double north : map.y) {
@@ -197,40 +196,17 @@ void AddZoneBand(const engine::Job& job, MapData& map) {
         high = std::max(high, north);
     }
     if (!(low <= high)) return;
-
-    const EllipsoidConstants c = EllipsoidConstants::Load();
-    const double ls = job.meridians.ls;
-    const double south = std::clamp(FootpointLatitude(c, low) - 0.5, -89.0, 89.0);
-    const double north = std::clamp(FootpointLatitude(c, high) + 0.5, -89.0, 89.0);
-    std::vector<std::pair<double, double>> halfWidth;  // (northing, |y| of the edge)
-    constexpr int kSteps = 64;
-    for (int k = 0; k <= kSteps; ++k) {
-        const double b = south + (north - south) * k / kSteps;
-        const PlanePoint east = ForwardProject(c, b, ls + 3, ls);
-        if (!std::isfinite(east.X) || !std::isfinite(east.AbsY)) continue;
-        map.eastEdge.emplace_back(FalseEasting + east.AbsY, east.X);
-        map.westEdge.emplace_back(FalseEasting - east.AbsY, east.X);
-        halfWidth.emplace_back(east.X, east.AbsY);
+    std::optional<engine::ZoneBand> made;
+    try {
+        made.emplace(job.geodesy, job.meridians.ls, low, high);
+    } catch (const InvalidParameterError&) {
+        return;  // settings the core refused computed no point: nothing to draw
     }
-    std::sort(halfWidth.begin(), halfWidth.end());
-    if (halfWidth.empty()) return;
-    for (std::size_t i = 0; i < map.x.size(); ++i) {
-        const double north = map.y[i];
-        if (!std::isfinite(north)) continue;
-        auto at =
-            std::lower_bound(halfWidth.begin(), halfWidth.end(), std::make_pair(north, -HUGE_VAL));
-        double width;
-        if (at == halfWidth.begin()) {
-            width = at->second;
-        } else if (at == halfWidth.end()) {
-            width = halfWidth.back().second;
-        } else {
-            const auto& [x0, w0] = *(at - 1);
-            const auto& [x1, w1] = *at;
-            width = x1 > x0 ? w0 + (w1 - w0) * (north - x0) / (x1 - x0) : w0;
-        }
-        map.outside[i] = std::abs(map.x[i] - FalseEasting) > width;  // NaN: not outside
-    }
+    const engine::ZoneBand& band = *made;
+    map.westEdge = band.WestEdge();
+    map.eastEdge = band.EastEdge();
+    for (std::size_t i = 0; i < map.x.size(); ++i)
+        map.outside[i] = band.Outside(map.x[i], map.y[i]);
 }
 
 }  // namespace
