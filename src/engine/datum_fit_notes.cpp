@@ -12,17 +12,17 @@ namespace {
 
 // A common point read as if each side had its height after its coordinates: from the values of
 // the line in order, the passed fields after the target's; none where they do not read.
-std::optional<CommonPoint> WithHeights(const DatumOptions& o, const CommonPoint& p,
+std::optional<CommonPoint> WithHeights(const FitJob& o, const CommonPoint& p,
                                        const std::vector<std::string>& passed) {
     std::vector<double> values;
-    for (int k = 0; k < TypedCount(*o.from, false); ++k) values.push_back(p.source[k]);
-    for (int k = 0; k < TypedCount(*o.to, false); ++k) values.push_back(p.target[k]);
+    for (int k = 0; k < TypedCount(o.from, false); ++k) values.push_back(p.source[k]);
+    for (int k = 0; k < TypedCount(o.to, false); ++k) values.push_back(p.target[k]);
     for (const std::string& field : passed) {
         const std::optional<double> v = TryParseNumber(TrimBlanks(field));
         if (!v) break;
         values.push_back(*v);
     }
-    const int from = TypedCount(*o.from, true), to = TypedCount(*o.to, true);
+    const int from = TypedCount(o.from, true), to = TypedCount(o.to, true);
     if (static_cast<int>(values.size()) < from + to) return std::nullopt;
     CommonPoint q{p.name, {0, 0, 0}, {0, 0, 0}, false};
     for (int k = 0; k < from; ++k) q.source[k] = values[k];
@@ -32,25 +32,26 @@ std::optional<CommonPoint> WithHeights(const DatumOptions& o, const CommonPoint&
 
 // Whether every line reads, with heights, as one point's two sides: a file with heights given
 // without --heights. Geodetic sides, typed in packed degrees, and chosen fields are not guessed.
-bool CarriesHeights(const DatumOptions& o, const std::vector<CommonPoint>& points,
+bool CarriesHeights(const FitJob& o, const std::vector<CommonPoint>& points,
                     const std::vector<std::vector<std::string>>& passed) {
-    if (o.fit.heights || !o.fields.empty() || o.decimalComma || points.empty()) return false;
-    for (const CoordinateSystem* s : {&*o.from, &*o.to}) {
+    if (o.fit.heights || !o.reading.fields.empty() || o.reading.decimalComma || points.empty())
+        return false;
+    for (const CoordinateSystem* s : {&o.from, &o.to}) {
         if (s->kind == SystemKind::Geodetic) return false;
     }
-    if (o.from->kind == SystemKind::Geocentric && o.to->kind == SystemKind::Geocentric) {
+    if (o.from.kind == SystemKind::Geocentric && o.to.kind == SystemKind::Geocentric) {
         return false;
     }
     for (std::size_t i = 0; i < points.size(); ++i) {
         const std::optional<CommonPoint> q = WithHeights(o, points[i], passed[i]);
-        if (!q || !SidesMeet(*o.from, *o.to, *q)) return false;
+        if (!q || !SidesMeet(o.from, o.to, *q)) return false;
     }
     return true;
 }
 
 }  // namespace
 
-void WarnOfFit(std::ostream& err, const DatumOptions& o, const FitResult& r) {
+void WarnOfFit(std::ostream& err, const FitJob& o, const FitResult& r) {
     std::vector<std::string> flagged;
     bool fitted = false;
     for (const PointResidual& p : r.points) {
@@ -89,8 +90,7 @@ void WarnOfFit(std::ostream& err, const DatumOptions& o, const FitResult& r) {
     }
 }
 
-std::string FitRefusalText(const Error& e, const DatumOptions& o,
-                           const std::vector<CommonPoint>& points,
+std::string FitRefusalText(const Error& e, const FitJob& o, const std::vector<CommonPoint>& points,
                            const std::vector<std::vector<std::string>>& passed) {
     const bool apart = e.kind() == ErrorKind::PointMismatch || e.kind() == ErrorKind::OutOfDomain;
     if (!apart || !CarriesHeights(o, points, passed)) {

@@ -7,7 +7,7 @@
 
 #include "core/datum_fit.h"
 #include "core/errors.h"
-#include "engine/datum_job.h"
+#include "engine/datum_operation.h"
 
 namespace quorvel::engine {
 
@@ -16,12 +16,11 @@ namespace quorvel::engine {
 
 // The flagged points, dropping stopped short, and the weak rotations of a two-dimensional
 // 7-parameter fit, as warnings on `err`.
-void WarnOfFit(std::ostream& err, const DatumOptions& o, const FitResult& r);
+void WarnOfFit(std::ostream& err, const FitJob& o, const FitResult& r);
 
 // The refusal of a fit that threw `e`, naming the cause the options and the lines suggest: the
 // points read, with the fields each line passed through.
-std::string FitRefusalText(const Error& e, const DatumOptions& o,
-                           const std::vector<CommonPoint>& points,
+std::string FitRefusalText(const Error& e, const FitJob& o, const std::vector<CommonPoint>& points,
                            const std::vector<std::vector<std::string>>& passed);
 
 // The refusal of a fit whose input has a line that does not read (the first at `line`).

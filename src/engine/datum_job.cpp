@@ -90,68 +90,6 @@ void AddNames(std::string_view text, std::vector<std::string>& names) {
     }
 }
 
-std::string Joined(std::string_view a, std::string_view b) {
-    return Fill(Tr("{0}: {1}"), {a, b});
-}
-
-// The column of a coordinate (1-based, after the name).
-std::string ValueName(const DatumLayout& layout, std::size_t field) {
-    return field >= 1 && field <= layout.names.size() ? layout.names[field - 1] : std::string();
-}
-
-// The layout as the words that every run gives alike need it.
-InputShape ShapeOf(const DatumLayout& layout, std::string_view encoding) {
-    InputShape shape{{"name"}, layout.fields, layout.Needed(), encoding};
-    shape.names.insert(shape.names.end(), layout.names.begin(), layout.names.end());
-    return shape;
-}
-
-// A datum diagnostic as the engine's `problem`, for the words that every run gives alike.
-Diagnostic AsEngineDiagnostic(const DatumDiagnostic& d, Problem problem) {
-    Diagnostic e;
-    e.problem = problem;
-    e.line = d.line;
-    e.field = d.field;
-    e.text = d.text;
-    e.count = d.count;
-    e.seconds = d.seconds;
-    e.otherLine = d.otherLine;
-    e.header = d.header;
-    return e;
-}
-
-// Values that cannot be coordinates of the parameter file's source system.
-std::string DescribeWrongKind(const DatumDiagnostic& d, const CoordinateSystem& system) {
-    const std::string name = SystemText(system);
-    switch (system.kind) {
-        case SystemKind::Plane:
-            if (d.count == 2) {
-                return Fill(Tr("{0}: Y has no zone number in front, which {1}, the parameter "
-                               "file's source system, has: give Y with it, or parameters for a "
-                               "system with a central meridian"),
-                            {d.text, name});
-            }
-            return d.count == 1 ? Fill(Tr("{0}: Y carries a zone number in front, which {1}, the "
-                                          "parameter file's source system, has not: give Y "
-                                          "without it, or parameters for a system with zone3 or "
-                                          "zone6"),
-                                       {d.text, name})
-                                : Fill(Tr("{0}: these read as degrees, not as the plane X, Y in "
-                                          "metres of {1}, the parameter file's source system"),
-                                       {d.text, name});
-        case SystemKind::Geodetic:
-            return Fill(Tr("{0}: these are no longitude and latitude (|L| at most 360°, "
-                           "|B| at most 90°) of {1}, the parameter file's source system"),
-                        {d.text, name});
-        case SystemKind::Geocentric:
-            return Fill(Tr("{0}: these lie {1} km from the Earth's centre, not near its "
-                           "surface: not the geocentric X, Y, Z of {2}, the parameter "
-                           "file's source system"),
-                        {d.text, ShortestText(std::round(d.value / 1000)), name});
-    }
-    return d.text;
-}
-
 }  // namespace
 
 bool IsDatumCommand(std::span<const std::string_view> args) {
@@ -174,6 +112,11 @@ std::size_t DatumLayout::Needed() const {
 
 DatumLayout MakeLayout(const DatumJob& job, const CoordinateSystem& from,
                        const CoordinateSystem* to, bool heights) {
+    return MakeLayout(job.fields, from, to, heights);
+}
+
+DatumLayout MakeLayout(std::span<const std::size_t> fields, const CoordinateSystem& from,
+                       const CoordinateSystem* to, bool heights) {
     DatumLayout layout;
     for (const auto& [system, suffix] : {std::pair{&from, "1"}, std::pair{to, "2"}}) {
         if (system == nullptr) continue;
@@ -184,20 +127,20 @@ DatumLayout MakeLayout(const DatumJob& job, const CoordinateSystem& from,
         if (system == &from) layout.sourceCount = layout.names.size();
     }
     const std::size_t count = layout.names.size() + 1;
-    if (job.fields.empty()) {
+    if (fields.empty()) {
         for (std::size_t k = 0; k < count; ++k) layout.fields.push_back(k);
         return layout;
     }
-    if (job.fields.size() != count) {
+    if (fields.size() != count) {
         std::string names = "name";
         for (const std::string& n : layout.names) names += "," + n;
         std::string typed;
-        for (std::size_t f : job.fields) typed += (typed.empty() ? "" : ",") + std::to_string(f);
+        for (std::size_t f : fields) typed += (typed.empty() ? "" : ",") + std::to_string(f);
         throw UsageError(
             Fill(Tr("--fields: {0} gives {1} fields; these systems need {2} ({3})"),
-                 {Quoted(typed), std::to_string(job.fields.size()), std::to_string(count), names}));
+                 {Quoted(typed), std::to_string(fields.size()), std::to_string(count), names}));
     }
-    for (std::size_t f : job.fields) layout.fields.push_back(f - 1);
+    for (std::size_t f : fields) layout.fields.push_back(f - 1);
     return layout;
 }
 
@@ -395,52 +338,6 @@ std::string DatumHelpText() {
            "  (checked on its first point: the system's kind and zone number, the 4-parameter\n"
            "  file's zone, H, a shift of more than 1 km). transform warns of points farther\n"
            "  outside the common points' area than the area's size.\n";
-}
-
-std::string Describe(const DatumDiagnostic& d, const DatumLayout& layout,
-                     const CoordinateSystem& system) {
-    // An invalid line carries the encoding it is not in as its text.
-    const auto common = [&](Problem problem) {
-        return DescribeReading(AsEngineDiagnostic(d, problem), ShapeOf(layout, d.text));
-    };
-    switch (d.problem) {
-        case DatumProblem::LineTooLong:
-            return common(Problem::LineTooLong);
-        case DatumProblem::InvalidUtf8:
-            return common(Problem::InvalidUtf8);
-        case DatumProblem::UnclosedQuote:
-            return common(Problem::UnclosedQuote);
-        case DatumProblem::TextAfterQuote:
-            return common(Problem::TextAfterQuote);
-        case DatumProblem::QuoteInUnquoted:
-            return common(Problem::QuoteInUnquoted);
-        case DatumProblem::TooFewFields:
-            return common(Problem::TooFewFields);
-        case DatumProblem::SurplusFields:
-            return common(Problem::SurplusFields);
-        case DatumProblem::EmptyValue:
-            return common(Problem::EmptyValue);
-        case DatumProblem::OutOfRange:
-            return common(Problem::OutOfRange);
-        case DatumProblem::NotANumber:
-            return Joined(ValueName(layout, d.field),
-                          Fill(Tr("{0} is not a number"), {QuoteForMessage(d.text)}));
-        case DatumProblem::WrongKind:
-            return DescribeWrongKind(d, system);
-        case DatumProblem::OtherZone:
-            return Fill(Tr("{0}: a point of zone {1}, but the 4-parameter file was fitted in "
-                           "zone {2}, and its parameters hold for that zone's grid only"),
-                        {d.text, std::to_string(d.count), std::to_string(d.field)});
-        case DatumProblem::NotConverted:
-            return Joined(d.text, d.text2);
-        case DatumProblem::PackedExcess:
-            return common(Problem::PackedExcess);
-        case DatumProblem::HeaderReadsAsPoint:
-            return common(Problem::HeaderReadsAsPoint);
-        case DatumProblem::MorePackedExcess:
-            return common(Problem::MorePackedExcess);
-    }
-    return {};
 }
 
 }  // namespace quorvel::engine

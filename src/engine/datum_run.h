@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/datum_fit.h"
+#include "engine/datum_operation.h"
 
 namespace quorvel::engine {
 
@@ -15,10 +15,5 @@ struct Environment;
 // refused (a fit the points cannot make, a parameter file that does not read or does not match
 // the input) or failed, with no file written.
 int RunDatumCommand(std::span<const std::string_view> args, const Environment& env);
-
-// The parameter file `fit -p` writes for a fit between these systems, with the PROJ pipeline
-// where the points lie in one zone; the window saves the same text.
-std::string FitParameterText(const CoordinateSystem& from, const CoordinateSystem& to, bool heights,
-                             const FitResult& r);
 
 }  // namespace quorvel::engine

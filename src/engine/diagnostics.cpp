@@ -249,9 +249,13 @@ std::string QuoteForMessage(std::string_view text) {
 }
 
 Diagnostic Utf8Mark(const Job& job, std::string_view inputName) {
+    return Utf8Mark(job.encoding, inputName);
+}
+
+Diagnostic Utf8Mark(std::string_view encoding, std::string_view inputName) {
     Diagnostic d;
     d.problem = Problem::Utf8Mark;
-    d.text = job.encoding;
+    d.text = encoding;
     d.text2 = inputName;
     return d;
 }
@@ -291,6 +295,9 @@ std::string DescribeReading(const Diagnostic& d, const InputShape& shape) {
         case Problem::MorePackedExcess:
             return Fill(Tr("{0} more packed angles with 60 or more minutes or seconds"),
                         {std::to_string(d.count)});
+        case Problem::Utf8Mark:
+            return Fill(Tr("{0}: starts with a UTF-8 byte order mark: read as UTF-8, not {1}"),
+                        {d.text2, d.text});
         default:
             return {};
     }
@@ -310,6 +317,7 @@ std::string Describe(const Diagnostic& d, const Job& job) {
         case Problem::PackedExcess:
         case Problem::HeaderReadsAsPoint:
         case Problem::MorePackedExcess:
+        case Problem::Utf8Mark:
             return DescribeReading(d, ShapeOf(job));
         case Problem::NoFiniteResult:
             return Joined(BothValues(d, job),
@@ -333,11 +341,13 @@ std::string Describe(const Diagnostic& d, const Job& job) {
                             "5 nm",
                             d.count),
                         {std::to_string(d.count), MissText(d.value), std::to_string(d.line)});
-        case Problem::Utf8Mark:
-            return Fill(Tr("{0}: starts with a UTF-8 byte order mark: read as UTF-8, not {1}"),
-                        {d.text2, d.text});
         case Problem::SettingExcess:
             return DescribeExcess(d.text2, d);
+        case Problem::WrongKind:  // a datum transform's, worded by DescribeDatum
+        case Problem::OtherZone:
+        case Problem::NotConverted:
+        case Problem::FarPoints:
+            break;
     }
     return {};
 }

@@ -32,6 +32,12 @@ enum class Problem {
                       // metres, or NaN without an exact counterpart, the point lying `offset`
                       // degrees from the central meridian (`fromTarget`: from Ls)
     BeyondLimit,      // field, text, limit, value
+    // Rejections of a datum transform's line (text: the source values as typed, named).
+    WrongKind,     // value: their distance from the Earth's centre in metres for geocentric;
+                   // count: 1 when Y seems to carry a zone number, 2 when it lacks the one
+                   // its system has
+    OtherZone,     // count: the point's zone, field: the zone of the 4-parameter file
+    NotConverted,  // text2: why (the core's words)
     // Warnings about a line.
     PackedExcess,        // field, text; count minutes or seconds (`seconds`) of 60 or more
     SeriesMiss,          // value: the classic series' miss in metres, above 1 cm
@@ -41,6 +47,9 @@ enum class Problem {
     SeriesMisses,      // count, value: the worst miss in metres, at `line`
     SettingExcess,     // PackedExcess of a meridian: text2 the option, text as typed
     Utf8Mark,          // text2 the input's name, text the encoding that was not used
+    FarPoints,  // a datum transform's points farther outside the common points' area than its
+                // size: count, value the farthest's distance from the centre in metres, line
+                // and text its line and name
 };
 
 struct Diagnostic {
@@ -73,6 +82,7 @@ class DiagnosticSink {
 // A file named `inputName` that starts with a UTF-8 byte order mark, read as UTF-8 rather than in
 // the job's encoding.
 Diagnostic Utf8Mark(const Job& job, std::string_view inputName);
+Diagnostic Utf8Mark(std::string_view encoding, std::string_view inputName);
 
 // The words of a diagnostic for `job`, without the line it is about, in the language of the
 // messages (core/messages.h). A new kind is a case there with its English in Tr(), and its
@@ -92,7 +102,8 @@ struct InputShape {
 
 // The words of the problems that every run words alike: a line that does not read as fields or
 // has too few or too many, an empty value or one out of range, and the warnings about packed
-// angles and the header line. The field of a value counts the name's column as 0.
+// angles, the header line and the byte order mark. The field of a value counts the name's
+// column as 0.
 std::string DescribeReading(const Diagnostic& diagnostic, const InputShape& shape);
 
 // Quotes a text for a message: control bytes escaped, long texts shortened.

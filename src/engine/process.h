@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <iosfwd>
 #include <span>
 #include <string>
@@ -10,23 +11,10 @@
 #include "engine/job.h"
 #include "engine/report_spool.h"
 #include "engine/rows.h"
+#include "engine/run_loop.h"
 #include "engine/text_io.h"
 
 namespace quorvel::engine {
-
-struct RunCounts {
-    std::size_t points = 0;
-    std::size_t rejected = 0;
-    // Points whose easting carried the zone number of the central meridian itself, taken off.
-    std::size_t zoneNumbersTakenOff = 0;
-};
-
-// How a run divides its work: worker threads (0 picks by the cores, 1 works in the calling
-// thread) and the size of a stretch of input lines handed to one.
-struct RunTuning {
-    int threads = 0;
-    std::size_t chunkBytes = 64 * 1024;
-};
 
 // Reads points line by line and computes them as `job` says. Every sink of `rows` gets every
 // computed row and `diagnostics` every rejection and warning, in input order; memory stays
@@ -65,15 +53,20 @@ class ReportSink : public RowSink {
 };
 
 // Diagnostics as quorvel-batch prints them: "NAME:LINE: reason", "NAME:LINE: warning: ..." and
-// "quorvel-batch: warning: ..." for the whole run, each on its line.
+// "quorvel-batch: warning: ..." for the whole run, each on its line, worded by `describe`
+// (without "warning: "), by Describe(d, job) for a job.
 class PrintedDiagnostics : public DiagnosticSink {
   public:
+    using Words = std::function<std::string(const Diagnostic&)>;
+    PrintedDiagnostics(Words describe, std::ostream& err, std::string_view inputName)
+        : describe_(std::move(describe)), err_(err), inputName_(inputName) {}
     PrintedDiagnostics(const Job& job, std::ostream& err, std::string_view inputName)
-        : job_(job), err_(err), inputName_(inputName) {}
+        : PrintedDiagnostics([&job](const Diagnostic& d) { return Describe(d, job); }, err,
+                             inputName) {}
     void Take(const Diagnostic& diagnostic) override;
 
   private:
-    const Job& job_;
+    Words describe_;
     std::ostream& err_;
     std::string inputName_;
 };

@@ -31,6 +31,7 @@ void RowBlock::Add(const Row& row, std::span<const std::string_view> passed) {
     kept.name = Keep(row.name);
     kept.first = Keep(row.first);
     kept.second = Keep(row.second);
+    kept.third = Keep(row.third);
     const std::size_t at = passed_.size();
     const bool moved = passed_.capacity() < at + passed.size();
     for (std::string_view field : passed) passed_.push_back(Keep(field));

@@ -11,17 +11,25 @@
 
 namespace quorvel::engine {
 
-// One computed point as a run hands it on: the texts as typed (blanks around the two values
-// trimmed, a decimal comma kept), the two results unrounded (forward X, Y; inverse L, B as
-// packed degrees; zone X2, Y2, the eastings with any zone number in front), what the job's
-// extra columns hold, and the fields passed through in input order.
+// One computed point as a run hands it on: the texts as typed (blanks around the values
+// trimmed, a decimal comma kept), the results unrounded, what the job's extra columns hold, and
+// the fields passed through in input order.
+//   Projection (RunJob): two values, two results: forward X, Y in metres; inverse L, B as packed
+//   degrees; zone X2, Y2, the eastings with any zone number in front. `third` is empty.
+//   Datum transform (RunTransform): the source system's two or three values (X, Y[, H] of a
+//   plane system, L, B[, H] of a geodetic one, X, Y, Z of a geocentric one), and as many
+//   results in the target system: metres, L and B as packed degrees; extras as default.
 struct Row {
     std::uint64_t line = 0;
     std::string_view name;
     std::string_view first;
     std::string_view second;
+    std::string_view third;
     double result1 = 0;
     double result2 = 0;
+    double result3 = 0;
+    std::uint8_t values = 2;   // the typed values given: 2 or 3
+    std::uint8_t results = 2;  // the results given: 2 or 3
     RowExtras extras;
     std::span<const std::string_view> passed;
 };

@@ -129,15 +129,6 @@ bool ProjLineMatches(const ParameterFile& f) {
     return true;
 }
 
-void FarPoints::Add(const FarPoints& other) {
-    if (other.count > 0 && (count == 0 || other.distance > distance)) {
-        distance = other.distance;
-        line = other.line;
-        name = other.name;
-    }
-    count += other.count;
-}
-
 PointChecks::PointChecks(const ParameterFile& file, const DatumTransform& transform)
     : file_(file), transform_(transform) {
     if (!file.area) return;
@@ -152,12 +143,12 @@ PointChecks::PointChecks(const ParameterFile& file, const DatumTransform& transf
     }
 }
 
-bool PointChecks::Refused(const Triple& v, DatumDiagnostic& d) const {
+bool PointChecks::Refused(const Triple& v, Diagnostic& d) const {
     const CoordinateSystem& s = file_.from;
     d.count = 0;
     switch (s.kind) {
         case SystemKind::Plane:
-            d.problem = DatumProblem::WrongKind;
+            d.problem = Problem::WrongKind;
             if (std::abs(v[0]) <= 360 && std::abs(v[1]) <= 360) return true;
             // A zone number in front of Y makes it a million or more; none leaves it below.
             if (!s.zoneWidth && !(std::abs(v[1] - 500000) < 1e6)) return d.count = 1, true;
@@ -165,10 +156,10 @@ bool PointChecks::Refused(const Triple& v, DatumDiagnostic& d) const {
             if (file_.parameters.model == DatumModel::Four) return OtherZone(v, d);
             return false;
         case SystemKind::Geodetic:
-            d.problem = DatumProblem::WrongKind;
+            d.problem = Problem::WrongKind;
             return !(std::abs(v[0]) <= 360 && std::abs(v[1]) <= 90);
         case SystemKind::Geocentric:
-            d.problem = DatumProblem::WrongKind;
+            d.problem = Problem::WrongKind;
             d.value = std::hypot(v[0], v[1], v[2]);
             return !(d.value > 6.2e6 && d.value < 6.5e6);
     }
@@ -177,18 +168,18 @@ bool PointChecks::Refused(const Triple& v, DatumDiagnostic& d) const {
 
 // The 4-parameter formula takes any Y: a zone number no zone has, or another zone than the
 // file's, is caught here, as the 7- and 3-parameter conversions catch the first themselves.
-bool PointChecks::OtherZone(const Triple& v, DatumDiagnostic& d) const {
+bool PointChecks::OtherZone(const Triple& v, Diagnostic& d) const {
     if (!file_.from.zoneWidth) return false;
     int zone = -1;
     try {
         zone = transform_.source().ZoneOf(v);
     } catch (const Error& e) {
-        d.problem = DatumProblem::NotConverted;
+        d.problem = Problem::NotConverted;
         d.text2 = e.detail();
         return true;
     }
     if (file_.fromZone < 0 || zone == file_.fromZone) return false;
-    d.problem = DatumProblem::OtherZone;
+    d.problem = Problem::OtherZone;
     d.count = static_cast<std::uint64_t>(zone);
     d.field = static_cast<std::size_t>(file_.fromZone);
     return true;

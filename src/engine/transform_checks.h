@@ -41,8 +41,6 @@ struct FarPoints {
     double distance = 0;  // metres from the area's centre, of the farthest
     std::size_t line = 0;
     std::string name;
-
-    void Add(const FarPoints& other);
 };
 
 // The checks of transform's points against the parameter file: made once, then const and
@@ -56,7 +54,7 @@ class PointChecks {
     // has not or lacks, far from the Earth) or, for a 4-parameter file, a zone number no zone
     // has (NotConverted, text2 why) or, fitted in one zone, a point of another zone
     // (OtherZone). Sets d.problem, d.count, d.field, d.value, d.text2.
-    bool Refused(const Triple& source, DatumDiagnostic& d) const;
+    bool Refused(const Triple& source, Diagnostic& d) const;
 
     // How far, in metres, the transformation moves a point on the ground (horizontally):
     // infinity when the result is no point of the target system.
@@ -68,7 +66,7 @@ class PointChecks {
     double Outside(const Triple& source) const;
 
   private:
-    bool OtherZone(const Triple& source, DatumDiagnostic& d) const;
+    bool OtherZone(const Triple& source, Diagnostic& d) const;
 
     ParameterFile file_;
     const DatumTransform& transform_;
