@@ -1,13 +1,9 @@
 #include "engine/datum_run.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdlib>
-#include <cstring>
 #include <optional>
 #include <ostream>
 
@@ -15,6 +11,7 @@
 #include "core/errors.h"
 #include "core/messages.h"
 #include "core/parameter_file.h"
+#include "engine/command_files.h"
 #include "engine/datum_fit_notes.h"
 #include "engine/datum_fit_summary.h"
 #include "engine/datum_job.h"
@@ -41,32 +38,13 @@ std::string HeightsNote(const CoordinateSystem& from, const CoordinateSystem& to
 
 // ---- The command ----
 
-struct Opened {
-    FdCloser input;
-    int fd = 0;
-    std::string name = "<stdin>";
-    struct stat st {};
-};
-
-void OpenInput(const DatumOptions& o, const Environment& env, Opened& in) {
-    in.fd = env.stdinFd;
-    if (o.input == "-") {
-        if (::fstat(in.fd, &in.st) != 0) in.st = {};
-        return;
-    }
-    in.name = o.input;
-    in.input.fd = ::open(o.input.c_str(), O_RDONLY | O_CLOEXEC);
-    if (in.input.fd < 0 || ::fstat(in.input.fd, &in.st) != 0) {
-        throw Refusal(Fill(Tr("cannot read {0}: {1}"), {o.input, std::strerror(errno)}));
-    }
-    if (S_ISDIR(in.st.st_mode)) {
-        throw Refusal(Fill(Tr("cannot read {0}: {1}"), {o.input, Tr("it is a folder")}));
-    }
-    in.fd = in.input.fd;
+void OpenInput(const DatumOptions& o, const Environment& env, InputFile& in) {
+    const std::string why = OpenInputFile(o.input, env.stdinFd, in);
+    if (!why.empty()) throw Refusal(why);
 }
 
 // -o, and fit's -p, must not name the input file, which they would replace.
-void CheckNotInput(const DatumOptions& o, const Opened& in) {
+void CheckNotInput(const DatumOptions& o, const InputFile& in) {
     const std::string shownInput = o.input == "-" ? Tr("standard input") : o.input;
     const std::pair<std::string_view, const std::string*> written[] = {
         {"-o", &o.output}, {"-p", o.command == DatumCommand::Fit ? &o.parameterFile : nullptr}};
@@ -148,22 +126,6 @@ std::size_t RunTransformCommand(const DatumOptions& o, const TransformJob& job, 
     return counts.rejected;
 }
 
-// Both files complete on disk before either replaces what was there, and both or neither.
-void PublishBoth(std::optional<AtomicFile>& outputFile, std::optional<AtomicFile>& parameterFile) {
-    if (outputFile) outputFile->Finish();
-    if (parameterFile) parameterFile->Finish();
-    const SignalsDeferred whole;  // never the one file replaced without the other
-    if (outputFile) outputFile->Publish();
-    try {
-        if (parameterFile) parameterFile->Publish();
-    } catch (const IoError&) {
-        if (outputFile) outputFile->Undo();
-        throw;
-    }
-    if (outputFile) outputFile->Settle();
-    if (parameterFile) parameterFile->Settle();
-}
-
 // The parameter file of a transform, checked against the command line; a fit's systems. Either
 // checked against --fields before anything is opened for writing.
 std::optional<TransformJob> ReadJob(const DatumOptions& o, std::ostream& err) {
@@ -185,7 +147,7 @@ std::optional<TransformJob> ReadJob(const DatumOptions& o, std::ostream& err) {
 }
 
 int Run(const DatumOptions& o, const Environment& env) {
-    Opened in;
+    InputFile in;
     OpenInput(o, env, in);
     CheckNotInput(o, in);
     const std::optional<TransformJob> transform = ReadJob(o, env.err);
@@ -212,7 +174,8 @@ int Run(const DatumOptions& o, const Environment& env) {
         transform ? RunTransformCommand(o, *transform, source, in.name, out, env.err)
                   : RunFitCommand(o, source, in.name, out,
                                   parameterFile ? &*parameterFile : nullptr, env.err);
-    PublishBoth(outputFile, parameterFile);
+    PublishTogether(outputFile ? &*outputFile : nullptr, nullptr,
+                    parameterFile ? &*parameterFile : nullptr);
     env.err.flush();
     return rejected > 0 ? 1 : 0;
 }

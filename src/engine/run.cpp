@@ -22,6 +22,7 @@
 #include "core/krassovsky_constants.h"
 #include "core/messages.h"
 #include "core/number_text.h"
+#include "engine/command_files.h"
 #include "engine/datum_job.h"
 #include "engine/datum_run.h"
 #include "engine/gis_output.h"
@@ -111,35 +112,13 @@ std::string SummaryText(const RunCounts& counts) {
 
 namespace {
 
-// The input of a run: a file this run opened, or standard input.
-struct Input {
-    FdCloser file;
-    int fd = -1;
-    std::string name = "<stdin>";
-    struct stat st {};
-};
+using Input = InputFile;
 
 // Opens the input file; false, with the error shown, when it cannot be read.
 bool OpenInput(const Options& options, const Environment& env, Input& input) {
-    input.fd = env.stdinFd;
-    if (options.input != "-") {
-        input.name = options.input;
-        input.file.fd = ::open(options.input.c_str(), O_RDONLY | O_CLOEXEC);
-        if (input.file.fd < 0 || ::fstat(input.file.fd, &input.st) != 0) {
-            ShowError(env.err,
-                      Fill(Tr("cannot read {0}: {1}"), {options.input, std::strerror(errno)}));
-            return false;
-        }
-        if (S_ISDIR(input.st.st_mode)) {
-            ShowError(env.err,
-                      Fill(Tr("cannot read {0}: {1}"), {options.input, Tr("it is a folder")}));
-            return false;
-        }
-        input.fd = input.file.fd;
-    } else if (::fstat(input.fd, &input.st) != 0) {
-        input.st = {};
-    }
-    return true;
+    const std::string why = OpenInputFile(options.input, env.stdinFd, input);
+    if (!why.empty()) ShowError(env.err, why);
+    return why.empty();
 }
 
 // False, with the error shown, when -o or --report names the input file.
@@ -194,22 +173,8 @@ void ShowAction(Options::Action action, std::ostream& out) {
 // replaces what was there, and both or neither.
 void PublishBoth(std::optional<AtomicFile>& outputFile, GisOutput* gisOutput,
                  std::optional<AtomicFile>& reportFile) {
-    if (outputFile) outputFile->Finish();
-    if (gisOutput) gisOutput->Finish();
-    if (reportFile) reportFile->Finish();
-    const SignalsDeferred whole;  // never the one file replaced without the other
-    if (outputFile) outputFile->Publish();
-    if (gisOutput) gisOutput->Publish();
-    try {
-        if (reportFile) reportFile->Publish();
-    } catch (const IoError&) {
-        if (outputFile) outputFile->Undo();
-        if (gisOutput) gisOutput->Undo();
-        throw;
-    }
-    if (outputFile) outputFile->Settle();
-    if (gisOutput) gisOutput->Settle();
-    if (reportFile) reportFile->Settle();
+    PublishTogether(outputFile ? &*outputFile : nullptr, gisOutput,
+                    reportFile ? &*reportFile : nullptr);
 }
 
 }  // namespace

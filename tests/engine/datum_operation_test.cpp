@@ -1,0 +1,330 @@
+#include "engine/datum_operation.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "core/number_text.h"
+#include "csv_records.h"
+#include "engine/datum_run.h"
+#include "engine/process.h"
+#include "engine/run.h"
+#include "engine/transform_checks.h"
+
+namespace quorvel::engine {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A 4-parameter file of Beijing 1954 to CGCS2000 in 3° zone 39, fitted over 23 km.
+constexpr std::string_view kParameters =
+    "model = 4\nconvention = coordinate-frame\nfrom = plane:krassovsky:zone3\n"
+    "to = plane:cgcs2000:zone3\nheights = no\nfromZone = 39\ntoZone = 39\n"
+    "dx = 119.73916170796144\ndy = 1347.7658725926744\nrotation = 0.507338103662886\n"
+    "scale = -37.492249745585404\ncentreL = 117.02446425205328\n"
+    "centreB = 40.02467889769436\nradius = 23354.429400200537\n";
+
+// Common points of the same area: Beijing 1954 X, Y, then CGCS2000 X, Y.
+constexpr std::string_view kCommon =
+    "G01,4440600.714,39501756.017,4440456.813,39501633.696\n"
+    "G02,4420397.598,39482022.914,4420254.500,39481901.271\n"
+    "G03,4434937.259,39495428.113,4434793.575,39495306.024\n"
+    "G04,4441486.667,39511964.036,4441342.709,39511841.339\n";
+
+TransformJob Transform() {
+    TransformJob job;
+    job.parameters = ReadParameterFile(kParameters);
+    job.parameterName = "p.txt";
+    return job;
+}
+
+FitJob Fit() {
+    FitJob job;
+    job.from = ParseCoordinateSystem("plane:krassovsky:zone3");
+    job.to = ParseCoordinateSystem("plane:cgcs2000:zone3");
+    job.fit.model = DatumModel::Four;
+    return job;
+}
+
+struct Kept : RowSink, DiagnosticSink {
+    std::vector<std::string> columns;
+    struct Point {
+        std::uint64_t line;
+        std::string name;
+        std::vector<std::string> typed;
+        std::vector<double> results;
+        std::vector<std::string> passed;
+    };
+    std::vector<Point> points;
+    std::vector<Diagnostic> diagnostics;
+
+    void Begin(const std::vector<std::string>& c) override { columns = c; }
+    void Encode(const RowBlock&, std::string&) const override {}
+    void Take(const RowBlock& rows, std::string_view) override {
+        for (const Row& r : rows) {
+            const std::string_view typed[] = {r.first, r.second, r.third};
+            const double results[] = {r.result1, r.result2, r.result3};
+            points.push_back({r.line,
+                              std::string(r.name),
+                              {typed, typed + r.values},
+                              {results, results + r.results},
+                              {r.passed.begin(), r.passed.end()}});
+        }
+    }
+    void Take(const Diagnostic& d) override { diagnostics.push_back(d); }
+
+    std::vector<std::pair<Problem, std::uint64_t>> Said() const {
+        std::vector<std::pair<Problem, std::uint64_t>> said;
+        for (const Diagnostic& d : diagnostics) said.emplace_back(d.problem, d.line);
+        return said;
+    }
+};
+
+RunCounts RunTransformOn(const TransformJob& job, const std::string& text, Kept& kept,
+                         int threads = 1) {
+    StringSource in(text, 7);
+    RowSink* const sinks[] = {&kept};
+    return RunTransform(job, in, "in.csv", sinks, kept, {threads, 64});
+}
+
+using P = std::pair<Problem, std::uint64_t>;
+
+// Every line of a transform's input is read as quorvel-batch reads every other file, and
+// refused with the same problems, in line order, whatever the threads.
+TEST(DatumOperation, TransformReadsLinesAsEveryRun) {
+    const std::string text =
+        "name,X,Y,note\n"
+        "D01,4416191.638,39479050.950,a\n"
+        "D02,4432546.724,39474346.177,b,surplus\n"
+        "D03," +
+        std::string(70000, '1') +
+        ",39474346.177\n"
+        "D04,44165\xff"
+        "91.638,39479050.950\n"
+        "D05,\"4416191.638,39479050.950\n"
+        "D06,4426794.100\n"
+        "D07,4426794.1OO,39491941.335\n"
+        "D08,4426794.100,39491941.335,,,\n";
+    for (int threads : {1, 3}) {
+        TransformJob job = Transform();
+        job.reading.header = true;
+        Kept kept;
+        const RunCounts counts = RunTransformOn(job, text, kept, threads);
+        EXPECT_EQ(counts.points, 2u);
+        EXPECT_EQ(counts.rejected, 6u);
+        EXPECT_EQ(kept.Said(), (std::vector<P>{{Problem::SurplusFields, 3},
+                                               {Problem::LineTooLong, 4},
+                                               {Problem::InvalidUtf8, 5},
+                                               {Problem::UnclosedQuote, 6},
+                                               {Problem::TooFewFields, 7},
+                                               {Problem::NotANumber, 8}}));
+        EXPECT_EQ(kept.columns, (std::vector<std::string>{"name", "X1", "Y1", "X2", "Y2", "note"}));
+        ASSERT_EQ(kept.points.size(), 2u);
+        EXPECT_EQ(kept.points[1].line, 9u);
+        EXPECT_EQ(kept.points[1].passed, std::vector<std::string>{""});
+        EXPECT_EQ(Describe(kept.diagnostics[0], job),
+                  "5 fields, but the output has columns for the 4 of line 1 (the header): field "
+                  "5 \"surplus\" would be lost; give line 1 as many fields (empty ones will "
+                  "do), or quote a field that holds a separator");
+        EXPECT_EQ(Describe(kept.diagnostics[3], job), "X1: the quote is not closed on this line");
+    }
+}
+
+// A header that reads as a point is warned of in its place among the lines, after a line
+// before it that is rejected, as every run's diagnostics come in input order.
+TEST(DatumOperation, HeaderThatReadsAsAPointIsWarnedInItsPlace) {
+    const std::string text = std::string(70000, 'x') + "\nD01,4416191.638,39479050.950\n" +
+                             "D02,4432546.724,39474346.177\n";
+    TransformJob transform = Transform();
+    transform.reading.header = true;
+    Kept kept;
+    RunTransformOn(transform, text, kept);
+    const std::vector<P> expected = {{Problem::LineTooLong, 1}, {Problem::HeaderReadsAsPoint, 2}};
+    EXPECT_EQ(kept.Said(), expected);
+
+    Job job;
+    job.meridians.lo = 117;
+    job.header = true;
+    Kept projected;
+    StringSource in("#\n" + text, 5);
+    RowSink* const sinks[] = {&projected};
+    RunJob(job, in, sinks, projected, {1, 64});
+    const std::vector<P> said = projected.Said();
+    ASSERT_GE(said.size(), 2u);
+    EXPECT_EQ(said[0], P(Problem::LineTooLong, 2));
+    EXPECT_EQ(said[1], P(Problem::HeaderReadsAsPoint, 3));
+}
+
+// The first point decides whether input and parameter file belong together: degrees where the
+// file's plane metres belong refuse the run before any row is handed on.
+TEST(DatumOperation, TransformRefusesAnInputOfAnotherSystemBeforeAnyRow) {
+    Kept kept;
+    const std::string text = "bad line\nD01,116.3,39.9\nD02,4432546.724,39474346.177\n";
+    try {
+        RunTransformOn(Transform(), text, kept);
+        FAIL() << "not refused";
+    } catch (const Refusal& e) {
+        EXPECT_NE(std::string(e.what()).find("in.csv:2: X1 \"116.3\", Y1 \"39.9\""),
+                  std::string::npos)
+            << e.what();
+        EXPECT_NE(std::string(e.what()).find("is p.txt the parameter file"), std::string::npos);
+    }
+    EXPECT_TRUE(kept.points.empty());
+}
+
+// Points far outside the file's area are counted into one warning after every line's.
+TEST(DatumOperation, FarPointsAreOneWarningAtTheEnd) {
+    Kept kept;
+    const std::string text =
+        "D01,4416191.638,39479050.950\n"
+        "F1,4540600.7,39601756.0\nF2,4640600.7,39601756.0\n"
+        "F3,4540600.7,39601756.x\n";
+    RunTransformOn(Transform(), text, kept, 3);
+    ASSERT_EQ(kept.Said(), (std::vector<P>{{Problem::NotANumber, 4}, {Problem::FarPoints, 3}}));
+    EXPECT_EQ(kept.diagnostics[1].count, 2u);
+    EXPECT_EQ(kept.diagnostics[1].text, "F2");
+    EXPECT_NE(Describe(kept.diagnostics[1], Transform()).find("the farthest, F2 on line 3"),
+              std::string::npos);
+}
+
+std::string Slurp(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// The rows the typed API hands on are quorvel-batch's CSV records, to the last bit with --full.
+TEST(DatumOperation, TransformRowsAreTheCommandsCsv) {
+    const fs::path dir = fs::temp_directory_path() / ("quorvel-datum-" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    std::ofstream(dir / "p.txt") << kParameters;
+    const std::string text =
+        "名称,X,Y,备注\n"
+        "D01,4416191.638,39479050.950,界桩\n"
+        "\"D,02\",4432546.724,39474346.177\n"
+        "D03,4426794.100,39491941.335,\"a \"\"b\"\"\"\n";
+    std::ofstream(dir / "in.csv") << text;
+    std::ostringstream out, err;
+    const Environment env{0, 1, out, err, false, {}};
+    const std::string p = (dir / "p.txt").string(), o = (dir / "out.csv").string(),
+                      in = (dir / "in.csv").string();
+    const std::string_view args[] = {"transform", "-p", p, "--header", "--full", "-o", o, in};
+    ASSERT_EQ(RunDatumCommand(args, env), 0) << err.str();
+    const auto records = testing::Records(Slurp(dir / "out.csv"));
+    fs::remove_all(dir);
+
+    TransformJob job = Transform();
+    job.reading.header = true;
+    Kept kept;
+    RunTransformOn(job, text, kept, 3);
+    ASSERT_EQ(records.size(), kept.points.size() + 1);
+    EXPECT_EQ(records[0], kept.columns);
+    // Quoted names and fields are compared where the test's plain CSV reader splits them alike.
+    EXPECT_EQ(kept.points[1].name, "D,02");
+    for (std::size_t i = 0; i < kept.points.size(); ++i) {
+        const auto& point = kept.points[i];
+        const auto& record = records[i + 1];
+        if (i != 1) {
+            EXPECT_EQ(record[0], point.name);
+        }
+        const std::size_t at = i == 1 ? 2 : 1;
+        EXPECT_EQ(record[at], point.typed[0]);
+        EXPECT_EQ(record[at + 1], point.typed[1]);
+        EXPECT_EQ(ParseNumber(record[at + 2]), point.results[0]);
+        EXPECT_EQ(ParseNumber(record[at + 3]), point.results[1]);
+    }
+    EXPECT_EQ(records[1][5], "界桩");
+    EXPECT_EQ(records[2].back(), "");
+}
+
+// A fit reads its common points as every run reads lines: each line that does not read is
+// said, and refuses the fit unless skipBadLines asks to fit without it.
+TEST(DatumOperation, FitReadsCommonPointsAsEveryRun) {
+    std::string text = "name,X54,Y54,X2000,Y2000\n" + std::string(kCommon) +
+                       "G05,4440600.714,39501756.017,4440456.813,39501633.696,extra\n" + "G06," +
+                       std::string(70000, '2') + "\n" +
+                       "G07,\"4440600.714,39501756.017,4440456.813,39501633.696\n" +
+                       "G08,4440600.714,39501756.017,4440456.813,\n" +
+                       "G09,4440600.714,3950175\xc3(.017,4440456.813,39501633.696\n";
+    FitJob job = Fit();
+    job.reading.header = true;
+    StringSource refused(text, 11);
+    Kept kept;
+    try {
+        RunFit(job, refused, "common.csv", kept, {2, 64});
+        FAIL() << "not refused";
+    } catch (const Refusal& e) {
+        EXPECT_NE(std::string(e.what()).find("common.csv:6: 5 common points that do not read"),
+                  std::string::npos)
+            << e.what();
+    }
+    const std::vector<P> said = {{Problem::SurplusFields, 6},
+                                 {Problem::LineTooLong, 7},
+                                 {Problem::UnclosedQuote, 8},
+                                 {Problem::EmptyValue, 9},
+                                 {Problem::InvalidUtf8, 10}};
+    EXPECT_EQ(kept.Said(), said);
+    EXPECT_EQ(Describe(kept.diagnostics[3], job), "Y2: empty, not a number");
+
+    job.skipBadLines = true;
+    job.checks = {"G03"};
+    StringSource in(text, 11);
+    Kept again;
+    const FitOutcome fit = RunFit(job, in, "common.csv", again, {2, 64});
+    EXPECT_EQ(again.Said(), said);
+    EXPECT_EQ(fit.counts.points, 4u);
+    EXPECT_EQ(fit.counts.rejected, 5u);
+    ASSERT_EQ(fit.points.size(), 4u);
+    EXPECT_EQ(fit.points[1].name, "G02");
+    EXPECT_EQ(fit.points[1].source[1], 39482022.914);
+    EXPECT_EQ(fit.points[1].target[0], 4420254.500);
+    EXPECT_TRUE(fit.points[2].check);
+    EXPECT_EQ(fit.result.checked, 1);
+}
+
+// A header line that reads as a common point is warned of; a fit of too few points, refused.
+TEST(DatumOperation, FitWarnsOfAHeaderThatReadsAndRefusesTooFewPoints) {
+    FitJob job = Fit();
+    job.reading.header = true;
+    StringSource in(std::string(kCommon.substr(0, kCommon.find('\n') + 1)) + "G02,1,2,3,4\n");
+    Kept kept;
+    EXPECT_THROW(RunFit(job, in, "c.csv", kept), Refusal);
+    EXPECT_EQ(kept.Said(), (std::vector<P>{{Problem::HeaderReadsAsPoint, 1}}));
+}
+
+// The command line's exit statuses over the typed runs: 1 with lines rejected, 2 for a fit
+// that a bad line refuses, with nothing written.
+TEST(DatumOperation, CommandExitStatuses) {
+    const fs::path dir = fs::temp_directory_path() / ("quorvel-exit-" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    std::ofstream(dir / "p.txt") << kParameters;
+    std::ofstream(dir / "in.csv") << "D01,4416191.638,39479050.950\nD02,x,1\n";
+    std::ofstream(dir / "common.csv") << kCommon << "G9,1\n";
+    const std::string p = (dir / "p.txt").string(), o = (dir / "out.csv").string();
+    const std::string in = (dir / "in.csv").string(), common = (dir / "common.csv").string();
+    std::ostringstream out, err;
+    const Environment env{0, 1, out, err, false, {}};
+    const std::string_view transform[] = {"transform", "-p", p, "-o", o, in};
+    EXPECT_EQ(RunDatumCommand(transform, env), 1);
+    EXPECT_NE(err.str().find(in + ":2: X1: \"x\" is not a number\n"), std::string::npos)
+        << err.str();
+    fs::remove(o);
+    const std::string_view fit[] = {"fit",
+                                    "--from",
+                                    "plane:krassovsky:zone3",
+                                    "--to",
+                                    "plane:cgcs2000:zone3",
+                                    "--model",
+                                    "4",
+                                    "-o",
+                                    o,
+                                    common};
+    EXPECT_EQ(RunDatumCommand(fit, env), 2);
+    EXPECT_FALSE(fs::exists(o));
+    fs::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace quorvel::engine
