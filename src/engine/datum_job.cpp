@@ -110,11 +110,6 @@ std::size_t DatumLayout::Needed() const {
     return *std::max_element(fields.begin(), fields.end()) + 1;
 }
 
-DatumLayout MakeLayout(const DatumJob& job, const CoordinateSystem& from,
-                       const CoordinateSystem* to, bool heights) {
-    return MakeLayout(job.fields, from, to, heights);
-}
-
 DatumLayout MakeLayout(std::span<const std::size_t> fields, const CoordinateSystem& from,
                        const CoordinateSystem* to, bool heights) {
     DatumLayout layout;

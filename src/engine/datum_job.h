@@ -62,8 +62,4 @@ DatumOptions ParseDatumArguments(std::span<const std::string_view> args);
 // The part of --help about fit and transform, in English.
 std::string DatumHelpText();
 
-// The layout of `job` with these systems. Throws UsageError for --fields that do not fit it.
-DatumLayout MakeLayout(const DatumJob& job, const CoordinateSystem& from,
-                       const CoordinateSystem* to, bool heights);
-
 }  // namespace quorvel::engine

@@ -139,7 +139,8 @@ std::optional<TransformJob> ReadJob(const DatumOptions& o, std::ostream& err) {
     }
     const CoordinateSystem& from = job ? job->parameters.from : *o.from;
     try {
-        MakeLayout(o, from, job ? nullptr : &*o.to, job ? job->parameters.heights : o.fit.heights);
+        MakeLayout(o.fields, from, job ? nullptr : &*o.to,
+                   job ? job->parameters.heights : o.fit.heights);
     } catch (const UsageError& e) {
         throw Refusal(e.what());
     }

@@ -103,8 +103,10 @@ bool TransformOperation::Compute(const ParsedLine& p, std::uint64_t number, Row&
     Diagnostic d;
     Triple result;
     const bool read = ReadValues(p, v, d, scratch.a);
-    if (read) d.text = TypedValues(v);
-    if (!read || !Convert(v, result, d)) {
+    // The values named only for a point refused: a text for every point would cost its time.
+    const bool converted = read && Convert(v, result, d);
+    if (read && !converted) d.text = TypedValues(v);
+    if (!converted) {
         Diagnostic& rejected = report.Reject(d.problem, number);
         d.line = number;
         rejected = std::move(d);
@@ -187,12 +189,10 @@ void TransformCsvSink::End() {
 std::vector<std::string> TransformHead(const TransformJob& job) {
     const ParameterFile& p = job.parameters;
     std::vector<std::string> head = {"name"};
-    for (const std::string& name :
-         MakeLayout(std::span<const std::size_t>(), p.from, nullptr, p.heights).names) {
+    for (const std::string& name : MakeLayout({}, p.from, nullptr, p.heights).names) {
         head.push_back(name);
     }
-    for (const std::string& name :
-         MakeLayout(std::span<const std::size_t>(), p.to, nullptr, p.heights).names) {
+    for (const std::string& name : MakeLayout({}, p.to, nullptr, p.heights).names) {
         head.push_back(name.substr(0, name.size() - 1) + "2");
     }
     return head;
