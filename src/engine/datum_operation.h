@@ -93,8 +93,9 @@ std::vector<std::string> TransformHead(const TransformJob& job);
 // decides whether input and file belong together: if its values cannot be the source system's,
 // if it lacks the file's H, or the file cannot convert it or moves it more than 1 km, the run
 // throws Refusal (engine/transform_checks.h) before any row is handed on. Throws Refusal for
-// reading fields that do not fit the file's systems, IoError when reading fails, and whatever
-// a sink throws. Returns the points converted and the lines rejected.
+// reading fields that do not fit the file's systems, IoError when reading fails, whatever a
+// sink throws, and what core/datum.h's DatumTransform throws for parameters it refuses (never
+// for a file ReadParameterFile read). Returns the points converted and the lines rejected.
 RunCounts RunTransform(const TransformJob& job, ByteSource& in, std::string_view inputName,
                        std::span<RowSink* const> rows, DiagnosticSink& diagnostics,
                        const RunTuning& tuning = {});
