@@ -17,6 +17,7 @@ add_library(quorvel_app STATIC
     file_compute_dialog.cpp
     file_job.cpp
     point_map.cpp
+    point_preview.cpp
     results_model.cpp
     results_window.cpp
     settings_dialog.cpp
