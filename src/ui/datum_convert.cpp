@@ -22,8 +22,8 @@
 #include "core/number_text.h"
 #include "engine/datum_job.h"
 #include "engine/run.h"
-#include "engine/transform_checks.h"
 #include "engine/text_io.h"
+#include "engine/transform_checks.h"
 #include "ui/file_job.h"
 
 namespace quorvel {
@@ -68,9 +68,8 @@ DatumConversion ConvertFile(const QString& parameterPath, const QString& input,
                             const QString& output) {
     std::vector<std::string> coordinates{"X1", "Y1"};
     try {
-        coordinates =
-            TransformCoordinates(ReadParameterFile(engine::ReadParameterText(
-                QFile::encodeName(parameterPath).toStdString())));
+        coordinates = TransformCoordinates(ReadParameterFile(
+            engine::ReadParameterText(QFile::encodeName(parameterPath).toStdString())));
     } catch (const std::exception&) {
         // The run says what is wrong with the file; the guess only needs the values' columns.
     }

@@ -53,8 +53,7 @@ void CommonPointsModel::SetCheck(int row, bool check) {
 }
 
 int CommonPointsModel::PasteRows(const QString& text) {
-    const engine::FileHead head =
-        engine::ReadHead({text.toStdString(), true}, {}, false, SIZE_MAX);
+    const engine::FileHead head = engine::ReadHead({text.toStdString(), true}, {}, false, SIZE_MAX);
     std::vector<std::string> names;
     if (!head.lines.empty()) names = head.lines[0].fields;
     const std::optional<std::vector<std::size_t>> named =
@@ -72,9 +71,9 @@ int CommonPointsModel::ReadFile(const QString& path, const PointFileChoice& choi
                                 std::vector<std::uint64_t>& unread) {
     const engine::HeadBytes bytes =
         engine::ReadHeadBytes(QFile::encodeName(path).toStdString(), kMaxPointsFile);
-    const std::string encoding =
-        choice.encoding.isEmpty() ? std::string()
-                                  : engine::ReadEncoding(choice.encoding.toStdString());
+    const std::string encoding = choice.encoding.isEmpty()
+                                     ? std::string()
+                                     : engine::ReadEncoding(choice.encoding.toStdString());
     const engine::FileHead head = engine::ReadHead(bytes, encoding, choice.decimalComma, SIZE_MAX);
     return AddLines(head.lines, choice.fields, choice.header, choice.decimalComma, unread);
 }
@@ -100,8 +99,8 @@ int CommonPointsModel::AddLines(const std::vector<engine::HeadLine>& lines,
         row.name = QString::fromStdString(field(fields[0]));
         for (std::size_t k = 1; k < fields.size(); ++k) {
             const std::string text = field(fields[k]);
-            row.values.append(
-                QString::fromStdString(std::string(engine::DecimalText(text, decimalComma, buffer))));
+            row.values.append(QString::fromStdString(
+                std::string(engine::DecimalText(text, decimalComma, buffer))));
         }
         added.push_back(std::move(row));
     }

@@ -3,7 +3,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCryptographicHash>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QFormLayout>
@@ -274,14 +273,7 @@ void FileComputeDialog::FillChoices() {
 }
 
 void FileComputeDialog::LayOut(const QString& settingsText) {
-    auto* file = new QLabel(QStringLiteral("文件：") + QDir::toNativeSeparators(path_), this);
-    file->setObjectName(QStringLiteral("file"));
-    file->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    file->setWordWrap(true);
-    SetUpPreview(*preview_);
     preview_->setMinimumHeight(170);
-    fields_->setWordWrap(true);
-    fields_->setObjectName(QStringLiteral("roles"));
     QFormLayout* form = BuildForm();
     BuildMore();
     auto* settings = new QLabel(QStringLiteral("椭球与算法：") + settingsText, this);
@@ -289,14 +281,8 @@ void FileComputeDialog::LayOut(const QString& settingsText) {
 
     // The file's lines and the choices scroll on a small screen (更多选项 open); the settings
     // and 计算/取消 stay in sight below them.
-    auto* body = new QWidget(this);
-    auto* bodyLayout = new QVBoxLayout(body);
-    bodyLayout->setContentsMargins(0, 0, 0, 0);
-    bodyLayout->addWidget(file);
-    bodyLayout->addWidget(rolesLabel_);
-    bodyLayout->addWidget(preview_, 1);
-    bodyLayout->addWidget(fields_);
-    bodyLayout->addLayout(form);
+    QWidget* body = RolePreviewBody(*this, path_, rolesLabel_, preview_, fields_, form);
+    auto* bodyLayout = static_cast<QVBoxLayout*>(body->layout());
     bodyLayout->addWidget(more_, 0, Qt::AlignLeft);
     bodyLayout->addWidget(moreBox_);
     scroll_ = ScrollingBody(this, body);
@@ -512,7 +498,9 @@ void FileComputeDialog::RolesChanged() {
     const bool comma = decimalComma_->isChecked();
     ShowLineProblems(
         *preview_, lines_, header_->isChecked(),
-        [&](const PreviewLine& p) { return f ? PreviewProblem(p, f->fields, comma) : QString(); },
+        [&](const PreviewLine& p) {
+            return f ? PreviewProblem(p, {f->fields.begin(), f->fields.end()}, comma) : QString();
+        },
         [this](std::size_t i) { return i < roles_.size() && roles_[i] == ColumnRole::Drop; });
     const QStringList names = RoleNames(static_cast<Computation>(type_->currentIndex() + 1));
     if (!f) {

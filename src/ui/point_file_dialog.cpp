@@ -2,7 +2,6 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDir>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -58,7 +57,8 @@ std::vector<std::string> ReadingArguments(const PointFileChoice& c) {
     if (c.header) args.push_back("--header");
     if (!c.fields.empty()) {
         std::string fields;
-        for (std::size_t f : c.fields) fields += (fields.empty() ? "" : ",") + std::to_string(f + 1);
+        for (std::size_t f : c.fields)
+            fields += (fields.empty() ? "" : ",") + std::to_string(f + 1);
         args.insert(args.end(), {"--fields", fields});
     }
     if (c.decimalComma) args.push_back("--decimal-comma");
@@ -97,13 +97,7 @@ PointFileDialog::PointFileDialog(const QString& path, const QString& title,
 }
 
 void PointFileDialog::LayOut() {
-    auto* file = new QLabel(QStringLiteral("文件：") + QDir::toNativeSeparators(path_), this);
-    file->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    file->setWordWrap(true);
-    SetUpPreview(*preview_);
     preview_->setMinimumHeight(150);
-    fields_->setWordWrap(true);
-    fields_->setObjectName(QStringLiteral("roles"));
     auto* ticks = new QHBoxLayout;
     ticks->addWidget(header_);
     ticks->addWidget(decimalComma_);
@@ -111,14 +105,7 @@ void PointFileDialog::LayOut() {
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("编码(&E)"), encoding_);
     form->addRow(QString(), ticks);
-    auto* body = new QWidget(this);
-    auto* bodyLayout = new QVBoxLayout(body);
-    bodyLayout->setContentsMargins(0, 0, 0, 0);
-    bodyLayout->addWidget(file);
-    bodyLayout->addWidget(rolesLabel_);
-    bodyLayout->addWidget(preview_, 1);
-    bodyLayout->addWidget(fields_);
-    bodyLayout->addLayout(form);
+    QWidget* body = RolePreviewBody(*this, path_, rolesLabel_, preview_, fields_, form);
     auto* ok = new QPushButton(QStringLiteral("确定"), this);
     auto* cancel = new QPushButton(QStringLiteral("取消"), this);
     ok->setDefault(true);
@@ -188,22 +175,11 @@ std::vector<std::size_t> PointFileDialog::Fields() const {
 void PointFileDialog::RolesChanged() {
     const std::vector<std::size_t> fields = Fields();
     const bool comma = decimalComma_->isChecked();
-    const auto problem = [&](const PreviewLine& p) -> QString {
-        if (!p.problem.isEmpty() || fields.empty()) return p.problem;
-        const std::size_t needed = *std::max_element(fields.begin(), fields.end()) + 1;
-        if (p.fields.size() < needed) {
-            return QtMessage(TrN("only {0} field", "only {0} fields", p.fields.size()),
-                             {QString::number(p.fields.size())});
-        }
-        for (std::size_t k = 1; k < fields.size(); ++k) {
-            if (!engine::ReadsAsNumber(p.fields[fields[k]].toStdString(), comma))
-                return QtMessage(Tr("not a number"));
-        }
-        return {};
+    const auto problem = [&](const PreviewLine& p) {
+        return fields.empty() ? p.problem : PreviewProblem(p, fields, comma);
     };
-    ShowLineProblems(*preview_, lines_, header_->isChecked(), problem, [](std::size_t) {
-        return false;
-    });
+    ShowLineProblems(*preview_, lines_, header_->isChecked(), problem,
+                     [](std::size_t) { return false; });
     if (fields.empty()) {
         QStringList wanted = roleNames_;
         wanted.removeLast();
@@ -213,7 +189,9 @@ void PointFileDialog::RolesChanged() {
     }
     QStringList parts;
     for (std::size_t k = 0; k < fields.size(); ++k)
-        parts << QStringLiteral("%1：第 %2 列").arg(roleNames_[static_cast<int>(k)]).arg(fields[k] + 1);
+        parts << QStringLiteral("%1：第 %2 列")
+                     .arg(roleNames_[static_cast<int>(k)])
+                     .arg(fields[k] + 1);
     fields_->setText(parts.join(QStringLiteral("；")));
 }
 

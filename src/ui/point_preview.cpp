@@ -2,9 +2,12 @@
 
 #include <QComboBox>
 #include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
 #include <QHeaderView>
+#include <QLabel>
 #include <QTableWidget>
+#include <QVBoxLayout>
 #include <algorithm>
 
 #include "core/errors.h"
@@ -61,7 +64,7 @@ std::vector<PreviewLine> PreviewFile(const QString& path, const QString& encodin
     return lines;
 }
 
-QString PreviewProblem(const PreviewLine& line, const std::array<std::size_t, 3>& fields,
+QString PreviewProblem(const PreviewLine& line, const std::vector<std::size_t>& fields,
                        bool decimalComma) {
     if (!line.problem.isEmpty()) return line.problem;
     const std::size_t needed = *std::max_element(fields.begin(), fields.end()) + 1;
@@ -69,7 +72,7 @@ QString PreviewProblem(const PreviewLine& line, const std::array<std::size_t, 3>
         return QtMessage(TrN("only {0} field", "only {0} fields", line.fields.size()),
                          {QString::number(line.fields.size())});
     }
-    for (std::size_t k = 1; k <= 2; ++k) {
+    for (std::size_t k = 1; k < fields.size(); ++k) {
         if (!engine::ReadsAsNumber(line.fields[fields[k]].toStdString(), decimalComma))
             return QtMessage(Tr("not a number"));
     }
@@ -127,13 +130,29 @@ QString HeaderKey(const std::vector<PreviewLine>& lines, bool header, std::size_
             .toHex());
 }
 
-void SetUpPreview(QTableWidget& table) {
-    table.setEditTriggers(QAbstractItemView::NoEditTriggers);
-    table.setSelectionMode(QAbstractItemView::NoSelection);
+QWidget* RolePreviewBody(QWidget& dialog, const QString& path, QLabel* rolesLabel,
+                         QTableWidget* preview, QLabel* fields, QLayout* form) {
+    auto* file = new QLabel(QStringLiteral("文件：") + QDir::toNativeSeparators(path), &dialog);
+    file->setObjectName(QStringLiteral("file"));
+    file->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    file->setWordWrap(true);
+    preview->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    preview->setSelectionMode(QAbstractItemView::NoSelection);
     // Tab moves between the role boxes and on through the dialog, not from cell to cell.
-    table.setTabKeyNavigation(false);
-    table.setFocusPolicy(Qt::NoFocus);
-    table.verticalHeader()->setVisible(false);
+    preview->setTabKeyNavigation(false);
+    preview->setFocusPolicy(Qt::NoFocus);
+    preview->verticalHeader()->setVisible(false);
+    fields->setWordWrap(true);
+    fields->setObjectName(QStringLiteral("roles"));
+    auto* body = new QWidget(&dialog);
+    auto* layout = new QVBoxLayout(body);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(file);
+    layout->addWidget(rolesLabel);
+    layout->addWidget(preview, 1);
+    layout->addWidget(fields);
+    layout->addLayout(form);
+    return body;
 }
 
 std::vector<QComboBox*> ShowRolePreview(QTableWidget& table, const std::vector<PreviewLine>& lines,

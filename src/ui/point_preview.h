@@ -8,6 +8,9 @@
 #include <vector>
 
 class QComboBox;
+class QLabel;
+class QLayout;
+class QWidget;
 class QTableWidget;
 
 namespace quorvel {
@@ -23,9 +26,9 @@ struct PreviewLine {
 // `encoding` as --encoding reads it ("gb18030", "gbk"); empty for UTF-8.
 std::vector<PreviewLine> PreviewFile(const QString& path, const QString& encoding,
                                      bool decimalComma = false, int maxLines = 12);
-// Why a previewed line would be rejected with the name and values in `fields`; empty when it
-// reads as a point.
-QString PreviewProblem(const PreviewLine& line, const std::array<std::size_t, 3>& fields,
+// Why a previewed line would be rejected with the name and values in `fields` (the name's
+// first); empty when it reads as a point.
+QString PreviewProblem(const PreviewLine& line, const std::vector<std::size_t>& fields,
                        bool decimalComma);
 // Whether the first line is a header: one of the values in `fields` (after the name) does not
 // read as a number, and all of them do in a later line.
@@ -59,7 +62,10 @@ std::vector<QComboBox*> ShowRolePreview(QTableWidget& table, const std::vector<P
 void ShowLineProblems(QTableWidget& table, const std::vector<PreviewLine>& lines, bool header,
                       const std::function<QString(const PreviewLine&)>& problem,
                       const std::function<bool(std::size_t)>& grey);
-// Sets the preview up as one that shows, not one to edit or to tab through.
-void SetUpPreview(QTableWidget& table);
+// The body of a dialog with the preview: the file's path, `rolesLabel`, the preview (set up as
+// one that shows, not one to edit or to tab through), `fields` (what the roles give) and `form`.
+// The caller may add more below.
+QWidget* RolePreviewBody(QWidget& dialog, const QString& path, QLabel* rolesLabel,
+                         QTableWidget* preview, QLabel* fields, QLayout* form);
 
 }  // namespace quorvel

@@ -394,10 +394,9 @@ class DatumDialogTest : public QObject {
     void pointFilesGetColumnRolesKeptPerHeader() {
         QSettings(QStringLiteral("Quorvel"), QStringLiteral("Quorvel")).clear();
         const QString survey = dir_.filePath(QStringLiteral("survey.csv"));
-        std::ofstream(survey.toStdString(), std::ios::binary)
-            << "点号,代码,Y坐标,X坐标,高程\n"
-               "K1,KZ,480100,3500100,12.5\n"
-               "K2,GPS,480200,3500200,13.0\n";
+        std::ofstream(survey.toStdString(), std::ios::binary) << "点号,代码,Y坐标,X坐标,高程\n"
+                                                                 "K1,KZ,480100,3500100,12.5\n"
+                                                                 "K2,GPS,480200,3500200,13.0\n";
         {
             PointFileDialog dialog(survey, QStringLiteral("转换文件"), {"X1", "Y1"},
                                    {QStringLiteral("X"), QStringLiteral("Y")},
