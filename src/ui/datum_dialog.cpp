@@ -565,7 +565,7 @@ void DatumDialog::OpenPoints() {
     }
     QStringList shown;
     for (const std::string& n : points_->coordinateNames()) shown << QString::fromStdString(n);
-    PointFileDialog columns(path, QStringLiteral("打开公共点文件"), points_->coordinateNames(),
+    PointFileDialog columns(path, QStringLiteral("公共点文件的各列"), points_->coordinateNames(),
                             shown, QStringLiteral("忽略"), this);
     if (columns.exec() != QDialog::Accepted) return;
     OpenPointsAs(path, columns.choice());
@@ -648,7 +648,7 @@ void DatumDialog::ConvertPoints() {
     const std::vector<std::string> coordinates = TransformCoordinates(*parameters_);
     QStringList shown;
     for (const std::string& n : coordinates) shown << QString::fromStdString(n).chopped(1);
-    PointFileDialog columns(input, QStringLiteral("转换文件"), coordinates, shown,
+    PointFileDialog columns(input, QStringLiteral("转换文件的各列"), coordinates, shown,
                             QStringLiteral("带入"), this);
     if (columns.exec() != QDialog::Accepted) return;
     const QString output =
