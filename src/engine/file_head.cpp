@@ -107,6 +107,13 @@ std::size_t KeptFields(const std::vector<std::string>& fields, std::size_t neede
     return kept;
 }
 
+std::size_t KeptFields(const ParsedLine& line, std::size_t needed) {
+    if (line.status != LineStatus::Fields) return 0;
+    std::size_t kept = line.count;
+    while (kept > needed && line.fields[kept - 1].empty()) --kept;
+    return kept;
+}
+
 bool ReadsAsNumber(std::string_view field, bool decimalComma) {
     std::string buffer;
     return TryParseNumber(DecimalText(field, decimalComma, buffer)).has_value();

@@ -49,6 +49,8 @@ FileHead ReadHead(const HeadBytes& head, const std::string& encoding, bool decim
 // The fields of a line that count for the columns: trailing empty ones, down to `needed`, do
 // not.
 std::size_t KeptFields(const std::vector<std::string>& fields, std::size_t needed);
+// The same of a parsed line; none for a line that was not read as fields.
+std::size_t KeptFields(const ParsedLine& line, std::size_t needed);
 
 // Whether a field reads as a number, as a run reads a value.
 bool ReadsAsNumber(std::string_view field, bool decimalComma);

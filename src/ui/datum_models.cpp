@@ -53,7 +53,11 @@ void CommonPointsModel::SetCheck(int row, bool check) {
 }
 
 int CommonPointsModel::PasteRows(const QString& text) {
-    const engine::FileHead head = engine::ReadHead({text.toStdString(), true}, {}, false, SIZE_MAX);
+    // Text typed in a Chinese document separates with the full-width comma as often as not.
+    QString typed = text;
+    typed.replace(QChar(0xFF0C), u',');
+    const engine::FileHead head =
+        engine::ReadHead({typed.toStdString(), true}, {}, false, SIZE_MAX);
     std::vector<std::string> names;
     if (!head.lines.empty()) names = head.lines[0].fields;
     const std::optional<std::vector<std::size_t>> named =

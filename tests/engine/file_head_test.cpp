@@ -96,7 +96,14 @@ TEST(KeptFields, TrailingEmptyFieldsDownToThoseNeeded) {
     EXPECT_EQ(KeptFields({"a", "1", "2", "", ""}, 3), 3u);
     EXPECT_EQ(KeptFields({"a", "", ""}, 2), 2u);
     EXPECT_EQ(KeptFields({"a", "", "x", ""}, 2), 3u);
-    EXPECT_EQ(KeptFields({}, 3), 0u);
+    EXPECT_EQ(KeptFields(std::vector<std::string>{}, 3), 0u);
+    // A parsed line counts the same; one that did not read keeps nothing.
+    ParsedLine parsed;
+    ParseLine("a,1,2,,", parsed);
+    EXPECT_EQ(KeptFields(parsed, 3), 3u);
+    EXPECT_EQ(KeptFields(parsed, 4), 4u);
+    ParseLine("a,\"1", parsed);
+    EXPECT_EQ(KeptFields(parsed, 3), 0u);
 }
 
 TEST(ReadHeadBytes, TellsWhetherTheFileGoesOn) {

@@ -355,6 +355,8 @@ class DatumDialogTest : public QObject {
                  1);
         QCOMPARE(m.rows()[0].name, QStringLiteral("P, 1"));
         QCOMPARE(m.rows()[0].values, (QStringList{"3500100.5", "480100.25", "3500000", "480200"}));
+        QCOMPARE(m.PasteRows(QStringLiteral("Q0，1，2，3，4")), 1);
+        QCOMPARE(m.rows()[1].values, (QStringList{"1", "2", "3", "4"}));
         // Named columns, the target's first: read by their names.
         m.Clear();
         QCOMPARE(m.PasteRows(QStringLiteral("Y2\tX2\t点名\tY1\tX1\n2\t1\tQ1\t4\t3\n")), 1);
