@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # 坐标转换 as a person uses it, by keyboard alone, under Xvfb on a laptop screen of 1366 x 768 at
-# 125 %: Ctrl+T (the target starts as CGCS2000), the common points opened (Alt+O), 计算参数 (F5),
+# 125 %: Ctrl+T (the target starts as CGCS2000), the common points opened (Alt+O, their columns
+# as named, Enter), 计算参数 (F5),
 # the red row P6 unticked in the residual table (a refit), the dialog within the screen; another
 # model chosen (Alt+M) clears the results, and 保存参数… (Alt+A) then opens nothing; the model
-# back and F5 again, 保存参数… and 转换文件… (Alt+T) with the export (Ctrl+S).
+# back and F5 again, 保存参数… and 转换文件… (Alt+T, the columns, Enter) with the export (Ctrl+S).
 # The saved file must be quorvel-batch fit -p's for the same points and choices, the export
 # quorvel-batch transform --bom's, byte for byte.
 #
@@ -40,6 +41,11 @@ dialog=$focused
 xdotool key alt+o
 wait_focus '^打开公共点文件$'
 type_path "$common"
+# The columns as the header names them; Enter takes them.
+wait_focus '^公共点文件的各列$'
+screenshot datum-point-columns "$focused"
+within_screen "$focused" "the common points' columns"
+xdotool key Return
 refocus "$dialog" '^坐标转换$'
 xdotool key F5
 sleep 0.5
@@ -73,6 +79,10 @@ refocus "$dialog" '^坐标转换$'
 xdotool key alt+t
 wait_focus '^转换文件$'
 type_path "$points"
+wait_focus '^转换文件的各列$'
+screenshot datum-convert-columns "$focused"
+within_screen "$focused" "the columns of the file to convert"
+xdotool key Return
 wait_focus '^转换结果$'
 exported="$out/exported.csv"
 save_as ctrl+s '^导出 CSV$' "$exported"
@@ -85,6 +95,7 @@ grep -q '^to=plane:cgcs2000:117$' "$XDG_CONFIG_HOME/Quorvel/Quorvel.conf" ||
 
 if [ -n "${E2E_SHOT_DIR:-}" ]; then
     cp "$out/datum-dialog.png" "$E2E_SHOT_DIR/datum-dialog.png"
+    cp "$out/datum-point-columns.png" "$out/datum-convert-columns.png" "$E2E_SHOT_DIR/"
 fi
 kill "$pid"
 wait "$pid" 2>/dev/null || true

@@ -37,9 +37,10 @@ open_points() {
     wait_focus '^从文件计算$'
 }
 
-# In 从文件计算, its focus on the computation type: 大地反算, then Tab to Lo and 117 typed.
+# In 从文件计算, its focus on the computation type: 大地反算 (the type X and Y columns already
+# choose; Home first, so that the keys choose it whatever the start), then Tab to Lo and 117.
 inverse_lo_117() {
-    xdotool key Down          # 大地反算
+    xdotool key Home Down     # 大地反算
     xdotool key Tab
     xdotool type --delay 20 -- 117
 }
