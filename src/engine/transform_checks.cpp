@@ -28,6 +28,8 @@ static_assert(kMaxPointShift == kMaxSideSeparation,
 
 constexpr std::size_t kMaxParameterFile = 1 << 20;
 
+}  // namespace
+
 std::string ReadParameterText(const std::string& path) {
     FdCloser file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
     struct stat st {};
@@ -52,6 +54,8 @@ std::string ReadParameterText(const std::string& path) {
     }
     return text;
 }
+
+namespace {
 
 bool SameSystem(const CoordinateSystem& a, const CoordinateSystem& b) {
     return a.kind == b.kind && a.ellipsoid.a == b.ellipsoid.a && a.ellipsoid.f == b.ellipsoid.f &&

@@ -24,6 +24,10 @@ class Refusal : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// The text of the parameter file at `path`, as transform and the window read it: a file of more
+// than 1 MiB is refused as no parameter file. Throws Refusal.
+std::string ReadParameterText(const std::string& path);
+
 // transform's parameter file, read and checked against what the command line says of the
 // input (--from, --to, --heights); a proj line that does not give the file's parameters'
 // results is warned of on `err`. Throws Refusal.

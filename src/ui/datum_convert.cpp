@@ -11,9 +11,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QStandardItemModel>
-#include <QStringDecoder>
 #include <QTableView>
 #include <QVBoxLayout>
 #include <cstring>
@@ -22,7 +20,9 @@
 #include "core/atomic_file.h"
 #include "core/errors.h"
 #include "core/number_text.h"
+#include "engine/datum_job.h"
 #include "engine/run.h"
+#include "engine/transform_checks.h"
 #include "engine/text_io.h"
 #include "ui/file_job.h"
 
@@ -60,32 +60,29 @@ QStringList CsvFields(const QString& line) {
 
 }  // namespace
 
+std::vector<std::string> TransformCoordinates(const ParameterFile& file) {
+    return engine::MakeLayout({}, file.from, nullptr, file.heights).names;
+}
+
 DatumConversion ConvertFile(const QString& parameterPath, const QString& input,
                             const QString& output) {
+    std::vector<std::string> coordinates{"X1", "Y1"};
+    try {
+        coordinates =
+            TransformCoordinates(ReadParameterFile(engine::ReadParameterText(
+                QFile::encodeName(parameterPath).toStdString())));
+    } catch (const std::exception&) {
+        // The run says what is wrong with the file; the guess only needs the values' columns.
+    }
+    return ConvertFile(parameterPath, input, output, GuessPointFile(input, coordinates));
+}
+
+DatumConversion ConvertFile(const QString& parameterPath, const QString& input,
+                            const QString& output, const PointFileChoice& reading) {
     DatumConversion c;
     c.args = {"transform", "-p", QFile::encodeName(parameterPath).toStdString(), "--bom"};
-    QFile file(input);
-    if (file.open(QIODevice::ReadOnly)) {
-        const QByteArray head = file.read(1 << 16);
-        // A multi-byte character cut at the end of the sample is no sign of another encoding.
-        const QByteArray whole = head.size() < (1 << 16) ? head : head.chopped(3);
-        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-        QString text = utf8(whole);
-        if (utf8.hasError()) {
-            c.args.insert(c.args.end(), {"--encoding", "GB18030"});
-            text = QStringDecoder("GB18030")(head);
-        }
-        for (const QString& line : text.split(u'\n')) {
-            const QString t = line.trimmed();
-            if (t.isEmpty() || t.startsWith(u'#')) continue;
-            const QStringList fields = t.contains(u'\t')
-                                           ? t.split(u'\t')
-                                           : t.split(QRegularExpression(QStringLiteral("[,\\s]+")));
-            if (!TryParseNumber(fields.value(1).trimmed().toStdString()))
-                c.args.push_back("--header");
-            break;
-        }
-    }
+    const std::vector<std::string> read = ReadingArguments(reading);
+    c.args.insert(c.args.end(), read.begin(), read.end());
     c.args.insert(c.args.end(), {"--", QFile::encodeName(input).toStdString()});
     c.command = ShellCommand(c.args);
     std::vector<std::string> run = c.args;

@@ -5,6 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "core/parameter_file.h"
+#include "ui/point_file_dialog.h"
+
 namespace quorvel {
 
 // A file of points converted with a parameter file by quorvel-batch's own transform run, so
@@ -16,11 +19,16 @@ struct DatumConversion {
     std::string messages;           // what the run said about lines and the whole run
 };
 
-// Converts `input` to the CSV file `output` (with a byte order mark, as exported). A first line
-// whose second field is not a number is read as a header; a file that is not UTF-8 is read as
-// GB18030.
+// Converts `input` to the CSV file `output` (with a byte order mark, as exported), reading it
+// as `reading` says.
+DatumConversion ConvertFile(const QString& parameterPath, const QString& input,
+                            const QString& output, const PointFileChoice& reading);
+// The same, reading the file as it suggests (GuessPointFile): its encoding, a header and the
+// columns that header names.
 DatumConversion ConvertFile(const QString& parameterPath, const QString& input,
                             const QString& output);
+// The names of the coordinates a transform with `file` reads: X1, Y1 (H1), or L1, B1 (H1) ...
+std::vector<std::string> TransformCoordinates(const ParameterFile& file);
 
 // The converted points in a table, the command and the run's messages, and 导出 CSV….
 class ConvertedWindow : public QDialog {

@@ -19,7 +19,6 @@
 #include <QScrollArea>
 #include <QSettings>
 #include <QShortcut>
-#include <QStringDecoder>
 #include <QStyle>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -34,9 +33,11 @@
 #include "engine/datum_job.h"
 #include "engine/datum_run.h"
 #include "engine/text_io.h"
+#include "engine/transform_checks.h"
 #include "print/qt_messages.h"
 #include "ui/datum_convert.h"
 #include "ui/datum_models.h"
+#include "ui/point_file_dialog.h"
 #include "ui/qt_io.h"
 
 namespace quorvel {
@@ -57,15 +58,6 @@ int IndexOf(const T (&list)[N], T value) {
 
 QString Number(double v, int decimals) {
     return std::isnan(v) ? QStringLiteral("—") : QString::number(v, 'f', decimals);
-}
-
-// Reads a points file as UTF-8, or as GB18030 (the Chinese spreadsheets' ANSI) where it is not.
-QString DecodeFile(const QByteArray& bytes) {
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = utf8(bytes);
-    if (!utf8.hasError()) return text;
-    QStringDecoder gb("GB18030");
-    return gb.isValid() ? gb(bytes) : text;
 }
 
 // Rows of the height of a line of text, and room for at least eight of them with the header.
@@ -532,9 +524,8 @@ bool DatumDialog::LoadParametersFrom(const QString& path, QString& error) {
         return false;
     }
     try {
-        const QByteArray bytes = file.read(1 << 20);
-        ParameterFile f =
-            ReadParameterFile(std::string_view(bytes.constData(), std::size_t(bytes.size())));
+        // Read as transform reads it: a file too large to be one is refused, not cut.
+        ParameterFile f = ReadParameterFile(engine::ReadParameterText(path.toStdString()));
         SetChoices(f.from, f.to, f.heights, f.parameters.model, f.parameters.convention);
         ClearResults();
         ShowParameters(f.parameters, nullptr, f.sigma0);
@@ -543,6 +534,9 @@ bool DatumDialog::LoadParametersFrom(const QString& path, QString& error) {
         UpdateButtons();
         RememberParameterFile(path);
     } catch (const Error& e) {
+        error = QString::fromStdString(ShownMessage(e.what()));
+        return false;
+    } catch (const engine::Refusal& e) {
         error = QString::fromStdString(ShownMessage(e.what()));
         return false;
     }
@@ -563,14 +557,38 @@ void DatumDialog::OpenPoints() {
     dialog.setNameFilters(
         {QStringLiteral("点文件 (*.csv *.txt *.tsv *.dat)"), QStringLiteral("所有文件 (*)")});
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
-    QFile file(dialog.selectedFiles().constFirst());
+    const QString path = dialog.selectedFiles().constFirst();
+    QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         Say(QStringLiteral("无法打开 %1：%2").arg(file.fileName(), file.errorString()), true);
         return;
     }
+    QStringList shown;
+    for (const std::string& n : points_->coordinateNames()) shown << QString::fromStdString(n);
+    PointFileDialog columns(path, QStringLiteral("打开公共点文件"), points_->coordinateNames(),
+                            shown, QStringLiteral("忽略"), this);
+    if (columns.exec() != QDialog::Accepted) return;
+    OpenPointsAs(path, columns.choice());
+}
+
+void DatumDialog::OpenPointsAs(const QString& path, const PointFileChoice& choice) {
     points_->Clear();
-    const int added = points_->PasteRows(DecodeFile(file.read(64 << 20)));
-    Say(QStringLiteral("读入 %1 个点").arg(added), added == 0);
+    std::vector<std::uint64_t> unread;
+    int added = 0;
+    try {
+        added = points_->ReadFile(path, choice, unread);
+    } catch (const Error& e) {
+        Say(QString::fromStdString(e.what()), true);
+        return;
+    }
+    QString said = QStringLiteral("读入 %1 个点").arg(added);
+    if (!unread.empty()) {
+        QStringList lines;
+        for (std::uint64_t n : unread) lines << QString::number(n);
+        said += QStringLiteral("；第 %1 行读不出（编码或引号不对），未读入")
+                    .arg(lines.join(QStringLiteral("、")));
+    }
+    Say(said, added == 0 || !unread.empty());
 }
 
 void DatumDialog::SaveParameters() {
@@ -625,10 +643,17 @@ void DatumDialog::ConvertPoints() {
     dialog.setNameFilters(
         {QStringLiteral("点文件 (*.csv *.txt *.tsv *.dat)"), QStringLiteral("所有文件 (*)")});
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+    const QString input = dialog.selectedFiles().constFirst();
+    // The columns of the source's coordinates; every other column is carried into the result.
+    const std::vector<std::string> coordinates = TransformCoordinates(*parameters_);
+    QStringList shown;
+    for (const std::string& n : coordinates) shown << QString::fromStdString(n).chopped(1);
+    PointFileDialog columns(input, QStringLiteral("转换文件"), coordinates, shown,
+                            QStringLiteral("带入"), this);
+    if (columns.exec() != QDialog::Accepted) return;
     const QString output =
         converted_.filePath(QStringLiteral("converted-%1.csv").arg(++conversions_));
-    const DatumConversion c =
-        ConvertFile(parameterPath_, dialog.selectedFiles().constFirst(), output);
+    const DatumConversion c = ConvertFile(parameterPath_, input, output, columns.choice());
     if (c.status == 2) {
         Say(QString::fromStdString(c.messages).trimmed(), true);
         return;

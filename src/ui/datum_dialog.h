@@ -22,6 +22,7 @@ class QVBoxLayout;
 namespace quorvel {
 
 class CommonPointsModel;
+struct PointFileChoice;
 class ResidualModel;
 
 // 工具 › 坐标转换…: the two systems and the model, the common points pasted or opened, the
@@ -73,11 +74,14 @@ class DatumDialog : public QDialog {
     void Compute();  // 计算参数 (F5)
     void Paste();    // Ctrl+V into the common points
     void OpenPoints();
+    // The common points of a file as `choice` reads it, instead of those shown.
+    void OpenPointsAs(const QString& path, const PointFileChoice& choice);
     void SaveParameters();
     void LoadParameters();
     void CopyPipeline();
-    // 转换文件…: a file of points through quorvel-batch's transform with the saved or loaded
-    // parameter file (saved first when the fit has not been).
+    // 转换文件…: a file of points, its columns chosen as 从文件计算's are, through
+    // quorvel-batch's transform with the saved or loaded parameter file (saved first when the
+    // fit has not been).
     void ConvertPoints();
 
   protected:

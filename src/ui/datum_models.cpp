@@ -2,20 +2,20 @@
 
 #include <QBrush>
 #include <QColor>
-#include <QRegularExpression>
+#include <QFile>
 #include <cmath>
 
 #include "core/number_text.h"
 #include "core/packed_angle.h"
+#include "engine/column_names.h"
+#include "engine/job.h"
+#include "engine/process.h"
 
 namespace quorvel {
 namespace {
 
-QStringList SplitRow(const QString& line) {
-    if (line.contains(QLatin1Char('\t'))) return line.split(QLatin1Char('\t'));
-    static const QRegularExpression separators(QStringLiteral("[,，\\s]+"));
-    return line.trimmed().split(separators, Qt::SkipEmptyParts);
-}
+// As much of a common points file as is read: far more points than a fit takes.
+constexpr std::size_t kMaxPointsFile = 64 << 20;
 
 std::optional<double> NumberOf(const QString& text) {
     return TryParseNumber(text.trimmed().toStdString());
@@ -53,20 +53,55 @@ void CommonPointsModel::SetCheck(int row, bool check) {
 }
 
 int CommonPointsModel::PasteRows(const QString& text) {
+    const engine::FileHead head =
+        engine::ReadHead({text.toStdString(), true}, {}, false, SIZE_MAX);
+    std::vector<std::string> names;
+    if (!head.lines.empty()) names = head.lines[0].fields;
+    const std::optional<std::vector<std::size_t>> named =
+        engine::ColumnsOfNames(engine::ReadColumnNames(names), layout_.names);
+    std::vector<std::size_t> values;
+    for (std::size_t k = 1; k <= layout_.names.size(); ++k)
+        values.push_back(named ? (*named)[k] : k);
+    const bool header = engine::FirstLineIsHeader(head.lines, values, false);
+    std::vector<std::uint64_t> unread;
+    return AddLines(head.lines, header && named ? *named : std::vector<std::size_t>(), header,
+                    false, unread);
+}
+
+int CommonPointsModel::ReadFile(const QString& path, const PointFileChoice& choice,
+                                std::vector<std::uint64_t>& unread) {
+    const engine::HeadBytes bytes =
+        engine::ReadHeadBytes(QFile::encodeName(path).toStdString(), kMaxPointsFile);
+    const std::string encoding =
+        choice.encoding.isEmpty() ? std::string()
+                                  : engine::ReadEncoding(choice.encoding.toStdString());
+    const engine::FileHead head = engine::ReadHead(bytes, encoding, choice.decimalComma, SIZE_MAX);
+    return AddLines(head.lines, choice.fields, choice.header, choice.decimalComma, unread);
+}
+
+int CommonPointsModel::AddLines(const std::vector<engine::HeadLine>& lines,
+                                std::vector<std::size_t> fields, bool header, bool decimalComma,
+                                std::vector<std::uint64_t>& unread) {
+    if (fields.empty()) {
+        for (std::size_t k = 0; k <= layout_.names.size(); ++k) fields.push_back(k);
+    }
     std::vector<Row> added;
-    const QStringList lines = text.split(QRegularExpression(QStringLiteral("\r\n|\r|\n")));
-    for (const QString& line : lines) {
-        if (line.trimmed().isEmpty() || line.trimmed().startsWith(QLatin1Char('#'))) continue;
-        QStringList fields = SplitRow(line);
-        Row row;
-        row.name = fields.value(0).trimmed();
-        for (std::size_t k = 0; k < layout_.names.size(); ++k) {
-            row.values.append(fields.value(static_cast<qsizetype>(k) + 1).trimmed());
-        }
-        // A header: the first line, its first coordinate not a number.
-        if (added.empty() && rows_.empty() && !row.values.isEmpty() &&
-            !NumberOf(row.values.constFirst())) {
+    std::string buffer;
+    for (std::size_t i = header ? 1 : 0; i < lines.size(); ++i) {
+        const engine::HeadLine& line = lines[i];
+        if (line.status != engine::LineStatus::Fields) {
+            unread.push_back(line.number);
             continue;
+        }
+        const auto field = [&](std::size_t f) {
+            return f < line.fields.size() ? line.fields[f] : std::string();
+        };
+        Row row;
+        row.name = QString::fromStdString(field(fields[0]));
+        for (std::size_t k = 1; k < fields.size(); ++k) {
+            const std::string text = field(fields[k]);
+            row.values.append(
+                QString::fromStdString(std::string(engine::DecimalText(text, decimalComma, buffer))));
         }
         added.push_back(std::move(row));
     }

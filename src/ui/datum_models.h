@@ -3,10 +3,14 @@
 #include <QAbstractTableModel>
 #include <QString>
 #include <QStringList>
+#include <cstdint>
+#include <string>
 #include <vector>
 
 #include "core/datum_fit.h"
 #include "engine/datum_job.h"
+#include "engine/file_head.h"
+#include "ui/point_file_dialog.h"
 
 namespace quorvel {
 
@@ -31,11 +35,18 @@ class CommonPointsModel : public QAbstractTableModel {
     void Clear();
     void SetCheck(int row, bool check);
 
-    // Adds the rows of a spreadsheet's copy: one point a line, fields separated by tabs (or,
-    // for text without a tab, by commas or blanks), the name first. Blank lines and lines
-    // starting with # are skipped; so is a first line whose coordinates are not numbers (a
-    // header). Returns the number of rows added.
+    // Adds the rows of a spreadsheet's copy, its lines split as quorvel-batch splits them
+    // (engine/line_parser.h). Blank lines and lines starting with # are skipped; a first line
+    // whose coordinates are not numbers above lines whose are is a header, and where its names
+    // name the coordinates (engine/column_names.h), they give the columns; else the name and
+    // the coordinates come in order. Returns the number of rows added.
     int PasteRows(const QString& text);
+    // Adds the points of a file read as `choice` says; `unread` gets the lines that do not read
+    // (bad quotes, another encoding). Returns the number added. Throws IoError.
+    int ReadFile(const QString& path, const PointFileChoice& choice,
+                 std::vector<std::uint64_t>& unread);
+    // The coordinates' column names: X1, Y1, H1, X2 ...
+    const std::vector<std::string>& coordinateNames() const { return layout_.names; }
 
     // The points for FitDatum. Returns false with `error` naming the row and column of the first
     // value that is missing or not a number.
@@ -49,6 +60,11 @@ class CommonPointsModel : public QAbstractTableModel {
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
   private:
+    // Adds the points of `lines` with the name and coordinates in `fields` (empty: in order),
+    // the first line left out as a header with `header`.
+    int AddLines(const std::vector<engine::HeadLine>& lines, std::vector<std::size_t> fields,
+                 bool header, bool decimalComma, std::vector<std::uint64_t>& unread);
+
     engine::DatumLayout layout_;
     std::vector<Row> rows_;
 };

@@ -25,6 +25,7 @@
 #include <cmath>
 
 #include "core/number_text.h"
+#include "engine/column_names.h"
 #include "engine/line_parser.h"
 #include "engine/options.h"
 #include "engine/points.h"
@@ -37,43 +38,6 @@
 namespace quorvel {
 namespace {
 
-// Text in another encoding as UTF-8, converted as quorvel-batch converts its input.
-std::string Decoded(std::string raw, const std::string& encoding) {
-    engine::StringSource source(std::move(raw));
-    engine::DecodingSource decoding(source, encoding);
-    std::string text;
-    char buffer[1 << 14];
-    while (const std::size_t got = decoding.Read(buffer, sizeof buffer)) text.append(buffer, got);
-    return text;
-}
-
-QString Utf8(std::string_view s) {
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
-
-bool ReadsAsNumber(const QString& text, bool decimalComma) {
-    std::string buffer;
-    const std::string utf8 = text.toStdString();
-    return TryParseNumber(engine::DecimalText(utf8, decimalComma, buffer)).has_value();
-}
-
-// The names a header gives each role, compared without case and blanks.
-ColumnRole RoleOfName(const QString& name) {
-    const QString n = name.simplified().remove(u' ').toLower();
-    static const QStringList names{QStringLiteral("点名"), QStringLiteral("点号"),
-                                   QStringLiteral("name"), QStringLiteral("point")};
-    static const QStringList firsts{QStringLiteral("x"),      QStringLiteral("x1"),
-                                    QStringLiteral("北坐标"), QStringLiteral("纵坐标"),
-                                    QStringLiteral("l"),      QStringLiteral("经度")};
-    static const QStringList seconds{QStringLiteral("y"),      QStringLiteral("y1"),
-                                     QStringLiteral("东坐标"), QStringLiteral("横坐标"),
-                                     QStringLiteral("b"),      QStringLiteral("纬度")};
-    if (names.contains(n)) return ColumnRole::Name;
-    if (firsts.contains(n)) return ColumnRole::First;
-    if (seconds.contains(n)) return ColumnRole::Second;
-    return ColumnRole::Pass;
-}
-
 // The role box's entries, in the order of ColumnRole; the values named as the computation's.
 QStringList RoleNames(Computation mode) {
     static const char* const kValues[3][2] = {
@@ -81,13 +45,6 @@ QStringList RoleNames(Computation mode) {
     const auto& v = kValues[static_cast<int>(mode) - 1];
     return {QStringLiteral("点名"), QString::fromUtf8(v[0]), QString::fromUtf8(v[1]),
             QStringLiteral("带入"), QStringLiteral("忽略")};
-}
-
-// The fields a line keeps: trailing empty ones go, as the engine drops them.
-std::size_t KeptFields(const PreviewLine& line) {
-    std::size_t kept = line.fields.size();
-    while (kept > engine::kPointFields && line.fields[kept - 1].isEmpty()) --kept;
-    return kept;
 }
 
 // A number typed in 更多选项, or a usage error naming it.
@@ -161,14 +118,12 @@ std::optional<FileComputeChoice> LoadChoice(QSettings& s, const QString& key) {
     return kept;
 }
 
-// Where the kept choices of the file are found: its header's names, or its number of columns.
-QString KeptKey(const std::vector<PreviewLine>& lines, bool header, std::size_t count) {
-    if (!header) return QStringLiteral("columns-%1").arg(count);
-    QStringList names;
-    for (std::size_t i = 0; i < KeptFields(lines[0]); ++i) names << lines[0].fields[i];
-    return QString::fromLatin1(
-        QCryptographicHash::hash(names.join(QChar(0x1F)).toUtf8(), QCryptographicHash::Sha1)
-            .toHex());
+// Whether the header names column `i` as a value of any computation: X, Y, L or B.
+bool ValueColumn(const std::vector<QString>& names, std::size_t i) {
+    if (i >= names.size()) return false;
+    const engine::ColumnKind k = engine::ReadColumnName(names[i].toStdString()).kind;
+    return k == engine::ColumnKind::X || k == engine::ColumnKind::Y || k == engine::ColumnKind::L ||
+           k == engine::ColumnKind::B;
 }
 
 // Two ticks side by side on the left of their row.
@@ -190,20 +145,15 @@ std::vector<ColumnRole> DefaultRoles(std::size_t columns) {
     return roles;
 }
 
-std::optional<std::vector<ColumnRole>> RolesFromNames(const std::vector<QString>& names) {
+std::optional<std::vector<ColumnRole>> RolesFromNames(const std::vector<QString>& names,
+                                                      Computation mode) {
+    std::vector<std::string> texts;
+    for (const QString& n : names) texts.push_back(n.toStdString());
+    const std::optional<std::vector<std::size_t>> columns =
+        engine::ColumnsOfNames(engine::ReadColumnNames(texts), engine::ValueNames(mode));
+    if (!columns) return std::nullopt;
     std::vector<ColumnRole> roles(std::max(names.size(), engine::kPointFields), ColumnRole::Pass);
-    std::array<bool, 3> found{};
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        const ColumnRole r = RoleOfName(names[i]);
-        const auto k = static_cast<std::size_t>(r);
-        if (r == ColumnRole::Pass || found[k]) continue;  // a second X stays a passed field
-        found[k] = true;
-        roles[i] = r;
-    }
-    if (!found[1] || !found[2]) return std::nullopt;
-    if (!found[0]) {  // unnamed: the first column that is not a value, as --fields would read it
-        *std::find(roles.begin(), roles.end(), ColumnRole::Pass) = ColumnRole::Name;
-    }
+    for (std::size_t k = 0; k < 3; ++k) roles[(*columns)[k]] = static_cast<ColumnRole>(k);
     return roles;
 }
 
@@ -274,85 +224,6 @@ QString CheckMeridian(const QString& label, const QString& text) {
     return {};
 }
 
-bool LooksLikeGb18030(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return false;
-    std::string text = file.read(64 * 1024).toStdString();
-    // A character cut by the read is no evidence either way.
-    if (file.size() > static_cast<qint64>(text.size())) text.resize(text.rfind('\n') + 1);
-    if (engine::FindInvalidUtf8(text) == std::string::npos) return false;
-    return engine::FindInvalidUtf8(Decoded(std::move(text), "gb18030")) == std::string::npos;
-}
-
-std::vector<PreviewLine> PreviewFile(const QString& path, const QString& encoding,
-                                     bool decimalComma, int maxLines) {
-    std::vector<PreviewLine> lines;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return lines;
-    std::string text = file.read(64 * 1024).toStdString();
-    const bool decoded = !encoding.isEmpty() && !text.starts_with("\xEF\xBB\xBF");
-    if (decoded) text = Decoded(std::move(text), engine::ReadEncoding(encoding.toStdString()));
-    if (text.starts_with("\xEF\xBB\xBF")) text.erase(0, 3);
-    engine::ParsedLine parsed;
-    std::size_t number = 0;
-    std::size_t at = 0;
-    while (at < text.size() && static_cast<int>(lines.size()) < maxLines) {
-        std::size_t lf = text.find('\n', at);
-        if (lf == std::string::npos) {
-            if (file.size() > static_cast<qint64>(text.size())) break;  // cut by the read
-            lf = text.size();
-        }
-        const std::string_view line(text.data() + at, lf - at);
-        at = lf + 1;
-        ++number;
-        engine::ParseLine(line, parsed, decimalComma);
-        if (parsed.status == engine::LineStatus::Skip) continue;
-        PreviewLine& p = lines.emplace_back();
-        p.line = number;
-        switch (parsed.status) {
-            case engine::LineStatus::InvalidUtf8:
-                p.problem = decoded ? QtMessage(Tr("not {0} text"), {encoding.toUpper()})
-                                    : QtMessage(Tr("not UTF-8 text: choose the GB18030 encoding"));
-                continue;
-            case engine::LineStatus::UnclosedQuote:
-            case engine::LineStatus::TextAfterQuote:
-            case engine::LineStatus::QuoteInUnquoted:
-                p.problem = QtMessage(Tr("unmatched quotes"));
-                continue;
-            case engine::LineStatus::Fields:
-            case engine::LineStatus::Skip:
-                break;
-        }
-        for (std::size_t i = 0; i < parsed.count; ++i) p.fields.push_back(Utf8(parsed.fields[i]));
-    }
-    return lines;
-}
-
-QString PreviewProblem(const PreviewLine& line, const std::array<std::size_t, 3>& fields,
-                       bool decimalComma) {
-    if (!line.problem.isEmpty()) return line.problem;
-    const std::size_t needed = *std::max_element(fields.begin(), fields.end()) + 1;
-    if (line.fields.size() < needed) {
-        return QtMessage(TrN("only {0} field", "only {0} fields", line.fields.size()),
-                         {QString::number(line.fields.size())});
-    }
-    for (std::size_t k = 1; k <= 2; ++k) {
-        if (!ReadsAsNumber(line.fields[fields[k]], decimalComma))
-            return QtMessage(Tr("not a number"));
-    }
-    return {};
-}
-
-bool LooksLikeHeader(const std::vector<PreviewLine>& lines,
-                     const std::array<std::size_t, 3>& fields, bool decimalComma) {
-    if (lines.size() < 2 || !lines[0].problem.isEmpty()) return false;
-    const std::vector<QString>& first = lines[0].fields;
-    const bool words = std::any_of(fields.begin() + 1, fields.end(), [&](std::size_t f) {
-        return f >= first.size() || !ReadsAsNumber(first[f], decimalComma);
-    });
-    return words && PreviewProblem(lines[1], fields, decimalComma).isEmpty();
-}
-
 FileComputeDialog::FileComputeDialog(const QString& path, const QString& settingsText,
                                      const engine::Geodesy& projection, QWidget* parent)
     : QDialog(parent),
@@ -407,14 +278,10 @@ void FileComputeDialog::LayOut(const QString& settingsText) {
     file->setObjectName(QStringLiteral("file"));
     file->setTextInteractionFlags(Qt::TextSelectableByMouse);
     file->setWordWrap(true);
-    preview_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    preview_->setSelectionMode(QAbstractItemView::NoSelection);
-    // Tab moves between the role boxes and on through the dialog, not from cell to cell.
-    preview_->setTabKeyNavigation(false);
-    preview_->setFocusPolicy(Qt::NoFocus);
-    preview_->verticalHeader()->setVisible(false);
+    SetUpPreview(*preview_);
     preview_->setMinimumHeight(170);
     fields_->setWordWrap(true);
+    fields_->setObjectName(QStringLiteral("roles"));
     QFormLayout* form = BuildForm();
     BuildMore();
     auto* settings = new QLabel(QStringLiteral("椭球与算法：") + settingsText, this);
@@ -488,20 +355,24 @@ QHBoxLayout* FileComputeDialog::BuildButtons() {
 }
 
 FileComputeChoice FileComputeDialog::StartingChoice() {
-    // What the file suggests: its encoding, whether its first line names the columns, and
-    // their roles from those names; then what was chosen last for a file with that header.
+    // What the file suggests: its encoding, whether its first line names the columns, the
+    // computation those names are for and the roles they give it; then what was chosen last
+    // for a file with that header.
     FileComputeChoice start;
-    if (LooksLikeGb18030(path_)) start.encoding = QStringLiteral("gb18030");
+    start.encoding = SniffedEncoding(path_);
     const std::vector<PreviewLine> lines = PreviewFile(path_, start.encoding);
-    std::size_t count = engine::kPointFields;
-    for (const PreviewLine& p : lines) count = std::max(count, KeptFields(p));
-    const std::optional<std::vector<ColumnRole>> named =
-        lines.empty() ? std::nullopt : RolesFromNames(lines[0].fields);
-    start.header =
-        LooksLikeHeader(lines, FieldsOfRoles(named.value_or(DefaultRoles(count)))->fields, false);
+    const std::size_t count = ColumnCount(lines);
+    const std::vector<QString> names = HeaderNames(lines, true);
+    std::vector<std::string> texts;
+    for (const QString& n : names) texts.push_back(n.toStdString());
+    start.mode =
+        engine::ComputationOfColumns(engine::ReadColumnNames(texts)).value_or(Computation::Forward);
+    const std::optional<std::vector<ColumnRole>> named = RolesFromNames(names, start.mode);
+    const RoleFields f = *FieldsOfRoles(named.value_or(DefaultRoles(count)));
+    start.header = LooksLikeHeader(lines, {f.fields.begin(), f.fields.end()}, false);
     start.roles = start.header && named ? *named : DefaultRoles(count);
     start.roles.resize(std::max(count, start.roles.size()), ColumnRole::Pass);
-    key_ = KeptKey(lines, start.header, count);
+    key_ = HeaderKey(lines, start.header, count);
     if (const std::optional<FileComputeChoice> kept = LoadChoice(*ProgramSettings(), key_)) {
         start = *kept;
     }
@@ -509,7 +380,7 @@ FileComputeChoice FileComputeDialog::StartingChoice() {
 }
 
 void FileComputeDialog::ConnectControls() {
-    connect(type_, &QComboBox::currentIndexChanged, this, &FileComputeDialog::Refresh);
+    connect(type_, &QComboBox::currentIndexChanged, this, &FileComputeDialog::ModeChanged);
     connect(zone_, &QComboBox::currentIndexChanged, this, &FileComputeDialog::Refresh);
     const auto reread = [this] {
         ReadPreview();
@@ -572,87 +443,80 @@ void FileComputeDialog::Refresh() {
 
 void FileComputeDialog::ReadPreview() {
     lines_ = PreviewFile(path_, Encoding(), decimalComma_->isChecked());
-    std::size_t count = engine::kPointFields;
-    for (const PreviewLine& p : lines_) count = std::max(count, KeptFields(p));
+    const std::size_t count = ColumnCount(lines_);
     if (roles_.empty()) roles_ = DefaultRoles(count);
     // A column that has a role keeps it; new ones are passed through.
     while (roles_.size() > count && roles_.back() == ColumnRole::Pass) roles_.pop_back();
     roles_.resize(std::max(count, roles_.size()), ColumnRole::Pass);
 }
 
-void FileComputeDialog::ShowPreview() {
+void FileComputeDialog::ModeChanged() {
+    // The values of one computation are no values of another: X and Y are not L and B.
     const auto mode = static_cast<Computation>(type_->currentIndex() + 1);
-    const bool header = header_->isChecked() && !lines_.empty();
-    const std::size_t columns = roles_.size();
-    QStringList names{QStringLiteral("行")};
-    for (std::size_t i = 0; i < columns; ++i) {
-        const bool named = header && i < lines_[0].fields.size() && !lines_[0].fields[i].isEmpty();
-        names << (named ? lines_[0].fields[i] : QStringLiteral("字段 %1").arg(i + 1));
-    }
-    names << QStringLiteral("说明");
-    const std::size_t first = header ? 1 : 0;
-    preview_->clear();
-    preview_->setColumnCount(static_cast<int>(names.size()));
-    preview_->setHorizontalHeaderLabels(names);
-    preview_->setRowCount(static_cast<int>(lines_.size() - first + 1));
-
-    // Row 0: a role for each column.
-    auto* label = new QTableWidgetItem(QStringLiteral("用途"));
-    preview_->setItem(0, 0, label);
-    roleBoxes_.clear();
-    const QStringList roleNames = RoleNames(mode);
-    for (std::size_t i = 0; i < columns; ++i) {
-        auto* box = new QComboBox;
-        box->addItems(roleNames);
-        box->setCurrentIndex(static_cast<int>(roles_[i]));
-        box->setAccessibleName(QStringLiteral("第 %1 列的用途").arg(i + 1));
-        connect(box, &QComboBox::currentIndexChanged, this, [this, i](int role) {
-            roles_[i] = static_cast<ColumnRole>(role);
-            RolesChanged();
-        });
-        preview_->setCellWidget(0, static_cast<int>(i) + 1, box);
-        roleBoxes_.push_back(box);
-    }
-    for (std::size_t r = first; r < lines_.size(); ++r) {
-        const PreviewLine& p = lines_[r];
-        const int row = static_cast<int>(r - first) + 1;
-        preview_->setItem(row, 0, new QTableWidgetItem(QString::number(p.line)));
-        for (std::size_t i = 0; i < p.fields.size() && i < columns; ++i) {
-            auto* item = new QTableWidgetItem(p.fields[i]);
-            if (roles_[i] == ColumnRole::Drop) item->setForeground(Qt::gray);
-            preview_->setItem(row, static_cast<int>(i) + 1, item);
+    const std::vector<QString> names = HeaderNames(lines_, header_->isChecked());
+    if (!names.empty()) {
+        const std::optional<std::vector<ColumnRole>> named = RolesFromNames(names, mode);
+        for (std::size_t i = 0; i < roles_.size(); ++i) {
+            const bool value = roles_[i] == ColumnRole::First || roles_[i] == ColumnRole::Second;
+            const bool namedValue =
+                named && i < named->size() &&
+                ((*named)[i] == ColumnRole::First || (*named)[i] == ColumnRole::Second);
+            if (namedValue) {
+                roles_[i] = (*named)[i];
+            } else if (value && (named || ValueColumn(names, i))) {
+                roles_[i] = ColumnRole::Pass;
+            }
         }
     }
-    preview_->verticalHeader()->setDefaultSectionSize(
-        std::max(preview_->fontMetrics().height() + 6, roleBoxes_.front()->sizeHint().height()));
+    Refresh();
+}
+
+QString FileComputeDialog::RolesHint() const {
+    const QStringList names = RoleNames(static_cast<Computation>(type_->currentIndex() + 1));
+    QString hint = QStringLiteral("请为%1、%2、%3各选一列。").arg(names[0], names[1], names[2]);
+    std::vector<std::string> texts;
+    for (const QString& n : HeaderNames(lines_, header_->isChecked()))
+        texts.push_back(n.toStdString());
+    const std::optional<Computation> named =
+        engine::ComputationOfColumns(engine::ReadColumnNames(texts));
+    const auto mode = static_cast<Computation>(type_->currentIndex() + 1);
+    if (named == Computation::Inverse && mode == Computation::Forward) {
+        hint += QStringLiteral(
+            "表头的 X、Y 是平面坐标：大地正算要经度 L、纬度 B，"
+            "算平面坐标请选大地反算或座标换带。");
+    } else if (named == Computation::Forward && mode != Computation::Forward) {
+        hint += QStringLiteral(
+                    "表头的 L、B 是经纬度：%1要纵坐标 X、横坐标 Y，"
+                    "算经纬度请选大地正算。")
+                    .arg(type_->currentText());
+    }
+    return hint;
+}
+
+void FileComputeDialog::ShowPreview() {
+    const auto mode = static_cast<Computation>(type_->currentIndex() + 1);
+    std::vector<int> roles;
+    for (ColumnRole r : roles_) roles.push_back(static_cast<int>(r));
+    roleBoxes_ = ShowRolePreview(*preview_, lines_, header_->isChecked(), RoleNames(mode), roles,
+                                 [this](std::size_t i, int role) {
+                                     roles_[i] = static_cast<ColumnRole>(role);
+                                     RolesChanged();
+                                 });
     rolesLabel_->setBuddy(roleBoxes_.front());
     RolesChanged();
-    preview_->resizeColumnsToContents();
     OrderTabs();
 }
 
 void FileComputeDialog::RolesChanged() {
     const std::optional<RoleFields> f = FieldsOfRoles(roles_);
-    const bool header = header_->isChecked() && !lines_.empty();
-    const int problemColumn = preview_->columnCount() - 1;
-    const std::size_t first = header ? 1 : 0;
-    for (std::size_t r = first; r < lines_.size(); ++r) {
-        const QString problem =
-            f ? PreviewProblem(lines_[r], f->fields, decimalComma_->isChecked()) : QString();
-        preview_->setItem(static_cast<int>(r - first) + 1, problemColumn,
-                          new QTableWidgetItem(problem));
-    }
-    for (std::size_t i = 0; i < roleBoxes_.size() && !lines_.empty(); ++i) {
-        for (int row = 1; row < preview_->rowCount(); ++row) {
-            if (QTableWidgetItem* item = preview_->item(row, static_cast<int>(i) + 1))
-                item->setForeground(roles_[i] == ColumnRole::Drop ? Qt::gray : Qt::black);
-        }
-    }
+    const bool comma = decimalComma_->isChecked();
+    ShowLineProblems(
+        *preview_, lines_, header_->isChecked(),
+        [&](const PreviewLine& p) { return f ? PreviewProblem(p, f->fields, comma) : QString(); },
+        [this](std::size_t i) { return i < roles_.size() && roles_[i] == ColumnRole::Drop; });
     const QStringList names = RoleNames(static_cast<Computation>(type_->currentIndex() + 1));
     if (!f) {
-        fields_->setText(
-            QStringLiteral("<span style='color:#c00000'>请为%1、%2、%3各选一列。</span>")
-                .arg(names[0], names[1], names[2]));
+        fields_->setText(QStringLiteral("<span style='color:#c00000'>%1</span>").arg(RolesHint()));
         return;
     }
     QStringList parts;

@@ -9,6 +9,7 @@
 
 #include "core/computation.h"
 #include "engine/job.h"
+#include "ui/point_preview.h"
 
 class QCheckBox;
 class QComboBox;
@@ -60,9 +61,11 @@ QString CheckMeridian(const QString& label, const QString& text);
 
 // The roles of `columns` columns in today's order: name, the two values, the rest passed.
 std::vector<ColumnRole> DefaultRoles(std::size_t columns);
-// The roles a header line's names give (点名/name, X/北坐标, Y/东坐标, L/经度, B/纬度; any
-// other name is passed through); nullopt unless both values are named.
-std::optional<std::vector<ColumnRole>> RolesFromNames(const std::vector<QString>& names);
+// The roles a header line's names give `mode` (engine/column_names.h): X and Y columns are the
+// values of inverse and zone change, L and B those of forward; any other column is passed
+// through. nullopt unless both values are named.
+std::optional<std::vector<ColumnRole>> RolesFromNames(const std::vector<QString>& names,
+                                                      Computation mode);
 // The 0-based fields of the name and the two values, and those dropped; nullopt unless exactly
 // one column has each of the three roles.
 struct RoleFields {
@@ -70,29 +73,6 @@ struct RoleFields {
     std::vector<std::size_t> dropped;
 };
 std::optional<RoleFields> FieldsOfRoles(const std::vector<ColumnRole>& roles);
-
-// The first lines of a file as the computation will read them, for the dialog's preview: line
-// number, then the fields, or the reason the line cannot be read. Comments and empty lines are
-// left out.
-struct PreviewLine {
-    std::size_t line = 0;
-    std::vector<QString> fields;
-    QString problem;
-};
-std::vector<PreviewLine> PreviewFile(const QString& path, const QString& encoding,
-                                     bool decimalComma = false, int maxLines = 12);
-// Why a previewed line would be rejected with the name and values in `fields`; empty when it
-// reads as a point.
-QString PreviewProblem(const PreviewLine& line, const std::array<std::size_t, 3>& fields,
-                       bool decimalComma);
-// Whether the first line is a header: one of its two values does not read as a number and both
-// of the next line's do.
-bool LooksLikeHeader(const std::vector<PreviewLine>& lines,
-                     const std::array<std::size_t, 3>& fields, bool decimalComma);
-
-// Whether the file's start is not UTF-8 but reads as GB18030, as files saved by Chinese Windows
-// programs do.
-bool LooksLikeGb18030(const QString& path);
 
 // 从文件计算: the file's first lines as parsed, with a role for each column in the row above
 // them; then, in tab order with the focus on the first, the computation type, Lo (or a 3°/6°
@@ -141,6 +121,10 @@ class FileComputeDialog : public QDialog {
     void ReadPreview();
     void ShowPreview();
     void RolesChanged();
+    // The computation changed: the columns the header names take the values it reads.
+    void ModeChanged();
+    // Why the roles cannot be used, with what the header's names suggest.
+    QString RolesHint() const;
     void ShowMore(bool shown);
     void OrderTabs();
     QString Encoding() const;

@@ -16,7 +16,9 @@ add_library(quorvel_app STATIC
     export_formats.cpp
     file_compute_dialog.cpp
     file_job.cpp
+    point_file_dialog.cpp
     point_map.cpp
+    point_preview.cpp
     results_model.cpp
     results_window.cpp
     settings_dialog.cpp

@@ -519,7 +519,7 @@ class AppTest : public QObject {
         dialog.show();
         QVERIFY(QTest::qWaitForWindowActive(&dialog));
         QCOMPARE(QApplication::focusWidget(), dialog.typeBox());
-        QTest::keyClick(dialog.typeBox(), Qt::Key_Down);
+        QCOMPARE(dialog.typeBox()->currentIndex(), 1);  // X and Y: the inverse
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), dialog.loEdit());
         QVERIFY(!dialog.lsEdit()->isEnabled());
@@ -680,11 +680,26 @@ class AppTest : public QObject {
         QVERIFY(dialog.headerBox()->isChecked());
         QCOMPARE(dialog.encodingBox()->currentText(), QStringLiteral("GB18030"));
         QCOMPARE(dialog.columnCount(), std::size_t{5});  // the empty columns at the end go
-        QCOMPARE(dialog.roleBox(3)->currentText(), QStringLiteral("经度 L"));
-        dialog.typeBox()->setCurrentIndex(1);
+        // X and Y columns: the inverse, which reads them, is chosen.
+        QCOMPARE(dialog.typeBox()->currentIndex(), 1);
         QCOMPARE(dialog.roleBox(3)->currentText(), QStringLiteral("纵坐标 X"));
         QCOMPARE(dialog.roleBox(2)->currentText(), QStringLiteral("横坐标 Y"));
         QCOMPARE(dialog.roleBox(1)->currentText(), QStringLiteral("带入"));
+        // The forward does not take X and Y for L and B: the values are left to choose, and
+        // the hint says why; back to the inverse, the columns are X and Y again.
+        dialog.typeBox()->setCurrentIndex(0);
+        for (std::size_t i = 0; i < dialog.columnCount(); ++i) {
+            QVERIFY(dialog.roleBox(i)->currentText() != QStringLiteral("经度 L"));
+            QVERIFY(dialog.roleBox(i)->currentText() != QStringLiteral("纬度 B"));
+        }
+        QVERIFY2(dialog.findChild<QLabel*>(QStringLiteral("roles"))
+                     ->text()
+                     .contains(QStringLiteral("大地反算")),
+                 qPrintable(dialog.findChild<QLabel*>(QStringLiteral("roles"))->text()));
+        dialog.typeBox()->setCurrentIndex(2);
+        QCOMPARE(dialog.roleBox(3)->currentText(), QStringLiteral("纵坐标 X1"));
+        dialog.typeBox()->setCurrentIndex(1);
+        QCOMPARE(dialog.roleBox(2)->currentText(), QStringLiteral("横坐标 Y"));
 
         // The header's names head the columns; unticked, the line is shown and refused.
         QTableWidget* preview = dialog.preview();
@@ -715,21 +730,48 @@ class AppTest : public QObject {
 
     void rolesFromHeaderNames() {
         using R = ColumnRole;
-        const auto roles = [](std::initializer_list<const char*> names) {
+        const auto roles = [](std::initializer_list<const char*> names, Computation mode) {
             std::vector<QString> n;
             for (const char* name : names) n.push_back(QString::fromUtf8(name));
-            return RolesFromNames(n);
+            return RolesFromNames(n, mode);
         };
-        QVERIFY((roles({"点名", "编码", "Y", "X", "H"}) ==
+        const Computation inverse = Computation::Inverse, forward = Computation::Forward;
+        QVERIFY((roles({"点名", "编码", "Y", "X", "H"}, inverse) ==
                  std::vector<R>{R::Name, R::Pass, R::Second, R::First, R::Pass}));
-        QVERIFY((roles({"点号", "纬度", "经度", "高程"}) ==
+        QVERIFY((roles({"点号", "代码", "Y坐标", "X坐标", "高程"}, Computation::Zone) ==
+                 std::vector<R>{R::Name, R::Pass, R::Second, R::First, R::Pass}));
+        QVERIFY((roles({"点号", "纬度", "经度", "高程"}, forward) ==
                  std::vector<R>{R::Name, R::Second, R::First, R::Pass}));
-        QVERIFY((roles({"NAME", " x ", "y", "h"}) ==
+        QVERIFY((roles({"NAME", " x ", "y", "h"}, inverse) ==
                  std::vector<R>{R::Name, R::First, R::Second, R::Pass}));
-        QVERIFY((roles({"北坐标", "东坐标", "code"}) ==
+        QVERIFY((roles({"北坐标", "东坐标", "code"}, inverse) ==
                  std::vector<R>{R::First, R::Second, R::Name}));  // the first other column
-        QVERIFY(!roles({"name", "X", "H"}));                      // one value unnamed
-        QVERIFY(!roles({"名称", "东", "北"}));
+        QVERIFY(!roles({"name", "X", "H"}, inverse));             // one value unnamed
+        QVERIFY(!roles({"名称", "东", "北"}, inverse));
+        // X and Y are no L and B, nor the reverse.
+        QVERIFY(!roles({"点号", "代码", "Y坐标", "X坐标", "高程"}, forward));
+        QVERIFY(!roles({"点号", "纬度", "经度"}, inverse));
+    }
+
+    // The file: 点号,代码,Y坐标,X坐标,高程 opened as 字段 1-5 with every row 不是数值.
+    // Now the names give the header, the inverse and the columns of X and Y.
+    void surveyorsHeaderGivesTheComputationAndItsColumns() {
+        const QString path = WriteFile("survey.csv",
+                                       "点号,代码,Y坐标,X坐标,高程\n"
+                                       "K1,KZ,512345.678,3380000,12.5\n"
+                                       "K2,GPS,512400.100,3380100,13.0\n");
+        FileComputeDialog dialog(path, QStringLiteral("默认"));
+        QVERIFY(dialog.headerBox()->isChecked());
+        QCOMPARE(dialog.typeBox()->currentText(), QStringLiteral("大地反算"));
+        QTableWidget* preview = dialog.preview();
+        QCOMPARE(preview->horizontalHeaderItem(1)->text(), QStringLiteral("点号"));
+        QCOMPARE(preview->rowCount(), 3);
+        for (int row = 1; row < 3; ++row)
+            QCOMPARE(preview->item(row, preview->columnCount() - 1)->text(), QString());
+        dialog.loEdit()->setText(QStringLiteral("117"));
+        QCOMPARE(engine::JobArguments(JobFor(dialog.choice(), {})),
+                 (std::vector<std::string>{"inverse", "--lo=117", "--fields=1,4,3", "--header",
+                                           "--bom"}));
     }
 
     // The choices are kept per header: another file with the same header starts with them, a
@@ -782,7 +824,8 @@ class AppTest : public QObject {
         }
         QVERIFY(FileComputeDialog(b, QStringLiteral("默认")).choice() == chosen);
         const FileComputeChoice other = FileComputeDialog(c, QStringLiteral("默认")).choice();
-        QVERIFY(other.mode == Computation::Forward && other.lo.isEmpty() && !other.scale);
+        // Another header: what its names suggest (X and Y: the inverse), nothing kept.
+        QVERIFY(other.mode == Computation::Inverse && other.lo.isEmpty() && !other.scale);
     }
 
     // The results window fits the screen (also run on a 1366 x 768 laptop screen at 125 %), gives

@@ -13,6 +13,7 @@
 #include <QScreen>
 #include <QSettings>
 #include <QTableView>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <cmath>
@@ -24,6 +25,7 @@
 #include "engine/run.h"
 #include "ui/datum_convert.h"
 #include "ui/datum_models.h"
+#include "ui/point_file_dialog.h"
 
 using namespace quorvel;
 
@@ -341,6 +343,119 @@ class DatumDialogTest : public QObject {
         QVERIFY(r.setData(r.index(6, 0), Qt::Checked, Qt::CheckStateRole));
         QCOMPARE(d.fit()->used, 10);
         QCOMPARE(d.fit()->sigma0, before);
+    }
+
+    // The common points' reader splits lines as quorvel-batch does: a quoted name keeps its
+    // comma, a decimal comma is the number's, and a header's names give the columns in any order.
+    void commonPointsReadQuotedDecimalCommaAndNamedFiles() {
+        DatumDialog d;
+        Choose(d);
+        CommonPointsModel& m = *d.points();
+        QCOMPARE(m.PasteRows(QStringLiteral("\"P, 1\",3500100.5,\"480100.25\",3500000,480200\n")),
+                 1);
+        QCOMPARE(m.rows()[0].name, QStringLiteral("P, 1"));
+        QCOMPARE(m.rows()[0].values, (QStringList{"3500100.5", "480100.25", "3500000", "480200"}));
+        // Named columns, the target's first: read by their names.
+        m.Clear();
+        QCOMPARE(m.PasteRows(QStringLiteral("Y2\tX2\t点名\tY1\tX1\n2\t1\tQ1\t4\t3\n")), 1);
+        QCOMPARE(m.rows()[0].name, QStringLiteral("Q1"));
+        QCOMPARE(m.rows()[0].values, (QStringList{"3", "4", "1", "2"}));
+
+        const QString comma = dir_.filePath(QStringLiteral("comma.txt"));
+        std::ofstream(comma.toStdString(), std::ios::binary)
+            << "\"Q 1\";3500100,5;480100,25;3500000;480200\r\n"
+               "Q2;3500200;480200;3500100,75;480300\r\n";
+        PointFileChoice choice;
+        choice.decimalComma = true;
+        m.Clear();
+        std::vector<std::uint64_t> unread;
+        QCOMPARE(m.ReadFile(comma, choice, unread), 2);
+        QVERIFY(unread.empty());
+        QCOMPARE(m.rows()[0].name, QStringLiteral("Q 1"));
+        QCOMPARE(m.rows()[0].values, (QStringList{"3500100.5", "480100.25", "3500000", "480200"}));
+        QCOMPARE(m.rows()[1].values.at(2), QStringLiteral("3500100.75"));
+        std::vector<CommonPoint> points;
+        QString error;
+        QVERIFY2(m.Points(points, error), qPrintable(error));
+        QCOMPARE(points[0].source[0], 3500100.5);
+
+        // A line that does not read is named, not dropped in silence.
+        const QString bad = dir_.filePath(QStringLiteral("bad.csv"));
+        std::ofstream(bad.toStdString(), std::ios::binary)
+            << "P1,1,2,3,4\n\"P2,1,2,3,4\nP3,1,2,3,4\n";
+        d.OpenPointsAs(bad, {});
+        QCOMPARE(m.rowCount(), 2);
+        QVERIFY2(d.message().contains(QStringLiteral("第 2 行")), qPrintable(d.message()));
+    }
+
+    // 打开公共点文件 and 转换文件 offer 从文件计算's role row: guessed from the header's names
+    // (点号,代码,Y坐标,X坐标,高程 included), chosen by hand, kept for the next file with that
+    // header; the conversion reads the file as chosen.
+    void pointFilesGetColumnRolesKeptPerHeader() {
+        QSettings(QStringLiteral("Quorvel"), QStringLiteral("Quorvel")).clear();
+        const QString survey = dir_.filePath(QStringLiteral("survey.csv"));
+        std::ofstream(survey.toStdString(), std::ios::binary)
+            << "点号,代码,Y坐标,X坐标,高程\n"
+               "K1,KZ,480100,3500100,12.5\n"
+               "K2,GPS,480200,3500200,13.0\n";
+        {
+            PointFileDialog dialog(survey, QStringLiteral("转换文件"), {"X1", "Y1"},
+                                   {QStringLiteral("X"), QStringLiteral("Y")},
+                                   QStringLiteral("带入"));
+            QVERIFY(dialog.headerBox()->isChecked());
+            QCOMPARE(dialog.columnCount(), std::size_t{5});
+            QCOMPARE(dialog.roleBox(0)->currentText(), QStringLiteral("点名"));
+            QCOMPARE(dialog.roleBox(1)->currentText(), QStringLiteral("带入"));
+            QCOMPARE(dialog.roleBox(2)->currentText(), QStringLiteral("Y"));
+            QCOMPARE(dialog.roleBox(3)->currentText(), QStringLiteral("X"));
+            QTableWidget* preview = dialog.preview();
+            QCOMPARE(preview->horizontalHeaderItem(4)->text(), QStringLiteral("X坐标"));
+            for (int row = 1; row < preview->rowCount(); ++row)
+                QCOMPARE(preview->item(row, preview->columnCount() - 1)->text(), QString());
+            QCOMPARE(ReadingArguments(dialog.choice()),
+                     (std::vector<std::string>{"--header", "--fields", "1,4,3"}));
+            // Two names: not accepted, and the hint says what is missing.
+            dialog.roleBox(1)->setCurrentIndex(0);
+            dialog.accept();
+            QCOMPARE(dialog.result(), int(QDialog::Rejected));
+            QVERIFY(dialog.rolesText().contains(QStringLiteral("请为点名、X、Y各选一列")));
+            // By hand: the code is the name, and that is kept for this header.
+            dialog.roleBox(0)->setCurrentIndex(3);  // 带入
+            dialog.accept();
+            QCOMPARE(dialog.result(), int(QDialog::Accepted));
+            QCOMPARE(dialog.choice().fields, (std::vector<std::size_t>{1, 3, 2}));
+        }
+        const QString same = dir_.filePath(QStringLiteral("same.csv"));
+        std::ofstream(same.toStdString(), std::ios::binary)
+            << "点号,代码,Y坐标,X坐标,高程\nK9,GPS,480900,3500900,9\n";
+        PointFileDialog again(same, QStringLiteral("转换文件"), {"X1", "Y1"},
+                              {QStringLiteral("X"), QStringLiteral("Y")}, QStringLiteral("带入"));
+        QCOMPARE(again.choice().fields, (std::vector<std::size_t>{1, 3, 2}));
+        // The common points of a fit with heights: H1 and H2 found by name too.
+        const QString common = dir_.filePath(QStringLiteral("common.csv"));
+        std::ofstream(common.toStdString(), std::ios::binary)
+            << "name,X1,Y1,H1,X2,Y2,H2\nP1,1,2,3,4,5,6\n";
+        const std::vector<std::string> six{"X1", "Y1", "H1", "X2", "Y2", "H2"};
+        QCOMPARE(GuessPointFile(common, six).fields, std::vector<std::size_t>{});
+        QVERIFY(GuessPointFile(common, six).header);
+        QSettings(QStringLiteral("Quorvel"), QStringLiteral("Quorvel")).clear();
+    }
+
+    // The window refuses a parameter file over 1 MiB as transform does, in its words.
+    void parameterFileOverOneMebibyteIsRefusedAsTheCommandLineDoes() {
+        const QString big = dir_.filePath(QStringLiteral("big.txt"));
+        std::ofstream(big.toStdString(), std::ios::binary)
+            << std::string((1 << 20) + 1, '#') << "\n";
+        DatumDialog d;
+        QString error;
+        QVERIFY(!d.LoadParametersFrom(big, error));
+        std::ostringstream said;
+        const std::string args[] = {"transform", "-p", big.toStdString(), "--quiet", "-"};
+        std::vector<std::string_view> views(std::begin(args), std::end(args));
+        QCOMPARE(engine::RunCommand(views, {0, 1, said, said, false, {}}), 2);
+        QVERIFY2(!error.isEmpty() && said.str().find(error.toStdString()) != std::string::npos,
+                 qPrintable(error + QStringLiteral(" | ") + QString::fromStdString(said.str())));
+        QVERIFY(!d.parameters().has_value());
     }
 
     // The saved file is `quorvel-batch fit -p`'s for the same points and choices; it loads back.

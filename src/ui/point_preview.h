@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <array>
+#include <cstddef>
+#include <functional>
+#include <vector>
+
+class QComboBox;
+class QTableWidget;
+
+namespace quorvel {
+
+// The first lines of a file as a run will read them (engine/file_head.h), for the preview of
+// 从文件计算 and of 坐标转换's point files: line number, then the fields, or the reason the line
+// cannot be read. Comments and empty lines are left out.
+struct PreviewLine {
+    std::size_t line = 0;
+    std::vector<QString> fields;
+    QString problem;
+};
+// `encoding` as --encoding reads it ("gb18030", "gbk"); empty for UTF-8.
+std::vector<PreviewLine> PreviewFile(const QString& path, const QString& encoding,
+                                     bool decimalComma = false, int maxLines = 12);
+// Why a previewed line would be rejected with the name and values in `fields`; empty when it
+// reads as a point.
+QString PreviewProblem(const PreviewLine& line, const std::array<std::size_t, 3>& fields,
+                       bool decimalComma);
+// Whether the first line is a header: one of the values in `fields` (after the name) does not
+// read as a number, and all of them do in a later line.
+bool LooksLikeHeader(const std::vector<PreviewLine>& lines, const std::vector<std::size_t>& fields,
+                     bool decimalComma);
+
+// Whether the file's start is not UTF-8 but reads as GB18030, as files saved by Chinese Windows
+// programs do.
+bool LooksLikeGb18030(const QString& path);
+// The encoding a file suggests, as --encoding reads it: "gb18030" or empty for UTF-8.
+QString SniffedEncoding(const QString& path);
+
+// The fields of a previewed line that count: trailing empty ones beyond a point's go.
+std::size_t KeptFields(const PreviewLine& line);
+// The columns of the widest line previewed, at least a point's.
+std::size_t ColumnCount(const std::vector<PreviewLine>& lines);
+// The names of the header line, as many as it keeps; empty without a header.
+std::vector<QString> HeaderNames(const std::vector<PreviewLine>& lines, bool header);
+// Where the choices kept for a file are found: its header's names, or its number of columns.
+QString HeaderKey(const std::vector<PreviewLine>& lines, bool header, std::size_t count);
+
+// The preview with a role for each column in its first row, as 从文件计算 and 坐标转换 show it:
+// the header's names (or 字段 n) head the columns, then the line number, the fields and 说明.
+// Each box lists `roleNames`, the current entry `roles[i]`; `changed(column, role)` is called
+// when one changes. Returns the boxes, one a column.
+std::vector<QComboBox*> ShowRolePreview(QTableWidget& table, const std::vector<PreviewLine>& lines,
+                                        bool header, const QStringList& roleNames,
+                                        const std::vector<int>& roles,
+                                        const std::function<void(std::size_t, int)>& changed);
+// Fills the preview's 说明 with `problem` of each line shown, and greys the columns `grey` says.
+void ShowLineProblems(QTableWidget& table, const std::vector<PreviewLine>& lines, bool header,
+                      const std::function<QString(const PreviewLine&)>& problem,
+                      const std::function<bool(std::size_t)>& grey);
+// Sets the preview up as one that shows, not one to edit or to tab through.
+void SetUpPreview(QTableWidget& table);
+
+}  // namespace quorvel
