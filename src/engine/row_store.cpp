@@ -104,9 +104,8 @@ std::string RowStore::TransformCell(const Row& row, std::size_t column) const {
         const double results[] = {row.result1, row.result2, row.result3};
         const bool angle = transform_->parameters.to.kind == SystemKind::Geodetic && k < 2;
         char text[kMaxRoundedText];
-        char* end = transform_->writing.full
-                              ? WriteFullText(text, results[k])
-                              : WriteRoundedText(text, results[k], angle ? 10 : 4);
+        char* end = transform_->writing.full ? WriteFullText(text, results[k])
+                                             : WriteRoundedText(text, results[k], angle ? 10 : 4);
         return std::string(text, end);
     }
     const std::size_t passed = k - row.results;

@@ -56,7 +56,7 @@ class RowStore : public RowSink {
     std::size_t used_ = kBlock;    // in the last block
     std::vector<const char*> at_;  // each row's texts
     std::vector<double> result1_, result2_;
-    std::vector<double> result3_;  // only for a transform with three results
+    std::vector<double> result3_;    // only for a transform with three results
     std::vector<RowExtras> extras_;  // only when the job has extra columns
     std::vector<std::uint64_t> line_;
 };

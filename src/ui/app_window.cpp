@@ -63,8 +63,9 @@ const char kHelp[] = R"(<h3>一批点的计算</h3>
 <p>选源、目标坐标系（椭球；平面、大地或空间直角；中央子午线或 3°/6° 带）和模型（七参数、四参数、三参数），
 在公共点表中按 Ctrl+V 粘贴表格中的行（点名、源坐标、目标坐标），或打开公共点文件。勾选为参与，不勾为检核。
 <b>计算参数</b>（F5）显示参数及中误差、σ0 和残差（mm），超过 3 倍中误差的行为红色；在残差表中取消勾选即重算。
-<b>保存参数…</b> 写出与 <code>quorvel-batch fit -p</code> 相同的参数文件；<b>转换文件…</b> 用 quorvel-batch transform
-转换点文件，并显示同样结果的命令。</p>
+<b>保存参数…</b> 写出与 <code>quorvel-batch fit -p</code> 相同的参数文件；<b>转换文件…</b> 用所示参数
+（计算或载入的，无需先保存）转换点文件，结果在结果窗口中显示（表格、地图、同样结果的 quorvel-batch transform
+命令），可导出 CSV，目标为平面坐标时还可导出 CASS DAT。</p>
 <h3>椭球与算法</h3>
 <p>默认是克拉索夫斯基椭球（北京1954）和传统级数，结果与以往逐位相同。其他椭球只能用精确算法。</p>
 <p>传统级数离中央子午线越远越不准（反算在 3° 带边缘差约 2 厘米，6° 带边缘约 0.3 米）。输入中央子午线时，
@@ -176,8 +177,9 @@ void AppWindow::StartJob(const engine::Job& job, const QString& path) {
     asked_.reset();
     auto fileJob = std::make_shared<FileJob>(job, QFile::encodeName(path).toStdString(),
                                              ProjectionFor(geodesy_).label);
-    runner_->Start(fileJob, QtMessage(Tr("Computing {0} …"), {QFileInfo(path).fileName()}),
-                   [this](std::shared_ptr<FileJobResult> result) { JobFinished(std::move(result)); });
+    runner_->Start(
+        fileJob, QtMessage(Tr("Computing {0} …"), {QFileInfo(path).fileName()}),
+        [this](std::shared_ptr<FileJobResult> result) { JobFinished(std::move(result)); });
 }
 
 void AppWindow::JobFinished(std::shared_ptr<FileJobResult> result) {

@@ -385,7 +385,8 @@ void DatumDialog::UpdateLayout() {
     }
     try {
         const CoordinateSystem from = Source(), to = Target();
-        points_->SetLayout(engine::MakeLayout(std::span<const std::size_t>(), from, &to, Heights()));
+        points_->SetLayout(
+            engine::MakeLayout(std::span<const std::size_t>(), from, &to, Heights()));
     } catch (const Error& e) {
         Say(QString::fromStdString(e.what()), true);
     }
@@ -663,9 +664,8 @@ void DatumDialog::ConvertPoints() {
 engine::TransformJob DatumDialog::TransformJobFor(const PointFileChoice& choice) const {
     engine::TransformJob job;
     job.parameters = *parameters_;
-    job.parameterName = parameterPath_.isEmpty()
-                            ? Tr("the parameters fitted in the dialog")
-                            : QFile::encodeName(parameterPath_).toStdString();
+    job.parameterName = parameterPath_.isEmpty() ? Tr("the parameters fitted in the dialog")
+                                                 : QFile::encodeName(parameterPath_).toStdString();
     job.reading.fields = choice.fields;
     for (std::size_t& f : job.reading.fields) ++f;  // 1-based, as --fields
     job.reading.decimalComma = choice.decimalComma;
@@ -678,11 +678,11 @@ engine::TransformJob DatumDialog::TransformJobFor(const PointFileChoice& choice)
 
 std::string DatumDialog::TransformCommand(const QString& input,
                                           const PointFileChoice& choice) const {
-    std::vector<std::string> args = {
-        "transform", "-p",
-        parameterPath_.isEmpty() ? std::string("PARAMS")
-                                 : QFile::encodeName(parameterPath_).toStdString(),
-        "--bom"};
+    std::vector<std::string> args = {"transform", "-p",
+                                     parameterPath_.isEmpty()
+                                         ? std::string("PARAMS")
+                                         : QFile::encodeName(parameterPath_).toStdString(),
+                                     "--bom"};
     const std::vector<std::string> reading = ReadingArguments(choice);
     args.insert(args.end(), reading.begin(), reading.end());
     args.insert(args.end(), {"--", QFile::encodeName(input).toStdString()});
@@ -700,27 +700,26 @@ void DatumDialog::ConvertFile(const QString& input, const PointFileChoice& choic
             ? Tr("PARAMS: the parameters fitted in the dialog, not saved: Save parameters… "
                  "writes them to a file.")
             : std::string();
-    auto job = std::make_shared<FileJob>(TransformJobFor(choice),
-                                         QFile::encodeName(input).toStdString(),
-                                         TransformCommand(input, choice), note);
-    runner_->Start(job, QtMessage(Tr("Computing {0} …"), {QFileInfo(input).fileName()}),
-                   [this](std::shared_ptr<FileJobResult> result) {
-                       if (!result) return;  // cancelled: the dialog as it was
-                       if (!result->error.empty()) {
-                           const QString error = QString::fromStdString(result->error);
-                           Say(error, true);
-                           auto* box = new QMessageBox(QMessageBox::Warning,
-                                                       QStringLiteral("转换文件"), error,
-                                                       QMessageBox::Ok, this);
-                           box->setAttribute(Qt::WA_DeleteOnClose);
-                           box->open();
-                           return;
-                       }
-                       Say(QStringLiteral("已转换 %1 个点").arg(result->rows.size()), false);
-                       // Results outlive the dialog, as 从文件计算's do the file's dialog.
-                       ShowResults(std::move(result),
-                                   parentWidget() != nullptr ? parentWidget() : this);
-                   });
+    auto job =
+        std::make_shared<FileJob>(TransformJobFor(choice), QFile::encodeName(input).toStdString(),
+                                  TransformCommand(input, choice), note);
+    runner_->Start(
+        job, QtMessage(Tr("Computing {0} …"), {QFileInfo(input).fileName()}),
+        [this](std::shared_ptr<FileJobResult> result) {
+            if (!result) return;  // cancelled: the dialog as it was
+            if (!result->error.empty()) {
+                const QString error = QString::fromStdString(result->error);
+                Say(error, true);
+                auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("转换文件"), error,
+                                            QMessageBox::Ok, this);
+                box->setAttribute(Qt::WA_DeleteOnClose);
+                box->open();
+                return;
+            }
+            Say(QStringLiteral("已转换 %1 个点").arg(result->rows.size()), false);
+            // Results outlive the dialog, as 从文件计算's do the file's dialog.
+            ShowResults(std::move(result), parentWidget() != nullptr ? parentWidget() : this);
+        });
 }
 
 void DatumDialog::Remember(QSettings& settings) const {

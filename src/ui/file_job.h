@@ -29,8 +29,8 @@ struct MapData {
 struct FileJobResult {
     engine::Job job;
     std::string path;
-    std::string commandLine;  // the quorvel-batch command that writes the same CSV
-    std::string commandNote;  // said after it: where its parameter file comes from
+    std::string commandLine;      // the quorvel-batch command that writes the same CSV
+    std::string commandNote;      // said after it: where its parameter file comes from
     std::string projectionLabel;  // "CGCS2000, 精确" for the report; empty for the default
     engine::RowStore rows{engine::Job()};
     std::vector<engine::Diagnostic> diagnostics;

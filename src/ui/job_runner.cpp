@@ -65,7 +65,7 @@ void JobRunner::Done() {
 }
 
 void JobRunner::Stop() {
-    if (!running_.isRunning()) return;
+    if (!Running()) return;
     cancel_ = true;
     running_.waitForFinished();
     if (progress_ != nullptr) {

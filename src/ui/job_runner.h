@@ -28,7 +28,8 @@ class JobRunner : public QObject {
     explicit JobRunner(QWidget* owner);
     ~JobRunner() override;
 
-    bool Running() const { return running_.isRunning(); }
+    // From Start until `finished` was called or Stop returned.
+    bool Running() const { return progress_ != nullptr; }
     // `label` above the progress bar. At most one run at a time: false while one runs.
     bool Start(std::shared_ptr<FileJob> job, const QString& label, Finished finished);
     // Cancels the run in progress and waits for it; `finished` is not called.

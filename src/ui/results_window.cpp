@@ -141,9 +141,9 @@ ResultsWindow::ResultsWindow(std::shared_ptr<const FileJobResult> result, QWidge
       table_(new QTableView(this)),
       map_(new PointMap(this)) {
     setAttribute(Qt::WA_DeleteOnClose);
-    setWindowTitle((result_->transform() ? QStringLiteral("转换结果 — ")
-                                         : QStringLiteral("计算结果 — ")) +
-                   FileNameOf(result_->path));
+    setWindowTitle(
+        (result_->transform() ? QStringLiteral("转换结果 — ") : QStringLiteral("计算结果 — ")) +
+        FileNameOf(result_->path));
 
     table_->setModel(model_);
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -170,8 +170,7 @@ QSplitter* ResultsWindow::LayOut(QTableView*& rejected) {
     bold.setBold(true);
     summary->setFont(bold);
     QString same = QStringLiteral("同样的计算：") + QString::fromStdString(result_->commandLine);
-    if (!result_->commandNote.empty())
-        same += u'\n' + QString::fromStdString(result_->commandNote);
+    if (!result_->commandNote.empty()) same += u'\n' + QString::fromStdString(result_->commandNote);
     auto* command = new QLabel(same, this);
     command->setObjectName(QStringLiteral("command"));
     command->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -274,8 +273,9 @@ void ResultsWindow::AddMenuAndTools() {
     if (result_->transform()) {
         // The report is the projection's; nothing in it would be a transform's.
         print->setEnabled(false);
-        print->setToolTip(QtMessage(Tr("The printed report is the projection's: it has no room "
-                                       "for a transform's points. Export them instead.")));
+        print->setToolTip(
+            QtMessage(Tr("The printed report is the projection's: it has no room "
+                         "for a transform's points. Export them instead.")));
     }
     menu->addSeparator();
     QAction* close = menu->addAction(QStringLiteral("关闭"), this, &QWidget::close);
@@ -327,9 +327,8 @@ bool ResultsWindow::WriteResults(const FileJobResult& result, const QString& pat
     // As -o: an ending of a format not written here (.kmz, .dbf) is never taken as CSV, nor one
     // these results cannot be written in.
     std::optional<std::string> ending = engine::ForeignEnding(job.format, path.toStdString());
-    if (!ending && std::none_of(formats.begin(), formats.end(), [&](const ExportFormat& f) {
-            return f.format == job.format;
-        })) {
+    if (!ending && std::none_of(formats.begin(), formats.end(),
+                                [&](const ExportFormat& f) { return f.format == job.format; })) {
         ending = QFileInfo(path).suffix().toStdString();
     }
     if (ending) {

@@ -3,13 +3,15 @@
 # 125 %: Ctrl+T (the target starts as CGCS2000), the common points opened (Alt+O), 计算参数 (F5),
 # the red row P6 unticked in the residual table (a refit), the dialog within the screen; another
 # model chosen (Alt+M) clears the results, and 保存参数… (Alt+A) then opens nothing; the model
-# back and F5 again, 保存参数… and 转换文件… (Alt+T) with the export (Ctrl+S).
+# back and F5 again, 转换文件… (Alt+T) before anything is saved, its columns as guessed, the
+# points in the results window and its export (Ctrl+S); then 保存参数….
 # The saved file must be quorvel-batch fit -p's for the same points and choices, the export
-# quorvel-batch transform --bom's, byte for byte.
+# quorvel-batch transform --bom's with it, byte for byte.
 #
 # Usage: datum_e2e.sh QUORVEL QUORVEL_BATCH OUTPUT_FOLDER
 # Environment:
-#   E2E_SHOT_DIR  copy the screenshot of the dialog after the refit here (datum-dialog.png).
+#   E2E_SHOT_DIR  copy the screenshots of the dialog after the refit and of the results window
+#                 showing the converted points here (datum-dialog.png, datum-results.png).
 #   E2E_WAIT      seconds to wait for each window (default 30).
 set -euo pipefail
 # shellcheck source-path=SCRIPTDIR source=lib.sh
@@ -60,7 +62,29 @@ screenshot datum-dialog-cleared "$dialog"
 xdotool key alt+m Up F5
 sleep 0.5
 
+# 转换文件 with the fit not saved: the file, its columns as guessed (OK), the results window.
+refocus "$dialog" '^坐标转换$'
+xdotool key alt+t
+wait_focus '^转换文件$'
+files=$focused
+type_path "$points"
+deadline=$((SECONDS + wait_s))
+while [ "$(xdotool getwindowfocus 2>/dev/null || true)" = "$files" ] && ((SECONDS < deadline)); do
+    sleep 0.05
+done
+wait_focus '^转换文件$'
+xdotool key Return
+wait_focus '^转换结果 — points\.csv$'
+results=$focused
+sleep 1  # the map's points, placed in the background
+screenshot datum-results "$results"
+within_screen "$results" "the results window of the converted points"
+exported="$out/exported.csv"
+save_as ctrl+s '^导出$' "$exported"
+xdotool key ctrl+w
+
 saved="$out/params.txt"
+refocus "$dialog" '^坐标转换$'
 save_as alt+a '^保存参数$' "$saved" "no parameters were saved to $saved"
 # The window writes the file's comments in Chinese, as quorvel-batch does under a Chinese locale.
 LC_ALL=zh_CN.UTF-8 "$batch" fit --from plane:krassovsky:117 --to plane:cgcs2000:117 --header --check P6 \
@@ -69,13 +93,6 @@ LC_ALL=zh_CN.UTF-8 "$batch" fit --from plane:krassovsky:117 --to plane:cgcs2000:
 cmp "$saved" "$out/batch-params.txt" || fail "the saved parameters differ from quorvel-batch fit -p's"
 echo "saved parameters are byte for byte quorvel-batch fit -p's"
 
-refocus "$dialog" '^坐标转换$'
-xdotool key alt+t
-wait_focus '^转换文件$'
-type_path "$points"
-wait_focus '^转换结果$'
-exported="$out/exported.csv"
-save_as ctrl+s '^导出 CSV$' "$exported"
 "$batch" transform -p "$saved" --header --bom "$points" >"$out/batch.csv" 2>"$out/transform.err" ||
     fail "quorvel-batch transform ended with status $?"
 cmp "$exported" "$out/batch.csv" || fail "the export differs from quorvel-batch transform --bom's"
@@ -84,7 +101,7 @@ grep -q '^to=plane:cgcs2000:117$' "$XDG_CONFIG_HOME/Quorvel/Quorvel.conf" ||
     fail "the target system was not kept in the settings"
 
 if [ -n "${E2E_SHOT_DIR:-}" ]; then
-    cp "$out/datum-dialog.png" "$E2E_SHOT_DIR/datum-dialog.png"
+    cp "$out/datum-dialog.png" "$out/datum-results.png" "$E2E_SHOT_DIR/"
 fi
 kill "$pid"
 wait "$pid" 2>/dev/null || true

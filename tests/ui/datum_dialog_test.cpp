@@ -16,8 +16,8 @@
 #include <QSettings>
 #include <QTableView>
 #include <QTableWidget>
-#include <QToolBar>
 #include <QTemporaryDir>
+#include <QToolBar>
 #include <QtTest>
 #include <cmath>
 #include <fstream>
@@ -28,9 +28,9 @@
 #include "engine/run.h"
 #include "ui/datum_models.h"
 #include "ui/file_job.h"
+#include "ui/point_file_dialog.h"
 #include "ui/results_model.h"
 #include "ui/results_window.h"
-#include "ui/point_file_dialog.h"
 
 using namespace quorvel;
 
@@ -399,10 +399,9 @@ class DatumDialogTest : public QObject {
     void pointFilesGetColumnRolesKeptPerHeader() {
         QSettings(QStringLiteral("Quorvel"), QStringLiteral("Quorvel")).clear();
         const QString survey = dir_.filePath(QStringLiteral("survey.csv"));
-        std::ofstream(survey.toStdString(), std::ios::binary)
-            << "点号,代码,Y坐标,X坐标,高程\n"
-               "K1,KZ,480100,3500100,12.5\n"
-               "K2,GPS,480200,3500200,13.0\n";
+        std::ofstream(survey.toStdString(), std::ios::binary) << "点号,代码,Y坐标,X坐标,高程\n"
+                                                                 "K1,KZ,480100,3500100,12.5\n"
+                                                                 "K2,GPS,480200,3500200,13.0\n";
         {
             PointFileDialog dialog(survey, QStringLiteral("转换文件"), {"X1", "Y1"},
                                    {QStringLiteral("X"), QStringLiteral("Y")},
@@ -557,7 +556,9 @@ class DatumDialogTest : public QObject {
         QVERIFY2(ResultsWindow::WriteResults(w.result(), exported, &error, &warnings),
                  qPrintable(error));
         QCOMPARE(ReadAll(exported), ReadAll(byCli));
-        QVERIFY(ReadAll(exported).rfind("\xEF\xBB\xBF" "name,X1,Y1,X2,Y2", 0) == 0);
+        QVERIFY(ReadAll(exported).rfind("\xEF\xBB\xBF"
+                                        "name,X1,Y1,X2,Y2",
+                                        0) == 0);
 
         // CASS: name, no code, Y2 before X2, as the CSV has them.
         const QString dat = dir_.filePath(QStringLiteral("convert.dat"));
@@ -566,8 +567,8 @@ class DatumDialogTest : public QObject {
         const std::string datText = ReadAll(dat);
         QCOMPARE(std::count(datText.begin(), datText.end(), '\n'), 10);
         const ResultsModel& m = *w.model();
-        const std::string first = m.Fields(0)[0] + ",," + m.Fields(0)[4] + "," +
-                                  m.Fields(0)[3] + ",\r\n";
+        const std::string first =
+            m.Fields(0)[0] + ",," + m.Fields(0)[4] + "," + m.Fields(0)[3] + ",\r\n";
         QVERIFY2(datText.rfind(first, 0) == 0, datText.c_str());
         const QString gpkg = dir_.filePath(QStringLiteral("convert.gpkg"));
         QVERIFY(!ResultsWindow::WriteResults(w.result(), gpkg, &error, &warnings));
@@ -637,19 +638,20 @@ class DatumDialogTest : public QObject {
         DatumDialog d;
         QVERIFY2(d.LoadParametersFrom(saved, error), qPrintable(error));
         d.ConvertFile(wrong, PointFileChoice{});
+        QVERIFY(d.Converting());
         QTRY_VERIFY(!d.Converting());
         QVERIFY(d.findChildren<ResultsWindow*>().isEmpty());
         QMessageBox* box = d.findChild<QMessageBox*>();
-        QVERIFY(box != nullptr && box->isVisible());
+        QVERIFY2(box != nullptr && box->isVisible(), qPrintable(d.message()));
         const std::string args[] = {"transform", "-p", saved.toStdString(), "--quiet",
                                     wrong.toStdString()};
         std::vector<std::string_view> views(std::begin(args), std::end(args));
         std::ostringstream said;
         QCOMPARE(engine::RunCommand(views, {0, 1, said, said, false, {}}), 2);
-        QVERIFY2(!box->text().isEmpty() && said.str().find(box->text().toStdString()) !=
-                                               std::string::npos,
-                 qPrintable(box->text() + QStringLiteral(" | ") +
-                            QString::fromStdString(said.str())));
+        QVERIFY2(
+            !box->text().isEmpty() &&
+                said.str().find(box->text().toStdString()) != std::string::npos,
+            qPrintable(box->text() + QStringLiteral(" | ") + QString::fromStdString(said.str())));
         QCOMPARE(d.message(), box->text());
         box->close();
     }
