@@ -33,6 +33,17 @@ cp "$fixture" "$common"
 points="$out/points.csv"
 printf '%s\n' 'name,X,Y' 'A1,3500500,481000' 'A2,3496000.125,499999.5' >"$points"
 
+# After the file dialog that has the focus took a path: the columns' roles as guessed (OK) in
+# the dialog of the same title that follows it.
+accept_columns() {
+    local files=$focused deadline=$((SECONDS + wait_s))
+    while [ "$(xdotool getwindowfocus 2>/dev/null || true)" = "$files" ] && ((SECONDS < deadline)); do
+        sleep 0.05
+    done
+    wait_focus "$1"
+    xdotool key Return
+}
+
 start_quorvel
 refocus "$main" '^Quorvel$'
 
@@ -42,6 +53,7 @@ dialog=$focused
 xdotool key alt+o
 wait_focus '^打开公共点文件$'
 type_path "$common"
+accept_columns '^打开公共点文件$'
 refocus "$dialog" '^坐标转换$'
 xdotool key F5
 sleep 0.5
@@ -66,14 +78,8 @@ sleep 0.5
 refocus "$dialog" '^坐标转换$'
 xdotool key alt+t
 wait_focus '^转换文件$'
-files=$focused
 type_path "$points"
-deadline=$((SECONDS + wait_s))
-while [ "$(xdotool getwindowfocus 2>/dev/null || true)" = "$files" ] && ((SECONDS < deadline)); do
-    sleep 0.05
-done
-wait_focus '^转换文件$'
-xdotool key Return
+accept_columns '^转换文件$'
 wait_focus '^转换结果 — points\.csv$'
 results=$focused
 sleep 1  # the map's points, placed in the background

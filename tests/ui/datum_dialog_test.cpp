@@ -530,6 +530,7 @@ class DatumDialogTest : public QObject {
         QVERIFY(w.windowTitle().startsWith(QStringLiteral("转换结果")));
         QCOMPARE(w.model()->rowCount(), 10);
         QCOMPARE(w.model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("点名"));
+        QCOMPARE(w.model()->headerData(3, Qt::Horizontal).toString(), QStringLiteral("纵坐标 X2"));
         QCOMPARE(w.model()->headerData(5, Qt::Horizontal).toString(), QStringLiteral("X2"));
         const QString command = w.findChild<QLabel*>(QStringLiteral("command"))->text();
         QVERIFY2(command.contains(QStringLiteral("transform -p PARAMS --bom --header")),
@@ -594,6 +595,46 @@ class DatumDialogTest : public QObject {
         QCOMPARE(windows.front()->model()->Fields(0)[0], std::string("水塔"));
         QVERIFY(d.TransformCommand(gb, choice).find("--encoding GB18030 --header") !=
                 std::string::npos);
+    }
+
+    // A line that does not read is listed in transform's words, as quorvel-batch says it.
+    void rejectedLinesAreSaidAsTransformSaysThem() {
+        const QString file = dir_.filePath(QStringLiteral("bad.csv"));
+        std::ofstream(file.toStdString(), std::ios::binary)
+            << "A1,3500500,481000\nA2,3500x,481000\nA3,3500600\n";
+        DatumDialog d;
+        Choose(d);
+        QCOMPARE(d.points()->PasteRows(CommonPointsText()), 10);
+        d.Compute();
+        QString error;
+        const QString saved = dir_.filePath(QStringLiteral("bad-params.txt"));
+        QVERIFY2(d.SaveParametersTo(saved, error), qPrintable(error));
+        d.ConvertFile(file, PointFileChoice{});
+        QTRY_VERIFY(!d.Converting());
+        const QList<ResultsWindow*> windows = d.findChildren<ResultsWindow*>();
+        QCOMPARE(windows.size(), 1);
+        const FileJobResult& r = windows.front()->result();
+        QCOMPARE(r.counts.points, std::size_t{1});
+        QCOMPARE(r.diagnostics.size(), std::size_t{2});
+        auto* rejected = windows.front()->findChild<QTableView*>(QStringLiteral("rejected"));
+        QVERIFY(rejected != nullptr);
+        const std::string args[] = {"transform",
+                                    "-p",
+                                    saved.toStdString(),
+                                    "-o",
+                                    dir_.filePath(QStringLiteral("bad-out.csv")).toStdString(),
+                                    file.toStdString()};
+        std::vector<std::string_view> views(std::begin(args), std::end(args));
+        std::ostringstream said;
+        QCOMPARE(engine::RunCommand(views, {0, 1, said, said, false, {}}), 1);
+        for (int row = 0; row < 2; ++row) {
+            const QAbstractItemModel* m = rejected->model();
+            const std::string line = file.toStdString() + ":" +
+                                     m->index(row, 0).data().toString().toStdString() + ": " +
+                                     m->index(row, 1).data().toString().toStdString();
+            QVERIFY2(said.str().find(line) != std::string::npos,
+                     (line + " | " + said.str()).c_str());
+        }
     }
 
     // Cancelled in the progress dialog: no results window, the dialog as it was.
