@@ -32,7 +32,6 @@
 #include "core/errors.h"
 #include "core/messages.h"
 #include "engine/datum_job.h"
-#include "engine/datum_run.h"
 #include "engine/text_io.h"
 #include "engine/transform_checks.h"
 #include "print/qt_messages.h"
