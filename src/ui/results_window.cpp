@@ -324,11 +324,12 @@ bool ResultsWindow::WriteResults(const FileJobResult& result, const QString& pat
     engine::Job job = result.job;
     job.format = engine::FormatOfPath(path.toStdString());
     const std::vector<ExportFormat> formats = ExportFormats(result);
-    // As -o: an ending of a format not written here (.kmz, .dbf) is never taken as CSV, nor one
-    // these results cannot be written in.
+    // As -o: an ending of a format not written here (.kmz, .dbf) is never taken as CSV, nor for a
+    // transform one it has no writer of (the projection's writers say why they cannot).
     std::optional<std::string> ending = engine::ForeignEnding(job.format, path.toStdString());
-    if (!ending && std::none_of(formats.begin(), formats.end(),
-                                [&](const ExportFormat& f) { return f.format == job.format; })) {
+    if (!ending && result.transform() &&
+        std::none_of(formats.begin(), formats.end(),
+                     [&](const ExportFormat& f) { return f.format == job.format; })) {
         ending = QFileInfo(path).suffix().toStdString();
     }
     if (ending) {
