@@ -54,9 +54,19 @@ std::string SeparatorName(char c) {
 
 }  // namespace
 
+DatSink::DatSink(const TransformJob& transform, OutputBuffer& out)
+    : job_(own_),
+      out_(out),
+      head_(TransformHead(transform).size()),
+      heightResult_(transform.parameters.heights) {
+    own_.mode = Computation::Forward;
+    own_.full = transform.writing.full;
+    own_.decimalComma = transform.reading.decimalComma;
+}
+
 void DatSink::Begin(const std::vector<std::string>& columns) {
     columns_ = columns;
-    passedFrom_ = 5 + ExtraColumnNames(job_.geodesy, job_.mode).size();
+    passedFrom_ = head_ > 0 ? head_ : 5 + ExtraColumnNames(job_.geodesy, job_.mode).size();
     for (std::size_t c = passedFrom_; c < columns.size(); ++c) {
         if (code_ == SIZE_MAX && NamedOneOf(columns[c], "code", "编码")) code_ = c - passedFrom_;
         if (height_ == SIZE_MAX && NamedOneOf(columns[c], "h", "高程")) height_ = c - passedFrom_;
@@ -86,6 +96,11 @@ void DatSink::Encode(const RowBlock& rows, std::string& encoded) const {
         encoded += ',';
         encoded.append(number, WriteResult(number, job_.mode, row.result1, job_.full));
         encoded += ',';
+        if (heightResult_) {
+            encoded.append(number, WriteResult(number, job_.mode, row.result3, job_.full));
+            encoded += "\r\n";
+            continue;
+        }
         std::string_view h = height_ < row.passed.size() ? row.passed[height_] : "";
         while (!h.empty() && (h.front() == ' ' || h.front() == '\t')) h.remove_prefix(1);
         while (!h.empty() && (h.back() == ' ' || h.back() == '\t')) h.remove_suffix(1);

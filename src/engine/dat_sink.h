@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/datum_operation.h"
 #include "engine/rows.h"
 #include "engine/text_io.h"
 
@@ -18,6 +19,8 @@ namespace quorvel::engine {
 class DatSink : public RowSink {
   public:
     DatSink(const Job& job, OutputBuffer& out) : job_(job), out_(out) {}
+    // A datum transform's rows into a plane system: X2 and Y2, and H2 when it carries heights.
+    DatSink(const TransformJob& transform, OutputBuffer& out);
     void Begin(const std::vector<std::string>& columns) override;
     void Encode(const RowBlock& rows, std::string& encoded) const override;
     void Take(const RowBlock& rows, std::string_view encoded) override;
@@ -26,8 +29,11 @@ class DatSink : public RowSink {
   private:
     void ToGb18030(const RowBlock& rows, std::size_t start, std::string& encoded) const;
 
+    Job own_;  // a transform's: its numbers written as the forward computation's metres
     const Job& job_;
     OutputBuffer& out_;
+    std::size_t head_ = 0;       // a transform's columns before those passed through
+    bool heightResult_ = false;  // H is the transform's third result
     std::vector<std::string> columns_;
     std::size_t passedFrom_ = 0;  // the column of the first field passed through
     std::size_t code_ = SIZE_MAX, height_ = SIZE_MAX;  // among the fields passed through

@@ -2,11 +2,15 @@
 
 #include <cstring>
 
+#include "core/number_text.h"
+#include "engine/points.h"
+
 namespace quorvel::engine {
 namespace {
 
-// A row's texts: the name, the two values and the fields passed through, each as a 16-bit
-// length (a line holds at most 64 KiB) and its bytes, after the count of fields passed through.
+// A row's texts: the name, the two or three values and the fields passed through, each as a
+// 16-bit length (a line holds at most 64 KiB) and its bytes, after the count of fields passed
+// through.
 void PutLength(char*& p, std::size_t n) {
     const auto v = static_cast<std::uint16_t>(n);
     std::memcpy(p, &v, sizeof v);
@@ -46,20 +50,22 @@ char* RowStore::Room(std::size_t size) {
 }
 
 void RowStore::Take(const RowBlock& rows, std::string_view) {
-    const bool extras = !ExtraColumnNames(job_.geodesy, job_.mode).empty();
+    const bool extras = !transform_ && !ExtraColumnNames(job_.geodesy, job_.mode).empty();
     for (const Row& row : rows) {
-        std::size_t size =
-            2 * (4 + row.passed.size()) + row.name.size() + row.first.size() + row.second.size();
+        std::size_t size = 2 * (5 + row.passed.size()) + row.name.size() + row.first.size() +
+                           row.second.size() + row.third.size();
         for (std::string_view field : row.passed) size += field.size();
         char* p = Room(size);
         at_.push_back(p);
         Put(p, row.name);
         Put(p, row.first);
         Put(p, row.second);
+        Put(p, row.third);
         PutLength(p, row.passed.size());
         for (std::string_view field : row.passed) Put(p, field);
         result1_.push_back(row.result1);
         result2_.push_back(row.result2);
+        if (row.results > 2) result3_.push_back(row.result3);
         line_.push_back(row.line);
         if (extras) extras_.push_back(row.extras);
     }
@@ -71,19 +77,45 @@ Row RowStore::At(std::size_t i, std::vector<std::string_view>& passed) const {
     row.name = Get(p);
     row.first = Get(p);
     row.second = Get(p);
+    row.third = Get(p);
     passed.resize(GetLength(p));
     for (std::string_view& field : passed) field = Get(p);
     row.passed = passed;
     row.result1 = result1_[i];
     row.result2 = result2_[i];
+    if (transform_) {
+        const ParameterFile& f = transform_->parameters;
+        row.values = static_cast<std::uint8_t>(TypedCount(f.from, f.heights));
+        row.results = static_cast<std::uint8_t>(TypedCount(f.to, f.heights));
+        row.result3 = Result3(i);
+    }
     row.line = line_[i];
     if (!extras_.empty()) row.extras = extras_[i];
     return row;
 }
 
+// As TransformCsvSink writes the cell, unquoted.
+std::string RowStore::TransformCell(const Row& row, std::size_t column) const {
+    const std::string_view typed[] = {row.first, row.second, row.third};
+    if (column == 0) return std::string(row.name);
+    if (column <= row.values) return std::string(typed[column - 1]);
+    const std::size_t k = column - 1 - row.values;
+    if (k < row.results) {
+        const double results[] = {row.result1, row.result2, row.result3};
+        const bool angle = transform_->parameters.to.kind == SystemKind::Geodetic && k < 2;
+        char text[kMaxRoundedText];
+        char* end = transform_->writing.full ? WriteFullText(text, results[k])
+                                             : WriteRoundedText(text, results[k], angle ? 10 : 4);
+        return std::string(text, end);
+    }
+    const std::size_t passed = k - row.results;
+    return passed < row.passed.size() ? std::string(row.passed[passed]) : std::string();
+}
+
 std::string RowStore::Cell(std::size_t i, std::size_t column) const {
     std::vector<std::string_view> passed;
     const Row row = At(i, passed);
+    if (transform_) return TransformCell(row, column);
     char text[kMaxExtrasText + kMaxResultText];
     switch (column) {
         case 0:
@@ -120,7 +152,7 @@ void RowStore::Replay(RowSink& sink) const {
         std::size_t text = 0;
         for (std::size_t i = begin; i < end; ++i) {
             const Row row = At(i, passed);
-            text += row.name.size() + row.first.size() + row.second.size();
+            text += row.name.size() + row.first.size() + row.second.size() + row.third.size();
             for (std::string_view field : passed) text += field.size();
         }
         block.Reset(text);

@@ -14,7 +14,6 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
-#include <QProgressDialog>
 #include <QPushButton>
 #include <QScreen>
 #include <QSettings>
@@ -22,13 +21,13 @@
 #include <QTextBrowser>
 #include <QTimer>
 #include <QVBoxLayout>
-#include <QtConcurrent/QtConcurrentRun>
 
 #include "engine/options.h"
 #include "print/qt_messages.h"
 #include "ui/datum_dialog.h"
 #include "ui/file_compute_dialog.h"
 #include "ui/file_job.h"
+#include "ui/job_runner.h"
 #include "ui/main_window.h"
 #include "ui/qt_io.h"
 #include "ui/results_window.h"
@@ -64,8 +63,9 @@ const char kHelp[] = R"(<h3>一批点的计算</h3>
 <p>选源、目标坐标系（椭球；平面、大地或空间直角；中央子午线或 3°/6° 带）和模型（七参数、四参数、三参数），
 在公共点表中按 Ctrl+V 粘贴表格中的行（点名、源坐标、目标坐标），或打开公共点文件。勾选为参与，不勾为检核。
 <b>计算参数</b>（F5）显示参数及中误差、σ0 和残差（mm），超过 3 倍中误差的行为红色；在残差表中取消勾选即重算。
-<b>保存参数…</b> 写出与 <code>quorvel-batch fit -p</code> 相同的参数文件；<b>转换文件…</b> 用 quorvel-batch transform
-转换点文件，并显示同样结果的命令。</p>
+<b>保存参数…</b> 写出与 <code>quorvel-batch fit -p</code> 相同的参数文件；<b>转换文件…</b> 用所示参数
+（计算或载入的，无需先保存）转换点文件，结果在结果窗口中显示（表格、地图、同样结果的 quorvel-batch transform
+命令），可导出 CSV，目标为平面坐标时还可导出 CASS DAT。</p>
 <h3>椭球与算法</h3>
 <p>默认是克拉索夫斯基椭球（北京1954）和传统级数，结果与以往逐位相同。其他椭球只能用精确算法。</p>
 <p>传统级数离中央子午线越远越不准（反算在 3° 带边缘差约 2 厘米，6° 带边缘约 0.3 米）。输入中央子午线时，
@@ -78,7 +78,8 @@ std::unique_ptr<QSettings> ProgramSettings() {
     return std::make_unique<QSettings>(QStringLiteral("Quorvel"), QStringLiteral("Quorvel"));
 }
 
-AppWindow::AppWindow(QWidget* parent) : QMainWindow(parent), calculator_(new MainWindow(this)) {
+AppWindow::AppWindow(QWidget* parent)
+    : QMainWindow(parent), calculator_(new MainWindow(this)), runner_(new JobRunner(this)) {
     setCentralWidget(calculator_);
     setAcceptDrops(true);
 
@@ -119,14 +120,10 @@ AppWindow::AppWindow(QWidget* parent) : QMainWindow(parent), calculator_(new Mai
         size = size.boundedTo(room);
     }
     resize(size);
-    connect(&running_, &QFutureWatcherBase::progressValueChanged, this, [this](int value) {
-        if (progress_ != nullptr) progress_->setValue(value);
-    });
-    connect(&running_, &QFutureWatcherBase::finished, this, &AppWindow::JobFinished);
 }
 
 AppWindow::~AppWindow() {
-    StopJob();
+    runner_->Stop();
 }
 
 void AppWindow::SetGeodesy(const GeodesySettings& settings) {
@@ -180,42 +177,13 @@ void AppWindow::StartJob(const engine::Job& job, const QString& path) {
     asked_.reset();
     auto fileJob = std::make_shared<FileJob>(job, QFile::encodeName(path).toStdString(),
                                              ProjectionFor(geodesy_).label);
-    progress_ = new QProgressDialog(QtMessage(Tr("Computing {0} …"), {QFileInfo(path).fileName()}),
-                                    QStringLiteral("取消"), 0, 1000, this);
-    progress_->setWindowTitle(QStringLiteral("正在计算"));
-    progress_->setWindowModality(Qt::WindowModal);
-    progress_->setMinimumDuration(0);
-    progress_->setAutoClose(false);
-    progress_->setAutoReset(false);
-    progress_->setValue(0);
-    progress_->show();
-    cancel_ = false;
-    connect(progress_, &QProgressDialog::canceled, this, [this] {
-        cancel_ = true;
-        progress_->setLabelText(QtMessage(Tr("Cancelling…")));
-    });
-    running_.setFuture(
-        QtConcurrent::run([fileJob, this](QPromise<std::shared_ptr<FileJobResult>>& promise) {
-            promise.setProgressRange(0, 1000);
-            fileJob->Run([&](std::uint64_t read, std::uint64_t total) {
-                const std::uint64_t permille = read * 1000 / std::max<std::uint64_t>(total, 1);
-                promise.setProgressValue(static_cast<int>(std::min<std::uint64_t>(999, permille)));
-                return !cancel_;
-            });
-            promise.addResult(std::shared_ptr<FileJobResult>(fileJob->TakeResult()));
-        }));
+    runner_->Start(
+        fileJob, QtMessage(Tr("Computing {0} …"), {QFileInfo(path).fileName()}),
+        [this](std::shared_ptr<FileJobResult> result) { JobFinished(std::move(result)); });
 }
 
-void AppWindow::JobFinished() {
-    if (progress_ == nullptr) return;  // stopped with the window
-    std::shared_ptr<FileJobResult> result = running_.result();
-    // A Cancel that came after the last read leaves no results window either.
-    const bool cancelled = result->cancelled || progress_->wasCanceled();
-    // Gone before the results window shows, so the focus does not fall back on the main window.
-    progress_->hide();
-    progress_->deleteLater();
-    progress_ = nullptr;
-    if (cancelled) {
+void AppWindow::JobFinished(std::shared_ptr<FileJobResult> result) {
+    if (!result) {
         // Back to the dialog, every choice as it was, for another try.
         if (asked_) {
             QTimer::singleShot(
@@ -227,21 +195,11 @@ void AppWindow::JobFinished() {
         Tell(QMessageBox::Warning, QString::fromStdString(result->error));
         return;
     }
-    auto* window = new ResultsWindow(std::move(result), this);
-    window->setWindowFlag(Qt::Window);
-    window->show();
-    window->raise();
-    window->activateWindow();
+    ShowResults(std::move(result), this);
 }
 
-void AppWindow::StopJob() {
-    if (!running_.isRunning()) return;
-    cancel_ = true;
-    running_.waitForFinished();
-    if (progress_ != nullptr) {
-        progress_->deleteLater();
-        progress_ = nullptr;
-    }
+bool AppWindow::Computing() const {
+    return runner_->Running();
 }
 
 void AppWindow::EditSettings() {
@@ -295,7 +253,7 @@ void AppWindow::dropEvent(QDropEvent* event) {
 
 void AppWindow::closeEvent(QCloseEvent* event) {
     // Closing the window ends the program, results windows included.
-    StopJob();
+    runner_->Stop();
     for (ResultsWindow* results : findChildren<ResultsWindow*>(Qt::FindDirectChildrenOnly))
         results->close();
     event->accept();

@@ -1,9 +1,7 @@
 #pragma once
 
-#include <QFutureWatcher>
 #include <QMainWindow>
 #include <QMessageBox>
-#include <atomic>
 #include <memory>
 #include <optional>
 #include <string>
@@ -13,11 +11,10 @@
 #include "ui/file_compute_dialog.h"
 #include "ui/settings_dialog.h"
 
-class QProgressDialog;
-
 namespace quorvel {
 
 struct FileJobResult;
+class JobRunner;
 class MainWindow;
 
 // The program's top-level window: the menu bar (文件, 设置, 帮助) above the documented window,
@@ -33,7 +30,7 @@ class AppWindow : public QMainWindow {
     MainWindow* calculator() const { return calculator_; }
     const GeodesySettings& geodesy() const { return geodesy_; }
     void SetGeodesy(const GeodesySettings& settings);
-    bool Computing() const { return running_.isRunning(); }
+    bool Computing() const;
 
   public slots:
     void OpenFileDialog();  // 从文件计算… (Ctrl+O)
@@ -54,14 +51,11 @@ class AppWindow : public QMainWindow {
     void Tell(QMessageBox::Icon icon, const QString& message);
     // 从文件计算 for `path`, with the choices of `again` (after a cancelled run) when given.
     void AskAndStart(const QString& path, const FileComputeChoice* again);
-    void JobFinished();
-    void StopJob();
+    void JobFinished(std::shared_ptr<FileJobResult> result);
 
     MainWindow* calculator_;
     GeodesySettings geodesy_;
-    QFutureWatcher<std::shared_ptr<FileJobResult>> running_;
-    std::atomic<bool> cancel_{false};
-    QProgressDialog* progress_ = nullptr;
+    JobRunner* runner_;
     // The dialog's choices for the run in progress, to return to when it is cancelled.
     std::optional<std::pair<QString, FileComputeChoice>> asked_;
 };

@@ -14,6 +14,7 @@
 #include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
@@ -31,14 +32,15 @@
 #include "core/errors.h"
 #include "core/messages.h"
 #include "engine/datum_job.h"
-#include "engine/datum_run.h"
 #include "engine/text_io.h"
 #include "engine/transform_checks.h"
 #include "print/qt_messages.h"
-#include "ui/datum_convert.h"
 #include "ui/datum_models.h"
+#include "ui/file_job.h"
+#include "ui/job_runner.h"
 #include "ui/point_file_dialog.h"
 #include "ui/qt_io.h"
+#include "ui/results_window.h"
 
 namespace quorvel {
 namespace {
@@ -95,7 +97,8 @@ DatumDialog::DatumDialog(QWidget* parent)
       message_(new QLabel(this)),
       copyPipeline_(new QPushButton(QStringLiteral("复制 PROJ 管道(&J)"), this)),
       points_(new CommonPointsModel(this)),
-      residuals_(new ResidualModel(this)) {
+      residuals_(new ResidualModel(this)),
+      runner_(new JobRunner(this)) {
     setWindowTitle(QStringLiteral("坐标转换"));
     // The settings, points and results scroll on a small screen; the message and the file
     // buttons stay in sight below them.
@@ -381,7 +384,8 @@ void DatumDialog::UpdateLayout() {
     }
     try {
         const CoordinateSystem from = Source(), to = Target();
-        points_->SetLayout(engine::MakeLayout({}, from, &to, Heights()));
+        points_->SetLayout(
+            engine::MakeLayout(std::span<const std::size_t>(), from, &to, Heights()));
     } catch (const Error& e) {
         Say(QString::fromStdString(e.what()), true);
     }
@@ -635,8 +639,7 @@ void DatumDialog::ConvertPoints() {
         Say(QStringLiteral("先计算参数或载入参数，再转换文件"), true);
         return;
     }
-    if (parameterPath_.isEmpty()) SaveParameters();
-    if (parameterPath_.isEmpty()) return;
+    if (Converting()) return;
     QFileDialog dialog(this, QStringLiteral("转换文件"));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setFileMode(QFileDialog::ExistingFile);
@@ -645,24 +648,77 @@ void DatumDialog::ConvertPoints() {
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
     const QString input = dialog.selectedFiles().constFirst();
     // The columns of the source's coordinates; every other column is carried into the result.
-    const std::vector<std::string> coordinates = TransformCoordinates(*parameters_);
+    const std::vector<std::string> coordinates =
+        engine::MakeLayout(std::span<const std::size_t>(), parameters_->from, nullptr,
+                           parameters_->heights)
+            .names;
     QStringList shown;
     for (const std::string& n : coordinates) shown << QString::fromStdString(n).chopped(1);
     PointFileDialog columns(input, QStringLiteral("转换文件的各列"), coordinates, shown,
                             QStringLiteral("带入"), this);
     if (columns.exec() != QDialog::Accepted) return;
-    const QString output =
-        converted_.filePath(QStringLiteral("converted-%1.csv").arg(++conversions_));
-    const DatumConversion c = ConvertFile(parameterPath_, input, output, columns.choice());
-    if (c.status == 2) {
-        Say(QString::fromStdString(c.messages).trimmed(), true);
-        return;
-    }
-    auto* window = new ConvertedWindow(c, output, this);
-    window->setAttribute(Qt::WA_DeleteOnClose);
-    window->show();
-    window->activateWindow();
-    Say(QStringLiteral("已转换 %1 个点").arg(window->rows()), false);
+    ConvertFile(input, columns.choice());
+}
+
+engine::TransformJob DatumDialog::TransformJobFor(const PointFileChoice& choice) const {
+    engine::TransformJob job;
+    job.parameters = *parameters_;
+    job.parameterName = parameterPath_.isEmpty() ? Tr("the parameters fitted in the dialog")
+                                                 : QFile::encodeName(parameterPath_).toStdString();
+    job.reading.fields = choice.fields;
+    for (std::size_t& f : job.reading.fields) ++f;  // 1-based, as --fields
+    job.reading.decimalComma = choice.decimalComma;
+    job.reading.header = choice.header;
+    if (!choice.encoding.isEmpty())
+        job.reading.encoding = engine::ReadEncoding(choice.encoding.toStdString());
+    job.writing.bom = true;
+    return job;
+}
+
+std::string DatumDialog::TransformCommand(const QString& input,
+                                          const PointFileChoice& choice) const {
+    std::vector<std::string> args = {"transform", "-p",
+                                     parameterPath_.isEmpty()
+                                         ? std::string("PARAMS")
+                                         : QFile::encodeName(parameterPath_).toStdString(),
+                                     "--bom"};
+    const std::vector<std::string> reading = ReadingArguments(choice);
+    args.insert(args.end(), reading.begin(), reading.end());
+    args.insert(args.end(), {"--", QFile::encodeName(input).toStdString()});
+    return ShellCommand(args);
+}
+
+bool DatumDialog::Converting() const {
+    return runner_->Running();
+}
+
+void DatumDialog::ConvertFile(const QString& input, const PointFileChoice& choice) {
+    if (!parameters_ || Converting()) return;
+    const std::string note =
+        parameterPath_.isEmpty()
+            ? Tr("PARAMS: the parameters fitted in the dialog, not saved: Save parameters… "
+                 "writes them to a file.")
+            : std::string();
+    auto job =
+        std::make_shared<FileJob>(TransformJobFor(choice), QFile::encodeName(input).toStdString(),
+                                  TransformCommand(input, choice), note);
+    runner_->Start(
+        job, QtMessage(Tr("Computing {0} …"), {QFileInfo(input).fileName()}),
+        [this](std::shared_ptr<FileJobResult> result) {
+            if (!result) return;  // cancelled: the dialog as it was
+            if (!result->error.empty()) {
+                const QString error = QString::fromStdString(result->error);
+                Say(error, true);
+                auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("转换文件"), error,
+                                            QMessageBox::Ok, this);
+                box->setAttribute(Qt::WA_DeleteOnClose);
+                box->open();
+                return;
+            }
+            Say(QStringLiteral("已转换 %1 个点").arg(result->rows.size()), false);
+            // Results outlive the dialog, as 从文件计算's do the file's dialog.
+            ShowResults(std::move(result), parentWidget() != nullptr ? parentWidget() : this);
+        });
 }
 
 void DatumDialog::Remember(QSettings& settings) const {

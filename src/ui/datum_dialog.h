@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QDialog>
-#include <QTemporaryDir>
 #include <optional>
 #include <vector>
 
@@ -20,8 +19,12 @@ class QTableView;
 class QVBoxLayout;
 
 namespace quorvel {
+namespace engine {
+struct TransformJob;
+}
 
 class CommonPointsModel;
+class JobRunner;
 struct PointFileChoice;
 class ResidualModel;
 
@@ -79,10 +82,19 @@ class DatumDialog : public QDialog {
     void SaveParameters();
     void LoadParameters();
     void CopyPipeline();
-    // 转换文件…: a file of points, its columns chosen as 从文件计算's are, through
-    // quorvel-batch's transform with the saved or loaded parameter file (saved first when the
-    // fit has not been).
+    // 转换文件…: a file of points, its columns chosen as 从文件计算's are, converted with the
+    // parameters shown (fitted or loaded; nothing needs saving first).
     void ConvertPoints();
+    // Converts `input` read as `choice` says on a worker thread, with progress and 取消; the
+    // points then show in a results window, a refusal in a message box.
+    void ConvertFile(const QString& input, const PointFileChoice& choice);
+
+  public:
+    // The transform 转换文件 runs for a file read as `choice` says; the parameters shown.
+    engine::TransformJob TransformJobFor(const PointFileChoice& choice) const;
+    // The quorvel-batch command that writes the same CSV: PARAMS for a fit not saved.
+    std::string TransformCommand(const QString& input, const PointFileChoice& choice) const;
+    bool Converting() const;
 
   protected:
     void done(int result) override;
@@ -142,8 +154,7 @@ class DatumDialog : public QDialog {
     bool fitHeights_ = false;
     // The file the parameters shown were saved to or loaded from; empty when they were not.
     QString parameterPath_;
-    QTemporaryDir converted_;
-    int conversions_ = 0;
+    JobRunner* runner_;
 };
 
 }  // namespace quorvel

@@ -25,6 +25,15 @@ std::vector<ExportFormat> ExportFormats(const engine::Job& job) {
     return formats;
 }
 
+std::vector<ExportFormat> ExportFormats(const FileJobResult& result) {
+    const engine::TransformJob* transform = result.transform();
+    if (transform == nullptr) return ExportFormats(result.job);
+    std::vector<ExportFormat> formats = {{engine::OutputFormat::Csv}};
+    if (transform->parameters.to.kind == SystemKind::Plane)
+        formats.push_back({engine::OutputFormat::Dat});
+    return formats;
+}
+
 QString ExportFilter(engine::OutputFormat format) {
     switch (format) {
         case engine::OutputFormat::Csv:

@@ -7,6 +7,7 @@
 #include "core/parameter_file.h"
 #include "engine/job.h"
 #include "engine/output_format.h"
+#include "ui/file_job.h"
 
 namespace quorvel {
 
@@ -20,6 +21,10 @@ struct ExportFormat {
 // The formats `job`'s results can be written in, as engine::CheckFormat allows them, in the
 // order the export dialog lists them (CSV first).
 std::vector<ExportFormat> ExportFormats(const engine::Job& job);
+// The formats a run's results can be written in: a projection's as above; a transform's as CSV,
+// and in the CASS format when its target is a plane system. The GIS formats have no writer of a
+// transform's rows yet.
+std::vector<ExportFormat> ExportFormats(const FileJobResult& result);
 // The export dialog's filter of a format, e.g. "CSV 文件 (*.csv)".
 QString ExportFilter(engine::OutputFormat format);
 

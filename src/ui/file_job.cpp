@@ -22,6 +22,7 @@
 #include "core/number_text.h"
 #include "core/packed_angle.h"
 #include "core/zones.h"
+#include "engine/transform_checks.h"
 #include "engine/zone_band.h"
 
 namespace quorvel {
@@ -101,6 +102,31 @@ FileJob::FileJob(engine::Job job, std::string path, std::string projectionLabel)
     result_->projectionLabel = std::move(projectionLabel);
 }
 
+FileJob::FileJob(engine::TransformJob job, std::string path, std::string commandLine,
+                 std::string commandNote)
+    : result_(std::make_unique<FileJobResult>()) {
+    job.writing.bom = true;  // as the window exports its CSV
+    result_->rows = engine::RowStore(job);
+    result_->path = std::move(path);
+    result_->commandLine = std::move(commandLine);
+    result_->commandNote = std::move(commandNote);
+}
+
+void FileJob::Compute(engine::ByteSource& source) {
+    FileJobResult& r = *result_;
+    KeptDiagnostics kept(r.diagnostics);
+    if (const engine::TransformJob* transform = r.transform()) {
+        engine::RowSink* sinks[] = {&r.rows};
+        r.counts = engine::RunTransform(*transform, source, r.path, sinks, kept);
+        return;
+    }
+    r.report =
+        std::make_unique<engine::ReportSpool>(std::filesystem::temp_directory_path().string());
+    engine::ReportSink points(r.job, *r.report);
+    engine::RowSink* sinks[] = {&r.rows, &points};
+    r.counts = engine::RunJob(r.job, source, sinks, kept);
+}
+
 void FileJob::Run(const Progress& progress) {
     FileJobResult& r = *result_;
     const int fd = ::open(r.path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -116,18 +142,17 @@ void FileJob::Run(const Progress& progress) {
         WatchedSource file(fd, r.path, static_cast<std::uint64_t>(st.st_size), progress);
         // Read as quorvel-batch reads it: converted to UTF-8 first when it is in another encoding.
         std::optional<engine::DecodingSource> decoded;
-        if (!r.job.encoding.empty()) decoded.emplace(file, r.job.encoding);
+        const std::string& encoding =
+            r.transform() ? r.transform()->reading.encoding : r.job.encoding;
+        if (!encoding.empty()) decoded.emplace(file, encoding);
         if (decoded && decoded->ReadsUtf8())
-            r.diagnostics.push_back(engine::Utf8Mark(r.job, r.path));
-        engine::ByteSource& source = decoded ? static_cast<engine::ByteSource&>(*decoded) : file;
-        r.report =
-            std::make_unique<engine::ReportSpool>(std::filesystem::temp_directory_path().string());
-        engine::ReportSink points(r.job, *r.report);
-        engine::RowSink* sinks[] = {&r.rows, &points};
-        KeptDiagnostics kept(r.diagnostics);
-        r.counts = engine::RunJob(r.job, source, sinks, kept);
+            r.diagnostics.push_back(engine::Utf8Mark(encoding, r.path));
+        Compute(decoded ? static_cast<engine::ByteSource&>(*decoded) : file);
     } catch (const Cancelled&) {
         r.cancelled = true;
+    } catch (const engine::Refusal& e) {
+        // The input and the parameters do not belong together: no row was kept.
+        r.error = ShownMessage(e.what());
     } catch (const engine::IoError& e) {
         r.error = ShownMessage(e.what());
     } catch (const std::bad_alloc&) {
@@ -211,7 +236,42 @@ void AddZoneBand(const engine::Job& job, MapData& map) {
 
 }  // namespace
 
+namespace {
+
+// A transform's points in its target system, one thread: a transform is seldom of millions.
+MapData TransformMap(const engine::RowStore& rows) {
+    const CoordinateSystem& to = rows.transform()->parameters.to;
+    MapData map;
+    const std::size_t count = rows.size();
+    map.x.assign(count, NAN);
+    map.y.assign(count, NAN);
+    map.outside.assign(count, 0);
+    map.geographic = to.kind != SystemKind::Plane;
+    map.meridian = NAN;
+    const GeographicLib::Geocentric earth(to.ellipsoid.a, to.ellipsoid.f);
+    for (std::size_t i = 0; i < count; ++i) {
+        const double a = rows.Result1(i), b = rows.Result2(i);
+        if (to.kind == SystemKind::Plane) {
+            // The zone number in front of the easting moves no point within its zone.
+            map.x[i] = to.HasZones() ? WithoutZonePrefix(b, 500000) : b;
+            map.y[i] = a;
+        } else if (to.kind == SystemKind::Geodetic) {
+            map.x[i] = DecodePackedAngle(a);
+            map.y[i] = DecodePackedAngle(b);
+        } else {
+            double lat = 0, lon = 0, h = 0;
+            earth.Reverse(a, b, rows.Result3(i), lat, lon, h);
+            map.x[i] = lon;
+            map.y[i] = lat;
+        }
+    }
+    return map;
+}
+
+}  // namespace
+
 MapData BuildMapData(const FileJobResult& result) {
+    if (result.transform()) return TransformMap(result.rows);
     const engine::Job& job = result.job;
     MapData map;
     const std::size_t count = result.rows.size();

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/datum_operation.h"
 #include "engine/process.h"
 #include "engine/report_spool.h"
 #include "engine/row_store.h"
@@ -23,10 +24,13 @@ struct MapData {
     std::vector<std::pair<double, double>> westEdge, eastEdge;
 };
 
+// A file run by the engine: 从文件计算's projection (`job`), or 坐标转换's datum transform, whose
+// job the rows keep (transform()).
 struct FileJobResult {
     engine::Job job;
     std::string path;
     std::string commandLine;      // the quorvel-batch command that writes the same CSV
+    std::string commandNote;      // said after it: where its parameter file comes from
     std::string projectionLabel;  // "CGCS2000, 精确" for the report; empty for the default
     engine::RowStore rows{engine::Job()};
     std::vector<engine::Diagnostic> diagnostics;
@@ -35,9 +39,10 @@ struct FileJobResult {
     // file without a name that goes with the program.
     std::unique_ptr<engine::ReportSpool> report;
     bool cancelled = false;
-    std::string error;  // a read that failed: nothing else is valid
+    std::string error;  // a read that failed or a refused transform: nothing else is valid
 
     std::size_t WarningCount() const;
+    const engine::TransformJob* transform() const { return rows.transform(); }
 };
 
 // A file computed by quorvel-batch's engine with a job, as the command line computes it, so the
@@ -46,6 +51,9 @@ class FileJob {
   public:
     // The job is run with a byte order mark, as the window exports its CSV.
     FileJob(engine::Job job, std::string path, std::string projectionLabel = {});
+    // A datum transform, read as its DatumReading says; `commandLine` the equivalent command.
+    FileJob(engine::TransformJob job, std::string path, std::string commandLine,
+            std::string commandNote = {});
 
     // `progress` is told the bytes read so far; returning false cancels the run.
     using Progress = std::function<bool(std::uint64_t read, std::uint64_t total)>;
@@ -53,10 +61,14 @@ class FileJob {
     std::unique_ptr<FileJobResult> TakeResult() { return std::move(result_); }
 
   private:
+    void Compute(engine::ByteSource& source);
+
     std::unique_ptr<FileJobResult> result_;
 };
 
-// Places the computed points for the map; several threads read a million rows.
+// Places the computed points for the map; several threads read a million rows. A transform's
+// points are the target system's: plane easting and northing in metres, geodetic (and
+// geocentric, on its ellipsoid) longitude and latitude; no meridian or band.
 MapData BuildMapData(const FileJobResult& result);
 
 // "quorvel-batch inverse --lo=117 --bom -- FILE" with the arguments quoted for a shell.

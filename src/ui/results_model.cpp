@@ -83,8 +83,21 @@ QVariant ResultsModel::headerData(int section, Qt::Orientation orientation, int 
     // The computation's own columns in Chinese; the fields passed through keep the header's
     // names, and "field4" without one reads 字段 4.
     const engine::Job& job = result_->rows.job();
-    const std::size_t own = 5 + engine::ExtraColumnNames(job.geodesy, job.mode).size();
     const std::string& name = columns[column];
+    if (const engine::TransformJob* t = result_->transform()) {
+        // X and Y read 纵坐标 and 横坐标 on a plane system only: geocentric X is neither.
+        const ParameterFile& f = t->parameters;
+        const std::size_t from = TypedCount(f.from, f.heights), to = TypedCount(f.to, f.heights);
+        if (column == 0) return ChineseHeading(name);
+        if (column <= from + to) {
+            const bool plane = (column <= from ? f.from : f.to).kind == SystemKind::Plane;
+            return plane ? ChineseHeading(name) : QString::fromStdString(name);
+        }
+        if (!t->reading.header && name.starts_with("field"))
+            return QStringLiteral("字段 ") + QString::fromStdString(name.substr(5));
+        return QString::fromStdString(name);
+    }
+    const std::size_t own = 5 + engine::ExtraColumnNames(job.geodesy, job.mode).size();
     if (column < own) return ChineseHeading(name);
     if (!job.header && name.starts_with("field"))
         return QStringLiteral("字段 ") + QString::fromStdString(name.substr(5));
@@ -121,6 +134,10 @@ QVariant RejectedModel::data(const QModelIndex& index, int role) const {
     const engine::Diagnostic& d = result_->diagnostics.at(static_cast<std::size_t>(index.row()));
     if (index.column() == 0 && role == Qt::ToolTipRole) return {};
     if (index.column() == 0) return d.OfRun() ? QVariant() : QVariant(qulonglong{d.line});
+    if (const engine::TransformJob* t = result_->transform()) {
+        return QString::fromStdString((d.IsWarning() ? Tr("warning: ") : std::string()) +
+                                      engine::Describe(d, *t));
+    }
     return QString::fromStdString(engine::DescribeMarked(d, result_->job));
 }
 

@@ -30,6 +30,7 @@
 
 #include "core/atomic_file.h"
 #include "core/messages.h"
+#include "engine/dat_sink.h"
 #include "engine/gis_output.h"
 #include "engine/run.h"
 #include "print/qt_messages.h"
@@ -71,6 +72,24 @@ QSize FitInto(const QWidget* window, QSize wanted, const QRect& room) {
     return wanted.boundedTo(room.size() - QSize(16, title + 16));
 }
 
+// A transform's rows in the CASS format (ExportFormats offers no other but the CSV, WriteCsv's),
+// all or nothing.
+bool WriteTransformDat(const engine::RowStore& rows, const engine::TransformJob& transform,
+                       const QString& path, QString* error) {
+    try {
+        AtomicFile file(QFile::encodeName(path).toStdString());
+        engine::FdSink sink(file.fd(), path.toStdString());
+        engine::OutputBuffer out(sink);
+        engine::DatSink dat(transform, out);
+        rows.Replay(dat);
+        file.Commit();
+    } catch (const std::runtime_error& e) {
+        *error = QString::fromStdString(ShownMessage(e.what()));
+        return false;
+    }
+    return true;
+}
+
 // Rows of `table` whose height `rows` lines of text take, with the header.
 int RowsHeight(const QTableView* table, int rows) {
     return table->horizontalHeader()->sizeHint().height() +
@@ -78,6 +97,14 @@ int RowsHeight(const QTableView* table, int rows) {
 }
 
 }  // namespace
+
+void ShowResults(std::shared_ptr<const FileJobResult> result, QWidget* parent) {
+    auto* window = new ResultsWindow(std::move(result), parent);
+    window->setWindowFlag(Qt::Window);
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
 
 Report ReportOf(const FileJobResult& result) {
     if (!result.report) return {};
@@ -114,7 +141,9 @@ ResultsWindow::ResultsWindow(std::shared_ptr<const FileJobResult> result, QWidge
       table_(new QTableView(this)),
       map_(new PointMap(this)) {
     setAttribute(Qt::WA_DeleteOnClose);
-    setWindowTitle(QStringLiteral("计算结果 — ") + FileNameOf(result_->path));
+    setWindowTitle(
+        (result_->transform() ? QStringLiteral("转换结果 — ") : QStringLiteral("计算结果 — ")) +
+        FileNameOf(result_->path));
 
     table_->setModel(model_);
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -140,8 +169,10 @@ QSplitter* ResultsWindow::LayOut(QTableView*& rejected) {
     QFont bold = summary->font();
     bold.setBold(true);
     summary->setFont(bold);
-    auto* command = new QLabel(
-        QStringLiteral("同样的计算：") + QString::fromStdString(result_->commandLine), this);
+    QString same = QStringLiteral("同样的计算：") + QString::fromStdString(result_->commandLine);
+    if (!result_->commandNote.empty()) same += u'\n' + QString::fromStdString(result_->commandNote);
+    auto* command = new QLabel(same, this);
+    command->setObjectName(QStringLiteral("command"));
     command->setTextInteractionFlags(Qt::TextSelectableByMouse);
     command->setWordWrap(true);
 
@@ -239,6 +270,13 @@ void ResultsWindow::AddMenuAndTools() {
     copy->setShortcutContext(Qt::WindowShortcut);
     QAction* print = menu->addAction(QStringLiteral("打印…"), this, &ResultsWindow::PrintReport);
     print->setShortcut(QKeySequence::Print);
+    if (result_->transform()) {
+        // The report is the projection's; nothing in it would be a transform's.
+        print->setEnabled(false);
+        print->setToolTip(
+            QtMessage(Tr("The printed report is the projection's: it has no room "
+                         "for a transform's points. Export them instead.")));
+    }
     menu->addSeparator();
     QAction* close = menu->addAction(QStringLiteral("关闭"), this, &QWidget::close);
     close->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_W));
@@ -259,10 +297,17 @@ bool ResultsWindow::WriteCsv(const FileJobResult& result, const QString& path, Q
         engine::FdSink sink(file.fd(), path.toStdString());
         engine::OutputBuffer out(sink);
         // The mark makes Excel read the names as UTF-8.
-        engine::Job job = result.job;
-        job.bom = true;
-        engine::CsvSink csv(job, out);
-        result.rows.Replay(csv);
+        if (const engine::TransformJob* transform = result.transform()) {
+            engine::TransformJob marked = *transform;
+            marked.writing.bom = true;
+            engine::TransformCsvSink csv(marked, out);
+            result.rows.Replay(csv);
+        } else {
+            engine::Job job = result.job;
+            job.bom = true;
+            engine::CsvSink csv(job, out);
+            result.rows.Replay(csv);
+        }
         file.Commit();
     } catch (const IoError& e) {
         *error = e.code() != 0 ? QString::fromLocal8Bit(std::strerror(e.code()))
@@ -278,11 +323,18 @@ bool ResultsWindow::WriteResults(const FileJobResult& result, const QString& pat
                                  const QString& parametersPath) {
     engine::Job job = result.job;
     job.format = engine::FormatOfPath(path.toStdString());
-    // As -o: an ending of a format not written here (.kmz, .dbf) is never taken as CSV.
-    if (const std::optional<std::string> ending =
-            engine::ForeignEnding(job.format, path.toStdString())) {
+    const std::vector<ExportFormat> formats = ExportFormats(result);
+    // As -o: an ending of a format not written here (.kmz, .dbf) is never taken as CSV, nor for a
+    // transform one it has no writer of (the projection's writers say why they cannot).
+    std::optional<std::string> ending = engine::ForeignEnding(job.format, path.toStdString());
+    if (!ending && result.transform() &&
+        std::none_of(formats.begin(), formats.end(),
+                     [&](const ExportFormat& f) { return f.format == job.format; })) {
+        ending = QFileInfo(path).suffix().toStdString();
+    }
+    if (ending) {
         QStringList endings;
-        for (const ExportFormat& f : ExportFormats(result.job)) {
+        for (const ExportFormat& f : formats) {
             endings << QStringLiteral(".") + QString::fromUtf8(engine::FormatName(f.format).data());
         }
         *error = QtMessage(Tr("These results cannot be written as {0}: choose one of {1}"),
@@ -290,6 +342,8 @@ bool ResultsWindow::WriteResults(const FileJobResult& result, const QString& pat
         return false;
     }
     if (job.format == engine::OutputFormat::Csv) return WriteCsv(result, path, error);
+    if (const engine::TransformJob* transform = result.transform())
+        return WriteTransformDat(result.rows, *transform, path, error);
     job.bom = false;  // the window's CSV only
     try {
         engine::WriteRows(
@@ -313,7 +367,7 @@ QString ResultsWindow::ChooseExportFile() {
     dialog.setFileMode(QFileDialog::AnyFile);
     // Only what the results can be written in; the file's ending picks the format, the filter
     // the ending of a name typed without.
-    const std::vector<ExportFormat> formats = ExportFormats(result_->job);
+    const std::vector<ExportFormat> formats = ExportFormats(*result_);
     QStringList filters, endings;
     for (const ExportFormat& f : formats) {
         filters << ExportFilter(f.format);
@@ -389,7 +443,7 @@ void ResultsWindow::ExportCsv() {
     std::optional<ParameterFile> parameters;
     QString parametersPath;
     const engine::OutputFormat format = engine::FormatOfPath(path.toStdString());
-    for (const ExportFormat& f : ExportFormats(result_->job)) {
+    for (const ExportFormat& f : ExportFormats(*result_)) {
         if (f.format == format && f.needsParameters) {
             parametersPath = ChooseParameters(parameters);
             if (parametersPath.isEmpty()) return;

@@ -33,6 +33,7 @@ class ResultsWindow : public QMainWindow {
     QTableView* table() const { return table_; }
     ResultsModel* model() const { return model_; }
     PointMap* map() const { return map_; }
+    const FileJobResult& result() const { return *result_; }
 
     // The bytes an export writes: a UTF-8 byte order mark, then the engine's CSV.
     static bool WriteCsv(const FileJobResult& result, const QString& path, QString* error);
@@ -73,6 +74,9 @@ class ResultsWindow : public QMainWindow {
     PointMap* map_;
     std::thread mapper_;  // places the points for the map once the table shows
 };
+
+// Opens a results window of its own for `result` over `parent`.
+void ShowResults(std::shared_ptr<const FileJobResult> result, QWidget* parent);
 
 // The report of the computed points: what quorvel-batch's --report prints for the same run.
 // Throws engine::IoError when the points cannot be read back.

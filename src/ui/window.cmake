@@ -10,7 +10,7 @@ target_link_libraries(quorvel_window PUBLIC quorvel_batch quorvel_print Qt6::Wid
 # The menu bar above it, and whole files computed by quorvel-batch's engine.
 add_library(quorvel_app STATIC
     app_window.cpp
-    datum_convert.cpp
+    job_runner.cpp
     datum_dialog.cpp
     datum_models.cpp
     export_formats.cpp

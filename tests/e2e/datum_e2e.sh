@@ -1,16 +1,17 @@
 #!/usr/bin/env bash
 # 坐标转换 as a person uses it, by keyboard alone, under Xvfb on a laptop screen of 1366 x 768 at
-# 125 %: Ctrl+T (the target starts as CGCS2000), the common points opened (Alt+O, their columns
-# as named, Enter), 计算参数 (F5),
+# 125 %: Ctrl+T (the target starts as CGCS2000), the common points opened (Alt+O), 计算参数 (F5),
 # the red row P6 unticked in the residual table (a refit), the dialog within the screen; another
 # model chosen (Alt+M) clears the results, and 保存参数… (Alt+A) then opens nothing; the model
-# back and F5 again, 保存参数… and 转换文件… (Alt+T, the columns, Enter) with the export (Ctrl+S).
+# back and F5 again, 转换文件… (Alt+T) before anything is saved, its columns as guessed, the
+# points in the results window and its export (Ctrl+S); then 保存参数….
 # The saved file must be quorvel-batch fit -p's for the same points and choices, the export
-# quorvel-batch transform --bom's, byte for byte.
+# quorvel-batch transform --bom's with it, byte for byte.
 #
 # Usage: datum_e2e.sh QUORVEL QUORVEL_BATCH OUTPUT_FOLDER
 # Environment:
-#   E2E_SHOT_DIR  copy the screenshot of the dialog after the refit here (datum-dialog.png).
+#   E2E_SHOT_DIR  copy the screenshots of the dialog after the refit and of the results window
+#                 showing the converted points here (datum-dialog.png, datum-results.png).
 #   E2E_WAIT      seconds to wait for each window (default 30).
 set -euo pipefail
 # shellcheck source-path=SCRIPTDIR source=lib.sh
@@ -32,6 +33,15 @@ cp "$fixture" "$common"
 points="$out/points.csv"
 printf '%s\n' 'name,X,Y' 'A1,3500500,481000' 'A2,3496000.125,499999.5' >"$points"
 
+# The columns' roles as the header names them (Enter takes them), in the dialog titled `$1`;
+# its screenshot `$2`, which must fit the screen.
+accept_columns() {
+    wait_focus "$1"
+    screenshot "$2" "$focused"
+    within_screen "$focused" "$3"
+    xdotool key Return
+}
+
 start_quorvel
 refocus "$main" '^Quorvel$'
 
@@ -41,11 +51,7 @@ dialog=$focused
 xdotool key alt+o
 wait_focus '^打开公共点文件$'
 type_path "$common"
-# The columns as the header names them; Enter takes them.
-wait_focus '^公共点文件的各列$'
-screenshot datum-point-columns "$focused"
-within_screen "$focused" "the common points' columns"
-xdotool key Return
+accept_columns '^公共点文件的各列$' datum-point-columns "the common points' columns"
 refocus "$dialog" '^坐标转换$'
 xdotool key F5
 sleep 0.5
@@ -66,7 +72,23 @@ screenshot datum-dialog-cleared "$dialog"
 xdotool key alt+m Up F5
 sleep 0.5
 
+# 转换文件 with the fit not saved: the file, its columns as guessed (OK), the results window.
+refocus "$dialog" '^坐标转换$'
+xdotool key alt+t
+wait_focus '^转换文件$'
+type_path "$points"
+accept_columns '^转换文件的各列$' datum-convert-columns "the columns of the file to convert"
+wait_focus '^转换结果 — points\.csv$'
+results=$focused
+sleep 1  # the map's points, placed in the background
+screenshot datum-results "$results"
+within_screen "$results" "the results window of the converted points"
+exported="$out/exported.csv"
+save_as ctrl+s '^导出$' "$exported"
+xdotool key ctrl+w
+
 saved="$out/params.txt"
+refocus "$dialog" '^坐标转换$'
 save_as alt+a '^保存参数$' "$saved" "no parameters were saved to $saved"
 # The window writes the file's comments in Chinese, as quorvel-batch does under a Chinese locale.
 LC_ALL=zh_CN.UTF-8 "$batch" fit --from plane:krassovsky:117 --to plane:cgcs2000:117 --header --check P6 \
@@ -75,17 +97,6 @@ LC_ALL=zh_CN.UTF-8 "$batch" fit --from plane:krassovsky:117 --to plane:cgcs2000:
 cmp "$saved" "$out/batch-params.txt" || fail "the saved parameters differ from quorvel-batch fit -p's"
 echo "saved parameters are byte for byte quorvel-batch fit -p's"
 
-refocus "$dialog" '^坐标转换$'
-xdotool key alt+t
-wait_focus '^转换文件$'
-type_path "$points"
-wait_focus '^转换文件的各列$'
-screenshot datum-convert-columns "$focused"
-within_screen "$focused" "the columns of the file to convert"
-xdotool key Return
-wait_focus '^转换结果$'
-exported="$out/exported.csv"
-save_as ctrl+s '^导出 CSV$' "$exported"
 "$batch" transform -p "$saved" --header --bom "$points" >"$out/batch.csv" 2>"$out/transform.err" ||
     fail "quorvel-batch transform ended with status $?"
 cmp "$exported" "$out/batch.csv" || fail "the export differs from quorvel-batch transform --bom's"
@@ -94,8 +105,8 @@ grep -q '^to=plane:cgcs2000:117$' "$XDG_CONFIG_HOME/Quorvel/Quorvel.conf" ||
     fail "the target system was not kept in the settings"
 
 if [ -n "${E2E_SHOT_DIR:-}" ]; then
-    cp "$out/datum-dialog.png" "$E2E_SHOT_DIR/datum-dialog.png"
-    cp "$out/datum-point-columns.png" "$out/datum-convert-columns.png" "$E2E_SHOT_DIR/"
+    cp "$out/datum-dialog.png" "$out/datum-results.png" "$out/datum-point-columns.png" \
+        "$out/datum-convert-columns.png" "$E2E_SHOT_DIR/"
 fi
 kill "$pid"
 wait "$pid" 2>/dev/null || true

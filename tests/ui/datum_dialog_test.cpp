@@ -9,12 +9,15 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QScreen>
 #include <QSettings>
 #include <QTableView>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QToolBar>
 #include <QtTest>
 #include <cmath>
 #include <fstream>
@@ -23,9 +26,11 @@
 
 #include "core/datum.h"
 #include "engine/run.h"
-#include "ui/datum_convert.h"
 #include "ui/datum_models.h"
+#include "ui/file_job.h"
 #include "ui/point_file_dialog.h"
+#include "ui/results_model.h"
+#include "ui/results_window.h"
 
 using namespace quorvel;
 
@@ -499,42 +504,199 @@ class DatumDialogTest : public QObject {
         QVERIFY(expected.find("position") != std::string::npos);
         QCOMPARE(ReadAll(saved), expected);
 
-        // 转换文件: the header found, the export the command's bytes.
-        const QString converted = dir_.filePath(QStringLiteral("converted.csv"));
-        const DatumConversion c = ConvertFile(saved, points, converted);
-        QCOMPARE(c.status, 0);
-        QVERIFY2(c.command.find("--header") != std::string::npos, c.command.c_str());
-        ConvertedWindow window(c, converted, nullptr);
-        QCOMPARE(window.rows(), 10);
-        const QString exported = dir_.filePath(QStringLiteral("exported.csv"));
-        QVERIFY2(window.ExportTo(exported, error), qPrintable(error));
-        const QString byCli = dir_.filePath(QStringLiteral("cli.csv"));
-        const std::string transform[] = {"transform",         "-p", saved.toStdString(), "--bom",
-                                         "--header",          "-o", byCli.toStdString(), "--quiet",
-                                         points.toStdString()};
-        std::vector<std::string_view> run(std::begin(transform), std::end(transform));
-        QCOMPARE(engine::RunCommand(run, {0, 1, sink, sink, false, {}}), 0);
-        QCOMPARE(ReadAll(exported), ReadAll(byCli));
-        QVERIFY(ReadAll(exported).rfind("\xEF\xBB\xBF", 0) == 0);
-
-        // A file in GB18030 (水塔) is read as such, and its header found.
-        const QString gb = dir_.filePath(QStringLiteral("gb.csv"));
-        std::ofstream(gb.toStdString(), std::ios::binary)
-            << "name,X,Y\n\xCB\xAE\xCB\xFE,3500500,481000\n";
-        const DatumConversion g =
-            ConvertFile(saved, gb, dir_.filePath(QStringLiteral("gb-out.csv")));
-        QCOMPARE(g.status, 0);
-        QVERIFY2(g.command.find("--encoding GB18030 --header") != std::string::npos,
-                 g.command.c_str());
-        QVERIFY(ReadAll(dir_.filePath(QStringLiteral("gb-out.csv"))).find("水塔") !=
-                std::string::npos);
-
         DatumDialog loaded;
         QVERIFY2(loaded.LoadParametersFrom(saved, error), qPrintable(error));
         QCOMPARE(loaded.Options().convention, RotationConvention::PositionVector);
         QCOMPARE(SystemText(loaded.Target()), std::string("plane:cgcs2000:117"));
         QVERIFY(loaded.parameters().has_value());
         QCOMPARE(loaded.parameters()->parameters, d.fit()->parameters);
+    }
+
+    // 转换文件 without saving the fit: the results window's CSV is transform --bom's for the
+    // same file and parameters, byte for byte; DAT is written, the GIS formats are refused.
+    void convertingAFitNotSavedGivesTheCommandsRows() {
+        const QString points = dir_.filePath(QStringLiteral("convert.tsv"));
+        std::ofstream(points.toStdString(), std::ios::binary) << CommonPointsText().toStdString();
+        DatumDialog d;
+        Choose(d);
+        QCOMPARE(d.points()->PasteRows(CommonPointsText()), 10);
+        d.Compute();
+        QVERIFY2(d.HasResults(), qPrintable(d.message()));
+        const PointFileChoice choice = GuessPointFile(points, {"X1", "Y1"});
+        QVERIFY(choice.header);
+        d.ConvertFile(points, choice);
+        QTRY_VERIFY(!d.Converting());
+        const QList<ResultsWindow*> windows = d.findChildren<ResultsWindow*>();
+        QCOMPARE(windows.size(), 1);
+        const ResultsWindow& w = *windows.front();
+        QVERIFY(w.windowTitle().startsWith(QStringLiteral("转换结果")));
+        QCOMPARE(w.model()->rowCount(), 10);
+        QCOMPARE(w.model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("点名"));
+        QCOMPARE(w.model()->headerData(3, Qt::Horizontal).toString(), QStringLiteral("纵坐标 X2"));
+        QCOMPARE(w.model()->headerData(5, Qt::Horizontal).toString(), QStringLiteral("X2"));
+        const QString command = w.findChild<QLabel*>(QStringLiteral("command"))->text();
+        QVERIFY2(command.contains(QStringLiteral("transform -p PARAMS --bom --header")),
+                 qPrintable(command));
+        // The printed report is the projection's: off for a transform, saying why.
+        for (QAction* a : w.findChild<QToolBar*>()->actions()) {
+            if (a->text().startsWith(QStringLiteral("打印"))) {
+                QVERIFY(!a->isEnabled() && !a->toolTip().isEmpty());
+            }
+        }
+
+        QString error;
+        const QString saved = dir_.filePath(QStringLiteral("convert-params.txt"));
+        QVERIFY2(d.SaveParametersTo(saved, error), qPrintable(error));
+        const QString byCli = dir_.filePath(QStringLiteral("convert-cli.csv"));
+        const std::string transform[] = {"transform",         "-p", saved.toStdString(), "--bom",
+                                         "--header",          "-o", byCli.toStdString(), "--quiet",
+                                         points.toStdString()};
+        std::vector<std::string_view> run(std::begin(transform), std::end(transform));
+        std::ostringstream said;
+        QCOMPARE(engine::RunCommand(run, {0, 1, said, said, false, {}}), 0);
+        const QString exported = dir_.filePath(QStringLiteral("convert-window.csv"));
+        QStringList warnings;
+        QVERIFY2(ResultsWindow::WriteResults(w.result(), exported, &error, &warnings),
+                 qPrintable(error));
+        QCOMPARE(ReadAll(exported), ReadAll(byCli));
+        QVERIFY(ReadAll(exported).rfind("\xEF\xBB\xBF"
+                                        "name,X1,Y1,X2,Y2",
+                                        0) == 0);
+
+        // CASS: name, no code, Y2 before X2, as the CSV has them.
+        const QString dat = dir_.filePath(QStringLiteral("convert.dat"));
+        QVERIFY2(ResultsWindow::WriteResults(w.result(), dat, &error, &warnings),
+                 qPrintable(error));
+        const std::string datText = ReadAll(dat);
+        QCOMPARE(std::count(datText.begin(), datText.end(), '\n'), 10);
+        const ResultsModel& m = *w.model();
+        const std::string first =
+            m.Fields(0)[0] + ",," + m.Fields(0)[4] + "," + m.Fields(0)[3] + ",\r\n";
+        QVERIFY2(datText.rfind(first, 0) == 0, datText.c_str());
+        const QString gpkg = dir_.filePath(QStringLiteral("convert.gpkg"));
+        QVERIFY(!ResultsWindow::WriteResults(w.result(), gpkg, &error, &warnings));
+        QVERIFY2(error.contains(QStringLiteral(".csv .dat")), qPrintable(error));
+        QVERIFY(!QFile::exists(gpkg));
+    }
+
+    // A file in GB18030 (水塔) is read as its choice says, through the engine's decoding.
+    void convertsAFileInGb18030() {
+        const QString gb = dir_.filePath(QStringLiteral("gb.csv"));
+        std::ofstream(gb.toStdString(), std::ios::binary)
+            << "name,X,Y\n\xCB\xAE\xCB\xFE,3500500,481000\n";
+        DatumDialog d;
+        Choose(d);
+        QCOMPARE(d.points()->PasteRows(CommonPointsText()), 10);
+        d.Compute();
+        const PointFileChoice choice = GuessPointFile(gb, {"X1", "Y1"});
+        QCOMPARE(choice.encoding.toLower(), QStringLiteral("gb18030"));
+        d.ConvertFile(gb, choice);
+        QTRY_VERIFY(!d.Converting());
+        const QList<ResultsWindow*> windows = d.findChildren<ResultsWindow*>();
+        QCOMPARE(windows.size(), 1);
+        QCOMPARE(windows.front()->model()->Fields(0)[0], std::string("水塔"));
+        QVERIFY(d.TransformCommand(gb, choice).find("--encoding GB18030 --header") !=
+                std::string::npos);
+    }
+
+    // A line that does not read is listed in transform's words, as quorvel-batch says it.
+    void rejectedLinesAreSaidAsTransformSaysThem() {
+        const QString file = dir_.filePath(QStringLiteral("bad.csv"));
+        std::ofstream(file.toStdString(), std::ios::binary)
+            << "A1,3500500,481000\nA2,3500x,481000\nA3,3500600\n";
+        DatumDialog d;
+        Choose(d);
+        QCOMPARE(d.points()->PasteRows(CommonPointsText()), 10);
+        d.Compute();
+        QString error;
+        const QString saved = dir_.filePath(QStringLiteral("bad-params.txt"));
+        QVERIFY2(d.SaveParametersTo(saved, error), qPrintable(error));
+        d.ConvertFile(file, PointFileChoice{});
+        QTRY_VERIFY(!d.Converting());
+        const QList<ResultsWindow*> windows = d.findChildren<ResultsWindow*>();
+        QCOMPARE(windows.size(), 1);
+        const FileJobResult& r = windows.front()->result();
+        QCOMPARE(r.counts.points, std::size_t{1});
+        QCOMPARE(r.diagnostics.size(), std::size_t{2});
+        auto* rejected = windows.front()->findChild<QTableView*>(QStringLiteral("rejected"));
+        QVERIFY(rejected != nullptr);
+        const std::string args[] = {"transform",
+                                    "-p",
+                                    saved.toStdString(),
+                                    "-o",
+                                    dir_.filePath(QStringLiteral("bad-out.csv")).toStdString(),
+                                    file.toStdString()};
+        std::vector<std::string_view> views(std::begin(args), std::end(args));
+        std::ostringstream said;
+        QCOMPARE(engine::RunCommand(views, {0, 1, said, said, false, {}}), 1);
+        for (int row = 0; row < 2; ++row) {
+            const QAbstractItemModel* m = rejected->model();
+            const std::string line = file.toStdString() + ":" +
+                                     m->index(row, 0).data().toString().toStdString() + ": " +
+                                     m->index(row, 1).data().toString().toStdString();
+            QVERIFY2(said.str().find(line) != std::string::npos,
+                     (line + " | " + said.str()).c_str());
+        }
+    }
+
+    // Cancelled in the progress dialog: no results window, the dialog as it was.
+    void cancelLeavesNoResultsWindow() {
+        const QString big = dir_.filePath(QStringLiteral("big.tsv"));
+        {
+            std::ofstream out(big.toStdString(), std::ios::binary);
+            for (int i = 0; i < 400000; ++i)
+                out << 'P' << i << '\t' << 3500000 + i % 1000 << '\t' << 480000 + i % 700 << '\n';
+        }
+        DatumDialog d;
+        Choose(d);
+        QCOMPARE(d.points()->PasteRows(CommonPointsText()), 10);
+        d.Compute();
+        const std::string before = d.message().toStdString();
+        d.ConvertFile(big, PointFileChoice{});
+        QVERIFY(d.Converting());
+        QProgressDialog* progress = d.findChild<QProgressDialog*>();
+        QVERIFY(progress != nullptr);
+        progress->cancel();
+        QTRY_VERIFY(!d.Converting());
+        QCoreApplication::processEvents();
+        QVERIFY(d.findChildren<ResultsWindow*>().isEmpty());
+        QCOMPARE(d.message().toStdString(), before);
+        QVERIFY(d.HasResults());
+    }
+
+    // A file the parameters do not belong to is refused in transform's words, in a message box,
+    // and nothing shows as converted.
+    void refusedFileShowsTheRefusal() {
+        DatumDialog fitted;
+        Choose(fitted);
+        QCOMPARE(fitted.points()->PasteRows(CommonPointsText()), 10);
+        fitted.Compute();
+        const QString saved = dir_.filePath(QStringLiteral("refuse-params.txt"));
+        QString error;
+        QVERIFY2(fitted.SaveParametersTo(saved, error), qPrintable(error));
+        // Longitude and latitude where plane X and Y belong.
+        const QString wrong = dir_.filePath(QStringLiteral("lb.csv"));
+        std::ofstream(wrong.toStdString(), std::ios::binary) << "P1,39.5,116.3\nP2,39.6,116.4\n";
+
+        DatumDialog d;
+        QVERIFY2(d.LoadParametersFrom(saved, error), qPrintable(error));
+        d.ConvertFile(wrong, PointFileChoice{});
+        QVERIFY(d.Converting());
+        QTRY_VERIFY(!d.Converting());
+        QVERIFY(d.findChildren<ResultsWindow*>().isEmpty());
+        QMessageBox* box = d.findChild<QMessageBox*>();
+        QVERIFY2(box != nullptr && box->isVisible(), qPrintable(d.message()));
+        const std::string args[] = {"transform", "-p", saved.toStdString(), "--quiet",
+                                    wrong.toStdString()};
+        std::vector<std::string_view> views(std::begin(args), std::end(args));
+        std::ostringstream said;
+        QCOMPARE(engine::RunCommand(views, {0, 1, said, said, false, {}}), 2);
+        QVERIFY2(
+            !box->text().isEmpty() &&
+                said.str().find(box->text().toStdString()) != std::string::npos,
+            qPrintable(box->text() + QStringLiteral(" | ") + QString::fromStdString(said.str())));
+        QCOMPARE(d.message(), box->text());
+        box->close();
     }
 };
 
