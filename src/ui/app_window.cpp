@@ -24,7 +24,6 @@
 #include <QVBoxLayout>
 #include <QtConcurrent/QtConcurrentRun>
 
-#include "engine/options.h"
 #include "print/qt_messages.h"
 #include "ui/datum_dialog.h"
 #include "ui/file_compute_dialog.h"

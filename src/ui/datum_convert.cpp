@@ -22,6 +22,7 @@
 #include "core/atomic_file.h"
 #include "core/errors.h"
 #include "core/number_text.h"
+#include "engine/datum_run.h"
 #include "engine/run.h"
 #include "engine/text_io.h"
 #include "ui/file_job.h"
@@ -92,7 +93,7 @@ DatumConversion ConvertFile(const QString& parameterPath, const QString& input,
     run.insert(run.end() - 2, {"-o", QFile::encodeName(output).toStdString()});
     std::vector<std::string_view> views(run.begin(), run.end());
     std::ostringstream messages;
-    c.status = engine::RunCommand(views, {0, 1, messages, messages, false, {}});
+    c.status = engine::RunDatumCommand(views, {0, 1, messages, messages, false, {}});
     c.messages = messages.str();
     return c;
 }

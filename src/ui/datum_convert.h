@@ -12,7 +12,7 @@ namespace quorvel {
 struct DatumConversion {
     std::vector<std::string> args;  // after the program name, without -o
     std::string command;            // the quorvel-batch command that writes the same CSV
-    int status = 2;                 // as RunCommand's
+    int status = 2;                 // as quorvel-batch exits
     std::string messages;           // what the run said about lines and the whole run
 };
 

@@ -21,6 +21,7 @@
 #include <sstream>
 
 #include "core/datum.h"
+#include "engine/datum_run.h"
 #include "engine/run.h"
 #include "ui/datum_convert.h"
 #include "ui/datum_models.h"
@@ -378,7 +379,7 @@ class DatumDialogTest : public QObject {
                                     points.toStdString()};
         std::vector<std::string_view> views(std::begin(args), std::end(args));
         std::ostringstream sink;
-        QCOMPARE(engine::RunCommand(views, {0, 1, sink, sink, false, {}}), 0);
+        QCOMPARE(engine::RunDatumCommand(views, {0, 1, sink, sink, false, {}}), 0);
         const std::string expected = ReadAll(cli);
         QVERIFY(expected.find("position") != std::string::npos);
         QCOMPARE(ReadAll(saved), expected);
@@ -397,7 +398,7 @@ class DatumDialogTest : public QObject {
                                          "--header",          "-o", byCli.toStdString(), "--quiet",
                                          points.toStdString()};
         std::vector<std::string_view> run(std::begin(transform), std::end(transform));
-        QCOMPARE(engine::RunCommand(run, {0, 1, sink, sink, false, {}}), 0);
+        QCOMPARE(engine::RunDatumCommand(run, {0, 1, sink, sink, false, {}}), 0);
         QCOMPARE(ReadAll(exported), ReadAll(byCli));
         QVERIFY(ReadAll(exported).rfind("\xEF\xBB\xBF", 0) == 0);
 
