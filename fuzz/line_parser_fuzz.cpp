@@ -8,14 +8,16 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/command.h"
 #include "engine/line_parser.h"
-#include "engine/options.h"
 #include "engine/run.h"
 #include "engine/text_io.h"
 
 namespace {
 
 using namespace quorvel::engine;
+using quorvel::cli::Options;
+using quorvel::cli::ParseArguments;
 
 void Check(bool ok, const char* what) {
     if (!ok) {
@@ -96,7 +98,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     OutputBuffer out(sink, 256);
     std::ostringstream err;
     ReportSpool spool;
-    const RunCounts counts = ProcessPoints(options, source, "in", out, err, &spool);
+    const RunCounts counts = quorvel::cli::ProcessPoints(options, source, "in", out, err, &spool);
     ReportData report;
     report.rows = spool.ReadAll();
     Check(report.rows.size() == counts.points && spool.Count() == counts.points,

@@ -5,9 +5,9 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/command.h"
 #include "cli/pdf_loader.h"
 #include "core/messages.h"
-#include "engine/run.h"
 
 int main(int argc, char** argv) {
     std::ios::sync_with_stdio(false);
@@ -15,8 +15,8 @@ int main(int argc, char** argv) {
     quorvel::UseUserLanguage();
     const std::vector<std::string_view> args(argv + 1, argv + argc);
 #if defined(QUORVEL_BATCH_PDF)
-    const quorvel::engine::Environment env{0,         1,    std::cout,
-                                           std::cerr, true, quorvel::cli::LoadPdfWriter};
+    const quorvel::cli::Environment env{0,         1,    std::cout,
+                                        std::cerr, true, quorvel::cli::LoadPdfWriter};
 #elif defined(QUORVEL_PDF_LIBEXEC_RELATIVE)
     if (quorvel::cli::AsksForPdfReport(args)) {
         // Returns only when the writer cannot start; nothing may be written before.
@@ -25,9 +25,9 @@ int main(int argc, char** argv) {
         std::cerr << "quorvel-batch: " << why << '\n';
         return 2;
     }
-    const quorvel::engine::Environment env{0, 1, std::cout, std::cerr, true, nullptr};
+    const quorvel::cli::Environment env{0, 1, std::cout, std::cerr, true, nullptr};
 #else
-    const quorvel::engine::Environment env{0, 1, std::cout, std::cerr, false, nullptr};
+    const quorvel::cli::Environment env{0, 1, std::cout, std::cerr, false, nullptr};
 #endif
-    return quorvel::engine::RunCommand(args, env);
+    return quorvel::cli::RunCommand(args, env);
 }

@@ -6,9 +6,9 @@
 #include <filesystem>
 #include <system_error>
 
+#include "cli/options.h"
 #include "cli/pdf_loader.h"
 #include "core/messages.h"
-#include "engine/options.h"
 
 namespace quorvel::cli {
 
@@ -18,9 +18,8 @@ constexpr const char* kPdfProgram = "quorvel-batch-pdf";
 
 bool AsksForPdfReport(std::span<const std::string_view> args) {
     try {
-        const engine::Options options = engine::ParseArguments(args, /*pdfReports=*/true);
-        return options.action == engine::Options::Action::Run &&
-               options.reportKind == engine::ReportKind::Pdf;
+        const Options options = ParseArguments(args, /*pdfReports=*/true);
+        return options.action == Options::Action::Run && options.reportKind == ReportKind::Pdf;
     } catch (const engine::UsageError&) {
         return false;
     }

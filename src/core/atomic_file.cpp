@@ -96,9 +96,9 @@ void Unregister(int slot) {
 }
 
 // `name` failed to be written or replaced, for the reason the last system call gave.
-IoError CannotWrite(const std::string& name) {
+IoError WriteFailure(const std::string& name) {
     const int err = errno;
-    return IoError(Fill(Tr("cannot write {0}: {1}"), {name, std::strerror(err)}), err);
+    return IoError(CannotWrite(name, std::strerror(err)), err);
 }
 IoError CannotReplace(const std::string& name) {
     const int err = errno;
@@ -153,17 +153,16 @@ AtomicFile::AtomicFile(const std::string& target, bool allowDirect) {
         if (!allowDirect) throw IoError(Fill(Tr("{0} is not a regular file"), {target}), ENOTSUP);
         fd_ = where.inheritedFd >= 0 ? ::fcntl(where.inheritedFd, F_DUPFD_CLOEXEC, 3)
                                      : ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
-        if (fd_ < 0) throw CannotWrite(target);
+        if (fd_ < 0) throw WriteFailure(target);
         direct_ = true;
         return;
     }
     // Renaming over a file needs only the folder's permission: refuse, as cp does, a file its
     // user may not write, and a file nobody may write even when root runs this.
     if (exists && (st.st_mode & 0222) == 0) {
-        throw IoError(Fill(Tr("cannot write {0}: {1}"), {target, Tr("the file is read-only")}),
-                      EACCES);
+        throw IoError(CannotWrite(target, Tr("the file is read-only")), EACCES);
     }
-    if (exists && ::access(target_.c_str(), W_OK) != 0) throw CannotWrite(target);
+    if (exists && ::access(target_.c_str(), W_OK) != 0) throw WriteFailure(target);
     // Keep the mode of the file being replaced, never its set-user and set-group ID, which would
     // make a program of what may be any data; a new file gets the usual 0666 less the umask
     // (mkstemp makes it 0600).
@@ -199,10 +198,10 @@ void AtomicFile::Create(const std::string& target, const fs::path& resolved, mod
     pthread_sigmask(SIG_SETMASK, &old, nullptr);
     if (fd_ < 0) {
         errno = mkErrno;
-        throw CannotWrite(target);
+        throw WriteFailure(target);
     }
     if (::fchmod(fd_, mode) != 0) {
-        const IoError error = CannotWrite(target);
+        const IoError error = WriteFailure(target);
         Discard();
         throw error;
     }
@@ -227,15 +226,15 @@ void AtomicFile::Finish() {
     finished_ = true;
     if (direct_) {
         committed_ = true;
-        if (::close(fd) != 0) throw CannotWrite(target_);
+        if (::close(fd) != 0) throw WriteFailure(target_);
         return;
     }
     if (::fsync(fd) != 0 && errno != EINVAL) {
-        const IoError error = CannotWrite(target_);
+        const IoError error = WriteFailure(target_);
         ::close(fd);
         throw error;
     }
-    if (::close(fd) != 0) throw CannotWrite(target_);
+    if (::close(fd) != 0) throw WriteFailure(target_);
 }
 
 void AtomicFile::Publish() {
@@ -281,17 +280,17 @@ void AtomicFile::Undo() {
 
 bool AtomicFile::FinishWith(const std::string& written) {
     struct stat st {};
-    if (::fstat(fd_, &st) != 0) throw CannotWrite(target_);
+    if (::fstat(fd_, &st) != 0) throw WriteFailure(target_);
     if (::rename(written.c_str(), tempPath_.c_str()) != 0) {
         if (errno == ENOENT) return false;
-        throw CannotWrite(target_);
+        throw WriteFailure(target_);
     }
     // The file takes the place of the empty temporary one, with its owner and mode.
     const int fd = ::open(tempPath_.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) throw CannotWrite(target_);
+    if (fd < 0) throw WriteFailure(target_);
     KeepOwner(fd, st.st_uid, st.st_gid);
     if (::fchmod(fd, st.st_mode & 07777) != 0) {
-        const IoError error = CannotWrite(target_);
+        const IoError error = WriteFailure(target_);
         ::close(fd);
         throw error;
     }
@@ -311,7 +310,7 @@ bool AtomicFile::PublishNew(const std::string& path) {
         struct stat st {};
         if (errno == EEXIST || ::lstat(path.c_str(), &st) == 0) return false;
         // A file system without hard links: check and move, the best it allows.
-        if (::rename(tempPath_.c_str(), path.c_str()) != 0) throw CannotWrite(path);
+        if (::rename(tempPath_.c_str(), path.c_str()) != 0) throw WriteFailure(path);
     }
     target_ = path;
     committed_ = true;

@@ -37,6 +37,18 @@ Error::Error(ErrorKind kind, std::string detail)
       kind_(kind),
       detail_(std::move(detail)) {}
 
+std::string CannotRead(std::string_view what, std::string_view why) {
+    return Fill(Tr("cannot read {0}: {1}"), {what, why});
+}
+
+std::string CannotWrite(std::string_view what, std::string_view why) {
+    return Fill(Tr("cannot write {0}: {1}"), {what, why});
+}
+
+std::string ItIsAFolder() {
+    return Tr("it is a folder");
+}
+
 void RethrowWithContext(const Error& e, std::string_view what) {
     std::string detail = Fill(Tr("{0}: {1}"), {what, e.detail()});
     switch (e.kind()) {

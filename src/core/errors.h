@@ -126,6 +126,13 @@ class IoError : public std::runtime_error {
     int code_;
 };
 
+// The one wording of a failed read or write, in the language of the messages: "cannot read
+// FILE: WHY", "cannot write FILE: WHY" (WHY as strerror says it, or the program's reason).
+std::string CannotRead(std::string_view what, std::string_view why);
+std::string CannotWrite(std::string_view what, std::string_view why);
+// "it is a folder": why a folder named as a file cannot be read.
+std::string ItIsAFolder();
+
 // Rethrows `e` as the same kind of error with the name of what failed put before its detail,
 // so that a message can say which value of which point failed.
 [[noreturn]] void RethrowWithContext(const Error& e, std::string_view what);

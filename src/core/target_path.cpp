@@ -20,7 +20,7 @@ namespace fs = std::filesystem;
 constexpr int kMaxLinks = 40;  // the kernel's MAXSYMLINKS
 
 IoError Refused(const std::string& target, int err) {
-    return IoError(Fill(Tr("cannot write {0}: {1}"), {target, std::strerror(err)}), err);
+    return IoError(CannotWrite(target, std::strerror(err)), err);
 }
 
 // N of /dev/fd/N, /proc/self/fd/N or /proc/<own pid>/fd/N, 0–2 of /dev/stdin, stdout, stderr;

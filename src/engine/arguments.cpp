@@ -73,6 +73,18 @@ std::string ReadOutputFile(const std::string& typed) {
     return typed == "-" ? std::string() : typed;
 }
 
+void ThrowIfRefused(const std::optional<JobRefusal>& refusal) {
+    if (!refusal) return;
+    if (!refusal->usage) throw JobRefused(refusal->words);
+    throw UsageError(refusal->words);
+}
+
+std::string ReadEncoding(const std::string& text) {
+    std::string iconvName;
+    ThrowIfRefused(ReadEncoding(text, iconvName));
+    return iconvName;
+}
+
 std::string Quoted(std::string_view text) {
     return "\"" + std::string(text) + "\"";
 }

@@ -8,10 +8,15 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/command_line.h"
+#include "engine/refusal.h"
+
 namespace quorvel::engine {
 
 // The pieces of a command line that every mode of quorvel-batch reads alike. Errors are
-// UsageError (engine/job.h).
+// UsageError (engine/command_line.h), thrown inside the reading of a command line and caught at
+// its top. Here, not in src/cli, while the datum command line that reads them too lives in the
+// engine (engine/command_line.h).
 
 // The first of `names` among the arguments before any "--", such as --help: then nothing else is
 // read.
@@ -49,6 +54,13 @@ void ReadInputFile(std::span<const std::string_view> positional, std::string& in
 
 // -o as typed: the file, or empty for standard output ("-").
 std::string ReadOutputFile(const std::string& typed);
+
+// A job's check as the command line says it: a refusal thrown as JobRefused (without the usage
+// text) or UsageError.
+void ThrowIfRefused(const std::optional<JobRefusal>& refusal);
+
+// The iconv name of --encoding's value (engine::ReadEncoding); throws UsageError.
+std::string ReadEncoding(const std::string& text);
 
 // A text in quotes, for usage errors.
 std::string Quoted(std::string_view text);

@@ -14,6 +14,7 @@
 #include <limits>
 #include <map>
 #include <sstream>
+#include <stdexcept>
 
 #include "core/datum.h"
 #include "core/errors.h"
@@ -176,7 +177,7 @@ ParameterFile ReadParameters(const std::string& path) {
     std::stringstream text;
     if (in) text << in.rdbuf();
     if (!in || in.bad()) {
-        throw IoError(Fill(Tr("cannot read {0}: {1}"), {path, std::strerror(errno)}));
+        throw IoError(CannotRead(path, std::strerror(errno)));
     }
     try {
         return ReadParameterFile(text.str());
@@ -330,7 +331,7 @@ class GisOutput::Sink : public RowSink {
         } catch (const IoError&) {
             throw;
         } catch (const std::runtime_error& e) {
-            throw IoError(Fill(Tr("cannot write {0}: {1}"), {target_, e.what()}));
+            throw IoError(CannotWrite(target_, e.what()));
         }
     }
 
@@ -466,10 +467,22 @@ class GisOutput::Sink : public RowSink {
     KmlLeadingSpaces spaces_;
 };
 
+namespace {
+
+// The caller has checked the format (CheckFormat): a job it refuses here is a mistake in the
+// program, not the user's.
+void RequireFormat(const Job& job, bool parameters) {
+    if (const std::optional<JobRefusal> r = CheckFormat(job, parameters)) {
+        throw std::invalid_argument(r->words);
+    }
+}
+
+}  // namespace
+
 GisOutput::GisOutput(const Job& job, const std::string& target,
                      const std::optional<ParameterFile>& parameters,
                      const std::string& parametersName, OutputWarning warn) {
-    CheckFormat(job, parameters.has_value());
+    RequireFormat(job, parameters.has_value());
     if (parameters) {
         if (!SameEllipsoid(parameters->from.ellipsoid, job.geodesy.ellipsoid)) {
             throw IoError(Fill(
@@ -525,9 +538,7 @@ void GisOutput::Finish() {
         // Shapefile replaced goes.
         if (!files_[i]->FinishWith(staged_[i])) {
             if (i == 0) {
-                throw IoError(
-                    Fill(Tr("cannot write {0}: {1}"), {files_[i]->Target(), std::strerror(ENOENT)}),
-                    ENOENT);
+                throw IoError(CannotWrite(files_[i]->Target(), std::strerror(ENOENT)), ENOENT);
             }
             absent_[i] = true;
         }
@@ -579,7 +590,7 @@ void WriteRows(const RowStore& rows, const Job& job, const std::string& target,
         out.Settle();
         return;
     }
-    CheckFormat(job, parameters.has_value());
+    RequireFormat(job, parameters.has_value());
     AtomicFile file(target);
     FdSink sink(file.fd(), target);
     OutputBuffer out(sink);

@@ -33,8 +33,8 @@ ParameterFile ReadParameters(const std::string& path);
 // on failure or on SIGINT, SIGTERM, SIGHUP and SIGPIPE. KML from a datum other than CGCS2000
 // and WGS 84 goes through `parameters` (named `parametersName` in messages), which must
 // transform from the job's ellipsoid to CGCS2000 or WGS 84. Throws IoError when the files
-// cannot be made or GDAL cannot be loaded, UsageError for a format the job cannot be written in
-// (CheckFormat).
+// cannot be made or GDAL cannot be loaded; the caller checks the format first (CheckFormat: a
+// format it refuses here is std::invalid_argument).
 class GisOutput {
   public:
     GisOutput(const Job& job, const std::string& target,
@@ -67,8 +67,8 @@ class GisOutput {
 
 // Writes the rows of `rows` as `job` (its format) says into `target`, all or nothing, as the
 // window exports them: CSV and the CASS file straight, the others through GisOutput (KML with
-// `parameters`, named `parametersName`, as -p gives them). Throws IoError, and UsageError for a
-// format the job cannot be written in.
+// `parameters`, named `parametersName`, as -p gives them). Throws IoError; the caller checks the
+// format first (CheckFormat: a format it refuses here is std::invalid_argument).
 void WriteRows(const RowStore& rows, const Job& job, const std::string& target,
                const OutputWarning& warn,
                const std::optional<ParameterFile>& parameters = std::nullopt,

@@ -15,23 +15,23 @@ std::string Quoted(std::string_view text) {
 }
 
 // "OPTION: TEXT is ...", `why` a message with {0} the quoted text.
-UsageError OptionError(std::string_view option, const char* why, std::string_view text) {
-    return UsageError(Fill(Tr("{0}: {1}"), {option, Fill(Tr(why), {Quoted(text)})}));
+std::optional<JobRefusal> OptionRefusal(std::string_view option, const char* why,
+                                        std::string_view text) {
+    return Refuse(Fill(Tr("{0}: {1}"), {option, Fill(Tr(why), {Quoted(text)})}));
 }
 
-// A packed-degree meridian: read as a number, then decoded like the window's.
-double ReadMeridian(std::string_view option, const std::string& text,
-                    std::vector<Diagnostic>& warnings) {
-    double degrees = 0;
+// A packed-degree meridian into `degrees`: read as a number, then decoded like the window's.
+std::optional<JobRefusal> ReadMeridian(std::string_view option, const std::string& text,
+                                       double& degrees, std::vector<Diagnostic>& warnings) {
     try {
         degrees = DecodePackedAngle(ParseNumber(text));
     } catch (const OverflowError&) {
-        throw OptionError(option, TR_NOOP("{0} is out of range"), text);
+        return OptionRefusal(option, TR_NOOP("{0} is out of range"), text);
     } catch (const Error&) {
-        throw OptionError(option, TR_NOOP("{0} is not a number"), text);
+        return OptionRefusal(option, TR_NOOP("{0} is not a number"), text);
     }
     if (!(std::fabs(degrees) <= 360)) {
-        throw OptionError(option, TR_NOOP("{0} is beyond -360 to 360 degrees"), text);
+        return OptionRefusal(option, TR_NOOP("{0} is beyond -360 to 360 degrees"), text);
     }
     if (const std::optional<PackedExcessValue> excess = FindPackedExcess(text)) {
         Diagnostic& d = warnings.emplace_back();
@@ -41,76 +41,83 @@ double ReadMeridian(std::string_view option, const std::string& text,
         d.count = static_cast<std::uint64_t>(excess->amount);
         d.seconds = excess->seconds;
     }
-    return degrees;
+    return std::nullopt;
 }
 
-// The zone of width `w` whose central meridian `degrees` is, or a usage error.
-int ZoneOfMeridian(ZoneWidth w, std::string_view text, double degrees) {
-    const std::optional<int> zone = ZoneOfCentralMeridian(w, degrees);
-    if (!zone) {
-        throw UsageError(
+// The zone of width `w` whose central meridian `degrees` is, into `zone`.
+std::optional<JobRefusal> ZoneOfMeridian(ZoneWidth w, std::string_view text, double degrees,
+                                         int& zone) {
+    const std::optional<int> found = ZoneOfCentralMeridian(w, degrees);
+    if (!found) {
+        return Refuse(
             Fill(Tr("--ls: {0} is not the central meridian of a {1} deg zone ({2})"),
                  {Quoted(text), std::to_string(static_cast<int>(w)),
                   w == ZoneWidth::Three ? Tr("a multiple of 3") : Tr("3 plus a multiple of 6")}));
     }
-    return *zone;
+    zone = *found;
+    return std::nullopt;
+}
+
+// Ls, for the zone change only.
+std::optional<JobRefusal> SetTargetMeridian(Job& job, const std::optional<std::string>& ls,
+                                            std::vector<Diagnostic>& warnings) {
+    Geodesy& g = job.geodesy;
+    if (job.mode != Computation::Zone) {
+        if (ls) return Refuse(Tr("--ls belongs to the zone mode only"));
+        return std::nullopt;
+    }
+    if (!ls && !g.zone) return Refuse(Tr("zone needs --ls, the central meridian after the change"));
+    if (!ls) return std::nullopt;
+    job.lsText = *ls;
+    if (auto r = ReadMeridian("--ls", *ls, job.meridians.ls, warnings)) return r;
+    if (g.zone) return ZoneOfMeridian(*g.zone, *ls, job.meridians.ls, g.targetZone);
+    return std::nullopt;
 }
 
 }  // namespace
 
-void SetMeridians(Job& job, const std::optional<std::string>& lo,
-                  const std::optional<std::string>& ls, std::vector<Diagnostic>& warnings) {
+std::optional<JobRefusal> SetMeridians(Job& job, const std::optional<std::string>& lo,
+                                       const std::optional<std::string>& ls,
+                                       std::vector<Diagnostic>& warnings) {
     Geodesy& g = job.geodesy;
     job.loText.clear();
     job.lsText.clear();
     job.meridians = {};
     g.targetZone = -1;
     if (g.zone) {
-        if (lo) {
-            throw UsageError(
-                Tr("--lo and --zone both give the central meridian: give one of them"));
-        }
+        if (lo)
+            return Refuse(Tr("--lo and --zone both give the central meridian: give one of them"));
     } else {
-        if (!lo) throw UsageError(Tr("--lo is required, or --zone 3|6"));
+        if (!lo) return Refuse(Tr("--lo is required, or --zone 3|6"));
         job.loText = *lo;
-        job.meridians.lo = ReadMeridian("--lo", *lo, warnings);
+        if (auto r = ReadMeridian("--lo", *lo, job.meridians.lo, warnings)) return r;
     }
-    if (job.mode == Computation::Zone) {
-        if (!ls && !g.zone) {
-            throw UsageError(Tr("zone needs --ls, the central meridian after the change"));
-        }
-        if (ls) {
-            job.lsText = *ls;
-            job.meridians.ls = ReadMeridian("--ls", *ls, warnings);
-            if (g.zone) g.targetZone = ZoneOfMeridian(*g.zone, *ls, job.meridians.ls);
-        }
-    } else if (ls) {
-        throw UsageError(Tr("--ls belongs to the zone mode only"));
-    }
+    return SetTargetMeridian(job, ls, warnings);
 }
 
-void CheckJob(const Job& job) {
+std::optional<JobRefusal> CheckJob(const Job& job) {
     const Geodesy& g = job.geodesy;
     if (g.method == Method::Classic && !IsKrassovsky(g.ellipsoid)) {
-        throw UsageError(Fill(Tr("the classic method is the classic series on the Krassovsky "
-                                 "ellipsoid only: use --method exact with --ellipsoid {0}"),
-                              {g.ellipsoid.name}));
+        return Refuse(Fill(Tr("the classic method is the classic series on the Krassovsky "
+                              "ellipsoid only: use --method exact with --ellipsoid {0}"),
+                           {g.ellipsoid.name}));
     }
     if (g.compare && g.method != Method::Classic) {
-        throw UsageError(
+        return Refuse(
             Tr("--compare compares the classic method with the exact one: leave out --method "
                "exact"));
     }
     if (!(g.k0 >= 0.9 && g.k0 <= 1.1)) {
-        throw UsageError(Fill(Tr("--k0: {0} is not between 0.9 and 1.1"), {ShortestText(g.k0)}));
+        return Refuse(Fill(Tr("--k0: {0} is not between 0.9 and 1.1"), {ShortestText(g.k0)}));
     }
     if (!(std::fabs(g.falseEasting) <= 1e9)) {
-        throw UsageError(Fill(Tr("--false-easting: {0} is beyond 1000000000 m"),
-                              {ShortestText(g.falseEasting)}));
+        return Refuse(Fill(Tr("--false-easting: {0} is beyond 1000000000 m"),
+                           {ShortestText(g.falseEasting)}));
     }
     if (g.zonePrefix && !g.zone) {
-        throw UsageError(Tr("--zone-prefix needs --zone 3 or --zone 6, the width of the zones"));
+        return Refuse(Tr("--zone-prefix needs --zone 3 or --zone 6, the width of the zones"));
     }
+    return std::nullopt;
 }
 
 std::vector<std::string> JobArguments(const Job& job) {
@@ -153,13 +160,20 @@ std::vector<std::string> JobArguments(const Job& job) {
     return args;
 }
 
-std::string ReadEncoding(const std::string& text) {
+std::optional<JobRefusal> ReadEncoding(const std::string& text, std::string& iconvName) {
     std::string lower;
     for (char c : text) lower += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    if (lower == "utf-8" || lower == "utf8") return "";
-    if (lower == "gb18030") return "GB18030";
-    if (lower == "gbk" || lower == "cp936") return "GBK";
-    throw UsageError(Fill(Tr("--encoding: {0} is not one of utf-8, gb18030, gbk"), {Quoted(text)}));
+    if (lower == "utf-8" || lower == "utf8") {
+        iconvName.clear();
+    } else if (lower == "gb18030") {
+        iconvName = "GB18030";
+    } else if (lower == "gbk" || lower == "cp936") {
+        iconvName = "GBK";
+    } else {
+        return Refuse(
+            Fill(Tr("--encoding: {0} is not one of utf-8, gb18030, gbk"), {Quoted(text)}));
+    }
+    return std::nullopt;
 }
 
 std::string ReadableEncoding(const std::string& iconvName) {

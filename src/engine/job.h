@@ -4,29 +4,15 @@
 #include <array>
 #include <cstddef>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "engine/diagnostics.h"
 #include "engine/output_format.h"
 #include "engine/points.h"
+#include "engine/refusal.h"
 
 namespace quorvel::engine {
-
-// A job that cannot be run as given: the message is shown with the usage, exit status 2.
-class UsageError : public std::runtime_error {
-  public:
-    using std::runtime_error::runtime_error;
-};
-
-// A job well formed but asking what its output cannot hold (inverse to a plane-coordinate
-// format, Beijing 1954 to KML without a datum transformation): the reason alone, without the
-// usage, exit status 2. Wherever a UsageError is caught this is one too.
-class JobRefused : public UsageError {
-  public:
-    using UsageError::UsageError;
-};
 
 // Everything that decides what a file's computation writes: quorvel-batch's command line is one
 // way to make it, 从文件计算's dialog another. Where the file comes from and goes to is not in it.
@@ -69,21 +55,23 @@ inline bool PassedThrough(const Job& job, std::size_t field) {
 
 // The meridians as typed: Lo (absent with a zone width) and Ls (the zone change only), read as
 // packed degrees and checked as the command line checks them. Appends a warning for a packed
-// angle with 60 or more minutes or seconds. Throws UsageError naming the option.
-void SetMeridians(Job& job, const std::optional<std::string>& lo,
-                  const std::optional<std::string>& ls, std::vector<Diagnostic>& warnings);
+// angle with 60 or more minutes or seconds. A refusal names the option.
+[[nodiscard]] std::optional<JobRefusal> SetMeridians(Job& job, const std::optional<std::string>& lo,
+                                                     const std::optional<std::string>& ls,
+                                                     std::vector<Diagnostic>& warnings);
 
 // Checks the settings that only make sense together (the classic method and its ellipsoid, the
-// comparison, the zone prefix, k0 and the false easting). Throws UsageError.
-void CheckJob(const Job& job);
+// comparison, the zone prefix, k0 and the false easting).
+[[nodiscard]] std::optional<JobRefusal> CheckJob(const Job& job);
 
 // The arguments of quorvel-batch that run `job` (mode first, then the options, without a file):
-// ParseArguments reads them back to the same job.
+// quorvel-batch reads them back to the same job.
 std::vector<std::string> JobArguments(const Job& job);
 
-// The iconv name of an encoding the user may give (utf-8, gb18030, gbk); empty for UTF-8.
-// Throws UsageError.
-std::string ReadEncoding(const std::string& text);
+// The iconv name of an encoding the user may give (utf-8, gb18030, gbk) into `iconvName`; empty
+// for UTF-8.
+[[nodiscard]] std::optional<JobRefusal> ReadEncoding(const std::string& text,
+                                                     std::string& iconvName);
 // The name ReadEncoding reads back to `iconvName`: "gb18030" for "GB18030".
 std::string ReadableEncoding(const std::string& iconvName);
 

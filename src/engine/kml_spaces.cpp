@@ -61,7 +61,7 @@ void KmlLeadingSpaces::Restore(const std::string& path, const std::vector<std::s
     out.close();
     const auto fail = [&](const std::string& why) {
         std::remove(rewritten.c_str());
-        return IoError(Fill(Tr("cannot write {0}: {1}"), {target, why}));
+        return IoError(CannotWrite(target, why));
     };
     if (in.bad() || !out) throw fail(std::strerror(errno));
     if (lost) throw fail(Tr("GDAL wrote the KML in a form Quorvel does not know"));

@@ -23,13 +23,16 @@ std::string_view FormatName(OutputFormat format) {
     return kNames[static_cast<std::size_t>(format)];
 }
 
-OutputFormat ParseFormat(std::string_view text) {
+std::optional<JobRefusal> ParseFormat(std::string_view text, OutputFormat& format) {
     const std::string lower = Lower(text);
     for (std::size_t i = 0; i < kNames.size(); ++i) {
-        if (lower == kNames[i]) return static_cast<OutputFormat>(i);
+        if (lower == kNames[i]) {
+            format = static_cast<OutputFormat>(i);
+            return std::nullopt;
+        }
     }
-    throw UsageError(Fill(Tr("--format: {0} is not csv, dat, dxf, gpkg, shp or kml"),
-                          {"\"" + std::string(text) + "\""}));
+    return Refuse(Fill(Tr("--format: {0} is not csv, dat, dxf, gpkg, shp or kml"),
+                       {"\"" + std::string(text) + "\""}));
 }
 
 OutputFormat FormatOfPath(std::string_view path) {
@@ -102,31 +105,34 @@ std::string DatumName(Datum datum, const Ellipsoid& ellipsoid) {
     return ellipsoid.name;
 }
 
-void CheckFormat(const Job& job, bool parameters) {
+std::optional<JobRefusal> CheckFormat(const Job& job, bool parameters) {
     const OutputFormat f = job.format;
     if ((f == OutputFormat::Dat || f == OutputFormat::Dxf) && job.mode == Computation::Inverse) {
-        throw JobRefused(Fill(Tr("--format {0} holds plane coordinates, and inverse computes L, B: "
-                                 "write csv, gpkg, shp or kml"),
-                              {FormatName(f)}));
+        return Refuse(Fill(Tr("--format {0} holds plane coordinates, and inverse computes L, B: "
+                              "write csv, gpkg, shp or kml"),
+                           {FormatName(f)}),
+                      /*usage=*/false);
     }
     if (job.bom && f != OutputFormat::Csv) {
-        throw UsageError(
+        return Refuse(
             Tr("--bom belongs to the CSV that Excel opens: leave it out or write "
                "--format csv"));
     }
     if (parameters && f != OutputFormat::Kml) {
-        throw UsageError(Tr(
+        return Refuse(Tr(
             "-p gives the datum transformation of --format kml: leave it out for other formats"));
     }
     const Datum datum = DatumOf(job.geodesy.ellipsoid);
     if (f == OutputFormat::Kml && !parameters && datum != Datum::Cgcs2000 &&
         datum != Datum::Wgs84) {
-        throw JobRefused(
+        return Refuse(
             Fill(Tr("--format kml holds WGS 84 longitudes and latitudes, which only CGCS2000 and "
                     "WGS 84 points give as they are: points on {0} need a datum transformation; "
                     "give -p PARAMS, a parameter file from {0} to CGCS2000 or WGS 84"),
-                 {DatumName(datum, job.geodesy.ellipsoid)}));
+                 {DatumName(datum, job.geodesy.ellipsoid)}),
+            /*usage=*/false);
     }
+    return std::nullopt;
 }
 
 }  // namespace quorvel::engine

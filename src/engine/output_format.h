@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/ellipsoid.h"
+#include "engine/refusal.h"
 
 namespace quorvel::engine {
 
@@ -22,8 +23,8 @@ enum class OutputFormat { Csv, Dat, Dxf, Gpkg, Shp, Kml };
 
 // "csv", "dat", ...: the name --format takes and the file ending.
 std::string_view FormatName(OutputFormat format);
-// Reads a format name in any letter case. Throws UsageError naming --format.
-OutputFormat ParseFormat(std::string_view text);
+// Reads a format name in any letter case into `format`; a refusal names --format.
+[[nodiscard]] std::optional<JobRefusal> ParseFormat(std::string_view text, OutputFormat& format);
 // The format a file name's ending asks for, as the window's save dialog offers them; CSV for
 // any other ending.
 OutputFormat FormatOfPath(std::string_view path);
@@ -45,10 +46,10 @@ Datum DatumOf(const Ellipsoid& ellipsoid);
 // "Beijing 1954", ...; for None the ellipsoid's name.
 std::string DatumName(Datum datum, const Ellipsoid& ellipsoid);
 
-// Refuses what the format cannot hold (JobRefused; a mistyped combination: UsageError): the CASS
-// file and the drawing hold plane coordinates, which the inverse does not compute; KML holds WGS
-// 84, which only CGCS2000 and WGS 84 give without a datum transformation (`parameters`: one is
+// Refuses what the format cannot hold (without the usage; a mistyped combination: with it): the
+// CASS file and the drawing hold plane coordinates, which the inverse does not compute; KML holds
+// WGS 84, which only CGCS2000 and WGS 84 give without a datum transformation (`parameters`: one is
 // given).
-void CheckFormat(const Job& job, bool parameters);
+[[nodiscard]] std::optional<JobRefusal> CheckFormat(const Job& job, bool parameters);
 
 }  // namespace quorvel::engine

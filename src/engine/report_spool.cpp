@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/errors.h"
 #include "core/messages.h"
 #include "engine/text_io.h"
 
@@ -71,8 +72,7 @@ void ReportSpool::Rewind() {
         if (!reading_) FlushWrites();
         buffer_.clear();
         if (::lseek(fd_, 0, SEEK_SET) != 0) {
-            throw IoError(Fill(Tr("cannot read {0}: {1}"),
-                               {Tr("the report's temporary file"), std::strerror(errno)}));
+            throw IoError(CannotRead(Tr("the report's temporary file"), std::strerror(errno)));
         }
         eof_ = false;
     }

@@ -10,7 +10,8 @@
 #include <vector>
 
 #include "core/value_cell.h"
-#include "engine/options.h"
+#include "engine/command_line.h"  // for the datum command line, until it moves into src/cli
+#include "engine/job.h"
 #include "engine/process.h"
 #include "engine/report_spool.h"
 #include "engine/text_io.h"
@@ -27,14 +28,10 @@ struct ReportData {
     std::vector<std::array<ValueCell, 4>> rows;
 };
 
-// ProcessPoints with the options' threads and chunk size.
-RunCounts ProcessPoints(const Options& options, ByteSource& in, std::string_view inputName,
-                        OutputBuffer& out, std::ostream& err, ReportSpool* report);
-
 // A run's report read line by line: its head, then one line per point.
 class ReportLines {
   public:
-    ReportLines(const Options& options, ReportSpool& spool);
+    ReportLines(const Job& job, ReportSpool& spool);
     bool Next(ReportLine& line);  // false at the end; throws IoError
     const std::string& Title() const { return title_; }
 
@@ -47,24 +44,6 @@ class ReportLines {
     std::string title_;
     std::array<ValueCell, 4> row_;
 };
-
-// Writes a PDF report of `lines` into the open file `fd`; returns false with `error` set when
-// it cannot.
-using PdfWriter = std::function<bool(ReportLines& lines, int fd, std::string& error)>;
-
-struct Environment {
-    int stdinFd = 0;
-    int stdoutFd = 1;
-    std::ostream& out;  // --help and --version
-    std::ostream& err;
-    bool pdfReports = false;  // whether this build has a PDF writer
-    // Loads it when a PDF report is asked for; an empty writer and `error` when it cannot.
-    std::function<PdfWriter(std::string& error)> loadPdfWriter;
-};
-
-// The whole command: arguments after the program name; returns the exit status (0 all points
-// written, 1 some lines rejected, 2 usage error or failed run with no file written).
-int RunCommand(std::span<const std::string_view> args, const Environment& env);
 
 // The report layout's view of a run: the title counts the points written.
 ReportInput ToReportInput(const ReportData& data);

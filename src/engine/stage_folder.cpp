@@ -104,7 +104,7 @@ std::string MakeStageFolder(const std::string& resolved, const std::string& show
             .string();
     if (::mkdtemp(pattern.data()) == nullptr) {
         const int err = errno;
-        throw IoError(Fill(Tr("cannot write {0}: {1}"), {shown, std::strerror(err)}), err);
+        throw IoError(CannotWrite(shown, std::strerror(err)), err);
     }
     return pattern;
 }

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "core/errors.h"
 #include "core/messages.h"
 
 namespace quorvel::engine {
@@ -18,8 +19,7 @@ std::size_t FdSource::Read(char* buffer, std::size_t size) {
     for (;;) {
         const ssize_t got = ::read(fd_, buffer, size);
         if (got >= 0) return static_cast<std::size_t>(got);
-        if (errno != EINTR)
-            throw IoError(Fill(Tr("cannot read {0}: {1}"), {name_, std::strerror(errno)}));
+        if (errno != EINTR) throw IoError(CannotRead(name_, std::strerror(errno)));
     }
 }
 
@@ -29,7 +29,7 @@ void FdSink::Write(const char* data, std::size_t size) {
         if (put < 0) {
             if (errno == EINTR) continue;
             const int err = errno;
-            throw IoError(Fill(Tr("cannot write {0}: {1}"), {name_, std::strerror(err)}), err);
+            throw IoError(CannotWrite(name_, std::strerror(err)), err);
         }
         data += put;
         size -= static_cast<std::size_t>(put);

@@ -34,17 +34,17 @@ std::string ReadParameterText(const std::string& path) {
     FdCloser file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
     struct stat st {};
     if (file.fd < 0 || ::fstat(file.fd, &st) != 0) {
-        throw Refusal(Fill(Tr("cannot read {0}: {1}"), {path, std::strerror(errno)}));
+        throw Refusal(CannotRead(path, std::strerror(errno)));
     }
     if (S_ISDIR(st.st_mode)) {
-        throw Refusal(Fill(Tr("cannot read {0}: {1}"), {path, Tr("it is a folder")}));
+        throw Refusal(CannotRead(path, ItIsAFolder()));
     }
     std::string text;
     char buffer[1 << 14];
     for (;;) {
         const ssize_t n = ::read(file.fd, buffer, sizeof buffer);
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0) throw Refusal(Fill(Tr("cannot read {0}: {1}"), {path, std::strerror(errno)}));
+        if (n < 0) throw Refusal(CannotRead(path, std::strerror(errno)));
         if (n == 0) break;
         text.append(buffer, static_cast<std::size_t>(n));
         if (text.size() > kMaxParameterFile) {

@@ -246,8 +246,8 @@ PrintResult SaveInstead(const Report& report, Computation mode, const QDateTime&
                 continue;
             }
         } catch (const IoError& e) {
-            error = QtMessage(Tr("cannot write {0}: {1}"),
-                              {QDir::toNativeSeparators(path), ErrnoText(e.code())});
+            error = QString::fromStdString(CannotWrite(QDir::toNativeSeparators(path).toStdString(),
+                                                       ErrnoText(e.code()).toStdString()));
             break;
         }
         result.outcome = PrintOutcome::SavedAsPdf;

@@ -22,7 +22,6 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "engine/options.h"
 #include "print/qt_messages.h"
 #include "ui/datum_dialog.h"
 #include "ui/file_compute_dialog.h"

@@ -14,11 +14,9 @@ std::vector<ExportFormat> ExportFormats(const engine::Job& job) {
         j.bom = false;  // the window adds the CSV's mark itself
         // Writable as the job is, or with a parameter file (which only KML takes).
         for (const bool parameters : {false, true}) {
-            try {
-                engine::CheckFormat(j, parameters);
+            if (!engine::CheckFormat(j, parameters)) {
                 formats.push_back({f, parameters});
                 break;
-            } catch (const engine::UsageError&) {
             }
         }
     }

@@ -26,7 +26,6 @@
 #include "core/number_text.h"
 #include "engine/column_names.h"
 #include "engine/line_parser.h"
-#include "engine/options.h"
 #include "engine/points.h"
 #include "engine/process.h"
 #include "engine/text_io.h"
@@ -46,14 +45,16 @@ QStringList RoleNames(Computation mode) {
             QStringLiteral("带入"), QStringLiteral("忽略")};
 }
 
-// A number typed in 更多选项, or a usage error naming it.
-double ReadTyped(const char* option, const QString& text) {
+// A number typed in 更多选项 into `value`, or a refusal naming it.
+std::optional<engine::JobRefusal> ReadTyped(const char* option, const QString& text,
+                                            double& value) {
     const std::optional<double> v = TryParseNumber(text.trimmed().toStdString());
     if (!v) {
-        throw engine::UsageError(
+        return engine::Refuse(
             Fill(Tr("{0}: \"{1}\" is not a number"), {option, text.trimmed().toStdString()}));
     }
-    return *v;
+    value = *v;
+    return std::nullopt;
 }
 
 // The kept choices: one group per header (or per number of columns for files without one).
@@ -172,16 +173,20 @@ std::optional<RoleFields> FieldsOfRoles(const std::vector<ColumnRole>& roles) {
     return f;
 }
 
-engine::Job JobFor(const FileComputeChoice& c, const engine::Geodesy& projection) {
-    engine::Job job;
+std::optional<engine::JobRefusal> MakeJob(const FileComputeChoice& c,
+                                          const engine::Geodesy& projection, engine::Job& job) {
+    job = {};
     job.mode = c.mode;
     job.geodesy = projection;
     if (c.zoneWidth == 3) job.geodesy.zone = ZoneWidth::Three;
     if (c.zoneWidth == 6) job.geodesy.zone = ZoneWidth::Six;
     job.geodesy.zonePrefix = c.zonePrefix;
-    if (!c.k0.trimmed().isEmpty()) job.geodesy.k0 = ReadTyped("--k0", c.k0);
+    if (!c.k0.trimmed().isEmpty()) {
+        if (auto r = ReadTyped("--k0", c.k0, job.geodesy.k0)) return r;
+    }
     if (!c.falseEasting.trimmed().isEmpty()) {
-        job.geodesy.falseEasting = ReadTyped("--false-easting", c.falseEasting);
+        if (auto r = ReadTyped("--false-easting", c.falseEasting, job.geodesy.falseEasting))
+            return r;
     }
     job.geodesy.convergence = c.convergence;
     job.geodesy.scale = c.scale;
@@ -193,21 +198,21 @@ engine::Job JobFor(const FileComputeChoice& c, const engine::Geodesy& projection
         ls = c.ls.trimmed().toStdString();
     }
     std::vector<engine::Diagnostic> warnings;
-    engine::SetMeridians(job, lo, ls, warnings);
+    if (auto r = engine::SetMeridians(job, lo, ls, warnings)) return r;
     if (!c.roles.empty()) {
         const std::optional<RoleFields> f = FieldsOfRoles(c.roles);
-        if (!f)
-            throw engine::UsageError(Tr("choose one column each for the name and the two values"));
+        if (!f) return engine::Refuse(Tr("choose one column each for the name and the two values"));
         job.fields = f->fields;
         job.dropped = f->dropped;
     }
-    if (!c.encoding.isEmpty()) job.encoding = engine::ReadEncoding(c.encoding.toStdString());
+    if (!c.encoding.isEmpty()) {
+        if (auto r = engine::ReadEncoding(c.encoding.toStdString(), job.encoding)) return r;
+    }
     job.decimalComma = c.decimalComma;
     job.header = c.header;
     job.full = c.full;
     job.bom = true;  // the CSV kept is then the CSV exported, mark and all
-    engine::CheckJob(job);
-    return job;
+    return engine::CheckJob(job);
 }
 
 QString CheckMeridian(const QString& label, const QString& text) {
@@ -593,11 +598,11 @@ void FileComputeDialog::accept() {
         const QString label = edit == k0_ ? QStringLiteral("k0") : QStringLiteral("东偏");
         return refuse(QtMessage(Tr("{0}: \"{1}\" is not a number"), {label, text}), edit);
     }
-    try {
-        job_ = JobFor(c, projection_);
-    } catch (const engine::UsageError& e) {
-        return refuse(QString::fromStdString(e.what()), type_);
+    engine::Job job;
+    if (const std::optional<engine::JobRefusal> r = MakeJob(c, projection_, job)) {
+        return refuse(QString::fromStdString(r->words), type_);
     }
+    job_ = job;
     auto settings = ProgramSettings();
     SaveChoice(*settings, key_, c);
     QDialog::accept();

@@ -52,9 +52,11 @@ struct FileComputeChoice {
     bool operator==(const FileComputeChoice&) const = default;
 };
 
-// The job of `choice` with the settings' `projection` (ellipsoid, method), checked as
-// quorvel-batch checks its options. Throws engine::UsageError.
-engine::Job JobFor(const FileComputeChoice& choice, const engine::Geodesy& projection);
+// The job of `choice` with the settings' `projection` (ellipsoid, method) into `job`, checked as
+// quorvel-batch checks its options; a refusal says what cannot be used.
+[[nodiscard]] std::optional<engine::JobRefusal> MakeJob(const FileComputeChoice& choice,
+                                                        const engine::Geodesy& projection,
+                                                        engine::Job& job);
 
 // Why a typed meridian cannot be used, in the words of the window's prompts; empty when it can.
 QString CheckMeridian(const QString& label, const QString& text);

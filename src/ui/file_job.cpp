@@ -132,9 +132,8 @@ void FileJob::Run(const Progress& progress) {
     const int fd = ::open(r.path.c_str(), O_RDONLY | O_CLOEXEC);
     struct stat st {};
     if (fd < 0 || ::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-        r.error = Fill(
-            Tr("cannot read {0}: {1}"),
-            {r.path, fd >= 0 && S_ISDIR(st.st_mode) ? Tr("it is a folder") : std::strerror(errno)});
+        r.error = CannotRead(r.path,
+                             fd >= 0 && S_ISDIR(st.st_mode) ? ItIsAFolder() : std::strerror(errno));
         if (fd >= 0) ::close(fd);
         return;
     }

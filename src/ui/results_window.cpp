@@ -29,6 +29,7 @@
 #include <cstring>
 
 #include "core/atomic_file.h"
+#include "core/errors.h"
 #include "core/messages.h"
 #include "engine/dat_sink.h"
 #include "engine/gis_output.h"
@@ -345,6 +346,12 @@ bool ResultsWindow::WriteResults(const FileJobResult& result, const QString& pat
     if (const engine::TransformJob* transform = result.transform())
         return WriteTransformDat(result.rows, *transform, path, error);
     job.bom = false;  // the window's CSV only
+    // Such as a .dat typed for inverse results: what the format cannot hold, said as it is.
+    if (const std::optional<engine::JobRefusal> r =
+            engine::CheckFormat(job, parameters.has_value())) {
+        *error = QString::fromStdString(ShownMessage(r->words));
+        return false;
+    }
     try {
         engine::WriteRows(
             result.rows, job, QFile::encodeName(path).toStdString(),
@@ -352,7 +359,7 @@ bool ResultsWindow::WriteResults(const FileJobResult& result, const QString& pat
                 if (warnings != nullptr) *warnings << QString::fromStdString(ShownMessage(warning));
             },
             parameters, parametersPath.toStdString());
-    } catch (const std::runtime_error& e) {  // IoError, and UsageError for what it cannot hold
+    } catch (const std::runtime_error& e) {  // IoError
         *error = QString::fromStdString(ShownMessage(e.what()));
         return false;
     }
@@ -452,8 +459,9 @@ void ResultsWindow::ExportCsv() {
     QString error;
     QStringList warnings;
     if (!WriteResults(*result_, path, &error, &warnings, parameters, parametersPath)) {
-        QMessageBox::warning(this, windowTitle(),
-                             QtMessage(Tr("cannot write {0}: {1}"), {path, error}));
+        QMessageBox::warning(
+            this, windowTitle(),
+            QString::fromStdString(CannotWrite(path.toStdString(), error.toStdString())));
     } else if (!warnings.isEmpty()) {
         QMessageBox::information(this, windowTitle(), warnings.join(QLatin1Char('\n')));
     }

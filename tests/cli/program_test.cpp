@@ -25,13 +25,13 @@
 #include <tuple>
 
 #include "cli/batch_runner.h"
+#include "cli/command.h"
 #include "core/datum.h"
 #include "core/number_text.h"
 #include "core/packed_angle.h"
 #include "core/parameter_file.h"
 #include "csv_fixture.h"
 #include "engine/gis_output.h"
-#include "engine/run.h"
 
 namespace quorvel::cli {
 namespace {

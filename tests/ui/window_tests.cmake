@@ -43,7 +43,8 @@ set_tests_properties(window_print_e2e PROPERTIES
 # The file computation and the settings, offscreen; the keyboard flow under Xvfb.
 add_executable(app_tests app_test.cpp)
 find_package(GDAL CONFIG REQUIRED)
-target_link_libraries(app_tests PRIVATE quorvel_app Qt6::Test GDAL::GDAL)
+# quorvel-batch in process, to compare the window with.
+target_link_libraries(app_tests PRIVATE quorvel_app quorvel_command_line Qt6::Test GDAL::GDAL)
 target_compile_definitions(app_tests PRIVATE QUORVEL_VERSION="${PROJECT_VERSION}"
     QUORVEL_LOCALE_DIR="${QUORVEL_LOCALE_DIR}"
     QUORVEL_CONTROL_POINTS="${PROJECT_SOURCE_DIR}/tests/e2e/control-points-gb18030.csv")

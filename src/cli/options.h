@@ -9,9 +9,13 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/command_line.h"
 #include "engine/job.h"
 
-namespace quorvel::engine {
+namespace quorvel::cli {
+
+using engine::Diagnostic;
+using engine::Job;
 
 enum class ReportKind { None, Text, Pdf };
 
@@ -33,11 +37,12 @@ struct Options : Job {
 };
 
 // Reads the arguments after the program name. `pdfReports` says whether this build can write
-// PDF reports. Throws UsageError.
+// PDF reports. Throws engine::UsageError, or engine::JobRefused for a job its output cannot
+// hold.
 Options ParseArguments(std::span<const std::string_view> args, bool pdfReports);
 
-std::string UsageText();      // the synopsis shown with a usage error, in the messages' language
-std::string HelpText();       // --help: the synopsis and the options, in English
+// --help and the usage text are engine::HelpText and engine::UsageText while the datum command
+// line, which shows them too, lives in the engine.
 std::string EllipsoidList();  // --list-ellipsoids: the catalogue's keys, one a line
 
-}  // namespace quorvel::engine
+}  // namespace quorvel::cli

@@ -7,12 +7,14 @@
 #include <string>
 #include <vector>
 
+#include "cli/options.h"
 #include "core/ellipsoid.h"
 #include "core/errors.h"
-#include "engine/options.h"
 
-namespace quorvel::engine {
+namespace quorvel::cli {
 namespace {
+
+using namespace engine;
 
 std::string UsageErrorOf(std::vector<std::string_view> args) {
     try {
@@ -61,4 +63,4 @@ TEST(ExtraEllipsoid, ReachesQuorvelBatch) {
 }
 
 }  // namespace
-}  // namespace quorvel::engine
+}  // namespace quorvel::cli

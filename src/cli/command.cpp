@@ -1,4 +1,4 @@
-#include "engine/run.h"
+#include "cli/command.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -6,64 +6,33 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
-#include <climits>
-#include <cmath>
-#include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <optional>
 #include <ostream>
-#include <thread>
 
 #include "core/atomic_file.h"
-#include "core/krassovsky_constants.h"
+#include "core/errors.h"
 #include "core/messages.h"
 #include "core/number_text.h"
 #include "engine/command_files.h"
 #include "engine/datum_job.h"
 #include "engine/datum_run.h"
 #include "engine/gis_output.h"
-#include "engine/line_parser.h"
-#include "engine/ordered_pool.h"
 
 #ifndef QUORVEL_VERSION
 #error "QUORVEL_VERSION must be defined by the build"
 #endif
 
-namespace quorvel::engine {
+namespace quorvel::cli {
+
+using namespace engine;
 
 RunCounts ProcessPoints(const Options& options, ByteSource& in, std::string_view inputName,
                         OutputBuffer& out, std::ostream& err, ReportSpool* report) {
     return ProcessPoints(static_cast<const Job&>(options), in, inputName, out, err, report,
                          RunTuning{options.threads, options.chunkBytes});
-}
-
-ReportLines::ReportLines(const Options& options, ReportSpool& spool)
-    : mode_(options.mode), spool_(spool) {
-    ReportData data;
-    data.mode = options.mode;
-    data.loText = options.loText;
-    data.lsText = options.lsText;
-    ReportInput input = ToReportInput(data);
-    input.pointCount = static_cast<int>(std::min<std::size_t>(spool.Count(), INT32_MAX));
-    head_ = BuildReport(input);
-    if (!head_.IsEmpty() && !head_.lines.front().items.empty()) {
-        title_ = head_.lines.front().items.front().text;
-    }
-    spool_.Rewind();
-}
-
-bool ReportLines::Next(ReportLine& line) {
-    if (nextHead_ < head_.lines.size()) {
-        line = head_.lines[nextHead_++];
-        return true;
-    }
-    if (!spool_.Next(row_)) return false;
-    line = BuildPointLine(mode_, ++number_, row_);
-    return true;
 }
 
 namespace {
@@ -86,29 +55,6 @@ std::string FolderOf(const std::string& path) {
 }
 
 }  // namespace
-
-ReportInput ToReportInput(const ReportData& data) {
-    ReportInput input;
-    input.mode = data.mode;
-    input.pointCount = static_cast<int>(data.rows.size());
-    input.centralMeridian = ValueCell(data.loText);
-    if (data.mode == Computation::Zone) input.targetMeridian = ValueCell(data.lsText);
-    input.rows = data.rows;
-    return input;
-}
-
-std::string SummaryText(const RunCounts& counts) {
-    std::string text =
-        Fill(TrN("{0} point, {1} rejected", "{0} points, {1} rejected", counts.points),
-             {std::to_string(counts.points), std::to_string(counts.rejected)});
-    if (const std::size_t n = counts.zoneNumbersTakenOff; n > 0) {
-        text +=
-            Fill(TrN(", {0} easting with the zone number of the central meridian taken off",
-                     ", {0} eastings with the zone number of the central meridian taken off", n),
-                 {std::to_string(n)});
-    }
-    return text;
-}
 
 namespace {
 
@@ -295,4 +241,4 @@ int RunCommand(std::span<const std::string_view> args, const Environment& env) {
     return counts.rejected > 0 ? 1 : 0;
 }
 
-}  // namespace quorvel::engine
+}  // namespace quorvel::cli

@@ -1,4 +1,4 @@
-#include "engine/options.h"
+#include "cli/options.h"
 
 #include <gtest/gtest.h>
 
@@ -6,8 +6,10 @@
 
 #include "core/packed_angle.h"
 
-namespace quorvel::engine {
+namespace quorvel::cli {
 namespace {
+
+using namespace engine;
 
 Options Parse(std::vector<std::string_view> args, bool pdf = true) {
     return ParseArguments(args, pdf);
@@ -124,6 +126,15 @@ TEST(ParseArguments, UsageErrorsSayWhatIsWrong) {
         {{"forward", "--lo", "117", "--drop-fields", "5,x"}, "must be field numbers from 1"},
         {{"forward", "--lo", "117", "--drop-fields", "0"}, "must be field numbers from 1"},
         {{"forward", "--lo", "117", "--drop-fields", "6,5,6"}, "names a field twice"},
+        // The first part that fails says why: a field of the point before a part that is none.
+        {{"forward", "--lo", "117", "--drop-fields", "2,x"},
+         "--drop-fields: field 2 is the name or one of the values"},
+        {{"forward", "--lo", "117", "--drop-fields", "x,2"}, "must be field numbers from 1"},
+        {{"forward", "--lo", "117", "--drop-fields", "4,"}, "must be field numbers from 1"},
+        {{"forward", "--lo", "117", "--drop-fields", "1001"}, "must be field numbers from 1"},
+        {{"forward", "--lo", "117", "--fields", "1,2,3,4"}, "must be three field numbers"},
+        {{"forward", "--lo", "117", "--fields", "1,2"}, "must be three field numbers"},
+        {{"forward", "--lo", "117", "--fields", "1,2,1001"}, "must be three field numbers"},
         {{"forward", "--lo", "117", "--format", "xls"},
          "--format: \"xls\" is not csv, dat, dxf, gpkg, shp or kml"},
         {{"forward", "--lo", "117", "--format", "gpkg"}, "not standard output: give -o FILE"},
@@ -227,4 +238,4 @@ TEST(UsageText, NamesEveryModeAndOption) {
 }
 
 }  // namespace
-}  // namespace quorvel::engine
+}  // namespace quorvel::cli

@@ -1,4 +1,4 @@
-#include "engine/options.h"
+#include "cli/options.h"
 
 #include <charconv>
 #include <cmath>
@@ -16,182 +16,17 @@
 #include "engine/arguments.h"
 #include "engine/datum_job.h"
 
-namespace quorvel::engine {
+namespace quorvel::cli {
+
+using namespace engine;
+
 namespace {
 
-// Shown with a usage error in the language of the messages; --help is English.
-constexpr const char* kUsage = TR_NOOP(
-    "usage: quorvel-batch forward --lo LO [options] [FILE]      name, L, B   -> X, Y\n"
-    "       quorvel-batch inverse --lo LO [options] [FILE]      name, X, Y   -> L, B\n"
-    "       quorvel-batch zone --lo LO --ls LS [options] [FILE] name, X1, Y1 -> X2, Y2\n"
-    "       quorvel-batch MODE --zone 3|6 [--ls LS] [options] [FILE]\n"
-    "       quorvel-batch fit --from SYSTEM --to SYSTEM [-p PARAMS] [options] [FILE]\n"
-    "       quorvel-batch transform -p PARAMS [options] [FILE]\n"
-    "       quorvel-batch --help | --version\n");
-
-// --help, around the --ellipsoid entry that the catalogue of ellipsoids writes.
-constexpr std::string_view kHelpHead =
-    "Gauss-Krueger computations for a file of points: by default the classic series on the\n"
-    "Krassovsky ellipsoid, exactly as the window computes them.\n"
-    "\n"
-    "Options:\n"
-    "  --lo LO        central meridian, packed degrees (degrees.minutes-seconds: 117.3 is\n"
-    "                 117 deg 30 min); for zone, the meridian before the change\n"
-    "  --ls LS        zone only: the central meridian after the change\n";
-constexpr std::string_view kHelpTail =
-    "  --method M     classic (default): the classic series, Krassovsky only; exact:\n"
-    "                 transverse Mercator to 5 nm within 35 deg of the central meridian\n"
-    "  --k0 K         scale on the central meridian, 0.9 to 1.1; default 1\n"
-    "  --false-easting M  added to every easting; default 500000\n"
-    "  --zone 3|6     each point's central meridian from its 3 or 6 deg zone, instead of\n"
-    "                 --lo: forward from L; inverse and zone from the zone number that the\n"
-    "                 input easting must carry in front (20500000 is zone 20). Zone: --ls\n"
-    "                 names the target zone's meridian; without --ls each point goes into\n"
-    "                 the zone its longitude lies in. Forward and zone write a zone column\n"
-    "  --zone-prefix  with --zone: write output eastings with the zone number in front,\n"
-    "                 instead of the zone column; 3 deg zone 0 (east of 0 deg) as 120, the\n"
-    "                 number of the same meridian, which inverse and zone read back. A zone\n"
-    "                 change result 500 km or more from its meridian is rejected: it would\n"
-    "                 read back as the next zone\n"
-    "  --convergence  add the column gamma: meridian convergence, packed degrees\n"
-    "  --scale        add the column k: point scale factor\n"
-    "  --compare      classic only: add classic - exact in millimetres on the ground: dX, dY\n"
-    "                 (forward, zone); dB, dL (inverse) as arcs of the meridian (radius\n"
-    "                 M = a(1-e2)/W^3) and of the parallel (radius N cos B = a cos B/W),\n"
-    "                 W = sqrt(1 - e2 sin2 B)\n"
-    "  -o FILE        write the results to FILE (none, or -: standard output)\n"
-    "  --format F     csv (default); dat, the CASS coordinate file name,code,Y,X,H (code\n"
-    "                 and H from the columns named code or 编码 and H or 高程, else\n"
-    "                 empty; forward and zone only); dxf, a drawing of the points with\n"
-    "                 their names (forward and zone only); gpkg or shp, GIS point layers\n"
-    "                 with every column and the coordinate system; kml, WGS 84 placemarks\n"
-    "                 for Google Earth. All but csv and dat need -o. Without --format,\n"
-    "                 -o's ending names it (x.gpkg); an ending of another format\n"
-    "                 (--format kml -o x.kmz) is refused\n"
-    "  -p PARAMS      --format kml from Beijing 1954, Xi'an 1980 or an ellipsoid of no\n"
-    "                 known datum: a parameter file of the datum transformation to CGCS2000\n"
-    "                 or WGS 84\n"
-    "  --full         results as the shortest round-trip decimal of the computed value, in\n"
-    "                 plain decimal notation (500000, not 5e+05)\n"
-    "  --header       the first line that is not empty or a comment is a header: skip it\n"
-    "  --report FILE  also write the printed report: PDF for *.pdf, text for *.txt\n"
-    "  --fields N,A,B the input fields (from 1) of the name and the two values; default\n"
-    "                 1,2,3. Every other field is passed through after the results\n"
-    "  --drop-fields LIST  input fields (from 1, such as 2,6) left out of the output\n"
-    "  --decimal-comma  read 116,3045 as 116.3045 (commas then never separate fields)\n"
-    "  --encoding ENC input encoding: utf-8 (default), gb18030 or gbk (files saved by\n"
-    "                 Chinese Windows programs, such as Excel's CSV); output is UTF-8. A\n"
-    "                 file that starts with a UTF-8 byte order mark is read as UTF-8\n"
-    "  --dat-encoding ENC  --format dat in gb18030 (default, as CASS on Chinese Windows\n"
-    "                 reads it) or utf-8\n"
-    "  --bom          start the output with a UTF-8 byte order mark, for Excel; texts that\n"
-    "                 Excel would run as formulas (=, +, -, @ first) get a leading '\n"
-    "  --quiet        no summary line on standard error\n"
-    "  --help         show this help\n"
-    "  --version      show the version\n"
-    "\n"
-    "Input (FILE, or standard input when absent or \"-\"): one point per line: a name and the\n"
-    "two values, separated by commas, semicolons (in lines without commas), tabs or blanks; a\n"
-    "field may be double-quoted as in CSV; trailing empty fields are ignored. Angles are packed\n"
-    "degrees; full-width digits read as digits. Empty lines and lines starting with '#' are\n"
-    "skipped. A line holds at most 65536 bytes (64 KiB). The header line (else the first\n"
-    "line that gives a point) sets the fields passed through: a later line with more is\n"
-    "rejected.\n"
-    "\n"
-    "Checks: a line is rejected when |B| > 90, a forward point lies more than 45 deg (exact:\n"
-    "35) from the central meridian (L - Lo counts modulo 360: -179 lies 1 deg from 180), an\n"
-    "exact inverse or zone point more than 35 deg out, |X| > 10002000 or |Y - FE| >=\n"
-    "1000000 m, FE the false easting, after the zone number is taken off; with --zone, an\n"
-    "easting without one. Without --zone, the zone number of --lo's own 3 or 6 deg zone (39\n"
-    "or 20 for 117) is taken off and counted in the summary; that of another zone is rejected.\n"
-    "Classic method: a result more than 1 m from the exact transverse Mercator, or with no\n"
-    "exact point within 35 deg of the central meridian (zone: of Lo and Ls), is rejected.\n"
-    "Warnings (standard error, exit status unchanged): packed angles with 60 or more minutes\n"
-    "or seconds, classic results more than 1 cm from the exact transverse Mercator, a\n"
-    "--header line that reads as a point.\n"
-    "\n"
-    "Output: CSV with a header line; results as the window shows them (X, Y to 4 decimals,\n"
-    "packed L, B to 10), rounded half to even; then zone, gamma (6 decimals), k (10), the\n"
-    "differences (mm, 3 decimals), each when asked for; then the fields passed through.\n"
-    "--format writes the same rows, in the same order, in another format (man page).\n"
-    "--report prints the window's report: only with the classic method on Krassovsky, k0 1,\n"
-    "false easting 500000 and --lo.\n"
-    "\n"
-    "Exit status: 0 all points computed; 1 some lines rejected (each reported as FILE:LINE:\n"
-    "on standard error); 2 usage error or failed run, no output file written.\n"
-    "\n"
-    "Messages are Chinese under a Chinese locale (LC_ALL, LC_MESSAGES or LANG zh_CN.UTF-8),\n"
-    "English otherwise; this help is English.\n";
-
-// The --ellipsoid entry: each key, with its English name where the key does not already say
-// it, folded as the rest of --help is.
-std::string EllipsoidHelp() {
-    std::string words;
-    for (const EllipsoidEntry& e : EllipsoidCatalogue()) {
-        std::string said;
-        for (char c : e.english) {
-            if (c != ' ') said += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-        }
-        words += std::string(e.key);
-        if (e.classicSeries) {
-            words += " (default)";
-        } else if (said != e.key) {
-            words += " (" + std::string(e.english) + ")";
-        }
-        words += ", ";
-    }
-    words += "or A,RF: the semi-major axis in metres and the inverse flattening";
-
-    constexpr std::size_t kWidth = 90;  // the widest line of --help
-    std::string text, line = "  --ellipsoid E ";
-    std::string_view rest = words;
-    while (!rest.empty()) {
-        const std::string_view word = rest.substr(0, rest.find(' '));
-        rest.remove_prefix(std::min(rest.size(), word.size() + 1));
-        if (line.size() + 1 + word.size() > kWidth) {
-            text += line + '\n';
-            line.assign(16, ' ');
-        }
-        line += ' ';
-        line += word;
-    }
-    return text + line + '\n';
-}
-
-// "1,4,3": three different field numbers from 1.
-std::array<std::size_t, 3> ReadFields(std::string_view text) {
-    std::array<std::size_t, 3> fields{};
-    std::size_t n = 0;
-    std::string_view rest = text;
-    for (;;) {
-        const std::size_t comma = rest.find(',');
-        const std::string_view part = rest.substr(0, comma);
-        std::size_t value = 0;
-        const auto [end, ec] = std::from_chars(part.data(), part.data() + part.size(), value);
-        if (n == 3 || part.empty() || ec != std::errc() || end != part.data() + part.size() ||
-            value < 1 || value > 1000) {
-            throw UsageError(
-                Fill(Tr("--fields: {0} must be three field numbers from 1, such as 1,4,3"),
-                     {Quoted(text)}));
-        }
-        fields[n++] = value - 1;
-        if (comma == std::string_view::npos) break;
-        rest.remove_prefix(comma + 1);
-    }
-    if (n != 3) {
-        throw UsageError(Fill(Tr("--fields: {0} must be three field numbers from 1, such as 1,4,3"),
-                              {Quoted(text)}));
-    }
-    if (fields[0] == fields[1] || fields[0] == fields[2] || fields[1] == fields[2]) {
-        throw UsageError(Fill(Tr("--fields: {0} names a field twice"), {Quoted(text)}));
-    }
-    return fields;
-}
-
-// "2,6": field numbers from 1 that are not among `fields`, in ascending order.
-std::vector<std::size_t> ReadDropped(std::string_view text,
-                                     const std::array<std::size_t, 3>& fields) {
-    std::vector<std::size_t> dropped;
+// The field numbers (from 1, at most 1000) of a comma-separated list, up to the first part that
+// is not one; `complete` says whether every part was.
+std::vector<std::size_t> ReadFieldNumbers(std::string_view text, bool& complete) {
+    std::vector<std::size_t> numbers;
+    complete = false;
     std::string_view rest = text;
     for (;;) {
         const std::size_t comma = rest.find(',');
@@ -200,18 +35,48 @@ std::vector<std::size_t> ReadDropped(std::string_view text,
         const auto [end, ec] = std::from_chars(part.data(), part.data() + part.size(), value);
         if (part.empty() || ec != std::errc() || end != part.data() + part.size() || value < 1 ||
             value > 1000) {
-            throw UsageError(
-                Fill(Tr("--drop-fields: {0} must be field numbers from 1, such as 2,6"),
-                     {Quoted(text)}));
+            return numbers;
         }
-        if (std::find(fields.begin(), fields.end(), value - 1) != fields.end()) {
-            throw UsageError(Fill(Tr("--drop-fields: field {0} is the name or one of the values "
-                                     "(--fields)"),
-                                  {std::to_string(value)}));
-        }
-        dropped.push_back(value - 1);
+        numbers.push_back(value);
         if (comma == std::string_view::npos) break;
         rest.remove_prefix(comma + 1);
+    }
+    complete = true;
+    return numbers;
+}
+
+// "1,4,3": three different field numbers from 1.
+std::array<std::size_t, 3> ReadFields(std::string_view text) {
+    bool complete = false;
+    const std::vector<std::size_t> numbers = ReadFieldNumbers(text, complete);
+    if (!complete || numbers.size() != 3) {
+        throw UsageError(Fill(Tr("--fields: {0} must be three field numbers from 1, such as 1,4,3"),
+                              {Quoted(text)}));
+    }
+    const std::array<std::size_t, 3> fields{numbers[0] - 1, numbers[1] - 1, numbers[2] - 1};
+    if (fields[0] == fields[1] || fields[0] == fields[2] || fields[1] == fields[2]) {
+        throw UsageError(Fill(Tr("--fields: {0} names a field twice"), {Quoted(text)}));
+    }
+    return fields;
+}
+
+// "2,6": field numbers from 1 that are not among `fields`, in ascending order. The first part
+// that fails says why.
+std::vector<std::size_t> ReadDropped(std::string_view text,
+                                     const std::array<std::size_t, 3>& fields) {
+    bool complete = false;
+    std::vector<std::size_t> dropped = ReadFieldNumbers(text, complete);
+    for (std::size_t& field : dropped) {
+        if (std::find(fields.begin(), fields.end(), field - 1) != fields.end()) {
+            throw UsageError(Fill(Tr("--drop-fields: field {0} is the name or one of the values "
+                                     "(--fields)"),
+                                  {std::to_string(field)}));
+        }
+        --field;
+    }
+    if (!complete) {
+        throw UsageError(Fill(Tr("--drop-fields: {0} must be field numbers from 1, such as 2,6"),
+                              {Quoted(text)}));
     }
     std::sort(dropped.begin(), dropped.end());
     if (std::adjacent_find(dropped.begin(), dropped.end()) != dropped.end()) {
@@ -288,19 +153,10 @@ void ReadGeodesy(Options& o, const std::optional<std::string>& ellipsoid,
             throw UsageError(Fill(Tr("--zone: {0} is not 3 or 6"), {Quoted(*zone)}));
         }
     }
-    CheckJob(o);
+    ThrowIfRefused(CheckJob(o));
 }
 
 }  // namespace
-
-std::string UsageText() {
-    return Tr(kUsage);
-}
-
-std::string HelpText() {
-    return std::string(kUsage) + '\n' + std::string(kHelpHead) + EllipsoidHelp() +
-           std::string(kHelpTail) + '\n' + DatumHelpText();
-}
 
 std::string EllipsoidList() {
     std::string list;
@@ -393,7 +249,8 @@ bool ReadDatEncoding(const std::string& text) {
 // --format and -p: what the format can hold, and where it goes.
 void ReadFormat(const Typed& t, Options& o) {
     // As the window's export does: the format the ending of -o names, without --format.
-    o.format = t.format ? ParseFormat(*t.format) : FormatOfPath(o.output);
+    o.format = FormatOfPath(o.output);
+    if (t.format) ThrowIfRefused(ParseFormat(*t.format, o.format));
     if (t.datEncoding) {
         o.datUtf8 = ReadDatEncoding(*t.datEncoding);
         if (o.format != OutputFormat::Dat) {
@@ -406,17 +263,13 @@ void ReadFormat(const Typed& t, Options& o) {
         if (t.parameters->empty()) throw UsageError(Tr("-p needs a file name"));
         o.parameters = *t.parameters;
     }
-    try {
-        CheckFormat(o, t.parameters.has_value());
-    } catch (const JobRefused& e) {
-        // A refusal, not a mistyped command: no usage text after it.
-        if (t.format) throw;
-        throw JobRefused(Fill(Tr("-o {0} ends in .{1}, which names the format: {2}"),
-                              {Quoted(o.output), FormatName(o.format), e.what()}));
-    } catch (const UsageError& e) {
-        if (t.format) throw;
-        throw UsageError(Fill(Tr("-o {0} ends in .{1}, which names the format: {2}"),
-                              {Quoted(o.output), FormatName(o.format), e.what()}));
+    if (std::optional<JobRefusal> r = CheckFormat(o, t.parameters.has_value())) {
+        // Named by the ending of -o: say so, with or without the usage text as the check says.
+        if (!t.format) {
+            r->words = Fill(Tr("-o {0} ends in .{1}, which names the format: {2}"),
+                            {Quoted(o.output), FormatName(o.format), r->words});
+        }
+        ThrowIfRefused(r);
     }
     if (WritesThroughGdal(o.format) && o.output.empty()) {
         throw UsageError(Fill(Tr("--format {0} writes files of its own, not standard output: "
@@ -475,7 +328,7 @@ Options ParseArguments(std::span<const std::string_view> args, bool pdfReports) 
     const Typed t = ReadCommandLine(args, o.geodesy);
     ReadPositional(t.positional, o);
     ReadGeodesy(o, t.ellipsoid, t.method, t.k0, t.falseEasting, t.zone);
-    SetMeridians(o, t.lo, t.ls, o.warnings);
+    ThrowIfRefused(SetMeridians(o, t.lo, t.ls, o.warnings));
     if (t.output) o.output = ReadOutputFile(*t.output);
     if (t.report) ReadReport(*t.report, t.output, pdfReports, o);
     o.full = t.full;
@@ -490,4 +343,4 @@ Options ParseArguments(std::span<const std::string_view> args, bool pdfReports) 
     return o;
 }
 
-}  // namespace quorvel::engine
+}  // namespace quorvel::cli

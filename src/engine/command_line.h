@@ -1,0 +1,49 @@
+#pragma once
+
+// What the datum command line (fit and transform: datum_job.*, datum_run.*) still takes from
+// quorvel-batch's command line while it lives in the engine. It moves into src/cli next, and this
+// with it; nothing else in the engine may use it (tests/layering_test.sh).
+
+#include <functional>
+#include <iosfwd>
+#include <stdexcept>
+#include <string>
+
+namespace quorvel::engine {
+
+// A command line that cannot be run as given: the message is shown with the usage, exit status
+// 2. Thrown only inside the reading of a command line and caught at its top; the checks of a job
+// return a JobRefusal (engine/refusal.h) instead.
+class UsageError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+// A command well formed but asking what its output cannot hold: the reason alone, without the
+// usage, exit status 2. Wherever a UsageError is caught this is one too.
+class JobRefused : public UsageError {
+  public:
+    using UsageError::UsageError;
+};
+
+class ReportLines;
+
+// Writes a PDF report of `lines` into the open file `fd`; returns false with `error` set when
+// it cannot.
+using PdfWriter = std::function<bool(ReportLines& lines, int fd, std::string& error)>;
+
+// What a command runs in: its standard input and output, its streams, its PDF writer.
+struct Environment {
+    int stdinFd = 0;
+    int stdoutFd = 1;
+    std::ostream& out;  // --help and --version
+    std::ostream& err;
+    bool pdfReports = false;  // whether this build has a PDF writer
+    // Loads it when a PDF report is asked for; an empty writer and `error` when it cannot.
+    std::function<PdfWriter(std::string& error)> loadPdfWriter;
+};
+
+std::string UsageText();  // the synopsis shown with a usage error, in the messages' language
+std::string HelpText();   // --help: the synopsis and the options, in English
+
+}  // namespace quorvel::engine
