@@ -85,8 +85,4 @@ std::string ReadEncoding(const std::string& text) {
     return iconvName;
 }
 
-std::string Quoted(std::string_view text) {
-    return "\"" + std::string(text) + "\"";
-}
-
 }  // namespace quorvel::engine

@@ -62,7 +62,5 @@ void ThrowIfRefused(const std::optional<JobRefusal>& refusal);
 // The iconv name of --encoding's value (engine::ReadEncoding); throws UsageError.
 std::string ReadEncoding(const std::string& text);
 
-// A text in quotes, for usage errors.
-std::string Quoted(std::string_view text);
 
 }  // namespace quorvel::engine

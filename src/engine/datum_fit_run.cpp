@@ -114,12 +114,7 @@ void MarkChecks(const FitJob& job, std::vector<CommonPoint>& points) {
 
 FitOutcome RunFit(const FitJob& job, ByteSource& in, std::string_view inputName,
                   DiagnosticSink& diagnostics, const RunTuning& tuning) {
-    DatumLayout layout;
-    try {
-        layout = MakeLayout(job.reading.fields, job.from, &job.to, job.fit.heights);
-    } catch (const UsageError& e) {
-        throw Refusal(e.what());
-    }
+    DatumLayout layout = MakeLayout(job.reading.fields, job.from, &job.to, job.fit.heights);
     const CommonPointOperation op(layout, job.reading.decimalComma, {});
     FitOutcome outcome;
     CommonPointSink points(layout, job.reading.decimalComma, outcome);

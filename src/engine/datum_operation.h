@@ -74,7 +74,7 @@ struct DatumLayout {
     std::size_t Needed() const;  // the fewest fields a point line may have
 };
 
-// The layout of a run with these systems (`to` for fit only). Throws UsageError for `fields`
+// The layout of a run with these systems (`to` for fit only). Throws Refusal for `fields`
 // (DatumReading::fields) that do not fit it.
 DatumLayout MakeLayout(std::span<const std::size_t> fields, const CoordinateSystem& from,
                        const CoordinateSystem* to, bool heights);

@@ -8,6 +8,8 @@
 #include "core/number_text.h"
 #include "core/packed_angle.h"
 #include "engine/process.h"
+#include "engine/refusal.h"
+#include "engine/transform_checks.h"
 
 namespace quorvel::engine {
 
@@ -98,6 +100,61 @@ std::string DatumPointOperation::TypedValues(const DatumValues& v) const {
         text += layout_.names[k] + " " + QuoteForMessage(v.typed[k]);
     }
     return text;
+}
+
+namespace {
+
+// The column names of a system's coordinates, before their 1 or 2.
+std::vector<std::string> CoordinateNames(const CoordinateSystem& s, bool heights) {
+    std::vector<std::string> names;
+    switch (s.kind) {
+        case SystemKind::Plane:
+            names = {"X", "Y", "H"};
+            break;
+        case SystemKind::Geodetic:
+            names = {"L", "B", "H"};
+            break;
+        case SystemKind::Geocentric:
+            names = {"X", "Y", "Z"};
+            break;
+    }
+    names.resize(static_cast<std::size_t>(TypedCount(s, heights)));
+    return names;
+}
+
+}  // namespace
+
+std::size_t DatumLayout::Needed() const {
+    return *std::max_element(fields.begin(), fields.end()) + 1;
+}
+
+DatumLayout MakeLayout(std::span<const std::size_t> fields, const CoordinateSystem& from,
+                       const CoordinateSystem* to, bool heights) {
+    DatumLayout layout;
+    for (const auto& [system, suffix] : {std::pair{&from, "1"}, std::pair{to, "2"}}) {
+        if (system == nullptr) continue;
+        for (const std::string& name : CoordinateNames(*system, heights)) {
+            layout.names.push_back(name + suffix);
+            layout.angles.push_back(system->kind == SystemKind::Geodetic && name != "H");
+        }
+        if (system == &from) layout.sourceCount = layout.names.size();
+    }
+    const std::size_t count = layout.names.size() + 1;
+    if (fields.empty()) {
+        for (std::size_t k = 0; k < count; ++k) layout.fields.push_back(k);
+        return layout;
+    }
+    if (fields.size() != count) {
+        std::string names = "name";
+        for (const std::string& n : layout.names) names += "," + n;
+        std::string typed;
+        for (std::size_t f : fields) typed += (typed.empty() ? "" : ",") + std::to_string(f);
+        throw Refusal(
+            Fill(Tr("--fields: {0} gives {1} fields; these systems need {2} ({3})"),
+                 {Quoted(typed), std::to_string(fields.size()), std::to_string(count), names}));
+    }
+    for (std::size_t f : fields) layout.fields.push_back(f - 1);
+    return layout;
 }
 
 }  // namespace quorvel::engine

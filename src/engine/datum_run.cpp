@@ -138,12 +138,8 @@ std::optional<TransformJob> ReadJob(const DatumOptions& o, std::ostream& err) {
         job->writing = {o.full, o.bom};
     }
     const CoordinateSystem& from = job ? job->parameters.from : *o.from;
-    try {
-        MakeLayout(o.fields, from, job ? nullptr : &*o.to,
-                   job ? job->parameters.heights : o.fit.heights);
-    } catch (const UsageError& e) {
-        throw Refusal(e.what());
-    }
+    MakeLayout(o.fields, from, job ? nullptr : &*o.to,
+               job ? job->parameters.heights : o.fit.heights);
     return job;
 }
 

@@ -202,12 +202,7 @@ RunCounts RunTransform(const TransformJob& job, ByteSource& in, std::string_view
                        std::span<RowSink* const> rows, DiagnosticSink& diagnostics,
                        const RunTuning& tuning) {
     const ParameterFile& p = job.parameters;
-    DatumLayout layout;
-    try {
-        layout = MakeLayout(job.reading.fields, p.from, nullptr, p.heights);
-    } catch (const UsageError& e) {
-        throw Refusal(e.what());
-    }
+    DatumLayout layout = MakeLayout(job.reading.fields, p.from, nullptr, p.heights);
     const TransformOperation op(job, std::move(layout), inputName);
     return RunRows(op, {job.reading.header, job.reading.decimalComma}, in, rows, diagnostics,
                    tuning);

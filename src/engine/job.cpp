@@ -10,10 +10,6 @@
 namespace quorvel::engine {
 namespace {
 
-std::string Quoted(std::string_view text) {
-    return "\"" + std::string(text) + "\"";
-}
-
 // "OPTION: TEXT is ...", `why` a message with {0} the quoted text.
 std::optional<JobRefusal> OptionRefusal(std::string_view option, const char* why,
                                         std::string_view text) {

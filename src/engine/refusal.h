@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace quorvel::engine {
 
@@ -23,6 +24,11 @@ struct JobRefusal {
 // A refusal of either kind, for the checks' returns.
 inline std::optional<JobRefusal> Refuse(std::string words, bool usage = true) {
     return JobRefusal{std::move(words), usage};
+}
+
+// A value as the refusals quote it: "117.6".
+inline std::string Quoted(std::string_view text) {
+    return "\"" + std::string(text) + "\"";
 }
 
 }  // namespace quorvel::engine

@@ -31,7 +31,7 @@
 #include "core/ellipsoid.h"
 #include "core/errors.h"
 #include "core/messages.h"
-#include "engine/datum_job.h"
+#include "engine/datum_operation.h"
 #include "engine/text_io.h"
 #include "engine/transform_checks.h"
 #include "print/qt_messages.h"
@@ -669,8 +669,7 @@ engine::TransformJob DatumDialog::TransformJobFor(const PointFileChoice& choice)
     for (std::size_t& f : job.reading.fields) ++f;  // 1-based, as --fields
     job.reading.decimalComma = choice.decimalComma;
     job.reading.header = choice.header;
-    if (!choice.encoding.isEmpty())
-        job.reading.encoding = engine::ReadEncoding(choice.encoding.toStdString());
+    job.reading.encoding = IconvEncoding(choice.encoding);
     job.writing.bom = true;
     return job;
 }

@@ -10,6 +10,7 @@
 #include "engine/column_names.h"
 #include "engine/job.h"
 #include "engine/process.h"
+#include "ui/point_preview.h"
 
 namespace quorvel {
 namespace {
@@ -75,9 +76,7 @@ int CommonPointsModel::ReadFile(const QString& path, const PointFileChoice& choi
                                 std::vector<std::uint64_t>& unread) {
     const engine::HeadBytes bytes =
         engine::ReadHeadBytes(QFile::encodeName(path).toStdString(), kMaxPointsFile);
-    const std::string encoding = choice.encoding.isEmpty()
-                                     ? std::string()
-                                     : engine::ReadEncoding(choice.encoding.toStdString());
+    const std::string encoding = IconvEncoding(choice.encoding);
     const engine::FileHead head = engine::ReadHead(bytes, encoding, choice.decimalComma, SIZE_MAX);
     return AddLines(head.lines, choice.fields, choice.header, choice.decimalComma, unread);
 }

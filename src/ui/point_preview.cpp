@@ -34,8 +34,7 @@ std::vector<PreviewLine> PreviewFile(const QString& path, const QString& encodin
     std::vector<PreviewLine> lines;
     engine::FileHead head;
     try {
-        const std::string iconv =
-            encoding.isEmpty() ? std::string() : engine::ReadEncoding(encoding.toStdString());
+        const std::string iconv = IconvEncoding(encoding);
         head = engine::ReadHead(HeadOf(path), iconv, decimalComma,
                                 static_cast<std::size_t>(std::max(maxLines, 0)));
     } catch (const Error&) {
@@ -89,6 +88,12 @@ bool LooksLikeHeader(const std::vector<PreviewLine>& lines, const std::vector<st
     }
     const std::vector<std::size_t> values(fields.begin() + (fields.empty() ? 0 : 1), fields.end());
     return engine::FirstLineIsHeader(head, values, decimalComma);
+}
+
+std::string IconvEncoding(const QString& offered) {
+    std::string iconvName;
+    if (offered.isEmpty() || engine::ReadEncoding(offered.toStdString(), iconvName)) return {};
+    return iconvName;
 }
 
 QString SniffedEncoding(const QString& path) {

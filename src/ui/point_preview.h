@@ -40,6 +40,9 @@ bool LooksLikeHeader(const std::vector<PreviewLine>& lines, const std::vector<st
 bool LooksLikeGb18030(const QString& path);
 // The encoding a file suggests, as --encoding reads it: "gb18030" or empty for UTF-8.
 QString SniffedEncoding(const QString& path);
+// The iconv name of an encoding the dialogs offer ("gb18030", "gbk", "utf-8"); empty for UTF-8.
+// Offered names always read; anything else is taken as UTF-8.
+std::string IconvEncoding(const QString& offered);
 
 // The fields of a previewed line that count: trailing empty ones beyond a point's go.
 std::size_t KeptFields(const PreviewLine& line);
