@@ -13,6 +13,7 @@
 #include "core/messages.h"
 #include "core/number_text.h"
 #include "core/packed_angle.h"
+#include "core/point_verdict.h"
 #include "core/zones.h"
 
 namespace quorvel {
@@ -77,19 +78,19 @@ std::optional<std::string> CheckValue(const ValueCell& cell, Domain domain, std:
         case Domain::Angle:
             break;
         case Domain::Latitude:
-            if (std::fabs(DecodePackedAngle(v)) > kMaxLatitude) {
+            if (IsBeyond(Limit::Latitude, DecodePackedAngle(v))) {
                 return refuse(TR_NOOP("{0} is beyond 90°: a latitude lies from -90° to 90°"));
             }
             break;
         case Domain::Northing:
-            if (std::fabs(v) > kMaxNorthing) {
+            if (IsBeyond(Limit::Northing, v)) {
                 return refuse(
                     TR_NOOP("{0} is more than 10002000 m in absolute value (the meridian arc from "
                             "the equator to the pole)"));
             }
             break;
         case Domain::Easting:
-            if (std::fabs(v - FalseEasting) >= kMaxEastingOffset) {
+            if (IsBeyond(Limit::EastingOffset, v - FalseEasting)) {
                 return refuse(
                     TR_NOOP("{0} differs from 500000 m by 1000000 m or more: an easting lies "
                             "above -500000 m and below 1500000 m"));
@@ -120,13 +121,16 @@ class PointLimits {
                                        double L, const MeridianName& lo, double loDeg) const {
         if (exact_) {
             const double offset = GeographicLib::Math::AngDiff(loDeg, L);
-            if (std::fabs(offset) > kExactMaxOffset) return Beyond35(point, again, lo, offset);
+            if (IsBeyond(Limit::MeridianOffset, offset, Method::Exact)) {
+                return Beyond35(point, again, lo, offset);
+            }
             return std::nullopt;
         }
         const double l = MeridianOffset(L, loDeg);
-        if (!ForwardMayMiss(B, l)) return std::nullopt;
-        const PlanePoint p = ProjectForward(state_, B, L, loDeg);
-        return Judge(point, again, lo, check_.Forward(B, l, p.X, p.Sign * p.AbsY));
+        return Refusal(point, again, lo, JudgeForward(check_, B, l, [&] {
+                           const PlanePoint p = ProjectForward(state_, B, L, loDeg);
+                           return std::pair{p.X, p.Sign * p.AbsY};
+                       }));
     }
 
     std::optional<std::string> Inverse(const std::string& point, std::string_view again, double X,
@@ -139,10 +143,10 @@ class PointLimits {
             }
             return std::nullopt;
         }
-        const double y = Y - FalseEasting;
-        if (!InverseMayMiss(X, y)) return std::nullopt;
-        const GeodeticPoint g = ProjectInverse(state_, X, Y, loDeg);
-        return Judge(point, again, lo, check_.Inverse(X, y, g.B, g.L - loDeg));
+        return Refusal(point, again, lo, JudgeInverse(check_, X, Y - FalseEasting, [&] {
+                           const GeodeticPoint g = ProjectInverse(state_, X, Y, loDeg);
+                           return std::pair{g.B, g.L - loDeg};
+                       }));
     }
 
     // With Lo already accepted by Inverse.
@@ -158,9 +162,10 @@ class PointLimits {
             return std::nullopt;
         }
         const double y1 = Y1 - FalseEasting, shift = MeridianOffset(lsDeg, loDeg);
-        if (!ZoneMayMiss(X1, y1, shift)) return std::nullopt;
-        const PlanePoint p = ProjectZone(state_, X1, Y1, loDeg, lsDeg);
-        return Judge(point, again, ls, check_.Zone(X1, y1, shift, p.X, p.Sign * p.AbsY));
+        return Refusal(point, again, ls, JudgeZone(check_, X1, y1, shift, [&] {
+                           const PlanePoint p = ProjectZone(state_, X1, Y1, loDeg, lsDeg);
+                           return std::pair{p.X, p.Sign * p.AbsY};
+                       }));
     }
 
   private:
@@ -185,22 +190,23 @@ class PointLimits {
                  {point, m.name, Quoted(m.value), DegreesText(*offset), Retype(again)}));
     }
 
-    static std::optional<std::string> Judge(const std::string& point, std::string_view again,
-                                            const MeridianName& m, const SeriesMiss& miss) {
-        if (!miss.metres) {
+    // The verdict on the classic series worded: nothing unless it refuses the point.
+    static std::optional<std::string> Refusal(const std::string& point, std::string_view again,
+                                              const MeridianName& m, const SeriesJudgement& j) {
+        if (j.verdict != SeriesVerdict::Refused) return std::nullopt;
+        if (std::isnan(j.miss)) {
             return OutOfDomain(Fill(
                 Tr("{0} lies {3} from the {1} {2}, more than 35°: the classic series cannot be "
                    "checked against the exact solution there, and the exact method (Settings › "
                    "Ellipsoid and method › Exact) computes only to 35° too. {4}"),
-                {point, m.name, Quoted(m.value), DegreesText(miss.offset), Retype(again)}));
+                {point, m.name, Quoted(m.value), DegreesText(j.offset), Retype(again)}));
         }
-        if (*miss.metres <= kClassicMaxMiss) return std::nullopt;
         return OutOfDomain(
             Fill(Tr("{0} computed with the classic series is {1} off the exact solution, more than "
                     "1 m. Type the {2} again; to compute the point, press Esc (or click Cancel) to "
                     "leave the batch, choose the exact method in Settings › Ellipsoid and method › "
                     "Exact, and compute it again."),
-                 {point, MissText(*miss.metres), again}));
+                 {point, MissText(j.miss), again}));
     }
 
     const BatchState& state_;
@@ -427,7 +433,7 @@ void Batches::Change1() {
         [&](const ValueCell& lo, double loDeg) -> std::optional<std::string> {
             for (int i = 1; i <= n; ++i) {
                 const double l = DecodePackedAngle(workL[i].Number());
-                if (std::fabs(MeridianOffset(l, loDeg)) > kMaxMeridianOffset) {
+                if (IsBeyond(Limit::MeridianOffset, MeridianOffset(l, loDeg))) {
                     return OutOfDomain(Fill(
                         Tr("the longitude L {1} of point {0} lies more than 45° from the central "
                            "meridian Lo {2}: it cannot be projected. Type the central meridian "
