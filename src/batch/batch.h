@@ -86,9 +86,9 @@ class Batches {
 
     // The procedures throw BatchAbandoned on Cancel; Command2_click catches it.
 
-    void Change1();  // forward: L, B -> X, Y
-    void Change2();  // inverse: X, Y -> L, B
-    void Change3();  // zone: X1, Y1 on Lo -> X2, Y2 on Ls
+    void ForwardPass();     // type 1, forward: L, B -> X, Y
+    void InversePass();     // type 2, inverse: X, Y -> L, B
+    void ZoneChangePass();  // type 3, zone change: X1, Y1 on Lo -> X2, Y2 on Ls
 
   private:
     // Fails before any prompt when the batch cannot run; returns the point count.

@@ -60,6 +60,22 @@ std::optional<double> ReadAngle(std::string_view text, int field, RowResult& res
     return DecodePackedAngle(*v);
 }
 
+// The two typed values of `mode`: forward angles decoded from packed degrees, coordinates as
+// numbers; nothing when one does not read, `r` saying why.
+std::optional<std::pair<double, double>> ReadTyped(Computation mode, std::string_view first,
+                                                   std::string_view second, RowResult& r) {
+    const bool angles = mode == Computation::Forward;
+    bool mayExceed60 = false;
+    const std::optional<double> a =
+        angles ? ReadAngle(first, 1, r, mayExceed60) : ReadValue(first, 1, r);
+    if (!a) return std::nullopt;
+    const std::optional<double> b =
+        angles ? ReadAngle(second, 2, r, mayExceed60) : ReadValue(second, 2, r);
+    if (!b) return std::nullopt;
+    r.mayExceed60 = mayExceed60;
+    return std::pair{*a, *b};
+}
+
 }  // namespace
 
 const ModeColumns& ColumnsOf(Computation mode) {
@@ -106,20 +122,14 @@ void TakeOffOwnZoneNumber(RowResult& r, double& Y, double falseEasting, double L
 RowResult ComputeRow(Computation mode, const EllipsoidConstants& constants,
                      const Meridians& meridians, std::string_view first, std::string_view second) {
     RowResult r;
-    const bool angles = mode == Computation::Forward;
-    bool mayExceed60 = false;
-    const std::optional<double> a =
-        angles ? ReadAngle(first, 1, r, mayExceed60) : ReadValue(first, 1, r);
-    if (!a) return r;
-    const std::optional<double> b =
-        angles ? ReadAngle(second, 2, r, mayExceed60) : ReadValue(second, 2, r);
-    if (!b) return r;
-    r.mayExceed60 = mayExceed60;
+    const std::optional<std::pair<double, double>> typed = ReadTyped(mode, first, second, r);
+    if (!typed) return r;
+    const auto [a, b] = *typed;
 
     switch (mode) {
         case Computation::Forward: {
-            const double latitude = *b;
-            const double longitude = *a;
+            const double latitude = b;
+            const double longitude = a;
             if (Beyond(r, 2, Limit::Latitude, latitude)) return r;
             const double l = MeridianOffset(longitude, meridians.lo);
             if (Beyond(r, 1, Limit::MeridianOffset, l)) return r;
@@ -133,25 +143,25 @@ RowResult ComputeRow(Computation mode, const EllipsoidConstants& constants,
         }
         case Computation::Inverse:
         case Computation::Zone: {
-            if (Beyond(r, 1, Limit::Northing, *a)) return r;
-            double Y = *b;
+            if (Beyond(r, 1, Limit::Northing, a)) return r;
+            double Y = b;
             TakeOffOwnZoneNumber(r, Y, FalseEasting, meridians.lo);
             if (Beyond(r, 2, Limit::EastingOffset, Y - FalseEasting)) return r;
             const double y = Y - FalseEasting;
             if (mode == Computation::Inverse) {
-                const GeodeticPoint g = InverseProject(constants, *a, Y, meridians.lo);
+                const GeodeticPoint g = InverseProject(constants, a, Y, meridians.lo);
                 r.first = DegreesToPacked(g.L);
                 r.second = DegreesToPacked(g.B);
-                Keep(r, JudgeInverse(Check(), *a, y, [&] {
+                Keep(r, JudgeInverse(Check(), a, y, [&] {
                          return std::pair{g.B, g.L - meridians.lo};
                      }));
                 break;
             }
-            const PlanePoint p = ZoneTransform(constants, *a, Y, meridians.lo, meridians.ls);
+            const PlanePoint p = ZoneTransform(constants, a, Y, meridians.lo, meridians.ls);
             r.first = p.X;
             r.second = p.Y();
             const double shift = MeridianOffset(meridians.ls, meridians.lo);
-            Keep(r, JudgeZone(Check(), *a, y, shift, [&] {
+            Keep(r, JudgeZone(Check(), a, y, shift, [&] {
                      return std::pair{p.X, p.Sign * p.AbsY};
                  }));
             break;
@@ -197,21 +207,15 @@ RowResult Projector::Compute(Computation mode, const Meridians& meridians, std::
                              std::string_view second, RowExtras& x) const {
     x = RowExtras();
     RowResult r;
-    const bool angles = mode == Computation::Forward;
-    bool mayExceed60 = false;
-    const std::optional<double> a =
-        angles ? ReadAngle(first, 1, r, mayExceed60) : ReadValue(first, 1, r);
-    if (!a) return r;
-    const std::optional<double> b =
-        angles ? ReadAngle(second, 2, r, mayExceed60) : ReadValue(second, 2, r);
-    if (!b) return r;
-    r.mayExceed60 = mayExceed60;
+    const std::optional<std::pair<double, double>> typed = ReadTyped(mode, first, second, r);
+    if (!typed) return r;
+    const auto [a, b] = *typed;
     double Lo = meridians.lo;  // the point's central meridian, once its zone is known
     try {
         if (mode == Computation::Forward) {
-            Forward(*a, *b, Lo, r, x);
+            Forward(a, b, Lo, r, x);
         } else {
-            FromPlane(mode, *a, *b, meridians.ls, Lo, r, x);
+            FromPlane(mode, a, b, meridians.ls, Lo, r, x);
         }
     } catch (const BeyondExactOffsetError& e) {
         // Beyond the exact method's 35° from the point's own meridian: that limit, named. Too far
