@@ -253,6 +253,50 @@ std::string AskOrAbandon(Prompt& prompt, std::string_view message, std::string_v
     return std::move(*answer);
 }
 
+// The two typed values of each pass, in the order they are asked.
+constexpr PointValue kLongitude{TextBox::ForwardL,
+                                TR_NOOP("Longitude L of point {0}:"),
+                                TR_NOOP("Is the longitude right"),
+                                TR_NOOP("The right longitude:"),
+                                "0.0000000000",
+                                TR_NOOP("longitude L"),
+                                Domain::Angle};
+constexpr PointValue kLatitude{TextBox::ForwardB,
+                               TR_NOOP("Latitude B of point {0}:"),
+                               TR_NOOP("Is the latitude right"),
+                               TR_NOOP("The right latitude:"),
+                               "0.0000000000",
+                               TR_NOOP("latitude B"),
+                               Domain::Latitude};
+constexpr PointValue kNorthing{TextBox::InverseX,
+                               TR_NOOP("Northing X of point {0}:"),
+                               TR_NOOP("Is the northing right"),
+                               TR_NOOP("The right northing:"),
+                               "0.0000",
+                               TR_NOOP("northing X"),
+                               Domain::Northing};
+constexpr PointValue kEasting{TextBox::InverseY,
+                              TR_NOOP("Easting Y of point {0}:"),
+                              TR_NOOP("Is the easting right"),
+                              TR_NOOP("The right easting:"),
+                              "0.0000",
+                              TR_NOOP("easting Y"),
+                              Domain::Easting};
+constexpr PointValue kNorthing1{TextBox::ZoneX1,
+                                TR_NOOP("Zone change: northing of point {0}:"),
+                                TR_NOOP("Is the northing to change zone right"),
+                                TR_NOOP("The right northing to change zone:"),
+                                "0.0000",
+                                TR_NOOP("northing X1"),
+                                Domain::Northing};
+constexpr PointValue kEasting1{TextBox::ZoneY1,
+                               TR_NOOP("Zone change: easting Y of point {0}:"),
+                               TR_NOOP("Is the easting to change zone right"),
+                               TR_NOOP("The right easting to change zone:"),
+                               "0.0000",
+                               TR_NOOP("easting Y1"),
+                               Domain::Easting};
+
 // Gives each list n unset cells.
 void AllocateAll(int n, std::initializer_list<std::vector<ValueCell>*> lists) {
     for (std::vector<ValueCell>* list : lists) Allocate(*list, n);
@@ -406,10 +450,27 @@ void Batches::InputPass(int n, TextBox nameBox, const PointValue& a, const Point
     }
 }
 
-void Batches::ShowFinalEasting(int i, int sign, TextBox box) {
-    ValueCell& y = state_.Store.PlaneY[i - 1];
-    y = FalseEasting + sign * y.Number();
-    panel_.SetText(box, " " + RoundedText(y.Number(), 4));
+void Batches::StorePlane(int i, const PlanePoint& p, std::vector<int>& sign) {
+    RequireFinite(i, {p.X, p.AbsY});
+    state_.Store.PlaneX[i - 1] = p.X;
+    state_.Store.PlaneY[i - 1] = p.AbsY;
+    sign[i - 1] = p.Sign;
+}
+
+void Batches::ShowPlaneResults(const std::vector<ValueCell>& typedFirst,
+                               const std::vector<ValueCell>& typedSecond,
+                               const std::vector<int>& sign, const std::array<TextBox, 4>& boxes,
+                               std::string_view typedPattern) {
+    ResultStore& store = state_.Store;
+    for (std::size_t k = 0; k < sign.size(); ++k) {
+        Pause();
+        panel_.SetText(boxes[0], DisplayText(typedFirst[k], typedPattern));
+        panel_.SetText(boxes[1], DisplayText(typedSecond[k], typedPattern));
+        panel_.SetText(boxes[2], " " + RoundedText(store.PlaneX[k].Number(), 4));
+        ValueCell& y = store.PlaneY[k];
+        y = FalseEasting + sign[k] * y.Number();
+        panel_.SetText(boxes[3], " " + RoundedText(y.Number(), 4));
+    }
 }
 
 void Batches::ForwardPass() {
@@ -420,13 +481,8 @@ void Batches::ForwardPass() {
     std::vector<int> sign(static_cast<std::size_t>(n), 0);
     AllocateAll(n, {&workL, &workB, &store.TypedL, &store.TypedB, &store.PlaneX, &store.PlaneY});
 
-    InputPass(
-        n, TextBox::ForwardName,
-        {TextBox::ForwardL, TR_NOOP("Longitude L of point {0}:"), TR_NOOP("Is the longitude right"),
-         TR_NOOP("The right longitude:"), "0.0000000000", TR_NOOP("longitude L"), Domain::Angle},
-        {TextBox::ForwardB, TR_NOOP("Latitude B of point {0}:"), TR_NOOP("Is the latitude right"),
-         TR_NOOP("The right latitude:"), "0.0000000000", TR_NOOP("latitude B"), Domain::Latitude},
-        workL, workB, store.TypedL, store.TypedB);
+    InputPass(n, TextBox::ForwardName, kLongitude, kLatitude, workL, workB, store.TypedL,
+              store.TypedB);
 
     const PointLimits limits(state_);
     const double loDeg = AskCentralMeridian(
@@ -456,20 +512,11 @@ void Batches::ForwardPass() {
     for (int i = 1; i <= n; ++i) {
         const double b = DecodedAngle(workB[i - 1], PointLabel(i, TR_NOOP("latitude B")));
         const double l = DecodedAngle(workL[i - 1], PointLabel(i, TR_NOOP("longitude L")));
-        const PlanePoint p = ProjectForward(state_, b, l, loDeg);
-        RequireFinite(i, {p.X, p.AbsY});
-        store.PlaneX[i - 1] = p.X;
-        store.PlaneY[i - 1] = p.AbsY;
-        sign[i - 1] = p.Sign;
+        StorePlane(i, ProjectForward(state_, b, l, loDeg), sign);
     }
-
-    for (int i = 1; i <= n; ++i) {
-        Pause();
-        panel_.SetText(TextBox::ForwardL, DisplayText(store.TypedL[i - 1], "0.000000"));
-        panel_.SetText(TextBox::ForwardB, DisplayText(store.TypedB[i - 1], "0.000000"));
-        panel_.SetText(TextBox::ForwardX, " " + RoundedText(store.PlaneX[i - 1].Number(), 4));
-        ShowFinalEasting(i, sign[i - 1], TextBox::ForwardY);
-    }
+    ShowPlaneResults(store.TypedL, store.TypedB, sign,
+                     {TextBox::ForwardL, TextBox::ForwardB, TextBox::ForwardX, TextBox::ForwardY},
+                     "0.000000");
 }
 
 void Batches::InversePass() {
@@ -479,13 +526,8 @@ void Batches::InversePass() {
     std::vector<ValueCell> workX, workY;
     AllocateAll(n, {&workX, &workY, &store.PlaneX, &store.PlaneY, &store.ResultL, &store.ResultB});
 
-    InputPass(
-        n, TextBox::InverseName,
-        {TextBox::InverseX, TR_NOOP("Northing X of point {0}:"), TR_NOOP("Is the northing right"),
-         TR_NOOP("The right northing:"), "0.0000", TR_NOOP("northing X"), Domain::Northing},
-        {TextBox::InverseY, TR_NOOP("Easting Y of point {0}:"), TR_NOOP("Is the easting right"),
-         TR_NOOP("The right easting:"), "0.0000", TR_NOOP("easting Y"), Domain::Easting},
-        workX, workY, store.PlaneX, store.PlaneY);
+    InputPass(n, TextBox::InverseName, kNorthing, kEasting, workX, workY, store.PlaneX,
+              store.PlaneY);
 
     // Shown without the leading blank, as this panel always has.
     const PointLimits limits(state_);
@@ -533,36 +575,19 @@ void Batches::ZoneChangePass() {
     AllocateAll(n,
                 {&workX1, &workY1, &store.TypedX1, &store.TypedY1, &store.PlaneX, &store.PlaneY});
 
-    InputPass(n, TextBox::ZoneName,
-              {TextBox::ZoneX1, TR_NOOP("Zone change: northing of point {0}:"),
-               TR_NOOP("Is the northing to change zone right"),
-               TR_NOOP("The right northing to change zone:"), "0.0000", TR_NOOP("northing X1"),
-               Domain::Northing},
-              {TextBox::ZoneY1, TR_NOOP("Zone change: easting Y of point {0}:"),
-               TR_NOOP("Is the easting to change zone right"),
-               TR_NOOP("The right easting to change zone:"), "0.0000", TR_NOOP("easting Y1"),
-               Domain::Easting},
-              workX1, workY1, store.TypedX1, store.TypedY1);
+    InputPass(n, TextBox::ZoneName, kNorthing1, kEasting1, workX1, workY1, store.TypedX1,
+              store.TypedY1);
 
     const auto [loDeg, lsDeg] = AskZoneMeridians(n, workX1, workY1);
 
     for (int i = 1; i <= n; ++i) {
         const double y1 = NumberOf(workY1[i - 1], PointLabel(i, TR_NOOP("easting Y1")));
         const double x1 = NumberOf(workX1[i - 1], PointLabel(i, TR_NOOP("northing X1")));
-        const PlanePoint p = ProjectZone(state_, x1, y1, loDeg, lsDeg);
-        RequireFinite(i, {p.X, p.AbsY});
-        store.PlaneX[i - 1] = p.X;
-        store.PlaneY[i - 1] = p.AbsY;
-        sign[i - 1] = p.Sign;
+        StorePlane(i, ProjectZone(state_, x1, y1, loDeg, lsDeg), sign);
     }
-
-    for (int i = 1; i <= n; ++i) {
-        Pause();
-        panel_.SetText(TextBox::ZoneX1, DisplayText(store.TypedX1[i - 1], "0.0000"));
-        panel_.SetText(TextBox::ZoneY1, DisplayText(store.TypedY1[i - 1], "0.0000"));
-        panel_.SetText(TextBox::ZoneX2, " " + RoundedText(store.PlaneX[i - 1].Number(), 4));
-        ShowFinalEasting(i, sign[i - 1], TextBox::ZoneY2);
-    }
+    ShowPlaneResults(store.TypedX1, store.TypedY1, sign,
+                     {TextBox::ZoneX1, TextBox::ZoneY1, TextBox::ZoneX2, TextBox::ZoneY2},
+                     "0.0000");
 }
 
 std::pair<double, double> Batches::AskZoneMeridians(int n, const std::vector<ValueCell>& workX1,
