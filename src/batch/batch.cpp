@@ -108,8 +108,9 @@ struct MeridianName {
 
 // The limits quorvel-batch keeps, applied when a meridian is typed: the exact method computes
 // within 35° of the central meridian; a classic result more than 1 m from the exact one, or
-// without one, is refused (core/classic_check.h). The messages name the point (`point`: 第 2 点
-// and its typed values), the size and where the exact method is chosen, and ask `again` again.
+// without one, is refused: the verdict of core/point_verdict.h, worded here. The messages name the
+// point (`point`: 第 2 点 and its typed values), the size and where the exact method is chosen, and
+// ask `again` again.
 class PointLimits {
   public:
     explicit PointLimits(const BatchState& state)
