@@ -35,8 +35,8 @@ enum class Limit {
 //     (metres, after any zone number in front is taken off), or L (degrees)
 //   method  the meridian offset allowed: kMaxMeridianOffset for the classic series,
 //     kExactMaxOffset for the exact method
-//   returns true when |value| is past the limit (an easting offset also when it equals it); a
-//     NaN lies beyond every limit, an infinity beyond all of them; false for the other limits.
+//   returns true when |value| is past the limit (an easting offset also when it equals it); NaN
+//     and ±infinity lie beyond every limit; false for the limits that are no range.
 // The limit itself is within: B = ±90° and X = ±kMaxNorthing are computed.
 bool IsBeyond(Limit limit, double value, Method method = Method::Classic);
 
@@ -68,9 +68,8 @@ SeriesJudgement Judge(const SeriesMiss& m, double scale = 1);
 // ForwardMayMiss says it may miss.
 //   check    the exact method to compare with
 //   B, l     latitude and L − Lo as the series took them (degrees)
-//   classic  a callable returning the classic result as a pair {X, y} in the series' terms (k0 = 1,
-//   no
-//     false easting); called only when a comparison is needed
+//   classic  a callable returning the classic result as a pair {X, y} in the series' terms
+//     (k0 = 1, no false easting); called only when a comparison is needed
 //   scale    k0, for the miss in the run's plane
 template <typename Classic>
 SeriesJudgement JudgeForward(const ClassicCheck& check, double B, double l, Classic&& classic,

@@ -45,7 +45,9 @@ enum class RowStatus {
     Inaccurate,
 };
 
-// The limit a BeyondLimit row names (core/point_verdict.h).
+// The limit a BeyondLimit row names (core/point_verdict.h). For PrefixedEasting the row's `value`
+// is y, the result's distance from its zone's meridian, and `offset` the easting as it would be
+// written with the zone number in front.
 using quorvel::Limit;
 
 // The two results of a point as the window stores them: forward X and Y, inverse L and B as
