@@ -7,7 +7,7 @@ JOBS       := $(shell nproc)
 # Inputs each fuzzer runs in `make test` after replaying its corpus (about 25 s each here): a
 # fixed count and seed, so the result does not depend on the machine's speed. `make fuzz` runs
 # each for FUZZ_SECONDS.
-FUZZ_RUNS    := number_text:200000 line_parser:40000 datum:5000
+FUZZ_RUNS    := number_text:200000 line_parser:40000 parameter_file:200000 datum_arguments:300000 datum:5000
 FUZZ_SECONDS := 300
 
 .PHONY: all build run test test-asan test-fuzz fuzz package format clean
@@ -52,7 +52,7 @@ test-fuzz: fuzz-build
 
 # Longer fuzzing; what it finds stays in build-fuzz/corpus-* for the next run.
 fuzz: fuzz-build
-	for t in number_text line_parser datum; do \
+	for t in number_text line_parser parameter_file datum_arguments datum; do \
 	  mkdir -p $(BUILD_FUZZ)/corpus-$$t && \
 	  ./$(BUILD_FUZZ)/fuzz_$$t -max_total_time=$(FUZZ_SECONDS) -timeout=10 \
 	    -artifact_prefix=$(BUILD_FUZZ)/ $(BUILD_FUZZ)/corpus-$$t fuzz/corpus/$$t || exit 1; \

@@ -13,6 +13,7 @@
 #include "core/messages.h"
 #include "core/number_text.h"
 #include "core/packed_angle.h"
+#include "core/point_verdict.h"
 #include "core/zones.h"
 
 namespace quorvel {
@@ -77,19 +78,19 @@ std::optional<std::string> CheckValue(const ValueCell& cell, Domain domain, std:
         case Domain::Angle:
             break;
         case Domain::Latitude:
-            if (std::fabs(DecodePackedAngle(v)) > kMaxLatitude) {
+            if (IsBeyond(Limit::Latitude, DecodePackedAngle(v))) {
                 return refuse(TR_NOOP("{0} is beyond 90°: a latitude lies from -90° to 90°"));
             }
             break;
         case Domain::Northing:
-            if (std::fabs(v) > kMaxNorthing) {
+            if (IsBeyond(Limit::Northing, v)) {
                 return refuse(
                     TR_NOOP("{0} is more than 10002000 m in absolute value (the meridian arc from "
                             "the equator to the pole)"));
             }
             break;
         case Domain::Easting:
-            if (std::fabs(v - FalseEasting) >= kMaxEastingOffset) {
+            if (IsBeyond(Limit::EastingOffset, v - FalseEasting)) {
                 return refuse(
                     TR_NOOP("{0} differs from 500000 m by 1000000 m or more: an easting lies "
                             "above -500000 m and below 1500000 m"));
@@ -107,8 +108,9 @@ struct MeridianName {
 
 // The limits quorvel-batch keeps, applied when a meridian is typed: the exact method computes
 // within 35° of the central meridian; a classic result more than 1 m from the exact one, or
-// without one, is refused (core/classic_check.h). The messages name the point (`point`: 第 2 点
-// and its typed values), the size and where the exact method is chosen, and ask `again` again.
+// without one, is refused: the verdict of core/point_verdict.h, worded here. The messages name the
+// point (`point`: 第 2 点 and its typed values), the size and where the exact method is chosen, and
+// ask `again` again.
 class PointLimits {
   public:
     explicit PointLimits(const BatchState& state)
@@ -120,13 +122,16 @@ class PointLimits {
                                        double L, const MeridianName& lo, double loDeg) const {
         if (exact_) {
             const double offset = GeographicLib::Math::AngDiff(loDeg, L);
-            if (std::fabs(offset) > kExactMaxOffset) return Beyond35(point, again, lo, offset);
+            if (IsBeyond(Limit::MeridianOffset, offset, Method::Exact)) {
+                return Beyond35(point, again, lo, offset);
+            }
             return std::nullopt;
         }
         const double l = MeridianOffset(L, loDeg);
-        if (!ForwardMayMiss(B, l)) return std::nullopt;
-        const PlanePoint p = ProjectForward(state_, B, L, loDeg);
-        return Judge(point, again, lo, check_.Forward(B, l, p.X, p.Sign * p.AbsY));
+        return Refusal(point, again, lo, JudgeForward(check_, B, l, [&] {
+                           const PlanePoint p = ProjectForward(state_, B, L, loDeg);
+                           return std::pair{p.X, p.Sign * p.AbsY};
+                       }));
     }
 
     std::optional<std::string> Inverse(const std::string& point, std::string_view again, double X,
@@ -139,10 +144,10 @@ class PointLimits {
             }
             return std::nullopt;
         }
-        const double y = Y - FalseEasting;
-        if (!InverseMayMiss(X, y)) return std::nullopt;
-        const GeodeticPoint g = ProjectInverse(state_, X, Y, loDeg);
-        return Judge(point, again, lo, check_.Inverse(X, y, g.B, g.L - loDeg));
+        return Refusal(point, again, lo, JudgeInverse(check_, X, Y - FalseEasting, [&] {
+                           const GeodeticPoint g = ProjectInverse(state_, X, Y, loDeg);
+                           return std::pair{g.B, g.L - loDeg};
+                       }));
     }
 
     // With Lo already accepted by Inverse.
@@ -158,9 +163,10 @@ class PointLimits {
             return std::nullopt;
         }
         const double y1 = Y1 - FalseEasting, shift = MeridianOffset(lsDeg, loDeg);
-        if (!ZoneMayMiss(X1, y1, shift)) return std::nullopt;
-        const PlanePoint p = ProjectZone(state_, X1, Y1, loDeg, lsDeg);
-        return Judge(point, again, ls, check_.Zone(X1, y1, shift, p.X, p.Sign * p.AbsY));
+        return Refusal(point, again, ls, JudgeZone(check_, X1, y1, shift, [&] {
+                           const PlanePoint p = ProjectZone(state_, X1, Y1, loDeg, lsDeg);
+                           return std::pair{p.X, p.Sign * p.AbsY};
+                       }));
     }
 
   private:
@@ -185,22 +191,23 @@ class PointLimits {
                  {point, m.name, Quoted(m.value), DegreesText(*offset), Retype(again)}));
     }
 
-    static std::optional<std::string> Judge(const std::string& point, std::string_view again,
-                                            const MeridianName& m, const SeriesMiss& miss) {
-        if (!miss.metres) {
+    // The verdict on the classic series worded: nothing unless it refuses the point.
+    static std::optional<std::string> Refusal(const std::string& point, std::string_view again,
+                                              const MeridianName& m, const SeriesJudgement& j) {
+        if (j.verdict != SeriesVerdict::Refused) return std::nullopt;
+        if (std::isnan(j.miss)) {
             return OutOfDomain(Fill(
                 Tr("{0} lies {3} from the {1} {2}, more than 35°: the classic series cannot be "
                    "checked against the exact solution there, and the exact method (Settings › "
                    "Ellipsoid and method › Exact) computes only to 35° too. {4}"),
-                {point, m.name, Quoted(m.value), DegreesText(miss.offset), Retype(again)}));
+                {point, m.name, Quoted(m.value), DegreesText(j.offset), Retype(again)}));
         }
-        if (*miss.metres <= kClassicMaxMiss) return std::nullopt;
         return OutOfDomain(
             Fill(Tr("{0} computed with the classic series is {1} off the exact solution, more than "
                     "1 m. Type the {2} again; to compute the point, press Esc (or click Cancel) to "
                     "leave the batch, choose the exact method in Settings › Ellipsoid and method › "
                     "Exact, and compute it again."),
-                 {point, MissText(*miss.metres), again}));
+                 {point, MissText(j.miss), again}));
     }
 
     const BatchState& state_;
@@ -245,6 +252,55 @@ std::string AskOrAbandon(Prompt& prompt, std::string_view message, std::string_v
     std::optional<std::string> answer = prompt.Ask(message, title);
     if (!answer) throw BatchAbandoned{};
     return std::move(*answer);
+}
+
+// The two typed values of each pass, in the order they are asked.
+constexpr PointValue kLongitude{TextBox::ForwardL,
+                                TR_NOOP("Longitude L of point {0}:"),
+                                TR_NOOP("Is the longitude right"),
+                                TR_NOOP("The right longitude:"),
+                                "0.0000000000",
+                                TR_NOOP("longitude L"),
+                                Domain::Angle};
+constexpr PointValue kLatitude{TextBox::ForwardB,
+                               TR_NOOP("Latitude B of point {0}:"),
+                               TR_NOOP("Is the latitude right"),
+                               TR_NOOP("The right latitude:"),
+                               "0.0000000000",
+                               TR_NOOP("latitude B"),
+                               Domain::Latitude};
+constexpr PointValue kNorthing{TextBox::InverseX,
+                               TR_NOOP("Northing X of point {0}:"),
+                               TR_NOOP("Is the northing right"),
+                               TR_NOOP("The right northing:"),
+                               "0.0000",
+                               TR_NOOP("northing X"),
+                               Domain::Northing};
+constexpr PointValue kEasting{TextBox::InverseY,
+                              TR_NOOP("Easting Y of point {0}:"),
+                              TR_NOOP("Is the easting right"),
+                              TR_NOOP("The right easting:"),
+                              "0.0000",
+                              TR_NOOP("easting Y"),
+                              Domain::Easting};
+constexpr PointValue kNorthing1{TextBox::ZoneX1,
+                                TR_NOOP("Zone change: northing of point {0}:"),
+                                TR_NOOP("Is the northing to change zone right"),
+                                TR_NOOP("The right northing to change zone:"),
+                                "0.0000",
+                                TR_NOOP("northing X1"),
+                                Domain::Northing};
+constexpr PointValue kEasting1{TextBox::ZoneY1,
+                               TR_NOOP("Zone change: easting Y of point {0}:"),
+                               TR_NOOP("Is the easting to change zone right"),
+                               TR_NOOP("The right easting to change zone:"),
+                               "0.0000",
+                               TR_NOOP("easting Y1"),
+                               Domain::Easting};
+
+// Gives each list n unset cells.
+void AllocateAll(int n, std::initializer_list<std::vector<ValueCell>*> lists) {
+    for (std::vector<ValueCell>* list : lists) Allocate(*list, n);
 }
 
 }  // namespace
@@ -301,9 +357,9 @@ void Batches::RunCommand2() {
     static constexpr const char* kHints[] = {TR_NOOP("This is a forward computation"),
                                              TR_NOOP("This is an inverse computation"),
                                              TR_NOOP("This is a zone change")};
-    if (m >= 1 && m <= 3) panel_.SetText(TextBox::Text15, Tr(kHints[m - 1]));
+    if (m >= 1 && m <= 3) panel_.SetText(TextBox::ComputationHint, Tr(kHints[m - 1]));
 
-    ConfirmedEntry(prompt_, panel_, TextBox::Text18,
+    ConfirmedEntry(prompt_, panel_, TextBox::PointCount,
                    {Tr("Number of points to compute:"), Confirm(TR_NOOP("Is the number right")),
                     Tr("The right number of points to compute:")},
                    [this](std::string text) {
@@ -316,18 +372,19 @@ void Batches::RunCommand2() {
                                    {std::to_string(state_.PointCount)});
                    });
 
-    if (m < 1 || m > 3) return;
-    state_.CalcMode = m;
+    const std::optional<Computation> computation = ComputationOf(m);
+    if (!computation) return;
+    state_.BatchComputation = computation;
     state_.BatchComplete = false;
-    switch (m) {
-        case 1:
-            Change1();
+    switch (*computation) {
+        case Computation::Forward:
+            ForwardPass();
             break;
-        case 2:
-            Change2();
+        case Computation::Inverse:
+            InversePass();
             break;
-        case 3:
-            Change3();
+        case Computation::Zone:
+            ZoneChangePass();
             break;
     }
     state_.BatchComplete = true;
@@ -377,68 +434,75 @@ void Batches::InputPass(int n, TextBox nameBox, const PointValue& a, const Point
         ConfirmedEntry(prompt_, panel_, nameBox,
                        {Fill(Tr("Name of point {0}:"), {std::to_string(i)}),
                         Confirm(TR_NOOP("Is the name right")), Tr("The right name:")},
-                       NameInto(state_.Store.PointNames[i]));
+                       NameInto(state_.Store.PointNames[i - 1]));
         for (auto [value, work] : {std::pair{&a, &workA}, std::pair{&b, &workB}}) {
-            const ValueCell& cell = (*work)[i];
+            const ValueCell& cell = (*work)[i - 1];
             const std::string what = PointLabel(i, value->name);
             ConfirmedEntry(
                 prompt_, panel_, value->box,
                 {Fill(Tr(value->entry), {std::to_string(i)}), Confirm(value->what),
                  Tr(value->reentry)},
-                TypedInto((*work)[i], value->pattern),
+                TypedInto((*work)[i - 1], value->pattern),
                 // clang 14 cannot capture a structured binding: capture its domain.
                 [&cell, &what, domain = value->domain] { return CheckValue(cell, domain, what); });
         }
-        storeA[i] = workA[i];
-        storeB[i] = workB[i];
+        storeA[i - 1] = workA[i - 1];
+        storeB[i - 1] = workB[i - 1];
     }
 }
 
-void Batches::ShowFinalEasting(int i, int sign, TextBox box) {
-    ValueCell& y = state_.Store.ArrY[i];
-    y = FalseEasting + sign * y.Number();
-    panel_.SetText(box, " " + RoundedText(y.Number(), 4));
+void Batches::StorePlane(int i, const PlanePoint& p, std::vector<int>& sign) {
+    RequireFinite(i, {p.X, p.AbsY});
+    state_.Store.PlaneX[i - 1] = p.X;
+    state_.Store.PlaneY[i - 1] = p.AbsY;
+    sign[i - 1] = p.Sign;
 }
 
-void Batches::Change1() {
+void Batches::ShowPlaneResults(const std::vector<ValueCell>& typedFirst,
+                               const std::vector<ValueCell>& typedSecond,
+                               const std::vector<int>& sign, const std::array<TextBox, 4>& boxes,
+                               std::string_view typedPattern) {
+    ResultStore& store = state_.Store;
+    for (std::size_t k = 0; k < sign.size(); ++k) {
+        Pause();
+        panel_.SetText(boxes[0], DisplayText(typedFirst[k], typedPattern));
+        panel_.SetText(boxes[1], DisplayText(typedSecond[k], typedPattern));
+        panel_.SetText(boxes[2], " " + RoundedText(store.PlaneX[k].Number(), 4));
+        ValueCell& y = store.PlaneY[k];
+        y = FalseEasting + sign[k] * y.Number();
+        panel_.SetText(boxes[3], " " + RoundedText(y.Number(), 4));
+    }
+}
+
+void Batches::ForwardPass() {
     const int n = Begin();
     ResultStore& store = state_.Store;
     Allocate(store.PointNames, n);
     std::vector<ValueCell> workL, workB;
-    std::vector<int> sign(static_cast<std::size_t>(n) + 1, 0);
-    Allocate(workL, n);
-    Allocate(workB, n);
-    Allocate(store.ArrL, n);
-    Allocate(store.ArrB, n);
-    Allocate(store.ArrX, n);
-    Allocate(store.ArrY, n);
+    std::vector<int> sign(static_cast<std::size_t>(n), 0);
+    AllocateAll(n, {&workL, &workB, &store.TypedL, &store.TypedB, &store.PlaneX, &store.PlaneY});
 
-    InputPass(
-        n, TextBox::Text19,
-        {TextBox::Text1, TR_NOOP("Longitude L of point {0}:"), TR_NOOP("Is the longitude right"),
-         TR_NOOP("The right longitude:"), "0.0000000000", TR_NOOP("longitude L"), Domain::Angle},
-        {TextBox::Text2, TR_NOOP("Latitude B of point {0}:"), TR_NOOP("Is the latitude right"),
-         TR_NOOP("The right latitude:"), "0.0000000000", TR_NOOP("latitude B"), Domain::Latitude},
-        workL, workB, store.ArrL, store.ArrB);
+    InputPass(n, TextBox::ForwardName, kLongitude, kLatitude, workL, workB, store.TypedL,
+              store.TypedB);
 
     const PointLimits limits(state_);
     const double loDeg = AskCentralMeridian(
-        TextBox::Text3, [](const ValueCell& lo) { return DisplayText(lo, "0.000000"); },
+        TextBox::ForwardMeridian, [](const ValueCell& lo) { return DisplayText(lo, "0.000000"); },
         [&](const ValueCell& lo, double loDeg) -> std::optional<std::string> {
             for (int i = 1; i <= n; ++i) {
-                const double l = DecodePackedAngle(workL[i].Number());
-                if (std::fabs(MeridianOffset(l, loDeg)) > kMaxMeridianOffset) {
+                const double l = DecodePackedAngle(workL[i - 1].Number());
+                if (IsBeyond(Limit::MeridianOffset, MeridianOffset(l, loDeg))) {
                     return OutOfDomain(Fill(
                         Tr("the longitude L {1} of point {0} lies more than 45° from the central "
                            "meridian Lo {2}: it cannot be projected. Type the central meridian "
                            "Lo again; if the point's longitude is wrong, press Esc (or click "
                            "Cancel) to leave the batch, then enter the batch again."),
-                        {std::to_string(i), Quoted(workL[i]), Quoted(lo)}));
+                        {std::to_string(i), Quoted(workL[i - 1]), Quoted(lo)}));
                 }
-                const std::string point =
-                    PointWith(i, TR_NOOP("longitude L"), workL[i], TR_NOOP("latitude B"), workB[i]);
+                const std::string point = PointWith(i, TR_NOOP("longitude L"), workL[i - 1],
+                                                    TR_NOOP("latitude B"), workB[i - 1]);
                 if (auto problem = limits.Forward(point, Tr("central meridian Lo"),
-                                                  DecodePackedAngle(workB[i].Number()), l,
+                                                  DecodePackedAngle(workB[i - 1].Number()), l,
                                                   {Tr("central meridian Lo"), lo}, loDeg)) {
                     return problem;
                 }
@@ -447,55 +511,36 @@ void Batches::Change1() {
         });
 
     for (int i = 1; i <= n; ++i) {
-        const double b = DecodedAngle(workB[i], PointLabel(i, TR_NOOP("latitude B")));
-        const double l = DecodedAngle(workL[i], PointLabel(i, TR_NOOP("longitude L")));
-        const PlanePoint p = ProjectForward(state_, b, l, loDeg);
-        RequireFinite(i, {p.X, p.AbsY});
-        store.ArrX[i] = p.X;
-        store.ArrY[i] = p.AbsY;
-        sign[i] = p.Sign;
+        const double b = DecodedAngle(workB[i - 1], PointLabel(i, TR_NOOP("latitude B")));
+        const double l = DecodedAngle(workL[i - 1], PointLabel(i, TR_NOOP("longitude L")));
+        StorePlane(i, ProjectForward(state_, b, l, loDeg), sign);
     }
-
-    for (int i = 1; i <= n; ++i) {
-        Pause();
-        panel_.SetText(TextBox::Text1, DisplayText(store.ArrL[i], "0.000000"));
-        panel_.SetText(TextBox::Text2, DisplayText(store.ArrB[i], "0.000000"));
-        panel_.SetText(TextBox::Text9, " " + RoundedText(store.ArrX[i].Number(), 4));
-        ShowFinalEasting(i, sign[i], TextBox::Text10);
-    }
+    ShowPlaneResults(store.TypedL, store.TypedB, sign,
+                     {TextBox::ForwardL, TextBox::ForwardB, TextBox::ForwardX, TextBox::ForwardY},
+                     "0.000000");
 }
 
-void Batches::Change2() {
+void Batches::InversePass() {
     const int n = Begin();
     ResultStore& store = state_.Store;
     Allocate(store.PointNames, n);
     std::vector<ValueCell> workX, workY;
-    Allocate(workX, n);
-    Allocate(workY, n);
-    Allocate(store.ArrX, n);
-    Allocate(store.ArrY, n);
-    Allocate(store.ArrLP, n);
-    Allocate(store.ArrBP, n);
+    AllocateAll(n, {&workX, &workY, &store.PlaneX, &store.PlaneY, &store.ResultL, &store.ResultB});
 
-    InputPass(
-        n, TextBox::Text20,
-        {TextBox::Text4, TR_NOOP("Northing X of point {0}:"), TR_NOOP("Is the northing right"),
-         TR_NOOP("The right northing:"), "0.0000", TR_NOOP("northing X"), Domain::Northing},
-        {TextBox::Text5, TR_NOOP("Easting Y of point {0}:"), TR_NOOP("Is the easting right"),
-         TR_NOOP("The right easting:"), "0.0000", TR_NOOP("easting Y"), Domain::Easting},
-        workX, workY, store.ArrX, store.ArrY);
+    InputPass(n, TextBox::InverseName, kNorthing, kEasting, workX, workY, store.PlaneX,
+              store.PlaneY);
 
     // Shown without the leading blank, as this panel always has.
     const PointLimits limits(state_);
     const double loDeg = AskCentralMeridian(
-        TextBox::Text16, [](const ValueCell& lo) { return lo.Format("0.00000"); },
+        TextBox::InverseMeridian, [](const ValueCell& lo) { return lo.Format("0.00000"); },
         [&](const ValueCell& lo, double loDeg) -> std::optional<std::string> {
             for (int i = 1; i <= n; ++i) {
-                const std::string point =
-                    PointWith(i, TR_NOOP("northing X"), workX[i], TR_NOOP("easting Y"), workY[i]);
-                if (auto problem =
-                        limits.Inverse(point, Tr("central meridian Lo"), workX[i].Number(),
-                                       workY[i].Number(), {Tr("central meridian Lo"), lo}, loDeg)) {
+                const std::string point = PointWith(i, TR_NOOP("northing X"), workX[i - 1],
+                                                    TR_NOOP("easting Y"), workY[i - 1]);
+                if (auto problem = limits.Inverse(point, Tr("central meridian Lo"),
+                                                  workX[i - 1].Number(), workY[i - 1].Number(),
+                                                  {Tr("central meridian Lo"), lo}, loDeg)) {
                     return problem;
                 }
             }
@@ -503,68 +548,47 @@ void Batches::Change2() {
         });
 
     for (int i = 1; i <= n; ++i) {
-        const double x = NumberOf(workX[i], PointLabel(i, TR_NOOP("northing X")));
-        const double y = NumberOf(workY[i], PointLabel(i, TR_NOOP("easting Y")));
+        const double x = NumberOf(workX[i - 1], PointLabel(i, TR_NOOP("northing X")));
+        const double y = NumberOf(workY[i - 1], PointLabel(i, TR_NOOP("easting Y")));
         const GeodeticPoint g = ProjectInverse(state_, x, y, loDeg);
         const double lp = DegreesToPacked(g.L);
         const double bp = DegreesToPacked(g.B);
         RequireFinite(i, {lp, bp});
-        store.ArrLP[i] = lp;
-        store.ArrBP[i] = bp;
+        store.ResultL[i - 1] = lp;
+        store.ResultB[i - 1] = bp;
     }
 
     for (int i = 1; i <= n; ++i) {
         Pause();
-        panel_.SetText(TextBox::Text4, DisplayText(store.ArrX[i], "0.000"));
-        panel_.SetText(TextBox::Text5, DisplayText(store.ArrY[i], "0.000"));
-        panel_.SetText(TextBox::Text11, " " + RoundedText(store.ArrLP[i].Number(), 10));
-        panel_.SetText(TextBox::Text12, " " + RoundedText(store.ArrBP[i].Number(), 10));
+        panel_.SetText(TextBox::InverseX, DisplayText(store.PlaneX[i - 1], "0.000"));
+        panel_.SetText(TextBox::InverseY, DisplayText(store.PlaneY[i - 1], "0.000"));
+        panel_.SetText(TextBox::InverseL, " " + RoundedText(store.ResultL[i - 1].Number(), 10));
+        panel_.SetText(TextBox::InverseB, " " + RoundedText(store.ResultB[i - 1].Number(), 10));
     }
 }
 
-void Batches::Change3() {
+void Batches::ZoneChangePass() {
     const int n = Begin();
     ResultStore& store = state_.Store;
     Allocate(store.PointNames, n);
     std::vector<ValueCell> workX1, workY1;
-    std::vector<int> sign(static_cast<std::size_t>(n) + 1, 0);
-    Allocate(workX1, n);
-    Allocate(workY1, n);
-    Allocate(store.ArrX1, n);
-    Allocate(store.ArrY1, n);
-    Allocate(store.ArrX, n);
-    Allocate(store.ArrY, n);
+    std::vector<int> sign(static_cast<std::size_t>(n), 0);
+    AllocateAll(n,
+                {&workX1, &workY1, &store.TypedX1, &store.TypedY1, &store.PlaneX, &store.PlaneY});
 
-    InputPass(n, TextBox::Text21,
-              {TextBox::Text6, TR_NOOP("Zone change: northing of point {0}:"),
-               TR_NOOP("Is the northing to change zone right"),
-               TR_NOOP("The right northing to change zone:"), "0.0000", TR_NOOP("northing X1"),
-               Domain::Northing},
-              {TextBox::Text7, TR_NOOP("Zone change: easting Y of point {0}:"),
-               TR_NOOP("Is the easting to change zone right"),
-               TR_NOOP("The right easting to change zone:"), "0.0000", TR_NOOP("easting Y1"),
-               Domain::Easting},
-              workX1, workY1, store.ArrX1, store.ArrY1);
+    InputPass(n, TextBox::ZoneName, kNorthing1, kEasting1, workX1, workY1, store.TypedX1,
+              store.TypedY1);
 
     const auto [loDeg, lsDeg] = AskZoneMeridians(n, workX1, workY1);
 
     for (int i = 1; i <= n; ++i) {
-        const double y1 = NumberOf(workY1[i], PointLabel(i, TR_NOOP("easting Y1")));
-        const double x1 = NumberOf(workX1[i], PointLabel(i, TR_NOOP("northing X1")));
-        const PlanePoint p = ProjectZone(state_, x1, y1, loDeg, lsDeg);
-        RequireFinite(i, {p.X, p.AbsY});
-        store.ArrX[i] = p.X;
-        store.ArrY[i] = p.AbsY;
-        sign[i] = p.Sign;
+        const double y1 = NumberOf(workY1[i - 1], PointLabel(i, TR_NOOP("easting Y1")));
+        const double x1 = NumberOf(workX1[i - 1], PointLabel(i, TR_NOOP("northing X1")));
+        StorePlane(i, ProjectZone(state_, x1, y1, loDeg, lsDeg), sign);
     }
-
-    for (int i = 1; i <= n; ++i) {
-        Pause();
-        panel_.SetText(TextBox::Text6, DisplayText(store.ArrX1[i], "0.0000"));
-        panel_.SetText(TextBox::Text7, DisplayText(store.ArrY1[i], "0.0000"));
-        panel_.SetText(TextBox::Text13, " " + RoundedText(store.ArrX[i].Number(), 4));
-        ShowFinalEasting(i, sign[i], TextBox::Text14);
-    }
+    ShowPlaneResults(store.TypedX1, store.TypedY1, sign,
+                     {TextBox::ZoneX1, TextBox::ZoneY1, TextBox::ZoneX2, TextBox::ZoneY2},
+                     "0.0000");
 }
 
 std::pair<double, double> Batches::AskZoneMeridians(int n, const std::vector<ValueCell>& workX1,
@@ -573,11 +597,12 @@ std::pair<double, double> Batches::AskZoneMeridians(int n, const std::vector<Val
     // Lo does not depend on Ls.
     const PointLimits limits(state_);
     auto point = [&](int i) {
-        return PointWith(i, TR_NOOP("northing X1"), workX1[i], TR_NOOP("easting Y1"), workY1[i]);
+        return PointWith(i, TR_NOOP("northing X1"), workX1[i - 1], TR_NOOP("easting Y1"),
+                         workY1[i - 1]);
     };
     ValueCell lo, ls;
     ConfirmedEntry(
-        prompt_, panel_, TextBox::Text17,
+        prompt_, panel_, TextBox::ZoneSourceMeridian,
         {Tr("Central meridian before the change:"),
          Confirm(TR_NOOP("Is the central meridian before the change right")),
          Tr("The right central meridian before the change:")},
@@ -586,8 +611,8 @@ std::pair<double, double> Batches::AskZoneMeridians(int n, const std::vector<Val
             if (auto problem = NotANumber(lo, name)) return problem;
             const double loDeg = DecodePackedAngle(lo.Number());
             for (int i = 1; i <= n; ++i) {
-                if (auto problem = limits.Inverse(point(i), name, workX1[i].Number(),
-                                                  workY1[i].Number(), {name, lo}, loDeg)) {
+                if (auto problem = limits.Inverse(point(i), name, workX1[i - 1].Number(),
+                                                  workY1[i - 1].Number(), {name, lo}, loDeg)) {
                     return problem;
                 }
             }
@@ -595,7 +620,7 @@ std::pair<double, double> Batches::AskZoneMeridians(int n, const std::vector<Val
         });
     const double loDeg = DecodePackedAngle(lo.Number());
     ConfirmedEntry(
-        prompt_, panel_, TextBox::Text8,
+        prompt_, panel_, TextBox::ZoneTargetMeridian,
         {Tr("Central meridian after the change:"),
          Confirm(TR_NOOP("Is the central meridian after the change right")),
          Tr("Central meridian after the change:")},
@@ -604,8 +629,8 @@ std::pair<double, double> Batches::AskZoneMeridians(int n, const std::vector<Val
             if (auto problem = NotANumber(ls, name)) return problem;
             const double lsDeg = DecodePackedAngle(ls.Number());
             for (int i = 1; i <= n; ++i) {
-                if (auto problem = limits.Zone(point(i), name, workX1[i].Number(),
-                                               workY1[i].Number(), loDeg, {name, ls}, lsDeg)) {
+                if (auto problem = limits.Zone(point(i), name, workX1[i - 1].Number(),
+                                               workY1[i - 1].Number(), loDeg, {name, ls}, lsDeg)) {
                     return problem;
                 }
             }

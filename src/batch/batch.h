@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <functional>
 #include <map>
 #include <optional>
@@ -10,6 +11,7 @@
 
 #include "batch/batch_state.h"
 #include "batch/user_io.h"
+#include "core/classic_series.h"
 
 namespace quorvel {
 
@@ -86,9 +88,9 @@ class Batches {
 
     // The procedures throw BatchAbandoned on Cancel; Command2_click catches it.
 
-    void Change1();  // forward: L, B -> X, Y
-    void Change2();  // inverse: X, Y -> L, B
-    void Change3();  // zone: X1, Y1 on Lo -> X2, Y2 on Ls
+    void ForwardPass();     // type 1, forward: L, B -> X, Y
+    void InversePass();     // type 2, inverse: X, Y -> L, B
+    void ZoneChangePass();  // type 3, zone change: X1, Y1 on Lo -> X2, Y2 on Ls
 
   private:
     // Fails before any prompt when the batch cannot run; returns the point count.
@@ -114,8 +116,15 @@ class Batches {
     void InputPass(int n, TextBox nameBox, const PointValue& a, const PointValue& b,
                    std::vector<ValueCell>& workA, std::vector<ValueCell>& workB,
                    std::vector<ValueCell>& storeA, std::vector<ValueCell>& storeB);
-    // Forms Y = false easting + s·|y| in the store and shows it.
-    void ShowFinalEasting(int i, int sign, TextBox box);
+    // Keeps point i's plane result once it is a number: X and |y| in the store, the side of the
+    // meridian in sign[i − 1].
+    void StorePlane(int i, const PlanePoint& p, std::vector<int>& sign);
+    // Shows each point of a forward or zone batch in turn, after a pause: the two typed values
+    // (`boxes` 0 and 1, under `typedPattern`), X, and Y = false easting + s·|y|, formed in the
+    // store as it is shown (`boxes` 2 and 3).
+    void ShowPlaneResults(const std::vector<ValueCell>& typedFirst,
+                          const std::vector<ValueCell>& typedSecond, const std::vector<int>& sign,
+                          const std::array<TextBox, 4>& boxes, std::string_view typedPattern);
 
     BatchState& state_;
     Prompt& prompt_;

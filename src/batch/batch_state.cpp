@@ -3,8 +3,8 @@
 namespace quorvel {
 
 int BatchState::StoredPointCount() const {
-    if (!BatchComplete || CalcMode < 1 || CalcMode > 3 || Store.PointNames.empty()) return 0;
-    return static_cast<int>(Store.PointNames.size()) - 1;
+    if (!BatchComplete || !BatchComputation) return 0;
+    return static_cast<int>(Store.PointNames.size());
 }
 
 void Command1_Click(BatchState& state) {

@@ -5,9 +5,9 @@
 
 namespace quorvel {
 
-// The completed batch of the state's CalcMode, whole, with the count it was run with. A count
-// typed later without starting a batch does not change it; with no completed batch the mode
-// is 0. Reads no cell beyond the lists.
+// The completed batch of the state's BatchComputation, whole, with the count it was run with. A
+// count typed later without starting a batch does not change it; with no completed batch there
+// is no mode. Reads no cell beyond the lists.
 ReportInput ReportInputFrom(const BatchState& state);
 
 }  // namespace quorvel

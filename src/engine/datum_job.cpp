@@ -200,6 +200,18 @@ void ReadFiles(const DatumTyped& t, DatumOptions& o) {
     }
 }
 
+// The mode, refused as quorvel-batch refuses a missing or unknown one: the caller may not have
+// asked IsDatumCommand first.
+DatumCommand ReadDatumMode(const std::vector<std::string_view>& positional) {
+    if (positional.empty()) {
+        throw UsageError(Tr("no mode given: forward, inverse, zone, fit or transform"));
+    }
+    if (positional[0] == "fit") return DatumCommand::Fit;
+    if (positional[0] == "transform") return DatumCommand::Transform;
+    throw UsageError(Fill(Tr("unknown mode {0}: use forward, inverse, zone, fit or transform"),
+                          {Quoted(positional[0])}));
+}
+
 }  // namespace
 
 DatumOptions ParseDatumArguments(std::span<const std::string_view> args) {
@@ -210,7 +222,7 @@ DatumOptions ParseDatumArguments(std::span<const std::string_view> args) {
         return o;
     }
     const DatumTyped t = ReadDatumCommandLine(args);
-    o.command = t.positional.at(0) == "fit" ? DatumCommand::Fit : DatumCommand::Transform;
+    o.command = ReadDatumMode(t.positional);
     ReadInputFile(t.positional, o.input);
     if (t.from) o.from = ReadSystem("--from", *t.from);
     if (t.to) o.to = ReadSystem("--to", *t.to);

@@ -5,7 +5,6 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <limits>
 #include <optional>
 
 #include "core/classic_series.h"
@@ -61,6 +60,22 @@ std::optional<double> ReadAngle(std::string_view text, int field, RowResult& res
     return DecodePackedAngle(*v);
 }
 
+// The two typed values of `mode`: forward angles decoded from packed degrees, coordinates as
+// numbers; nothing when one does not read, `r` saying why.
+std::optional<std::pair<double, double>> ReadTyped(Computation mode, std::string_view first,
+                                                   std::string_view second, RowResult& r) {
+    const bool angles = mode == Computation::Forward;
+    bool mayExceed60 = false;
+    const std::optional<double> a =
+        angles ? ReadAngle(first, 1, r, mayExceed60) : ReadValue(first, 1, r);
+    if (!a) return std::nullopt;
+    const std::optional<double> b =
+        angles ? ReadAngle(second, 2, r, mayExceed60) : ReadValue(second, 2, r);
+    if (!b) return std::nullopt;
+    r.mayExceed60 = mayExceed60;
+    return std::pair{*a, *b};
+}
+
 }  // namespace
 
 const ModeColumns& ColumnsOf(Computation mode) {
@@ -69,9 +84,9 @@ const ModeColumns& ColumnsOf(Computation mode) {
 
 namespace {
 
-bool Beyond(RowResult& r, int field, Limit limit, double value, double max, bool inclusive) {
-    const double magnitude = std::fabs(value);
-    if (inclusive ? magnitude < max : magnitude <= max) return false;
+// Refuses the row when `value` lies beyond `limit` (core/point_verdict.h).
+bool Beyond(RowResult& r, int field, Limit limit, double value, Method method = Method::Classic) {
+    if (!IsBeyond(limit, value, method)) return false;
     r.status = RowStatus::BeyondLimit;
     r.field = field;
     r.limit = limit;
@@ -84,24 +99,18 @@ const ClassicCheck& Check() {
     return check;
 }
 
-// Keeps what a comparison with the exact method found; refuses the point beyond
-// kClassicMaxMiss or without an exact counterpart. `scale` is k0, for misses in the plane.
-void Judge(RowResult& r, const SeriesMiss& m, double scale = 1) {
-    if (!m.metres) {
-        r.status = RowStatus::Inaccurate;
-        r.miss = std::numeric_limits<double>::quiet_NaN();
-        r.offset = m.offset;
-        r.fromTarget = m.fromTarget;
-        return;
-    }
-    r.miss = *m.metres * scale;
-    if (!(r.miss <= kClassicMaxMiss)) r.status = RowStatus::Inaccurate;
+// Keeps the verdict on the classic series: the miss, and the row refused where it is.
+void Keep(RowResult& r, const SeriesJudgement& j) {
+    r.miss = j.miss;
+    r.offset = j.offset;
+    r.fromTarget = j.fromTarget;
+    if (j.verdict == SeriesVerdict::Refused) r.status = RowStatus::Inaccurate;
 }
 
 // An easting beyond the limit that carries the zone number of the central meridian itself, as
 // 39512345.678 or 20512345.678 for 117°: the number taken off, which the result counts.
 void TakeOffOwnZoneNumber(RowResult& r, double& Y, double falseEasting, double Lo) {
-    if (std::fabs(Y - falseEasting) < kMaxEastingOffset) return;
+    if (!IsBeyond(Limit::EastingOffset, Y - falseEasting)) return;
     if (const std::optional<double> without = WithoutOwnZoneNumber(Y, falseEasting, Lo)) {
         Y = *without;
         r.zoneNumberTakenOff = true;
@@ -113,56 +122,48 @@ void TakeOffOwnZoneNumber(RowResult& r, double& Y, double falseEasting, double L
 RowResult ComputeRow(Computation mode, const EllipsoidConstants& constants,
                      const Meridians& meridians, std::string_view first, std::string_view second) {
     RowResult r;
-    const bool angles = mode == Computation::Forward;
-    bool mayExceed60 = false;
-    const std::optional<double> a =
-        angles ? ReadAngle(first, 1, r, mayExceed60) : ReadValue(first, 1, r);
-    if (!a) return r;
-    const std::optional<double> b =
-        angles ? ReadAngle(second, 2, r, mayExceed60) : ReadValue(second, 2, r);
-    if (!b) return r;
-    r.mayExceed60 = mayExceed60;
+    const std::optional<std::pair<double, double>> typed = ReadTyped(mode, first, second, r);
+    if (!typed) return r;
+    const auto [a, b] = *typed;
 
     switch (mode) {
         case Computation::Forward: {
-            const double latitude = *b;
-            const double longitude = *a;
-            if (Beyond(r, 2, Limit::Latitude, latitude, kMaxLatitude, false)) return r;
+            const double latitude = b;
+            const double longitude = a;
+            if (Beyond(r, 2, Limit::Latitude, latitude)) return r;
             const double l = MeridianOffset(longitude, meridians.lo);
-            if (Beyond(r, 1, Limit::MeridianOffset, l, kMaxMeridianOffset, false)) return r;
+            if (Beyond(r, 1, Limit::MeridianOffset, l)) return r;
             const PlanePoint p = ForwardProject(constants, latitude, longitude, meridians.lo);
             r.first = p.X;
             r.second = p.Y();
-            if (ForwardMayMiss(latitude, l)) {
-                Judge(r, Check().Forward(latitude, l, p.X, p.Sign * p.AbsY));
-            }
+            Keep(r, JudgeForward(Check(), latitude, l, [&] {
+                     return std::pair{p.X, p.Sign * p.AbsY};
+                 }));
             break;
         }
         case Computation::Inverse:
         case Computation::Zone: {
-            if (Beyond(r, 1, Limit::Northing, *a, kMaxNorthing, false)) return r;
-            double Y = *b;
+            if (Beyond(r, 1, Limit::Northing, a)) return r;
+            double Y = b;
             TakeOffOwnZoneNumber(r, Y, FalseEasting, meridians.lo);
-            if (Beyond(r, 2, Limit::EastingOffset, Y - FalseEasting, kMaxEastingOffset, true)) {
-                return r;
-            }
+            if (Beyond(r, 2, Limit::EastingOffset, Y - FalseEasting)) return r;
             const double y = Y - FalseEasting;
             if (mode == Computation::Inverse) {
-                const GeodeticPoint g = InverseProject(constants, *a, Y, meridians.lo);
+                const GeodeticPoint g = InverseProject(constants, a, Y, meridians.lo);
                 r.first = DegreesToPacked(g.L);
                 r.second = DegreesToPacked(g.B);
-                if (InverseMayMiss(*a, y)) {
-                    Judge(r, Check().Inverse(*a, y, g.B, g.L - meridians.lo));
-                }
+                Keep(r, JudgeInverse(Check(), a, y, [&] {
+                         return std::pair{g.B, g.L - meridians.lo};
+                     }));
                 break;
             }
-            const PlanePoint p = ZoneTransform(constants, *a, Y, meridians.lo, meridians.ls);
+            const PlanePoint p = ZoneTransform(constants, a, Y, meridians.lo, meridians.ls);
             r.first = p.X;
             r.second = p.Y();
             const double shift = MeridianOffset(meridians.ls, meridians.lo);
-            if (ZoneMayMiss(*a, y, shift)) {
-                Judge(r, Check().Zone(*a, y, shift, p.X, p.Sign * p.AbsY));
-            }
+            Keep(r, JudgeZone(Check(), a, y, shift, [&] {
+                     return std::pair{p.X, p.Sign * p.AbsY};
+                 }));
             break;
         }
     }
@@ -206,21 +207,15 @@ RowResult Projector::Compute(Computation mode, const Meridians& meridians, std::
                              std::string_view second, RowExtras& x) const {
     x = RowExtras();
     RowResult r;
-    const bool angles = mode == Computation::Forward;
-    bool mayExceed60 = false;
-    const std::optional<double> a =
-        angles ? ReadAngle(first, 1, r, mayExceed60) : ReadValue(first, 1, r);
-    if (!a) return r;
-    const std::optional<double> b =
-        angles ? ReadAngle(second, 2, r, mayExceed60) : ReadValue(second, 2, r);
-    if (!b) return r;
-    r.mayExceed60 = mayExceed60;
+    const std::optional<std::pair<double, double>> typed = ReadTyped(mode, first, second, r);
+    if (!typed) return r;
+    const auto [a, b] = *typed;
     double Lo = meridians.lo;  // the point's central meridian, once its zone is known
     try {
         if (mode == Computation::Forward) {
-            Forward(*a, *b, Lo, r, x);
+            Forward(a, b, Lo, r, x);
         } else {
-            FromPlane(mode, *a, *b, meridians.ls, Lo, r, x);
+            FromPlane(mode, a, b, meridians.ls, Lo, r, x);
         }
     } catch (const BeyondExactOffsetError& e) {
         // Beyond the exact method's 35° from the point's own meridian: that limit, named. Too far
@@ -269,24 +264,26 @@ void Projector::SetEasting(double Y, const RowExtras& x, RowResult& r) const {
 void Projector::Forward(double L, double B, double& Lo, RowResult& r, RowExtras& x) const {
     const Geodesy& g = geodesy_;
     const bool exact = g.method == Method::Exact;
-    if (Beyond(r, 2, Limit::Latitude, B, kMaxLatitude, false)) return;
+    if (Beyond(r, 2, Limit::Latitude, B)) return;
     if (g.zone) {
-        if (Beyond(r, 1, Limit::Longitude, L, 360, false)) return;
+        if (Beyond(r, 1, Limit::Longitude, L)) return;
         L = ZoneLongitude(L);
         x.zone = ZoneOf(*g.zone, L);
         Lo = CentralMeridianOf(*g.zone, x.zone);
     }
     const double l = MeridianOffset(L, Lo);
-    if (Beyond(r, 1, Limit::MeridianOffset, l, exact ? kExactMaxOffset : kMaxMeridianOffset,
-               false)) {
-        return;
-    }
+    if (Beyond(r, 1, Limit::MeridianOffset, l, g.method)) return;
     const GridPoint p = projection_.Forward(B, L, Lo, AskedExtras());
     r.first = p.X;
     SetEasting(p.Y, x, r);
     if (r.status != RowStatus::Ok) return;
-    if (!exact && ForwardMayMiss(B, l)) {
-        Judge(r, Check().Forward(B, l, p.X / g.k0, p.y / g.k0), g.k0);
+    if (!exact) {
+        Keep(r, JudgeForward(
+                    Check(), B, l,
+                    [&] {
+                        return std::pair{p.X / g.k0, p.y / g.k0};
+                    },
+                    g.k0));
     }
     x.convergence = p.Convergence;
     x.scale = p.Scale;
@@ -296,7 +293,7 @@ void Projector::Forward(double L, double B, double& Lo, RowResult& r, RowExtras&
 void Projector::FromPlane(Computation mode, double X, double Y, double ls, double& Lo, RowResult& r,
                           RowExtras& x) const {
     const Geodesy& g = geodesy_;
-    if (Beyond(r, 1, Limit::Northing, X, kMaxNorthing, false)) return;
+    if (Beyond(r, 1, Limit::Northing, X)) return;
     if (g.zone) {
         ZonedEasting z;
         try {
@@ -315,7 +312,7 @@ void Projector::FromPlane(Computation mode, double X, double Y, double ls, doubl
     } else {
         TakeOffOwnZoneNumber(r, Y, g.falseEasting, Lo);
     }
-    if (Beyond(r, 2, Limit::EastingOffset, Y - g.falseEasting, kMaxEastingOffset, true)) return;
+    if (Beyond(r, 2, Limit::EastingOffset, Y - g.falseEasting)) return;
     if (mode == Computation::Inverse) {
         Inverse(X, Y, Lo, r, x);
     } else {
@@ -329,8 +326,8 @@ void Projector::Inverse(double X, double Y, double Lo, RowResult& r, RowExtras& 
     r.first = DegreesToPacked(q.L);
     r.second = DegreesToPacked(q.B);
     const double x1 = X / g.k0, y1 = (Y - g.falseEasting) / g.k0;
-    if (g.method != Method::Exact && InverseMayMiss(x1, y1)) {
-        Judge(r, Check().Inverse(x1, y1, q.B, q.L - Lo));
+    if (g.method != Method::Exact) {
+        Keep(r, JudgeInverse(Check(), x1, y1, [&] { return std::pair{q.B, q.L - Lo}; }));
     }
     x.convergence = q.Convergence;
     x.scale = q.Scale;
@@ -365,8 +362,13 @@ void Projector::Zone(double X, double Y, double Lo, double ls, RowResult& r, Row
     x.scale = p.Scale;
     const double x1 = X / g.k0, y1 = (Y - g.falseEasting) / g.k0;
     const double shift = MeridianOffset(Ls, Lo);
-    if (g.method != Method::Exact && ZoneMayMiss(x1, y1, shift)) {
-        Judge(r, Check().Zone(x1, y1, shift, p.X / g.k0, p.y / g.k0), g.k0);
+    if (g.method != Method::Exact) {
+        Keep(r, JudgeZone(
+                    Check(), x1, y1, shift,
+                    [&] {
+                        return std::pair{p.X / g.k0, p.y / g.k0};
+                    },
+                    g.k0));
     }
     if (exact_) {
         try {

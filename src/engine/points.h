@@ -15,6 +15,7 @@
 #include "core/krassovsky_constants.h"
 #include "core/limits.h"
 #include "core/number_text.h"
+#include "core/point_verdict.h"
 #include "core/zones.h"
 
 namespace quorvel::engine {
@@ -44,20 +45,10 @@ enum class RowStatus {
     Inaccurate,
 };
 
-enum class Limit {
-    None,
-    Latitude,
-    // L − Lo modulo 360° beyond kMaxMeridianOffset, or kExactMaxOffset for the exact method
-    // (inverse and zone: the point computed, field 2)
-    MeridianOffset,
-    Northing,
-    EastingOffset,
-    ZoneNumber,  // with --zone: the easting has no zone number of that width in front
-    Longitude,   // with --zone: a forward L beyond ±360°, where no zone is meant
-    // With --zone-prefix: the result lies `value` m (y) from its zone's meridian, too far for the
-    // number in front of the easting (`offset`, as it would be written) to read back as its zone
-    PrefixedEasting,
-};
+// The limit a BeyondLimit row names (core/point_verdict.h). For PrefixedEasting the row's `value`
+// is y, the result's distance from its zone's meridian, and `offset` the easting as it would be
+// written with the zone number in front.
+using quorvel::Limit;
 
 // The two results of a point as the window stores them: forward X and Y, inverse L and B as
 // packed angles, zone X2 and Y2; unrounded.

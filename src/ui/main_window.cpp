@@ -205,7 +205,7 @@ void ShowPrintResult(QWidget* parent, const QRect& band, const BatchState& state
                      const PrintResult& result) {
     QString message = result.message;
     if (result.outcome == PrintOutcome::NothingToPrint) {
-        const std::optional<Computation> computation = ComputationOf(state.CalcMode);
+        const std::optional<Computation> computation = state.BatchComputation;
         const std::string_view kind = computation ? ReportKindName(*computation) : "";
         message =
             kind.empty()
@@ -291,7 +291,7 @@ MainWindow::MainWindow(QWidget* parent)
     connect(command3, &QPushButton::clicked, this, &MainWindow::command3_click);
     connect(command4, &QPushButton::clicked, this, &MainWindow::Command4_Click);
     resize(FittedSize(layoutSize));
-    textBox(TextBox::Text1)->setFocus();
+    textBox(TextBox::ForwardL)->setFocus();
 }
 
 QSize MainWindow::BuildCanvas() {

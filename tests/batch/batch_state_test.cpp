@@ -8,12 +8,12 @@ namespace {
 TEST(BatchState, StartsEmptyAndTheStartButtonLoadsTheConstants) {
     BatchState s;
     EXPECT_EQ(s.PointCount, 0);
-    EXPECT_EQ(s.CalcMode, 0);
+    EXPECT_EQ(s.BatchComputation, std::nullopt);
     EXPECT_FALSE(s.Constants.Loaded);
     EXPECT_TRUE(s.CentralMeridian.IsUnset());
     EXPECT_TRUE(s.TargetMeridian.IsUnset());
     EXPECT_TRUE(s.Store.PointNames.empty());
-    EXPECT_TRUE(s.Store.ArrX.empty());
+    EXPECT_TRUE(s.Store.PlaneX.empty());
     EXPECT_EQ(s.StoredPointCount(), 0);
 
     Command1_Click(s);
@@ -28,17 +28,23 @@ TEST(BatchState, StartsEmptyAndTheStartButtonLoadsTheConstants) {
 
 TEST(BatchState, AllocationReplacesTheWholeList) {
     std::vector<ValueCell> list = {ValueCell("a"), ValueCell(1.0), ValueCell(2.0)};
-    Allocate(list, 0);
-    ASSERT_EQ(list.size(), 1u);
-    EXPECT_TRUE(list[0].IsUnset());
     Allocate(list, 4);
-    ASSERT_EQ(list.size(), 5u);
+    ASSERT_EQ(list.size(), 4u);
+    for (const ValueCell& c : list) EXPECT_TRUE(c.IsUnset());
+    list = {ValueCell("a")};
+    Allocate(list, 0);
+    EXPECT_TRUE(list.empty());
+    list = {ValueCell("a")};
+    Allocate(list, -1);  // a negative count never reaches here, but allocates nothing
+    EXPECT_TRUE(list.empty());
+    Allocate(list, 4);
+    ASSERT_EQ(list.size(), 4u);
     for (const ValueCell& c : list) EXPECT_TRUE(c.IsUnset());
 }
 
 TEST(BatchState, StoredCountComesFromTheCompletedBatchNotFromTheCountPrompt) {
     BatchState s;
-    s.CalcMode = 1;
+    s.BatchComputation = Computation::Forward;
     Allocate(s.Store.PointNames, 3);
     s.PointCount = 3;
     EXPECT_EQ(s.StoredPointCount(), 0);  // not completed

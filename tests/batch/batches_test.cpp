@@ -66,27 +66,27 @@ TEST_F(BatchRun, ForwardBatchPromptsDisplaysAndStore) {
     };
     EXPECT_EQ(AskedAfterDispatch(), expected);
 
-    EXPECT_EQ(panel.History(TextBox::Text19), (std::vector<std::string>{" P1", " P2"}));
-    EXPECT_EQ(panel.History(TextBox::Text1),
+    EXPECT_EQ(panel.History(TextBox::ForwardName), (std::vector<std::string>{" P1", " P2"}));
+    EXPECT_EQ(panel.History(TextBox::ForwardL),
               (std::vector<std::string>{" 116.3045000000", " 117.2930000000", "", " 117.2930000000",
                                         " 116.304500", " 117.293000"}));
-    EXPECT_EQ(panel.History(TextBox::Text3), (std::vector<std::string>{" 117.000000"}));
-    EXPECT_EQ(panel.History(TextBox::Text9),
+    EXPECT_EQ(panel.History(TextBox::ForwardMeridian), (std::vector<std::string>{" 117.000000"}));
+    EXPECT_EQ(panel.History(TextBox::ForwardX),
               (std::vector<std::string>{" 3376626.6403", " 3376628.3754"}));
-    EXPECT_EQ(panel.History(TextBox::Text10),
+    EXPECT_EQ(panel.History(TextBox::ForwardY),
               (std::vector<std::string>{" 453203.4506", " 547196.5246"}));
-    EXPECT_EQ(panel.shown[TextBox::Text2], " 30.303000");
+    EXPECT_EQ(panel.shown[TextBox::ForwardB], " 30.303000");
 
     const ResultStore& st = state.Store;
-    EXPECT_EQ(state.CalcMode, 1);
+    EXPECT_EQ(state.BatchComputation, Computation::Forward);
     EXPECT_TRUE(state.BatchComplete);
     EXPECT_EQ(state.StoredPointCount(), 2);
-    EXPECT_EQ(st.PointNames, (std::vector<std::string>{"", "P1", "P2"}));
-    EXPECT_EQ(st.ArrL[2], ValueCell("117.293"));  // the re-entered text
-    EXPECT_EQ(st.ArrB[1], ValueCell("30.3030"));
-    EXPECT_TRUE(st.ArrL[0].IsUnset());
-    EXPECT_EQ(st.ArrX[1], ValueCell(3376626.6403469066));
-    EXPECT_EQ(st.ArrY[1], ValueCell(453203.4506491546));  // final Y, not |y|
+    EXPECT_EQ(st.PointNames, (std::vector<std::string>{"P1", "P2"}));
+    ASSERT_EQ(st.TypedL.size(), 2u);
+    EXPECT_EQ(st.TypedL[1], ValueCell("117.293"));  // the re-entered text
+    EXPECT_EQ(st.TypedB[0], ValueCell("30.3030"));
+    EXPECT_EQ(st.PlaneX[0], ValueCell(3376626.6403469066));
+    EXPECT_EQ(st.PlaneY[0], ValueCell(453203.4506491546));  // final Y, not |y|
     EXPECT_EQ(state.CentralMeridian, ValueCell("117"));
 }
 
@@ -98,7 +98,7 @@ TEST_F(BatchRun, ForwardPointsOnBothSidesKeepTheirOwnSideInEitherOrder) {
         prompt.Answer(
             {"A", "", a, "", "30.3030", "", "B", "", b, "", "30.3030", "", "117", "", ""});
         batches.Command2_click();
-        const double y1 = state.Store.ArrY[1].Number(), y2 = state.Store.ArrY[2].Number();
+        const double y1 = state.Store.PlaneY[0].Number(), y2 = state.Store.PlaneY[1].Number();
         EXPECT_EQ(eastFirst, y1 > 500000);
         EXPECT_EQ(eastFirst, y2 < 500000);
     }
@@ -122,26 +122,26 @@ TEST_F(BatchRun, InverseBatchPromptsDisplaysAndStore) {
         {kPause, ""},
     };
     EXPECT_EQ(AskedAfterDispatch(), expected);
-    EXPECT_EQ(panel.History(TextBox::Text4),
+    EXPECT_EQ(panel.History(TextBox::InverseX),
               (std::vector<std::string>{" 3380000.0000", "", " 3380000.0000", " 3380000.000"}));
-    EXPECT_EQ(panel.History(TextBox::Text5),
+    EXPECT_EQ(panel.History(TextBox::InverseY),
               (std::vector<std::string>{" 612345.6780", " 612345.678"}));
-    EXPECT_EQ(panel.History(TextBox::Text16), (std::vector<std::string>{"117.30000"}));
+    EXPECT_EQ(panel.History(TextBox::InverseMeridian), (std::vector<std::string>{"117.30000"}));
     EXPECT_EQ(state.CentralMeridian, ValueCell("117.3"));
-    EXPECT_EQ(state.Store.ArrX[1], ValueCell("3380000"));
-    EXPECT_EQ(state.Store.ArrY[1], ValueCell("612345.678"));
-    EXPECT_TRUE(state.Store.ArrLP[1].IsNumber());
-    EXPECT_TRUE(state.Store.ArrBP[1].IsNumber());
+    EXPECT_EQ(state.Store.PlaneX[0], ValueCell("3380000"));
+    EXPECT_EQ(state.Store.PlaneY[0], ValueCell("612345.678"));
+    EXPECT_TRUE(state.Store.ResultL[0].IsNumber());
+    EXPECT_TRUE(state.Store.ResultB[0].IsNumber());
 }
 
 TEST_F(BatchRun, InverseDocumentedPointShowsPackedResults) {
     Start(2, 1);
     prompt.Answer({"K1", "", "3380000", "", "612345.678", "", "117", ""});
     batches.Command2_click();
-    EXPECT_EQ(panel.shown[TextBox::Text11], " 118.1014280635");
-    EXPECT_EQ(panel.shown[TextBox::Text12], " 30.3203887185");
-    EXPECT_EQ(state.Store.ArrLP[1], ValueCell(118.10142806347972));
-    EXPECT_EQ(state.Store.ArrBP[1], ValueCell(30.320388718503438));
+    EXPECT_EQ(panel.shown[TextBox::InverseL], " 118.1014280635");
+    EXPECT_EQ(panel.shown[TextBox::InverseB], " 30.3203887185");
+    EXPECT_EQ(state.Store.ResultL[0], ValueCell(118.10142806347972));
+    EXPECT_EQ(state.Store.ResultB[0], ValueCell(30.320388718503438));
 }
 
 TEST_F(BatchRun, ZoneBatchPromptsDisplaysAndStore) {
@@ -172,30 +172,30 @@ TEST_F(BatchRun, ZoneBatchPromptsDisplaysAndStore) {
     EXPECT_EQ(asked[5], (Asked{"确认换带的横座标输入是否正确" + kTail, ""}));
     EXPECT_EQ(std::vector<Asked>(asked.begin() + 12, asked.end()), tailPrompts);
 
-    EXPECT_EQ(panel.History(TextBox::Text17),
+    EXPECT_EQ(panel.History(TextBox::ZoneSourceMeridian),
               (std::vector<std::string>{" 116.00000", "", " 117.00000"}));
-    EXPECT_EQ(panel.History(TextBox::Text8),
+    EXPECT_EQ(panel.History(TextBox::ZoneTargetMeridian),
               (std::vector<std::string>{" 119.00000", "", " 118.00000"}));
-    EXPECT_EQ(panel.History(TextBox::Text13),
+    EXPECT_EQ(panel.History(TextBox::ZoneX2),
               (std::vector<std::string>{" 3379429.2471", " 3381422.4089"}));
-    EXPECT_EQ(panel.History(TextBox::Text14),
+    EXPECT_EQ(panel.History(TextBox::ZoneY2),
               (std::vector<std::string>{" 516375.1515", " 291667.1158"}));
     EXPECT_EQ(
-        panel.History(TextBox::Text7),
+        panel.History(TextBox::ZoneY1),
         (std::vector<std::string>{" 612345.6780", " 387654.3220", " 612345.6780", " 387654.3220"}));
-    EXPECT_EQ(panel.History(TextBox::Text21), (std::vector<std::string>{" Z1", " Z2"}));
+    EXPECT_EQ(panel.History(TextBox::ZoneName), (std::vector<std::string>{" Z1", " Z2"}));
     EXPECT_EQ(state.CentralMeridian, ValueCell("117"));
     EXPECT_EQ(state.TargetMeridian, ValueCell("118"));
-    EXPECT_EQ(state.Store.ArrX1[2], ValueCell("3380000"));
-    EXPECT_EQ(state.Store.ArrY1[2], ValueCell("387654.322"));
-    EXPECT_LT(state.Store.ArrY[2].Number(), 500000);  // final Y2, side of its own point
+    EXPECT_EQ(state.Store.TypedX1[1], ValueCell("3380000"));
+    EXPECT_EQ(state.Store.TypedY1[1], ValueCell("387654.322"));
+    EXPECT_LT(state.Store.PlaneY[1].Number(), 500000);  // final Y2, side of its own point
 }
 
 TEST_F(BatchRun, EmptyBatchesStillAskTheMeridians) {
     Start(1, 0);
     prompt.Answer({"117"});
     batches.Command2_click();
-    EXPECT_EQ(state.Store.ArrL.size(), 1u);
+    EXPECT_TRUE(state.Store.TypedL.empty());
     EXPECT_EQ(state.CentralMeridian, ValueCell("117"));
     EXPECT_TRUE(state.BatchComplete);
 
@@ -204,7 +204,7 @@ TEST_F(BatchRun, EmptyBatchesStillAskTheMeridians) {
     batches.Command2_click();
     EXPECT_EQ(prompt.Unanswered(), 0u);
     EXPECT_EQ(state.TargetMeridian, ValueCell("120"));
-    EXPECT_EQ(panel.shown.count(TextBox::Text13), 0u);
+    EXPECT_EQ(panel.shown.count(TextBox::ZoneX2), 0u);
 }
 
 TEST_F(BatchRun, LaterBatchesReplaceOnlyTheirOwnLists) {
@@ -221,19 +221,19 @@ TEST_F(BatchRun, LaterBatchesReplaceOnlyTheirOwnLists) {
     batches.Command2_click();
 
     const ResultStore& st = state.Store;
-    EXPECT_EQ(state.CalcMode, 2);
-    EXPECT_EQ(st.PointNames.size(), 6u);
-    EXPECT_EQ(st.ArrX.size(), 6u);
-    EXPECT_EQ(st.ArrLP.size(), 6u);
-    EXPECT_EQ(st.ArrL.size(), 4u);  // the forward inputs survive
-    EXPECT_EQ(st.ArrX1.size(), 2u);
+    EXPECT_EQ(state.BatchComputation, Computation::Inverse);
+    EXPECT_EQ(st.PointNames.size(), 5u);
+    EXPECT_EQ(st.PlaneX.size(), 5u);
+    EXPECT_EQ(st.ResultL.size(), 5u);
+    EXPECT_EQ(st.TypedL.size(), 3u);  // the forward inputs survive
+    EXPECT_EQ(st.TypedX1.size(), 1u);
     EXPECT_EQ(state.TargetMeridian, ValueCell("120"));
 
     Start(2, 1);  // fewer points: no trace of the earlier five
     prompt.Answer({"J", "", "0", "x", "500000", "", "117", ""});
     batches.Command2_click();
-    EXPECT_EQ(st.PointNames, (std::vector<std::string>{"", "J"}));
-    EXPECT_EQ(st.ArrLP.size(), 2u);
+    EXPECT_EQ(st.PointNames, (std::vector<std::string>{"J"}));
+    EXPECT_EQ(st.ResultL.size(), 1u);
 }
 
 TEST_F(BatchRun, ATextThatIsNotANumberIsReportedWhenConfirmedAndAskedAgain) {
@@ -249,18 +249,19 @@ TEST_F(BatchRun, ATextThatIsNotANumberIsReportedWhenConfirmedAndAskedAgain) {
     EXPECT_EQ(prompt.errors[0].afterPrompts, 3u + 12u);
     EXPECT_EQ(prompt.asked[15], (Asked{"请输入大地纬度的正确数值", ""}));
     EXPECT_EQ(prompt.asked[16], (Asked{"确认输入的大地纬度是否正确" + kTail, ""}));
-    EXPECT_EQ(panel.History(TextBox::Text2),
+    EXPECT_EQ(panel.History(TextBox::ForwardB),
               (std::vector<std::string>{" 30.3030000000", " abc", "", " 30.3030000000",
                                         " 30.303000", " 30.303000"}));
     EXPECT_TRUE(state.BatchComplete);
-    EXPECT_EQ(state.Store.ArrB[2], ValueCell("30.3030"));
+    EXPECT_EQ(state.Store.TypedB[1], ValueCell("30.3030"));
 
     // The unconfirmed meridian of an inverse batch: an empty answer is asked again at once.
     Start(2, 0);
     prompt.Answer({"", "117.3"});
     batches.Command2_click();
     EXPECT_EQ(prompt.errors.back().message, "类型不匹配：中央子午线 Lo：输入为空，不是数值");
-    EXPECT_EQ(panel.History(TextBox::Text16), (std::vector<std::string>{"", "", "117.30000"}));
+    EXPECT_EQ(panel.History(TextBox::InverseMeridian),
+              (std::vector<std::string>{"", "", "117.30000"}));
     EXPECT_EQ(prompt.asked.back(), (Asked{"请输入中央子午线 Lo 的数值", "中央子午线"}));
     EXPECT_EQ(state.CentralMeridian, ValueCell("117.3"));
 }
@@ -337,7 +338,7 @@ TEST_F(BatchRun, AForwardPointFarFromTheMeridianIsNamedAndTheMeridianAskedAgain)
         "超出适用范围：第 2 点（大地经度 L “162”，大地纬度 B “80”）距中央子午线 Lo “117” "
         "45°00′00″，超过 35°：传统级数在此无法与精确解核对"))
         << prompt.errors[1].message;
-    EXPECT_EQ(panel.History(TextBox::Text3),
+    EXPECT_EQ(panel.History(TextBox::ForwardMeridian),
               (std::vector<std::string>{" 116.000000", "", " 117.000000", "", " 130.000000"}));
     EXPECT_EQ(state.CentralMeridian, ValueCell("130"));
 }
@@ -367,7 +368,7 @@ TEST_F(BatchRun, PointsTheProjectionCannotComputeAreNamedWhenTheMeridianIsTyped)
         "超出适用范围：第 1 点（纵座标 X “10001965”，横座标 Y “522200”）距中央子午线 Lo “117” "
         "89°33′17″，超过 35°"))
         << prompt.errors[0].message;
-    EXPECT_EQ(state.CalcMode, 1);
+    EXPECT_EQ(state.BatchComputation, Computation::Forward);
 
     // Zone: Ls 180° from the point is refused, and Ls asked again.
     prompt.errors.clear();
@@ -406,8 +407,8 @@ TEST_F(BatchRun, AForwardPointAcrossTheAntimeridianLiesOneDegreeAway) {
     EXPECT_EQ(prompt.Unanswered(), 0u);
     EXPECT_TRUE(prompt.errors.empty());
     const PlanePoint p = ForwardProject(state.Constants, 30, 181, 180);
-    EXPECT_EQ(state.Store.ArrX[1], ValueCell(p.X));
-    EXPECT_EQ(state.Store.ArrY[1], ValueCell(p.Y()));
+    EXPECT_EQ(state.Store.PlaneX[0], ValueCell(p.X));
+    EXPECT_EQ(state.Store.PlaneY[0], ValueCell(p.Y()));
 }
 
 // What a batch can change: the state and what every box shows (never written: empty).
@@ -417,9 +418,9 @@ auto Snapshot(const BatchState& s, const RecordingPanel& p) {
     for (const auto& [box, text] : p.shown) {
         if (!text.empty()) shown[box] = text;
     }
-    return std::make_tuple(s.PointCount, s.CalcMode, s.CentralMeridian, s.TargetMeridian,
-                           s.BatchComplete, r.PointNames, r.ArrL, r.ArrB, r.ArrLP, r.ArrBP, r.ArrX1,
-                           r.ArrY1, r.ArrX, r.ArrY, shown);
+    return std::make_tuple(s.PointCount, s.BatchComputation, s.CentralMeridian, s.TargetMeridian,
+                           s.BatchComplete, r.PointNames, r.TypedL, r.TypedB, r.ResultL, r.ResultB,
+                           r.TypedX1, r.TypedY1, r.PlaneX, r.PlaneY, shown);
 }
 
 TEST_F(BatchRun, CancelAtAnyPromptLeavesTheBatchAndChangesNothing) {
@@ -480,8 +481,8 @@ TEST_F(BatchRun, AnswersOnThePausePromptAreIgnored) {
     prompt.Answer({"A", "", "3380000", "", "500000", "", "B", "", "3380000", "", "612345.678", "",
                    "117", "", "anything"});
     batches.Command2_click();
-    EXPECT_EQ(panel.History(TextBox::Text11).size(), 2u);
-    EXPECT_EQ(panel.shown[TextBox::Text11], " 118.1014280635");
+    EXPECT_EQ(panel.History(TextBox::InverseL).size(), 2u);
+    EXPECT_EQ(panel.shown[TextBox::InverseL], " 118.1014280635");
 }
 
 }  // namespace

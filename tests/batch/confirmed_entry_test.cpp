@@ -18,7 +18,7 @@ struct EntryRun {
     std::string stored;
 
     void Run() {
-        ConfirmedEntry(prompt, panel, TextBox::Text1, kTexts, [this](std::string t) {
+        ConfirmedEntry(prompt, panel, TextBox::ForwardL, kTexts, [this](std::string t) {
             stored = t;
             return "[" + t + "]";
         });
@@ -35,7 +35,7 @@ TEST(ConfirmedEntry, AnswersThatReadAsZeroAskAgainUntilAccepted) {
         EXPECT_EQ(r.prompt.Unanswered(), 0u);
         const std::vector<std::string> history = {"[a]", "", "[b]", "", "[c]", "",
                                                   "[d]", "", "[e]", "", "[f]"};
-        EXPECT_EQ(r.panel.History(TextBox::Text1), history) << accept;
+        EXPECT_EQ(r.panel.History(TextBox::ForwardL), history) << accept;
         ASSERT_EQ(r.prompt.asked.size(), 12u);
         EXPECT_EQ(r.prompt.asked[0], (ScriptedPrompt::Asked{"entry", "title"}));
         EXPECT_EQ(r.prompt.asked[1], (ScriptedPrompt::Asked{"confirm", ""}));
@@ -48,7 +48,7 @@ TEST(ConfirmedEntry, AnUnusableAcceptedValueIsReportedAndAskedAgainAndCancelLeav
     EntryRun r;
     r.prompt.Answer({"bad", "", "good", "y"});
     ConfirmedEntry(
-        r.prompt, r.panel, TextBox::Text1, kTexts,
+        r.prompt, r.panel, TextBox::ForwardL, kTexts,
         [&r](std::string t) {
             r.stored = t;
             return t;
@@ -58,7 +58,7 @@ TEST(ConfirmedEntry, AnUnusableAcceptedValueIsReportedAndAskedAgainAndCancelLeav
             return std::nullopt;
         });
     EXPECT_EQ(r.stored, "good");
-    EXPECT_EQ(r.panel.History(TextBox::Text1), (std::vector<std::string>{"bad", "", "good"}));
+    EXPECT_EQ(r.panel.History(TextBox::ForwardL), (std::vector<std::string>{"bad", "", "good"}));
     EXPECT_EQ(r.prompt.errors, (std::vector<ScriptedPrompt::Shown>{{"no good", 2}}));
     EXPECT_EQ(r.prompt.asked[2], (ScriptedPrompt::Asked{"again", ""}));
 
@@ -85,9 +85,9 @@ TEST_F(Dispatch, TypeIsRoundedHalfToEvenAndOtherTypesOnlyAskTheCount) {
     prompt.Answer({"3.5", "2", "y"});  // 3.5 rounds to 4: no batch
     batches.Command2_click();
     EXPECT_EQ(state.PointCount, 2);
-    EXPECT_EQ(state.CalcMode, 0);
-    EXPECT_EQ(panel.shown.count(TextBox::Text15), 0u);
-    EXPECT_EQ(panel.shown[TextBox::Text18], "本次共计算 2 点");
+    EXPECT_EQ(state.BatchComputation, std::nullopt);
+    EXPECT_EQ(panel.shown.count(TextBox::ComputationHint), 0u);
+    EXPECT_EQ(panel.shown[TextBox::PointCount], "本次共计算 2 点");
     ASSERT_EQ(prompt.asked.size(), 3u);
     EXPECT_EQ(prompt.asked[0].message,
               "请输入计算类型判别符号 m,大地正算m=1,大地反算m=2,座标换算m=3");
@@ -99,8 +99,8 @@ TEST_F(Dispatch, TypeIsRoundedHalfToEvenAndOtherTypesOnlyAskTheCount) {
     prompt.Answer({"0", "-3", ""});  // type 0: no batch either
     batches.Command2_click();
     EXPECT_EQ(state.PointCount, -3);
-    EXPECT_EQ(panel.shown[TextBox::Text18], "本次共计算 -3 点");
-    EXPECT_EQ(state.CalcMode, 0);
+    EXPECT_EQ(panel.shown[TextBox::PointCount], "本次共计算 -3 点");
+    EXPECT_EQ(state.BatchComputation, std::nullopt);
 }
 
 TEST_F(Dispatch, CountReEntryShowsEachCountAndStoresItAtOnce) {
@@ -108,11 +108,11 @@ TEST_F(Dispatch, CountReEntryShowsEachCountAndStoresItAtOnce) {
     prompt.Answer({"2.5", "5", "0", "12", "0", "0", "", "117"});  // 2.5 → inverse
     // The re-entered count of 0 is a batch of no points: only the meridian is asked.
     batches.Command2_click();
-    EXPECT_EQ(state.CalcMode, 2);
-    EXPECT_EQ(panel.shown[TextBox::Text15], "本计算为大地反算");
+    EXPECT_EQ(state.BatchComputation, Computation::Inverse);
+    EXPECT_EQ(panel.shown[TextBox::ComputationHint], "本计算为大地反算");
     const std::vector<std::string> counts = {"本次共计算 5 点", "", "本次共计算 12 点", "",
                                              "本次共计算 0 点"};
-    EXPECT_EQ(panel.History(TextBox::Text18), counts);
+    EXPECT_EQ(panel.History(TextBox::PointCount), counts);
     EXPECT_EQ(state.PointCount, 0);
     EXPECT_EQ(prompt.asked[3].message, "请输入需要计算正确的点数 :");
 }
@@ -129,8 +129,8 @@ TEST_F(Dispatch, ConversionErrorsNameTheValue) {
 
     prompt.Answer({"1", "40000"});
     EXPECT_THROW(batches.Command2_click(), OverflowError);
-    EXPECT_EQ(panel.shown[TextBox::Text15], "本计算为大地正算");
-    EXPECT_EQ(state.CalcMode, 0);
+    EXPECT_EQ(panel.shown[TextBox::ComputationHint], "本计算为大地正算");
+    EXPECT_EQ(state.BatchComputation, std::nullopt);
 }
 
 }  // namespace

@@ -665,5 +665,26 @@ TEST(DatumCommand, IsFoundAfterOptions) {
     }
 }
 
+// Arguments that name no datum mode are refused as usage, as quorvel-batch refuses a missing or
+// unknown mode, whoever calls the reader (found by fuzzing: "--check p" threw out_of_range).
+TEST(DatumCommand, ArgumentsWithoutItsModeAreAUsageError) {
+    const std::pair<std::vector<std::string_view>, const char*> cases[] = {
+        {{}, "no mode given"},
+        {{"--check", "p"}, "no mode given"},
+        {{"--heights", "--", "--full"}, "unknown mode \"--full\""},
+        {{"forward", "fit"}, "unknown mode \"forward\""},
+    };
+    for (const auto& [args, words] : cases) {
+        try {
+            engine::ParseDatumArguments(args);
+            ADD_FAILURE() << "read: " << words;
+        } catch (const engine::UsageError& e) {
+            EXPECT_NE(std::string(e.what()).find(words), std::string::npos) << e.what();
+        }
+    }
+    const std::vector<std::string_view> transform = {"--full", "transform", "-p", "p.txt"};
+    EXPECT_EQ(engine::ParseDatumArguments(transform).command, engine::DatumCommand::Transform);
+}
+
 }  // namespace
 }  // namespace quorvel::cli

@@ -672,20 +672,20 @@ class WindowBatch {
         }
         for (std::size_t i = 0; i < points.size(); ++i) prompt_.Answer({""});
         state_.PointCount = static_cast<std::int16_t>(points.size());
-        TextBox first = TextBox::Text9, second = TextBox::Text10;
+        TextBox first = TextBox::ForwardX, second = TextBox::ForwardY;
         switch (mode) {
             case Computation::Forward:
-                batches_.Change1();
+                batches_.ForwardPass();
                 break;
             case Computation::Inverse:
-                batches_.Change2();
-                first = TextBox::Text11;
-                second = TextBox::Text12;
+                batches_.InversePass();
+                first = TextBox::InverseL;
+                second = TextBox::InverseB;
                 break;
             case Computation::Zone:
-                batches_.Change3();
-                first = TextBox::Text13;
-                second = TextBox::Text14;
+                batches_.ZoneChangePass();
+                first = TextBox::ZoneX2;
+                second = TextBox::ZoneY2;
                 break;
         }
         EXPECT_EQ(prompt_.Unanswered(), 0u);

@@ -232,8 +232,8 @@ TEST(ReportCount, ASettingOtherThanTheSeriesComputesTheBatchAndHeadsItsReport) {
     s.state.Projection = {exact, "CGCS2000, 精确"};
     s.Forward({{"A", "116.3045", "30.3030"}}, "117");
     const GridPoint want = exact->Forward(30.5083333333333333, 116.5125, 117);
-    EXPECT_EQ(s.state.Store.ArrX[1].Number(), want.X);
-    EXPECT_EQ(s.state.Store.ArrY[1].Number(), want.Y);
+    EXPECT_EQ(s.state.Store.PlaneX[0].Number(), want.X);
+    EXPECT_EQ(s.state.Store.PlaneY[0].Number(), want.Y);
     // The heading names the batch's setting, whatever is chosen after it.
     s.state.Projection = {};
     const Report r = ReportOf(s.state);
@@ -278,20 +278,20 @@ TEST(ReportCount, NothingBeforeAnyBatchOrAfterABatchThatStopped) {
 TEST(ReportCount, ListsShorterThanTheBatchAreNeverReadPastTheirEnd) {
     // A store whose lists disagree (never made by a batch, but the report must stay in bounds).
     BatchState st;
-    st.CalcMode = 3;
+    st.BatchComputation = Computation::Zone;
     st.BatchComplete = true;
     st.PointCount = 30000;
     Allocate(st.Store.PointNames, 5);
-    Allocate(st.Store.ArrX1, 5);
-    Allocate(st.Store.ArrY1, 2);
-    Allocate(st.Store.ArrX, 5);
-    Allocate(st.Store.ArrY, 5);
+    Allocate(st.Store.TypedX1, 5);
+    Allocate(st.Store.TypedY1, 2);
+    Allocate(st.Store.PlaneX, 5);
+    Allocate(st.Store.PlaneY, 5);
     const ReportInput in = ReportInputFrom(st);
     EXPECT_EQ(in.mode, Computation::Zone);
     EXPECT_EQ(in.pointCount, 2);
     EXPECT_EQ(in.rows.size(), 2u);
 
-    Allocate(st.Store.ArrY1, -1);  // not allocated at all
+    st.Store.TypedY1.clear();  // not allocated at all
     EXPECT_EQ(ReportInputFrom(st).rows.size(), 0u);
 }
 
@@ -305,11 +305,11 @@ TEST(ReportCount, PrintingTwiceGivesTheSameReportAndLeavesTheStateAlone) {
     EXPECT_EQ(first, second);
     EXPECT_EQ(RenderReportText(first), RenderReportText(second));
     EXPECT_EQ(s.state.PointCount, copy.PointCount);
-    EXPECT_EQ(s.state.CalcMode, copy.CalcMode);
-    EXPECT_EQ(s.state.Store.ArrX, copy.Store.ArrX);
-    EXPECT_EQ(s.state.Store.ArrY, copy.Store.ArrY);
-    EXPECT_EQ(s.state.Store.ArrX1, copy.Store.ArrX1);
-    EXPECT_EQ(s.state.Store.ArrY1, copy.Store.ArrY1);
+    EXPECT_EQ(s.state.BatchComputation, copy.BatchComputation);
+    EXPECT_EQ(s.state.Store.PlaneX, copy.Store.PlaneX);
+    EXPECT_EQ(s.state.Store.PlaneY, copy.Store.PlaneY);
+    EXPECT_EQ(s.state.Store.TypedX1, copy.Store.TypedX1);
+    EXPECT_EQ(s.state.Store.TypedY1, copy.Store.TypedY1);
     EXPECT_EQ(s.state.TargetMeridian, copy.TargetMeridian);
 }
 

@@ -486,11 +486,11 @@ class WindowTest : public QObject {
 
     void panelReplacesTextAndShowsItsBeginning() {
         quorvel::QtPanel panel([this](TextBox box) { return window_->textBox(box); });
-        QLineEdit* box = window_->textBox(TextBox::Text19);
-        panel.SetText(TextBox::Text19, " 很长的点名很长的点名很长的点名很长的点名 end");
+        QLineEdit* box = window_->textBox(TextBox::ForwardName);
+        panel.SetText(TextBox::ForwardName, " 很长的点名很长的点名很长的点名很长的点名 end");
         QCOMPARE(box->text(), QStringLiteral(" 很长的点名很长的点名很长的点名很长的点名 end"));
         QCOMPARE(box->cursorPosition(), 0);
-        panel.SetText(TextBox::Text19, "");
+        panel.SetText(TextBox::ForwardName, "");
         QVERIFY(box->text().isEmpty());
     }
 
@@ -506,18 +506,18 @@ class WindowTest : public QObject {
         QCOMPARE(driver.seen()[1].title, QStringLiteral("Quorvel"));
         QCOMPARE(driver.seen()[9].title, QStringLiteral("中央子午线"));
 
-        QCOMPARE(text(TextBox::Text9), QStringLiteral(" 3376626.6403"));
-        QCOMPARE(text(TextBox::Text10), QStringLiteral(" 453203.4506"));
-        QCOMPARE(text(TextBox::Text1), QStringLiteral(" 116.304500"));
-        QCOMPARE(text(TextBox::Text2), QStringLiteral(" 30.303000"));
-        QCOMPARE(text(TextBox::Text3), QStringLiteral(" 117.000000"));
-        QCOMPARE(text(TextBox::Text19), QStringLiteral(" P1"));
-        QCOMPARE(text(TextBox::Text15), QStringLiteral("本计算为大地正算"));
-        QCOMPARE(text(TextBox::Text18), QStringLiteral("本次共计算 1 点"));
+        QCOMPARE(text(TextBox::ForwardX), QStringLiteral(" 3376626.6403"));
+        QCOMPARE(text(TextBox::ForwardY), QStringLiteral(" 453203.4506"));
+        QCOMPARE(text(TextBox::ForwardL), QStringLiteral(" 116.304500"));
+        QCOMPARE(text(TextBox::ForwardB), QStringLiteral(" 30.303000"));
+        QCOMPARE(text(TextBox::ForwardMeridian), QStringLiteral(" 117.000000"));
+        QCOMPARE(text(TextBox::ForwardName), QStringLiteral(" P1"));
+        QCOMPARE(text(TextBox::ComputationHint), QStringLiteral("本计算为大地正算"));
+        QCOMPARE(text(TextBox::PointCount), QStringLiteral("本次共计算 1 点"));
         QVERIFY(window_->state().BatchComplete);
         // The other panels are untouched.
-        QVERIFY(text(TextBox::Text4).isEmpty());
-        QVERIFY(text(TextBox::Text13).isEmpty());
+        QVERIFY(text(TextBox::InverseX).isEmpty());
+        QVERIFY(text(TextBox::ZoneX2).isEmpty());
     }
 
     void mistypedValueIsReportedAndAskedAgainAndNoDialogCoversABox() {
@@ -535,7 +535,7 @@ class WindowTest : public QObject {
         QCOMPARE(boxes[0].text, QStringLiteral("类型不匹配：第 1 点的大地纬度 B：“abc” 不是数值"));
         QCOMPARE(driver.seen()[9].kind, QStringLiteral("message"));
         QCOMPARE(driver.seen()[10].text, QStringLiteral("请输入大地纬度的正确数值"));
-        QCOMPARE(text(TextBox::Text9), QStringLiteral(" 3376626.6403"));
+        QCOMPARE(text(TextBox::ForwardX), QStringLiteral(" 3376626.6403"));
         QVERIFY(window_->state().BatchComplete);
         QCOMPARE(QApplication::activeModalWidget(), nullptr);
         // Every prompt and the error box stood above the title, centred, covering no text box.
@@ -572,7 +572,7 @@ class WindowTest : public QObject {
         QCOMPARE(driver.seen().size(), std::size_t{4});
         QVERIFY(driver.messages().empty());
         QCOMPARE(texts(), before);
-        QCOMPARE(window_->state().CalcMode, 1);
+        QCOMPARE(window_->state().BatchComputation, std::optional(quorvel::Computation::Forward));
         QCOMPARE(window_->state().StoredPointCount(), 1);
         QCOMPARE(QApplication::activeModalWidget(), nullptr);
     }
