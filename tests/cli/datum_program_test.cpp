@@ -16,6 +16,7 @@
 #include "core/run_tool.h"
 #include "csv_records.h"
 #include "datum_fixtures.h"
+#include "engine/command_line.h"
 #include "engine/datum_job.h"
 
 namespace quorvel::cli {
