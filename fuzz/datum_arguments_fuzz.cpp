@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/datum_job.h"
+#include "cli/datum_options.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     // The arguments are separated by NUL bytes, as in /proc/PID/cmdline.
@@ -17,10 +17,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         args.push_back(input.substr(start, end - start));
         start = end + 1;
     }
-    quorvel::engine::IsDatumCommand(args);
+    quorvel::cli::IsDatumCommand(args);
     try {
-        quorvel::engine::ParseDatumArguments(args);
-    } catch (const quorvel::engine::UsageError&) {
+        quorvel::cli::ParseDatumArguments(args);
+    } catch (const quorvel::cli::UsageError&) {
     }
     return 0;
 }

@@ -8,9 +8,9 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/datum_options.h"
 #include "core/errors.h"
 #include "core/parameter_file.h"
-#include "engine/datum_job.h"
 #include "engine/datum_operation.h"
 #include "engine/transform_checks.h"
 
@@ -18,6 +18,7 @@ namespace {
 
 using namespace quorvel;
 using namespace quorvel::engine;
+using namespace quorvel::cli;
 
 void Check(bool ok, const char* what) {
     if (!ok) {

@@ -12,13 +12,13 @@
 #include <optional>
 #include <ostream>
 
+#include "cli/command_files.h"
+#include "cli/datum_command.h"
+#include "cli/datum_options.h"
 #include "core/atomic_file.h"
 #include "core/errors.h"
 #include "core/messages.h"
 #include "core/number_text.h"
-#include "engine/command_files.h"
-#include "engine/datum_job.h"
-#include "engine/datum_run.h"
 #include "engine/gis_output.h"
 
 #ifndef QUORVEL_VERSION

@@ -9,8 +9,8 @@
 
 namespace quorvel::cli {
 
-using engine::Environment;
-using engine::PdfWriter;
+using cli::Environment;
+using cli::PdfWriter;
 
 // ProcessPoints with the options' threads and chunk size.
 engine::RunCounts ProcessPoints(const Options& options, engine::ByteSource& in,

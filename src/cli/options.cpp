@@ -6,6 +6,8 @@
 #include <system_error>
 #include <vector>
 
+#include "cli/arguments.h"
+#include "cli/datum_options.h"
 #include "core/atomic_file.h"
 #include "core/ellipsoid.h"
 #include "core/errors.h"
@@ -13,8 +15,6 @@
 #include "core/messages.h"
 #include "core/number_text.h"
 #include "core/packed_angle.h"
-#include "engine/arguments.h"
-#include "engine/datum_job.h"
 
 namespace quorvel::cli {
 

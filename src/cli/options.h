@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/command_line.h"
+#include "cli/command_line.h"
 #include "engine/job.h"
 
 namespace quorvel::cli {
@@ -37,11 +37,11 @@ struct Options : Job {
 };
 
 // Reads the arguments after the program name. `pdfReports` says whether this build can write
-// PDF reports. Throws engine::UsageError, or engine::JobRefused for a job its output cannot
+// PDF reports. Throws cli::UsageError, or cli::JobRefused for a job its output cannot
 // hold.
 Options ParseArguments(std::span<const std::string_view> args, bool pdfReports);
 
-// --help and the usage text are engine::HelpText and engine::UsageText while the datum command
+// --help and the usage text are cli::HelpText and cli::UsageText while the datum command
 // line, which shows them too, lives in the engine.
 std::string EllipsoidList();  // --list-ellipsoids: the catalogue's keys, one a line
 

@@ -20,7 +20,7 @@ bool AsksForPdfReport(std::span<const std::string_view> args) {
     try {
         const Options options = ParseArguments(args, /*pdfReports=*/true);
         return options.action == Options::Action::Run && options.reportKind == ReportKind::Pdf;
-    } catch (const engine::UsageError&) {
+    } catch (const cli::UsageError&) {
         return false;
     }
 }

@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "cli/command_line.h"
 #include "engine/run.h"
 
 namespace quorvel::cli {
@@ -22,6 +23,6 @@ bool AsksForPdfReport(std::span<const std::string_view> args);
 std::string ReplaceProcessWithPdfWriter(char** argv, std::string_view libexecRelative);
 
 // quorvel-batch-pdf's writer.
-engine::PdfWriter LoadPdfWriter(std::string& error);
+cli::PdfWriter LoadPdfWriter(std::string& error);
 
 }  // namespace quorvel::cli

@@ -11,7 +11,7 @@
 
 namespace quorvel::cli {
 
-engine::PdfWriter LoadPdfWriter(std::string&) {
+cli::PdfWriter LoadPdfWriter(std::string&) {
     return [](engine::ReportLines& lines, int fd, std::string& error) {
         // Fonts and page metrics need an application object; a command-line run has no display.
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {

@@ -19,7 +19,7 @@ namespace quorvel::engine {
 
 // Datum transformations (坐标转换) as typed jobs: `fit` fits a transformation's parameters to
 // common points, `transform` converts points with a parameter file's. Neither reads arguments,
-// opens files or speaks of exit statuses: quorvel-batch's `fit` and `transform` (datum_run.h)
+// opens files or speaks of exit statuses: quorvel-batch's `fit` and `transform` (cli/datum_command.h)
 // and the window's 坐标转换 both run these.
 //
 // Input: one point a line, as quorvel-batch reads every file (engine/line_parser.h): fields

@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "core/value_cell.h"
-#include "engine/command_line.h"  // for the datum command line, until it moves into src/cli
 #include "engine/job.h"
 #include "engine/process.h"
 #include "engine/report_spool.h"

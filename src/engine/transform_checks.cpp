@@ -55,13 +55,13 @@ std::string ReadParameterText(const std::string& path) {
     return text;
 }
 
-namespace {
-
 bool SameSystem(const CoordinateSystem& a, const CoordinateSystem& b) {
     return a.kind == b.kind && a.ellipsoid.a == b.ellipsoid.a && a.ellipsoid.f == b.ellipsoid.f &&
            a.zoneWidth == b.zoneWidth &&
            (a.kind != SystemKind::Plane || a.zoneWidth || a.centralMeridian == b.centralMeridian);
 }
+
+namespace {
 
 std::vector<std::string> Words(const std::string& text) {
     std::istringstream in(text);
@@ -85,37 +85,6 @@ std::string Kilometres(double metres) {
 }
 
 }  // namespace
-
-ParameterFile LoadParameters(const DatumOptions& o, std::ostream& err) {
-    const std::string text = ReadParameterText(o.parameterFile);
-    ParameterFile f;
-    try {
-        f = ReadParameterFile(text);
-    } catch (const Error& e) {
-        throw Refusal(Fill(Tr("{0}: {1}"), {o.parameterFile, e.what()}));
-    }
-    for (const auto& [given, file, option] :
-         {std::tuple{&o.from, &f.from, "--from"}, std::tuple{&o.to, &f.to, "--to"}}) {
-        if (*given && !SameSystem(**given, *file)) {
-            throw Refusal(Fill(Tr("{0} {1} does not match {2}, the system of the parameter file "
-                                  "{3}: is it the parameter file for this input?"),
-                               {option, SystemText(**given), SystemText(*file), o.parameterFile}));
-        }
-    }
-    if (o.heightsGiven && !f.heights) {
-        throw Refusal(Fill(Tr("--heights: the parameter file {0} was made without heights "
-                              "(heights = no)"),
-                           {o.parameterFile}));
-    }
-    if (!ProjLineMatches(f)) {
-        err << "quorvel-batch: " << Tr("warning: ")
-            << Fill(Tr("the proj line of {0} does not give this file's parameters' results: it "
-                       "was edited; PROJ users would get other coordinates"),
-                    {o.parameterFile})
-            << '\n';
-    }
-    return f;
-}
 
 bool ProjLineMatches(const ParameterFile& f) {
     if (f.proj.empty()) return true;

@@ -10,7 +10,7 @@
 #include "core/datum.h"
 #include "core/datum_fit.h"
 #include "core/parameter_file.h"
-#include "engine/datum_job.h"
+#include "engine/diagnostics.h"
 
 namespace quorvel::engine {
 
@@ -28,10 +28,8 @@ class Refusal : public std::runtime_error {
 // than 1 MiB is refused as no parameter file. Throws Refusal.
 std::string ReadParameterText(const std::string& path);
 
-// transform's parameter file, read and checked against what the command line says of the
-// input (--from, --to, --heights); a proj line that does not give the file's parameters'
-// results is warned of on `err`. Throws Refusal.
-ParameterFile LoadParameters(const DatumOptions& o, std::ostream& err);
+// Whether two systems are the same: kind, ellipsoid, zones, and a plane system's meridian.
+bool SameSystem(const CoordinateSystem& a, const CoordinateSystem& b);
 
 // Whether the file's proj line is the pipeline of its parameters, blanks aside and numbers
 // compared by value (to 1e-12 of their size). True without a proj line, and when the pipeline

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "core/datum_fit.h"
-#include "engine/datum_job.h"
+#include "engine/datum_operation.h"
 #include "engine/file_head.h"
 #include "ui/point_file_dialog.h"
 

@@ -12,12 +12,12 @@
 #include <sstream>
 
 #include "cli/batch_runner.h"
+#include "cli/command_line.h"
+#include "cli/datum_options.h"
 #include "core/parameter_file.h"
 #include "core/run_tool.h"
 #include "csv_records.h"
 #include "datum_fixtures.h"
-#include "engine/command_line.h"
-#include "engine/datum_job.h"
 
 namespace quorvel::cli {
 namespace {
@@ -662,7 +662,7 @@ TEST(DatumCommand, IsFoundAfterOptions) {
         {{"--", "-fit"}, false},
     };
     for (const auto& [args, datum] : cases) {
-        EXPECT_EQ(engine::IsDatumCommand(args), datum) << args.front() << " " << args.back();
+        EXPECT_EQ(cli::IsDatumCommand(args), datum) << args.front() << " " << args.back();
     }
 }
 
@@ -677,14 +677,14 @@ TEST(DatumCommand, ArgumentsWithoutItsModeAreAUsageError) {
     };
     for (const auto& [args, words] : cases) {
         try {
-            engine::ParseDatumArguments(args);
+            cli::ParseDatumArguments(args);
             ADD_FAILURE() << "read: " << words;
-        } catch (const engine::UsageError& e) {
+        } catch (const cli::UsageError& e) {
             EXPECT_NE(std::string(e.what()).find(words), std::string::npos) << e.what();
         }
     }
     const std::vector<std::string_view> transform = {"--full", "transform", "-p", "p.txt"};
-    EXPECT_EQ(engine::ParseDatumArguments(transform).command, engine::DatumCommand::Transform);
+    EXPECT_EQ(cli::ParseDatumArguments(transform).command, cli::DatumCommand::Transform);
 }
 
 }  // namespace

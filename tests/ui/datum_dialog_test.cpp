@@ -24,8 +24,9 @@
 #include <functional>
 #include <sstream>
 
+#include "cli/command_line.h"
+#include "cli/datum_command.h"
 #include "core/datum.h"
-#include "engine/datum_run.h"
 #include "engine/run.h"
 #include "ui/datum_models.h"
 #include "ui/file_job.h"
@@ -459,7 +460,7 @@ class DatumDialogTest : public QObject {
         std::ostringstream said;
         const std::string args[] = {"transform", "-p", big.toStdString(), "--quiet", "-"};
         std::vector<std::string_view> views(std::begin(args), std::end(args));
-        QCOMPARE(engine::RunDatumCommand(views, {0, 1, said, said, false, {}}), 2);
+        QCOMPARE(cli::RunDatumCommand(views, {0, 1, said, said, false, {}}), 2);
         QVERIFY2(!error.isEmpty() && said.str().find(error.toStdString()) != std::string::npos,
                  qPrintable(error + QStringLiteral(" | ") + QString::fromStdString(said.str())));
         QVERIFY(!d.parameters().has_value());
@@ -500,7 +501,7 @@ class DatumDialogTest : public QObject {
                                     points.toStdString()};
         std::vector<std::string_view> views(std::begin(args), std::end(args));
         std::ostringstream sink;
-        QCOMPARE(engine::RunDatumCommand(views, {0, 1, sink, sink, false, {}}), 0);
+        QCOMPARE(cli::RunDatumCommand(views, {0, 1, sink, sink, false, {}}), 0);
         const std::string expected = ReadAll(cli);
         QVERIFY(expected.find("position") != std::string::npos);
         QCOMPARE(ReadAll(saved), expected);
@@ -554,7 +555,7 @@ class DatumDialogTest : public QObject {
                                          points.toStdString()};
         std::vector<std::string_view> run(std::begin(transform), std::end(transform));
         std::ostringstream said;
-        QCOMPARE(engine::RunDatumCommand(run, {0, 1, said, said, false, {}}), 0);
+        QCOMPARE(cli::RunDatumCommand(run, {0, 1, said, said, false, {}}), 0);
         const QString exported = dir_.filePath(QStringLiteral("convert-window.csv"));
         QStringList warnings;
         QVERIFY2(ResultsWindow::WriteResults(w.result(), exported, &error, &warnings),
@@ -629,7 +630,7 @@ class DatumDialogTest : public QObject {
                                     file.toStdString()};
         std::vector<std::string_view> views(std::begin(args), std::end(args));
         std::ostringstream said;
-        QCOMPARE(engine::RunDatumCommand(views, {0, 1, said, said, false, {}}), 1);
+        QCOMPARE(cli::RunDatumCommand(views, {0, 1, said, said, false, {}}), 1);
         for (int row = 0; row < 2; ++row) {
             const QAbstractItemModel* m = rejected->model();
             const std::string line = file.toStdString() + ":" +
@@ -691,7 +692,7 @@ class DatumDialogTest : public QObject {
                                     wrong.toStdString()};
         std::vector<std::string_view> views(std::begin(args), std::end(args));
         std::ostringstream said;
-        QCOMPARE(engine::RunDatumCommand(views, {0, 1, said, said, false, {}}), 2);
+        QCOMPARE(cli::RunDatumCommand(views, {0, 1, said, said, false, {}}), 2);
         QVERIFY2(
             !box->text().isEmpty() &&
                 said.str().find(box->text().toStdString()) != std::string::npos,

@@ -71,7 +71,7 @@ set_tests_properties(file_compute_e2e PROPERTIES
 
 # 坐标转换: pasted points, residuals and refit, the parameter file against quorvel-batch fit's.
 add_executable(datum_ui_tests datum_dialog_test.cpp)
-target_link_libraries(datum_ui_tests PRIVATE quorvel_app Qt6::Test)
+target_link_libraries(datum_ui_tests PRIVATE quorvel_app quorvel_command_line Qt6::Test)
 add_test(NAME datum_ui_tests COMMAND datum_ui_tests)
 set_tests_properties(datum_ui_tests PROPERTIES
     TIMEOUT 120

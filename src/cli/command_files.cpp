@@ -1,4 +1,4 @@
-#include "engine/command_files.h"
+#include "cli/command_files.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -10,7 +10,9 @@
 #include "core/messages.h"
 #include "engine/gis_output.h"
 
-namespace quorvel::engine {
+namespace quorvel::cli {
+
+using namespace engine;
 
 std::string OpenInputFile(const std::string& path, int stdinFd, InputFile& input) {
     input.fd = stdinFd;
@@ -49,4 +51,4 @@ void PublishTogether(AtomicFile* output, GisOutput* gis, AtomicFile* last) {
     if (last) last->Settle();
 }
 
-}  // namespace quorvel::engine
+}  // namespace quorvel::cli

@@ -1,8 +1,6 @@
 #pragma once
 
-// What the datum command line (fit and transform: datum_job.*, datum_run.*) still takes from
-// quorvel-batch's command line while it lives in the engine. It moves into src/cli next, and this
-// with it; nothing else in the engine may use it (tests/layering_test.sh).
+// What every command of quorvel-batch runs in, and how it says that a command line cannot run.
 
 #include <functional>
 #include <iosfwd>
@@ -10,6 +8,10 @@
 #include <string>
 
 namespace quorvel::engine {
+class ReportLines;
+}  // namespace quorvel::engine
+
+namespace quorvel::cli {
 
 // A command line that cannot be run as given: the message is shown with the usage, exit status
 // 2. Thrown only inside the reading of a command line and caught at its top; the checks of a job
@@ -26,7 +28,7 @@ class JobRefused : public UsageError {
     using UsageError::UsageError;
 };
 
-class ReportLines;
+using engine::ReportLines;
 
 // Writes a PDF report of `lines` into the open file `fd`; returns false with `error` set when
 // it cannot.
@@ -46,4 +48,4 @@ struct Environment {
 std::string UsageText();  // the synopsis shown with a usage error, in the messages' language
 std::string HelpText();   // --help: the synopsis and the options, in English
 
-}  // namespace quorvel::engine
+}  // namespace quorvel::cli

@@ -1,12 +1,14 @@
-#include "engine/command_line.h"
+#include "cli/command_line.h"
 
 #include <algorithm>
 
+#include "cli/datum_options.h"
 #include "core/ellipsoid.h"
 #include "core/messages.h"
-#include "engine/datum_job.h"
 
-namespace quorvel::engine {
+namespace quorvel::cli {
+
+using namespace engine;
 namespace {
 
 // Shown with a usage error in the language of the messages; --help is English.
@@ -159,4 +161,4 @@ std::string HelpText() {
            std::string(kHelpTail) + '\n' + DatumHelpText();
 }
 
-}  // namespace quorvel::engine
+}  // namespace quorvel::cli

@@ -8,8 +8,13 @@
 #include "engine/text_io.h"
 
 namespace quorvel::engine {
-
 class GisOutput;
+}  // namespace quorvel::engine
+
+namespace quorvel::cli {
+
+using engine::FdCloser;
+using engine::GisOutput;
 
 // The files of a command that runs a job: the input it reads, the files it replaces.
 
@@ -29,4 +34,4 @@ std::string OpenInputFile(const std::string& path, int stdinFd, InputFile& input
 // of them or none: when the last cannot be published the others are undone. Throws IoError.
 void PublishTogether(AtomicFile* output, GisOutput* gis, AtomicFile* last);
 
-}  // namespace quorvel::engine
+}  // namespace quorvel::cli

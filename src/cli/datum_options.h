@@ -13,7 +13,7 @@
 #include "engine/datum_operation.h"
 #include "engine/job.h"
 
-namespace quorvel::engine {
+namespace quorvel::cli {
 
 // quorvel-batch's datum commands: `fit` fits the parameters of a datum transformation to common
 // points (core/datum_fit.h), `transform` applies a parameter file's (core/parameter_file.h).
@@ -62,4 +62,4 @@ DatumOptions ParseDatumArguments(std::span<const std::string_view> args);
 // The part of --help about fit and transform, in English.
 std::string DatumHelpText();
 
-}  // namespace quorvel::engine
+}  // namespace quorvel::cli

@@ -6,7 +6,7 @@
 
 #include "engine/datum_operation.h"
 
-namespace quorvel::engine {
+namespace quorvel::cli {
 
 struct Environment;
 
@@ -16,4 +16,4 @@ struct Environment;
 // the input) or failed, with no file written.
 int RunDatumCommand(std::span<const std::string_view> args, const Environment& env);
 
-}  // namespace quorvel::engine
+}  // namespace quorvel::cli

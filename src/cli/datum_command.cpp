@@ -1,4 +1,4 @@
-#include "engine/datum_run.h"
+#include "cli/datum_command.h"
 
 #include <sys/stat.h>
 
@@ -7,14 +7,15 @@
 #include <optional>
 #include <ostream>
 
+#include "cli/command_files.h"
+#include "cli/command_line.h"
+#include "cli/datum_options.h"
 #include "core/atomic_file.h"
 #include "core/errors.h"
 #include "core/messages.h"
 #include "core/parameter_file.h"
-#include "engine/command_files.h"
 #include "engine/datum_fit_notes.h"
 #include "engine/datum_fit_summary.h"
-#include "engine/datum_job.h"
 #include "engine/process.h"
 #include "engine/run.h"
 #include "engine/transform_checks.h"
@@ -23,8 +24,44 @@
 #error "QUORVEL_VERSION must be defined by the build"
 #endif
 
-namespace quorvel::engine {
+namespace quorvel::cli {
+
+using namespace engine;
 namespace {
+
+// transform's parameter file, read and checked against what the command line says of the
+// input (--from, --to, --heights); a proj line that does not give the file's parameters'
+// results is warned of on `err`. Throws Refusal.
+ParameterFile LoadParameters(const DatumOptions& o, std::ostream& err) {
+    const std::string text = ReadParameterText(o.parameterFile);
+    ParameterFile f;
+    try {
+        f = ReadParameterFile(text);
+    } catch (const Error& e) {
+        throw Refusal(Fill(Tr("{0}: {1}"), {o.parameterFile, e.what()}));
+    }
+    for (const auto& [given, file, option] :
+         {std::tuple{&o.from, &f.from, "--from"}, std::tuple{&o.to, &f.to, "--to"}}) {
+        if (*given && !SameSystem(**given, *file)) {
+            throw Refusal(Fill(Tr("{0} {1} does not match {2}, the system of the parameter file "
+                                  "{3}: is it the parameter file for this input?"),
+                               {option, SystemText(**given), SystemText(*file), o.parameterFile}));
+        }
+    }
+    if (o.heightsGiven && !f.heights) {
+        throw Refusal(Fill(Tr("--heights: the parameter file {0} was made without heights "
+                              "(heights = no)"),
+                           {o.parameterFile}));
+    }
+    if (!ProjLineMatches(f)) {
+        err << "quorvel-batch: " << Tr("warning: ")
+            << Fill(Tr("the proj line of {0} does not give this file's parameters' results: it "
+                       "was edited; PROJ users would get other coordinates"),
+                    {o.parameterFile})
+            << '\n';
+    }
+    return f;
+}
 
 // Said of a transformation through geocentric coordinates; the plane similarity has no heights.
 std::string HeightsNote(const CoordinateSystem& from, const CoordinateSystem& to, bool heights,
@@ -212,4 +249,4 @@ int RunDatumCommand(std::span<const std::string_view> args, const Environment& e
     return 2;
 }
 
-}  // namespace quorvel::engine
+}  // namespace quorvel::cli

@@ -1,11 +1,13 @@
-#include "engine/arguments.h"
+#include "cli/arguments.h"
 
 #include <algorithm>
 
 #include "core/messages.h"
 #include "engine/job.h"
 
-namespace quorvel::engine {
+namespace quorvel::cli {
+
+using namespace engine;
 
 std::optional<std::string_view> FindBeforeEnd(std::span<const std::string_view> args,
                                               std::initializer_list<std::string_view> names) {
@@ -81,8 +83,8 @@ void ThrowIfRefused(const std::optional<JobRefusal>& refusal) {
 
 std::string ReadEncoding(const std::string& text) {
     std::string iconvName;
-    ThrowIfRefused(ReadEncoding(text, iconvName));
+    ThrowIfRefused(engine::ReadEncoding(text, iconvName));
     return iconvName;
 }
 
-}  // namespace quorvel::engine
+}  // namespace quorvel::cli

@@ -1,18 +1,20 @@
-#include "engine/datum_job.h"
+#include "cli/datum_options.h"
 
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <system_error>
 
+#include "cli/arguments.h"
 #include "core/atomic_file.h"
 #include "core/errors.h"
 #include "core/messages.h"
 #include "core/number_text.h"
-#include "engine/arguments.h"
 #include "engine/diagnostics.h"
 
-namespace quorvel::engine {
+namespace quorvel::cli {
+
+using namespace engine;
 namespace {
 
 // Options that take a value, of both kinds of command: the mode is the first argument that is
@@ -296,4 +298,4 @@ std::string DatumHelpText() {
            "  outside the common points' area than the area's size.\n";
 }
 
-}  // namespace quorvel::engine
+}  // namespace quorvel::cli

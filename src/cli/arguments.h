@@ -8,15 +8,15 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/command_line.h"
+#include "cli/command_line.h"
 #include "engine/refusal.h"
 
-namespace quorvel::engine {
+namespace quorvel::cli {
 
 // The pieces of a command line that every mode of quorvel-batch reads alike. Errors are
-// UsageError (engine/command_line.h), thrown inside the reading of a command line and caught at
+// UsageError (cli/command_line.h), thrown inside the reading of a command line and caught at
 // its top. Here, not in src/cli, while the datum command line that reads them too lives in the
-// engine (engine/command_line.h).
+// engine (cli/command_line.h).
 
 // The first of `names` among the arguments before any "--", such as --help: then nothing else is
 // read.
@@ -57,10 +57,9 @@ std::string ReadOutputFile(const std::string& typed);
 
 // A job's check as the command line says it: a refusal thrown as JobRefused (without the usage
 // text) or UsageError.
-void ThrowIfRefused(const std::optional<JobRefusal>& refusal);
+void ThrowIfRefused(const std::optional<engine::JobRefusal>& refusal);
 
 // The iconv name of --encoding's value (engine::ReadEncoding); throws UsageError.
 std::string ReadEncoding(const std::string& text);
 
-
-}  // namespace quorvel::engine
+}  // namespace quorvel::cli

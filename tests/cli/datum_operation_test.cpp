@@ -7,9 +7,10 @@
 #include <fstream>
 #include <sstream>
 
+#include "cli/command_line.h"
+#include "cli/datum_command.h"
 #include "core/number_text.h"
 #include "csv_records.h"
-#include "engine/datum_run.h"
 #include "engine/process.h"
 #include "engine/run.h"
 #include "engine/transform_checks.h"
@@ -18,6 +19,8 @@ namespace quorvel::engine {
 namespace {
 
 namespace fs = std::filesystem;
+using cli::Environment;
+using cli::RunDatumCommand;
 
 // A 4-parameter file of Beijing 1954 to CGCS2000 in 3° zone 39, fitted over 23 km.
 constexpr std::string_view kParameters =
