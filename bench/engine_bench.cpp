@@ -11,11 +11,11 @@
 
 #include "core/krassovsky_constants.h"
 #include "core/number_text.h"
-#include "engine/job.h"
-#include "engine/line_parser.h"
-#include "engine/points.h"
-#include "engine/process.h"
-#include "engine/rows.h"
+#include "engine/run/job.h"
+#include "engine/reading/line_parser.h"
+#include "engine/projection/points.h"
+#include "engine/run/process.h"
+#include "engine/run/rows.h"
 
 namespace {
 

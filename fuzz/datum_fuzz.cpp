@@ -11,8 +11,8 @@
 #include "cli/datum_options.h"
 #include "core/errors.h"
 #include "core/parameter_file.h"
-#include "engine/datum_operation.h"
-#include "engine/transform_checks.h"
+#include "engine/datum/datum_operation.h"
+#include "engine/datum/transform_checks.h"
 
 namespace {
 

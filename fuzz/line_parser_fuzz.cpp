@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "cli/command.h"
-#include "engine/line_parser.h"
-#include "engine/run.h"
-#include "engine/text_io.h"
+#include "engine/reading/line_parser.h"
+#include "engine/run/run.h"
+#include "engine/reading/text_io.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "core/messages.h"
-#include "engine/job.h"
+#include "engine/run/job.h"
 
 namespace quorvel::cli {
 

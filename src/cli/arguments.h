@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "cli/command_line.h"
-#include "engine/refusal.h"
+#include "engine/run/refusal.h"
 
 namespace quorvel::cli {
 

@@ -19,7 +19,7 @@
 #include "core/errors.h"
 #include "core/messages.h"
 #include "core/number_text.h"
-#include "engine/gis_output.h"
+#include "engine/writers/gis_output.h"
 
 #ifndef QUORVEL_VERSION
 #error "QUORVEL_VERSION must be defined by the build"

@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "cli/options.h"
-#include "engine/run.h"
+#include "engine/run/run.h"
 
 namespace quorvel::cli {
 

@@ -8,7 +8,7 @@
 
 #include "core/errors.h"
 #include "core/messages.h"
-#include "engine/gis_output.h"
+#include "engine/writers/gis_output.h"
 
 namespace quorvel::cli {
 

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "core/atomic_file.h"
-#include "engine/text_io.h"
+#include "engine/reading/text_io.h"
 
 namespace quorvel::engine {
 class GisOutput;

@@ -15,7 +15,7 @@ namespace quorvel::cli {
 
 // A command line that cannot be run as given: the message is shown with the usage, exit status
 // 2. Thrown only inside the reading of a command line and caught at its top; the checks of a job
-// return a JobRefusal (engine/refusal.h) instead.
+// return a JobRefusal (engine/run/refusal.h) instead.
 class UsageError : public std::runtime_error {
   public:
     using std::runtime_error::runtime_error;

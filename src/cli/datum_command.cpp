@@ -14,11 +14,11 @@
 #include "core/errors.h"
 #include "core/messages.h"
 #include "core/parameter_file.h"
-#include "engine/datum_fit_notes.h"
-#include "engine/datum_fit_summary.h"
-#include "engine/process.h"
-#include "engine/run.h"
-#include "engine/transform_checks.h"
+#include "engine/datum/datum_fit_notes.h"
+#include "engine/datum/datum_fit_summary.h"
+#include "engine/run/process.h"
+#include "engine/run/run.h"
+#include "engine/datum/transform_checks.h"
 
 #ifndef QUORVEL_VERSION
 #error "QUORVEL_VERSION must be defined by the build"

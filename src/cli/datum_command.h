@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/datum_operation.h"
+#include "engine/datum/datum_operation.h"
 
 namespace quorvel::cli {
 

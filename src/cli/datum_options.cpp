@@ -10,7 +10,7 @@
 #include "core/errors.h"
 #include "core/messages.h"
 #include "core/number_text.h"
-#include "engine/diagnostics.h"
+#include "engine/run/diagnostics.h"
 
 namespace quorvel::cli {
 

@@ -10,8 +10,8 @@
 
 #include "core/coordinate_system.h"
 #include "core/datum_fit.h"
-#include "engine/datum_operation.h"
-#include "engine/job.h"
+#include "engine/datum/datum_operation.h"
+#include "engine/run/job.h"
 
 namespace quorvel::cli {
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "cli/command_line.h"
-#include "engine/job.h"
+#include "engine/run/job.h"
 
 namespace quorvel::cli {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <utility>
 
-#include "engine/job.h"
+#include "engine/run/job.h"
 #include "ui/file_compute_dialog.h"
 #include "ui/settings_dialog.h"
 

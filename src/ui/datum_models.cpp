@@ -7,9 +7,9 @@
 
 #include "core/number_text.h"
 #include "core/packed_angle.h"
-#include "engine/column_names.h"
-#include "engine/job.h"
-#include "engine/process.h"
+#include "engine/reading/column_names.h"
+#include "engine/run/job.h"
+#include "engine/run/process.h"
 #include "ui/point_preview.h"
 
 namespace quorvel {

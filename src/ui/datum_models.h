@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "core/datum_fit.h"
-#include "engine/datum_operation.h"
-#include "engine/file_head.h"
+#include "engine/datum/datum_operation.h"
+#include "engine/reading/file_head.h"
 #include "ui/point_file_dialog.h"
 
 namespace quorvel {
@@ -36,9 +36,9 @@ class CommonPointsModel : public QAbstractTableModel {
     void SetCheck(int row, bool check);
 
     // Adds the rows of a spreadsheet's copy, its lines split as quorvel-batch splits them
-    // (engine/line_parser.h). Blank lines and lines starting with # are skipped; a first line
+    // (engine/reading/line_parser.h). Blank lines and lines starting with # are skipped; a first line
     // whose coordinates are not numbers above lines whose are is a header, and where its names
-    // name the coordinates (engine/column_names.h), they give the columns; else the name and
+    // name the coordinates (engine/reading/column_names.h), they give the columns; else the name and
     // the coordinates come in order. Returns the number of rows added.
     int PasteRows(const QString& text);
     // Adds the points of a file read as `choice` says; `unread` gets the lines that do not read

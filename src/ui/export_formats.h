@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "core/parameter_file.h"
-#include "engine/job.h"
-#include "engine/output_format.h"
+#include "engine/run/job.h"
+#include "engine/writers/output_format.h"
 #include "ui/file_job.h"
 
 namespace quorvel {

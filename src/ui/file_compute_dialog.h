@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "core/computation.h"
-#include "engine/job.h"
+#include "engine/run/job.h"
 #include "ui/point_preview.h"
 
 class QCheckBox;
@@ -63,7 +63,7 @@ QString CheckMeridian(const QString& label, const QString& text);
 
 // The roles of `columns` columns in today's order: name, the two values, the rest passed.
 std::vector<ColumnRole> DefaultRoles(std::size_t columns);
-// The roles a header line's names give `mode` (engine/column_names.h): X and Y columns are the
+// The roles a header line's names give `mode` (engine/reading/column_names.h): X and Y columns are the
 // values of inverse and zone change, L and B those of forward; any other column is passed
 // through. nullopt unless both values are named.
 std::optional<std::vector<ColumnRole>> RolesFromNames(const std::vector<QString>& names,

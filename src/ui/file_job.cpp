@@ -22,8 +22,8 @@
 #include "core/number_text.h"
 #include "core/packed_angle.h"
 #include "core/zones.h"
-#include "engine/transform_checks.h"
-#include "engine/zone_band.h"
+#include "engine/datum/transform_checks.h"
+#include "engine/projection/zone_band.h"
 
 namespace quorvel {
 namespace {

@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "engine/datum_operation.h"
-#include "engine/process.h"
-#include "engine/report_spool.h"
-#include "engine/row_store.h"
+#include "engine/datum/datum_operation.h"
+#include "engine/run/process.h"
+#include "engine/writers/report_spool.h"
+#include "engine/run/row_store.h"
 
 namespace quorvel {
 

@@ -12,9 +12,9 @@
 #include <algorithm>
 
 #include "core/messages.h"
-#include "engine/column_names.h"
-#include "engine/file_head.h"
-#include "engine/job.h"
+#include "engine/reading/column_names.h"
+#include "engine/reading/file_head.h"
+#include "engine/run/job.h"
 #include "print/qt_messages.h"
 #include "ui/app_window.h"
 #include "ui/qt_io.h"

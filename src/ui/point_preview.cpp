@@ -12,8 +12,8 @@
 
 #include "core/errors.h"
 #include "core/messages.h"
-#include "engine/file_head.h"
-#include "engine/job.h"
+#include "engine/reading/file_head.h"
+#include "engine/run/job.h"
 #include "print/qt_messages.h"
 
 namespace quorvel {

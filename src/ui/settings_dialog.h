@@ -8,7 +8,7 @@
 #include "batch/projection_choice.h"
 #include "core/ellipsoid.h"
 #include "core/gauss_kruger.h"
-#include "engine/points.h"
+#include "engine/projection/points.h"
 
 class QComboBox;
 class QLineEdit;

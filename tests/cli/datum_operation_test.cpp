@@ -1,4 +1,4 @@
-#include "engine/datum_operation.h"
+#include "engine/datum/datum_operation.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -11,9 +11,9 @@
 #include "cli/datum_command.h"
 #include "core/number_text.h"
 #include "csv_records.h"
-#include "engine/process.h"
-#include "engine/run.h"
-#include "engine/transform_checks.h"
+#include "engine/run/process.h"
+#include "engine/run/run.h"
+#include "engine/datum/transform_checks.h"
 
 namespace quorvel::engine {
 namespace {

@@ -31,7 +31,7 @@
 #include "core/packed_angle.h"
 #include "core/parameter_file.h"
 #include "csv_fixture.h"
-#include "engine/gis_output.h"
+#include "engine/writers/gis_output.h"
 
 namespace quorvel::cli {
 namespace {

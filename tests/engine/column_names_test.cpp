@@ -1,4 +1,4 @@
-#include "engine/column_names.h"
+#include "engine/reading/column_names.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "engine/file_head.h"
+#include "engine/reading/file_head.h"
 
 #include <gtest/gtest.h>
 

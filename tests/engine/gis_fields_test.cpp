@@ -1,18 +1,18 @@
 // What the GIS and CAD formats are told before GDAL sees a row: field names, field types and
 // decimals, coordinate system names, the texts a format cannot keep, -o's ending; and the zone
 // change whose easting cannot carry its zone number.
-#include "engine/gis_fields.h"
+#include "engine/writers/gis_fields.h"
 
 #include <gtest/gtest.h>
 
 #include <set>
 
 #include "core/errors.h"
-#include "engine/gis_output.h"
-#include "engine/gis_texts.h"
-#include "engine/job.h"
-#include "engine/output_format.h"
-#include "engine/points.h"
+#include "engine/writers/gis_output.h"
+#include "engine/writers/gis_texts.h"
+#include "engine/run/job.h"
+#include "engine/writers/output_format.h"
+#include "engine/projection/points.h"
 
 namespace quorvel::engine {
 namespace {

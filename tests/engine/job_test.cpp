@@ -1,5 +1,5 @@
 // A job's checks say no as values, in the words quorvel-batch shows, and never throw for it.
-#include "engine/job.h"
+#include "engine/run/job.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "core/ellipsoid.h"
-#include "engine/output_format.h"
+#include "engine/writers/output_format.h"
 
 namespace quorvel::engine {
 namespace {

@@ -1,4 +1,4 @@
-#include "engine/line_parser.h"
+#include "engine/reading/line_parser.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "engine/points.h"
+#include "engine/projection/points.h"
 
 #include <gtest/gtest.h>
 

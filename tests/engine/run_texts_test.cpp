@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "core/messages.h"
-#include "engine/diagnostics.h"
-#include "engine/run.h"
+#include "engine/run/diagnostics.h"
+#include "engine/run/run.h"
 
 namespace quorvel::engine {
 namespace {

@@ -1,4 +1,4 @@
-#include "engine/text_io.h"
+#include "engine/reading/text_io.h"
 
 #include <gtest/gtest.h>
 

@@ -27,7 +27,7 @@
 #include "cli/command_line.h"
 #include "cli/datum_command.h"
 #include "core/datum.h"
-#include "engine/run.h"
+#include "engine/run/run.h"
 #include "ui/datum_models.h"
 #include "ui/file_job.h"
 #include "ui/point_file_dialog.h"

@@ -1,0 +1,146 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/coordinate_system.h"
+#include "core/datum_fit.h"
+#include "core/parameter_file.h"
+#include "engine/run/diagnostics.h"
+#include "engine/run/rows.h"
+#include "engine/run/run_loop.h"
+#include "engine/reading/text_io.h"
+
+namespace quorvel::engine {
+
+// Datum transformations (坐标转换) as typed jobs: `fit` fits a transformation's parameters to
+// common points, `transform` converts points with a parameter file's. Neither reads arguments,
+// opens files or speaks of exit statuses: quorvel-batch's `fit` and `transform`
+// (cli/datum_command.h) and the window's 坐标转换 both run these.
+//
+// Input: one point a line, as quorvel-batch reads every file (engine/reading/line_parser.h): fields
+// separated by commas, tabs or blanks, quotes as in CSV, comments after #. A line holds the
+// point's name, then the source system's coordinates, then (fit only) the target system's; the
+// other fields pass through. Coordinates per system: plane X (north), Y (east), then H with
+// heights, in metres, Y with the zone number in front for a zoned system; geodetic L, B as
+// packed degrees (DDD.MMSSsss), then H in metres with heights; geocentric X, Y, Z in metres.
+
+// How a datum run reads its lines.
+struct DatumReading {
+    // The 1-based fields of the name and of each coordinate, as --fields types them; empty:
+    // in order from 1.
+    std::vector<std::size_t> fields;
+    bool decimalComma = false;  // a comma as the decimal point
+    std::string encoding;       // iconv name of the input's encoding, for the words only
+    bool header = false;        // the first line that is not empty or a comment is a header
+};
+
+// How quorvel-batch writes a datum run's CSV.
+struct DatumWriting {
+    bool full = false;  // numbers as the shortest round-trip decimal rather than rounded
+    bool bom = false;   // a UTF-8 byte order mark first
+};
+
+// A conversion of points with a parameter file's transformation.
+struct TransformJob {
+    ParameterFile parameters;   // as core/parameter_file.h reads the file
+    std::string parameterName;  // the file's name as the user knows it, for the words
+    DatumReading reading;
+    DatumWriting writing;
+};
+
+// A fit of a transformation's parameters to common points known in both systems.
+struct FitJob {
+    CoordinateSystem from, to;
+    FitOptions fit;                   // model, convention, heights, outliers (core/datum_fit.h)
+    std::vector<std::string> checks;  // names of the common points kept aside as check points
+    bool skipBadLines = false;        // fit without the lines that do not read
+    DatumReading reading;
+    DatumWriting writing;
+};
+
+// The input's layout of a datum run: the name, then the coordinates of the source system, and
+// for fit those of the target; every other field passes through.
+struct DatumLayout {
+    std::vector<std::size_t> fields;  // 0-based: the name's, then each coordinate's
+    std::vector<std::string> names;   // the coordinates' column names: X1, Y1, H1, X2, ...
+    std::vector<bool> angles;         // typed as packed degrees (geodetic L, B)
+    std::size_t sourceCount = 0;      // coordinates of the source; the rest are the target's
+
+    std::size_t Needed() const;  // the fewest fields a point line may have
+};
+
+// The layout of a run with these systems (`to` for fit only). Throws Refusal for `fields`
+// (DatumReading::fields) that do not fit it.
+DatumLayout MakeLayout(std::span<const std::size_t> fields, const CoordinateSystem& from,
+                       const CoordinateSystem* to, bool heights);
+
+// The output's columns of a transform before those passed through: name, the source's
+// coordinates (X1, Y1[, H1]) and the target's (X2, Y2[, H2]).
+std::vector<std::string> TransformHead(const TransformJob& job);
+
+// Converts every point of `in` (already decoded to UTF-8: DecodingSource) with the job's
+// parameter file. Each sink of `rows` gets the output's columns (TransformHead, then one per
+// field passed through, named by the header line when there is one, else "fieldN") and a Row
+// per point converted (engine/run/rows.h: the source values as typed, the results unrounded, in
+// metres, L and B as packed degrees); `diagnostics` gets every rejected line and warning in
+// input order, the lines named in `inputName`, and last a FarPoints warning when points lie
+// farther outside the common points' area than its size. The first line that reads as a point
+// decides whether input and file belong together: if its values cannot be the source system's,
+// if it lacks the file's H, or the file cannot convert it or moves it more than 1 km, the run
+// throws Refusal (engine/datum/transform_checks.h) before any row is handed on. Throws Refusal for
+// reading fields that do not fit the file's systems, IoError when reading fails, whatever a
+// sink throws, and what core/datum.h's DatumTransform throws for parameters it refuses (never
+// for a file ReadParameterFile read). Returns the points converted and the lines rejected.
+RunCounts RunTransform(const TransformJob& job, ByteSource& in, std::string_view inputName,
+                       std::span<RowSink* const> rows, DiagnosticSink& diagnostics,
+                       const RunTuning& tuning = {});
+
+// The CSV quorvel-batch's transform writes: a byte order mark with `bom`, the header, one
+// record per row: the name, the values as typed, the results (metres to 4 decimals, L and B as
+// packed degrees to 10, or `full`), the fields passed through.
+class TransformCsvSink : public RowSink {
+  public:
+    TransformCsvSink(const TransformJob& job, OutputBuffer& out) : job_(job), out_(out) {}
+    void Begin(const std::vector<std::string>& columns) override;
+    void Encode(const RowBlock& rows, std::string& encoded) const override;
+    void Take(const RowBlock& rows, std::string_view encoded) override;
+    void End() override;
+
+  private:
+    const TransformJob& job_;
+    OutputBuffer& out_;
+};
+
+// A fit's common points as read, and the fit.
+struct FitOutcome {
+    std::vector<CommonPoint> points;  // in input order, the check points marked; L, B degrees
+    std::vector<std::vector<std::string>> passed;  // each point's fields passed through
+    std::vector<std::string> columns;              // the names of those fields ("fieldN" unnamed)
+    RunCounts counts;                              // the points read and the lines rejected
+    FitResult result;                              // core/datum_fit.h
+};
+
+// Reads the common points of `in` (decoded to UTF-8), `diagnostics` getting every rejected
+// line and warning in input order, then fits. Throws Refusal (engine/datum/transform_checks.h) for a
+// line that does not read without skipBadLines, a check point no point is named, reading
+// fields that do not fit the systems, and a fit the points cannot make (worded with the likely
+// cause); IoError when reading fails.
+FitOutcome RunFit(const FitJob& job, ByteSource& in, std::string_view inputName,
+                  DiagnosticSink& diagnostics, const RunTuning& tuning = {});
+
+// The parameter file `fit -p` writes for a fit between these systems, with the PROJ pipeline
+// where the points lie in one zone; the window saves the same text.
+std::string FitParameterText(const CoordinateSystem& from, const CoordinateSystem& to, bool heights,
+                             const FitResult& r);
+
+// The words of a datum run's diagnostic, without its line and without "warning: ", in the
+// language of the messages (core/messages.h).
+std::string Describe(const Diagnostic& d, const TransformJob& job);
+std::string Describe(const Diagnostic& d, const FitJob& job);
+
+}  // namespace quorvel::engine
