@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/command_line.h"
 #include "core/coordinate_system.h"
 #include "core/datum_fit.h"
 #include "engine/datum/datum_operation.h"
