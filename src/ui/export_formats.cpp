@@ -1,5 +1,6 @@
 #include "ui/export_formats.h"
 
+#include "engine/writers/transform_gis.h"
 #include "print/qt_messages.h"
 
 namespace quorvel {
@@ -29,6 +30,12 @@ std::vector<ExportFormat> ExportFormats(const FileJobResult& result) {
     std::vector<ExportFormat> formats = {{engine::OutputFormat::Csv}};
     if (transform->parameters.to.kind == SystemKind::Plane)
         formats.push_back({engine::OutputFormat::Dat});
+    // The window asks for no parameter file for a transform's KML: its target is the datum.
+    for (engine::OutputFormat f : {engine::OutputFormat::Dxf, engine::OutputFormat::Gpkg,
+                                   engine::OutputFormat::Shp, engine::OutputFormat::Kml}) {
+        const std::optional<engine::Job> job = engine::GisJobOf(*transform, f);
+        if (job && !engine::CheckFormat(*job, false)) formats.push_back({f});
+    }
     return formats;
 }
 

@@ -22,8 +22,8 @@ struct ExportFormat {
 // order the export dialog lists them (CSV first).
 std::vector<ExportFormat> ExportFormats(const engine::Job& job);
 // The formats a run's results can be written in: a projection's as above; a transform's as CSV,
-// and in the CASS format when its target is a plane system. The GIS formats have no writer of a
-// transform's rows yet.
+// in the CASS format, DXF, GeoPackage and Shapefile when its target is a plane system, and KML
+// when the target is on CGCS2000 or WGS 84 and not geocentric (engine::GisJobOf).
 std::vector<ExportFormat> ExportFormats(const FileJobResult& result);
 // The export dialog's filter of a format, e.g. "CSV 文件 (*.csv)".
 QString ExportFilter(engine::OutputFormat format);

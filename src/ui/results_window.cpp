@@ -31,9 +31,10 @@
 #include "core/atomic_file.h"
 #include "core/errors.h"
 #include "core/messages.h"
+#include "engine/run/run.h"
 #include "engine/writers/dat_sink.h"
 #include "engine/writers/gis_output.h"
-#include "engine/run/run.h"
+#include "engine/writers/transform_gis.h"
 #include "print/qt_messages.h"
 #include "print/report_printer.h"
 #include "ui/export_formats.h"
@@ -73,8 +74,7 @@ QSize FitInto(const QWidget* window, QSize wanted, const QRect& room) {
     return wanted.boundedTo(room.size() - QSize(16, title + 16));
 }
 
-// A transform's rows in the CASS format (ExportFormats offers no other but the CSV, WriteCsv's),
-// all or nothing.
+// A transform's rows in the CASS format, all or nothing.
 bool WriteTransformDat(const engine::RowStore& rows, const engine::TransformJob& transform,
                        const QString& path, QString* error) {
     try {
@@ -343,8 +343,21 @@ bool ResultsWindow::WriteResults(const FileJobResult& result, const QString& pat
         return false;
     }
     if (job.format == engine::OutputFormat::Csv) return WriteCsv(result, path, error);
-    if (const engine::TransformJob* transform = result.transform())
-        return WriteTransformDat(result.rows, *transform, path, error);
+    const engine::OutputWarning warn = [warnings](const std::string& warning) {
+        if (warnings != nullptr) *warnings << QString::fromStdString(ShownMessage(warning));
+    };
+    if (const engine::TransformJob* transform = result.transform()) {
+        if (job.format == engine::OutputFormat::Dat)
+            return WriteTransformDat(result.rows, *transform, path, error);
+        try {
+            engine::WriteTransformGis(result.rows, *transform, job.format,
+                                      QFile::encodeName(path).toStdString(), warn);
+        } catch (const std::runtime_error& e) {  // IoError
+            *error = QString::fromStdString(ShownMessage(e.what()));
+            return false;
+        }
+        return true;
+    }
     job.bom = false;  // the window's CSV only
     // Such as a .dat typed for inverse results: what the format cannot hold, said as it is.
     if (const std::optional<engine::JobRefusal> r =
@@ -353,12 +366,8 @@ bool ResultsWindow::WriteResults(const FileJobResult& result, const QString& pat
         return false;
     }
     try {
-        engine::WriteRows(
-            result.rows, job, QFile::encodeName(path).toStdString(),
-            [warnings](const std::string& warning) {
-                if (warnings != nullptr) *warnings << QString::fromStdString(ShownMessage(warning));
-            },
-            parameters, parametersPath.toStdString());
+        engine::WriteRows(result.rows, job, QFile::encodeName(path).toStdString(), warn, parameters,
+                          parametersPath.toStdString());
     } catch (const std::runtime_error& e) {  // IoError
         *error = QString::fromStdString(ShownMessage(e.what()));
         return false;

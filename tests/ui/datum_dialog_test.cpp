@@ -515,7 +515,8 @@ class DatumDialogTest : public QObject {
     }
 
     // 转换文件 without saving the fit: the results window's CSV is transform --bom's for the
-    // same file and parameters, byte for byte; DAT is written, the GIS formats are refused.
+    // same file and parameters, byte for byte; DAT and GeoPackage are written, an ending of no
+    // format refused.
     void convertingAFitNotSavedGivesTheCommandsRows() {
         const QString points = dir_.filePath(QStringLiteral("convert.tsv"));
         std::ofstream(points.toStdString(), std::ios::binary) << CommonPointsText().toStdString();
@@ -576,9 +577,14 @@ class DatumDialogTest : public QObject {
             m.Fields(0)[0] + ",," + m.Fields(0)[4] + "," + m.Fields(0)[3] + ",\r\n";
         QVERIFY2(datText.rfind(first, 0) == 0, datText.c_str());
         const QString gpkg = dir_.filePath(QStringLiteral("convert.gpkg"));
-        QVERIFY(!ResultsWindow::WriteResults(w.result(), gpkg, &error, &warnings));
-        QVERIFY2(error.contains(QStringLiteral(".csv .dat")), qPrintable(error));
-        QVERIFY(!QFile::exists(gpkg));
+        QVERIFY2(ResultsWindow::WriteResults(w.result(), gpkg, &error, &warnings),
+                 qPrintable(error));
+        QVERIFY(QFileInfo(gpkg).size() > 0);
+        const QString kmz = dir_.filePath(QStringLiteral("convert.kmz"));
+        QVERIFY(!ResultsWindow::WriteResults(w.result(), kmz, &error, &warnings));
+        QVERIFY2(error.contains(QStringLiteral(".csv .dat .dxf .gpkg .shp .kml")),
+                 qPrintable(error));
+        QVERIFY(!QFile::exists(kmz));
     }
 
     // A file in GB18030 (水塔) is read as its choice says, through the engine's decoding.

@@ -75,7 +75,7 @@ target_link_libraries(datum_ui_tests PRIVATE quorvel_app quorvel_command_line Qt
 add_test(NAME datum_ui_tests COMMAND datum_ui_tests)
 set_tests_properties(datum_ui_tests PROPERTIES
     TIMEOUT 120
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_RUNTIME_DIR=${QUORVEL_WINDOW_XDG};LC_ALL=C.UTF-8")
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_RUNTIME_DIR=${QUORVEL_WINDOW_XDG};LC_ALL=C.UTF-8;QUORVEL_GDAL_MODULE=$<TARGET_FILE:quorvel_gdal>")
 # The dialog's size and tables on the laptop screen.
 add_test(NAME datum_ui_tests_small_screen
     COMMAND datum_ui_tests fitsTheScreenWithEightRowsATable)
@@ -90,3 +90,11 @@ set_tests_properties(datum_e2e PROPERTIES
     TIMEOUT 300
     SKIP_RETURN_CODE 77
     ENVIRONMENT "XDG_RUNTIME_DIR=${QUORVEL_WINDOW_XDG};LC_ALL=C.UTF-8")
+
+# 坐标转换's results exported in the GIS formats, read back with GDAL.
+add_executable(transform_export_tests transform_export_test.cpp)
+target_link_libraries(transform_export_tests PRIVATE quorvel_app Qt6::Test GDAL::GDAL)
+add_test(NAME transform_export_tests COMMAND transform_export_tests)
+set_tests_properties(transform_export_tests PROPERTIES
+    TIMEOUT 120
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_RUNTIME_DIR=${QUORVEL_WINDOW_XDG};LC_ALL=C.UTF-8;QUORVEL_GDAL_MODULE=$<TARGET_FILE:quorvel_gdal>")
