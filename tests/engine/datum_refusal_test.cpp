@@ -98,8 +98,8 @@ TEST(DatumRefusals, FieldsThatDoNotFitTheSystems) {
     EXPECT_EQ(sink.diagnostics, 0u);
 }
 
-// An input of another system is refused by its first point, whether that point is read on the
-// calling thread or on a worker, after lines that are only rejected; no row is handed on.
+// An input of another system is refused by its first point, after lines that are only rejected
+// and whatever the threads; no row is handed on.
 TEST(DatumRefusals, FirstPointOfAnotherSystemOnAnyThread) {
     std::string text;
     for (int i = 0; i < 40; ++i) text += "bad line " + std::to_string(i) + "\n";
