@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/command_line.h"
 #include "cli/datum_options.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/command_line.h"
 #include "cli/datum_options.h"
 #include "core/errors.h"
 #include "core/parameter_file.h"
@@ -83,11 +84,14 @@ void Transform(const ParameterFile& file, const std::string& points, std::uint8_
     RowSink* const sinks[] = {&checked};
     StringSource in(points, 1 + control % 5);
     try {
-        const RunCounts counts =
+        const TransformOutcome outcome =
             RunTransform(job, in, "in", sinks, checked, {(control & 4) ? 2 : 1, 32});
-        Check(counts.points == checked.rows, "every point converted is a row");
+        if (outcome.refusal) {
+            Check(checked.rows == 0, "a refused transform hands on no row");
+            return;
+        }
+        Check(outcome.counts.points == checked.rows, "every point converted is a row");
         for (const Diagnostic& d : checked.words) Describe(d, job);
-    } catch (const Refusal&) {
     } catch (const Error&) {
     }
 }
@@ -101,12 +105,10 @@ void Fit(const std::string& points, std::uint8_t control) {
     job.reading.header = control & 1;
     Checked checked;
     StringSource in(points, 1 + control % 3);
-    try {
-        const FitOutcome fit = RunFit(job, in, "in", checked, {(control & 4) ? 2 : 1, 32});
-        Check(fit.points.size() == fit.counts.points, "every point read is fitted or checked");
-        for (const Diagnostic& d : checked.words) Describe(d, job);
-    } catch (const Refusal&) {
-    }
+    const FitOutcome fit = RunFit(job, in, "in", checked, {(control & 4) ? 2 : 1, 32});
+    if (fit.refusal) return;
+    Check(fit.points.size() == fit.counts.points, "every point read is fitted or checked");
+    for (const Diagnostic& d : checked.words) Describe(d, job);
 }
 
 }  // namespace

@@ -16,9 +16,9 @@
 #include "core/parameter_file.h"
 #include "engine/datum/datum_fit_notes.h"
 #include "engine/datum/datum_fit_summary.h"
+#include "engine/datum/transform_checks.h"
 #include "engine/run/process.h"
 #include "engine/run/run.h"
-#include "engine/datum/transform_checks.h"
 
 #ifndef QUORVEL_VERSION
 #error "QUORVEL_VERSION must be defined by the build"
@@ -31,27 +31,30 @@ namespace {
 
 // transform's parameter file, read and checked against what the command line says of the
 // input (--from, --to, --heights); a proj line that does not give the file's parameters'
-// results is warned of on `err`. Throws Refusal.
-ParameterFile LoadParameters(const DatumOptions& o, std::ostream& err) {
-    const std::string text = ReadParameterText(o.parameterFile);
-    ParameterFile f;
+// results is warned of on `err`. Returns why the file is refused, if it is.
+std::optional<JobRefusal> LoadParameters(const DatumOptions& o, std::ostream& err,
+                                         ParameterFile& f) {
+    std::string text;
+    if (auto refusal = ReadParameterText(o.parameterFile, text)) return refusal;
     try {
         f = ReadParameterFile(text);
     } catch (const Error& e) {
-        throw Refusal(Fill(Tr("{0}: {1}"), {o.parameterFile, e.what()}));
+        return Refuse(Fill(Tr("{0}: {1}"), {o.parameterFile, e.what()}), false);
     }
     for (const auto& [given, file, option] :
          {std::tuple{&o.from, &f.from, "--from"}, std::tuple{&o.to, &f.to, "--to"}}) {
         if (*given && !SameSystem(**given, *file)) {
-            throw Refusal(Fill(Tr("{0} {1} does not match {2}, the system of the parameter file "
+            return Refuse(Fill(Tr("{0} {1} does not match {2}, the system of the parameter file "
                                   "{3}: is it the parameter file for this input?"),
-                               {option, SystemText(**given), SystemText(*file), o.parameterFile}));
+                               {option, SystemText(**given), SystemText(*file), o.parameterFile}),
+                          false);
         }
     }
     if (o.heightsGiven && !f.heights) {
-        throw Refusal(Fill(Tr("--heights: the parameter file {0} was made without heights "
+        return Refuse(Fill(Tr("--heights: the parameter file {0} was made without heights "
                               "(heights = no)"),
-                           {o.parameterFile}));
+                           {o.parameterFile}),
+                      false);
     }
     if (!ProjLineMatches(f)) {
         err << "quorvel-batch: " << Tr("warning: ")
@@ -60,7 +63,7 @@ ParameterFile LoadParameters(const DatumOptions& o, std::ostream& err) {
                     {o.parameterFile})
             << '\n';
     }
-    return f;
+    return std::nullopt;
 }
 
 // Said of a transformation through geocentric coordinates; the plane similarity has no heights.
@@ -75,22 +78,25 @@ std::string HeightsNote(const CoordinateSystem& from, const CoordinateSystem& to
 
 // ---- The command ----
 
-void OpenInput(const DatumOptions& o, const Environment& env, InputFile& in) {
+std::optional<JobRefusal> OpenInput(const DatumOptions& o, const Environment& env, InputFile& in) {
     const std::string why = OpenInputFile(o.input, env.stdinFd, in);
-    if (!why.empty()) throw Refusal(why);
+    if (!why.empty()) return Refuse(why, false);
+    return std::nullopt;
 }
 
 // -o, and fit's -p, must not name the input file, which they would replace.
-void CheckNotInput(const DatumOptions& o, const InputFile& in) {
+std::optional<JobRefusal> CheckNotInput(const DatumOptions& o, const InputFile& in) {
     const std::string shownInput = o.input == "-" ? Tr("standard input") : o.input;
     const std::pair<std::string_view, const std::string*> written[] = {
         {"-o", &o.output}, {"-p", o.command == DatumCommand::Fit ? &o.parameterFile : nullptr}};
     for (const auto& [option, path] : written) {
         if (path == nullptr || path->empty() || !IsInputFile(*path, in.st)) continue;
-        throw Refusal(Fill(Tr("{0} {1} is the input file {2}: it would be replaced; write to "
+        return Refuse(Fill(Tr("{0} {1} is the input file {2}: it would be replaced; write to "
                               "another file"),
-                           {option, *path, shownInput}));
+                           {option, *path, shownInput}),
+                      false);
     }
+    return std::nullopt;
 }
 
 DatumReading ReadingOf(const DatumOptions& o) {
@@ -124,13 +130,17 @@ class TransformPrinter : public DiagnosticSink {
 };
 
 // fit: the residuals into `out`, the parameters into `parameterFile` when given, the summary
-// and the warnings to `err`. Returns the lines rejected, one more if dropping stopped short.
-std::size_t RunFitCommand(const DatumOptions& o, ByteSource& source, const std::string& inputName,
-                          OutputBuffer& out, AtomicFile* parameterFile, std::ostream& err) {
+// and the warnings to `err`. `rejected` gets the lines rejected, one more if dropping stopped
+// short. Returns the fit's refusal, if it is refused.
+std::optional<JobRefusal> RunFitCommand(const DatumOptions& o, ByteSource& source,
+                                        const std::string& inputName, OutputBuffer& out,
+                                        AtomicFile* parameterFile, std::ostream& err,
+                                        std::size_t& rejected) {
     const FitJob job = FitJobOf(o);
     PrintedDiagnostics printed([&job](const Diagnostic& d) { return Describe(d, job); }, err,
                                inputName);
     const FitOutcome fit = RunFit(job, source, inputName, printed, {o.threads, o.chunkBytes});
+    if (fit.refusal) return fit.refusal;
     const FitResult& r = fit.result;
     WriteResiduals(out, job, fit);
     if (parameterFile != nullptr) {
@@ -141,18 +151,23 @@ std::size_t RunFitCommand(const DatumOptions& o, ByteSource& source, const std::
     }
     if (!o.quiet) PrintFitSummary(err, job, r, fit.counts.rejected);
     WarnOfFit(err, job, r);
-    return fit.counts.rejected + (r.dropStopped ? 1 : 0);
+    rejected = fit.counts.rejected + (r.dropStopped ? 1 : 0);
+    return std::nullopt;
 }
 
-// transform: the converted points into `out`, the summary to `err`. Returns the lines rejected.
-std::size_t RunTransformCommand(const DatumOptions& o, const TransformJob& job, ByteSource& source,
-                                const std::string& inputName, OutputBuffer& out,
-                                std::ostream& err) {
+// transform: the converted points into `out`, the summary to `err`. `rejected` gets the lines
+// rejected. Returns the run's refusal, if it is refused.
+std::optional<JobRefusal> RunTransformCommand(const DatumOptions& o, const TransformJob& job,
+                                              ByteSource& source, const std::string& inputName,
+                                              OutputBuffer& out, std::ostream& err,
+                                              std::size_t& rejected) {
     TransformCsvSink csv(job, out);
     RowSink* const sinks[] = {&csv};
     TransformPrinter printer(job, err, inputName);
-    const RunCounts counts =
+    const TransformOutcome outcome =
         RunTransform(job, source, inputName, sinks, printer, {o.threads, o.chunkBytes});
+    if (outcome.refusal) return outcome.refusal;
+    const RunCounts& counts = outcome.counts;
     const ParameterFile& p = job.parameters;
     if (!o.quiet) {
         err << SummaryText(RunCounts{counts.points, counts.rejected, 0}) << '\n';
@@ -160,31 +175,42 @@ std::size_t RunTransformCommand(const DatumOptions& o, const TransformJob& job, 
         if (!note.empty()) err << note << '\n';
     }
     printer.End();
-    return counts.rejected;
+    rejected = counts.rejected;
+    return std::nullopt;
 }
 
 // The parameter file of a transform, checked against the command line; a fit's systems. Either
-// checked against --fields before anything is opened for writing.
-std::optional<TransformJob> ReadJob(const DatumOptions& o, std::ostream& err) {
-    std::optional<TransformJob> job;
+// checked against --fields before anything is opened for writing. Returns why either is
+// refused, if it is.
+std::optional<JobRefusal> ReadJob(const DatumOptions& o, std::ostream& err,
+                                  std::optional<TransformJob>& job) {
     if (o.command == DatumCommand::Transform) {
         job.emplace();
-        job->parameters = LoadParameters(o, err);
+        if (auto refusal = LoadParameters(o, err, job->parameters)) return refusal;
         job->parameterName = o.parameterFile;
         job->reading = ReadingOf(o);
         job->writing = {o.full, o.bom};
     }
     const CoordinateSystem& from = job ? job->parameters.from : *o.from;
-    MakeLayout(o.fields, from, job ? nullptr : &*o.to,
-               job ? job->parameters.heights : o.fit.heights);
-    return job;
+    DatumLayout layout;
+    return MakeLayout(o.fields, from, job ? nullptr : &*o.to,
+                      job ? job->parameters.heights : o.fit.heights, layout);
+}
+
+// The refusal said as every quorvel-batch error is; exit status 2.
+int Refused(const JobRefusal& refusal, const Environment& env) {
+    env.err << "quorvel-batch: " << ShownMessage(refusal.words) << '\n';
+    env.err.flush();
+    return 2;
 }
 
 int Run(const DatumOptions& o, const Environment& env) {
     InputFile in;
-    OpenInput(o, env, in);
-    CheckNotInput(o, in);
-    const std::optional<TransformJob> transform = ReadJob(o, env.err);
+    std::optional<TransformJob> transform;
+    std::optional<JobRefusal> refusal = OpenInput(o, env, in);
+    if (!refusal) refusal = CheckNotInput(o, in);
+    if (!refusal) refusal = ReadJob(o, env.err, transform);
+    if (refusal) return Refused(*refusal, env);
 
     std::optional<AtomicFile> outputFile, parameterFile;
     if (!o.output.empty()) outputFile.emplace(o.output, /*allowDirect=*/true);
@@ -204,10 +230,12 @@ int Run(const DatumOptions& o, const Environment& env) {
                 outputFile ? o.output : Tr("standard output"), outputFile.has_value());
     OutputBuffer out(sink);
 
-    const std::size_t rejected =
-        transform ? RunTransformCommand(o, *transform, source, in.name, out, env.err)
+    std::size_t rejected = 0;
+    refusal = transform
+                  ? RunTransformCommand(o, *transform, source, in.name, out, env.err, rejected)
                   : RunFitCommand(o, source, in.name, out,
-                                  parameterFile ? &*parameterFile : nullptr, env.err);
+                                  parameterFile ? &*parameterFile : nullptr, env.err, rejected);
+    if (refusal) return Refused(*refusal, env);
     PublishTogether(outputFile ? &*outputFile : nullptr, nullptr,
                     parameterFile ? &*parameterFile : nullptr);
     env.err.flush();
@@ -240,8 +268,6 @@ int RunDatumCommand(std::span<const std::string_view> args, const Environment& e
     }
     try {
         return Run(o, env);
-    } catch (const Refusal& e) {
-        env.err << "quorvel-batch: " << ShownMessage(e.what()) << '\n';
     } catch (const IoError& e) {
         env.err << "quorvel-batch: " << ShownMessage(e.what()) << '\n';
     }

@@ -32,8 +32,8 @@
 #include "core/errors.h"
 #include "core/messages.h"
 #include "engine/datum/datum_operation.h"
-#include "engine/reading/text_io.h"
 #include "engine/datum/transform_checks.h"
+#include "engine/reading/text_io.h"
 #include "print/qt_messages.h"
 #include "ui/datum_models.h"
 #include "ui/file_job.h"
@@ -384,8 +384,7 @@ void DatumDialog::UpdateLayout() {
     }
     try {
         const CoordinateSystem from = Source(), to = Target();
-        points_->SetLayout(
-            engine::MakeLayout(std::span<const std::size_t>(), from, &to, Heights()));
+        points_->SetLayout(engine::DefaultLayout(from, &to, Heights()));
     } catch (const Error& e) {
         Say(QString::fromStdString(e.what()), true);
     }
@@ -527,9 +526,14 @@ bool DatumDialog::LoadParametersFrom(const QString& path, QString& error) {
         error = QStringLiteral("无法打开 %1：%2").arg(path, file.errorString());
         return false;
     }
+    // Read as transform reads it: a file too large to be one is refused, not cut.
+    std::string text;
+    if (const auto refusal = engine::ReadParameterText(path.toStdString(), text)) {
+        error = QString::fromStdString(ShownMessage(refusal->words));
+        return false;
+    }
     try {
-        // Read as transform reads it: a file too large to be one is refused, not cut.
-        ParameterFile f = ReadParameterFile(engine::ReadParameterText(path.toStdString()));
+        ParameterFile f = ReadParameterFile(text);
         SetChoices(f.from, f.to, f.heights, f.parameters.model, f.parameters.convention);
         ClearResults();
         ShowParameters(f.parameters, nullptr, f.sigma0);
@@ -538,9 +542,6 @@ bool DatumDialog::LoadParametersFrom(const QString& path, QString& error) {
         UpdateButtons();
         RememberParameterFile(path);
     } catch (const Error& e) {
-        error = QString::fromStdString(ShownMessage(e.what()));
-        return false;
-    } catch (const engine::Refusal& e) {
         error = QString::fromStdString(ShownMessage(e.what()));
         return false;
     }
@@ -649,9 +650,7 @@ void DatumDialog::ConvertPoints() {
     const QString input = dialog.selectedFiles().constFirst();
     // The columns of the source's coordinates; every other column is carried into the result.
     const std::vector<std::string> coordinates =
-        engine::MakeLayout(std::span<const std::size_t>(), parameters_->from, nullptr,
-                           parameters_->heights)
-            .names;
+        engine::DefaultLayout(parameters_->from, nullptr, parameters_->heights).names;
     QStringList shown;
     for (const std::string& n : coordinates) shown << QString::fromStdString(n).chopped(1);
     PointFileDialog columns(input, QStringLiteral("转换文件的各列"), coordinates, shown,

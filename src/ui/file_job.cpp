@@ -22,7 +22,6 @@
 #include "core/number_text.h"
 #include "core/packed_angle.h"
 #include "core/zones.h"
-#include "engine/datum/transform_checks.h"
 #include "engine/projection/zone_band.h"
 
 namespace quorvel {
@@ -117,7 +116,14 @@ void FileJob::Compute(engine::ByteSource& source) {
     KeptDiagnostics kept(r.diagnostics);
     if (const engine::TransformJob* transform = r.transform()) {
         engine::RowSink* sinks[] = {&r.rows};
-        r.counts = engine::RunTransform(*transform, source, r.path, sinks, kept);
+        const engine::TransformOutcome outcome =
+            engine::RunTransform(*transform, source, r.path, sinks, kept);
+        // The input and the parameters do not belong together: no row was kept.
+        if (outcome.refusal) {
+            r.error = ShownMessage(outcome.refusal->words);
+        } else {
+            r.counts = outcome.counts;
+        }
         return;
     }
     r.report =
@@ -149,9 +155,6 @@ void FileJob::Run(const Progress& progress) {
         Compute(decoded ? static_cast<engine::ByteSource&>(*decoded) : file);
     } catch (const Cancelled&) {
         r.cancelled = true;
-    } catch (const engine::Refusal& e) {
-        // The input and the parameters do not belong together: no row was kept.
-        r.error = ShownMessage(e.what());
     } catch (const engine::IoError& e) {
         r.error = ShownMessage(e.what());
     } catch (const std::bad_alloc&) {

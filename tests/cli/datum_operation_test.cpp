@@ -11,9 +11,9 @@
 #include "cli/datum_command.h"
 #include "core/number_text.h"
 #include "csv_records.h"
+#include "engine/datum/transform_checks.h"
 #include "engine/run/process.h"
 #include "engine/run/run.h"
-#include "engine/datum/transform_checks.h"
 
 namespace quorvel::engine {
 namespace {
@@ -86,8 +86,8 @@ struct Kept : RowSink, DiagnosticSink {
     }
 };
 
-RunCounts RunTransformOn(const TransformJob& job, const std::string& text, Kept& kept,
-                         int threads = 1) {
+TransformOutcome RunTransformOn(const TransformJob& job, const std::string& text, Kept& kept,
+                                int threads = 1) {
     StringSource in(text, 7);
     RowSink* const sinks[] = {&kept};
     return RunTransform(job, in, "in.csv", sinks, kept, {threads, 64});
@@ -115,7 +115,7 @@ TEST(DatumOperation, TransformReadsLinesAsEveryRun) {
         TransformJob job = Transform();
         job.reading.header = true;
         Kept kept;
-        const RunCounts counts = RunTransformOn(job, text, kept, threads);
+        const RunCounts counts = RunTransformOn(job, text, kept, threads).counts;
         EXPECT_EQ(counts.points, 2u);
         EXPECT_EQ(counts.rejected, 6u);
         EXPECT_EQ(kept.Said(), (std::vector<P>{{Problem::SurplusFields, 3},
@@ -166,15 +166,11 @@ TEST(DatumOperation, HeaderThatReadsAsAPointIsWarnedInItsPlace) {
 TEST(DatumOperation, TransformRefusesAnInputOfAnotherSystemBeforeAnyRow) {
     Kept kept;
     const std::string text = "bad line\nD01,116.3,39.9\nD02,4432546.724,39474346.177\n";
-    try {
-        RunTransformOn(Transform(), text, kept);
-        FAIL() << "not refused";
-    } catch (const Refusal& e) {
-        EXPECT_NE(std::string(e.what()).find("in.csv:2: X1 \"116.3\", Y1 \"39.9\""),
-                  std::string::npos)
-            << e.what();
-        EXPECT_NE(std::string(e.what()).find("is p.txt the parameter file"), std::string::npos);
-    }
+    const TransformOutcome outcome = RunTransformOn(Transform(), text, kept);
+    ASSERT_TRUE(outcome.refusal) << "not refused";
+    const std::string& words = outcome.refusal->words;
+    EXPECT_NE(words.find("in.csv:2: X1 \"116.3\", Y1 \"39.9\""), std::string::npos) << words;
+    EXPECT_NE(words.find("is p.txt the parameter file"), std::string::npos);
     EXPECT_TRUE(kept.points.empty());
 }
 
@@ -255,14 +251,11 @@ TEST(DatumOperation, FitReadsCommonPointsAsEveryRun) {
     job.reading.header = true;
     StringSource refused(text, 11);
     Kept kept;
-    try {
-        RunFit(job, refused, "common.csv", kept, {2, 64});
-        FAIL() << "not refused";
-    } catch (const Refusal& e) {
-        EXPECT_NE(std::string(e.what()).find("common.csv:6: 5 common points that do not read"),
-                  std::string::npos)
-            << e.what();
-    }
+    const FitOutcome refusedFit = RunFit(job, refused, "common.csv", kept, {2, 64});
+    ASSERT_TRUE(refusedFit.refusal) << "not refused";
+    EXPECT_NE(refusedFit.refusal->words.find("common.csv:6: 5 common points that do not read"),
+              std::string::npos)
+        << refusedFit.refusal->words;
     const std::vector<P> said = {{Problem::SurplusFields, 6},
                                  {Problem::LineTooLong, 7},
                                  {Problem::UnclosedQuote, 8},
@@ -293,7 +286,7 @@ TEST(DatumOperation, FitWarnsOfAHeaderThatReadsAndRefusesTooFewPoints) {
     job.reading.header = true;
     StringSource in(std::string(kCommon.substr(0, kCommon.find('\n') + 1)) + "G02,1,2,3,4\n");
     Kept kept;
-    EXPECT_THROW(RunFit(job, in, "c.csv", kept), Refusal);
+    EXPECT_TRUE(RunFit(job, in, "c.csv", kept).refusal);
     EXPECT_EQ(kept.Said(), (std::vector<P>{{Problem::HeaderReadsAsPoint, 1}}));
 }
 

@@ -9,8 +9,8 @@
 #include "engine/datum/datum_fit_notes.h"
 #include "engine/datum/datum_operation.h"
 #include "engine/datum/datum_points.h"
-#include "engine/run/process.h"
 #include "engine/datum/transform_checks.h"
+#include "engine/run/process.h"
 
 namespace quorvel::engine {
 namespace {
@@ -98,39 +98,44 @@ class FirstRejection : public DiagnosticSink {
     DiagnosticSink& next_;
 };
 
-void MarkChecks(const FitJob& job, std::vector<CommonPoint>& points) {
+std::optional<JobRefusal> MarkChecks(const FitJob& job, std::vector<CommonPoint>& points) {
     for (const std::string& name : job.checks) {
         const auto it = std::find_if(points.begin(), points.end(),
                                      [&](const CommonPoint& p) { return p.name == name; });
         if (it == points.end()) {
-            throw Refusal(
-                Fill(Tr("--check: no common point is named {0}"), {QuoteForMessage(name)}));
+            return Refuse(
+                Fill(Tr("--check: no common point is named {0}"), {QuoteForMessage(name)}), false);
         }
         it->check = true;
     }
+    return std::nullopt;
 }
 
 }  // namespace
 
 FitOutcome RunFit(const FitJob& job, ByteSource& in, std::string_view inputName,
                   DiagnosticSink& diagnostics, const RunTuning& tuning) {
-    DatumLayout layout = MakeLayout(job.reading.fields, job.from, &job.to, job.fit.heights);
-    const CommonPointOperation op(layout, job.reading.decimalComma, {});
     FitOutcome outcome;
+    DatumLayout layout;
+    outcome.refusal = MakeLayout(job.reading.fields, job.from, &job.to, job.fit.heights, layout);
+    if (outcome.refusal) return outcome;
+    const CommonPointOperation op(layout, job.reading.decimalComma, {});
     CommonPointSink points(layout, job.reading.decimalComma, outcome);
     RowSink* const sinks[] = {&points};
     FirstRejection first(diagnostics);
     outcome.counts =
         RunRows(op, {job.reading.header, job.reading.decimalComma}, in, sinks, first, tuning);
     if (outcome.counts.rejected > 0 && !job.skipBadLines) {
-        throw Refusal(
-            BadLineRefusalText(std::string(inputName), first.line, outcome.counts.rejected));
+        outcome.refusal = Refuse(
+            BadLineRefusalText(std::string(inputName), first.line, outcome.counts.rejected), false);
+        return outcome;
     }
-    MarkChecks(job, outcome.points);
+    outcome.refusal = MarkChecks(job, outcome.points);
+    if (outcome.refusal) return outcome;
     try {
         outcome.result = FitDatum(job.from, job.to, outcome.points, job.fit);
     } catch (const Error& e) {
-        throw Refusal(FitRefusalText(e, job, outcome.points, outcome.passed));
+        outcome.refusal = Refuse(FitRefusalText(e, job, outcome.points, outcome.passed), false);
     }
     return outcome;
 }

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -10,10 +11,11 @@
 #include "core/coordinate_system.h"
 #include "core/datum_fit.h"
 #include "core/parameter_file.h"
+#include "engine/reading/text_io.h"
 #include "engine/run/diagnostics.h"
+#include "engine/run/refusal.h"
 #include "engine/run/rows.h"
 #include "engine/run/run_loop.h"
-#include "engine/reading/text_io.h"
 
 namespace quorvel::engine {
 
@@ -28,6 +30,9 @@ namespace quorvel::engine {
 // other fields pass through. Coordinates per system: plane X (north), Y (east), then H with
 // heights, in metres, Y with the zone number in front for a zoned system; geodetic L, B as
 // packed degrees (DDD.MMSSsss), then H in metres with heights; geocentric X, Y, Z in metres.
+//
+// What a user asked for that cannot be done comes back as a value, a JobRefusal
+// (engine/run/refusal.h) said without the usage text; exceptions are for I/O only (IoError).
 
 // How a datum run reads its lines.
 struct DatumReading {
@@ -74,31 +79,64 @@ struct DatumLayout {
     std::size_t Needed() const;  // the fewest fields a point line may have
 };
 
-// The layout of a run with these systems (`to` for fit only). Throws Refusal for `fields`
-// (DatumReading::fields) that do not fit it.
-DatumLayout MakeLayout(std::span<const std::size_t> fields, const CoordinateSystem& from,
-                       const CoordinateSystem* to, bool heights);
+// The layout of a run's input.
+//
+// @param[in] fields the 1-based fields of the name and each coordinate (DatumReading::fields);
+//   empty: in order from 1.
+// @param[in] from the source system.
+// @param[in] to the target system, for fit; nullptr for transform.
+// @param[in] heights whether the systems' coordinates include H.
+// @param[out] layout the layout; untouched when refused.
+// @return the refusal of `fields` whose count does not fit the systems ("--fields: ..."), or
+//   nothing.
+std::optional<JobRefusal> MakeLayout(std::span<const std::size_t> fields,
+                                     const CoordinateSystem& from, const CoordinateSystem* to,
+                                     bool heights, DatumLayout& layout);
+
+// The layout with the fields in order from 1, which nothing refuses.
+//
+// @param[in] from the source system.
+// @param[in] to the target system, for fit; nullptr for transform.
+// @param[in] heights whether the systems' coordinates include H.
+// @return the layout.
+DatumLayout DefaultLayout(const CoordinateSystem& from, const CoordinateSystem* to, bool heights);
 
 // The output's columns of a transform before those passed through: name, the source's
 // coordinates (X1, Y1[, H1]) and the target's (X2, Y2[, H2]).
 std::vector<std::string> TransformHead(const TransformJob& job);
 
-// Converts every point of `in` (already decoded to UTF-8: DecodingSource) with the job's
-// parameter file. Each sink of `rows` gets the output's columns (TransformHead, then one per
-// field passed through, named by the header line when there is one, else "fieldN") and a Row
-// per point converted (engine/run/rows.h: the source values as typed, the results unrounded, in
-// metres, L and B as packed degrees); `diagnostics` gets every rejected line and warning in
-// input order, the lines named in `inputName`, and last a FarPoints warning when points lie
-// farther outside the common points' area than its size. The first line that reads as a point
-// decides whether input and file belong together: if its values cannot be the source system's,
-// if it lacks the file's H, or the file cannot convert it or moves it more than 1 km, the run
-// throws Refusal (engine/datum/transform_checks.h) before any row is handed on. Throws Refusal for
-// reading fields that do not fit the file's systems, IoError when reading fails, whatever a
-// sink throws, and what core/datum.h's DatumTransform throws for parameters it refuses (never
-// for a file ReadParameterFile read). Returns the points converted and the lines rejected.
-RunCounts RunTransform(const TransformJob& job, ByteSource& in, std::string_view inputName,
-                       std::span<RowSink* const> rows, DiagnosticSink& diagnostics,
-                       const RunTuning& tuning = {});
+// What a transform did: the counts, or why it was refused.
+struct TransformOutcome {
+    RunCounts counts;  // the points converted and the lines rejected
+    // Set when the run was refused; then no row was handed on and `counts` is empty.
+    std::optional<JobRefusal> refusal;
+};
+
+// Converts every point of `in` with the job's parameter file.
+//
+// Each sink of `rows` gets the output's columns (TransformHead, then one per field passed
+// through, named by the header line when there is one, else "fieldN") and a Row per point
+// converted (engine/run/rows.h: the source values as typed, the results unrounded, in metres, L
+// and B as packed degrees); `diagnostics` gets every rejected line and warning in input order,
+// the lines named in `inputName`, and last a FarPoints warning when points lie farther outside
+// the common points' area than its size.
+//
+// @param[in] job the parameter file and how to read the input.
+// @param[in] in the input, already decoded to UTF-8 (DecodingSource).
+// @param[in] inputName the input's name, for the words.
+// @param[in] rows the sinks of the converted points.
+// @param[in] diagnostics the sink of rejected lines and warnings.
+// @param[in] tuning threads and chunk size.
+// @return the points converted and the lines rejected; or the refusal, before any row is
+//   handed on, of reading fields that do not fit the file's systems, or of an input that does
+//   not belong to the file. The first line that reads as a point decides: its values cannot be
+//   the source system's, it lacks the file's H, the file cannot convert it, or moves it more
+//   than 1 km.
+// @exception IoError when reading fails; whatever a sink throws; what core/datum.h's
+//   DatumTransform throws for parameters it refuses (never for a file ReadParameterFile read).
+TransformOutcome RunTransform(const TransformJob& job, ByteSource& in, std::string_view inputName,
+                              std::span<RowSink* const> rows, DiagnosticSink& diagnostics,
+                              const RunTuning& tuning = {});
 
 // The CSV quorvel-batch's transform writes: a byte order mark with `bom`, the header, one
 // record per row: the name, the values as typed, the results (metres to 4 decimals, L and B as
@@ -123,13 +161,21 @@ struct FitOutcome {
     std::vector<std::string> columns;              // the names of those fields ("fieldN" unnamed)
     RunCounts counts;                              // the points read and the lines rejected
     FitResult result;                              // core/datum_fit.h
+    // Set when the fit was refused; then `result` is empty and no more is to be made of it.
+    std::optional<JobRefusal> refusal;
 };
 
-// Reads the common points of `in` (decoded to UTF-8), `diagnostics` getting every rejected
-// line and warning in input order, then fits. Throws Refusal (engine/datum/transform_checks.h) for a
-// line that does not read without skipBadLines, a check point no point is named, reading
-// fields that do not fit the systems, and a fit the points cannot make (worded with the likely
-// cause); IoError when reading fails.
+// Reads the common points of `in`, then fits.
+//
+// @param[in] job the systems, the fit's options, the check points and how to read the input.
+// @param[in] in the input, already decoded to UTF-8 (DecodingSource).
+// @param[in] inputName the input's name, for the words.
+// @param[in] diagnostics gets every rejected line and warning in input order.
+// @param[in] tuning threads and chunk size.
+// @return the points and the fit; or, in FitOutcome::refusal, the refusal of reading fields that
+//   do not fit the systems, of a line that does not read without skipBadLines, of a check point
+//   no point is named, or of a fit the points cannot make (worded with the likely cause).
+// @exception IoError when reading fails.
 FitOutcome RunFit(const FitJob& job, ByteSource& in, std::string_view inputName,
                   DiagnosticSink& diagnostics, const RunTuning& tuning = {});
 

@@ -7,9 +7,9 @@
 #include "core/messages.h"
 #include "core/number_text.h"
 #include "core/packed_angle.h"
+#include "engine/datum/transform_checks.h"
 #include "engine/run/process.h"
 #include "engine/run/refusal.h"
-#include "engine/datum/transform_checks.h"
 
 namespace quorvel::engine {
 
@@ -128,8 +128,7 @@ std::size_t DatumLayout::Needed() const {
     return *std::max_element(fields.begin(), fields.end()) + 1;
 }
 
-DatumLayout MakeLayout(std::span<const std::size_t> fields, const CoordinateSystem& from,
-                       const CoordinateSystem* to, bool heights) {
+DatumLayout DefaultLayout(const CoordinateSystem& from, const CoordinateSystem* to, bool heights) {
     DatumLayout layout;
     for (const auto& [system, suffix] : {std::pair{&from, "1"}, std::pair{to, "2"}}) {
         if (system == nullptr) continue;
@@ -139,22 +138,33 @@ DatumLayout MakeLayout(std::span<const std::size_t> fields, const CoordinateSyst
         }
         if (system == &from) layout.sourceCount = layout.names.size();
     }
-    const std::size_t count = layout.names.size() + 1;
+    for (std::size_t k = 0; k <= layout.names.size(); ++k) layout.fields.push_back(k);
+    return layout;
+}
+
+std::optional<JobRefusal> MakeLayout(std::span<const std::size_t> fields,
+                                     const CoordinateSystem& from, const CoordinateSystem* to,
+                                     bool heights, DatumLayout& layout) {
+    DatumLayout made = DefaultLayout(from, to, heights);
     if (fields.empty()) {
-        for (std::size_t k = 0; k < count; ++k) layout.fields.push_back(k);
-        return layout;
+        layout = std::move(made);
+        return std::nullopt;
     }
+    const std::size_t count = made.fields.size();
     if (fields.size() != count) {
         std::string names = "name";
-        for (const std::string& n : layout.names) names += "," + n;
+        for (const std::string& n : made.names) names += "," + n;
         std::string typed;
         for (std::size_t f : fields) typed += (typed.empty() ? "" : ",") + std::to_string(f);
-        throw Refusal(
+        return Refuse(
             Fill(Tr("--fields: {0} gives {1} fields; these systems need {2} ({3})"),
-                 {Quoted(typed), std::to_string(fields.size()), std::to_string(count), names}));
+                 {Quoted(typed), std::to_string(fields.size()), std::to_string(count), names}),
+            false);
     }
-    for (std::size_t f : fields) layout.fields.push_back(f - 1);
-    return layout;
+    made.fields.clear();
+    for (std::size_t f : fields) made.fields.push_back(f - 1);
+    layout = std::move(made);
+    return std::nullopt;
 }
 
 }  // namespace quorvel::engine

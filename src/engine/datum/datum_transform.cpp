@@ -1,4 +1,5 @@
 #include <optional>
+#include <stdexcept>
 #include <string>
 
 #include "core/datum.h"
@@ -12,6 +13,14 @@
 
 namespace quorvel::engine {
 namespace {
+
+// The first point's refusal of the whole run, thrown by Vet, which may run on a worker thread,
+// to leave the run loop; RunTransform catches it and returns it as a value. Never leaves this
+// file.
+class FirstPointRefused : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
 
 // A datum transform as a run's operation: each point's source values checked against the
 // parameter file's systems, converted, and tallied when it lies far outside the file's area.
@@ -83,17 +92,18 @@ bool TransformOperation::Vet(const ParsedLine& p, std::size_t columns, std::uint
     if (p.status != LineStatus::Fields) return false;
     if (!ReadAt(p, columns, v, d)) {
         if (!LacksHeight(p, d)) return false;
-        throw Refusal(Fill(Tr("{0}: no H: the parameter file {1} was made with heights (heights "
-                              "= yes), and each point needs H after its two values: is it the "
-                              "parameter file for this input?"),
-                           {inputName_ + ":" + std::to_string(number), job_.parameterName}));
+        throw FirstPointRefused(
+            Fill(Tr("{0}: no H: the parameter file {1} was made with heights (heights "
+                    "= yes), and each point needs H after its two values: is it the "
+                    "parameter file for this input?"),
+                 {inputName_ + ":" + std::to_string(number), job_.parameterName}));
     }
     d.text = TypedValues(v);
     Triple result;
-    if (!Convert(v, result, d)) throw Refusal(Refused(number, d));
+    if (!Convert(v, result, d)) throw FirstPointRefused(Refused(number, d));
     const double shift = checks_.Shift(v.Side(0, layout().sourceCount), result);
     if (shift <= kMaxPointShift) return true;
-    throw Refusal(
+    throw FirstPointRefused(
         MovedTooFar(inputName_ + ":" + std::to_string(number), d.text, shift, job_.parameterName));
 }
 
@@ -189,23 +199,31 @@ void TransformCsvSink::End() {
 std::vector<std::string> TransformHead(const TransformJob& job) {
     const ParameterFile& p = job.parameters;
     std::vector<std::string> head = {"name"};
-    for (const std::string& name : MakeLayout({}, p.from, nullptr, p.heights).names) {
+    for (const std::string& name : DefaultLayout(p.from, nullptr, p.heights).names) {
         head.push_back(name);
     }
-    for (const std::string& name : MakeLayout({}, p.to, nullptr, p.heights).names) {
+    for (const std::string& name : DefaultLayout(p.to, nullptr, p.heights).names) {
         head.push_back(name.substr(0, name.size() - 1) + "2");
     }
     return head;
 }
 
-RunCounts RunTransform(const TransformJob& job, ByteSource& in, std::string_view inputName,
-                       std::span<RowSink* const> rows, DiagnosticSink& diagnostics,
-                       const RunTuning& tuning) {
+TransformOutcome RunTransform(const TransformJob& job, ByteSource& in, std::string_view inputName,
+                              std::span<RowSink* const> rows, DiagnosticSink& diagnostics,
+                              const RunTuning& tuning) {
     const ParameterFile& p = job.parameters;
-    DatumLayout layout = MakeLayout(job.reading.fields, p.from, nullptr, p.heights);
+    TransformOutcome outcome;
+    DatumLayout layout;
+    outcome.refusal = MakeLayout(job.reading.fields, p.from, nullptr, p.heights, layout);
+    if (outcome.refusal) return outcome;
     const TransformOperation op(job, std::move(layout), inputName);
-    return RunRows(op, {job.reading.header, job.reading.decimalComma}, in, rows, diagnostics,
-                   tuning);
+    try {
+        outcome.counts = RunRows(op, {job.reading.header, job.reading.decimalComma}, in, rows,
+                                 diagnostics, tuning);
+    } catch (const FirstPointRefused& e) {
+        outcome.refusal = Refuse(e.what(), false);
+    }
+    return outcome;
 }
 
 }  // namespace quorvel::engine

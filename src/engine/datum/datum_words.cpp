@@ -82,16 +82,25 @@ std::string DescribeDatum(const Diagnostic& d, const DatumLayout& layout,
     }
 }
 
+// The layout the run had: diagnostics come only from runs whose fields fit, so a refusal here
+// would be a job changed since; its columns are then named in order.
+DatumLayout LayoutOf(std::span<const std::size_t> fields, const CoordinateSystem& from,
+                     const CoordinateSystem* to, bool heights) {
+    DatumLayout layout;
+    if (MakeLayout(fields, from, to, heights, layout)) return DefaultLayout(from, to, heights);
+    return layout;
+}
+
 }  // namespace
 
 std::string Describe(const Diagnostic& d, const TransformJob& job) {
     const ParameterFile& p = job.parameters;
-    return DescribeDatum(d, MakeLayout(job.reading.fields, p.from, nullptr, p.heights), p.from,
+    return DescribeDatum(d, LayoutOf(job.reading.fields, p.from, nullptr, p.heights), p.from,
                          job.reading.encoding, p.area ? &*p.area : nullptr);
 }
 
 std::string Describe(const Diagnostic& d, const FitJob& job) {
-    return DescribeDatum(d, MakeLayout(job.reading.fields, job.from, &job.to, job.fit.heights),
+    return DescribeDatum(d, LayoutOf(job.reading.fields, job.from, &job.to, job.fit.heights),
                          job.from, job.reading.encoding, nullptr);
 }
 

@@ -30,29 +30,28 @@ constexpr std::size_t kMaxParameterFile = 1 << 20;
 
 }  // namespace
 
-std::string ReadParameterText(const std::string& path) {
+std::optional<JobRefusal> ReadParameterText(const std::string& path, std::string& text) {
     FdCloser file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
     struct stat st {};
     if (file.fd < 0 || ::fstat(file.fd, &st) != 0) {
-        throw Refusal(CannotRead(path, std::strerror(errno)));
+        return Refuse(CannotRead(path, std::strerror(errno)), false);
     }
-    if (S_ISDIR(st.st_mode)) {
-        throw Refusal(CannotRead(path, ItIsAFolder()));
-    }
-    std::string text;
+    if (S_ISDIR(st.st_mode)) return Refuse(CannotRead(path, ItIsAFolder()), false);
+    std::string read;
     char buffer[1 << 14];
     for (;;) {
         const ssize_t n = ::read(file.fd, buffer, sizeof buffer);
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0) throw Refusal(CannotRead(path, std::strerror(errno)));
+        if (n < 0) return Refuse(CannotRead(path, std::strerror(errno)), false);
         if (n == 0) break;
-        text.append(buffer, static_cast<std::size_t>(n));
-        if (text.size() > kMaxParameterFile) {
-            throw Refusal(
-                Fill(Tr("{0}: {1}"), {path, Tr("more than 1 MiB: not a parameter file")}));
+        read.append(buffer, static_cast<std::size_t>(n));
+        if (read.size() > kMaxParameterFile) {
+            return Refuse(Fill(Tr("{0}: {1}"), {path, Tr("more than 1 MiB: not a parameter file")}),
+                          false);
         }
     }
-    return text;
+    text = std::move(read);
+    return std::nullopt;
 }
 
 bool SameSystem(const CoordinateSystem& a, const CoordinateSystem& b) {

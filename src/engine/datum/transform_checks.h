@@ -3,7 +3,6 @@
 #include <cstddef>
 #include <optional>
 #include <ostream>
-#include <stdexcept>
 #include <string>
 
 #include "core/coordinate_system.h"
@@ -11,6 +10,7 @@
 #include "core/datum_fit.h"
 #include "core/parameter_file.h"
 #include "engine/run/diagnostics.h"
+#include "engine/run/refusal.h"
 
 namespace quorvel::engine {
 
@@ -18,15 +18,13 @@ namespace quorvel::engine {
 // decides: any mismatch there refuses the run before anything is written; later lines that do
 // not match are rejected alone, as any other bad line.
 
-// A datum run refused before or after its work: the message, exit status 2, no file written.
-class Refusal : public std::runtime_error {
-  public:
-    using std::runtime_error::runtime_error;
-};
-
-// The text of the parameter file at `path`, as transform and the window read it: a file of more
-// than 1 MiB is refused as no parameter file. Throws Refusal.
-std::string ReadParameterText(const std::string& path);
+// Reads the parameter file at `path` as transform and the window read it.
+//
+// @param[in] path the file's path.
+// @param[out] text the file's bytes; untouched when refused.
+// @return the refusal of a file that cannot be read, a folder, or a file of more than 1 MiB
+//   (no parameter file: refused, never cut), or nothing.
+std::optional<JobRefusal> ReadParameterText(const std::string& path, std::string& text);
 
 // Whether two systems are the same: kind, ellipsoid, zones, and a plane system's meridian.
 bool SameSystem(const CoordinateSystem& a, const CoordinateSystem& b);
