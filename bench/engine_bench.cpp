@@ -11,9 +11,9 @@
 
 #include "core/krassovsky_constants.h"
 #include "core/number_text.h"
-#include "engine/run/job.h"
-#include "engine/reading/line_parser.h"
 #include "engine/projection/points.h"
+#include "engine/reading/line_parser.h"
+#include "engine/run/job.h"
 #include "engine/run/process.h"
 #include "engine/run/rows.h"
 

@@ -10,8 +10,8 @@
 
 #include "cli/command.h"
 #include "engine/reading/line_parser.h"
-#include "engine/run/run.h"
 #include "engine/reading/text_io.h"
+#include "engine/run/run.h"
 
 namespace {
 

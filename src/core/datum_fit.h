@@ -98,7 +98,7 @@ struct FitResult {
     double checkPlaneRms = 0;           // RMS of their horizontal residuals; NaN without any
     // The zone of every point of a zoned plane side (for ProjPipeline), −1 if not all in one.
     int fromZone = -1, toZone = -1;
-    CommonArea area;  // of the fitted points' sources: where the parameters hold
+    CommonArea area;              // of the fitted points' sources: where the parameters hold
     bool twoDimensional = false;  // see IsTwoDimensional
     // Dropping stopped with a flagged point left, before dropping more than a third.
     bool dropStopped = false;

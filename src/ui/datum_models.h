@@ -36,10 +36,10 @@ class CommonPointsModel : public QAbstractTableModel {
     void SetCheck(int row, bool check);
 
     // Adds the rows of a spreadsheet's copy, its lines split as quorvel-batch splits them
-    // (engine/reading/line_parser.h). Blank lines and lines starting with # are skipped; a first line
-    // whose coordinates are not numbers above lines whose are is a header, and where its names
-    // name the coordinates (engine/reading/column_names.h), they give the columns; else the name and
-    // the coordinates come in order. Returns the number of rows added.
+    // (engine/reading/line_parser.h). Blank lines and lines starting with # are skipped; a first
+    // line whose coordinates are not numbers above lines whose are is a header, and where its names
+    // name the coordinates (engine/reading/column_names.h), they give the columns; else the name
+    // and the coordinates come in order. Returns the number of rows added.
     int PasteRows(const QString& text);
     // Adds the points of a file read as `choice` says; `unread` gets the lines that do not read
     // (bad quotes, another encoding). Returns the number added. Throws IoError.

@@ -24,11 +24,11 @@
 #include <cmath>
 
 #include "core/number_text.h"
+#include "engine/projection/points.h"
 #include "engine/reading/column_names.h"
 #include "engine/reading/line_parser.h"
-#include "engine/projection/points.h"
-#include "engine/run/process.h"
 #include "engine/reading/text_io.h"
+#include "engine/run/process.h"
 #include "print/qt_messages.h"
 #include "ui/app_window.h"
 #include "ui/qt_io.h"

@@ -63,8 +63,8 @@ QString CheckMeridian(const QString& label, const QString& text);
 
 // The roles of `columns` columns in today's order: name, the two values, the rest passed.
 std::vector<ColumnRole> DefaultRoles(std::size_t columns);
-// The roles a header line's names give `mode` (engine/reading/column_names.h): X and Y columns are the
-// values of inverse and zone change, L and B those of forward; any other column is passed
+// The roles a header line's names give `mode` (engine/reading/column_names.h): X and Y columns are
+// the values of inverse and zone change, L and B those of forward; any other column is passed
 // through. nullopt unless both values are named.
 std::optional<std::vector<ColumnRole>> RolesFromNames(const std::vector<QString>& names,
                                                       Computation mode);

@@ -8,8 +8,8 @@
 
 #include "engine/datum/datum_operation.h"
 #include "engine/run/process.h"
-#include "engine/writers/report_spool.h"
 #include "engine/run/row_store.h"
+#include "engine/writers/report_spool.h"
 
 namespace quorvel {
 

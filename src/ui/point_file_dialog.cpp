@@ -52,8 +52,7 @@ PointFileChoice GuessPointFile(const QString& path, const std::vector<std::strin
 
 std::vector<std::string> ReadingArguments(const PointFileChoice& c) {
     std::vector<std::string> args;
-    if (!c.encoding.isEmpty())
-        args.insert(args.end(), {"--encoding", IconvEncoding(c.encoding)});
+    if (!c.encoding.isEmpty()) args.insert(args.end(), {"--encoding", IconvEncoding(c.encoding)});
     if (c.header) args.push_back("--header");
     if (!c.fields.empty()) {
         std::string fields;

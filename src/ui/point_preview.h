@@ -15,8 +15,8 @@ class QTableWidget;
 
 namespace quorvel {
 
-// The first lines of a file as a run will read them (engine/reading/file_head.h), for the preview of
-// 从文件计算 and of 坐标转换's point files: line number, then the fields, or the reason the line
+// The first lines of a file as a run will read them (engine/reading/file_head.h), for the preview
+// of 从文件计算 and of 坐标转换's point files: line number, then the fields, or the reason the line
 // cannot be read. Comments and empty lines are left out.
 struct PreviewLine {
     std::size_t line = 0;

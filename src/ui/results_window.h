@@ -37,10 +37,10 @@ class ResultsWindow : public QMainWindow {
 
     // The bytes an export writes: a UTF-8 byte order mark, then the engine's CSV.
     static bool WriteCsv(const FileJobResult& result, const QString& path, QString* error);
-    // The export in the format the file's ending names (engine/writers/output_format.h): the CSV above,
-    // or what quorvel-batch --format writes for the same rows (KML from Beijing 1954 or Xi'an
-    // 1980 with `parameters`, as -p gives them). `warnings` gets the renamed columns and GDAL's
-    // warnings.
+    // The export in the format the file's ending names (engine/writers/output_format.h): the CSV
+    // above, or what quorvel-batch --format writes for the same rows (KML from Beijing 1954 or
+    // Xi'an 1980 with `parameters`, as -p gives them). `warnings` gets the renamed columns and
+    // GDAL's warnings.
     static bool WriteResults(const FileJobResult& result, const QString& path, QString* error,
                              QStringList* warnings,
                              const std::optional<ParameterFile>& parameters = std::nullopt,

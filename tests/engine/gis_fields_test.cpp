@@ -8,11 +8,11 @@
 #include <set>
 
 #include "core/errors.h"
+#include "engine/projection/points.h"
+#include "engine/run/job.h"
 #include "engine/writers/gis_output.h"
 #include "engine/writers/gis_texts.h"
-#include "engine/run/job.h"
 #include "engine/writers/output_format.h"
-#include "engine/projection/points.h"
 
 namespace quorvel::engine {
 namespace {

@@ -35,8 +35,8 @@
 #include <stdexcept>
 
 #include "cli/command.h"
-#include "engine/writers/gis_output.h"
 #include "engine/run/run.h"
+#include "engine/writers/gis_output.h"
 #include "offscreen_messages.h"
 #include "ui/app_window.h"
 #include "ui/export_formats.h"

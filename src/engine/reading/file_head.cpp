@@ -11,8 +11,8 @@
 #include "core/errors.h"
 #include "core/messages.h"
 #include "core/number_text.h"
-#include "engine/run/process.h"
 #include "engine/reading/text_io.h"
+#include "engine/run/process.h"
 
 namespace quorvel::engine {
 namespace {

@@ -9,8 +9,8 @@
 #include "core/messages.h"
 #include "core/number_text.h"
 #include "core/packed_angle.h"
-#include "engine/run/job.h"
 #include "engine/reading/text_io.h"
+#include "engine/run/job.h"
 
 namespace quorvel::engine {
 namespace {

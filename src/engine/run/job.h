@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "engine/run/diagnostics.h"
-#include "engine/writers/output_format.h"
 #include "engine/projection/points.h"
+#include "engine/run/diagnostics.h"
 #include "engine/run/refusal.h"
+#include "engine/writers/output_format.h"
 
 namespace quorvel::engine {
 

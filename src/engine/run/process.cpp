@@ -12,9 +12,9 @@
 #include "core/krassovsky_constants.h"
 #include "core/messages.h"
 #include "core/number_text.h"
-#include "engine/writers/dat_sink.h"
 #include "engine/reading/line_parser.h"
 #include "engine/run/ordered_pool.h"
+#include "engine/writers/dat_sink.h"
 
 namespace quorvel::engine {
 namespace {

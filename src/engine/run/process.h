@@ -7,12 +7,12 @@
 #include <string>
 #include <string_view>
 
+#include "engine/reading/text_io.h"
 #include "engine/run/diagnostics.h"
 #include "engine/run/job.h"
-#include "engine/writers/report_spool.h"
 #include "engine/run/rows.h"
 #include "engine/run/run_loop.h"
-#include "engine/reading/text_io.h"
+#include "engine/writers/report_spool.h"
 
 namespace quorvel::engine {
 

@@ -10,10 +10,10 @@
 #include <vector>
 
 #include "core/value_cell.h"
+#include "engine/reading/text_io.h"
 #include "engine/run/job.h"
 #include "engine/run/process.h"
 #include "engine/writers/report_spool.h"
-#include "engine/reading/text_io.h"
 #include "report/report.h"
 
 namespace quorvel::engine {

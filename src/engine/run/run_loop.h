@@ -8,10 +8,10 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/run/diagnostics.h"
 #include "engine/reading/line_parser.h"
-#include "engine/run/rows.h"
 #include "engine/reading/text_io.h"
+#include "engine/run/diagnostics.h"
+#include "engine/run/rows.h"
 
 namespace quorvel::engine {
 

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "engine/datum/datum_operation.h"
-#include "engine/run/rows.h"
 #include "engine/reading/text_io.h"
+#include "engine/run/rows.h"
 
 namespace quorvel::engine {
 

@@ -6,8 +6,8 @@
 #include <system_error>
 
 #include "core/messages.h"
-#include "engine/writers/gdal_writer.h"
 #include "engine/reading/text_io.h"
+#include "engine/writers/gdal_writer.h"
 
 #ifndef QUORVEL_GDAL_MODULE_RELATIVE
 #error "QUORVEL_GDAL_MODULE_RELATIVE must be defined by the build"

@@ -23,11 +23,11 @@
 #include "core/number_text.h"
 #include "core/packed_angle.h"
 #include "core/zones.h"
+#include "engine/run/process.h"
 #include "engine/writers/dat_sink.h"
 #include "engine/writers/gis_fields.h"
 #include "engine/writers/gis_texts.h"
 #include "engine/writers/kml_spaces.h"
-#include "engine/run/process.h"
 #include "engine/writers/stage_folder.h"
 
 namespace quorvel::engine {

@@ -8,9 +8,9 @@
 
 #include "core/atomic_file.h"
 #include "core/parameter_file.h"
-#include "engine/writers/gdal_writer.h"
 #include "engine/run/row_store.h"
 #include "engine/run/rows.h"
+#include "engine/writers/gdal_writer.h"
 
 namespace quorvel::engine {
 
