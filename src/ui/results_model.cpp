@@ -135,8 +135,7 @@ QVariant RejectedModel::data(const QModelIndex& index, int role) const {
     if (index.column() == 0 && role == Qt::ToolTipRole) return {};
     if (index.column() == 0) return d.OfRun() ? QVariant() : QVariant(qulonglong{d.line});
     if (const engine::TransformJob* t = result_->transform()) {
-        return QString::fromStdString((d.IsWarning() ? Tr("warning: ") : std::string()) +
-                                      engine::Describe(d, *t));
+        return QString::fromStdString(engine::DescribeMarked(d, *t));
     }
     return QString::fromStdString(engine::DescribeMarked(d, result_->job));
 }

@@ -188,5 +188,7 @@ std::string FitParameterText(const CoordinateSystem& from, const CoordinateSyste
 // language of the messages (core/messages.h).
 std::string Describe(const Diagnostic& d, const TransformJob& job);
 std::string Describe(const Diagnostic& d, const FitJob& job);
+// The same with "warning: " in front of a warning, as a list of a run's lines shows it.
+std::string DescribeMarked(const Diagnostic& d, const TransformJob& job);
 
 }  // namespace quorvel::engine

@@ -104,4 +104,8 @@ std::string Describe(const Diagnostic& d, const FitJob& job) {
                          job.from, job.reading.encoding, nullptr);
 }
 
+std::string DescribeMarked(const Diagnostic& d, const TransformJob& job) {
+    return (d.IsWarning() ? Tr("warning: ") : std::string()) + Describe(d, job);
+}
+
 }  // namespace quorvel::engine
