@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The folders of src/ depend downwards only: core -> report -> {batch, print, engine} -> {ui, cli}.
+# The folders of src/ depend downwards only: platform -> core -> report -> {batch, print, engine} -> {ui, cli}.
 # engine is quorvel-batch's engine without Qt, which the window and the program both use; ui and
 # cli, the window and the program, are siblings and use nothing of each other. Every project
 # include must name a folder below (or the same as) the including file's, in any subfolder of a
@@ -11,13 +11,14 @@ set -euo pipefail
 src=$1/src
 
 declare -A allowed=(
-    [core]="core"
-    [report]="core report"
-    [batch]="core report batch"
-    [print]="core report print"
-    [engine]="core report engine"
-    [ui]="core report batch print engine ui"
-    [cli]="core report batch print engine cli"
+    [platform]="platform"
+    [core]="platform core"
+    [report]="platform core report"
+    [batch]="platform core report batch"
+    [print]="platform core report print"
+    [engine]="platform core report engine"
+    [ui]="platform core report batch print engine ui"
+    [cli]="platform core report batch print engine cli"
 )
 status=0
 for folder in "$src"/*/; do
@@ -35,6 +36,12 @@ if grep -rnE '#include <(QWidget|QApplication|QMessageBox|QDialog|QtWidgets)' "$
     echo "FAIL: src/print uses widgets" >&2
     status=1
 fi
+
+# What differs between the systems is said in src/platform only.
+while IFS= read -r hit; do
+    echo "FAIL: ${hit#"$1"/} asks which system it runs on, which only src/platform does" >&2
+    status=1
+done < <(grep -rnE --include='*.h' --include='*.cpp' -- '\b(_WIN32|_WIN64|__MINGW32__|__MINGW64__|_MSC_VER|__linux__)\b' "$src" | grep -v "^$src/platform/" || true)
 
 # A command line is read, shown and run in src/cli only.
 command_line='\b(ParseArguments|ParseDatumArguments|RunCommand|RunDatumCommand|HelpText|UsageText|UsageError|JobRefused)\b|std::span<const std::string_view> args\b'

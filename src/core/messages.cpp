@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/program_folder.h"
+
 namespace quorvel {
 namespace {
 
@@ -107,10 +109,9 @@ std::string BoundedList(std::span<const std::string> items, std::size_t shown) {
 
 void BindCatalogue(const char* fallback) {
     namespace fs = std::filesystem;
-    std::error_code ec;
-    const fs::path folder = fs::read_symlink("/proc/self/exe", ec).parent_path();
+    const fs::path folder = platform::ProgramFolder();
     fs::path found;
-    if (!ec) {
+    if (!folder.empty()) {
         for (const fs::path& candidate : {folder / "locale", folder / ".." / "share" / "locale",
                                           folder / ".." / ".." / "share" / "locale"}) {
             if (HoldsCatalogue(candidate)) {

@@ -1,0 +1,12 @@
+#pragma once
+
+#include <filesystem>
+
+namespace quorvel::platform {
+
+// The folder holding the running program, which finds its catalogue, modules and helper programs
+// relative to itself so that an installed tree (or an unzipped one) may move. Empty when the
+// system cannot tell.
+std::filesystem::path ProgramFolder();
+
+}  // namespace quorvel::platform
