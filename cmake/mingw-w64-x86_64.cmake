@@ -11,3 +11,8 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+# pkg-config answers for the Windows libraries only (GeographicLib's .pc).
+set(ENV{PKG_CONFIG_LIBDIR} "$ENV{QUORVEL_WIN_PREFIX}/lib/pkgconfig")
+set(ENV{PKG_CONFIG_PATH} "")
+# Eigen is headers only: the host's serve.
+set(Eigen3_DIR /usr/share/eigen3/cmake CACHE PATH "")
