@@ -1,8 +1,5 @@
 #include "cli/command_files.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
 
@@ -17,15 +14,15 @@ using namespace engine;
 std::string OpenInputFile(const std::string& path, int stdinFd, InputFile& input) {
     input.fd = stdinFd;
     if (path == "-") {
-        if (::fstat(input.fd, &input.st) != 0) input.st = {};
+        if (!platform::InfoOf(input.fd, input.st)) input.st = {};
         return {};
     }
     input.name = path;
-    input.file.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (input.file.fd < 0 || ::fstat(input.file.fd, &input.st) != 0) {
+    input.file.fd = platform::OpenToRead(path);
+    if (input.file.fd < 0 || !platform::InfoOf(input.file.fd, input.st)) {
         return Fill(Tr("cannot read {0}: {1}"), {path, std::strerror(errno)});
     }
-    if (S_ISDIR(input.st.st_mode)) {
+    if (input.st.kind == platform::FileKind::Folder) {
         return Fill(Tr("cannot read {0}: {1}"), {path, Tr("it is a folder")});
     }
     input.fd = input.file.fd;

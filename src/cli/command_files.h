@@ -1,11 +1,10 @@
 #pragma once
 
-#include <sys/stat.h>
-
 #include <string>
 
 #include "core/atomic_file.h"
 #include "engine/reading/text_io.h"
+#include "platform/files.h"
 
 namespace quorvel::engine {
 class GisOutput;
@@ -23,7 +22,7 @@ struct InputFile {
     FdCloser file;
     int fd = -1;
     std::string name = "<stdin>";
-    struct stat st {};
+    platform::FileInfo st;
 };
 
 // Opens `path` ("-": standard input, `stdinFd`) into `input`. Returns why it cannot be read

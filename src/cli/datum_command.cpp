@@ -1,7 +1,5 @@
 #include "cli/datum_command.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <optional>

@@ -1,24 +1,23 @@
 #pragma once
 
-#include <signal.h>
-#include <sys/types.h>
-
 #include <filesystem>
 #include <string>
+
+#include "platform/interrupts.h"
 
 namespace quorvel {
 
 // A file written under a temporary name in the target's folder and renamed over the target only
 // by Commit(), so that a failed or interrupted run leaves the target as it was. The temporary
 // file is removed when the object is destroyed uncommitted, and on SIGINT, SIGTERM, SIGHUP or
-// SIGPIPE. Throws IoError when the temporary file cannot be created. A target that exists and
-// is not a regular file (a device, a pipe), and /dev/stdout, /dev/fd/N and the like (the
-// program's own descriptor, appending where it appends), are written directly when
-// `allowDirect`, and refused otherwise. A regular file that its user may not write, or that has
-// no write permission for anyone, is refused (IoError), as cp refuses it. Symbolic links are
-// followed as open() follows them (see ResolveTarget). A replaced file keeps its mode, less any
-// set-user or set-group ID, and its owner and group where the user may give them. Every file
-// Quorvel writes whole is written through it.
+// SIGPIPE (on Windows Ctrl-C, Ctrl-Break and the console closed). Throws IoError when the temporary
+// file cannot be created. A target that exists and is not a regular file (a device, a pipe), and
+// /dev/stdout, /dev/fd/N and the like (the program's own descriptor, appending where it appends),
+// are written directly when `allowDirect`, and refused otherwise. A regular file that its user may
+// not write, or that has no write permission for anyone, is refused (IoError), as cp refuses it.
+// Symbolic links are followed as open() follows them (see ResolveTarget). A replaced file keeps its
+// mode, less any set-user or set-group ID, and its owner and group where the user may give them.
+// Every file Quorvel writes whole is written through it.
 class AtomicFile {
   public:
     explicit AtomicFile(const std::string& target, bool allowDirect = false);
@@ -59,7 +58,7 @@ class AtomicFile {
     bool PublishNew(const std::string& path);
 
   private:
-    void Create(const std::string& target, const std::filesystem::path& resolved, mode_t mode);
+    void Create(const std::string& target, const std::filesystem::path& resolved, unsigned mode);
     void Discard();
 
     std::string target_;  // a symbolic link is followed, so the link stays a link
@@ -87,19 +86,10 @@ class RemovedOnSignal {
     int slot_ = -1;
 };
 
-// While one lives, SIGINT, SIGTERM, SIGHUP and SIGPIPE wait, in every thread, and come once the
-// last is gone: files exchanged together are all settled or all put back before a signal removes
-// the temporary files and ends the program, never half.
-class SignalsDeferred {
-  public:
-    SignalsDeferred();
-    ~SignalsDeferred();
-    SignalsDeferred(const SignalsDeferred&) = delete;
-    SignalsDeferred& operator=(const SignalsDeferred&) = delete;
-
-  private:
-    sigset_t old_;
-};
+// While one lives, SIGINT, SIGTERM, SIGHUP and SIGPIPE (Ctrl-C and the like on Windows) wait, in
+// every thread, and come once the last is gone: files exchanged together are all settled or all
+// put back before a signal removes the temporary files and ends the program, never half.
+using SignalsDeferred = platform::InterruptsDeferred;
 
 // Whether two paths name the same file, including paths to files that do not exist yet.
 bool SamePath(const std::string& a, const std::string& b);

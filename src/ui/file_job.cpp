@@ -1,9 +1,5 @@
 #include "ui/file_job.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -23,6 +19,7 @@
 #include "core/packed_angle.h"
 #include "core/zones.h"
 #include "engine/projection/zone_band.h"
+#include "platform/files.h"
 
 namespace quorvel {
 namespace {
@@ -135,16 +132,16 @@ void FileJob::Compute(engine::ByteSource& source) {
 
 void FileJob::Run(const Progress& progress) {
     FileJobResult& r = *result_;
-    const int fd = ::open(r.path.c_str(), O_RDONLY | O_CLOEXEC);
-    struct stat st {};
-    if (fd < 0 || ::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-        r.error = CannotRead(r.path,
-                             fd >= 0 && S_ISDIR(st.st_mode) ? ItIsAFolder() : std::strerror(errno));
-        if (fd >= 0) ::close(fd);
+    const int fd = platform::OpenToRead(r.path);
+    platform::FileInfo st;
+    const bool read = fd >= 0 && platform::InfoOf(fd, st);
+    if (!read || st.kind == platform::FileKind::Folder) {
+        r.error = CannotRead(r.path, read ? ItIsAFolder() : std::strerror(errno));
+        if (fd >= 0) platform::CloseFile(fd);
         return;
     }
     try {
-        WatchedSource file(fd, r.path, static_cast<std::uint64_t>(st.st_size), progress);
+        WatchedSource file(fd, r.path, st.size, progress);
         // Read as quorvel-batch reads it: converted to UTF-8 first when it is in another encoding.
         std::optional<engine::DecodingSource> decoded;
         const std::string& encoding =
@@ -160,7 +157,7 @@ void FileJob::Run(const Progress& progress) {
     } catch (const std::bad_alloc&) {
         r.error = Tr("out of memory");
     }
-    ::close(fd);
+    platform::CloseFile(fd);
 }
 
 namespace {

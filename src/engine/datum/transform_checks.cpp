@@ -1,9 +1,5 @@
 #include "engine/datum/transform_checks.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
@@ -19,6 +15,7 @@
 #include "core/messages.h"
 #include "core/number_text.h"
 #include "engine/reading/text_io.h"
+#include "platform/files.h"
 
 namespace quorvel::engine {
 namespace {
@@ -31,17 +28,17 @@ constexpr std::size_t kMaxParameterFile = 1 << 20;
 }  // namespace
 
 std::optional<JobRefusal> ReadParameterText(const std::string& path, std::string& text) {
-    FdCloser file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
-    struct stat st {};
-    if (file.fd < 0 || ::fstat(file.fd, &st) != 0) {
+    FdCloser file{platform::OpenToRead(path)};
+    platform::FileInfo st;
+    if (file.fd < 0 || !platform::InfoOf(file.fd, st)) {
         return Refuse(CannotRead(path, std::strerror(errno)), false);
     }
-    if (S_ISDIR(st.st_mode)) return Refuse(CannotRead(path, ItIsAFolder()), false);
+    if (st.kind == platform::FileKind::Folder)
+        return Refuse(CannotRead(path, ItIsAFolder()), false);
     std::string read;
     char buffer[1 << 14];
     for (;;) {
-        const ssize_t n = ::read(file.fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
+        const long n = platform::ReadSome(file.fd, buffer, sizeof buffer);
         if (n < 0) return Refuse(CannotRead(path, std::strerror(errno)), false);
         if (n == 0) break;
         read.append(buffer, static_cast<std::size_t>(n));

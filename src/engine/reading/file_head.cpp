@@ -1,9 +1,5 @@
 #include "engine/reading/file_head.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -13,6 +9,7 @@
 #include "core/number_text.h"
 #include "engine/reading/text_io.h"
 #include "engine/run/process.h"
+#include "platform/files.h"
 
 namespace quorvel::engine {
 namespace {
@@ -41,20 +38,20 @@ std::string Decoded(std::string_view raw, const std::string& encoding) {
 }  // namespace
 
 HeadBytes ReadHeadBytes(const std::string& path, std::size_t limit) {
-    FdCloser file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
-    struct stat st {};
-    if (file.fd < 0 || ::fstat(file.fd, &st) != 0) {
+    FdCloser file{platform::OpenToRead(path)};
+    platform::FileInfo st;
+    if (file.fd < 0 || !platform::InfoOf(file.fd, st)) {
         throw IoError(Fill(Tr("cannot read {0}: {1}"), {path, std::strerror(errno)}), errno);
     }
-    if (S_ISDIR(st.st_mode)) {
+    if (st.kind == platform::FileKind::Folder) {
         throw IoError(Fill(Tr("cannot read {0}: {1}"), {path, Tr("it is a folder")}), EISDIR);
     }
     HeadBytes head;
     head.bytes.resize(limit + 1);  // one byte more tells whether the file goes on
     std::size_t got = 0;
     while (got < head.bytes.size()) {
-        const ssize_t n = ::read(file.fd, head.bytes.data() + got, head.bytes.size() - got);
-        if (n < 0 && errno == EINTR) continue;
+        const long n =
+            platform::ReadSome(file.fd, head.bytes.data() + got, head.bytes.size() - got);
         if (n < 0) {
             throw IoError(Fill(Tr("cannot read {0}: {1}"), {path, std::strerror(errno)}), errno);
         }

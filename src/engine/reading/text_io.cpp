@@ -1,9 +1,6 @@
 #include "engine/reading/text_io.h"
 
-#include <fcntl.h>
 #include <iconv.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -12,22 +9,20 @@
 
 #include "core/errors.h"
 #include "core/messages.h"
+#include "platform/files.h"
 
 namespace quorvel::engine {
 
 std::size_t FdSource::Read(char* buffer, std::size_t size) {
-    for (;;) {
-        const ssize_t got = ::read(fd_, buffer, size);
-        if (got >= 0) return static_cast<std::size_t>(got);
-        if (errno != EINTR) throw IoError(CannotRead(name_, std::strerror(errno)));
-    }
+    const long got = platform::ReadSome(fd_, buffer, size);
+    if (got < 0) throw IoError(CannotRead(name_, std::strerror(errno)));
+    return static_cast<std::size_t>(got);
 }
 
 void FdSink::Write(const char* data, std::size_t size) {
     while (size > 0) {
-        const ssize_t put = ::write(fd_, data, size);
+        const long put = platform::WriteSome(fd_, data, size);
         if (put < 0) {
-            if (errno == EINTR) continue;
             const int err = errno;
             throw IoError(CannotWrite(name_, std::strerror(err)), err);
         }
@@ -38,8 +33,7 @@ void FdSink::Write(const char* data, std::size_t size) {
     constexpr std::uint64_t kWritebackStep = 8 << 20;
     if (synced_ && written_ - flushed_ >= kWritebackStep) {
         // Only a hint: where it fails (not a regular file) the final flush does it all.
-        ::sync_file_range(fd_, static_cast<off64_t>(flushed_),
-                          static_cast<off64_t>(written_ - flushed_), SYNC_FILE_RANGE_WRITE);
+        platform::StartWriteback(fd_, flushed_, written_ - flushed_);
         flushed_ = written_;
     }
 }
@@ -261,13 +255,12 @@ void AppendCsvField(std::string& out, std::string_view field, bool forExcel) {
 }
 
 FdCloser::~FdCloser() {
-    if (fd >= 0) ::close(fd);
+    if (fd >= 0) platform::CloseFile(fd);
 }
 
-bool IsInputFile(const std::string& path, const struct stat& input) {
-    struct stat st {};
-    return S_ISREG(input.st_mode) && ::stat(path.c_str(), &st) == 0 && st.st_dev == input.st_dev &&
-           st.st_ino == input.st_ino;
+bool IsInputFile(const std::string& path, const platform::FileInfo& input) {
+    platform::FileInfo st;
+    return platform::InfoAt(path, st) && platform::SameFile(st, input);
 }
 
 }  // namespace quorvel::engine

@@ -8,9 +8,8 @@
 #include <string_view>
 #include <vector>
 
-struct stat;
-
 #include "core/errors.h"
+#include "platform/files.h"
 
 namespace quorvel::engine {
 
@@ -190,6 +189,6 @@ struct FdCloser {
 
 // Whether `path` is the very file the input is read from (`input`, its fstat): a run would
 // replace its own input.
-bool IsInputFile(const std::string& path, const struct stat& input);
+bool IsInputFile(const std::string& path, const platform::FileInfo& input);
 
 }  // namespace quorvel::engine

@@ -1,9 +1,5 @@
 #include "engine/writers/gis_output.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <array>
 #include <cerrno>
 #include <charconv>
@@ -29,6 +25,8 @@
 #include "engine/writers/gis_texts.h"
 #include "engine/writers/kml_spaces.h"
 #include "engine/writers/stage_folder.h"
+#include "platform/paths.h"
+#include "platform/replace.h"
 
 namespace quorvel::engine {
 namespace {
@@ -173,7 +171,7 @@ GdalCrs LayerCrs(const Job& job, int zone) {
 }
 
 ParameterFile ReadParameters(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(platform::PathFromUtf8(path), std::ios::binary);
     std::stringstream text;
     if (in) text << in.rdbuf();
     if (!in || in.bad()) {
@@ -559,7 +557,7 @@ void GisOutput::Publish() {
 void GisOutput::Settle() {
     for (std::size_t i = 0; i < files_.size(); ++i) {
         if (absent_[i]) {
-            ::unlink(files_[i]->Target().c_str());
+            platform::RemoveFile(files_[i]->Target());
         } else {
             files_[i]->Settle();
         }
@@ -568,7 +566,7 @@ void GisOutput::Settle() {
     if (files_.size() > 1) {
         const std::string& shp = files_.front()->Target();
         const std::string stem = shp.substr(0, shp.size() - 4);
-        for (const char* index : {".qix", ".sbn", ".sbx"}) ::unlink((stem + index).c_str());
+        for (const char* index : {".qix", ".sbn", ".sbx"}) platform::RemoveFile(stem + index);
     }
 }
 

@@ -8,6 +8,8 @@
 
 #include "core/errors.h"
 #include "core/messages.h"
+#include "platform/paths.h"
+#include "platform/replace.h"
 
 namespace quorvel::engine {
 
@@ -20,8 +22,8 @@ void KmlLeadingSpaces::Note(std::size_t column, std::string_view text) {
 void KmlLeadingSpaces::Restore(const std::string& path, const std::vector<std::string>& fields,
                                const std::string& target) const {
     const std::string rewritten = path + ".tmp";
-    std::ifstream in(path, std::ios::binary);
-    std::ofstream out(rewritten, std::ios::binary | std::ios::trunc);
+    std::ifstream in(platform::PathFromUtf8(path), std::ios::binary);
+    std::ofstream out(platform::PathFromUtf8(rewritten), std::ios::binary | std::ios::trunc);
     std::string line;
     std::uint64_t placemark = 0;  // counted from 1 as the file goes; `Note` counts from 0
     // The texts of the placemark being read, [first, last): GDAL writes the name, the
@@ -60,12 +62,12 @@ void KmlLeadingSpaces::Restore(const std::string& path, const std::vector<std::s
     lost |= last != texts_.end() || std::find(done.begin(), done.end(), false) != done.end();
     out.close();
     const auto fail = [&](const std::string& why) {
-        std::remove(rewritten.c_str());
+        platform::RemoveFile(rewritten);
         return IoError(CannotWrite(target, why));
     };
     if (in.bad() || !out) throw fail(std::strerror(errno));
     if (lost) throw fail(Tr("GDAL wrote the KML in a form Quorvel does not know"));
-    if (std::rename(rewritten.c_str(), path.c_str()) != 0) throw fail(std::strerror(errno));
+    if (platform::MoveReplacing(rewritten, path) != 0) throw fail(std::strerror(errno));
 }
 
 }  // namespace quorvel::engine

@@ -1,8 +1,5 @@
 #include "engine/writers/report_spool.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
@@ -11,6 +8,7 @@
 #include "core/errors.h"
 #include "core/messages.h"
 #include "engine/reading/text_io.h"
+#include "platform/files.h"
 
 namespace quorvel::engine {
 namespace {
@@ -31,21 +29,15 @@ void PutNumber(std::string& out, double v) {
 
 ReportSpool::ReportSpool(const std::string& folder) {
     const std::string dir = folder.empty() ? "." : folder;
-    fd_ = ::open(dir.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    fd_ = platform::OpenTemporary(dir);
     if (fd_ < 0) {
-        // A file system without unnamed files: a named one, unlinked at once.
-        std::string name = dir + "/.quorvel-report-XXXXXX";
-        fd_ = ::mkostemp(name.data(), O_CLOEXEC);
-        if (fd_ < 0) {
-            throw IoError(
-                Fill(Tr("cannot write a temporary file in {0}: {1}"), {dir, std::strerror(errno)}));
-        }
-        ::unlink(name.c_str());
+        throw IoError(
+            Fill(Tr("cannot write a temporary file in {0}: {1}"), {dir, std::strerror(errno)}));
     }
 }
 
 ReportSpool::~ReportSpool() {
-    if (fd_ >= 0) ::close(fd_);
+    if (fd_ >= 0) platform::CloseFile(fd_);
 }
 
 void ReportSpool::Encode(std::string& records, std::string_view first, std::string_view second,
@@ -71,7 +63,7 @@ void ReportSpool::Rewind() {
     if (fd_ >= 0) {
         if (!reading_) FlushWrites();
         buffer_.clear();
-        if (::lseek(fd_, 0, SEEK_SET) != 0) {
+        if (platform::SeekToStart(fd_) != 0) {
             throw IoError(CannotRead(Tr("the report's temporary file"), std::strerror(errno)));
         }
         eof_ = false;

@@ -1,11 +1,5 @@
 #include "engine/writers/stage_folder.h"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cctype>
 #include <cerrno>
 #include <cstring>
@@ -16,6 +10,9 @@
 #include "core/errors.h"
 #include "core/messages.h"
 #include "core/target_path.h"
+#include "platform/files.h"
+#include "platform/paths.h"
+#include "platform/replace.h"
 
 namespace quorvel::engine {
 namespace {
@@ -24,8 +21,11 @@ namespace fs = std::filesystem;
 
 constexpr std::time_t kStaleAge = 24 * 60 * 60;
 
+using platform::PathFromUtf8;
+using platform::Utf8Path;
+
 // The process id in a name ".NAME.PID.XXXXXX", or 0 for a name not made so.
-pid_t StagePid(const std::string& name) {
+long StagePid(const std::string& name) {
     if (name.size() < 10 || name[0] != '.') return 0;
     const std::size_t end = name.size() - 7;
     if (name[end] != '.') return 0;
@@ -36,73 +36,56 @@ pid_t StagePid(const std::string& name) {
     if (dot == std::string::npos || dot == 0 || dot + 1 == end || end - dot > 10) return 0;
     const std::string digits = name.substr(dot + 1, end - dot - 1);
     if (digits.find_first_not_of("0123456789") != std::string::npos) return 0;
-    return static_cast<pid_t>(std::stol(digits));
+    return std::stol(digits);
 }
 
-bool Stale(pid_t pid, const struct stat& st) {
-    if (pid == ::getpid()) return false;
-    if (::kill(pid, 0) != 0 && errno == ESRCH) return true;
-    return st.st_mtime + kStaleAge < std::time(nullptr);
+bool Stale(long pid, const platform::FileInfo& st) {
+    if (pid == platform::ProcessId()) return false;
+    if (platform::ProcessGone(pid)) return true;
+    return st.modified + kStaleAge < std::time(nullptr);
 }
 
-// Removes the folder `name` of `parent` when it holds regular files named points.* alone.
-void RemoveStage(int parent, const std::string& name) {
-    const int fd = ::openat(parent, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0) return;
-    DIR* dir = ::fdopendir(fd);
-    if (dir == nullptr) {
-        ::close(fd);
-        return;
-    }
+// Removes the folder `stage` when it holds regular files named points.* alone.
+void RemoveStage(const fs::path& stage) {
+    std::error_code ec;
     std::vector<std::string> files;
     bool ours = true;
-    while (const dirent* e = ::readdir(dir)) {
-        const std::string file = e->d_name;
-        if (file == "." || file == "..") continue;
-        struct stat st {};
-        ours = ours && file.rfind("points.", 0) == 0 &&
-               ::fstatat(fd, file.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode);
+    for (fs::directory_iterator it(stage, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string file = Utf8Path(it->path());
+        platform::FileInfo st;
+        ours = ours && Utf8Path(it->path().filename()).rfind("points.", 0) == 0 &&
+               platform::EntryInfoAt(file, st) && st.kind == platform::FileKind::Regular;
         files.push_back(file);
     }
-    if (ours) {
-        for (const std::string& file : files) ::unlinkat(fd, file.c_str(), 0);
-        ::unlinkat(parent, name.c_str(), AT_REMOVEDIR);
-    }
-    ::closedir(dir);
+    if (ec || !ours) return;
+    for (const std::string& file : files) platform::RemoveFile(file);
+    platform::RemoveFolder(Utf8Path(stage));
 }
 
 void RemoveStaleStages(const fs::path& folder) {
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    DIR* dir = ::fdopendir(fd);
-    if (dir == nullptr) {
-        ::close(fd);
-        return;
+    std::error_code ec;
+    std::vector<fs::path> stale;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        const long pid = StagePid(Utf8Path(it->path().filename()));
+        platform::FileInfo st;
+        if (pid <= 0 || !platform::EntryInfoAt(Utf8Path(it->path()), st)) continue;
+        if (st.kind == platform::FileKind::Folder && platform::OwnedByUser(st) && Stale(pid, st))
+            stale.push_back(it->path());
     }
-    std::vector<std::string> stale;
-    while (const dirent* e = ::readdir(dir)) {
-        const std::string name = e->d_name;
-        const pid_t pid = StagePid(name);
-        struct stat st {};
-        if (pid <= 0 || ::fstatat(fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
-        if (S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() && Stale(pid, st))
-            stale.push_back(name);
-    }
-    for (const std::string& name : stale) RemoveStage(fd, name);
-    ::closedir(dir);
+    for (const fs::path& stage : stale) RemoveStage(stage);
 }
 
 }  // namespace
 
 std::string MakeStageFolder(const std::string& resolved, const std::string& shown) {
-    const fs::path file(resolved);
+    const fs::path file = PathFromUtf8(resolved);
     const fs::path folder = file.has_parent_path() ? file.parent_path() : fs::path(".");
     RemoveStaleStages(folder);
-    const std::string middle = "." + std::to_string(::getpid()) + ".";
-    std::string pattern =
-        (folder / TemporaryName(file.filename().string(), middle, "", NameMax(folder.string())))
-            .string();
-    if (::mkdtemp(pattern.data()) == nullptr) {
+    const std::string middle = "." + std::to_string(platform::ProcessId()) + ".";
+    const std::string name =
+        TemporaryName(Utf8Path(file.filename()), middle, "", NameMax(Utf8Path(folder)));
+    std::string pattern = Utf8Path(folder / PathFromUtf8(name));
+    if (platform::CreateUniqueFolder(pattern) != 0) {
         const int err = errno;
         throw IoError(CannotWrite(shown, std::strerror(err)), err);
     }
