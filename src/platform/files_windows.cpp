@@ -222,7 +222,9 @@ int SetMode(int, unsigned) {
 void KeepOwner(int, const FileInfo&) {}
 
 std::size_t NameMax(const std::string&) {
-    return 255;  // UTF-16 units; counting them as bytes only ever shortens a name more
+    // 255 UTF-16 units, counted as bytes (which only ever shortens a name more), less the "~"
+    // of the second name ExchangeNames gives the old file.
+    return 254;
 }
 
 long ProcessId() {

@@ -20,6 +20,7 @@
 #include "core/zones.h"
 #include "engine/projection/zone_band.h"
 #include "platform/files.h"
+#include "platform/paths.h"
 
 namespace quorvel {
 namespace {
@@ -123,8 +124,8 @@ void FileJob::Compute(engine::ByteSource& source) {
         }
         return;
     }
-    r.report =
-        std::make_unique<engine::ReportSpool>(std::filesystem::temp_directory_path().string());
+    r.report = std::make_unique<engine::ReportSpool>(
+        platform::Utf8Path(std::filesystem::temp_directory_path()));
     engine::ReportSink points(r.job, *r.report);
     engine::RowSink* sinks[] = {&r.rows, &points};
     r.counts = engine::RunJob(r.job, source, sinks, kept);

@@ -522,7 +522,7 @@ GisOutput::~GisOutput() {
     sink_.reset();
     writer_.reset();  // closes a dataset left open by a failure
     std::error_code ec;
-    if (!stage_.empty()) fs::remove_all(stage_, ec);
+    if (!stage_.empty()) fs::remove_all(platform::PathFromUtf8(stage_), ec);
 }
 
 RowSink& GisOutput::Rows() {
