@@ -5,6 +5,7 @@
 #include "cli/datum_options.h"
 #include "core/ellipsoid.h"
 #include "core/messages.h"
+#include "engine/writers/gdal_writer.h"
 
 namespace quorvel::cli {
 
@@ -51,7 +52,9 @@ constexpr std::string_view kHelpTail =
     "                 (forward, zone); dB, dL (inverse) as arcs of the meridian (radius\n"
     "                 M = a(1-e2)/W^3) and of the parallel (radius N cos B = a cos B/W),\n"
     "                 W = sqrt(1 - e2 sin2 B)\n"
-    "  -o FILE        write the results to FILE (none, or -: standard output)\n"
+    "  -o FILE        write the results to FILE (none, or -: standard output)\n";
+// --format and -p, as the build writes formats through GDAL's module or not.
+constexpr std::string_view kFormatHelp =
     "  --format F     csv (default); dat, the CASS coordinate file name,code,Y,X,H (code\n"
     "                 and H from the columns named code or 编码 and H or 高程, else\n"
     "                 empty; forward and zone only); dxf, a drawing of the points with\n"
@@ -62,7 +65,14 @@ constexpr std::string_view kHelpTail =
     "                 (--format kml -o x.kmz) is refused\n"
     "  -p PARAMS      --format kml from Beijing 1954, Xi'an 1980 or an ellipsoid of no\n"
     "                 known datum: a parameter file of the datum transformation to CGCS2000\n"
-    "                 or WGS 84\n"
+    "                 or WGS 84\n";
+constexpr std::string_view kFormatHelpWithoutGis =
+    "  --format F     csv (default); dat, the CASS coordinate file name,code,Y,X,H (code\n"
+    "                 and H from the columns named code or 编码 and H or 高程, else\n"
+    "                 empty; forward and zone only). Without --format, -o's ending names\n"
+    "                 it (x.dat). This build cannot write dxf, gpkg, shp or kml: there is\n"
+    "                 no GDAL for it\n";
+constexpr std::string_view kHelpRest =
     "  --full         results as the shortest round-trip decimal of the computed value, in\n"
     "                 plain decimal notation (500000, not 5e+05)\n"
     "  --header       the first line that is not empty or a comment is a header: skip it\n"
@@ -158,7 +168,9 @@ std::string UsageText() {
 
 std::string HelpText() {
     return std::string(kUsage) + '\n' + std::string(kHelpHead) + EllipsoidHelp() +
-           std::string(kHelpTail) + '\n' + DatumHelpText();
+           std::string(kHelpTail) +
+           std::string(GisFormatsBuilt() ? kFormatHelp : kFormatHelpWithoutGis) +
+           std::string(kHelpRest) + '\n' + DatumHelpText();
 }
 
 }  // namespace quorvel::cli

@@ -1,6 +1,5 @@
 #include "engine/reading/text_io.h"
 
-#include <iconv.h>
 
 #include <algorithm>
 #include <array>
@@ -47,23 +46,15 @@ std::size_t StringSource::Read(char* buffer, std::size_t size) {
 
 DecodingSource::DecodingSource(ByteSource& source, const std::string& encoding)
     : source_(source), in_(1 << 16) {
-    iconv_t cd = ::iconv_open("UTF-8", encoding.c_str());
-    if (cd == reinterpret_cast<iconv_t>(-1)) {
-        throw IoError(Fill(Tr("cannot read {0} text: {1}"), {encoding, std::strerror(errno)}));
-    }
-    cd_ = cd;
-    try {
-        while (!eof_ && end_ < 3) Refill();
-    } catch (...) {
-        ::iconv_close(cd);
-        throw;
-    }
+    std::string why;
+    converter_ = platform::TextConverter::Open("UTF-8", encoding, why);
+    if (converter_ == nullptr)
+        throw IoError(Fill(Tr("cannot read {0} text: {1}"), {encoding, why}));
+    while (!eof_ && end_ < 3) Refill();
     utf8_ = std::string_view(in_.data(), end_).starts_with("\xEF\xBB\xBF");
 }
 
-DecodingSource::~DecodingSource() {
-    ::iconv_close(static_cast<iconv_t>(cd_));
-}
+DecodingSource::~DecodingSource() = default;
 
 void DecodingSource::Refill() {
     if (begin_ > 0) {
@@ -90,20 +81,20 @@ std::size_t DecodingSource::Read(char* buffer, std::size_t size) {
     while (out == buffer && room >= 4) {
         if (!eof_ && end_ - begin_ < 8) Refill();  // a character may be cut at the end
         if (begin_ == end_) break;
-        char* from = in_.data() + begin_;
+        const char* from = in_.data() + begin_;
         std::size_t left = end_ - begin_;
-        const std::size_t done = ::iconv(static_cast<iconv_t>(cd_), &from, &left, &out, &room);
-        const int err = errno;
+        using Step = platform::TextConverter::Step;
+        const Step step = converter_->Convert(from, left, out, room);
         begin_ = end_ - left;
-        if (done != static_cast<std::size_t>(-1) || err == E2BIG) continue;
-        if (err == EILSEQ || (err == EINVAL && eof_)) {
+        if (step == Step::Done || step == Step::Full) continue;
+        if (step == Step::Invalid || (step == Step::Incomplete && eof_)) {
             *out++ = '\xFF';
             --room;
             ++begin_;
-        } else if (err == EINVAL) {
+        } else if (step == Step::Incomplete) {
             if (out == buffer) Refill();  // the rest of a character cut by the buffer
         } else {
-            throw IoError(Fill(Tr("cannot read the input: {0}"), {std::strerror(err)}));
+            throw IoError(Fill(Tr("cannot read the input: {0}"), {converter_->Error()}));
         }
     }
     return static_cast<std::size_t>(out - buffer);

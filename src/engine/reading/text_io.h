@@ -10,6 +10,7 @@
 
 #include "core/errors.h"
 #include "platform/files.h"
+#include "platform/text_encoding.h"
 
 namespace quorvel::engine {
 
@@ -69,13 +70,13 @@ class StringSource : public ByteSource {
     std::size_t chunk_;  // at most this much per read, to exercise refills in tests
 };
 
-// Another source in a legacy encoding such as GB18030, handed on as UTF-8 (the C library's
-// iconv). A byte that starts no character of the encoding comes out as 0xFF, which is never
+// Another source in a legacy encoding such as GB18030, handed on as UTF-8 (the system's
+// conversion). A byte that starts no character of the encoding comes out as 0xFF, which is never
 // UTF-8, so that its line is refused rather than changed. A source that starts with a UTF-8 byte
 // order mark is UTF-8 whatever the encoding named, and is handed on as it is.
 class DecodingSource : public ByteSource {
   public:
-    // Reads the first bytes of `source` to look for the mark. Throws IoError when the C library
+    // Reads the first bytes of `source` to look for the mark. Throws IoError when the system
     // does not know `encoding`, or when reading fails.
     DecodingSource(ByteSource& source, const std::string& encoding);
     ~DecodingSource() override;
@@ -90,7 +91,7 @@ class DecodingSource : public ByteSource {
     void Refill();
 
     ByteSource& source_;
-    void* cd_;
+    std::unique_ptr<platform::TextConverter> converter_;
     std::vector<char> in_;
     std::size_t begin_ = 0;
     std::size_t end_ = 0;

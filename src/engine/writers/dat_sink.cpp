@@ -1,7 +1,5 @@
 #include "engine/writers/dat_sink.h"
 
-#include <iconv.h>
-
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -11,6 +9,7 @@
 #include "core/number_text.h"
 #include "engine/run/diagnostics.h"
 #include "engine/run/process.h"
+#include "platform/text_encoding.h"
 
 namespace quorvel::engine {
 namespace {
@@ -26,9 +25,8 @@ bool NamedOneOf(std::string_view column, std::string_view english, std::string_v
     return true;
 }
 
-[[noreturn]] void CannotConvert() {
-    throw IoError(
-        Fill(Tr("this system cannot convert to {0}: {1}"), {"GB18030", std::strerror(errno)}));
+[[noreturn]] void CannotConvert(const std::string& why) {
+    throw IoError(Fill(Tr("this system cannot convert to {0}: {1}"), {"GB18030", why}));
 }
 
 // "U+E78D": the code point of the UTF-8 sequence at the start of `text`.
@@ -124,20 +122,22 @@ void DatSink::Encode(const RowBlock& rows, std::string& encoded) const {
 // The rows as GB18030, which holds nearly every character; a name or code with one it does not
 // hold (a few private-use ones) stops the run, naming the line and the character.
 void DatSink::ToGb18030(const RowBlock& rows, std::size_t start, std::string& encoded) const {
-    iconv_t cd = ::iconv_open("GB18030", "UTF-8");
-    if (cd == reinterpret_cast<iconv_t>(-1)) CannotConvert();
+    std::string why;
+    const std::unique_ptr<platform::TextConverter> converter =
+        platform::TextConverter::Open("GB18030", "UTF-8", why);
+    if (converter == nullptr) CannotConvert(why);
     // Two bytes of UTF-8 become at most four of GB18030, one or three at most as many.
     std::string out((encoded.size() - start) * 2 + 16, '\0');
-    char* from = encoded.data() + start;
+    const char* from = encoded.data() + start;
     std::size_t left = encoded.size() - start;
     char* to = out.data();
     std::size_t room = out.size();
-    const std::size_t done = ::iconv(cd, &from, &left, &to, &room);
-    const int error = errno;
-    ::iconv_close(cd);
-    if (done == static_cast<std::size_t>(-1)) {
-        errno = error;
-        if (error != EILSEQ) CannotConvert();
+    using Step = platform::TextConverter::Step;
+    const Step step = converter->Convert(from, left, to, room);
+    if (step != Step::Done) {
+        if (step == Step::Failed) CannotConvert(converter->Error());
+        if (step != Step::Invalid)
+            CannotConvert(std::strerror(step == Step::Full ? E2BIG : EINVAL));
         // The row of the character: the texts come before the numbers in each.
         std::size_t at = static_cast<std::size_t>(from - encoded.data());
         std::size_t rowStart = start;
@@ -155,7 +155,7 @@ void DatSink::ToGb18030(const RowBlock& rows, std::size_t start, std::string& en
             }
             rowStart = end;
         }
-        CannotConvert();
+        CannotConvert(std::strerror(EILSEQ));
     }
     out.resize(out.size() - room);
     encoded.replace(start, std::string::npos, out);

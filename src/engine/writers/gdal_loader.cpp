@@ -1,5 +1,3 @@
-#include <dlfcn.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <mutex>
@@ -8,46 +6,34 @@
 #include "core/messages.h"
 #include "engine/reading/text_io.h"
 #include "engine/writers/gdal_writer.h"
-
-#ifndef QUORVEL_GDAL_MODULE_RELATIVE
-#error "QUORVEL_GDAL_MODULE_RELATIVE must be defined by the build"
-#endif
+#include "platform/module_loader.h"
+#include "platform/program_folder.h"
 
 namespace quorvel::engine {
 namespace {
 
-constexpr const char* kModule = "quorvel-gdal.so";
-
 // The module's entry point, or null with `why`. Loaded once and never unloaded: GDAL keeps
 // state that outlives its calls.
-NewGdalWriter LoadModule(std::string& why) {
+NewGdalWriter LoadModule(const std::string& module, std::string& why) {
     std::vector<std::filesystem::path> candidates;
     if (const char* path = std::getenv("QUORVEL_GDAL_MODULE"); path != nullptr && *path != '\0') {
         candidates.emplace_back(path);
     } else {
-        std::error_code ec;
-        const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
-        if (ec) {
-            why = ec.message();
+        const std::filesystem::path folder = platform::ProgramFolder();
+        if (folder.empty()) {
+            why = Tr("the program's folder is unknown");
             return nullptr;
         }
-        candidates = {self.parent_path() / QUORVEL_GDAL_MODULE_RELATIVE / kModule,
-                      self.parent_path() / kModule};
+#ifdef QUORVEL_GDAL_MODULE_RELATIVE
+        candidates.push_back(folder / QUORVEL_GDAL_MODULE_RELATIVE / module);
+#endif
+        candidates.push_back(folder / module);
     }
-    std::string tried;
     for (const std::filesystem::path& candidate : candidates) {
         std::error_code ec;
         if (!std::filesystem::exists(candidate, ec) && candidate != candidates.back()) continue;
-        void* handle = ::dlopen(candidate.c_str(), RTLD_NOW | RTLD_LOCAL);
-        if (handle == nullptr) {
-            why = ::dlerror();
-            return nullptr;
-        }
-        if (void* entry = ::dlsym(handle, kGdalWriterSymbol)) {
-            return reinterpret_cast<NewGdalWriter>(entry);
-        }
-        why = ::dlerror();
-        return nullptr;
+        return reinterpret_cast<NewGdalWriter>(
+            platform::LoadModuleSymbol(candidate, kGdalWriterSymbol, why));
     }
     return nullptr;
 }
@@ -60,11 +46,12 @@ std::unique_ptr<GdalWriter> LoadGdalWriter() {
     static std::string why;
     const std::lock_guard<std::mutex> lock(mutex);
     if (make == nullptr) {
+        const std::string module = platform::ModuleFileName("quorvel-gdal");
         why.clear();
-        make = LoadModule(why);
+        make = LoadModule(module, why);
         if (make == nullptr) {
             throw IoError(
-                Fill(Tr("cannot load GDAL, which writes this format ({0}): {1}"), {kModule, why}));
+                Fill(Tr("cannot load GDAL, which writes this format ({0}): {1}"), {module, why}));
         }
     }
     return std::unique_ptr<GdalWriter>(make());

@@ -71,9 +71,13 @@ class GdalWriter {
 inline constexpr const char* kGdalWriterSymbol = "quorvel_new_gdal_writer";
 using NewGdalWriter = GdalWriter* (*)();
 
-// Loads quorvel-gdal.so, from QUORVEL_GDAL_MODULE when set, else from the program's folder as
-// installed (`QUORVEL_GDAL_MODULE_RELATIVE`) or as built, and makes a writer. Throws IoError
+// Loads quorvel-gdal.so (.dll), from QUORVEL_GDAL_MODULE when set, else from the program's folder
+// as installed (`QUORVEL_GDAL_MODULE_RELATIVE`) or as built, and makes a writer. Throws IoError
 // saying why it cannot.
 std::unique_ptr<GdalWriter> LoadGdalWriter();
+
+// Whether this build has the module at all: the Windows build goes without, as there is no GDAL
+// for it to link, and refuses the formats it writes.
+bool GisFormatsBuilt();
 
 }  // namespace quorvel::engine

@@ -5,6 +5,7 @@
 
 #include "core/messages.h"
 #include "engine/run/job.h"
+#include "engine/writers/gdal_writer.h"
 
 namespace quorvel::engine {
 namespace {
@@ -107,6 +108,12 @@ std::string DatumName(Datum datum, const Ellipsoid& ellipsoid) {
 
 std::optional<JobRefusal> CheckFormat(const Job& job, bool parameters) {
     const OutputFormat f = job.format;
+    if (WritesThroughGdal(f) && !GisFormatsBuilt()) {
+        return Refuse(Fill(Tr("--format {0}: this build of Quorvel cannot write DXF, GeoPackage, "
+                              "Shapefile or KML (there is no GDAL for it): write csv or dat"),
+                           {FormatName(f)}),
+                      /*usage=*/false);
+    }
     if ((f == OutputFormat::Dat || f == OutputFormat::Dxf) && job.mode == Computation::Inverse) {
         return Refuse(Fill(Tr("--format {0} holds plane coordinates, and inverse computes L, B: "
                               "write csv, gpkg, shp or kml"),

@@ -49,7 +49,7 @@ std::string DatumName(Datum datum, const Ellipsoid& ellipsoid);
 // Refuses what the format cannot hold (without the usage; a mistyped combination: with it): the
 // CASS file and the drawing hold plane coordinates, which the inverse does not compute; KML holds
 // WGS 84, which only CGCS2000 and WGS 84 give without a datum transformation (`parameters`: one is
-// given).
+// given). A build without the GDAL module (Windows) refuses every format it writes.
 [[nodiscard]] std::optional<JobRefusal> CheckFormat(const Job& job, bool parameters);
 
 }  // namespace quorvel::engine
