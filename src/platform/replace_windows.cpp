@@ -41,10 +41,21 @@ int ExchangeNames(const std::string& a, const std::string& b) {
         }
     } else if (!::ReplaceFileW(to.c_str(), from.c_str(), kept.c_str(),
                                REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
+        const DWORD error = ::GetLastError();
+        // The old file is left under the second name alone: it gets its own back.
+        if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2)
+            ::MoveFileExW(kept.c_str(), to.c_str(), kReplace);
+        ::SetLastError(error);
         return Failed();
     }
-    // The old file takes the name the new one had.
-    if (!::MoveFileExW(kept.c_str(), from.c_str(), kReplace)) return Failed();
+    // The old file takes the name the new one had; failing that, its own back: the caller's
+    // file is then not replaced, as it is told.
+    if (!::MoveFileExW(kept.c_str(), from.c_str(), kReplace)) {
+        const DWORD error = ::GetLastError();
+        ::MoveFileExW(kept.c_str(), to.c_str(), kReplace);
+        ::SetLastError(error);
+        return Failed();
+    }
     return 0;
 }
 
