@@ -1,14 +1,11 @@
 // quorvel-batch without Qt: a PDF report is written by quorvel-batch-pdf.
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
 #include <filesystem>
-#include <system_error>
 
 #include "cli/options.h"
 #include "cli/pdf_loader.h"
 #include "core/messages.h"
+#include "platform/process_handoff.h"
+#include "platform/program_folder.h"
 
 namespace quorvel::cli {
 
@@ -25,23 +22,27 @@ bool AsksForPdfReport(std::span<const std::string_view> args) {
     }
 }
 
-std::string ReplaceProcessWithPdfWriter(char** argv, std::string_view libexecRelative) {
-    std::error_code ec;
-    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (ec) return Fill(Tr("cannot find the PDF writer {0}: {1}"), {kPdfProgram, ec.message()});
-    const std::filesystem::path folder = self.parent_path();
-    std::string tried;
-    int err = ENOENT;
-    for (const std::filesystem::path& candidate :
-         {folder / libexecRelative / kPdfProgram, folder / kPdfProgram}) {
-        ::execv(candidate.c_str(), argv);
-        err = errno;
-        if (!tried.empty()) tried += ", ";
-        tried += candidate.string();
-        // Only a missing file makes the next place worth a try.
-        if (err != ENOENT && err != ENOTDIR) break;
+std::string ReplaceProcessWithPdfWriter(const std::vector<std::string>& arguments,
+                                        std::string_view libexecRelative) {
+    const std::filesystem::path folder = platform::ProgramFolder();
+    if (folder.empty()) {
+        return Fill(Tr("cannot find the PDF writer {0}: {1}"),
+                    {kPdfProgram, Tr("the program's folder is unknown")});
     }
-    return Fill(Tr("cannot start the PDF writer ({0}): {1}"), {tried, std::strerror(err)});
+    // quorvel-batch-pdf, or quorvel-batch-pdf.exe: named as the running program is.
+    const std::string name = std::string(kPdfProgram) + platform::ProgramFileEnding();
+    std::string tried;
+    platform::HandoffFailure failure;
+    for (const std::filesystem::path& candidate :
+         {folder / libexecRelative / name, folder / name}) {
+        failure = platform::HandOver(candidate, arguments);
+        if (!tried.empty()) tried += ", ";
+        const std::u8string utf8 = candidate.u8string();
+        tried.append(utf8.begin(), utf8.end());
+        // Only a missing file makes the next place worth a try.
+        if (!failure.missing) break;
+    }
+    return Fill(Tr("cannot start the PDF writer ({0}): {1}"), {tried, failure.why});
 }
 
 }  // namespace quorvel::cli

@@ -3,6 +3,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "cli/command_line.h"
 #include "engine/run/run.h"
@@ -17,10 +18,12 @@ namespace quorvel::cli {
 // program reports it itself).
 bool AsksForPdfReport(std::span<const std::string_view> args);
 
-// Replaces this process with quorvel-batch-pdf running `argv`, before any input is read. Found
-// relative to the running program: `libexecRelative` from its folder (the installed layout),
-// then beside it (the build folder). Returns only when it cannot start; the text says why.
-std::string ReplaceProcessWithPdfWriter(char** argv, std::string_view libexecRelative);
+// Replaces this process with quorvel-batch-pdf running `arguments` (the program's name first),
+// before any input is read (on Windows: runs it and exits with its status). Found relative to the
+// running program: `libexecRelative` from its folder (the installed layout), then beside it (the
+// build folder). Returns only when it cannot start; the text says why.
+std::string ReplaceProcessWithPdfWriter(const std::vector<std::string>& arguments,
+                                        std::string_view libexecRelative);
 
 // quorvel-batch-pdf's writer.
 cli::PdfWriter LoadPdfWriter(std::string& error);

@@ -3,13 +3,12 @@
 #include <libintl.h>
 
 #include <algorithm>
-#include <clocale>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <system_error>
 
 #include "platform/program_folder.h"
+#include "platform/user_language.h"
 
 namespace quorvel {
 namespace {
@@ -121,26 +120,18 @@ void BindCatalogue(const char* fallback) {
         }
     }
     if (found.empty() && fallback != nullptr && HoldsCatalogue(fallback)) found = fallback;
-    if (!found.empty()) ::bindtextdomain(kDomain, found.c_str());
+    if (!found.empty()) platform::BindTextDomain(kDomain, found);
     ::bind_textdomain_codeset(kDomain, "UTF-8");
     ::bind_textdomain_codeset("libc", "UTF-8");
 }
 
 void UseUserLanguage() {
-    std::setlocale(LC_CTYPE, "");
-    std::setlocale(LC_MESSAGES, "");
+    platform::UseUserLocale();
     BindCatalogue();
 }
 
 void UseChinese() {
-    ::setenv("LANGUAGE", "zh_CN", 1);
-    // GNU gettext reads LANGUAGE only when the messages' locale is not "C"; C.UTF-8 always
-    // exists. Setting the locale again also drops the translations looked up so far.
-    const char* now = std::setlocale(LC_MESSAGES, nullptr);
-    const bool plain =
-        now == nullptr || std::strcmp(now, "C") == 0 || std::strcmp(now, "POSIX") == 0;
-    const std::string keep = plain ? "C.UTF-8" : now;
-    std::setlocale(LC_MESSAGES, keep.c_str());
+    platform::UseChineseMessages();
 }
 
 }  // namespace quorvel

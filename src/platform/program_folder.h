@@ -9,4 +9,7 @@ namespace quorvel::platform {
 // system cannot tell.
 std::filesystem::path ProgramFolder();
 
+// How a program's file name ends: "" on Linux, ".exe" on Windows.
+const char* ProgramFileEnding();
+
 }  // namespace quorvel::platform

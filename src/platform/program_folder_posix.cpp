@@ -8,4 +8,8 @@ std::filesystem::path ProgramFolder() {
     return ec ? std::filesystem::path() : self.parent_path();
 }
 
+const char* ProgramFileEnding() {
+    return "";
+}
+
 }  // namespace quorvel::platform

@@ -20,4 +20,8 @@ std::filesystem::path ProgramFolder() {
     }
 }
 
+const char* ProgramFileEnding() {
+    return ".exe";
+}
+
 }  // namespace quorvel::platform

@@ -54,6 +54,10 @@ std::string Reasons(ipp_t* response, const char* name) {
 
 }  // namespace
 
+bool QueueTakesFiles() {
+    return true;
+}
+
 QueueStatus AskQueue(const std::string& queue) {
     static const char* const kWanted[] = {"printer-is-accepting-jobs", "printer-state-message",
                                           "printer-state-reasons"};

@@ -4,6 +4,12 @@
 
 namespace quorvel {
 
+// The print scheduler: CUPS on Linux; on Windows its print system, asked through Qt.
+
+// Whether the scheduler takes a finished file as a job (CUPS); else the report is drawn on the
+// printer itself.
+bool QueueTakesFiles();
+
 // What the print scheduler says about a queue.
 struct QueueStatus {
     bool known = false;     // the scheduler answered for this queue

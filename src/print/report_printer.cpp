@@ -269,6 +269,23 @@ QString CupsReason(const std::string& reason) {
                           : QtMessage(Tr("CUPS: {0}"), {text});
 }
 
+// Where the print system takes no files (Windows): drawn on the printer itself, which spools it.
+PrintResult PrintOnPrinter(const Report& report, const QPrinterInfo& info, const QString& docName) {
+    PrintResult result;
+    result.printer = info.printerName();
+    QPrinter printer(info, QPrinter::HighResolution);
+    printer.setDocName(docName);
+    QString error;
+    if (!PaintReport(report, printer, &error)) {
+        result.outcome = PrintOutcome::Failed;
+        result.message =
+            QtMessage(Tr("Cannot print on the printer {0}: {1}"), {result.printer, error});
+        return result;
+    }
+    result.outcome = PrintOutcome::Printed;
+    return result;
+}
+
 }  // namespace
 
 PrintResult PrintReport(const Report& report, Computation mode, const QDateTime& now) {
@@ -292,6 +309,7 @@ PrintResult PrintReport(const Report& report, Computation mode, const QDateTime&
         return result;
     }
     const QString docName = QStringLiteral("Quorvel ") + FromUtf8(ReportKindName(mode));
+    if (!QueueTakesFiles()) return PrintOnPrinter(report, info, docName);
     QTemporaryFile job(QDir::temp().filePath(QStringLiteral("quorvel-print-XXXXXX.pdf")));
     QString error;
     bool drawn = false;

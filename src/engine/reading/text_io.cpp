@@ -1,6 +1,5 @@
 #include "engine/reading/text_io.h"
 
-
 #include <algorithm>
 #include <array>
 #include <cerrno>

@@ -1,0 +1,7 @@
+#include "platform/standard_streams.h"
+
+namespace quorvel::platform {
+
+void PrepareStandardStreams() {}
+
+}  // namespace quorvel::platform
