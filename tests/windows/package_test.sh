@@ -56,6 +56,13 @@ msgunfmt "$folder/locale/zh_CN/LC_MESSAGES/quorvel.mo" 2>/dev/null |
 x86_64-w64-mingw32-objdump -f "$setup" | grep 'pei-x86-64' >/dev/null ||
   fail "the installer is not a 64-bit program (it would need 32-bit Wine or WOW64)"
 
+# The window opens no console beside it; quorvel-batch is a console program.
+subsystem() { x86_64-w64-mingw32-objdump -p "$folder/$1" | sed -n 's/^Subsystem[[:space:]]*//p'; }
+[ -f "$folder/quorvel.exe" ] && { subsystem quorvel.exe | grep 'Windows GUI' >/dev/null ||
+  fail "quorvel.exe is not a window program: $(subsystem quorvel.exe)"; }
+subsystem quorvel-batch.exe | grep 'Windows CUI' >/dev/null ||
+  fail "quorvel-batch.exe is not a console program: $(subsystem quorvel-batch.exe)"
+
 # --- Libraries: the check passes on the package and catches one taken away.
 bash "$repo/scripts/windows/check_imports.sh" "$folder" || fail "the zip lacks a library"
 cp -r "$folder" "$scratch/lacking"
@@ -150,9 +157,22 @@ uninstall
 install /ADDTOPATH || fail "the silent install with /ADDTOPATH failed"
 [ "$(reg_value 'HKCU\Environment' Path)" = "C:\\tools;C:\\bin;$win_dir" ] ||
   fail "/ADDTOPATH gave the PATH $(reg_value 'HKCU\Environment' Path)"
+# Installed again over itself, the folder is not added twice.
+install /ADDTOPATH || fail "installing again over the installed Quorvel failed"
+[ "$(reg_value 'HKCU\Environment' Path)" = "C:\\tools;C:\\bin;$win_dir" ] ||
+  fail "installing again gave the PATH $(reg_value 'HKCU\Environment' Path)"
+# The user put it there once more, next to it: the uninstaller takes every copy.
+set_path "C:\\tools;C:\\bin;$win_dir;$win_dir"
 uninstall
 [ "$(reg_value 'HKCU\Environment' Path)" = 'C:\tools;C:\bin' ] ||
   fail "uninstalling left the PATH $(reg_value 'HKCU\Environment' Path)"
+
+# A folder the user had on the PATH before is the user's: installing and uninstalling keep it.
+set_path "$win_dir;C:\\tools"
+install /ADDTOPATH
+uninstall
+[ "$(reg_value 'HKCU\Environment' Path)" = "$win_dir;C:\\tools" ] ||
+  fail "the user's own PATH entry became $(reg_value 'HKCU\Environment' Path)"
 
 # A PATH of nothing but the folder goes entirely; one empty before gets only the folder.
 set_path ''
