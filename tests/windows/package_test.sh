@@ -142,6 +142,23 @@ diff "$scratch/zip.list" "$scratch/installed.list" >&2 || fail "the installer's 
 out=$(w "$unix_dir/quorvel-batch.exe" --version 2>&1 | tr -d '\r')
 grep -q "$version" <<<"$out" || fail "the installed quorvel-batch.exe --version said: $out"
 
+# The installed window opens on an X server of its own: Qt found its platform plugin, style and
+# libraries through qt.conf. (Without them Qt shows a message box titled after the program.)
+window_opens() {
+  xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
+    timeout 120 wine "$1" >/dev/null 2>&1 &
+    for _ in $(seq 90); do
+      if xdotool search --name "^Quorvel" >/dev/null 2>&1; then wineserver -k; exit 0; fi
+      sleep 1
+    done
+    wineserver -k
+    exit 1' _ "$1"
+}
+if [ -f "$unix_dir/quorvel.exe" ]; then
+  window_opens "$unix_dir/quorvel.exe" || fail "the installed quorvel.exe opened no window"
+  wineserver -w
+fi
+
 uninstall() {
   w "$unix_dir/uninstall.exe" /S || fail "the silent uninstall failed"
   # The uninstaller runs on from a copy of itself in the temporary folder.
