@@ -55,7 +55,9 @@ done
 (cd "$stage" && find . -mindepth 1 -type d -printf '%P\n' | sort -r) | while read -r d; do
   echo "RMDir \"\$INSTDIR\\${d//\//\\}\"" >>"$list_uninstall"
 done
-"${MAKENSIS:-makensis}" -V2 -INPUTCHARSET UTF8 -DOUTFILE="$build/$name-setup.exe" \
+window=()
+[ "$with_qt" = 1 ] && window=(-DWITH_WINDOW)
+"${MAKENSIS:-makensis}" -V2 -INPUTCHARSET UTF8 "${window[@]}" -DOUTFILE="$build/$name-setup.exe" \
   -DFILES_INSTALL="$list_install" -DFILES_UNINSTALL="$list_uninstall" \
   "$build/installer/quorvel.nsi"
 echo "Windows packages: $build/$name.zip $build/$name-setup.exe"

@@ -132,7 +132,11 @@ install || fail "the silent install failed"
 (cd "$unix_dir" 2>/dev/null && find . -type f ! -name uninstall.exe | sort) >"$scratch/installed.list"
 diff "$scratch/zip.list" "$scratch/installed.list" >&2 || fail "the installer's files are not the zip's"
 [ -f "$unix_dir/uninstall.exe" ] || fail "no uninstaller installed"
-[ -n "$(start_menu)" ] || fail "no Start-menu entry"
+if [ -f "$folder/quorvel.exe" ]; then
+  [ -n "$(start_menu)" ] || fail "no Start-menu entry"
+else
+  [ -z "$(start_menu)" ] || fail "a Start-menu entry for a package without quorvel.exe"
+fi
 [ "$(reg_value "$uninstall_key" DisplayVersion)" = "$version" ] ||
   fail "Add/Remove Programs has no Quorvel $version"
 [ "$(reg_value "$uninstall_key" UninstallString)" = "\"$win_dir\\uninstall.exe\"" ] ||
