@@ -79,8 +79,9 @@ package:
 	cd $(BUILD_DEB) && cpack -G DEB
 	@ls $(BUILD_DEB)/*.deb
 
-# The Windows installer and zip, cross-built with MinGW-w64: build-win/quorvel-VERSION-win64-setup.exe
-# and build-win/quorvel-VERSION-win64.zip. The first run builds Qt for Windows (about 30 minutes).
+# The Windows installer and zip, cross-built with MinGW-w64:
+# build-win/quorvel-VERSION-win64-setup.exe and build-win/quorvel-VERSION-win64.zip. The first
+# run builds Qt for Windows (about 30 minutes).
 windows:
 	@bash scripts/install-deps.sh windows
 	QUORVEL_WIN_PREFIX=$(QUORVEL_WIN_CACHE)/prefix cmake -S . -B $(BUILD_WIN) -G Ninja \

@@ -7,15 +7,17 @@
 set(QUORVEL_WINDOWS_DLLS)
 foreach(dll libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll)
     execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=${dll}
-                    OUTPUT_VARIABLE path OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
+                    OUTPUT_VARIABLE path OUTPUT_STRIP_TRAILING_WHITESPACE
+                    COMMAND_ERROR_IS_FATAL ANY)
     if(NOT IS_ABSOLUTE "${path}" OR NOT EXISTS "${path}")
-        message(FATAL_ERROR "The MinGW runtime library ${dll} was not found (${CMAKE_CXX_COMPILER})")
+        message(FATAL_ERROR "${CMAKE_CXX_COMPILER} has no runtime library ${dll}")
     endif()
     get_filename_component(path "${path}" REALPATH)
     list(APPEND QUORVEL_WINDOWS_DLLS ${path})
 endforeach()
 
-set(copies COMMAND ${CMAKE_COMMAND} -E copy_if_different ${QUORVEL_WINDOWS_DLLS} ${PROJECT_BINARY_DIR})
+set(copies
+    COMMAND ${CMAKE_COMMAND} -E copy_if_different ${QUORVEL_WINDOWS_DLLS} ${PROJECT_BINARY_DIR})
 install(FILES ${QUORVEL_WINDOWS_DLLS} DESTINATION .)
 
 if(QUORVEL_WITH_QT)
@@ -27,7 +29,8 @@ if(QUORVEL_WITH_QT)
     endforeach()
     # The platform plugin the window cannot open without, and the style of today's Windows.
     set(plugins platforms:QWindowsIntegrationPlugin styles:QWindowsVistaStylePlugin)
-    list(APPEND copies COMMAND ${CMAKE_COMMAND} -E copy_if_different ${qt_dlls} ${PROJECT_BINARY_DIR})
+    list(APPEND copies
+         COMMAND ${CMAKE_COMMAND} -E copy_if_different ${qt_dlls} ${PROJECT_BINARY_DIR})
     install(FILES ${qt_dlls} DESTINATION .)
     foreach(plugin IN LISTS plugins)
         string(REPLACE ":" ";" plugin ${plugin})

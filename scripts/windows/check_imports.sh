@@ -23,7 +23,8 @@ while IFS= read -r -d '' binary; do
     lower=$(tr '[:upper:]' '[:lower:]' <<<"$dll")
     # API sets (api-ms-win-*, Windows 8 and later) are mapped by the loader onto its own.
     if [[ "$system$shipped" != *" $lower "* && "$lower" != api-ms-win-* ]]; then
-      echo "check_imports.sh: ${binary#"$folder"/} needs $dll, which is neither in the package nor part of Windows" >&2
+      echo "check_imports.sh: ${binary#"$folder"/} needs $dll," \
+        "which is neither in the package nor part of Windows" >&2
       bad=1
     fi
   done < <("$objdump" -p "$binary" | sed -n 's/^[[:space:]]*DLL Name: //p')

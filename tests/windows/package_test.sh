@@ -32,7 +32,8 @@ rm -rf "$scratch"
 mkdir -p "$scratch"
 
 # --- The zip: one folder, named after the version, holding what the programs need.
-unzip -Z1 "$zip" | grep -v "^$name/" | sed 's/^/FAIL: outside the folder: /' | grep . >&2 && status=1
+unzip -Z1 "$zip" | grep -v "^$name/" | sed 's/^/FAIL: outside the folder: /' | grep . >&2 &&
+  status=1
 unzip -q "$zip" -d "$scratch/zip"
 folder=$scratch/zip/$name
 needed=(quorvel-batch.exe LICENSE.txt locale/zh_CN/LC_MESSAGES/quorvel.mo libstdc++-6.dll
@@ -129,8 +130,10 @@ grep -q "$version" <<<"$out" || fail "quorvel-batch.exe --version from the zip s
 set_path 'C:\tools;C:\bin'
 install || fail "the silent install failed"
 (cd "$folder" && find . -type f | sort) >"$scratch/zip.list"
-(cd "$unix_dir" 2>/dev/null && find . -type f ! -name uninstall.exe | sort) >"$scratch/installed.list"
-diff "$scratch/zip.list" "$scratch/installed.list" >&2 || fail "the installer's files are not the zip's"
+(cd "$unix_dir" 2>/dev/null && find . -type f ! -name uninstall.exe | sort) \
+  >"$scratch/installed.list"
+diff "$scratch/zip.list" "$scratch/installed.list" >&2 ||
+  fail "the installer's files are not the zip's"
 [ -f "$unix_dir/uninstall.exe" ] || fail "no uninstaller installed"
 if [ -f "$folder/quorvel.exe" ]; then
   [ -n "$(start_menu)" ] || fail "no Start-menu entry"
