@@ -27,8 +27,10 @@ if(QUORVEL_WITH_QT)
     foreach(module IN LISTS modules)
         list(APPEND qt_dlls $<TARGET_FILE:Qt6::${module}>)
     endforeach()
-    # The platform plugin the window cannot open without, and the style of today's Windows.
-    set(plugins platforms:QWindowsIntegrationPlugin styles:QWindowsVistaStylePlugin)
+    # The platform plugin the window cannot open without, the one quorvel-batch-pdf draws on
+    # (src/cli/pdf_qt.cpp asks for offscreen), and the style of today's Windows.
+    set(plugins platforms:QWindowsIntegrationPlugin platforms:QOffscreenIntegrationPlugin
+                styles:QWindowsVistaStylePlugin)
     list(APPEND copies
          COMMAND ${CMAKE_COMMAND} -E copy_if_different ${qt_dlls} ${PROJECT_BINARY_DIR})
     install(FILES ${qt_dlls} DESTINATION .)

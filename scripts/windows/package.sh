@@ -23,7 +23,7 @@ needed=(quorvel-batch.exe locale/zh_CN/LC_MESSAGES/quorvel.mo LICENSE.txt
 if [ "$with_qt" = 1 ]; then
   needed+=(quorvel.exe quorvel-batch-pdf.exe qt.conf translations/qtbase_zh_CN.qm
     Qt6Core.dll Qt6Gui.dll Qt6Widgets.dll Qt6PrintSupport.dll Qt6Concurrent.dll
-    platforms/qwindows.dll styles/qwindowsvistastyle.dll)
+    platforms/qwindows.dll platforms/qoffscreen.dll styles/qwindowsvistastyle.dll)
 fi
 missing=0
 for f in "${needed[@]}"; do

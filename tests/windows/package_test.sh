@@ -41,7 +41,7 @@ needed=(quorvel-batch.exe LICENSE.txt locale/zh_CN/LC_MESSAGES/quorvel.mo libstd
 case "$with_qt" in ON | on | 1 | TRUE | true)
   needed+=(quorvel.exe quorvel-batch-pdf.exe qt.conf translations/qtbase_zh_CN.qm
     Qt6Core.dll Qt6Gui.dll Qt6Widgets.dll Qt6PrintSupport.dll platforms/qwindows.dll
-    styles/qwindowsvistastyle.dll)
+    platforms/qoffscreen.dll styles/qwindowsvistastyle.dll)
   ;;
 esac
 for f in "${needed[@]}"; do
