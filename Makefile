@@ -3,6 +3,9 @@ BUILD      := build
 BUILD_ASAN := build-asan
 BUILD_DEB  := build-deb
 BUILD_FUZZ := build-fuzz
+BUILD_WIN  := build-win
+# The libraries the Windows build needs, built from Debian's sources outside the clone.
+export QUORVEL_WIN_CACHE ?= $(or $(XDG_CACHE_HOME),$(HOME)/.cache)/quorvel-win
 JOBS       := $(shell nproc)
 # Inputs each fuzzer runs in `make test` after replaying its corpus (about 25 s each here): a
 # fixed count and seed, so the result does not depend on the machine's speed. `make fuzz` runs
@@ -10,7 +13,7 @@ JOBS       := $(shell nproc)
 FUZZ_RUNS    := number_text:200000 line_parser:40000 parameter_file:200000 datum_arguments:300000 datum:5000
 FUZZ_SECONDS := 300
 
-.PHONY: all build run test test-asan test-fuzz fuzz package format clean
+.PHONY: all build run test test-asan test-fuzz fuzz package windows test-windows format clean
 
 all: build
 
@@ -76,8 +79,23 @@ package:
 	cd $(BUILD_DEB) && cpack -G DEB
 	@ls $(BUILD_DEB)/*.deb
 
+# The Windows installer and zip, cross-built with MinGW-w64:
+# build-win/quorvel-VERSION-win64-setup.exe and build-win/quorvel-VERSION-win64.zip. The first
+# run builds Qt for Windows (about 30 minutes).
+windows:
+	@bash scripts/install-deps.sh windows
+	QUORVEL_WIN_PREFIX=$(QUORVEL_WIN_CACHE)/prefix cmake -S . -B $(BUILD_WIN) -G Ninja \
+	  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release \
+	  -DBUILD_TESTING=OFF -DQUORVEL_WERROR=OFF
+	cmake --build $(BUILD_WIN) -j$(JOBS)
+	cmake --build $(BUILD_WIN) --target windows_package
+
+# The Windows packages checked, installed and uninstalled under Wine.
+test-windows: windows
+	bash tests/windows/package_test.sh $(BUILD_WIN)
+
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_DEB) $(BUILD_FUZZ)
+	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_DEB) $(BUILD_FUZZ) $(BUILD_WIN)

@@ -6,6 +6,10 @@
 #   install-deps.sh test      all of the above, and the tests, the sanitizer build and the
 #                             fuzzers (make test, CI); also generates the zh_CN.UTF-8 locale
 #                             the tests run quorvel-batch under
+#   install-deps.sh windows   cross-building for Windows, its packages and their tests under Wine
+#                             (make windows, make test-windows); then builds the Windows
+#                             libraries from Debian's sources into QUORVEL_WIN_CACHE (default
+#                             ~/.cache/quorvel-win) with scripts/windows/build-deps.sh
 #
 # As root, missing packages are installed without questions. Otherwise the script stops and
 # lists them, with the command to install them.
@@ -31,13 +35,24 @@ test=(
   proj-bin gdal-bin geographiclib-tools python3-numpy
   desktop-file-utils appstream lintian bash-completion man-db groff-base locales
 )
+# Windows: MinGW-w64 (posix threads), the host's Qt tools and Qt's Chinese, the tools that fetch
+# and build Debian's sources of GeographicLib, libintl and Qt, the icon's converter, NSIS and zip
+# for the packages, and Wine (64-bit) with Xvfb to run them.
+windows=(
+  build-essential cmake ninja-build pkg-config gettext libeigen3-dev
+  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+  qt6-base-dev qt6-base-dev-tools qt6-translations-l10n
+  dpkg-dev patch debian-archive-keyring imagemagick nsis zip unzip python3
+  wine wine64 xvfb xauth xdotool
+)
 
 case "${1:-}" in
   run) packages=("${run[@]}") ;;
   package) packages=("${run[@]}" "${package[@]}") ;;
   test) packages=("${run[@]}" "${package[@]}" "${test[@]}") ;;
+  windows) packages=("${windows[@]}") ;;
   *)
-    echo "usage: $0 run|package|test" >&2
+    echo "usage: $0 run|package|test|windows" >&2
     exit 2
     ;;
 esac
@@ -74,4 +89,10 @@ if [ "$1" = test ] && ! locale -a 2>/dev/null | grep -qx 'zh_CN\.utf8'; then
   fi
   grep -qx 'zh_CN.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null || echo 'zh_CN.UTF-8 UTF-8' >>/etc/locale.gen
   locale-gen
+fi
+
+# What Debian has no Windows build of, built once from its source packages.
+if [ "$1" = windows ]; then
+  bash "$(dirname "$0")/windows/build-deps.sh" \
+    "${QUORVEL_WIN_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/quorvel-win}"
 fi

@@ -38,4 +38,9 @@ qt_add_resources(quorvel quorvel_icons
     FILES ${PROJECT_SOURCE_DIR}/data/icons/quorvel-48.png
           ${PROJECT_SOURCE_DIR}/data/icons/quorvel-128.png
           ${PROJECT_SOURCE_DIR}/data/icons/quorvel-256.png)
+if(WIN32)
+    # A window program: no console opens beside it.
+    set_target_properties(quorvel PROPERTIES WIN32_EXECUTABLE ON)
+    quorvel_windows_resources(quorvel "Quorvel Gauss-Krueger calculator")
+endif()
 install(TARGETS quorvel RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
