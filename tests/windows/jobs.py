@@ -1,0 +1,61 @@
+"""Runs many quorvel-batch jobs with few program starts of the runner.
+
+A job is its arguments, run in one working folder on files named relatively, so that the texts
+the program writes (file names in messages) are the same on both systems. The reference program
+runs each job directly; the program under test too when it has no runner, otherwise all jobs go
+into one cmd.exe batch file that the runner (wine) starts once: starting wine costs far more
+than starting a program inside it.
+"""
+
+import os
+import shlex
+import subprocess
+from dataclasses import dataclass
+
+
+@dataclass
+class Outcome:
+    out: bytes
+    err: bytes
+    status: int
+
+
+class Program:
+    def __init__(self, path, runner="", env=None):
+        self.path = path
+        self.runner = shlex.split(runner)
+        self.env = dict(os.environ, **(env or {}))
+
+    def run_all(self, folder, jobs):
+        """Each job's outcome, in order; jobs are lists of ASCII arguments."""
+        if not self.runner:
+            return [self._direct(folder, args) for args in jobs]
+        return self._batched(folder, jobs)
+
+    def _direct(self, folder, args):
+        p = subprocess.run([self.path] + args, cwd=folder, env=self.env,
+                           stdin=subprocess.DEVNULL, capture_output=True, timeout=120)
+        return Outcome(p.stdout, p.stderr, p.returncode)
+
+    def _batched(self, folder, jobs):
+        exe = "Z:" + os.path.abspath(self.path).replace("/", "\\")
+        lines = ["@echo off"]
+        for i, args in enumerate(jobs):
+            for a in args:
+                if any(c in a for c in '%^&|<>"') or not a.isascii():
+                    raise ValueError("argument cmd.exe would not pass as it is: " + a)
+            # `>file echo` before the number: "echo 1>file" would redirect handle 1.
+            lines.append('"%s" %s <nul >job%d.out 2>job%d.err' % (exe, " ".join(args), i, i))
+            lines.append(">job%d.rc echo %%ERRORLEVEL%%" % i)
+        with open(os.path.join(folder, "jobs.bat"), "w", newline="\r\n") as f:
+            f.write("\n".join(lines) + "\n")
+        subprocess.run(self.runner + ["cmd", "/c", "jobs.bat"], cwd=folder, env=self.env,
+                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, timeout=1800,
+                       check=True)
+        outcomes = []
+        for i in range(len(jobs)):
+            base = os.path.join(folder, "job%d" % i)
+            with open(base + ".out", "rb") as o, open(base + ".err", "rb") as e, \
+                    open(base + ".rc") as r:
+                outcomes.append(Outcome(o.read(), e.read(), int(r.read().strip())))
+        return outcomes
