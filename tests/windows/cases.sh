@@ -86,7 +86,7 @@ end() {
         failed=$((failed + 1))
         echo "FAIL: $case_name"
         printf '    %s\n' "${problems[@]}"
-        sed 's/^/    messages: /' "$case_dir/test.err" | head -5
+        [ -f "$case_dir/test.err" ] && sed 's/^/    messages: /' "$case_dir/test.err" | head -5
     fi
 }
 

@@ -3,13 +3,14 @@
 A job is its arguments, run in one working folder on files named relatively, so that the texts
 the program writes (file names in messages) are the same on both systems. The reference program
 runs each job directly; the program under test too when it has no runner, otherwise all jobs go
-into one cmd.exe batch file that the runner (wine) starts once: starting wine costs far more
-than starting a program inside it.
+into a few cmd.exe batch files (QUORVEL_WINE_JOBS, 2 by default) that the runner (wine)
+starts side by side: starting wine costs far more than starting a program inside it.
 """
 
 import os
 import shlex
 import subprocess
+from concurrent.futures import ThreadPoolExecutor
 from dataclasses import dataclass
 
 
@@ -29,7 +30,8 @@ class Program:
     def run_all(self, folder, jobs):
         """Each job's outcome, in order; jobs are lists of ASCII arguments."""
         if not self.runner:
-            return [self._direct(folder, args) for args in jobs]
+            with ThreadPoolExecutor(2) as pool:
+                return list(pool.map(lambda args: self._direct(folder, args), jobs))
         return self._batched(folder, jobs)
 
     def _direct(self, folder, args):
@@ -37,22 +39,27 @@ class Program:
                            stdin=subprocess.DEVNULL, capture_output=True, timeout=120)
         return Outcome(p.stdout, p.stderr, p.returncode)
 
-    def _batched(self, folder, jobs):
+    def _batched(self, folder, jobs, parallel=int(os.environ.get("QUORVEL_WINE_JOBS", "2"))):
         exe = "Z:" + os.path.abspath(self.path).replace("/", "\\")
-        lines = ["@echo off"]
+        batches = [["@echo off"] for _ in range(parallel)]
         for i, args in enumerate(jobs):
             for a in args:
                 if any(c in a for c in '%^&|<>"') or not a.isascii():
                     raise ValueError("argument cmd.exe would not pass as it is: " + a)
             # `>file echo` before the number: "echo 1>file" would redirect handle 1.
-            lines.append('"%s" %s <nul >job%d.out 2>job%d.err' % (exe, " ".join(args), i, i))
-            lines.append(">job%d.rc echo %%ERRORLEVEL%%" % i)
-        with open(os.path.join(folder, "jobs.bat"), "w", newline="\r\n") as f:
-            f.write("\n".join(lines) + "\n")
-        subprocess.run(self.runner + ["cmd", "/c", "jobs.bat"], cwd=folder, env=self.env,
-                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, timeout=1800,
-                       check=True)
-        outcomes = []
+            batches[i % parallel] += [
+                '"%s" %s <nul >job%d.out 2>job%d.err' % (exe, " ".join(args), i, i),
+                ">job%d.rc echo %%ERRORLEVEL%%" % i]
+        started = []
+        for n, lines in enumerate(batches):
+            with open(os.path.join(folder, "jobs%d.bat" % n), "w", newline="\r\n") as f:
+                f.write("\n".join(lines) + "\n")
+            started.append(subprocess.Popen(self.runner + ["cmd", "/c", "jobs%d.bat" % n],
+                                            cwd=folder, env=self.env, stdin=subprocess.DEVNULL,
+                                            stdout=subprocess.DEVNULL))
+        for p in started:
+            p.wait(timeout=1800)
+        outcomes = []  # cmd's own status is the last job's: a job that did not run has no .rc
         for i in range(len(jobs)):
             base = os.path.join(folder, "job%d" % i)
             with open(base + ".out", "rb") as o, open(base + ".err", "rb") as e, \

@@ -137,18 +137,21 @@ class Suite:
         for job, w, g in zip(jobs, wanted, got):
             where = " ".join(job)
             if (w.status, w.err) != (g.status, g.err):
-                problems.append("%s: status %d, messages %r; Linux: %d, %r" %
-                                (where, g.status, g.err[:300], w.status, w.err[:300]))
+                problems.append("%s: status %d, messages %s; Linux: %d, %s" %
+                                ((where, g.status) + first_difference(g.err, w.err)[:1] +
+                                 (w.status,) + first_difference(g.err, w.err)[1:]))
             if kind == "full":
                 problems += self.compare_full(where, w.out, g.out)
             elif w.out != g.out:
-                problems.append("%s: output differs:\n%s\nLinux:\n%s" %
-                                (where, g.out[:400], w.out[:400]))
+                problems.append("%s: output differs:\n      %s\n      Linux: %s" %
+                                ((where,) + first_difference(g.out, w.out)))
             if kind == "report":
                 problems += self.written_files_differ(job)
         self.verdict(name, problems, sum(len(w.out.splitlines()) for w in wanted))
 
     def compare_full(self, where, wanted, got):
+        if [l[-2:] for l in got.splitlines(True)] != [l[-2:] for l in wanted.splitlines(True)]:
+            return ["%s: line ends differ from Linux's: %r" % (where, got[:80])]
         w_rows = list(csv.reader(io.StringIO(wanted.decode())))
         g_rows = list(csv.reader(io.StringIO(got.decode(errors="replace"))))
         if len(w_rows) != len(g_rows):
@@ -174,10 +177,19 @@ class Suite:
         if problems:
             self.failed += 1
             print("FAIL: %s (%d differences)" % (name, len(problems)))
-            for p in problems[:8]:
+            for p in problems[:5]:
                 print("    " + p)
         else:
             print("PASS: %s (%d lines)" % (name, lines))
+
+
+def first_difference(got, wanted):
+    """The first line, with its line end, where the two outputs part."""
+    got, wanted = got.splitlines(True), wanted.splitlines(True)
+    for g, w in zip(got + [b""] * len(wanted), wanted + [b""] * len(got)):
+        if g != w:
+            return repr(g), repr(w)
+    return "", ""
 
 
 def ulps(a, b):
