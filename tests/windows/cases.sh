@@ -5,7 +5,7 @@
 # Prints one PASS or FAIL line a case; exits 1 when one fails.
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
-root=$(cd "$here/../.." && pwd)
+root=$(cd "$here/../.." && pwd) # used by the cases sourced below
 work=$1
 failed=0
 problems=()
@@ -29,10 +29,10 @@ both() {
         [ -n "${stdin:-}" ] && input=$case_dir/$side/$stdin
         (
             cd "$case_dir/$side" || exit 99
-            if [ $side = test ]; then
-                exec env -u LC_ALL -u LANGUAGE LANG=$lang "${runner[@]}" "$BATCH" "$@"
+            if [ "$side" = test ]; then
+                exec env -u LC_ALL -u LANGUAGE LANG="$lang" "${runner[@]}" "$BATCH" "$@"
             fi
-            exec env -u LC_ALL -u LANGUAGE LANG=$lang "$REF" "$@"
+            exec env -u LC_ALL -u LANGUAGE LANG="$lang" "$REF" "$@"
         ) <"$input" >"$case_dir/$side.out" 2>"$case_dir/$side.err"
         echo $? >"$case_dir/$side.rc"
     done
@@ -48,10 +48,13 @@ same() {
         case $what in
             status) cmp -s "$case_dir/test.rc" "$case_dir/linux.rc" ||
                 problem "exit status $(cat "$case_dir/test.rc"), Linux $(cat "$case_dir/linux.rc")" ;;
-            out | err) cmp -s "$case_dir/test.$what" "$case_dir/linux.$what" ||
-                problem "standard ${what/err/error} differs from Linux's:" \
-                    "$(diff <(od -c "$case_dir/linux.$what") <(od -c "$case_dir/test.$what") |
+            out) cmp -s "$case_dir/test.out" "$case_dir/linux.out" ||
+                problem "standard output differs from Linux's (< Linux, > test):" \
+                    "$(diff <(od -c "$case_dir/linux.out") <(od -c "$case_dir/test.out") |
                         head -8)" ;;
+            err) cmp -s "$case_dir/test.err" "$case_dir/linux.err" ||
+                problem "messages differ from Linux's (< Linux, > test):" \
+                    "$(diff "$case_dir/linux.err" "$case_dir/test.err" | head -8)" ;;
             err-words) [ "$(program_words <"$case_dir/test.err")" = \
                 "$(program_words <"$case_dir/linux.err")" ] ||
                 problem "messages differ from Linux's: $(cat "$case_dir/test.err") /" \
@@ -70,7 +73,7 @@ same_file() {
 # The test folder holds exactly the names given (nothing left behind by a failed run).
 only_files() {
     local listed wanted
-    listed=$(cd "$case_dir/test" && ls -A | sort)
+    listed=$(cd "$case_dir/test" && find . -mindepth 1 -maxdepth 1 -printf '%P\n' | sort)
     wanted=$(printf '%s\n' "$@" | sort)
     [ "$listed" = "$wanted" ] || problem "files left: $(echo "$listed" | tr '\n' ' ')"
 }

@@ -86,6 +86,7 @@ crlf() { points; printf 'name,X,Y\r\nP1,3380000,612345.678\r\n' >inverse.csv; }
 begin "standard output through a pipe" pipe crlf
 for side in test linux; do
     program=$REF && [ $side = test ] && program=$BATCH
+    # shellcheck disable=SC2002  # standard input through a pipe, not a file
     (cd "$case_dir/$side" && cat points.csv | "${runner[@]:-env}" "$program" forward --lo 117 |
         cat >pipe.out) 2>/dev/null
     (cd "$case_dir/$side" && "${runner[@]:-env}" "$program" inverse --lo 117 --header --full \

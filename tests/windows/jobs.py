@@ -3,7 +3,7 @@
 A job is its arguments, run in one working folder on files named relatively, so that the texts
 the program writes (file names in messages) are the same on both systems. The reference program
 runs each job directly; the program under test too when it has no runner, otherwise all jobs go
-into a few cmd.exe batch files (QUORVEL_WINE_JOBS, 2 by default) that the runner (wine)
+into a few cmd.exe batch files (QUORVEL_WINE_JOBS, 4 by default) that the runner (wine)
 starts side by side: starting wine costs far more than starting a program inside it.
 """
 
@@ -39,7 +39,7 @@ class Program:
                            stdin=subprocess.DEVNULL, capture_output=True, timeout=120)
         return Outcome(p.stdout, p.stderr, p.returncode)
 
-    def _batched(self, folder, jobs, parallel=int(os.environ.get("QUORVEL_WINE_JOBS", "2"))):
+    def _batched(self, folder, jobs, parallel=int(os.environ.get("QUORVEL_WINE_JOBS", "4"))):
         exe = "Z:" + os.path.abspath(self.path).replace("/", "\\")
         batches = [["@echo off"] for _ in range(parallel)]
         for i, args in enumerate(jobs):

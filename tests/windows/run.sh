@@ -20,13 +20,17 @@ fi
 REF=$(realpath "$2/quorvel-batch")
 [ -x "$REF" ] || { echo "no Linux quorvel-batch in $2: build it first" >&2; exit 2; }
 if [ "$1" = --linux ]; then
-    BATCH=$REF RUN= work=$(realpath "$2")/test-windows
+    BATCH=$REF RUN='' work=$(realpath "$2")/test-windows
 else
     win=$(realpath "$1")
-    BATCH=$(find "$win" -maxdepth 3 -name quorvel-batch.exe -print -quit)
-    [ -n "$BATCH" ] || { echo "no quorvel-batch.exe in $1: build it first" >&2; exit 2; }
+    BATCH=$win/quorvel-batch.exe
+    [ -f "$BATCH" ] || { echo "no quorvel-batch.exe in $1: build it first" >&2; exit 2; }
     command -v wine >/dev/null || { echo "wine is not installed" >&2; exit 2; }
     export WINEPREFIX=$win/wine-prefix WINEDEBUG=-all
+    # The compiler's runtime DLLs, should the program not be linked statically.
+    runtime=$(find /usr/lib/gcc/x86_64-w64-mingw32 -maxdepth 1 -name '*-posix' -print -quit)
+    WINEPATH="Z:${runtime//\//\\};Z:\\usr\\x86_64-w64-mingw32\\lib"
+    export WINEPATH
     work=$win/test-windows
     # Once per prefix (~20 s); the server then stays up for the whole run, not a start per case.
     [ -f "$WINEPREFIX/system.reg" ] || wineboot -i >/dev/null 2>&1

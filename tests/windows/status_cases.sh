@@ -36,6 +36,7 @@ for lang in C.UTF-8 zh_CN.UTF-8; do
     fault "input as output" 2 err forward --lo 117 -o points.csv points.csv
     fault "missing folder" 2 err-words forward --lo 117 -o missing/out.csv points.csv
     fault "target is a folder" 2 err forward --lo 117 -o folder points.csv
+    only_files points.csv bad.csv folder target.csv out.csv
     if [ $lang = zh_CN.UTF-8 ]; then
         grep -q '是文件夹' "$case_dir/test.err" || problem "the message is not in Chinese"
     fi
