@@ -26,7 +26,7 @@ else
     BATCH=$win/quorvel-batch.exe
     [ -f "$BATCH" ] || { echo "no quorvel-batch.exe in $1: build it first" >&2; exit 2; }
     command -v wine >/dev/null || { echo "wine is not installed" >&2; exit 2; }
-    export WINEPREFIX=$win/wine-prefix WINEDEBUG=-all
+    export WINEPREFIX=$win/wine-prefix WINEDEBUG=-all WINEDLLOVERRIDES="winemenubuilder.exe=d"
     # The compiler's runtime DLLs, should the program not be linked statically.
     runtime=$(find /usr/lib/gcc/x86_64-w64-mingw32 -maxdepth 1 -name '*-posix' -print -quit)
     WINEPATH="Z:${runtime//\//\\};Z:\\usr\\x86_64-w64-mingw32\\lib"
