@@ -55,7 +55,7 @@ class Suite:
         self.test = Program(os.environ["BATCH"], os.environ.get("RUN", ""),
                             {"LANG": "C.UTF-8", "LC_ALL": ""})
         self.ref = Program(os.environ["REF"], "", {"LC_ALL": "C"})
-        self.cases = []  # (name, jobs, kind): kind "rounded" or "full"
+        self.cases = []  # (name, jobs, kind): kind "rounded", "full" or "report"
         self.worst = (0.0, "")
         self.failed = 0
 
@@ -147,7 +147,11 @@ class Suite:
                                 ((where,) + first_difference(g.out, w.out)))
             if kind == "report":
                 problems += self.written_files_differ(job)
-        self.verdict(name, problems, sum(len(w.out.splitlines()) for w in wanted))
+        lines = sum(len(w.out.splitlines()) for w in wanted)
+        if kind == "report":
+            with open(os.path.join(self.ref_dir, jobs[0][jobs[0].index("--report") + 1])) as f:
+                lines = len(f.readlines())
+        self.verdict(name, problems, lines)
 
     def compare_full(self, where, wanted, got):
         if [l[-2:] for l in got.splitlines(True)] != [l[-2:] for l in wanted.splitlines(True)]:
