@@ -42,6 +42,7 @@ problem() { problems+=("$*"); }
 
 # The two runs gave the same bytes: `status`, `out`, `err`, or `err-words`, the messages up to
 # the system's words after their last colon (strerror and FormatMessage word faults apart).
+# Messages are text: Windows may end their lines with CR LF, never CR CR LF.
 same() {
     local what
     for what in "$@"; do
@@ -52,10 +53,12 @@ same() {
                 problem "standard output differs from Linux's (< Linux, > test):" \
                     "$(diff <(od -c "$case_dir/linux.out") <(od -c "$case_dir/test.out") |
                         head -8)" ;;
-            err) cmp -s "$case_dir/test.err" "$case_dir/linux.err" ||
+            err) sed 's/\r$//' "$case_dir/test.err" | cmp -s - "$case_dir/linux.err" ||
                 problem "messages differ from Linux's (< Linux, > test):" \
-                    "$(diff "$case_dir/linux.err" "$case_dir/test.err" | head -8)" ;;
-            err-words) [ "$(program_words <"$case_dir/test.err")" = \
+                    "$(diff "$case_dir/linux.err" "$case_dir/test.err" | head -8)" ;;&
+            err | err-words) ! grep -q $'\r\r' "$case_dir/test.err" ||
+                problem "CR CR LF in the messages" ;;&
+            err-words) [ "$(sed 's/\r$//' "$case_dir/test.err" | program_words)" = \
                 "$(program_words <"$case_dir/linux.err")" ] ||
                 problem "messages differ from Linux's: $(cat "$case_dir/test.err") /" \
                     "Linux: $(cat "$case_dir/linux.err")" ;;

@@ -136,7 +136,9 @@ class Suite:
         problems = []
         for job, w, g in zip(jobs, wanted, got):
             where = " ".join(job)
-            if (w.status, w.err) != (g.status, g.err):
+            # Messages are text: Windows may end their lines with CR LF, never CR CR LF.
+            err = g.err.replace(b"\r\n", b"\n")
+            if (w.status, w.err) != (g.status, err) or b"\r\r" in g.err:
                 problems.append("%s: status %d, messages %s; Linux: %d, %s" %
                                 ((where, g.status) + first_difference(g.err, w.err)[:1] +
                                  (w.status,) + first_difference(g.err, w.err)[1:]))
