@@ -39,10 +39,20 @@ class Program:
                            stdin=subprocess.DEVNULL, capture_output=True, timeout=120)
         return Outcome(p.stdout, p.stderr, p.returncode)
 
-    def _batched(self, folder, jobs, parallel=int(os.environ.get("QUORVEL_WINE_JOBS", "4"))):
+    def _batched(self, folder, jobs):
+        outcomes = self._batch(folder, jobs, list(range(len(jobs))),
+                               int(os.environ.get("QUORVEL_WINE_JOBS", "4")))
+        # Wine's cmd.exe now and then fails to start a program when several start at once
+        # ("Can't recognize ...", status 9009): those jobs again, one at a time.
+        again = [i for i, o in enumerate(outcomes) if o.status == 9009]
+        for i, o in zip(again, self._batch(folder, [jobs[i] for i in again], again, 1)):
+            outcomes[i] = o
+        return outcomes
+
+    def _batch(self, folder, jobs, numbers, parallel):
         exe = "Z:" + os.path.abspath(self.path).replace("/", "\\")
         batches = [["@echo off"] for _ in range(parallel)]
-        for i, args in enumerate(jobs):
+        for i, args in zip(numbers, jobs):
             for a in args:
                 if any(c in a for c in '%^&|<>"') or not a.isascii():
                     raise ValueError("argument cmd.exe would not pass as it is: " + a)
@@ -60,7 +70,7 @@ class Program:
         for p in started:
             p.wait(timeout=1800)
         outcomes = []  # cmd's own status is the last job's: a job that did not run has no .rc
-        for i in range(len(jobs)):
+        for i in numbers:
             base = os.path.join(folder, "job%d" % i)
             with open(base + ".out", "rb") as o, open(base + ".err", "rb") as e, \
                     open(base + ".rc") as r:
