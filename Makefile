@@ -90,8 +90,21 @@ windows:
 	cmake --build $(BUILD_WIN) -j$(JOBS)
 	cmake --build $(BUILD_WIN) --target windows_package
 
-# The Windows packages checked, installed and uninstalled under Wine.
-test-windows: windows
+# The Windows build under Wine: the platform layer's tests, quorvel-batch.exe against the Linux
+# quorvel-batch (reference vectors, files, encodings, messages, exit statuses), then the packages
+# installed and uninstalled. Warnings are errors here, as in `make test`.
+test-windows:
+	@bash scripts/install-deps.sh test
+	@bash scripts/install-deps.sh windows
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=ON -DQUORVEL_WERROR=ON
+	cmake --build $(BUILD) -j$(JOBS) --target quorvel-batch
+	QUORVEL_WIN_PREFIX=$(QUORVEL_WIN_CACHE)/prefix cmake -S . -B $(BUILD_WIN) -G Ninja \
+	  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release \
+	  -DBUILD_TESTING=ON -DQUORVEL_WERROR=ON
+	cmake --build $(BUILD_WIN) -j$(JOBS)
+	cmake --build $(BUILD_WIN) --target windows_package
+	ctest --test-dir $(BUILD_WIN) --output-on-failure
+	bash tests/windows/run.sh $(BUILD_WIN) $(BUILD)
 	bash tests/windows/package_test.sh $(BUILD_WIN)
 
 format:
