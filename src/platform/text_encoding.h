@@ -30,4 +30,9 @@ class TextConverter {
     virtual std::string Error() const = 0;
 };
 
+// Whether GB18030's four-byte characters of the first plane convert (U+0080 to U+FFFF beyond
+// GBK). Always on Linux and on Windows; Wine 8 lacks code page 54936, and there such a character
+// counts as invalid bytes.
+bool ReadsAllOfGb18030();
+
 }  // namespace quorvel::platform

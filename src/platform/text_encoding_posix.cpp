@@ -54,4 +54,8 @@ std::unique_ptr<TextConverter> TextConverter::Open(const std::string& to, const 
     return std::make_unique<IconvConverter>(cd);
 }
 
+bool ReadsAllOfGb18030() {
+    return true;
+}
+
 }  // namespace quorvel::platform

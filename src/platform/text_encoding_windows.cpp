@@ -136,9 +136,13 @@ std::unique_ptr<TextConverter> TextConverter::Open(const std::string& to, const 
         why = "no conversion from " + from + " to " + to;
         return nullptr;
     }
-    const UINT table = gb18030 && ::IsValidCodePage(kGb18030) ? kGb18030 : kGbk;
+    const UINT table = gb18030 && ReadsAllOfGb18030() ? kGb18030 : kGbk;
     if (decoding) return std::make_unique<Decoder>(table, gb18030);
     return std::make_unique<Encoder>(table, gb18030);
+}
+
+bool ReadsAllOfGb18030() {
+    return ::IsValidCodePage(kGb18030) != 0;
 }
 
 }  // namespace quorvel::platform

@@ -75,12 +75,5 @@ TEST(QuotedForWindows, ReadsBackAsTheSameArguments) {
     EXPECT_EQ(ReadBack(line), arguments) << line;
 }
 
-TEST(CommandLineArguments, AreArgvOnLinux) {
-    char a0[] = "quorvel-batch", a1[] = "中文.csv", a2[] = "";
-    char* argv[] = {a0, a1, a2, nullptr};
-    EXPECT_EQ(CommandLineArguments(3, argv),
-              (std::vector<std::string>{"quorvel-batch", "中文.csv", ""}));
-}
-
 }  // namespace
 }  // namespace quorvel::platform

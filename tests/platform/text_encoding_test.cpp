@@ -37,8 +37,15 @@ Converted ConvertAll(const std::string& to, const std::string& from, const std::
 TEST(TextConverter, DecodesTwoAndFourByteGb18030) {
     // 中 is D6 D0; U+0080 and U+10000 take four bytes.
     const Converted c = ConvertAll("UTF-8", "GB18030", "a\xD6\xD0\x81\x30\x81\x30\x90\x30\x81\x30");
-    EXPECT_EQ(c.step, Step::Done);
-    EXPECT_EQ(c.out, "a\xE4\xB8\xAD\xC2\x80\xF0\x90\x80\x80");
+    if (ReadsAllOfGb18030()) {
+        EXPECT_EQ(c.step, Step::Done);
+        EXPECT_EQ(c.out, "a\xE4\xB8\xAD\xC2\x80\xF0\x90\x80\x80");
+    } else {
+        // Without the system's table the first plane's four bytes stop the line, after 中.
+        EXPECT_EQ(c.step, Step::Invalid);
+        EXPECT_EQ(c.out, "a\xE4\xB8\xAD");
+        EXPECT_EQ(c.stoppedAt, 3u);
+    }
 }
 
 TEST(TextConverter, GbkHasNoFourByteCharacters) {
