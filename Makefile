@@ -105,7 +105,6 @@ test-windows:
 	cmake --build $(BUILD_WIN) --target windows_package
 	ctest --test-dir $(BUILD_WIN) --output-on-failure
 	bash tests/windows/run.sh $(BUILD_WIN) $(BUILD)
-	bash tests/windows/window_cases.sh $(BUILD_WIN) $(BUILD)
 	bash tests/windows/package_test.sh $(BUILD_WIN)
 
 format:

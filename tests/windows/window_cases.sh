@@ -100,14 +100,14 @@ case_forward() {
     answer P1 && answer "" && answer 117.2000 && answer "" && answer 30.1500 && answer "" &&
         answer P2 && answer "" && answer 116.3045 && answer "" && answer 30.3030 && answer "" &&
         answer 117 中央子午线 || return 1
-    # The prompts that show each point's results, Enter on each until none is left.
+    # Lo confirmed, then each point's results: Enter on each prompt until none is left.
     local shown=0
-    while wait_s=3 wait_focus '^Quorvel$' 2>/dev/null; do
+    while wait_s=8 wait_focus '^Quorvel$' 2>/dev/null; do
         xdotool key Return
         shown=$((shown + 1))
     done
     failed=
-    ((shown >= 2)) || { fail "$shown prompts after Lo, expected the 2 points' results"; return 1; }
+    ((shown == 3)) || { fail "$shown prompts after Lo, expected 3 (Lo confirmed, 2 points' results)"; return 1; }
     sleep 1
     import -window "$main" "$out/window.png"
     [ -n "${WINDOW_SHOT:-}" ] && cp "$out/window.png" "$WINDOW_SHOT"
