@@ -105,6 +105,7 @@ test-windows:
 	cmake --build $(BUILD_WIN) --target windows_package
 	ctest --test-dir $(BUILD_WIN) --output-on-failure
 	bash tests/windows/run.sh $(BUILD_WIN) $(BUILD)
+	CASES=从文件计算 bash tests/windows/window_cases.sh $(BUILD_WIN) $(BUILD)
 	bash tests/windows/package_test.sh $(BUILD_WIN)
 
 format:

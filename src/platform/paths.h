@@ -11,4 +11,8 @@ namespace quorvel::platform {
 std::filesystem::path PathFromUtf8(std::string_view utf8);
 std::string Utf8Path(const std::filesystem::path& path);
 
+// Whether the names handed to the engine are UTF-8 (Windows, whose names are Unicode) rather
+// than the file system's own bytes (Linux, where a name need not be text at all).
+bool FileNamesAreUtf8();
+
 }  // namespace quorvel::platform

@@ -10,4 +10,8 @@ std::string Utf8Path(const std::filesystem::path& path) {
     return path.string();
 }
 
+bool FileNamesAreUtf8() {
+    return false;
+}
+
 }  // namespace quorvel::platform

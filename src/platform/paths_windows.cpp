@@ -11,4 +11,8 @@ std::string Utf8Path(const std::filesystem::path& path) {
     return Utf8FromWide(path.native());
 }
 
+bool FileNamesAreUtf8() {
+    return true;
+}
+
 }  // namespace quorvel::platform

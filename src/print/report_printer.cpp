@@ -21,6 +21,7 @@
 #include "core/atomic_file.h"
 #include "core/errors.h"
 #include "print/cups_queue.h"
+#include "print/file_names.h"
 #include "print/fonts.h"
 #include "print/qt_messages.h"
 
@@ -81,8 +82,7 @@ std::unique_ptr<AtomicFile> RenderPdf(const Report& report, const QString& first
     QFile out;
     QString why;
     try {
-        file = std::make_unique<AtomicFile>(QFile::encodeName(first).toStdString(),
-                                            AtomicFile::NewName{});
+        file = std::make_unique<AtomicFile>(EngineFileName(first), AtomicFile::NewName{});
         if (!out.open(file->fd(), QIODevice::WriteOnly, QFileDevice::DontCloseHandle)) {
             why = out.errorString();
         }
@@ -240,7 +240,7 @@ PrintResult SaveInstead(const Report& report, Computation mode, const QDateTime&
     for (int n = 1; file && n <= 1000; ++n) {
         const QString path = pathOf(n);
         try {
-            if (!file->PublishNew(QFile::encodeName(path).toStdString())) {
+            if (!file->PublishNew(EngineFileName(path))) {
                 error = QtMessage(Tr("the file {0} exists and was not overwritten"),
                                   {QDir::toNativeSeparators(path)});
                 continue;
@@ -328,8 +328,7 @@ PrintResult PrintReport(const Report& report, Computation mode, const QDateTime&
         return result;
     }
     const JobSubmission sent =
-        SubmitJob(queue.toStdString(), QFile::encodeName(job.fileName()).toStdString(),
-                  docName.toStdString());
+        SubmitJob(queue.toStdString(), EngineFileName(job.fileName()), docName.toStdString());
     if (!sent.ok) {
         result = SaveInstead(report, mode, now,
                              QtMessage(Tr("The printer {0} refused the job ({1})"),

@@ -22,6 +22,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "print/file_names.h"
 #include "print/qt_messages.h"
 #include "ui/datum_dialog.h"
 #include "ui/file_compute_dialog.h"
@@ -174,8 +175,8 @@ void AppWindow::AskAndStart(const QString& path, const FileComputeChoice* again)
 
 void AppWindow::StartJob(const engine::Job& job, const QString& path) {
     asked_.reset();
-    auto fileJob = std::make_shared<FileJob>(job, QFile::encodeName(path).toStdString(),
-                                             ProjectionFor(geodesy_).label);
+    auto fileJob =
+        std::make_shared<FileJob>(job, EngineFileName(path), ProjectionFor(geodesy_).label);
     runner_->Start(
         fileJob, QtMessage(Tr("Computing {0} …"), {QFileInfo(path).fileName()}),
         [this](std::shared_ptr<FileJobResult> result) { JobFinished(std::move(result)); });

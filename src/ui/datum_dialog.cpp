@@ -34,6 +34,7 @@
 #include "engine/datum/datum_operation.h"
 #include "engine/datum/transform_checks.h"
 #include "engine/reading/text_io.h"
+#include "print/file_names.h"
 #include "print/qt_messages.h"
 #include "ui/datum_models.h"
 #include "ui/file_job.h"
@@ -506,7 +507,7 @@ bool DatumDialog::SaveParametersTo(const QString& path, QString& error) const {
         return false;
     }
     try {
-        AtomicFile file(QFile::encodeName(path).toStdString());
+        AtomicFile file(EngineFileName(path));
         engine::FdSink sink(file.fd(), path.toStdString());
         engine::OutputBuffer out(sink);
         out.Append(ParameterText());
@@ -663,7 +664,7 @@ engine::TransformJob DatumDialog::TransformJobFor(const PointFileChoice& choice)
     engine::TransformJob job;
     job.parameters = *parameters_;
     job.parameterName = parameterPath_.isEmpty() ? Tr("the parameters fitted in the dialog")
-                                                 : QFile::encodeName(parameterPath_).toStdString();
+                                                 : EngineFileName(parameterPath_);
     job.reading.fields = choice.fields;
     for (std::size_t& f : job.reading.fields) ++f;  // 1-based, as --fields
     job.reading.decimalComma = choice.decimalComma;
@@ -675,14 +676,12 @@ engine::TransformJob DatumDialog::TransformJobFor(const PointFileChoice& choice)
 
 std::string DatumDialog::TransformCommand(const QString& input,
                                           const PointFileChoice& choice) const {
-    std::vector<std::string> args = {"transform", "-p",
-                                     parameterPath_.isEmpty()
-                                         ? std::string("PARAMS")
-                                         : QFile::encodeName(parameterPath_).toStdString(),
-                                     "--bom"};
+    std::vector<std::string> args = {
+        "transform", "-p",
+        parameterPath_.isEmpty() ? std::string("PARAMS") : EngineFileName(parameterPath_), "--bom"};
     const std::vector<std::string> reading = ReadingArguments(choice);
     args.insert(args.end(), reading.begin(), reading.end());
-    args.insert(args.end(), {"--", QFile::encodeName(input).toStdString()});
+    args.insert(args.end(), {"--", EngineFileName(input)});
     return ShellCommand(args);
 }
 
@@ -697,9 +696,8 @@ void DatumDialog::ConvertFile(const QString& input, const PointFileChoice& choic
             ? Tr("PARAMS: the parameters fitted in the dialog, not saved: Save parameters… "
                  "writes them to a file.")
             : std::string();
-    auto job =
-        std::make_shared<FileJob>(TransformJobFor(choice), QFile::encodeName(input).toStdString(),
-                                  TransformCommand(input, choice), note);
+    auto job = std::make_shared<FileJob>(TransformJobFor(choice), EngineFileName(input),
+                                         TransformCommand(input, choice), note);
     runner_->Start(
         job, QtMessage(Tr("Computing {0} …"), {QFileInfo(input).fileName()}),
         [this](std::shared_ptr<FileJobResult> result) {

@@ -10,6 +10,7 @@
 #include "engine/reading/column_names.h"
 #include "engine/run/job.h"
 #include "engine/run/process.h"
+#include "print/file_names.h"
 #include "ui/point_preview.h"
 
 namespace quorvel {
@@ -74,8 +75,7 @@ int CommonPointsModel::PasteRows(const QString& text) {
 
 int CommonPointsModel::ReadFile(const QString& path, const PointFileChoice& choice,
                                 std::vector<std::uint64_t>& unread) {
-    const engine::HeadBytes bytes =
-        engine::ReadHeadBytes(QFile::encodeName(path).toStdString(), kMaxPointsFile);
+    const engine::HeadBytes bytes = engine::ReadHeadBytes(EngineFileName(path), kMaxPointsFile);
     const std::string encoding = IconvEncoding(choice.encoding);
     const engine::FileHead head = engine::ReadHead(bytes, encoding, choice.decimalComma, SIZE_MAX);
     return AddLines(head.lines, choice.fields, choice.header, choice.decimalComma, unread);

@@ -14,6 +14,7 @@
 #include "core/messages.h"
 #include "engine/reading/file_head.h"
 #include "engine/run/job.h"
+#include "print/file_names.h"
 #include "print/qt_messages.h"
 
 namespace quorvel {
@@ -24,7 +25,7 @@ QString Utf8(std::string_view s) {
 }
 
 engine::HeadBytes HeadOf(const QString& path) {
-    return engine::ReadHeadBytes(QFile::encodeName(path).toStdString());
+    return engine::ReadHeadBytes(EngineFileName(path));
 }
 
 }  // namespace

@@ -35,6 +35,7 @@
 #include "engine/writers/dat_sink.h"
 #include "engine/writers/gis_output.h"
 #include "engine/writers/transform_gis.h"
+#include "print/file_names.h"
 #include "print/qt_messages.h"
 #include "print/report_printer.h"
 #include "ui/export_formats.h"
@@ -45,7 +46,7 @@ namespace quorvel {
 namespace {
 
 QString FileNameOf(const std::string& path) {
-    return QFileInfo(QFile::decodeName(path.c_str())).fileName();
+    return QFileInfo(QtFileName(path)).fileName();
 }
 
 // Column widths from the header, the first rows and the last (where numbered names are longest):
@@ -78,7 +79,7 @@ QSize FitInto(const QWidget* window, QSize wanted, const QRect& room) {
 bool WriteTransformDat(const engine::RowStore& rows, const engine::TransformJob& transform,
                        const QString& path, QString* error) {
     try {
-        AtomicFile file(QFile::encodeName(path).toStdString());
+        AtomicFile file(EngineFileName(path));
         engine::FdSink sink(file.fd(), path.toStdString());
         engine::OutputBuffer out(sink);
         engine::DatSink dat(transform, out);
@@ -294,7 +295,7 @@ ResultsWindow::~ResultsWindow() {
 
 bool ResultsWindow::WriteCsv(const FileJobResult& result, const QString& path, QString* error) {
     try {
-        AtomicFile file(QFile::encodeName(path).toStdString());
+        AtomicFile file(EngineFileName(path));
         engine::FdSink sink(file.fd(), path.toStdString());
         engine::OutputBuffer out(sink);
         // The mark makes Excel read the names as UTF-8.
@@ -350,8 +351,8 @@ bool ResultsWindow::WriteResults(const FileJobResult& result, const QString& pat
         if (job.format == engine::OutputFormat::Dat)
             return WriteTransformDat(result.rows, *transform, path, error);
         try {
-            engine::WriteTransformGis(result.rows, *transform, job.format,
-                                      QFile::encodeName(path).toStdString(), warn);
+            engine::WriteTransformGis(result.rows, *transform, job.format, EngineFileName(path),
+                                      warn);
         } catch (const std::runtime_error& e) {  // IoError
             *error = QString::fromStdString(ShownMessage(e.what()));
             return false;
@@ -366,7 +367,7 @@ bool ResultsWindow::WriteResults(const FileJobResult& result, const QString& pat
         return false;
     }
     try {
-        engine::WriteRows(result.rows, job, QFile::encodeName(path).toStdString(), warn, parameters,
+        engine::WriteRows(result.rows, job, EngineFileName(path), warn, parameters,
                           parametersPath.toStdString());
     } catch (const std::runtime_error& e) {  // IoError
         *error = QString::fromStdString(ShownMessage(e.what()));
@@ -376,7 +377,7 @@ bool ResultsWindow::WriteResults(const FileJobResult& result, const QString& pat
 }
 
 QString ResultsWindow::ChooseExportFile() {
-    const QFileInfo input(QFile::decodeName(result_->path.c_str()));
+    const QFileInfo input(QtFileName(result_->path));
     QFileDialog dialog(this, QStringLiteral("导出"));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
@@ -439,7 +440,7 @@ QString ResultsWindow::ChooseParameters(std::optional<ParameterFile>& parameters
     const QString path = dialog.selectedFiles().constFirst();
     QString problem;
     try {
-        parameters = engine::ReadParameters(QFile::encodeName(path).toStdString());
+        parameters = engine::ReadParameters(EngineFileName(path));
         problem = ParametersProblem(*parameters, path, result_->job.geodesy.ellipsoid);
     } catch (const engine::IoError& e) {
         problem = QString::fromStdString(e.what());
