@@ -21,6 +21,7 @@
 #include <QTextBrowser>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "print/file_names.h"
 #include "print/qt_messages.h"
@@ -249,6 +250,36 @@ void AppWindow::dropEvent(QDropEvent* event) {
     const QString path = urls.front().toLocalFile();
     // Not inside the drop: the source application waits until the drop returns.
     QTimer::singleShot(0, this, [this, path] { OpenFile(path); });
+}
+
+void AppWindow::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (fitted_) return;
+    fitted_ = true;
+    QTimer::singleShot(0, this, &AppWindow::FitToScreen);
+}
+
+void AppWindow::FitToScreen() {
+    // The first size was estimated from the style's metrics; Windows' frame and menu bar can be
+    // a few pixels larger, and one pixel short of the layout brings up both scroll bars.
+    const QSize lack = calculator_->MissingRoom();
+    const QScreen* s = screen();
+    if ((lack.width() <= 0 && lack.height() <= 0) || s == nullptr) return;
+    const QRect available = s->availableGeometry();
+    const QSize frame = frameGeometry().size() - size();
+    const QSize room = available.size() - frame;
+    const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    QSize wanted = size() + lack.expandedTo(QSize(0, 0));
+    if (wanted.height() > room.height())
+        wanted.setWidth(std::max(wanted.width(), width() + lack.width() + bar));
+    if (wanted.width() > room.width())
+        wanted.setHeight(std::max(wanted.height(), height() + lack.height() + bar));
+    wanted = wanted.boundedTo(room).expandedTo(size());
+    if (wanted == size()) return;
+    resize(wanted);
+    const QRect outer(frameGeometry().topLeft(), wanted + frame);
+    move(pos() + QPoint(std::min(0, available.right() - outer.right()),
+                        std::min(0, available.bottom() - outer.bottom())));
 }
 
 void AppWindow::closeEvent(QCloseEvent* event) {

@@ -46,9 +46,13 @@ class AppWindow : public QMainWindow {
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
   private:
     void Tell(QMessageBox::Icon icon, const QString& message);
+    // Grows the window by what the calculator still lacks once the real frame and menu bar are
+    // known, within the screen.
+    void FitToScreen();
     // 从文件计算 for `path`, with the choices of `again` (after a cancelled run) when given.
     void AskAndStart(const QString& path, const FileComputeChoice* again);
     void JobFinished(std::shared_ptr<FileJobResult> result);
@@ -56,6 +60,7 @@ class AppWindow : public QMainWindow {
     MainWindow* calculator_;
     GeodesySettings geodesy_;
     JobRunner* runner_;
+    bool fitted_ = false;
     // The dialog's choices for the run in progress, to return to when it is cancelled.
     std::optional<std::pair<QString, FileComputeChoice>> asked_;
 };

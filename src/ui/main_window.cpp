@@ -393,6 +393,10 @@ QSize MainWindow::FittedSize(QSize size) const {
     return size;
 }
 
+QSize MainWindow::MissingRoom() const {
+    return canvas_->size() - scroll_->size();
+}
+
 MainWindow::~MainWindow() = default;
 
 QLineEdit* MainWindow::textBox(TextBox box) const {

@@ -48,6 +48,10 @@ class MainWindow : public QWidget {
     // coordinates.
     QRect promptBand() const;
 
+    // How much more room the layout needs than it has now without scroll bars (negative where
+    // there is room to spare).
+    QSize MissingRoom() const;
+
   public slots:
     void Command1_Click();
     void Command2_click();

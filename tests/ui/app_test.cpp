@@ -18,6 +18,8 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSettings>
 #include <QSplitter>
 #include <QStandardItemModel>
@@ -372,6 +374,31 @@ class AppTest : public QObject {
         const std::optional<engine::JobRefusal> r = MakeJob(choice, {}, refused);
         QVERIFY(r && r->usage);
         QVERIFY2(r->words.find("\"abc\"") != std::string::npos, r->words.c_str());
+    }
+
+    // The first size is an estimate from the style; a real frame or menu bar a few pixels larger
+    // (as on Windows) leaves the layout short, which brought up both scroll bars. Once shown, the
+    // window takes what it lacks where the screen has room, and never the horizontal bar when
+    // only the height is short.
+    void windowTakesTheRoomItsLayoutLacksOnceShown() {
+        AppWindow window;
+        window.resize(window.size() - QSize(2, 3));
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        auto* scroll = window.findChild<QScrollArea*>(QStringLiteral("LayoutScroll"));
+        QVERIFY(scroll);
+        const QRect available = window.screen()->availableGeometry();
+        const QSize canvas = scroll->widget()->size();
+        const int menu = window.menuBar()->height();
+        if (available.height() >= canvas.height() + menu && available.width() >= canvas.width()) {
+            QTRY_VERIFY(window.calculator()->MissingRoom().width() <= 0 &&
+                        window.calculator()->MissingRoom().height() <= 0);
+            QTRY_VERIFY(!scroll->verticalScrollBar()->isVisible());
+        } else {
+            QTRY_VERIFY(scroll->verticalScrollBar()->isVisible());
+        }
+        QVERIFY(!scroll->horizontalScrollBar()->isVisible());
+        QVERIFY(available.contains(window.frameGeometry()));
     }
 
     // 取消 in the progress stops the run, leaves no results and returns to 从文件计算 with every

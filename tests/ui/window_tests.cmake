@@ -56,6 +56,7 @@ set_tests_properties(app_tests PROPERTIES
 # The dialogs and the results window on the laptop screen.
 add_test(NAME app_tests_small_screen
     COMMAND app_tests headerAndRolesOfTheFieldFile resultsWindowFitsAndLinksTableAndMap
+            windowTakesTheRoomItsLayoutLacksOnceShown
             fileDialogWithMoreOptionsFitsTheScreen)
 set_tests_properties(app_tests_small_screen PROPERTIES
     TIMEOUT 120
