@@ -35,4 +35,7 @@ class TextConverter {
 // counts as invalid bytes.
 bool ReadsAllOfGb18030();
 
+// Whether the conversions are the C library's iconv (for the about box's credits).
+bool ConvertsWithIconv();
+
 }  // namespace quorvel::platform

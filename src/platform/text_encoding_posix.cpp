@@ -58,4 +58,8 @@ bool ReadsAllOfGb18030() {
     return true;
 }
 
+bool ConvertsWithIconv() {
+    return true;
+}
+
 }  // namespace quorvel::platform

@@ -145,4 +145,8 @@ bool ReadsAllOfGb18030() {
     return ::IsValidCodePage(kGb18030) != 0;
 }
 
+bool ConvertsWithIconv() {
+    return false;
+}
+
 }  // namespace quorvel::platform

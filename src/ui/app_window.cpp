@@ -23,6 +23,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "platform/text_encoding.h"
 #include "print/file_names.h"
 #include "print/qt_messages.h"
 #include "ui/datum_dialog.h"
@@ -227,15 +228,19 @@ void AppWindow::ShowHelp() {
 }
 
 void AppWindow::ShowAbout() {
+    // Windows converts GB18030 and GBK itself; the build carries gettext's libintl instead.
+    const QString converter = platform::ConvertsWithIconv()
+                                  ? QStringLiteral("GNU C 库的 iconv（LGPL-2.1）")
+                                  : QStringLiteral("GNU gettext 的 libintl（LGPL-2.1）");
     QMessageBox::about(this, QStringLiteral("关于 Quorvel"),
                        QStringLiteral("<h3>Quorvel %1</h3>"
                                       "<p>高斯-克吕格投影计算：大地正算、大地反算、座标换带；"
                                       "克拉索夫斯基、IAG-75、CGCS2000、WGS 84 及自定义椭球。</p>"
                                       "<p>许可：MIT 许可证。版权所有 © 2026 Quorvel 维护者。</p>"
                                       "<p>使用的库：Qt %2（LGPL-3.0），GeographicLib %3（MIT），"
-                                      "GNU C 库的 iconv（LGPL-2.1）。</p>")
+                                      "%4。</p>")
                            .arg(QStringLiteral(QUORVEL_VERSION), QString::fromLatin1(qVersion()),
-                                QStringLiteral(GEOGRAPHICLIB_VERSION_STRING)));
+                                QStringLiteral(GEOGRAPHICLIB_VERSION_STRING), converter));
 }
 
 void AppWindow::dragEnterEvent(QDragEnterEvent* event) {
