@@ -20,10 +20,12 @@ need_tools() {
 
 # Runs the sourcing script again with the arguments given, on an X server of its own; the
 # default screen of xvfb-run is too small for the window. E2E_SCREEN chooses another size than
-# 1280x1024x24. Returns once on that server.
+# 1280x1024x24. Returns once on that server. A key held longer than -ardelay repeats: on a
+# loaded machine xdotool's release can come late, and a repeated Space ticks a box back.
 run_on_xvfb() {
     if [ -z "${QUORVEL_E2E_ON_XVFB:-}" ]; then
-        exec xvfb-run -a -s "-screen 0 ${E2E_SCREEN:-1280x1024x24}" env QUORVEL_E2E_ON_XVFB=1 \
+        exec xvfb-run -a -s "-screen 0 ${E2E_SCREEN:-1280x1024x24} -ardelay 30000" \
+            env QUORVEL_E2E_ON_XVFB=1 \
             bash "$0" "$@"
     fi
 }

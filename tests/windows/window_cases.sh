@@ -19,7 +19,8 @@ out=$win/test-window
 rm -rf "$out" && mkdir -p "$out"
 export WINEPREFIX=$win/wine-prefix WINEDEBUG=-all WINEDLLOVERRIDES="winemenubuilder.exe=d"
 export DISPLAY=:${E2E_DISPLAY:-93}
-Xvfb "$DISPLAY" -screen 0 1366x768x24 -nolisten tcp >/dev/null 2>&1 &
+# No key repeat: under load xdotool's key release can come late (see tests/e2e/lib.sh).
+Xvfb "$DISPLAY" -screen 0 1366x768x24 -ardelay 30000 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
 pid=
 cleanup() {
