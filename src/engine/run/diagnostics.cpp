@@ -11,6 +11,7 @@
 #include "core/packed_angle.h"
 #include "engine/reading/text_io.h"
 #include "engine/run/job.h"
+#include "platform/text_encoding.h"
 
 namespace quorvel::engine {
 namespace {
@@ -265,6 +266,11 @@ std::string DescribeReading(const Diagnostic& d, const InputShape& shape) {
         case Problem::LineTooLong:
             return Fill(Tr("line longer than {0} bytes"), {std::to_string(d.count)});
         case Problem::InvalidUtf8:
+            // Wine has no table for GB18030's four-byte characters of the first plane.
+            if (shape.encoding == "GB18030" && !platform::ReadsAllOfGb18030())
+                return Tr(
+                    "not GB18030 text as this system reads it: it lacks the table of "
+                    "GB18030's four-byte characters (code page 54936)");
             if (!shape.encoding.empty()) return Fill(Tr("not {0} text"), {shape.encoding});
             return Fill(Tr("not UTF-8 text (byte {0}); save the file as UTF-8, or use --encoding "
                            "gb18030 for a file saved by a Chinese Windows program"),
