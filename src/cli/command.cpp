@@ -232,7 +232,13 @@ int RunCommand(std::span<const std::string_view> args, const Environment& env) {
         ShowError(env.err, e.what());
         return 2;
     }
-    if (!options.quiet) env.err << SummaryText(counts) << '\n';
+    if (!options.quiet) {
+        env.err << SummaryText(counts) << '\n';
+        if (options.geodesy.distortion) {
+            env.err << DistortionSummary(counts.distortion, options.geodesy.distortionLimit)
+                    << '\n';
+        }
+    }
     env.err.flush();
     return counts.rejected > 0 ? 1 : 0;
 }

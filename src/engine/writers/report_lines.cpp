@@ -2,6 +2,7 @@
 #include <climits>
 
 #include "core/messages.h"
+#include "core/number_text.h"
 #include "engine/run/run.h"
 
 namespace quorvel::engine {
@@ -49,6 +50,29 @@ std::string SummaryText(const RunCounts& counts) {
             Fill(TrN(", {0} easting with the zone number of the central meridian taken off",
                      ", {0} eastings with the zone number of the central meridian taken off", n),
                  {std::to_string(n)});
+    }
+    return text;
+}
+
+std::string DistortionSummary(const DistortionTally& t, double limit) {
+    std::string text;
+    if (t.measured > 0) {
+        char worst[kMaxResultText];
+        text =
+            Fill(Tr("length distortion: worst {0} cm/km at {1} (line {2}); {3} beyond {4} cm/km"),
+                 {std::string(worst, WriteRoundedText(worst, t.worst, 2)), Quoted(t.name),
+                  std::to_string(t.line),
+                  Fill(TrN("{0} point", "{0} points", t.beyond), {std::to_string(t.beyond)}),
+                  ShortestText(limit)});
+    } else {
+        text =
+            Tr("length distortion: no point has a height (a column named H or 高程, or the "
+               "height field given)");
+    }
+    if (const std::size_t n = t.withoutHeight; n > 0 && t.measured > 0) {
+        text += Fill(TrN("; {0} point without a height, its distortion left empty",
+                         "; {0} points without a height, their distortion left empty", n),
+                     {std::to_string(n)});
     }
     return text;
 }
