@@ -130,6 +130,7 @@ PlanProposal ProposeSystem(std::span<const AreaPoint> points, const Ellipsoid& e
     const double first = std::floor(west->L * 60), last = std::ceil(east->L * 60);
     double best = standard;
     Room bestRoom = atStandard;
+    Room narrowest = atStandard;  // the least spread of the scale, whatever the heights
     for (double minute = first; minute <= last; ++minute) {
         const double meridian = minute / 60;
         const Room r = area.RoomAt(meridian);
@@ -137,13 +138,14 @@ PlanProposal ProposeSystem(std::span<const AreaPoint> points, const Ellipsoid& e
             best = meridian;
             bestRoom = r;
         }
+        if (r.maxScale - r.minScale < narrowest.maxScale - narrowest.minScale) narrowest = r;
     }
     if (const std::optional<double> H0 = RoundHeight(bestRoom)) return take(best, *H0, false);
-    // None: what stands in the way where the room came nearest.
+    // None: what stands in the way, the scale measured where it spreads least.
     p.meridian = best;
-    p.widthKm = (bestRoom.maxY - bestRoom.minY) / 1000;
+    p.widthKm = (narrowest.maxY - narrowest.minY) / 1000;
     p.heightRange = area.HeightRange();
-    p.scaleSpread = bestRoom.maxScale - bestRoom.minScale;
+    p.scaleSpread = narrowest.maxScale - narrowest.minScale;
     p.heightSpread = p.heightRange / area.MeanRadiusOfArea() * 1e5;
     const double room = 2 * limit;
     p.obstacle = p.heightSpread > room  ? PlanObstacle::Heights

@@ -36,9 +36,10 @@ struct PlanProposal {
     // Its worst distortion (cm/km, signed) and the point that has it.
     double worst = 0;
     std::size_t worstPoint = 0;
-    // Without a proposal: the obstacle, at the meridian that came nearest; the area's width
-    // east–west (km) and range of heights (m) there, and what each spreads the distortion by
-    // (cm/km), against the 2 × limit a system can hold.
+    // Without a proposal: the obstacle; the area's width east–west (km) and the spread of the
+    // projection's scale across it (cm/km) on the meridian where that spreads least, and the
+    // range of heights (m) and the spread it gives (cm/km), against the 2 × limit a system can
+    // hold.
     PlanObstacle obstacle = PlanObstacle::Width;
     double widthKm = 0;
     double heightRange = 0;
