@@ -168,7 +168,7 @@ std::optional<JobRefusal> RunTransformCommand(const DatumOptions& o, const Trans
     const RunCounts& counts = outcome.counts;
     const ParameterFile& p = job.parameters;
     if (!o.quiet) {
-        err << SummaryText(RunCounts{counts.points, counts.rejected, 0, {}}) << '\n';
+        err << SummaryText(RunCounts{counts.points, counts.rejected, 0}) << '\n';
         const std::string note = HeightsNote(p.from, p.to, p.heights, p.parameters.model);
         if (!note.empty()) err << note << '\n';
     }

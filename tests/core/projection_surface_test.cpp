@@ -23,8 +23,10 @@ struct Surface {
 };
 
 std::vector<Surface> Surfaces() {
-    return {{Krassovsky(), 2000, 1, 117},   {Cgcs2000(), -150, 1, 105},
-            {Xian80(), 4500, 0.9996, 87.5}, {Cgcs2000(), 10000, 1, 120},
+    return {{Krassovsky(), 2000, 1, 117},
+            {Cgcs2000(), -150, 1, 105},
+            {Xian80(), 4500, 0.9996, 87.5},
+            {Cgcs2000(), 10000, 1, 120},
             {Krassovsky(), -10000, 1, 75}};
 }
 
@@ -39,7 +41,8 @@ TEST(ProjectionSurface, MatchesProjTmercOnTheEnlargedEllipsoid) {
     for (const Surface& s : Surfaces()) {
         const GaussKruger exact(Method::Exact, s.e, s.k0, 500000, s.H0);
         std::vector<std::string> lines;
-        for (const auto& [dl, B] : Offsets()) lines.push_back(Num(s.lo + dl) + " " + Num(B) + " 0 0");
+        for (const auto& [dl, B] : Offsets())
+            lines.push_back(Num(s.lo + dl) + " " + Num(B) + " 0 0");
         const std::string tm = "cct -d 6 +proj=tmerc +a=" + Num(s.e.a + s.H0) +
                                " +rf=" + Num(s.e.InverseFlattening()) + " +k_0=" + Num(s.k0) +
                                " +x_0=500000 +lon_0=" + Num(s.lo);
@@ -138,7 +141,8 @@ std::vector<AreaPoint> Block(double B, double L, double width, double low, doubl
     std::vector<AreaPoint> area;
     for (int i = 0; i < 5; ++i) {
         for (int j = 0; j < 5; ++j) {
-            area.push_back({B + 0.02 * j, L + width * (i - 2) / 4, low + (high - low) * (i + j) / 8});
+            area.push_back(
+                {B + 0.02 * j, L + width * (i - 2) / 4, low + (high - low) * (i + j) / 8});
         }
     }
     return area;

@@ -25,19 +25,21 @@ std::string ReadPoint(const ParsedLine& p, bool decimalComma, AreaPoint& point) 
     }
     const char* names[] = {"L", "B", "H"};
     double v[3];
+    std::string_view texts[3];
     std::string buffer;
     for (int i = 0; i < 3; ++i) {
         const std::string_view text = TrimBlanks(p.fields[static_cast<std::size_t>(i) + 1]);
+        texts[i] = text;
         const std::optional<double> n = TryParseNumber(DecimalText(text, decimalComma, buffer));
         if (text.empty()) return Fill(Tr("{0} is empty: the plan needs every point's"), {names[i]});
         if (!n) return Fill(Tr("{0}: {1} is not a number"), {names[i], Quoted(text)});
         v[i] = i < 2 ? DecodePackedAngle(*n) : *n;
     }
-    if (!(std::fabs(v[1]) <= 90)) return Fill(Tr("B: {0} is beyond ±90°"), {ShortestText(v[1])});
-    if (!(std::fabs(v[0]) <= 360)) return Fill(Tr("L: {0} is beyond ±360°"), {ShortestText(v[0])});
+    if (!(std::fabs(v[1]) <= 90)) return Fill(Tr("B: {0} is beyond ±90°"), {Quoted(texts[1])});
+    if (!(std::fabs(v[0]) <= 360)) return Fill(Tr("L: {0} is beyond ±360°"), {Quoted(texts[0])});
     if (!(std::fabs(v[2]) <= kMaxGroundHeight)) {
         return Fill(Tr("H: {0} m is no height of the ground: is it in metres?"),
-                    {ShortestText(v[2])});
+                    {Quoted(texts[2])});
     }
     point = {v[1], v[0], v[2]};
     return {};

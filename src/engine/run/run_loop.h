@@ -35,7 +35,7 @@ struct RunCounts {
     std::size_t rejected = 0;
     // Points whose easting carried the zone number of the central meridian itself, taken off.
     std::size_t zoneNumbersTakenOff = 0;
-    DistortionTally distortion;
+    DistortionTally distortion = {};
 };
 
 // How a run divides its work: worker threads (0 picks by the cores, 1 works in the calling
