@@ -133,6 +133,10 @@ QString SummaryText(const FileJobResult& result) {
     if (warnings > 0) {
         text += Fill(TrN(", {0} warning", ", {0} warnings", warnings), {std::to_string(warnings)});
     }
+    const engine::Geodesy& g = result.job.geodesy;
+    if (g.distortion && !result.transform()) {
+        text += '\n' + engine::DistortionSummary(result.counts.distortion, g.distortionLimit);
+    }
     return QString::fromStdString(text);
 }
 
@@ -497,6 +501,13 @@ bool ResultsWindow::MayPrint() {
         return false;
     }
     const engine::Geodesy& g = result_->job.geodesy;
+    if (g.projectionHeight != 0) {
+        QMessageBox::information(
+            this, windowTitle(),
+            QtMessage(Tr("The report has no line for the projection height: it cannot be "
+                         "printed. Export the CSV instead.")));
+        return false;
+    }
     if (g.zone || g.k0 != 1 || g.falseEasting != engine::Geodesy().falseEasting) {
         // The report has room for one central meridian (two for a zone change), as the print
         // button's report and quorvel-batch's, and none for another scale or false easting.
