@@ -25,27 +25,15 @@ QString ForSpreadsheet(const std::string& field) {
 // The table's heading of a column the CSV names `name` (the export keeps the CSV's names).
 QString ChineseHeading(const std::string& name) {
     static const std::pair<const char*, const char*> kHeadings[] = {
-        {"name", "点名"},
-        {"L", "经度 L"},
-        {"B", "纬度 B"},
-        {"X", "纵坐标 X"},
-        {"Y", "横坐标 Y"},
-        {"X1", "纵坐标 X1"},
-        {"Y1", "横坐标 Y1"},
-        {"X2", "纵坐标 X2"},
-        {"Y2", "横坐标 Y2"},
-        {"zone", "带号"},
-        {"gamma", "收敛角 γ"},
-        {"k", "长度比 k"},
-        {"dX", "dX (毫米)"},
-        {"dY", "dY (毫米)"},
-        {"dB", "dB (毫米)"},
-        {"dL", "dL (毫米)"},
-        {"distortion", "长度变形 (厘米/千米)"},
+        {"name", "点名"},    {"L", "经度 L"},     {"B", "纬度 B"},       {"X", "纵坐标 X"},
+        {"Y", "横坐标 Y"},   {"X1", "纵坐标 X1"}, {"Y1", "横坐标 Y1"},   {"X2", "纵坐标 X2"},
+        {"Y2", "横坐标 Y2"}, {"zone", "带号"},    {"gamma", "收敛角 γ"}, {"k", "长度比 k"},
+        {"dX", "dX (毫米)"}, {"dY", "dY (毫米)"}, {"dB", "dB (毫米)"},   {"dL", "dL (毫米)"},
     };
     for (const auto& [english, chinese] : kHeadings) {
         if (name == english) return QString::fromUtf8(chinese);
     }
+    if (name == "distortion") return QStringLiteral("长度变形 (厘米/千米)");
     return QString::fromStdString(name);
 }
 
