@@ -83,8 +83,12 @@ bool IsPlanCommand(std::span<const std::string_view> args) {
 }
 
 int RunPlanCommand(std::span<const std::string_view> args, const Environment& env) {
-    if (FindBeforeEnd(args, {"--help", "-h"})) {
-        env.out << HelpText();
+    if (const auto action = FindBeforeEnd(args, {"--help", "-h", "--version"})) {
+        if (*action == "--version") {
+            env.out << "quorvel-batch " << QUORVEL_VERSION << '\n';
+        } else {
+            env.out << HelpText();
+        }
         env.out.flush();
         return 0;
     }

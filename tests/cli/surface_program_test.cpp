@@ -332,6 +332,11 @@ TEST_F(Surface, PlanSaysWhyNoneHoldsAndRefusesBadLines) {
     EXPECT_EQ(o.err, "<stdin>:2: H: \"100000\" m is no height of the ground: is it in metres?\n");
     o = Run({"plan"}, "");
     EXPECT_EQ(o.status, 2);
+    o = Run({"plan", "--version"});
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.out, std::string("quorvel-batch ") + QUORVEL_VERSION_TEXT + "\n");
+    o = Run({"plan", "--unknown"}, high);
+    EXPECT_EQ(o.status, 2);
 }
 
 }  // namespace
