@@ -273,6 +273,19 @@ TEST_F(Surface, GisLayerNamesTheRaisedSurface) {
     EXPECT_STREQ(OSRGetAttrValue(srs, "PROJCS", 0),
                  "Beijing 1954 / Gauss-Kruger CM 117E, projection height 1500 m");
     OGR_DS_Destroy(ds);
+
+    // A Shapefile's distortion field holds the CSV's 2 decimals.
+    const Outcome shp =
+        Run({"forward", "--lo", "117", "--distortion", "--height-field", "4", "-o", "p.shp"},
+            "A,117.1,30.2,1000\n");
+    ASSERT_EQ(shp.status, 0) << shp.err;
+    ds = OGROpen((dir / "p.shp").c_str(), 0, nullptr);
+    ASSERT_NE(ds, nullptr);
+    OGRFeatureDefnH defn = OGR_L_GetLayerDefn(OGR_DS_GetLayer(ds, 0));
+    const int field = OGR_FD_GetFieldIndex(defn, "distortion");
+    ASSERT_GE(field, 0);
+    EXPECT_EQ(OGR_Fld_GetPrecision(OGR_FD_GetFieldDefn(defn, field)), 2);
+    OGR_DS_Destroy(ds);
 }
 
 // Python's packed degrees of `degrees`, as plan reads them.
