@@ -313,11 +313,6 @@ void ReadReport(const std::string& report, const std::optional<std::string>& out
     } else {
         throw UsageError(Fill(Tr("--report: {0} must end in .pdf or .txt"), {Quoted(report)}));
     }
-    if (g.projectionHeight != 0) {
-        throw UsageError(
-            Tr("--report prints the window's report, which has no line for the projection "
-               "height: leave out --report or --projection-height"));
-    }
     if (g.zone || g.method != Method::Classic || !IsKrassovsky(g.ellipsoid) || g.k0 != 1 ||
         g.falseEasting != FalseEasting) {
         throw UsageError(

@@ -501,13 +501,6 @@ bool ResultsWindow::MayPrint() {
         return false;
     }
     const engine::Geodesy& g = result_->job.geodesy;
-    if (g.projectionHeight != 0) {
-        QMessageBox::information(
-            this, windowTitle(),
-            QtMessage(Tr("The report has no line for the projection height: it cannot be "
-                         "printed. Export the CSV instead.")));
-        return false;
-    }
     if (g.zone || g.k0 != 1 || g.falseEasting != engine::Geodesy().falseEasting) {
         // The report has room for one central meridian (two for a zone change), as the print
         // button's report and quorvel-batch's, and none for another scale or false easting.

@@ -243,8 +243,6 @@ TEST_F(Surface, RefusesWhatCannotBeMeantAndWritesNothing) {
         {{"--distortion-limit", "2"}, "--distortion-limit belongs to --distortion"},
         {{"--distortion", "--height-field", "2"}, "--height-field: field 2 is the name or one"},
         {{"--distortion", "--height-field", "0"}, "--height-field: \"0\" must be one field"},
-        {{"--projection-height", "100", "--report", "r.txt"},
-         "has no line for the projection height"},
     };
     for (const auto& [options, words] : refused) {
         std::vector<std::string> args = {"forward", "--lo", "117", "-o", "out.csv"};
@@ -255,6 +253,26 @@ TEST_F(Surface, RefusesWhatCannotBeMeantAndWritesNothing) {
         EXPECT_FALSE(fs::exists(dir / "out.csv")) << words;
         EXPECT_FALSE(fs::exists(dir / "r.txt")) << words;
     }
+}
+
+// The printed report names the surface under its title, as the window's settings name it; on
+// the ellipsoid it is the report it always was.
+TEST_F(Surface, ReportNamesTheProjectionHeight) {
+    const std::string points = "P1,116.3045,30.3030\n";
+    ASSERT_EQ(Run({"forward", "--lo", "117", "--report", "plain.txt"}, points).status, 0);
+    ASSERT_EQ(
+        Run({"forward", "--lo", "117", "--projection-height", "0", "--report", "zero.txt"}, points)
+            .status,
+        0);
+    EXPECT_EQ(ReadFile(dir / "zero.txt"), ReadFile(dir / "plain.txt"));
+    const Outcome o =
+        Run({"forward", "--lo", "117", "--projection-height", "1720", "--report", "r.txt"}, points);
+    ASSERT_EQ(o.status, 0) << o.err;
+    const std::string report = ReadFile(dir / "r.txt");
+    EXPECT_NE(report.find("椭球与算法 : 克拉索夫斯基 (北京1954), 传统级数, 投影面高程 1720 m"),
+              std::string::npos)
+        << report;
+    EXPECT_EQ(ReadFile(dir / "plain.txt").find("椭球与算法"), std::string::npos);
 }
 
 // A GeoPackage on a raised surface: no EPSG code, the enlarged ellipsoid, the height named.

@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <climits>
 
+#include "core/ellipsoid.h"
 #include "core/messages.h"
 #include "core/number_text.h"
 #include "engine/run/run.h"
@@ -14,6 +15,12 @@ ReportLines::ReportLines(const Job& job, ReportSpool& spool) : mode_(job.mode), 
     data.lsText = job.lsText;
     ReportInput input = ToReportInput(data);
     input.pointCount = static_cast<int>(std::min<std::size_t>(spool.Count(), INT32_MAX));
+    // The report is the classic series' on Krassovsky; a raised surface is named as the
+    // window's settings name it.
+    if (const double H0 = job.geodesy.projectionHeight; H0 != 0) {
+        input.projection = std::string(EllipsoidCatalogue().front().chinese) +
+                           ", 传统级数, 投影面高程 " + ShortestText(H0) + " m";
+    }
     head_ = BuildReport(input);
     if (!head_.IsEmpty() && !head_.lines.front().items.empty()) {
         title_ = head_.lines.front().items.front().text;
