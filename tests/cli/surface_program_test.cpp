@@ -341,6 +341,24 @@ TEST_F(Surface, PlanProposesWhatTheDistortionColumnConfirms) {
     EXPECT_NE(flat.err.find("; 9 points beyond 2.5 cm/km"), std::string::npos) << flat.err;
 }
 
+// Two points 1.65° either side of 118°36′, at 100 and 900 m: no standard meridian holds them,
+// one of their own does, written as packed degrees on whole minutes (118.36, not 118.356).
+TEST_F(Surface, PlanProposesAMeridianOnWholeMinutes) {
+    const std::string area = "A,117,30,100\nB,120.3,30.01,900\n";
+    const Outcome p = Run({"plan"}, area);
+    ASSERT_EQ(p.status, 0) << p.err;
+    EXPECT_EQ(p.out.substr(0, p.out.find('\n')),
+              "central meridian: 118.36 (the area's own, on whole minutes)");
+    const std::size_t at = p.out.find("projection height: ");
+    ASSERT_NE(at, std::string::npos);
+    const Outcome f = Run({"forward", "--lo", "118.36", "--projection-height",
+                           p.out.substr(at + 19, p.out.find(" m", at) - at - 19), "--distortion",
+                           "--height-field", "4", "--method", "exact"},
+                          area);
+    ASSERT_EQ(f.status, 0) << f.err;
+    EXPECT_NE(f.err.find("; 0 points beyond 2.5 cm/km"), std::string::npos) << f.err;
+}
+
 TEST_F(Surface, PlanSaysWhyNoneHoldsAndRefusesBadLines) {
     const std::string high = AreaLine(1, 117.1, 30, 100) + AreaLine(2, 117.1, 30.01, 900);
     Outcome o = Run({"plan"}, high);

@@ -45,9 +45,17 @@ std::string ReadPoint(const ParsedLine& p, bool decimalComma, AreaPoint& point) 
     return {};
 }
 
-// A meridian on whole minutes as packed degrees: "117.31" for 117°31′.
+// A meridian on whole minutes as packed degrees: "117.31" for 117°31′, "117.06" for 117°6′,
+// "117" for 117°. From the whole minutes, as the digits of a double may read 117.3559999.
 std::string MeridianText(double degrees) {
-    return ShortestText(std::round(DegreesToPacked(degrees) * 1e4) / 1e4);
+    const long minutes = std::lround(std::fabs(degrees) * 60);
+    std::string text = (degrees < 0 && minutes != 0 ? "-" : "") + std::to_string(minutes / 60);
+    if (const long m = minutes % 60; m != 0) {
+        text += '.';
+        text += static_cast<char>('0' + m / 10);
+        if (m % 10 != 0) text += static_cast<char>('0' + m % 10);
+    }
+    return text;
 }
 
 std::string Rounded(double value, int decimals) {
