@@ -14,6 +14,7 @@
 #include "core/number_text.h"
 #include "core/packed_angle.h"
 #include "core/point_verdict.h"
+#include "core/projection_surface.h"
 #include "core/zones.h"
 
 namespace quorvel {
@@ -116,7 +117,11 @@ class PointLimits {
     explicit PointLimits(const BatchState& state)
         : state_(state),
           exact_(state.Projection.projection &&
-                 state.Projection.projection->method() == Method::Exact) {}
+                 state.Projection.projection->method() == Method::Exact),
+          ratio_(state.Projection.projection
+                     ? SurfaceRatio(state.Projection.projection->ellipsoid(),
+                                    state.Projection.projection->projectionHeight())
+                     : 1) {}
 
     std::optional<std::string> Forward(const std::string& point, std::string_view again, double B,
                                        double L, const MeridianName& lo, double loDeg) const {
@@ -128,10 +133,16 @@ class PointLimits {
             return std::nullopt;
         }
         const double l = MeridianOffset(L, loDeg);
-        return Refusal(point, again, lo, JudgeForward(check_, B, l, [&] {
-                           const PlanePoint p = ProjectForward(state_, B, L, loDeg);
-                           return std::pair{p.X, p.Sign * p.AbsY};
-                       }));
+        // On a raised surface the series' plane is scaled by the ratio of the axes; the check
+        // is made on the ellipsoid's.
+        return Refusal(point, again, lo,
+                       JudgeForward(
+                           check_, B, l,
+                           [&] {
+                               const PlanePoint p = ProjectForward(state_, B, L, loDeg);
+                               return std::pair{p.X / ratio_, p.Sign * p.AbsY / ratio_};
+                           },
+                           ratio_));
     }
 
     std::optional<std::string> Inverse(const std::string& point, std::string_view again, double X,
@@ -144,7 +155,8 @@ class PointLimits {
             }
             return std::nullopt;
         }
-        return Refusal(point, again, lo, JudgeInverse(check_, X, Y - FalseEasting, [&] {
+        return Refusal(point, again, lo,
+                       JudgeInverse(check_, X / ratio_, (Y - FalseEasting) / ratio_, [&] {
                            const GeodeticPoint g = ProjectInverse(state_, X, Y, loDeg);
                            return std::pair{g.B, g.L - loDeg};
                        }));
@@ -162,11 +174,15 @@ class PointLimits {
             }
             return std::nullopt;
         }
-        const double y1 = Y1 - FalseEasting, shift = MeridianOffset(lsDeg, loDeg);
-        return Refusal(point, again, ls, JudgeZone(check_, X1, y1, shift, [&] {
-                           const PlanePoint p = ProjectZone(state_, X1, Y1, loDeg, lsDeg);
-                           return std::pair{p.X, p.Sign * p.AbsY};
-                       }));
+        const double y1 = (Y1 - FalseEasting) / ratio_, shift = MeridianOffset(lsDeg, loDeg);
+        return Refusal(point, again, ls,
+                       JudgeZone(
+                           check_, X1 / ratio_, y1, shift,
+                           [&] {
+                               const PlanePoint p = ProjectZone(state_, X1, Y1, loDeg, lsDeg);
+                               return std::pair{p.X / ratio_, p.Sign * p.AbsY / ratio_};
+                           },
+                           ratio_));
     }
 
   private:
@@ -213,6 +229,7 @@ class PointLimits {
     const BatchState& state_;
     bool exact_;
     ClassicCheck check_;
+    double ratio_;  // (a + H0)/a of the chosen projection's surface; 1 on the ellipsoid
 };
 
 // 第 2 点（大地经度 L “152”，大地纬度 B “0”）: the names are messages.

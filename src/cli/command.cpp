@@ -11,6 +11,7 @@
 #include "cli/command_files.h"
 #include "cli/datum_command.h"
 #include "cli/datum_options.h"
+#include "cli/plan_command.h"
 #include "core/atomic_file.h"
 #include "core/errors.h"
 #include "core/messages.h"
@@ -190,6 +191,7 @@ RunCounts RunInto(const Options& options, const Environment& env, const Input& i
 
 int RunCommand(std::span<const std::string_view> args, const Environment& env) {
     if (IsDatumCommand(args)) return RunDatumCommand(args, env);
+    if (IsPlanCommand(args)) return RunPlanCommand(args, env);
     Options options;
     try {
         options = ParseArguments(args, env.pdfReports);
@@ -232,7 +234,13 @@ int RunCommand(std::span<const std::string_view> args, const Environment& env) {
         ShowError(env.err, e.what());
         return 2;
     }
-    if (!options.quiet) env.err << SummaryText(counts) << '\n';
+    if (!options.quiet) {
+        env.err << SummaryText(counts) << '\n';
+        if (options.geodesy.distortion) {
+            env.err << DistortionSummary(counts.distortion, options.geodesy.distortionLimit)
+                    << '\n';
+        }
+    }
     env.err.flush();
     return counts.rejected > 0 ? 1 : 0;
 }

@@ -20,6 +20,7 @@ constexpr const char* kUsage = TR_NOOP(
     "       quorvel-batch MODE --zone 3|6 [--ls LS] [options] [FILE]\n"
     "       quorvel-batch fit --from SYSTEM --to SYSTEM [-p PARAMS] [options] [FILE]\n"
     "       quorvel-batch transform -p PARAMS [options] [FILE]\n"
+    "       quorvel-batch plan [--limit CM_PER_KM] [--ellipsoid E] [FILE]  name, L, B, H\n"
     "       quorvel-batch --help | --version\n");
 
 // --help, around the --ellipsoid entry that the catalogue of ellipsoids writes.
@@ -52,6 +53,16 @@ constexpr std::string_view kHelpTail =
     "                 (forward, zone); dB, dL (inverse) as arcs of the meridian (radius\n"
     "                 M = a(1-e2)/W^3) and of the parallel (radius N cos B = a cos B/W),\n"
     "                 W = sqrt(1 - e2 sin2 B)\n"
+    "  --projection-height H0  the plane on a surface H0 metres above the ellipsoid\n"
+    "                 (-10000 to 10000): the ellipsoid enlarged to a + H0, its flattening\n"
+    "                 kept, then projected as usual; default 0\n"
+    "  --distortion   add the column distortion: the length distortion in cm/km,\n"
+    "                 k (R + H0)/(R + H) - 1, R = sqrt(MN), H the point's height from the\n"
+    "                 column the header names H or 高程, or from --height-field; empty\n"
+    "                 without a height. The summary names the worst and counts those beyond\n"
+    "                 the limit\n"
+    "  --distortion-limit L  the limit the summary counts against, cm/km; default 2.5\n"
+    "  --height-field N  the input field (from 1) of the heights for --distortion\n"
     "  -o FILE        write the results to FILE (none, or -: standard output)\n";
 // --format and -p, as the build writes formats through GDAL's module or not.
 constexpr std::string_view kFormatHelp =
@@ -118,6 +129,12 @@ constexpr std::string_view kHelpRest =
     "--format writes the same rows, in the same order, in another format (man page).\n"
     "--report prints the window's report: only with the classic method on Krassovsky, k0 1,\n"
     "false easting 500000 and --lo.\n"
+    "\n"
+    "plan: the points of an area (name, L, B, H; --header, --encoding and --decimal-comma as\n"
+    "above) in; the central meridian and projection height that keep every point's length\n"
+    "distortion within --limit (cm/km, default 2.5) out: the standard 3 deg zone's meridian\n"
+    "with H0 0 if it holds, else with a raised surface (whole 10 m, else 1 m), else a meridian\n"
+    "of the area's own on whole minutes. Exit status 1 when none holds, with the reason.\n"
     "\n"
     "Exit status: 0 all points computed; 1 some lines rejected (each reported as FILE:LINE:\n"
     "on standard error); 2 usage error or failed run, no output file written.\n"

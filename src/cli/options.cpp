@@ -170,6 +170,7 @@ namespace {
 struct Typed {
     std::optional<std::string> lo, ls, output, report, fields, dropped, encoding, datEncoding;
     std::optional<std::string> ellipsoid, method, k0, falseEasting, zone, format, parameters;
+    std::optional<std::string> projectionHeight, distortionLimit, heightField;
     bool full = false, header = false, decimalComma = false, bom = false, quiet = false;
     std::vector<std::string_view> positional;
 };
@@ -199,7 +200,10 @@ Typed ReadCommandLine(std::span<const std::string_view> args, Geodesy& g) {
             r.Valued("--ellipsoid", t.ellipsoid) || r.Valued("--method", t.method) ||
             r.Valued("--k0", t.k0) || r.Valued("--false-easting", t.falseEasting) ||
             r.Valued("--zone", t.zone) || r.Valued("--format", t.format) ||
-            r.Valued("-p", t.parameters) || r.Valued("--dat-encoding", t.datEncoding)) {
+            r.Valued("-p", t.parameters) || r.Valued("--dat-encoding", t.datEncoding) ||
+            r.Valued("--projection-height", t.projectionHeight) ||
+            r.Valued("--distortion-limit", t.distortionLimit) ||
+            r.Valued("--height-field", t.heightField)) {
             continue;
         }
         const std::string_view a = r.Option();
@@ -212,6 +216,7 @@ Typed ReadCommandLine(std::span<const std::string_view> args, Geodesy& g) {
                : a == "--convergence"   ? &g.convergence
                : a == "--scale"         ? &g.scale
                : a == "--compare"       ? &g.compare
+               : a == "--distortion"    ? &g.distortion
                                         : nullptr);
     }
     t.positional = r.Positional();
@@ -320,6 +325,35 @@ void ReadReport(const std::string& report, const std::optional<std::string>& out
     o.report = report;
 }
 
+// --distortion-limit and --height-field, checked with the job and --projection-height.
+void ReadSurface(const Typed& t, Options& o) {
+    Geodesy& g = o.geodesy;
+    if (t.distortionLimit) {
+        if (!g.distortion) throw UsageError(Tr("--distortion-limit belongs to --distortion"));
+        g.distortionLimit = ReadNumber("--distortion-limit", *t.distortionLimit);
+    }
+    if (t.heightField) {
+        if (!g.distortion) throw UsageError(Tr("--height-field belongs to --distortion"));
+        bool complete = false;
+        const std::vector<std::size_t> n = ReadFieldNumbers(*t.heightField, complete);
+        if (!complete || n.size() != 1) {
+            throw UsageError(Fill(Tr("--height-field: {0} must be one field number from 1"),
+                                  {Quoted(*t.heightField)}));
+        }
+        o.heightField = n[0] - 1;
+        if (std::binary_search(o.dropped.begin(), o.dropped.end(), *o.heightField)) {
+            throw UsageError(Fill(Tr("--height-field: field {0} is among --drop-fields"),
+                                  {std::to_string(n[0])}));
+        }
+    }
+    if (g.distortion && !o.heightField && !o.header) {
+        throw UsageError(
+            Tr("--distortion takes each point's height from the column the header names H or "
+               "高程 (give --header) or from --height-field N"));
+    }
+    ThrowIfRefused(CheckJob(o));
+}
+
 }  // namespace
 
 Options ParseArguments(std::span<const std::string_view> args, bool pdfReports) {
@@ -329,6 +363,9 @@ Options ParseArguments(std::span<const std::string_view> args, bool pdfReports) 
     ReadPositional(t.positional, o);
     ReadGeodesy(o, t.ellipsoid, t.method, t.k0, t.falseEasting, t.zone);
     ThrowIfRefused(SetMeridians(o, t.lo, t.ls, o.warnings));
+    if (t.projectionHeight) {
+        o.geodesy.projectionHeight = ReadNumber("--projection-height", *t.projectionHeight);
+    }
     if (t.output) o.output = ReadOutputFile(*t.output);
     if (t.report) ReadReport(*t.report, t.output, pdfReports, o);
     o.full = t.full;
@@ -339,6 +376,7 @@ Options ParseArguments(std::span<const std::string_view> args, bool pdfReports) 
     o.decimalComma = t.decimalComma;
     o.bom = t.bom;
     o.quiet = t.quiet;
+    ReadSurface(t, o);
     ReadFormat(t, o);
     return o;
 }

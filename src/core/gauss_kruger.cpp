@@ -8,6 +8,7 @@
 #include "core/computation.h"
 #include "core/errors.h"
 #include "core/messages.h"
+#include "core/projection_surface.h"
 
 namespace quorvel {
 namespace {
@@ -58,7 +59,8 @@ double ExactOffset(Computation c, double L, double Lo) {
 // Checks the settings before GeographicLib sees them, so that every fault is reported in the
 // program's own terms.
 GeographicLib::TransverseMercator CheckedProjection(Method method, const Ellipsoid& ellipsoid,
-                                                    double k0, double falseEasting) {
+                                                    double k0, double falseEasting,
+                                                    double projectionHeight) {
     MakeEllipsoid(ellipsoid.name, ellipsoid.a, ellipsoid.InverseFlattening());
     if (method == Method::Classic && !IsKrassovsky(ellipsoid)) {
         throw InvalidParameterError(
@@ -73,7 +75,12 @@ GeographicLib::TransverseMercator CheckedProjection(Method method, const Ellipso
         throw InvalidParameterError(
             Tr("the false easting must be a finite number of at most 1e9 m"));
     }
-    return GeographicLib::TransverseMercator(ellipsoid.a, ellipsoid.f, k0);
+    if (!(std::abs(projectionHeight) <= kMaxProjectionHeight)) {
+        throw InvalidParameterError(
+            Tr("the projection height must be a number between -10000 and 10000 m"));
+    }
+    const Ellipsoid surface = SurfaceEllipsoid(ellipsoid, projectionHeight);
+    return GeographicLib::TransverseMercator(surface.a, surface.f, k0);
 }
 
 // GeographicLib gives γ and k with every point; they are kept only when asked for.
@@ -97,13 +104,16 @@ Method ParseMethod(std::string_view text) {
     throw InvalidParameterError(Fill(Tr("unknown method \"{0}\": classic or exact"), {text}));
 }
 
-GaussKruger::GaussKruger(Method method, const Ellipsoid& ellipsoid, double k0, double falseEasting)
+GaussKruger::GaussKruger(Method method, const Ellipsoid& ellipsoid, double k0, double falseEasting,
+                         double projectionHeight)
     : method_(method),
       ellipsoid_(ellipsoid),
       k0_(k0),
       falseEasting_(falseEasting),
+      projectionHeight_(projectionHeight),
+      planeScale_(k0 * SurfaceRatio(ellipsoid, projectionHeight)),
       constants_(EllipsoidConstants::Load()),
-      tm_(CheckedProjection(method, ellipsoid, k0, falseEasting)) {}
+      tm_(CheckedProjection(method, ellipsoid, k0, falseEasting, projectionHeight)) {}
 
 void GaussKruger::AddExtras(double B, double L, double Lo, double& gamma, double& k) const {
     double x, y;
@@ -117,8 +127,8 @@ GridPoint GaussKruger::Forward(double B, double L, double Lo, Extras extras) con
     if (method_ == Method::Classic) {
         const PlanePoint p = ForwardProject(constants_, B, L, Lo);
         RequireFiniteResult(Computation::Forward, {p.X, p.AbsY});
-        g.X = k0_ * p.X;
-        g.y = p.Sign * (k0_ * p.AbsY);
+        g.X = planeScale_ * p.X;
+        g.y = p.Sign * (planeScale_ * p.AbsY);
         if (extras == Extras::ConvergenceAndScale) AddExtras(B, L, Lo, g.Convergence, g.Scale);
     } else {
         ExactOffset(Computation::Forward, L, Lo);
@@ -134,8 +144,8 @@ GeoPoint GaussKruger::Inverse(double X, double Y, double Lo, Extras extras) cons
     RequireFinite(Computation::Inverse, {X, Y, Lo});
     GeoPoint g;
     if (method_ == Method::Classic) {
-        const GeodeticPoint p =
-            InverseProjectOffset(constants_, X / k0_, (Y - falseEasting_) / k0_, Lo);
+        const GeodeticPoint p = InverseProjectOffset(constants_, X / planeScale_,
+                                                     (Y - falseEasting_) / planeScale_, Lo);
         RequireFiniteResult(Computation::Inverse, {p.B, p.L});
         g.B = p.B;
         g.L = p.L;
@@ -154,12 +164,12 @@ GridPoint GaussKruger::Zone(double X1, double Y1, double Lo, double Ls, Extras e
     RequireFinite(Computation::Zone, {X1, Y1, Lo, Ls});
     GridPoint g;
     if (method_ == Method::Classic) {
-        const double x1 = X1 / k0_;
-        const double y1 = (Y1 - falseEasting_) / k0_;
+        const double x1 = X1 / planeScale_;
+        const double y1 = (Y1 - falseEasting_) / planeScale_;
         const PlanePoint p = ZoneTransformOffset(constants_, x1, y1, Lo, Ls);
         RequireFiniteResult(Computation::Zone, {p.X, p.AbsY});
-        g.X = k0_ * p.X;
-        g.y = p.Sign * (k0_ * p.AbsY);
+        g.X = planeScale_ * p.X;
+        g.y = p.Sign * (planeScale_ * p.AbsY);
         if (extras == Extras::ConvergenceAndScale) {
             const GeodeticPoint q = InverseProjectOffset(constants_, x1, y1, Lo);
             AddExtras(q.B, q.L, Ls, g.Convergence, g.Scale);

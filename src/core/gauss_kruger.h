@@ -84,17 +84,24 @@ struct GeoPoint {
 // DegreesToPacked), every distance in metres.
 class GaussKruger {
   public:
-    // `k0` is the scale on the central meridian, `falseEasting` the value added to every easting.
+    // `k0` is the scale on the central meridian, `falseEasting` the value added to every easting,
+    // `projectionHeight` H0 the height of the projection surface above the ellipsoid (metres):
+    // the projection is then that of the ellipsoid enlarged to a + H0 with its flattening kept
+    // (core/projection_surface.h). The classic series, which are Krassovsky's, scale their
+    // plane by (a + H0)/a, which is the same projection: enlarging an ellipsoid at a fixed
+    // flattening scales every distance of its transverse Mercator by that ratio. H0 = 0 changes
+    // nothing, bit for bit.
     // Throws InvalidParameterError for the classic method on any ellipsoid but Krassovsky, for a
-    // k0 outside [0.9, 1.1] and for a false easting that is not finite or exceeds 1e9 m in
-    // magnitude, and for an ellipsoid MakeEllipsoid would refuse.
+    // k0 outside [0.9, 1.1], for a false easting that is not finite or exceeds 1e9 m in
+    // magnitude, for an H0 beyond ±10 km, and for an ellipsoid MakeEllipsoid would refuse.
     explicit GaussKruger(Method method, const Ellipsoid& ellipsoid = Krassovsky(), double k0 = 1,
-                         double falseEasting = 500000);
+                         double falseEasting = 500000, double projectionHeight = 0);
 
     Method method() const { return method_; }
     const Ellipsoid& ellipsoid() const { return ellipsoid_; }
     double k0() const { return k0_; }
     double falseEasting() const { return falseEasting_; }
+    double projectionHeight() const { return projectionHeight_; }
 
     // Forward projection, from the ellipsoid to the plane.
     //   B  latitude of the point (degrees), in [−90°, 90°]
@@ -139,6 +146,9 @@ class GaussKruger {
     Ellipsoid ellipsoid_;
     double k0_;
     double falseEasting_;
+    double projectionHeight_;
+    // The classic series' plane scale: k0, times (a + H0)/a on a raised surface.
+    double planeScale_;
     EllipsoidConstants constants_;
     GeographicLib::TransverseMercator tm_;
 };

@@ -177,8 +177,10 @@ void AppWindow::AskAndStart(const QString& path, const FileComputeChoice* again)
 
 void AppWindow::StartJob(const engine::Job& job, const QString& path) {
     asked_.reset();
-    auto fileJob =
-        std::make_shared<FileJob>(job, EngineFileName(path), ProjectionFor(geodesy_).label);
+    // The report names the surface the job computed on: 更多选项's, or else the settings'.
+    GeodesySettings shown = geodesy_;
+    shown.projectionHeight = job.geodesy.projectionHeight;
+    auto fileJob = std::make_shared<FileJob>(job, EngineFileName(path), ProjectionFor(shown).label);
     runner_->Start(
         fileJob, QtMessage(Tr("Computing {0} …"), {QFileInfo(path).fileName()}),
         [this](std::shared_ptr<FileJobResult> result) { JobFinished(std::move(result)); });

@@ -81,6 +81,9 @@ void SaveChoice(QSettings& s, const QString& key, const FileComputeChoice& c) {
     s.setValue(QStringLiteral("scale"), c.scale);
     s.setValue(QStringLiteral("compare"), c.compare);
     s.setValue(QStringLiteral("full"), c.full);
+    s.setValue(QStringLiteral("projectionHeight"), c.projectionHeight);
+    s.setValue(QStringLiteral("distortion"), c.distortion);
+    s.setValue(QStringLiteral("distortionLimit"), c.distortionLimit);
     s.endGroup();
 }
 
@@ -113,6 +116,9 @@ std::optional<FileComputeChoice> LoadChoice(QSettings& s, const QString& key) {
         c.scale = s.value(QStringLiteral("scale")).toBool();
         c.compare = s.value(QStringLiteral("compare")).toBool();
         c.full = s.value(QStringLiteral("full")).toBool();
+        c.projectionHeight = s.value(QStringLiteral("projectionHeight")).toString();
+        c.distortion = s.value(QStringLiteral("distortion")).toBool();
+        c.distortionLimit = s.value(QStringLiteral("distortionLimit")).toString();
     }
     s.endGroup();
     return kept;
@@ -191,6 +197,23 @@ std::optional<engine::JobRefusal> MakeJob(const FileComputeChoice& c,
     job.geodesy.convergence = c.convergence;
     job.geodesy.scale = c.scale;
     job.geodesy.compare = c.compare;
+    if (!c.projectionHeight.trimmed().isEmpty()) {
+        if (auto r =
+                ReadTyped("--projection-height", c.projectionHeight, job.geodesy.projectionHeight))
+            return r;
+    }
+    job.geodesy.distortion = c.distortion;
+    if (c.distortion && !c.distortionLimit.trimmed().isEmpty()) {
+        if (auto r =
+                ReadTyped("--distortion-limit", c.distortionLimit, job.geodesy.distortionLimit))
+            return r;
+    }
+    // The heights come from the column the header names H or 高程, as quorvel-batch finds it.
+    if (c.distortion && !c.header) {
+        return engine::Refuse(
+            Tr("the length distortion takes each point's height from the column the header "
+               "names H or 高程: tick 首行为表头"));
+    }
     std::optional<std::string> lo, ls;
     if (!job.geodesy.zone) lo = c.lo.trimmed().toStdString();
     // With zones, a zone change without Ls takes each point into the zone of its longitude.
@@ -252,6 +275,10 @@ FileComputeDialog::FileComputeDialog(const QString& path, const QString& setting
       scale_(new QCheckBox(QStringLiteral("加长度比 k 列"), moreBox_)),
       compare_(new QCheckBox(QStringLiteral("加与精确算法之差 (毫米) 列"), moreBox_)),
       full_(new QCheckBox(QStringLiteral("结果全精度，不舍入"), moreBox_)),
+      projectionHeight_(new QLineEdit(moreBox_)),
+      distortion_(new QCheckBox(
+          QStringLiteral("加长度变形 (厘米/千米) 列，高程取表头为 H 或 高程 的列"), moreBox_)),
+      distortionLimit_(new QLineEdit(moreBox_)),
       compute_(nullptr),
       cancel_(nullptr) {
     setWindowTitle(QStringLiteral("从文件计算"));
@@ -275,6 +302,10 @@ void FileComputeDialog::FillChoices() {
     lo_->setPlaceholderText(QStringLiteral("度.分秒，如 117"));
     k0_->setPlaceholderText(QStringLiteral("1"));
     falseEasting_->setPlaceholderText(QStringLiteral("500000"));
+    projectionHeight_->setPlaceholderText(QStringLiteral("0"));
+    projectionHeight_->setToolTip(
+        QStringLiteral("抵偿投影面：椭球长半轴加大到 a + H0、扁率不变后投影；0 即参考椭球面"));
+    distortionLimit_->setPlaceholderText(QStringLiteral("2.5"));
 }
 
 void FileComputeDialog::LayOut(const QString& settingsText) {
@@ -324,6 +355,9 @@ void FileComputeDialog::BuildMore() {
     moreForm->addRow(QStringLiteral("东偏 (米)"), falseEasting_);
     moreForm->addRow(QString(), LeftAligned(convergence_, scale_));
     moreForm->addRow(QString(), compare_);
+    moreForm->addRow(QStringLiteral("投影面高程 H0 (米)"), projectionHeight_);
+    moreForm->addRow(QString(), distortion_);
+    moreForm->addRow(QStringLiteral("变形限值 (厘米/千米)"), distortionLimit_);
     moreForm->addRow(QString(), full_);
     // The comparison is the classic series' against the exact method.
     compare_->setEnabled(projection_.method == Method::Classic);
@@ -408,6 +442,9 @@ void FileComputeDialog::SetChoice(const FileComputeChoice& c) {
     scale_->setChecked(c.scale);
     compare_->setChecked(c.compare && compare_->isEnabled());
     full_->setChecked(c.full);
+    projectionHeight_->setText(c.projectionHeight);
+    distortion_->setChecked(c.distortion);
+    distortionLimit_->setText(c.distortionLimit);
     roles_ = c.roles;
     ReadPreview();
     Refresh();
@@ -415,7 +452,7 @@ void FileComputeDialog::SetChoice(const FileComputeChoice& c) {
     // Closed, but saying that it holds choices.
     const int changed = c.decimalComma + !c.k0.trimmed().isEmpty() +
                         !c.falseEasting.trimmed().isEmpty() + c.convergence + c.scale + c.compare +
-                        c.full;
+                        c.full + !c.projectionHeight.trimmed().isEmpty() + c.distortion;
     more_->setText(changed > 0 ? QStringLiteral("更多选项(&M)（已选 %1 项）").arg(changed)
                                : QStringLiteral("更多选项(&M)"));
 }
@@ -535,8 +572,9 @@ void FileComputeDialog::ShowMore(bool shown) {
 void FileComputeDialog::OrderTabs() {
     std::vector<QWidget*> order{type_, lo_, zone_, ls_, encoding_, prefix_, header_};
     order.insert(order.end(), roleBoxes_.begin(), roleBoxes_.end());
-    order.insert(order.end(), {more_, decimalComma_, k0_, falseEasting_, convergence_, scale_,
-                               compare_, full_, compute_, cancel_});
+    order.insert(order.end(),
+                 {more_, decimalComma_, k0_, falseEasting_, convergence_, scale_, compare_,
+                  projectionHeight_, distortion_, distortionLimit_, full_, compute_, cancel_});
     for (std::size_t i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
 }
 
@@ -557,6 +595,9 @@ FileComputeChoice FileComputeDialog::choice() const {
     c.scale = scale_->isChecked();
     c.compare = compare_->isChecked();
     c.full = full_->isChecked();
+    c.projectionHeight = projectionHeight_->text();
+    c.distortion = distortion_->isChecked();
+    c.distortionLimit = distortionLimit_->text();
     return c;
 }
 
@@ -592,10 +633,13 @@ void FileComputeDialog::accept() {
         return refuse(QtMessage(Tr("choose one column each for the name and the two values")),
                       roleBoxes_.front());
     }
-    for (QLineEdit* edit : {k0_, falseEasting_}) {
+    for (QLineEdit* edit : {k0_, falseEasting_, projectionHeight_, distortionLimit_}) {
         const QString text = edit->text().trimmed();
         if (text.isEmpty() || TryParseNumber(text.toStdString())) continue;
-        const QString label = edit == k0_ ? QStringLiteral("k0") : QStringLiteral("东偏");
+        const QString label = edit == k0_                 ? QStringLiteral("k0")
+                              : edit == falseEasting_     ? QStringLiteral("东偏")
+                              : edit == projectionHeight_ ? QStringLiteral("投影面高程")
+                                                          : QStringLiteral("变形限值");
         return refuse(QtMessage(Tr("{0}: \"{1}\" is not a number"), {label, text}), edit);
     }
     engine::Job job;

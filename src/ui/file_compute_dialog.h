@@ -48,6 +48,11 @@ struct FileComputeChoice {
     bool scale = false;
     bool compare = false;
     bool full = false;
+    // The projection height (metres) and the distortion limit (cm/km) as typed (empty: 0 and
+    // 2.5), and the distortion column (--distortion), the heights from the column the header
+    // names H or 高程.
+    QString projectionHeight, distortionLimit;
+    bool distortion = false;
 
     bool operator==(const FileComputeChoice&) const = default;
 };
@@ -159,6 +164,9 @@ class FileComputeDialog : public QDialog {
     QCheckBox* scale_;
     QCheckBox* compare_;
     QCheckBox* full_;
+    QLineEdit* projectionHeight_;
+    QCheckBox* distortion_;
+    QLineEdit* distortionLimit_;
     QPushButton* compute_;
     QPushButton* cancel_;
 };

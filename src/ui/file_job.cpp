@@ -174,6 +174,10 @@ void PlacePoints(const FileJobResult& result, MapData& map) {
         std::vector<std::string_view> passed;
         std::string first, second;
         for (std::size_t i = begin; i < end; ++i) {
+            if (job.geodesy.distortion) {
+                const double d = rows.At(i, passed).extras.distortion;
+                map.distorted[i] = std::abs(d) > job.geodesy.distortionLimit;
+            }
             if (zone) {
                 // The zone number in front of the easting moves no point within its zone.
                 const double east = rows.Result2(i);
@@ -246,6 +250,7 @@ MapData TransformMap(const engine::RowStore& rows) {
     map.x.assign(count, NAN);
     map.y.assign(count, NAN);
     map.outside.assign(count, 0);
+    map.distorted.assign(count, 0);
     map.geographic = to.kind != SystemKind::Plane;
     map.meridian = NAN;
     const GeographicLib::Geocentric earth(to.ellipsoid.a, to.ellipsoid.f);
@@ -278,6 +283,7 @@ MapData BuildMapData(const FileJobResult& result) {
     map.x.assign(count, NAN);
     map.y.assign(count, NAN);
     map.outside.assign(count, 0);
+    map.distorted.assign(count, 0);
     const bool zone = job.mode == Computation::Zone;
     const bool zoneEach = job.geodesy.zone.has_value();
     map.geographic = !zone;

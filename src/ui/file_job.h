@@ -20,6 +20,8 @@ struct MapData {
     double meridian = 0;       // decimal degrees (geographic) or the easting of the meridian
     std::vector<double> x, y;  // NaN where a row gives no point
     std::vector<std::uint8_t> outside;  // more than 3° from the central meridian
+    // With the distortion column: the length distortion beyond the job's limit.
+    std::vector<std::uint8_t> distorted;
     // For the zone change: the band's edges (meridian ± 3°) as (easting, northing) polylines.
     std::vector<std::pair<double, double>> westEdge, eastEdge;
 };

@@ -15,6 +15,7 @@ namespace quorvel {
 
 const QColor PointMap::kInside(0, 90, 200);
 const QColor PointMap::kOutside(220, 0, 0);
+const QColor PointMap::kDistorted(240, 130, 0);
 
 namespace {
 
@@ -114,7 +115,7 @@ void PointMap::Render() {
     const MapData& m = data_;
     const double w = width() - 2 * kMargin, h = height() - 2 * kMargin;
     const double sx = w / view_.width(), sy = h / view_.height();
-    const QRgb inside = kInside.rgba(), outside = kOutside.rgba();
+    const QRgb inside = kInside.rgba(), outside = kOutside.rgba(), distorted = kDistorted.rgba();
     const int iw = points_.width(), ih = points_.height();
     // Few points are drawn larger, so that a handful stand out; many stay fine-grained.
     const int dot = m.x.size() < 2000 ? 4 : 2;
@@ -123,12 +124,14 @@ void PointMap::Render() {
         const double py = kMargin + (view_.bottom() - m.y[i]) * sy;
         if (!(px >= 0 && py >= 0 && px < iw - dot && py < ih - dot)) continue;
         const int x = static_cast<int>(px), y = static_cast<int>(py);
-        const QRgb colour = m.outside[i] ? outside : inside;
-        // Red wins where both fall on one pixel, so no outlier hides.
+        const bool beyond = i < m.distorted.size() && m.distorted[i];
+        const QRgb colour = m.outside[i] ? outside : beyond ? distorted : inside;
+        // Red, then orange, wins where points fall on one pixel, so no outlier hides.
         for (int dy = 0; dy < dot; ++dy) {
             auto* line = reinterpret_cast<QRgb*>(points_.scanLine(y + dy));
             for (int dx = 0; dx < dot; ++dx) {
-                if (line[x + dx] != outside) line[x + dx] = colour;
+                QRgb& pixel = line[x + dx];
+                if (pixel != outside && (pixel != distorted || colour == outside)) pixel = colour;
             }
         }
     }

@@ -16,10 +16,11 @@ namespace quorvel {
 
 // The points of a computed file on a plane: longitude and latitude (or easting and northing for
 // a zone change), the central meridian and the band 3° either side of it, points outside the
-// band in red. The wheel zooms about the pointer, dragging pans, a double click (or Home) shows
-// every point again. However many points there are, each pixel is painted once. Resting the
-// pointer on a point shows its name; clicking one tells which; the points selected in the table
-// are ringed. Axes are labelled in packed degrees (metres for a zone change).
+// band in red, points whose length distortion exceeds the limit in orange. The wheel zooms about
+// the pointer, dragging pans, a double click (or Home) shows every point again. However many points
+// there are, each pixel is painted once. Resting the pointer on a point shows its name; clicking
+// one tells which; the points selected in the table are ringed. Axes are labelled in packed degrees
+// (metres for a zone change).
 class PointMap : public QWidget {
     Q_OBJECT
 
@@ -50,6 +51,7 @@ class PointMap : public QWidget {
 
     static const QColor kInside;
     static const QColor kOutside;
+    static const QColor kDistorted;  // beyond the distortion limit
 
   signals:
     void pointClicked(std::size_t point);

@@ -33,6 +33,7 @@ QString ChineseHeading(const std::string& name) {
     for (const auto& [english, chinese] : kHeadings) {
         if (name == english) return QString::fromUtf8(chinese);
     }
+    if (name == "distortion") return QStringLiteral("长度变形 (厘米/千米)");
     return QString::fromStdString(name);
 }
 

@@ -133,6 +133,10 @@ QString SummaryText(const FileJobResult& result) {
     if (warnings > 0) {
         text += Fill(TrN(", {0} warning", ", {0} warnings", warnings), {std::to_string(warnings)});
     }
+    const engine::Geodesy& g = result.job.geodesy;
+    if (g.distortion && !result.transform()) {
+        text += '\n' + engine::DistortionSummary(result.counts.distortion, g.distortionLimit);
+    }
     return QString::fromStdString(text);
 }
 

@@ -15,6 +15,7 @@
 
 #include "core/ellipsoid.h"
 #include "core/number_text.h"
+#include "core/projection_surface.h"
 #include "print/qt_messages.h"
 
 namespace quorvel {
@@ -49,7 +50,10 @@ QString GeodesySettings::Describe() const {
     const EllipsoidEntry* named = Named();
     const QString name = named ? FromView(named->chinese)
                                : QStringLiteral("a = %1, 1/f = %2").arg(Number(a), Number(rf));
-    return name + QStringLiteral(", ") + MethodLabel(method);
+    QString text = name + QStringLiteral(", ") + MethodLabel(method);
+    if (projectionHeight != 0)
+        text += QStringLiteral(", 投影面高程 %1 m").arg(Number(projectionHeight));
+    return text;
 }
 
 QString WindowTitleFor(const GeodesySettings& settings) {
@@ -75,13 +79,16 @@ engine::Geodesy ProjectionOf(const GeodesySettings& g) {
     geodesy.ellipsoid =
         named ? named->ToEllipsoid() : MakeEllipsoid(CustomText(g.a, g.rf), g.a, g.rf);
     geodesy.method = g.method;
+    geodesy.projectionHeight = g.projectionHeight;
     return geodesy;
 }
 
 ProjectionChoice ProjectionFor(const GeodesySettings& g) {
     if (g.IsDefault()) return {};
     const engine::Geodesy p = ProjectionOf(g);
-    return {std::make_shared<GaussKruger>(p.method, p.ellipsoid), g.Describe().toStdString()};
+    return {
+        std::make_shared<GaussKruger>(p.method, p.ellipsoid, 1, FalseEasting, p.projectionHeight),
+        g.Describe().toStdString()};
 }
 
 GeodesySettings GeodesySettings::Load(QSettings& s) {
@@ -100,6 +107,8 @@ GeodesySettings GeodesySettings::Load(QSettings& s) {
     const bool exact = s.value(QStringLiteral("geodesy/method")).toString() == u"exact";
     const EllipsoidEntry* named = g.Named();
     g.method = exact || !named || !named->classicSeries ? Method::Exact : Method::Classic;
+    const double height = s.value(QStringLiteral("geodesy/projectionHeight")).toDouble();
+    g.projectionHeight = std::fabs(height) <= kMaxProjectionHeight ? height : 0;
     return g;
 }
 
@@ -115,6 +124,7 @@ void GeodesySettings::Save(QSettings& s) const {
         s.remove(QStringLiteral("geodesy/rf"));
     }
     s.setValue(QStringLiteral("geodesy/method"), FromView(MethodName(method)));
+    s.setValue(QStringLiteral("geodesy/projectionHeight"), projectionHeight);
 }
 
 SettingsDialog::SettingsDialog(const GeodesySettings& settings, QWidget* parent)
@@ -122,7 +132,8 @@ SettingsDialog::SettingsDialog(const GeodesySettings& settings, QWidget* parent)
       ellipsoid_(new QComboBox(this)),
       a_(new QLineEdit(this)),
       rf_(new QLineEdit(this)),
-      method_(new QComboBox(this)) {
+      method_(new QComboBox(this)),
+      height_(new QLineEdit(this)) {
     setWindowTitle(QStringLiteral("椭球与算法"));
     // Each row of the catalogue by its Chinese name, its key as the item's data; then custom.
     for (const EllipsoidEntry& e : EllipsoidCatalogue()) {
@@ -139,6 +150,10 @@ SettingsDialog::SettingsDialog(const GeodesySettings& settings, QWidget* parent)
     form->addRow(QStringLiteral("长半轴 a (米)"), a_);
     form->addRow(QStringLiteral("扁率倒数 1/f"), rf_);
     form->addRow(QStringLiteral("算法(&M)"), method_);
+    form->addRow(QStringLiteral("投影面高程 H0 (米)(&H)"), height_);
+    height_->setPlaceholderText(QStringLiteral("0"));
+    height_->setToolTip(
+        QStringLiteral("抵偿投影面：椭球长半轴加大到 a + H0、扁率不变后投影；0 即参考椭球面"));
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("确定"));
     buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("取消"));
@@ -151,6 +166,7 @@ SettingsDialog::SettingsDialog(const GeodesySettings& settings, QWidget* parent)
     setTabOrder(ellipsoid_, a_);
     setTabOrder(a_, rf_);
     setTabOrder(rf_, method_);
+    setTabOrder(method_, height_);
 
     ellipsoid_->setCurrentIndex(
         std::max(0, ellipsoid_->findData(QString::fromStdString(settings.ellipsoid))));
@@ -158,6 +174,7 @@ SettingsDialog::SettingsDialog(const GeodesySettings& settings, QWidget* parent)
     rf_->setText(Number(settings.rf));
     EllipsoidChosen(ellipsoid_->currentIndex());
     method_->setCurrentIndex(static_cast<int>(settings.method));
+    if (settings.projectionHeight != 0) height_->setText(Number(settings.projectionHeight));
     connect(ellipsoid_, &QComboBox::currentIndexChanged, this, &SettingsDialog::EllipsoidChosen);
     ellipsoid_->setFocus();
 }
@@ -189,6 +206,8 @@ GeodesySettings SettingsDialog::settings() const {
         g.a = ReadNumber(a_->text()).value_or(NAN);
         g.rf = ReadNumber(rf_->text()).value_or(NAN);
     }
+    const QString height = height_->text().trimmed();
+    g.projectionHeight = height.isEmpty() ? 0 : ReadNumber(height).value_or(NAN);
     return g;
 }
 
@@ -203,6 +222,14 @@ void SettingsDialog::accept() {
             (aFits ? rf_ : a_)->setFocus();
             return;
         }
+    }
+    if (!(std::fabs(g.projectionHeight) <= kMaxProjectionHeight)) {
+        QMessageBox::warning(
+            this, windowTitle(),
+            QtMessage(Tr("the projection height must be a number between -10000 and 10000 m")));
+        height_->setFocus();
+        height_->selectAll();
+        return;
     }
     QDialog::accept();
 }

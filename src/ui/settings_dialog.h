@@ -23,15 +23,18 @@ struct GeodesySettings {
     double a = EllipsoidCatalogue().front().a;    // semi-major axis, metres: the entry's or custom
     double rf = EllipsoidCatalogue().front().rf;  // inverse flattening
     Method method = Method::Classic;
+    // The height of the projection surface above the ellipsoid, metres (抵偿投影面).
+    double projectionHeight = 0;
 
     // The catalogue's row, or null for a custom ellipsoid.
     const EllipsoidEntry* Named() const { return FindEllipsoid(ellipsoid); }
     // The classic series on Krassovsky: today's results bit for bit.
     bool IsDefault() const {
         const EllipsoidEntry* named = Named();
-        return named && named->classicSeries && method == Method::Classic;
+        return named && named->classicSeries && method == Method::Classic && projectionHeight == 0;
     }
-    // "CGCS2000, 精确"; names a custom ellipsoid by its a and 1/f.
+    // "CGCS2000, 精确" ("..., 投影面高程 1720 m" on a raised surface); names a custom ellipsoid
+    // by its a and 1/f.
     QString Describe() const;
 
     // Values that cannot stand (classic off Krassovsky, a custom ellipsoid out of sense) read
@@ -67,6 +70,7 @@ class SettingsDialog : public QDialog {
     QComboBox* methodBox() const { return method_; }
     QLineEdit* aEdit() const { return a_; }
     QLineEdit* rfEdit() const { return rf_; }
+    QLineEdit* heightEdit() const { return height_; }
 
   public slots:
     void accept() override;
@@ -78,6 +82,7 @@ class SettingsDialog : public QDialog {
     QLineEdit* a_;
     QLineEdit* rf_;
     QComboBox* method_;
+    QLineEdit* height_;
 };
 
 }  // namespace quorvel

@@ -6,6 +6,8 @@
 #include "batch/scripted_io.h"
 #include "core/classic_series.h"
 #include "core/errors.h"
+#include "core/gauss_kruger.h"
+#include "core/packed_angle.h"
 
 namespace quorvel {
 namespace {
@@ -397,6 +399,37 @@ TEST_F(BatchRun, PointsTheProjectionCannotComputeAreNamedWhenTheMeridianIsTyped)
         "43°00′00″，超过 35°，精确算法"))
         << prompt.errors[0].message;
     EXPECT_EQ(state.CentralMeridian, ValueCell("130"));
+}
+
+// 设置's projection height with the classic series: the batches compute on the raised surface,
+// and the series are held to the exact projection on the ellipsoid's own scale, not refused
+// for the kilometre the surface adds.
+TEST_F(BatchRun, ClassicSeriesOnARaisedSurface) {
+    const auto raised =
+        std::make_shared<GaussKruger>(Method::Classic, Krassovsky(), 1, 500000, 1720);
+    state.Projection = {raised, "克拉索夫斯基 (北京1954), 传统级数, 投影面高程 1720 m"};
+    Start(1, 1);
+    // 9° out and 250 km out: where the series are compared with the exact projection.
+    prompt.Answer({"A", "", "126", "", "30.3030", "", "117", ""});
+    batches.Command2_click();
+    EXPECT_EQ(prompt.Unanswered(), 0u);
+    EXPECT_TRUE(prompt.errors.empty()) << prompt.errors[0].message;
+    const GridPoint p = raised->Forward(DecodePackedAngle(30.303), 126, 117);
+    EXPECT_EQ(state.Store.PlaneX[0], ValueCell(p.X));
+    EXPECT_EQ(state.Store.PlaneY[0], ValueCell(p.Y));
+
+    Start(3, 1);
+    prompt.Answer({"Z", "", "3377200", "", "750000", "", "117", "", "120", "", ""});
+    batches.Command2_click();
+    EXPECT_EQ(prompt.Unanswered(), 0u);
+    EXPECT_TRUE(prompt.errors.empty()) << prompt.errors[0].message;
+    EXPECT_EQ(state.Store.PlaneX[0], ValueCell(raised->Zone(3377200, 750000, 117, 120).X));
+
+    Start(2, 1);
+    prompt.Answer({"I", "", "3377200", "", "750000", "", "117", ""});
+    batches.Command2_click();
+    EXPECT_EQ(prompt.Unanswered(), 0u);
+    EXPECT_TRUE(prompt.errors.empty()) << prompt.errors[0].message;
 }
 
 // L − Lo counts modulo 360°: −179° lies 1° east of 180°, as 181° does.

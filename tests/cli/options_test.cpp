@@ -207,6 +207,10 @@ TEST(JobArguments, ParseBackToTheSameJob) {
         {"inverse", "--lo", "117", "--fields", "1,4,3", "--drop-fields", "7,2", "--header"},
         {"forward", "--lo", "117", "--format", "DAT", "--encoding", "gb18030"},
         {"forward", "--lo", "117", "--format", "dat", "--dat-encoding", "utf8"},
+        {"forward", "--lo", "117", "--projection-height", "1720", "--distortion",
+         "--distortion-limit", "1.5", "--height-field", "5"},
+        {"zone", "--lo", "117", "--ls", "120", "--projection-height=-35.5", "--distortion",
+         "--header", "--method", "exact"},
     };
     for (const auto& command : commands) {
         const Job job = Parse(command);
@@ -220,10 +224,16 @@ TEST(UsageText, NamesEveryModeAndOption) {
     for (std::string_view word : {"forward", "inverse", "zone", "--lo", "--ls"}) {
         EXPECT_NE(UsageText().find(word), std::string_view::npos) << word;
     }
-    for (std::string_view word :
-         {"-o FILE", "--full", "--header", "--report", "--version", "--ellipsoid", "--method",
-          "--k0", "--false-easting", "--zone 3|6", "--zone-prefix", "--convergence", "--scale",
-          "--compare", "--dat-encoding"}) {
+    for (std::string_view word : {"-o FILE",         "--full",
+                                  "--header",        "--report",
+                                  "--version",       "--ellipsoid",
+                                  "--method",        "--k0",
+                                  "--false-easting", "--zone 3|6",
+                                  "--zone-prefix",   "--convergence",
+                                  "--scale",         "--compare",
+                                  "--dat-encoding",  "--projection-height",
+                                  "--distortion",    "--distortion-limit",
+                                  "--height-field",  "plan"}) {
         EXPECT_NE(HelpText().find(word), std::string_view::npos) << word;
     }
     // Written from the catalogue of ellipsoids, in the words and folds it always had.

@@ -112,7 +112,7 @@ if [ -f /usr/share/bash-completion/bash_completion ]; then
                  printf "%s\n" "${COMPREPLY[@]}"' \
             _ "$share/bash-completion/completions/quorvel-batch" "$@"
     }
-    [ "$(completions quorvel-batch '' | sort | tr '\n' ' ')" = "fit forward inverse transform zone " ] ||
+    [ "$(completions quorvel-batch '' | sort | tr '\n' ' ')" = "fit forward inverse plan transform zone " ] ||
         fail "completion of the mode: $(completions quorvel-batch '')"
     offered=$(completions quorvel-batch zone -; completions quorvel-batch fit -)
     for option in $options; do

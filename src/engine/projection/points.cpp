@@ -188,7 +188,8 @@ double EastMillimetres(const GeographicLib::Ellipsoid& e, double B, double dL) {
 Projector::Projector(const Geodesy& geodesy)
     : geodesy_(geodesy), projection_(RunProjection(geodesy)) {
     if (geodesy.compare) {
-        exact_.emplace(Method::Exact, geodesy.ellipsoid, geodesy.k0, geodesy.falseEasting);
+        exact_.emplace(Method::Exact, geodesy.ellipsoid, geodesy.k0, geodesy.falseEasting,
+                       geodesy.projectionHeight);
         radii_.emplace(geodesy.ellipsoid.a, geodesy.ellipsoid.f);
     }
 }
@@ -238,7 +239,9 @@ RowResult Projector::Compute(Computation mode, const Meridians& meridians, std::
 }
 
 Extras Projector::AskedExtras() const {
-    return geodesy_.convergence || geodesy_.scale ? Extras::ConvergenceAndScale : Extras::None;
+    return geodesy_.convergence || geodesy_.scale || geodesy_.distortion
+               ? Extras::ConvergenceAndScale
+               : Extras::None;
 }
 
 void Projector::SetEasting(double Y, const RowExtras& x, RowResult& r) const {
@@ -278,15 +281,17 @@ void Projector::Forward(double L, double B, double& Lo, RowResult& r, RowExtras&
     SetEasting(p.Y, x, r);
     if (r.status != RowStatus::Ok) return;
     if (!exact) {
+        const double s = g.PlaneScale();
         Keep(r, JudgeForward(
                     Check(), B, l,
                     [&] {
-                        return std::pair{p.X / g.k0, p.y / g.k0};
+                        return std::pair{p.X / s, p.y / s};
                     },
-                    g.k0));
+                    s));
     }
     x.convergence = p.Convergence;
     x.scale = p.Scale;
+    x.latitude = B;
     if (exact_) Compare(x, p, B, L, Lo);
 }
 
@@ -325,12 +330,14 @@ void Projector::Inverse(double X, double Y, double Lo, RowResult& r, RowExtras& 
     const GeoPoint q = projection_.Inverse(X, Y, Lo, AskedExtras());
     r.first = DegreesToPacked(q.L);
     r.second = DegreesToPacked(q.B);
-    const double x1 = X / g.k0, y1 = (Y - g.falseEasting) / g.k0;
+    const double s = g.PlaneScale();
+    const double x1 = X / s, y1 = (Y - g.falseEasting) / s;
     if (g.method != Method::Exact) {
         Keep(r, JudgeInverse(Check(), x1, y1, [&] { return std::pair{q.B, q.L - Lo}; }));
     }
     x.convergence = q.Convergence;
     x.scale = q.Scale;
+    x.latitude = q.B;
     if (exact_) {
         try {
             const GeoPoint e = exact_->Inverse(X, Y, Lo);
@@ -360,15 +367,17 @@ void Projector::Zone(double X, double Y, double Lo, double ls, RowResult& r, Row
     if (r.status != RowStatus::Ok) return;
     x.convergence = p.Convergence;
     x.scale = p.Scale;
-    const double x1 = X / g.k0, y1 = (Y - g.falseEasting) / g.k0;
+    if (g.distortion) x.latitude = at ? at->B : projection_.Inverse(X, Y, Lo).B;
+    const double s = g.PlaneScale();
+    const double x1 = X / s, y1 = (Y - g.falseEasting) / s;
     const double shift = MeridianOffset(Ls, Lo);
     if (g.method != Method::Exact) {
         Keep(r, JudgeZone(
                     Check(), x1, y1, shift,
                     [&] {
-                        return std::pair{p.X / g.k0, p.y / g.k0};
+                        return std::pair{p.X / s, p.y / s};
                     },
-                    g.k0));
+                    s));
     }
     if (exact_) {
         try {
@@ -389,6 +398,7 @@ std::vector<std::string_view> ExtraColumnNames(const Geodesy& g, Computation mod
         columns.emplace_back(mode == Computation::Inverse ? "dB" : "dX");
         columns.emplace_back(mode == Computation::Inverse ? "dL" : "dY");
     }
+    if (g.distortion) columns.emplace_back("distortion");
     return columns;
 }
 
@@ -402,12 +412,14 @@ char* WriteExtra(char* out, const Geodesy& g, Computation mode, const RowExtras&
     if (g.convergence && column-- == 0) return number(DegreesToPacked(x.convergence), 6);
     if (g.scale && column-- == 0) return number(x.scale, 10);
     if (g.compare && column < 2) return number(column == 0 ? x.diff1 : x.diff2, 3);
+    if (g.compare) column -= 2;
+    if (g.distortion && column == 0) return number(x.distortion, 2);
     return out;
 }
 
 char* WriteExtras(char* out, const Geodesy& g, Computation mode, const RowExtras& x, bool full) {
     const std::size_t columns = (g.ZoneColumn(mode) ? 1 : 0) + (g.convergence ? 1 : 0) +
-                                (g.scale ? 1 : 0) + (g.compare ? 2 : 0);
+                                (g.scale ? 1 : 0) + (g.compare ? 2 : 0) + (g.distortion ? 1 : 0);
     for (std::size_t k = 0; k < columns; ++k) {
         *out++ = ',';
         out = WriteExtra(out, g, mode, x, k, full);

@@ -16,6 +16,7 @@
 #include "core/limits.h"
 #include "core/number_text.h"
 #include "core/point_verdict.h"
+#include "core/projection_surface.h"
 #include "core/zones.h"
 
 namespace quorvel::engine {
@@ -82,14 +83,18 @@ RowResult ComputeRow(Computation mode, const EllipsoidConstants& constants,
                      const Meridians& meridians, std::string_view first, std::string_view second);
 
 // What a Projector computes beyond the two results: the zone of the output's easting (forward
-// and zone with --zone), γ in decimal degrees and k (--convergence, --scale), and classic − exact
-// in millimetres on the ground (--compare; NaN where the exact method has no result).
+// and zone with --zone), γ in decimal degrees and k (--convergence, --scale), classic − exact
+// in millimetres on the ground (--compare; NaN where the exact method has no result), and for
+// --distortion the point's latitude (degrees) and, set by the run from the point's height, its
+// length distortion in cm/km (NaN without a height).
 struct RowExtras {
     int zone = -1;
     double convergence = std::numeric_limits<double>::quiet_NaN();
     double scale = std::numeric_limits<double>::quiet_NaN();
     double diff1 = std::numeric_limits<double>::quiet_NaN();
     double diff2 = std::numeric_limits<double>::quiet_NaN();
+    double latitude = std::numeric_limits<double>::quiet_NaN();
+    double distortion = std::numeric_limits<double>::quiet_NaN();
 };
 
 // A run's projection beyond the window's: ellipsoid, method, scale and false easting, zones, and
@@ -109,14 +114,23 @@ struct Geodesy {
     bool convergence = false;
     bool scale = false;
     bool compare = false;  // classic − exact after the results
+    // The height of the projection surface above the ellipsoid, metres (core/projection_surface.h).
+    double projectionHeight = 0;
+    // The column of each point's length distortion (cm/km), and the limit the run counts the
+    // points beyond.
+    bool distortion = false;
+    double distortionLimit = 2.5;
 
     bool operator==(const Geodesy&) const = default;
 
     // Whether the run is the window's computation and nothing more, done by ComputeRow.
     bool IsDefault() const {
         return method == Method::Classic && IsKrassovsky(ellipsoid) && k0 == 1 &&
-               falseEasting == FalseEasting && !zone && !convergence && !scale && !compare;
+               falseEasting == FalseEasting && !zone && !convergence && !scale && !compare &&
+               projectionHeight == 0 && !distortion;
     }
+    // The scale of the classic series' plane: k0, times (a + H0)/a on a raised surface.
+    double PlaneScale() const { return k0 * SurfaceRatio(ellipsoid, projectionHeight); }
     // Whether the output names the zone in a column of its own.
     bool ZoneColumn(Computation mode) const {
         return zone && !zonePrefix && mode != Computation::Inverse;
@@ -169,11 +183,11 @@ char* WriteFullText(char* out, double value);
 char* WriteResult(char* out, Computation mode, double value, bool full);
 
 // The columns after the results that `geodesy` adds, for the header ("zone", "gamma", "k",
-// "dX,dY" or "dB,dL"), and their values: γ as packed degrees to 6 decimals, k to 10, the
-// differences in millimetres to 3 (empty where there is none). Values need kMaxExtrasText
-// bytes; return the end.
+// "dX,dY" or "dB,dL", "distortion"), and their values: γ as packed degrees to 6 decimals, k to
+// 10, the differences in millimetres to 3, the distortion in cm/km to 2 (empty where there is
+// none). Values need kMaxExtrasText bytes; return the end.
 std::vector<std::string_view> ExtraColumnNames(const Geodesy& geodesy, Computation mode);
-inline constexpr std::size_t kMaxExtrasText = 5 * (kMaxResultText + 1);
+inline constexpr std::size_t kMaxExtrasText = 6 * (kMaxResultText + 1);
 char* WriteExtras(char* out, const Geodesy& geodesy, Computation mode, const RowExtras& x,
                   bool full);
 // One of them, `column` counted from 0 as ExtraColumnNames lists them, without the comma.

@@ -1,5 +1,6 @@
 #include "engine/run/job.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "core/errors.h"
@@ -113,6 +114,22 @@ std::optional<JobRefusal> CheckJob(const Job& job) {
     if (g.zonePrefix && !g.zone) {
         return Refuse(Tr("--zone-prefix needs --zone 3 or --zone 6, the width of the zones"));
     }
+    if (!(std::fabs(g.projectionHeight) <= kMaxProjectionHeight)) {
+        return Refuse(Fill(Tr("--projection-height: {0} m is beyond -10000 to 10000 m, farther "
+                              "than any ground from the ellipsoid: is it in metres?"),
+                           {ShortestText(g.projectionHeight)}));
+    }
+    if (!(g.distortionLimit > 0 && std::isfinite(g.distortionLimit))) {
+        return Refuse(Fill(Tr("--distortion-limit: {0} cm/km is no limit: give a number above 0, "
+                              "such as 2.5"),
+                           {ShortestText(g.distortionLimit)}));
+    }
+    if (job.heightField &&
+        std::find(job.fields.begin(), job.fields.end(), *job.heightField) != job.fields.end()) {
+        return Refuse(Fill(Tr("--height-field: field {0} is the name or one of the values "
+                              "(--fields)"),
+                           {std::to_string(*job.heightField + 1)}));
+    }
     return std::nullopt;
 }
 
@@ -128,6 +145,9 @@ std::vector<std::string> JobArguments(const Job& job) {
     if (g.falseEasting != FalseEasting) {
         args.push_back("--false-easting=" + ShortestText(g.falseEasting));
     }
+    if (g.projectionHeight != 0) {
+        args.push_back("--projection-height=" + ShortestText(g.projectionHeight));
+    }
     if (g.zone) args.push_back("--zone=" + std::to_string(static_cast<int>(*g.zone)));
     if (!job.loText.empty()) args.push_back("--lo=" + job.loText);
     if (!job.lsText.empty()) args.push_back("--ls=" + job.lsText);
@@ -135,6 +155,14 @@ std::vector<std::string> JobArguments(const Job& job) {
     if (g.convergence) args.emplace_back("--convergence");
     if (g.scale) args.emplace_back("--scale");
     if (g.compare) args.emplace_back("--compare");
+    if (g.distortion) {
+        args.emplace_back("--distortion");
+        if (g.distortionLimit != Geodesy().distortionLimit) {
+            args.push_back("--distortion-limit=" + ShortestText(g.distortionLimit));
+        }
+        if (job.heightField)
+            args.push_back("--height-field=" + std::to_string(*job.heightField + 1));
+    }
     if (job.fields != Job().fields) {
         args.push_back("--fields=" + std::to_string(job.fields[0] + 1) + "," +
                        std::to_string(job.fields[1] + 1) + "," + std::to_string(job.fields[2] + 1));

@@ -38,6 +38,9 @@ struct Job {
     OutputFormat format = OutputFormat::Csv;
     // --format dat in UTF-8 rather than the GB18030 that CASS on Chinese Windows reads.
     bool datUtf8 = false;
+    // --distortion: the 0-based field of each point's normal height; without it, the column the
+    // header names H or 高程.
+    std::optional<std::size_t> heightField;
 
     bool operator==(const Job&) const = default;
 };

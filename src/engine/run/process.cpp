@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -12,6 +13,7 @@
 #include "core/krassovsky_constants.h"
 #include "core/messages.h"
 #include "core/number_text.h"
+#include "core/projection_surface.h"
 #include "engine/reading/line_parser.h"
 #include "engine/run/ordered_pool.h"
 #include "engine/writers/dat_sink.h"
@@ -26,6 +28,7 @@ class ProjectionOperation : public RowOperation {
     explicit ProjectionOperation(const Job& job)
         : job_(job), constants_(EllipsoidConstants::Load()) {
         if (!job.geodesy.IsDefault()) projector_.emplace(job.geodesy);
+        if (job.heightField) heightField_ = *job.heightField;
         const std::size_t known =
             std::max(FieldsNeeded(job), job.dropped.empty() ? 0 : job.dropped.back() + 1);
         std::vector<char> notPassed(known, 0);
@@ -35,6 +38,7 @@ class ProjectionOperation : public RowOperation {
 
     std::vector<std::string> Columns(std::span<const std::string_view> passed,
                                      bool namedByHeader) const override {
+        if (namedByHeader && job_.geodesy.distortion && !job_.heightField) FindHeights(passed);
         return OutputColumns(job_, passed, namedByHeader);
     }
     bool ReadsAsPoint(const ParsedLine& p) const override;
@@ -56,11 +60,50 @@ class ProjectionOperation : public RowOperation {
     }
     void Warn(LineReport& report, const RowResult& r, std::uint64_t line, std::string_view first,
               std::string_view second) const;
+    // The header's column named H or 高程 among the fields passed through.
+    void FindHeights(std::span<const std::string_view> passed) const;
+    // The row's distortion from its height, tallied; left NaN without one.
+    void Distort(const ParsedLine& p, std::uint64_t number, Row& row, LineReport& report,
+                 LineScratch& scratch) const;
 
     const Job& job_;
     EllipsoidConstants constants_;
     std::optional<Projector> projector_;  // none for the window's computation
+    // The field of the heights for --distortion. Set from the header before any point is
+    // computed: the run reads the header on its own thread before it hands out a line after it.
+    mutable std::size_t heightField_ = SIZE_MAX;
 };
+
+void ProjectionOperation::FindHeights(std::span<const std::string_view> passed) const {
+    std::size_t field = 0;
+    for (const std::string_view name : passed) {
+        while (!Passed(field)) ++field;
+        const std::string_view trimmed = TrimBlanks(name);
+        if (trimmed == "H" || trimmed == "高程") {
+            heightField_ = field;
+            return;
+        }
+        ++field;
+    }
+}
+
+void ProjectionOperation::Distort(const ParsedLine& p, std::uint64_t number, Row& row,
+                                  LineReport& report, LineScratch& scratch) const {
+    const Geodesy& g = job_.geodesy;
+    std::optional<double> H;
+    if (heightField_ < p.count) {
+        H = TryParseNumber(
+            DecimalText(TrimBlanks(p.fields[heightField_]), job_.decimalComma, scratch.c));
+    }
+    RowExtras& x = row.extras;
+    if (!H || !std::isfinite(*H) || !std::isfinite(x.scale) || !std::isfinite(x.latitude)) {
+        ++report.counts.distortion.withoutHeight;
+        return;
+    }
+    x.distortion = LengthDistortion(g.ellipsoid, x.latitude, x.scale, g.projectionHeight, *H);
+    report.counts.distortion.Add(x.distortion, std::fabs(x.distortion) > g.distortionLimit, number,
+                                 row.name);
+}
 
 void RejectPoint(LineReport& report, const RowResult& r, std::uint64_t line, std::string_view first,
                  std::string_view second) {
@@ -131,6 +174,7 @@ bool ProjectionOperation::ComputeAs(const ParsedLine& p, std::uint64_t number, R
     row.second = second;
     row.result1 = r.first;
     row.result2 = r.second;
+    if (kProjected && job_.geodesy.distortion) Distort(p, number, row, report, scratch);
     if (r.zoneNumberTakenOff) ++report.counts.zoneNumbersTakenOff;
     return true;
 }

@@ -51,4 +51,9 @@ ReportInput ToReportInput(const ReportData& data);
 // zone number of the central meridian taken off" when any were.
 std::string SummaryText(const RunCounts& counts);
 
+// The length distortion of a run with --distortion, for a line after the summary: "length
+// distortion: worst -3.12 cm/km at P7 (line 9); 2 points beyond 2.5 cm/km", with the points
+// that had no height, whose cells are left empty.
+std::string DistortionSummary(const DistortionTally& tally, double limit);
+
 }  // namespace quorvel::engine

@@ -1,6 +1,7 @@
 #include "engine/run/run_loop.h"
 
 #include <algorithm>
+#include <cmath>
 #include <memory>
 #include <optional>
 #include <thread>
@@ -17,6 +18,27 @@ void WorstPoints::Add(double value, std::uint64_t at, std::string_view pointName
         line = at;
         name = pointName;
     }
+}
+
+void DistortionTally::Add(double value, bool isBeyond, std::uint64_t at,
+                          std::string_view pointName) {
+    if (measured++ == 0 || std::fabs(value) > std::fabs(worst)) {
+        worst = value;
+        line = at;
+        name = pointName;
+    }
+    if (isBeyond) ++beyond;
+}
+
+void DistortionTally::Add(const DistortionTally& later) {
+    if (later.measured > 0 && (measured == 0 || std::fabs(later.worst) > std::fabs(worst))) {
+        worst = later.worst;
+        line = later.line;
+        name = later.name;
+    }
+    measured += later.measured;
+    beyond += later.beyond;
+    withoutHeight += later.withoutHeight;
 }
 
 LineReport::Kind LineReport::KindOf(Problem problem) {
@@ -262,6 +284,7 @@ class Emitter {
         counts_.points += r.counts.points;
         counts_.rejected += r.counts.rejected;
         counts_.zoneNumbersTakenOff += r.counts.zoneNumbersTakenOff;
+        counts_.distortion.Add(r.counts.distortion);
         if (r.worst.count > 0)
             worst_.Add(r.worst.largest, r.worst.line, r.worst.name, r.worst.count);
     }

@@ -15,11 +15,27 @@
 
 namespace quorvel::engine {
 
+// The length distortion of a run's points (--distortion): how many were measured, how many lie
+// beyond the limit, how many had no height, and the worst in magnitude (cm/km, signed) with its
+// point; of equals, the first.
+struct DistortionTally {
+    std::size_t measured = 0;
+    std::size_t beyond = 0;
+    std::size_t withoutHeight = 0;
+    double worst = 0;
+    std::uint64_t line = 0;
+    std::string name;
+
+    void Add(double value, bool isBeyond, std::uint64_t at, std::string_view pointName);
+    void Add(const DistortionTally& later);
+};
+
 struct RunCounts {
     std::size_t points = 0;
     std::size_t rejected = 0;
     // Points whose easting carried the zone number of the central meridian itself, taken off.
     std::size_t zoneNumbersTakenOff = 0;
+    DistortionTally distortion = {};
 };
 
 // How a run divides its work: worker threads (0 picks by the cores, 1 works in the calling

@@ -36,7 +36,8 @@ int CsvDecimals(const Job& job, std::size_t c, std::string_view extra) {
     if (c <= 4) return angles ? 10 : 4;
     if (extra == "gamma") return 6;
     if (extra == "k") return 10;
-    return 3;  // the differences, in millimetres
+    if (extra == "distortion") return 2;  // cm/km
+    return 3;                             // the differences, in millimetres
 }
 
 // The column's name with the characters `format` cannot hold in a field's name as _: GDAL cuts

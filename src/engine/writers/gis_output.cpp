@@ -147,6 +147,14 @@ GdalCrs LayerCrs(const Job& job, int zone) {
         return crs;
     }
     crs.projected = true;
+    if (g.projectionHeight != 0) {
+        // No EPSG code holds a raised surface: the system is written out on the enlarged
+        // ellipsoid, which no datum of EPSG's has.
+        const Ellipsoid surface = SurfaceEllipsoid(g.ellipsoid, g.projectionHeight);
+        crs.geographicEpsg = 0;
+        crs.ellipsoidName = g.ellipsoid.name + " raised " + ShortestText(g.projectionHeight) + " m";
+        crs.a = surface.a;
+    }
     const double meridian = Normalized(g.zone && zone >= 0 ? CentralMeridianOf(*g.zone, zone)
                                        : job.mode == Computation::Zone ? job.meridians.ls
                                                                        : job.meridians.lo);
@@ -154,7 +162,7 @@ GdalCrs LayerCrs(const Job& job, int zone) {
     crs.centralMeridian = meridian;
     crs.k0 = g.k0;
     crs.falseEasting = prefix ? WithZonePrefix(*g.zone, zone, g.falseEasting) : g.falseEasting;
-    if (g.k0 == 1 && g.falseEasting == FalseEasting) {
+    if (g.k0 == 1 && g.falseEasting == FalseEasting && g.projectionHeight == 0) {
         crs.epsg = GaussKrugerEpsg(datum, g.zone, prefix, zone, meridian);
     }
     // Every parameter that differs from China's systems named, so that no two systems share a
@@ -167,6 +175,9 @@ GdalCrs LayerCrs(const Job& job, int zone) {
         crs.name += ", FE " + std::string(fe, WriteFullText(fe, crs.falseEasting));
     }
     if (g.k0 != 1) crs.name += ", k0 " + ShortestText(g.k0);
+    if (g.projectionHeight != 0) {
+        crs.name += ", projection height " + ShortestText(g.projectionHeight) + " m";
+    }
     return crs;
 }
 
@@ -202,7 +213,7 @@ class GisOutput::Sink : public RowSink {
             transform_.emplace(parameters->from, parameters->to, parameters->parameters);
         if (job.format == OutputFormat::Kml && job.mode == Computation::Zone) {
             inverse_.emplace(Method::Exact, job.geodesy.ellipsoid, job.geodesy.k0,
-                             job.geodesy.falseEasting);
+                             job.geodesy.falseEasting, job.geodesy.projectionHeight);
         }
     }
 
