@@ -393,6 +393,11 @@ ParameterFile ReadParameterFile(std::string_view text) {
     ReadParameters(entries, f);
     ReadOptional(entries, f);
     ReadHeight(entries, f);
+    if (f.height && f.to.kind != SystemKind::Plane) {
+        Fail(Require(entries, "height_model").line,
+             Tr("the height model is fitted over the target's plane X, Y: to must be a plane "
+                "system"));
+    }
     if (p.model == DatumModel::Four &&
         (f.from.kind != SystemKind::Plane || f.to.kind != SystemKind::Plane)) {
         Fail(0, Tr("the 4-parameter model needs plane systems for from and to"));
