@@ -325,7 +325,17 @@ std::string DatumHelpText() {
            "                 errors and sigma0 on standard error; -p writes the parameter file\n"
            "  transform -p PARAMS [options] [FILE]\n"
            "                 converts points (name, the source coordinates) with a parameter\n"
-           "                 file; output: name, the typed values, the converted ones\n"
+           "                 file; output: name, the typed values, the converted ones. With a\n"
+           "                 height model in the file, h follows the coordinates (empty: no\n"
+           "                 height) and the output adds h and H = h - zeta\n"
+           "  height-fit [--model fixed|plane|quadratic] [-p PARAMS] [options] [FILE]\n"
+           "                 fits a height model (高程拟合) to points in one plane system: name,\n"
+           "                 X, Y, h (ellipsoidal height), H (normal height). The model is the\n"
+           "                 height anomaly zeta = h - H over X, Y, centred on the fitted\n"
+           "                 points and scaled by their spread: fixed (1 point or more, the\n"
+           "                 mean), plane (3 or more), quadratic (6 or more); without --model\n"
+           "                 by the number of fitted points: 1-2 fixed, 3-6 plane, 7 or more\n"
+           "                 quadratic. Output: name, use, vH (mm), flag; -p writes the model\n"
            "  SYSTEM         KIND:ELLIPSOID[:WHERE]: KIND plane (X north, Y east), geodetic (L, B\n"
            "                 in packed degrees) or geocentric (X, Y, Z); ELLIPSOID as "
            "--ellipsoid;\n"
@@ -341,6 +351,11 @@ std::string DatumHelpText() {
            "  --heights      H after the two values of a plane or geodetic side; without it\n"
            "                 H = 0 on both sides and the fit is two-dimensional: only each\n"
            "                 point's east and north residuals are observations\n"
+           "  --height-model fixed|plane|quadratic|auto  fit: a height model beside the\n"
+           "                 datum, h and H after the coordinates, over the target's plane X, Y\n"
+           "                 (--to plane); a point with neither height is a datum point only;\n"
+           "                 the parameter file then holds both\n"
+           "  --to-ellipsoidal  transform: H follows the coordinates and h = H + zeta is added\n"
            "  --check N,N    check points (检核点): left out of the fit, their residuals and RMS\n"
            "                 listed\n"
            "  --drop-outliers  fit again without the worst flagged point until none is flagged,\n"
@@ -361,7 +376,11 @@ std::string DatumHelpText() {
            "  their limits, a parameter file that does not read or does not match the input\n"
            "  (checked on its first point: the system's kind and zone number, the 4-parameter\n"
            "  file's zone, H, a shift of more than 1 km). transform warns of points farther\n"
-           "  outside the common points' area than the area's size.\n";
+           "  outside the common points' area than the area's size. A height fit is refused\n"
+           "  for a point with h and no H (or the reverse), named, an anomaly beyond +-150 m\n"
+           "  (a height in the wrong column or unit), too few points, points on one line\n"
+           "  (plane, quadratic) or on one curve (quadratic); transform rejects a point with\n"
+           "  a height farther outside the height common points' area than the area's size.\n";
 }
 
 }  // namespace quorvel::cli
