@@ -226,6 +226,14 @@ std::optional<JobRefusal> RunTransformCommand(const DatumOptions& o, const Trans
         const std::string note =
             p.datum ? HeightsNote(p.from, p.to, p.heights, p.parameters.model) : "";
         if (!note.empty()) err << note << '\n';
+        if (p.height) {
+            err << (job.toEllipsoidal
+                        ? Tr("H: normal height as read; h: ellipsoidal height, H + ζ of the "
+                             "height model")
+                        : Tr("h: ellipsoidal height as read; H: normal height, h − ζ of the "
+                             "height model"))
+                << '\n';
+        }
     }
     printer.End();
     rejected = counts.rejected;

@@ -120,6 +120,9 @@ TEST_F(Heights, BlunderIsFlaggedDroppedAndTheModelApplied) {
     EXPECT_EQ(rows[2][4], "");
     EXPECT_NE(o.err.find("points.csv:4:"), std::string::npos) << o.err;
     EXPECT_NE(o.err.find("farther outside their area"), std::string::npos) << o.err;
+    EXPECT_NE(o.err.find("h: ellipsoidal height as read; H: normal height, h − ζ"),
+              std::string::npos)
+        << o.err;
 
     o = Run({"transform", "-p", "hm.txt", "--to-ellipsoidal", "--header", "points.csv"});
     rows = Records(o.out);
