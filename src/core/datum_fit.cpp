@@ -680,18 +680,6 @@ int FewestFitPoints(const CoordinateSystem& from, const CoordinateSystem& to,
     return (ParameterCount(options.model) + 1) / 2;
 }
 
-int WorstFlaggedPoint(const std::vector<PointResidual>& points) {
-    int worst = -1;
-    for (std::size_t i = 0; i < points.size(); ++i) {
-        const PointResidual& p = points[i];
-        if (p.use == PointUse::Fit && p.flagged &&
-            (worst < 0 || p.statistic > points[worst].statistic)) {
-            worst = static_cast<int>(i);
-        }
-    }
-    return worst;
-}
-
 bool SidesMeet(const CoordinateSystem& from, const CoordinateSystem& to, const CommonPoint& p) {
     return Match({from, p.source}, {to, p.target});
 }
