@@ -213,6 +213,7 @@ TEST_F(Heights, RefusesWhatCannotBeFittedWritingNothing) {
          "needs at least 6 fitted height common points"},
         {{"height-fit", "--header", "--check", "P99", "good.csv"}, "no common point is named"},
         {{"height-fit", "--model", "cubic", "good.csv"}, "unknown height model \"cubic\""},
+        {{"height-fit", "--fields", "1,2,3", "good.csv"}, "need 5 (name,X,Y,h,H)"},
         {{"height-fit", "--heights", "good.csv"}, "--heights is no option of height-fit"},
         {{"height-fit", "--outlier-factor", "1", "good.csv"}, "not a number from 2 to 100"},
         {{"fit", "--from", "plane:krassovsky:117", "--to", "geodetic:cgcs2000", "--height-model",

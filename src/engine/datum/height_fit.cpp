@@ -49,6 +49,13 @@ std::vector<std::string> HeightColumns(const TransformJob& job) {
 std::optional<JobRefusal> HeightFitLayout(std::span<const std::size_t> fields,
                                           DatumLayout& layout) {
     const CoordinateSystem plane;
+    if (!fields.empty() && fields.size() != 5) {
+        std::string typed;
+        for (std::size_t f : fields) typed += (typed.empty() ? "" : ",") + std::to_string(f);
+        return Refuse(Fill(Tr("--fields: {0} gives {1} fields; these systems need {2} ({3})"),
+                           {Quoted(typed), std::to_string(fields.size()), "5", "name,X,Y,h,H"}),
+                      false);
+    }
     auto refusal = MakeLayout(fields, plane, nullptr, false, layout, {"h", "H"});
     if (refusal) return refusal;
     layout.names[0] = "X";
