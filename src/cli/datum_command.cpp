@@ -14,6 +14,7 @@
 #include "core/parameter_file.h"
 #include "engine/datum/datum_fit_notes.h"
 #include "engine/datum/datum_fit_summary.h"
+#include "engine/datum/height_fit.h"
 #include "engine/datum/transform_checks.h"
 #include "engine/run/process.h"
 #include "engine/run/run.h"
@@ -38,6 +39,24 @@ std::optional<JobRefusal> LoadParameters(const DatumOptions& o, std::ostream& er
         f = ReadParameterFile(text);
     } catch (const Error& e) {
         return Refuse(Fill(Tr("{0}: {1}"), {o.parameterFile, e.what()}), false);
+    }
+    if (o.toEllipsoidal && !f.height) {
+        return Refuse(Fill(Tr("--to-ellipsoidal: the parameter file {0} holds no height model "
+                              "(height_model)"),
+                           {o.parameterFile}),
+                      false);
+    }
+    if (!f.datum) {
+        for (const auto& [given, option] :
+             {std::pair{o.from.has_value(), "--from"}, std::pair{o.to.has_value(), "--to"},
+              std::pair{o.heightsGiven, "--heights"}}) {
+            if (!given) continue;
+            return Refuse(Fill(Tr("{0}: the parameter file {1} holds a height model alone, no "
+                                  "datum transformation"),
+                               {option, o.parameterFile}),
+                          false);
+        }
+        return std::nullopt;
     }
     for (const auto& [given, file, option] :
          {std::tuple{&o.from, &f.from, "--from"}, std::tuple{&o.to, &f.to, "--to"}}) {
@@ -86,7 +105,8 @@ std::optional<JobRefusal> OpenInput(const DatumOptions& o, const Environment& en
 std::optional<JobRefusal> CheckNotInput(const DatumOptions& o, const InputFile& in) {
     const std::string shownInput = o.input == "-" ? Tr("standard input") : o.input;
     const std::pair<std::string_view, const std::string*> written[] = {
-        {"-o", &o.output}, {"-p", o.command == DatumCommand::Fit ? &o.parameterFile : nullptr}};
+        {"-o", &o.output},
+        {"-p", o.command != DatumCommand::Transform ? &o.parameterFile : nullptr}};
     for (const auto& [option, path] : written) {
         if (path == nullptr || path->empty() || !IsInputFile(*path, in.st)) continue;
         return Refuse(Fill(Tr("{0} {1} is the input file {2}: it would be replaced; write to "
@@ -102,7 +122,20 @@ DatumReading ReadingOf(const DatumOptions& o) {
 }
 
 FitJob FitJobOf(const DatumOptions& o) {
-    return {*o.from, *o.to, o.fit, o.checks, o.skipBadLines, ReadingOf(o), {o.full, o.bom}};
+    return {*o.from,      *o.to,           o.fit,         o.checks, o.skipBadLines,
+            ReadingOf(o), {o.full, o.bom}, o.heightModel, o.height};
+}
+
+HeightFitJob HeightFitJobOf(const DatumOptions& o) {
+    return {o.height, o.checks, o.skipBadLines, ReadingOf(o), {o.full, o.bom}};
+}
+
+// Writes `text` into the parameter file.
+void WriteParameters(const DatumOptions& o, AtomicFile& parameterFile, const std::string& text) {
+    FdSink file(parameterFile.fd(), o.parameterFile);
+    OutputBuffer buffer(file);
+    buffer.Append(text);
+    buffer.Flush();
 }
 
 // The diagnostics printed as they come, but the warning of the points far from the common
@@ -141,14 +174,35 @@ std::optional<JobRefusal> RunFitCommand(const DatumOptions& o, ByteSource& sourc
     if (fit.refusal) return fit.refusal;
     const FitResult& r = fit.result;
     WriteResiduals(out, job, fit);
+    const HeightFitResult* height = fit.height ? &*fit.height : nullptr;
     if (parameterFile != nullptr) {
-        FdSink file(parameterFile->fd(), o.parameterFile);
-        OutputBuffer text(file);
-        text.Append(FitParameterText(job.from, job.to, job.fit.heights, r));
-        text.Flush();
+        WriteParameters(o, *parameterFile,
+                        FitParameterText(job.from, job.to, job.fit.heights, r, height));
     }
     if (!o.quiet) PrintFitSummary(err, job, r, fit.counts.rejected);
+    if (height && !o.quiet) PrintHeightSummary(err, *height, 0);
     WarnOfFit(err, job, r);
+    if (height) WarnOfHeightFit(err, *height, job.height);
+    rejected = fit.counts.rejected + (r.dropStopped || (height && height->dropStopped) ? 1 : 0);
+    return std::nullopt;
+}
+
+// height-fit: the residuals into `out`, the model into `parameterFile` when given, the summary
+// and the warnings to `err`; as RunFitCommand.
+std::optional<JobRefusal> RunHeightFitCommand(const DatumOptions& o, ByteSource& source,
+                                              const std::string& inputName, OutputBuffer& out,
+                                              AtomicFile* parameterFile, std::ostream& err,
+                                              std::size_t& rejected) {
+    const HeightFitJob job = HeightFitJobOf(o);
+    PrintedDiagnostics printed([&job](const Diagnostic& d) { return Describe(d, job); }, err,
+                               inputName);
+    const FitOutcome fit = RunHeightFit(job, source, inputName, printed, {o.threads, o.chunkBytes});
+    if (fit.refusal) return fit.refusal;
+    const HeightFitResult& r = *fit.height;
+    WriteHeightResiduals(out, job.writing, job.fit.outlierFactor, fit);
+    if (parameterFile != nullptr) WriteParameters(o, *parameterFile, HeightParameterText(r));
+    if (!o.quiet) PrintHeightSummary(err, r, fit.counts.rejected);
+    WarnOfHeightFit(err, r, job.fit);
     rejected = fit.counts.rejected + (r.dropStopped ? 1 : 0);
     return std::nullopt;
 }
@@ -169,8 +223,17 @@ std::optional<JobRefusal> RunTransformCommand(const DatumOptions& o, const Trans
     const ParameterFile& p = job.parameters;
     if (!o.quiet) {
         err << SummaryText(RunCounts{counts.points, counts.rejected, 0}) << '\n';
-        const std::string note = HeightsNote(p.from, p.to, p.heights, p.parameters.model);
+        const std::string note =
+            p.datum ? HeightsNote(p.from, p.to, p.heights, p.parameters.model) : "";
         if (!note.empty()) err << note << '\n';
+        if (p.height) {
+            err << (job.toEllipsoidal
+                        ? Tr("H: normal height as read; h: ellipsoidal height, H + ζ of the "
+                             "height model")
+                        : Tr("h: ellipsoidal height as read; H: normal height, h − ζ of the "
+                             "height model"))
+                << '\n';
+        }
     }
     printer.End();
     rejected = counts.rejected;
@@ -188,11 +251,15 @@ std::optional<JobRefusal> ReadJob(const DatumOptions& o, std::ostream& err,
         job->parameterName = o.parameterFile;
         job->reading = ReadingOf(o);
         job->writing = {o.full, o.bom};
+        job->toEllipsoidal = o.toEllipsoidal;
     }
-    const CoordinateSystem& from = job ? job->parameters.from : *o.from;
     DatumLayout layout;
-    return MakeLayout(o.fields, from, job ? nullptr : &*o.to,
-                      job ? job->parameters.heights : o.fit.heights, layout);
+    if (o.command == DatumCommand::HeightFit) return HeightFitLayout(o.fields, layout);
+    if (job) {
+        return MakeLayout(o.fields, job->parameters.from, nullptr, job->parameters.heights, layout,
+                          HeightColumns(*job));
+    }
+    return MakeLayout(o.fields, *o.from, &*o.to, o.fit.heights, layout, HeightColumns(FitJobOf(o)));
 }
 
 // The refusal said as every quorvel-batch error is; exit status 2.
@@ -212,7 +279,7 @@ int Run(const DatumOptions& o, const Environment& env) {
 
     std::optional<AtomicFile> outputFile, parameterFile;
     if (!o.output.empty()) outputFile.emplace(o.output, /*allowDirect=*/true);
-    if (o.command == DatumCommand::Fit && !o.parameterFile.empty()) {
+    if (o.command != DatumCommand::Transform && !o.parameterFile.empty()) {
         parameterFile.emplace(o.parameterFile);
     }
 
@@ -229,10 +296,12 @@ int Run(const DatumOptions& o, const Environment& env) {
     OutputBuffer out(sink);
 
     std::size_t rejected = 0;
+    AtomicFile* const parameters = parameterFile ? &*parameterFile : nullptr;
     refusal = transform
                   ? RunTransformCommand(o, *transform, source, in.name, out, env.err, rejected)
-                  : RunFitCommand(o, source, in.name, out,
-                                  parameterFile ? &*parameterFile : nullptr, env.err, rejected);
+              : o.command == DatumCommand::HeightFit
+                  ? RunHeightFitCommand(o, source, in.name, out, parameters, env.err, rejected)
+                  : RunFitCommand(o, source, in.name, out, parameters, env.err, rejected);
     if (refusal) return Refused(*refusal, env);
     PublishTogether(outputFile ? &*outputFile : nullptr, nullptr,
                     parameterFile ? &*parameterFile : nullptr);

@@ -20,9 +20,14 @@ namespace {
 // Options that take a value, of both kinds of command: the mode is the first argument that is
 // neither an option nor such a value.
 constexpr std::string_view kValued[] = {
-    "--lo",     "--ls", "-o",           "--report",    "--fields",        "--encoding",
-    "--method", "--k0", "--zone",       "--ellipsoid", "--false-easting", "--model",
-    "--from",   "--to", "--convention", "-p",          "--check",         "--outlier-factor"};
+    "--lo",          "--ls", "-o",           "--report",    "--fields",        "--encoding",
+    "--method",      "--k0", "--zone",       "--ellipsoid", "--false-easting", "--model",
+    "--from",        "--to", "--convention", "-p",          "--check",         "--outlier-factor",
+    "--height-model"};
+
+bool IsDatumMode(std::string_view a) {
+    return a == "fit" || a == "transform" || a == "height-fit";
+}
 
 // "1,4,3,6,5": distinct field numbers from 1.
 std::vector<std::size_t> ReadFieldList(std::string_view text) {
@@ -34,7 +39,7 @@ std::vector<std::size_t> ReadFieldList(std::string_view text) {
         std::size_t value = 0;
         const auto [end, ec] = std::from_chars(part.data(), part.data() + part.size(), value);
         if (part.empty() || ec != std::errc() || end != part.data() + part.size() || value < 1 ||
-            value > 1000 || fields.size() == 7) {
+            value > 1000 || fields.size() == 9) {
             throw UsageError(Fill(Tr("--fields: {0} must be field numbers from 1: the name's, "
                                      "then each coordinate's, such as 1,3,2,5,4"),
                                   {Quoted(text)}));
@@ -79,13 +84,12 @@ void AddNames(std::string_view text, std::vector<std::string>& names) {
 bool IsDatumCommand(std::span<const std::string_view> args) {
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string_view a = args[i];
-        if (a == "--")
-            return i + 1 < args.size() && (args[i + 1] == "fit" || args[i + 1] == "transform");
+        if (a == "--") return i + 1 < args.size() && IsDatumMode(args[i + 1]);
         if (a.size() > 1 && a.front() == '-') {
             if (std::find(std::begin(kValued), std::end(kValued), a) != std::end(kValued)) ++i;
             continue;
         }
-        return a == "fit" || a == "transform";
+        return IsDatumMode(a);
     }
     return false;
 }
@@ -95,9 +99,9 @@ namespace {
 // A datum command line as typed.
 struct DatumTyped {
     std::optional<std::string> model, from, to, convention, parameters, factor, output, fields,
-        encoding;
+        encoding, heightModel;
     bool heights = false, drop = false, header = false, decimalComma = false, bom = false,
-         full = false, quiet = false, skipBad = false;
+         full = false, quiet = false, skipBad = false, toEllipsoidal = false;
     std::vector<std::string> checks;
     std::vector<std::string_view> positional;
 };
@@ -109,7 +113,8 @@ DatumTyped ReadDatumCommandLine(std::span<const std::string_view> args) {
         if (r.Valued("--model", t.model) || r.Valued("--from", t.from) || r.Valued("--to", t.to) ||
             r.Valued("--convention", t.convention) || r.Valued("-p", t.parameters) ||
             r.Valued("--outlier-factor", t.factor) || r.Valued("-o", t.output) ||
-            r.Valued("--fields", t.fields) || r.Valued("--encoding", t.encoding)) {
+            r.Valued("--fields", t.fields) || r.Valued("--encoding", t.encoding) ||
+            r.Valued("--height-model", t.heightModel)) {
             continue;
         }
         if (const std::optional<std::string_view> v = r.Value("--check")) {
@@ -125,6 +130,7 @@ DatumTyped ReadDatumCommandLine(std::span<const std::string_view> args) {
                : a == "--full"           ? &t.full
                : a == "--quiet"          ? &t.quiet
                : a == "--skip-bad-lines" ? &t.skipBad
+               : a == "--to-ellipsoidal" ? &t.toEllipsoidal
                                          : nullptr);
     }
     t.positional = r.Positional();
@@ -145,7 +151,59 @@ void CheckTransformOptions(const DatumTyped& t) {
                                   {name}));
         }
     }
+    if (t.heightModel) {
+        throw UsageError(
+            Tr("--height-model is an option of fit; transform takes the height "
+               "model from the parameter file (-p)"));
+    }
     if (!t.parameters) throw UsageError(Tr("transform needs the parameter file: -p PARAMS"));
+}
+
+// What fit and height-fit share: the outlier rule.
+void ReadOutlierOptions(const DatumTyped& t, DatumOptions& o) {
+    if (t.factor) {
+        const std::optional<double> k = TryParseNumber(*t.factor);
+        if (!k || !(*k >= kMinOutlierFactor && *k <= kMaxOutlierFactor)) {
+            throw UsageError(Fill(Tr("--outlier-factor: {0} is not a number from 2 to 100: below "
+                                     "2 good points are flagged as a matter of course, and "
+                                     "dropping them means nothing"),
+                                  {Quoted(*t.factor)}));
+        }
+        o.fit.outlierFactor = *k;
+    }
+    o.fit.dropOutliers = t.drop;
+    o.height.outlierFactor = o.fit.outlierFactor;
+    o.height.dropOutliers = o.fit.dropOutliers;
+}
+
+// A height model's name: fixed, plane, quadratic, or (fit's --height-model) auto.
+std::optional<HeightModelKind> ReadHeightModel(std::string_view option, std::string_view text,
+                                               bool automatic) {
+    if (automatic && AsciiLower(TrimBlanks(text)) == "auto") return std::nullopt;
+    try {
+        return ParseHeightModel(text);
+    } catch (const Error& e) {
+        throw UsageError(Fill(Tr("{0}: {1}"), {option, e.detail()}));
+    }
+}
+
+// height-fit: the points are in one system already, and the model is a height model.
+void ReadHeightFitOptions(const DatumTyped& t, DatumOptions& o) {
+    const std::pair<bool, const char*> others[] = {{t.from.has_value(), "--from"},
+                                                   {t.to.has_value(), "--to"},
+                                                   {t.convention.has_value(), "--convention"},
+                                                   {t.heights, "--heights"},
+                                                   {t.heightModel.has_value(), "--height-model"},
+                                                   {t.toEllipsoidal, "--to-ellipsoidal"}};
+    for (const auto& [given, name] : others) {
+        if (given) {
+            throw UsageError(Fill(Tr("{0} is no option of height-fit, whose points are in one "
+                                     "system: name, X, Y, h, H"),
+                                  {name}));
+        }
+    }
+    if (t.model) o.height.kind = ReadHeightModel("--model", *t.model, false);
+    ReadOutlierOptions(t, o);
 }
 
 // fit's systems, model and outlier rule.
@@ -173,17 +231,21 @@ void ReadFitOptions(const DatumTyped& t, DatumOptions& o) {
                "pass through as an extra column) or use the 7- or 3-parameter "
                "model"));
     }
-    if (t.factor) {
-        const std::optional<double> k = TryParseNumber(*t.factor);
-        if (!k || !(*k >= kMinOutlierFactor && *k <= kMaxOutlierFactor)) {
-            throw UsageError(Fill(Tr("--outlier-factor: {0} is not a number from 2 to 100: below "
-                                     "2 good points are flagged as a matter of course, and "
-                                     "dropping them means nothing"),
-                                  {Quoted(*t.factor)}));
-        }
-        o.fit.outlierFactor = *k;
+    ReadOutlierOptions(t, o);
+    if (t.toEllipsoidal) {
+        throw UsageError(
+            Tr("--to-ellipsoidal is an option of transform, which applies a "
+               "height model"));
     }
-    o.fit.dropOutliers = t.drop;
+    if (t.heightModel) {
+        if (o.to->kind != SystemKind::Plane) {
+            throw UsageError(
+                Tr("--height-model fits the height anomaly over the target's plane "
+                   "X, Y: --to must be a plane system"));
+        }
+        o.heightModel = true;
+        o.height.kind = ReadHeightModel("--height-model", *t.heightModel, true);
+    }
 }
 
 // -p and -o, which must differ: fit writes both, and transform's output would replace the
@@ -195,7 +257,7 @@ void ReadFiles(const DatumTyped& t, DatumOptions& o) {
     }
     if (t.output) {
         o.output = ReadOutputFile(*t.output);
-        const bool toFile = o.command == DatumCommand::Fit || !o.output.empty();
+        const bool toFile = o.command != DatumCommand::Transform || !o.output.empty();
         if (toFile && t.parameters && SamePath(*t.output, *t.parameters)) {
             throw UsageError(Tr("-o and -p name the same file"));
         }
@@ -210,6 +272,7 @@ DatumCommand ReadDatumMode(const std::vector<std::string_view>& positional) {
     }
     if (positional[0] == "fit") return DatumCommand::Fit;
     if (positional[0] == "transform") return DatumCommand::Transform;
+    if (positional[0] == "height-fit") return DatumCommand::HeightFit;
     throw UsageError(Fill(Tr("unknown mode {0}: use forward, inverse, zone, fit or transform"),
                           {Quoted(positional[0])}));
 }
@@ -232,8 +295,11 @@ DatumOptions ParseDatumArguments(std::span<const std::string_view> args) {
     o.fit.heights = t.heights;
     o.checks = t.checks;
     o.skipBadLines = t.skipBad;
+    o.toEllipsoidal = t.toEllipsoidal;
     if (o.command == DatumCommand::Transform) {
         CheckTransformOptions(t);
+    } else if (o.command == DatumCommand::HeightFit) {
+        ReadHeightFitOptions(t, o);
     } else {
         ReadFitOptions(t, o);
     }
@@ -259,7 +325,17 @@ std::string DatumHelpText() {
            "                 errors and sigma0 on standard error; -p writes the parameter file\n"
            "  transform -p PARAMS [options] [FILE]\n"
            "                 converts points (name, the source coordinates) with a parameter\n"
-           "                 file; output: name, the typed values, the converted ones\n"
+           "                 file; output: name, the typed values, the converted ones. With a\n"
+           "                 height model in the file, h follows the coordinates (empty: no\n"
+           "                 height) and the output adds h and H = h - zeta\n"
+           "  height-fit [--model fixed|plane|quadratic] [-p PARAMS] [options] [FILE]\n"
+           "                 fits a height model (高程拟合) to points in one plane system: name,\n"
+           "                 X, Y, h (ellipsoidal height), H (normal height). The model is the\n"
+           "                 height anomaly zeta = h - H over X, Y, centred on the fitted\n"
+           "                 points and scaled by their spread: fixed (1 point or more, the\n"
+           "                 mean), plane (3 or more), quadratic (6 or more); without --model\n"
+           "                 by the number of fitted points: 1-2 fixed, 3-6 plane, 7 or more\n"
+           "                 quadratic. Output: name, use, vH (mm), flag; -p writes the model\n"
            "  SYSTEM         KIND:ELLIPSOID[:WHERE]: KIND plane (X north, Y east), geodetic (L, B\n"
            "                 in packed degrees) or geocentric (X, Y, Z); ELLIPSOID as "
            "--ellipsoid;\n"
@@ -275,6 +351,11 @@ std::string DatumHelpText() {
            "  --heights      H after the two values of a plane or geodetic side; without it\n"
            "                 H = 0 on both sides and the fit is two-dimensional: only each\n"
            "                 point's east and north residuals are observations\n"
+           "  --height-model fixed|plane|quadratic|auto  fit: a height model beside the\n"
+           "                 datum, h and H after the coordinates, over the target's plane X, Y\n"
+           "                 (--to plane); a point with neither height is a datum point only;\n"
+           "                 the parameter file then holds both\n"
+           "  --to-ellipsoidal  transform: H follows the coordinates and h = H + zeta is added\n"
            "  --check N,N    check points (检核点): left out of the fit, their residuals and RMS\n"
            "                 listed\n"
            "  --drop-outliers  fit again without the worst flagged point until none is flagged,\n"
@@ -295,7 +376,11 @@ std::string DatumHelpText() {
            "  their limits, a parameter file that does not read or does not match the input\n"
            "  (checked on its first point: the system's kind and zone number, the 4-parameter\n"
            "  file's zone, H, a shift of more than 1 km). transform warns of points farther\n"
-           "  outside the common points' area than the area's size.\n";
+           "  outside the common points' area than the area's size. A height fit is refused\n"
+           "  for a point with h and no H (or the reverse), named, an anomaly beyond +-150 m\n"
+           "  (a height in the wrong column or unit), too few points, points on one line\n"
+           "  (plane, quadratic) or on one curve (quadratic); transform rejects a point with\n"
+           "  a height farther outside the height common points' area than the area's size.\n";
 }
 
 }  // namespace quorvel::cli

@@ -18,7 +18,8 @@ namespace quorvel::cli {
 
 // quorvel-batch's datum commands: `fit` fits the parameters of a datum transformation to common
 // points (core/datum_fit.h), `transform` applies a parameter file's (core/parameter_file.h).
-enum class DatumCommand { Fit, Transform };
+// `height-fit` fits a height model alone (core/height_model.h).
+enum class DatumCommand { Fit, Transform, HeightFit };
 
 // Everything that decides what a datum command computes and writes.
 struct DatumJob {
@@ -28,7 +29,12 @@ struct DatumJob {
     std::optional<CoordinateSystem> from, to;
     // fit: --model, --convention, --heights, --outlier-factor, --drop-outliers.
     FitOptions fit;
-    bool heightsGiven = false;        // --heights typed (transform: checked against the file)
+    bool heightsGiven = false;  // --heights typed (transform: checked against the file)
+    // height-fit's --model, and fit's --height-model (heightModel set; none chosen: by the
+    // number of points); K and dropping are fit's.
+    HeightFitOptions height;
+    bool heightModel = false;
+    bool toEllipsoidal = false;       // transform --to-ellipsoidal: H gives h
     std::vector<std::string> checks;  // --check: names of check points
     bool skipBadLines = false;        // --skip-bad-lines: fit without the lines that do not read
     std::string parameterFile;        // -p: fit writes it, transform reads it
@@ -54,7 +60,8 @@ struct DatumOptions : DatumJob {
     std::size_t chunkBytes = 64 * 1024;
 };
 
-// Whether the arguments after the program name name `fit` or `transform` as their mode.
+// Whether the arguments after the program name name `fit`, `transform` or `height-fit` as their
+// mode.
 bool IsDatumCommand(std::span<const std::string_view> args);
 
 // Reads the arguments of `fit` or `transform`. Throws UsageError.

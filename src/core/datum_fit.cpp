@@ -10,6 +10,7 @@
 
 #include "core/errors.h"
 #include "core/messages.h"
+#include "core/outlier_rounds.h"
 
 namespace quorvel {
 namespace {
@@ -22,7 +23,6 @@ using Eigen::VectorXd;
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kArcSecond = std::numbers::pi / 648000;
-constexpr double kFlagFloor = 0.001;   // metres: the precision coordinates are written to
 constexpr double kCoincident = 0.001;  // metres of RMS spread
 constexpr double kLineRatio = 0.01;    // spread across the main line over spread along it
 constexpr double kMinReciprocalCond = 1e-10;
@@ -513,10 +513,8 @@ PointResidual Residual(const Context& x, const CommonPoint& p, const Prepared& q
         r.plane = (LocalFrame(lbh[0], lbh[1]).topRows(2) * v).norm();
     }
     for (int c = 0; c < components && s.redundancy > 0; ++c) {
-        const double ratio = std::abs(v(c)) / (s.sigma0 * std::sqrt(std::max(reported(c, c), 0.0)));
-        if (!std::isfinite(ratio)) continue;
-        r.statistic = std::max(r.statistic, ratio);
-        if (ratio > x.options.outlierFactor && std::abs(v(c)) > kFlagFloor) r.flagged = true;
+        TestResidual(r, v(c), s.sigma0 * std::sqrt(std::max(reported(c, c), 0.0)),
+                     x.options.outlierFactor);
     }
     return r;
 }
@@ -602,22 +600,12 @@ void Summarise(FitResult& r) {
     r.checkPlaneRms = r.checked ? std::sqrt(plane / r.checked) : kNaN;
 }
 
-// The fitted point to drop next, or −1.
-int WorstFlagged(const Context& x, const FitResult& r, int active) {
+// Whether one of `active` fitted points may be dropped: the rest still fix the model with
+// redundancy.
+bool CanDrop(const Context& x, int active) {
     const DatumModel model = x.options.model;
-    const int u = ParameterCount(model);
-    if (active - 1 < MinimumPoints(model) || (active - 1) * Observations(model, x.planar) <= u) {
-        return -1;
-    }
-    int worst = -1;
-    for (std::size_t i = 0; i < r.points.size(); ++i) {
-        const PointResidual& p = r.points[i];
-        if (p.use == PointUse::Fit && p.flagged &&
-            (worst < 0 || p.statistic > r.points[worst].statistic)) {
-            worst = static_cast<int>(i);
-        }
-    }
-    return worst;
+    return active - 1 >= MinimumPoints(model) &&
+           (active - 1) * Observations(model, x.planar) > ParameterCount(model);
 }
 
 FitResult Round(const Context& x, const std::vector<CommonPoint>& points,
@@ -722,22 +710,10 @@ FitResult FitDatum(const CoordinateSystem& from, const CoordinateSystem& to,
     FitResult r = Round(x, points, prepared, droppedIn);
     const auto fitted =
         std::count_if(points.begin(), points.end(), [](const CommonPoint& p) { return !p.check; });
-    for (int round = 1; options.dropOutliers; ++round) {
-        int active = 0;
-        for (const PointResidual& p : r.points) active += p.use == PointUse::Fit ? 1 : 0;
-        const int worst = WorstFlagged(x, r, active);
-        if (worst < 0) break;
-        if (3 * round > fitted) {
-            r.dropStopped = true;
-            break;
-        }
-        droppedIn[worst] = round;
-        try {
-            r = Round(x, points, prepared, droppedIn);
-        } catch (const WeakGeometryError&) {
-            droppedIn[worst] = 0;  // what is left cannot fix the model: keep the point, flagged
-            break;
-        }
+    if (options.dropOutliers) {
+        r.dropStopped = DropOutliers(
+            r, droppedIn, fitted, [&](int active) { return CanDrop(x, active); },
+            [&](const std::vector<int>& dropped) { return Round(x, points, prepared, dropped); });
     }
     r.twoDimensional = x.planar;
     CheckLimits(r);

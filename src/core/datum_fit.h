@@ -159,6 +159,13 @@ FitResult FitDatum(const CoordinateSystem& from, const CoordinateSystem& to,
 // of one from it. Points the system cannot convert are left out; none: all zero.
 CommonArea AreaOf(const SystemConverter& from, const std::vector<Triple>& points);
 
+// The distance from an area's centre beyond which a point lies farther outside the area than
+// the area's size (its diameter, at least kMaxPointShift): where the parameters fitted in it no
+// longer hold.
+inline double OutsideLimit(double radius) {
+    return radius + (2 * radius > kMaxPointShift ? 2 * radius : kMaxPointShift);
+}
+
 // Horizontal distances (chords), metres, from an area's centre to points given as geocentric
 // X, Y, Z on the area's ellipsoid; the centre is computed once.
 class AreaDistance {

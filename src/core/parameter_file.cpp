@@ -41,6 +41,10 @@ const char* const kKeys[] = {"model",    "convention", "from",    "to",     "hei
                              "dy",       "dz",         "rx",      "ry",     "rz",      "ds",
                              "rotation", "scale",      "sigma0",  "points", "proj",    "fromzone",
                              "tozone",   "centrel",    "centreb", "radius"};
+const char* const kHeightKeys[] = {"height_model", "height_x0", "height_y0",     "height_scale",
+                                   "height_a0",    "height_a1", "height_a2",     "height_a3",
+                                   "height_a4",    "height_a5", "height_radius", "height_sigma0",
+                                   "height_points"};
 
 struct Entry {
     std::string value;
@@ -77,10 +81,13 @@ std::map<std::string, Entry> Entries(std::string_view text) {
         const std::string key = AsciiLower(TrimBlanks(l.substr(0, eq)));
         bool known = false;
         for (const char* k : kKeys) known = known || key == k;
+        for (const char* k : kHeightKeys) known = known || key == k;
         if (!known) {
             Fail(line, Fill(Tr("unknown key \"{0}\": the keys are model convention from to heights "
                                "dx dy dz rx ry rz ds rotation scale sigma0 points proj fromZone "
-                               "toZone centreL centreB radius"),
+                               "toZone centreL centreB radius height_model height_x0 height_y0 "
+                               "height_scale height_a0 … height_a5 height_radius height_sigma0 "
+                               "height_points"),
                             {Shown(key)}));
         }
         if (entries.count(key)) {
@@ -239,11 +246,129 @@ std::string ParameterText(const std::string& key, double value) {
     return text;
 }
 
+// A count of points: a whole number, from 0.
+int PointCount(const Entry& e, const std::string& key) {
+    const double n = Number(e, key);
+    if (!(n >= 0 && n <= 1e9 && n == std::floor(n))) {
+        Fail(e.line,
+             Fill(Tr("the value \"{0}\" of {1} is not a number of points"), {Shown(e.value), key}));
+    }
+    return static_cast<int>(n);
+}
+
+// The height model's keys, when the file has one.
+void ReadHeight(const std::map<std::string, Entry>& entries, ParameterFile& f) {
+    const auto kind = entries.find("height_model");
+    if (kind == entries.end()) {
+        for (const char* key : kHeightKeys) {
+            if (const auto it = entries.find(key); it != entries.end()) {
+                Fail(it->second.line,
+                     Fill(Tr("key \"{0}\" belongs to a height model, and the file has no "
+                             "height_model"),
+                          {key}));
+            }
+        }
+        return;
+    }
+    HeightModel m;
+    m.kind = Parsed<HeightModelKind>(kind->second, ParseHeightModel);
+    m.x0 = Number(Require(entries, "height_x0"), "height_x0");
+    m.y0 = Number(Require(entries, "height_y0"), "height_y0");
+    const Entry& scale = Require(entries, "height_scale");
+    m.scale = Number(scale, "height_scale");
+    if (!(m.scale > 0)) Fail(scale.line, Tr("height_scale must be above 0"));
+    const int terms = HeightTermCount(m.kind);
+    for (int k = 0; k < 6; ++k) {
+        const std::string key = "height_a" + std::to_string(k);
+        const auto it = entries.find(key);
+        if (k < terms) {
+            m.a[k] = Number(Require(entries, key), key);
+        } else if (it != entries.end()) {
+            Fail(it->second.line, Fill(Tr("key \"{0}\" does not belong to the {1} height model"),
+                                       {key, HeightModelName(m.kind)}));
+        }
+    }
+    if (const auto it = entries.find("height_radius"); it != entries.end()) {
+        m.radius = Number(it->second, "height_radius");
+        if (!(m.radius >= 0 && m.radius <= 2e7)) {
+            Fail(it->second.line, Tr("height_radius is not a distance in metres"));
+        }
+    }
+    if (const auto it = entries.find("height_sigma0"); it != entries.end()) {
+        f.heightSigma0 = Number(it->second, "height_sigma0");
+        if (f.heightSigma0 < 0) Fail(it->second.line, Tr("height_sigma0 cannot be negative"));
+    }
+    if (const auto it = entries.find("height_points"); it != entries.end()) {
+        f.heightPoints = PointCount(it->second, "height_points");
+    }
+    f.height = m;
+}
+
+// A file of a height model alone: no datum key but sigma0 and points, which are the height's.
+void ReadHeightAlone(const std::map<std::string, Entry>& entries, ParameterFile& f) {
+    f.datum = false;
+    for (const auto& [key, entry] : entries) {
+        if (key.rfind("height_", 0) == 0 || key == "sigma0" || key == "points") continue;
+        Fail(entry.line, Fill(Tr("key \"{0}\" belongs to a datum transformation, and the file "
+                                 "has no model: add model and the transformation's keys, or "
+                                 "leave the key out"),
+                              {key}));
+    }
+    ReadHeight(entries, f);
+    for (const char* key : {"sigma0", "points"}) {
+        const auto it = entries.find(key);
+        if (it == entries.end()) continue;
+        if (entries.count("height_" + std::string(key))) {
+            Fail(it->second.line, Fill(Tr("{0} and height_{0} both given: a file of a height "
+                                          "model alone takes {0}"),
+                                       {key}));
+        }
+        if (key[0] == 's') {
+            f.heightSigma0 = Number(it->second, key);
+            if (f.heightSigma0 < 0) Fail(it->second.line, Tr("sigma0 cannot be negative"));
+        } else {
+            f.heightPoints = PointCount(it->second, key);
+        }
+    }
+}
+
+std::string HeightText(const ParameterFile& f, const std::array<double, 6>* se) {
+    const HeightModel& m = *f.height;
+    std::string out = "# " +
+                      Tr("height anomaly ζ = h − H (ellipsoidal minus normal height) over the "
+                         "target's plane X, Y: u = (X − height_x0) / height_scale, v = (Y − "
+                         "height_y0) / height_scale, ζ = a0 + a1·u + a2·v + a3·u² + a4·u·v + "
+                         "a5·v² (metres); H = h − ζ") +
+                      "\n";
+    out += "height_model = " + std::string(HeightModelName(m.kind)) + "\n";
+    out += "height_x0 = " + ShortestText(m.x0) + "\nheight_y0 = " + ShortestText(m.y0) +
+           "\nheight_scale = " + ShortestText(m.scale) + "\n";
+    for (int k = 0; k < HeightTermCount(m.kind); ++k) {
+        const std::string key = "height_a" + std::to_string(k);
+        if (se) {
+            out += "# " + Fill(Tr("{0} standard error {1}"), {key, ShortestText((*se)[k]) + " m"}) +
+                   "\n";
+        }
+        out += key + " = " + ShortestText(m.a[k]) + "\n";
+    }
+    if (m.radius >= 0) out += "height_radius = " + ShortestText(m.radius) + "\n";
+    const std::string prefix = f.datum ? "height_" : "";
+    if (!std::isnan(f.heightSigma0)) {
+        out += prefix + "sigma0 = " + ShortestText(f.heightSigma0) + "\n";
+    }
+    if (f.heightPoints >= 0) out += prefix + "points = " + std::to_string(f.heightPoints) + "\n";
+    return out;
+}
+
 }  // namespace
 
 ParameterFile ReadParameterFile(std::string_view text) {
     const std::map<std::string, Entry> entries = Entries(text);
     ParameterFile f;
+    if (!entries.count("model") && entries.count("height_model")) {
+        ReadHeightAlone(entries, f);
+        return f;
+    }
     DatumParameters& p = f.parameters;
     p.model = Parsed<DatumModel>(Require(entries, "model"), ParseModel);
     const auto convention = entries.find("convention");
@@ -267,6 +392,12 @@ ParameterFile ReadParameterFile(std::string_view text) {
     }
     ReadParameters(entries, f);
     ReadOptional(entries, f);
+    ReadHeight(entries, f);
+    if (f.height && f.to.kind != SystemKind::Plane) {
+        Fail(Require(entries, "height_model").line,
+             Tr("the height model is fitted over the target's plane X, Y: to must be a plane "
+                "system"));
+    }
     if (p.model == DatumModel::Four &&
         (f.from.kind != SystemKind::Plane || f.to.kind != SystemKind::Plane)) {
         Fail(0, Tr("the 4-parameter model needs plane systems for from and to"));
@@ -279,7 +410,11 @@ ParameterFile ReadParameterFile(std::string_view text) {
     return f;
 }
 
-std::string WriteParameterFile(const ParameterFile& f, const DatumParameters* se) {
+std::string WriteParameterFile(const ParameterFile& f, const DatumParameters* se,
+                               const std::array<double, 6>* heightErrors) {
+    if (!f.datum) {
+        return "# " + Tr("Quorvel height model") + "\n" + HeightText(f, heightErrors);
+    }
     const DatumParameters& p = f.parameters;
     std::string out =
         "# " +
@@ -319,6 +454,7 @@ std::string WriteParameterFile(const ParameterFile& f, const DatumParameters* se
                "\n";
         out += "proj = " + f.proj + "\n";
     }
+    if (f.height) out += HeightText(f, heightErrors);
     return out;
 }
 

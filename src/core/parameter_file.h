@@ -7,6 +7,7 @@
 
 #include "core/coordinate_system.h"
 #include "core/datum.h"
+#include "core/height_model.h"
 
 namespace quorvel {
 
@@ -29,6 +30,16 @@ namespace quorvel {
 //   centreB,    decimal degrees, its radius in metres                or none
 //   radius
 //   proj        the PROJ pipeline that gives the same results        optional
+// A height model (core/height_model.h) goes with the datum's keys or alone, in a file without
+// `model`, whose only other keys are then sigma0 and points (the height fit's):
+//   height_model              fixed, plane or quadratic                   required for one
+//   height_x0, height_y0      the fitted points' centre, metres           required
+//   height_scale              their spread, metres, above 0               required
+//   height_a0 … height_a5     the terms, metres: a0 fixed, a0–a2 plane,   required, no other
+//                             a0–a5 quadratic
+//   height_radius             the farthest fitted point from the centre   optional
+//   height_sigma0,            σ0 of the height fit, and its points         optional
+//   height_points
 // Every parameter of the model is required and no other is allowed, so a hand-written file
 // cannot leave a rotation out unnoticed. The 4-parameter model carries no heights (heights =
 // yes is refused), and a scale (scale, ds) typed as a factor near 1 is refused (see
@@ -43,6 +54,10 @@ struct ParameterFile {
     std::string proj;                                          // empty when absent
     int fromZone = -1, toZone = -1;                            // −1 when absent
     std::optional<CommonArea> area;
+    bool datum = true;  // false: a file of a height model alone
+    std::optional<HeightModel> height;
+    double heightSigma0 = std::numeric_limits<double>::quiet_NaN();  // NaN when absent
+    int heightPoints = -1;                                           // −1 when absent
 };
 
 // Reads a parameter file. Throws ParameterFileError naming the line ("line N: ...") for a line that
@@ -60,7 +75,10 @@ ParameterFile ReadParameterFile(std::string_view text);
 // heading comment, a comment before the area and one before proj saying what the pipeline
 // takes and gives, and, given `standardErrors` (the units of the parameters), a comment of each
 // parameter's standard error.
+// A height model is written after the datum's keys (alone without a datum), with a comment of
+// how ζ is computed and, given `heightErrors`, of each term's standard error.
 std::string WriteParameterFile(const ParameterFile& file,
-                               const DatumParameters* standardErrors = nullptr);
+                               const DatumParameters* standardErrors = nullptr,
+                               const std::array<double, 6>* heightErrors = nullptr);
 
 }  // namespace quorvel

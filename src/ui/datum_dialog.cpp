@@ -535,6 +535,14 @@ bool DatumDialog::LoadParametersFrom(const QString& path, QString& error) {
     }
     try {
         ParameterFile f = ReadParameterFile(text);
+        if (f.height) {
+            // The dialog fits and converts datums only: a height model would go unapplied.
+            error = QtMessage(Tr("The parameter file {0} holds a height model (高程拟合), which "
+                                 "the window does not apply: convert with quorvel-batch "
+                                 "transform -p {0}."),
+                              {path});
+            return false;
+        }
         SetChoices(f.from, f.to, f.heights, f.parameters.model, f.parameters.convention);
         ClearResults();
         ShowParameters(f.parameters, nullptr, f.sigma0);

@@ -75,6 +75,11 @@ QString DatumNameInWindow(const Ellipsoid& ellipsoid) {
 
 QString ParametersProblem(const ParameterFile& parameters, const QString& path,
                           const Ellipsoid& points) {
+    if (!parameters.datum) {
+        return QtMessage(Tr("The parameter file {0} holds a height model alone, no datum "
+                            "transformation: choose one from {1} to CGCS2000 or WGS 84."),
+                         {path, DatumNameInWindow(points)});
+    }
     const Ellipsoid& from = parameters.from.ellipsoid;
     if (from.a != points.a || from.f != points.f) {
         return QtMessage(Tr("The parameter file {0} transforms from {1}, and the points are on "

@@ -466,6 +466,26 @@ class DatumDialogTest : public QObject {
         QVERIFY(!d.parameters().has_value());
     }
 
+    // A file with a height model, alone or beside a datum, is refused rather than half applied.
+    void parameterFileWithAHeightModelIsRefused() {
+        const QString alone = dir_.filePath(QStringLiteral("heights.txt"));
+        std::ofstream(alone.toStdString(), std::ios::binary)
+            << "height_model = fixed\nheight_x0 = 1\nheight_y0 = 2\nheight_scale = 3\n"
+               "height_a0 = 9.5\n";
+        const QString both = dir_.filePath(QStringLiteral("both.txt"));
+        std::ofstream(both.toStdString(), std::ios::binary)
+            << "model = 3\nfrom = plane:krassovsky:117\nto = plane:cgcs2000:117\nheights = no\n"
+               "dx = 1\ndy = 2\ndz = 3\nheight_model = fixed\nheight_x0 = 1\n"
+               "height_y0 = 2\nheight_scale = 3\nheight_a0 = 9.5\n";
+        for (const QString& path : {alone, both}) {
+            DatumDialog d;
+            QString error;
+            QVERIFY(!d.LoadParametersFrom(path, error));
+            QVERIFY2(error.contains(QStringLiteral("height model")), qPrintable(error));
+            QVERIFY(!d.parameters().has_value());
+        }
+    }
+
     // The saved file is `quorvel-batch fit -p`'s for the same points and choices; it loads back.
     void savedParametersEqualTheCommandLines() {
         const QString points = dir_.filePath(QStringLiteral("points.tsv"));

@@ -51,10 +51,11 @@ bool CarriesHeights(const FitJob& o, const std::vector<CommonPoint>& points,
 
 }  // namespace
 
-void WarnOfFit(std::ostream& err, const FitJob& o, const FitResult& r) {
+void WarnOfFlagged(std::ostream& err, const std::vector<PointResidual>& points, bool dropStopped,
+                   const std::string& prefix, double factor, bool dropOutliers) {
     std::vector<std::string> flagged;
     bool fitted = false;
-    for (const PointResidual& p : r.points) {
+    for (const PointResidual& p : points) {
         if (!p.flagged || p.use == PointUse::Dropped) continue;
         flagged.push_back(p.name);
         fitted = fitted || p.use == PointUse::Fit;
@@ -62,22 +63,26 @@ void WarnOfFit(std::ostream& err, const FitJob& o, const FitResult& r) {
     const std::size_t count = flagged.size();
     const std::string names = BoundedList(flagged);
     if (count > 0) {
-        err << "quorvel-batch: " << Tr("warning: ")
+        err << "quorvel-batch: " << Tr("warning: ") << prefix
             << Fill(TrN("{0} point beyond {1}σ0: {2}", "{0} points beyond {1}σ0: {2}", count),
-                    {std::to_string(count), ShortestText(o.fit.outlierFactor), names});
-        if (r.dropStopped) {
+                    {std::to_string(count), ShortestText(factor), names});
+        if (dropStopped) {
             err << Tr("; ")
                 << Tr("dropping stopped before it would leave out more than a third of the fitted "
                       "points: so many outliers say the points are not one transformation's, or "
                       "K is too small");
         } else if (fitted) {
             err << Tr("; ")
-                << (o.fit.dropOutliers ? Tr("too few points are left to drop more")
-                                       : Tr("--drop-outliers fits again without the flagged "
-                                            "points, the worst first"));
+                << (dropOutliers ? Tr("too few points are left to drop more")
+                                 : Tr("--drop-outliers fits again without the flagged "
+                                      "points, the worst first"));
         }
         err << '\n';
     }
+}
+
+void WarnOfFit(std::ostream& err, const FitJob& o, const FitResult& r) {
+    WarnOfFlagged(err, r.points, r.dropStopped, "", o.fit.outlierFactor, o.fit.dropOutliers);
     const double weak = RotationStandardError(r);
     if (r.twoDimensional && weak > kWeakRotationSeconds) {
         err << "quorvel-batch: " << Tr("warning: ")

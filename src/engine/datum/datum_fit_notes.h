@@ -14,6 +14,11 @@ namespace quorvel::engine {
 // What fit says beyond its residuals and summary: the warnings about a fit made, and the words
 // that point a refused one at its likely cause.
 
+// The flagged points of a fit (not those dropped) and dropping stopped short, as a warning on
+// `err` with `prefix` after "warning: ".
+void WarnOfFlagged(std::ostream& err, const std::vector<PointResidual>& points, bool dropStopped,
+                   const std::string& prefix, double factor, bool dropOutliers);
+
 // The flagged points, dropping stopped short, and the weak rotations of a two-dimensional
 // 7-parameter fit, as warnings on `err`.
 void WarnOfFit(std::ostream& err, const FitJob& o, const FitResult& r);

@@ -9,6 +9,7 @@
 #include "engine/datum/datum_fit_notes.h"
 #include "engine/datum/datum_operation.h"
 #include "engine/datum/datum_points.h"
+#include "engine/datum/height_fit.h"
 #include "engine/datum/transform_checks.h"
 #include "engine/run/process.h"
 
@@ -38,10 +39,14 @@ class CommonPointOperation : public DatumPointOperation {
         row.first = v.typed[0];
         row.second = v.typed[1];
         row.third = source > 2 ? v.typed[2] : std::string_view();
-        row.results = static_cast<std::uint8_t>(layout().names.size() - source);
-        row.result1 = v.read[source];
-        row.result2 = v.read[source + 1];
-        row.result3 = row.results > 2 ? v.read[source + 2] : 0;
+        const std::size_t heights = layout().heightCount;
+        const std::size_t target = layout().names.size() - source - heights;
+        row.results = static_cast<std::uint8_t>(target);
+        row.result1 = target > 0 ? v.read[source] : 0;
+        row.result2 = target > 1 ? v.read[source + 1] : 0;
+        row.result3 = target > 2 ? v.read[source + 2] : 0;
+        if (heights > 0) row.extras.height1 = v.read[source + target];
+        if (heights > 1) row.extras.height2 = v.read[source + target + 1];
         return true;
     }
 };
@@ -71,6 +76,9 @@ class CommonPointSink : public RowSink {
                 p.target[k] = Decoded(row.values + k, read[k]);
             }
             outcome_.passed.emplace_back(row.passed.begin(), row.passed.end());
+            if (layout_.heightCount > 0) {
+                outcome_.heights.push_back({row.extras.height1, row.extras.height2});
+            }
         }
     }
 
@@ -98,8 +106,9 @@ class FirstRejection : public DiagnosticSink {
     DiagnosticSink& next_;
 };
 
-std::optional<JobRefusal> MarkChecks(const FitJob& job, std::vector<CommonPoint>& points) {
-    for (const std::string& name : job.checks) {
+std::optional<JobRefusal> MarkChecks(const std::vector<std::string>& checks,
+                                     std::vector<CommonPoint>& points) {
+    for (const std::string& name : checks) {
         const auto it = std::find_if(points.begin(), points.end(),
                                      [&](const CommonPoint& p) { return p.name == name; });
         if (it == points.end()) {
@@ -113,30 +122,40 @@ std::optional<JobRefusal> MarkChecks(const FitJob& job, std::vector<CommonPoint>
 
 }  // namespace
 
+std::optional<JobRefusal> ReadCommonPoints(const DatumLayout& layout, const DatumReading& reading,
+                                           bool skipBadLines,
+                                           const std::vector<std::string>& checks, ByteSource& in,
+                                           std::string_view inputName, DiagnosticSink& diagnostics,
+                                           const RunTuning& tuning, FitOutcome& outcome) {
+    const CommonPointOperation op(layout, reading.decimalComma, {});
+    CommonPointSink points(layout, reading.decimalComma, outcome);
+    RowSink* const sinks[] = {&points};
+    FirstRejection first(diagnostics);
+    outcome.counts = RunRows(op, {reading.header, reading.decimalComma}, in, sinks, first, tuning);
+    if (outcome.counts.rejected > 0 && !skipBadLines) {
+        return Refuse(
+            BadLineRefusalText(std::string(inputName), first.line, outcome.counts.rejected), false);
+    }
+    return MarkChecks(checks, outcome.points);
+}
+
 FitOutcome RunFit(const FitJob& job, ByteSource& in, std::string_view inputName,
                   DiagnosticSink& diagnostics, const RunTuning& tuning) {
     FitOutcome outcome;
     DatumLayout layout;
-    outcome.refusal = MakeLayout(job.reading.fields, job.from, &job.to, job.fit.heights, layout);
+    outcome.refusal = MakeLayout(job.reading.fields, job.from, &job.to, job.fit.heights, layout,
+                                 HeightColumns(job));
     if (outcome.refusal) return outcome;
-    const CommonPointOperation op(layout, job.reading.decimalComma, {});
-    CommonPointSink points(layout, job.reading.decimalComma, outcome);
-    RowSink* const sinks[] = {&points};
-    FirstRejection first(diagnostics);
-    outcome.counts =
-        RunRows(op, {job.reading.header, job.reading.decimalComma}, in, sinks, first, tuning);
-    if (outcome.counts.rejected > 0 && !job.skipBadLines) {
-        outcome.refusal = Refuse(
-            BadLineRefusalText(std::string(inputName), first.line, outcome.counts.rejected), false);
-        return outcome;
-    }
-    outcome.refusal = MarkChecks(job, outcome.points);
+    outcome.refusal = ReadCommonPoints(layout, job.reading, job.skipBadLines, job.checks, in,
+                                       inputName, diagnostics, tuning, outcome);
     if (outcome.refusal) return outcome;
     try {
         outcome.result = FitDatum(job.from, job.to, outcome.points, job.fit);
     } catch (const Error& e) {
         outcome.refusal = Refuse(FitRefusalText(e, job, outcome.points, outcome.passed), false);
+        return outcome;
     }
+    if (job.heightModel) outcome.refusal = FitHeightModel(job, outcome);
     return outcome;
 }
 

@@ -6,6 +6,7 @@
 
 #include "core/messages.h"
 #include "core/number_text.h"
+#include "engine/datum/height_fit.h"
 #include "engine/run/diagnostics.h"
 
 namespace quorvel::engine {
@@ -88,6 +89,14 @@ void WriteResiduals(OutputBuffer& out, const FitJob& o, const FitOutcome& input)
     std::vector<std::string> head = {"name", "use"};
     head.insert(head.end(), names.begin(), names.end());
     head.insert(head.end(), {"plane", "flag"});
+    // The height model's use, residual and flag of each point it was fitted to or checked on.
+    std::vector<const PointResidual*> height(r.points.size(), nullptr);
+    if (input.height) {
+        head.insert(head.end(), {"heightUse", "vHeight", "heightFlag"});
+        for (std::size_t j = 0; j < input.heightIndex.size(); ++j) {
+            height[input.heightIndex[j]] = &input.height->points[j];
+        }
+    }
     head.insert(head.end(), input.columns.begin(), input.columns.end());
     WriteHeader(out, head, o.writing.bom);
     const std::string flag = ">" + ShortestText(o.fit.outlierFactor) + "σ0";
@@ -101,6 +110,13 @@ void WriteResiduals(OutputBuffer& out, const FitJob& o, const FitOutcome& input)
         for (std::size_t c = 0; c < names.size(); ++c)
             line += ',' + Millimetres(p.v[c], o.writing.full);
         line += ',' + Millimetres(p.plane, o.writing.full) + ',' + (p.flagged ? flag : "");
+        if (input.height && height[i]) {
+            line += ',' + std::string(PointUseName(height[i]->use)) + ',' +
+                    Millimetres(height[i]->v[2], o.writing.full) + ',' +
+                    (height[i]->flagged ? flag : "");
+        } else if (input.height) {
+            line += ",,,";
+        }
         for (const std::string& field : input.passed[i]) {
             line += ',';
             AppendCsvField(line, field, o.writing.bom);
@@ -173,7 +189,7 @@ void PrintFitSummary(std::ostream& err, const FitJob& o, const FitResult& r, std
 }
 
 std::string FitParameterText(const CoordinateSystem& from, const CoordinateSystem& to, bool heights,
-                             const FitResult& r) {
+                             const FitResult& r, const HeightFitResult* height) {
     ParameterFile f;
     f.from = from;
     f.to = to;
@@ -193,7 +209,10 @@ std::string FitParameterText(const CoordinateSystem& from, const CoordinateSyste
                   "serves one zone") +
                "\n";
     }
-    return WriteParameterFile(f, r.redundancy > 0 ? &r.standardErrors : nullptr) + note;
+    if (height) AddHeightModel(*height, f);
+    const auto* heightErrors = height && height->redundancy > 0 ? &height->standardErrors : nullptr;
+    return WriteParameterFile(f, r.redundancy > 0 ? &r.standardErrors : nullptr, heightErrors) +
+           note;
 }
 
 }  // namespace quorvel::engine

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -10,6 +11,7 @@
 
 #include "core/coordinate_system.h"
 #include "core/datum_fit.h"
+#include "core/height_model.h"
 #include "core/parameter_file.h"
 #include "engine/reading/text_io.h"
 #include "engine/run/diagnostics.h"
@@ -56,6 +58,9 @@ struct TransformJob {
     std::string parameterName;  // the file's name as the user knows it, for the words
     DatumReading reading;
     DatumWriting writing;
+    // With the file's height model: each line's H after the coordinates gives h, rather than
+    // its h giving H.
+    bool toEllipsoidal = false;
 };
 
 // A fit of a transformation's parameters to common points known in both systems.
@@ -66,6 +71,10 @@ struct FitJob {
     bool skipBadLines = false;        // fit without the lines that do not read
     DatumReading reading;
     DatumWriting writing;
+    // A height model fitted beside the datum (--height-model): h and H after the coordinates;
+    // its outlier factor and dropping are the datum fit's.
+    bool heightModel = false;
+    HeightFitOptions height;
 };
 
 // The input's layout of a datum run: the name, then the coordinates of the source system, and
@@ -75,6 +84,9 @@ struct DatumLayout {
     std::vector<std::string> names;   // the coordinates' column names: X1, Y1, H1, X2, ...
     std::vector<bool> angles;         // typed as packed degrees (geodetic L, B)
     std::size_t sourceCount = 0;      // coordinates of the source; the rest are the target's
+    // The last `heightCount` names are a height model's columns (h, H) after the coordinates:
+    // read as numbers, an empty one as no height (NaN), never as a coordinate.
+    std::size_t heightCount = 0;
 
     std::size_t Needed() const;  // the fewest fields a point line may have
 };
@@ -89,9 +101,11 @@ struct DatumLayout {
 // @param[out] layout the layout; untouched when refused.
 // @return the refusal of `fields` whose count does not fit the systems ("--fields: ..."), or
 //   nothing.
+// @param[in] heightNames a height model's columns after the coordinates (h, H), if any.
 std::optional<JobRefusal> MakeLayout(std::span<const std::size_t> fields,
                                      const CoordinateSystem& from, const CoordinateSystem* to,
-                                     bool heights, DatumLayout& layout);
+                                     bool heights, DatumLayout& layout,
+                                     const std::vector<std::string>& heightNames = {});
 
 // The layout with the fields in order from 1, which nothing refuses.
 //
@@ -99,7 +113,9 @@ std::optional<JobRefusal> MakeLayout(std::span<const std::size_t> fields,
 // @param[in] to the target system, for fit; nullptr for transform.
 // @param[in] heights whether the systems' coordinates include H.
 // @return the layout.
-DatumLayout DefaultLayout(const CoordinateSystem& from, const CoordinateSystem* to, bool heights);
+// @param[in] heightNames a height model's columns after the coordinates (h, H), if any.
+DatumLayout DefaultLayout(const CoordinateSystem& from, const CoordinateSystem* to, bool heights,
+                          const std::vector<std::string>& heightNames = {});
 
 // The output's columns of a transform before those passed through: name, the source's
 // coordinates (X1, Y1[, H1]) and the target's (X2, Y2[, H2]).
@@ -161,6 +177,13 @@ struct FitOutcome {
     std::vector<std::string> columns;              // the names of those fields ("fieldN" unnamed)
     RunCounts counts;                              // the points read and the lines rejected
     FitResult result;                              // core/datum_fit.h
+    // With height columns: each point's h and H as read, NaN where empty.
+    std::vector<std::array<double, 2>> heights;
+    // With --height-model: the points that have both heights, where each is in `points`, and
+    // the height fit.
+    std::vector<HeightPoint> heightPoints;
+    std::vector<std::size_t> heightIndex;
+    std::optional<HeightFitResult> height;
     // Set when the fit was refused; then `result` is empty and no more is to be made of it.
     std::optional<JobRefusal> refusal;
 };
@@ -181,8 +204,9 @@ FitOutcome RunFit(const FitJob& job, ByteSource& in, std::string_view inputName,
 
 // The parameter file `fit -p` writes for a fit between these systems, with the PROJ pipeline
 // where the points lie in one zone; the window saves the same text.
+// With `height`, the height model fitted beside it too.
 std::string FitParameterText(const CoordinateSystem& from, const CoordinateSystem& to, bool heights,
-                             const FitResult& r);
+                             const FitResult& r, const HeightFitResult* height = nullptr);
 
 // The words of a datum run's diagnostic, without its line and without "warning: ", in the
 // language of the messages (core/messages.h).

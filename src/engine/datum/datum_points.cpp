@@ -1,6 +1,7 @@
 #include "engine/datum/datum_points.h"
 
 #include <algorithm>
+#include <limits>
 #include <optional>
 
 #include "core/errors.h"
@@ -33,6 +34,7 @@ bool DatumPointOperation::ReadsAsPoint(const ParsedLine& p) const {
     std::string buffer;
     for (std::size_t k = 1; k < layout_.fields.size(); ++k) {
         const std::string_view text = TrimBlanks(p.fields[layout_.fields[k]]);
+        if (text.empty() && IsHeight(k - 1)) continue;
         if (!TryParseNumber(DecimalText(text, decimalComma_, buffer))) return false;
     }
     return true;
@@ -58,6 +60,10 @@ bool DatumPointOperation::ReadValues(const ParsedLine& p, DatumValues& v, Diagno
     for (std::size_t k = 0; k < layout_.names.size(); ++k) {
         const std::string_view typed = TrimBlanks(p.fields[layout_.fields[k + 1]]);
         v.typed[k] = typed;
+        if (typed.empty() && IsHeight(k)) {
+            v.read[k] = v.values[k] = std::numeric_limits<double>::quiet_NaN();
+            continue;
+        }
         const std::string_view number = DecimalText(typed, decimalComma_, buffer);
         const std::optional<double> read = TryParseNumber(number);
         if (!read) {
@@ -128,7 +134,8 @@ std::size_t DatumLayout::Needed() const {
     return *std::max_element(fields.begin(), fields.end()) + 1;
 }
 
-DatumLayout DefaultLayout(const CoordinateSystem& from, const CoordinateSystem* to, bool heights) {
+DatumLayout DefaultLayout(const CoordinateSystem& from, const CoordinateSystem* to, bool heights,
+                          const std::vector<std::string>& heightNames) {
     DatumLayout layout;
     for (const auto& [system, suffix] : {std::pair{&from, "1"}, std::pair{to, "2"}}) {
         if (system == nullptr) continue;
@@ -138,14 +145,18 @@ DatumLayout DefaultLayout(const CoordinateSystem& from, const CoordinateSystem* 
         }
         if (system == &from) layout.sourceCount = layout.names.size();
     }
+    layout.names.insert(layout.names.end(), heightNames.begin(), heightNames.end());
+    layout.angles.resize(layout.names.size(), false);
+    layout.heightCount = heightNames.size();
     for (std::size_t k = 0; k <= layout.names.size(); ++k) layout.fields.push_back(k);
     return layout;
 }
 
 std::optional<JobRefusal> MakeLayout(std::span<const std::size_t> fields,
                                      const CoordinateSystem& from, const CoordinateSystem* to,
-                                     bool heights, DatumLayout& layout) {
-    DatumLayout made = DefaultLayout(from, to, heights);
+                                     bool heights, DatumLayout& layout,
+                                     const std::vector<std::string>& heightNames) {
+    DatumLayout made = DefaultLayout(from, to, heights, heightNames);
     if (fields.empty()) {
         layout = std::move(made);
         return std::nullopt;

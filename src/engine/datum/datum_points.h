@@ -15,7 +15,7 @@ namespace quorvel::engine {
 // A point line's coordinates: as typed (blanks around them trimmed), as numbers read, and as
 // the values computed with (packed angles decoded to degrees).
 struct DatumValues {
-    static constexpr std::size_t kMax = 6;
+    static constexpr std::size_t kMax = 8;
     std::array<std::string_view, kMax> typed{};
     std::array<double, kMax> read{};
     std::array<double, kMax> values{};
@@ -41,6 +41,8 @@ class DatumPointOperation : public RowOperation {
     bool GivesPoint(const ParsedLine& line, std::size_t kept) const override;
 
   protected:
+    // Whether the value `k` (0-based, after the name) is a height model's column.
+    bool IsHeight(std::size_t k) const { return k + layout_.heightCount >= layout_.names.size(); }
     // Reads the coordinates of a line whose fields fit; false with `d` said (EmptyValue,
     // NotANumber, OutOfRange) when one does not read.
     bool ReadValues(const ParsedLine& line, DatumValues& v, Diagnostic& d,

@@ -1,3 +1,5 @@
+#include <cmath>
+#include <limits>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -9,6 +11,7 @@
 #include "core/packed_angle.h"
 #include "engine/datum/datum_operation.h"
 #include "engine/datum/datum_points.h"
+#include "engine/datum/height_fit.h"
 #include "engine/datum/transform_checks.h"
 
 namespace quorvel::engine {
@@ -32,11 +35,12 @@ class TransformOperation : public DatumPointOperation {
           transform_(job.parameters.from, job.parameters.to, job.parameters.parameters),
           checks_(job.parameters, transform_),
           inputName_(inputName),
-          targetCount_(
-              static_cast<std::uint8_t>(TypedCount(job.parameters.to, job.parameters.heights))),
+          targetCount_(job.parameters.datum ? static_cast<std::uint8_t>(TypedCount(
+                                                  job.parameters.to, job.parameters.heights))
+                                            : 0),
           targetAngles_(job.parameters.to.kind == SystemKind::Geodetic) {}
 
-    bool Vets() const override { return true; }
+    bool Vets() const override { return job_.parameters.datum; }
     bool Vet(const ParsedLine& line, std::size_t columns, std::uint64_t number) const override;
     bool Compute(const ParsedLine& p, std::uint64_t number, Row& row, LineReport& report,
                  LineScratch& scratch) const override;
@@ -46,6 +50,9 @@ class TransformOperation : public DatumPointOperation {
     // Whether a line with fields lacks the H the parameter file's points carry: one field
     // short, or a text where H belongs.
     bool LacksHeight(const ParsedLine& p, const Diagnostic& d) const;
+    // The file's height model applied to the line's height at the target's plane X, Y: false
+    // with `d` said for a point too far outside the height common points' area.
+    bool ApplyHeight(const DatumValues& v, const Triple& target, Row& row, Diagnostic& d) const;
     // The source point converted, or false with `d` said when it is refused.
     bool Convert(const DatumValues& v, Triple& result, Diagnostic& d) const;
     std::string Refused(std::uint64_t line, const Diagnostic& d) const {
@@ -69,8 +76,32 @@ bool TransformOperation::LacksHeight(const ParsedLine& p, const Diagnostic& d) c
            (d.problem == Problem::NotANumber && d.field == 3);
 }
 
+bool TransformOperation::ApplyHeight(const DatumValues& v, const Triple& target, Row& row,
+                                     Diagnostic& d) const {
+    const HeightModel& m = *job_.parameters.height;
+    const double height = v.values[layout().names.size() - 1];
+    row.extras.height1 = height;
+    row.extras.height2 = std::numeric_limits<double>::quiet_NaN();
+    if (std::isnan(height)) return true;
+    if (const double outside = m.Outside(target[0], target[1]); outside > 0) {
+        d.problem = Problem::NotConverted;
+        d.text2 = Fill(Tr("{0} km from the centre of the height common points, farther outside "
+                          "their area ({1} km around the centre) than its size: the height "
+                          "model holds where it was fitted; no height is computed"),
+                       {RoundedText(outside / 1000, 1), RoundedText(m.radius / 1000, 1)});
+        return false;
+    }
+    const double zeta = m.Anomaly(target[0], target[1]);
+    row.extras.height2 = job_.toEllipsoidal ? height + zeta : height - zeta;
+    return true;
+}
+
 bool TransformOperation::Convert(const DatumValues& v, Triple& result, Diagnostic& d) const {
     const Triple source = v.Side(0, layout().sourceCount);
+    if (!job_.parameters.datum) {
+        result = source;  // a height model alone: the points are in its system already
+        return true;
+    }
     if (checks_.Refused(source, d)) return false;
     try {
         result = transform_.Apply(source);
@@ -114,7 +145,8 @@ bool TransformOperation::Compute(const ParsedLine& p, std::uint64_t number, Row&
     Triple result;
     const bool read = ReadValues(p, v, d, scratch.a);
     // The values named only for a point refused: a text for every point would cost its time.
-    const bool converted = read && Convert(v, result, d);
+    const bool converted = read && Convert(v, result, d) &&
+                           (!job_.parameters.height || ApplyHeight(v, result, row, d));
     if (read && !converted) d.text = TypedValues(v);
     if (!converted) {
         Diagnostic& rejected = report.Reject(d.problem, number);
@@ -124,7 +156,9 @@ bool TransformOperation::Compute(const ParsedLine& p, std::uint64_t number, Row&
     }
     WarnOfExcess(v, number, report);
     row.name = p.fields[layout().fields[0]];
-    if (const double outside = checks_.Outside(v.Side(0, layout().sourceCount)); outside > 0) {
+    if (const double outside =
+            job_.parameters.datum ? checks_.Outside(v.Side(0, layout().sourceCount)) : 0;
+        outside > 0) {
         report.Tally(outside, number, row.name);
     }
     row.values = static_cast<std::uint8_t>(layout().sourceCount);
@@ -147,8 +181,15 @@ char* WriteNumber(char* out, double value, int decimals, bool full) {
 
 }  // namespace
 
-void TransformCsvSink::Begin(const std::vector<std::string>& columns) {
+void TransformCsvSink::Begin(const std::vector<std::string>& given) {
     std::string line = job_.writing.bom ? "\xEF\xBB\xBF" : "";
+    // A height model's column as read and the one computed, after the coordinates.
+    std::vector<std::string> columns = given;
+    if (job_.parameters.height) {
+        const std::vector<std::string> read = HeightColumns(job_);
+        const auto at = columns.begin() + static_cast<std::ptrdiff_t>(TransformHead(job_).size());
+        columns.insert(at, {read[0], read[0] == "h" ? "H" : "h"});
+    }
     for (std::size_t i = 0; i < columns.size(); ++i) {
         if (i > 0) line += ',';
         AppendCsvField(line, columns[i], job_.writing.bom);
@@ -179,6 +220,16 @@ void TransformCsvSink::Encode(const RowBlock& rows, std::string& out) const {
             out.append(number, angles && k < 2 ? WriteNumber(number, results[k], 10, full)
                                                : WriteNumber(number, results[k], 4, full));
         }
+        if (job_.parameters.height) {
+            out += ',';
+            if (!std::isnan(row.extras.height1)) {
+                out.append(number, WriteFullText(number, row.extras.height1));
+            }
+            out += ',';
+            if (!std::isnan(row.extras.height2)) {
+                out.append(number, WriteNumber(number, row.extras.height2, 4, full));
+            }
+        }
         for (std::string_view f : row.passed) {
             out += ',';
             AppendCsvField(out, f, bom);
@@ -198,6 +249,7 @@ void TransformCsvSink::End() {
 
 std::vector<std::string> TransformHead(const TransformJob& job) {
     const ParameterFile& p = job.parameters;
+    if (!p.datum) return {"name", "X", "Y"};  // a height model alone converts no coordinates
     std::vector<std::string> head = {"name"};
     for (const std::string& name : DefaultLayout(p.from, nullptr, p.heights).names) {
         head.push_back(name);
@@ -214,7 +266,8 @@ TransformOutcome RunTransform(const TransformJob& job, ByteSource& in, std::stri
     const ParameterFile& p = job.parameters;
     TransformOutcome outcome;
     DatumLayout layout;
-    outcome.refusal = MakeLayout(job.reading.fields, p.from, nullptr, p.heights, layout);
+    outcome.refusal =
+        MakeLayout(job.reading.fields, p.from, nullptr, p.heights, layout, HeightColumns(job));
     if (outcome.refusal) return outcome;
     const TransformOperation op(job, std::move(layout), inputName);
     try {

@@ -4,6 +4,7 @@
 #include "core/messages.h"
 #include "core/number_text.h"
 #include "engine/datum/datum_operation.h"
+#include "engine/datum/height_fit.h"
 #include "engine/datum/transform_checks.h"
 
 namespace quorvel::engine {
@@ -85,9 +86,12 @@ std::string DescribeDatum(const Diagnostic& d, const DatumLayout& layout,
 // The layout the run had: diagnostics come only from runs whose fields fit, so a refusal here
 // would be a job changed since; its columns are then named in order.
 DatumLayout LayoutOf(std::span<const std::size_t> fields, const CoordinateSystem& from,
-                     const CoordinateSystem* to, bool heights) {
+                     const CoordinateSystem* to, bool heights,
+                     const std::vector<std::string>& heightNames) {
     DatumLayout layout;
-    if (MakeLayout(fields, from, to, heights, layout)) return DefaultLayout(from, to, heights);
+    if (MakeLayout(fields, from, to, heights, layout, heightNames)) {
+        return DefaultLayout(from, to, heights, heightNames);
+    }
     return layout;
 }
 
@@ -95,13 +99,21 @@ DatumLayout LayoutOf(std::span<const std::size_t> fields, const CoordinateSystem
 
 std::string Describe(const Diagnostic& d, const TransformJob& job) {
     const ParameterFile& p = job.parameters;
-    return DescribeDatum(d, LayoutOf(job.reading.fields, p.from, nullptr, p.heights), p.from,
-                         job.reading.encoding, p.area ? &*p.area : nullptr);
+    return DescribeDatum(
+        d, LayoutOf(job.reading.fields, p.from, nullptr, p.heights, HeightColumns(job)), p.from,
+        job.reading.encoding, p.area ? &*p.area : nullptr);
 }
 
 std::string Describe(const Diagnostic& d, const FitJob& job) {
-    return DescribeDatum(d, LayoutOf(job.reading.fields, job.from, &job.to, job.fit.heights),
-                         job.from, job.reading.encoding, nullptr);
+    return DescribeDatum(
+        d, LayoutOf(job.reading.fields, job.from, &job.to, job.fit.heights, HeightColumns(job)),
+        job.from, job.reading.encoding, nullptr);
+}
+
+std::string Describe(const Diagnostic& d, const HeightFitJob& job) {
+    DatumLayout layout;
+    if (HeightFitLayout(job.reading.fields, layout)) HeightFitLayout({}, layout);
+    return DescribeDatum(d, layout, CoordinateSystem(), job.reading.encoding, nullptr);
 }
 
 std::string DescribeMarked(const Diagnostic& d, const TransformJob& job) {

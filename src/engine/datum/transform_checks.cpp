@@ -102,7 +102,7 @@ PointChecks::PointChecks(const ParameterFile& file, const DatumTransform& transf
     : file_(file), transform_(transform) {
     if (!file.area) return;
     area_.emplace(*file.area, file.from.ellipsoid);
-    outside_ = file.area->radius + std::max(2 * file.area->radius, kMaxPointShift);
+    outside_ = OutsideLimit(file.area->radius);
     if (file.from.kind != SystemKind::Plane || (file.from.zoneWidth && file.fromZone < 0)) return;
     try {
         planeCentre_ = transform.source().FromGeodetic({file.area->l, file.area->b, 0},

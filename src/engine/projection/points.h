@@ -95,6 +95,10 @@ struct RowExtras {
     double diff2 = std::numeric_limits<double>::quiet_NaN();
     double latitude = std::numeric_limits<double>::quiet_NaN();
     double distortion = std::numeric_limits<double>::quiet_NaN();
+    // Datum runs with a height model: fit's h and H as read; transform's height as read and the
+    // one computed (H from h, or h from H). NaN where the line has none.
+    double height1 = std::numeric_limits<double>::quiet_NaN();
+    double height2 = std::numeric_limits<double>::quiet_NaN();
 };
 
 // A run's projection beyond the window's: ellipsoid, method, scale and false easting, zones, and
