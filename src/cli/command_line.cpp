@@ -20,8 +20,7 @@ constexpr const char* kUsage = TR_NOOP(
     "       quorvel-batch MODE --zone 3|6 [--ls LS] [options] [FILE]\n"
     "       quorvel-batch fit --from SYSTEM --to SYSTEM [-p PARAMS] [options] [FILE]\n"
     "       quorvel-batch transform -p PARAMS [options] [FILE]\n"
-    "       quorvel-batch height-fit [--model fixed|plane|quadratic] [-p PARAMS] [FILE]  name, X, "
-    "Y, h, H\n"
+    "       quorvel-batch height-fit [--model M] [-p PARAMS] [options] [FILE]  name, X, Y, h, H\n"
     "       quorvel-batch plan [--limit CM_PER_KM] [--ellipsoid E] [FILE]  name, L, B, H\n"
     "       quorvel-batch --help | --version\n");
 

@@ -103,9 +103,10 @@ TEST_F(Heights, BlunderIsFlaggedDroppedAndTheModelApplied) {
     EXPECT_NEAR(f.heightSigma0, 0.01, 0.005);
     EXPECT_EQ(f.heightPoints, 23);
 
-    // Points inside the area get H = h − ζ; one without h no H; one 100 km off is rejected.
+    // Points inside the area get H = h − ζ, their h kept as typed; one without h no H; one
+    // 100 km off is rejected.
     Write("points.csv", "name,X,Y,h,note\nA," + Num(kX0 + 3000) + "," + Num(kY0 - 4000) +
-                            ",100.25,x\nB," + Num(kX0) + "," + Num(kY0) + ",,y\nC," +
+                            ",100.250,x\nB," + Num(kX0) + "," + Num(kY0) + ",,y\nC," +
                             Num(kX0 + 1e5) + "," + Num(kY0) + ",80,z\n");
     o = Run({"transform", "-p", "hm.txt", "--header", "points.csv"});
     EXPECT_EQ(o.status, 1) << o.err;
@@ -115,6 +116,7 @@ TEST_F(Heights, BlunderIsFlaggedDroppedAndTheModelApplied) {
     const double zeta = f.height->Anomaly(kX0 + 3000, kY0 - 4000);
     EXPECT_NEAR(std::stod(rows[1][4]), 100.25 - zeta, 1e-4);
     EXPECT_NEAR(zeta, Anomaly(kX0 + 3000, kY0 - 4000), 0.02);
+    EXPECT_EQ(rows[1][3], "100.250");
     EXPECT_EQ(rows[1][5], "x");
     EXPECT_EQ(rows[2][3], "");
     EXPECT_EQ(rows[2][4], "");

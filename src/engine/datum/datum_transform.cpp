@@ -81,6 +81,7 @@ bool TransformOperation::ApplyHeight(const DatumValues& v, const Triple& target,
     const HeightModel& m = *job_.parameters.height;
     const double height = v.values[layout().names.size() - 1];
     row.extras.height1 = height;
+    row.height = v.typed[layout().names.size() - 1];
     row.extras.height2 = std::numeric_limits<double>::quiet_NaN();
     if (std::isnan(height)) return true;
     if (const double outside = m.Outside(target[0], target[1]); outside > 0) {
@@ -222,8 +223,11 @@ void TransformCsvSink::Encode(const RowBlock& rows, std::string& out) const {
         }
         if (job_.parameters.height) {
             out += ',';
-            if (!std::isnan(row.extras.height1)) {
-                out.append(number, WriteFullText(number, row.extras.height1));
+            // The height as typed, as the coordinates are.
+            if (job_.reading.decimalComma) {
+                AppendCsvField(out, row.height);
+            } else {
+                out += row.height;
             }
             out += ',';
             if (!std::isnan(row.extras.height2)) {

@@ -32,6 +32,7 @@ void RowBlock::Add(const Row& row, std::span<const std::string_view> passed) {
     kept.first = Keep(row.first);
     kept.second = Keep(row.second);
     kept.third = Keep(row.third);
+    kept.height = Keep(row.height);
     const std::size_t at = passed_.size();
     const bool moved = passed_.capacity() < at + passed.size();
     for (std::string_view field : passed) passed_.push_back(Keep(field));

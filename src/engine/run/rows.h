@@ -25,6 +25,7 @@ struct Row {
     std::string_view first;
     std::string_view second;
     std::string_view third;
+    std::string_view height;  // a datum run's height as typed, where it reads one
     double result1 = 0;
     double result2 = 0;
     double result3 = 0;
