@@ -8,6 +8,7 @@
 #include "core/messages.h"
 #include "core/number_text.h"
 #include "core/packed_angle.h"
+#include "core/projection_surface.h"
 
 namespace quorvel {
 namespace {
@@ -148,7 +149,21 @@ CoordinateSystem ParseCoordinateSystem(std::string_view text) {
                     "or zone3/zone6, as plane:cgcs2000:117 or plane:cgcs2000:zone3"),
                  {typed}));
     }
-    s.where = std::string(TrimBlanks(text.substr(second + 1)));
+    std::string_view rest = text.substr(second + 1);
+    if (const std::size_t third = rest.find(':'); third != std::string_view::npos) {
+        s.heightText = std::string(TrimBlanks(rest.substr(third + 1)));
+        const std::optional<double> h0 = TryParseNumber(s.heightText);
+        if (!h0 || !(std::fabs(*h0) <= kMaxProjectionHeight)) {
+            throw InvalidParameterError(
+                Fill(Tr("coordinate system \"{0}\": the projection height \"{1}\" must be a "
+                        "number of metres from -10000 to 10000"),
+                     {typed, s.heightText}));
+        }
+        s.projectionHeight = *h0 == 0 ? 0 : *h0;  // no -0
+        if (s.projectionHeight == 0) s.heightText.clear();
+        rest = rest.substr(0, third);
+    }
+    s.where = std::string(TrimBlanks(rest));
     const std::string where = AsciiLower(s.where);
     if (where == "zone3") {
         s.zoneWidth = ZoneWidth::Three;
@@ -173,12 +188,16 @@ CoordinateSystem ParseCoordinateSystem(std::string_view text) {
 std::string SystemText(const CoordinateSystem& system) {
     std::string text = std::string(SystemKindName(system.kind)) + ":" + system.ellipsoid.name;
     if (system.kind == SystemKind::Plane) text += ":" + system.where;
+    if (system.kind == SystemKind::Plane && system.projectionHeight != 0) {
+        text += ":" + (system.heightText.empty() ? RoundedText(system.projectionHeight, 3)
+                                                 : system.heightText);
+    }
     return text;
 }
 
 SystemConverter::SystemConverter(const CoordinateSystem& system)
     : system_(system),
-      projection_(Method::Exact, system.ellipsoid),
+      projection_(Method::Exact, system.ellipsoid, 1, 500000, system.projectionHeight),
       earth_(system.ellipsoid.a, system.ellipsoid.f),
       ofChina_(OfChina(system.ellipsoid)) {}
 

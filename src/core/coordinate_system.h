@@ -24,7 +24,8 @@ std::string_view SystemKindName(SystemKind kind);
 //   plane       X northing, Y easting (metres): Gauss-Krüger with k0 = 1 and a false easting of
 //               500 000 m, computed by the exact method; with zone3/zone6 the zone number is in
 //               front of Y (Y = n·1 000 000 + 500 000 + y), with a meridian it is not;
-//               then H
+//               then H. KIND:ELLIPSOID:WHERE:H0 puts the plane on the surface H0 metres above
+//               the ellipsoid (core/projection_surface.h)
 //   geodetic    L longitude, B latitude (decimal degrees; texts type them in packed degrees), H
 //   geocentric  X, Y, Z (metres) on the ellipsoid's centre and axes
 // H is the height above the ellipsoid in metres: 0 where the two-dimensional practice has none.
@@ -38,6 +39,9 @@ struct CoordinateSystem {
     // WHERE as typed (packed degrees or zone3/zone6), kept so the text reads back unchanged;
     // empty except for plane.
     std::string where;
+    // Plane only: the projection surface's height above the ellipsoid (metres) and its text.
+    double projectionHeight = 0;
+    std::string heightText;
 
     bool HasZones() const { return kind == SystemKind::Plane && zoneWidth.has_value(); }
 };
@@ -53,14 +57,15 @@ inline int TypedCount(const CoordinateSystem& system, bool heights) {
     return system.kind == SystemKind::Geocentric || heights ? 3 : 2;
 }
 
-// Reads KIND:ELLIPSOID[:WHERE]: KIND plane, geodetic or geocentric (any letter case); ELLIPSOID
-// as ParseEllipsoid reads it (a name or "a,rf"); WHERE, required for plane and refused for the
-// others, the central meridian in packed degrees within [−180°, 360°) or zone3 / zone6.
+// Reads KIND:ELLIPSOID[:WHERE[:H0]]: KIND plane, geodetic or geocentric (any letter case);
+// ELLIPSOID as ParseEllipsoid reads it (a name or "a,rf"); WHERE, required for plane and refused
+// for the others, the central meridian in packed degrees within [−180°, 360°) or zone3 / zone6;
+// H0, plane only, the projection height in metres within ±kMaxProjectionHeight.
 // Blanks around each part are ignored. Throws InvalidParameterError naming the faulty part.
 CoordinateSystem ParseCoordinateSystem(std::string_view text);
 
 // The text ParseCoordinateSystem reads back to the same system: lower-case kind, the ellipsoid's
-// name ("a,rf" as typed for an ellipsoid given by numbers) and WHERE as typed.
+// name ("a,rf" as typed for an ellipsoid given by numbers), WHERE and H0 (where not 0) as typed.
 std::string SystemText(const CoordinateSystem& system);
 
 // The conversions of one system's points to and from geodetic and geocentric coordinates.

@@ -7,6 +7,7 @@
 #include "core/errors.h"
 #include "core/messages.h"
 #include "core/number_text.h"
+#include "core/projection_surface.h"
 
 namespace quorvel {
 namespace {
@@ -44,7 +45,10 @@ std::string SideSteps(const CoordinateSystem& s, int zone, bool toGeocentric) {
     const std::string swap = " +step +proj=axisswap +order=2,1";
     const std::string tmerc = " +step" + std::string(toGeocentric ? " +inv" : "") +
                               " +proj=tmerc +lat_0=0 +lon_0=" + Num(lo) +
-                              " +k_0=1 +x_0=" + Num(x0) + " +y_0=0" + EllipsoidArgs(s);
+                              // A raised surface as k0 scaled by a'/a: PROJ's cart step stays
+                              // on the ellipsoid itself.
+                              " +k_0=" + Num(SurfaceRatio(s.ellipsoid, s.projectionHeight)) +
+                              " +x_0=" + Num(x0) + " +y_0=0" + EllipsoidArgs(s);
     return toGeocentric ? swap + tmerc + cart : cart + tmerc + swap;
 }
 

@@ -156,6 +156,11 @@ TEST(DatumTransform, WrittenPipelineRunsInCct) {
          RotationConvention::CoordinateFrame},
         {"plane:krassovsky:117", "plane:6378137,298.257222101:117", DatumModel::Four,
          kDefaultConvention},
+        // Raised projection surfaces, on a meridian and in zones.
+        {"plane:krassovsky:117:1500", "plane:cgcs2000:117.3:-80", DatumModel::Seven,
+         RotationConvention::CoordinateFrame},
+        {"geodetic:xian80", "plane:cgcs2000:zone3:2000", DatumModel::Seven,
+         RotationConvention::PositionVector},
     };
     std::mt19937_64 rng(9);
     std::uniform_real_distribution<double> l(116.6, 118.4), b(39, 41), h(0, 900);
@@ -182,6 +187,30 @@ TEST(DatumTransform, WrittenPipelineRunsInCct) {
             for (int k = 0; k < 3; ++k)
                 EXPECT_NEAR(ours[i][k], proj[i][k], degrees && k < 2 ? 1e-9 : 1e-4) << lines[i];
         }
+    }
+}
+
+// A plane system's fourth part is its projection height: the plane on the ellipsoid enlarged by
+// it, written back as typed, refused beyond ±10 km or when it is no number.
+TEST(CoordinateSystem, ProjectionHeightRaisesThePlaneAndReadsBack) {
+    const CoordinateSystem raised = ParseCoordinateSystem("plane:cgcs2000:117: 1070.5 ");
+    EXPECT_EQ(raised.projectionHeight, 1070.5);
+    EXPECT_EQ(SystemText(raised), "plane:cgcs2000:117:1070.5");
+    EXPECT_EQ(SystemText(ParseCoordinateSystem("plane:cgcs2000:zone3:0")), "plane:cgcs2000:zone3");
+    EXPECT_EQ(SystemText(ParseCoordinateSystem("plane:cgcs2000:zone3:-0")), "plane:cgcs2000:zone3");
+    const SystemConverter plain(kCgcs), high(raised);
+    const double ratio = (6378137.0 + 1070.5) / 6378137.0;
+    for (const Triple lbh : {Triple{117.8, 30.2, 5}, Triple{116.1, 45.9, -20}}) {
+        const Triple p = plain.FromGeodetic(lbh), q = high.FromGeodetic(lbh);
+        EXPECT_NEAR(q[0], p[0] * ratio, 1e-6);
+        EXPECT_NEAR(q[1] - 500000, (p[1] - 500000) * ratio, 1e-6);
+        const Triple back = high.ToGeodetic(q);
+        EXPECT_NEAR(back[0], lbh[0], 1e-11);
+        EXPECT_NEAR(back[1], lbh[1], 1e-11);
+    }
+    for (const char* bad : {"plane:cgcs2000:117:12000", "plane:cgcs2000:117:high",
+                            "plane:cgcs2000:117:", "plane:cgcs2000:117:nan"}) {
+        EXPECT_THROW(ParseCoordinateSystem(bad), InvalidParameterError) << bad;
     }
 }
 

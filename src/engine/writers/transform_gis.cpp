@@ -105,6 +105,7 @@ std::optional<Job> GisJobOf(const TransformJob& transform, OutputFormat format) 
     job.geodesy.zone = to.zoneWidth;
     job.geodesy.zonePrefix = to.zoneWidth.has_value();
     job.meridians.lo = job.meridians.ls = to.centralMeridian;
+    job.geodesy.projectionHeight = to.projectionHeight;
     return job;
 }
 
