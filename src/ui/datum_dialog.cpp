@@ -622,10 +622,9 @@ bool DatumDialog::LoadParametersFrom(const QString& path, QString& error) {
         // A height model alone names no systems: the choices shown stay.
         if (f.datum)
             SetChoices(f.from, f.to, f.heights, f.parameters.model, f.parameters.convention);
-        if (f.height) {
-            heightModelWanted_ = HeightChoiceOf(f.height->kind);
-            UpdateLayout();
-        }
+        // The height model shown is the file's, none when it has none.
+        heightModelWanted_ = f.height ? HeightChoiceOf(f.height->kind) : 0;
+        UpdateLayout();
         ClearResults();
         ShowFile(f);
         parameters_ = f;

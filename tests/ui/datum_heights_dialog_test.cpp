@@ -286,6 +286,21 @@ class DatumHeightsDialogTest : public QObject {
         QVERIFY(ReadAll(exported).find("X2,Y2,h,H") != std::string::npos);
     }
 
+    // A datum alone loaded: the height model shown is none, as the file's.
+    void aDatumAloneLoadsWithoutAHeightModel() {
+        const QString params = dir_.filePath(QStringLiteral("datum.txt"));
+        std::ofstream(params.toStdString(), std::ios::binary)
+            << "model = 3\nfrom = plane:krassovsky:117\nto = plane:cgcs2000:117\nheights = no\n"
+               "dx = 1\ndy = 2\ndz = 3\n";
+        DatumDialog d;
+        Choose(d, 4);
+        QString error;
+        QVERIFY2(d.LoadParametersFrom(params, error), qPrintable(error));
+        QCOMPARE(d.heightModelBox()->currentIndex(), 0);
+        QCOMPARE(d.points()->coordinateNames().size(), std::size_t{4});
+        QVERIFY(d.HasResults());
+    }
+
     // A height model alone (height-fit -p) loads without touching the systems and converts
     // name, X, Y, h as transform does.
     void aHeightModelAloneLoadsAndConverts() {
