@@ -388,8 +388,7 @@ const HeightFitResult* DatumDialog::heightFit() const {
 }
 
 bool DatumDialog::FitHeights(const std::vector<CommonPoint>& points,
-                             const std::vector<std::array<double, 2>>& heights,
-                             const FitResult& r) {
+                             const std::vector<std::array<double, 2>>& heights) {
     heightFit_.reset();
     std::optional<HeightModelKind> kind;
     if (!HeightChoiceFits(heightModel_->currentIndex(), kind)) return true;
@@ -402,7 +401,6 @@ bool DatumDialog::FitHeights(const std::vector<CommonPoint>& points,
     heightFit_ = std::move(fit);
     residuals_->SetHeights(&heightFit_->result, heightFit_->index, Options().outlierFactor);
     const HeightFitResult& h = heightFit_->result;
-    ShowParameters(r.parameters, r.redundancy > 0 ? &r.standardErrors : nullptr, r.sigma0);
     parametersText_->setText(parametersText_->text() + QStringLiteral("\n\n") +
                              HeightModelLines(h.model,
                                               h.redundancy > 0 ? &h.standardErrors : nullptr,
@@ -512,10 +510,10 @@ void DatumDialog::Compute() {
         const CoordinateSystem from = Source(), to = Target();
         const FitOptions options = Options();
         FitResult r = FitDatum(from, to, points, options);
-        // The height model is fitted first so that its refusal leaves no datum results shown.
+        // Kept only once the height model is fitted too: its refusal leaves nothing of either.
         residuals_->SetResult(r, to.kind, options.heights);
         ShowParameters(r.parameters, r.redundancy > 0 ? &r.standardErrors : nullptr, r.sigma0);
-        if (!FitHeights(points, heights, r)) return;
+        if (!FitHeights(points, heights)) return;
         fit_ = r;
         fitFrom_ = from;
         fitTo_ = to;

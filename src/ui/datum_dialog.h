@@ -132,9 +132,10 @@ class DatumDialog : public QDialog {
     // The height model is fitted over the target's plane X, Y: off and disabled for another
     // target, the user's choice back with a plane one.
     void UpdateHeightModel();
-    // Fits the height model chosen beside the datum fit `r`; false with the refusal said.
+    // Fits the height model chosen beside the datum's, its residuals and terms shown after the
+    // datum's; false with the refusal said and nothing of either fit kept.
     bool FitHeights(const std::vector<CommonPoint>& points,
-                    const std::vector<std::array<double, 2>>& heights, const FitResult& r);
+                    const std::vector<std::array<double, 2>>& heights);
     // The loaded or fitted parameters' lines: the datum's and the height model's.
     void ShowFile(const ParameterFile& f);
     // The names of the height model's columns the common points carry: h, H, or none.
