@@ -254,18 +254,8 @@ MapData TransformMap(const engine::RowStore& rows) {
     map.geographic = to.kind != SystemKind::Plane;
     map.meridian = NAN;
     const GeographicLib::Geocentric earth(to.ellipsoid.a, to.ellipsoid.f);
-    const engine::TransformJob& job = *rows.transform();
-    std::vector<std::string_view> passed;
-    std::string buffer;
     for (std::size_t i = 0; i < count; ++i) {
-        double a = rows.Result1(i), b = rows.Result2(i);
-        if (!job.parameters.datum) {
-            // A height model alone converts no coordinates: the points lie where they are.
-            const engine::Row row = rows.At(i, passed);
-            const bool comma = job.reading.decimalComma;
-            a = TryParseNumber(engine::DecimalText(row.first, comma, buffer)).value_or(NAN);
-            b = TryParseNumber(engine::DecimalText(row.second, comma, buffer)).value_or(NAN);
-        }
+        const double a = rows.Result1(i), b = rows.Result2(i);
         if (to.kind == SystemKind::Plane) {
             // The zone number in front of the easting moves no point within its zone.
             map.x[i] = to.HasZones() ? WithoutZonePrefix(b, 500000) : b;

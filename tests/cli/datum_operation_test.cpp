@@ -16,6 +16,7 @@
 #include "engine/run/process.h"
 #include "engine/run/row_store.h"
 #include "engine/run/run.h"
+#include "engine/writers/dat_sink.h"
 
 namespace quorvel::engine {
 namespace {
@@ -344,6 +345,19 @@ TEST(DatumOperation, RowStoreKeepsTheHeightModelsColumns) {
         }
         EXPECT_EQ(replayed.text, direct.text);
         EXPECT_NE(direct.text.find(",60.25,50.7500,a\r\n"), std::string::npos) << direct.text;
+        // A CASS drawing of them: the normal height computed, the points where the file puts
+        // them (a height model alone moves none).
+        StringSink dat;
+        {
+            OutputBuffer out(dat);
+            DatSink sink(job, out);
+            store.Replay(sink);
+        }
+        EXPECT_NE(dat.text.find(datum ? ",50.7500\r\nD02,"
+                                      : "D01,,39479050.9500,4416191.6380,50.7500\r\n"),
+                  std::string::npos)
+            << dat.text;
+        EXPECT_TRUE(dat.text.ends_with(",\r\n")) << dat.text;
     }
 }
 

@@ -333,6 +333,12 @@ class DatumHeightsDialogTest : public QObject {
             qPrintable(error));
         QCOMPARE(ReadAll(exported), ReadAll(byCli));
         QCOMPARE(windows.front()->model()->Fields(0)[4], std::string("51.0000"));
+        // A CASS drawing: the points where they are, the normal height computed.
+        const QString dat = dir_.filePath(QStringLiteral("alone.dat"));
+        QVERIFY2(ResultsWindow::WriteResults(windows.front()->result(), dat, &error, &warnings),
+                 qPrintable(error));
+        QCOMPARE(ReadAll(dat), std::string("B1,,500200.0000,3500100.0000,51.0000\r\n"
+                                           "B2,,500400.0000,3500300.0000,60.5000\r\n"));
         // On the map where they lie: a height model moves no point.
         const MapData map = BuildMapData(windows.front()->result());
         QCOMPARE(map.x[1], 500400.0);
