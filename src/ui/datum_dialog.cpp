@@ -20,6 +20,7 @@
 #include <QScrollArea>
 #include <QSettings>
 #include <QShortcut>
+#include <QSignalBlocker>
 #include <QStyle>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -91,6 +92,7 @@ DatumDialog::DatumDialog(QWidget* parent)
       heights_(new QCheckBox(QStringLiteral("含高程 H(&H)"), this)),
       model_(new QComboBox(this)),
       convention_(new QComboBox(this)),
+      heightModel_(new QComboBox(this)),
       pointsView_(new QTableView(this)),
       residualView_(new QTableView(this)),
       parametersText_(new QLabel(this)),
@@ -138,6 +140,7 @@ void DatumDialog::ConnectChanges() {
     }
     connect(model_, &QComboBox::currentIndexChanged, this, changed);
     connect(convention_, &QComboBox::currentIndexChanged, this, changed);
+    connect(heightModel_, &QComboBox::currentIndexChanged, this, changed);
     connect(heights_, &QCheckBox::toggled, this, changed);
     connect(points_, &QAbstractItemModel::dataChanged, this, changed);
     connect(points_, &QAbstractItemModel::rowsInserted, this, changed);
@@ -172,13 +175,22 @@ QHBoxLayout* DatumDialog::BuildModelRow(std::vector<QWidget*>& order) {
     modelRow->addWidget(conventionLabel);
     modelRow->addWidget(convention_);
     modelRow->addWidget(heights_);
+    heightModel_->addItems(HeightChoiceNames());
+    auto* heightLabel = new QLabel(QStringLiteral("高程拟合(&G)："), this);
+    heightLabel->setBuddy(heightModel_);
+    modelRow->addWidget(heightLabel);
+    modelRow->addWidget(heightModel_);
     modelRow->addStretch();
+    connect(heightModel_, &QComboBox::currentIndexChanged, this, [this](int index) {
+        if (heightModel_->isEnabled()) heightModelWanted_ = index;
+        UpdateLayout();
+    });
     connect(heights_, &QCheckBox::toggled, this, [this](bool on) {
         if (heights_->isEnabled()) heightsWanted_ = on;
         UpdateLayout();
     });
     connect(model_, &QComboBox::currentIndexChanged, this, &DatumDialog::UpdateHeights);
-    order.insert(order.end(), {model_, convention_, heights_});
+    order.insert(order.end(), {model_, convention_, heights_, heightModel_});
     return modelRow;
 }
 
@@ -355,9 +367,64 @@ void DatumDialog::UpdateHeights() {
     }
 }
 
+void DatumDialog::UpdateHeightModel() {
+    const bool plane = to_.kind->currentIndex() == 0;
+    const QSignalBlocker block(heightModel_);
+    heightModel_->setEnabled(plane);
+    heightModel_->setCurrentIndex(plane ? heightModelWanted_ : 0);
+    heightModel_->setToolTip(
+        plane ? QString()
+              : QStringLiteral("高程拟合在目标坐标系的平面 X, Y 上拟合高程异常：目标须为平面坐标"));
+}
+
+std::vector<std::string> DatumDialog::HeightNames() const {
+    std::optional<HeightModelKind> kind;
+    if (!HeightChoiceFits(heightModel_->currentIndex(), kind)) return {};
+    return {"h", "H"};
+}
+
+const HeightFitResult* DatumDialog::heightFit() const {
+    return heightFit_ ? &heightFit_->result : nullptr;
+}
+
+bool DatumDialog::FitHeights(const std::vector<CommonPoint>& points,
+                             const std::vector<std::array<double, 2>>& heights) {
+    heightFit_.reset();
+    std::optional<HeightModelKind> kind;
+    if (!HeightChoiceFits(heightModel_->currentIndex(), kind)) return true;
+    DialogHeightFit fit;
+    if (auto refusal = FitDialogHeights(points, heights, kind, Options().outlierFactor, fit)) {
+        ClearResults();
+        Say(*refusal, true);
+        return false;
+    }
+    heightFit_ = std::move(fit);
+    residuals_->SetHeights(&heightFit_->result, heightFit_->index, Options().outlierFactor);
+    const HeightFitResult& h = heightFit_->result;
+    parametersText_->setText(parametersText_->text() + QStringLiteral("\n\n") +
+                             HeightModelLines(h.model,
+                                              h.redundancy > 0 ? &h.standardErrors : nullptr,
+                                              h.sigma0, h.used));
+    return true;
+}
+
+void DatumDialog::ShowFile(const ParameterFile& f) {
+    QString text;
+    if (f.datum) {
+        ShowParameters(f.parameters, nullptr, f.sigma0);
+        text = parametersText_->text();
+    }
+    if (f.height) {
+        if (!text.isEmpty()) text += QStringLiteral("\n\n");
+        text += HeightModelLines(*f.height, nullptr, f.heightSigma0, f.heightPoints);
+    }
+    parametersText_->setText(text);
+}
+
 void DatumDialog::ClearResults() {
     const bool had = parameters_.has_value() || residuals_->rowCount() > 0;
     fit_.reset();
+    heightFit_.reset();
     parameters_.reset();
     parameterPath_.clear();
     if (residuals_->rowCount() > 0) residuals_->SetResult({}, SystemKind::Plane, false);
@@ -378,6 +445,7 @@ void DatumDialog::UpdateButtons() {
 }
 
 void DatumDialog::UpdateLayout() {
+    UpdateHeightModel();
     for (const Side* s : {&from_, &to_}) {
         const bool plane = s->kind->currentIndex() == 0;
         s->zones->setEnabled(plane);
@@ -385,7 +453,7 @@ void DatumDialog::UpdateLayout() {
     }
     try {
         const CoordinateSystem from = Source(), to = Target();
-        points_->SetLayout(engine::DefaultLayout(from, &to, Heights()));
+        points_->SetLayout(engine::DefaultLayout(from, &to, Heights(), HeightNames()));
     } catch (const Error& e) {
         Say(QString::fromStdString(e.what()), true);
     }
@@ -431,8 +499,9 @@ void DatumDialog::ShowParameters(const DatumParameters& p, const DatumParameters
 
 void DatumDialog::Compute() {
     std::vector<CommonPoint> points;
+    std::vector<std::array<double, 2>> heights;
     QString error;
-    if (!points_->Points(points, error)) {
+    if (!points_->Points(points, error, &heights)) {
         ClearResults();
         Say(error, true);
         return;
@@ -441,6 +510,10 @@ void DatumDialog::Compute() {
         const CoordinateSystem from = Source(), to = Target();
         const FitOptions options = Options();
         FitResult r = FitDatum(from, to, points, options);
+        // Kept only once the height model is fitted too: its refusal leaves nothing of either.
+        residuals_->SetResult(r, to.kind, options.heights);
+        ShowParameters(r.parameters, r.redundancy > 0 ? &r.standardErrors : nullptr, r.sigma0);
+        if (!FitHeights(points, heights)) return;
         fit_ = r;
         fitFrom_ = from;
         fitTo_ = to;
@@ -448,21 +521,29 @@ void DatumDialog::Compute() {
         parameterPath_.clear();
         ParameterFile f = ReadParameterFile(ParameterText());
         parameters_ = f;
-        residuals_->SetResult(r, to.kind, options.heights);
-        ShowParameters(r.parameters, r.redundancy > 0 ? &r.standardErrors : nullptr, r.sigma0);
+        QString rms;
         if (r.checked > 0) {
-            QString rms = QStringLiteral("检核点 %1 个，较差中误差：平面 %2 mm")
-                              .arg(r.checked)
-                              .arg(Number(r.checkPlaneRms * 1000, 1));
+            rms = QStringLiteral("检核点 %1 个，较差中误差：平面 %2 mm")
+                      .arg(r.checked)
+                      .arg(Number(r.checkPlaneRms * 1000, 1));
             if (!std::isnan(r.checkRms[2])) {
                 rms += QStringLiteral("，高程 %1 mm").arg(Number(r.checkRms[2] * 1000, 1));
             }
-            checkText_->setText(rms);
         } else {
-            checkText_->setText(QStringLiteral("无检核点"));
+            rms = QStringLiteral("无检核点");
         }
+        if (heightFit_ && heightFit_->result.checked > 0) {
+            rms += QStringLiteral("；高程拟合检核点 %1 个，较差中误差 %2 mm")
+                       .arg(heightFit_->result.checked)
+                       .arg(Number(heightFit_->result.checkRms * 1000, 1));
+        }
+        checkText_->setText(rms);
         UpdateButtons();
         SayVerdict(r, options.outlierFactor);
+        if (heightFit_) {
+            Say(message() + u'\n' + HeightVerdict(heightFit_->result, options.outlierFactor),
+                false);
+        }
         scroll_->ensureWidgetVisible(residualView_);
         Remember(
             *std::make_unique<QSettings>(QStringLiteral("Quorvel"), QStringLiteral("Quorvel")));
@@ -498,7 +579,8 @@ void DatumDialog::SayVerdict(const FitResult& r, double factor) {
 
 std::string DatumDialog::ParameterText() const {
     if (!fit_) return {};
-    return engine::FitParameterText(fitFrom_, fitTo_, fitHeights_, *fit_);
+    return engine::FitParameterText(fitFrom_, fitTo_, fitHeights_, *fit_,
+                                    heightFit_ ? &heightFit_->result : nullptr);
 }
 
 bool DatumDialog::SaveParametersTo(const QString& path, QString& error) const {
@@ -535,17 +617,14 @@ bool DatumDialog::LoadParametersFrom(const QString& path, QString& error) {
     }
     try {
         ParameterFile f = ReadParameterFile(text);
-        if (f.height) {
-            // The dialog fits and converts datums only: a height model would go unapplied.
-            error = QtMessage(Tr("The parameter file {0} holds a height model (高程拟合), which "
-                                 "the window does not apply: convert with quorvel-batch "
-                                 "transform -p {0}."),
-                              {path});
-            return false;
-        }
-        SetChoices(f.from, f.to, f.heights, f.parameters.model, f.parameters.convention);
+        // A height model alone names no systems: the choices shown stay.
+        if (f.datum)
+            SetChoices(f.from, f.to, f.heights, f.parameters.model, f.parameters.convention);
+        // The height model shown is the file's, none when it has none.
+        heightModelWanted_ = f.height ? HeightChoiceOf(f.height->kind) : 0;
+        UpdateLayout();
         ClearResults();
-        ShowParameters(f.parameters, nullptr, f.sigma0);
+        ShowFile(f);
         parameters_ = f;
         parameterPath_ = path;
         UpdateButtons();
@@ -644,87 +723,6 @@ void DatumDialog::CopyPipeline() {
     Say(QStringLiteral("PROJ 管道已复制"), false);
 }
 
-void DatumDialog::ConvertPoints() {
-    if (!parameters_) {
-        Say(QStringLiteral("先计算参数或载入参数，再转换文件"), true);
-        return;
-    }
-    if (Converting()) return;
-    QFileDialog dialog(this, QStringLiteral("转换文件"));
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setNameFilters(
-        {QStringLiteral("点文件 (*.csv *.txt *.tsv *.dat)"), QStringLiteral("所有文件 (*)")});
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
-    const QString input = dialog.selectedFiles().constFirst();
-    // The columns of the source's coordinates; every other column is carried into the result.
-    const std::vector<std::string> coordinates =
-        engine::DefaultLayout(parameters_->from, nullptr, parameters_->heights).names;
-    QStringList shown;
-    for (const std::string& n : coordinates) shown << QString::fromStdString(n).chopped(1);
-    PointFileDialog columns(input, QStringLiteral("转换文件的各列"), coordinates, shown,
-                            QStringLiteral("带入"), this);
-    if (columns.exec() != QDialog::Accepted) return;
-    ConvertFile(input, columns.choice());
-}
-
-engine::TransformJob DatumDialog::TransformJobFor(const PointFileChoice& choice) const {
-    engine::TransformJob job;
-    job.parameters = *parameters_;
-    job.parameterName = parameterPath_.isEmpty() ? Tr("the parameters fitted in the dialog")
-                                                 : EngineFileName(parameterPath_);
-    job.reading.fields = choice.fields;
-    for (std::size_t& f : job.reading.fields) ++f;  // 1-based, as --fields
-    job.reading.decimalComma = choice.decimalComma;
-    job.reading.header = choice.header;
-    job.reading.encoding = IconvEncoding(choice.encoding);
-    job.writing.bom = true;
-    return job;
-}
-
-std::string DatumDialog::TransformCommand(const QString& input,
-                                          const PointFileChoice& choice) const {
-    std::vector<std::string> args = {
-        "transform", "-p",
-        parameterPath_.isEmpty() ? std::string("PARAMS") : EngineFileName(parameterPath_), "--bom"};
-    const std::vector<std::string> reading = ReadingArguments(choice);
-    args.insert(args.end(), reading.begin(), reading.end());
-    args.insert(args.end(), {"--", EngineFileName(input)});
-    return ShellCommand(args);
-}
-
-bool DatumDialog::Converting() const {
-    return runner_->Running();
-}
-
-void DatumDialog::ConvertFile(const QString& input, const PointFileChoice& choice) {
-    if (!parameters_ || Converting()) return;
-    const std::string note =
-        parameterPath_.isEmpty()
-            ? Tr("PARAMS: the parameters fitted in the dialog, not saved: Save parameters… "
-                 "writes them to a file.")
-            : std::string();
-    auto job = std::make_shared<FileJob>(TransformJobFor(choice), EngineFileName(input),
-                                         TransformCommand(input, choice), note);
-    runner_->Start(
-        job, QtMessage(Tr("Computing {0} …"), {QFileInfo(input).fileName()}),
-        [this](std::shared_ptr<FileJobResult> result) {
-            if (!result) return;  // cancelled: the dialog as it was
-            if (!result->error.empty()) {
-                const QString error = QString::fromStdString(result->error);
-                Say(error, true);
-                auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("转换文件"), error,
-                                            QMessageBox::Ok, this);
-                box->setAttribute(Qt::WA_DeleteOnClose);
-                box->open();
-                return;
-            }
-            Say(QStringLiteral("已转换 %1 个点").arg(result->rows.size()), false);
-            // Results outlive the dialog, as 从文件计算's do the file's dialog.
-            ShowResults(std::move(result), parentWidget() != nullptr ? parentWidget() : this);
-        });
-}
-
 void DatumDialog::Remember(QSettings& settings) const {
     try {
         settings.setValue(QStringLiteral("datum/from"),
@@ -735,6 +733,7 @@ void DatumDialog::Remember(QSettings& settings) const {
     settings.setValue(QStringLiteral("datum/heights"), heightsWanted_);
     settings.setValue(QStringLiteral("datum/model"), model_->currentIndex());
     settings.setValue(QStringLiteral("datum/convention"), convention_->currentIndex());
+    settings.setValue(QStringLiteral("datum/heightModel"), heightModelWanted_);
 }
 
 void DatumDialog::Recall(const QSettings& settings) {
@@ -752,7 +751,10 @@ void DatumDialog::Recall(const QSettings& settings) {
         std::clamp(settings.value(QStringLiteral("datum/model"), 0).toInt(), 0, 2));
     convention_->setCurrentIndex(
         std::clamp(settings.value(QStringLiteral("datum/convention"), 0).toInt(), 0, 1));
+    heightModelWanted_ =
+        std::clamp(settings.value(QStringLiteral("datum/heightModel"), 0).toInt(), 0, 4);
     UpdateHeights();
+    UpdateHeightModel();
 }
 
 void DatumDialog::RememberParameterFile(const QString& path) const {

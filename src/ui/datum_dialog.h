@@ -1,11 +1,14 @@
 #pragma once
 
 #include <QDialog>
+#include <array>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "core/datum_fit.h"
 #include "core/parameter_file.h"
+#include "ui/datum_heights.h"
 
 class QCheckBox;
 class QComboBox;
@@ -53,6 +56,10 @@ class DatumDialog : public QDialog {
     QTableView* residualView() const { return residualView_; }
     QCheckBox* heightsBox() const { return heights_; }
     QComboBox* modelBox() const { return model_; }
+    // 高程拟合: 无, 自动, 固定差, 平面拟合, 二次曲面拟合 (ui/datum_heights.h).
+    QComboBox* heightModelBox() const { return heightModel_; }
+    // The height model fitted beside the datum by the last 计算参数, if one was.
+    const HeightFitResult* heightFit() const;
 
     // The choices as quorvel-batch names them; throws InvalidParameterError for a system the
     // widgets do not make (a meridian that does not read).
@@ -122,6 +129,17 @@ class DatumDialog : public QDialog {
     // The 4-parameter model carries no heights: 含高程 H off and disabled while it is chosen,
     // the user's choice back with another model.
     void UpdateHeights();
+    // The height model is fitted over the target's plane X, Y: off and disabled for another
+    // target, the user's choice back with a plane one.
+    void UpdateHeightModel();
+    // Fits the height model chosen beside the datum's, its residuals and terms shown after the
+    // datum's; false with the refusal said and nothing of either fit kept.
+    bool FitHeights(const std::vector<CommonPoint>& points,
+                    const std::vector<std::array<double, 2>>& heights);
+    // The loaded or fitted parameters' lines: the datum's and the height model's.
+    void ShowFile(const ParameterFile& f);
+    // The names of the height model's columns the common points carry: h, H, or none.
+    std::vector<std::string> HeightNames() const;
     // Drops the results and what uses them; says so when there were any.
     void ClearResults();
     void UpdateButtons();
@@ -135,6 +153,8 @@ class DatumDialog : public QDialog {
     QCheckBox* heights_;
     QComboBox* model_;
     QComboBox* convention_;
+    QComboBox* heightModel_;
+    int heightModelWanted_ = 0;  // 高程拟合 as the user chose it, kept while the target hides it
     QTableView* pointsView_;
     QTableView* residualView_;
     QLabel* parametersText_;
@@ -148,6 +168,7 @@ class DatumDialog : public QDialog {
     CommonPointsModel* points_;
     ResidualModel* residuals_;
     std::optional<FitResult> fit_;
+    std::optional<DialogHeightFit> heightFit_;
     std::optional<ParameterFile> parameters_;
     // The systems of the last fit, which the saved file names.
     CoordinateSystem fitFrom_, fitTo_;

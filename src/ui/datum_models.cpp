@@ -3,7 +3,9 @@
 #include <QBrush>
 #include <QColor>
 #include <QFile>
+#include <algorithm>
 #include <cmath>
+#include <optional>
 
 #include "core/number_text.h"
 #include "core/packed_angle.h"
@@ -64,8 +66,9 @@ int CommonPointsModel::PasteRows(const QString& text) {
     if (!head.lines.empty()) names = head.lines[0].fields;
     const std::optional<std::vector<std::size_t>> named =
         engine::ColumnsOfNames(engine::ReadColumnNames(names), layout_.names);
+    // A height model's columns may be empty: the coordinates alone tell a header.
     std::vector<std::size_t> values;
-    for (std::size_t k = 1; k <= layout_.names.size(); ++k)
+    for (std::size_t k = 1; k <= layout_.names.size() - layout_.heightCount; ++k)
         values.push_back(named ? (*named)[k] : k);
     const bool header = engine::FirstLineIsHeader(head.lines, values, false);
     std::vector<std::uint64_t> unread;
@@ -115,16 +118,22 @@ int CommonPointsModel::AddLines(const std::vector<engine::HeadLine>& lines,
     return static_cast<int>(added.size());
 }
 
-bool CommonPointsModel::Points(std::vector<CommonPoint>& points, QString& error) const {
+bool CommonPointsModel::Points(std::vector<CommonPoint>& points, QString& error,
+                               std::vector<std::array<double, 2>>* heights) const {
     points.clear();
+    if (heights != nullptr) heights->clear();
+    const std::size_t coordinates = layout_.names.size() - layout_.heightCount;
     for (std::size_t i = 0; i < rows_.size(); ++i) {
         const Row& r = rows_[i];
         CommonPoint p;
+        std::array<double, 2> height{std::nan(""), std::nan("")};
         p.name = r.name.toStdString();
         p.check = r.check;
         for (std::size_t k = 0; k < layout_.names.size(); ++k) {
             const QString text = r.values.value(static_cast<qsizetype>(k)).trimmed();
             const std::optional<double> v = NumberOf(text);
+            // An empty height is no height, as quorvel-batch reads it.
+            if (k >= coordinates && text.isEmpty()) continue;
             if (!v || !std::isfinite(*v)) {
                 error = QStringLiteral("第 %1 行（%2）的 %3 %4")
                             .arg(i + 1)
@@ -134,13 +143,16 @@ bool CommonPointsModel::Points(std::vector<CommonPoint>& points, QString& error)
                 return false;
             }
             const double value = layout_.angles[k] ? DecodePackedAngle(*v) : *v;
-            if (k < layout_.sourceCount) {
+            if (k >= coordinates) {
+                height[k - coordinates] = value;
+            } else if (k < layout_.sourceCount) {
                 p.source[k] = value;
             } else {
                 p.target[k - layout_.sourceCount] = value;
             }
         }
         points.push_back(std::move(p));
+        if (heights != nullptr && layout_.heightCount > 0) heights->push_back(height);
     }
     return true;
 }
@@ -214,7 +226,45 @@ void ResidualModel::SetResult(const FitResult& result, SystemKind target, bool h
     if (target == SystemKind::Geocentric ||
         (heights && result.parameters.model != DatumModel::Four))
         components_.append(third);
+    heightColumns_ = false;
+    heights_.clear();
     endResetModel();
+}
+
+void ResidualModel::SetHeights(const HeightFitResult* height, const std::vector<std::size_t>& index,
+                               double factor) {
+    beginResetModel();
+    heightColumns_ = height != nullptr;
+    heights_.assign(result_.points.size(), std::nullopt);
+    for (std::size_t j = 0; height != nullptr && j < index.size(); ++j) {
+        if (index[j] < heights_.size()) heights_[index[j]] = height->points[j];
+    }
+    flag_ = QStringLiteral(">%1σ0").arg(factor);
+    endResetModel();
+}
+
+QString ResidualModel::UseName(PointUse use) {
+    switch (use) {
+        case PointUse::Fit:
+            return QStringLiteral("参与");
+        case PointUse::Check:
+            return QStringLiteral("检核");
+        case PointUse::Dropped:
+            return QStringLiteral("剔除");
+    }
+    return {};
+}
+
+QVariant ResidualModel::HeightData(std::size_t row, int column, int role) const {
+    const std::optional<PointResidual>& h = heights_[row];
+    if (!h) return {};  // a datum point only: neither height given
+    if (role == Qt::ForegroundRole)
+        return h->flagged ? QVariant(QBrush(QColor(Qt::red))) : QVariant();
+    if (role == Qt::TextAlignmentRole && column == 1) return int(Qt::AlignRight | Qt::AlignVCenter);
+    if (role != Qt::DisplayRole) return {};
+    if (column == 0) return UseName(h->use);
+    if (column == 1) return Millimetres(h->v[2]);
+    return h->flagged ? flag_ : QString();
 }
 
 bool ResidualModel::Flagged(int row) const {
@@ -226,31 +276,27 @@ int ResidualModel::rowCount(const QModelIndex& parent) const {
 }
 
 int ResidualModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : 3 + static_cast<int>(components_.size());
+    return parent.isValid() ? 0
+                            : 3 + static_cast<int>(components_.size()) + (heightColumns_ ? 3 : 0);
 }
 
 QVariant ResidualModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid()) return {};
     const PointResidual& p = result_.points[static_cast<std::size_t>(index.row())];
-    if (role == Qt::ForegroundRole && p.flagged) return QBrush(QColor(Qt::red));
     const int c = index.column();
     const int components = static_cast<int>(components_.size());
+    // The height model's columns after the plane residual, red by its own flag.
+    if (c >= 3 + components) {
+        return HeightData(static_cast<std::size_t>(index.row()), c - 3 - components, role);
+    }
+    if (role == Qt::ForegroundRole && p.flagged) return QBrush(QColor(Qt::red));
     if (c == 0 && role == Qt::CheckStateRole) {
         return p.use == PointUse::Fit ? Qt::Checked : Qt::Unchecked;
     }
     if (role == Qt::TextAlignmentRole && c >= 2) return int(Qt::AlignRight | Qt::AlignVCenter);
     if (role != Qt::DisplayRole) return {};
     if (c == 0) return QString::fromStdString(p.name);
-    if (c == 1) {
-        switch (p.use) {
-            case PointUse::Fit:
-                return QStringLiteral("参与");
-            case PointUse::Check:
-                return QStringLiteral("检核");
-            case PointUse::Dropped:
-                return QStringLiteral("剔除");
-        }
-    }
+    if (c == 1) return UseName(p.use);
     if (c < 2 + components) return Millimetres(p.v[static_cast<std::size_t>(c - 2)]);
     return Millimetres(p.plane);
 }
@@ -273,7 +319,10 @@ QVariant ResidualModel::headerData(int section, Qt::Orientation orientation, int
     if (section == 0) return QStringLiteral("点名");
     if (section == 1) return QStringLiteral("用途");
     if (section < 2 + components_.size()) return components_[section - 2] + QStringLiteral(" (mm)");
-    return QStringLiteral("平面 (mm)");
+    if (section == 2 + components_.size()) return QStringLiteral("平面 (mm)");
+    const QString heights[] = {QStringLiteral("高程用途"), QStringLiteral("高程 vH (mm)"),
+                               QStringLiteral("高程标记")};
+    return heights[std::min<qsizetype>(section - 3 - components_.size(), 2)];
 }
 
 }  // namespace quorvel

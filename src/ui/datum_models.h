@@ -3,11 +3,14 @@
 #include <QAbstractTableModel>
 #include <QString>
 #include <QStringList>
+#include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "core/datum_fit.h"
+#include "core/height_model.h"
 #include "engine/datum/datum_operation.h"
 #include "engine/reading/file_head.h"
 #include "ui/point_file_dialog.h"
@@ -48,9 +51,11 @@ class CommonPointsModel : public QAbstractTableModel {
     // The coordinates' column names: X1, Y1, H1, X2 ...
     const std::vector<std::string>& coordinateNames() const { return layout_.names; }
 
-    // The points for FitDatum. Returns false with `error` naming the row and column of the first
-    // value that is missing or not a number.
-    bool Points(std::vector<CommonPoint>& points, QString& error) const;
+    // The points for FitDatum, and with a height model's columns (h, H) each point's heights
+    // into `heights`, NaN where empty. Returns false with `error` naming the row and column of
+    // the first value that is missing (a coordinate) or not a number.
+    bool Points(std::vector<CommonPoint>& points, QString& error,
+                std::vector<std::array<double, 2>>* heights = nullptr) const;
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -73,6 +78,7 @@ class CommonPointsModel : public QAbstractTableModel {
 // vE vN vH for geodetic, vX vY vZ for geocentric) and the plane residual. Rows whose residual is
 // flagged (beyond K = 3 times its standard error, see core/datum_fit.h) are red. The name's check
 // box says whether the point takes part; toggling it emits useChanged, and the dialog refits.
+// With a height model beside the datum, its use, vH and flag follow, red by its own flag.
 class ResidualModel : public QAbstractTableModel {
     Q_OBJECT
 
@@ -80,6 +86,10 @@ class ResidualModel : public QAbstractTableModel {
     explicit ResidualModel(QObject* parent = nullptr);
 
     void SetResult(const FitResult& result, SystemKind target, bool heights);
+    // The height model's use, vH and flag of each point beside the datum's (`index`: where each
+    // of its points is among the datum's); none: no height columns.
+    void SetHeights(const HeightFitResult* height, const std::vector<std::size_t>& index,
+                    double factor);
     const FitResult& result() const { return result_; }
     bool Flagged(int row) const;
 
@@ -94,8 +104,15 @@ class ResidualModel : public QAbstractTableModel {
     void useChanged(int row, bool fitted);
 
   private:
+    static QString UseName(PointUse use);
+    // A cell of the height model's columns: 0 use, 1 vH, 2 flag.
+    QVariant HeightData(std::size_t row, int column, int role) const;
+
     FitResult result_;
     QStringList components_;
+    bool heightColumns_ = false;
+    std::vector<std::optional<PointResidual>> heights_;  // per datum row; none without heights
+    QString flag_;                                       // ">3σ0", as quorvel-batch flags
 };
 
 }  // namespace quorvel

@@ -12,6 +12,8 @@ add_library(quorvel_app STATIC
     app_window.cpp
     job_runner.cpp
     datum_dialog.cpp
+    datum_dialog_convert.cpp
+    datum_heights.cpp
     datum_models.cpp
     export_formats.cpp
     file_compute_dialog.cpp

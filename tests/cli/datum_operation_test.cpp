@@ -14,7 +14,9 @@
 #include "datum_jobs.h"
 #include "engine/datum/transform_checks.h"
 #include "engine/run/process.h"
+#include "engine/run/row_store.h"
 #include "engine/run/run.h"
+#include "engine/writers/dat_sink.h"
 
 namespace quorvel::engine {
 namespace {
@@ -300,6 +302,63 @@ TEST(DatumOperation, CommandExitStatuses) {
     EXPECT_EQ(RunDatumCommand(fit, env), 2);
     EXPECT_FALSE(fs::exists(o));
     fs::remove_all(dir);
+}
+
+// The rows the window keeps of a transform with a height model, alone or beside the datum: the
+// height as read and the one computed in their own columns, and replayed into the CSV exactly as
+// the run writes it.
+TEST(DatumOperation, RowStoreKeepsTheHeightModelsColumns) {
+    const std::string height =
+        "height_model = fixed\nheight_x0 = 4416000\nheight_y0 = 39479000\n"
+        "height_scale = 1000\nheight_a0 = 9.5\n";
+    const std::string text =
+        "D01,4416191.638,39479050.950,60.25,a\nD02,4432546.724,39474346.177,,b\n";
+    for (const bool datum : {true, false}) {
+        TransformJob job;
+        job.parameters = ReadParameterFile(datum ? std::string(kParameters) + height : height);
+        job.parameterName = "p.txt";
+        StringSink direct;
+        RowStore store(job);
+        {
+            OutputBuffer out(direct);
+            TransformCsvSink csv(job, out);
+            RowSink* const sinks[] = {&csv, &store};
+            StringSource in(text, 7);
+            Kept kept;
+            ASSERT_FALSE(RunTransform(job, in, "in.csv", sinks, kept, {1, 64}).refusal);
+        }
+        const std::size_t h = datum ? 5 : 3;
+        std::vector<std::string> columns = {"name", "X", "Y", "h", "H", "field5"};
+        if (datum) columns = {"name", "X1", "Y1", "X2", "Y2", "h", "H", "field5"};
+        EXPECT_EQ(store.Columns(), columns);
+        EXPECT_EQ(store.Cell(0, h), "60.25");
+        EXPECT_EQ(store.Cell(0, h + 1), "50.7500");
+        EXPECT_EQ(store.Cell(0, h + 2), "a");
+        EXPECT_EQ(store.Cell(1, h), "");
+        EXPECT_EQ(store.Cell(1, h + 1), "");
+        EXPECT_EQ(store.Cell(1, h + 2), "b");
+        StringSink replayed;
+        {
+            OutputBuffer out(replayed);
+            TransformCsvSink csv(job, out);
+            store.Replay(csv);
+        }
+        EXPECT_EQ(replayed.text, direct.text);
+        EXPECT_NE(direct.text.find(",60.25,50.7500,a\r\n"), std::string::npos) << direct.text;
+        // A CASS drawing of them: the normal height computed, the points where the file puts
+        // them (a height model alone moves none).
+        StringSink dat;
+        {
+            OutputBuffer out(dat);
+            DatSink sink(job, out);
+            store.Replay(sink);
+        }
+        EXPECT_NE(dat.text.find(datum ? ",50.7500\r\nD02,"
+                                      : "D01,,39479050.9500,4416191.6380,50.7500\r\n"),
+                  std::string::npos)
+            << dat.text;
+        EXPECT_TRUE(dat.text.ends_with(",\r\n")) << dat.text;
+    }
 }
 
 }  // namespace

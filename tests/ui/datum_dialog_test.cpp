@@ -157,6 +157,8 @@ class DatumDialogTest : public QObject {
             {"pasted point",
              [&] { d.points()->PasteRows("Q9\t3500100\t480100\t3500000\t480200"); }},
             {"清空", [&] { Find<QPushButton>(d, QStringLiteral("清空"))->click(); }},
+            // Last: the points have no heights for the model to be fitted to.
+            {"height model", [&] { d.heightModelBox()->setCurrentIndex(1); }},
         };
         for (const auto& [what, change] : changes) {
             Choose(d);
@@ -180,6 +182,8 @@ class DatumDialogTest : public QObject {
             QVERIFY2(!save->isEnabled() && !pipeline->isEnabled() && !convert->isEnabled(), what);
         }
         // Computed again with the new settings: the results and the buttons are back.
+        d.heightModelBox()->setCurrentIndex(0);
+        d.points()->Clear();
         QCOMPARE(d.points()->PasteRows(CommonPointsText()), 10);
         model->setCurrentIndex(2);
         d.Compute();
@@ -466,8 +470,8 @@ class DatumDialogTest : public QObject {
         QVERIFY(!d.parameters().has_value());
     }
 
-    // A file with a height model, alone or beside a datum, is refused rather than half applied.
-    void parameterFileWithAHeightModelIsRefused() {
+    // A file with a height model, alone or beside a datum, is taken with its model shown.
+    void parameterFileWithAHeightModelIsTaken() {
         const QString alone = dir_.filePath(QStringLiteral("heights.txt"));
         std::ofstream(alone.toStdString(), std::ios::binary)
             << "height_model = fixed\nheight_x0 = 1\nheight_y0 = 2\nheight_scale = 3\n"
@@ -480,9 +484,12 @@ class DatumDialogTest : public QObject {
         for (const QString& path : {alone, both}) {
             DatumDialog d;
             QString error;
-            QVERIFY(!d.LoadParametersFrom(path, error));
-            QVERIFY2(error.contains(QStringLiteral("height model")), qPrintable(error));
-            QVERIFY(!d.parameters().has_value());
+            QVERIFY2(d.LoadParametersFrom(path, error), qPrintable(error));
+            QVERIFY(d.parameters().has_value() && d.parameters()->height.has_value());
+            QVERIFY2(ParametersShown(d).contains(QStringLiteral("a0 =")),
+                     qPrintable(ParametersShown(d)));
+            QCOMPARE(ParametersShown(d).contains(QStringLiteral("ΔX")), path == both);
+            QVERIFY(d.convertButton()->isEnabled() && !d.saveButton()->isEnabled());
         }
     }
 

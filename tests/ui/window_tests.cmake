@@ -77,6 +77,13 @@ add_test(NAME datum_ui_tests COMMAND datum_ui_tests)
 set_tests_properties(datum_ui_tests PROPERTIES
     TIMEOUT 120
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_RUNTIME_DIR=${QUORVEL_WINDOW_XDG};LC_ALL=C.UTF-8;QUORVEL_GDAL_MODULE=$<TARGET_FILE:quorvel_gdal>")
+# 坐标转换's height model beside the datum: residuals, refusals, the files against quorvel-batch's.
+add_executable(datum_heights_ui_tests datum_heights_dialog_test.cpp)
+target_link_libraries(datum_heights_ui_tests PRIVATE quorvel_app quorvel_command_line Qt6::Test)
+add_test(NAME datum_heights_ui_tests COMMAND datum_heights_ui_tests)
+set_tests_properties(datum_heights_ui_tests PROPERTIES
+    TIMEOUT 120
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_RUNTIME_DIR=${QUORVEL_WINDOW_XDG};LC_ALL=C.UTF-8;QUORVEL_GDAL_MODULE=$<TARGET_FILE:quorvel_gdal>")
 # The dialog's size and tables on the laptop screen.
 add_test(NAME datum_ui_tests_small_screen
     COMMAND datum_ui_tests fitsTheScreenWithEightRowsATable)

@@ -168,8 +168,11 @@ bool TransformOperation::Compute(const ParsedLine& p, std::uint64_t number, Row&
     row.third = row.values > 2 ? v.typed[2] : std::string_view();
     row.results = targetCount_;
     double* results[] = {&row.result1, &row.result2, &row.result3};
+    // A height model alone writes no coordinates but keeps the points' own, for a drawing or a
+    // map of them.
+    const std::size_t kept = job_.parameters.datum ? targetCount_ : 2;
     for (std::size_t k = 0; k < 3; ++k) {
-        *results[k] = k >= targetCount_        ? 0
+        *results[k] = k >= kept                ? 0
                       : targetAngles_ && k < 2 ? DegreesToPacked(result[k])
                                                : result[k];
     }

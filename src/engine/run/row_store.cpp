@@ -1,8 +1,10 @@
 #include "engine/run/row_store.h"
 
+#include <cmath>
 #include <cstring>
 
 #include "core/number_text.h"
+#include "engine/datum/height_fit.h"
 #include "engine/projection/points.h"
 
 namespace quorvel::engine {
@@ -50,7 +52,9 @@ char* RowStore::Room(std::size_t size) {
 }
 
 void RowStore::Take(const RowBlock& rows, std::string_view) {
-    const bool extras = !transform_ && !ExtraColumnNames(job_.geodesy, job_.mode).empty();
+    // A transform's heights as read and computed by its parameter file's height model.
+    const bool extras = transform_ ? transform_->parameters.height.has_value()
+                                   : !ExtraColumnNames(job_.geodesy, job_.mode).empty();
     for (const Row& row : rows) {
         std::size_t size = 2 * (5 + row.passed.size()) + row.name.size() + row.first.size() +
                            row.second.size() + row.third.size();
@@ -86,7 +90,8 @@ Row RowStore::At(std::size_t i, std::vector<std::string_view>& passed) const {
     if (transform_) {
         const ParameterFile& f = transform_->parameters;
         row.values = static_cast<std::uint8_t>(TypedCount(f.from, f.heights));
-        row.results = static_cast<std::uint8_t>(TypedCount(f.to, f.heights));
+        // A height model alone converts no coordinates.
+        row.results = f.datum ? static_cast<std::uint8_t>(TypedCount(f.to, f.heights)) : 0;
         row.result3 = Result3(i);
     }
     row.line = line_[i];
@@ -108,7 +113,19 @@ std::string RowStore::TransformCell(const Row& row, std::size_t column) const {
                                              : WriteRoundedText(text, results[k], angle ? 10 : 4);
         return std::string(text, end);
     }
-    const std::size_t passed = k - row.results;
+    std::size_t passed = k - row.results;
+    if (transform_->parameters.height) {
+        // The height as read and the one computed, as TransformCsvSink writes them.
+        char text[kMaxRoundedText];
+        const double h = passed == 0 ? row.extras.height1 : row.extras.height2;
+        if (passed < 2) {
+            if (std::isnan(h)) return {};
+            return std::string(text, passed == 0 || transform_->writing.full
+                                         ? WriteFullText(text, h)
+                                         : WriteRoundedText(text, h, 4));
+        }
+        passed -= 2;
+    }
     return passed < row.passed.size() ? std::string(row.passed[passed]) : std::string();
 }
 
@@ -139,6 +156,17 @@ std::string RowStore::Cell(std::size_t i, std::size_t column) const {
     }
     const std::size_t k = column - 5 - extras;
     return k < passed.size() ? std::string(passed[k]) : std::string();
+}
+
+void RowStore::Begin(const std::vector<std::string>& columns) {
+    columns_ = columns;
+    shown_ = columns;
+    if (transform_ && transform_->parameters.height) {
+        const std::vector<std::string> read = HeightColumns(*transform_);
+        const auto at =
+            shown_.begin() + static_cast<std::ptrdiff_t>(TransformHead(*transform_).size());
+        shown_.insert(at, {read[0], read[0] == "h" ? "H" : "h"});
+    }
 }
 
 void RowStore::Replay(RowSink& sink) const {

@@ -22,14 +22,16 @@ class RowStore : public RowSink {
     explicit RowStore(const Job& job) : job_(job) {}
     explicit RowStore(const TransformJob& transform) : transform_(transform) {}
 
-    void Begin(const std::vector<std::string>& columns) override { columns_ = columns; }
+    void Begin(const std::vector<std::string>& columns) override;
     void Encode(const RowBlock&, std::string&) const override {}
     void Take(const RowBlock& rows, std::string_view encoded) override;
 
     const Job& job() const { return job_; }
     // The transform whose rows these are; null for a projection's.
     const TransformJob* transform() const { return transform_ ? &*transform_ : nullptr; }
-    const std::vector<std::string>& Columns() const { return columns_; }
+    // The columns as the CSV has them: a transform's with a height model adds the height read
+    // and the one computed after the coordinates.
+    const std::vector<std::string>& Columns() const { return shown_; }
     std::size_t size() const { return at_.size(); }
 
     // Row `i`; its fields passed through are kept in `passed`, which it points into.
@@ -50,7 +52,8 @@ class RowStore : public RowSink {
 
     Job job_;
     std::optional<TransformJob> transform_;
-    std::vector<std::string> columns_;
+    std::vector<std::string> columns_;  // as the run gave them, which Replay hands on
+    std::vector<std::string> shown_;
     static constexpr std::size_t kBlock = std::size_t{1} << 22;
     std::vector<std::unique_ptr<char[]>> blocks_;
     std::size_t used_ = kBlock;    // in the last block

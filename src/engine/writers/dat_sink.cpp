@@ -1,6 +1,7 @@
 #include "engine/writers/dat_sink.h"
 
 #include <cerrno>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -56,7 +57,9 @@ DatSink::DatSink(const TransformJob& transform, OutputBuffer& out)
     : job_(own_),
       out_(out),
       head_(TransformHead(transform).size()),
-      heightResult_(transform.parameters.heights) {
+      heightResult_(transform.parameters.heights),
+      heightModel_(transform.parameters.height.has_value()),
+      toEllipsoidal_(transform.toEllipsoidal) {
     own_.mode = Computation::Forward;
     own_.full = transform.writing.full;
     own_.decimalComma = transform.reading.decimalComma;
@@ -94,6 +97,14 @@ void DatSink::Encode(const RowBlock& rows, std::string& encoded) const {
         encoded += ',';
         encoded.append(number, WriteResult(number, job_.mode, row.result1, job_.full));
         encoded += ',';
+        if (heightModel_) {
+            const double normal = toEllipsoidal_ ? row.extras.height1 : row.extras.height2;
+            if (!std::isnan(normal)) {
+                encoded.append(number, WriteResult(number, job_.mode, normal, job_.full));
+            }
+            encoded += "\r\n";
+            continue;
+        }
         if (heightResult_) {
             encoded.append(number, WriteResult(number, job_.mode, row.result3, job_.full));
             encoded += "\r\n";
