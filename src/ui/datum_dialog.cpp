@@ -278,6 +278,8 @@ DatumDialog::Side DatumDialog::MakeSide(const QString& title, QWidget* box) {
     s.kind->setAccessibleName(title + QStringLiteral("坐标类型"));
     s.zones->setAccessibleName(title + QStringLiteral("投影带"));
     s.meridian->setAccessibleName(title + QStringLiteral("中央子午线"));
+    s.meridian->setToolTip(
+        QStringLiteral("度.分秒，如 117；投影面高程（米）写在冒号后，如 117:1070"));
     auto* form = new QFormLayout(box);
     form->addRow(QStringLiteral("椭球："), s.ellipsoid);
     form->addRow(QStringLiteral("坐标："), s.kind);
@@ -317,7 +319,11 @@ void DatumDialog::SetSide(const Side& side, const CoordinateSystem& system) {
             side.zones->setCurrentIndex(system.where == "zone3" ? 1 : 2);
         } else {
             side.zones->setCurrentIndex(0);
-            side.meridian->setText(QString::fromStdString(system.where));
+            // The projection height rides after the meridian, as the system's text writes it:
+            // plane:…:117:1070 shows "117:1070".
+            const std::string text = SystemText(system);
+            side.meridian->setText(
+                QString::fromStdString(text.substr(text.find(':', text.find(':') + 1) + 1)));
         }
     }
 }
@@ -617,6 +623,17 @@ bool DatumDialog::LoadParametersFrom(const QString& path, QString& error) {
     }
     try {
         ParameterFile f = ReadParameterFile(text);
+        // Zoned coordinates have no field that could show a projection height: refused rather
+        // than dropped at the next fit.
+        for (const CoordinateSystem* side : {&f.from, &f.to}) {
+            if (f.datum && side->HasZones() && side->projectionHeight != 0) {
+                error = QStringLiteral(
+                            "%1 的 %2 带投影面高程：本窗口只能在中央子午线后写投影面高程，"
+                            "带号坐标的请用 quorvel-batch transform 转换")
+                            .arg(path, QString::fromStdString(SystemText(*side)));
+                return false;
+            }
+        }
         // A height model alone names no systems: the choices shown stay.
         if (f.datum)
             SetChoices(f.from, f.to, f.heights, f.parameters.model, f.parameters.convention);

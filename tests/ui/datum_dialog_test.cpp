@@ -493,6 +493,30 @@ class DatumDialogTest : public QObject {
         }
     }
 
+    // A projection height on a meridian's side shows after the meridian and stays through a
+    // refit; zoned coordinates, which have no field for it, are refused rather than dropped.
+    void projectionHeightOfAParameterFileIsKept() {
+        const QString raised = dir_.filePath(QStringLiteral("raised.txt"));
+        std::ofstream(raised.toStdString(), std::ios::binary)
+            << "model = 3\nfrom = plane:krassovsky:117\nto = plane:cgcs2000:117.3:1070\n"
+               "heights = no\ndx = 1\ndy = 2\ndz = 3\n";
+        DatumDialog d;
+        QString error;
+        QVERIFY2(d.LoadParametersFrom(raised, error), qPrintable(error));
+        QCOMPARE(d.Target().projectionHeight, 1070.0);
+        QCOMPARE(SystemText(d.Target()), std::string("plane:cgcs2000:117.3:1070"));
+        QCOMPARE(d.Source().projectionHeight, 0.0);
+
+        const QString zoned = dir_.filePath(QStringLiteral("zoned.txt"));
+        std::ofstream(zoned.toStdString(), std::ios::binary)
+            << "model = 3\nfrom = plane:krassovsky:117\nto = plane:cgcs2000:zone3:1070\n"
+               "heights = no\ndx = 1\ndy = 2\ndz = 3\n";
+        DatumDialog z;
+        QVERIFY(!z.LoadParametersFrom(zoned, error));
+        QVERIFY2(error.contains(QStringLiteral("quorvel-batch transform")), qPrintable(error));
+        QVERIFY(!z.parameters().has_value());
+    }
+
     // The saved file is `quorvel-batch fit -p`'s for the same points and choices; it loads back.
     void savedParametersEqualTheCommandLines() {
         const QString points = dir_.filePath(QStringLiteral("points.tsv"));

@@ -56,8 +56,8 @@ void RowStore::Take(const RowBlock& rows, std::string_view) {
     const bool extras = transform_ ? transform_->parameters.height.has_value()
                                    : !ExtraColumnNames(job_.geodesy, job_.mode).empty();
     for (const Row& row : rows) {
-        std::size_t size = 2 * (5 + row.passed.size()) + row.name.size() + row.first.size() +
-                           row.second.size() + row.third.size();
+        std::size_t size = 2 * (6 + row.passed.size()) + row.name.size() + row.first.size() +
+                           row.second.size() + row.third.size() + row.height.size();
         for (std::string_view field : row.passed) size += field.size();
         char* p = Room(size);
         at_.push_back(p);
@@ -65,6 +65,7 @@ void RowStore::Take(const RowBlock& rows, std::string_view) {
         Put(p, row.first);
         Put(p, row.second);
         Put(p, row.third);
+        Put(p, row.height);
         PutLength(p, row.passed.size());
         for (std::string_view field : row.passed) Put(p, field);
         result1_.push_back(row.result1);
@@ -82,6 +83,7 @@ Row RowStore::At(std::size_t i, std::vector<std::string_view>& passed) const {
     row.first = Get(p);
     row.second = Get(p);
     row.third = Get(p);
+    row.height = Get(p);
     passed.resize(GetLength(p));
     for (std::string_view& field : passed) field = Get(p);
     row.passed = passed;
@@ -119,10 +121,10 @@ std::string RowStore::TransformCell(const Row& row, std::size_t column) const {
         char text[kMaxRoundedText];
         const double h = passed == 0 ? row.extras.height1 : row.extras.height2;
         if (passed < 2) {
+            if (passed == 0) return std::string(row.height);  // as typed
             if (std::isnan(h)) return {};
-            return std::string(text, passed == 0 || transform_->writing.full
-                                         ? WriteFullText(text, h)
-                                         : WriteRoundedText(text, h, 4));
+            return std::string(text, transform_->writing.full ? WriteFullText(text, h)
+                                                              : WriteRoundedText(text, h, 4));
         }
         passed -= 2;
     }
@@ -180,7 +182,8 @@ void RowStore::Replay(RowSink& sink) const {
         std::size_t text = 0;
         for (std::size_t i = begin; i < end; ++i) {
             const Row row = At(i, passed);
-            text += row.name.size() + row.first.size() + row.second.size() + row.third.size();
+            text += row.name.size() + row.first.size() + row.second.size() + row.third.size() +
+                    row.height.size();
             for (std::string_view field : passed) text += field.size();
         }
         block.Reset(text);
