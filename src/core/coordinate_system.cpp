@@ -103,6 +103,46 @@ std::string_view SystemKindName(SystemKind kind) {
     return "plane";
 }
 
+namespace {
+
+// WHERE[:H0] of a plane system `typed`.
+void ReadPlaneWhere(std::string_view rest, const std::string& typed, CoordinateSystem& s) {
+    if (const std::size_t third = rest.find(':'); third != std::string_view::npos) {
+        s.heightText = std::string(TrimBlanks(rest.substr(third + 1)));
+        const std::optional<double> h0 = TryParseNumber(s.heightText);
+        if (!h0 || !(std::fabs(*h0) <= kMaxProjectionHeight)) {
+            throw InvalidParameterError(
+                Fill(Tr("coordinate system \"{0}\": the projection height \"{1}\" must be a "
+                        "number of metres from -10000 to 10000"),
+                     {typed, s.heightText}));
+        }
+        s.projectionHeight = *h0 == 0 ? 0 : *h0;  // no -0
+        if (s.projectionHeight == 0) s.heightText.clear();
+        rest = rest.substr(0, third);
+    }
+    s.where = std::string(TrimBlanks(rest));
+    const std::string where = AsciiLower(s.where);
+    if (where == "zone3") {
+        s.zoneWidth = ZoneWidth::Three;
+        return;
+    }
+    if (where == "zone6") {
+        s.zoneWidth = ZoneWidth::Six;
+        return;
+    }
+    const std::optional<double> packed = TryParseNumber(s.where);
+    const double lo = packed ? DecodePackedAngle(*packed) : NAN;
+    if (!(lo >= -180 && lo < 360)) {
+        throw InvalidParameterError(Fill(
+            Tr("coordinate system \"{0}\": WHERE \"{1}\" must be a central meridian from -180° "
+               "to 360° (packed degrees) or zone3, zone6"),
+            {typed, s.where}));
+    }
+    s.centralMeridian = lo;
+}
+
+}  // namespace
+
 CoordinateSystem ParseCoordinateSystem(std::string_view text) {
     const std::string typed(TrimBlanks(text));
     const std::size_t first = text.find(':');
@@ -149,39 +189,7 @@ CoordinateSystem ParseCoordinateSystem(std::string_view text) {
                     "or zone3/zone6, as plane:cgcs2000:117 or plane:cgcs2000:zone3"),
                  {typed}));
     }
-    std::string_view rest = text.substr(second + 1);
-    if (const std::size_t third = rest.find(':'); third != std::string_view::npos) {
-        s.heightText = std::string(TrimBlanks(rest.substr(third + 1)));
-        const std::optional<double> h0 = TryParseNumber(s.heightText);
-        if (!h0 || !(std::fabs(*h0) <= kMaxProjectionHeight)) {
-            throw InvalidParameterError(
-                Fill(Tr("coordinate system \"{0}\": the projection height \"{1}\" must be a "
-                        "number of metres from -10000 to 10000"),
-                     {typed, s.heightText}));
-        }
-        s.projectionHeight = *h0 == 0 ? 0 : *h0;  // no -0
-        if (s.projectionHeight == 0) s.heightText.clear();
-        rest = rest.substr(0, third);
-    }
-    s.where = std::string(TrimBlanks(rest));
-    const std::string where = AsciiLower(s.where);
-    if (where == "zone3") {
-        s.zoneWidth = ZoneWidth::Three;
-        return s;
-    }
-    if (where == "zone6") {
-        s.zoneWidth = ZoneWidth::Six;
-        return s;
-    }
-    const std::optional<double> packed = TryParseNumber(s.where);
-    const double lo = packed ? DecodePackedAngle(*packed) : NAN;
-    if (!(lo >= -180 && lo < 360)) {
-        throw InvalidParameterError(Fill(
-            Tr("coordinate system \"{0}\": WHERE \"{1}\" must be a central meridian from -180° "
-               "to 360° (packed degrees) or zone3, zone6"),
-            {typed, s.where}));
-    }
-    s.centralMeridian = lo;
+    ReadPlaneWhere(text.substr(second + 1), typed, s);
     return s;
 }
 
