@@ -16,6 +16,7 @@
 #include "core/errors.h"
 #include "core/messages.h"
 #include "core/number_text.h"
+#include "engine/reading/point_input.h"
 #include "engine/writers/gis_output.h"
 
 #ifndef QUORVEL_VERSION
@@ -55,11 +56,12 @@ std::string FolderOf(const std::string& path) {
 
 namespace {
 
-using Input = InputFile;
+using Input = PointInput;
 
 // Opens the input file; false, with the error shown, when it cannot be read.
 bool OpenInput(const Options& options, const Environment& env, Input& input) {
-    const std::string why = OpenInputFile(options.input, env.stdinFd, input);
+    const std::string why =
+        input.Open({options.input, options.encoding, options.sheet}, env.stdinFd);
     if (!why.empty()) ShowError(env.err, why);
     return why.empty();
 }
@@ -68,7 +70,7 @@ bool OpenInput(const Options& options, const Environment& env, Input& input) {
 bool WritesBesideTheInput(const Options& options, const Environment& env, const Input& input) {
     const std::string shownInput = options.input == "-" ? Tr("standard input") : options.input;
     const auto replacesInput = [&](std::string_view option, const std::string& path) {
-        if (path.empty() || !IsInputFile(path, input.st)) return false;
+        if (path.empty() || !IsInputFile(path, input.Info())) return false;
         ShowError(env.err, Fill(Tr("{0} {1} is the input file {2}: it would be replaced; "
                                    "write to another file"),
                                 {option, path, shownInput}));
@@ -161,26 +163,23 @@ bool OpenOutputs(const Options& options, const Environment& env, Outputs& o) {
 
 // The points of the input through the job into the outputs, which are then put in place.
 // Throws IoError.
-RunCounts RunInto(const Options& options, const Environment& env, const Input& input, Outputs& o,
+RunCounts RunInto(const Options& options, const Environment& env, Input& input, Outputs& o,
                   const PdfWriter& writePdf) {
-    FdSource fdSource(input.fd, input.name);
-    std::optional<DecodingSource> decoded;
-    if (!options.encoding.empty()) decoded.emplace(fdSource, options.encoding);
-    if (decoded && decoded->ReadsUtf8()) {
-        env.err << "quorvel-batch: " << DescribeMarked(Utf8Mark(options, input.name), options)
+    ByteSource& source = input.Source();
+    if (input.ReadsUtf8Mark()) {
+        env.err << "quorvel-batch: " << DescribeMarked(Utf8Mark(options, input.Name()), options)
                 << '\n';
     }
-    ByteSource& source = decoded ? static_cast<ByteSource&>(*decoded) : fdSource;
     ReportSpool* spool = o.spool ? &*o.spool : nullptr;
     RunCounts counts;
     if (o.gis) {
-        counts = ProcessPoints(options, source, input.name, o.gis->Rows(), env.err, spool,
+        counts = ProcessPoints(options, source, input.Name(), o.gis->Rows(), env.err, spool,
                                RunTuning{options.threads, options.chunkBytes});
     } else {
         FdSink sink(o.file ? o.file->fd() : env.stdoutFd,
                     o.file ? options.output : Tr("standard output"), o.file.has_value());
         OutputBuffer out(sink);
-        counts = ProcessPoints(options, source, input.name, out, env.err, spool);
+        counts = ProcessPoints(options, source, input.Name(), out, env.err, spool);
     }
     if (o.report) WriteReport(options, *o.spool, *o.report, writePdf);
     PublishBoth(o.file, o.gis.get(), o.report);

@@ -16,6 +16,7 @@
 #include "engine/datum/datum_fit_summary.h"
 #include "engine/datum/height_fit.h"
 #include "engine/datum/transform_checks.h"
+#include "engine/reading/point_input.h"
 #include "engine/run/process.h"
 #include "engine/run/run.h"
 
@@ -95,20 +96,20 @@ std::string HeightsNote(const CoordinateSystem& from, const CoordinateSystem& to
 
 // ---- The command ----
 
-std::optional<JobRefusal> OpenInput(const DatumOptions& o, const Environment& env, InputFile& in) {
-    const std::string why = OpenInputFile(o.input, env.stdinFd, in);
+std::optional<JobRefusal> OpenInput(const DatumOptions& o, const Environment& env, PointInput& in) {
+    const std::string why = in.Open({o.input, o.encoding, o.sheet}, env.stdinFd);
     if (!why.empty()) return Refuse(why, false);
     return std::nullopt;
 }
 
 // -o, and fit's -p, must not name the input file, which they would replace.
-std::optional<JobRefusal> CheckNotInput(const DatumOptions& o, const InputFile& in) {
+std::optional<JobRefusal> CheckNotInput(const DatumOptions& o, const PointInput& in) {
     const std::string shownInput = o.input == "-" ? Tr("standard input") : o.input;
     const std::pair<std::string_view, const std::string*> written[] = {
         {"-o", &o.output},
         {"-p", o.command != DatumCommand::Transform ? &o.parameterFile : nullptr}};
     for (const auto& [option, path] : written) {
-        if (path == nullptr || path->empty() || !IsInputFile(*path, in.st)) continue;
+        if (path == nullptr || path->empty() || !IsInputFile(*path, in.Info())) continue;
         return Refuse(Fill(Tr("{0} {1} is the input file {2}: it would be replaced; write to "
                               "another file"),
                            {option, *path, shownInput}),
@@ -270,7 +271,7 @@ int Refused(const JobRefusal& refusal, const Environment& env) {
 }
 
 int Run(const DatumOptions& o, const Environment& env) {
-    InputFile in;
+    PointInput in;
     std::optional<TransformJob> transform;
     std::optional<JobRefusal> refusal = OpenInput(o, env, in);
     if (!refusal) refusal = CheckNotInput(o, in);
@@ -283,14 +284,11 @@ int Run(const DatumOptions& o, const Environment& env) {
         parameterFile.emplace(o.parameterFile);
     }
 
-    FdSource fdSource(in.fd, in.name);
-    std::optional<DecodingSource> decoded;
-    if (!o.encoding.empty()) decoded.emplace(fdSource, o.encoding);
-    if (decoded && decoded->ReadsUtf8()) {
+    ByteSource& source = in.Source();
+    if (in.ReadsUtf8Mark()) {
         env.err << "quorvel-batch: " << Tr("warning: ")
-                << DescribeReading(Utf8Mark(o.encoding, in.name), {}) << '\n';
+                << DescribeReading(Utf8Mark(o.encoding, in.Name()), {}) << '\n';
     }
-    ByteSource& source = decoded ? static_cast<ByteSource&>(*decoded) : fdSource;
     FdSink sink(outputFile ? outputFile->fd() : env.stdoutFd,
                 outputFile ? o.output : Tr("standard output"), outputFile.has_value());
     OutputBuffer out(sink);
@@ -298,10 +296,10 @@ int Run(const DatumOptions& o, const Environment& env) {
     std::size_t rejected = 0;
     AtomicFile* const parameters = parameterFile ? &*parameterFile : nullptr;
     refusal = transform
-                  ? RunTransformCommand(o, *transform, source, in.name, out, env.err, rejected)
+                  ? RunTransformCommand(o, *transform, source, in.Name(), out, env.err, rejected)
               : o.command == DatumCommand::HeightFit
-                  ? RunHeightFitCommand(o, source, in.name, out, parameters, env.err, rejected)
-                  : RunFitCommand(o, source, in.name, out, parameters, env.err, rejected);
+                  ? RunHeightFitCommand(o, source, in.Name(), out, parameters, env.err, rejected)
+                  : RunFitCommand(o, source, in.Name(), out, parameters, env.err, rejected);
     if (refusal) return Refused(*refusal, env);
     PublishTogether(outputFile ? &*outputFile : nullptr, nullptr,
                     parameterFile ? &*parameterFile : nullptr);

@@ -54,6 +54,7 @@ struct DatumOptions : DatumJob {
     enum class Action { Run, Help, Version };
     Action action = Action::Run;
     std::string input = "-";
+    std::string sheet;  // --sheet: a workbook's sheet; empty: its first
     std::string output;
     bool quiet = false;
     int threads = 0;  // as Options::threads

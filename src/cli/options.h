@@ -24,6 +24,7 @@ struct Options : Job {
     enum class Action { Run, Help, Version, ListEllipsoids };
     Action action = Action::Run;
     std::string input = "-";  // "-" is standard input
+    std::string sheet;        // --sheet: a workbook's sheet; empty: its first
     std::string output;       // empty: standard output
     std::string report;
     std::string parameters;  // -p: the datum transformation's parameter file, for KML

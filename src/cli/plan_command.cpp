@@ -13,6 +13,7 @@
 #include "core/number_text.h"
 #include "core/projection_plan.h"
 #include "engine/plan/area_plan.h"
+#include "engine/reading/point_input.h"
 
 namespace quorvel::cli {
 
@@ -30,6 +31,7 @@ struct PlanOptions {
     bool header = false;
     bool decimalComma = false;
     std::string input = "-";
+    std::string sheet;
 };
 
 PlanOptions ReadPlanOptions(std::span<const std::string_view> args) {
@@ -100,24 +102,22 @@ int RunPlanCommand(std::span<const std::string_view> args, const Environment& en
         env.err.flush();
         return 2;
     }
-    InputFile input;
-    if (const std::string why = OpenInputFile(o.input, env.stdinFd, input); !why.empty()) {
+    PointInput input;
+    if (const std::string why = input.Open({o.input, o.encoding, o.sheet}, env.stdinFd);
+        !why.empty()) {
         env.err << "quorvel-batch: " << ShownMessage(why) << '\n';
         return 2;
     }
     AreaPoints area;
     try {
-        FdSource fdSource(input.fd, input.name);
-        std::optional<DecodingSource> decoded;
-        if (!o.encoding.empty()) decoded.emplace(fdSource, o.encoding);
-        area = ReadAreaPoints(decoded ? static_cast<ByteSource&>(*decoded) : fdSource, o.header,
-                              o.decimalComma);
+        area = ReadAreaPoints(input.Source(), o.header, o.decimalComma);
     } catch (const IoError& e) {
         env.err << "quorvel-batch: " << ShownMessage(e.what()) << '\n';
         return 2;
     }
     if (area.badLine != 0) {
-        env.err << input.name << ':' << area.badLine << ": " << ShownMessage(area.problem) << '\n';
+        env.err << input.Name() << ':' << area.badLine << ": " << ShownMessage(area.problem)
+                << '\n';
         return 2;
     }
     if (area.points.empty()) {

@@ -10,6 +10,7 @@
 #include "core/number_text.h"
 #include "core/packed_angle.h"
 #include "engine/reading/column_names.h"
+#include "engine/reading/point_input.h"
 #include "engine/run/job.h"
 #include "engine/run/process.h"
 #include "print/file_names.h"
@@ -78,9 +79,9 @@ int CommonPointsModel::PasteRows(const QString& text) {
 
 int CommonPointsModel::ReadFile(const QString& path, const PointFileChoice& choice,
                                 std::vector<std::uint64_t>& unread) {
-    const engine::HeadBytes bytes = engine::ReadHeadBytes(EngineFileName(path), kMaxPointsFile);
-    const std::string encoding = IconvEncoding(choice.encoding);
-    const engine::FileHead head = engine::ReadHead(bytes, encoding, choice.decimalComma, SIZE_MAX);
+    const engine::FileHead head =
+        engine::ReadInputHead({EngineFileName(path), IconvEncoding(choice.encoding), {}},
+                              choice.decimalComma, SIZE_MAX, kMaxPointsFile);
     return AddLines(head.lines, choice.fields, choice.header, choice.decimalComma, unread);
 }
 

@@ -19,35 +19,12 @@
 #include "core/packed_angle.h"
 #include "core/zones.h"
 #include "engine/projection/zone_band.h"
+#include "engine/reading/point_input.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 
 namespace quorvel {
 namespace {
-
-class Cancelled : public engine::IoError {
-  public:
-    Cancelled() : engine::IoError("cancelled") {}
-};
-
-// The file as the engine reads it, telling the progress and stopping when told to.
-class WatchedSource : public engine::ByteSource {
-  public:
-    WatchedSource(int fd, std::string name, std::uint64_t total, const FileJob::Progress& progress)
-        : file_(fd, std::move(name)), total_(total), progress_(progress) {}
-    std::size_t Read(char* buffer, std::size_t size) override {
-        if (progress_ && !progress_(read_, total_)) throw Cancelled();
-        const std::size_t got = file_.Read(buffer, size);
-        read_ += got;
-        return got;
-    }
-
-  private:
-    engine::FdSource file_;
-    std::uint64_t total_;
-    std::uint64_t read_ = 0;
-    const FileJob::Progress& progress_;
-};
 
 class KeptDiagnostics : public engine::DiagnosticSink {
   public:
@@ -133,32 +110,25 @@ void FileJob::Compute(engine::ByteSource& source) {
 
 void FileJob::Run(const Progress& progress) {
     FileJobResult& r = *result_;
-    const int fd = platform::OpenToRead(r.path);
-    platform::FileInfo st;
-    const bool read = fd >= 0 && platform::InfoOf(fd, st);
-    if (!read || st.kind == platform::FileKind::Folder) {
-        r.error = CannotRead(r.path, read ? ItIsAFolder() : std::strerror(errno));
-        if (fd >= 0) platform::CloseFile(fd);
+    // Read as quorvel-batch reads it: converted to UTF-8 first when it is in another encoding.
+    const std::string& encoding = r.transform() ? r.transform()->reading.encoding : r.job.encoding;
+    engine::PointInput input;
+    if (const std::string why = input.Open({r.path, encoding, r.sheet}, -1); !why.empty()) {
+        r.error = why;
         return;
     }
+    input.Watch(progress);
     try {
-        WatchedSource file(fd, r.path, st.size, progress);
-        // Read as quorvel-batch reads it: converted to UTF-8 first when it is in another encoding.
-        std::optional<engine::DecodingSource> decoded;
-        const std::string& encoding =
-            r.transform() ? r.transform()->reading.encoding : r.job.encoding;
-        if (!encoding.empty()) decoded.emplace(file, encoding);
-        if (decoded && decoded->ReadsUtf8())
-            r.diagnostics.push_back(engine::Utf8Mark(encoding, r.path));
-        Compute(decoded ? static_cast<engine::ByteSource&>(*decoded) : file);
-    } catch (const Cancelled&) {
+        engine::ByteSource& source = input.Source();
+        if (input.ReadsUtf8Mark()) r.diagnostics.push_back(engine::Utf8Mark(encoding, r.path));
+        Compute(source);
+    } catch (const engine::InputCancelled&) {
         r.cancelled = true;
     } catch (const engine::IoError& e) {
         r.error = ShownMessage(e.what());
     } catch (const std::bad_alloc&) {
         r.error = Tr("out of memory");
     }
-    platform::CloseFile(fd);
 }
 
 namespace {

@@ -31,6 +31,7 @@ struct MapData {
 struct FileJobResult {
     engine::Job job;
     std::string path;
+    std::string sheet;            // a workbook's sheet; empty: its first
     std::string commandLine;      // the quorvel-batch command that writes the same CSV
     std::string commandNote;      // said after it: where its parameter file comes from
     std::string projectionLabel;  // "CGCS2000, 精确" for the report; empty for the default

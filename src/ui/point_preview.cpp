@@ -13,6 +13,7 @@
 #include "core/errors.h"
 #include "core/messages.h"
 #include "engine/reading/file_head.h"
+#include "engine/reading/point_input.h"
 #include "engine/run/job.h"
 #include "print/file_names.h"
 #include "print/qt_messages.h"
@@ -25,7 +26,7 @@ QString Utf8(std::string_view s) {
 }
 
 engine::HeadBytes HeadOf(const QString& path) {
-    return engine::ReadHeadBytes(EngineFileName(path));
+    return engine::ReadInputBytes({EngineFileName(path), {}, {}});
 }
 
 }  // namespace
@@ -36,8 +37,8 @@ std::vector<PreviewLine> PreviewFile(const QString& path, const QString& encodin
     engine::FileHead head;
     try {
         const std::string iconv = IconvEncoding(encoding);
-        head = engine::ReadHead(HeadOf(path), iconv, decimalComma,
-                                static_cast<std::size_t>(std::max(maxLines, 0)));
+        head = engine::ReadInputHead({EngineFileName(path), iconv, {}}, decimalComma,
+                                     static_cast<std::size_t>(std::max(maxLines, 0)));
     } catch (const Error&) {
         return lines;  // nothing to show; the run says why
     }
