@@ -81,6 +81,11 @@ void ThrowIfRefused(const std::optional<JobRefusal>& refusal) {
     throw UsageError(refusal->words);
 }
 
+std::string ReadSheet(const std::string& text) {
+    if (text.empty()) throw UsageError(Tr("--sheet: give the name of a sheet of the workbook"));
+    return text;
+}
+
 std::string ReadEncoding(const std::string& text) {
     std::string iconvName;
     ThrowIfRefused(engine::ReadEncoding(text, iconvName));

@@ -59,6 +59,9 @@ std::string ReadOutputFile(const std::string& typed);
 // text) or UsageError.
 void ThrowIfRefused(const std::optional<engine::JobRefusal>& refusal);
 
+// --sheet's value: a sheet's name, not empty. Throws UsageError.
+std::string ReadSheet(const std::string& text);
+
 // The iconv name of --encoding's value (engine::ReadEncoding); throws UsageError.
 std::string ReadEncoding(const std::string& text);
 

@@ -19,11 +19,26 @@ namespace {
 
 // Options that take a value, of both kinds of command: the mode is the first argument that is
 // neither an option nor such a value.
-constexpr std::string_view kValued[] = {
-    "--lo",          "--ls", "-o",           "--report",    "--fields",        "--encoding",
-    "--method",      "--k0", "--zone",       "--ellipsoid", "--false-easting", "--model",
-    "--from",        "--to", "--convention", "-p",          "--check",         "--outlier-factor",
-    "--height-model"};
+constexpr std::string_view kValued[] = {"--lo",
+                                        "--ls",
+                                        "-o",
+                                        "--report",
+                                        "--fields",
+                                        "--encoding",
+                                        "--sheet",
+                                        "--method",
+                                        "--k0",
+                                        "--zone",
+                                        "--ellipsoid",
+                                        "--false-easting",
+                                        "--model",
+                                        "--from",
+                                        "--to",
+                                        "--convention",
+                                        "-p",
+                                        "--check",
+                                        "--outlier-factor",
+                                        "--height-model"};
 
 bool IsDatumMode(std::string_view a) {
     return a == "fit" || a == "transform" || a == "height-fit";
@@ -99,7 +114,7 @@ namespace {
 // A datum command line as typed.
 struct DatumTyped {
     std::optional<std::string> model, from, to, convention, parameters, factor, output, fields,
-        encoding, heightModel;
+        encoding, sheet, heightModel;
     bool heights = false, drop = false, header = false, decimalComma = false, bom = false,
          full = false, quiet = false, skipBad = false, toEllipsoidal = false;
     std::vector<std::string> checks;
@@ -114,7 +129,7 @@ DatumTyped ReadDatumCommandLine(std::span<const std::string_view> args) {
             r.Valued("--convention", t.convention) || r.Valued("-p", t.parameters) ||
             r.Valued("--outlier-factor", t.factor) || r.Valued("-o", t.output) ||
             r.Valued("--fields", t.fields) || r.Valued("--encoding", t.encoding) ||
-            r.Valued("--height-model", t.heightModel)) {
+            r.Valued("--sheet", t.sheet) || r.Valued("--height-model", t.heightModel)) {
             continue;
         }
         if (const std::optional<std::string_view> v = r.Value("--check")) {
@@ -306,6 +321,7 @@ DatumOptions ParseDatumArguments(std::span<const std::string_view> args) {
     ReadFiles(t, o);
     if (t.fields) o.fields = ReadFieldList(*t.fields);
     if (t.encoding) o.encoding = ReadEncoding(*t.encoding);
+    if (t.sheet) o.sheet = ReadSheet(*t.sheet);
     o.header = t.header;
     o.decimalComma = t.decimalComma;
     o.bom = t.bom;

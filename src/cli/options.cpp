@@ -168,7 +168,8 @@ namespace {
 
 // The command line as typed: the values of options, the flags, and the mode and file.
 struct Typed {
-    std::optional<std::string> lo, ls, output, report, fields, dropped, encoding, datEncoding;
+    std::optional<std::string> lo, ls, output, report, fields, dropped, encoding, datEncoding,
+        sheet;
     std::optional<std::string> ellipsoid, method, k0, falseEasting, zone, format, parameters;
     std::optional<std::string> projectionHeight, distortionLimit, heightField;
     bool full = false, header = false, decimalComma = false, bom = false, quiet = false;
@@ -197,10 +198,11 @@ Typed ReadCommandLine(std::span<const std::string_view> args, Geodesy& g) {
         if (r.Valued("--lo", t.lo) || r.Valued("--ls", t.ls) || r.Valued("-o", t.output) ||
             r.Valued("--report", t.report) || r.Valued("--fields", t.fields) ||
             r.Valued("--drop-fields", t.dropped) || r.Valued("--encoding", t.encoding) ||
-            r.Valued("--ellipsoid", t.ellipsoid) || r.Valued("--method", t.method) ||
-            r.Valued("--k0", t.k0) || r.Valued("--false-easting", t.falseEasting) ||
-            r.Valued("--zone", t.zone) || r.Valued("--format", t.format) ||
-            r.Valued("-p", t.parameters) || r.Valued("--dat-encoding", t.datEncoding) ||
+            r.Valued("--sheet", t.sheet) || r.Valued("--ellipsoid", t.ellipsoid) ||
+            r.Valued("--method", t.method) || r.Valued("--k0", t.k0) ||
+            r.Valued("--false-easting", t.falseEasting) || r.Valued("--zone", t.zone) ||
+            r.Valued("--format", t.format) || r.Valued("-p", t.parameters) ||
+            r.Valued("--dat-encoding", t.datEncoding) ||
             r.Valued("--projection-height", t.projectionHeight) ||
             r.Valued("--distortion-limit", t.distortionLimit) ||
             r.Valued("--height-field", t.heightField)) {
@@ -373,6 +375,7 @@ Options ParseArguments(std::span<const std::string_view> args, bool pdfReports) 
     if (t.fields) o.fields = ReadFields(*t.fields);
     if (t.dropped) o.dropped = ReadDropped(*t.dropped, o.fields);
     if (t.encoding) o.encoding = ReadEncoding(*t.encoding);
+    if (t.sheet) o.sheet = ReadSheet(*t.sheet);
     o.decimalComma = t.decimalComma;
     o.bom = t.bom;
     o.quiet = t.quiet;

@@ -22,7 +22,7 @@ using namespace engine;
 namespace {
 
 // The plan's valued options, which the mode is looked for past.
-constexpr std::string_view kPlanValued[] = {"--limit", "--ellipsoid", "--encoding"};
+constexpr std::string_view kPlanValued[] = {"--limit", "--ellipsoid", "--encoding", "--sheet"};
 
 struct PlanOptions {
     double limit = 2.5;
@@ -36,11 +36,11 @@ struct PlanOptions {
 
 PlanOptions ReadPlanOptions(std::span<const std::string_view> args) {
     PlanOptions o;
-    std::optional<std::string> limit, ellipsoid, encoding;
+    std::optional<std::string> limit, ellipsoid, encoding, sheet;
     ArgumentReader r(args);
     while (r.Next()) {
         if (r.Valued("--limit", limit) || r.Valued("--ellipsoid", ellipsoid) ||
-            r.Valued("--encoding", encoding)) {
+            r.Valued("--encoding", encoding) || r.Valued("--sheet", sheet)) {
             continue;
         }
         const std::string_view a = r.Option();
@@ -64,6 +64,7 @@ PlanOptions ReadPlanOptions(std::span<const std::string_view> args) {
         }
     }
     if (encoding) o.encoding = ReadEncoding(*encoding);
+    if (sheet) o.sheet = ReadSheet(*sheet);
     return o;
 }
 

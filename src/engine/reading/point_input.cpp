@@ -1,9 +1,14 @@
 #include "engine/reading/point_input.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
 #include "core/errors.h"
+#include "core/messages.h"
+#include "engine/reading/sheet_rows.h"
+#include "engine/run/refusal.h"
+#include "engine/writers/gdal_writer.h"
 
 namespace quorvel::engine {
 
@@ -40,12 +45,42 @@ class PointInput::Watched : public ByteSource {
     const ReadProgress& progress_;
 };
 
+namespace {
+
+// The Windows build has no GDAL to read workbooks with.
+std::string NoWorkbooksHere(const std::string& path) {
+    return CannotRead(path, Tr("this build cannot read Excel workbooks; save the sheet as CSV "
+                               "(UTF-8) and read that"));
+}
+
+// A workbook's rows, counted for the progress: the lines made so far, of a size unknown.
+class WatchedSheet : public ByteSource {
+  public:
+    WatchedSheet(SheetRows& rows, const ReadProgress& progress)
+        : rows_(rows), progress_(progress) {}
+    std::size_t Read(char* buffer, std::size_t size) override {
+        if (progress_ && !progress_(rows_.Produced(), 0)) throw InputCancelled();
+        return rows_.Read(buffer, size);
+    }
+
+  private:
+    SheetRows& rows_;
+    const ReadProgress& progress_;
+};
+
+}  // namespace
+
 PointInput::PointInput() = default;
 PointInput::~PointInput() = default;
 
 std::string PointInput::Open(const InputChoice& choice, int stdinFd) {
     choice_ = choice;
     fd_ = stdinFd;
+    const bool workbook = choice.path != "-" && IsWorkbookPath(choice.path);
+    if (!workbook && !choice.sheet.empty()) {
+        return Fill(Tr("--sheet is for Excel workbooks (.xlsx, .xls): {0} is read as text"),
+                    {choice.path == "-" ? Tr("standard input") : choice.path});
+    }
     if (choice.path == "-") {
         if (!platform::InfoOf(fd_, info_)) info_ = {};
         return {};
@@ -56,11 +91,52 @@ std::string PointInput::Open(const InputChoice& choice, int stdinFd) {
         return CannotRead(choice.path, std::strerror(errno));
     if (info_.kind == platform::FileKind::Folder) return CannotRead(choice.path, ItIsAFolder());
     fd_ = file_.fd;
+    return workbook ? OpenWorkbook() : std::string();
+}
+
+std::string PointInput::OpenWorkbook() {
+    const std::string& path = choice_.path;
+    if (!choice_.encoding.empty()) {
+        return Fill(Tr("--encoding is for text files: {0} is an Excel workbook, which carries its "
+                       "own encoding; leave --encoding out"),
+                    {path});
+    }
+    if (!GisFormatsBuilt()) return NoWorkbooksHere(path);
+    try {
+        sheets_ = std::make_unique<SheetRows>(path);
+    } catch (const IoError& e) {
+        return e.what();
+    }
+    const std::vector<std::string>& names = sheets_->Sheets();
+    std::size_t index = 0;
+    if (!choice_.sheet.empty()) {
+        index = static_cast<std::size_t>(std::find(names.begin(), names.end(), choice_.sheet) -
+                                         names.begin());
+    }
+    if (index >= names.size()) {
+        std::string list;
+        for (const std::string& n : names) list += (list.empty() ? "" : ", ") + Quoted(n);
+        const std::string why = names.empty() ? Fill(Tr("{0} holds no sheet"), {path})
+                                              : Fill(Tr("{0} has no sheet {1}: its sheets are {2}"),
+                                                     {path, Quoted(choice_.sheet), list});
+        sheets_.reset();
+        return why;
+    }
+    try {
+        sheets_->Select(index);
+    } catch (const IoError& e) {
+        sheets_.reset();
+        return e.what();
+    }
     return {};
 }
 
 ByteSource& PointInput::Source() {
     if (raw_) return decoded_ ? static_cast<ByteSource&>(*decoded_) : *raw_;
+    if (sheets_) {
+        raw_ = std::make_unique<WatchedSheet>(*sheets_, progress_);
+        return *raw_;
+    }
     const std::uint64_t total = info_.kind == platform::FileKind::Regular ? info_.size : 0;
     raw_ = std::make_unique<Watched>(fd_, name_, total, progress_);
     if (!choice_.encoding.empty()) decoded_.emplace(*raw_, choice_.encoding);
@@ -72,12 +148,34 @@ bool PointInput::ReadsUtf8Mark() const {
 }
 
 HeadBytes ReadInputBytes(const InputChoice& choice, std::size_t limit) {
-    return ReadHeadBytes(choice.path, limit);
+    if (!IsWorkbookPath(choice.path)) return ReadHeadBytes(choice.path, limit);
+    PointInput input;
+    if (const std::string why = input.Open(choice, -1); !why.empty()) throw IoError(why);
+    ByteSource& rows = input.Source();
+    HeadBytes head;
+    head.bytes.resize(limit + 1);  // one byte more tells whether the rows go on
+    std::size_t got = 0;
+    while (got < head.bytes.size()) {
+        const std::size_t n = rows.Read(head.bytes.data() + got, head.bytes.size() - got);
+        if (n == 0) break;
+        got += n;
+    }
+    head.whole = got <= limit;
+    head.bytes.resize(std::min(got, limit));
+    return head;
 }
 
 FileHead ReadInputHead(const InputChoice& choice, bool decimalComma, std::size_t maxLines,
                        std::size_t limit) {
-    return ReadHead(ReadInputBytes(choice, limit), choice.encoding, decimalComma, maxLines);
+    // A workbook's rows are UTF-8 whatever the encoding chosen for text.
+    InputChoice read = choice;
+    if (IsWorkbookPath(choice.path)) read.encoding.clear();
+    return ReadHead(ReadInputBytes(read, limit), read.encoding, decimalComma, maxLines);
+}
+
+std::vector<std::string> WorkbookSheets(const std::string& path) {
+    if (!GisFormatsBuilt()) throw IoError(NoWorkbooksHere(path));
+    return SheetRows(path).Sheets();
 }
 
 }  // namespace quorvel::engine
