@@ -2,11 +2,15 @@
 // src/engine/writers/gis_build.cpp compiled without the module's definition.
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "cli/command.h"
 #include "cli/command_line.h"
 #include "cli/options.h"
+#include "core/errors.h"
+#include "engine/reading/point_input.h"
 #include "engine/run/job.h"
 #include "engine/writers/gdal_writer.h"
 #include "engine/writers/output_format.h"
@@ -57,6 +61,36 @@ TEST(WithoutGisModule, FormatOptionAndEndingAreRefusedAlike) {
               0u)
         << byEnding;
     EXPECT_EQ(RefusalOf({"forward", "--lo", "117", "-o", "points.dat"}), "");
+}
+
+TEST(WithoutGisModule, WorkbooksAreRefusedByEveryCommandAndThePreview) {
+    const std::string points = QUORVEL_FIXTURES_DIR "/workbooks/points.xlsx";
+    const std::string why = "cannot read " + points +
+                            ": this build cannot read Excel workbooks; save the sheet as CSV "
+                            "(UTF-8) and read that";
+    const std::vector<std::vector<std::string_view>> commands = {
+        {"forward", "--lo", "117", points},
+        {"plan", points},
+        {"transform", "-p", "none.txt", points},
+        {"fit", "--from", "plane:krassovsky:117", "--to", "plane:cgcs2000:117", "--sheet", "A",
+         points}};
+    for (const auto& args : commands) {
+        std::ostringstream out, err;
+        const Environment env{0, 1, out, err, false, {}};
+        EXPECT_EQ(RunCommand(args, env), 2) << args[0];
+        EXPECT_EQ(err.str(), "quorvel-batch: " + why + "\n") << args[0];
+        EXPECT_EQ(out.str(), "");
+    }
+    EXPECT_THROW(engine::WorkbookSheets(points), IoError);
+    try {
+        engine::ReadInputHead({points, {}, {}}, false, 10);
+        ADD_FAILURE() << "a preview of a workbook";
+    } catch (const IoError& e) {
+        EXPECT_EQ(e.what(), why);
+    }
+    // Text is read as ever.
+    engine::PointInput text;
+    EXPECT_EQ(text.Open({QUORVEL_FIXTURES_DIR "/forward.csv", {}, {}}, -1), "");
 }
 
 TEST(WithoutGisModule, HelpOffersOnlyCsvAndDat) {
