@@ -31,6 +31,7 @@
 #include "ui/file_job.h"
 #include "ui/job_runner.h"
 #include "ui/main_window.h"
+#include "ui/point_preview.h"
 #include "ui/qt_io.h"
 #include "ui/results_window.h"
 
@@ -144,8 +145,7 @@ void AppWindow::OpenFileDialog() {
     QFileDialog dialog(this, QStringLiteral("打开点文件"));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setNameFilters(
-        {QStringLiteral("点文件 (*.csv *.txt *.tsv *.dat)"), QStringLiteral("所有文件 (*)")});
+    dialog.setNameFilters(PointFileFilters());
     const QString folder = ProgramSettings()->value(QStringLiteral("files/lastFolder")).toString();
     if (!folder.isEmpty() && QFileInfo(folder).isDir()) dialog.setDirectory(folder);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
@@ -171,16 +171,17 @@ void AppWindow::AskAndStart(const QString& path, const FileComputeChoice* again)
     FileComputeDialog dialog(path, geodesy_.Describe(), ProjectionOf(geodesy_), this);
     if (again != nullptr) dialog.SetChoice(*again);
     if (dialog.exec() != QDialog::Accepted) return;
-    StartJob(dialog.job(), path);
+    StartJob(dialog.job(), path, dialog.choice().sheet);
     asked_.emplace(path, dialog.choice());
 }
 
-void AppWindow::StartJob(const engine::Job& job, const QString& path) {
+void AppWindow::StartJob(const engine::Job& job, const QString& path, const QString& sheet) {
     asked_.reset();
     // The report names the surface the job computed on: 更多选项's, or else the settings'.
     GeodesySettings shown = geodesy_;
     shown.projectionHeight = job.geodesy.projectionHeight;
     auto fileJob = std::make_shared<FileJob>(job, EngineFileName(path), ProjectionFor(shown).label);
+    fileJob->SetSheet(sheet.toStdString());
     runner_->Start(
         fileJob, QtMessage(Tr("Computing {0} …"), {QFileInfo(path).fileName()}),
         [this](std::shared_ptr<FileJobResult> result) { JobFinished(std::move(result)); });

@@ -40,7 +40,7 @@ class AppWindow : public QMainWindow {
     void ShowAbout();     // 关于 Quorvel
     // Computes a file with a job in a worker thread; a progress dialog that can be cancelled
     // stays up meanwhile, then the results window opens.
-    void StartJob(const engine::Job& job, const QString& path);
+    void StartJob(const engine::Job& job, const QString& path, const QString& sheet = {});
 
   protected:
     void dragEnterEvent(QDragEnterEvent* event) override;

@@ -664,8 +664,7 @@ void DatumDialog::OpenPoints() {
     QFileDialog dialog(this, QStringLiteral("打开公共点文件"));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setNameFilters(
-        {QStringLiteral("点文件 (*.csv *.txt *.tsv *.dat)"), QStringLiteral("所有文件 (*)")});
+    dialog.setNameFilters(PointFileFilters());
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
     const QString path = dialog.selectedFiles().constFirst();
     QFile file(path);

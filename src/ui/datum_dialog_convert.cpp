@@ -28,8 +28,7 @@ void DatumDialog::ConvertPoints() {
     QFileDialog dialog(this, QStringLiteral("转换文件"));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setNameFilters(
-        {QStringLiteral("点文件 (*.csv *.txt *.tsv *.dat)"), QStringLiteral("所有文件 (*)")});
+    dialog.setNameFilters(PointFileFilters());
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
     const QString input = dialog.selectedFiles().constFirst();
     // The columns of the source's coordinates; every other column is carried into the result.
@@ -88,6 +87,7 @@ void DatumDialog::ConvertFile(const QString& input, const PointFileChoice& choic
             : std::string();
     auto job = std::make_shared<FileJob>(TransformJobFor(choice), EngineFileName(input),
                                          TransformCommand(input, choice), note);
+    job->SetSheet(choice.sheet.toStdString());
     runner_->Start(
         job, QtMessage(Tr("Computing {0} …"), {QFileInfo(input).fileName()}),
         [this](std::shared_ptr<FileJobResult> result) {

@@ -79,9 +79,9 @@ int CommonPointsModel::PasteRows(const QString& text) {
 
 int CommonPointsModel::ReadFile(const QString& path, const PointFileChoice& choice,
                                 std::vector<std::uint64_t>& unread) {
-    const engine::FileHead head =
-        engine::ReadInputHead({EngineFileName(path), IconvEncoding(choice.encoding), {}},
-                              choice.decimalComma, SIZE_MAX, kMaxPointsFile);
+    const engine::FileHead head = engine::ReadInputHead(
+        {EngineFileName(path), IconvEncoding(choice.encoding), choice.sheet.toStdString()},
+        choice.decimalComma, SIZE_MAX, kMaxPointsFile);
     return AddLines(head.lines, choice.fields, choice.header, choice.decimalComma, unread);
 }
 

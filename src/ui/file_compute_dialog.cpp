@@ -264,6 +264,8 @@ FileComputeDialog::FileComputeDialog(const QString& path, const QString& setting
       zone_(new QComboBox(this)),
       ls_(new QLineEdit(this)),
       encoding_(new QComboBox(this)),
+      sheet_(new QComboBox(this)),
+      sheetLabel_(new QLabel(QStringLiteral("工作表(&W)"), this)),
       prefix_(new QCheckBox(QStringLiteral("Y 值前带带号(&Z)"), this)),
       header_(new QCheckBox(QStringLiteral("首行为表头(&H)"), this)),
       more_(new QToolButton(this)),
@@ -297,6 +299,10 @@ void FileComputeDialog::FillChoices() {
     zone_->addItems(
         {QStringLiteral("按输入的 Lo"), QStringLiteral("3° 带"), QStringLiteral("6° 带")});
     encoding_->addItem(QStringLiteral("UTF-8"), QString());
+    sheetLabel_->setBuddy(sheet_);
+    // A workbook carries its own encoding: the box is for text.
+    workbook_ = FillSheetBox(*sheet_, *sheetLabel_, path_);
+    encoding_->setEnabled(!workbook_);
     encoding_->addItem(QStringLiteral("GB18030"), QStringLiteral("gb18030"));
     encoding_->addItem(QStringLiteral("GBK"), QStringLiteral("gbk"));
     lo_->setPlaceholderText(QStringLiteral("度.分秒，如 117"));
@@ -338,6 +344,7 @@ QFormLayout* FileComputeDialog::BuildForm() {
     loLabel->setBuddy(lo_);
     form->addRow(loLabel, meridian);
     form->addRow(QStringLiteral("换带后 Ls(&S)"), ls_);
+    form->addRow(sheetLabel_, sheet_);
     form->addRow(QStringLiteral("编码(&E)"), encoding_);
     form->addRow(QString(), LeftAligned(prefix_, header_));
     return form;
@@ -385,7 +392,7 @@ FileComputeChoice FileComputeDialog::StartingChoice() {
     // for a file with that header.
     FileComputeChoice start;
     start.encoding = SniffedEncoding(path_);
-    const std::vector<PreviewLine> lines = PreviewFile(path_, start.encoding);
+    const std::vector<PreviewLine> lines = PreviewFile(path_, start.encoding, false, 12, Sheet());
     const std::size_t count = ColumnCount(lines);
     const std::vector<QString> names = HeaderNames(lines, true);
     std::vector<std::string> texts;
@@ -412,6 +419,15 @@ void FileComputeDialog::ConnectControls() {
         ShowPreview();
     };
     connect(encoding_, &QComboBox::currentIndexChanged, this, reread);
+    connect(sheet_, &QComboBox::currentIndexChanged, this, [this] {
+        // Another sheet may or may not start with a header.
+        ReadPreview();
+        if (const std::optional<RoleFields> f = FieldsOfRoles(roles_)) {
+            header_->setChecked(LooksLikeHeader(lines_, {f->fields.begin(), f->fields.end()},
+                                                decimalComma_->isChecked()));
+        }
+        ShowPreview();
+    });
     connect(decimalComma_, &QCheckBox::toggled, this, reread);
     connect(header_, &QCheckBox::toggled, this, &FileComputeDialog::ShowPreview);
     connect(more_, &QToolButton::toggled, this, &FileComputeDialog::ShowMore);
@@ -422,18 +438,23 @@ void FileComputeDialog::FitToScreen() {
 }
 
 QString FileComputeDialog::Encoding() const {
-    return encoding_->currentData().toString();
+    return workbook_ ? QString() : encoding_->currentData().toString();
+}
+
+QString FileComputeDialog::Sheet() const {
+    return workbook_ ? sheet_->currentText() : QString();
 }
 
 void FileComputeDialog::SetChoice(const FileComputeChoice& c) {
-    const QSignalBlocker blocks[] = {QSignalBlocker(type_), QSignalBlocker(zone_),
-                                     QSignalBlocker(encoding_), QSignalBlocker(header_),
-                                     QSignalBlocker(decimalComma_)};
+    const QSignalBlocker blocks[] = {QSignalBlocker(type_),     QSignalBlocker(zone_),
+                                     QSignalBlocker(encoding_), QSignalBlocker(sheet_),
+                                     QSignalBlocker(header_),   QSignalBlocker(decimalComma_)};
     type_->setCurrentIndex(static_cast<int>(c.mode) - 1);
     lo_->setText(c.lo);
     ls_->setText(c.ls);
     zone_->setCurrentIndex(c.zoneWidth == 3 ? 1 : c.zoneWidth == 6 ? 2 : 0);
-    encoding_->setCurrentIndex(std::max(0, encoding_->findData(c.encoding)));
+    encoding_->setCurrentIndex(workbook_ ? 0 : std::max(0, encoding_->findData(c.encoding)));
+    if (const int sheet = sheet_->findText(c.sheet); sheet >= 0) sheet_->setCurrentIndex(sheet);
     header_->setChecked(c.header);
     decimalComma_->setChecked(c.decimalComma);
     k0_->setText(c.k0);
@@ -470,7 +491,7 @@ void FileComputeDialog::Refresh() {
 }
 
 void FileComputeDialog::ReadPreview() {
-    lines_ = PreviewFile(path_, Encoding(), decimalComma_->isChecked());
+    lines_ = PreviewFile(path_, Encoding(), decimalComma_->isChecked(), 12, Sheet());
     const std::size_t count = ColumnCount(lines_);
     if (roles_.empty()) roles_ = DefaultRoles(count);
     // A column that has a role keeps it; new ones are passed through.
@@ -570,7 +591,7 @@ void FileComputeDialog::ShowMore(bool shown) {
 }
 
 void FileComputeDialog::OrderTabs() {
-    std::vector<QWidget*> order{type_, lo_, zone_, ls_, encoding_, prefix_, header_};
+    std::vector<QWidget*> order{type_, lo_, zone_, ls_, sheet_, encoding_, prefix_, header_};
     order.insert(order.end(), roleBoxes_.begin(), roleBoxes_.end());
     order.insert(order.end(),
                  {more_, decimalComma_, k0_, falseEasting_, convergence_, scale_, compare_,
@@ -585,6 +606,7 @@ FileComputeChoice FileComputeDialog::choice() const {
     c.ls = ls_->text();
     c.zoneWidth = zone_->currentIndex() == 1 ? 3 : zone_->currentIndex() == 2 ? 6 : 0;
     c.encoding = Encoding();
+    c.sheet = Sheet();
     c.zonePrefix = prefix_->isChecked();
     c.header = header_->isChecked();
     c.roles = roles_;

@@ -36,6 +36,7 @@ struct FileComputeChoice {
     QString lo, ls;
     int zoneWidth = 0;  // 0: the meridian Lo as typed; 3 or 6: each point's own zone
     QString encoding;   // as --encoding reads it ("gb18030", "gbk"); empty for UTF-8
+    QString sheet;      // a workbook's sheet, as --sheet; empty for text (not kept)
     bool zonePrefix = false;
     bool header = false;
     // One per column; empty: the name and the two values in the first three, the rest passed.
@@ -104,6 +105,7 @@ class FileComputeDialog : public QDialog {
     QLineEdit* lsEdit() const { return ls_; }
     QComboBox* zoneBox() const { return zone_; }
     QComboBox* encodingBox() const { return encoding_; }
+    QComboBox* sheetBox() const { return sheet_; }
     QCheckBox* headerBox() const { return header_; }
     QTableWidget* preview() const { return preview_; }
     QToolButton* moreButton() const { return more_; }
@@ -135,6 +137,7 @@ class FileComputeDialog : public QDialog {
     void ShowMore(bool shown);
     void OrderTabs();
     QString Encoding() const;
+    QString Sheet() const;  // empty for text
 
     QString path_;
     engine::Geodesy projection_;
@@ -152,6 +155,9 @@ class FileComputeDialog : public QDialog {
     QComboBox* zone_;
     QLineEdit* ls_;
     QComboBox* encoding_;
+    QComboBox* sheet_;
+    QLabel* sheetLabel_;
+    bool workbook_ = false;
     QCheckBox* prefix_;
     QCheckBox* header_;
     QToolButton* more_;

@@ -59,8 +59,9 @@ std::string ShellCommand(const std::vector<std::string>& args) {
     return line;
 }
 
-std::string CommandFor(const engine::Job& job, const std::string& path) {
+std::string CommandFor(const engine::Job& job, const std::string& path, const std::string& sheet) {
     std::vector<std::string> args = engine::JobArguments(job);
+    if (!sheet.empty()) args.insert(args.end(), {"--sheet", sheet});
     args.emplace_back("--");
     args.push_back(path);
     return ShellCommand(args);
@@ -84,6 +85,13 @@ FileJob::FileJob(engine::TransformJob job, std::string path, std::string command
     result_->path = std::move(path);
     result_->commandLine = std::move(commandLine);
     result_->commandNote = std::move(commandNote);
+}
+
+void FileJob::SetSheet(const std::string& sheet) {
+    FileJobResult& r = *result_;
+    r.sheet = sheet;
+    // A transform's command line is its dialog's, which names the sheet itself.
+    if (!r.transform()) r.commandLine = CommandFor(r.job, r.path, sheet);
 }
 
 void FileJob::Compute(engine::ByteSource& source) {

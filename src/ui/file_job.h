@@ -62,6 +62,9 @@ class FileJob {
     using Progress = std::function<bool(std::uint64_t read, std::uint64_t total)>;
     void Run(const Progress& progress = {});
     std::unique_ptr<FileJobResult> TakeResult() { return std::move(result_); }
+    // Reads the workbook's sheet `sheet` (empty: its first); a projection's command line says
+    // so, a transform's is given with it.
+    void SetSheet(const std::string& sheet);
 
   private:
     void Compute(engine::ByteSource& source);
@@ -76,7 +79,9 @@ MapData BuildMapData(const FileJobResult& result);
 
 // "quorvel-batch inverse --lo=117 --bom -- FILE" with the arguments quoted for a shell.
 std::string ShellCommand(const std::vector<std::string>& args);
-// The quorvel-batch command that computes `path` as `job` does.
-std::string CommandFor(const engine::Job& job, const std::string& path);
+// The quorvel-batch command that computes `path` (its sheet `sheet`, when a workbook's is named)
+// as `job` does.
+std::string CommandFor(const engine::Job& job, const std::string& path,
+                       const std::string& sheet = {});
 
 }  // namespace quorvel

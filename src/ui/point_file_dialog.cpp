@@ -53,6 +53,7 @@ PointFileChoice GuessPointFile(const QString& path, const std::vector<std::strin
 std::vector<std::string> ReadingArguments(const PointFileChoice& c) {
     std::vector<std::string> args;
     if (!c.encoding.isEmpty()) args.insert(args.end(), {"--encoding", IconvEncoding(c.encoding)});
+    if (!c.sheet.isEmpty()) args.insert(args.end(), {"--sheet", c.sheet.toStdString()});
     if (c.header) args.push_back("--header");
     if (!c.fields.empty()) {
         std::string fields;
@@ -75,6 +76,8 @@ PointFileDialog::PointFileDialog(const QString& path, const QString& title,
       rolesLabel_(new QLabel(QStringLiteral("各列用途(&C)："), this)),
       fields_(new QLabel(this)),
       encoding_(new QComboBox(this)),
+      sheet_(new QComboBox(this)),
+      sheetLabel_(new QLabel(QStringLiteral("工作表(&S)"), this)),
       header_(new QCheckBox(QStringLiteral("首行为表头(&H)"), this)),
       decimalComma_(new QCheckBox(QStringLiteral("小数点是逗号，如 3380000,123(&D)"), this)) {
     setWindowTitle(title);
@@ -82,6 +85,10 @@ PointFileDialog::PointFileDialog(const QString& path, const QString& title,
     encoding_->addItem(QStringLiteral("UTF-8"), QString());
     encoding_->addItem(QStringLiteral("GB18030"), QStringLiteral("gb18030"));
     encoding_->addItem(QStringLiteral("GBK"), QStringLiteral("gbk"));
+    sheetLabel_->setBuddy(sheet_);
+    // A workbook carries its own encoding: the box is for text.
+    workbook_ = FillSheetBox(*sheet_, *sheetLabel_, path_);
+    encoding_->setEnabled(!workbook_);
     LayOut();
     Start();
     const auto reread = [this] {
@@ -90,6 +97,12 @@ PointFileDialog::PointFileDialog(const QString& path, const QString& title,
     };
     connect(encoding_, &QComboBox::currentIndexChanged, this, reread);
     connect(decimalComma_, &QCheckBox::toggled, this, reread);
+    connect(sheet_, &QComboBox::currentIndexChanged, this, [this] {
+        // Another sheet may or may not start with a header.
+        ReadPreview();
+        header_->setChecked(GuessOfLines(lines_, coordinates_).header);
+        ShowPreview();
+    });
     connect(header_, &QCheckBox::toggled, this, &PointFileDialog::ShowPreview);
     encoding_->setFocus();
     ResizeWithinScreen(*this, QSize(720, 480));
@@ -102,6 +115,7 @@ void PointFileDialog::LayOut() {
     ticks->addWidget(decimalComma_);
     ticks->addStretch(1);
     auto* form = new QFormLayout;
+    form->addRow(sheetLabel_, sheet_);
     form->addRow(QStringLiteral("编码(&E)"), encoding_);
     form->addRow(QString(), ticks);
     QWidget* body = RolePreviewBody(*this, path_, rolesLabel_, preview_, fields_, form);
@@ -124,7 +138,7 @@ void PointFileDialog::LayOut() {
 void PointFileDialog::Start() {
     const QString encoding = SniffedEncoding(path_);
     encoding_->setCurrentIndex(std::max(0, encoding_->findData(encoding)));
-    lines_ = PreviewFile(path_, encoding);
+    lines_ = PreviewFile(path_, encoding, false, 12, Sheet());
     const PointFileChoice guess = GuessOfLines(lines_, coordinates_);
     header_->setChecked(guess.header);
     const std::size_t count = std::max(ColumnCount(lines_), coordinates_.size() + 1);
@@ -134,12 +148,14 @@ void PointFileDialog::Start() {
         roles_[guess.fields.empty() ? k : guess.fields[k]] = static_cast<int>(k);
     key_ = HeaderKey(lines_, guess.header, ColumnCount(lines_));
     Recall();
+    if (workbook_) encoding_->setCurrentIndex(0);
     ReadPreview();
     ShowPreview();
 }
 
 void PointFileDialog::ReadPreview() {
-    lines_ = PreviewFile(path_, encoding_->currentData().toString(), decimalComma_->isChecked());
+    lines_ = PreviewFile(path_, encoding_->currentData().toString(), decimalComma_->isChecked(), 12,
+                         Sheet());
     const std::size_t count = std::max(ColumnCount(lines_), coordinates_.size() + 1);
     const int other = static_cast<int>(coordinates_.size()) + 1;
     // A column that has a role keeps it; new ones are the other role.
@@ -194,12 +210,16 @@ void PointFileDialog::RolesChanged() {
     fields_->setText(parts.join(QStringLiteral("；")));
 }
 
+QString PointFileDialog::Sheet() const {
+    return workbook_ ? sheet_->currentText() : QString();
+}
+
 QString PointFileDialog::rolesText() const {
     return fields_->text();
 }
 
 void PointFileDialog::OrderTabs() {
-    std::vector<QWidget*> order{encoding_, header_, decimalComma_};
+    std::vector<QWidget*> order{sheet_, encoding_, header_, decimalComma_};
     order.insert(order.end(), roleBoxes_.begin(), roleBoxes_.end());
     order.insert(order.end(), {ok_, cancel_});
     for (std::size_t i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
@@ -207,7 +227,8 @@ void PointFileDialog::OrderTabs() {
 
 PointFileChoice PointFileDialog::choice() const {
     PointFileChoice c;
-    c.encoding = encoding_->currentData().toString();
+    c.encoding = workbook_ ? QString() : encoding_->currentData().toString();
+    c.sheet = Sheet();
     c.header = header_->isChecked();
     c.decimalComma = decimalComma_->isChecked();
     c.fields = Fields();

@@ -20,6 +20,7 @@ namespace quorvel {
 // and --fields.
 struct PointFileChoice {
     QString encoding;  // as --encoding reads it ("gb18030", "gbk"); empty for UTF-8
+    QString sheet;     // a workbook's sheet, as --sheet; empty for text
     bool header = false;
     bool decimalComma = false;
     // 0-based: the name's column, then each coordinate's; empty: in order from the first.
@@ -51,6 +52,7 @@ class PointFileDialog : public QDialog {
 
     PointFileChoice choice() const;
     QComboBox* encodingBox() const { return encoding_; }
+    QComboBox* sheetBox() const { return sheet_; }
     QCheckBox* headerBox() const { return header_; }
     QCheckBox* decimalCommaBox() const { return decimalComma_; }
     QTableWidget* preview() const { return preview_; }
@@ -71,6 +73,7 @@ class PointFileDialog : public QDialog {
     // The 0-based fields of the name and of each coordinate; empty unless each has one column.
     std::vector<std::size_t> Fields() const;
     void Keep() const;
+    QString Sheet() const;  // empty for text
     bool Recall();
 
     QString path_;
@@ -84,6 +87,9 @@ class PointFileDialog : public QDialog {
     QLabel* rolesLabel_;
     QLabel* fields_;
     QComboBox* encoding_;
+    QComboBox* sheet_;
+    QLabel* sheetLabel_;
+    bool workbook_ = false;
     QCheckBox* header_;
     QCheckBox* decimalComma_;
     QWidget* ok_ = nullptr;

@@ -32,17 +32,18 @@ engine::HeadBytes HeadOf(const QString& path) {
 }  // namespace
 
 std::vector<PreviewLine> PreviewFile(const QString& path, const QString& encoding,
-                                     bool decimalComma, int maxLines) {
+                                     bool decimalComma, int maxLines, const QString& sheet) {
     std::vector<PreviewLine> lines;
     engine::FileHead head;
+    const bool workbook = IsWorkbookFile(path);
     try {
-        const std::string iconv = IconvEncoding(encoding);
-        head = engine::ReadInputHead({EngineFileName(path), iconv, {}}, decimalComma,
-                                     static_cast<std::size_t>(std::max(maxLines, 0)));
+        const std::string iconv = workbook ? std::string() : IconvEncoding(encoding);
+        head = engine::ReadInputHead({EngineFileName(path), iconv, sheet.toStdString()},
+                                     decimalComma, static_cast<std::size_t>(std::max(maxLines, 0)));
     } catch (const Error&) {
         return lines;  // nothing to show; the run says why
     }
-    const bool decoded = !encoding.isEmpty() && !head.utf8Mark;
+    const bool decoded = !workbook && !encoding.isEmpty() && !head.utf8Mark;
     for (const engine::HeadLine& h : head.lines) {
         PreviewLine& p = lines.emplace_back();
         p.line = h.number;
@@ -98,7 +99,35 @@ std::string IconvEncoding(const QString& offered) {
     return iconvName;
 }
 
+bool IsWorkbookFile(const QString& path) {
+    return engine::IsWorkbookPath(EngineFileName(path));
+}
+
+QStringList WorkbookSheetNames(const QString& path) {
+    QStringList names;
+    try {
+        for (const std::string& n : engine::WorkbookSheets(EngineFileName(path))) names << Utf8(n);
+    } catch (const Error&) {
+    }
+    return names;
+}
+
+QStringList PointFileFilters() {
+    return {QStringLiteral("点文件 (*.csv *.txt *.tsv *.dat)"),
+            QStringLiteral("Excel 工作簿 (*.xlsx *.xls)"), QStringLiteral("所有文件 (*)")};
+}
+
+bool FillSheetBox(QComboBox& box, QLabel& label, const QString& path) {
+    const bool workbook = IsWorkbookFile(path);
+    box.clear();
+    if (workbook) box.addItems(WorkbookSheetNames(path));
+    box.setVisible(workbook);
+    label.setVisible(workbook);
+    return workbook;
+}
+
 QString SniffedEncoding(const QString& path) {
+    if (IsWorkbookFile(path)) return {};  // a workbook carries its own
     try {
         return engine::SniffEncoding(HeadOf(path)).empty() ? QString() : QStringLiteral("gb18030");
     } catch (const Error&) {

@@ -23,9 +23,21 @@ struct PreviewLine {
     std::vector<QString> fields;
     QString problem;
 };
-// `encoding` as --encoding reads it ("gb18030", "gbk"); empty for UTF-8.
+// `encoding` as --encoding reads it ("gb18030", "gbk"); empty for UTF-8; not for a workbook,
+// whose sheet `sheet` (empty: the first) is shown, its rows' numbers as line numbers.
 std::vector<PreviewLine> PreviewFile(const QString& path, const QString& encoding,
-                                     bool decimalComma = false, int maxLines = 12);
+                                     bool decimalComma = false, int maxLines = 12,
+                                     const QString& sheet = {});
+
+// Whether the file is an Excel workbook (.xlsx, .xls), which the file dialogs offer beside text.
+bool IsWorkbookFile(const QString& path);
+// The workbook's sheets, in its order; none when it cannot be read (the run says why).
+QStringList WorkbookSheetNames(const QString& path);
+// The file dialogs' filters: point files, Excel workbooks, all files.
+QStringList PointFileFilters();
+// 工作表: the box of a workbook's sheets, the first chosen; hidden, and empty, for text. Its label
+// `label` goes with it. Returns whether the file is a workbook.
+bool FillSheetBox(QComboBox& box, QLabel& label, const QString& path);
 // Why a previewed line would be rejected with the name and values in `fields` (the name's
 // first); empty when it reads as a point.
 QString PreviewProblem(const PreviewLine& line, const std::vector<std::size_t>& fields,

@@ -99,6 +99,15 @@ set_tests_properties(datum_e2e PROPERTIES
     SKIP_RETURN_CODE 77
     ENVIRONMENT "XDG_RUNTIME_DIR=${QUORVEL_WINDOW_XDG};LC_ALL=C.UTF-8")
 
+# Excel workbooks in 从文件计算 and 坐标转换: the sheet chooser, the preview, the run.
+add_executable(workbook_ui_tests workbook_ui_test.cpp)
+target_link_libraries(workbook_ui_tests PRIVATE quorvel_app Qt6::Test)
+target_compile_definitions(workbook_ui_tests PRIVATE QUORVEL_FIXTURES_DIR="${QUORVEL_FIXTURES_DIR}")
+add_test(NAME workbook_ui_tests COMMAND workbook_ui_tests)
+set_tests_properties(workbook_ui_tests PROPERTIES
+    TIMEOUT 120
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_RUNTIME_DIR=${QUORVEL_WINDOW_XDG};LC_ALL=C.UTF-8;QUORVEL_GDAL_MODULE=$<TARGET_FILE:quorvel_gdal>")
+
 # 坐标转换's results exported in the GIS formats, read back with GDAL.
 add_executable(transform_export_tests transform_export_test.cpp)
 target_link_libraries(transform_export_tests PRIVATE quorvel_app Qt6::Test GDAL::GDAL)
