@@ -351,7 +351,7 @@ std::optional<PlaneSheet> PlaneSheetAt(double X, double Y, SheetScale scale, std
         if (!(v >= 0) || !(v < 1e12)) {
             why = Fill(Tr("{0} {1} m cannot name a rectangular sheet: give a coordinate from 0 to "
                           "1e12 m"),
-                       {i == 0 ? "X" : "Y", std::isfinite(v) ? std::to_string(v) : "?"});
+                       {i == 0 ? "X" : "Y", std::isfinite(v) ? ShortestText(v) : "?"});
             return std::nullopt;
         }
         // The quotient may round up to the next whole number just below an edge: check back.
