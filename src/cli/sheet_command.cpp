@@ -159,8 +159,16 @@ int Refused(const std::string& words, const Environment& env) {
     return 2;
 }
 
+// The warnings about the options (a packed --lo with 60 minutes or more), before the run.
+void WarnOfOptions(const SheetOptions& o, const Environment& env) {
+    for (const Diagnostic& w : o.warnings) {
+        env.err << "quorvel-batch: " << DescribeMarked(w, o.forward) << '\n';
+    }
+}
+
 // --corners: one row a number, all of them or, for a number that names no sheet, none.
 int RunCorners(const SheetOptions& o, const Environment& env) {
+    WarnOfOptions(o, env);
     SheetCells cells(o.job);
     std::vector<std::vector<std::string>> rows;
     for (const std::string& number : o.numbers) {
@@ -204,9 +212,7 @@ int RunFile(const SheetOptions& o, const Environment& env) {
                             {"-o", o.output, o.input == "-" ? Tr("standard input") : o.input}),
                        env);
     }
-    for (const Diagnostic& w : o.warnings) {
-        env.err << "quorvel-batch: " << DescribeMarked(w, o.forward) << '\n';
-    }
+    WarnOfOptions(o, env);
     std::optional<AtomicFile> file;
     if (!o.output.empty()) file.emplace(o.output, /*allowDirect=*/true);
     FdSource fdSource(in.fd, in.name);

@@ -88,24 +88,12 @@ SheetDialog::SheetDialog(const GeodesySettings& geodesy, QWidget* parent)
     connect(file_, &QPushButton::clicked, this, &SheetDialog::ChooseFiles);
     connect(close, &QPushButton::clicked, this, &QDialog::reject);
 
-    auto* form = new QFormLayout;
-    form->addRow(QStringLiteral("输入(&I)："), input_);
-    auto* scaleRow = new QHBoxLayout;
-    scaleRow->addWidget(scale_);
-    scaleRow->addWidget(old_);
-    scaleRow->addStretch();
-    form->addRow(QStringLiteral("比例尺(&S)："), scaleRow);
-    auto* projectionRow = new QHBoxLayout;
-    projectionRow->addWidget(projection_);
-    projectionRow->addWidget(meridian_);
-    form->addRow(QStringLiteral("图廓点 X、Y(&P)："), projectionRow);
     number_ = new QLabel(this);
     number_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     QFont big = number_->font();
     big.setPointSizeF(big.pointSizeF() * 1.4);
     big.setBold(true);
     number_->setFont(big);
-    form->addRow(QStringLiteral("图幅号："), number_);
     problem_ = new QLabel(this);
     problem_->setWordWrap(true);
     problem_->setStyleSheet(QStringLiteral("color: #b00020"));
@@ -119,6 +107,24 @@ SheetDialog::SheetDialog(const GeodesySettings& geodesy, QWidget* parent)
     neighbours_->horizontalHeader()->hide();
     neighbours_->verticalHeader()->hide();
 
+    LayOut(close);
+    input_->setFocus();
+    resize(640, sizeHint().height());
+}
+
+void SheetDialog::LayOut(QPushButton* close) {
+    auto* form = new QFormLayout;
+    form->addRow(QStringLiteral("输入(&I)："), input_);
+    auto* scaleRow = new QHBoxLayout;
+    scaleRow->addWidget(scale_);
+    scaleRow->addWidget(old_);
+    scaleRow->addStretch();
+    form->addRow(QStringLiteral("比例尺(&S)："), scaleRow);
+    auto* projectionRow = new QHBoxLayout;
+    projectionRow->addWidget(projection_);
+    projectionRow->addWidget(meridian_);
+    form->addRow(QStringLiteral("图廓点 X、Y(&P)："), projectionRow);
+    form->addRow(QStringLiteral("图幅号："), number_);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(file_);
     buttons->addStretch();
@@ -142,8 +148,6 @@ SheetDialog::SheetDialog(const GeodesySettings& geodesy, QWidget* parent)
     setTabOrder(corners_, neighbours_);
     setTabOrder(neighbours_, file_);
     setTabOrder(file_, close);
-    input_->setFocus();
-    resize(640, sizeHint().height());
 }
 
 bool SheetDialog::Job(SheetJob& job, QString& why) const {

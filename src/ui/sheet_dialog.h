@@ -45,7 +45,8 @@ class SheetDialog : public QDialog {
     void Compute();  // 计算 (Enter)
 
   private:
-    void ChooseFiles();  // 文件…
+    void LayOut(QPushButton* close);  // the controls in their places and tab order
+    void ChooseFiles();               // 文件…
     void Show(const engine::SheetJob& job, const MapSheet& sheet);
     void Refuse(const QString& why);
 
