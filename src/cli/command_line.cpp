@@ -145,7 +145,7 @@ constexpr std::string_view kHelpRest =
     "point on an edge belongs to the sheet north and east of it. The equator to 88 deg N,\n"
     "both sides of Greenwich; other points are rejected.\n"
     "  --scale 1:N    1:1000000, 500000, 250000, 100000, 50000, 25000, 10000, 5000, 2000,\n"
-    "                 1000 or 500 (1:5万 too)\n"
+    "                 1000 or 500 (1:5万 and 1:2.5万 too)\n"
     "  --old          the old numbers (J-50-144-(64)-d), 1:1000000 to 1:5000\n"
     "  --neighbours   add the eight neighbours' numbers n, ne, e, se, s, sw, w, nw (empty\n"
     "                 beyond the equator and 88 deg N; across 180 deg they wrap)\n"

@@ -183,9 +183,16 @@ std::optional<SheetScale> ParseSheetScale(std::string_view text) {
         t.remove_suffix(std::string_view("万").size());
         factor = 10'000;
     }
+    // In 万 a decimal may come (1:2.5万): its digits, and the factor divided by ten for each.
+    bool point = false;
     for (const char c : t) {
         if (c == ',' && factor == 1) continue;
-        if (c < '0' || c > '9' || digits.size() > 8) return std::nullopt;
+        if (c == '.' && factor > 1 && !point) {
+            point = true;
+            continue;
+        }
+        if (c < '0' || c > '9' || digits.size() > 8 || (point && factor == 1)) return std::nullopt;
+        if (point) factor /= 10;
         digits += c;
     }
     if (digits.empty()) return std::nullopt;

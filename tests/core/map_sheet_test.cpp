@@ -180,6 +180,11 @@ TEST(MapSheet, Scales) {
     EXPECT_EQ(ParseSheetScale("1:50000"), SheetScale::K50);
     EXPECT_EQ(ParseSheetScale("1:1,000,000"), SheetScale::M1);
     EXPECT_EQ(ParseSheetScale("1:5万"), SheetScale::K50);
+    EXPECT_EQ(ParseSheetScale("1:2.5万"), SheetScale::K25);
+    EXPECT_EQ(ParseSheetScale("1:100万"), SheetScale::M1);
+    EXPECT_FALSE(ParseSheetScale("1:2.5"));
+    EXPECT_FALSE(ParseSheetScale("1:0.00005万"));  // 0.5: no scale, not 1:0
+    EXPECT_FALSE(ParseSheetScale("1:2..5万"));
     EXPECT_EQ(ParseSheetScale("500"), SheetScale::K05);
     EXPECT_FALSE(ParseSheetScale("1:20000"));
     EXPECT_FALSE(ParseSheetScale("1:"));
