@@ -216,6 +216,29 @@ TEST_F(Sheet, RefusalsWriteNothing) {
     EXPECT_EQ(ReadFile(dir / "in.csv"), "P,116.2825,39.5430\n");
 }
 
+// A file of many stretches numbered by several threads is the file numbered by one, in order,
+// its rejected lines said in order too.
+TEST_F(Sheet, ThreadsChangeNothing) {
+    std::string input;
+    for (int i = 0; i < 20000; ++i) {
+        char line[80];
+        std::snprintf(line, sizeof line, "P%d,%d.%02d%02d,%d.%02d%02d,x\n", i, 73 + i % 62, i % 60,
+                      (i * 7) % 60, (i % 97 == 0) ? -1 : i % 88, (i * 13) % 60, i % 60);
+        input += line;
+    }
+    std::vector<Outcome> runs;
+    for (const char* threads : {"QUORVEL_BATCH_THREADS=1", "QUORVEL_BATCH_THREADS=4"}) {
+        WriteFile(dir / "stdin", input);
+        runs.push_back(RunBatch({"sheet", "--scale", "1:10000", "--neighbours", "--zone", "6"}, dir,
+                                dir / "stdin", dir / "stdout", dir / "stderr",
+                                EnvironmentIn({"LC_ALL=C", threads})));
+    }
+    EXPECT_EQ(runs[0].status, 1);
+    EXPECT_EQ(runs[0].out, runs[1].out);
+    EXPECT_EQ(runs[0].err, runs[1].err);
+    EXPECT_EQ(Rows(runs[0].out).size(), 20000u - 207u);  // every 97th is south of the equator
+}
+
 // The reading options as every command has them: a decimal comma, other fields, GB18030.
 TEST_F(Sheet, ReadsAsEveryCommandReads) {
     const Outcome comma = Run({"--scale", "1:1000000", "--decimal-comma"}, "P;116,2825;39,5430\n");
@@ -231,6 +254,13 @@ TEST_F(Sheet, ReadsAsEveryCommandReads) {
                            "\xB5\xE3,116.2825,39.5430\n");  // 点
     ASSERT_EQ(gb.status, 0) << gb.err;
     EXPECT_EQ(Rows(gb.out).at(0).at("name"), "点");
+    // Options before the mode, as every mode takes them.
+    WriteFile(dir / "stdin", "P,116.2825,39.5430\n");
+    const Outcome before =
+        RunBatch({"--scale", "1:1000000", "--fields", "1,2,3", "sheet"}, dir, dir / "stdin",
+                 dir / "stdout", dir / "stderr", EnvironmentIn({"LC_ALL=C"}));
+    ASSERT_EQ(before.status, 0) << before.err;
+    EXPECT_EQ(Rows(before.out).at(0).at("sheet"), "J50");
 }
 
 }  // namespace
