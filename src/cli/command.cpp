@@ -12,6 +12,7 @@
 #include "cli/datum_command.h"
 #include "cli/datum_options.h"
 #include "cli/plan_command.h"
+#include "cli/sheet_command.h"
 #include "core/atomic_file.h"
 #include "core/errors.h"
 #include "core/messages.h"
@@ -191,6 +192,7 @@ RunCounts RunInto(const Options& options, const Environment& env, Input& input, 
 int RunCommand(std::span<const std::string_view> args, const Environment& env) {
     if (IsDatumCommand(args)) return RunDatumCommand(args, env);
     if (IsPlanCommand(args)) return RunPlanCommand(args, env);
+    if (IsSheetCommand(args)) return RunSheetCommand(args, env);
     Options options;
     try {
         options = ParseArguments(args, env.pdfReports);

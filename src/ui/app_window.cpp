@@ -34,6 +34,7 @@
 #include "ui/point_preview.h"
 #include "ui/qt_io.h"
 #include "ui/results_window.h"
+#include "ui/sheet_dialog.h"
 
 #ifndef QUORVEL_VERSION
 #error "QUORVEL_VERSION must be defined by the build"
@@ -69,6 +70,11 @@ const char kHelp[] = R"(<h3>一批点的计算</h3>
 <b>保存参数…</b> 写出与 <code>quorvel-batch fit -p</code> 相同的参数文件；<b>转换文件…</b> 用所示参数
 （计算或载入的，无需先保存）转换点文件，结果在结果窗口中显示（表格、地图、同样结果的 quorvel-batch transform
 命令），可导出 CSV，目标为平面坐标时还可导出 CASS DAT。</p>
+<h3>图幅号（工具 › 图幅号…）</h3>
+<p>输入点的 L, B（度.分秒）或图幅号（新图号 J50E001010 或旧图号 J-50-5-B），选比例尺（1:100万 至 1:500），
+按 Enter：显示图幅号、四个图廓点的 L、B（选 3°/6° 带或中央子午线时还有按当前椭球与算法计算的 X、Y）
+和周围八幅的图号。位于图廓线上的点属于其东北方向的图幅。<b>文件…</b> 为点文件（点名, L, B）中的每个点
+写出图幅号，与 <code>quorvel-batch sheet</code> 的输出相同。</p>
 <h3>椭球与算法</h3>
 <p>默认是克拉索夫斯基椭球（北京1954）和传统级数，结果与以往逐位相同。其他椭球只能用精确算法。</p>
 <p>传统级数离中央子午线越远越不准（反算在 3° 带边缘差约 2 厘米，6° 带边缘约 0.3 米）。输入中央子午线时，
@@ -104,6 +110,12 @@ AppWindow::AppWindow(QWidget* parent)
         dialog->activateWindow();
     });
     datum->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
+    tools->addAction(QStringLiteral("图幅号…"), this, [this] {
+        auto* dialog = new SheetDialog(geodesy_, this);
+        dialog->setAttribute(Qt::WA_DeleteOnClose);
+        dialog->show();
+        dialog->activateWindow();
+    });
     QMenu* help = menuBar()->addMenu(QStringLiteral("帮助(&H)"));
     QAction* manual = help->addAction(QStringLiteral("使用说明"), this, &AppWindow::ShowHelp);
     manual->setShortcut(QKeySequence::HelpContents);

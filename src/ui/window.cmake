@@ -24,6 +24,7 @@ add_library(quorvel_app STATIC
     results_model.cpp
     results_window.cpp
     settings_dialog.cpp
+    sheet_dialog.cpp
 )
 target_link_libraries(quorvel_app PUBLIC quorvel_window quorvel_engine Qt6::Concurrent)
 target_compile_definitions(quorvel_app PRIVATE QUORVEL_VERSION="${PROJECT_VERSION}")
