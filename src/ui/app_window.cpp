@@ -110,8 +110,8 @@ AppWindow::AppWindow(QWidget* parent)
 
     SetGeodesy(GeodesySettings::Load(*ProgramSettings()));
     // The calculator chose its size to fit the screen; the menu bar must not push it past the
-    // bottom edge: the calculator's scroll area takes up what does not fit.
-    // On a low screen the calculator lifts its layout into the band above the title first.
+    // bottom edge: the calculator lifts its layout into the band above the title by the menu's
+    // height too, and its scroll area takes up what still does not fit.
     const int menu = menuBar()->sizeHint().height();
     QSize size = calculator_->size() + QSize(0, menu);
     if (const QScreen* s = screen()) {

@@ -24,15 +24,12 @@ void ResultsTable::paintEvent(QPaintEvent* event) {
 
 void ResultsTable::focusInEvent(QFocusEvent* event) {
     QTableView::focusInEvent(event);
-    // A table reached by Tab has a current cell to start from, ringed by the style.
-    if (!currentIndex().isValid() && model() != nullptr && model()->rowCount() > 0)
-        setCurrentIndex(model()->index(0, 0));
-    viewport()->update();
+    viewport()->update();  // the frame: drawn only while the table has the focus
 }
 
 void ResultsTable::focusOutEvent(QFocusEvent* event) {
     QTableView::focusOutEvent(event);
-    viewport()->update();
+    viewport()->update();  // and gone with it
 }
 
 }  // namespace quorvel
