@@ -123,14 +123,18 @@ AppWindow::AppWindow(QWidget* parent)
 
     SetGeodesy(GeodesySettings::Load(*ProgramSettings()));
     // The calculator chose its size to fit the screen; the menu bar must not push it past the
-    // bottom edge: the calculator's scroll area takes up what does not fit.
-    QSize size = calculator_->size() + QSize(0, menuBar()->sizeHint().height());
+    // bottom edge: the calculator lifts its layout into the band above the title by the menu's
+    // height too, and its scroll area takes up what still does not fit.
+    const int menu = menuBar()->sizeHint().height();
+    QSize size = calculator_->size() + QSize(0, menu);
     if (const QScreen* s = screen()) {
         const int frame = style()->pixelMetric(QStyle::PM_DefaultFrameWidth);
         const QSize room =
             s->availableGeometry().size() -
             QSize(2 * frame, style()->pixelMetric(QStyle::PM_TitleBarHeight) + 2 * frame);
-        if (size.height() > room.height() && size.width() < room.width())
+        calculator_->Compact(room.height() - menu);
+        size = calculator_->FittedSize() + QSize(0, menu);
+        if (calculator_->SmallestHeight() + menu > room.height() && size.width() < room.width())
             size.rwidth() += style()->pixelMetric(QStyle::PM_ScrollBarExtent);
         size = size.boundedTo(room);
     }
@@ -282,6 +286,8 @@ void AppWindow::showEvent(QShowEvent* event) {
 void AppWindow::FitToScreen() {
     // The first size was estimated from the style's metrics; Windows' frame and menu bar can be
     // a few pixels larger, and one pixel short of the layout brings up both scroll bars.
+    // The layout rises by what the true frame takes beyond the estimate, before any bar shows.
+    if (calculator_->MissingRoom().height() > 0) calculator_->Compact(calculator_->height());
     const QSize lack = calculator_->MissingRoom();
     const QScreen* s = screen();
     if ((lack.width() <= 0 && lack.height() <= 0) || s == nullptr) return;

@@ -120,6 +120,9 @@ constexpr int kLayoutWidth = 11640;
 constexpr int kPromptBandHeight = 4440;
 constexpr int kLayoutHeight = 10215;
 constexpr int kMargin = 240;
+// On a screen too low for the whole layout (1366 x 768 at 125 %), the layout moves up into that
+// band rather than hide its buttons below a scroll bar; this much of the band always stays.
+constexpr int kSmallestPromptBand = 960;
 
 const QColor kBackground(255, 255, 192);
 const QColor kGreenFace(192, 255, 192);
@@ -160,10 +163,12 @@ int ToPixels(int twips, int dpi) {
     return qRound(twips * dpi / 1440.0);
 }
 
-// The layout at its full size, with the red frame lines drawn under the controls.
+// The layout at its full size, with the red frame lines drawn under the controls; `lift` twips
+// higher on a low screen.
 class LayoutCanvas : public QWidget {
   public:
     using QWidget::QWidget;
+    int lift = 0;
 
   protected:
     void paintEvent(QPaintEvent* event) override {
@@ -171,8 +176,8 @@ class LayoutCanvas : public QWidget {
         QPainter painter(this);
         for (const Line& line : kLines) {
             painter.setPen(QPen(kLineColour, line.width, Qt::SolidLine, Qt::SquareCap));
-            painter.drawLine(Px(line.x1, logicalDpiX()), Px(line.y1, logicalDpiY()),
-                             Px(line.x2, logicalDpiX()), Px(line.y2, logicalDpiY()));
+            painter.drawLine(Px(line.x1, logicalDpiX()), Px(line.y1 - lift, logicalDpiY()),
+                             Px(line.x2, logicalDpiX()), Px(line.y2 - lift, logicalDpiY()));
         }
     }
 
@@ -280,7 +285,7 @@ MainWindow::MainWindow(QWidget* parent)
     setPalette(background);
     setAutoFillBackground(true);
 
-    const QSize layoutSize = BuildCanvas();
+    BuildCanvas();
     PlaceControls();
     auto* command1 = findChild<QPushButton*>(QStringLiteral("Command1"));
     auto* command2 = findChild<QPushButton*>(QStringLiteral("Command2"));
@@ -290,11 +295,13 @@ MainWindow::MainWindow(QWidget* parent)
     connect(command2, &QPushButton::clicked, this, &MainWindow::Command2_click);
     connect(command3, &QPushButton::clicked, this, &MainWindow::command3_click);
     connect(command4, &QPushButton::clicked, this, &MainWindow::Command4_Click);
-    resize(FittedSize(layoutSize));
+    // On a screen too low for the layout it rises into the band above the title first.
+    if (const QScreen* s = screen()) Compact(ScreenRoom(*s).height());
+    resize(FittedSize());
     textBox(TextBox::ForwardL)->setFocus();
 }
 
-QSize MainWindow::BuildCanvas() {
+void MainWindow::BuildCanvas() {
     // Controls keep their places on a canvas of the layout's size; the scroll area shows bars
     // only when the window is smaller than that.
     scroll_ = new QScrollArea(this);
@@ -305,13 +312,11 @@ QSize MainWindow::BuildCanvas() {
     canvas_ = new LayoutCanvas;
     canvas_->setObjectName(QStringLiteral("Layout"));
     canvas_->setAutoFillBackground(true);
-    const QSize layoutSize(pxX(kLayoutWidth + kMargin), pxY(kLayoutHeight + kMargin));
-    canvas_->setFixedSize(layoutSize);
+    canvas_->setFixedSize(pxX(kLayoutWidth + kMargin), pxY(kLayoutHeight + kMargin));
     scroll_->setWidget(canvas_);
     auto* frame = new QVBoxLayout(this);
     frame->setContentsMargins(0, 0, 0, 0);
     frame->addWidget(scroll_);
-    return layoutSize;
 }
 
 void MainWindow::PlaceControls() {
@@ -324,7 +329,8 @@ void MainWindow::PlaceControls() {
     };
     std::vector<Focusable> focusChain;
     std::vector<QLineEdit*> edits;
-    for (const Control& c : kControls) {
+    for (std::size_t i = 0; i < std::size(kControls); ++i) {
+        const Control& c = kControls[i];
         const QRect rect(pxX(c.left), pxY(c.top), pxX(c.width), pxY(c.height));
         const QString name = QString::fromLatin1(c.name);
         const QFont font = MakeFont(c.font);
@@ -337,17 +343,14 @@ void MainWindow::PlaceControls() {
                 label->setText(
                     WrapAtSpaces(QString::fromUtf8(c.caption), label->fontMetrics(), rect.width()));
                 label->setObjectName(name);
-                // Two-line captions and the 14-point title are taller than their twips give them
-                // here: they grow downwards rather than lose their lower edge.
-                label->setGeometry(rect.adjusted(
-                    0, 0, 0, std::max(0, label->sizeHint().height() - rect.height())));
+                placed_.emplace_back(label, i);
                 break;
             }
             case Kind::TextBox: {
                 auto* edit = new QLineEdit(canvas_);
                 edit->setObjectName(name);
                 edit->setFont(font);
-                edit->setGeometry(rect);
+                placed_.emplace_back(edit, i);
                 textBoxes_[static_cast<std::size_t>(name.mid(4).toInt() - 1)] = edit;
                 edits.push_back(edit);
                 focusChain.push_back({c.tab, edit});
@@ -357,7 +360,7 @@ void MainWindow::PlaceControls() {
                 auto* button = new Button(QString::fromUtf8(c.caption), canvas_);
                 button->setObjectName(name);
                 button->setFont(font);
-                button->setGeometry(rect);
+                placed_.emplace_back(button, i);
                 if (buttonStyle) button->setStyle(buttonStyle);
                 QPalette face = button->palette();
                 face.setColor(QPalette::Button, name == u"Command4" ? kRedFace : kGreenFace);
@@ -367,6 +370,7 @@ void MainWindow::PlaceControls() {
             }
         }
     }
+    Place();
     // Labels overlap the left end of some text boxes; the boxes stay on top.
     for (QLineEdit* edit : edits) edit->raise();
 
@@ -377,16 +381,51 @@ void MainWindow::PlaceControls() {
     }
 }
 
-QSize MainWindow::FittedSize(QSize size) const {
-    // No larger than the screen's available area, leaving room for the title bar and frame the
-    // window manager adds; a bar on one side takes room from the other.
+void MainWindow::Place() {
+    for (const auto& [widget, index] : placed_) {
+        const Control& c = kControls[index];
+        QRect rect(pxX(c.left), pxY(c.top - lift_), pxX(c.width), pxY(c.height));
+        // Two-line captions and the 14-point title are taller than their twips give them here:
+        // they grow downwards rather than lose their lower edge.
+        if (c.kind == Kind::Label)
+            rect.setHeight(std::max(rect.height(), widget->sizeHint().height()));
+        widget->setGeometry(rect);
+    }
+}
+
+int MainWindow::SmallestHeight() const {
+    return pxY(kLayoutHeight + kMargin - (kPromptBandHeight - kSmallestPromptBand));
+}
+
+void MainWindow::Compact(int height) {
+    // Twips enough to make up the pixels missing, rounded up, within the band.
+    const int missing = pxY(kLayoutHeight + kMargin) - height;
+    const int dpi = std::max(1, logicalDpiY());
+    int lift = missing <= 0 ? 0 : (missing * 1440 + dpi - 1) / dpi;
+    while (lift > 0 && pxY(kLayoutHeight + kMargin - lift) > height) ++lift;
+    lift = std::clamp(lift, 0, kPromptBandHeight - kSmallestPromptBand);
+    if (lift == lift_) return;
+    lift_ = lift;
+    static_cast<LayoutCanvas*>(canvas_)->lift = lift;
+    canvas_->setFixedSize(pxX(kLayoutWidth + kMargin), pxY(kLayoutHeight + kMargin - lift));
+    Place();
+    canvas_->update();
+}
+
+QSize MainWindow::ScreenRoom(const QScreen& s) const {
+    // The screen's available area less the title bar and frame the window manager adds.
+    const int frameWidth = style()->pixelMetric(QStyle::PM_DefaultFrameWidth);
+    return s.availableGeometry().size() -
+           QSize(2 * frameWidth, style()->pixelMetric(QStyle::PM_TitleBarHeight) + 2 * frameWidth);
+}
+
+QSize MainWindow::FittedSize() const {
+    // No larger than the screen's room; a bar on one side takes room from the other.
+    QSize size = canvas_->size();
     if (const QScreen* s = screen()) {
-        const int frameWidth = style()->pixelMetric(QStyle::PM_DefaultFrameWidth);
-        const QSize room =
-            s->availableGeometry().size() -
-            QSize(2 * frameWidth, style()->pixelMetric(QStyle::PM_TitleBarHeight) + 2 * frameWidth);
+        const QSize room = ScreenRoom(*s);
         const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
-        if (size.height() > room.height()) size.rwidth() += bar;
+        if (SmallestHeight() > room.height()) size.rwidth() += bar;
         if (size.width() > room.width()) size.rheight() += bar;
         size = size.boundedTo(room);
     }
@@ -431,7 +470,7 @@ void MainWindow::Command4_Click() {
 
 QRect MainWindow::promptBand() const {
     const QRect band(canvas_->mapToGlobal(QPoint(0, 0)),
-                     QSize(canvas_->width(), pxY(kPromptBandHeight)));
+                     QSize(canvas_->width(), pxY(kPromptBandHeight - lift_)));
     const QRect seen(scroll_->viewport()->mapToGlobal(QPoint(0, 0)), scroll_->viewport()->size());
     // Horizontally the band is the window's whole width; only its height matters.
     const QRect visible = band & seen;

@@ -3,11 +3,14 @@
 #include <QFontMetrics>
 #include <QLineEdit>
 #include <QRect>
+#include <QScreen>
 #include <QScrollArea>
 #include <QString>
 #include <QWidget>
 #include <array>
 #include <functional>
+#include <utility>
+#include <vector>
 
 #include "batch/batch_state.h"
 #include "batch/user_io.h"
@@ -52,6 +55,18 @@ class MainWindow : public QWidget {
     // there is room to spare).
     QSize MissingRoom() const;
 
+    // Fits the layout to a window `height` pixels high: where it lacks height, the layout moves
+    // up into the empty band above the title, as far as needed and the band allows, so that
+    // the results and the four buttons stay in sight without scrolling; it stays put on
+    // resizing. lift() is how many twips higher than its full layout it stands: 0 where the
+    // screen has room.
+    void Compact(int height);
+    int lift() const { return lift_; }
+    // The lowest the layout can be with the band at its smallest, in pixels.
+    int SmallestHeight() const;
+    // The calculator's size on its screen: the layout, no larger than the screen allows.
+    QSize FittedSize() const;
+
   public slots:
     void Command1_Click();
     void Command2_click();
@@ -59,9 +74,10 @@ class MainWindow : public QWidget {
     void Command4_Click();
 
   private:
-    QSize BuildCanvas();   // the scroll area and the canvas; returns the layout's size
+    void BuildCanvas();    // the scroll area and the canvas
     void PlaceControls();  // the controls at their places, in their tab order
-    QSize FittedSize(QSize layout) const;  // the window's size on this screen
+    QSize ScreenRoom(const QScreen& screen) const;  // its free area less a window's frame
+    void Place();                                   // the controls at their places, `lift_` higher
 
     // Runs a handler; an error ends the handler with a message box, and the program goes on.
     void RunHandler(const std::function<void()>& handler);
@@ -70,6 +86,8 @@ class MainWindow : public QWidget {
     QScrollArea* scroll_ = nullptr;
     QWidget* canvas_ = nullptr;  // the layout at its full size; the controls' parent
     std::array<QLineEdit*, 21> textBoxes_{};
+    std::vector<std::pair<QWidget*, std::size_t>> placed_;  // each control, its row of the layout
+    int lift_ = 0;
     QtPrompt prompt_;
     QtPanel panel_;
 };

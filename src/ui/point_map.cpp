@@ -205,11 +205,19 @@ void PointMap::paintEvent(QPaintEvent*) {
         const QPointF a = ToPixel(m.meridian - 3, top), b = ToPixel(m.meridian + 3, bottom);
         p.drawRect(QRectF(a, b));
     } else if (!m.eastEdge.empty()) {
+        // A zone runs from pole to pole: beyond the northings its edges were computed for, the
+        // band goes on straight north and south past the view, as wide as at its ends (the
+        // width the points are judged by there).
+        const double south = std::min(bottom, m.westEdge.front().second) - view_.height();
+        const double north = std::max(top, m.westEdge.back().second) + view_.height();
         QPainterPath band;
-        band.moveTo(ToPixel(m.westEdge.front().first, m.westEdge.front().second));
+        band.moveTo(ToPixel(m.westEdge.front().first, south));
         for (const auto& [x, y] : m.westEdge) band.lineTo(ToPixel(x, y));
+        band.lineTo(ToPixel(m.westEdge.back().first, north));
+        band.lineTo(ToPixel(m.eastEdge.back().first, north));
         for (auto it = m.eastEdge.rbegin(); it != m.eastEdge.rend(); ++it)
             band.lineTo(ToPixel(it->first, it->second));
+        band.lineTo(ToPixel(m.eastEdge.front().first, south));
         band.closeSubpath();
         p.drawPath(band);
     }

@@ -5,6 +5,8 @@
 #include <utility>
 
 #include "core/messages.h"
+#include "core/number_text.h"
+#include "engine/reading/column_names.h"
 
 namespace quorvel {
 namespace {
@@ -37,10 +39,57 @@ QString ChineseHeading(const std::string& name) {
     return QString::fromStdString(name);
 }
 
+// The columns a run computes, the name first; the fields passed through follow them.
+std::size_t OwnColumns(const FileJobResult& result) {
+    if (const engine::TransformJob* t = result.transform()) {
+        const ParameterFile& f = t->parameters;
+        return 1 + TypedCount(f.from, f.heights) + TypedCount(f.to, f.heights);
+    }
+    const engine::Job& job = result.rows.job();
+    return 5 + engine::ExtraColumnNames(job.geodesy, job.mode).size();
+}
+
 }  // namespace
 
 ResultsModel::ResultsModel(std::shared_ptr<const FileJobResult> result, QObject* parent)
-    : QAbstractTableModel(parent), result_(std::move(result)) {}
+    : QAbstractTableModel(parent), result_(std::move(result)) {
+    text_ = ClassifyColumns();  // reads rows through the cache, which is made by now
+}
+
+std::vector<bool> ResultsModel::ClassifyColumns() const {
+    const std::vector<std::string>& names = result_->rows.Columns();
+    std::vector<bool> text(names.size(), false);
+    if (text.empty()) return text;
+    text[0] = true;
+    // The first rows and the last, as the column widths are measured: a million rows would
+    // stall the window.
+    const int count = rowCount();
+    std::vector<int> rows;
+    for (int r = 0; r < count && r < 100; ++r) rows.push_back(r);
+    for (int r = std::max(100, count - 100); r < count; ++r) rows.push_back(r);
+    const bool named =
+        result_->transform() ? result_->transform()->reading.header : result_->rows.job().header;
+    for (std::size_t c = OwnColumns(*result_); c < names.size(); ++c) {
+        const engine::ColumnKind kind = engine::ReadColumnName(names[c]).kind;
+        if (named && (kind == engine::ColumnKind::Name || kind == engine::ColumnKind::Code)) {
+            text[c] = true;
+            continue;
+        }
+        for (int r : rows) {
+            const std::string& cell = Fields(r)[c];
+            if (!TrimBlanks(cell).empty() && !TryParseNumber(cell)) {
+                text[c] = true;
+                break;
+            }
+        }
+    }
+    return text;
+}
+
+bool ResultsModel::IsTextColumn(int column) const {
+    return column >= 0 && static_cast<std::size_t>(column) < text_.size() &&
+           text_[static_cast<std::size_t>(column)];
+}
 
 int ResultsModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : ClampToInt(result_->rows.size());
@@ -65,9 +114,9 @@ const std::vector<std::string>& ResultsModel::Fields(int row) const {
 QVariant ResultsModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid()) return {};
     if (role == Qt::TextAlignmentRole) {
-        // Numbers line up on the right, names on the left.
-        return index.column() == 0 ? QVariant(Qt::AlignLeft | Qt::AlignVCenter)
-                                   : QVariant(Qt::AlignRight | Qt::AlignVCenter);
+        // Numbers line up on the right, names and other text on the left.
+        return IsTextColumn(index.column()) ? QVariant(Qt::AlignLeft | Qt::AlignVCenter)
+                                            : QVariant(Qt::AlignRight | Qt::AlignVCenter);
     }
     if (role != Qt::DisplayRole) return {};
     const std::vector<std::string>& fields = Fields(index.row());
@@ -98,8 +147,7 @@ QVariant ResultsModel::headerData(int section, Qt::Orientation orientation, int 
             return QStringLiteral("字段 ") + QString::fromStdString(name.substr(5));
         return QString::fromStdString(name);
     }
-    const std::size_t own = 5 + engine::ExtraColumnNames(job.geodesy, job.mode).size();
-    if (column < own) return ChineseHeading(name);
+    if (column < OwnColumns(*result_)) return ChineseHeading(name);
     if (!job.header && name.starts_with("field"))
         return QStringLiteral("字段 ") + QString::fromStdString(name.substr(5));
     return QString::fromStdString(name);
@@ -116,6 +164,15 @@ QString ResultsModel::RowsAsText(const std::vector<int>& rows) const {
         text += u'\n';
     }
     return text;
+}
+
+QString ResultsModel::HeaderAsText() const {
+    QString text;
+    for (int c = 0; c < columnCount(); ++c) {
+        if (c > 0) text += u'\t';
+        text += ForSpreadsheet(headerData(c, Qt::Horizontal).toString().toStdString());
+    }
+    return text + u'\n';
 }
 
 RejectedModel::RejectedModel(std::shared_ptr<const FileJobResult> result, QObject* parent)

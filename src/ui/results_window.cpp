@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QCloseEvent>
 #include <QDateTime>
 #include <QDir>
 #include <QFileDialog>
@@ -41,6 +42,7 @@
 #include "ui/export_formats.h"
 #include "ui/point_map.h"
 #include "ui/results_model.h"
+#include "ui/results_table.h"
 
 namespace quorvel {
 namespace {
@@ -144,12 +146,10 @@ ResultsWindow::ResultsWindow(std::shared_ptr<const FileJobResult> result, QWidge
     : QMainWindow(parent),
       result_(std::move(result)),
       model_(new ResultsModel(result_, this)),
-      table_(new QTableView(this)),
+      table_(new ResultsTable(this)),
       map_(new PointMap(this)) {
     setAttribute(Qt::WA_DeleteOnClose);
-    setWindowTitle(
-        (result_->transform() ? QStringLiteral("转换结果 — ") : QStringLiteral("计算结果 — ")) +
-        FileNameOf(result_->path));
+    TakeNumber();
 
     table_->setModel(model_);
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -182,7 +182,7 @@ QSplitter* ResultsWindow::LayOut(QTableView*& rejected) {
     command->setTextInteractionFlags(Qt::TextSelectableByMouse);
     command->setWordWrap(true);
 
-    rejected = new QTableView(this);
+    rejected = new ResultsTable(this);
     rejected->setObjectName(QStringLiteral("rejected"));
     rejected->setModel(new RejectedModel(result_, rejected));
     rejected->verticalHeader()->setVisible(false);
@@ -213,6 +213,30 @@ QSplitter* ResultsWindow::LayOut(QTableView*& rejected) {
     layout->addWidget(stacked, 1);
     setCentralWidget(central);
     return stacked;
+}
+
+void ResultsWindow::TakeNumber() {
+    // The lowest number no other open window of the same file and kind has: the first keeps
+    // the plain title, the next are told apart as "(2)", "(3)".
+    const QString base =
+        (result_->transform() ? QStringLiteral("转换结果 — ") : QStringLiteral("计算结果 — ")) +
+        FileNameOf(result_->path);
+    std::vector<int> taken;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        const auto* other = qobject_cast<const ResultsWindow*>(w);
+        if (other != nullptr && other != this && other->base_ == base)
+            taken.push_back(other->number_);
+    }
+    number_ = 1;
+    while (std::find(taken.begin(), taken.end(), number_) != taken.end()) ++number_;
+    base_ = base;
+    setWindowTitle(number_ == 1 ? base : base + QStringLiteral(" (%1)").arg(number_));
+}
+
+void ResultsWindow::closeEvent(QCloseEvent* event) {
+    QMainWindow::closeEvent(event);
+    // Its number is free again for the next window of the file.
+    if (event->isAccepted()) base_.clear();
 }
 
 void ResultsWindow::ConnectMap() {
@@ -491,7 +515,8 @@ void ResultsWindow::CopyRows() {
     if (rows.empty() && table_->currentIndex().isValid())
         rows.push_back(table_->currentIndex().row());
     if (rows.empty()) return;
-    QApplication::clipboard()->setText(model_->RowsAsText(rows));
+    // The headings first, as a spreadsheet takes a pasted table.
+    QApplication::clipboard()->setText(model_->HeaderAsText() + model_->RowsAsText(rows));
 }
 
 bool ResultsWindow::MayPrint() {

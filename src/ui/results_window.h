@@ -20,8 +20,9 @@ namespace quorvel {
 class ResultsModel;
 class PointMap;
 
-// 计算结果 — FILE: the computed rows as a table, "N 点, M 行被拒绝", the rejected lines with
-// their reasons, and the map of the points. 导出… writes exactly the CSV quorvel-batch writes
+// 计算结果 — FILE (a second window of the same file open beside it "计算结果 — FILE (2)"): the
+// computed rows as a table, "N 点，M 行被拒绝", the rejected lines with their reasons, and the
+// map of the points. 导出… writes exactly the CSV quorvel-batch writes
 // with --bom for the same file and settings, or another format by the file's ending.
 class ResultsWindow : public QMainWindow {
     Q_OBJECT
@@ -51,7 +52,12 @@ class ResultsWindow : public QMainWindow {
     void CopyRows();
     void PrintReport();
 
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+
   private:
+    // The title: the kind of results and the file, numbered after the first window of both.
+    void TakeNumber();
     // The summary, the command, the table beside the map and the rejected lines below them;
     // returns the splitter of the last two.
     QSplitter* LayOut(QTableView*& rejected);
@@ -73,6 +79,8 @@ class ResultsWindow : public QMainWindow {
     QTableView* table_;
     PointMap* map_;
     std::thread mapper_;  // places the points for the map once the table shows
+    QString base_;        // the title without its number; empty once closed
+    int number_ = 1;
 };
 
 // Opens a results window of its own for `result` over `parent`.
@@ -82,7 +90,7 @@ void ShowResults(std::shared_ptr<const FileJobResult> result, QWidget* parent);
 // Throws engine::IoError when the points cannot be read back.
 Report ReportOf(const FileJobResult& result);
 
-// "1 点, 0 行被拒绝", then "，2 个横坐标去掉了中央子午线的带号" and "，1 条警告" when any.
+// "1 点，0 行被拒绝", then "，2 个横坐标去掉了中央子午线的带号" and "，1 条警告" when any.
 QString SummaryText(const FileJobResult& result);
 
 }  // namespace quorvel

@@ -22,6 +22,7 @@ add_library(quorvel_app STATIC
     point_map.cpp
     point_preview.cpp
     results_model.cpp
+    results_table.cpp
     results_window.cpp
     settings_dialog.cpp
     sheet_dialog.cpp

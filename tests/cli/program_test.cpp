@@ -260,7 +260,7 @@ TEST_F(Program, SpeaksTheLanguageOfTheLocale) {
     const std::string chinese =
         "<stdin>:2: L：\"x\" 不是数值\n"
         "<stdin>:3: 警告：L 117.6000 含 60 分：度.分秒的分和秒都应小于 60；这是十进制度数吗？\n"
-        "2 点, 1 行被拒绝\n";
+        "2 点，1 行被拒绝\n";
     UseLanguage({"LANG=C"});
     const Outcome english = Run({"forward", "--lo", "117"}, input);
     EXPECT_EQ(english.err.substr(0, 33), "<stdin>:2: L: \"x\" is not a number") << english.err;

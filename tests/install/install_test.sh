@@ -61,7 +61,7 @@ run_pdf "$root" moved
 for report in '' --report=zh.pdf; do
     said=$(env -u LC_ALL -u LC_MESSAGES -u LANGUAGE LANG=zh_CN.UTF-8 "$root/usr/bin/quorvel-batch" \
         forward --lo 117 $report -o zh.csv points.csv 2>&1) || fail "in Chinese: $said"
-    [ "$said" = "2 点, 0 行被拒绝" ] || fail "quorvel-batch $report under zh_CN.UTF-8 said: $said"
+    [ "$said" = "2 点，0 行被拒绝" ] || fail "quorvel-batch $report under zh_CN.UTF-8 said: $said"
 done
 
 # Without its PDF writer quorvel-batch says so and writes nothing.

@@ -215,10 +215,11 @@ class AppTest : public QObject {
             ResultsWindow window(result);
             QCOMPARE(window.windowTitle(), QStringLiteral("计算结果 — 水塔.csv"));
             const QString summary = window.findChild<QLabel*>(QStringLiteral("summary"))->text();
-            QVERIFY2(summary.startsWith(QStringLiteral("4 点, 1 行被拒绝，")), qPrintable(summary));
+            QVERIFY2(summary.startsWith(QStringLiteral("4 点，1 行被拒绝，")), qPrintable(summary));
             QCOMPARE(window.table()->model()->rowCount(), 4);
             QTRY_VERIFY(window.map()->HasData());
-            // Ctrl+C in the table copies the selected rows, not the current cell alone.
+            // Ctrl+C in the table copies the headings and the selected rows, not the current
+            // cell alone.
             window.show();
             QVERIFY(QTest::qWaitForWindowActive(&window));
             window.table()->selectRow(1);
@@ -226,7 +227,8 @@ class AppTest : public QObject {
                 window.table()->model()->index(2, 0),
                 QItemSelectionModel::Select | QItemSelectionModel::Rows);
             QTest::keyClick(window.table(), Qt::Key_C, Qt::ControlModifier);
-            QCOMPARE(QApplication::clipboard()->text(), window.model()->RowsAsText({1, 2}));
+            QCOMPARE(QApplication::clipboard()->text(),
+                     window.model()->HeaderAsText() + window.model()->RowsAsText({1, 2}));
         }
 
         // A file saved by a Chinese Windows program, read as quorvel-batch reads it.
@@ -474,10 +476,10 @@ class AppTest : public QObject {
         QVERIFY(text.contains(QStringLiteral("\n\"say \"\"hi\"\"\"\t116.3045\t")));
         RejectedModel rejected(result);
         QCOMPARE(rejected.index(0, 0).data().toULongLong(), 3ull);
-        QCOMPARE(SummaryText(*result), QStringLiteral("2 点, 1 行被拒绝"));
+        QCOMPARE(SummaryText(*result), QStringLiteral("2 点，1 行被拒绝"));
         result->counts.zoneNumbersTakenOff = 2;
         QCOMPARE(SummaryText(*result),
-                 QStringLiteral("2 点, 1 行被拒绝，2 个横坐标去掉了中央子午线的带号"));
+                 QStringLiteral("2 点，1 行被拒绝，2 个横坐标去掉了中央子午线的带号"));
     }
 
     void settingsDialogRules() {

@@ -21,6 +21,15 @@ set_tests_properties(window_tests_small_screen PROPERTIES
     TIMEOUT 300
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen:configfile=${QUORVEL_SMALL_SCREEN};XDG_RUNTIME_DIR=${QUORVEL_WINDOW_XDG};LC_ALL=C.UTF-8")
 
+# The same screen at 100 %: 1366 x 768, where the layout stands as it always has.
+set(QUORVEL_LAPTOP_SCREEN ${CMAKE_CURRENT_BINARY_DIR}/laptop-screen.json)
+file(WRITE ${QUORVEL_LAPTOP_SCREEN}
+     "{\"screens\": [{\"name\": \"laptop\", \"x\": 0, \"y\": 0, \"width\": 1366, \"height\": 768, \"logicalDpi\": 96}]}\n")
+add_test(NAME window_tests_laptop COMMAND window_tests)
+set_tests_properties(window_tests_laptop PROPERTIES
+    TIMEOUT 300
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen:configfile=${QUORVEL_LAPTOP_SCREEN};XDG_RUNTIME_DIR=${QUORVEL_WINDOW_XDG};LC_ALL=C.UTF-8")
+
 add_test(NAME window_e2e
     COMMAND bash ${PROJECT_SOURCE_DIR}/tests/e2e/window_e2e.sh $<TARGET_FILE:quorvel>
             ${CMAKE_CURRENT_BINARY_DIR}/window-e2e)
@@ -61,6 +70,24 @@ add_test(NAME app_tests_small_screen
 set_tests_properties(app_tests_small_screen PROPERTIES
     TIMEOUT 120
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen:configfile=${QUORVEL_SMALL_SCREEN};XDG_RUNTIME_DIR=${QUORVEL_WINDOW_XDG};LC_ALL=C.UTF-8")
+
+# The results window's title, summary, table and map band, and the main window on the laptop
+# screen at 125 % (scaled as Qt scales it) and at 100 %, where its layout must stay as it is.
+add_executable(window_polish_tests window_polish_test.cpp)
+target_link_libraries(window_polish_tests PRIVATE quorvel_app Qt6::Test)
+target_compile_definitions(window_polish_tests PRIVATE QUORVEL_LOCALE_DIR="${QUORVEL_LOCALE_DIR}")
+add_test(NAME window_polish_tests COMMAND window_polish_tests)
+add_test(NAME window_polish_tests_125 COMMAND window_polish_tests)
+add_test(NAME window_polish_tests_100 COMMAND window_polish_tests mainWindowShowsItsButtonsWithoutScrolling)
+set_tests_properties(window_polish_tests PROPERTIES
+    TIMEOUT 120
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_RUNTIME_DIR=${QUORVEL_WINDOW_XDG};LC_ALL=C.UTF-8")
+set_tests_properties(window_polish_tests_125 PROPERTIES
+    TIMEOUT 120
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen:configfile=${QUORVEL_LAPTOP_SCREEN};QT_SCALE_FACTOR=1.25;XDG_RUNTIME_DIR=${QUORVEL_WINDOW_XDG};LC_ALL=C.UTF-8")
+set_tests_properties(window_polish_tests_100 PROPERTIES
+    TIMEOUT 120
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen:configfile=${QUORVEL_LAPTOP_SCREEN};XDG_RUNTIME_DIR=${QUORVEL_WINDOW_XDG};LC_ALL=C.UTF-8")
 
 add_test(NAME file_compute_e2e
     COMMAND bash ${PROJECT_SOURCE_DIR}/tests/e2e/file_compute_e2e.sh $<TARGET_FILE:quorvel>
