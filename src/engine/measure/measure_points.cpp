@@ -89,10 +89,12 @@ std::string PointReader::Project(std::string_view x, std::string_view y,
     if (r.status != RowStatus::Ok) return Refusal(job, r, x, y);
     point.geodetic = GeodeticPoint{DecodePackedAngle(r.second), DecodePackedAngle(r.first)};
     // The zone number in front of the easting, which the projection took off: the plane of
-    // the zone without it, so that points with and without it measure alike.
+    // the zone without it. With --zone each point names its zone; with --lo it can only be
+    // Lo's own, so points with and without it lie on one plane.
     if (job.geodesy.zone || r.zoneNumberTakenOff) {
-        point.zone = static_cast<int>(std::floor(point.plane.Y / 1e6));
-        point.plane.Y -= point.zone * 1e6;
+        const int zone = static_cast<int>(std::floor(point.plane.Y / 1e6));
+        point.plane.Y -= zone * 1e6;
+        if (job.geodesy.zone) point.zone = zone;
     }
     return {};
 }

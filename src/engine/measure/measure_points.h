@@ -28,7 +28,8 @@ struct MeasurePoint {
     std::uint64_t line = 0;
     // On the zone's plane: Y without the zone number that the input carried in front.
     PlanePoint plane;
-    int zone = -1;                          // the zone number the easting carried, -1 for none
+    // With --zone, the zone number the easting carried; -1 without --zone.
+    int zone = -1;
     std::optional<GeodeticPoint> geodetic;  // when projected
 };
 
