@@ -40,7 +40,7 @@ bool Within(const Offset& a, const Offset& b, const Offset& c) {
 
 class RingEdges {
   public:
-    explicit RingEdges(std::span<const PlanePoint> ring) : ring_(ring), at_(ring.size()) {
+    explicit RingEdges(std::span<const PlaneXY> ring) : ring_(ring), at_(ring.size()) {
         for (std::size_t i = 0; i < ring.size(); ++i) {
             at_[i] = {static_cast<long double>(ring[i].Y) - ring[0].Y,
                       static_cast<long double>(ring[i].X) - ring[0].X};
@@ -52,19 +52,19 @@ class RingEdges {
     bool Adjacent(std::size_t i, std::size_t j) const {
         return j == i + 1 || (i == 0 && j + 1 == at_.size());
     }
-    PlanePoint Point(const Offset& o) const {
+    PlaneXY Point(const Offset& o) const {
         return {static_cast<double>(ring_[0].X + o.y), static_cast<double>(ring_[0].Y + o.x)};
     }
     // Where edges i < j meet, if they do (adjacent edges: only where one runs back along the
     // other).
-    std::optional<PlanePoint> Meet(std::size_t i, std::size_t j) const;
+    std::optional<PlaneXY> Meet(std::size_t i, std::size_t j) const;
 
   private:
-    std::span<const PlanePoint> ring_;
+    std::span<const PlaneXY> ring_;
     std::vector<Offset> at_;
 };
 
-std::optional<PlanePoint> RingEdges::Meet(std::size_t i, std::size_t j) const {
+std::optional<PlaneXY> RingEdges::Meet(std::size_t i, std::size_t j) const {
     if (Adjacent(i, j)) {
         // The shared point, and the other ends of the two edges.
         const bool wraps = j != i + 1;
@@ -179,18 +179,18 @@ void EdgeGrid::ForEachPair(Visit visit) const {
 
 }  // namespace
 
-double PlaneDistance(PlanePoint a, PlanePoint b) {
+double PlaneDistance(PlaneXY a, PlaneXY b) {
     return std::hypot(b.X - a.X, b.Y - a.Y);
 }
 
-std::optional<double> GridAzimuth(PlanePoint a, PlanePoint b) {
+std::optional<double> GridAzimuth(PlaneXY a, PlaneXY b) {
     const double dX = b.X - a.X, dY = b.Y - a.Y;
     if (dX == 0 && dY == 0) return std::nullopt;
     // atan2 is exact on the axes: atan2(+0, x > 0) = 0, atan2(y > 0, 0) = π/2, ...
     return FullCircle(std::atan2(dY, dX) * (180 / std::numbers::pi));
 }
 
-std::vector<std::size_t> RingOf(std::span<const PlanePoint> points) {
+std::vector<std::size_t> RingOf(std::span<const PlaneXY> points) {
     std::vector<std::size_t> ring;
     for (std::size_t i = 0; i < points.size(); ++i) {
         if (ring.empty() || points[ring.back()] != points[i]) ring.push_back(i);
@@ -199,9 +199,9 @@ std::vector<std::size_t> RingOf(std::span<const PlanePoint> points) {
     return ring;
 }
 
-double ShoelaceArea(std::span<const PlanePoint> ring) {
+double ShoelaceArea(std::span<const PlaneXY> ring) {
     if (ring.size() < 3) return 0;
-    const PlanePoint o = ring[0];
+    const PlaneXY o = ring[0];
     double twice = 0;
     for (std::size_t i = 1; i + 1 < ring.size(); ++i) {
         const double x1 = ring[i].Y - o.Y, y1 = ring[i].X - o.X;
@@ -211,7 +211,7 @@ double ShoelaceArea(std::span<const PlanePoint> ring) {
     return twice / 2;
 }
 
-double RingPerimeter(std::span<const PlanePoint> ring) {
+double RingPerimeter(std::span<const PlaneXY> ring) {
     if (ring.size() < 2) return 0;
     double sum = 0;
     for (std::size_t i = 0; i < ring.size(); ++i) {
@@ -220,14 +220,14 @@ double RingPerimeter(std::span<const PlanePoint> ring) {
     return sum;
 }
 
-std::optional<RingCrossing> FindRingCrossing(std::span<const PlanePoint> ring) {
+std::optional<RingCrossing> FindRingCrossing(std::span<const PlaneXY> ring) {
     if (ring.size() < 3) return std::nullopt;
     const RingEdges edges(ring);
     const EdgeGrid grid(edges);
     std::optional<RingCrossing> lowest;
     grid.ForEachPair([&](std::size_t i, std::size_t j) {
         if (lowest && std::pair(i, j) >= std::pair(lowest->first, lowest->second)) return;
-        if (const std::optional<PlanePoint> at = edges.Meet(i, j)) lowest = RingCrossing{i, j, *at};
+        if (const std::optional<PlaneXY> at = edges.Meet(i, j)) lowest = RingCrossing{i, j, *at};
     });
     return lowest;
 }

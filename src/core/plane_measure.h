@@ -5,6 +5,7 @@
 #include <span>
 #include <vector>
 
+#include "core/classic_series.h"  // GeodeticPoint: B, L in decimal degrees
 #include "core/ellipsoid.h"
 
 namespace quorvel {
@@ -13,30 +14,30 @@ namespace quorvel {
 // east, metres) and, for the same points taken back to latitude and longitude, on the
 // ellipsoid through GeographicLib's Geodesic and PolygonArea.
 
-struct PlanePoint {
+struct PlaneXY {
     double X = 0;  // northing, metres
     double Y = 0;  // easting, metres
-    bool operator==(const PlanePoint&) const = default;
+    bool operator==(const PlaneXY&) const = default;
 };
 
 // The plane distance from a to b, metres (std::hypot: no overflow, within an ulp).
-double PlaneDistance(PlanePoint a, PlanePoint b);
+double PlaneDistance(PlaneXY a, PlaneXY b);
 
 // The grid bearing from a to b: clockwise from the X axis (grid north), degrees in [0, 360);
 // nullopt for two equal points, whose bearing is undefined. Exact on the axes (0, 90, 180, 270).
-std::optional<double> GridAzimuth(PlanePoint a, PlanePoint b);
+std::optional<double> GridAzimuth(PlaneXY a, PlaneXY b);
 
 // The ring of a polygon as typed: its points in order around it, the closing point repeated or
 // not. Points equal to the one before (and a last point equal to the first) are left out; what
 // remains is the ring that the area and the checks below work on, as indices into the points.
-std::vector<std::size_t> RingOf(std::span<const PlanePoint> points);
+std::vector<std::size_t> RingOf(std::span<const PlaneXY> points);
 
 // The signed shoelace area of a ring, m²: positive counter-clockwise as seen on the map (Y east,
 // X north), negative clockwise. Computed from offsets to the first point, so that coordinates
 // in the millions lose no digits to the products.
-double ShoelaceArea(std::span<const PlanePoint> ring);
+double ShoelaceArea(std::span<const PlaneXY> ring);
 // The length of the closed ring, metres.
-double RingPerimeter(std::span<const PlanePoint> ring);
+double RingPerimeter(std::span<const PlaneXY> ring);
 
 // Where a ring is not simple: edges `first` and `second` (edge i runs from ring point i to
 // i + 1, the last back to 0; first < second) share the point `at` — they cross, one touches
@@ -44,7 +45,7 @@ double RingPerimeter(std::span<const PlanePoint> ring);
 struct RingCrossing {
     std::size_t first = 0;
     std::size_t second = 0;
-    PlanePoint at;
+    PlaneXY at;
 };
 
 // The crossing of a ring with the lowest pair of edges, or nullopt for a simple ring. A ring of
@@ -54,13 +55,7 @@ struct RingCrossing {
 // whose edges are of like length, quadratic only where most edges pass through few cells.
 // Orientation signs are computed in long double from offsets to the first point: exact for
 // coordinates typed to 0.1 mm within 1000 km of each other.
-std::optional<RingCrossing> FindRingCrossing(std::span<const PlanePoint> ring);
-
-// A point on the ellipsoid, decimal degrees.
-struct GeodeticPoint {
-    double B = 0;  // latitude
-    double L = 0;  // longitude
-};
+std::optional<RingCrossing> FindRingCrossing(std::span<const PlaneXY> ring);
 
 // The geodesic from a to b on `e` (GeographicLib::Geodesic::Inverse, accurate to 15 nm): its
 // length in metres and its azimuth at a, clockwise from north, degrees in [0, 360); the azimuth

@@ -15,8 +15,8 @@
 namespace quorvel {
 namespace {
 
-std::vector<PlanePoint> Ring(std::span<const PlanePoint> points) {
-    std::vector<PlanePoint> ring;
+std::vector<PlaneXY> Ring(std::span<const PlaneXY> points) {
+    std::vector<PlaneXY> ring;
     for (std::size_t i : RingOf(points)) ring.push_back(points[i]);
     return ring;
 }
@@ -30,7 +30,7 @@ TEST(PlaneMeasure, DistanceOfHandComputedTriangles) {
 }
 
 TEST(PlaneMeasure, AzimuthOnTheAxesAndInEachQuadrant) {
-    const PlanePoint o{100, 200};
+    const PlaneXY o{100, 200};
     EXPECT_EQ(*GridAzimuth(o, {101, 200}), 0);    // north
     EXPECT_EQ(*GridAzimuth(o, {100, 201}), 90);   // east
     EXPECT_EQ(*GridAzimuth(o, {99, 200}), 180);   // south
@@ -51,35 +51,35 @@ TEST(PlaneMeasure, AzimuthOnTheAxesAndInEachQuadrant) {
 }
 
 TEST(PlaneMeasure, RingLeavesOutRepeatedAndClosingPoints) {
-    const std::vector<PlanePoint> typed = {{0, 0}, {0, 0}, {0, 1}, {1, 1}, {1, 1}, {1, 0}, {0, 0}};
+    const std::vector<PlaneXY> typed = {{0, 0}, {0, 0}, {0, 1}, {1, 1}, {1, 1}, {1, 0}, {0, 0}};
     EXPECT_EQ(RingOf(typed), (std::vector<std::size_t>{0, 2, 3, 5}));
-    EXPECT_EQ(RingOf(std::vector<PlanePoint>{{5, 5}, {5, 5}}), (std::vector<std::size_t>{0}));
+    EXPECT_EQ(RingOf(std::vector<PlaneXY>{{5, 5}, {5, 5}}), (std::vector<std::size_t>{0}));
     EXPECT_TRUE(RingOf({}).empty());
 }
 
 TEST(PlaneMeasure, ShoelaceSignFollowsTheMap) {
     // X north, Y east: (0,0) → (0,1) east → (1,1) north → (1,0) west turns left.
-    const std::vector<PlanePoint> ccw = {{0, 0}, {0, 1}, {1, 1}, {1, 0}};
+    const std::vector<PlaneXY> ccw = {{0, 0}, {0, 1}, {1, 1}, {1, 0}};
     EXPECT_EQ(ShoelaceArea(ccw), 1);
-    const std::vector<PlanePoint> cw(ccw.rbegin(), ccw.rend());
+    const std::vector<PlaneXY> cw(ccw.rbegin(), ccw.rend());
     EXPECT_EQ(ShoelaceArea(cw), -1);
     EXPECT_EQ(RingPerimeter(ccw), 4);
     // The 3-4-5 triangle, far from the origin: 6 m² and 12 m exactly.
-    const std::vector<PlanePoint> triangle = {
+    const std::vector<PlaneXY> triangle = {
         {3378000, 39500000}, {3378003, 39500000}, {3378000, 39500004}};
     EXPECT_EQ(std::fabs(ShoelaceArea(triangle)), 6);
     EXPECT_EQ(RingPerimeter(triangle), 12);
     // Collinear points along an edge change nothing.
-    const std::vector<PlanePoint> withMidpoints = {{0, 0}, {0, 0.5}, {0, 1}, {1, 1}, {1, 0}};
+    const std::vector<PlaneXY> withMidpoints = {{0, 0}, {0, 0.5}, {0, 1}, {1, 1}, {1, 0}};
     EXPECT_EQ(ShoelaceArea(withMidpoints), 1);
 }
 
 struct CrossingCase {
     const char* what;
-    std::vector<PlanePoint> points;
+    std::vector<PlaneXY> points;
     bool simple;
     std::size_t first = 0, second = 0;
-    PlanePoint at{};
+    PlaneXY at{};
 };
 
 TEST(PlaneMeasure, CrossingsTouchesAndOverlapsAreFound) {
@@ -107,7 +107,7 @@ TEST(PlaneMeasure, CrossingsTouchesAndOverlapsAreFound) {
     };
     for (const CrossingCase& c : cases) {
         SCOPED_TRACE(c.what);
-        const std::vector<PlanePoint> ring = Ring(c.points);
+        const std::vector<PlaneXY> ring = Ring(c.points);
         const std::optional<RingCrossing> x = FindRingCrossing(ring);
         ASSERT_EQ(!x.has_value(), c.simple);
         if (!x) continue;
@@ -119,16 +119,16 @@ TEST(PlaneMeasure, CrossingsTouchesAndOverlapsAreFound) {
 
 TEST(PlaneMeasure, CrossingAtSurveyCoordinatesIsPlacedOnBothEdges) {
     // A bow tie at 39-zone coordinates, crossing at a point that is no input point.
-    const std::vector<PlanePoint> ring = {{3378000.1, 39500000.2},
-                                          {3378100.3, 39500050.7},
-                                          {3378000.9, 39500100.4},
-                                          {3378090.5, 39500010.1}};
+    const std::vector<PlaneXY> ring = {{3378000.1, 39500000.2},
+                                       {3378100.3, 39500050.7},
+                                       {3378000.9, 39500100.4},
+                                       {3378090.5, 39500010.1}};
     const std::optional<RingCrossing> x = FindRingCrossing(ring);
     ASSERT_TRUE(x.has_value());
     EXPECT_EQ(x->first, 0u);
     EXPECT_EQ(x->second, 2u);
     // On edge 0 and on edge 2: the cross products vanish to rounding.
-    const auto offLine = [&](PlanePoint a, PlanePoint b) {
+    const auto offLine = [&](PlaneXY a, PlaneXY b) {
         return std::fabs((b.Y - a.Y) * (x->at.X - a.X) - (b.X - a.X) * (x->at.Y - a.Y)) /
                PlaneDistance(a, b);
     };
@@ -139,7 +139,7 @@ TEST(PlaneMeasure, CrossingAtSurveyCoordinatesIsPlacedOnBothEdges) {
 TEST(PlaneMeasure, LargeRingsAreCheckedQuickly) {
     // 100000 points around a circle, simple; then with one point pulled across the ring.
     const std::size_t n = 100000;
-    std::vector<PlanePoint> ring(n);
+    std::vector<PlaneXY> ring(n);
     for (std::size_t i = 0; i < n; ++i) {
         const double t = 2 * std::numbers::pi * static_cast<double>(i) / n;
         ring[i] = {3378000 + 1000 * std::cos(t), 39500000 + 1000 * std::sin(t)};
@@ -192,10 +192,10 @@ TEST(PlaneMeasure, EllipsoidAreaOfASquareOnTheCentralMeridian) {
     // A 1 km square about the central meridian: the exact projection's scale there differs
     // from 1 by 3e-9, so the ellipsoid's area is the plane's to a few hundredths of a m².
     const GaussKruger tm(Method::Exact, Cgcs2000());
-    const std::vector<PlanePoint> square = {
+    const std::vector<PlaneXY> square = {
         {3378000, 499500}, {3378000, 500500}, {3379000, 500500}, {3379000, 499500}};
     std::vector<GeodeticPoint> corners;
-    for (const PlanePoint& p : square) {
+    for (const PlaneXY& p : square) {
         const GeoPoint g = tm.Inverse(p.X, p.Y, 117);
         corners.push_back({g.B, g.L});
     }

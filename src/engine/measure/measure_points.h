@@ -27,7 +27,7 @@ struct MeasurePoint {
     std::string name;
     std::uint64_t line = 0;
     // On the zone's plane: Y without the zone number that the input carried in front.
-    PlanePoint plane;
+    PlaneXY plane;
     // With --zone, the zone number the easting carried; -1 without --zone.
     int zone = -1;
     std::optional<GeodeticPoint> geodetic;  // when projected

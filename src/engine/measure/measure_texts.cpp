@@ -37,7 +37,7 @@ std::string Named(const MeasurePoint& p) {
 }
 
 // The plane point as typed: Y with the zone number in front again.
-PlanePoint AsTyped(PlanePoint p, int zone) {
+PlaneXY AsTyped(PlaneXY p, int zone) {
     if (zone >= 0) p.Y += zone * 1e6;
     return p;
 }
@@ -129,7 +129,7 @@ PolygonMeasure MeasurePolygon(const MeasureJob& m, const std::vector<MeasurePoin
             return out;
         }
     }
-    std::vector<PlanePoint> typed;
+    std::vector<PlaneXY> typed;
     for (const MeasurePoint& p : points) typed.push_back(p.plane);
     const std::vector<std::size_t> corners = RingOf(typed);
     out.points = corners.size();
@@ -138,14 +138,14 @@ PolygonMeasure MeasurePolygon(const MeasureJob& m, const std::vector<MeasurePoin
                            {std::to_string(corners.size())});
         return out;
     }
-    std::vector<PlanePoint> ring;
+    std::vector<PlaneXY> ring;
     for (std::size_t i : corners) ring.push_back(typed[i]);
     if (const std::optional<RingCrossing> x = FindRingCrossing(ring)) {
         const auto edge = [&](std::size_t e) {
             return Named(points[corners[e]]) + "–" +
                    Named(points[corners[(e + 1) % corners.size()]]);
         };
-        const PlanePoint at = AsTyped(x->at, points[0].zone);
+        const PlaneXY at = AsTyped(x->at, points[0].zone);
         out.refusal =
             Fill(Tr("the polygon crosses or touches itself: the edges {0} and {1} meet "
                     "at X {2}, Y {3}"),
