@@ -72,35 +72,53 @@ Legs MeasureLegs(const MeasureJob& m, const std::vector<MeasurePoint>& points) {
     return out;
 }
 
+std::vector<std::string> LegColumns(const MeasureJob& m) {
+    std::vector<std::string> columns = {"from", "to", "distance", "azimuth"};
+    if (m.projected) {
+        for (const char* c :
+             {"geodesic_distance", "geodesic_azimuth", "distance_diff_mm", "azimuth_diff_s"}) {
+            columns.emplace_back(c);
+        }
+    }
+    return columns;
+}
+
+std::vector<std::string> LegCells(const MeasureJob& m, const std::vector<MeasurePoint>& points,
+                                  const Leg& leg) {
+    const bool full = m.job.full;
+    std::vector<std::string> cells = {points[leg.from].name, points[leg.to].name, {}, {}};
+    const bool plane = std::isfinite(leg.distance);
+    if (plane) cells[2] = Number(leg.distance, 4, full);
+    if (leg.azimuth) cells[3] = Azimuth(*leg.azimuth, full);
+    if (leg.geodesic) {
+        const GeodesicLine& g = *leg.geodesic;
+        cells.push_back(Number(g.distance, 4, full));
+        cells.push_back(g.azimuth ? Azimuth(*g.azimuth, full) : std::string());
+        cells.push_back(plane ? Number((leg.distance - g.distance) * 1000, 3, full)
+                              : std::string());
+        cells.push_back(leg.azimuth && g.azimuth
+                            ? Number(SecondsBetween(*leg.azimuth, *g.azimuth), 2, full)
+                            : std::string());
+    }
+    return cells;
+}
+
 std::string LegHeader(const MeasureJob& m) {
-    std::string header = "from,to,distance,azimuth";
-    if (m.projected)
-        header += ",geodesic_distance,geodesic_azimuth,distance_diff_mm,azimuth_diff_s";
+    std::string header;
+    for (const std::string& c : LegColumns(m)) header += (header.empty() ? "" : ",") + c;
     return header + '\n';
 }
 
 std::string LegRecord(const MeasureJob& m, const std::vector<MeasurePoint>& points,
                       const Leg& leg) {
-    const bool full = m.job.full;
+    const std::vector<std::string> cells = LegCells(m, points, leg);
     std::string r;
-    AppendCsvField(r, points[leg.from].name, m.job.bom);
+    // The names as CSV fields (guarded for Excel with --bom); the numbers as they are, a
+    // negative difference not taken for a formula.
+    AppendCsvField(r, cells[0], m.job.bom);
     r += ',';
-    AppendCsvField(r, points[leg.to].name, m.job.bom);
-    r += ',';
-    const bool plane = std::isfinite(leg.distance);
-    if (plane) r += Number(leg.distance, 4, full);
-    r += ',';
-    if (leg.azimuth) r += Azimuth(*leg.azimuth, full);
-    if (leg.geodesic) {
-        const GeodesicLine& g = *leg.geodesic;
-        r += ',' + Number(g.distance, 4, full) + ',';
-        if (g.azimuth) r += Azimuth(*g.azimuth, full);
-        r += ',';
-        if (plane) r += Number((leg.distance - g.distance) * 1000, 3, full);
-        r += ',';
-        if (leg.azimuth && g.azimuth)
-            r += Number(SecondsBetween(*leg.azimuth, *g.azimuth), 2, full);
-    }
+    AppendCsvField(r, cells[1], m.job.bom);
+    for (std::size_t i = 2; i < cells.size(); ++i) r += ',' + cells[i];
     return r + '\n';
 }
 

@@ -38,6 +38,10 @@ Legs MeasureLegs(const MeasureJob& m, const std::vector<MeasurePoint>& points);
 // azimuth_diff_s (grid bearing − geodesic azimuth in seconds, within ±648000, 2 decimals).
 // With the job's `full` the shortest round-trip decimals instead.
 std::string LegHeader(const MeasureJob& m);
+// The same columns and cells unquoted, for a table.
+std::vector<std::string> LegColumns(const MeasureJob& m);
+std::vector<std::string> LegCells(const MeasureJob& m, const std::vector<MeasurePoint>& points,
+                                  const Leg& leg);
 std::string LegRecord(const MeasureJob& m, const std::vector<MeasurePoint>& points, const Leg& leg);
 // What the user must know about a leg (equal points, two zones), or empty.
 std::string LegWarning(const std::vector<MeasurePoint>& points, const Leg& leg);
