@@ -31,6 +31,7 @@
 #include "ui/file_job.h"
 #include "ui/job_runner.h"
 #include "ui/main_window.h"
+#include "ui/measure_dialog.h"
 #include "ui/qt_io.h"
 #include "ui/results_window.h"
 
@@ -103,6 +104,15 @@ AppWindow::AppWindow(QWidget* parent)
         dialog->activateWindow();
     });
     datum->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
+    for (const auto& [caption, tab] : {std::pair{"坐标反算…", MeasureDialog::Tab::Distance},
+                                       std::pair{"面积计算…", MeasureDialog::Tab::Area}}) {
+        tools->addAction(QString::fromUtf8(caption), this, [this, tab] {
+            auto* dialog = new MeasureDialog(geodesy_, tab, this);
+            dialog->setAttribute(Qt::WA_DeleteOnClose);
+            dialog->show();
+            dialog->activateWindow();
+        });
+    }
     QMenu* help = menuBar()->addMenu(QStringLiteral("帮助(&H)"));
     QAction* manual = help->addAction(QStringLiteral("使用说明"), this, &AppWindow::ShowHelp);
     manual->setShortcut(QKeySequence::HelpContents);
