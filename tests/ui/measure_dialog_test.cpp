@@ -110,6 +110,16 @@ class MeasureDialogTest : public QObject {
         QVERIFY(d.areaResult()->text().contains(QStringLiteral("1200.0000")));
         QVERIFY(d.areaResult()->text().contains(QStringLiteral("1.8000")));
         QVERIFY(d.message()->text().isEmpty());
+        // With a central meridian the ellipsoid's area follows on a line of its own.
+        d.areaPoints()->setPlainText(QStringLiteral(
+            "A,3378000,39500000\nB,3378000,39500030\nC,3378040,39500030\nD,3378040,39500000\n"));
+        d.meridian()->setText(QStringLiteral("117"));
+        QCOMPARE(d.areaResult()->text().count(QLatin1Char('\n')), 1);
+        QVERIFY(d.areaResult()
+                    ->text()
+                    .section(QLatin1Char('\n'), 1)
+                    .contains(QStringLiteral("1200.0")));
+        d.meridian()->clear();
         d.areaPoints()->setPlainText(QStringLiteral("A,0,0\nB,10,10\nC,10,0\nD,0,10\n"));
         QVERIFY(d.areaResult()->text().isEmpty());
         QVERIFY(d.message()->text().contains(QStringLiteral("X 5.0000")));
