@@ -1,7 +1,9 @@
 #include "ui/measure_dialog.h"
 
 #include <QCheckBox>
+#include <QFileDialog>
 #include <QFormLayout>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -12,9 +14,12 @@
 #include <QVBoxLayout>
 #include <cmath>
 
+#include "core/errors.h"
 #include "core/messages.h"
 #include "engine/measure/measure_texts.h"
+#include "engine/reading/file_head.h"
 #include "engine/run/job.h"
+#include "print/file_names.h"
 
 namespace quorvel {
 
@@ -72,13 +77,24 @@ MeasureDialog::MeasureDialog(const GeodesySettings& settings, Tab tab, QWidget* 
     tabs_->setCurrentIndex(static_cast<int>(tab));
     message_->setWordWrap(true);
     message_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    auto* open = new QPushButton(QStringLiteral("打开文件…(&O)"), this);
+    connect(open, &QPushButton::clicked, this, [this] {
+        const QString path = QFileDialog::getOpenFileName(
+            this, QStringLiteral("打开点文件"), QString(),
+            QStringLiteral("文本文件 (*.csv *.txt *.dat);;所有文件 (*)"));
+        if (!path.isEmpty()) LoadFile(path);
+    });
     auto* close = new QPushButton(QStringLiteral("关闭"), this);
     connect(close, &QPushButton::clicked, this, &QDialog::accept);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(open);
+    buttons->addStretch(1);
+    buttons->addWidget(close);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addWidget(tabs_, 1);
     layout->addWidget(message_);
-    layout->addWidget(close, 0, Qt::AlignRight);
+    layout->addLayout(buttons);
     for (QPlainTextEdit* edit : {legPoints_, areaPoints_}) {
         connect(edit, &QPlainTextEdit::textChanged, this, &MeasureDialog::Compute);
     }
@@ -115,6 +131,35 @@ QWidget* MeasureDialog::BuildAreaTab() {
     areaResult_->setWordWrap(true);
     layout->addWidget(areaResult_);
     return page;
+}
+
+bool MeasureDialog::LoadFile(const QString& path) {
+    // Room for a few hundred thousand points; larger files are quorvel-batch's.
+    constexpr std::size_t kMaxBytes = 16 << 20;
+    std::string text;
+    try {
+        const HeadBytes file = ReadHeadBytes(EngineFileName(path), kMaxBytes);
+        if (!file.whole) {
+            message_->setText(
+                QStringLiteral("文件超过 16 MiB：请用 quorvel-batch distance 或 area 计算"));
+            return false;
+        }
+        const std::string encoding = SniffEncoding(file);
+        if (encoding.empty()) {
+            text = file.bytes;
+        } else {
+            StringSource raw(file.bytes);
+            DecodingSource decoded(raw, encoding);
+            char buffer[1 << 16];
+            while (const std::size_t n = decoded.Read(buffer, sizeof buffer))
+                text.append(buffer, n);
+        }
+    } catch (const IoError& e) {
+        message_->setText(FromUtf8(e.what()));
+        return false;
+    }
+    (tabs_->currentIndex() == 0 ? legPoints_ : areaPoints_)->setPlainText(FromUtf8(text));
+    return true;
 }
 
 bool MeasureDialog::MakeJob(MeasureJob& m) {

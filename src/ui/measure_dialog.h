@@ -35,6 +35,11 @@ class MeasureDialog : public QDialog {
     QLabel* areaResult() const { return areaResult_; }
     QLabel* message() const { return message_; }
 
+    // The points of a text file (UTF-8, or GB18030 as Chinese Windows programs save it) into
+    // the current tab's editor, replacing what was there; false, with why shown, when it
+    // cannot be read.
+    bool LoadFile(const QString& path);
+
   public slots:
     void Compute();
 

@@ -14,6 +14,7 @@
 #include <QStandardPaths>
 #include <QTabWidget>
 #include <QTableWidget>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include "engine/measure/measure_texts.h"
@@ -126,6 +127,28 @@ class MeasureDialogTest : public QObject {
         d.areaPoints()->setPlainText(QStringLiteral("A,0,0\nB,1,1\n"));
         QVERIFY(d.areaResult()->text().isEmpty());
         QVERIFY(!d.message()->text().isEmpty());
+    }
+
+    // A file saved by Chinese Windows programs (GB18030) reads into the current tab.
+    void loadsAFileIntoTheCurrentTab() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("points.csv"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(
+            "\xB5\xE3"
+            "1,0,0\n\xB5\xE3"
+            "2,3,4\n");  // 点1, 点2
+        file.close();
+        MeasureDialog d(GeodesySettings{}, MeasureDialog::Tab::Distance);
+        QVERIFY(d.LoadFile(path));
+        QCOMPARE(d.legs()->rowCount(), 1);
+        QCOMPARE(Cell(d.legs(), 0, 0), QStringLiteral("点1"));
+        QCOMPARE(Cell(d.legs(), 0, 2), QStringLiteral("5.0000"));
+        QVERIFY(d.areaPoints()->toPlainText().isEmpty());
+        QVERIFY(!d.LoadFile(dir.filePath(QStringLiteral("missing.csv"))));
+        QVERIFY(!d.message()->text().isEmpty());
+        QCOMPARE(d.legs()->rowCount(), 1);  // what was there stays
     }
 
     // The menu's two entries open the dialog at their tab.
