@@ -47,6 +47,19 @@ TEST(MeasureTexts, ZoneNumbersAreTakenOffThePlane) {
     EXPECT_EQ(LegRecord(m, read.points, legs.legs[0]).substr(0, 24), "A,B,5.0000,53.074837,5.0");
 }
 
+TEST(MeasureTexts, ACrossingIsPlacedAsTyped) {
+    // A bow tie with Lo's zone number in front of the eastings: the place carries it too.
+    const MeasureJob m = Projected("117");
+    StringSource in(
+        "A,3378000,39500000\nB,3378010,39500010\nC,3378010,39500000\n"
+        "D,3378000,39500010\n");
+    const MeasurePoints read = ReadMeasurePoints(m, in);
+    ASSERT_EQ(read.badLine, 0u) << read.problem;
+    const PolygonMeasure p = MeasurePolygon(m, read.points);
+    EXPECT_NE(p.refusal.find("X 3378005.0000, Y 39500005.0000"), std::string::npos) << p.refusal;
+    EXPECT_EQ(p.line, 3u);
+}
+
 TEST(MeasureTexts, PairsLeaveTheOddLastPoint) {
     MeasureJob m;
     m.pairs = true;

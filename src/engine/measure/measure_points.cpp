@@ -94,6 +94,7 @@ std::string PointReader::Project(std::string_view x, std::string_view y,
     if (job.geodesy.zone || r.zoneNumberTakenOff) {
         const int zone = static_cast<int>(std::floor(point.plane.Y / 1e6));
         point.plane.Y -= zone * 1e6;
+        point.zoneNumber = zone;
         if (job.geodesy.zone) point.zone = zone;
     }
     return {};

@@ -30,6 +30,9 @@ struct MeasurePoint {
     PlaneXY plane;
     // With --zone, the zone number the easting carried; -1 without --zone.
     int zone = -1;
+    // The zone number taken off the easting (with --zone, or Lo's own with --lo), -1 for none:
+    // to show a place on the plane as typed.
+    int zoneNumber = -1;
     std::optional<GeodeticPoint> geodetic;  // when projected
 };
 

@@ -163,7 +163,7 @@ PolygonMeasure MeasurePolygon(const MeasureJob& m, const std::vector<MeasurePoin
             return Named(points[corners[e]]) + "–" +
                    Named(points[corners[(e + 1) % corners.size()]]);
         };
-        const PlaneXY at = AsTyped(x->at, points[0].zone);
+        const PlaneXY at = AsTyped(x->at, points[corners[x->first]].zoneNumber);
         out.refusal =
             Fill(Tr("the polygon crosses or touches itself: the edges {0} and {1} meet "
                     "at X {2}, Y {3}"),
