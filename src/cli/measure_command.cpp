@@ -30,6 +30,7 @@ struct MeasureOptions {
     std::string input = "-";
     std::string output;
     bool quiet = false;
+    std::vector<Diagnostic> warnings;  // about the options, shown before the run
 };
 
 struct Typed {
@@ -93,6 +94,7 @@ MeasureOptions ReadMeasureOptions(std::span<const std::string_view> args) {
     if (t.output) mo.output = ReadOutputFile(*t.output);
     mo.m.job = o;
     mo.m.pairs = pairs;
+    mo.warnings = o.warnings;
     return mo;
 }
 
@@ -222,6 +224,9 @@ int RunMeasureCommand(std::span<const std::string_view> args, const Environment&
                                    "write to another file"),
                                 {"-o", mo.output, input.name}));
         return 2;
+    }
+    for (const Diagnostic& w : mo.warnings) {
+        env.err << "quorvel-batch: " << DescribeMarked(w, mo.m.job) << '\n';
     }
     MeasurePoints read;
     try {

@@ -285,13 +285,19 @@ TEST_F(Measure, ReadsAsTheOtherCommandsAndWritesToAFile) {
     EXPECT_EQ(ReadFile(dir / "legs.csv"), "from,to,distance,azimuth\n起点,终点,5.0000,53.074837\n");
     // --bom guards the names for Excel, not the numbers: the bearing's difference east of the
     // meridian is negative.
-    const Outcome bom = Run({"distance", "--bom", "--zone", "3"},
-                            "B,3378003,39512345\n=A,3378000,39500000\n");
+    const Outcome bom =
+        Run({"distance", "--bom", "--zone", "3"}, "B,3378003,39512345\n=A,3378000,39500000\n");
     ASSERT_EQ(bom.status, 0) << bom.err;
     EXPECT_EQ(bom.out.substr(0, 3), "\xEF\xBB\xBF");
     EXPECT_NE(bom.out.find("\nB,'=A,"), std::string::npos) << bom.out;
     EXPECT_NE(bom.out.find(",-"), std::string::npos) << bom.out;
     EXPECT_EQ(bom.out.find("'-"), std::string::npos) << bom.out;
+    // A meridian typed with 75 minutes is taken as typed, and said so, as by the other modes.
+    const Outcome excess =
+        Run({"distance", "--lo", "116.75"}, "A,3378000,500000\nB,3378003,500004\n");
+    EXPECT_EQ(excess.status, 0) << excess.err;
+    EXPECT_NE(excess.err.find("warning: "), std::string::npos) << excess.err;
+    EXPECT_NE(excess.err.find("75 minutes"), std::string::npos) << excess.err;
     const Outcome same = Run({"area", "-o", "in.csv", "in.csv"});
     EXPECT_EQ(same.status, 2);
 }
