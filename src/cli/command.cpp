@@ -11,6 +11,7 @@
 #include "cli/command_files.h"
 #include "cli/datum_command.h"
 #include "cli/datum_options.h"
+#include "cli/measure_command.h"
 #include "cli/plan_command.h"
 #include "cli/sheet_command.h"
 #include "core/atomic_file.h"
@@ -193,6 +194,7 @@ int RunCommand(std::span<const std::string_view> args, const Environment& env) {
     if (IsDatumCommand(args)) return RunDatumCommand(args, env);
     if (IsPlanCommand(args)) return RunPlanCommand(args, env);
     if (IsSheetCommand(args)) return RunSheetCommand(args, env);
+    if (IsMeasureCommand(args)) return RunMeasureCommand(args, env);
     Options options;
     try {
         options = ParseArguments(args, env.pdfReports);

@@ -46,6 +46,8 @@ std::vector<std::size_t> ReadFieldNumbers(std::string_view text, bool& complete)
 }
 
 // "1,4,3": three different field numbers from 1.
+}  // namespace
+
 std::array<std::size_t, 3> ReadFields(std::string_view text) {
     bool complete = false;
     const std::vector<std::size_t> numbers = ReadFieldNumbers(text, complete);
@@ -59,6 +61,8 @@ std::array<std::size_t, 3> ReadFields(std::string_view text) {
     }
     return fields;
 }
+
+namespace {
 
 // "2,6": field numbers from 1 that are not among `fields`, in ascending order. The first part
 // that fails says why.
@@ -96,12 +100,15 @@ bool EndsWithNoCase(std::string_view text, std::string_view suffix) {
     return true;
 }
 
-// A number option: the value as a number, or a usage error.
+}  // namespace
+
 double ReadNumber(std::string_view option, std::string_view text) {
     if (const std::optional<double> v = TryParseNumber(text)) return *v;
     throw UsageError(
         Fill(Tr("{0}: {1}"), {option, Fill(Tr("{0} is not a number"), {Quoted(text)})}));
 }
+
+namespace {
 
 Ellipsoid ReadEllipsoid(std::string_view text) {
     try {
@@ -117,7 +124,8 @@ Ellipsoid ReadEllipsoid(std::string_view text) {
     }
 }
 
-// The settings of the projection and the columns beyond the window's, as typed.
+}  // namespace
+
 void ReadGeodesy(Options& o, const std::optional<std::string>& ellipsoid,
                  const std::optional<std::string>& method, const std::optional<std::string>& k0,
                  const std::optional<std::string>& falseEasting,
@@ -155,8 +163,6 @@ void ReadGeodesy(Options& o, const std::optional<std::string>& ellipsoid,
     }
     ThrowIfRefused(CheckJob(o));
 }
-
-}  // namespace
 
 std::string EllipsoidList() {
     std::string list;

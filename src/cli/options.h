@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
+#include <optional>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -41,6 +42,18 @@ struct Options : Job {
 // PDF reports. Throws cli::UsageError, or cli::JobRefused for a job its output cannot
 // hold.
 Options ParseArguments(std::span<const std::string_view> args, bool pdfReports);
+
+// Pieces of ParseArguments that quorvel-batch distance and area read alike; each throws
+// UsageError. --fields' three field numbers from 1, 0-based:
+std::array<std::size_t, 3> ReadFields(std::string_view text);
+// A number option: the value as a number.
+double ReadNumber(std::string_view option, std::string_view text);
+// The settings of the projection and the columns beyond the window's, as typed, into `o`, then
+// checked together (engine::CheckJob).
+void ReadGeodesy(Options& o, const std::optional<std::string>& ellipsoid,
+                 const std::optional<std::string>& method, const std::optional<std::string>& k0,
+                 const std::optional<std::string>& falseEasting,
+                 const std::optional<std::string>& zone);
 
 // --help and the usage text are cli::HelpText and cli::UsageText while the datum command
 // line, which shows them too, lives in the engine.

@@ -31,6 +31,7 @@
 #include "ui/file_job.h"
 #include "ui/job_runner.h"
 #include "ui/main_window.h"
+#include "ui/measure_dialog.h"
 #include "ui/point_preview.h"
 #include "ui/qt_io.h"
 #include "ui/results_window.h"
@@ -75,6 +76,12 @@ const char kHelp[] = R"(<h3>一批点的计算</h3>
 按 Enter：显示图幅号、四个图廓点的 L、B（选 3°/6° 带或中央子午线时还有按当前椭球与算法计算的 X、Y）
 和周围八幅的图号。位于图廓线上的点属于其东北方向的图幅。<b>文件…</b> 为点文件（点名, L, B）中的每个点
 写出图幅号，与 <code>quorvel-batch sheet</code> 的输出相同。</p>
+<h3>坐标反算与面积（工具 › 坐标反算… / 面积计算…）</h3>
+<p>每行一点（点名 X Y，可从 Excel 粘贴），随输入即算：<b>坐标反算</b>给出相邻两点（或勾选两两成对时第 1–2、3–4…
+行）的平面距离和坐标方位角（度.分秒，自 X 轴顺时针）；两点相同时方位角空缺并注明。<b>面积计算</b>按点的顺序
+围成多边形（首点可重复），给出面积（m²、亩、公顷）、周长和走向；自相交的多边形不计算，注明相交的两条边和交点。
+填入中央子午线 L0 时，按椭球与算法的设置把各点反算到 L、B，另给椭球面上的大地线距离、大地方位角及其差值，
+和椭球面上的面积，与 <code>quorvel-batch distance --lo</code>、<code>area --lo</code> 相同。</p>
 <h3>椭球与算法</h3>
 <p>默认是克拉索夫斯基椭球（北京1954）和传统级数，结果与以往逐位相同。其他椭球只能用精确算法。</p>
 <p>传统级数离中央子午线越远越不准（反算在 3° 带边缘差约 2 厘米，6° 带边缘约 0.3 米）。输入中央子午线时，
@@ -116,6 +123,15 @@ AppWindow::AppWindow(QWidget* parent)
         dialog->show();
         dialog->activateWindow();
     });
+    for (const auto& [caption, tab] : {std::pair{"坐标反算…", MeasureDialog::Tab::Distance},
+                                       std::pair{"面积计算…", MeasureDialog::Tab::Area}}) {
+        tools->addAction(QString::fromUtf8(caption), this, [this, tab] {
+            auto* dialog = new MeasureDialog(geodesy_, tab, this);
+            dialog->setAttribute(Qt::WA_DeleteOnClose);
+            dialog->show();
+            dialog->activateWindow();
+        });
+    }
     QMenu* help = menuBar()->addMenu(QStringLiteral("帮助(&H)"));
     QAction* manual = help->addAction(QStringLiteral("使用说明"), this, &AppWindow::ShowHelp);
     manual->setShortcut(QKeySequence::HelpContents);

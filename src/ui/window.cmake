@@ -18,6 +18,7 @@ add_library(quorvel_app STATIC
     export_formats.cpp
     file_compute_dialog.cpp
     file_job.cpp
+    measure_dialog.cpp
     point_file_dialog.cpp
     point_map.cpp
     point_preview.cpp

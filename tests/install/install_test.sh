@@ -104,7 +104,7 @@ for key in $ellipsoids; do
 done
 
 # Bash completion offers the modes, and every option of --help after a mode (zone, fit,
-# transform, height-fit or sheet).
+# transform, height-fit, sheet, distance or area).
 if [ -f /usr/share/bash-completion/bash_completion ]; then
     completions() {
         bash -c 'source /usr/share/bash-completion/bash_completion; source "$1"; shift
@@ -113,11 +113,11 @@ if [ -f /usr/share/bash-completion/bash_completion ]; then
                  printf "%s\n" "${COMPREPLY[@]}"' \
             _ "$share/bash-completion/completions/quorvel-batch" "$@"
     }
-    [ "$(completions quorvel-batch '' | sort | tr '\n' ' ')" = "fit forward height-fit inverse plan sheet transform zone " ] ||
+    [ "$(completions quorvel-batch '' | sort | tr '\n' ' ')" = "area distance fit forward height-fit inverse plan sheet transform zone " ] ||
         fail "completion of the mode: $(completions quorvel-batch '')"
     offered=$(completions quorvel-batch zone -; completions quorvel-batch fit -
               completions quorvel-batch transform -; completions quorvel-batch height-fit -
-              completions quorvel-batch sheet -)
+              completions quorvel-batch sheet -; completions quorvel-batch distance -)
     for option in $options; do
         grep -qx -- "$option" <<<"$offered" || fail "completion does not offer $option"
     done
