@@ -86,6 +86,7 @@ class PointInput {
     std::string name_ = "<stdin>";
     platform::FileInfo info_;
     ReadProgress progress_;
+    std::unique_ptr<ByteSource> piped_;  // standard input, read through raw_
     std::unique_ptr<ByteSource> raw_;
     std::optional<DecodingSource> decoded_;
     std::unique_ptr<SheetRows> sheets_;  // a workbook's reader, on its sheet
