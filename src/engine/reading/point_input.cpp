@@ -90,8 +90,9 @@ class PipedText : public ByteSource {
         }
         const std::string_view start(head, got);
         if (start == "PK\x03\x04" || start == "\xD0\xCF\x11\xE0") {
-            throw IoError(Tr("standard input is an Excel workbook, which is read from its file "
-                             "alone: name the file"));
+            throw IoError(
+                Tr("standard input is an Excel workbook, which is read from its file "
+                   "alone: name the file"));
         }
         pending_.assign(start);
         return Pending(buffer, size);
