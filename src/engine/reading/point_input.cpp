@@ -53,13 +53,13 @@ std::string NoWorkbooksHere(const std::string& path) {
                                "(UTF-8) and read that"));
 }
 
-// A workbook's rows, counted for the progress: the lines made so far, of a size unknown.
+// A workbook's rows, counted for the progress: the rows handed on of the sheet's.
 class WatchedSheet : public ByteSource {
   public:
     WatchedSheet(SheetRows& rows, const ReadProgress& progress)
         : rows_(rows), progress_(progress) {}
     std::size_t Read(char* buffer, std::size_t size) override {
-        if (progress_ && !progress_(rows_.Produced(), 0)) throw InputCancelled();
+        if (progress_ && !progress_(rows_.LastRow(), rows_.RowCount())) throw InputCancelled();
         return rows_.Read(buffer, size);
     }
 
