@@ -211,6 +211,13 @@ TEST_F(Workbooks, RefusedWithTheExitStatusOfUnreadableInput) {
         EXPECT_EQ(o.status, 2) << c.args[0];
         EXPECT_EQ(o.err.find("quorvel-batch: " + c.err), 0u) << o.err;
     }
+    // Piped, a workbook is no text.
+    const Outcome piped =
+        RunBatch({"forward", "--lo", "117"}, dir, points, dir / "out.txt", dir / "err.txt");
+    EXPECT_EQ(piped.status, 2);
+    EXPECT_EQ(piped.err,
+              "quorvel-batch: standard input is an Excel workbook, which is read from "
+              "its file alone: name the file\n");
     // In Chinese too.
     const Outcome zh = RunBatch({"forward", "--lo", "117", "--sheet", "Third", points}, dir,
                                 "/dev/null", dir / "out.txt", dir / "err.txt",

@@ -72,6 +72,38 @@ TEST(PointInput, ReadsStandardInputFromTheDescriptorGiven) {
     EXPECT_EQ(ReadAll(input.Source()), "A,1,2\n");
 }
 
+TEST(PointInput, StandardInputThatIsAWorkbookIsRefused) {
+    const std::string zip = "PK\x03\x04\x14\x00\x06\x00rest of a workbook";
+    const std::string ole = std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + "xls";
+    for (const std::string& bytes : {zip, ole}) {
+        const std::string path = Write("input-piped.bin", bytes);
+        const FdCloser fd{platform::OpenToRead(path)};
+        PointInput input;
+        ASSERT_EQ(input.Open({"-", {}, {}}, fd.fd), "");
+        try {
+            ReadAll(input.Source());
+            ADD_FAILURE() << "a piped workbook read as text";
+        } catch (const IoError& e) {
+            EXPECT_EQ(std::string(e.what()),
+                      "standard input is an Excel workbook, which is read "
+                      "from its file alone: name the file");
+        }
+    }
+    // Text that is shorter than the marks, or starts like one only in part, reads whole.
+    for (const std::string text : {"", "P", "PK,1,2\n", "PK\x03,1,2\nB,3,4\n"}) {
+        const std::string path = Write("input-piped.txt", text);
+        const FdCloser fd{platform::OpenToRead(path)};
+        PointInput input;
+        ASSERT_EQ(input.Open({"-", {}, {}}, fd.fd), "");
+        EXPECT_EQ(ReadAll(input.Source()), text);
+    }
+    // A named file is not looked at: a text file may start as it likes.
+    const std::string named = Write("input-named.csv", "PK\x03\x04,1,2\n");
+    PointInput file;
+    ASSERT_EQ(file.Open({named, {}, {}}, -1), "");
+    EXPECT_EQ(ReadAll(file.Source()), "PK\x03\x04,1,2\n");
+}
+
 TEST(PointInput, SaysWhyAFileCannotBeRead) {
     PointInput missing;
     const std::string none = ::testing::TempDir() + "no-such-input.csv";

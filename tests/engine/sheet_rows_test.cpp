@@ -194,6 +194,19 @@ TEST_F(Workbook, PreviewAndSheetsForTheWindow) {
     EXPECT_EQ(head.lines[0].number, 3u);
     EXPECT_EQ(head.lines[1].number, 7u);
     EXPECT_EQ(head.lines[1].fields, (std::vector<std::string>{"Q2", "117.2", "30.25"}));
+    // The progress counts the sheet's rows; stopped, the reading ends.
+    PointInput watched;
+    ASSERT_EQ(watched.Open({points, {}, "Second"}, -1), "");
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> told;
+    watched.Watch([&](std::uint64_t read, std::uint64_t total) {
+        told.emplace_back(read, total);
+        return told.size() < 3;
+    });
+    char buffer[4];
+    EXPECT_THROW(while (watched.Source().Read(buffer, sizeof buffer) > 0){}, InputCancelled);
+    ASSERT_EQ(told.size(), 3u);
+    EXPECT_EQ(told.front(), (std::pair<std::uint64_t, std::uint64_t>{0, 7}));
+    EXPECT_EQ(told.back().first, 3u);  // Q1's row handed on, Q2's not yet
     // A start cut short says so.
     EXPECT_FALSE(ReadInputBytes({points, {}, {}}, 10).whole);
     EXPECT_TRUE(ReadInputBytes({points, {}, {}}).whole);

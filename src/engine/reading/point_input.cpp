@@ -53,19 +53,64 @@ std::string NoWorkbooksHere(const std::string& path) {
                                "(UTF-8) and read that"));
 }
 
-// A workbook's rows, counted for the progress: the lines made so far, of a size unknown.
+// A workbook's rows, counted for the progress: the rows handed on of the sheet's.
 class WatchedSheet : public ByteSource {
   public:
     WatchedSheet(SheetRows& rows, const ReadProgress& progress)
         : rows_(rows), progress_(progress) {}
     std::size_t Read(char* buffer, std::size_t size) override {
-        if (progress_ && !progress_(rows_.Produced(), 0)) throw InputCancelled();
+        if (progress_ && !progress_(rows_.LastRow(), rows_.RowCount())) throw InputCancelled();
         return rows_.Read(buffer, size);
     }
 
   private:
     SheetRows& rows_;
     const ReadProgress& progress_;
+};
+
+}  // namespace
+
+namespace {
+
+// Standard input, refused when it starts as a workbook does (a zip, or an old .xls's compound
+// file): GDAL reads a workbook from its file alone, and as text its bytes are nothing.
+class PipedText : public ByteSource {
+  public:
+    explicit PipedText(ByteSource& in) : in_(in) {}
+    std::size_t Read(char* buffer, std::size_t size) override {
+        if (checked_) return Pending(buffer, size);
+        checked_ = true;
+        // Four bytes tell, and no more are waited for: a line typed at a terminal has them.
+        char head[4];
+        std::size_t got = 0;
+        while (got < sizeof head) {
+            const std::size_t n = in_.Read(head + got, sizeof head - got);
+            if (n == 0) break;
+            got += n;
+        }
+        const std::string_view start(head, got);
+        if (start == "PK\x03\x04" || start == "\xD0\xCF\x11\xE0") {
+            throw IoError(
+                Tr("standard input is an Excel workbook, which is read from its file "
+                   "alone: name the file"));
+        }
+        pending_.assign(start);
+        return Pending(buffer, size);
+    }
+
+  private:
+    std::size_t Pending(char* buffer, std::size_t size) {
+        if (at_ == pending_.size()) return in_.Read(buffer, size);
+        const std::size_t n = std::min(size, pending_.size() - at_);
+        std::memcpy(buffer, pending_.data() + at_, n);
+        at_ += n;
+        return n;
+    }
+
+    ByteSource& in_;
+    std::string pending_;
+    std::size_t at_ = 0;
+    bool checked_ = false;
 };
 
 }  // namespace
@@ -139,6 +184,10 @@ ByteSource& PointInput::Source() {
     }
     const std::uint64_t total = info_.kind == platform::FileKind::Regular ? info_.size : 0;
     raw_ = std::make_unique<Watched>(fd_, name_, total, progress_);
+    if (choice_.path == "-") {
+        piped_ = std::move(raw_);
+        raw_ = std::make_unique<PipedText>(*piped_);
+    }
     if (!choice_.encoding.empty()) decoded_.emplace(*raw_, choice_.encoding);
     return decoded_ ? static_cast<ByteSource&>(*decoded_) : *raw_;
 }

@@ -62,7 +62,7 @@ class PointInput {
     // The open file's identity, so that no output replaces it.
     const platform::FileInfo& Info() const { return info_; }
 
-    // Told of the reading; set before Source.
+    // Told of the reading (a workbook's in rows, a text's in bytes); set before Source.
     void Watch(ReadProgress progress) { progress_ = std::move(progress); }
 
     // The input as UTF-8 lines, made at the first call: a text file converted from its encoding,
@@ -86,6 +86,7 @@ class PointInput {
     std::string name_ = "<stdin>";
     platform::FileInfo info_;
     ReadProgress progress_;
+    std::unique_ptr<ByteSource> piped_;  // standard input, read through raw_
     std::unique_ptr<ByteSource> raw_;
     std::optional<DecodingSource> decoded_;
     std::unique_ptr<SheetRows> sheets_;  // a workbook's reader, on its sheet

@@ -89,8 +89,18 @@ std::size_t SheetRows::Read(char* buffer, std::size_t size) {
     const std::size_t got = std::min(size, pending_.size() - at_);
     std::memcpy(buffer, pending_.data() + at_, got);
     at_ += got;
-    produced_ += got;
     return got;
+}
+
+std::uint64_t SheetRows::RowCount() {
+    if (rowCount_ < 0) {
+        try {
+            rowCount_ = reader_->RowCount();
+        } catch (const std::runtime_error&) {
+            rowCount_ = 0;  // only the progress goes without
+        }
+    }
+    return static_cast<std::uint64_t>(rowCount_);
 }
 
 }  // namespace quorvel::engine

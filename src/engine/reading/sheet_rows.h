@@ -32,8 +32,9 @@ class SheetRows : public ByteSource {
 
     std::size_t Read(char* buffer, std::size_t size) override;
 
-    // The bytes handed on so far.
-    std::uint64_t Produced() const { return produced_; }
+    // The last row handed on, and the sheet's rows (0 when unknown), for a run's progress.
+    std::uint64_t LastRow() const { return static_cast<std::uint64_t>(lastRow_); }
+    std::uint64_t RowCount();
 
   private:
     bool MoreRows(std::size_t wanted);
@@ -45,7 +46,7 @@ class SheetRows : public ByteSource {
     std::string pending_;
     std::size_t at_ = 0;
     std::int64_t lastRow_ = 0;
-    std::uint64_t produced_ = 0;
+    std::int64_t rowCount_ = -1;  // not yet asked
     bool end_ = false;
 };
 

@@ -33,6 +33,8 @@ class GdalSheetReader {
     // The next row that GDAL has: its 1-based number in the sheet (as Excel shows it) and its
     // cells from column A on; false past the last. A row may be all empty.
     virtual bool Next(std::int64_t& row, std::vector<SheetCell>& cells) = 0;
+    // The rows of the selected sheet, for a run's progress; 0 when GDAL cannot tell.
+    virtual std::int64_t RowCount() = 0;
 };
 
 // The module's entry point for readers, extern "C" so that dlsym finds it by this name.

@@ -91,6 +91,11 @@ class SheetReader final : public GdalSheetReader {
         return true;
     }
 
+    std::int64_t RowCount() override {
+        const GIntBig count = layer_->GetFeatureCount(TRUE);
+        return count > 0 ? count : 0;
+    }
+
   private:
     GDALDataset* ds_ = nullptr;
     OGRLayer* layer_ = nullptr;
