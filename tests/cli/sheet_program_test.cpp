@@ -132,6 +132,27 @@ TEST_F(Sheet, CornersOnTheProjectionAreForwardsPoints) {
     }
 }
 
+// West of Greenwich a sheet's zone is counted from the longitude east of Greenwich, as forward
+// counts it: the corners of a sheet inside one zone are forward's own points with --zone.
+TEST_F(Sheet, ZonesWestOfGreenwichAreForwardsZones) {
+    for (const char* width : {"3", "6"}) {
+        const Outcome o = Run({"--scale", "1:100000", "--full", "--ellipsoid", "wgs84", "--method",
+                               "exact", "--zone", width},
+                              "P,-74.1200,40.4200\n");
+        ASSERT_EQ(o.status, 0) << o.err;
+        const auto row = Rows(o.out).at(0);
+        WriteFile(dir / "stdin", "sw," + row.at("L_sw") + "," + row.at("B_sw") + "\n");
+        const Outcome f = RunBatch(
+            {"forward", "--zone", width, "--full", "--ellipsoid", "wgs84", "--method", "exact"},
+            dir, dir / "stdin", dir / "stdout", dir / "stderr", EnvironmentIn({"LC_ALL=C"}));
+        ASSERT_EQ(f.status, 0) << f.err;
+        const auto p = Rows(f.out).at(0);
+        EXPECT_EQ(row.at("zone"), p.at("zone")) << width;
+        EXPECT_EQ(row.at("X_sw"), p.at("X")) << width;
+        EXPECT_EQ(row.at("Y_sw"), p.at("Y")) << width;
+    }
+}
+
 // A corner that the central meridian cannot reach rejects its point, not the run.
 TEST_F(Sheet, CornerBeyondTheProjectionRejectsThePoint) {
     const Outcome o = Run({"--scale", "1:1000000", "--lo", "60"}, "far,114.1,39.1\nnear,62,39\n");

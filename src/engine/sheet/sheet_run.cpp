@@ -156,7 +156,7 @@ bool SheetCells::Geographic(const MapSheet& sheet, std::vector<std::string>& cel
         const double perDegree = static_cast<double>(kMicroArcSecondsPerDegree);
         const double centre = static_cast<double>(e.west + e.east) / 2 / perDegree;
         const std::optional<ZoneWidth> width = job_.projection->geodesy.zone;
-        const int zone = width ? ZoneOf(*width, centre) : 0;
+        const int zone = width ? ZoneOf(*width, ZoneLongitude(centre)) : 0;
         const double lo = width ? CentralMeridianOf(*width, zone) : *job_.projection->lo;
         const std::int64_t corners[4][2] = {
             {e.west, e.south}, {e.east, e.south}, {e.east, e.north}, {e.west, e.north}};
