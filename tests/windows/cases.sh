@@ -100,5 +100,7 @@ end() {
 . "$here/file_cases.sh"
 # shellcheck source=tests/windows/status_cases.sh
 . "$here/status_cases.sh"
+# shellcheck source=tests/windows/tool_cases.sh
+. "$here/tool_cases.sh"
 
 exit $((failed > 0))
