@@ -2,10 +2,15 @@
 
 #include <algorithm>
 
+#include "cli/arguments.h"
 #include "cli/datum_options.h"
 #include "core/ellipsoid.h"
 #include "core/messages.h"
 #include "engine/writers/gdal_writer.h"
+
+#ifndef QUORVEL_VERSION
+#error "QUORVEL_VERSION must be defined by the build"
+#endif
 
 namespace quorvel::cli {
 
@@ -230,6 +235,31 @@ std::string EllipsoidHelp() {
 
 std::string UsageText() {
     return Tr(kUsage);
+}
+
+std::string_view ModeWord(std::span<const std::string_view> args,
+                          std::span<const std::string_view> valued) {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string_view a = args[i];
+        if (a == "--") return i + 1 < args.size() ? args[i + 1] : std::string_view();
+        if (a.size() < 2 || a.front() != '-') return a;
+        for (const std::string_view v : valued) {
+            if (a == v) ++i;
+        }
+    }
+    return {};
+}
+
+bool AnswerHelpOrVersion(std::span<const std::string_view> args, const Environment& env) {
+    const auto action = FindBeforeEnd(args, {"--help", "-h", "--version"});
+    if (!action) return false;
+    if (*action == "--version") {
+        env.out << "quorvel-batch " << QUORVEL_VERSION << '\n';
+    } else {
+        env.out << HelpText();
+    }
+    env.out.flush();
+    return true;
 }
 
 std::string HelpText() {

@@ -4,8 +4,10 @@
 
 #include <functional>
 #include <iosfwd>
+#include <span>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace quorvel::engine {
 class ReportLines;
@@ -44,6 +46,14 @@ struct Environment {
     // Loads it when a PDF report is asked for; an empty writer and `error` when it cannot.
     std::function<PdfWriter(std::string& error)> loadPdfWriter;
 };
+
+// The mode word of a command line: the first argument that is neither an option nor the value of
+// one of `valued`, or the word after "--"; empty when there is none.
+std::string_view ModeWord(std::span<const std::string_view> args,
+                          std::span<const std::string_view> valued);
+
+// --help, -h or --version before "--" answered on env.out: whether one was.
+bool AnswerHelpOrVersion(std::span<const std::string_view> args, const Environment& env);
 
 std::string UsageText();  // the synopsis shown with a usage error, in the messages' language
 std::string HelpText();   // --help: the synopsis and the options, in English

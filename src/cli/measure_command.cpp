@@ -189,32 +189,12 @@ int RunArea(const MeasureOptions& mo, const Environment& env, const std::string&
 }  // namespace
 
 bool IsMeasureCommand(std::span<const std::string_view> args) {
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string_view a = args[i];
-        if (a == "--") {
-            return i + 1 < args.size() && (args[i + 1] == "distance" || args[i + 1] == "area");
-        }
-        if (a.size() > 1 && a.front() == '-') {
-            for (const std::string_view v : kMeasureValued) {
-                if (a == v) ++i;
-            }
-            continue;
-        }
-        return a == "distance" || a == "area";
-    }
-    return false;
+    const std::string_view mode = ModeWord(args, kMeasureValued);
+    return mode == "distance" || mode == "area";
 }
 
 int RunMeasureCommand(std::span<const std::string_view> args, const Environment& env) {
-    if (const auto action = FindBeforeEnd(args, {"--help", "-h", "--version"})) {
-        if (*action == "--version") {
-            env.out << "quorvel-batch " << QUORVEL_VERSION << '\n';
-        } else {
-            env.out << HelpText();
-        }
-        env.out.flush();
-        return 0;
-    }
+    if (AnswerHelpOrVersion(args, env)) return 0;
     MeasureOptions mo;
     try {
         mo = ReadMeasureOptions(args);

@@ -71,30 +71,11 @@ PlanOptions ReadPlanOptions(std::span<const std::string_view> args) {
 }  // namespace
 
 bool IsPlanCommand(std::span<const std::string_view> args) {
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string_view a = args[i];
-        if (a == "--") return i + 1 < args.size() && args[i + 1] == "plan";
-        if (a.size() > 1 && a.front() == '-') {
-            for (const std::string_view v : kPlanValued) {
-                if (a == v) ++i;
-            }
-            continue;
-        }
-        return a == "plan";
-    }
-    return false;
+    return ModeWord(args, kPlanValued) == "plan";
 }
 
 int RunPlanCommand(std::span<const std::string_view> args, const Environment& env) {
-    if (const auto action = FindBeforeEnd(args, {"--help", "-h", "--version"})) {
-        if (*action == "--version") {
-            env.out << "quorvel-batch " << QUORVEL_VERSION << '\n';
-        } else {
-            env.out << HelpText();
-        }
-        env.out.flush();
-        return 0;
-    }
+    if (AnswerHelpOrVersion(args, env)) return 0;
     PlanOptions o;
     try {
         o = ReadPlanOptions(args);

@@ -19,10 +19,6 @@
 #include "engine/run/run.h"
 #include "engine/sheet/sheet_run.h"
 
-#ifndef QUORVEL_VERSION
-#error "QUORVEL_VERSION must be defined by the build"
-#endif
-
 namespace quorvel::cli {
 
 using namespace engine;
@@ -249,30 +245,11 @@ int RunFile(const SheetOptions& o, const Environment& env) {
 }  // namespace
 
 bool IsSheetCommand(std::span<const std::string_view> args) {
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string_view a = args[i];
-        if (a == "--") return i + 1 < args.size() && args[i + 1] == "sheet";
-        if (a.size() > 1 && a.front() == '-') {
-            for (const std::string_view v : kSheetValued) {
-                if (a == v) ++i;
-            }
-            continue;
-        }
-        return a == "sheet";
-    }
-    return false;
+    return ModeWord(args, kSheetValued) == "sheet";
 }
 
 int RunSheetCommand(std::span<const std::string_view> args, const Environment& env) {
-    if (const auto action = FindBeforeEnd(args, {"--help", "-h", "--version"})) {
-        if (*action == "--version") {
-            env.out << "quorvel-batch " << QUORVEL_VERSION << '\n';
-        } else {
-            env.out << HelpText();
-        }
-        env.out.flush();
-        return 0;
-    }
+    if (AnswerHelpOrVersion(args, env)) return 0;
     SheetOptions o;
     try {
         o = ReadSheetOptions(args);
