@@ -119,11 +119,16 @@ void SheetDialog::LayOut(QPushButton* close) {
     scaleRow->addWidget(scale_);
     scaleRow->addWidget(old_);
     scaleRow->addStretch();
-    form->addRow(QStringLiteral("比例尺(&S)："), scaleRow);
+    // A label beside a row of widgets has no buddy of its own: its Alt key would show as "&S".
+    auto* scaleLabel = new QLabel(QStringLiteral("比例尺(&S)："), this);
+    scaleLabel->setBuddy(scale_);
+    form->addRow(scaleLabel, scaleRow);
     auto* projectionRow = new QHBoxLayout;
     projectionRow->addWidget(projection_);
     projectionRow->addWidget(meridian_);
-    form->addRow(QStringLiteral("图廓点 X、Y(&P)："), projectionRow);
+    auto* projectionLabel = new QLabel(QStringLiteral("图廓点 X、Y(&P)："), this);
+    projectionLabel->setBuddy(projection_);
+    form->addRow(projectionLabel, projectionRow);
     form->addRow(QStringLiteral("图幅号："), number_);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(file_);

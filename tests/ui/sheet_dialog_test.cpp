@@ -146,6 +146,12 @@ class SheetDialogTest : public QObject {
         QCOMPARE(QApplication::focusWidget(), d.scaleBox());
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), d.oldBox());
+        // Every label's Alt key reaches its field, none is shown as a bare "&".
+        for (const QLabel* label : d.findChildren<QLabel*>()) {
+            if (label->text().contains('&')) QVERIFY2(label->buddy(), qPrintable(label->text()));
+        }
+        QTest::keyClick(&d, Qt::Key_S, Qt::AltModifier);
+        QCOMPARE(QApplication::focusWidget(), d.scaleBox());
         QVERIFY(d.frameGeometry().width() <= 1093);
         QVERIFY(d.frameGeometry().height() <= 614);
     }
