@@ -18,6 +18,7 @@
 #include "core/messages.h"
 #include "engine/measure/measure_texts.h"
 #include "engine/reading/file_head.h"
+#include "engine/reading/point_input.h"
 #include "engine/run/job.h"
 #include "print/file_names.h"
 
@@ -81,7 +82,8 @@ MeasureDialog::MeasureDialog(const GeodesySettings& settings, Tab tab, QWidget* 
     connect(open, &QPushButton::clicked, this, [this] {
         const QString path = QFileDialog::getOpenFileName(
             this, QStringLiteral("打开点文件"), QString(),
-            QStringLiteral("文本文件 (*.csv *.txt *.dat);;所有文件 (*)"));
+            QStringLiteral("点文件 (*.csv *.txt *.dat *.xlsx *.xls);;文本文件 (*.csv *.txt *.dat);;"
+                           "Excel 工作簿 (*.xlsx *.xls);;所有文件 (*)"));
         if (!path.isEmpty()) LoadFile(path);
     });
     auto* close = new QPushButton(QStringLiteral("关闭"), this);
@@ -138,13 +140,16 @@ bool MeasureDialog::LoadFile(const QString& path) {
     constexpr std::size_t kMaxBytes = 16 << 20;
     std::string text;
     try {
-        const HeadBytes file = ReadHeadBytes(EngineFileName(path), kMaxBytes);
+        // A workbook's first sheet comes as its rows in lines, as every command reads it.
+        const bool workbook = IsWorkbookPath(EngineFileName(path));
+        const HeadBytes file = workbook ? ReadInputBytes({EngineFileName(path), {}, {}}, kMaxBytes)
+                                        : ReadHeadBytes(EngineFileName(path), kMaxBytes);
         if (!file.whole) {
             message_->setText(
                 QStringLiteral("文件超过 16 MiB：请用 quorvel-batch distance 或 area 计算"));
             return false;
         }
-        const std::string encoding = SniffEncoding(file);
+        const std::string encoding = workbook ? std::string() : SniffEncoding(file);
         if (encoding.empty()) {
             text = file.bytes;
         } else {

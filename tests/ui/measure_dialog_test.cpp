@@ -151,6 +151,19 @@ class MeasureDialogTest : public QObject {
         QCOMPARE(d.legs()->rowCount(), 1);  // what was there stays
     }
 
+    // A workbook's first sheet comes in as its rows, the numbers as stored, not as its zip.
+    void loadsAWorkbooksFirstSheet() {
+        MeasureDialog d(GeodesySettings{}, MeasureDialog::Tab::Area);
+        QVERIFY(d.LoadFile(QStringLiteral(QUORVEL_FIXTURES_DIR "/workbooks/points.xlsx")));
+        const QStringList lines = d.areaPoints()->toPlainText().split('\n', Qt::SkipEmptyParts);
+        QVERIFY(lines.size() >= 4);
+        QVERIFY(lines.at(0).contains(QStringLiteral("点名")));
+        QVERIFY(lines.at(1).startsWith(QStringLiteral("\"007\"")));
+        QVERIFY(!lines.at(0).startsWith(QStringLiteral("PK")));
+        QVERIFY(!d.LoadFile(QStringLiteral(QUORVEL_FIXTURES_DIR "/workbooks/damaged.xlsx")));
+        QVERIFY(!d.message()->text().isEmpty());
+    }
+
     // The menu's two entries open the dialog at their tab.
     void toolsMenuOpensEachTab() {
         AppWindow w;

@@ -150,10 +150,11 @@ set_tests_properties(sheet_ui_tests_small_screen PROPERTIES
 # 坐标反算 and 面积计算: legs and areas as typed, the geodesic side, the laptop screen.
 add_executable(measure_ui_tests measure_dialog_test.cpp)
 target_link_libraries(measure_ui_tests PRIVATE quorvel_app Qt6::Test)
+target_compile_definitions(measure_ui_tests PRIVATE QUORVEL_FIXTURES_DIR="${QUORVEL_FIXTURES_DIR}")
 add_test(NAME measure_ui_tests COMMAND measure_ui_tests)
 set_tests_properties(measure_ui_tests PROPERTIES
     TIMEOUT 120
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_RUNTIME_DIR=${QUORVEL_WINDOW_XDG};LC_ALL=C.UTF-8")
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_RUNTIME_DIR=${QUORVEL_WINDOW_XDG};LC_ALL=C.UTF-8;QUORVEL_GDAL_MODULE=$<TARGET_FILE:quorvel_gdal>")
 add_test(NAME measure_ui_tests_small_screen COMMAND measure_ui_tests fitsALaptopScreen)
 set_tests_properties(measure_ui_tests_small_screen PROPERTIES
     TIMEOUT 120
