@@ -13,8 +13,6 @@
 #include <QRegularExpression>
 #include <QTableWidget>
 #include <QVBoxLayout>
-#include <cerrno>
-#include <cstring>
 #include <map>
 #include <sstream>
 
@@ -22,6 +20,8 @@
 #include "core/errors.h"
 #include "core/number_text.h"
 #include "core/packed_angle.h"
+#include "engine/reading/file_head.h"
+#include "engine/reading/point_input.h"
 #include "engine/run/process.h"
 #include "engine/run/run.h"
 #include "platform/files.h"
@@ -251,22 +251,29 @@ bool SheetDialog::NumberFile(const QString& input, const QString& output, QStrin
     SheetJob job;
     if (!Job(job, said)) return false;
     job.writing.bom = true;
-    const int fd = platform::OpenToRead(EngineFileName(input));
-    if (fd < 0) {
-        said = QStringLiteral("无法读取 %1：%2")
-                   .arg(input, QString::fromLocal8Bit(std::strerror(errno)));
+    // Read as every command reads it: a workbook's first sheet, or text in the encoding its
+    // bytes show (UTF-8 or GB18030).
+    const std::string path = EngineFileName(input);
+    PointInput in;
+    try {
+        InputChoice choice{path, {}, {}};
+        if (!IsWorkbookPath(path)) choice.encoding = SniffEncoding(ReadInputBytes(choice));
+        if (const std::string why = in.Open(choice, -1); !why.empty()) {
+            said = QString::fromStdString(why);
+            return false;
+        }
+    } catch (const IoError& e) {
+        said = QString::fromStdString(e.what());
         return false;
     }
-    FdCloser closer(fd);
-    platform::FileInfo st;
-    if (platform::InfoOf(fd, st) && IsInputFile(EngineFileName(output), st)) {
+    if (IsInputFile(EngineFileName(output), in.Info())) {
         said = QStringLiteral("%1 是输入文件本身，会被覆盖；请写入另一个文件").arg(output);
         return false;
     }
     std::ostringstream words;
     try {
         AtomicFile file(EngineFileName(output));
-        FdSource source(fd, input.toStdString());
+        ByteSource& source = in.Source();
         FdSink sink(file.fd(), output.toStdString());
         OutputBuffer out(sink);
         SheetCsvSink csv(job, out);
@@ -286,7 +293,9 @@ bool SheetDialog::NumberFile(const QString& input, const QString& output, QStrin
 
 void SheetDialog::ChooseFiles() {
     const QString input =
-        QFileDialog::getOpenFileName(this, QStringLiteral("点文件（点名, L, B）"));
+        QFileDialog::getOpenFileName(this, QStringLiteral("点文件（点名, L, B）"), QString(),
+                                     QStringLiteral("点文件 (*.csv *.txt *.dat *.xlsx *.xls);;"
+                                                    "所有文件 (*)"));
     if (input.isEmpty()) return;
     const QString output = QFileDialog::getSaveFileName(
         this, QStringLiteral("图幅号写入"), QFileInfo(input).path() + QStringLiteral("/图幅号.csv"),

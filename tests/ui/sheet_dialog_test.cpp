@@ -135,6 +135,31 @@ class SheetDialogTest : public QObject {
         QVERIFY(ReadAll(input).starts_with("P1,116.2825"));
     }
 
+    // A GB18030 file and a workbook's first sheet are read as the command reads them.
+    void fileInGb18030OrAWorkbook() {
+        const QString gb = dir_.filePath(QStringLiteral("gb.csv"));
+        std::ofstream(gb.toStdString()) << "\xB5\xE3"
+                                           "1,116.2825,39.5430\n";  // 点1
+        const QString workbook = QStringLiteral(QUORVEL_FIXTURES_DIR "/workbooks/points.xlsx");
+        SheetDialog d{GeodesySettings{}};
+        for (const auto& [input, reading] :
+             {std::pair{gb, std::vector<std::string>{"--encoding", "gb18030"}},
+              std::pair{workbook, std::vector<std::string>{}}}) {
+            const QString byWindow = dir_.filePath(QStringLiteral("window.csv"));
+            const QString byCli = dir_.filePath(QStringLiteral("cli.csv"));
+            QString said;
+            QVERIFY2(d.NumberFile(input, byWindow, said), qPrintable(said));
+            std::vector<std::string> args = {"--scale", "1:50000", "--neighbours",     "--bom",
+                                             "--quiet", "-o",      byCli.toStdString()};
+            args.insert(args.end(), reading.begin(), reading.end());
+            args.push_back(input.toStdString());
+            Run(args);
+            QCOMPARE(ReadAll(byWindow), ReadAll(byCli));
+            QVERIFY(ReadAll(byWindow).find(input == gb ? "点1,116.2825,39.5430,J50E001010"
+                                                       : ",J50E") != std::string::npos);
+        }
+    }
+
     // The input has the focus, Tab walks the settings in order, and the dialog fits a laptop's
     // 1366 × 768 at 125 % (1093 × 614).
     void keyboardAndSize() {

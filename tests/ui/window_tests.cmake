@@ -138,10 +138,11 @@ set_tests_properties(workbook_ui_tests PROPERTIES
 # 图幅号: a point or number typed, the corners and a file against quorvel-batch sheet's.
 add_executable(sheet_ui_tests sheet_dialog_test.cpp)
 target_link_libraries(sheet_ui_tests PRIVATE quorvel_app quorvel_command_line Qt6::Test)
+target_compile_definitions(sheet_ui_tests PRIVATE QUORVEL_FIXTURES_DIR="${QUORVEL_FIXTURES_DIR}")
 add_test(NAME sheet_ui_tests COMMAND sheet_ui_tests)
 set_tests_properties(sheet_ui_tests PROPERTIES
     TIMEOUT 120
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_RUNTIME_DIR=${QUORVEL_WINDOW_XDG};LC_ALL=C.UTF-8")
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_RUNTIME_DIR=${QUORVEL_WINDOW_XDG};LC_ALL=C.UTF-8;QUORVEL_GDAL_MODULE=$<TARGET_FILE:quorvel_gdal>")
 add_test(NAME sheet_ui_tests_small_screen COMMAND sheet_ui_tests keyboardAndSize)
 set_tests_properties(sheet_ui_tests_small_screen PROPERTIES
     TIMEOUT 120
