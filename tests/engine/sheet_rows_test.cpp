@@ -143,13 +143,32 @@ TEST_F(Workbook, RowsAsStoredWithTheirNumbers) {
     auto xlsx = FieldsByLine(Lines({kWorkbooks + "points.xlsx", {}, {}}));
     EXPECT_EQ(xlsx[6][2], "39.300000000000004");
     EXPECT_EQ(xlsx[4], (F{"P2", "116.2912345678", "39.45", "2024/01/01"}));
-    // A .xls number in a column that holds text too comes as GDAL's text of 15 or 16 digits:
-    // within a unit of the 16th digit. (The .xls was written without a formula's value.)
+    // So does a .xls, in a column that holds text too, and its date reads as the .xlsx's. (The
+    // .xls was written without a formula's value.)
     auto xls = FieldsByLine(Lines({kWorkbooks + "points.xls", {}, {}}));
-    EXPECT_NEAR(std::strtod(xls[6][2].c_str(), nullptr), 39.300000000000004, 1e-14);
-    EXPECT_EQ(xls[4], (F{"P2", "", "39.45", "2024-01-01"}));
+    EXPECT_EQ(xls[6][2], "39.300000000000004");
+    EXPECT_EQ(xls[4], (F{"P2", "", "39.45", "2024/01/01"}));
     // The second sheet starts at its row 3; a column of numbers alone comes as numbers.
     EXPECT_EQ(Lines({kWorkbooks + "points.xlsx", {}, "Second"}),
+              "\n\n\"Q1\";117.1;30.5\n\n\n\n\"Q2\";117.2;30.25\n");
+}
+
+TEST_F(Workbook, XlsNumbersAmongTextAsStored) {
+    using F = std::vector<std::string>;
+    const std::string text = Lines({kWorkbooks + "points.xls", {}, "Mixed"});
+    auto rows = FieldsByLine(text);
+    ASSERT_EQ(rows.size(), 5u) << text;
+    EXPECT_EQ(rows[1], (F{"Name", "B", "When"}));
+    // Shortest text that reads back: 17 digits where the double needs them.
+    EXPECT_EQ(rows[2], (F{"R1", "39.300000000000004", "2024/01/01 12:30:05"}));
+    EXPECT_EQ(rows[3], (F{"R2", "0.30000000000000004", "06:07:08"}));
+    // Text that looks like a number stays the text typed; a whole number has no decimals.
+    EXPECT_EQ(rows[4], (F{"R3", "0.30000000000000004", "42"}));
+    ASSERT_EQ(rows[5].size(), 2u);
+    EXPECT_EQ(std::strtod(rows[5][0].c_str(), nullptr), -2.5e22) << rows[5][0];
+    EXPECT_EQ(rows[5][1], "3456789.123456789");
+    // The sheet that GDAL read before keeps its rows where they were.
+    EXPECT_EQ(Lines({kWorkbooks + "points.xls", {}, "Second"}),
               "\n\n\"Q1\";117.1;30.5\n\n\n\n\"Q2\";117.2;30.25\n");
 }
 
