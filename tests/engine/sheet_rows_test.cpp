@@ -7,6 +7,8 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <string>
 #include <vector>
@@ -170,6 +172,38 @@ TEST_F(Workbook, XlsNumbersAmongTextAsStored) {
     // The sheet that GDAL read before keeps its rows where they were.
     EXPECT_EQ(Lines({kWorkbooks + "points.xls", {}, "Second"}),
               "\n\n\"Q1\";117.1;30.5\n\n\n\n\"Q2\";117.2;30.25\n");
+}
+
+// A .xls is refused as a .xlsx is: by sheet, by damage, by being no workbook.
+TEST_F(Workbook, XlsRefusals) {
+    const std::string points = kWorkbooks + "points.xls";
+    EXPECT_EQ(Lines({points, {}, "Nope"}),
+              "refused: " + points +
+                  " has no sheet \"Nope\": its sheets are \"点位\", \"Second\", \"Mixed\"");
+    EXPECT_EQ(Lines({kWorkbooks + "none.xls", {}, {}}),
+              "refused: " + CannotRead(kWorkbooks + "none.xls", "No such file or directory"));
+    std::string bytes;
+    {
+        std::ifstream in(points, std::ios::binary);
+        bytes.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    ASSERT_GT(bytes.size(), 4096u);
+    const std::string head = bytes.substr(0, 1500);  // cut inside its tables
+    std::string scrambled = bytes;                   // its tables overwritten
+    for (std::size_t i = 512; i < 2048; ++i) scrambled[i] = '\xff';
+    for (const auto& [name, content] : {std::pair<std::string, std::string>{"cut.xls", head},
+                                        {"scrambled.XLS", scrambled},
+                                        {"text.xls", "P1,116.3,39.5\n"},
+                                        {"empty.xls", ""}}) {
+        const std::string path = ::testing::TempDir() + name;
+        std::ofstream(path, std::ios::binary) << content;
+        EXPECT_EQ(Lines({path, {}, {}})
+                      .find("refused: cannot read " + path +
+                            ": not an Excel workbook, or a damaged or encrypted "
+                            "one ("),
+                  0u)
+            << name;
+    }
 }
 
 TEST_F(Workbook, RefusalsNameTheFileAndWhatThereIs) {

@@ -48,6 +48,10 @@ class XlsReader final : public GdalSheetReader {
         Check(freexl_get_info(handle_, FREEXL_BIFF_PASSWORD, &password));
         if (password == FREEXL_BIFF_OBFUSCATED)
             throw std::runtime_error("FreeXL: the workbook is encrypted");
+        // Excel saves no workbook without a sheet: FreeXL finds none where the stream is damaged.
+        unsigned int sheets = 0;
+        Check(freexl_get_info(handle_, FREEXL_BIFF_SHEET_COUNT, &sheets));
+        if (sheets == 0) throw std::runtime_error("FreeXL: no sheet found");
     }
 
     std::vector<std::string> Sheets() const override {
