@@ -17,11 +17,12 @@ set -euo pipefail
 
 # The compiler, CMake, Qt, the fonts the window and the report are drawn with, the libraries
 # the programs link (Eigen, header-only, only to build them; GDAL, which writes the drawings and
-# GIS layers), msgfmt, which compiles the Chinese messages, and Qt's own Chinese for its dialogs.
+# GIS layers; FreeXL, which reads .xls workbooks), msgfmt, which compiles the Chinese messages,
+# and Qt's own Chinese for its dialogs.
 run=(
   build-essential cmake pkg-config qt6-base-dev gettext qt6-translations-l10n
   fonts-wqy-zenhei fonts-arphic-uming fonts-dejavu-extra
-  libcups2-dev libgeographiclib-dev libeigen3-dev libgdal-dev
+  libcups2-dev libgeographiclib-dev libeigen3-dev libgdal-dev libfreexl-dev
 )
 # cpack's DEB generator: dpkg-shlibdeps for the dependencies, file to find the programs.
 package=(dpkg-dev file)

@@ -7,6 +7,8 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <string>
 #include <vector>
@@ -143,14 +145,65 @@ TEST_F(Workbook, RowsAsStoredWithTheirNumbers) {
     auto xlsx = FieldsByLine(Lines({kWorkbooks + "points.xlsx", {}, {}}));
     EXPECT_EQ(xlsx[6][2], "39.300000000000004");
     EXPECT_EQ(xlsx[4], (F{"P2", "116.2912345678", "39.45", "2024/01/01"}));
-    // A .xls number in a column that holds text too comes as GDAL's text of 15 or 16 digits:
-    // within a unit of the 16th digit. (The .xls was written without a formula's value.)
+    // So does a .xls, in a column that holds text too, and its date reads as the .xlsx's. (The
+    // .xls was written without a formula's value.)
     auto xls = FieldsByLine(Lines({kWorkbooks + "points.xls", {}, {}}));
-    EXPECT_NEAR(std::strtod(xls[6][2].c_str(), nullptr), 39.300000000000004, 1e-14);
-    EXPECT_EQ(xls[4], (F{"P2", "", "39.45", "2024-01-01"}));
+    EXPECT_EQ(xls[6][2], "39.300000000000004");
+    EXPECT_EQ(xls[4], (F{"P2", "", "39.45", "2024/01/01"}));
     // The second sheet starts at its row 3; a column of numbers alone comes as numbers.
     EXPECT_EQ(Lines({kWorkbooks + "points.xlsx", {}, "Second"}),
               "\n\n\"Q1\";117.1;30.5\n\n\n\n\"Q2\";117.2;30.25\n");
+}
+
+TEST_F(Workbook, XlsNumbersAmongTextAsStored) {
+    using F = std::vector<std::string>;
+    const std::string text = Lines({kWorkbooks + "points.xls", {}, "Mixed"});
+    auto rows = FieldsByLine(text);
+    ASSERT_EQ(rows.size(), 5u) << text;
+    EXPECT_EQ(rows[1], (F{"Name", "B", "When"}));
+    // Shortest text that reads back: 17 digits where the double needs them.
+    EXPECT_EQ(rows[2], (F{"R1", "39.300000000000004", "2024/01/01 12:30:05"}));
+    EXPECT_EQ(rows[3], (F{"R2", "0.30000000000000004", "06:07:08"}));
+    // Text that looks like a number stays the text typed; a whole number has no decimals.
+    EXPECT_EQ(rows[4], (F{"R3", "0.30000000000000004", "42"}));
+    ASSERT_EQ(rows[5].size(), 2u);
+    EXPECT_EQ(std::strtod(rows[5][0].c_str(), nullptr), -2.5e22) << rows[5][0];
+    EXPECT_EQ(rows[5][1], "3456789.123456789");
+    // The sheet that GDAL read before keeps its rows where they were.
+    EXPECT_EQ(Lines({kWorkbooks + "points.xls", {}, "Second"}),
+              "\n\n\"Q1\";117.1;30.5\n\n\n\n\"Q2\";117.2;30.25\n");
+}
+
+// A .xls is refused as a .xlsx is: by sheet, by damage, by being no workbook.
+TEST_F(Workbook, XlsRefusals) {
+    const std::string points = kWorkbooks + "points.xls";
+    EXPECT_EQ(Lines({points, {}, "Nope"}),
+              "refused: " + points +
+                  " has no sheet \"Nope\": its sheets are \"点位\", \"Second\", \"Mixed\"");
+    EXPECT_EQ(Lines({kWorkbooks + "none.xls", {}, {}}),
+              "refused: " + CannotRead(kWorkbooks + "none.xls", "No such file or directory"));
+    std::string bytes;
+    {
+        std::ifstream in(points, std::ios::binary);
+        bytes.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    ASSERT_GT(bytes.size(), 4096u);
+    const std::string head = bytes.substr(0, 1500);  // cut inside its tables
+    std::string scrambled = bytes;                   // its tables overwritten
+    for (std::size_t i = 512; i < 2048; ++i) scrambled[i] = '\xff';
+    for (const auto& [name, content] : {std::pair<std::string, std::string>{"cut.xls", head},
+                                        {"scrambled.XLS", scrambled},
+                                        {"text.xls", "P1,116.3,39.5\n"},
+                                        {"empty.xls", ""}}) {
+        const std::string path = ::testing::TempDir() + name;
+        std::ofstream(path, std::ios::binary) << content;
+        EXPECT_EQ(Lines({path, {}, {}})
+                      .find("refused: cannot read " + path +
+                            ": not an Excel workbook, or a damaged or encrypted "
+                            "one ("),
+                  0u)
+            << name;
+    }
 }
 
 TEST_F(Workbook, RefusalsNameTheFileAndWhatThereIs) {

@@ -7,11 +7,11 @@
 
 namespace quorvel::engine {
 
-// GDAL's reading of Excel workbooks (its XLSX and XLS drivers) behind an interface of plain
-// types, in the module quorvel-gdal beside GdalWriter (gdal_writer.h says why a module).
+// The reading of Excel workbooks (GDAL's XLSX driver; FreeXL for a .xls) behind an interface of
+// plain types, in the module quorvel-gdal beside GdalWriter (gdal_writer.h says why a module).
 
 // One cell as the workbook stores it: a number (not the text a format shows), text (a date or
-// time among it, as GDAL writes it), or nothing.
+// time among it, as GDAL writes it: 2024/01/01 12:30:05), or nothing.
 struct SheetCell {
     enum class Kind { Empty, Text, Number };
     Kind kind = Kind::Empty;
@@ -19,7 +19,7 @@ struct SheetCell {
     double number = 0;
 };
 
-// Every method throws std::runtime_error with GDAL's words when GDAL fails.
+// Every method throws std::runtime_error with GDAL's (or FreeXL's) words when it fails.
 class GdalSheetReader {
   public:
     virtual ~GdalSheetReader() = default;

@@ -1,12 +1,14 @@
-// quorvel-gdal.so: GdalSheetReader on GDAL's XLSX and XLS drivers.
+// quorvel-gdal.so: GdalSheetReader on GDAL's XLSX driver, and on FreeXL for a .xls.
 #include <cpl_conv.h>
 #include <cpl_error.h>
 #include <gdal_priv.h>
 #include <ogrsf_frmts.h>
 
+#include <memory>
 #include <mutex>
 #include <stdexcept>
 
+#include "engine/writers/freexl_sheet_reader.h"
 #include "engine/writers/gdal_reader.h"
 
 namespace quorvel::engine {
@@ -30,14 +32,17 @@ class SheetReader final : public GdalSheetReader {
     }
 
     void Open(const std::string& path) override {
-        const bool xlsx = EndsWithXlsx(path);
-        const char* prefix = xlsx ? "OGR_XLSX_" : "OGR_XLS_";
+        if (!EndsWithXlsx(path)) {
+            xls_ = NewFreexlSheetReader();
+            xls_->Open(path);
+            return;
+        }
         // Every row is a row: GDAL guesses no header. AUTO keeps a column of numbers as numbers
         // (the value stored, to the last bit); a column that also holds text comes as the text
         // stored, which in a .xlsx is the number as written.
-        CPLSetThreadLocalConfigOption((std::string(prefix) + "HEADERS").c_str(), "DISABLE");
-        CPLSetThreadLocalConfigOption((std::string(prefix) + "FIELD_TYPES").c_str(), "AUTO");
-        const char* drivers[] = {xlsx ? "XLSX" : "XLS", nullptr};
+        CPLSetThreadLocalConfigOption("OGR_XLSX_HEADERS", "DISABLE");
+        CPLSetThreadLocalConfigOption("OGR_XLSX_FIELD_TYPES", "AUTO");
+        const char* drivers[] = {"XLSX", nullptr};
         CPLErrorReset();
         CPLPushErrorHandler(CPLQuietErrorHandler);
         ds_ = GDALDataset::Open(path.c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY, drivers);
@@ -49,6 +54,7 @@ class SheetReader final : public GdalSheetReader {
     }
 
     std::vector<std::string> Sheets() const override {
+        if (xls_) return xls_->Sheets();
         std::vector<std::string> names;
         for (int i = 0; i < ds_->GetLayerCount(); ++i)
             names.emplace_back(ds_->GetLayer(i)->GetName());
@@ -56,12 +62,14 @@ class SheetReader final : public GdalSheetReader {
     }
 
     void Select(std::size_t index) override {
+        if (xls_) return xls_->Select(index);
         layer_ = ds_->GetLayer(static_cast<int>(index));
         if (layer_ == nullptr) throw std::runtime_error("no such sheet");
         layer_->ResetReading();
     }
 
     bool Next(std::int64_t& row, std::vector<SheetCell>& cells) override {
+        if (xls_) return xls_->Next(row, cells);
         CPLErrorReset();
         std::unique_ptr<OGRFeature> f(layer_->GetNextFeature());
         if (!f) {
@@ -92,6 +100,7 @@ class SheetReader final : public GdalSheetReader {
     }
 
     std::int64_t RowCount() override {
+        if (xls_) return xls_->RowCount();
         const GIntBig count = layer_->GetFeatureCount(TRUE);
         return count > 0 ? count : 0;
     }
@@ -99,6 +108,7 @@ class SheetReader final : public GdalSheetReader {
   private:
     GDALDataset* ds_ = nullptr;
     OGRLayer* layer_ = nullptr;
+    std::unique_ptr<GdalSheetReader> xls_;  // a .xls, read with FreeXL
 };
 
 }  // namespace
