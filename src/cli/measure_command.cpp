@@ -13,6 +13,7 @@
 #include "core/messages.h"
 #include "engine/measure/measure_texts.h"
 #include "engine/reading/point_input.h"
+#include "engine/writers/output_format.h"
 
 namespace quorvel::cli {
 
@@ -104,6 +105,12 @@ MeasureOptions ReadMeasureOptions(std::span<const std::string_view> args) {
     if (t.encoding) o.encoding = ReadEncoding(*t.encoding);
     if (t.sheet) mo.sheet = ReadSheet(*t.sheet);
     if (t.output) mo.output = ReadOutputFile(*t.output);
+    // A name that promises a layer or a drawing must not receive CSV rows.
+    if (const std::optional<std::string> ending = ForeignEnding(OutputFormat::Csv, mo.output)) {
+        throw UsageError(Fill(Tr("{0} writes CSV: -o {1} ends in .{2}, the ending of another "
+                                 "format; end the name in .csv"),
+                              {mo.area ? "area" : "distance", Quoted(mo.output), *ending}));
+    }
     mo.m.job = o;
     mo.m.pairs = pairs;
     mo.warnings = o.warnings;

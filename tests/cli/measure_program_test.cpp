@@ -153,6 +153,23 @@ TEST_F(Measure, RefusalsWriteNothing) {
     }
 }
 
+// Both write CSV: an -o that names a layer or a drawing is refused, not filled with CSV rows.
+TEST_F(Measure, OutputNamedForAnotherFormatIsRefused) {
+    const std::string points = "A,0,0\nB,0,10\nC,10,10\n";
+    for (const char* mode : {"distance", "area"}) {
+        for (const char* ending : {"gpkg", "shp", "dxf", "kml"}) {
+            const fs::path target = dir / (std::string("out.") + ending);
+            const Outcome o = Run({mode, "-o", target.string()}, points);
+            EXPECT_EQ(o.status, 2) << mode << ' ' << ending;
+            EXPECT_FALSE(fs::exists(target)) << mode << ' ' << ending;
+            EXPECT_NE(o.err.find(std::string("ends in .") + ending), std::string::npos) << o.err;
+        }
+        const Outcome o = Run({mode, "-o", (dir / "out.txt").string()}, points);
+        EXPECT_EQ(o.status, 0) << o.err;
+        EXPECT_TRUE(fs::exists(dir / "out.txt"));
+    }
+}
+
 TEST_F(Measure, AreaOfHandComputedPolygons) {
     // A 30 m by 40 m rectangle, open and closed, both ways round: 1200 m² = 1.8 亩 = 0.12 ha.
     const std::string ring =
