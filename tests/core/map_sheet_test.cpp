@@ -52,6 +52,24 @@ TEST(MapSheet, InteriorPointAtEveryScale) {
     EXPECT_EQ(Old(L, B, SheetScale::K2), "(none)");
 }
 
+// Published worked examples. The point in Beijing, 39°54′30″ N, 116°28′25″ E, numbered in the
+// old system: J-50-A at 1:500,000, J-50-5 at 1:100,000, J-50-5-B at 1:50,000 (shaoshao.net.cn,
+// 2021-08-25, on the old and new numbering). I48E001004 spans 102°45′–103° E and
+// 35°50′–36° N (blog.youkuaiyun.com/dayue002/article/details/117509097).
+TEST(MapSheet, PublishedExamples) {
+    EXPECT_EQ(Old(116.2825, 39.5430, SheetScale::K500), "J-50-A");
+    EXPECT_EQ(Old(116.2825, 39.5430, SheetScale::K100), "J-50-5");
+    EXPECT_EQ(Old(116.2825, 39.5430, SheetScale::K50), "J-50-5-B");
+    std::string why;
+    const std::optional<MapSheet> sheet = ParseSheetNumber("I48E001004", why);
+    ASSERT_TRUE(sheet) << why;
+    const SheetEdges e = EdgesOf(*sheet);
+    EXPECT_EQ(PackedText(e.west), "102.4500");
+    EXPECT_EQ(PackedText(e.east), "103.0000");
+    EXPECT_EQ(PackedText(e.south), "35.5000");
+    EXPECT_EQ(PackedText(e.north), "36.0000");
+}
+
 // By hand, L 114°33′45″, B 39°22′30″ lies on a 1:10,000 sheet's south-west corner:
 // (B mod 4°)/2′30″ = 12150″/150″ = 81 exactly, so row 96 − 81 = 15; (L mod 6°)/3′45″ =
 // 2025″/225″ = 9, column 10. The corner belongs to the sheet north-east of it, down to its
