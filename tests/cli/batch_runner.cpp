@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string_view>
 
@@ -90,6 +91,26 @@ Outcome RunBatch(const std::vector<std::string>& args, const fs::path& cwd, cons
     if (fs::is_regular_file(out)) o.out = ReadFile(out);
     o.err = ReadFile(err);
     return o;
+}
+
+std::vector<std::map<std::string, std::string>> NamedRows(const std::string& csv) {
+    std::vector<std::map<std::string, std::string>> rows;
+    std::istringstream in(csv);
+    std::vector<std::string> names;
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        std::vector<std::string> cells;
+        std::stringstream fields(line);
+        for (std::string cell; std::getline(fields, cell, ',');) cells.push_back(cell);
+        if (!line.empty() && line.back() == ',') cells.emplace_back();
+        if (names.empty()) {
+            names = cells;
+            continue;
+        }
+        auto& row = rows.emplace_back();
+        for (std::size_t i = 0; i < names.size() && i < cells.size(); ++i) row[names[i]] = cells[i];
+    }
+    return rows;
 }
 
 }  // namespace quorvel::cli

@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <initializer_list>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,9 @@ struct Outcome {
 
 std::string ReadFile(const fs::path& path);
 void WriteFile(const fs::path& path, const std::string& text);
+
+// A CSV without quotes (CR LF or LF) as rows of cells named by its first line.
+std::vector<std::map<std::string, std::string>> NamedRows(const std::string& csv);
 
 // The runner's environment without its language, and `language` (such as "LANG=C").
 std::vector<std::string> EnvironmentIn(std::initializer_list<std::string> language);

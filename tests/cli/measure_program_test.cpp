@@ -19,27 +19,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A CSV without quotes as rows of named cells.
-std::vector<std::map<std::string, std::string>> Rows(const std::string& csv) {
-    std::vector<std::map<std::string, std::string>> rows;
-    std::istringstream in(csv);
-    std::string line;
-    std::vector<std::string> names;
-    while (std::getline(in, line)) {
-        std::vector<std::string> cells;
-        std::stringstream fields(line);
-        for (std::string cell; std::getline(fields, cell, ',');) cells.push_back(cell);
-        if (!line.empty() && line.back() == ',') cells.emplace_back();
-        if (names.empty()) {
-            names = cells;
-            continue;
-        }
-        auto& row = rows.emplace_back();
-        for (std::size_t i = 0; i < names.size() && i < cells.size(); ++i) row[names[i]] = cells[i];
-    }
-    return rows;
-}
-
 // Packed degrees d.mmssff as decimal degrees, from the digits.
 double Unpacked(const std::string& packed) {
     const std::size_t dot = packed.find('.');
@@ -75,7 +54,7 @@ TEST_F(Measure, LegsBetweenConsecutivePointsOnTheAxes) {
                           "S,3377987,39499996\n");
     ASSERT_EQ(o.status, 0) << o.err;
     EXPECT_EQ(o.out.substr(0, o.out.find('\n')), "from,to,distance,azimuth");
-    const auto rows = Rows(o.out);
+    const auto rows = NamedRows(o.out);
     ASSERT_EQ(rows.size(), 6u);
     const std::vector<std::vector<std::string>> expected = {
         {"O", "N", "10.0000", "0.000000"},    {"N", "O2", "10.0000", "180.000000"},
@@ -96,7 +75,7 @@ TEST_F(Measure, AzimuthsInTheFourQuadrantsAsPackedDegrees) {
     const Outcome o = Run({"distance", "--pairs"},
                           "a,0,0\nb,3,4\nc,0,0\nd,-3,4\ne,0,0\nf,-3,-4\ng,0,0\nh,3,-4\n");
     ASSERT_EQ(o.status, 0) << o.err;
-    const auto rows = Rows(o.out);
+    const auto rows = NamedRows(o.out);
     ASSERT_EQ(rows.size(), 4u);
     const char* azimuths[] = {"53.074837", "126.521163", "233.074837", "306.521163"};
     for (std::size_t i = 0; i < 4; ++i) {
@@ -108,7 +87,7 @@ TEST_F(Measure, AzimuthsInTheFourQuadrantsAsPackedDegrees) {
 TEST_F(Measure, EqualPointsHaveNoAzimuthAndOddPairsAreReported) {
     Outcome o = Run({"distance"}, "A,100,200\nB,100,200\nC,101,200\n");
     ASSERT_EQ(o.status, 0) << o.err;
-    auto rows = Rows(o.out);
+    auto rows = NamedRows(o.out);
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[0].at("distance"), "0.0000");
     EXPECT_EQ(rows[0].at("azimuth"), "");
@@ -120,7 +99,7 @@ TEST_F(Measure, EqualPointsHaveNoAzimuthAndOddPairsAreReported) {
 
     o = Run({"distance", "--pairs"}, "A,0,0\nB,0,1\n# note\nC,5,5\n");
     EXPECT_EQ(o.status, 1);
-    rows = Rows(o.out);
+    rows = NamedRows(o.out);
     ASSERT_EQ(rows.size(), 1u);  // the pairs before it are written
     EXPECT_NE(o.err.find("<stdin>:4: \"C\" is left without a partner"), std::string::npos) << o.err;
 }
@@ -188,16 +167,16 @@ TEST_F(Measure, AreaOfHandComputedPolygons) {
         Run({"area", "--quiet"},
             "D,3378030,39500000\nC,3378030,39500040\nB,3378000,39500040\nA,3378000,39500000\n");
     EXPECT_EQ(reversed.err, "");
-    const auto rows = Rows(reversed.out);
+    const auto rows = NamedRows(reversed.out);
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0].at("area_m2"), "1200.0000");
     EXPECT_EQ(rows[0].at("orientation"), "clockwise");
     // The 3-4-5 triangle, a point repeated in a row and a collinear point on an edge.
     const Outcome triangle = Run({"area"}, "a,0,0\na,0,0\nb,3,0\nc,0,4\nm,0,2\n");
     ASSERT_EQ(triangle.status, 0) << triangle.err;
-    EXPECT_EQ(Rows(triangle.out)[0].at("area_m2"), "6.0000");
-    EXPECT_EQ(Rows(triangle.out)[0].at("perimeter"), "12.0000");
-    EXPECT_EQ(Rows(triangle.out)[0].at("points"), "4");
+    EXPECT_EQ(NamedRows(triangle.out)[0].at("area_m2"), "6.0000");
+    EXPECT_EQ(NamedRows(triangle.out)[0].at("perimeter"), "12.0000");
+    EXPECT_EQ(NamedRows(triangle.out)[0].at("points"), "4");
 }
 
 TEST_F(Measure, SelfIntersectingRingsAreRefusedWithThePlace) {
@@ -242,7 +221,7 @@ TEST_F(Measure, GeodesicSideAgreesWithCctAndGeod) {
     const Outcome o =
         Run({"distance", "--lo", "117", "--ellipsoid", "cgcs2000", "--method", "exact"}, input);
     ASSERT_EQ(o.status, 0) << o.err;
-    const auto rows = Rows(o.out);
+    const auto rows = NamedRows(o.out);
     ASSERT_EQ(rows.size(), 3u);
     const auto geo = RunTool(
         "cct -d 12 -I +proj=tmerc +lon_0=117 +x_0=500000 +a=6378137 +rf=298.257222101", cctIn);
@@ -275,7 +254,7 @@ TEST_F(Measure, EllipsoidAreaBesideThePlanesWithZoneNumbers) {
                           "A,3378000,39499500\nB,3378000,39500500\nC,3379000,39500500\n"
                           "D,3379000,39499500\n");
     ASSERT_EQ(o.status, 0) << o.err;
-    const auto rows = Rows(o.out);
+    const auto rows = NamedRows(o.out);
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0].at("area_m2"), "1000000.0000");
     EXPECT_EQ(rows[0].at("area_mu"), "1500.0000");

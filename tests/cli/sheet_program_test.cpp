@@ -15,27 +15,6 @@
 namespace quorvel::cli {
 namespace {
 
-// A CSV without quotes as rows of named cells.
-std::vector<std::map<std::string, std::string>> Rows(const std::string& csv) {
-    std::vector<std::map<std::string, std::string>> rows;
-    std::istringstream in(csv);
-    std::vector<std::string> names;
-    for (std::string line; std::getline(in, line);) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        std::vector<std::string> cells;
-        std::stringstream fields(line);
-        for (std::string cell; std::getline(fields, cell, ',');) cells.push_back(cell);
-        if (!line.empty() && line.back() == ',') cells.emplace_back();
-        if (names.empty()) {
-            names = cells;
-            continue;
-        }
-        auto& row = rows.emplace_back();
-        for (std::size_t i = 0; i < names.size() && i < cells.size(); ++i) row[names[i]] = cells[i];
-    }
-    return rows;
-}
-
 class Sheet : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -84,7 +63,7 @@ TEST_F(Sheet, OldNumbersNeighboursAndOutputFile) {
                           "P2,114.3345,39.2230\n");
     ASSERT_EQ(o.status, 0) << o.err;
     EXPECT_EQ(o.out, "");
-    const auto rows = Rows(ReadFile(dir / "out.csv"));
+    const auto rows = NamedRows(ReadFile(dir / "out.csv"));
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0].at("sheet"), "J-50-14-(50)-c");
     EXPECT_EQ(rows[0].at("n"), "J-50-14-(50)-a");
@@ -105,7 +84,7 @@ TEST_F(Sheet, CornersOnTheProjectionAreForwardsPoints) {
                                "--method", "exact", projection[0], projection[1]},
                               "P,114.0000,39.2000\n");
         ASSERT_EQ(o.status, 0) << o.err;
-        const auto row = Rows(o.out).at(0);
+        const auto row = NamedRows(o.out).at(0);
         EXPECT_EQ(row.at("sheet"), "J50D002001");
         const std::string lo = projection[0] == "--lo" ? "114"
                                : projection[1] == "6"  ? "117"
@@ -124,8 +103,8 @@ TEST_F(Sheet, CornersOnTheProjectionAreForwardsPoints) {
             {"forward", "--lo", lo, "--full", "--ellipsoid", "cgcs2000", "--method", "exact"}, dir,
             dir / "stdin", dir / "stdout", dir / "stderr", EnvironmentIn({"LC_ALL=C"}));
         ASSERT_EQ(f.status, 0) << f.err;
-        ASSERT_EQ(Rows(f.out).size(), 4u);
-        for (const auto& p : Rows(f.out)) {
+        ASSERT_EQ(NamedRows(f.out).size(), 4u);
+        for (const auto& p : NamedRows(f.out)) {
             EXPECT_EQ(row.at("X_" + p.at("name")), p.at("X")) << projection[1] << p.at("name");
             EXPECT_EQ(row.at("Y_" + p.at("name")), p.at("Y")) << projection[1] << p.at("name");
         }
@@ -140,13 +119,13 @@ TEST_F(Sheet, ZonesWestOfGreenwichAreForwardsZones) {
                                "exact", "--zone", width},
                               "P,-74.1200,40.4200\n");
         ASSERT_EQ(o.status, 0) << o.err;
-        const auto row = Rows(o.out).at(0);
+        const auto row = NamedRows(o.out).at(0);
         WriteFile(dir / "stdin", "sw," + row.at("L_sw") + "," + row.at("B_sw") + "\n");
         const Outcome f = RunBatch(
             {"forward", "--zone", width, "--full", "--ellipsoid", "wgs84", "--method", "exact"},
             dir, dir / "stdin", dir / "stdout", dir / "stderr", EnvironmentIn({"LC_ALL=C"}));
         ASSERT_EQ(f.status, 0) << f.err;
-        const auto p = Rows(f.out).at(0);
+        const auto p = NamedRows(f.out).at(0);
         EXPECT_EQ(row.at("zone"), p.at("zone")) << width;
         EXPECT_EQ(row.at("X_sw"), p.at("X")) << width;
         EXPECT_EQ(row.at("Y_sw"), p.at("Y")) << width;
@@ -157,7 +136,7 @@ TEST_F(Sheet, ZonesWestOfGreenwichAreForwardsZones) {
 TEST_F(Sheet, CornerBeyondTheProjectionRejectsThePoint) {
     const Outcome o = Run({"--scale", "1:1000000", "--lo", "60"}, "far,114.1,39.1\nnear,62,39\n");
     EXPECT_EQ(o.status, 1);
-    EXPECT_EQ(Rows(o.out).size(), 1u);
+    EXPECT_EQ(NamedRows(o.out).size(), 1u);
     EXPECT_NE(o.err.find("<stdin>:1:"), std::string::npos) << o.err;
     EXPECT_NE(o.err.find("has no X, Y on the central meridian"), std::string::npos) << o.err;
 }
@@ -166,7 +145,7 @@ TEST_F(Sheet, CornerBeyondTheProjectionRejectsThePoint) {
 TEST_F(Sheet, CornersOfNumbersTyped) {
     const Outcome o = Run({"--corners", "--neighbours", "J50D001005", "j-50-5", "C60D006012"});
     ASSERT_EQ(o.status, 0) << o.err;
-    const auto rows = Rows(o.out);
+    const auto rows = NamedRows(o.out);
     ASSERT_EQ(rows.size(), 3u);
     EXPECT_EQ(rows[0], rows[1]);
     EXPECT_EQ(rows[0].at("L_sw"), "116.0000");  // column 5: 114° + 4 × 30′
@@ -177,7 +156,7 @@ TEST_F(Sheet, CornersOfNumbersTyped) {
 
     const Outcome old = Run({"--corners", "--old", "J50H030019"});
     ASSERT_EQ(old.status, 0) << old.err;
-    EXPECT_EQ(Rows(old.out).at(0).at("sheet"), "J-50-14-(50)-c");
+    EXPECT_EQ(NamedRows(old.out).at(0).at("sheet"), "J-50-14-(50)-c");
 
     const Outcome plane = Run({"--corners", "--plane", "--scale", "1:500", "3542.25-452.50"});
     ASSERT_EQ(plane.status, 0) << plane.err;
@@ -257,7 +236,7 @@ TEST_F(Sheet, ThreadsChangeNothing) {
     EXPECT_EQ(runs[0].status, 1);
     EXPECT_EQ(runs[0].out, runs[1].out);
     EXPECT_EQ(runs[0].err, runs[1].err);
-    EXPECT_EQ(Rows(runs[0].out).size(), 20000u - 207u);  // every 97th is south of the equator
+    EXPECT_EQ(NamedRows(runs[0].out).size(), 20000u - 207u);  // every 97th is south of the equator
 }
 
 // The reading options as every command has them: a decimal comma, other fields, GB18030.
@@ -270,18 +249,18 @@ TEST_F(Sheet, ReadsAsEveryCommandReads) {
     const Outcome fields =
         Run({"--scale", "1:1000000", "--fields", "3,1,2"}, "116.2825,39.5430,P\n");
     ASSERT_EQ(fields.status, 0) << fields.err;
-    EXPECT_EQ(Rows(fields.out).at(0).at("sheet"), "J50");
+    EXPECT_EQ(NamedRows(fields.out).at(0).at("sheet"), "J50");
     const Outcome gb = Run({"--scale", "1:1000000", "--encoding", "gb18030"},
                            "\xB5\xE3,116.2825,39.5430\n");  // 点
     ASSERT_EQ(gb.status, 0) << gb.err;
-    EXPECT_EQ(Rows(gb.out).at(0).at("name"), "点");
+    EXPECT_EQ(NamedRows(gb.out).at(0).at("name"), "点");
     // Options before the mode, as every mode takes them.
     WriteFile(dir / "stdin", "P,116.2825,39.5430\n");
     const Outcome before =
         RunBatch({"--scale", "1:1000000", "--fields", "1,2,3", "sheet"}, dir, dir / "stdin",
                  dir / "stdout", dir / "stderr", EnvironmentIn({"LC_ALL=C"}));
     ASSERT_EQ(before.status, 0) << before.err;
-    EXPECT_EQ(Rows(before.out).at(0).at("sheet"), "J50");
+    EXPECT_EQ(NamedRows(before.out).at(0).at("sheet"), "J50");
 }
 
 }  // namespace
